@@ -1,0 +1,143 @@
+#include "core/foundation/JsonReader.h"
+
+#include "core/foundation/Address.h"
+#include "core/foundation/IsoDate.h"
+#include "core/foundation/UuidText.h"
+
+namespace vellicord {
+
+JsonDecodeError::JsonDecodeError(Kind kind, std::string context)
+    : std::runtime_error(std::move(context))
+    , kind_(kind)
+{
+}
+
+namespace JsonReader {
+
+using Kind = JsonDecodeError::Kind;
+
+void fail(Kind kind, std::string_view context)
+{
+    throw JsonDecodeError(kind, std::string(context));
+}
+
+void check(simdjson::error_code error, std::string_view context)
+{
+    if (error == simdjson::SUCCESS)
+        return;
+    if (error == simdjson::INCORRECT_TYPE || error == simdjson::NUMBER_OUT_OF_RANGE)
+        fail(Kind::typeMismatch, context);
+    fail(Kind::syntax, std::string(context) + ": " + simdjson::error_message(error));
+}
+
+simdjson::dom::object object(Value value, std::string_view context)
+{
+    simdjson::dom::object result;
+    check(value.get_object().get(result), context);
+    return result;
+}
+
+simdjson::dom::array array(Value value, std::string_view context)
+{
+    simdjson::dom::array result;
+    check(value.get_array().get(result), context);
+    return result;
+}
+
+std::string_view utf8(Value value, std::string_view context)
+{
+    std::string_view result;
+    check(value.get_string().get(result), context);
+    return result;
+}
+
+QString fromUtf8(std::string_view utf8)
+{
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+QString string(Value value, std::string_view context)
+{
+    return fromUtf8(utf8(value, context));
+}
+
+bool boolean(Value value, std::string_view context)
+{
+    bool result = false;
+    check(value.get_bool().get(result), context);
+    return result;
+}
+
+int64_t integer(Value value, std::string_view context)
+{
+    int64_t result = 0;
+    check(value.get_int64().get(result), context);
+    return result;
+}
+
+double number(Value value, std::string_view context)
+{
+    double result = 0;
+    check(value.get_double().get(result), context);
+    return result;
+}
+
+QUuid uuid(Value value, std::string_view context)
+{
+    const auto id = UuidText::parse(utf8(value, context));
+    if (!id)
+        fail(Kind::dataCorrupted, context);
+    return *id;
+}
+
+QDateTime date(Value value, std::string_view context)
+{
+    const auto parsed = IsoDate::parse(utf8(value, context));
+    if (!parsed)
+        fail(Kind::dataCorrupted, context);
+    return *parsed;
+}
+
+QString address(Value value, std::string_view context)
+{
+    const std::string_view text = utf8(value, context);
+    if (!Address::isValid(text))
+        fail(Kind::dataCorrupted, context);
+    return fromUtf8(text);
+}
+
+bool isNull(Value value)
+{
+    return value.is_null();
+}
+
+Value parse(simdjson::dom::parser& parser, std::string_view json)
+{
+    Value root;
+    check(parser.parse(json.data(), json.size(), true).get(root), "document");
+    return root;
+}
+
+std::optional<QString> optionalString(Value value, std::string_view context)
+{
+    if (isNull(value))
+        return std::nullopt;
+    return string(value, context);
+}
+
+std::optional<QString> optionalAddress(Value value, std::string_view context)
+{
+    if (isNull(value))
+        return std::nullopt;
+    return address(value, context);
+}
+
+std::optional<QUuid> optionalUuid(Value value, std::string_view context)
+{
+    if (isNull(value))
+        return std::nullopt;
+    return uuid(value, context);
+}
+
+} // namespace JsonReader
+} // namespace vellicord

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUuid>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellicord {
+
+// A streaming writer of pretty-printed JSON (two-space indent, one member per line).
+// The caller writes every object's keys in ascending byte order, so that the output has sorted
+// keys without buffering; debug builds check it. Text is written as UTF-8; an unpaired
+// surrogate becomes U+FFFD, so the output is always valid.
+class JsonWriter {
+public:
+    explicit JsonWriter(std::string& out);
+
+    void beginObject();
+    void endObject();
+    void beginArray();
+    void endArray();
+    void key(std::string_view name);
+
+    void string(const QString& text);
+    void string(std::string_view utf8);
+    void boolean(bool value);
+    void integer(int64_t value);
+    void number(double value);
+    void null();
+    void uuid(const QUuid& id);
+    void date(const QDateTime& date);
+
+    // "key": value pairs; the optional forms write nothing when the value is absent.
+    void member(std::string_view name, const QString& text) { key(name); string(text); }
+    void member(std::string_view name, bool value) { key(name); boolean(value); }
+    void member(std::string_view name, int64_t value) { key(name); integer(value); }
+    void member(std::string_view name, const QUuid& id) { key(name); uuid(id); }
+    void member(std::string_view name, const QDateTime& value) { key(name); date(value); }
+    void member(std::string_view name, const std::optional<QString>& text)
+    {
+        if (text) {
+            key(name);
+            string(*text);
+        }
+    }
+    void member(std::string_view name, const std::optional<QUuid>& id)
+    {
+        if (id) {
+            key(name);
+            uuid(*id);
+        }
+    }
+
+    // Appends the UTF-8 of text, JSON-escaped, without quotes.
+    static void appendEscaped(std::string& out, const QString& text);
+
+private:
+    struct Level {
+        bool isObject;
+        int count;
+        std::string lastKey;
+    };
+
+    void beforeValue();
+    void newline();
+
+    std::string& out_;
+    std::vector<Level> levels_;
+    bool afterKey_ = false;
+};
+
+} // namespace vellicord

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstddef>
+
+namespace vellicord {
+
+// Text operations with the semantics the library's rules are written in: characters are
+// user-perceived characters (grapheme clusters), equality is canonical equivalence.
+namespace Text {
+
+// Number of extended grapheme clusters ("characters" as a user sees them).
+qsizetype graphemeCount(QStringView text);
+
+// Removes white space and newlines from both ends: the Unicode space, line and paragraph
+// separators (Zs, Zl, Zp), U+0009 to U+000D and U+0085. U+200B and U+FEFF are not white space.
+QString trimmed(const QString& text);
+bool isWhiteSpace(char16_t c);
+// True when the text is empty or only white space.
+bool isBlank(QStringView text);
+
+// Canonical equivalence: "é" as one code point equals "e" followed by U+0301.
+bool equal(const QString& a, const QString& b);
+// A hash consistent with equal().
+size_t hash(const QString& text, size_t seed = 0);
+
+// The full Unicode lower-case mapping, independent of locale (U+0130 becomes "i" and U+0307).
+QString lowercased(const QString& text);
+
+// Replaces every unpaired UTF-16 surrogate by U+FFFD, so that text from outside can always be
+// encoded as UTF-8. Returns the text unchanged (and unshared) when it has none.
+QString repairingSurrogates(const QString& text);
+bool hasLoneSurrogate(QStringView text);
+
+} // namespace Text
+} // namespace vellicord

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+namespace vellicord {
+
+struct SourceIdentity;
+
+// One capture: a passage of text with where it came from.
+struct Selection {
+    QUuid id;
+    QString text;
+    QString markdown;
+    QString appName;
+    std::optional<QString> bundleID;
+    std::optional<QString> sourceURL; // the page address, exactly as given
+    std::optional<QString> sourceTitle;
+    std::optional<QString> filePath;
+    QList<QUuid> groupIDs;
+    QDateTime createdAt;
+
+    Selection() = default;
+    // Without a Markdown form the Markdown is the text; an empty Markdown form stays empty.
+    Selection(QUuid id, QString text, std::optional<QString> markdown, QString appName,
+              std::optional<QString> bundleID, std::optional<QString> sourceURL,
+              std::optional<QString> sourceTitle, std::optional<QString> filePath,
+              QList<QUuid> groupIDs, QDateTime createdAt);
+
+    // The first line of the trimmed text (empty for blank text); never shortened.
+    QString headline() const;
+    // The trimmed title when not blank, else the address, else the file path.
+    std::optional<QString> sourceLabel() const;
+    // The address, else the file path.
+    std::optional<QString> sourceDetail() const;
+    SourceIdentity sourceIdentity() const;
+
+    friend bool operator==(const Selection& a, const Selection& b);
+};
+
+size_t qHash(const Selection& selection, size_t seed = 0);
+
+} // namespace vellicord

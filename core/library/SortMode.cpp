@@ -1,0 +1,157 @@
+#include "core/library/SortMode.h"
+
+#include "core/foundation/Collation.h"
+#include "core/foundation/MergeSort.h"
+#include "core/foundation/Text.h"
+#include "core/library/SourceIdentity.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace vellicord::SortModes {
+
+namespace {
+
+struct SortItem {
+    int64_t time;
+    int name;     // equal ids: the same text (canonically equivalent)
+    int position; // of the name in the user's case-insensitive order; equal for names that compare the same
+};
+
+// Gives each distinct name an id, and each id the position of its name in the collation order,
+// so that the comparison of two captures costs two integer comparisons.
+std::vector<SortItem> precompute(const QList<Selection>& selections, SortMode mode)
+{
+    std::vector<SortItem> items;
+    items.reserve(size_t(selections.size()));
+    QHash<QString, int> ids;
+    QList<QString> names;
+    for (const Selection& s : selections) {
+        const QString name = mode == SortMode::byApp ? s.appName : SourceIdentity::from(s).display();
+        const QString key = name.normalized(QString::NormalizationForm_C);
+        auto it = ids.find(key);
+        if (it == ids.end()) {
+            it = ids.insert(key, int(names.size()));
+            names.append(name);
+        }
+        items.push_back({s.createdAt.toMSecsSinceEpoch(), it.value(), 0});
+    }
+
+    const CaseInsensitiveCollation collation;
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(size_t(names.size()));
+    for (const QString& name : names)
+        keys.push_back(collation.sortKey(name));
+    std::vector<int> order(size_t(names.size()));
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+    std::vector<int> position(order.size());
+    int rank = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && keys[size_t(order[i - 1])].compare(keys[size_t(order[i])]) != 0)
+            ++rank;
+        position[size_t(order[i])] = rank;
+    }
+    for (SortItem& item : items)
+        item.position = position[size_t(item.name)];
+    return items;
+}
+
+} // namespace
+
+const QList<SortMode>& allCases()
+{
+    static const QList<SortMode> cases{SortMode::newestFirst, SortMode::oldestFirst, SortMode::byApp,
+                                       SortMode::bySource};
+    return cases;
+}
+
+QString rawValue(SortMode mode)
+{
+    switch (mode) {
+    case SortMode::newestFirst:
+        return QStringLiteral("Newest first");
+    case SortMode::oldestFirst:
+        return QStringLiteral("Oldest first");
+    case SortMode::byApp:
+        return QStringLiteral("By app");
+    case SortMode::bySource:
+        return QStringLiteral("By source");
+    }
+    return {};
+}
+
+std::optional<SortMode> fromRawValue(const QString& text)
+{
+    for (SortMode mode : allCases()) {
+        if (rawValue(mode) == text)
+            return mode;
+    }
+    return std::nullopt;
+}
+
+QList<Selection> sort(SortMode mode, const QList<Selection>& selections)
+{
+    if (selections.size() < 2)
+        return selections;
+
+    std::vector<uint32_t> order(size_t(selections.size()));
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = uint32_t(i);
+
+    if (mode == SortMode::newestFirst || mode == SortMode::oldestFirst) {
+        std::vector<int64_t> times(order.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            times[i] = selections[qsizetype(i)].createdAt.toMSecsSinceEpoch();
+        const bool newest = mode == SortMode::newestFirst;
+        mergeSort(order, [&](uint32_t a, uint32_t b) { return newest ? times[a] > times[b] : times[a] < times[b]; });
+    } else {
+        const std::vector<SortItem> items = precompute(selections, mode);
+        // Not a strict weak ordering when equal names mix with names that differ only in case;
+        // the merge sort copes with that.
+        mergeSort(order, [&](uint32_t a, uint32_t b) {
+            const SortItem& x = items[a];
+            const SortItem& y = items[b];
+            if (x.name == y.name)
+                return x.time > y.time;
+            return x.position < y.position;
+        });
+    }
+
+    QList<Selection> sorted;
+    sorted.reserve(selections.size());
+    for (uint32_t index : order)
+        sorted.append(selections[qsizetype(index)]);
+    return sorted;
+}
+
+QString searchText(const Selection& s)
+{
+    const QChar lineFeed(u'\n');
+    QString joined;
+    joined.reserve(s.text.size() + s.markdown.size() + s.appName.size()
+                   + (s.sourceURL ? s.sourceURL->size() : 0) + (s.filePath ? s.filePath->size() : 0) + 4);
+    joined.append(s.text).append(lineFeed).append(s.markdown).append(lineFeed).append(s.appName).append(lineFeed);
+    if (s.sourceURL)
+        joined.append(*s.sourceURL);
+    joined.append(lineFeed);
+    if (s.filePath)
+        joined.append(*s.filePath);
+    return Text::lowercased(joined);
+}
+
+bool matchesSearchText(const QString& query, const QString& text)
+{
+    return query.isEmpty() || text.contains(query, Qt::CaseSensitive);
+}
+
+bool matches(const QString& query, const Selection& selection)
+{
+    return query.isEmpty() || matchesSearchText(query, searchText(selection));
+}
+
+} // namespace vellicord::SortModes

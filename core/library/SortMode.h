@@ -1,0 +1,37 @@
+#pragma once
+
+#include "core/library/Selection.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace vellicord {
+
+// The orders of the library list, and its search rule.
+enum class SortMode { newestFirst, oldestFirst, byApp, bySource };
+
+namespace SortModes {
+
+// The four modes in the order the sort menu lists them.
+const QList<SortMode>& allCases();
+// "Newest first", "Oldest first", "By app", "By source": also the texts the list shows.
+QString rawValue(SortMode mode);
+std::optional<SortMode> fromRawValue(const QString& text);
+
+// The captures in the mode's order; a stable sort. Under "By app" and "By source" captures
+// whose names are the same text are newest first; other names go A to Z in the user's locale
+// with case ignored; names that differ only in case keep their input order.
+QList<Selection> sort(SortMode mode, const QList<Selection>& selections);
+
+// Whether a capture matches a query: an empty query matches everything; otherwise the query
+// must occur, unchanged, in the capture's search text.
+bool matches(const QString& query, const Selection& selection);
+// The lower-cased text, Markdown, application name, address and file path, joined by line feeds.
+QString searchText(const Selection& selection);
+// matches() against a search text made earlier (the library list keeps them).
+bool matchesSearchText(const QString& query, const QString& searchText);
+
+} // namespace SortModes
+} // namespace vellicord
