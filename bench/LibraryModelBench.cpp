@@ -2,6 +2,7 @@
 // the record codecs.
 #include "core/foundation/JsonReader.h"
 #include "core/library/RecordCodec.h"
+#include "core/library/SearchIndex.h"
 #include "core/library/SortMode.h"
 
 #include <QCoreApplication>
@@ -53,25 +54,63 @@ const QList<Selection>& library()
     return selections;
 }
 
-void searchCached(benchmark::State& state)
+const QStringList& queries()
 {
-    const QList<Selection>& selections = library();
-    QList<QString> searchTexts;
-    searchTexts.reserve(selections.size());
-    for (const Selection& s : selections)
-        searchTexts.append(SortModes::searchText(s));
-    const QStringList queries{"budget layout", "zzqx", "r\u00E9sum\u00E9 na\u00EFve", "site42.example", "t"};
-    qsizetype q = 0;
+    static const QStringList list{"budget layout", "zzqx", "r\u00E9sum\u00E9 na\u00EFve", "site42.example", "t",
+                                  "the", "q", "\u65E5\u672C model"};
+    return list;
+}
+
+void searchIndexed(benchmark::State& state)
+{
+    SearchIndex index;
+    index.rebuild(library());
+    const QString query = queries()[int(state.range(0))];
+    qsizetype hits = 0;
     for (auto _ : state) {
-        const QString& query = queries[q++ % queries.size()];
+        hits = index.matching(query).size();
+        benchmark::DoNotOptimize(hits);
+    }
+    state.SetLabel("\"" + query.toStdString() + "\": " + std::to_string(hits) + " of 100,000 captures of ~1 KB");
+}
+BENCHMARK(searchIndexed)->DenseRange(0, 7)->Unit(benchmark::kMillisecond);
+
+void searchIndexRebuild(benchmark::State& state)
+{
+    SearchIndex index;
+    index.rebuild(library());
+    for (auto _ : state)
+        index.rebuild(library());
+    state.SetLabel("rebuild with every capture unchanged");
+}
+BENCHMARK(searchIndexRebuild)->Unit(benchmark::kMillisecond);
+
+void searchIndexBuild(benchmark::State& state)
+{
+    for (auto _ : state) {
+        SearchIndex index;
+        index.rebuild(library());
+        benchmark::DoNotOptimize(index.size());
+    }
+    state.SetLabel("first build, 100,000 captures");
+}
+BENCHMARK(searchIndexBuild)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+void searchPlainScan(benchmark::State& state)
+{
+    QList<QString> searchTexts;
+    for (const Selection& s : library())
+        searchTexts.append(SortModes::searchText(s));
+    const QString query = queries()[int(state.range(0))];
+    for (auto _ : state) {
         int hits = 0;
         for (const QString& text : searchTexts)
             hits += SortModes::matchesSearchText(query, text) ? 1 : 0;
         benchmark::DoNotOptimize(hits);
     }
-    state.SetLabel("per query over 100,000 captures of ~1 KB");
+    state.SetLabel("cached texts, no fingerprints");
 }
-BENCHMARK(searchCached)->Unit(benchmark::kMillisecond);
+BENCHMARK(searchPlainScan)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void searchUncached(benchmark::State& state)
 {
