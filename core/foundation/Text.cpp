@@ -25,27 +25,72 @@ QString nfc(const QString& text)
 
 } // namespace
 
+namespace {
+
+// A character that forms a grapheme cluster of its own next to any other such character (the
+// one exception being a carriage return followed by a line feed): everything below U+0300 but
+// the two symbols that can start an emoji sequence, and the CJK ideographs. Between two of them
+// a cluster boundary is certain, so the full segmentation rules are needed only around others.
+bool isSimple(char16_t u)
+{
+    return (u < 0x300 && u != 0xA9 && u != 0xAE) || (u >= 0x4E00 && u <= 0x9FFF);
+}
+
+bool certainBoundaryBetween(char16_t before, char16_t after)
+{
+    return isSimple(before) && isSimple(after) && !(before == u'\r' && after == u'\n');
+}
+
+// Calls onEnd with the offset past each cluster, in order.
+template <typename OnEnd>
+void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
+{
+    const qsizetype n = text.size();
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.data());
+    qsizetype i = 0;
+    while (i < n) {
+        if (i + 1 == n && isSimple(data[i])) {
+            onEnd(n);
+            return;
+        }
+        if (i + 1 < n && certainBoundaryBetween(data[i], data[i + 1])) {
+            onEnd(++i);
+            continue;
+        }
+        if (i + 1 < n && data[i] == u'\r' && data[i + 1] == u'\n') {
+            i += 2;
+            onEnd(i);
+            continue;
+        }
+        // A stretch that needs the full rules, up to the next certain boundary.
+        qsizetype end = i + 1;
+        while (end < n && !certainBoundaryBetween(data[end - 1], data[end]))
+            ++end;
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + i, end - i);
+        qsizetype boundary;
+        while ((boundary = finder.toNextBoundary()) != -1) {
+            if (boundary > 0)
+                onEnd(i + boundary);
+        }
+        i = end;
+    }
+}
+
+} // namespace
+
 qsizetype graphemeCount(QStringView text)
 {
-    if (text.isEmpty())
-        return 0;
-    // Fast path: printable ASCII without CR has exactly one character per code unit.
-    bool simple = true;
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u >= 0x7F || u == u'\r') {
-            simple = false;
-            break;
-        }
-    }
-    if (simple)
-        return text.size();
-
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
     qsizetype count = 0;
-    while (finder.toNextBoundary() != -1)
-        ++count;
+    forEachGraphemeEnd(text, [&count](qsizetype) { ++count; });
     return count;
+}
+
+std::vector<qsizetype> graphemeEnds(QStringView text)
+{
+    std::vector<qsizetype> ends;
+    ends.reserve(size_t(text.size()));
+    forEachGraphemeEnd(text, [&ends](qsizetype end) { ends.push_back(end); });
+    return ends;
 }
 
 bool isWhiteSpace(char16_t c)
