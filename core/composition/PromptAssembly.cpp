@@ -161,7 +161,11 @@ void PromptAssembly::buildPieces()
         p.headingChars = Text::graphemeCount(p.heading);
         p.itemChars = Text::graphemeCount(p.item);
         p.itemEndsInReturn = endsInReturn(p.item);
-        p.sourceKey = keys.emplace(sourceKey(*prepared.selection), keys.size()).value();
+        const QString& key = sourceKey(*prepared.selection);
+        auto known = keys.constFind(key);
+        p.sourceKey = known != keys.cend() ? *known : keys.size();
+        if (known == keys.cend())
+            keys.insert(key, p.sourceKey);
         pieces_.push_back(std::move(p));
     }
     sourceKeyCount_ = keys.size();
