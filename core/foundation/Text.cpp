@@ -41,12 +41,38 @@ bool certainBoundaryBetween(char16_t before, char16_t after)
     return isSimple(before) && isSimple(after) && !(before == u'\r' && after == u'\n');
 }
 
+// Qt adjusts cluster boundaries in the Brahmic scripts (and Myanmar and Khmer) over whole runs
+// of the script, which take in neighbouring spaces and marks; such text is segmented whole so
+// that a part never comes out differently from the whole.
+bool hasScriptTailoring(QStringView text)
+{
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x900)
+            continue;
+        if ((u <= 0xDFF) || (u >= 0x1000 && u <= 0x109F) || (u >= 0x1780 && u <= 0x17FF)
+            || (u >= 0x19E0 && u <= 0x19FF) || (u >= 0xA8E0 && u <= 0xA8FF) || (u >= 0xA9E0 && u <= 0xA9FF)
+            || (u >= 0xAA60 && u <= 0xAA7F) || (u >= 0xD804 && u <= 0xD807)) // the last: U+11000 to U+11FFF
+            return true;
+    }
+    return false;
+}
+
 // Calls onEnd with the offset past each cluster, in order.
 template <typename OnEnd>
 void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
 {
     const qsizetype n = text.size();
     const char16_t* data = reinterpret_cast<const char16_t*>(text.data());
+    if (hasScriptTailoring(text)) {
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), n);
+        qsizetype boundary;
+        while ((boundary = finder.toNextBoundary()) != -1) {
+            if (boundary > 0)
+                onEnd(boundary);
+        }
+        return;
+    }
     qsizetype i = 0;
     while (i < n) {
         if (i + 1 == n && isSimple(data[i])) {
