@@ -23,10 +23,64 @@ constexpr std::array<std::u16string_view, 23> codeMarkers{
     u"@implementation",          u"#include",         u"#import",  u"  // ",   u"\t//",  u"=>",   u"::",
     u";"};
 
-char16_t asciiLower(char16_t c)
+constexpr char16_t asciiLower(char16_t c)
 {
-    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+    return char16_t(c - u'A') < 26 ? char16_t(c + (u'a' - u'A')) : c;
 }
+
+// Which markers start with each lower-cased ASCII character, and which pairs of characters
+// begin some marker: most positions of a text start none, and two small lookups tell so.
+struct MarkerTable {
+    std::array<uint32_t, 128> byFirst{};
+    std::array<uint64_t, 128 * 128 / 64> pairs{};
+    constexpr MarkerTable()
+    {
+        for (size_t m = 0; m < codeMarkers.size(); ++m) {
+            const std::u16string_view marker = codeMarkers[m];
+            byFirst[marker[0]] |= uint32_t(1) << m;
+            for (size_t second = 0; second < 128; ++second) {
+                if (marker.size() == 1 || marker[1] == second) {
+                    const size_t bit = size_t(marker[0]) * 128 + second;
+                    pairs[bit / 64] |= uint64_t(1) << (bit % 64);
+                }
+            }
+        }
+    }
+    // first is ASCII; second is any code unit.
+    bool mayStart(char16_t first, char16_t second) const
+    {
+        const size_t bit = size_t(first) * 128 + (second < 128 ? second : 0);
+        return (pairs[bit / 64] >> (bit % 64)) & 1;
+    }
+};
+constexpr MarkerTable markerTable;
+
+// What the scan of a text has to look at for each ASCII character; 0 for nothing.
+struct CharacterKinds {
+    enum : uint8_t { opening = 1, closing = 2, lineEnd = 4 };
+    std::array<uint8_t, 128> kinds{};
+    constexpr CharacterKinds()
+    {
+        for (char16_t c : u"{([")
+            kinds[c] |= opening;
+        for (char16_t c : u"})]")
+            kinds[c] |= closing;
+        kinds[0] = 0;
+        kinds[u'\n'] |= lineEnd;
+        kinds[u'\r'] |= lineEnd;
+    }
+};
+constexpr CharacterKinds characterKinds;
+
+// Code units each character takes more when escaped for XML.
+constexpr std::array<uint8_t, 128> xmlExtra = [] {
+    std::array<uint8_t, 128> extra{};
+    extra['&'] = 4;
+    extra['<'] = 3;
+    extra['>'] = 3;
+    extra['"'] = 5;
+    return extra;
+}();
 
 // Whether the lower-cased text has marker at position. Lower-casing only ASCII letters is
 // enough: no other character lower-cases into a letter that occurs in a marker.
@@ -69,37 +123,54 @@ bool looksLikeCode(const QString& trimmed)
     if (!hasAtLeastCharacters(trimmed, 3))
         return false;
     const std::u16string_view text = view(trimmed);
-    qsizetype opening = 0, closing = 0, lines = 0, lineBreaks = 0;
+    qsizetype opening = 0, closing = 0, lines = 0, lineBreaks = 0, ascii = 0, returns = 0;
     bool lineHasText = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = asciiLower(text[i]);
-        switch (c) {
-        case u'{': case u'(': case u'[': ++opening; break;
-        case u'}': case u')': case u']': ++closing; break;
-        default: break;
+    const size_t size = text.size();
+    for (size_t i = 0; i < size; ++i) {
+        const char16_t c = text[i];
+        if (c >= 0x80) {
+            lineHasText = true;
+            continue;
         }
-        if (c < 0x80) {
-            for (std::u16string_view marker : codeMarkers) {
-                if (marker.front() == c && markerAt(text, i, marker))
+        ++ascii;
+        // Written to take no branch for the common character: the rare cases below are taken
+        // seldom enough to be predicted.
+        const char16_t second = i + 1 < size ? text[i + 1] : 0;
+        if (markerTable.mayStart(asciiLower(c), asciiLower(second))) {
+            const uint32_t candidates = markerTable.byFirst[asciiLower(c)];
+            for (size_t m = 0; m < codeMarkers.size(); ++m) {
+                if ((candidates >> m) & 1 && markerAt(text, i, codeMarkers[m]))
                     return true;
             }
         }
-        if (isLineBreakAt(text, i)) {
-            ++lineBreaks;
-            lines += lineHasText ? 1 : 0;
-            lineHasText = false;
-        } else {
-            lineHasText = true;
+        if (const uint8_t kind = characterKinds.kinds[c]) {
+            opening += (kind & CharacterKinds::opening) ? 1 : 0;
+            closing += (kind & CharacterKinds::closing) ? 1 : 0;
+            returns += c == u'\r' ? 1 : 0;
+            if (isLineBreakAt(text, i)) {
+                ++lineBreaks;
+                lines += lineHasText ? 1 : 0;
+                lineHasText = false;
+                continue;
+            }
         }
+        lineHasText = true;
     }
     lines += lineHasText ? 1 : 0;
     if (opening >= 2 && opening == closing)
         return true;
     if (lines < 4)
         return false;
-    // Each lone line feed is a character of its own, so the lines hold all the others.
-    const qsizetype lineCharacters = Text::graphemeCount(trimmed) - lineBreaks;
-    return lineCharacters / lines >= 15;
+    // Each lone line feed is a character of its own, so the lines hold all the others. Every
+    // ASCII character but the line feed of a CR LF pair starts a character of its own, and no
+    // character has more than one code unit in it, which bounds the count without counting.
+    const qsizetype most = qsizetype(text.size()) - lineBreaks;
+    const qsizetype least = ascii - returns - lineBreaks;
+    if (most / lines < 15)
+        return false;
+    if (least / lines >= 15)
+        return true;
+    return (Text::graphemeCount(trimmed) - lineBreaks) / lines >= 15;
 }
 
 bool isJsonObjectOrArray(const QString& trimmed)
@@ -306,25 +377,27 @@ QString sourceLine(const Selection& selection)
 QString xmlEscape(const QString& text)
 {
     qsizetype extra = 0;
-    for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'&': extra += 4; break;
-        case u'<': case u'>': extra += 3; break;
-        case u'"': extra += 5; break;
-        default: break;
-        }
-    }
+    for (QChar c : text)
+        extra += c.unicode() < 128 ? xmlExtra[c.unicode()] : 0;
     if (extra == 0)
         return text;
-    QString escaped;
-    escaped.reserve(text.size() + extra);
+    QString escaped(text.size() + extra, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(escaped.data());
+    auto put = [&out](std::u16string_view entity) {
+        for (char16_t u : entity)
+            *out++ = u;
+    };
     for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'&': escaped += QStringLiteral("&amp;"); break;
-        case u'<': escaped += QStringLiteral("&lt;"); break;
-        case u'>': escaped += QStringLiteral("&gt;"); break;
-        case u'"': escaped += QStringLiteral("&quot;"); break;
-        default: escaped += c; break;
+        const char16_t u = c.unicode();
+        if (u >= 128 || xmlExtra[u] == 0) {
+            *out++ = u;
+            continue;
+        }
+        switch (u) {
+        case u'&': put(u"&amp;"); break;
+        case u'<': put(u"&lt;"); break;
+        case u'>': put(u"&gt;"); break;
+        default: put(u"&quot;"); break;
         }
     }
     return escaped;

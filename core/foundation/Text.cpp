@@ -106,8 +106,41 @@ void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
 
 qsizetype graphemeCount(QStringView text)
 {
+    const qsizetype n = text.size();
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.data());
+    if (hasScriptTailoring(text)) {
+        qsizetype count = 0;
+        forEachGraphemeEnd(text, [&count](qsizetype) { ++count; });
+        return count;
+    }
+    // Runs of simple characters are counted in one go; each run's last character joins the
+    // stretch after it, which may attach a mark to it, and a carriage return goes along with the
+    // line feed after it.
     qsizetype count = 0;
-    forEachGraphemeEnd(text, [&count](qsizetype) { ++count; });
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype start = i;
+        qsizetype pairs = 0;
+        while (i < n && isSimple(data[i])) {
+            pairs += (data[i] == u'\r' && i + 1 < n && data[i + 1] == u'\n') ? 1 : 0;
+            ++i;
+        }
+        if (i == n) {
+            count += (n - start) - pairs;
+            break;
+        }
+        qsizetype stretchStart = i > start ? i - 1 : i;
+        if (stretchStart > start && data[stretchStart] == u'\n' && data[stretchStart - 1] == u'\r') {
+            --stretchStart;
+            --pairs;
+        }
+        count += (stretchStart - start) - pairs;
+        qsizetype end = stretchStart + 1;
+        while (end < n && !certainBoundaryBetween(data[end - 1], data[end]))
+            ++end;
+        forEachGraphemeEnd(text.sliced(stretchStart, end - stretchStart), [&count](qsizetype) { ++count; });
+        i = end;
+    }
     return count;
 }
 
