@@ -41,18 +41,19 @@ bool certainBoundaryBetween(char16_t before, char16_t after)
     return isSimple(before) && isSimple(after) && !(before == u'\r' && after == u'\n');
 }
 
-// Qt adjusts cluster boundaries in the Brahmic scripts (and Myanmar and Khmer) over whole runs
-// of the script, which take in neighbouring spaces and marks; such text is segmented whole so
-// that a part never comes out differently from the whole.
+// Qt adjusts cluster boundaries in the Brahmic scripts (Tibetan, Myanmar, Khmer...) over whole runs
+// of the script, which take in neighbouring spaces, marks and line feeds, so that the same
+// characters can segment differently depending on what comes before them. Such text is segmented
+// line by line (a line feed always stands alone), which keeps counts additive across lines.
 bool hasScriptTailoring(QStringView text)
 {
     for (QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x900)
             continue;
-        if ((u <= 0xDFF) || (u >= 0x1000 && u <= 0x109F) || (u >= 0x1780 && u <= 0x17FF)
-            || (u >= 0x19E0 && u <= 0x19FF) || (u >= 0xA8E0 && u <= 0xA8FF) || (u >= 0xA9E0 && u <= 0xA9FF)
-            || (u >= 0xAA60 && u <= 0xAA7F) || (u >= 0xD804 && u <= 0xD807)) // the last: U+11000 to U+11FFF
+        // Generously: Devanagari to Myanmar, Tagalog to Lepcha, Syloti Nagri to Meetei Mayek, and
+        // U+11000 to U+11FFF (high surrogates D804 to D807).
+        if (u <= 0x109F || (u >= 0x1700 && u <= 0x1C4F) || (u >= 0xA800 && u <= 0xABFF) || (u >= 0xD804 && u <= 0xD807))
             return true;
     }
     return false;
@@ -65,11 +66,24 @@ void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
     const qsizetype n = text.size();
     const char16_t* data = reinterpret_cast<const char16_t*>(text.data());
     if (hasScriptTailoring(text)) {
-        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), n);
-        qsizetype boundary;
-        while ((boundary = finder.toNextBoundary()) != -1) {
-            if (boundary > 0)
-                onEnd(boundary);
+        qsizetype lineStart = 0;
+        while (lineStart < n) {
+            qsizetype lineEnd = lineStart;
+            while (lineEnd < n && data[lineEnd] != u'\n')
+                ++lineEnd;
+            // A carriage return before the line feed forms one character with it.
+            const qsizetype contentEnd = lineEnd < n && lineEnd > lineStart && data[lineEnd - 1] == u'\r' ? lineEnd - 1 : lineEnd;
+            if (contentEnd > lineStart) {
+                QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + lineStart, contentEnd - lineStart);
+                qsizetype boundary;
+                while ((boundary = finder.toNextBoundary()) != -1) {
+                    if (boundary > 0)
+                        onEnd(lineStart + boundary);
+                }
+            }
+            if (lineEnd < n)
+                onEnd(lineEnd + 1);
+            lineStart = lineEnd + 1;
         }
         return;
     }

@@ -12,7 +12,9 @@ namespace vellicord {
 // user-perceived characters (grapheme clusters), equality is canonical equivalence.
 namespace Text {
 
-// Number of extended grapheme clusters ("characters" as a user sees them).
+// Number of extended grapheme clusters ("characters" as a user sees them). A line feed is always
+// a character of its own (with a carriage return before it, one character with it), so the count
+// of a text is the sum of the counts of its lines and line feeds.
 qsizetype graphemeCount(QStringView text);
 // The offset just past each character (extended grapheme cluster), in order; the last is the
 // text's length. Empty for empty text.

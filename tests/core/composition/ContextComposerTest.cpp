@@ -1,9 +1,14 @@
 #include "core/composition/ContextComposer.h"
 
 #include "CompositionFixtures.h"
+#include "core/foundation/Text.h"
 #include "core/library/TokenEstimator.h"
 
+#include <QJsonDocument>
+
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace vellicord {
 namespace {
@@ -289,6 +294,84 @@ TEST(ContextComposerTest, BudgetFeedback)
     const ContextDraft empty = draftWith(QString(), QStringLiteral("Plain"), {});
     EXPECT_EQ(compose(empty, {}, std::nullopt, std::nullopt, 0, true).feedback,
               QStringList{QStringLiteral("The token budget must be greater than zero.")});
+}
+
+} // namespace
+} // namespace vellicord
+
+namespace vellicord {
+namespace {
+
+// The code heuristics read literally: lower-cased substring tests, lines split at line feeds
+// that are characters of their own, lengths counted in characters.
+std::optional<QString> languageReference(const QString& input)
+{
+    const QString t = Text::trimmed(input);
+    if (t.isEmpty() || Text::graphemeCount(t) < 3)
+        return std::nullopt;
+    QStringList lines;
+    QString line;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        if (t[i] == u'\n' && (i == 0 || t[i - 1] != u'\r')) {
+            if (!line.isEmpty())
+                lines << line;
+            line.clear();
+        } else {
+            line += t[i];
+        }
+    }
+    if (!line.isEmpty())
+        lines << line;
+    const qsizetype opening = t.count(u'{') + t.count(u'(') + t.count(u'[');
+    const qsizetype closing = t.count(u'}') + t.count(u')') + t.count(u']');
+    bool code = opening >= 2 && opening == closing;
+    const QString lower = t.toLower();
+    for (const char* marker : {"def ", "func ", "class ", " import ", "return ", "let ", "var ", "const ", "public ",
+                               "private ", "static ", "</", "?>", "??:", "@interface", "@implementation", "#include",
+                               "#import", "  // ", "\t//", "=>", "::", ";"})
+        code = code || lower.contains(QLatin1String(marker));
+    if (!code && lines.size() >= 4) {
+        qsizetype total = 0;
+        for (const QString& l : lines)
+            total += Text::graphemeCount(l);
+        code = total / lines.size() >= 15;
+    }
+    if (!code)
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(t.toUtf8(), &error);
+    if (error.error == QJsonParseError::NoError && (json.isObject() || json.isArray()))
+        return QStringLiteral("json");
+    const QString head = QStringList(lines.mid(0, 10)).join(u'\n');
+    for (const char* marker : {"func ", "let ", "var ", "->"}) {
+        if (head.contains(QLatin1String(marker)))
+            return QStringLiteral("swift");
+    }
+    for (const char* marker : {"def ", "import ", "    # ", "__name__"}) {
+        if (head.contains(QLatin1String(marker)))
+            return QStringLiteral("python");
+    }
+    return std::nullopt;
+}
+
+TEST(ContextComposerTest, RandomTextsDetectAsTheLiteralReading)
+{
+    const QStringList pieces{
+        QStringLiteral("{"),  QStringLiteral("}"),     QStringLiteral("["),       QStringLiteral("]"),
+        QStringLiteral("("),  QStringLiteral(")"),     QStringLiteral(";"),       QStringLiteral("\n"),
+        QStringLiteral("\r\n"), QStringLiteral("\r"),  QStringLiteral("LET "),    QStringLiteral("let"),
+        QStringLiteral(" "),  QStringLiteral("  // "), QStringLiteral("\"a\": "), QStringLiteral("1, "),
+        QStringLiteral("e\u0301"), QStringLiteral("\U0001F44D\U0001F3FD"), QStringLiteral("averagewordsinaline"),
+        QStringLiteral("def "), QStringLiteral("import "), QStringLiteral("->"), QStringLiteral("    # "),
+        QStringLiteral("Return "), QStringLiteral(":"), QStringLiteral("=")};
+    std::mt19937 random(17);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        for (int n = std::uniform_int_distribution<int>(0, 14)(random); n > 0; --n)
+            text += pieces[std::uniform_int_distribution<int>(0, int(pieces.size()) - 1)(random)];
+        ASSERT_EQ(ContextComposer::detectCodeLanguage(text), languageReference(text)) << "round " << round << " "
+                                                                                      << text.toStdString();
+    }
 }
 
 } // namespace

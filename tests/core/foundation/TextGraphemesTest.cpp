@@ -11,14 +11,34 @@
 namespace vellicord {
 namespace {
 
-std::vector<qsizetype> referenceEnds(const QString& text)
+std::vector<qsizetype> finderEnds(const QString& text, qsizetype from, qsizetype to)
 {
     std::vector<qsizetype> ends;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + from, to - from);
     qsizetype boundary;
     while ((boundary = finder.toNextBoundary()) != -1) {
         if (boundary > 0)
-            ends.push_back(boundary);
+            ends.push_back(from + boundary);
+    }
+    return ends;
+}
+
+// The platform's segmentation of the whole text; for text in the Brahmic scripts, whose
+// segmentation in Qt depends on the text before it, of each line on its own.
+std::vector<qsizetype> referenceEnds(const QString& text, bool byLine = false)
+{
+    if (!byLine)
+        return finderEnds(text, 0, text.size());
+    std::vector<qsizetype> ends;
+    qsizetype start = 0;
+    for (const QString& line : text.split(u'\n')) {
+        const bool returnBeforeBreak = line.endsWith(u'\r') && start + line.size() < text.size();
+        const qsizetype contentEnd = start + line.size() - (returnBeforeBreak ? 1 : 0);
+        for (qsizetype end : finderEnds(text, start, contentEnd))
+            ends.push_back(end);
+        start += line.size() + 1;
+        if (start <= text.size())
+            ends.push_back(start);
     }
     return ends;
 }
@@ -34,18 +54,19 @@ TEST(TextGraphemesTest, MatchesFullSegmentationOnRandomText)
         QStringLiteral("\u1100"), QStringLiteral("\u1161"), QStringLiteral("\u0600"), QStringLiteral("\u4E00"),
         QStringLiteral("\u00AD"), QStringLiteral("\u0085"),
         QStringLiteral("\U0001F3FD"), QStringLiteral("\u0430"), QStringLiteral("\u02FF"), QStringLiteral("\u0300")};
-    // Devanagari, which Qt segments with its script's own adjustments.
+    // Devanagari, which Qt segments with its script's own adjustments, and a few more line feeds.
     const QStringList indic{QStringLiteral("\u0915"), QStringLiteral("\u093F"), QStringLiteral("\u094D")};
     std::mt19937 random(42);
     std::uniform_int_distribution<int> length(0, 24);
     for (int round = 0; round < 8000; ++round) {
-        const QStringList letters = round % 4 == 0 ? alphabet + indic : alphabet;
+        const QStringList letters = round % 4 == 0 ? alphabet + indic + QStringList{QStringLiteral("\n"), QStringLiteral("\r\n")} : alphabet;
         std::uniform_int_distribution<int> letter(0, int(letters.size()) - 1);
         QString text;
         for (int n = length(random); n > 0; --n)
             text += letters[letter(random)];
-        ASSERT_EQ(Text::graphemeEnds(text), referenceEnds(text)) << "round " << round << " " << QString::fromLatin1(text.toUtf8().toHex(' ')).toStdString();
-        ASSERT_EQ(Text::graphemeCount(text), qsizetype(referenceEnds(text).size())) << "round " << round;
+        const bool byLine = round % 4 == 0;
+        ASSERT_EQ(Text::graphemeEnds(text), referenceEnds(text, byLine)) << "round " << round << " " << QString::fromLatin1(text.toUtf8().toHex(' ')).toStdString();
+        ASSERT_EQ(Text::graphemeCount(text), qsizetype(referenceEnds(text, byLine).size())) << "round " << round;
     }
 }
 
