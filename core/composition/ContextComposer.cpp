@@ -15,8 +15,6 @@ namespace vellicord::ContextComposer {
 
 namespace {
 
-// ---- Code detection ----
-
 constexpr std::array<std::u16string_view, 23> codeMarkers{
     u"def ",     u"func ",       u"class ",           u" import ", u"return ", u"let ",  u"var ", u"const ",
     u"public ",  u"private ",    u"static ",          u"</",       u"?>",      u"??:",   u"@interface",
@@ -61,11 +59,10 @@ struct CharacterKinds {
     std::array<uint8_t, 128> kinds{};
     constexpr CharacterKinds()
     {
-        for (char16_t c : u"{([")
+        for (char16_t c : std::u16string_view(u"{(["))
             kinds[c] |= opening;
-        for (char16_t c : u"})]")
+        for (char16_t c : std::u16string_view(u"})]"))
             kinds[c] |= closing;
-        kinds[0] = 0;
         kinds[u'\n'] |= lineEnd;
         kinds[u'\r'] |= lineEnd;
     }
@@ -240,8 +237,6 @@ std::optional<QString> fencedIfCode(const QString& trimmed)
         return std::nullopt;
     return QStringLiteral("```") + *language + u'\n' + trimmed + QStringLiteral("\n```");
 }
-
-// ---- Budgets ----
 
 QString overBudgetLine(int64_t tokens, int64_t maxTokens)
 {

@@ -62,7 +62,6 @@ public:
         qsizetype charactersWith(qsizetype member) const;
         void add(qsizetype member);
         qsizetype characters() const { return assembly_.total(count_); }
-        bool isEmpty() const { return count_.items == 0; }
         void clear();
 
     private:

@@ -115,7 +115,7 @@ TEST(ReduceToFitTest, RefusalsLeaveTheEntries)
     }
 }
 
-// ---- References: the loops read literally, rendering and counting every candidate in full ----
+// The loops read literally, rendering and counting every candidate in full.
 
 bool hasContentReference(const ContextDraft& draft, const QList<Selection>& library, const std::optional<QString>& preamble)
 {
@@ -280,8 +280,6 @@ TEST(ComposeTest, TokenCountsAreTheCharactersOfTheText)
         }
     }
 }
-
-// ---- Split copy ----
 
 const QString splitNotice =
     QStringLiteral("Message token counts are estimates. Paste each message separately without its separator label.");

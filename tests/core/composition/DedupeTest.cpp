@@ -92,7 +92,7 @@ TEST(DedupeTest, ChainsAreNotMerged)
     EXPECT_EQ(groups, (QList<DuplicateGroup>{{id[0], {id[1]}, s12}, {id[1], {id[2]}, s23}}));
 }
 
-// ---- The literal reading: string trigram sets, every pair compared ----
+// The literal reading: string trigram sets, every pair compared.
 
 QString normalizeReference(const QString& text)
 {
