@@ -19,9 +19,10 @@ namespace vellicord {
 // or is counted in characters, without preparing or counting a body again; reducing and
 // splitting a large draft depend on that.
 //
-// Counting works because every piece of a rendering meets its neighbours at a line feed, where
-// a character always ends, so the characters of the whole are the sum of its pieces'. The one
-// exception is a body that ends in a carriage return: it joins the line feed after it.
+// Counting works because every piece of a rendering meets its neighbours at a line feed, and
+// character counts add up across line feeds (Text::graphemeCount), so the characters of the whole
+// are the sum of its pieces'. The one exception is a body that ends in a carriage return: it
+// forms one character with the line feed after it.
 class PromptAssembly {
 public:
     struct PreparedEntry {
