@@ -31,4 +31,22 @@ std::optional<ComposerTemplate> fromRawValue(const QString& text)
     return std::nullopt;
 }
 
+ComposerTemplate forDraftTemplate(const QString& templateName)
+{
+    return fromRawValue(templateName).value_or(ComposerTemplate::sections);
+}
+
+void encode(JsonWriter& out, ComposerTemplate layout)
+{
+    out.string(rawValue(layout));
+}
+
+ComposerTemplate decode(JsonReader::Value value, std::string_view context)
+{
+    const std::optional<ComposerTemplate> layout = fromRawValue(JsonReader::string(value, context));
+    if (!layout)
+        JsonReader::fail(JsonDecodeError::Kind::dataCorrupted, context);
+    return *layout;
+}
+
 } // namespace vellicord::ComposerTemplates

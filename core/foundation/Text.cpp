@@ -25,27 +25,145 @@ QString nfc(const QString& text)
 
 } // namespace
 
-qsizetype graphemeCount(QStringView text)
+namespace {
+
+// A character that forms a grapheme cluster of its own next to any other such character (the
+// one exception being a carriage return followed by a line feed): everything below U+0300 but
+// the two symbols that can start an emoji sequence, and the CJK ideographs. Between two of them
+// a cluster boundary is certain, so the full segmentation rules are needed only around others.
+bool isSimple(char16_t u)
 {
-    if (text.isEmpty())
-        return 0;
-    // Fast path: printable ASCII without CR has exactly one character per code unit.
-    bool simple = true;
+    return (u < 0x300 && u != 0xA9 && u != 0xAE) || (u >= 0x4E00 && u <= 0x9FFF);
+}
+
+bool certainBoundaryBetween(char16_t before, char16_t after)
+{
+    return isSimple(before) && isSimple(after) && !(before == u'\r' && after == u'\n');
+}
+
+// Qt adjusts cluster boundaries in the Brahmic scripts (Tibetan, Myanmar, Khmer...) over whole runs
+// of the script, which take in neighbouring spaces, marks and line feeds, so that the same
+// characters can segment differently depending on what comes before them. Such text is segmented
+// line by line (a line feed always stands alone), which keeps counts additive across lines.
+bool hasScriptTailoring(QStringView text)
+{
     for (QChar c : text) {
         const char16_t u = c.unicode();
-        if (u >= 0x7F || u == u'\r') {
-            simple = false;
+        if (u < 0x900)
+            continue;
+        // Generously: Devanagari to Myanmar, Tagalog to Lepcha, Syloti Nagri to Meetei Mayek, and
+        // U+11000 to U+11FFF (high surrogates D804 to D807).
+        if (u <= 0x109F || (u >= 0x1700 && u <= 0x1C4F) || (u >= 0xA800 && u <= 0xABFF) || (u >= 0xD804 && u <= 0xD807))
+            return true;
+    }
+    return false;
+}
+
+// Calls onEnd with the offset past each cluster, in order.
+template <typename OnEnd>
+void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
+{
+    const qsizetype n = text.size();
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.data());
+    if (hasScriptTailoring(text)) {
+        qsizetype lineStart = 0;
+        while (lineStart < n) {
+            qsizetype lineEnd = lineStart;
+            while (lineEnd < n && data[lineEnd] != u'\n')
+                ++lineEnd;
+            // A carriage return before the line feed forms one character with it.
+            const qsizetype contentEnd = lineEnd < n && lineEnd > lineStart && data[lineEnd - 1] == u'\r' ? lineEnd - 1 : lineEnd;
+            if (contentEnd > lineStart) {
+                QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + lineStart, contentEnd - lineStart);
+                qsizetype boundary;
+                while ((boundary = finder.toNextBoundary()) != -1) {
+                    if (boundary > 0)
+                        onEnd(lineStart + boundary);
+                }
+            }
+            if (lineEnd < n)
+                onEnd(lineEnd + 1);
+            lineStart = lineEnd + 1;
+        }
+        return;
+    }
+    qsizetype i = 0;
+    while (i < n) {
+        if (i + 1 == n && isSimple(data[i])) {
+            onEnd(n);
+            return;
+        }
+        if (i + 1 < n && certainBoundaryBetween(data[i], data[i + 1])) {
+            onEnd(++i);
+            continue;
+        }
+        if (i + 1 < n && data[i] == u'\r' && data[i + 1] == u'\n') {
+            i += 2;
+            onEnd(i);
+            continue;
+        }
+        // A stretch that needs the full rules, up to the next certain boundary.
+        qsizetype end = i + 1;
+        while (end < n && !certainBoundaryBetween(data[end - 1], data[end]))
+            ++end;
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + i, end - i);
+        qsizetype boundary;
+        while ((boundary = finder.toNextBoundary()) != -1) {
+            if (boundary > 0)
+                onEnd(i + boundary);
+        }
+        i = end;
+    }
+}
+
+} // namespace
+
+qsizetype graphemeCount(QStringView text)
+{
+    const qsizetype n = text.size();
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.data());
+    if (hasScriptTailoring(text)) {
+        qsizetype count = 0;
+        forEachGraphemeEnd(text, [&count](qsizetype) { ++count; });
+        return count;
+    }
+    // Runs of simple characters are counted in one go; each run's last character joins the
+    // stretch after it, which may attach a mark to it, and a carriage return goes along with the
+    // line feed after it.
+    qsizetype count = 0;
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype start = i;
+        qsizetype pairs = 0;
+        while (i < n && isSimple(data[i])) {
+            pairs += (data[i] == u'\r' && i + 1 < n && data[i + 1] == u'\n') ? 1 : 0;
+            ++i;
+        }
+        if (i == n) {
+            count += (n - start) - pairs;
             break;
         }
+        qsizetype stretchStart = i > start ? i - 1 : i;
+        if (stretchStart > start && data[stretchStart] == u'\n' && data[stretchStart - 1] == u'\r') {
+            --stretchStart;
+            --pairs;
+        }
+        count += (stretchStart - start) - pairs;
+        qsizetype end = stretchStart + 1;
+        while (end < n && !certainBoundaryBetween(data[end - 1], data[end]))
+            ++end;
+        forEachGraphemeEnd(text.sliced(stretchStart, end - stretchStart), [&count](qsizetype) { ++count; });
+        i = end;
     }
-    if (simple)
-        return text.size();
-
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
-    qsizetype count = 0;
-    while (finder.toNextBoundary() != -1)
-        ++count;
     return count;
+}
+
+std::vector<qsizetype> graphemeEnds(QStringView text)
+{
+    std::vector<qsizetype> ends;
+    ends.reserve(size_t(text.size()));
+    forEachGraphemeEnd(text, [&ends](qsizetype end) { ends.push_back(end); });
+    return ends;
 }
 
 bool isWhiteSpace(char16_t c)

@@ -4,6 +4,7 @@
 #include <QStringView>
 
 #include <cstddef>
+#include <vector>
 
 namespace vellicord {
 
@@ -11,8 +12,13 @@ namespace vellicord {
 // user-perceived characters (grapheme clusters), equality is canonical equivalence.
 namespace Text {
 
-// Number of extended grapheme clusters ("characters" as a user sees them).
+// Number of extended grapheme clusters ("characters" as a user sees them). A line feed is always
+// a character of its own (with a carriage return before it, one character with it), so the count
+// of a text is the sum of the counts of its lines and line feeds.
 qsizetype graphemeCount(QStringView text);
+// The offset just past each character (extended grapheme cluster), in order; the last is the
+// text's length. Empty for empty text.
+std::vector<qsizetype> graphemeEnds(QStringView text);
 
 // Removes white space and newlines from both ends: the Unicode space, line and paragraph
 // separators (Zs, Zl, Zp), U+0009 to U+000D and U+0085. U+200B and U+FEFF are not white space.

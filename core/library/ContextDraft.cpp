@@ -11,7 +11,7 @@ const ModelProfile& ContextDraft::modelProfile() const
 
 ComposerTemplate ContextDraft::templateKind() const
 {
-    return ComposerTemplates::fromRawValue(templateName).value_or(ComposerTemplate::sections);
+    return ComposerTemplates::forDraftTemplate(templateName);
 }
 
 qsizetype ContextDraft::includedCount() const

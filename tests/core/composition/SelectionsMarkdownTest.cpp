@@ -1,0 +1,85 @@
+#include "core/composition/SelectionsMarkdown.h"
+
+#include "CompositionFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace vellicord {
+namespace {
+
+using namespace testing;
+
+Selection at(const QString& markdown, const QDateTime& createdAt, const QString& app = QStringLiteral("Safari"))
+{
+    Selection s = capture({QStringLiteral("text"), markdown, app});
+    s.createdAt = createdAt;
+    return s;
+}
+
+const QDateTime march5 = QDateTime(QDate(2026, 3, 5), QTime(9, 7), Qt::UTC);
+
+TEST(SelectionsMarkdownTest, DocumentRunsOldestFirst)
+{
+    const Selection newest = at(QStringLiteral("new"), march5.addDays(1));
+    const Selection sameA = at(QStringLiteral("same a"), march5, QStringLiteral("Notes"));
+    const Selection sameB = at(QStringLiteral(" same b\n"), march5);
+    EXPECT_EQ(SelectionsMarkdown::document({newest, sameA, sameB}),
+              QStringLiteral("## Notes \u00B7 2026-03-05 09:07\n\nsame a\n\n---\n\n"
+                             "## Safari \u00B7 2026-03-05 09:07\n\n same b\n\n\n---\n\n"
+                             "## Safari \u00B7 2026-03-06 09:07\n\nnew"));
+    EXPECT_EQ(SelectionsMarkdown::document({}), QString());
+    EXPECT_EQ(SelectionsMarkdown::single(sameB), QStringLiteral(" same b\n"));
+}
+
+// Sets the process time zone for the life of the object.
+class TimeZoneScope {
+public:
+    explicit TimeZoneScope(const char* zone)
+    {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TimeZoneScope()
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+};
+
+TEST(SelectionsMarkdownTest, HeadingUsesLocalTime)
+{
+    TimeZoneScope zone("America/New_York");
+    const Selection s = at(QStringLiteral("x"), QDateTime(QDate(2026, 3, 5), QTime(14, 7), Qt::UTC));
+    EXPECT_EQ(SelectionsMarkdown::document({s}), QStringLiteral("## Safari \u00B7 2026-03-05 09:07\n\nx"));
+}
+
+TEST(SelectionsMarkdownTest, FromSourceHeading)
+{
+    const Selection s = at(QStringLiteral("x"), march5);
+    struct Case {
+        const char* name;
+        SourceIdentity source;
+        QString heading;
+    } const cases[] = {
+        {"page address before file path",
+         {QStringLiteral("https://a.example/"), QStringLiteral("Safari"), std::nullopt,
+          QStringLiteral("https://a.example/"), QStringLiteral("/tmp/file")},
+         QStringLiteral("# https://a.example/")},
+        {"file path", {QStringLiteral("/tmp/file"), QStringLiteral("Preview"), std::nullopt, std::nullopt, QStringLiteral("/tmp/file")},
+         QStringLiteral("# /tmp/file")},
+        {"application", {QStringLiteral("Notes"), QStringLiteral("Notes"), std::nullopt, std::nullopt, std::nullopt},
+         QStringLiteral("# Notes")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SelectionsMarkdown::fromSource({}, c.source), c.heading) << c.name;
+        EXPECT_EQ(SelectionsMarkdown::fromSource({s}, c.source),
+                  c.heading + QStringLiteral("\n\n---\n\n## Safari \u00B7 2026-03-05 09:07\n\nx"))
+            << c.name;
+    }
+}
+
+} // namespace
+} // namespace vellicord
