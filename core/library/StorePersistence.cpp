@@ -1,0 +1,463 @@
+#include "core/library/StorePersistence.h"
+
+#include "core/foundation/JsonReader.h"
+#include "core/foundation/JsonWriter.h"
+#include "core/library/FileLogger.h"
+#include "core/library/LogCategories.h"
+#include "core/library/RecordCodec.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <vector>
+
+namespace vellicord {
+
+using namespace JsonReader;
+using ErrorCase = StorePersistence::PersistenceError::Case;
+
+namespace {
+
+const char* caseDescription(ErrorCase errorCase)
+{
+    switch (errorCase) {
+    case ErrorCase::backupWriteFailed:
+        return "The library was saved but its backup could not be written.";
+    case ErrorCase::duplicateIdentity:
+        return "The library holds two records of one kind with the same id.";
+    case ErrorCase::incompatibleVersion:
+        return "The library uses a format version this version of Vellicord cannot read.";
+    case ErrorCase::primaryNotPreserved:
+        return "The library is read-only because its unreadable file could not be preserved.";
+    }
+    return "";
+}
+
+bool isReadableVersion(int64_t version)
+{
+    return version == 1 || version == 2;
+}
+
+// Parses without copying the bytes when the buffer has simdjson's padding behind it.
+Value parseDocument(simdjson::dom::parser& parser, const char* data, size_t size, bool padded)
+{
+    Value root;
+    check(parser.parse(data, size, !padded).get(root), "document");
+    return root;
+}
+
+bool hasPadding(const QByteArray& bytes)
+{
+    return bytes.capacity() - bytes.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
+}
+
+// The version a document declares, when it is a JSON object with an integer "version".
+std::optional<int64_t> headerVersion(Value root)
+{
+    simdjson::dom::object object;
+    if (root.get_object().get(object) != simdjson::SUCCESS)
+        return std::nullopt;
+    int64_t version = 0;
+    if (object["version"].get_int64().get(version) != simdjson::SUCCESS)
+        return std::nullopt;
+    return version;
+}
+
+template <typename Records, typename Id>
+bool hasDuplicateIds(const Records& records, Id id)
+{
+    if (records.size() < 2)
+        return false;
+    std::vector<QUuid> ids;
+    ids.reserve(size_t(records.size()));
+    for (const auto& record : records)
+        ids.push_back(id(record));
+    std::sort(ids.begin(), ids.end());
+    return std::adjacent_find(ids.begin(), ids.end()) != ids.end();
+}
+
+void checkUniqueness(const StoreSnapshot& snapshot)
+{
+    const auto byId = [](const auto& record) { return record.id; };
+    const QList<ContextDraft> noDrafts;
+    const QList<ContextDraft>& drafts = snapshot.drafts ? *snapshot.drafts : noDrafts;
+    bool duplicate = hasDuplicateIds(snapshot.selections, byId) || hasDuplicateIds(snapshot.groups, byId)
+        || hasDuplicateIds(drafts, byId);
+    for (qsizetype i = 0; !duplicate && i < drafts.size(); ++i)
+        duplicate = hasDuplicateIds(drafts[i].entries, byId);
+    if (duplicate)
+        throw StorePersistence::PersistenceError(ErrorCase::duplicateIdentity);
+}
+
+StoreSnapshot decodeSnapshot(Value root)
+{
+    std::optional<int64_t> version;
+    std::optional<QList<Selection>> selections;
+    std::optional<QList<SelectionGroup>> groups;
+    StoreSnapshot snapshot;
+    for (const simdjson::dom::key_value_pair field : object(root, "library")) {
+        const std::string_view key = field.key;
+        if (key == "version") {
+            version = integer(field.value, "version");
+        } else if (key == "selections") {
+            const simdjson::dom::array items = array(field.value, "selections");
+            QList<Selection> list;
+            list.reserve(qsizetype(items.size()));
+            for (Value item : items)
+                list.append(RecordCodec::decodeSelection(item));
+            selections = std::move(list);
+        } else if (key == "groups") {
+            const simdjson::dom::array items = array(field.value, "groups");
+            QList<SelectionGroup> list;
+            list.reserve(qsizetype(items.size()));
+            for (Value item : items)
+                list.append(RecordCodec::decodeGroup(item));
+            groups = std::move(list);
+        } else if (key == "drafts") {
+            if (isNull(field.value)) {
+                snapshot.drafts.reset();
+                continue;
+            }
+            const simdjson::dom::array items = array(field.value, "drafts");
+            QList<ContextDraft> list;
+            list.reserve(qsizetype(items.size()));
+            for (Value item : items)
+                list.append(RecordCodec::decodeDraft(item));
+            snapshot.drafts = std::move(list);
+        } else if (key == "activeDraftID") {
+            snapshot.activeDraftID = optionalUuid(field.value, "activeDraftID");
+        }
+    }
+    snapshot.version = required(version, "version");
+    snapshot.selections = required(selections, "selections");
+    snapshot.groups = required(groups, "groups");
+    return snapshot;
+}
+
+StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
+{
+    simdjson::dom::parser parser;
+    // A document that is not JSON fails here, before the version screen, with the same error the
+    // full decode would give.
+    const Value root = parseDocument(parser, data, size, padded);
+    if (const auto version = headerVersion(root); version && !isReadableVersion(*version))
+        throw StorePersistence::PersistenceError(ErrorCase::incompatibleVersion);
+    StoreSnapshot snapshot = decodeSnapshot(root);
+    checkUniqueness(snapshot);
+    return snapshot;
+}
+
+size_t estimatedSize(const StoreSnapshot& snapshot)
+{
+    size_t size = 256;
+    for (const Selection& s : snapshot.selections)
+        size += 420 + size_t(s.text.size() + s.markdown.size() + s.appName.size()) * 11 / 10
+            + size_t(s.sourceURL ? s.sourceURL->size() : 0) + size_t(s.sourceTitle ? s.sourceTitle->size() : 0)
+            + size_t(s.filePath ? s.filePath->size() : 0) + size_t(s.groupIDs.size()) * 48;
+    size += size_t(snapshot.groups.size()) * 200;
+    if (snapshot.drafts) {
+        for (const ContextDraft& d : *snapshot.drafts)
+            size += 400 + size_t(d.task.size() + (d.previewText ? d.previewText->size() : 0)) * 11 / 10
+                + size_t(d.entries.size()) * 260;
+    }
+    return size;
+}
+
+} // namespace
+
+StorePersistence::PersistenceError::PersistenceError(Case errorCase, std::exception_ptr underlying)
+    : std::runtime_error(caseDescription(errorCase))
+    , case_(errorCase)
+    , underlying_(std::move(underlying))
+{
+}
+
+StorePersistence::StorePersistence(QString storeURL, QString backupURL, FileSystem& fileManager)
+    : storeURL_(std::move(storeURL))
+    , backupURL_(std::move(backupURL))
+    , fileManager_(fileManager)
+{
+}
+
+QString StorePersistence::backupURL(const QString& storeURL)
+{
+    const QFileInfo info(storeURL);
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > 0 ? name.left(dot) : name;
+    return info.path() + QLatin1Char('/') + base + QStringLiteral(".backup.json");
+}
+
+std::string StorePersistence::encode(const StoreSnapshot& snapshot)
+{
+    std::string bytes;
+    bytes.reserve(estimatedSize(snapshot));
+    JsonWriter out(bytes);
+    out.beginObject();
+    out.member("activeDraftID", snapshot.activeDraftID);
+    if (snapshot.drafts) {
+        out.key("drafts");
+        out.beginArray();
+        for (const ContextDraft& draft : *snapshot.drafts)
+            RecordCodec::encode(out, draft);
+        out.endArray();
+    }
+    out.key("groups");
+    out.beginArray();
+    for (const SelectionGroup& group : snapshot.groups)
+        RecordCodec::encode(out, group);
+    out.endArray();
+    out.key("selections");
+    out.beginArray();
+    for (const Selection& selection : snapshot.selections)
+        RecordCodec::encode(out, selection);
+    out.endArray();
+    out.member("version", snapshot.version);
+    out.endObject();
+    return bytes;
+}
+
+StoreSnapshot StorePersistence::decode(const QByteArray& bytes)
+{
+    return decodeBytes(bytes.constData(), size_t(bytes.size()), hasPadding(bytes));
+}
+
+StoreSnapshot StorePersistence::decode(const std::string& bytes)
+{
+    return decodeBytes(bytes.data(), bytes.size(), bytes.capacity() - bytes.size() >= simdjson::SIMDJSON_PADDING);
+}
+
+StoreSnapshot StorePersistence::decode(std::string_view bytes)
+{
+    return decodeBytes(bytes.data(), bytes.size(), false);
+}
+
+void StorePersistence::write(const StoreSnapshot& snapshot)
+{
+    if (!writesAllowed_)
+        throw PersistenceError(ErrorCase::primaryNotPreserved);
+    const std::string bytes = encode(snapshot);
+    decode(bytes);
+    fileManager_.createDirectories(QFileInfo(storeURL_).path());
+    const QByteArrayView view(bytes.data(), qsizetype(bytes.size()));
+    fileManager_.writeAtomically(storeURL_, view);
+    try {
+        fileManager_.writeAtomically(backupURL_, view);
+    } catch (...) {
+        throw PersistenceError(ErrorCase::backupWriteFailed, std::current_exception());
+    }
+}
+
+StorePersistenceStatus StorePersistence::failureStatus(const std::exception& error)
+{
+    if (const auto* persistence = dynamic_cast<const PersistenceError*>(&error)) {
+        switch (persistence->errorCase()) {
+        case ErrorCase::primaryNotPreserved:
+            return StorePersistenceStatus::unreadablePrimary;
+        case ErrorCase::backupWriteFailed:
+            return StorePersistenceStatus::backupUnavailable;
+        case ErrorCase::duplicateIdentity:
+        case ErrorCase::incompatibleVersion:
+            break;
+        }
+    }
+    return StorePersistenceStatus::saveFailed;
+}
+
+QString StorePersistence::describe(const std::exception& error)
+{
+    if (const auto* decoding = dynamic_cast<const JsonDecodeError*>(&error)) {
+        const QString context = QString::fromUtf8(decoding->what());
+        switch (decoding->kind()) {
+        case JsonDecodeError::Kind::syntax:
+            return QStringLiteral("The data is not valid JSON (%1).").arg(context);
+        case JsonDecodeError::Kind::missingKey:
+            return QStringLiteral("The data has no value for %1.").arg(context);
+        case JsonDecodeError::Kind::typeMismatch:
+            return QStringLiteral("The data has a value of the wrong type for %1.").arg(context);
+        case JsonDecodeError::Kind::dataCorrupted:
+            return QStringLiteral("The data has an invalid value for %1.").arg(context);
+        }
+    }
+    if (const auto* persistence = dynamic_cast<const PersistenceError*>(&error);
+        persistence && persistence->underlying()) {
+        try {
+            std::rethrow_exception(persistence->underlying());
+        } catch (const std::exception& underlying) {
+            return QString::fromUtf8(error.what()) + QLatin1Char(' ') + describe(underlying);
+        } catch (...) {
+        }
+    }
+    return QString::fromUtf8(error.what());
+}
+
+// Loading
+
+StorePersistence::FileRead StorePersistence::read(const QString& path) const
+{
+    FileRead file;
+    try {
+        file.bytes = fileManager_.readFile(path);
+    } catch (...) {
+        file.error = std::current_exception();
+    }
+    return file;
+}
+
+bool StorePersistence::hasIncompatibleVersion(const FileRead& file) const
+{
+    if (file.error)
+        return false;
+    try {
+        simdjson::dom::parser parser;
+        const Value root = parseDocument(parser, file.bytes.constData(), size_t(file.bytes.size()), hasPadding(file.bytes));
+        const auto version = headerVersion(root);
+        return version && !isReadableVersion(*version);
+    } catch (const JsonDecodeError&) {
+        return false;
+    }
+}
+
+StoreLoadResult StorePersistence::load()
+{
+    const FileRead primary = read(storeURL_);
+    bool incompatible = hasIncompatibleVersion(primary);
+    FileRead backup;
+    if (!incompatible) {
+        backup = read(backupURL_);
+        const bool sameBytes = !primary.error && !backup.error && primary.bytes == backup.bytes;
+        incompatible = !sameBytes && hasIncompatibleVersion(backup);
+    }
+    if (incompatible) {
+        writesAllowed_ = false;
+        logEvent(QStringLiteral(
+            "The library or backup requires a compatible version of Vellicord. Both files were left unchanged."));
+        return {std::nullopt, StorePersistenceStatus::incompatibleVersion};
+    }
+    if (fileManager_.exists(storeURL_))
+        return loadPrimary(primary, backup);
+    if (fileManager_.exists(backupURL_))
+        return recoverMissingPrimary(backup);
+    return {std::nullopt, StorePersistenceStatus::ready};
+}
+
+StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const FileRead& backup)
+{
+    StoreSnapshot snapshot;
+    try {
+        if (primary.error)
+            std::rethrow_exception(primary.error);
+        snapshot = decode(primary.bytes);
+    } catch (const std::exception& error) {
+        logFailure(QStringLiteral("The primary store is unreadable. Vellicord will check its backup."), error);
+        return recoverFromBackup(backup);
+    }
+    // Equal bytes decode alike, so a backup identical to a valid library is valid too.
+    if (!backup.error && backup.bytes == primary.bytes)
+        return {std::move(snapshot), StorePersistenceStatus::ready};
+    try {
+        fileManager_.writeAtomically(backupURL_, primary.bytes);
+    } catch (const std::exception& error) {
+        logFailure(QStringLiteral("The local store backup could not be refreshed."), error);
+        return {std::move(snapshot), StorePersistenceStatus::backupUnavailable};
+    }
+    logEvent(QStringLiteral("The local store backup was refreshed from the valid primary store."));
+    return {std::move(snapshot), StorePersistenceStatus::ready};
+}
+
+StoreLoadResult StorePersistence::recoverMissingPrimary(const FileRead& backup)
+{
+    StoreSnapshot snapshot;
+    try {
+        if (backup.error)
+            std::rethrow_exception(backup.error);
+        snapshot = decode(backup.bytes);
+    } catch (const std::exception& error) {
+        writesAllowed_ = false;
+        logFailure(QStringLiteral("The primary store is missing and its backup is unreadable."), error);
+        return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
+    }
+    try {
+        fileManager_.createDirectories(QFileInfo(storeURL_).path());
+        fileManager_.writeAtomically(storeURL_, backup.bytes);
+    } catch (const std::exception& error) {
+        writesAllowed_ = false;
+        logFailure(QStringLiteral("The valid backup could not be restored as the missing primary store."), error);
+        return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
+    }
+    logEvent(QStringLiteral("The missing primary store was recovered from its local backup."));
+    return {std::move(snapshot), StorePersistenceStatus::recoveredFromBackup};
+}
+
+StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
+{
+    const bool preserved = preserveUnreadablePrimary();
+    if (!preserved)
+        writesAllowed_ = false;
+    StoreSnapshot snapshot;
+    try {
+        if (backup.error)
+            std::rethrow_exception(backup.error);
+        snapshot = decode(backup.bytes);
+    } catch (const std::exception& error) {
+        writesAllowed_ = false;
+        logFailure(QStringLiteral("The store backup is unavailable or unreadable."), error);
+        return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
+    }
+    if (!preserved) {
+        logEvent(QStringLiteral("The backup was opened read-only because the unreadable primary could not be preserved."));
+        return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
+    }
+    try {
+        fileManager_.writeAtomically(storeURL_, backup.bytes);
+    } catch (const std::exception& error) {
+        writesAllowed_ = false;
+        logFailure(QStringLiteral("The valid backup could not be restored as the primary store."), error);
+        return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
+    }
+    logEvent(QStringLiteral("The store was recovered from its local backup."));
+    return {std::move(snapshot), StorePersistenceStatus::recoveredFromBackup};
+}
+
+bool StorePersistence::preserveUnreadablePrimary()
+{
+    const QString target = nextUnreadableURL();
+    try {
+        fileManager_.copyFile(storeURL_, target);
+    } catch (const std::exception& error) {
+        logFailure(QStringLiteral("The unreadable primary store could not be copied and remains in place."), error);
+        return false;
+    }
+    logEvent(QStringLiteral("The unreadable primary store was preserved."));
+    return true;
+}
+
+QString StorePersistence::nextUnreadableURL() const
+{
+    const QFileInfo info(storeURL_);
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = info.path() + QLatin1Char('/') + (dot > 0 ? name.left(dot) : name) + QStringLiteral(".unreadable");
+    const QString extension = dot > 0 ? name.mid(dot) : QString();
+    QString candidate = base + extension;
+    for (int n = 2; fileManager_.exists(candidate); ++n)
+        candidate = base + QLatin1Char('-') + QString::number(n) + extension;
+    return candidate;
+}
+
+// Logging
+
+void StorePersistence::logEvent(const QString& message) const
+{
+    qCInfo(LogCategories::store).noquote() << message;
+    FileLogger::logToShared(message);
+}
+
+void StorePersistence::logFailure(const QString& message, const std::exception& error) const
+{
+    // The error's text may name the user's files: it goes to the file log only.
+    qCCritical(LogCategories::store).noquote() << message;
+    FileLogger::logToShared(message + QLatin1Char(' ') + describe(error));
+}
+
+} // namespace vellicord
