@@ -130,9 +130,11 @@ void PosixFileSystem::createDirectories(const QString& path)
         fail("Could not create the folder", clean, EEXIST);
     }
     const QString parent = QFileInfo(clean).path();
-    if (parent != clean)
+    if (parent != clean && !exists(parent))
         createDirectories(parent);
-    if (::mkdir(native(clean).constData(), 0777) != 0 && errno != EEXIST)
+    // A file in the way above gives ENOTDIR here; a folder made meanwhile by someone else is fine.
+    if (::mkdir(native(clean).constData(), 0777) != 0
+        && !(errno == EEXIST && ::stat(native(clean).constData(), &info) == 0 && S_ISDIR(info.st_mode)))
         fail("Could not create the folder", clean);
 }
 
