@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace vellicord {
@@ -68,10 +69,16 @@ bool hasDuplicateIds(const Records& records, Id id)
 {
     if (records.size() < 2)
         return false;
-    std::vector<QUuid> ids;
+    // Compared as two 64-bit halves: QUuid's own order looks at its variant first, which is slow.
+    std::vector<std::pair<uint64_t, uint64_t>> ids;
     ids.reserve(size_t(records.size()));
-    for (const auto& record : records)
-        ids.push_back(id(record));
+    for (const auto& record : records) {
+        const QUuid uuid = id(record);
+        std::pair<uint64_t, uint64_t> halves;
+        halves.first = uint64_t(uuid.data1) << 32 | uint64_t(uuid.data2) << 16 | uuid.data3;
+        std::memcpy(&halves.second, uuid.data4, 8);
+        ids.push_back(halves);
+    }
     std::sort(ids.begin(), ids.end());
     return std::adjacent_find(ids.begin(), ids.end()) != ids.end();
 }
