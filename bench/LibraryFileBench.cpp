@@ -170,10 +170,10 @@ void LoadAtStart(benchmark::State& state)
     }
 }
 
-BENCHMARK(Encode)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(Decode)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(SaveVersusTwoWrites)->Arg(100000)->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(LoadAtStart)->Arg(100000)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(Encode)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Decode)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SaveVersusTwoWrites)->Arg(100000)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(LoadAtStart)->Arg(100000)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 } // namespace vellicord

@@ -42,6 +42,16 @@ public:
     virtual void append(QByteArrayView bytes) = 0;
 };
 
+// The first half of an atomic write: the new content is on the disk under a temporary name in
+// the target's folder. commit() puts it in place of the target; destroying an uncommitted write
+// removes the temporary file and leaves the target as it was.
+class PendingWrite {
+public:
+    virtual ~PendingWrite() = default;
+    // Throws FileSystemError; the temporary file is gone afterwards either way.
+    virtual void commit() = 0;
+};
+
 // The files the library and the logs are kept in. Paths are absolute local paths. Every
 // operation that can fail throws FileSystemError.
 //
@@ -66,7 +76,9 @@ public:
     virtual QByteArray readFile(const QString& path) const = 0;
     // Replaces the file with the bytes so that a failed or interrupted write leaves the previous
     // file whole and a finished one survives a power loss.
-    virtual void writeAtomically(const QString& path, QByteArrayView bytes) = 0;
+    void writeAtomically(const QString& path, QByteArrayView bytes) { prepareAtomicWrite(path, bytes)->commit(); }
+    // The same in two steps, so that other work can happen between writing and replacing.
+    virtual std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes) = 0;
     // Opens the file for appending, creating an empty one when there is none.
     virtual std::unique_ptr<AppendFile> openForAppending(const QString& path) = 0;
 };

@@ -19,6 +19,20 @@ JsonWriter::JsonWriter(std::string& out)
 {
 }
 
+JsonWriter::JsonWriter(std::string& out, int depth, int elementsBefore)
+    : out_(out)
+{
+    for (int level = 0; level < depth; ++level)
+        levels_.push_back({false, level == depth - 1 ? elementsBefore : 1, {}});
+}
+
+void JsonWriter::appendEncoded(std::string_view elements, int count)
+{
+    Q_ASSERT(!levels_.empty() && !levels_.back().isObject && !afterKey_);
+    out_.append(elements);
+    levels_.back().count += count;
+}
+
 void JsonWriter::newline()
 {
     out_.push_back('\n');

@@ -2,6 +2,7 @@
 
 #include "core/foundation/JsonReader.h"
 #include "core/foundation/JsonWriter.h"
+#include "core/foundation/Parallel.h"
 #include "core/library/FileLogger.h"
 #include "core/library/LogCategories.h"
 #include "core/library/RecordCodec.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <thread>
 #include <cstring>
 #include <vector>
 
@@ -96,6 +98,23 @@ void checkUniqueness(const StoreSnapshot& snapshot)
         throw StorePersistence::PersistenceError(ErrorCase::duplicateIdentity);
 }
 
+// Captures are most of a library: a large list is decoded on several threads.
+QList<Selection> decodeSelections(simdjson::dom::array items)
+{
+    std::vector<Value> elements;
+    elements.reserve(items.size());
+    for (Value item : items)
+        elements.push_back(item);
+    QList<Selection> list(qsizetype(elements.size()));
+    Selection* const out = list.data();
+    Parallel::forChunks(elements.size(), Parallel::threadsFor(elements.size(), 2048),
+                        [&](size_t, size_t begin, size_t end) {
+                            for (size_t i = begin; i < end; ++i)
+                                out[i] = RecordCodec::decodeSelection(elements[i]);
+                        });
+    return list;
+}
+
 StoreSnapshot decodeSnapshot(Value root)
 {
     std::optional<int64_t> version;
@@ -107,12 +126,7 @@ StoreSnapshot decodeSnapshot(Value root)
         if (key == "version") {
             version = integer(field.value, "version");
         } else if (key == "selections") {
-            const simdjson::dom::array items = array(field.value, "selections");
-            QList<Selection> list;
-            list.reserve(qsizetype(items.size()));
-            for (Value item : items)
-                list.append(RecordCodec::decodeSelection(item));
-            selections = std::move(list);
+            selections = decodeSelections(array(field.value, "selections"));
         } else if (key == "groups") {
             const simdjson::dom::array items = array(field.value, "groups");
             QList<SelectionGroup> list;
@@ -154,13 +168,20 @@ StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
     return snapshot;
 }
 
-size_t estimatedSize(const StoreSnapshot& snapshot)
+// Roughly the encoded size, so the output buffer is allocated once.
+size_t estimatedSize(const QList<Selection>& selections)
 {
-    size_t size = 256;
-    for (const Selection& s : snapshot.selections)
+    size_t size = 0;
+    for (const Selection& s : selections)
         size += 420 + size_t(s.text.size() + s.markdown.size() + s.appName.size()) * 11 / 10
             + size_t(s.sourceURL ? s.sourceURL->size() : 0) + size_t(s.sourceTitle ? s.sourceTitle->size() : 0)
             + size_t(s.filePath ? s.filePath->size() : 0) + size_t(s.groupIDs.size()) * 48;
+    return size;
+}
+
+size_t estimatedSize(const StoreSnapshot& snapshot)
+{
+    size_t size = 256 + estimatedSize(snapshot.selections);
     size += size_t(snapshot.groups.size()) * 200;
     if (snapshot.drafts) {
         for (const ContextDraft& d : *snapshot.drafts)
@@ -168,6 +189,32 @@ size_t estimatedSize(const StoreSnapshot& snapshot)
                 + size_t(d.entries.size()) * 260;
     }
     return size;
+}
+
+// Captures are most of a library: a large list is encoded in parts on several threads, each part
+// by a writer that continues the selections array two levels deep.
+void encodeSelections(JsonWriter& out, const QList<Selection>& selections)
+{
+    const size_t count = size_t(selections.size());
+    const size_t chunks = Parallel::threadsFor(count, 2048);
+    if (chunks == 1) {
+        for (const Selection& selection : selections)
+            RecordCodec::encode(out, selection);
+        return;
+    }
+    std::vector<std::string> parts(chunks);
+    std::vector<int> counts(chunks);
+    Parallel::forChunks(count, chunks, [&](size_t chunk, size_t begin, size_t end) {
+        const QList<Selection> range = selections.mid(qsizetype(begin), qsizetype(end - begin));
+        std::string& part = parts[chunk];
+        part.reserve(estimatedSize(range));
+        JsonWriter writer(part, 2, int(begin));
+        for (const Selection& selection : range)
+            RecordCodec::encode(writer, selection);
+        counts[chunk] = int(end - begin);
+    });
+    for (size_t chunk = 0; chunk < chunks; ++chunk)
+        out.appendEncoded(parts[chunk], counts[chunk]);
 }
 
 } // namespace
@@ -216,8 +263,7 @@ std::string StorePersistence::encode(const StoreSnapshot& snapshot)
     out.endArray();
     out.key("selections");
     out.beginArray();
-    for (const Selection& selection : snapshot.selections)
-        RecordCodec::encode(out, selection);
+    encodeSelections(out, snapshot.selections);
     out.endArray();
     out.member("version", snapshot.version);
     out.endObject();
@@ -244,12 +290,44 @@ void StorePersistence::write(const StoreSnapshot& snapshot)
     if (!writesAllowed_)
         throw PersistenceError(ErrorCase::primaryNotPreserved);
     const std::string bytes = encode(snapshot);
-    decode(bytes);
-    fileManager_.createDirectories(QFileInfo(storeURL_).path());
     const QByteArrayView view(bytes.data(), qsizetype(bytes.size()));
-    fileManager_.writeAtomically(storeURL_, view);
+
+    // The check that the bytes read back runs while both files go to the disk under temporary
+    // names; nothing replaces the library or the backup until it has passed, and its error comes
+    // first, as if it had run before any writing.
+    std::exception_ptr verification;
+    std::thread verifier([&] {
+        try {
+            decode(bytes);
+        } catch (...) {
+            verification = std::current_exception();
+        }
+    });
+    std::exception_ptr libraryError;
+    std::exception_ptr backupError;
+    std::unique_ptr<PendingWrite> library;
+    std::unique_ptr<PendingWrite> backup;
     try {
-        fileManager_.writeAtomically(backupURL_, view);
+        fileManager_.createDirectories(QFileInfo(storeURL_).path());
+        library = fileManager_.prepareAtomicWrite(storeURL_, view);
+        try {
+            backup = fileManager_.prepareAtomicWrite(backupURL_, view);
+        } catch (...) {
+            backupError = std::current_exception();
+        }
+    } catch (...) {
+        libraryError = std::current_exception();
+    }
+    verifier.join();
+    if (verification)
+        std::rethrow_exception(verification);
+    if (libraryError)
+        std::rethrow_exception(libraryError);
+    library->commit();
+    try {
+        if (backupError)
+            std::rethrow_exception(backupError);
+        backup->commit();
     } catch (...) {
         throw PersistenceError(ErrorCase::backupWriteFailed, std::current_exception());
     }

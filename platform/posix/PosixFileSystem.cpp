@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <utility>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -199,32 +200,58 @@ void PosixFileSystem::replace(const QString& temporary, const QString& target)
         fail("Could not replace", target);
 }
 
-void PosixFileSystem::writeAtomically(const QString& path, QByteArrayView bytes)
+class PosixPendingWrite : public PendingWrite {
+public:
+    PosixPendingWrite(PosixFileSystem& files, QByteArray temporary, QString target)
+        : files_(files)
+        , temporary_(std::move(temporary))
+        , target_(std::move(target))
+    {
+    }
+    ~PosixPendingWrite() override
+    {
+        if (!temporary_.isEmpty())
+            ::unlink(temporary_.constData());
+    }
+
+    void commit() override
+    {
+        const QByteArray temporary = std::exchange(temporary_, QByteArray());
+        try {
+            files_.replace(QFile::decodeName(temporary), target_);
+        } catch (...) {
+            ::unlink(temporary.constData());
+            throw;
+        }
+        syncDirectory(QFileInfo(target_).absolutePath());
+    }
+
+private:
+    PosixFileSystem& files_;
+    QByteArray temporary_; // empty once committed
+    QString target_;
+};
+
+std::unique_ptr<PendingWrite> PosixFileSystem::prepareAtomicWrite(const QString& path, QByteArrayView bytes)
 {
     const QFileInfo info(path);
-    const QString directory = info.absolutePath();
-    QByteArray temporary = native(directory + QStringLiteral("/.") + info.fileName() + QLatin1String(temporaryMarker))
+    QByteArray temporary = native(info.absolutePath() + QStringLiteral("/.") + info.fileName()
+                                  + QLatin1String(temporaryMarker))
         + "XXXXXX";
     FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0)
         fail("Could not create a temporary file for", path);
-    const QString temporaryPath = QFile::decodeName(temporary);
-    try {
-        // Keep the permissions of the file being replaced; a new library is private to its user.
-        struct stat existing;
-        const mode_t mode = ::stat(native(path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : 0600;
-        if (::fchmod(fd.get(), mode) != 0)
-            fail("Could not write", path);
-        writeTemporary(fd.get(), bytes, path);
-        if (::fsync(fd.get()) != 0)
-            fail("Could not write", path);
-        fd.close(path);
-        replace(temporaryPath, path);
-    } catch (...) {
-        ::unlink(temporary.constData());
-        throw;
-    }
-    syncDirectory(directory);
+    auto pending = std::make_unique<PosixPendingWrite>(*this, temporary, path);
+    // Keep the permissions of the file being replaced; a new library is private to its user.
+    struct stat existing;
+    const mode_t mode = ::stat(native(path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : 0600;
+    if (::fchmod(fd.get(), mode) != 0)
+        fail("Could not write", path);
+    writeTemporary(fd.get(), bytes, path);
+    if (::fsync(fd.get()) != 0)
+        fail("Could not write", path);
+    fd.close(path);
+    return pending;
 }
 
 std::unique_ptr<AppendFile> PosixFileSystem::openForAppending(const QString& path)

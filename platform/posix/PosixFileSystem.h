@@ -18,7 +18,7 @@ public:
     void createDirectories(const QString& path) override;
     void copyFile(const QString& from, const QString& to) override;
     QByteArray readFile(const QString& path) const override;
-    void writeAtomically(const QString& path, QByteArrayView bytes) override;
+    std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes) override;
     std::unique_ptr<AppendFile> openForAppending(const QString& path) override;
 
     // Temporary files of atomic writes are named after the target with this part in between:
@@ -26,6 +26,8 @@ public:
     static constexpr const char* temporaryMarker = ".tmp-";
 
 protected:
+    friend class PosixPendingWrite;
+
     // The steps of an atomic write that can fail on their own, so that tests can make one of
     // them fail. Both throw FileSystemError.
     virtual void writeTemporary(int fd, QByteArrayView bytes, const QString& target);
