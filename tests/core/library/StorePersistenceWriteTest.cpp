@@ -1,4 +1,6 @@
 #include "core/foundation/JsonReader.h"
+#include "core/foundation/UuidText.h"
+#include "core/library/RecordCodec.h"
 #include "core/library/StorePersistence.h"
 #include "platform/fake/FaultyFileSystem.h"
 
@@ -262,6 +264,53 @@ TEST(StorePersistenceCodec, datesLoseTheirFractions)
     snapshot.selections[0].createdAt = date(5).addMSecs(750);
     const StoreSnapshot decoded = StorePersistence::decode(StorePersistence::encode(snapshot));
     EXPECT_EQ(decoded.selections[0].createdAt, date(5));
+}
+
+TEST(StorePersistenceCodec, largeLibrariesEncodeAndDecodeAsOneWriterWould)
+{
+    // Large enough to be split over threads.
+    const StoreSnapshot snapshot = library(5000);
+    std::string reference;
+    JsonWriter out(reference);
+    out.beginObject();
+    out.member("activeDraftID", snapshot.activeDraftID);
+    out.key("drafts");
+    out.beginArray();
+    RecordCodec::encode(out, snapshot.drafts->first());
+    out.endArray();
+    out.key("groups");
+    out.beginArray();
+    RecordCodec::encode(out, snapshot.groups.first());
+    out.endArray();
+    out.key("selections");
+    out.beginArray();
+    for (const Selection& selection : snapshot.selections)
+        RecordCodec::encode(out, selection);
+    out.endArray();
+    out.member("version", snapshot.version);
+    out.endObject();
+    const std::string encoded = StorePersistence::encode(snapshot);
+    EXPECT_TRUE(encoded == reference) << "the parallel encoding differs";
+    EXPECT_EQ(StorePersistence::decode(encoded), snapshot);
+}
+
+TEST(StorePersistenceCodec, largeLibraryReportsItsFirstError)
+{
+    QByteArray document = bytes(library(5000));
+    // Capture 4990, near the end of the list, loses its text; capture 10 gets an id that is no id.
+    // They are decoded on different threads; the error first in the document is the one reported.
+    const QByteArray late = "\"text\": \"Passage 4990 about the weather\"";
+    const QByteArray early = "\"id\": \"" + UuidText::format(id(10)).toUtf8() + "\"";
+    ASSERT_TRUE(document.contains(late) && document.contains(early));
+    document.replace(late, "\"texte\": \"\"");
+    document.replace(early, "\"id\": \"not an id\"");
+    try {
+        StorePersistence::decode(document);
+        FAIL() << "decoded";
+    } catch (const JsonDecodeError& error) {
+        EXPECT_EQ(error.kind(), JsonDecodeError::Kind::dataCorrupted);
+        EXPECT_STREQ(error.what(), "selection.id");
+    }
 }
 
 TEST(StorePersistenceCodec, backupAndUnreadableNames)
