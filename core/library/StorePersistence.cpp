@@ -155,17 +155,22 @@ StoreSnapshot decodeSnapshot(Value root)
     return snapshot;
 }
 
-StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
+// Version screen, full decode and uniqueness of a parsed document.
+StoreSnapshot decodeRoot(Value root)
 {
-    simdjson::dom::parser parser;
-    // A document that is not JSON fails here, before the version screen, with the same error the
-    // full decode would give.
-    const Value root = parseDocument(parser, data, size, padded);
     if (const auto version = headerVersion(root); version && !isReadableVersion(*version))
         throw StorePersistence::PersistenceError(ErrorCase::incompatibleVersion);
     StoreSnapshot snapshot = decodeSnapshot(root);
     checkUniqueness(snapshot);
     return snapshot;
+}
+
+StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
+{
+    simdjson::dom::parser parser;
+    // A document that is not JSON fails here, before the version screen, with the same error the
+    // full decode would give.
+    return decodeRoot(parseDocument(parser, data, size, padded));
 }
 
 // Roughly the encoded size, so the output buffer is allocated once.
@@ -389,27 +394,49 @@ StorePersistence::FileRead StorePersistence::read(const QString& path) const
     return file;
 }
 
-bool StorePersistence::hasIncompatibleVersion(const FileRead& file) const
+struct StorePersistence::ParsedDocument {
+    simdjson::dom::parser parser;
+    std::optional<Value> root;
+    std::exception_ptr error; // the parse error, when the bytes are not JSON
+};
+
+bool StorePersistence::hasIncompatibleVersion(FileRead& file)
 {
     if (file.error)
         return false;
+    file.parsed = std::make_shared<ParsedDocument>();
     try {
-        simdjson::dom::parser parser;
-        const Value root = parseDocument(parser, file.bytes.constData(), size_t(file.bytes.size()), hasPadding(file.bytes));
-        const auto version = headerVersion(root);
-        return version && !isReadableVersion(*version);
-    } catch (const JsonDecodeError&) {
+        file.parsed->root = parseDocument(file.parsed->parser, file.bytes.constData(), size_t(file.bytes.size()),
+                                          hasPadding(file.bytes));
+    } catch (...) {
+        file.parsed->error = std::current_exception();
         return false;
     }
+    const auto version = headerVersion(*file.parsed->root);
+    return version && !isReadableVersion(*version);
+}
+
+StoreSnapshot StorePersistence::decode(const FileRead& file)
+{
+    if (file.error)
+        std::rethrow_exception(file.error);
+    if (!file.parsed)
+        return decode(file.bytes);
+    if (file.parsed->error)
+        std::rethrow_exception(file.parsed->error);
+    return decodeRoot(*file.parsed->root);
 }
 
 StoreLoadResult StorePersistence::load()
 {
-    const FileRead primary = read(storeURL_);
-    bool incompatible = hasIncompatibleVersion(primary);
+    FileRead primary = read(storeURL_);
+    // The backup is read while the library is parsed; it is looked at only when the library
+    // passes the version screen.
     FileRead backup;
+    std::thread backupReader([&] { backup = read(backupURL_); });
+    bool incompatible = hasIncompatibleVersion(primary);
+    backupReader.join();
     if (!incompatible) {
-        backup = read(backupURL_);
         const bool sameBytes = !primary.error && !backup.error && primary.bytes == backup.bytes;
         incompatible = !sameBytes && hasIncompatibleVersion(backup);
     }
@@ -430,9 +457,7 @@ StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const Fil
 {
     StoreSnapshot snapshot;
     try {
-        if (primary.error)
-            std::rethrow_exception(primary.error);
-        snapshot = decode(primary.bytes);
+        snapshot = decode(primary);
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("The primary store is unreadable. Vellicord will check its backup."), error);
         return recoverFromBackup(backup);
@@ -454,9 +479,7 @@ StoreLoadResult StorePersistence::recoverMissingPrimary(const FileRead& backup)
 {
     StoreSnapshot snapshot;
     try {
-        if (backup.error)
-            std::rethrow_exception(backup.error);
-        snapshot = decode(backup.bytes);
+        snapshot = decode(backup);
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The primary store is missing and its backup is unreadable."), error);
@@ -481,9 +504,7 @@ StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
         writesAllowed_ = false;
     StoreSnapshot snapshot;
     try {
-        if (backup.error)
-            std::rethrow_exception(backup.error);
-        snapshot = decode(backup.bytes);
+        snapshot = decode(backup);
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The store backup is unavailable or unreadable."), error);

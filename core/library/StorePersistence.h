@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <exception>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -73,13 +74,17 @@ public:
     static QString describe(const std::exception& error);
 
 private:
+    struct ParsedDocument;
     struct FileRead {
         QByteArray bytes;
         std::exception_ptr error; // set when the file could not be read
+        // The JSON of the bytes, parsed once for the version screen and kept for the decode.
+        std::shared_ptr<ParsedDocument> parsed;
     };
 
     FileRead read(const QString& path) const;
-    bool hasIncompatibleVersion(const FileRead& file) const;
+    static bool hasIncompatibleVersion(FileRead& file);
+    static StoreSnapshot decode(const FileRead& file);
     StoreLoadResult loadPrimary(const FileRead& primary, const FileRead& backup);
     StoreLoadResult recoverMissingPrimary(const FileRead& backup);
     StoreLoadResult recoverFromBackup(const FileRead& backup);
