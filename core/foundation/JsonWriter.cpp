@@ -186,18 +186,19 @@ inline bool isPlainAscii(char16_t c)
 }
 
 #ifdef __SSE2__
-// The number of leading plain-ASCII units among the 8 at p.
-inline int plainAsciiPrefix8(const char16_t* p)
+// Narrows the 8 units at p to 8 bytes at dst (always; the caller has room) and returns how many of
+// them are plain ASCII from the start, so how many of the bytes are right.
+inline int narrowPlainAscii8(const char16_t* p, char* dst)
 {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i nonAscii = _mm_andnot_si128(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xFF80))), _mm_setzero_si128()),
-                                              _mm_set1_epi16(-1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(v, v));
+    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xFF80))), _mm_setzero_si128());
     // Signed comparison: units of 0x8000 and above count as control here, and are non-ASCII anyway.
     const __m128i control = _mm_cmplt_epi16(v, _mm_set1_epi16(0x20));
     const __m128i quote = _mm_cmpeq_epi16(v, _mm_set1_epi16('"'));
     const __m128i backslash = _mm_cmpeq_epi16(v, _mm_set1_epi16('\\'));
-    const __m128i bad = _mm_or_si128(_mm_or_si128(nonAscii, control), _mm_or_si128(quote, backslash));
-    const unsigned mask = unsigned(_mm_movemask_epi8(bad));
+    const __m128i special = _mm_or_si128(control, _mm_or_si128(quote, backslash));
+    const unsigned mask = unsigned(_mm_movemask_epi8(_mm_andnot_si128(special, ascii))) ^ 0xFFFFu;
     return mask == 0 ? 8 : __builtin_ctz(mask) / 2;
 }
 #endif
@@ -224,17 +225,11 @@ void JsonWriter::appendEscaped(std::string& out, const QString& text)
         // Runs of plain ASCII are the common case: narrow them eight units at a time.
 #ifdef __SSE2__
         while (end - p >= 8) {
-            const int plain = plainAsciiPrefix8(p);
-            if (plain == 8) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(v, v));
-                p += 8;
-                dst += 8;
-                continue;
-            }
-            for (int i = 0; i < plain; ++i)
-                *dst++ = char(*p++);
-            break;
+            const int plain = narrowPlainAscii8(p, dst);
+            p += plain;
+            dst += plain;
+            if (plain < 8)
+                break;
         }
 #endif
         while (p < end && isPlainAscii(*p))

@@ -26,6 +26,13 @@ FileLogger::FileLogger(FileSystem& files, SerialQueue& queue, Clock clock)
 {
 }
 
+FileLogger::~FileLogger()
+{
+    if (shared() == this)
+        setShared(nullptr);
+    queue_.sync([] {});
+}
+
 QString FileLogger::directory(const FileSystem& files)
 {
     const QString configured = qEnvironmentVariable(directoryVariable);

@@ -30,6 +30,10 @@ public:
     static constexpr const char* fileName = "vellicord.log";
 
     FileLogger(FileSystem& files, SerialQueue& queue, Clock clock = {});
+    // Waits for the lines still queued, which refer to this logger.
+    ~FileLogger();
+    FileLogger(const FileLogger&) = delete;
+    FileLogger& operator=(const FileLogger&) = delete;
 
     // Opens the log file for appending (O_APPEND, so another process logging to the same file
     // never overwrites our lines). Does nothing while the file is open; after a failure, tries

@@ -238,6 +238,11 @@ StorePersistence::StorePersistence(QString storeURL, QString backupURL, FileSyst
 {
 }
 
+QString StorePersistence::defaultStoreURL(const FileSystem& files)
+{
+    return files.applicationSupportDirectory() + QStringLiteral("/Vellicord/Vellicord.json");
+}
+
 QString StorePersistence::backupURL(const QString& storeURL)
 {
     const QFileInfo info(storeURL);

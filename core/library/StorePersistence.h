@@ -42,6 +42,10 @@ public:
 
     StorePersistence(QString storeURL, QString backupURL, FileSystem& fileManager);
 
+    // Where the library is kept unless the store is given another place:
+    // Vellicord/Vellicord.json in the data folder ($XDG_DATA_HOME, else ~/.local/share).
+    static QString defaultStoreURL(const FileSystem& files);
+
     // The backup beside a library file: the library's name without its extension, with the
     // extension "backup.json" (Vellicord.json has Vellicord.backup.json).
     static QString backupURL(const QString& storeURL);

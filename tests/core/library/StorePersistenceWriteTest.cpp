@@ -313,11 +313,14 @@ TEST(StorePersistenceCodec, largeLibraryReportsItsFirstError)
     }
 }
 
-TEST(StorePersistenceCodec, backupAndUnreadableNames)
+TEST(StorePersistenceCodec, libraryAndBackupNames)
 {
     EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/Vellicord.json")), QStringLiteral("/d/Vellicord.backup.json"));
     EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/library.json")), QStringLiteral("/d/library.backup.json"));
     EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/library")), QStringLiteral("/d/library.backup.json"));
+    FaultyFileSystem files;
+    files.dataDirectory = QStringLiteral("/home/u/.local/share");
+    EXPECT_EQ(StorePersistence::defaultStoreURL(files), QStringLiteral("/home/u/.local/share/Vellicord/Vellicord.json"));
 }
 
 } // namespace
