@@ -53,7 +53,8 @@ public:
 };
 
 // The files the library and the logs are kept in. Paths are absolute local paths. Every
-// operation that can fail throws FileSystemError.
+// operation that can fail throws FileSystemError. Operations on different files may run on
+// several threads at once.
 //
 // This header is an interface only (QtCore, no implementation), so the core can be handed a
 // file system without linking the platform layer.

@@ -304,7 +304,7 @@ void StorePersistence::write(const StoreSnapshot& snapshot)
 
     // The check that the bytes read back runs while both files go to the disk under temporary
     // names; nothing replaces the library or the backup until it has passed, and its error comes
-    // first, as if it had run before any writing.
+    // first, as if it had run before any writing. A missing folder is only made after it.
     std::exception_ptr verification;
     std::thread verifier([&] {
         try {
@@ -313,12 +313,18 @@ void StorePersistence::write(const StoreSnapshot& snapshot)
             verification = std::current_exception();
         }
     });
+    const QString folder = QFileInfo(storeURL_).path();
+    if (!fileManager_.exists(folder)) {
+        verifier.join();
+        if (verification)
+            std::rethrow_exception(verification);
+    }
     std::exception_ptr libraryError;
     std::exception_ptr backupError;
     std::unique_ptr<PendingWrite> library;
     std::unique_ptr<PendingWrite> backup;
     try {
-        fileManager_.createDirectories(QFileInfo(storeURL_).path());
+        fileManager_.createDirectories(folder);
         library = fileManager_.prepareAtomicWrite(storeURL_, view);
         try {
             backup = fileManager_.prepareAtomicWrite(backupURL_, view);
@@ -328,7 +334,8 @@ void StorePersistence::write(const StoreSnapshot& snapshot)
     } catch (...) {
         libraryError = std::current_exception();
     }
-    verifier.join();
+    if (verifier.joinable())
+        verifier.join();
     if (verification)
         std::rethrow_exception(verification);
     if (libraryError)

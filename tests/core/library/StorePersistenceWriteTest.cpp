@@ -99,6 +99,15 @@ TEST_F(StorePersistenceWrite, duplicateIdsAreRefusedWithBothFilesUnchanged)
     }
 }
 
+TEST_F(StorePersistenceWrite, refusedFirstSaveMakesNoFolder)
+{
+    StoreSnapshot snapshot = library(2);
+    snapshot.groups.append(snapshot.groups.first());
+    StorePersistence persistence(storePath, backupPath, files);
+    EXPECT_EQ(save(persistence, snapshot), Status::saveFailed);
+    EXPECT_FALSE(QFileInfo::exists(folder));
+}
+
 TEST_F(StorePersistenceWrite, sameEntryIdInTwoDraftsIsAccepted)
 {
     StoreSnapshot snapshot = library(2);
