@@ -104,6 +104,15 @@ void Decode(benchmark::State& state)
     state.SetBytesProcessed(int64_t(document.size()) * state.iterations());
 }
 
+// A folder on the disk (not a memory-backed temporary folder, where fsync costs nothing).
+QString diskFolder()
+{
+    const QString cache = qEnvironmentVariableIsEmpty("XDG_CACHE_HOME") ? QDir::homePath() + QStringLiteral("/.cache")
+                                                                         : qEnvironmentVariable("XDG_CACHE_HOME");
+    QDir().mkpath(cache);
+    return cache + QStringLiteral("/vellicord-bench-XXXXXX");
+}
+
 double millisecondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -131,7 +140,7 @@ void writeTwiceWithSync(const QString& folder, const std::string& bytes)
 // bytes, alternating in one run so that both see the same disk.
 void SaveVersusTwoWrites(benchmark::State& state)
 {
-    QTemporaryDir root(QDir::homePath() + QStringLiteral("/.cache/vellicord-bench-XXXXXX"));
+    QTemporaryDir root(diskFolder());
     PosixFileSystem files;
     const QString storePath = root.path() + QStringLiteral("/Vellicord.json");
     StorePersistence persistence(storePath, StorePersistence::backupURL(storePath), files);
@@ -157,7 +166,7 @@ void SaveVersusTwoWrites(benchmark::State& state)
 // versions, decode, compare.
 void LoadAtStart(benchmark::State& state)
 {
-    QTemporaryDir root(QDir::homePath() + QStringLiteral("/.cache/vellicord-bench-XXXXXX"));
+    QTemporaryDir root(diskFolder());
     PosixFileSystem files;
     const QString storePath = root.path() + QStringLiteral("/Vellicord.json");
     StorePersistence(storePath, StorePersistence::backupURL(storePath), files).write(library(int(state.range(0))));
