@@ -10,8 +10,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <thread>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace vellicord {
@@ -31,7 +31,7 @@ const char* caseDescription(ErrorCase errorCase)
     case ErrorCase::incompatibleVersion:
         return "The library uses a format version this version of Vellicord cannot read.";
     case ErrorCase::primaryNotPreserved:
-        return "The library is read-only because its unreadable file could not be preserved.";
+        return "Changes to the library are not saved in this session: its file could not be opened safely at start.";
     }
     return "";
 }
