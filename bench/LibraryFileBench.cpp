@@ -82,9 +82,9 @@ void Encode(benchmark::State& state)
     const StoreSnapshot& snapshot = library(int(state.range(0)));
     size_t bytes = 0;
     for (auto _ : state) {
-        const std::string document = StorePersistence::encode(snapshot);
+        const QByteArray document = StorePersistence::encode(snapshot);
         bytes = document.size();
-        benchmark::DoNotOptimize(document.data());
+        benchmark::DoNotOptimize(document.constData());
     }
     state.SetBytesProcessed(int64_t(bytes) * state.iterations());
     state.counters["MB"] = double(bytes) / 1e6;
@@ -92,7 +92,7 @@ void Encode(benchmark::State& state)
 
 void Decode(benchmark::State& state)
 {
-    const std::string document = StorePersistence::encode(library(int(state.range(0))));
+    const QByteArray document = StorePersistence::encode(library(int(state.range(0))));
     for (auto _ : state) {
         auto snapshot = std::make_unique<StoreSnapshot>(StorePersistence::decode(document));
         benchmark::DoNotOptimize(snapshot->selections.size());
@@ -119,14 +119,14 @@ double millisecondsSince(std::chrono::steady_clock::time_point start)
 }
 
 // The baseline: the same bytes written to two files, each with fsync.
-void writeTwiceWithSync(const QString& folder, const std::string& bytes)
+void writeTwiceWithSync(const QString& folder, const QByteArray& bytes)
 {
     for (const char* name : {"/plain.json", "/plain.backup.json"}) {
         const int fd = ::open(QFile::encodeName(folder + QLatin1String(name)).constData(),
                               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        while (done < size_t(bytes.size())) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size()) - done);
             if (n <= 0)
                 break;
             done += size_t(n);
@@ -145,7 +145,7 @@ void SaveVersusTwoWrites(benchmark::State& state)
     const QString storePath = root.path() + QStringLiteral("/Vellicord.json");
     StorePersistence persistence(storePath, StorePersistence::backupURL(storePath), files);
     const StoreSnapshot& snapshot = library(int(state.range(0)));
-    const std::string bytes = StorePersistence::encode(snapshot);
+    const QByteArray bytes = StorePersistence::encode(snapshot);
     double save = 0;
     double plain = 0;
     for (auto _ : state) {

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     // Anything else escaping above is a crash the fuzzer reports.
-    const std::string encoded = StorePersistence::encode(snapshot);
+    const QByteArray encoded = StorePersistence::encode(snapshot);
     if (!(StorePersistence::decode(encoded) == snapshot))
         std::abort();
     return 0;

@@ -184,31 +184,13 @@ size_t estimatedSize(const QList<Selection>& selections)
     return size;
 }
 
-size_t estimatedSize(const StoreSnapshot& snapshot)
-{
-    size_t size = 256 + estimatedSize(snapshot.selections);
-    size += size_t(snapshot.groups.size()) * 200;
-    if (snapshot.drafts) {
-        for (const ContextDraft& d : *snapshot.drafts)
-            size += 400 + size_t(d.task.size() + (d.previewText ? d.previewText->size() : 0)) * 11 / 10
-                + size_t(d.entries.size()) * 260;
-    }
-    return size;
-}
-
 // Captures are most of a library: a large list is encoded in parts on several threads, each part
 // by a writer that continues the selections array two levels deep.
-void encodeSelections(JsonWriter& out, const QList<Selection>& selections)
+std::vector<std::string> encodeSelections(const QList<Selection>& selections)
 {
     const size_t count = size_t(selections.size());
     const size_t chunks = Parallel::threadsFor(count, 2048);
-    if (chunks == 1) {
-        for (const Selection& selection : selections)
-            RecordCodec::encode(out, selection);
-        return;
-    }
     std::vector<std::string> parts(chunks);
-    std::vector<int> counts(chunks);
     Parallel::forChunks(count, chunks, [&](size_t chunk, size_t begin, size_t end) {
         const QList<Selection> range = selections.mid(qsizetype(begin), qsizetype(end - begin));
         std::string& part = parts[chunk];
@@ -216,10 +198,8 @@ void encodeSelections(JsonWriter& out, const QList<Selection>& selections)
         JsonWriter writer(part, 2, int(begin));
         for (const Selection& selection : range)
             RecordCodec::encode(writer, selection);
-        counts[chunk] = int(end - begin);
     });
-    for (size_t chunk = 0; chunk < chunks; ++chunk)
-        out.appendEncoded(parts[chunk], counts[chunk]);
+    return parts;
 }
 
 } // namespace
@@ -252,11 +232,12 @@ QString StorePersistence::backupURL(const QString& storeURL)
     return info.path() + QLatin1Char('/') + base + QStringLiteral(".backup.json");
 }
 
-std::string StorePersistence::encode(const StoreSnapshot& snapshot)
+QByteArray StorePersistence::encode(const StoreSnapshot& snapshot)
 {
-    std::string bytes;
-    bytes.reserve(estimatedSize(snapshot));
-    JsonWriter out(bytes);
+    // One writer makes the frame around the captures; the captures, most of the document, are
+    // encoded in parts and copied into their place in the frame.
+    std::string frame;
+    JsonWriter out(frame);
     out.beginObject();
     out.member("activeDraftID", snapshot.activeDraftID);
     if (snapshot.drafts) {
@@ -273,10 +254,30 @@ std::string StorePersistence::encode(const StoreSnapshot& snapshot)
     out.endArray();
     out.key("selections");
     out.beginArray();
-    encodeSelections(out, snapshot.selections);
+    const size_t selectionsAt = frame.size();
+    const std::vector<std::string> parts = encodeSelections(snapshot.selections);
+    out.appendEncoded({}, int(snapshot.selections.size()));
     out.endArray();
     out.member("version", snapshot.version);
     out.endObject();
+
+    std::vector<size_t> offsets(parts.size());
+    size_t size = frame.size();
+    for (size_t i = 0; i < parts.size(); ++i) {
+        offsets[i] = selectionsAt + size - frame.size();
+        size += parts[i].size();
+    }
+    // Spare capacity behind the bytes lets the read-back check parse them in place.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(size + simdjson::SIMDJSON_PADDING));
+    bytes.resize(qsizetype(size));
+    char* const data = bytes.data();
+    std::memcpy(data, frame.data(), selectionsAt);
+    Parallel::forChunks(parts.size(), parts.size(), [&](size_t part, size_t, size_t) {
+        std::memcpy(data + offsets[part], parts[part].data(), parts[part].size());
+    });
+    const size_t tail = frame.size() - selectionsAt;
+    std::memcpy(data + size - tail, frame.data() + selectionsAt, tail);
     return bytes;
 }
 
@@ -299,8 +300,8 @@ void StorePersistence::write(const StoreSnapshot& snapshot)
 {
     if (!writesAllowed_)
         throw PersistenceError(ErrorCase::primaryNotPreserved);
-    const std::string bytes = encode(snapshot);
-    const QByteArrayView view(bytes.data(), qsizetype(bytes.size()));
+    const QByteArray bytes = encode(snapshot);
+    const QByteArrayView view(bytes);
 
     // The check that the bytes read back runs while both files go to the disk under temporary
     // names; nothing replaces the library or the backup until it has passed, and its error comes
@@ -325,12 +326,20 @@ void StorePersistence::write(const StoreSnapshot& snapshot)
     std::unique_ptr<PendingWrite> backup;
     try {
         fileManager_.createDirectories(folder);
-        library = fileManager_.prepareAtomicWrite(storeURL_, view);
+        // The two files are written side by side, so the disk flushes them together.
+        std::thread backupWriter([&] {
+            try {
+                backup = fileManager_.prepareAtomicWrite(backupURL_, view);
+            } catch (...) {
+                backupError = std::current_exception();
+            }
+        });
         try {
-            backup = fileManager_.prepareAtomicWrite(backupURL_, view);
+            library = fileManager_.prepareAtomicWrite(storeURL_, view);
         } catch (...) {
-            backupError = std::current_exception();
+            libraryError = std::current_exception();
         }
+        backupWriter.join();
     } catch (...) {
         libraryError = std::current_exception();
     }

@@ -67,7 +67,7 @@ public:
     static StorePersistenceStatus failureStatus(const std::exception& error);
 
     // The document: pretty-printed, keys in ascending order, dates in whole UTC seconds.
-    static std::string encode(const StoreSnapshot& snapshot);
+    static QByteArray encode(const StoreSnapshot& snapshot);
     // Version screen, full decode and the uniqueness of ids. Throws PersistenceError or
     // JsonDecodeError. Bytes that keep at least 64 spare bytes of capacity are parsed in place.
     static StoreSnapshot decode(const QByteArray& bytes);

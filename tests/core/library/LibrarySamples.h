@@ -56,7 +56,7 @@ inline StoreSnapshot library(int count, int salt = 0)
 
 inline QByteArray bytes(const StoreSnapshot& snapshot)
 {
-    return QByteArray::fromStdString(StorePersistence::encode(snapshot));
+    return StorePersistence::encode(snapshot);
 }
 
 inline void writeFile(const QString& path, const QByteArray& content)
