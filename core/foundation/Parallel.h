@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QThread>
+
 #include <algorithm>
 #include <cstddef>
 #include <exception>
@@ -16,7 +18,8 @@ namespace Parallel {
 // `minimumPerThread` of them.
 inline size_t threadsFor(size_t count, size_t minimumPerThread)
 {
-    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    // The cores this process may run on (its affinity), not all the machine has.
+    const size_t cores = size_t(std::max(1, QThread::idealThreadCount()));
     return std::clamp<size_t>(count / std::max<size_t>(minimumPerThread, 1), 1, std::min<size_t>(cores, 8));
 }
 
