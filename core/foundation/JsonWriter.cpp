@@ -5,6 +5,10 @@
 
 #include <QtGlobal>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <cmath>
 #include <cstdio>
 
@@ -13,6 +17,20 @@ namespace vellicord {
 JsonWriter::JsonWriter(std::string& out)
     : out_(out)
 {
+}
+
+JsonWriter::JsonWriter(std::string& out, int depth, int elementsBefore)
+    : out_(out)
+{
+    for (int level = 0; level < depth; ++level)
+        levels_.push_back({false, level == depth - 1 ? elementsBefore : 1, {}});
+}
+
+void JsonWriter::appendEncoded(std::string_view elements, int count)
+{
+    Q_ASSERT(!levels_.empty() && !levels_.back().isObject && !afterKey_);
+    out_.append(elements);
+    levels_.back().count += count;
 }
 
 void JsonWriter::newline()
@@ -159,40 +177,83 @@ void JsonWriter::date(const QDateTime& value)
     out_.push_back('"');
 }
 
+namespace {
+
+// Whether a UTF-16 unit can be copied as one byte: printable ASCII other than '"' and '\\'.
+inline bool isPlainAscii(char16_t c)
+{
+    return c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\';
+}
+
+#ifdef __SSE2__
+// Narrows the 8 units at p to 8 bytes at dst (always; the caller has room) and returns how many of
+// them are plain ASCII from the start, so how many of the bytes are right.
+inline int narrowPlainAscii8(const char16_t* p, char* dst)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(v, v));
+    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(short(0xFF80))), _mm_setzero_si128());
+    // Signed comparison: units of 0x8000 and above count as control here, and are non-ASCII anyway.
+    const __m128i control = _mm_cmplt_epi16(v, _mm_set1_epi16(0x20));
+    const __m128i quote = _mm_cmpeq_epi16(v, _mm_set1_epi16('"'));
+    const __m128i backslash = _mm_cmpeq_epi16(v, _mm_set1_epi16('\\'));
+    const __m128i special = _mm_or_si128(control, _mm_or_si128(quote, backslash));
+    const unsigned mask = unsigned(_mm_movemask_epi8(_mm_andnot_si128(special, ascii))) ^ 0xFFFFu;
+    return mask == 0 ? 8 : __builtin_ctz(mask) / 2;
+}
+#endif
+
+} // namespace
+
 void JsonWriter::appendEscaped(std::string& out, const QString& text)
 {
     static constexpr char hex[] = "0123456789abcdef";
     const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
-    const char16_t* end = p + text.size();
-    out.reserve(out.size() + size_t(text.size()));
-    while (p < end) {
-        // Runs of plain ASCII are the common case: copy them without further tests.
-        const char16_t* run = p;
-        while (p < end && *p >= 0x20 && *p < 0x80 && *p != u'"' && *p != u'\\')
-            ++p;
-        if (p > run) {
-            const size_t start = out.size();
-            out.resize(start + size_t(p - run));
-            char* dst = out.data() + start;
-            for (const char16_t* q = run; q < p; ++q)
-                *dst++ = char(*q);
+    const char16_t* const end = p + text.size();
+    // Room for the worst case without an escape (three bytes per unit), grown when escapes need more.
+    const size_t start = out.size();
+    out.resize(start + size_t(text.size()) * 3 + 16);
+    char* dst = out.data() + start;
+    const auto ensureRoom = [&](size_t bytes) {
+        const size_t used = size_t(dst - out.data());
+        if (out.size() - used < bytes + size_t(end - p) * 3) {
+            out.resize(used + bytes + size_t(end - p) * 3 + 16);
+            dst = out.data() + used;
         }
+    };
+    while (p < end) {
+        // Runs of plain ASCII are the common case: narrow them eight units at a time.
+#ifdef __SSE2__
+        while (end - p >= 8) {
+            const int plain = narrowPlainAscii8(p, dst);
+            p += plain;
+            dst += plain;
+            if (plain < 8)
+                break;
+        }
+#endif
+        while (p < end && isPlainAscii(*p))
+            *dst++ = char(*p++);
         if (p == end)
             break;
         char32_t c = *p++;
         if (c < 0x80) {
+            ensureRoom(6);
+            *dst++ = '\\';
             switch (c) {
-            case u'"': out.append("\\\""); break;
-            case u'\\': out.append("\\\\"); break;
-            case u'\n': out.append("\\n"); break;
-            case u'\r': out.append("\\r"); break;
-            case u'\t': out.append("\\t"); break;
-            case u'\b': out.append("\\b"); break;
-            case u'\f': out.append("\\f"); break;
+            case u'"': *dst++ = '"'; break;
+            case u'\\': *dst++ = '\\'; break;
+            case u'\n': *dst++ = 'n'; break;
+            case u'\r': *dst++ = 'r'; break;
+            case u'\t': *dst++ = 't'; break;
+            case u'\b': *dst++ = 'b'; break;
+            case u'\f': *dst++ = 'f'; break;
             default:
-                out.append("\\u00");
-                out.push_back(hex[c >> 4]);
-                out.push_back(hex[c & 0xF]);
+                *dst++ = 'u';
+                *dst++ = '0';
+                *dst++ = '0';
+                *dst++ = hex[c >> 4];
+                *dst++ = hex[c & 0xF];
             }
             continue;
         }
@@ -202,19 +263,21 @@ void JsonWriter::appendEscaped(std::string& out, const QString& text)
             c = 0xFFFD;
         }
         if (c < 0x800) {
-            out.push_back(char(0xC0 | (c >> 6)));
-            out.push_back(char(0x80 | (c & 0x3F)));
+            *dst++ = char(0xC0 | (c >> 6));
+            *dst++ = char(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            out.push_back(char(0xE0 | (c >> 12)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
+            *dst++ = char(0xE0 | (c >> 12));
+            *dst++ = char(0x80 | ((c >> 6) & 0x3F));
+            *dst++ = char(0x80 | (c & 0x3F));
         } else {
-            out.push_back(char(0xF0 | (c >> 18)));
-            out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
+            // A surrogate pair: two units in, four bytes out, within the three bytes per unit.
+            *dst++ = char(0xF0 | (c >> 18));
+            *dst++ = char(0x80 | ((c >> 12) & 0x3F));
+            *dst++ = char(0x80 | ((c >> 6) & 0x3F));
+            *dst++ = char(0x80 | (c & 0x3F));
         }
     }
+    out.resize(size_t(dst - out.data()));
 }
 
 } // namespace vellicord

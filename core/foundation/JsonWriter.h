@@ -19,6 +19,14 @@ namespace vellicord {
 class JsonWriter {
 public:
     explicit JsonWriter(std::string& out);
+    // A writer for elements inside an array that another writer has opened `depth` levels deep
+    // (1 for a top-level array), after `elementsBefore` elements: what it writes, appended to the
+    // other writer's output, reads as if that writer had written it. Lets parts of one large
+    // array be encoded in parallel.
+    JsonWriter(std::string& out, int depth, int elementsBefore);
+
+    // Appends `count` elements that a continuing writer (above) encoded for the array open here.
+    void appendEncoded(std::string_view elements, int count);
 
     void beginObject();
     void endObject();

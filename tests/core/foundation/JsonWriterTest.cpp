@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <random>
+
 using namespace vellicord;
 
 namespace {
@@ -100,6 +103,58 @@ TEST(JsonReaderTest, TypedReadsAreStrict)
         } catch (const JsonDecodeError& error) {
             EXPECT_EQ(error.kind(), c.kind) << c.name;
         }
+    }
+}
+
+
+// The escaping rules written the slow, obvious way.
+std::string referenceEscaped(const QString& text)
+{
+    std::string out;
+    for (const char c : Text::repairingSurrogates(text).toStdString()) {
+        const auto u = static_cast<unsigned char>(c);
+        switch (u) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        default:
+            if (u < 0x20) {
+                char buffer[8];
+                std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
+                out += buffer;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out;
+}
+
+std::string escaped(const QString& text)
+{
+    std::string out = "prefix:";
+    JsonWriter::appendEscaped(out, text);
+    return out.substr(7);
+}
+
+TEST(JsonWriterTest, EscapingMatchesAReferenceOnRandomText)
+{
+    // Special units at every position of the eight-unit blocks, in a few hundred random texts.
+    const char16_t alphabet[] = {u'a', u'Z', u' ', u'"', u'\\', u'\n', 0x01, 0x7F, 0x80, 0xE9, 0x20AC, 0xD83D, 0xDE00, 0xFFFF};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> pick(0, int(std::size(alphabet)) - 1);
+    std::uniform_int_distribution<int> length(0, 40);
+    std::uniform_int_distribution<int> plainRun(0, 3);
+    for (int round = 0; round < 400; ++round) {
+        QString text;
+        const int n = length(random);
+        for (int i = 0; i < n; ++i)
+            text += plainRun(random) != 0 ? QChar(u'x') : QChar(alphabet[pick(random)]);
+        ASSERT_EQ(escaped(text), referenceEscaped(text)) << "round " << round;
     }
 }
 

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QThread>
+
+#include <algorithm>
+#include <cstddef>
+#include <exception>
+#include <thread>
+#include <vector>
+
+namespace vellicord {
+
+// Splitting one large piece of work (encoding or decoding a big library) over the processor's
+// cores. Small work stays on the calling thread.
+namespace Parallel {
+
+// The number of threads worth using for `count` items when each thread should get at least
+// `minimumPerThread` of them.
+inline size_t threadsFor(size_t count, size_t minimumPerThread)
+{
+    // The cores this process may run on (its affinity), not all the machine has.
+    const size_t cores = size_t(std::max(1, QThread::idealThreadCount()));
+    return std::clamp<size_t>(count / std::max<size_t>(minimumPerThread, 1), 1, std::min<size_t>(cores, 8));
+}
+
+// Calls work(chunk, begin, end) for consecutive ranges covering [0, count), one range per thread,
+// the first on the calling thread. Returns when all are done. When ranges throw, the exception of
+// the earliest range is rethrown, so the caller sees the same error as from a sequential run
+// that stops at the first failure.
+template <typename Work>
+void forChunks(size_t count, size_t chunks, Work work)
+{
+    chunks = std::max<size_t>(1, std::min(chunks, std::max<size_t>(count, 1)));
+    if (chunks == 1) {
+        work(size_t(0), size_t(0), count);
+        return;
+    }
+    std::vector<std::exception_ptr> errors(chunks);
+    const auto run = [&](size_t chunk) {
+        try {
+            work(chunk, count * chunk / chunks, count * (chunk + 1) / chunks);
+        } catch (...) {
+            errors[chunk] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> threads;
+    threads.reserve(chunks - 1);
+    for (size_t chunk = 1; chunk < chunks; ++chunk)
+        threads.emplace_back(run, chunk);
+    run(0);
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const std::exception_ptr& error : errors) {
+        if (error)
+            std::rethrow_exception(error);
+    }
+}
+
+} // namespace Parallel
+} // namespace vellicord

@@ -1,0 +1,590 @@
+#include "core/library/StorePersistence.h"
+
+#include "core/foundation/JsonReader.h"
+#include "core/foundation/JsonWriter.h"
+#include "core/foundation/Parallel.h"
+#include "core/library/FileLogger.h"
+#include "core/library/LogCategories.h"
+#include "core/library/RecordCodec.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace vellicord {
+
+using namespace JsonReader;
+using ErrorCase = StorePersistence::PersistenceError::Case;
+
+namespace {
+
+const char* caseDescription(ErrorCase errorCase)
+{
+    switch (errorCase) {
+    case ErrorCase::backupWriteFailed:
+        return "The library was saved but its backup could not be written.";
+    case ErrorCase::duplicateIdentity:
+        return "The library holds two records of one kind with the same id.";
+    case ErrorCase::incompatibleVersion:
+        return "The library uses a format version this version of Vellicord cannot read.";
+    case ErrorCase::primaryNotPreserved:
+        return "Changes to the library are not saved in this session: its file could not be opened safely at start.";
+    }
+    return "";
+}
+
+bool isReadableVersion(int64_t version)
+{
+    return version == 1 || version == 2;
+}
+
+// Parses without copying the bytes when the buffer has simdjson's padding behind it.
+Value parseDocument(simdjson::dom::parser& parser, const char* data, size_t size, bool padded)
+{
+    Value root;
+    check(parser.parse(data, size, !padded).get(root), "document");
+    return root;
+}
+
+bool hasPadding(const QByteArray& bytes)
+{
+    return bytes.capacity() - bytes.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
+}
+
+// The version a document declares, when it is a JSON object with an integer "version".
+std::optional<int64_t> headerVersion(Value root)
+{
+    simdjson::dom::object object;
+    if (root.get_object().get(object) != simdjson::SUCCESS)
+        return std::nullopt;
+    int64_t version = 0;
+    if (object["version"].get_int64().get(version) != simdjson::SUCCESS)
+        return std::nullopt;
+    return version;
+}
+
+template <typename Records, typename Id>
+bool hasDuplicateIds(const Records& records, Id id)
+{
+    if (records.size() < 2)
+        return false;
+    // Compared as two 64-bit halves: QUuid's own order looks at its variant first, which is slow.
+    std::vector<std::pair<uint64_t, uint64_t>> ids;
+    ids.reserve(size_t(records.size()));
+    for (const auto& record : records) {
+        const QUuid uuid = id(record);
+        std::pair<uint64_t, uint64_t> halves;
+        halves.first = uint64_t(uuid.data1) << 32 | uint64_t(uuid.data2) << 16 | uuid.data3;
+        std::memcpy(&halves.second, uuid.data4, 8);
+        ids.push_back(halves);
+    }
+    std::sort(ids.begin(), ids.end());
+    return std::adjacent_find(ids.begin(), ids.end()) != ids.end();
+}
+
+void checkUniqueness(const StoreSnapshot& snapshot)
+{
+    const auto byId = [](const auto& record) { return record.id; };
+    const QList<ContextDraft> noDrafts;
+    const QList<ContextDraft>& drafts = snapshot.drafts ? *snapshot.drafts : noDrafts;
+    bool duplicate = hasDuplicateIds(snapshot.selections, byId) || hasDuplicateIds(snapshot.groups, byId)
+        || hasDuplicateIds(drafts, byId);
+    for (qsizetype i = 0; !duplicate && i < drafts.size(); ++i)
+        duplicate = hasDuplicateIds(drafts[i].entries, byId);
+    if (duplicate)
+        throw StorePersistence::PersistenceError(ErrorCase::duplicateIdentity);
+}
+
+// Captures are most of a library: a large list is decoded on several threads.
+QList<Selection> decodeSelections(simdjson::dom::array items)
+{
+    std::vector<Value> elements;
+    elements.reserve(items.size());
+    for (Value item : items)
+        elements.push_back(item);
+    QList<Selection> list(qsizetype(elements.size()));
+    Selection* const out = list.data();
+    Parallel::forChunks(elements.size(), Parallel::threadsFor(elements.size(), 2048),
+                        [&](size_t, size_t begin, size_t end) {
+                            for (size_t i = begin; i < end; ++i)
+                                out[i] = RecordCodec::decodeSelection(elements[i]);
+                        });
+    return list;
+}
+
+StoreSnapshot decodeSnapshot(Value root)
+{
+    std::optional<int64_t> version;
+    std::optional<QList<Selection>> selections;
+    std::optional<QList<SelectionGroup>> groups;
+    StoreSnapshot snapshot;
+    for (const simdjson::dom::key_value_pair field : object(root, "library")) {
+        const std::string_view key = field.key;
+        if (key == "version") {
+            version = integer(field.value, "version");
+        } else if (key == "selections") {
+            selections = decodeSelections(array(field.value, "selections"));
+        } else if (key == "groups") {
+            const simdjson::dom::array items = array(field.value, "groups");
+            QList<SelectionGroup> list;
+            list.reserve(qsizetype(items.size()));
+            for (Value item : items)
+                list.append(RecordCodec::decodeGroup(item));
+            groups = std::move(list);
+        } else if (key == "drafts") {
+            if (isNull(field.value)) {
+                snapshot.drafts.reset();
+                continue;
+            }
+            const simdjson::dom::array items = array(field.value, "drafts");
+            QList<ContextDraft> list;
+            list.reserve(qsizetype(items.size()));
+            for (Value item : items)
+                list.append(RecordCodec::decodeDraft(item));
+            snapshot.drafts = std::move(list);
+        } else if (key == "activeDraftID") {
+            snapshot.activeDraftID = optionalUuid(field.value, "activeDraftID");
+        }
+    }
+    snapshot.version = required(version, "version");
+    snapshot.selections = required(selections, "selections");
+    snapshot.groups = required(groups, "groups");
+    return snapshot;
+}
+
+// Version screen, full decode and uniqueness of a parsed document.
+StoreSnapshot decodeRoot(Value root)
+{
+    if (const auto version = headerVersion(root); version && !isReadableVersion(*version))
+        throw StorePersistence::PersistenceError(ErrorCase::incompatibleVersion);
+    StoreSnapshot snapshot = decodeSnapshot(root);
+    checkUniqueness(snapshot);
+    return snapshot;
+}
+
+StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
+{
+    simdjson::dom::parser parser;
+    // A document that is not JSON fails here, before the version screen, with the same error the
+    // full decode would give.
+    return decodeRoot(parseDocument(parser, data, size, padded));
+}
+
+// Roughly the encoded size, so the output buffer is allocated once.
+size_t estimatedSize(const QList<Selection>& selections)
+{
+    size_t size = 0;
+    for (const Selection& s : selections)
+        size += 420 + size_t(s.text.size() + s.markdown.size() + s.appName.size()) * 11 / 10
+            + size_t(s.sourceURL ? s.sourceURL->size() : 0) + size_t(s.sourceTitle ? s.sourceTitle->size() : 0)
+            + size_t(s.filePath ? s.filePath->size() : 0) + size_t(s.groupIDs.size()) * 48;
+    return size;
+}
+
+// Captures are most of a library: a large list is encoded in parts on several threads, each part
+// by a writer that continues the selections array two levels deep.
+std::vector<std::string> encodeSelections(const QList<Selection>& selections)
+{
+    const size_t count = size_t(selections.size());
+    const size_t chunks = Parallel::threadsFor(count, 2048);
+    std::vector<std::string> parts(chunks);
+    Parallel::forChunks(count, chunks, [&](size_t chunk, size_t begin, size_t end) {
+        const QList<Selection> range = selections.mid(qsizetype(begin), qsizetype(end - begin));
+        std::string& part = parts[chunk];
+        part.reserve(estimatedSize(range));
+        JsonWriter writer(part, 2, int(begin));
+        for (const Selection& selection : range)
+            RecordCodec::encode(writer, selection);
+    });
+    return parts;
+}
+
+} // namespace
+
+StorePersistence::PersistenceError::PersistenceError(Case errorCase, std::exception_ptr underlying)
+    : std::runtime_error(caseDescription(errorCase))
+    , case_(errorCase)
+    , underlying_(std::move(underlying))
+{
+}
+
+StorePersistence::StorePersistence(QString storeURL, QString backupURL, FileSystem& fileManager)
+    : storeURL_(std::move(storeURL))
+    , backupURL_(std::move(backupURL))
+    , fileManager_(fileManager)
+{
+}
+
+QString StorePersistence::defaultStoreURL(const FileSystem& files)
+{
+    return files.applicationSupportDirectory() + QStringLiteral("/Vellicord/Vellicord.json");
+}
+
+QString StorePersistence::backupURL(const QString& storeURL)
+{
+    const QFileInfo info(storeURL);
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > 0 ? name.left(dot) : name;
+    return info.path() + QLatin1Char('/') + base + QStringLiteral(".backup.json");
+}
+
+QByteArray StorePersistence::encode(const StoreSnapshot& snapshot)
+{
+    // One writer makes the frame around the captures; the captures, most of the document, are
+    // encoded in parts and copied into their place in the frame.
+    std::string frame;
+    JsonWriter out(frame);
+    out.beginObject();
+    out.member("activeDraftID", snapshot.activeDraftID);
+    if (snapshot.drafts) {
+        out.key("drafts");
+        out.beginArray();
+        for (const ContextDraft& draft : *snapshot.drafts)
+            RecordCodec::encode(out, draft);
+        out.endArray();
+    }
+    out.key("groups");
+    out.beginArray();
+    for (const SelectionGroup& group : snapshot.groups)
+        RecordCodec::encode(out, group);
+    out.endArray();
+    out.key("selections");
+    out.beginArray();
+    const size_t selectionsAt = frame.size();
+    const std::vector<std::string> parts = encodeSelections(snapshot.selections);
+    out.appendEncoded({}, int(snapshot.selections.size()));
+    out.endArray();
+    out.member("version", snapshot.version);
+    out.endObject();
+
+    std::vector<size_t> offsets(parts.size());
+    size_t size = frame.size();
+    for (size_t i = 0; i < parts.size(); ++i) {
+        offsets[i] = selectionsAt + size - frame.size();
+        size += parts[i].size();
+    }
+    // Spare capacity behind the bytes lets the read-back check parse them in place.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(size + simdjson::SIMDJSON_PADDING));
+    bytes.resize(qsizetype(size));
+    char* const data = bytes.data();
+    std::memcpy(data, frame.data(), selectionsAt);
+    Parallel::forChunks(parts.size(), parts.size(), [&](size_t part, size_t, size_t) {
+        std::memcpy(data + offsets[part], parts[part].data(), parts[part].size());
+    });
+    const size_t tail = frame.size() - selectionsAt;
+    std::memcpy(data + size - tail, frame.data() + selectionsAt, tail);
+    return bytes;
+}
+
+StoreSnapshot StorePersistence::decode(const QByteArray& bytes)
+{
+    return decodeBytes(bytes.constData(), size_t(bytes.size()), hasPadding(bytes));
+}
+
+StoreSnapshot StorePersistence::decode(const std::string& bytes)
+{
+    return decodeBytes(bytes.data(), bytes.size(), bytes.capacity() - bytes.size() >= simdjson::SIMDJSON_PADDING);
+}
+
+StoreSnapshot StorePersistence::decode(std::string_view bytes)
+{
+    return decodeBytes(bytes.data(), bytes.size(), false);
+}
+
+void StorePersistence::write(const StoreSnapshot& snapshot)
+{
+    if (!writesAllowed_)
+        throw PersistenceError(ErrorCase::primaryNotPreserved);
+    const QByteArray bytes = encode(snapshot);
+    const QByteArrayView view(bytes);
+
+    // The check that the bytes read back runs while both files go to the disk under temporary
+    // names; nothing replaces the library or the backup until it has passed, and its error comes
+    // first, as if it had run before any writing. A missing folder is only made after it.
+    std::exception_ptr verification;
+    std::thread verifier([&] {
+        try {
+            decode(bytes);
+        } catch (...) {
+            verification = std::current_exception();
+        }
+    });
+    const QString folder = QFileInfo(storeURL_).path();
+    if (!fileManager_.exists(folder)) {
+        verifier.join();
+        if (verification)
+            std::rethrow_exception(verification);
+    }
+    std::exception_ptr libraryError;
+    std::exception_ptr backupError;
+    std::unique_ptr<PendingWrite> library;
+    std::unique_ptr<PendingWrite> backup;
+    try {
+        fileManager_.createDirectories(folder);
+        // The two files are written side by side, so the disk flushes them together.
+        std::thread backupWriter([&] {
+            try {
+                backup = fileManager_.prepareAtomicWrite(backupURL_, view);
+            } catch (...) {
+                backupError = std::current_exception();
+            }
+        });
+        try {
+            library = fileManager_.prepareAtomicWrite(storeURL_, view);
+        } catch (...) {
+            libraryError = std::current_exception();
+        }
+        backupWriter.join();
+    } catch (...) {
+        libraryError = std::current_exception();
+    }
+    if (verifier.joinable())
+        verifier.join();
+    if (verification)
+        std::rethrow_exception(verification);
+    if (libraryError)
+        std::rethrow_exception(libraryError);
+    library->commit();
+    try {
+        if (backupError)
+            std::rethrow_exception(backupError);
+        backup->commit();
+    } catch (...) {
+        throw PersistenceError(ErrorCase::backupWriteFailed, std::current_exception());
+    }
+}
+
+StorePersistenceStatus StorePersistence::failureStatus(const std::exception& error)
+{
+    if (const auto* persistence = dynamic_cast<const PersistenceError*>(&error)) {
+        switch (persistence->errorCase()) {
+        case ErrorCase::primaryNotPreserved:
+            return StorePersistenceStatus::unreadablePrimary;
+        case ErrorCase::backupWriteFailed:
+            return StorePersistenceStatus::backupUnavailable;
+        case ErrorCase::duplicateIdentity:
+        case ErrorCase::incompatibleVersion:
+            break;
+        }
+    }
+    return StorePersistenceStatus::saveFailed;
+}
+
+QString StorePersistence::describe(const std::exception& error)
+{
+    if (const auto* decoding = dynamic_cast<const JsonDecodeError*>(&error)) {
+        const QString context = QString::fromUtf8(decoding->what());
+        switch (decoding->kind()) {
+        case JsonDecodeError::Kind::syntax:
+            return QStringLiteral("The data is not valid JSON (%1).").arg(context);
+        case JsonDecodeError::Kind::missingKey:
+            return QStringLiteral("The data has no value for %1.").arg(context);
+        case JsonDecodeError::Kind::typeMismatch:
+            return QStringLiteral("The data has a value of the wrong type for %1.").arg(context);
+        case JsonDecodeError::Kind::dataCorrupted:
+            return QStringLiteral("The data has an invalid value for %1.").arg(context);
+        }
+    }
+    if (const auto* persistence = dynamic_cast<const PersistenceError*>(&error);
+        persistence && persistence->underlying()) {
+        try {
+            std::rethrow_exception(persistence->underlying());
+        } catch (const std::exception& underlying) {
+            return QString::fromUtf8(error.what()) + QLatin1Char(' ') + describe(underlying);
+        } catch (...) {
+        }
+    }
+    return QString::fromUtf8(error.what());
+}
+
+// Loading
+
+StorePersistence::FileRead StorePersistence::read(const QString& path) const
+{
+    FileRead file;
+    try {
+        file.bytes = fileManager_.readFile(path);
+    } catch (...) {
+        file.error = std::current_exception();
+    }
+    return file;
+}
+
+struct StorePersistence::ParsedDocument {
+    simdjson::dom::parser parser;
+    std::optional<Value> root;
+    std::exception_ptr error; // the parse error, when the bytes are not JSON
+};
+
+bool StorePersistence::hasIncompatibleVersion(FileRead& file)
+{
+    if (file.error)
+        return false;
+    file.parsed = std::make_shared<ParsedDocument>();
+    try {
+        file.parsed->root = parseDocument(file.parsed->parser, file.bytes.constData(), size_t(file.bytes.size()),
+                                          hasPadding(file.bytes));
+    } catch (...) {
+        file.parsed->error = std::current_exception();
+        return false;
+    }
+    const auto version = headerVersion(*file.parsed->root);
+    return version && !isReadableVersion(*version);
+}
+
+StoreSnapshot StorePersistence::decode(const FileRead& file)
+{
+    if (file.error)
+        std::rethrow_exception(file.error);
+    if (!file.parsed)
+        return decode(file.bytes);
+    if (file.parsed->error)
+        std::rethrow_exception(file.parsed->error);
+    return decodeRoot(*file.parsed->root);
+}
+
+StoreLoadResult StorePersistence::load()
+{
+    FileRead primary = read(storeURL_);
+    // The backup is read while the library is parsed; it is looked at only when the library
+    // passes the version screen.
+    FileRead backup;
+    std::thread backupReader([&] { backup = read(backupURL_); });
+    bool incompatible = hasIncompatibleVersion(primary);
+    backupReader.join();
+    if (!incompatible) {
+        const bool sameBytes = !primary.error && !backup.error && primary.bytes == backup.bytes;
+        incompatible = !sameBytes && hasIncompatibleVersion(backup);
+    }
+    if (incompatible) {
+        writesAllowed_ = false;
+        logEvent(QStringLiteral(
+            "The library or backup requires a compatible version of Vellicord. Both files were left unchanged."));
+        return {std::nullopt, StorePersistenceStatus::incompatibleVersion};
+    }
+    if (fileManager_.exists(storeURL_))
+        return loadPrimary(primary, backup);
+    if (fileManager_.exists(backupURL_))
+        return recoverMissingPrimary(backup);
+    return {std::nullopt, StorePersistenceStatus::ready};
+}
+
+StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const FileRead& backup)
+{
+    StoreSnapshot snapshot;
+    try {
+        snapshot = decode(primary);
+    } catch (const std::exception& error) {
+        logFailure(QStringLiteral("The primary store is unreadable. Vellicord will check its backup."), error);
+        return recoverFromBackup(backup);
+    }
+    // Equal bytes decode alike, so a backup identical to a valid library is valid too.
+    if (!backup.error && backup.bytes == primary.bytes)
+        return {std::move(snapshot), StorePersistenceStatus::ready};
+    try {
+        fileManager_.writeAtomically(backupURL_, primary.bytes);
+    } catch (const std::exception& error) {
+        logFailure(QStringLiteral("The local store backup could not be refreshed."), error);
+        return {std::move(snapshot), StorePersistenceStatus::backupUnavailable};
+    }
+    logEvent(QStringLiteral("The local store backup was refreshed from the valid primary store."));
+    return {std::move(snapshot), StorePersistenceStatus::ready};
+}
+
+StoreLoadResult StorePersistence::recoverMissingPrimary(const FileRead& backup)
+{
+    StoreSnapshot snapshot;
+    try {
+        snapshot = decode(backup);
+    } catch (const std::exception& error) {
+        writesAllowed_ = false;
+        logFailure(QStringLiteral("The primary store is missing and its backup is unreadable."), error);
+        return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
+    }
+    try {
+        fileManager_.createDirectories(QFileInfo(storeURL_).path());
+        fileManager_.writeAtomically(storeURL_, backup.bytes);
+    } catch (const std::exception& error) {
+        writesAllowed_ = false;
+        logFailure(QStringLiteral("The valid backup could not be restored as the missing primary store."), error);
+        return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
+    }
+    logEvent(QStringLiteral("The missing primary store was recovered from its local backup."));
+    return {std::move(snapshot), StorePersistenceStatus::recoveredFromBackup};
+}
+
+StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
+{
+    const bool preserved = preserveUnreadablePrimary();
+    if (!preserved)
+        writesAllowed_ = false;
+    StoreSnapshot snapshot;
+    try {
+        snapshot = decode(backup);
+    } catch (const std::exception& error) {
+        writesAllowed_ = false;
+        logFailure(QStringLiteral("The store backup is unavailable or unreadable."), error);
+        return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
+    }
+    if (!preserved) {
+        logEvent(QStringLiteral("The backup was opened read-only because the unreadable primary could not be preserved."));
+        return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
+    }
+    try {
+        fileManager_.writeAtomically(storeURL_, backup.bytes);
+    } catch (const std::exception& error) {
+        writesAllowed_ = false;
+        logFailure(QStringLiteral("The valid backup could not be restored as the primary store."), error);
+        return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
+    }
+    logEvent(QStringLiteral("The store was recovered from its local backup."));
+    return {std::move(snapshot), StorePersistenceStatus::recoveredFromBackup};
+}
+
+bool StorePersistence::preserveUnreadablePrimary()
+{
+    const QString target = nextUnreadableURL();
+    try {
+        fileManager_.copyFile(storeURL_, target);
+    } catch (const std::exception& error) {
+        logFailure(QStringLiteral("The unreadable primary store could not be copied and remains in place."), error);
+        return false;
+    }
+    logEvent(QStringLiteral("The unreadable primary store was preserved."));
+    return true;
+}
+
+QString StorePersistence::nextUnreadableURL() const
+{
+    const QFileInfo info(storeURL_);
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = info.path() + QLatin1Char('/') + (dot > 0 ? name.left(dot) : name) + QStringLiteral(".unreadable");
+    const QString extension = dot > 0 ? name.mid(dot) : QString();
+    QString candidate = base + extension;
+    for (int n = 2; fileManager_.exists(candidate); ++n)
+        candidate = base + QLatin1Char('-') + QString::number(n) + extension;
+    return candidate;
+}
+
+// Logging
+
+void StorePersistence::logEvent(const QString& message) const
+{
+    qCInfo(LogCategories::store).noquote() << message;
+    FileLogger::logToShared(message);
+}
+
+void StorePersistence::logFailure(const QString& message, const std::exception& error) const
+{
+    // The error's text may name the user's files: it goes to the file log only.
+    qCCritical(LogCategories::store).noquote() << message;
+    FileLogger::logToShared(message + QLatin1Char(' ') + describe(error));
+}
+
+} // namespace vellicord

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace vellicord {
+
+// Why a file operation failed: the operating system's error number and the path it concerned.
+class FileSystemError : public std::runtime_error {
+public:
+    FileSystemError(const QString& action, const QString& path, int code)
+        : std::runtime_error(describe(action, path, code))
+        , path_(path)
+        , code_(code)
+    {
+    }
+
+    const QString& path() const { return path_; }
+    int code() const { return code_; }
+
+private:
+    static std::string describe(const QString& action, const QString& path, int code)
+    {
+        return (action + QStringLiteral(" ") + path + QStringLiteral(": ")).toStdString() + std::strerror(code);
+    }
+
+    QString path_;
+    int code_;
+};
+
+// A file opened for appending: every write lands at the end of the file, also when another
+// process appends to the same file.
+class AppendFile {
+public:
+    virtual ~AppendFile() = default;
+    // Throws FileSystemError when the bytes could not all be written.
+    virtual void append(QByteArrayView bytes) = 0;
+};
+
+// The first half of an atomic write: the new content is on the disk under a temporary name in
+// the target's folder. commit() puts it in place of the target; destroying an uncommitted write
+// removes the temporary file and leaves the target as it was.
+class PendingWrite {
+public:
+    virtual ~PendingWrite() = default;
+    // Throws FileSystemError; the temporary file is gone afterwards either way.
+    virtual void commit() = 0;
+};
+
+// The files the library and the logs are kept in. Paths are absolute local paths. Every
+// operation that can fail throws FileSystemError. Operations on different files may run on
+// several threads at once.
+//
+// This header is an interface only (QtCore, no implementation), so the core can be handed a
+// file system without linking the platform layer.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // The folder applications keep their data in ($XDG_DATA_HOME).
+    virtual QString applicationSupportDirectory() const = 0;
+    // The folder applications keep their logs in ($XDG_STATE_HOME).
+    virtual QString logsDirectory() const = 0;
+
+    // True when anything (a file, a folder) exists at the path.
+    virtual bool exists(const QString& path) const = 0;
+    // Creates the folder and every missing folder above it; an existing folder is no error.
+    virtual void createDirectories(const QString& path) = 0;
+    // Copies a file to a path where nothing exists yet; the source stays.
+    virtual void copyFile(const QString& from, const QString& to) = 0;
+    // The whole content of a file.
+    virtual QByteArray readFile(const QString& path) const = 0;
+    // Replaces the file with the bytes so that a failed or interrupted write leaves the previous
+    // file whole and a finished one survives a power loss.
+    void writeAtomically(const QString& path, QByteArrayView bytes) { prepareAtomicWrite(path, bytes)->commit(); }
+    // The same in two steps, so that other work can happen between writing and replacing.
+    virtual std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes) = 0;
+    // Opens the file for appending, creating an empty one when there is none.
+    virtual std::unique_ptr<AppendFile> openForAppending(const QString& path) = 0;
+};
+
+} // namespace vellicord

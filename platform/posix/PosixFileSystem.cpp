@@ -1,0 +1,265 @@
+#include "platform/posix/PosixFileSystem.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <utility>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vellicord {
+
+namespace {
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+[[noreturn]] void fail(const char* action, const QString& path, int code = errno)
+{
+    throw FileSystemError(QString::fromLatin1(action), path, code);
+}
+
+QString xdgDirectory(const char* variable, const char* fallback)
+{
+    const QString value = qEnvironmentVariable(variable);
+    if (!value.isEmpty() && QDir::isAbsolutePath(value))
+        return QDir::cleanPath(value);
+    return QDir::homePath() + QLatin1Char('/') + QLatin1String(fallback);
+}
+
+void writeAll(int fd, QByteArrayView bytes, const QString& path)
+{
+    const char* p = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(std::min<qsizetype>(left, 1 << 30)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("Could not write", path);
+        }
+        p += n;
+        left -= n;
+    }
+}
+
+// Flushes a folder's entries (a rename in it) to the disk.
+void syncDirectory(const QString& directory)
+{
+    const int fd = ::open(native(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail("Could not open the folder", directory);
+    const int result = ::fsync(fd);
+    const int code = errno;
+    ::close(fd);
+    if (result != 0 && code != EINVAL)
+        fail("Could not flush the folder", directory, code);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd)
+        : fd_(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    // Closes now, reporting the error a deferred write may only show here.
+    void close(const QString& path)
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 && errno != EINTR)
+            fail("Could not write", path);
+    }
+
+private:
+    int fd_;
+};
+
+class PosixAppendFile : public AppendFile {
+public:
+    PosixAppendFile(int fd, QString path)
+        : fd_(fd)
+        , path_(std::move(path))
+    {
+    }
+    void append(QByteArrayView bytes) override { writeAll(fd_.get(), bytes, path_); }
+
+private:
+    FileDescriptor fd_;
+    QString path_;
+};
+
+} // namespace
+
+QString PosixFileSystem::applicationSupportDirectory() const
+{
+    return xdgDirectory("XDG_DATA_HOME", ".local/share");
+}
+
+QString PosixFileSystem::logsDirectory() const
+{
+    return xdgDirectory("XDG_STATE_HOME", ".local/state");
+}
+
+bool PosixFileSystem::exists(const QString& path) const
+{
+    struct stat info;
+    return ::stat(native(path).constData(), &info) == 0;
+}
+
+void PosixFileSystem::createDirectories(const QString& path)
+{
+    const QString clean = QDir::cleanPath(path);
+    struct stat info;
+    if (::stat(native(clean).constData(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return;
+        fail("Could not create the folder", clean, EEXIST);
+    }
+    const QString parent = QFileInfo(clean).path();
+    if (parent != clean && !exists(parent))
+        createDirectories(parent);
+    // A file in the way above gives ENOTDIR here; a folder made meanwhile by someone else is fine.
+    if (::mkdir(native(clean).constData(), 0777) != 0
+        && !(errno == EEXIST && ::stat(native(clean).constData(), &info) == 0 && S_ISDIR(info.st_mode)))
+        fail("Could not create the folder", clean);
+}
+
+void PosixFileSystem::copyFile(const QString& from, const QString& to)
+{
+    const QByteArray bytes = readFile(from);
+    FileDescriptor fd(::open(native(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (fd.get() < 0)
+        fail("Could not create", to);
+    try {
+        writeAll(fd.get(), bytes, to);
+        if (::fsync(fd.get()) != 0)
+            fail("Could not write", to);
+        fd.close(to);
+    } catch (...) {
+        ::unlink(native(to).constData());
+        throw;
+    }
+}
+
+QByteArray PosixFileSystem::readFile(const QString& path) const
+{
+    FileDescriptor fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail("Could not open", path);
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0)
+        fail("Could not read", path);
+    if (S_ISDIR(info.st_mode))
+        fail("Could not read", path, EISDIR);
+    QByteArray bytes;
+    // Spare room at the end lets a JSON parser read the buffer in place without copying it.
+    bytes.reserve(qsizetype(info.st_size) + 64);
+    // One byte more than the size, so the read that finds the end needs no larger buffer.
+    bytes.resize(qsizetype(info.st_size) + 1);
+    qsizetype size = 0;
+    for (;;) {
+        if (bytes.size() == size)
+            bytes.resize(size * 2 + 65536);
+        const ssize_t n = ::read(fd.get(), bytes.data() + size, size_t(bytes.size() - size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("Could not read", path);
+        }
+        if (n == 0)
+            break;
+        size += n;
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+void PosixFileSystem::writeTemporary(int fd, QByteArrayView bytes, const QString& target)
+{
+    writeAll(fd, bytes, target);
+}
+
+void PosixFileSystem::replace(const QString& temporary, const QString& target)
+{
+    if (::rename(native(temporary).constData(), native(target).constData()) != 0)
+        fail("Could not replace", target);
+}
+
+class PosixPendingWrite : public PendingWrite {
+public:
+    PosixPendingWrite(PosixFileSystem& files, QByteArray temporary, QString target)
+        : files_(files)
+        , temporary_(std::move(temporary))
+        , target_(std::move(target))
+    {
+    }
+    ~PosixPendingWrite() override
+    {
+        if (!temporary_.isEmpty())
+            ::unlink(temporary_.constData());
+    }
+
+    void commit() override
+    {
+        const QByteArray temporary = std::exchange(temporary_, QByteArray());
+        try {
+            files_.replace(QFile::decodeName(temporary), target_);
+        } catch (...) {
+            ::unlink(temporary.constData());
+            throw;
+        }
+        syncDirectory(QFileInfo(target_).absolutePath());
+    }
+
+private:
+    PosixFileSystem& files_;
+    QByteArray temporary_; // empty once committed
+    QString target_;
+};
+
+std::unique_ptr<PendingWrite> PosixFileSystem::prepareAtomicWrite(const QString& path, QByteArrayView bytes)
+{
+    const QFileInfo info(path);
+    QByteArray temporary = native(info.absolutePath() + QStringLiteral("/.") + info.fileName()
+                                  + QLatin1String(temporaryMarker))
+        + "XXXXXX";
+    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.get() < 0)
+        fail("Could not create a temporary file for", path);
+    auto pending = std::make_unique<PosixPendingWrite>(*this, temporary, path);
+    // Keep the permissions of the file being replaced; a new library is private to its user.
+    struct stat existing;
+    const mode_t mode = ::stat(native(path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : 0600;
+    if (::fchmod(fd.get(), mode) != 0)
+        fail("Could not write", path);
+    writeTemporary(fd.get(), bytes, path);
+    if (::fsync(fd.get()) != 0)
+        fail("Could not write", path);
+    fd.close(path);
+    return pending;
+}
+
+std::unique_ptr<AppendFile> PosixFileSystem::openForAppending(const QString& path)
+{
+    const int fd = ::open(native(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        fail("Could not open", path);
+    return std::make_unique<PosixAppendFile>(fd, path);
+}
+
+} // namespace vellicord

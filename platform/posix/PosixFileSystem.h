@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+namespace vellicord {
+
+// The real file system. Atomic writes go to a temporary file in the target's folder, which is
+// flushed to the disk, renamed over the target, and followed by a flush of the folder, so the
+// new name survives a power loss; a failure removes the temporary file again.
+class PosixFileSystem : public FileSystem {
+public:
+    // $XDG_DATA_HOME when set to an absolute path, else ~/.local/share.
+    QString applicationSupportDirectory() const override;
+    // $XDG_STATE_HOME when set to an absolute path, else ~/.local/state.
+    QString logsDirectory() const override;
+
+    bool exists(const QString& path) const override;
+    void createDirectories(const QString& path) override;
+    void copyFile(const QString& from, const QString& to) override;
+    QByteArray readFile(const QString& path) const override;
+    std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes) override;
+    std::unique_ptr<AppendFile> openForAppending(const QString& path) override;
+
+    // Temporary files of atomic writes are named after the target with this part in between:
+    // ".Vellicord.json.tmp-XXXXXX".
+    static constexpr const char* temporaryMarker = ".tmp-";
+
+protected:
+    friend class PosixPendingWrite;
+
+    // The steps of an atomic write that can fail on their own, so that tests can make one of
+    // them fail. Both throw FileSystemError.
+    virtual void writeTemporary(int fd, QByteArrayView bytes, const QString& target);
+    virtual void replace(const QString& temporary, const QString& target);
+};
+
+} // namespace vellicord

@@ -1,0 +1,336 @@
+#include "core/foundation/JsonReader.h"
+#include "core/foundation/UuidText.h"
+#include "core/library/RecordCodec.h"
+#include "core/library/StorePersistence.h"
+#include "platform/fake/FaultyFileSystem.h"
+
+#include "core/library/LibrarySamples.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace vellicord {
+namespace {
+
+using namespace LibrarySamples;
+using Op = FaultyFileSystem::Operation;
+using Status = StorePersistenceStatus;
+using ErrorCase = StorePersistence::PersistenceError::Case;
+
+class StorePersistenceWrite : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        folder = root.path() + QStringLiteral("/Vellicord");
+        storePath = folder + QStringLiteral("/Vellicord.json");
+        backupPath = folder + QStringLiteral("/Vellicord.backup.json");
+    }
+
+    // The status a failed write leads to; ready when it succeeds.
+    Status save(StorePersistence& persistence, const StoreSnapshot& snapshot)
+    {
+        try {
+            persistence.write(snapshot);
+            return Status::ready;
+        } catch (const std::exception& error) {
+            return StorePersistence::failureStatus(error);
+        }
+    }
+
+    QTemporaryDir root;
+    QString folder;
+    QString storePath;
+    QString backupPath;
+    FaultyFileSystem files;
+};
+
+TEST_F(StorePersistenceWrite, writesTwoIdenticalFilesThatReadBack)
+{
+    StorePersistence persistence(storePath, backupPath, files);
+    const StoreSnapshot snapshot = library(3);
+    ASSERT_EQ(save(persistence, snapshot), Status::ready);
+    EXPECT_EQ(folderContents(folder),
+              (std::map<std::string, std::string>{{"Vellicord.backup.json", bytes(snapshot).toStdString()},
+                                                  {"Vellicord.json", bytes(snapshot).toStdString()}}));
+    EXPECT_EQ(StorePersistence::decode(readFile(storePath)), snapshot);
+    EXPECT_EQ(persistence.load().status, Status::ready);
+}
+
+TEST_F(StorePersistenceWrite, emptyLibraryDocument)
+{
+    StoreSnapshot empty;
+    empty.drafts = QList<ContextDraft>{};
+    EXPECT_EQ(bytes(empty).toStdString(),
+              "{\n  \"drafts\": [],\n  \"groups\": [],\n  \"selections\": [],\n  \"version\": 2\n}");
+}
+
+TEST_F(StorePersistenceWrite, duplicateIdsAreRefusedWithBothFilesUnchanged)
+{
+    struct Case {
+        const char* name;
+        std::function<void(StoreSnapshot&)> change;
+    };
+    const Case cases[] = {
+        {"two selections", [](StoreSnapshot& s) { s.selections.append(s.selections.first()); }},
+        {"two groups", [](StoreSnapshot& s) { s.groups.append(s.groups.first()); }},
+        {"two drafts", [](StoreSnapshot& s) { s.drafts->append(s.drafts->first()); }},
+        {"two entries in one draft",
+         [](StoreSnapshot& s) { (*s.drafts)[0].entries.append((*s.drafts)[0].entries.first()); }},
+    };
+    StorePersistence persistence(storePath, backupPath, files);
+    ASSERT_EQ(save(persistence, library(2)), Status::ready);
+    const auto before = folderContents(folder);
+    for (const Case& c : cases) {
+        StoreSnapshot snapshot = library(2);
+        c.change(snapshot);
+        try {
+            persistence.write(snapshot);
+            ADD_FAILURE() << c.name << ": written";
+        } catch (const StorePersistence::PersistenceError& error) {
+            EXPECT_EQ(error.errorCase(), ErrorCase::duplicateIdentity) << c.name;
+            EXPECT_EQ(StorePersistence::failureStatus(error), Status::saveFailed) << c.name;
+        }
+        EXPECT_EQ(folderContents(folder), before) << c.name;
+    }
+}
+
+TEST_F(StorePersistenceWrite, refusedFirstSaveMakesNoFolder)
+{
+    StoreSnapshot snapshot = library(2);
+    snapshot.groups.append(snapshot.groups.first());
+    StorePersistence persistence(storePath, backupPath, files);
+    EXPECT_EQ(save(persistence, snapshot), Status::saveFailed);
+    EXPECT_FALSE(QFileInfo::exists(folder));
+}
+
+TEST_F(StorePersistenceWrite, sameEntryIdInTwoDraftsIsAccepted)
+{
+    StoreSnapshot snapshot = library(2);
+    ContextDraft second = snapshot.drafts->first();
+    second.id = id(4242);
+    snapshot.drafts->append(second);
+    StorePersistence persistence(storePath, backupPath, files);
+    EXPECT_EQ(save(persistence, snapshot), Status::ready);
+    EXPECT_EQ(StorePersistence::decode(readFile(storePath)), snapshot);
+}
+
+TEST_F(StorePersistenceWrite, failuresLeaveWholeFilesAndNoTemporaryFile)
+{
+    struct Case {
+        const char* name;
+        Op operation;
+        QString file;
+        Status status;
+        bool libraryNew;
+    };
+    const Case cases[] = {
+        {"library write", Op::write, "Vellicord.json", Status::saveFailed, false},
+        {"library rename", Op::rename, "Vellicord.json", Status::saveFailed, false},
+        {"folder creation", Op::createDirectory, "", Status::saveFailed, false},
+        {"backup write", Op::write, "Vellicord.backup.json", Status::backupUnavailable, true},
+        {"backup rename", Op::rename, "Vellicord.backup.json", Status::backupUnavailable, true},
+    };
+    for (const Case& c : cases) {
+        QDir(folder).removeRecursively();
+        files.clearFailures();
+        StorePersistence persistence(storePath, backupPath, files);
+        const StoreSnapshot older = library(2);
+        const StoreSnapshot newer = library(3);
+        ASSERT_EQ(save(persistence, older), Status::ready) << c.name;
+
+        files.fail(c.operation, c.file.isEmpty() ? folder : folder + QLatin1Char('/') + c.file);
+        EXPECT_EQ(save(persistence, newer).name(), c.status.name()) << c.name;
+        const std::string expectedLibrary = bytes(c.libraryNew ? newer : older).toStdString();
+        EXPECT_EQ(folderContents(folder),
+                  (std::map<std::string, std::string>{{"Vellicord.backup.json", bytes(older).toStdString()},
+                                                      {"Vellicord.json", expectedLibrary}}))
+            << c.name;
+
+        // The next good save brings both files level again.
+        files.clearFailures();
+        EXPECT_EQ(save(persistence, newer), Status::ready) << c.name;
+        EXPECT_EQ(folderContents(folder),
+                  (std::map<std::string, std::string>{{"Vellicord.backup.json", bytes(newer).toStdString()},
+                                                      {"Vellicord.json", bytes(newer).toStdString()}}))
+            << c.name;
+    }
+}
+
+TEST_F(StorePersistenceWrite, createsMissingFolders)
+{
+    const QString nested = root.path() + QStringLiteral("/a/b/Vellicord.json");
+    StorePersistence persistence(nested, StorePersistence::backupURL(nested), files);
+    EXPECT_EQ(save(persistence, library(1)), Status::ready);
+    EXPECT_EQ(readFile(nested), readFile(StorePersistence::backupURL(nested)));
+}
+
+TEST_F(StorePersistenceWrite, errorToStatus)
+{
+    const auto status = [](const std::exception& error) { return StorePersistence::failureStatus(error).name(); };
+    using E = StorePersistence::PersistenceError;
+    EXPECT_STREQ(status(E(ErrorCase::primaryNotPreserved)), "unreadablePrimary");
+    EXPECT_STREQ(status(E(ErrorCase::backupWriteFailed)), "backupUnavailable");
+    EXPECT_STREQ(status(E(ErrorCase::duplicateIdentity)), "saveFailed");
+    EXPECT_STREQ(status(E(ErrorCase::incompatibleVersion)), "saveFailed");
+    EXPECT_STREQ(status(FileSystemError(QStringLiteral("Could not write"), storePath, ENOSPC)), "saveFailed");
+    EXPECT_STREQ(status(JsonDecodeError(JsonDecodeError::Kind::syntax, "document")), "saveFailed");
+    EXPECT_STREQ(status(std::runtime_error("anything")), "saveFailed");
+}
+
+TEST_F(StorePersistenceWrite, loneSurrogatesSaveAsReplacementCharacters)
+{
+    StoreSnapshot snapshot = library(1);
+    snapshot.selections[0].text = QStringLiteral("before ") + QChar(0xD800) + QStringLiteral(" after");
+    snapshot.selections[0].appName = QString(QChar(0xDC00));
+    StorePersistence persistence(storePath, backupPath, files);
+    ASSERT_EQ(save(persistence, snapshot), Status::ready);
+    const StoreLoadResult loaded = persistence.load();
+    ASSERT_EQ(loaded.status, Status::ready);
+    EXPECT_EQ(loaded.snapshot->selections[0].text, QStringLiteral("before \uFFFD after"));
+    EXPECT_EQ(loaded.snapshot->selections[0].appName, QStringLiteral("\uFFFD"));
+    // Later saves of the same in-memory library keep working.
+    snapshot.selections.append(selection(7));
+    EXPECT_EQ(save(persistence, snapshot), Status::ready);
+}
+
+TEST(StorePersistenceCodec, documentRules)
+{
+    const auto decodeError = [](const QByteArray& document) -> std::string {
+        try {
+            StorePersistence::decode(document);
+            return "decoded";
+        } catch (const StorePersistence::PersistenceError& error) {
+            return error.errorCase() == ErrorCase::incompatibleVersion ? "incompatibleVersion" : "other persistence error";
+        } catch (const JsonDecodeError& error) {
+            switch (error.kind()) {
+            case JsonDecodeError::Kind::syntax:
+                return "syntax";
+            case JsonDecodeError::Kind::missingKey:
+                return std::string("missing ") + error.what();
+            case JsonDecodeError::Kind::typeMismatch:
+                return std::string("type ") + error.what();
+            case JsonDecodeError::Kind::dataCorrupted:
+                return std::string("corrupted ") + error.what();
+            }
+        }
+        return "?";
+    };
+    const QByteArray selection =
+        R"({"appName": "A", "createdAt": "2026-03-01T08:30:00Z", "groupIDs": [], "id": "00000001-1234-5678-9ABC-DEF012345678", "markdown": "m", "text": "t"})";
+    struct Case {
+        const char* name;
+        QByteArray document;
+        std::string outcome;
+    };
+    const Case cases[] = {
+        {"minimal version 1", R"({"version": 1, "selections": [], "groups": []})", "decoded"},
+        {"drafts null", R"({"version": 2, "selections": [], "groups": [], "drafts": null})", "decoded"},
+        {"unknown key", R"({"version": 2, "selections": [], "groups": [], "theme": "dark"})", "decoded"},
+        {"version 3, rest undecodable", R"({"version": 3, "selections": 7})", "incompatibleVersion"},
+        {"version 3 after the lists", R"({"selections": [], "groups": [], "version": 3})", "incompatibleVersion"},
+        {"version as a string", R"({"version": "2", "selections": [], "groups": []})", "type version"},
+        {"version 3 as a string", R"({"version": "3", "selections": [], "groups": []})", "type version"},
+        {"no selections", R"({"version": 2, "groups": []})", "missing selections"},
+        {"date as seconds",
+         "{\"version\": 2, \"groups\": [], \"selections\": [" + QByteArray(selection).replace("\"2026-03-01T08:30:00Z\"", "1772353800") + "]}",
+         "type selection.createdAt"},
+        {"date with an offset",
+         "{\"version\": 2, \"groups\": [], \"selections\": [" + QByteArray(selection).replace("00Z", "00+01:00") + "]}",
+         "corrupted selection.createdAt"},
+        {"good selection", "{\"version\": 2, \"groups\": [], \"selections\": [" + selection + "]}", "decoded"},
+        {"array at the top", "[]", "type library"},
+        {"truncated", R"({"version": 2, "selec)", "syntax"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(decodeError(c.document), c.outcome) << c.name;
+}
+
+TEST(StorePersistenceCodec, optionalDraftsAndUnknownKeys)
+{
+    StoreSnapshot withoutDrafts = library(1);
+    withoutDrafts.drafts.reset();
+    withoutDrafts.activeDraftID.reset();
+    const QByteArray encoded = bytes(withoutDrafts);
+    EXPECT_FALSE(encoded.contains("\"drafts\""));
+    EXPECT_FALSE(encoded.contains("\"activeDraftID\""));
+    EXPECT_EQ(StorePersistence::decode(encoded), withoutDrafts);
+
+    QByteArray extra = encoded;
+    extra.replace("\"groups\"", "\"extra\": {\"a\": [1, 2]},\n  \"groups\"");
+    const StoreSnapshot decoded = StorePersistence::decode(extra);
+    EXPECT_EQ(decoded, withoutDrafts);
+    EXPECT_EQ(StorePersistence::encode(decoded), encoded);
+}
+
+TEST(StorePersistenceCodec, datesLoseTheirFractions)
+{
+    StoreSnapshot snapshot = library(1);
+    snapshot.selections[0].createdAt = date(5).addMSecs(750);
+    const StoreSnapshot decoded = StorePersistence::decode(StorePersistence::encode(snapshot));
+    EXPECT_EQ(decoded.selections[0].createdAt, date(5));
+}
+
+TEST(StorePersistenceCodec, largeLibrariesEncodeAndDecodeAsOneWriterWould)
+{
+    // Large enough to be split over threads.
+    const StoreSnapshot snapshot = library(5000);
+    std::string reference;
+    JsonWriter out(reference);
+    out.beginObject();
+    out.member("activeDraftID", snapshot.activeDraftID);
+    out.key("drafts");
+    out.beginArray();
+    RecordCodec::encode(out, snapshot.drafts->first());
+    out.endArray();
+    out.key("groups");
+    out.beginArray();
+    RecordCodec::encode(out, snapshot.groups.first());
+    out.endArray();
+    out.key("selections");
+    out.beginArray();
+    for (const Selection& selection : snapshot.selections)
+        RecordCodec::encode(out, selection);
+    out.endArray();
+    out.member("version", snapshot.version);
+    out.endObject();
+    const std::string encoded = bytes(snapshot).toStdString();
+    EXPECT_TRUE(encoded == reference) << "the parallel encoding differs";
+    EXPECT_EQ(StorePersistence::decode(encoded), snapshot);
+}
+
+TEST(StorePersistenceCodec, largeLibraryReportsItsFirstError)
+{
+    QByteArray document = bytes(library(5000));
+    // Capture 4990, near the end of the list, loses its text; capture 10 gets an id that is no id.
+    // They are decoded on different threads; the error first in the document is the one reported.
+    const QByteArray late = "\"text\": \"Passage 4990 about the weather\"";
+    const QByteArray early = "\"id\": \"" + UuidText::format(id(10)).toUtf8() + "\"";
+    ASSERT_TRUE(document.contains(late) && document.contains(early));
+    document.replace(late, "\"texte\": \"\"");
+    document.replace(early, "\"id\": \"not an id\"");
+    try {
+        StorePersistence::decode(document);
+        FAIL() << "decoded";
+    } catch (const JsonDecodeError& error) {
+        EXPECT_EQ(error.kind(), JsonDecodeError::Kind::dataCorrupted);
+        EXPECT_STREQ(error.what(), "selection.id");
+    }
+}
+
+TEST(StorePersistenceCodec, libraryAndBackupNames)
+{
+    EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/Vellicord.json")), QStringLiteral("/d/Vellicord.backup.json"));
+    EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/library.json")), QStringLiteral("/d/library.backup.json"));
+    EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/library")), QStringLiteral("/d/library.backup.json"));
+    FaultyFileSystem files;
+    files.dataDirectory = QStringLiteral("/home/u/.local/share");
+    EXPECT_EQ(StorePersistence::defaultStoreURL(files), QStringLiteral("/home/u/.local/share/Vellicord/Vellicord.json"));
+}
+
+} // namespace
+} // namespace vellicord

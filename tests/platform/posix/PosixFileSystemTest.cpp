@@ -1,0 +1,159 @@
+#include "platform/fake/FaultyFileSystem.h"
+#include "platform/posix/PosixFileSystem.h"
+
+#include "core/library/LibrarySamples.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace vellicord {
+namespace {
+
+using LibrarySamples::folderContents;
+using LibrarySamples::readFile;
+using LibrarySamples::writeFile;
+using Op = FaultyFileSystem::Operation;
+
+int errorOf(const std::function<void()>& operation)
+{
+    try {
+        operation();
+    } catch (const FileSystemError& error) {
+        return error.code();
+    }
+    return 0;
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+class PosixFileSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(root.isValid()); }
+    QString path(const char* name) const { return root.path() + QLatin1Char('/') + QLatin1String(name); }
+
+    QTemporaryDir root;
+    FaultyFileSystem files;
+};
+
+TEST_F(PosixFileSystemTest, atomicWriteReplacesAndKeepsPermissions)
+{
+    files.writeAtomically(path("library.json"), "first");
+    EXPECT_EQ(readFile(path("library.json")), QByteArray("first"));
+    EXPECT_EQ(modeOf(path("library.json")), mode_t(0600)) << "a new library is private to its user";
+    ::chmod(QFile::encodeName(path("library.json")).constData(), 0640);
+    files.writeAtomically(path("library.json"), "second");
+    EXPECT_EQ(readFile(path("library.json")), QByteArray("second"));
+    EXPECT_EQ(modeOf(path("library.json")), mode_t(0640));
+    EXPECT_EQ(folderContents(root.path()).size(), 1u) << "no temporary file stays";
+}
+
+TEST_F(PosixFileSystemTest, failedStepsLeaveThePreviousFileAndNoTemporary)
+{
+    struct Case {
+        const char* name;
+        Op operation;
+        int code;
+    };
+    const Case cases[] = {
+        {"write half-way", Op::write, ENOSPC},
+        {"rename", Op::rename, EIO},
+    };
+    for (const Case& c : cases) {
+        files.clearFailures();
+        files.writeAtomically(path("library.json"), "previous content");
+        files.fail(c.operation, path("library.json"), c.code);
+        EXPECT_EQ(errorOf([&] { files.writeAtomically(path("library.json"), QByteArray(100000, 'x')); }), c.code)
+            << c.name;
+        EXPECT_EQ(folderContents(root.path()),
+                  (std::map<std::string, std::string>{{"library.json", "previous content"}}))
+            << c.name;
+    }
+}
+
+TEST_F(PosixFileSystemTest, realFailures)
+{
+    writeFile(path("file"), "x");
+    QDir().mkpath(path("folder"));
+    struct Case {
+        const char* name;
+        std::function<void()> operation;
+        int code;
+    };
+    const Case cases[] = {
+        {"read a missing file", [&] { files.readFile(path("missing")); }, ENOENT},
+        {"read a folder", [&] { files.readFile(path("folder")); }, EISDIR},
+        {"copy onto an existing file", [&] { files.copyFile(path("file"), path("file")); }, EEXIST},
+        {"copy a folder", [&] { files.copyFile(path("folder"), path("copy")); }, EISDIR},
+        {"folder below a file", [&] { files.createDirectories(path("file/sub/deeper")); }, ENOTDIR},
+        {"folder where a file is", [&] { files.createDirectories(path("file")); }, EEXIST},
+        {"write over a folder", [&] { files.writeAtomically(path("folder"), "x"); }, EISDIR},
+        {"write into a missing folder", [&] { files.writeAtomically(path("none/library.json"), "x"); }, ENOENT},
+        {"existing folder is fine", [&] { files.createDirectories(path("folder")); }, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(errorOf(c.operation), c.code) << c.name;
+    EXPECT_EQ(folderContents(root.path()),
+              (std::map<std::string, std::string>{{"file", "x"}, {"folder", "<folder>"}}))
+        << "nothing made, nothing left behind";
+}
+
+TEST_F(PosixFileSystemTest, copyReadAndFolders)
+{
+    files.createDirectories(path("a/b/c"));
+    EXPECT_TRUE(files.exists(path("a/b/c")));
+    writeFile(path("a/source"), QByteArray("content\0with zero", 17));
+    files.copyFile(path("a/source"), path("a/b/copy"));
+    EXPECT_EQ(files.readFile(path("a/b/copy")), QByteArray("content\0with zero", 17));
+    EXPECT_EQ(files.readFile(path("a/source")), QByteArray("content\0with zero", 17));
+    EXPECT_FALSE(files.exists(path("a/missing")));
+}
+
+TEST_F(PosixFileSystemTest, appendingCreatesAndAppends)
+{
+    files.openForAppending(path("log"))->append("one\n");
+    auto first = files.openForAppending(path("log"));
+    auto second = files.openForAppending(path("log"));
+    first->append("two\n");
+    second->append("three\n");
+    first->append("four\n");
+    EXPECT_EQ(readFile(path("log")), QByteArray("one\ntwo\nthree\nfour\n"));
+}
+
+TEST_F(PosixFileSystemTest, standardFolders)
+{
+    struct Case {
+        const char* name;
+        const char* data;
+        const char* state;
+        QString expectedData;
+        QString expectedState;
+    };
+    const QString home = QDir::homePath();
+    const Case cases[] = {
+        {"set", "/x/data", "/x/state", "/x/data", "/x/state"},
+        {"unset", nullptr, nullptr, home + "/.local/share", home + "/.local/state"},
+        {"relative is ignored", "data", "state", home + "/.local/share", home + "/.local/state"},
+    };
+    const QByteArray savedData = qgetenv("XDG_DATA_HOME");
+    const QByteArray savedState = qgetenv("XDG_STATE_HOME");
+    PosixFileSystem real;
+    for (const Case& c : cases) {
+        c.data ? qputenv("XDG_DATA_HOME", c.data) : qunsetenv("XDG_DATA_HOME");
+        c.state ? qputenv("XDG_STATE_HOME", c.state) : qunsetenv("XDG_STATE_HOME");
+        EXPECT_EQ(real.applicationSupportDirectory(), c.expectedData) << c.name;
+        EXPECT_EQ(real.logsDirectory(), c.expectedState) << c.name;
+    }
+    qputenv("XDG_DATA_HOME", savedData);
+    qputenv("XDG_STATE_HOME", savedState);
+}
+
+} // namespace
+} // namespace vellicord
