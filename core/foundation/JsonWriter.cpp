@@ -10,13 +10,16 @@
 
 namespace vellicord {
 
-JsonWriter::JsonWriter(std::string& out)
+JsonWriter::JsonWriter(std::string& out, Style style)
     : out_(out)
+    , style_(style)
 {
 }
 
 void JsonWriter::newline()
 {
+    if (style_ == Style::compact)
+        return;
     out_.push_back('\n');
     out_.append(levels_.size() * 2, ' ');
 }
@@ -49,7 +52,7 @@ void JsonWriter::key(std::string_view name)
     newline();
     out_.push_back('"');
     out_.append(name);
-    out_.append("\": ");
+    out_.append(style_ == Style::compact ? "\":" : "\": ");
     afterKey_ = true;
 }
 
