@@ -1,0 +1,110 @@
+#include "core/foundation/Text.h"
+
+#include <gtest/gtest.h>
+
+using namespace vellicord;
+
+namespace {
+
+struct GraphemeCase {
+    const char* name;
+    QString text;
+    qsizetype characters;
+};
+
+TEST(TextTest, GraphemeCount)
+{
+    const GraphemeCase cases[] = {
+        {"empty", QString(), 0},
+        {"ascii", QStringLiteral("abcd"), 4},
+        {"crlf is one", QStringLiteral("a\r\nb"), 3},
+        {"lone cr", QStringLiteral("a\rb"), 3},
+        {"zwj family", QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466"), 1},
+        {"flag pair", QStringLiteral("\U0001F1E9\U0001F1EA"), 1},
+        {"two flags", QStringLiteral("\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7"), 2},
+        {"combining accent", QStringLiteral("e\u0301"), 1},
+        {"emoji with skin tone", QStringLiteral("\U0001F44D\U0001F3FD!"), 2},
+        {"hangul jamo", QStringLiteral("\u1100\u1161\u11A8"), 1},
+        {"tab and newline", QStringLiteral("\t\n"), 2},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Text::graphemeCount(c.text), c.characters) << c.name;
+}
+
+TEST(TextTest, Trimming)
+{
+    const struct {
+        const char* name;
+        QString text;
+        QString trimmed;
+    } cases[] = {
+        {"spaces and newlines", QStringLiteral(" \t\r\n word \n"), QStringLiteral("word")},
+        {"nbsp removed", QStringLiteral("\u00A0word\u00A0"), QStringLiteral("word")},
+        {"ideographic space removed", QStringLiteral("\u3000word\u3000"), QStringLiteral("word")},
+        {"line and paragraph separators", QStringLiteral("\u2028word\u2029"), QStringLiteral("word")},
+        {"next line and vertical tab", QStringLiteral("\u0085\u000Bword\u000C"), QStringLiteral("word")},
+        {"zero width space kept", QStringLiteral("\u200Bword\u200B"), QStringLiteral("\u200Bword\u200B")},
+        {"byte order mark kept", QStringLiteral("\uFEFFword"), QStringLiteral("\uFEFFword")},
+        {"inner space kept", QStringLiteral(" a  b "), QStringLiteral("a  b")},
+        {"all white space", QStringLiteral(" \n\t\u3000"), QString()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Text::trimmed(c.text), c.trimmed) << c.name;
+        EXPECT_EQ(Text::isBlank(c.text), c.trimmed.isEmpty()) << c.name;
+    }
+}
+
+TEST(TextTest, CanonicalEquivalence)
+{
+    const struct {
+        const char* name;
+        QString a;
+        QString b;
+        bool equal;
+    } cases[] = {
+        {"identical", QStringLiteral("abc"), QStringLiteral("abc"), true},
+        {"precomposed and decomposed", QStringLiteral("caf\u00E9"), QStringLiteral("cafe\u0301"), true},
+        {"angstrom sign and letter", QStringLiteral("\u212B"), QStringLiteral("\u00C5"), true},
+        {"different accents", QStringLiteral("e\u0301"), QStringLiteral("e\u0300"), false},
+        {"case differs", QStringLiteral("Abc"), QStringLiteral("abc"), false},
+        {"compatibility forms differ", QStringLiteral("\uFB01"), QStringLiteral("fi"), false},
+        {"empty and empty", QString(), QStringLiteral(""), true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Text::equal(c.a, c.b), c.equal) << c.name;
+        if (c.equal) {
+            EXPECT_EQ(Text::hash(c.a), Text::hash(c.b)) << c.name;
+        }
+    }
+}
+
+TEST(TextTest, FullLowerCaseMapping)
+{
+    EXPECT_EQ(Text::lowercased(QStringLiteral("ABC \u00C9")), QStringLiteral("abc \u00E9"));
+    // Dotted capital I lower-cases to two code points, independent of the locale.
+    EXPECT_EQ(Text::lowercased(QStringLiteral("\u0130")), QStringLiteral("i\u0307"));
+    EXPECT_EQ(Text::lowercased(QStringLiteral("\U00010400")), QStringLiteral("\U00010428")); // Deseret
+}
+
+TEST(TextTest, LoneSurrogatesAreReplaced)
+{
+    const QChar high(0xD83D), low(0xDE00);
+    const struct {
+        const char* name;
+        QString in;
+        QString out;
+    } cases[] = {
+        {"pair kept", QString(high) + low, QString(high) + low},
+        {"lone high", QStringLiteral("a") + high + QStringLiteral("b"), QStringLiteral("a\uFFFDb")},
+        {"lone low", QString(low) + QStringLiteral("b"), QStringLiteral("\uFFFDb")},
+        {"high at end", QStringLiteral("a") + high, QStringLiteral("a\uFFFD")},
+        {"reversed pair", QString(low) + high, QStringLiteral("\uFFFD\uFFFD")},
+        {"none", QStringLiteral("plain"), QStringLiteral("plain")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Text::repairingSurrogates(c.in), c.out) << c.name;
+        EXPECT_EQ(Text::hasLoneSurrogate(c.in), c.in != c.out) << c.name;
+    }
+}
+
+} // namespace
