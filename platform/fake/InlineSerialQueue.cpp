@@ -5,13 +5,25 @@ namespace vellicord {
 void InlineSerialQueue::async(Work work)
 {
     ++asyncCount;
-    work();
+    if (holdAsync)
+        held_.push_back(std::move(work));
+    else
+        work();
 }
 
 void InlineSerialQueue::sync(Work work)
 {
     ++syncCount;
+    runHeld();
     work();
+}
+
+void InlineSerialQueue::runHeld()
+{
+    auto held = std::move(held_);
+    held_.clear();
+    for (Work& work : held)
+        work();
 }
 
 SerialQueue::WorkItem InlineSerialQueue::asyncAfter(std::chrono::milliseconds, Work work)
