@@ -14,13 +14,15 @@
 
 namespace vellicord {
 
-JsonWriter::JsonWriter(std::string& out)
+JsonWriter::JsonWriter(std::string& out, Style style)
     : out_(out)
+    , style_(style)
 {
 }
 
 JsonWriter::JsonWriter(std::string& out, int depth, int elementsBefore)
     : out_(out)
+    , style_(Style::pretty)
 {
     for (int level = 0; level < depth; ++level)
         levels_.push_back({false, level == depth - 1 ? elementsBefore : 1, {}});
@@ -35,6 +37,8 @@ void JsonWriter::appendEncoded(std::string_view elements, int count)
 
 void JsonWriter::newline()
 {
+    if (style_ == Style::compact)
+        return;
     out_.push_back('\n');
     out_.append(levels_.size() * 2, ' ');
 }
@@ -67,7 +71,7 @@ void JsonWriter::key(std::string_view name)
     newline();
     out_.push_back('"');
     out_.append(name);
-    out_.append("\": ");
+    out_.append(style_ == Style::compact ? "\":" : "\": ");
     afterKey_ = true;
 }
 

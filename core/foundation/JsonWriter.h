@@ -12,13 +12,15 @@
 
 namespace vellicord {
 
-// A streaming writer of pretty-printed JSON (two-space indent, one member per line).
+// A streaming writer of JSON, pretty-printed (two-space indent, one member per line) or compact.
 // The caller writes every object's keys in ascending byte order, so that the output has sorted
 // keys without buffering; debug builds check it. Text is written as UTF-8; an unpaired
 // surrogate becomes U+FFFD, so the output is always valid.
 class JsonWriter {
 public:
-    explicit JsonWriter(std::string& out);
+    enum class Style { pretty, compact };
+
+    explicit JsonWriter(std::string& out, Style style = Style::pretty);
     // A writer for elements inside an array that another writer has opened `depth` levels deep
     // (1 for a top-level array), after `elementsBefore` elements: what it writes, appended to the
     // other writer's output, reads as if that writer had written it. Lets parts of one large
@@ -78,6 +80,7 @@ private:
     void newline();
 
     std::string& out_;
+    Style style_;
     std::vector<Level> levels_;
     bool afterKey_ = false;
 };

@@ -1,0 +1,121 @@
+// Main-thread cost of Store operations, including scheduling the debounced save, at 1,000 and
+// 100,000 captures. The save itself runs elsewhere and is not measured here.
+#include "core/library/Store.h"
+#include "platform/fake/FaultyFileSystem.h"
+#include "platform/fake/InlineSerialQueue.h"
+#include "platform/fake/ManualScheduler.h"
+#include "platform/fake/MemoryDefaults.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+using namespace vellicord;
+
+namespace {
+
+Selection capture(int n, const QDateTime& at)
+{
+    const QString text = QStringLiteral("Passage %1 ").arg(n).repeated(40);
+    return Selection(QUuid::createUuid(), text, std::nullopt, QStringLiteral("Browser"), std::nullopt,
+                     QStringLiteral("https://example.org/%1").arg(n % 500), std::nullopt, std::nullopt, {}, at);
+}
+
+struct Library {
+    QTemporaryDir folder;
+    FaultyFileSystem files;
+    MemoryDefaults defaults;
+    InlineSerialQueue queue;
+    ManualScheduler time;
+    std::unique_ptr<Store> store;
+
+    explicit Library(int size)
+    {
+        files.dataDirectory = folder.path();
+        store = std::make_unique<Store>(folder.filePath(QStringLiteral("Vellicord.json")),
+                                        Store::Services{files, defaults, queue, time, time});
+        for (int n = 0; n < size; ++n)
+            store->add(capture(n, time.now()));
+        store->ensureActiveDraft();
+    }
+};
+
+void addCapture(benchmark::State& state)
+{
+    Library library(int(state.range(0)));
+    int n = 0;
+    for (auto _ : state)
+        library.store->add(capture(n++, library.time.now()));
+    state.SetLabel("add, per call");
+}
+BENCHMARK(addCapture)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void findByID(benchmark::State& state)
+{
+    Library library(int(state.range(0)));
+    const QUuid id = library.store->selections()[library.store->selections().size() / 2].id;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(library.store->findByID(id));
+    state.SetLabel("lookup by id, per call");
+}
+BENCHMARK(findByID)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void updateDraft(benchmark::State& state)
+{
+    Library library(int(state.range(0)));
+    ContextDraft draft = library.store->ensureActiveDraft();
+    for (int i = 0; i < 50; ++i)
+        draft.entries.append({QUuid::createUuid(), library.store->selections()[i].id, true, false, false, {}, {}});
+    int n = 0;
+    for (auto _ : state) {
+        draft.task = QString::number(n++);
+        library.store->updateDraft(draft);
+    }
+    state.SetLabel("update a 50-entry draft");
+}
+BENCHMARK(updateDraft)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void toggleGroup(benchmark::State& state)
+{
+    Library library(int(state.range(0)));
+    const auto group = library.store->addGroup(QStringLiteral("G"), QStringLiteral("#000000"));
+    const QUuid id = library.store->selections()[7].id;
+    bool in = false;
+    for (auto _ : state) {
+        if (in)
+            library.store->removeFromGroups({group->id}, {id});
+        else
+            library.store->addToGroup(group->id, {id});
+        in = !in;
+    }
+    state.SetLabel("add to or remove from a group");
+}
+BENCHMARK(toggleGroup)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void snapshotWhileSaving(benchmark::State& state)
+{
+    Library library(int(state.range(0)));
+    library.queue.holdAsync = true; // the write is still running when the next change comes
+    int n = 0;
+    for (auto _ : state) {
+        library.time.advance(std::chrono::milliseconds(500));
+        library.store->add(capture(n++, library.time.now()));
+        state.PauseTiming();
+        library.queue.runHeld();
+        state.ResumeTiming();
+    }
+    state.SetLabel("save fired, then add during the write");
+}
+BENCHMARK(snapshotWhileSaving)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond)->Iterations(20);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

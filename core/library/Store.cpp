@@ -1,0 +1,540 @@
+#include "core/library/Store.h"
+
+#include "core/foundation/Text.h"
+#include "core/library/AppLog.h"
+#include "core/library/StoreAggregation.h"
+#include "core/library/StorePersistence.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPointer>
+
+#include <algorithm>
+
+namespace vellicord {
+
+namespace {
+
+// Runs the work on the main thread's event loop, after what is already queued there.
+void onMainThread(std::function<void()> work)
+{
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
+}
+
+} // namespace
+
+QString Store::defaultStoreURL(FileSystem& fileSystem)
+{
+    const QString folder = QDir(fileSystem.applicationSupportDirectory()).filePath(QStringLiteral("Vellicord"));
+    try {
+        fileSystem.createDirectories(folder);
+    } catch (const FileSystemError&) {
+        // Loading and the first save report what goes wrong with the folder.
+    }
+    return QDir(folder).filePath(QStringLiteral("Vellicord.json"));
+}
+
+QString Store::backupURL(const QString& storeURL)
+{
+    return StorePersistence::backupURL(storeURL);
+}
+
+Store::Store(std::optional<QString> storeURL, Services services, QObject* parent)
+    : QObject(parent)
+    , services_(services)
+{
+    const QString url = storeURL ? *storeURL : defaultStoreURL(services_.fileSystem);
+    persistence_ = std::make_shared<StorePersistence>(url, backupURL(url), services_.fileSystem);
+    const StoreLoadResult loaded = persistence_->load();
+    recoveredDuringLaunch_ = loaded.status == StorePersistenceStatus::recoveredFromBackup;
+    persistenceStatus_ = loaded.status;
+    if (loaded.snapshot) {
+        selections_ = loaded.snapshot->selections;
+        groups_ = loaded.snapshot->groups;
+        drafts_ = loaded.snapshot->drafts.value_or(QList<ContextDraft>());
+        activeDraftID_ = loaded.snapshot->activeDraftID;
+    }
+    collectIntoActiveDraft_ = services_.defaults.boolValue(QString::fromLatin1(collectIntoActiveDraftKey));
+
+    // An active draft that no longer exists gives way to the first draft. The file keeps the old
+    // id until the next save: loading never writes.
+    if (activeDraftID_ && !findDraft(*activeDraftID_))
+        activeDraftID_.reset();
+    if (!activeDraftID_ && !drafts_.isEmpty())
+        activeDraftID_ = drafts_.first().id;
+    reindexSelections();
+}
+
+Store::~Store()
+{
+    if (pendingSave_ && !pendingSave_->isCancelled())
+        saveNow();
+    // Writes already queued use their own snapshot and the shared persistence; wait for them so
+    // the files are complete when the store is gone.
+    services_.saveQueue.sync([] {});
+}
+
+void Store::setCollectIntoActiveDraft(bool collect)
+{
+    services_.defaults.setBool(QString::fromLatin1(collectIntoActiveDraftKey), collect);
+    if (collectIntoActiveDraft_ == collect)
+        return;
+    collectIntoActiveDraft_ = collect;
+    Q_EMIT collectIntoActiveDraftChanged();
+}
+
+// Saving --------------------------------------------------------------------------------------
+
+StoreSnapshot Store::snapshot() const
+{
+    // The lists are implicitly shared: this copies four references, not the library.
+    return StoreSnapshot{StoreSnapshot::currentVersion, selections_, groups_, drafts_, activeDraftID_};
+}
+
+void Store::scheduleSave()
+{
+    if (!canModifyLibrary())
+        return;
+    if (pendingSave_)
+        pendingSave_->cancel();
+    QPointer<Store> self(this);
+    pendingSave_ = services_.scheduler.after(saveDelay, [self] {
+        if (!self)
+            return;
+        self->pendingSave_.reset();
+        self->writeSnapshot();
+    });
+}
+
+void Store::writeSnapshot()
+{
+    if (!canModifyLibrary())
+        return;
+    const StoreSnapshot snapshot = this->snapshot();
+    services_.saveQueue.async(
+        [persistence = persistence_, snapshot, self = QPointer<Store>(this)] { persist(persistence, snapshot, self); });
+}
+
+bool Store::saveNow()
+{
+    if (!canModifyLibrary())
+        return false;
+    if (pendingSave_) {
+        pendingSave_->cancel();
+        pendingSave_.reset();
+    }
+    const StoreSnapshot snapshot = this->snapshot();
+    bool written = false;
+    services_.saveQueue.sync(
+        [&, self = QPointer<Store>(this)] { written = persist(persistence_, snapshot, self); });
+    return written;
+}
+
+bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, const StoreSnapshot& snapshot,
+                    QPointer<Store> store)
+{
+    try {
+        persistence->write(snapshot);
+    } catch (const std::exception& error) {
+        logApp(QStringLiteral("Store save failed: ") + StorePersistence::describe(error));
+        const StorePersistenceStatus status = StorePersistence::failureStatus(error);
+        onMainThread([store, status] {
+            if (store)
+                store->setPersistenceStatus(status);
+        });
+        return false;
+    }
+    onMainThread([store] {
+        if (store)
+            store->clearTransientPersistenceStatus();
+    });
+    return true;
+}
+
+void Store::setPersistenceStatus(StorePersistenceStatus status)
+{
+    if (persistenceStatus_ == status)
+        return;
+    persistenceStatus_ = status;
+    Q_EMIT persistenceStatusChanged();
+}
+
+void Store::clearTransientPersistenceStatus()
+{
+    if (persistenceStatus_.isTransient())
+        setPersistenceStatus(recoveredDuringLaunch_ ? StorePersistenceStatus::recoveredFromBackup
+                                                    : StorePersistenceStatus::ready);
+}
+
+// Captures ------------------------------------------------------------------------------------
+
+void Store::reindexSelections()
+{
+    positionFromEnd_.clear();
+    positionFromEnd_.reserve(selections_.size());
+    const qsizetype n = selections_.size();
+    // From the back, so that of two captures with one id the first in the list is the one found.
+    for (qsizetype i = n - 1; i >= 0; --i)
+        positionFromEnd_.insert(selections_[i].id, n - 1 - i);
+}
+
+qsizetype Store::selectionIndex(const QUuid& id) const
+{
+    const auto it = positionFromEnd_.constFind(id);
+    return it == positionFromEnd_.cend() ? -1 : selections_.size() - 1 - it.value();
+}
+
+void Store::add(const Selection& selection)
+{
+    if (!canModifyLibrary() || positionFromEnd_.contains(selection.id))
+        return;
+    selections_.prepend(selection);
+    positionFromEnd_.insert(selection.id, selections_.size() - 1);
+    Q_EMIT selectionsChanged();
+    scheduleSave();
+}
+
+void Store::remove(const QUuid& id)
+{
+    remove(QSet<QUuid>{id});
+}
+
+void Store::remove(const QSet<QUuid>& ids)
+{
+    if (!canModifyLibrary())
+        return;
+    if (selections_.removeIf([&](const Selection& s) { return ids.contains(s.id); }) > 0) {
+        reindexSelections();
+        Q_EMIT selectionsChanged();
+    }
+    bool draftsChanged = false;
+    for (ContextDraft& draft : drafts_) {
+        const bool uses = std::any_of(draft.entries.cbegin(), draft.entries.cend(),
+                                      [&](const ContextDraftEntry& e) { return ids.contains(e.selectionID); });
+        if (uses) {
+            draft.entries.removeIf([&](const ContextDraftEntry& e) { return ids.contains(e.selectionID); });
+            draftsChanged = true;
+        }
+    }
+    if (draftsChanged)
+        Q_EMIT this->draftsChanged();
+    scheduleSave();
+}
+
+std::optional<Selection> Store::findByID(const QUuid& id) const
+{
+    const qsizetype index = selectionIndex(id);
+    if (index < 0)
+        return std::nullopt;
+    return selections_[index];
+}
+
+QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const QString& appName)
+{
+    if (!canModifyLibrary())
+        return {};
+    QList<Selection> made;
+    for (const QString& chunk : chunks) {
+        if (Text::isBlank(chunk))
+            continue;
+        Selection s(QUuid::createUuid(), chunk, std::nullopt, appName, std::nullopt, std::nullopt, std::nullopt,
+                    std::nullopt, {}, services_.clock.now());
+        selections_.prepend(s);
+        positionFromEnd_.insert(s.id, selections_.size() - 1);
+        made.append(s);
+    }
+    if (!made.isEmpty()) {
+        Q_EMIT selectionsChanged();
+        scheduleSave();
+    }
+    return made;
+}
+
+// Groups --------------------------------------------------------------------------------------
+
+std::optional<SelectionGroup> Store::addGroup(const QString& name, const QString& colorHex)
+{
+    if (!canModifyLibrary())
+        return std::nullopt;
+    const SelectionGroup group{QUuid::createUuid(), name, colorHex, services_.clock.now()};
+    groups_.append(group);
+    Q_EMIT groupsChanged();
+    scheduleSave();
+    return group;
+}
+
+std::optional<SelectionGroup> Store::createGroup(const QString& name, const QString& colorHex,
+                                                 const QSet<QUuid>& selectionIDs)
+{
+    const auto group = addGroup(name, colorHex);
+    if (group && !selectionIDs.isEmpty())
+        addToGroup(group->id, selectionIDs);
+    return group;
+}
+
+void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
+{
+    if (!canModifyLibrary())
+        return;
+    bool changed = false;
+    for (const QUuid& id : selectionIDs) {
+        const qsizetype index = selectionIndex(id);
+        if (index < 0 || selections_[index].groupIDs.contains(groupID))
+            continue;
+        selections_[index].groupIDs.append(groupID);
+        changed = true;
+    }
+    if (changed)
+        Q_EMIT selectionsChanged();
+    scheduleSave();
+}
+
+void Store::deleteGroup(const QUuid& groupID)
+{
+    if (!canModifyLibrary())
+        return;
+    if (groups_.removeIf([&](const SelectionGroup& g) { return g.id == groupID; }) > 0)
+        Q_EMIT groupsChanged();
+    bool changed = false;
+    for (qsizetype i = 0; i < selections_.size(); ++i) {
+        if (selections_.at(i).groupIDs.contains(groupID)) {
+            selections_[i].groupIDs.removeAll(groupID);
+            changed = true;
+        }
+    }
+    if (changed)
+        Q_EMIT selectionsChanged();
+    scheduleSave();
+}
+
+void Store::renameGroup(const QUuid& groupID, const QString& name)
+{
+    if (!canModifyLibrary())
+        return;
+    const QString trimmed = Text::trimmed(name);
+    if (trimmed.isEmpty())
+        return;
+    for (SelectionGroup& group : groups_) {
+        if (group.id == groupID) {
+            group.name = trimmed;
+            Q_EMIT groupsChanged();
+            scheduleSave();
+            return;
+        }
+    }
+}
+
+void Store::removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& selectionIDs)
+{
+    if (!canModifyLibrary())
+        return;
+    bool changed = false;
+    for (const QUuid& id : selectionIDs) {
+        const qsizetype index = selectionIndex(id);
+        if (index < 0)
+            continue;
+        const Selection& s = selections_.at(index);
+        if (std::none_of(s.groupIDs.cbegin(), s.groupIDs.cend(), [&](const QUuid& g) { return groupIDs.contains(g); }))
+            continue;
+        selections_[index].groupIDs.removeIf([&](const QUuid& g) { return groupIDs.contains(g); });
+        changed = true;
+    }
+    if (changed)
+        Q_EMIT selectionsChanged();
+    scheduleSave();
+}
+
+std::optional<SelectionGroup> Store::findGroup(const QUuid& groupID) const
+{
+    for (const SelectionGroup& group : groups_) {
+        if (group.id == groupID)
+            return group;
+    }
+    return std::nullopt;
+}
+
+QList<Selection> Store::selections(const QUuid& groupID) const
+{
+    QList<Selection> members;
+    for (const Selection& s : selections_) {
+        if (s.groupIDs.contains(groupID))
+            members.append(s);
+    }
+    return members;
+}
+
+// Sources -------------------------------------------------------------------------------------
+
+QList<SourceAggregate> Store::sourceAggregates() const
+{
+    return StoreAggregation::sources(selections_);
+}
+
+QList<SourceIdentity> Store::sourceIdentities() const
+{
+    QList<SourceIdentity> identities;
+    for (const SourceAggregate& aggregate : sourceAggregates())
+        identities.append(aggregate.identity);
+    return identities;
+}
+
+qsizetype Store::count(const SourceIdentity& identity) const
+{
+    return std::count_if(selections_.cbegin(), selections_.cend(), [&](const Selection& s) {
+        return Text::equal(SourceIdentity::from(s).identifier, identity.identifier);
+    });
+}
+
+// Drafts --------------------------------------------------------------------------------------
+
+std::optional<ContextDraft> Store::activeDraft() const
+{
+    if (activeDraftID_)
+        return findDraft(*activeDraftID_);
+    if (drafts_.isEmpty())
+        return std::nullopt;
+    return drafts_.first();
+}
+
+std::optional<ContextDraft> Store::findDraft(const QUuid& id) const
+{
+    for (const ContextDraft& draft : drafts_) {
+        if (draft.id == id)
+            return draft;
+    }
+    return std::nullopt;
+}
+
+ContextDraft Store::makeDraft(const QString& name) const
+{
+    const QDateTime createdAt = services_.clock.now();
+    return ContextDraft{QUuid::createUuid(), name, QString(), QStringLiteral("Sections"), QStringLiteral("gpt-4o"),
+                        createdAt, services_.clock.now(), {}, std::nullopt};
+}
+
+void Store::setActiveDraftID(std::optional<QUuid> id)
+{
+    if (activeDraftID_ == id)
+        return;
+    activeDraftID_ = id;
+    Q_EMIT activeDraftIDChanged();
+}
+
+ContextDraft Store::ensureActiveDraft()
+{
+    if (const auto active = activeDraft())
+        return *active;
+    const ContextDraft draft = drafts_.isEmpty() ? makeDraft(QStringLiteral("Prompt 1")) : drafts_.first();
+    if (!canModifyLibrary())
+        return draft;
+    if (!findDraft(draft.id)) {
+        drafts_.append(draft);
+        Q_EMIT draftsChanged();
+    }
+    setActiveDraftID(draft.id);
+    scheduleSave();
+    return draft;
+}
+
+void Store::updateDraft(const ContextDraft& draft)
+{
+    if (!canModifyLibrary())
+        return;
+    ContextDraft copy = draft;
+    copy.updatedAt = services_.clock.now();
+
+    // Two entries with one id would make every later save fail its verification; the repeats
+    // get ids of their own.
+    QSet<QUuid> seen;
+    for (ContextDraftEntry& entry : copy.entries) {
+        if (seen.contains(entry.id)) {
+            const QUuid fresh = QUuid::createUuid();
+            logApp(QStringLiteral("Draft entry id repeated; gave the repeat a new id"), entry.id.toString(QUuid::WithoutBraces),
+                   fresh.toString(QUuid::WithoutBraces));
+            entry.id = fresh;
+        }
+        seen.insert(entry.id);
+    }
+
+    const auto existing = std::find_if(drafts_.begin(), drafts_.end(), [&](const ContextDraft& d) { return d.id == copy.id; });
+    if (existing != drafts_.end())
+        *existing = copy;
+    else
+        drafts_.append(copy);
+    Q_EMIT draftsChanged();
+    if (!activeDraftID_)
+        setActiveDraftID(copy.id);
+    scheduleSave();
+}
+
+std::optional<ContextDraft> Store::newDraft(const std::optional<QString>& name)
+{
+    if (!canModifyLibrary())
+        return std::nullopt;
+    const ContextDraft draft = makeDraft(name ? *name : QStringLiteral("Prompt %1").arg(drafts_.size() + 1));
+    drafts_.append(draft);
+    Q_EMIT draftsChanged();
+    setActiveDraftID(draft.id);
+    scheduleSave();
+    return draft;
+}
+
+void Store::activateDraft(const QUuid& id)
+{
+    if (!canModifyLibrary() || !findDraft(id))
+        return;
+    setActiveDraftID(id);
+    scheduleSave();
+}
+
+void Store::deleteDraft(const QUuid& id)
+{
+    if (!canModifyLibrary())
+        return;
+    if (drafts_.removeIf([&](const ContextDraft& d) { return d.id == id; }) > 0)
+        Q_EMIT draftsChanged();
+    if (activeDraftID_ == id)
+        setActiveDraftID(drafts_.isEmpty() ? std::nullopt : std::optional<QUuid>(drafts_.first().id));
+    scheduleSave();
+}
+
+bool Store::addSelectionToActiveDraft(const QUuid& selectionID)
+{
+    return addSelectionsToActiveDraft(QSet<QUuid>{selectionID}) > 0;
+}
+
+qsizetype Store::addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs)
+{
+    if (!canModifyLibrary() || selectionIDs.isEmpty())
+        return 0;
+    ContextDraft draft = ensureActiveDraft();
+
+    // New entries follow the library's order (ids of no capture last, by id), so that adding a
+    // selection of captures gives the same draft every time.
+    QList<QUuid> ids(selectionIDs.cbegin(), selectionIDs.cend());
+    std::sort(ids.begin(), ids.end(), [&](const QUuid& a, const QUuid& b) {
+        const qsizetype ia = selectionIndex(a), ib = selectionIndex(b);
+        if ((ia < 0) != (ib < 0))
+            return ib < 0;
+        if (ia != ib)
+            return ia < ib;
+        return a.toString() < b.toString();
+    });
+
+    QSet<QUuid> present;
+    for (const ContextDraftEntry& entry : draft.entries)
+        present.insert(entry.selectionID);
+    qsizetype added = 0;
+    for (const QUuid& id : ids) {
+        if (present.contains(id))
+            continue;
+        draft.entries.append({QUuid::createUuid(), id, true, false, false, std::nullopt, std::nullopt});
+        present.insert(id);
+        ++added;
+    }
+    if (added > 0)
+        updateDraft(draft);
+    return added;
+}
+
+} // namespace vellicord

@@ -1,0 +1,153 @@
+#pragma once
+
+#include "core/library/ContextDraft.h"
+#include "core/library/Selection.h"
+#include "core/library/SelectionGroup.h"
+#include "core/library/SourceAggregate.h"
+#include "core/library/StorePersistenceStatus.h"
+#include "core/library/StoreSnapshot.h"
+#include "platform/Clock.h"
+#include "platform/Defaults.h"
+#include "platform/FileSystem.h"
+#include "platform/Scheduler.h"
+#include "platform/SerialQueue.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+namespace vellicord {
+
+class StorePersistence;
+
+// The one library of the running application: captures, groups, prompt drafts, the active draft
+// and the state of the library file. Lives on the main thread; every change goes through one of
+// its operations, which ends by scheduling a save. Each operation emits each change signal at most
+// once, however many records it touched.
+//
+// When the library may not be changed (the file is unreadable or of another format version), every
+// operation changes nothing and returns its empty result.
+class Store : public QObject {
+    Q_OBJECT
+
+public:
+    // What the store needs from outside; all must outlive it.
+    struct Services {
+        FileSystem& fileSystem;
+        Defaults& defaults;
+        SerialQueue& saveQueue; // the library file is written only here ("com.vellicord.store.save")
+        Scheduler& scheduler;   // the save's debounce, on the main thread
+        Clock& clock;
+    };
+
+    static constexpr std::chrono::milliseconds saveDelay{400};
+    static constexpr char collectIntoActiveDraftKey[] = "Vellicord.collectIntoActiveDraft";
+
+    // Loads the library synchronously: the given file, or Vellicord/Vellicord.json in the data folder.
+    Store(std::optional<QString> storeURL, Services services, QObject* parent = nullptr);
+    // Writes a pending save first and waits for the writes already queued.
+    ~Store() override;
+
+    // Vellicord/Vellicord.json in the data folder; creates the folder (a failure shows later).
+    static QString defaultStoreURL(FileSystem& fileSystem);
+    // Vellicord.json has Vellicord.backup.json beside it.
+    static QString backupURL(const QString& storeURL);
+
+    const QList<Selection>& selections() const { return selections_; }
+    const QList<SelectionGroup>& groups() const { return groups_; }
+    const QList<ContextDraft>& drafts() const { return drafts_; }
+    std::optional<QUuid> activeDraftID() const { return activeDraftID_; }
+    bool collectIntoActiveDraft() const { return collectIntoActiveDraft_; }
+    // Also stores the value in the defaults, every time; not part of the library file.
+    void setCollectIntoActiveDraft(bool collect);
+    StorePersistenceStatus persistenceStatus() const { return persistenceStatus_; }
+    bool canModifyLibrary() const { return persistenceStatus_.allowsLibraryChanges(); }
+
+    // Writes the library now, on the save queue, and waits: true when it was written. A save that
+    // was pending is cancelled; nothing is written when the library may not be changed.
+    bool saveNow();
+
+    // Captures.
+    void add(const Selection& selection);
+    void remove(const QUuid& id);
+    void remove(const QSet<QUuid>& ids);
+    std::optional<Selection> findByID(const QUuid& id) const;
+    QList<Selection> addImportedTextChunks(const QStringList& chunks, const QString& appName);
+
+    // Groups.
+    std::optional<SelectionGroup> addGroup(const QString& name, const QString& colorHex);
+    std::optional<SelectionGroup> createGroup(const QString& name, const QString& colorHex,
+                                              const QSet<QUuid>& selectionIDs);
+    void addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs);
+    void deleteGroup(const QUuid& groupID);
+    void renameGroup(const QUuid& groupID, const QString& name);
+    void removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& selectionIDs);
+    std::optional<SelectionGroup> findGroup(const QUuid& groupID) const;
+    QList<Selection> selections(const QUuid& groupID) const;
+
+    // Sources.
+    QList<SourceAggregate> sourceAggregates() const;
+    QList<SourceIdentity> sourceIdentities() const;
+    qsizetype count(const SourceIdentity& identity) const;
+
+    // Drafts.
+    std::optional<ContextDraft> activeDraft() const;
+    std::optional<ContextDraft> findDraft(const QUuid& id) const;
+    ContextDraft ensureActiveDraft();
+    void updateDraft(const ContextDraft& draft);
+    std::optional<ContextDraft> newDraft(const std::optional<QString>& name = std::nullopt);
+    void activateDraft(const QUuid& id);
+    void deleteDraft(const QUuid& id);
+    bool addSelectionToActiveDraft(const QUuid& selectionID);
+    qsizetype addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs);
+
+Q_SIGNALS:
+    void selectionsChanged();
+    void groupsChanged();
+    void draftsChanged();
+    void activeDraftIDChanged();
+    void collectIntoActiveDraftChanged();
+    void persistenceStatusChanged();
+
+private:
+    StoreSnapshot snapshot() const;
+    void scheduleSave();
+    void writeSnapshot();
+    // Runs on the save queue; reports to the main thread. True when written.
+    static bool persist(const std::shared_ptr<StorePersistence>& persistence, const StoreSnapshot& snapshot,
+                        QPointer<Store> store);
+    void setPersistenceStatus(StorePersistenceStatus status);
+    void clearTransientPersistenceStatus();
+
+    qsizetype selectionIndex(const QUuid& id) const;
+    void reindexSelections();
+    ContextDraft makeDraft(const QString& name) const;
+    void setActiveDraftID(std::optional<QUuid> id);
+
+    Services services_;
+    std::shared_ptr<StorePersistence> persistence_;
+    bool recoveredDuringLaunch_ = false;
+
+    QList<Selection> selections_;
+    QList<SelectionGroup> groups_;
+    QList<ContextDraft> drafts_;
+    std::optional<QUuid> activeDraftID_;
+    bool collectIntoActiveDraft_ = false;
+    StorePersistenceStatus persistenceStatus_ = StorePersistenceStatus::ready;
+
+    // Where each capture stands, counted from the end of selections_: new captures go to the
+    // front, so these positions stay valid until a capture is removed.
+    QHash<QUuid, qsizetype> positionFromEnd_;
+    std::optional<Scheduler::Item> pendingSave_;
+};
+
+} // namespace vellicord

@@ -1,0 +1,10 @@
+#include "platform/qt/SystemClock.h"
+
+namespace vellicord {
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTimeUtc();
+}
+
+} // namespace vellicord

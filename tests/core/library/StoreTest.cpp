@@ -1,0 +1,412 @@
+#include "core/library/Store.h"
+#include "core/library/StorePersistence.h"
+#include "platform/fake/FaultyFileSystem.h"
+#include "platform/fake/InlineSerialQueue.h"
+#include "platform/fake/ManualScheduler.h"
+#include "platform/fake/MemoryDefaults.h"
+
+#include "core/library/LibrarySamples.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace vellicord {
+namespace {
+
+using namespace std::chrono_literals;
+using Op = FaultyFileSystem::Operation;
+using Status = StorePersistenceStatus;
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        files.dataDirectory = folder.path();
+        files.stateDirectory = folder.path();
+        libraryPath = folder.filePath(QStringLiteral("Vellicord/Vellicord.json"));
+        backupPath = folder.filePath(QStringLiteral("Vellicord/Vellicord.backup.json"));
+    }
+
+    std::unique_ptr<Store> open()
+    {
+        return std::make_unique<Store>(libraryPath, Store::Services{files, defaults, queue, time, time});
+    }
+
+    // Runs the debounced save and the status reports it sends to the main thread.
+    void settle(std::chrono::milliseconds by = 500ms)
+    {
+        time.advance(by);
+        QCoreApplication::processEvents();
+    }
+
+    StoreSnapshot onDisk() { return StorePersistence::decode(readAll(libraryPath)); }
+
+    QTemporaryDir folder;
+    FaultyFileSystem files;
+    MemoryDefaults defaults;
+    InlineSerialQueue queue;
+    ManualScheduler time;
+    QString libraryPath;
+    QString backupPath;
+};
+
+TEST_F(StoreTest, StartRepairsTheActiveDraftWithoutWriting)
+{
+    StoreSnapshot library = LibrarySamples::library(2);
+    library.activeDraftID = LibrarySamples::id(424242);
+    const QByteArray bytes = LibrarySamples::bytes(library);
+    writeAll(libraryPath, bytes);
+    writeAll(backupPath, bytes);
+
+    auto store = open();
+    EXPECT_EQ(store->activeDraftID(), library.drafts->first().id);
+    EXPECT_EQ(store->persistenceStatus(), Status::ready);
+    settle();
+    EXPECT_EQ(queue.asyncCount, 0);
+    store.reset();
+    EXPECT_EQ(readAll(libraryPath), bytes);
+
+    // Without drafts the active draft stays unset; a document without "drafts" starts with none.
+    StoreSnapshot noDrafts = LibrarySamples::library(1);
+    noDrafts.drafts.reset();
+    writeAll(libraryPath, LibrarySamples::bytes(noDrafts));
+    writeAll(backupPath, LibrarySamples::bytes(noDrafts));
+    store = open();
+    EXPECT_FALSE(store->activeDraftID());
+    EXPECT_TRUE(store->drafts().isEmpty());
+}
+
+TEST_F(StoreTest, VersionOneLoadsAndIsSavedAsVersionTwo)
+{
+    QByteArray bytes = LibrarySamples::bytes(LibrarySamples::library(2));
+    bytes.replace("\"version\": 2", "\"version\": 1");
+    writeAll(libraryPath, bytes);
+    writeAll(backupPath, bytes);
+    auto store = open();
+    ASSERT_EQ(store->selections().size(), 2);
+    store->renameGroup(store->groups().first().id, QStringLiteral("Renamed"));
+    settle();
+    EXPECT_EQ(onDisk().version, 2);
+    EXPECT_EQ(readAll(libraryPath), readAll(backupPath));
+}
+
+TEST_F(StoreTest, EveryOperationIsRefusedWhenTheLibraryMayNotChange)
+{
+    QByteArray bytes = LibrarySamples::bytes(LibrarySamples::library(2));
+    bytes.replace("\"version\": 2", "\"version\": 3");
+    writeAll(libraryPath, bytes);
+    auto store = open();
+    ASSERT_EQ(store->persistenceStatus(), Status::incompatibleVersion);
+    EXPECT_FALSE(store->canModifyLibrary());
+
+    const Selection s = LibrarySamples::selection(7);
+    store->add(s);
+    store->remove(s.id);
+    EXPECT_TRUE(store->addImportedTextChunks({QStringLiteral("a")}, QStringLiteral("App")).isEmpty());
+    EXPECT_FALSE(store->addGroup(QStringLiteral("G"), QStringLiteral("#000000")));
+    EXPECT_FALSE(store->createGroup(QStringLiteral("G"), QStringLiteral("#000000"), {s.id}));
+    store->addToGroup(LibrarySamples::id(1), {s.id});
+    store->deleteGroup(LibrarySamples::id(1));
+    store->renameGroup(LibrarySamples::id(1), QStringLiteral("x"));
+    store->removeFromGroups({LibrarySamples::id(1)}, {s.id});
+    EXPECT_FALSE(store->newDraft());
+    EXPECT_FALSE(store->addSelectionToActiveDraft(s.id));
+    const ContextDraft unsaved = store->ensureActiveDraft();
+    EXPECT_FALSE(store->findDraft(unsaved.id));
+    store->updateDraft(unsaved);
+    store->activateDraft(unsaved.id);
+    store->deleteDraft(unsaved.id);
+    EXPECT_FALSE(store->saveNow());
+    settle();
+
+    EXPECT_TRUE(store->selections().isEmpty());
+    EXPECT_TRUE(store->groups().isEmpty());
+    EXPECT_TRUE(store->drafts().isEmpty());
+    EXPECT_EQ(queue.asyncCount + queue.syncCount, 0);
+    store.reset();
+    EXPECT_EQ(readAll(libraryPath), bytes);
+    EXPECT_FALSE(QFile::exists(backupPath));
+}
+
+TEST_F(StoreTest, DebouncedSaveWritesTheLastStateOnce)
+{
+    auto store = open();
+    for (int i = 0; i < 10; ++i) {
+        store->add(LibrarySamples::selection(i));
+        settle(100ms);
+    }
+    EXPECT_EQ(queue.asyncCount, 0) << "nothing is written while changes keep coming";
+    settle(300ms);
+    EXPECT_EQ(queue.asyncCount, 1);
+    EXPECT_EQ(onDisk().selections.size(), 10);
+    EXPECT_EQ(onDisk().selections.first().id, LibrarySamples::id(9)) << "newest first";
+    settle(10s);
+    EXPECT_EQ(queue.asyncCount, 1);
+}
+
+TEST_F(StoreTest, SaveNowCancelsThePendingSave)
+{
+    auto store = open();
+    store->add(LibrarySamples::selection(1));
+    EXPECT_TRUE(store->saveNow());
+    EXPECT_EQ(onDisk().selections.size(), 1);
+    settle();
+    EXPECT_EQ(queue.asyncCount, 0) << "the pending save never runs";
+    EXPECT_EQ(time.pendingCount(), 0);
+}
+
+TEST_F(StoreTest, AChangeAfterTheSnapshotDoesNotLeakIntoTheWrite)
+{
+    auto store = open();
+    queue.holdAsync = true;
+    store->add(LibrarySamples::selection(1));
+    settle(); // the snapshot is taken now; its write waits on the queue
+    store->add(LibrarySamples::selection(2));
+    queue.runHeld();
+    EXPECT_EQ(onDisk().selections.size(), 1);
+    settle();
+    queue.runHeld();
+    EXPECT_EQ(onDisk().selections.size(), 2);
+}
+
+TEST_F(StoreTest, DestroyingTheStoreWritesThePendingSave)
+{
+    auto store = open();
+    store->add(LibrarySamples::selection(1));
+    store.reset();
+    EXPECT_EQ(onDisk().selections.size(), 1);
+}
+
+TEST_F(StoreTest, FailedSavesSetTheStatusAndTheNextGoodSaveClearsIt)
+{
+    auto store = open();
+    const struct {
+        const char* name;
+        Op operation;
+        QString path;
+        Status status;
+    } cases[] = {
+        {"library write", Op::write, libraryPath, Status::saveFailed},
+        {"library rename", Op::rename, libraryPath, Status::saveFailed},
+        {"backup write", Op::write, backupPath, Status::backupUnavailable},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        files.fail(c.operation, c.path);
+        store->add(LibrarySamples::selection(++n));
+        settle();
+        EXPECT_EQ(store->persistenceStatus(), c.status) << c.name;
+        EXPECT_TRUE(store->canModifyLibrary()) << c.name;
+        files.clearFailures();
+        store->add(LibrarySamples::selection(++n));
+        settle();
+        EXPECT_EQ(store->persistenceStatus(), Status::ready) << c.name;
+        EXPECT_EQ(readAll(libraryPath), readAll(backupPath)) << c.name;
+        EXPECT_EQ(onDisk().selections.size(), n) << c.name;
+    }
+}
+
+TEST_F(StoreTest, CollectIntoActiveDraftIsKeptInTheDefaults)
+{
+    defaults.setBool(QString::fromLatin1(Store::collectIntoActiveDraftKey), true);
+    auto store = open();
+    EXPECT_TRUE(store->collectIntoActiveDraft());
+    defaults.values.clear();
+    store->setCollectIntoActiveDraft(true);
+    EXPECT_EQ(defaults.values.value(QString::fromLatin1(Store::collectIntoActiveDraftKey)), QVariant(true))
+        << "written also when unchanged";
+    settle();
+    EXPECT_EQ(queue.asyncCount, 0) << "not part of the library file";
+}
+
+TEST_F(StoreTest, CapturesAndGroups)
+{
+    auto store = open();
+    QSignalSpy selectionsChanged(store.get(), &Store::selectionsChanged);
+    const Selection first = LibrarySamples::selection(1);
+    store->add(first);
+    Selection again = LibrarySamples::selection(1);
+    again.text = QStringLiteral("changed");
+    store->add(again);
+    EXPECT_EQ(store->selections().size(), 1);
+    EXPECT_EQ(store->findByID(first.id)->text, first.text) << "an existing id keeps the old capture";
+    EXPECT_EQ(selectionsChanged.count(), 1);
+
+    // Imported chunks: blanks skipped, untrimmed, newest (last chunk) first in the library.
+    const QList<Selection> imported = store->addImportedTextChunks(
+        {QStringLiteral("one"), QStringLiteral("   "), QStringLiteral("  two")}, QStringLiteral("Pasted"));
+    ASSERT_EQ(imported.size(), 2);
+    EXPECT_EQ(imported[0].text, QStringLiteral("one"));
+    EXPECT_EQ(imported[1].markdown, QStringLiteral("  two"));
+    EXPECT_EQ(store->selections()[0].id, imported[1].id);
+    EXPECT_EQ(store->selections()[1].id, imported[0].id);
+    EXPECT_EQ(store->findByID(imported[0].id)->appName, QStringLiteral("Pasted"));
+    EXPECT_TRUE(store->addImportedTextChunks({QStringLiteral(" \n")}, QStringLiteral("P")).isEmpty());
+
+    // Groups: empty names allowed; membership added once; rename trims; blank rename ignored.
+    const auto group = store->createGroup(QString(), QStringLiteral("#4F8EF7"), {first.id, imported[0].id});
+    ASSERT_TRUE(group);
+    store->addToGroup(group->id, {first.id});
+    EXPECT_EQ(store->findByID(first.id)->groupIDs, QList<QUuid>{group->id});
+    EXPECT_EQ(store->selections(group->id).size(), 2);
+    store->renameGroup(group->id, QStringLiteral("  Reading \n"));
+    EXPECT_EQ(store->findGroup(group->id)->name, QStringLiteral("Reading"));
+    store->renameGroup(group->id, QStringLiteral("   "));
+    EXPECT_EQ(store->findGroup(group->id)->name, QStringLiteral("Reading"));
+    const auto other = store->addGroup(QStringLiteral("Other"), QStringLiteral("#000000"));
+    store->addToGroup(other->id, {first.id});
+    store->removeFromGroups({group->id}, {first.id});
+    EXPECT_EQ(store->findByID(first.id)->groupIDs, QList<QUuid>{other->id});
+    store->deleteGroup(other->id);
+    EXPECT_TRUE(store->findByID(first.id)->groupIDs.isEmpty());
+    EXPECT_EQ(store->selections().size(), 3) << "deleting a group keeps its captures";
+    EXPECT_EQ(store->groups().size(), 1);
+}
+
+TEST_F(StoreTest, DeletingCapturesCascadesIntoDraftsWithOneSignalEach)
+{
+    auto store = open();
+    for (int i = 1; i <= 3; ++i)
+        store->add(LibrarySamples::selection(i));
+    const auto a = store->newDraft(QStringLiteral("A"));
+    store->addSelectionsToActiveDraft({LibrarySamples::id(1), LibrarySamples::id(2)});
+    const auto b = store->newDraft(QStringLiteral("B"));
+    store->addSelectionsToActiveDraft({LibrarySamples::id(1), LibrarySamples::id(3)});
+    const QDateTime updatedA = store->findDraft(a->id)->updatedAt;
+    settle(1s);
+
+    QSignalSpy selectionsChanged(store.get(), &Store::selectionsChanged);
+    QSignalSpy draftsChanged(store.get(), &Store::draftsChanged);
+    store->remove(QSet<QUuid>{LibrarySamples::id(1), LibrarySamples::id(2)});
+    EXPECT_EQ(selectionsChanged.count(), 1);
+    EXPECT_EQ(draftsChanged.count(), 1);
+    EXPECT_EQ(store->selections().size(), 1);
+    EXPECT_TRUE(store->findDraft(a->id)->entries.isEmpty());
+    ASSERT_EQ(store->findDraft(b->id)->entries.size(), 1);
+    EXPECT_EQ(store->findDraft(a->id)->updatedAt, updatedA) << "the draft's time is left alone";
+    EXPECT_EQ(store->findByID(LibrarySamples::id(3))->id, LibrarySamples::id(3)) << "the index follows the removal";
+
+    const int writes = queue.asyncCount;
+    store->remove(LibrarySamples::id(99));
+    settle();
+    EXPECT_EQ(queue.asyncCount, writes + 1) << "ids of nothing still schedule a save";
+}
+
+TEST_F(StoreTest, Drafts)
+{
+    auto store = open();
+    EXPECT_FALSE(store->activeDraft());
+    const ContextDraft first = store->ensureActiveDraft();
+    EXPECT_EQ(first.name, QStringLiteral("Prompt 1"));
+    EXPECT_EQ(first.templateName, QStringLiteral("Sections"));
+    EXPECT_EQ(first.modelProfileID, QStringLiteral("gpt-4o"));
+    EXPECT_TRUE(first.task.isEmpty());
+    EXPECT_EQ(store->activeDraftID(), first.id);
+    settle();
+    const int writes = queue.asyncCount;
+    EXPECT_EQ(store->ensureActiveDraft().id, first.id);
+    settle();
+    EXPECT_EQ(queue.asyncCount, writes) << "an existing active draft schedules nothing";
+
+    const auto second = store->newDraft();
+    const auto third = store->newDraft();
+    EXPECT_EQ(second->name, QStringLiteral("Prompt 2"));
+    EXPECT_EQ(third->name, QStringLiteral("Prompt 3"));
+    EXPECT_EQ(store->newDraft(QString())->name, QString());
+    EXPECT_EQ(store->drafts().size(), 4);
+
+    // Replace in place with a fresh time, or append an unknown draft.
+    ContextDraft edited = *second;
+    edited.task = QStringLiteral("Do it");
+    edited.updatedAt = QDateTime::fromSecsSinceEpoch(0, Qt::UTC);
+    time.advance(5s);
+    store->updateDraft(edited);
+    EXPECT_EQ(store->drafts()[1].task, QStringLiteral("Do it"));
+    EXPECT_EQ(store->drafts()[1].updatedAt, time.now());
+    ContextDraft stranger = edited;
+    stranger.id = LibrarySamples::id(5555);
+    store->updateDraft(stranger);
+    EXPECT_EQ(store->drafts().last().id, stranger.id);
+
+    // Deleting the active draft makes the first remaining one active; the last leaves none.
+    store->activateDraft(third->id);
+    store->deleteDraft(third->id);
+    EXPECT_EQ(store->activeDraftID(), first.id);
+    for (const ContextDraft& d : QList<ContextDraft>(store->drafts()))
+        store->deleteDraft(d.id);
+    EXPECT_FALSE(store->activeDraftID());
+}
+
+TEST_F(StoreTest, AddingCapturesToTheActiveDraft)
+{
+    auto store = open();
+    for (int i = 1; i <= 3; ++i)
+        store->add(LibrarySamples::selection(i));
+    EXPECT_TRUE(store->addSelectionToActiveDraft(LibrarySamples::id(2)));
+    ASSERT_EQ(store->drafts().size(), 1) << "an empty library gets Prompt 1 first";
+    const QDateTime updated = store->activeDraft()->updatedAt;
+    time.advance(1s);
+    EXPECT_FALSE(store->addSelectionToActiveDraft(LibrarySamples::id(2)));
+    EXPECT_EQ(store->activeDraft()->updatedAt, updated);
+
+    EXPECT_EQ(store->addSelectionsToActiveDraft({LibrarySamples::id(1), LibrarySamples::id(2), LibrarySamples::id(3)}), 2);
+    const QList<ContextDraftEntry> entries = store->activeDraft()->entries;
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[1].selectionID, LibrarySamples::id(3)) << "library order: newest first";
+    EXPECT_EQ(entries[2].selectionID, LibrarySamples::id(1));
+    for (const ContextDraftEntry& e : entries)
+        EXPECT_TRUE(e.include && !e.pin && !e.verbatim && !e.note && !e.customText);
+    EXPECT_EQ(store->addSelectionsToActiveDraft({}), 0);
+}
+
+TEST_F(StoreTest, RepeatedEntryIdsAreRepaired)
+{
+    auto store = open();
+    ContextDraft draft = store->ensureActiveDraft();
+    const ContextDraftEntry entry{LibrarySamples::id(1), LibrarySamples::id(2), true, false, false, {}, {}};
+    draft.entries = {entry, entry, entry};
+    store->updateDraft(draft);
+    const QList<ContextDraftEntry> entries = store->activeDraft()->entries;
+    EXPECT_EQ(entries[0].id, entry.id);
+    EXPECT_NE(entries[1].id, entry.id);
+    EXPECT_NE(entries[2].id, entries[1].id);
+    EXPECT_TRUE(store->saveNow()) << "the library still saves";
+    EXPECT_EQ(onDisk().drafts->first().entries.size(), 3);
+}
+
+TEST_F(StoreTest, SourceQueries)
+{
+    auto store = open();
+    Selection a = LibrarySamples::selection(1);
+    Selection b = LibrarySamples::selection(2);
+    b.sourceURL = a.sourceURL;
+    b.appName = QStringLiteral("Other");
+    store->add(a);
+    store->add(b);
+    store->add(LibrarySamples::selection(3));
+    EXPECT_EQ(store->count(a.sourceIdentity()), 2);
+    EXPECT_EQ(store->sourceAggregates().size(), 2);
+    EXPECT_EQ(store->sourceIdentities().size(), 2);
+}
+
+} // namespace
+} // namespace vellicord
