@@ -6,7 +6,7 @@
 #include "core/library/StorePersistence.h"
 
 #include <QCoreApplication>
-#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 
 #include <algorithm>
@@ -25,13 +25,13 @@ void onMainThread(std::function<void()> work)
 
 QString Store::defaultStoreURL(FileSystem& fileSystem)
 {
-    const QString folder = QDir(fileSystem.applicationSupportDirectory()).filePath(QStringLiteral("Vellicord"));
+    const QString url = StorePersistence::defaultStoreURL(fileSystem);
     try {
-        fileSystem.createDirectories(folder);
+        fileSystem.createDirectories(QFileInfo(url).absolutePath());
     } catch (const FileSystemError&) {
         // Loading and the first save report what goes wrong with the folder.
     }
-    return QDir(folder).filePath(QStringLiteral("Vellicord.json"));
+    return url;
 }
 
 QString Store::backupURL(const QString& storeURL)

@@ -1,7 +1,7 @@
 #include "core/library/AppDataMigration.h"
 #include "core/library/Store.h"
 #include "platform/fake/FaultyFileSystem.h"
-#include "platform/fake/InlineSerialQueue.h"
+#include "platform/fake/ManualSerialQueue.h"
 #include "platform/fake/ManualScheduler.h"
 #include "platform/fake/MemoryDefaults.h"
 
@@ -133,7 +133,7 @@ TEST_F(AppDataMigrationTest, TheBackupWinsOverThePredecessorEndToEnd)
     put(StorePersistence::backupURL(current), mine);
     EXPECT_EQ(migrate(), (Result{false, 0}));
 
-    InlineSerialQueue queue;
+    ManualSerialQueue queue;
     ManualScheduler time;
     Store store(current, Store::Services{files, defaults, queue, time, time});
     EXPECT_EQ(store.persistenceStatus(), StorePersistenceStatus::recoveredFromBackup);
