@@ -48,6 +48,15 @@ qsizetype graphemeCount(QStringView text)
     return count;
 }
 
+bool hasComplexGraphemes(QStringView text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= 0x0300)
+            return true;
+    }
+    return false;
+}
+
 bool isWhiteSpace(char16_t c)
 {
     // QChar::isSpace covers exactly the separators (Zs, Zl, Zp), U+0009..U+000D and U+0085.

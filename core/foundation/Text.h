@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <QTextBoundaryFinder>
 
 #include <cstddef>
 
@@ -13,6 +14,33 @@ namespace Text {
 
 // Number of extended grapheme clusters ("characters" as a user sees them).
 qsizetype graphemeCount(QStringView text);
+
+// True when some code unit is U+0300 or above: only then can a grapheme cluster be longer than
+// one code unit, apart from CR LF.
+bool hasComplexGraphemes(QStringView text);
+
+// Calls visit(QStringView cluster) for each extended grapheme cluster of the text, in order.
+template <typename Visit>
+void forEachGrapheme(QStringView text, Visit&& visit)
+{
+    const qsizetype n = text.size();
+    if (!hasComplexGraphemes(text)) {
+        for (qsizetype i = 0; i < n; ++i) {
+            const qsizetype length = (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') ? 2 : 1;
+            visit(text.mid(i, length));
+            i += length - 1;
+        }
+        return;
+    }
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), n);
+    qsizetype start = 0;
+    for (qsizetype end = finder.toNextBoundary(); end != -1 && start < n; end = finder.toNextBoundary()) {
+        if (end > start) {
+            visit(text.mid(start, end - start));
+            start = end;
+        }
+    }
+}
 
 // Removes white space and newlines from both ends: the Unicode space, line and paragraph
 // separators (Zs, Zl, Zp), U+0009 to U+000D and U+0085. U+200B and U+FEFF are not white space.
