@@ -1,0 +1,259 @@
+#include "core/capture/SelectionCapture.h"
+
+#include "core/capture/BrowserSelectionProvider.h"
+#include "core/capture/BrowserURLProvider.h"
+#include "core/capture/CaptureLog.h"
+#if __has_include("core/capture/MarkdownSerializer.h")
+#include "core/capture/MarkdownSerializer.h"
+#define VELLICORD_HAVE_MARKDOWN_SERIALIZER 1
+#endif
+#include "core/foundation/Address.h"
+#include "core/foundation/Text.h"
+#include "platform/Accessibility.h"
+#include "platform/KeyEvents.h"
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+
+#include <QUrl>
+
+using namespace std::chrono_literals;
+
+namespace vellicord {
+
+namespace {
+
+constexpr auto copyWait = 800ms;
+constexpr auto pollInterval = 40ms;
+constexpr auto secondReadDelay = 60ms;
+constexpr int snapshotAttempts = 3;
+
+bool hasText(const std::optional<QString>& text) { return text && !text->isEmpty(); }
+
+} // namespace
+
+struct SelectionCapture::CopyReading {
+    std::optional<QString> plainText;
+    std::optional<AttributedText> formatted;
+    std::optional<QString> htmlTitle;
+
+    bool isEmpty() const { return !hasText(plainText) && (!formatted || formatted->length() == 0); }
+};
+
+SelectionCapture::SelectionCapture(CaptureServices services) : services(services) {}
+
+SelectionCapture::Outcome SelectionCapture::capture()
+{
+    Pasteboard& pasteboard = services.pasteboard;
+
+    if (!services.accessibility.isProcessTrusted()) {
+        CaptureLog::capture(CaptureLog::Level::error, QStringLiteral("Not trusted for accessibility"));
+        return CaptureError::notTrusted();
+    }
+
+    const std::optional<RunningApplication> app = services.workspace.frontmostApplication();
+    if (!app) {
+        CaptureLog::capture(CaptureLog::Level::error, QStringLiteral("No frontmost application"));
+        return CaptureError::noFrontmostApp();
+    }
+    const qint32 pid = app->pid;
+    const QString appName = app->localizedName && !app->localizedName->isEmpty() ? *app->localizedName
+                                                                                : QStringLiteral("Unknown App");
+    const std::optional<QString> bundleID = app->bundleIdentifier;
+    const QString safeAppName = CaptureLog::sanitized(appName);
+    CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("Capturing from ") + safeAppName + QStringLiteral(" (") + QString::number(pid) + u')');
+
+    qint64 preCount = 0;
+    const Clipboard::PasteboardSnapshot snapshot = takeSnapshot(preCount);
+
+    const AXExtract ax = extractAX(services.accessibility, pid);
+
+    // A copy overwrites the clipboard; when what the user had there cannot be put back whole, the
+    // capture makes do with what it can read without one.
+    const bool copied = snapshot.complete;
+    bool changed = false;
+    if (copied) {
+        services.keyEvents.postCopyCommand(bundleID);
+        changed = waitForPasteboardChange(preCount, services.clock.now() + copyWait, pasteboard, services.clock);
+        if (!changed) {
+            services.keyEvents.postCopyCommand(bundleID);
+            changed = waitForPasteboardChange(preCount, services.clock.now() + copyWait, pasteboard, services.clock);
+        }
+    } else {
+        CaptureLog::app(QStringLiteral("Capture: the clipboard could not be saved, so no copy command was sent"));
+    }
+
+    CopyReading reading;
+    if (changed) {
+        reading = readCopy();
+        if (reading.isEmpty()) {
+            services.clock.sleep(secondReadDelay);
+            reading = readCopy();
+        }
+    }
+
+    const QStringList types = Clipboard::availableTypes(pasteboard);
+
+    if (std::optional<CaptureError> failure = restoreClipboard(snapshot, changed, pasteboard))
+        return *failure;
+    const qint64 settledCount = changed ? Clipboard::changeCount(pasteboard) : preCount;
+
+    const QString browserID = bundleID.value_or(QString());
+    std::optional<QString> sourceURL = ax.sourceURL;
+    if (!sourceURL)
+        sourceURL = BrowserURLProvider::currentURL(browserID, services.processRunner);
+    std::optional<QString> sourceTitle = reading.htmlTitle;
+    if (!sourceTitle)
+        sourceTitle = BrowserURLProvider::currentPageTitle(browserID, services.processRunner);
+
+    const bool pdfViewer = isChromiumPDF(bundleID, sourceURL);
+    const QString detail = diagnosticDetail(appName, pid, changed, reading.plainText ? reading.plainText->size() : -1,
+                                            ax.selectedText.has_value(), types);
+
+    auto markdownFrom = [](const std::optional<AttributedText>& formatted) -> std::optional<QString> {
+        if (!formatted || formatted->length() < 1)
+            return std::nullopt;
+#ifdef VELLICORD_HAVE_MARKDOWN_SERIALIZER
+        QString markdown = MarkdownSerializer::convert(*formatted);
+#else
+        QString markdown;
+#endif
+        if (markdown.isEmpty())
+            return std::nullopt;
+        CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("Converted rich text to markdown"));
+        return markdown;
+    };
+
+    std::optional<Outcome> chosen;
+    auto result = [&](QString text, std::optional<QString> markdown) {
+        chosen = CaptureResult{std::move(text), std::move(markdown), appName, bundleID, sourceURL, sourceTitle,
+                               ax.filePath};
+    };
+    if (changed) {
+        if (hasText(reading.plainText)) {
+            result(Text::trimmed(*reading.plainText), markdownFrom(reading.formatted));
+        } else if (const QString formatted = reading.formatted ? Text::trimmed(reading.formatted->string()) : QString();
+                   !formatted.isEmpty()) {
+            result(formatted, markdownFrom(reading.formatted));
+        } else if (hasText(ax.selectedText)) {
+            result(Text::trimmed(*ax.selectedText), markdownFrom(reading.formatted));
+        } else {
+            CaptureLog::app(QStringLiteral("Capture: pasteboard changed but nothing readable on it: ") + detail);
+            chosen = CaptureError::noSelection(detail);
+        }
+    } else if (hasText(ax.selectedText)) {
+        result(Text::trimmed(*ax.selectedText), std::nullopt);
+    } else if (const std::optional<QString> browserText =
+                   BrowserSelectionProvider::currentSelectionText(browserID, services.processRunner);
+               browserText && !Text::trimmed(*browserText).isEmpty()) {
+        CaptureLog::app(QStringLiteral("Capture: using browser JS selection fallback for ") + safeAppName);
+        result(Text::trimmed(*browserText), std::nullopt);
+    } else {
+        CaptureLog::app(QStringLiteral("Capture failed in ") + safeAppName + QStringLiteral(": ") + detail);
+        chosen = pdfViewer ? CaptureError::chromePDF() : CaptureError::noSelection(detail);
+    }
+
+    // An application may answer a copy command only after the wait gave up on it; its copy must
+    // not stay on the user's clipboard either.
+    if (copied && Clipboard::changeCount(pasteboard) != settledCount) {
+        if (std::optional<CaptureError> failure = restoreClipboard(snapshot, true, pasteboard))
+            return *failure;
+    }
+    return *chosen;
+}
+
+Clipboard::PasteboardSnapshot SelectionCapture::takeSnapshot(qint64& preCount)
+{
+    // The count is read before and after, so that content that changed while it was being saved
+    // is never paired with the count of what came after it.
+    Clipboard::PasteboardSnapshot snapshot;
+    for (int attempt = 0; attempt < snapshotAttempts; ++attempt) {
+        const qint64 before = Clipboard::changeCount(services.pasteboard);
+        snapshot = Clipboard::snapshot(services.pasteboard);
+        preCount = Clipboard::changeCount(services.pasteboard);
+        if (preCount == before)
+            return snapshot;
+    }
+    snapshot.complete = false;
+    return snapshot;
+}
+
+SelectionCapture::CopyReading SelectionCapture::readCopy()
+{
+    CopyReading reading;
+    reading.plainText = Clipboard::plainText(services.pasteboard);
+    reading.formatted = Clipboard::richAttributedString(services.pasteboard);
+    reading.htmlTitle = Clipboard::htmlTitle(services.pasteboard);
+    return reading;
+}
+
+SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibility, qint32 pid)
+{
+    AXExtract extract;
+    std::optional<QString> address;
+    std::unique_ptr<AccessibilityElement> element = accessibility.focusedElement(pid);
+    auto readOnce = [&](std::optional<QString>& slot, QStringView name) {
+        if (slot)
+            return;
+        std::optional<QString> value = element->stringAttribute(name);
+        if (value && !value->isEmpty())
+            slot = std::move(value);
+    };
+    for (int visited = 1; element; ++visited) {
+        readOnce(extract.selectedText, u"AXSelectedText");
+        readOnce(extract.filePath, u"AXDocument");
+        readOnce(address, u"AXURL");
+        if ((extract.selectedText && extract.filePath && address) || visited == maxAXElements)
+            break;
+        element = element->parent();
+    }
+    if (address && Address::isValid(*address))
+        extract.sourceURL = address;
+    return extract;
+}
+
+bool SelectionCapture::waitForPasteboardChange(qint64 preCount, CaptureClock::TimePoint deadline,
+                                               Pasteboard& pasteboard, CaptureClock& clock)
+{
+    while (clock.now() < deadline) {
+        if (Clipboard::changeCount(pasteboard) != preCount)
+            return true;
+        clock.sleep(pollInterval);
+    }
+    return false;
+}
+
+std::optional<CaptureError> SelectionCapture::restoreClipboard(const Clipboard::PasteboardSnapshot& snapshot,
+                                                               bool afterCopyChanged, Pasteboard& pasteboard)
+{
+    if (!afterCopyChanged || Clipboard::restore(snapshot, pasteboard))
+        return std::nullopt;
+    CaptureLog::app(QStringLiteral("Capture: clipboard restore failed; capture was not saved"));
+    return CaptureError::clipboardRestoreFailed();
+}
+
+QString SelectionCapture::diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred,
+                                           qsizetype postCopyTextLength, bool hasAXSelection, const QStringList& types)
+{
+    QStringList named;
+    named.reserve(types.size());
+    for (const QString& type : types)
+        named.append(PasteboardTypes::kind(type) ? type : QStringLiteral("other"));
+    // Built by concatenation: an application name may itself contain "%1".
+    return QStringLiteral("app=") + CaptureLog::sanitized(appName) + QStringLiteral(", pid=") + QString::number(pid) +
+           QStringLiteral(", pasteboardChanged=") + QLatin1String(changeOccurred ? "true" : "false") +
+           QStringLiteral(", postCopyTextLength=") + QString::number(postCopyTextLength) +
+           QStringLiteral(", axSelectedText=") + QLatin1String(hasAXSelection ? "yes" : "no") + QStringLiteral(", pasteboardTypes=[") +
+           named.join(u", ") + u']';
+}
+
+bool SelectionCapture::isChromiumPDF(const std::optional<QString>& bundleID, const std::optional<QString>& sourceURL)
+{
+    if (!bundleID || !sourceURL || !BrowserURLProvider::isChromiumFamily(*bundleID))
+        return false;
+    const QString path = QUrl(*sourceURL).path();
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 && name.mid(dot + 1).toLower() == u"pdf";
+}
+
+} // namespace vellicord

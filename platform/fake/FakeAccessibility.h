@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+
+#include <QHash>
+#include <QList>
+
+namespace vellicord {
+
+// A focused element and its ancestors, each a set of text attributes; counts the elements read.
+class FakeAccessibility final : public Accessibility {
+public:
+    bool trusted = true;
+    QList<QHash<QString, QString>> chain; // chain[0] is the focused element
+    int elementsVisited = 0;
+
+    bool isProcessTrusted() override { return trusted; }
+    std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) override;
+};
+
+} // namespace vellicord

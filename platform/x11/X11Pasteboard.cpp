@@ -1,0 +1,125 @@
+#include "platform/x11/X11Pasteboard.h"
+
+#include "platform/x11/X11SelectionReader.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace vellicord {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How a saved target is handed to Qt, which offers it again under the same name. Qt offers its
+// "text/plain" as UTF8_STRING, STRING and TEXT, so those three travel as "text/plain".
+QMimeData* mimeDataFor(const PasteboardItem& item)
+{
+    auto* mime = new QMimeData;
+    QByteArray utf8;
+    QByteArray latin1;
+    for (const auto& [target, bytes] : item) {
+        if (target == u"UTF8_STRING")
+            utf8 = bytes;
+        else if (target == u"STRING")
+            latin1 = bytes;
+        else if (target == u"TEXT" || target == u"COMPOUND_TEXT" || target == u"text/plain")
+            continue;
+        else
+            mime->setData(target, bytes);
+    }
+    for (const auto& [target, bytes] : item) {
+        if (target == u"text/plain" && utf8.isNull())
+            utf8 = bytes;
+    }
+    if (utf8.isNull() && !latin1.isNull())
+        utf8 = QString::fromLatin1(latin1).toUtf8();
+    if (!utf8.isNull())
+        mime->setData(QStringLiteral("text/plain"), utf8);
+    return mime;
+}
+
+} // namespace
+
+X11Pasteboard::X11Pasteboard() : reader(std::make_unique<X11SelectionReader>("CLIPBOARD")) {}
+
+X11Pasteboard::~X11Pasteboard() = default;
+
+Clock::time_point X11Pasteboard::deadline() const
+{
+    const auto now = Clock::now();
+    const auto perTarget = now + targetTimeout;
+    return budgetEnd > now ? std::min(perTarget, budgetEnd) : perTarget;
+}
+
+qint64 X11Pasteboard::changeCount() { return reader->changeCount(); }
+
+std::optional<QList<QStringList>> X11Pasteboard::itemTargets()
+{
+    budgetEnd = Clock::now() + snapshotBudget;
+    const std::optional<QStringList> targets = reader->targets(deadline());
+    if (!targets)
+        return std::nullopt;
+    if (targets->isEmpty())
+        return QList<QStringList>{};
+    return QList<QStringList>{*targets};
+}
+
+PasteboardData X11Pasteboard::data(int item, const QString& target)
+{
+    if (item != 0)
+        return {};
+    if (budgetEnd <= Clock::now())
+        return {PasteboardData::Status::noAnswer, {}};
+    return reader->convert(target, deadline());
+}
+
+std::optional<QByteArray> X11Pasteboard::dataForType(PasteboardType type)
+{
+    budgetEnd = {};
+    const std::optional<QStringList> offered = reader->targets(deadline());
+    if (!offered)
+        return std::nullopt;
+    for (const QString& target : PasteboardTypes::targets(type)) {
+        if (!offered->contains(target))
+            continue;
+        const PasteboardData read = reader->convert(target, deadline());
+        if (read.status == PasteboardData::Status::ok)
+            return PasteboardTypes::asUtf8(type, read.bytes);
+    }
+    return std::nullopt;
+}
+
+bool X11Pasteboard::write(const QList<PasteboardItem>& items)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!reader->isValid() || !qobject_cast<QGuiApplication*>(app))
+        return false;
+    if (QThread::currentThread() == app->thread())
+        return writeOnMainThread(items);
+    bool written = false;
+    QMetaObject::invokeMethod(app, [&] { written = writeOnMainThread(items); }, Qt::BlockingQueuedConnection);
+    return written;
+}
+
+bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)
+{
+    X11Connection& x11 = reader->connection();
+    if (items.isEmpty()) {
+        // QClipboard can only give up content it owns; an empty clipboard is one without an owner.
+        xcb_set_selection_owner(x11.get(), XCB_NONE, x11.atom("CLIPBOARD"), XCB_CURRENT_TIME);
+        x11.roundTrip();
+        return reader->owner() == XCB_NONE;
+    }
+    QGuiApplication::clipboard()->setMimeData(mimeDataFor(items.first()), QClipboard::Clipboard);
+    // Qt only warns when the server refused it the ownership; the owner tells.
+    const xcb_window_t owner = reader->owner();
+    return owner != XCB_NONE && x11.windowPid(owner) == qint32(::getpid());
+}
+
+} // namespace vellicord
