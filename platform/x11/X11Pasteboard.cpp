@@ -8,13 +8,18 @@
 #include <QMimeData>
 #include <QThread>
 
+#include <cstdlib>
+
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace vellicord {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr int claimAttempts = 5;
 
 // How a saved target is handed to Qt, which offers it again under the same name. Qt offers its
 // "text/plain" as UTF8_STRING, STRING and TEXT, so those three travel as "text/plain".
@@ -116,10 +121,24 @@ bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)
         x11.roundTrip();
         return reader->owner() == XCB_NONE;
     }
-    QGuiApplication::clipboard()->setMimeData(mimeDataFor(items.first()), QClipboard::Clipboard);
-    // Qt only warns when the server refused it the ownership; the owner tells.
-    const xcb_window_t owner = reader->owner();
-    return owner != XCB_NONE && x11.windowPid(owner) == qint32(::getpid());
+    // Qt claims the clipboard with the time of the last event it handled; the server refuses a
+    // claim older than the current owner's. So Qt first catches up with the events that announced
+    // that owner (the round trip makes sure they have arrived), and tries again if it was still behind.
+    auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    for (int attempt = 0; attempt < claimAttempts; ++attempt) {
+        if (native && native->connection()) {
+            xcb_connection_t* qtConnection = native->connection();
+            std::free(xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection), nullptr));
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QGuiApplication::clipboard()->setMimeData(mimeDataFor(items.first()), QClipboard::Clipboard);
+        // Qt only warns when the server refused it the ownership; the owner tells.
+        const xcb_window_t owner = reader->owner();
+        if (owner != XCB_NONE && x11.windowPid(owner) == qint32(::getpid()))
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
 }
 
 } // namespace vellicord
