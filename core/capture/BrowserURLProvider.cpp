@@ -146,7 +146,7 @@ std::optional<QString> runOSAScript(const QString& source, ProcessRunner& runner
     if (output && !output->isEmpty())
         return output;
     // The error text only reaches the log, where bytes that are not UTF-8 show as U+FFFD.
-    const QString errorText = QString::fromUtf8(result.standardError);
+    const QString errorText = Text::trimmed(QString::fromUtf8(result.standardError));
     if (!errorText.isEmpty())
         CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("osascript: %1").arg(CaptureLog::sanitized(errorText)));
     return output;
