@@ -33,33 +33,45 @@ QByteArray section(int n)
     const QByteArray i = QByteArray::number(n);
     QByteArray s;
     s += "<section class=\"article-section mw-body-content\" id=\"section-" + i
-        + "\" data-analytics-id=\"a8f3c2e1-" + i + "\" style=\"margin: 0 auto; max-width: 72ch\">\n";
+        + "\" data-analytics-id=\"a8f3c2e1-" + i + "\" style=\"margin: 0 auto; max-width: 72ch\">";
     s += "<h2 class=\"section-heading\"><span class=\"mw-headline\" id=\"Overview_" + i + "\">Overview of part " + i
-        + "</span></h2>\n";
+        + "</span></h2>";
     s += "<p class=\"lead\">The committee&rsquo;s report on the regional water supply describes how the reservoirs "
          "were planned, how demand grew faster than the original estimates, and why the second pumping station was "
          "delayed by almost four years. It draws on <a href=\"https://example.org/archive/reports/2019/regional-water-"
          "supply-review?utm_source=newsletter&amp;utm_medium=email&amp;section=" + i
         + "\" class=\"external text\" rel=\"nofollow noopener\" target=\"_blank\">the published review</a>, interviews "
-          "with engineers and the minutes of <b>forty-two</b> public meetings held between 2012 and 2018.</p>\n";
+          "with engineers and the minutes of <b>forty-two</b> public meetings held between 2012 and 2018. The review "
+          "found that the forecasts used when the scheme was approved assumed a slower growth of the towns along the "
+          "coast, a smaller number of holiday residents in summer and a lower use of water per household than was "
+          "later measured, so that every later stage of the plan started from figures that were already too low.</p>";
     s += "<p>Several <i>competing proposals</i> were considered &mdash; a desalination plant, a pipeline from the "
          "northern catchment and stricter limits on agricultural use &mdash; and each is discussed below together "
          "with its cost estimate, its expected yield in dry years and the objections raised during consultation. "
          "Readers who want the figures can use the <code class=\"inline-code\">summary_table_v2.csv</code> file that "
-         "accompanies this article.</p>\n";
+         "accompanies this article. None of the proposals was rejected outright; instead the regional "
+         "authority asked for a second round of studies on the pipeline and the limits, and postponed the decision on "
+         "the plant until the costs of energy and of the disposal of brine could be estimated with more confidence, "
+         "a choice that its critics described as a way of avoiding an unpopular decision before the elections.</p>"
+         "<p>The following sections look at each proposal in turn, beginning with the pipeline, which had been "
+         "discussed since the nineteen-seventies and which most engineers regarded as the most reliable source of "
+         "additional water, although it would take the longest to build and would cross two protected valleys whose "
+         "owners had already announced that they would object to any route through their land, and ending with the "
+         "limits on agricultural use, which were the cheapest measure and also the most contested one, because the "
+         "farms in the southern plain depend on irrigation for almost all of their income in dry years.</p>";
     s += "<ul class=\"bullets\" data-list=\"" + i + "\"><li class=\"item\">Capacity of the main reservoir: 48 million "
          "cubic metres, about 60 percent of the regional demand in an average year.</li><li class=\"item\">Losses in "
          "the distribution network: estimated at 18 percent, twice the national average for networks of this age."
-         "</li><li class=\"item\">Population served: roughly 410,000 people in 37 municipalities.</li></ul>\n";
+         "</li><li class=\"item\">Population served: roughly 410,000 people in 37 municipalities.</li></ul>";
     s += "<blockquote class=\"pull-quote\" cite=\"https://example.org/interviews/" + i + "\"><p>&ldquo;We built for "
          "the town we had, not for the town we were about to become,&rdquo; one of the engineers said.</p>"
-         "</blockquote>\n";
+         "</blockquote>";
     s += "<pre class=\"code-sample\" data-lang=\"python\">def yield_in_dry_year(capacity, losses):\n    return capacity "
-         "* (1 - losses) * 0.62\n</pre>\n";
+         "* (1 - losses) * 0.62\n</pre>";
     s += "<table class=\"wikitable sortable\" style=\"width: 100%\"><tr><td class=\"cell\">Proposal</td><td "
-         "class=\"cell\">Estimated cost</td></tr><tr><td class=\"cell\">Northern pipeline</td><td class=\"cell\">"
-         "&euro;310 million over eleven years, including the new treatment works</td></tr></table>\n";
-    s += "</section>\n";
+         "class=\"cell\">Estimated cost: &euro;310 million over eleven years, including the new treatment works</td>"
+         "</tr></table>";
+    s += "</section>";
     return s;
 }
 

@@ -151,7 +151,30 @@ QString emphasised(const QString& escaped, const QString& markers)
     return escaped.left(start) + markers + escaped.mid(start, end - start) + markers + escaped.mid(end);
 }
 
-QString renderSegment(const QString& text, const Attributes& attributes, bool heading)
+// The monospace test compares names against a table; runs mostly share a handful of fonts.
+class MonospaceMemo {
+public:
+    bool isMonospace(const AttributedText::Font& font)
+    {
+        if (!m_valid || font.name != m_name || font.family != m_family || font.monospace != m_trait) {
+            m_name = font.name;
+            m_family = font.family;
+            m_trait = font.monospace;
+            m_result = MarkdownSerializer::isMonospace(font);
+            m_valid = true;
+        }
+        return m_result;
+    }
+
+private:
+    QString m_name;
+    QString m_family;
+    bool m_trait = false;
+    bool m_result = false;
+    bool m_valid = false;
+};
+
+QString renderSegment(const QString& text, const Attributes& attributes, bool heading, MonospaceMemo& memo)
 {
     if (text.isEmpty())
         return QString();
@@ -159,7 +182,7 @@ QString renderSegment(const QString& text, const Attributes& attributes, bool he
     bool bold = false;
     bool italic = false;
     if (attributes.font) {
-        mono = isMonospace(*attributes.font);
+        mono = memo.isMonospace(*attributes.font);
         bold = attributes.font->bold;
         italic = attributes.font->italic;
     }
@@ -190,16 +213,16 @@ QString renderSegment(const QString& text, const Attributes& attributes, bool he
     return result;
 }
 
-QString renderInline(const AttributedText& source, Range range, bool heading)
+QString renderInline(const AttributedText& source, Range range, bool heading, MonospaceMemo& memo)
 {
     QString out;
     source.forEachRun(range, [&](Range piece, const Attributes& attributes) {
-        out += renderSegment(source.substring(piece), attributes, heading);
+        out += renderSegment(source.substring(piece), attributes, heading, memo);
     });
     return out;
 }
 
-Line renderParagraph(const AttributedText& source, const Paragraph& paragraph, double bodySize)
+Line renderParagraph(const AttributedText& source, const Paragraph& paragraph, double bodySize, MonospaceMemo& memo)
 {
     const QStringView text = trimmedNewlines(paragraph.text);
     Range range = rangeAfterTrimmingNewlines(paragraph.range, source.string());
@@ -220,7 +243,7 @@ Line renderParagraph(const AttributedText& source, const Paragraph& paragraph, d
     }
     if (level >= 1)
         prefix += QString(level, u'#') + u' ';
-    return Line{prefix + renderInline(source, range, level >= 1), level >= 1};
+    return Line{prefix + renderInline(source, range, level >= 1, memo), level >= 1};
 }
 
 class ParagraphSplitter {
@@ -333,12 +356,13 @@ QString joinLines(const std::vector<Paragraph>& paragraphs, const AttributedText
     QStringList lines;
     QList<TextListRef> previous;
     bool previousHadText = false;
+    MonospaceMemo memo;
     auto blankUnlessAfterBlank = [&lines] {
         if (!lines.isEmpty() && !lines.last().isEmpty())
             lines.append(QString());
     };
     for (const Paragraph& p : paragraphs) {
-        const Line line = renderParagraph(source, p, bodySize);
+        const Line line = renderParagraph(source, p, bodySize, memo);
         const QList<TextListRef> current = p.style ? p.style->textLists : QList<TextListRef>();
         const qsizetype common = commonPrefix(previous, current);
         const qsizetype m = std::min(previous.size(), current.size());
@@ -370,18 +394,27 @@ QString joinLines(const std::vector<Paragraph>& paragraphs, const AttributedText
 
 QString collapsingBlankLines(const QString& text)
 {
+    const qsizetype n = text.size();
+    const QChar* s = text.constData();
     QString out;
-    out.reserve(text.size());
-    int run = 0;
-    for (QChar c : text) {
-        if (c == u'\n') {
-            if (++run > 2)
-                continue;
-        } else {
-            run = 0;
+    qsizetype copied = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (s[i] != u'\n')
+            continue;
+        qsizetype end = i + 1;
+        while (end < n && s[end] == u'\n')
+            ++end;
+        if (end - i > 2) {
+            if (out.isEmpty())
+                out.reserve(n);
+            out.append(QStringView(s + copied, i + 2 - copied));
+            copied = end;
         }
-        out.append(c);
+        i = end - 1;
     }
+    if (copied == 0)
+        return text;
+    out.append(QStringView(s + copied, n - copied));
     return out;
 }
 
@@ -496,14 +529,20 @@ bool isMonospace(const AttributedText::Font& font)
 
 QString escapedPlain(const QString& text)
 {
+    auto isSpecial = [](char16_t u) {
+        return u == u'\\' || u == u'*' || u == u'_' || u == u'`' || u == u'[' || u == u']';
+    };
+    qsizetype first = 0;
+    while (first < text.size() && !isSpecial(text[first].unicode()))
+        ++first;
+    if (first == text.size())
+        return text;
     QString out;
     out.reserve(text.size() + 8);
+    // A special character followed by a combining mark is another character and stays as it is.
     Text::forEachGrapheme(text, [&](QStringView c) {
-        if (c.size() == 1) {
-            const char16_t u = c[0].unicode();
-            if (u == u'\\' || u == u'*' || u == u'_' || u == u'`' || u == u'[' || u == u']')
-                out.append(u'\\');
-        }
+        if (c.size() == 1 && isSpecial(c[0].unicode()))
+            out.append(u'\\');
         out.append(c);
     });
     return out;

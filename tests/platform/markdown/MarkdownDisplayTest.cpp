@@ -43,8 +43,9 @@ Indents indents(const AttributedText& text, const QString& needle)
     EXPECT_TRUE(style);
     if (!style)
         return {};
-    if (!style->tabStops.isEmpty())
+    if (!style->tabStops.isEmpty()) {
         EXPECT_EQ(style->tabStops, QList<double>{style->headIndent}) << needle.toStdString();
+    }
     return {style->firstLineHeadIndent, style->headIndent};
 }
 
