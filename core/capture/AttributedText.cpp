@@ -40,15 +40,6 @@ void AttributedText::append(QStringView text, const Attributes& attributes)
     m_text.append(text);
 }
 
-void AttributedText::append(const AttributedText& other)
-{
-    for (size_t i = 0; i < other.m_runs.size(); ++i) {
-        const qsizetype start = other.m_runs[i].start;
-        append(QStringView(other.m_text).mid(start, other.runEnd(qsizetype(i)) - start),
-               other.m_runs[i].attributes);
-    }
-}
-
 qsizetype AttributedText::runEnd(qsizetype runIndex) const
 {
     return size_t(runIndex) + 1 < m_runs.size() ? m_runs[size_t(runIndex) + 1].start : m_text.size();

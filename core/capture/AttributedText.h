@@ -123,7 +123,6 @@ public:
 
     // Appends text with attributes; equal neighbouring attributes share one run.
     void append(QStringView text, const Attributes& attributes);
-    void append(const AttributedText& other);
     // Changes the attributes over a range, splitting runs at its ends.
     void modifyAttributes(Range range, const std::function<void(Attributes&)>& change);
     void setParagraphStyle(Range range, const std::optional<ParagraphStyle>& style);
@@ -132,7 +131,6 @@ public:
     const Attributes& attributesAt(qsizetype index, Range* effectiveRange = nullptr) const;
     // Calls visit for each run clipped to the range, in order.
     void forEachRun(Range range, const std::function<void(Range, const Attributes&)>& visit) const;
-    qsizetype runCount() const { return qsizetype(m_runs.size()); }
 
     // The paragraph containing the position, its terminator (LF, CR, CR LF or U+2029) included.
     Range paragraphRange(qsizetype position) const;

@@ -201,7 +201,7 @@ private:
     bool skipDeclaration();
     bool skipRawText(std::string_view name);
     void close(std::string_view name);
-    void appendText(QStringView text);
+    void appendText(const QString& text);
     void append(QStringView text);
     void appendSeparatingSpace();
     void endBlock();
@@ -258,7 +258,7 @@ std::optional<AttributedText> Parser::parse()
                 return std::nullopt;
             ++m_position;
             if (m_hidden.empty())
-                appendText(u"<");
+                appendText(QStringLiteral("<"));
             continue;
         }
         if (handleTag(*tag) == Outcome::fail)
@@ -521,7 +521,7 @@ bool Parser::skipRawText(std::string_view name)
     return false;
 }
 
-void Parser::appendText(QStringView raw)
+void Parser::appendText(const QString& raw)
 {
     const QString text = decodeEntities(raw);
     if (m_style.pre) {
@@ -530,11 +530,7 @@ void Parser::appendText(QStringView raw)
     }
     QString buffer;
     buffer.reserve(text.size());
-    Text::forEachGrapheme(text, [&](QStringView character) {
-        if (Text::isWhiteSpace(character[0].unicode())) {
-            m_pendingSpace = true;
-            return;
-        }
+    auto addVisible = [&](QStringView visible) {
         if (m_pendingSpace) {
             if (!buffer.isEmpty())
                 buffer.append(u' ');
@@ -542,8 +538,31 @@ void Parser::appendText(QStringView raw)
                 appendSeparatingSpace();
         }
         m_pendingSpace = false;
-        buffer.append(character);
-    });
+        buffer.append(visible);
+    };
+    if (!Text::hasComplexGraphemes(text)) {
+        // Every code unit is a character here, so stretches without white space go in whole.
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n;) {
+            if (Text::isWhiteSpace(text[i].unicode())) {
+                m_pendingSpace = true;
+                ++i;
+                continue;
+            }
+            qsizetype end = i + 1;
+            while (end < n && !Text::isWhiteSpace(text[end].unicode()))
+                ++end;
+            addVisible(QStringView(text).mid(i, end - i));
+            i = end;
+        }
+    } else {
+        Text::forEachGrapheme(text, [&](QStringView character) {
+            if (Text::isWhiteSpace(character[0].unicode()))
+                m_pendingSpace = true;
+            else
+                addVisible(character);
+        });
+    }
     append(buffer);
 }
 
@@ -621,10 +640,10 @@ std::optional<char32_t> numericReference(QStringView name)
 
 } // namespace
 
-QString decodeEntities(QStringView text)
+QString decodeEntities(const QString& text)
 {
     if (!text.contains(u'&'))
-        return text.toString();
+        return text;
     std::vector<QStringView> characters;
     characters.reserve(size_t(text.size()));
     Text::forEachGrapheme(text, [&](QStringView c) { characters.push_back(c); });

@@ -37,7 +37,7 @@ std::optional<AttributedText> convert(const QByteArray& data);
 
 // Character references: 15 named ones (case-sensitive) and decimal or hexadecimal numeric ones;
 // anything else stays as written.
-QString decodeEntities(QStringView text);
+QString decodeEntities(const QString& text);
 
 // The link filter: an http, https or mailto address without white space, "(", ")", "<", ">",
 // backslash or quotation mark, at most 8,192 UTF-8 bytes. Returns the address as given.

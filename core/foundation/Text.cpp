@@ -48,19 +48,35 @@ qsizetype graphemeCount(QStringView text)
     return count;
 }
 
+namespace {
+
+// Scripts and symbols whose code units never join a neighbour: Latin up to the combining marks,
+// Greek, Cyrillic letters, general punctuation and currency signs except the two joiners, CJK
+// punctuation, kana and ideographs except the kana voicing marks.
+bool isSimpleGraphemeUnit(char16_t u)
+{
+    if (u < 0x0300)
+        return true;
+    if (u >= 0x0370 && u <= 0x03FF)
+        return true;
+    if ((u >= 0x0400 && u <= 0x0482) || (u >= 0x048A && u <= 0x052F))
+        return true;
+    if (u >= 0x2000 && u <= 0x20CF)
+        return u != 0x200C && u != 0x200D;
+    if (u >= 0x3000 && u <= 0x30FF)
+        return !(u >= 0x302A && u <= 0x302F) && u != 0x3099 && u != 0x309A;
+    return u >= 0x4E00 && u <= 0x9FFF;
+}
+
+} // namespace
+
 bool hasComplexGraphemes(QStringView text)
 {
     for (QChar c : text) {
-        if (c.unicode() >= 0x0300)
+        if (!isSimpleGraphemeUnit(c.unicode()))
             return true;
     }
     return false;
-}
-
-bool isWhiteSpace(char16_t c)
-{
-    // QChar::isSpace covers exactly the separators (Zs, Zl, Zp), U+0009..U+000D and U+0085.
-    return QChar(c).isSpace();
 }
 
 QString trimmed(const QString& text)

@@ -1,5 +1,7 @@
 #include "core/capture/OfflineHTMLConverter.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <QSet>
