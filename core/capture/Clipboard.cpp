@@ -2,14 +2,8 @@
 
 #include "core/capture/OfflineHTMLConverter.h"
 #include "core/foundation/Text.h"
-#if __has_include("platform/markdown/MarkdownHtml.h")
 #include "platform/markdown/MarkdownHtml.h"
-#define VELLICORD_HAVE_MARKDOWN_HTML 1
-#endif
-#if __has_include("platform/rtf/RtfReader.h")
 #include "platform/rtf/RtfReader.h"
-#define VELLICORD_HAVE_RTF_READER 1
-#endif
 
 #include <QRegularExpression>
 
@@ -102,10 +96,8 @@ std::optional<AttributedText> richAttributedString(Pasteboard& pasteboard)
         if (std::optional<AttributedText> text = attributedString(*html))
             return text;
     }
-#ifdef VELLICORD_HAVE_RTF_READER
     if (const std::optional<QByteArray> rtf = pasteboard.dataForType(PasteboardType::rtf))
         return RtfReader::read(*rtf);
-#endif
     return std::nullopt;
 }
 
@@ -173,14 +165,10 @@ std::optional<QByteArray> htmlData(const QString& markdown)
 {
     if (markdown.isEmpty())
         return std::nullopt;
-#ifdef VELLICORD_HAVE_MARKDOWN_HTML
     const QString html = MarkdownHtml::render(markdown);
     if (html.isEmpty())
         return std::nullopt;
     return html.toUtf8();
-#else
-    return std::nullopt;
-#endif
 }
 
 void writeMarkdown(const QString& markdown, Pasteboard& pasteboard)

@@ -3,10 +3,7 @@
 #include "core/capture/BrowserSelectionProvider.h"
 #include "core/capture/BrowserURLProvider.h"
 #include "core/capture/CaptureLog.h"
-#if __has_include("core/capture/MarkdownSerializer.h")
 #include "core/capture/MarkdownSerializer.h"
-#define VELLICORD_HAVE_MARKDOWN_SERIALIZER 1
-#endif
 #include "core/foundation/Address.h"
 #include "core/foundation/Text.h"
 #include "platform/Accessibility.h"
@@ -112,11 +109,7 @@ SelectionCapture::Outcome SelectionCapture::capture()
     auto markdownFrom = [](const std::optional<AttributedText>& formatted) -> std::optional<QString> {
         if (!formatted || formatted->length() < 1)
             return std::nullopt;
-#ifdef VELLICORD_HAVE_MARKDOWN_SERIALIZER
         QString markdown = MarkdownSerializer::convert(*formatted);
-#else
-        QString markdown;
-#endif
         if (markdown.isEmpty())
             return std::nullopt;
         CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("Converted rich text to markdown"));

@@ -160,10 +160,8 @@ TEST(ClipboardTest, WritesPlainTextAndMarkdown)
 
     Clipboard::writeMarkdown(QStringLiteral("**bold**"), pasteboard);
     EXPECT_EQ(Clipboard::plainText(pasteboard), u"**bold**");
-#if __has_include("platform/markdown/MarkdownHtml.h")
     ASSERT_TRUE(Clipboard::htmlData(pasteboard));
     EXPECT_TRUE(Clipboard::htmlData(pasteboard)->contains("<strong>bold</strong>"));
-#endif
 }
 
 } // namespace

@@ -134,9 +134,7 @@ TEST_F(SelectionCaptureTest, HtmlOnlyCopyGivesTheConvertedText)
     const CaptureResult got = result(capture());
     EXPECT_EQ(got.text, u"Bold words");
     EXPECT_EQ(got.sourceTitle, u"Page & co");
-#if __has_include("core/capture/MarkdownSerializer.h")
     EXPECT_EQ(got.markdown, u"**Bold** words");
-#endif
 }
 
 TEST_F(SelectionCaptureTest, WhiteSpaceOnlyPlainTextGivesEmptyText)
