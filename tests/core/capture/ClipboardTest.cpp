@@ -146,6 +146,30 @@ TEST(ClipboardTest, NoTitleSearchInHtmlOverOneMebibyte)
     EXPECT_EQ(Clipboard::htmlTitle(pasteboard), std::nullopt);
 }
 
+TEST(ClipboardTest, FormattedTextFromHtmlElseRtf)
+{
+    struct Case {
+        const char* name;
+        PasteboardItem item;
+        std::optional<QString> text;
+    };
+    const Case cases[] = {
+        {"html", {{QStringLiteral("text/html"), QByteArray("<p>From <b>HTML</b></p>")}, {QStringLiteral("text/rtf"), QByteArray("{\\rtf1 From RTF}")}},
+         QStringLiteral("From HTML")},
+        {"html rejected, rtf read", {{QStringLiteral("text/html"), QByteArray("<p></p>")}, {QStringLiteral("application/rtf"), QByteArray("{\\rtf1 From RTF}")}},
+         QStringLiteral("From RTF")},
+        {"rtf that cannot be read", {{QStringLiteral("text/rtf"), QByteArray("not rtf at all")}}, std::nullopt},
+        {"neither", {{QStringLiteral("UTF8_STRING"), QByteArray("plain")}}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePasteboard pasteboard;
+        pasteboard.set({c.item});
+        const std::optional<AttributedText> text = Clipboard::richAttributedString(pasteboard);
+        EXPECT_EQ(text ? std::optional<QString>(text->string().trimmed()) : std::nullopt, c.text);
+    }
+}
+
 TEST(ClipboardTest, WritesPlainTextAndMarkdown)
 {
     FakePasteboard pasteboard;
