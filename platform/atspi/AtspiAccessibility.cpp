@@ -19,6 +19,8 @@ constexpr int maxSearchedElements = 4000;
 // libatspi is not made for use from several threads at once; every call goes through this lock.
 std::recursive_mutex atspiMutex;
 
+GMainContext* atspiContext = nullptr;
+
 bool atspiAvailable()
 {
     static bool available = [] {
@@ -26,8 +28,10 @@ bool atspiAvailable()
             return false;
         if (!atspi_get_a11y_bus())
             return false;
-        // Our own calls block; the replies must not be taken by the GUI thread's GLib loop.
-        atspi_set_main_context(g_main_context_new());
+        // AT-SPI's messages are handled on a context of our own, on the capture's thread, never by
+        // the GUI thread's GLib loop while a capture reads the library's caches.
+        atspiContext = g_main_context_new();
+        atspi_set_main_context(atspiContext);
         atspi_set_timeout(int(AtspiAccessibility::callTimeout.count()), int(AtspiAccessibility::callTimeout.count()));
         return true;
     }();
@@ -277,6 +281,10 @@ std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 
     if (pid > 0) {
         std::lock_guard lock(atspiMutex);
         if (atspiAvailable()) {
+            // Applications' announcements queued since the last capture keep the library's cache
+            // current; handling them here also keeps the queue from growing.
+            for (int handled = 0; handled < 10000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {
+            }
             Ref app = applicationOf(pid, deadline);
             Ref element = app.object ? focusedByCollection(app.object) : Ref();
             if (app.object && !element.object)

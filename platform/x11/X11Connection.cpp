@@ -146,6 +146,39 @@ std::optional<qint32> X11Connection::windowPid(xcb_window_t window)
     return std::nullopt;
 }
 
+xcb_window_t X11Connection::activeWindow()
+{
+    if (!connection)
+        return XCB_NONE;
+    constexpr int maxAncestors = 16;
+    xcb_window_t window = windowProperty(rootWindow, "_NET_ACTIVE_WINDOW").value_or(XCB_NONE);
+    if (window == XCB_NONE) {
+        Reply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+        if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT || focus->focus == rootWindow)
+            return XCB_NONE;
+        window = focus->focus;
+    }
+    // The focus may rest on a child window; the application's properties sit on its top-level window.
+    for (int depth = 0; depth < maxAncestors && window != XCB_NONE && window != rootWindow; ++depth) {
+        if (property(window, XCB_ATOM_WM_CLASS))
+            return window;
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
+        if (!tree || tree->parent == tree->root)
+            return window;
+        window = tree->parent;
+    }
+    return window == rootWindow ? XCB_NONE : window;
+}
+
+std::pair<QString, QString> X11Connection::windowClass(xcb_window_t window)
+{
+    const std::optional<QByteArray> wmClass = property(window, XCB_ATOM_WM_CLASS);
+    if (!wmClass)
+        return {};
+    const QList<QByteArray> parts = wmClass->split('\0');
+    return {QString::fromLocal8Bit(parts.value(0)), QString::fromLocal8Bit(parts.value(1))};
+}
+
 bool X11Connection::hasExtension(const char* name)
 {
     if (!connection)

@@ -6,6 +6,7 @@
 
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include <xcb/xcb.h>
 
@@ -35,6 +36,12 @@ public:
     // The process id of the client that created the window: from the X server (XRes) when it knows,
     // else from the window's _NET_WM_PID.
     std::optional<qint32> windowPid(xcb_window_t window);
+
+    // The top-level window with the user's attention: _NET_ACTIVE_WINDOW, else the input focus
+    // (climbing from a child window to the one that carries WM_CLASS); XCB_NONE when there is none.
+    xcb_window_t activeWindow();
+    // WM_CLASS: the instance and the class name.
+    std::pair<QString, QString> windowClass(xcb_window_t window);
 
     bool hasExtension(const char* name);
     // Waits until the server has handled every request sent before.

@@ -36,35 +36,43 @@ X11KeyEvents::X11KeyEvents() : x11(std::make_unique<X11Connection>()) {}
 
 X11KeyEvents::~X11KeyEvents() = default;
 
-X11KeyEvents::CopyKeys X11KeyEvents::copyKeysFor(const std::optional<QString>& bundleIdentifier)
+X11KeyEvents::CopyKeys X11KeyEvents::copyKeysFor(const std::optional<QString>& bundleIdentifier,
+                                                const QString& windowClass)
 {
-    // Desktop-file ids of terminals whose copy command is Control-Shift-C.
+    // Terminals whose copy command is Control-Shift-C: desktop-file ids and WM_CLASS instances.
     static const QSet<QString> shiftTerminals{
-        QStringLiteral("org.gnome.Terminal"),      QStringLiteral("org.gnome.Console"),
-        QStringLiteral("org.gnome.Ptyxis"),        QStringLiteral("org.kde.konsole"),
-        QStringLiteral("org.kde.yakuake"),         QStringLiteral("xfce4-terminal"),
-        QStringLiteral("org.xfce.terminal"),       QStringLiteral("terminator"),
-        QStringLiteral("com.gexperts.Tilix"),      QStringLiteral("kitty"),
-        QStringLiteral("Alacritty"),               QStringLiteral("org.wezfurlong.wezterm"),
-        QStringLiteral("foot"),                    QStringLiteral("footclient"),
-        QStringLiteral("lxterminal"),              QStringLiteral("mate-terminal"),
-        QStringLiteral("qterminal"),               QStringLiteral("io.elementary.terminal"),
-        QStringLiteral("guake"),                   QStringLiteral("sakura"),
-        QStringLiteral("terminology"),             QStringLiteral("st"),
-        QStringLiteral("com.mitchellh.ghostty"),   QStringLiteral("org.codeberg.dnkl.foot"),
-        QStringLiteral("deepin-terminal"),         QStringLiteral("cool-retro-term")};
-    // Terminals that copy by selecting alone; Control-C would interrupt the running program.
+        QStringLiteral("org.gnome.Terminal"),    QStringLiteral("gnome-terminal-server"),
+        QStringLiteral("org.gnome.Console"),     QStringLiteral("kgx"),
+        QStringLiteral("org.gnome.Ptyxis"),      QStringLiteral("ptyxis"),
+        QStringLiteral("org.kde.konsole"),       QStringLiteral("konsole"),
+        QStringLiteral("org.kde.yakuake"),       QStringLiteral("yakuake"),
+        QStringLiteral("xfce4-terminal"),        QStringLiteral("org.xfce.terminal"),
+        QStringLiteral("terminator"),            QStringLiteral("com.gexperts.Tilix"),
+        QStringLiteral("tilix"),                 QStringLiteral("kitty"),
+        QStringLiteral("Alacritty"),             QStringLiteral("alacritty"),
+        QStringLiteral("org.wezfurlong.wezterm"), QStringLiteral("wezterm-gui"),
+        QStringLiteral("foot"),                  QStringLiteral("footclient"),
+        QStringLiteral("org.codeberg.dnkl.foot"), QStringLiteral("lxterminal"),
+        QStringLiteral("mate-terminal"),         QStringLiteral("qterminal"),
+        QStringLiteral("io.elementary.terminal"), QStringLiteral("guake"),
+        QStringLiteral("sakura"),                QStringLiteral("terminology"),
+        QStringLiteral("st"),                    QStringLiteral("st-256color"),
+        QStringLiteral("com.mitchellh.ghostty"), QStringLiteral("ghostty"),
+        QStringLiteral("deepin-terminal"),       QStringLiteral("cool-retro-term")};
+    // Terminals that copy by selecting alone; Control-C there would interrupt the running program.
     static const QSet<QString> selectionOnlyTerminals{
         QStringLiteral("debian-xterm"), QStringLiteral("debian-uxterm"), QStringLiteral("xterm"),
         QStringLiteral("uxterm"),       QStringLiteral("rxvt-unicode"),  QStringLiteral("urxvt"),
         QStringLiteral("urxvtc"),       QStringLiteral("rxvt"),          QStringLiteral("aterm"),
-        QStringLiteral("eterm")};
-    if (!bundleIdentifier)
-        return CopyKeys::controlC;
-    if (shiftTerminals.contains(*bundleIdentifier))
-        return CopyKeys::controlShiftC;
-    if (selectionOnlyTerminals.contains(*bundleIdentifier))
-        return CopyKeys::none;
+        QStringLiteral("eterm"),        QStringLiteral("Eterm")};
+    for (const QString& name : {bundleIdentifier.value_or(QString()), windowClass}) {
+        if (name.isEmpty())
+            continue;
+        if (shiftTerminals.contains(name))
+            return CopyKeys::controlShiftC;
+        if (selectionOnlyTerminals.contains(name))
+            return CopyKeys::none;
+    }
     return CopyKeys::controlC;
 }
 
@@ -142,8 +150,10 @@ void X11KeyEvents::waitForModifierRelease()
 
 void X11KeyEvents::postCopyCommand(const std::optional<QString>& bundleIdentifier)
 {
-    const CopyKeys keys = copyKeysFor(bundleIdentifier);
-    if (keys == CopyKeys::none || !x11->isValid() || !x11->hasExtension("XTEST"))
+    if (!x11->isValid() || !x11->hasExtension("XTEST"))
+        return;
+    const CopyKeys keys = copyKeysFor(bundleIdentifier, x11->windowClass(x11->activeWindow()).first);
+    if (keys == CopyKeys::none)
         return;
     waitForModifierRelease();
     xcb_connection_t* c = x11->get();

@@ -23,7 +23,9 @@ public:
     static constexpr std::chrono::milliseconds keyHold{30};
 
     enum class CopyKeys { controlC, controlShiftC, none };
-    static CopyKeys copyKeysFor(const std::optional<QString>& bundleIdentifier);
+    // By the desktop-file id when it names a known terminal, else by the window's WM_CLASS
+    // instance (a terminal without a desktop entry still must not get Control-C).
+    static CopyKeys copyKeysFor(const std::optional<QString>& bundleIdentifier, const QString& windowClass);
 
     void postCopyCommand(const std::optional<QString>& bundleIdentifier) override;
 

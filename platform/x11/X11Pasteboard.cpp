@@ -21,31 +21,28 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int claimAttempts = 5;
 
-// How a saved target is handed to Qt, which offers it again under the same name. Qt offers its
-// "text/plain" as UTF8_STRING, STRING and TEXT, so those three travel as "text/plain".
+// How a saved item is handed to Qt, which offers each format again under the same target name.
+// Qt offers its "text/plain" as UTF8_STRING, STRING, TEXT and text/plain, so those four travel as
+// one "text/plain" in UTF-8, taken from the best of them the item had.
 QMimeData* mimeDataFor(const PasteboardItem& item)
 {
+    static const QStringList plainTargets{QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain"),
+                                          QStringLiteral("STRING"), QStringLiteral("TEXT")};
     auto* mime = new QMimeData;
-    QByteArray utf8;
-    QByteArray latin1;
+    QByteArray plain;
+    qsizetype plainRank = plainTargets.size();
     for (const auto& [target, bytes] : item) {
-        if (target == u"UTF8_STRING")
-            utf8 = bytes;
-        else if (target == u"STRING")
-            latin1 = bytes;
-        else if (target == u"TEXT" || target == u"COMPOUND_TEXT" || target == u"text/plain")
-            continue;
-        else
+        const qsizetype rank = plainTargets.indexOf(target);
+        if (rank < 0) {
             mime->setData(target, bytes);
+        } else if (rank < plainRank) {
+            plainRank = rank;
+            // STRING and TEXT are Latin-1 where they are not UTF-8 already.
+            plain = rank >= 2 && QString::fromUtf8(bytes).toUtf8() != bytes ? QString::fromLatin1(bytes).toUtf8() : bytes;
+        }
     }
-    for (const auto& [target, bytes] : item) {
-        if (target == u"text/plain" && utf8.isNull())
-            utf8 = bytes;
-    }
-    if (utf8.isNull() && !latin1.isNull())
-        utf8 = QString::fromLatin1(latin1).toUtf8();
-    if (!utf8.isNull())
-        mime->setData(QStringLiteral("text/plain"), utf8);
+    if (plainRank < plainTargets.size())
+        mime->setData(QStringLiteral("text/plain"), plain);
     return mime;
 }
 

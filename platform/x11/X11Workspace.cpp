@@ -5,19 +5,11 @@
 
 #include <QFile>
 
-#include <cstdlib>
-#include <memory>
+#include <tuple>
 
 namespace vellicord {
 
 namespace {
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
-
-constexpr int maxAncestors = 16;
 
 QString textProperty(X11Connection& x11, xcb_window_t window, const char* name)
 {
@@ -56,29 +48,8 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
 {
     if (!x11->isValid())
         return std::nullopt;
-    xcb_connection_t* c = x11->get();
-
-    xcb_window_t window = x11->windowProperty(x11->root(), "_NET_ACTIVE_WINDOW").value_or(XCB_NONE);
-    if (window == XCB_NONE) {
-        Reply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-        if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT ||
-            focus->focus == x11->root())
-            return std::nullopt;
-        window = focus->focus;
-    }
-
-    // The focus may rest on a child window; the application's properties sit on its top-level window.
-    std::optional<QByteArray> wmClass;
-    for (int depth = 0; depth < maxAncestors && window != XCB_NONE && window != x11->root(); ++depth) {
-        wmClass = x11->property(window, XCB_ATOM_WM_CLASS);
-        if (wmClass)
-            break;
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
-        if (!tree || tree->parent == tree->root)
-            break;
-        window = tree->parent;
-    }
-    if (window == XCB_NONE || window == x11->root())
+    const xcb_window_t window = x11->activeWindow();
+    if (window == XCB_NONE)
         return std::nullopt;
 
     RunningApplication app;
@@ -89,11 +60,7 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
     identity.kdeDesktopFile = textProperty(*x11, window, "_KDE_NET_WM_DESKTOP_FILE");
     if (app.pid > 0)
         identity.flatpakID = flatpakID(app.pid);
-    if (wmClass) {
-        const QList<QByteArray> parts = wmClass->split('\0');
-        identity.wmClassInstance = QString::fromLocal8Bit(parts.value(0));
-        identity.wmClassName = QString::fromLocal8Bit(parts.value(1));
-    }
+    std::tie(identity.wmClassInstance, identity.wmClassName) = x11->windowClass(window);
 
     if (const std::optional<DesktopEntry> entry = DesktopEntries::find(identity)) {
         app.bundleIdentifier = entry->id;

@@ -18,6 +18,7 @@ namespace {
 struct Entry {
     DesktopEntry entry;
     QString startupWMClass;
+    QString program; // the file name of Exec's program
 };
 
 struct Index {
@@ -70,7 +71,9 @@ std::optional<Entry> parse(const QString& path, const QString& id)
     }
     if (values.value(QStringLiteral("Type")) != u"Application" || values.value(QStringLiteral("Hidden")) == u"true")
         return std::nullopt;
-    return Entry{{id, localizedName(values)}, values.value(QStringLiteral("StartupWMClass"))};
+    const QString exec = values.value(QStringLiteral("Exec"));
+    const QString program = QFileInfo(exec.section(u' ', 0, 0, QString::SectionSkipEmpty)).fileName();
+    return Entry{{id, localizedName(values)}, values.value(QStringLiteral("StartupWMClass")), program};
 }
 
 Index build(const QStringList& folders)
@@ -164,6 +167,12 @@ std::optional<DesktopEntry> find(const WindowIdentity& window)
                                                    entry.entry.id.section(u'.', -1).compare(wmClass, Qt::CaseInsensitive) == 0))
                 return entry.entry;
         }
+    }
+    // Last, the program: xterm's window is "xterm", its entry "debian-xterm" with Exec=xterm.
+    for (const Entry& entry : index.entries) {
+        if (!window.wmClassInstance.isEmpty() && entry.startupWMClass.isEmpty() &&
+            entry.program.compare(window.wmClassInstance, Qt::CaseInsensitive) == 0)
+            return entry.entry;
     }
     return std::nullopt;
 }
