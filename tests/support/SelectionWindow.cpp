@@ -1,12 +1,14 @@
 // A small X client for the end-to-end tests: a focused window that holds a text selection, puts it
 // on the clipboard when it receives Control-C, and answers requests for it.
 //
-//   SelectionWindow [--text T] [--html H] [--no-copy] [--silent-clipboard]
+//   SelectionWindow [--text T] [--html H] [--no-copy] [--silent-clipboard] [--class C] [--copy-needs-shift]
 //
 // --text      the selected text (PRIMARY, and UTF8_STRING on the clipboard after a copy)
 // --html      the copy also (or, without --text, only) offers text/html
 // --no-copy   ignores Control-C, like a terminal that copies by selection
 // --silent-clipboard  takes the clipboard at once and never answers a request for it
+// --class     the window's WM_CLASS (instance and class), "vellicord-test-editor" by default
+// --copy-needs-shift  copies on Control-Shift-C only, like most terminals
 // Prints "ready" when the window has the focus.
 #include <xcb/xcb.h>
 
@@ -39,6 +41,8 @@ int main(int argc, char** argv)
     bool hasText = false;
     bool copies = true;
     bool silent = false;
+    bool needsShift = false;
+    std::string windowClass;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--text" && i + 1 < argc) {
@@ -50,6 +54,10 @@ int main(int argc, char** argv)
             copies = false;
         } else if (arg == "--silent-clipboard") {
             silent = true;
+        } else if (arg == "--class" && i + 1 < argc) {
+            windowClass = argv[++i];
+        } else if (arg == "--copy-needs-shift") {
+            needsShift = true;
         }
     }
 
@@ -62,8 +70,10 @@ int main(int argc, char** argv)
                                XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 10, 10, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
-    const char wmClass[] = "vellicord-test-editor\0VellicordTestEditor";
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof(wmClass), wmClass);
+    const std::string wmClass = windowClass.empty() ? std::string("vellicord-test-editor\0VellicordTestEditor", 41)
+                                                    : windowClass + '\0' + windowClass;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        uint32_t(wmClass.size() + 1), wmClass.c_str());
     const uint32_t pid = uint32_t(getpid());
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     xcb_map_window(c, window);
@@ -101,7 +111,8 @@ int main(int argc, char** argv)
             break;
         case XCB_KEY_PRESS: {
             auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
-            if (copies && (key->state & XCB_MOD_MASK_CONTROL) && keysymOf(key->detail) == 'c') {
+            const bool shifted = (key->state & XCB_MOD_MASK_SHIFT) != 0;
+            if (copies && (key->state & XCB_MOD_MASK_CONTROL) && shifted == needsShift && keysymOf(key->detail) == 'c') {
                 xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
                 ownsClipboard = true;
             }

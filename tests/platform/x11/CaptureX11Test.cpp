@@ -257,5 +257,30 @@ TEST_F(CaptureEndToEndX11Test, SelectionOfAnApplicationWithoutCopyComesFromPrima
     EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "untouched");
 }
 
+TEST_F(CaptureEndToEndX11Test, TerminalsGetTheirOwnCopyCommandOrNone)
+{
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        std::optional<QString> markdown; // present only when the copy command reached the window
+    };
+    const Case cases[] = {
+        {"terminal that copies on Control-Shift-C",
+         {QStringLiteral("--class"), QStringLiteral("kitty"), QStringLiteral("--copy-needs-shift")}, QStringLiteral("**in terminal**")},
+        {"terminal that copies by selecting alone", {QStringLiteral("--class"), QStringLiteral("xterm")}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"), "kept");
+        SelectionWindow window(c.arguments + QStringList{QStringLiteral("--text"), QStringLiteral("in terminal"),
+                                                         QStringLiteral("--html"), QStringLiteral("<b>in terminal</b>")});
+        const SelectionCapture::Outcome outcome = capture();
+        ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
+        EXPECT_EQ(std::get<CaptureResult>(outcome).text, u"in terminal");
+        EXPECT_EQ(std::get<CaptureResult>(outcome).markdown, c.markdown);
+        EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
+    }
+}
+
 } // namespace
 } // namespace vellicord
