@@ -103,7 +103,7 @@ SelectionCapture::Outcome SelectionCapture::capture()
         sourceTitle = BrowserURLProvider::currentPageTitle(browserID, services.processRunner);
 
     const bool pdfViewer = isChromiumPDF(bundleID, sourceURL);
-    const QString detail = diagnosticDetail(appName, pid, changed, reading.plainText ? reading.plainText->size() : -1,
+    const QString detail = diagnosticDetail(appName, pid, changed, reading.plainText ? Text::graphemeCount(*reading.plainText) : -1,
                                             ax.selectedText.has_value(), types);
 
     auto markdownFrom = [](const std::optional<AttributedText>& formatted) -> std::optional<QString> {
