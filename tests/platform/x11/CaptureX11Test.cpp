@@ -1,5 +1,6 @@
 #include "core/capture/Clipboard.h"
 #include "core/capture/SelectionCapture.h"
+#include "platform/atspi/AtspiAccessibility.h"
 #include "platform/x11/X11CaptureServices.h"
 #include "platform/x11/X11Pasteboard.h"
 
@@ -77,11 +78,12 @@ void setClipboardWithXclip(X11Pasteboard& pasteboard, const QString& target, con
         QThread::msleep(10);
 }
 
+// A test client, running until the test ends; ready when it has printed "ready".
 class SelectionWindow {
 public:
-    explicit SelectionWindow(const QStringList& arguments)
+    explicit SelectionWindow(const QStringList& arguments, const QString& program = QStringLiteral(SELECTION_WINDOW_PATH))
     {
-        process.start(QStringLiteral(SELECTION_WINDOW_PATH), arguments);
+        process.start(program, arguments);
         process.waitForStarted(5000);
         QElapsedTimer timer;
         timer.start();
@@ -255,6 +257,32 @@ TEST_F(CaptureEndToEndX11Test, SelectionOfAnApplicationWithoutCopyComesFromPrima
     ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
     EXPECT_EQ(std::get<CaptureResult>(outcome).text, u"only in primary");
     EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "untouched");
+}
+
+TEST_F(CaptureEndToEndX11Test, AccessibilityAndCopyInAQtApplication)
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "needs a D-Bus session bus";
+    setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"), "kept");
+    SelectionWindow editor({QStringLiteral("alpha beta gamma"), QStringLiteral("6"), QStringLiteral("4")},
+                           QStringLiteral(ACCESSIBLE_EDITOR_PATH));
+
+    // A new application joins the accessibility bus a moment after its window shows.
+    AtspiAccessibility accessibility;
+    std::optional<QString> selected;
+    QElapsedTimer timer;
+    timer.start();
+    while (selected != u"beta" && timer.elapsed() < 5000) {
+        if (const std::unique_ptr<AccessibilityElement> focused = accessibility.focusedElement(qint32(editor.pid())))
+            selected = focused->stringAttribute(u"AXSelectedText");
+        QThread::msleep(50);
+    }
+    EXPECT_EQ(selected, u"beta");
+
+    const SelectionCapture::Outcome outcome = capture();
+    ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
+    EXPECT_EQ(std::get<CaptureResult>(outcome).text, u"beta");
+    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
 }
 
 TEST_F(CaptureEndToEndX11Test, TerminalsGetTheirOwnCopyCommandOrNone)
