@@ -101,6 +101,8 @@ SelectionCapture::Outcome SelectionCapture::capture()
     std::optional<QString> sourceTitle = reading.htmlTitle;
     if (!sourceTitle)
         sourceTitle = BrowserURLProvider::currentPageTitle(browserID, services.processRunner);
+    if (!sourceTitle)
+        sourceTitle = ax.title;
 
     const bool pdfViewer = isChromiumPDF(bundleID, sourceURL);
     const QString detail = diagnosticDetail(appName, pid, changed, reading.plainText ? Text::graphemeCount(*reading.plainText) : -1,
@@ -194,13 +196,21 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
     for (int visited = 1; element; ++visited) {
         readOnce(extract.selectedText, u"AXSelectedText");
         readOnce(extract.filePath, u"AXDocument");
-        readOnce(address, u"AXURL");
+        if (!address) {
+            readOnce(address, u"AXURL");
+            if (address) {
+                if (std::optional<QString> title = element->stringAttribute(u"AXTitle"); title && !Text::isBlank(*title))
+                    extract.title = Text::trimmed(*title);
+            }
+        }
         if ((extract.selectedText && extract.filePath && address) || visited == maxAXElements)
             break;
         element = element->parent();
     }
     if (address && Address::isValid(*address))
         extract.sourceURL = address;
+    else
+        extract.title.reset();
     return extract;
 }
 

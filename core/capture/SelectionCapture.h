@@ -41,11 +41,13 @@ public:
 
     Outcome capture();
 
-    // What Accessibility gave for the focused element and its ancestors.
+    // What Accessibility gave for the focused element and its ancestors. The title is the name of
+    // the element that gave the address (a web page's document), for when the browser is not asked.
     struct AXExtract {
         std::optional<QString> selectedText;
         std::optional<QString> filePath;
         std::optional<QString> sourceURL;
+        std::optional<QString> title;
     };
     static constexpr int maxAXElements = 12;
     static AXExtract extractAX(Accessibility& accessibility, qint32 pid);

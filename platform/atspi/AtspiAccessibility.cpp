@@ -91,6 +91,8 @@ public:
             return std::nullopt;
         if (name == u"AXSelectedText")
             return selectedText();
+        if (name == u"AXTitle")
+            return documentName();
         const std::optional<QString> address = documentAddress();
         if (!address)
             return std::nullopt;
@@ -141,6 +143,20 @@ private:
         if (parts.isEmpty())
             return std::nullopt;
         return parts.join(u'\n');
+    }
+
+    // The accessible name of a document: a web page's title.
+    std::optional<QString> documentName()
+    {
+        AtspiDocument* document = atspi_accessible_get_document_iface(object.object);
+        if (!document)
+            return std::nullopt;
+        g_object_unref(document);
+        GError* error = nullptr;
+        QString name = takeString(atspi_accessible_get_name(object.object, &error));
+        if (!ok(error) || name.isEmpty())
+            return std::nullopt;
+        return name;
     }
 
     std::optional<QString> documentAddress()

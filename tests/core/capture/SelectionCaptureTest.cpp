@@ -239,6 +239,40 @@ TEST_F(SelectionCaptureTest, AccessibilityKeepsTheFirstValueOfEachAttribute)
     EXPECT_EQ(extract.sourceURL, std::nullopt);
 }
 
+TEST_F(SelectionCaptureTest, PageTitleFromTheCopiedHtmlElseFromAccessibility)
+{
+    struct Case {
+        const char* name;
+        PasteboardItem copy;
+        QList<QHash<QString, QString>> chain;
+        std::optional<QString> title;
+    };
+    const Case cases[] = {
+        {"copied html title wins",
+         {{QStringLiteral("UTF8_STRING"), "t"}, {QStringLiteral("text/html"), "<title>From HTML</title><p>t</p>"}},
+         {{{QStringLiteral("AXURL"), QStringLiteral("https://a.test/")}, {QStringLiteral("AXTitle"), QStringLiteral("From page")}}},
+         QStringLiteral("From HTML")},
+        {"document name of the page",
+         textItem("t"),
+         {{}, {{QStringLiteral("AXURL"), QStringLiteral("https://a.test/")}, {QStringLiteral("AXTitle"), QStringLiteral(" From page ")}}},
+         QStringLiteral("From page")},
+        {"name of an element without an address",
+         textItem("t"),
+         {{{QStringLiteral("AXTitle"), QStringLiteral("Button")}}, {{QStringLiteral("AXURL"), QStringLiteral("https://a.test/")}}},
+         std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pasteboard.set({userItem});
+        keys.copies = 0;
+        answerCopy(1, c.copy);
+        accessibility.chain = c.chain;
+        const CaptureResult got = result(capture());
+        EXPECT_EQ(got.sourceTitle, c.title);
+        EXPECT_EQ(got.sourceURL, u"https://a.test/");
+    }
+}
+
 TEST_F(SelectionCaptureTest, ApplicationWithoutNameOrBundleIdentifier)
 {
     workspace.frontmost = RunningApplication{7, std::nullopt, std::nullopt};
