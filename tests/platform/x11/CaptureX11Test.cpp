@@ -2,6 +2,7 @@
 #include "core/capture/SelectionCapture.h"
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/x11/X11CaptureServices.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Pasteboard.h"
 
 #include <QCoreApplication>
@@ -231,6 +232,13 @@ TEST_F(CaptureEndToEndX11Test, SelectedTextWithItsApplicationAndTheClipboardKept
     EXPECT_EQ(result.appName, u"Test Editor");
     EXPECT_EQ(result.bundleID, u"vellicord-test-editor");
     EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "the user's earlier bytes");
+
+    // No key is left down after the synthetic copy.
+    X11Connection x11;
+    std::unique_ptr<xcb_query_keymap_reply_t, decltype(&std::free)> keymap(
+        xcb_query_keymap_reply(x11.get(), xcb_query_keymap(x11.get()), nullptr), &std::free);
+    ASSERT_TRUE(keymap);
+    EXPECT_TRUE(std::all_of(std::begin(keymap->keys), std::end(keymap->keys), [](uint8_t bits) { return bits == 0; }));
 }
 
 TEST_F(CaptureEndToEndX11Test, HtmlOnlyCopyGivesMarkdown)
