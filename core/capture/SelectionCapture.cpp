@@ -28,13 +28,10 @@ bool hasText(const std::optional<QString>& text) { return text && !text->isEmpty
 
 } // namespace
 
-struct SelectionCapture::CopyReading {
-    std::optional<QString> plainText;
-    std::optional<AttributedText> formatted;
-    std::optional<QString> htmlTitle;
-
-    bool isEmpty() const { return !hasText(plainText) && (!formatted || formatted->length() == 0); }
-};
+bool SelectionCapture::CopyReading::isEmpty() const
+{
+    return !hasText(plainText) && (!formatted || formatted->length() == 0);
+}
 
 SelectionCapture::SelectionCapture(CaptureServices services) : services(services) {}
 
@@ -56,8 +53,8 @@ SelectionCapture::Outcome SelectionCapture::capture()
     const QString appName = app->localizedName && !app->localizedName->isEmpty() ? *app->localizedName
                                                                                 : QStringLiteral("Unknown App");
     const std::optional<QString> bundleID = app->bundleIdentifier;
-    const QString safeAppName = CaptureLog::sanitized(appName);
-    CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("Capturing from ") + safeAppName + QStringLiteral(" (") + QString::number(pid) + u')');
+    CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("Capturing from ") + CaptureLog::sanitized(appName) +
+                                                      QStringLiteral(" (") + QString::number(pid) + u')');
 
     qint64 preCount = 0;
     const Clipboard::PasteboardSnapshot snapshot = takeSnapshot(preCount);
@@ -69,12 +66,7 @@ SelectionCapture::Outcome SelectionCapture::capture()
     const bool copied = snapshot.complete;
     bool changed = false;
     if (copied) {
-        services.keyEvents.postCopyCommand(bundleID);
-        changed = waitForPasteboardChange(preCount, services.clock.now() + copyWait, pasteboard, services.clock);
-        if (!changed) {
-            services.keyEvents.postCopyCommand(bundleID);
-            changed = waitForPasteboardChange(preCount, services.clock.now() + copyWait, pasteboard, services.clock);
-        }
+        changed = copyUntilChanged(preCount, bundleID);
     } else {
         CaptureLog::app(QStringLiteral("Capture: the clipboard could not be saved, so no copy command was sent"));
     }
@@ -94,6 +86,7 @@ SelectionCapture::Outcome SelectionCapture::capture()
         return *failure;
     const qint64 settledCount = changed ? Clipboard::changeCount(pasteboard) : preCount;
 
+    // The address and title are looked up before the text is chosen, also when no text is found.
     const QString browserID = bundleID.value_or(QString());
     std::optional<QString> sourceURL = ax.sourceURL;
     if (!sourceURL)
@@ -104,48 +97,8 @@ SelectionCapture::Outcome SelectionCapture::capture()
     if (!sourceTitle)
         sourceTitle = ax.title;
 
-    const bool pdfViewer = isChromiumPDF(bundleID, sourceURL);
-    const QString detail = diagnosticDetail(appName, pid, changed, reading.plainText ? Text::graphemeCount(*reading.plainText) : -1,
-                                            ax.selectedText.has_value(), types);
-
-    auto markdownFrom = [](const std::optional<AttributedText>& formatted) -> std::optional<QString> {
-        if (!formatted || formatted->length() < 1)
-            return std::nullopt;
-        QString markdown = MarkdownSerializer::convert(*formatted);
-        if (markdown.isEmpty())
-            return std::nullopt;
-        CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("Converted rich text to markdown"));
-        return markdown;
-    };
-
-    std::optional<Outcome> chosen;
-    auto result = [&](QString text, std::optional<QString> markdown) {
-        chosen = CaptureResult{std::move(text), std::move(markdown), appName, bundleID, sourceURL, sourceTitle,
-                               ax.filePath};
-    };
-    if (changed) {
-        if (hasText(reading.plainText)) {
-            result(Text::trimmed(*reading.plainText), markdownFrom(reading.formatted));
-        } else if (const QString formatted = reading.formatted ? Text::trimmed(reading.formatted->string()) : QString();
-                   !formatted.isEmpty()) {
-            result(formatted, markdownFrom(reading.formatted));
-        } else if (hasText(ax.selectedText)) {
-            result(Text::trimmed(*ax.selectedText), markdownFrom(reading.formatted));
-        } else {
-            CaptureLog::app(QStringLiteral("Capture: pasteboard changed but nothing readable on it: ") + detail);
-            chosen = CaptureError::noSelection(detail);
-        }
-    } else if (hasText(ax.selectedText)) {
-        result(Text::trimmed(*ax.selectedText), std::nullopt);
-    } else if (const std::optional<QString> browserText =
-                   BrowserSelectionProvider::currentSelectionText(browserID, services.processRunner);
-               browserText && !Text::trimmed(*browserText).isEmpty()) {
-        CaptureLog::app(QStringLiteral("Capture: using browser JS selection fallback for ") + safeAppName);
-        result(Text::trimmed(*browserText), std::nullopt);
-    } else {
-        CaptureLog::app(QStringLiteral("Capture failed in ") + safeAppName + QStringLiteral(": ") + detail);
-        chosen = pdfViewer ? CaptureError::chromePDF() : CaptureError::noSelection(detail);
-    }
+    const Findings findings{appName, bundleID, changed, reading, ax, sourceURL, sourceTitle, types, pid};
+    const Outcome chosen = chooseText(findings);
 
     // An application may answer a copy command only after the wait gave up on it; its copy must
     // not stay on the user's clipboard either.
@@ -153,7 +106,67 @@ SelectionCapture::Outcome SelectionCapture::capture()
         if (std::optional<CaptureError> failure = restoreClipboard(snapshot, true, pasteboard))
             return *failure;
     }
-    return *chosen;
+    return chosen;
+}
+
+SelectionCapture::Outcome SelectionCapture::chooseText(const Findings& found)
+{
+    const QString safeAppName = CaptureLog::sanitized(found.appName);
+    const QString browserID = found.bundleID.value_or(QString());
+    const qsizetype textLength = found.reading.plainText ? Text::graphemeCount(*found.reading.plainText) : -1;
+    const QString detail = diagnosticDetail(found.appName, found.pid, found.changed, textLength,
+                                            found.ax.selectedText.has_value(), found.types);
+    auto result = [&](QString text, std::optional<QString> markdown) -> Outcome {
+        return CaptureResult{std::move(text), std::move(markdown), found.appName,   found.bundleID,
+                             found.sourceURL, found.sourceTitle,   found.ax.filePath};
+    };
+    const CopyReading& reading = found.reading;
+
+    if (found.changed) {
+        if (hasText(reading.plainText))
+            return result(Text::trimmed(*reading.plainText), markdownFrom(reading.formatted));
+        const QString formatted = reading.formatted ? Text::trimmed(reading.formatted->string()) : QString();
+        if (!formatted.isEmpty())
+            return result(formatted, markdownFrom(reading.formatted));
+        if (hasText(found.ax.selectedText))
+            return result(Text::trimmed(*found.ax.selectedText), markdownFrom(reading.formatted));
+        CaptureLog::app(QStringLiteral("Capture: pasteboard changed but nothing readable on it: ") + detail);
+        return CaptureError::noSelection(detail);
+    }
+    if (hasText(found.ax.selectedText))
+        return result(Text::trimmed(*found.ax.selectedText), std::nullopt);
+    const std::optional<QString> browserText =
+        BrowserSelectionProvider::currentSelectionText(browserID, services.processRunner);
+    if (browserText && !Text::trimmed(*browserText).isEmpty()) {
+        CaptureLog::app(QStringLiteral("Capture: using browser JS selection fallback for ") + safeAppName);
+        return result(Text::trimmed(*browserText), std::nullopt);
+    }
+    CaptureLog::app(QStringLiteral("Capture failed in ") + safeAppName + QStringLiteral(": ") + detail);
+    if (isChromiumPDF(found.bundleID, found.sourceURL))
+        return CaptureError::chromePDF();
+    return CaptureError::noSelection(detail);
+}
+
+std::optional<QString> SelectionCapture::markdownFrom(const std::optional<AttributedText>& formatted)
+{
+    if (!formatted || formatted->length() < 1)
+        return std::nullopt;
+    QString markdown = MarkdownSerializer::convert(*formatted);
+    if (markdown.isEmpty())
+        return std::nullopt;
+    CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("Converted rich text to markdown"));
+    return markdown;
+}
+
+bool SelectionCapture::copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID)
+{
+    // A second command for applications that miss the first (one still busy with the shortcut).
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        services.keyEvents.postCopyCommand(bundleID);
+        if (waitForPasteboardChange(preCount, services.clock.now() + copyWait, services.pasteboard, services.clock))
+            return true;
+    }
+    return false;
 }
 
 Clipboard::PasteboardSnapshot SelectionCapture::takeSnapshot(qint64& preCount)

@@ -62,9 +62,32 @@ public:
     static bool isChromiumPDF(const std::optional<QString>& bundleID, const std::optional<QString>& sourceURL);
 
 private:
-    struct CopyReading;
+    // What the copy put on the clipboard.
+    struct CopyReading {
+        std::optional<QString> plainText;
+        std::optional<AttributedText> formatted;
+        std::optional<QString> htmlTitle;
 
+        bool isEmpty() const;
+    };
+    // Everything a capture gathered before it chooses its text.
+    struct Findings {
+        QString appName;
+        std::optional<QString> bundleID;
+        bool changed;
+        CopyReading reading;
+        AXExtract ax;
+        std::optional<QString> sourceURL;
+        std::optional<QString> sourceTitle;
+        QStringList types;
+        qint32 pid;
+    };
+
+    // The text by the first road that has one: the copy, Accessibility, the browser.
+    Outcome chooseText(const Findings& found);
+    static std::optional<QString> markdownFrom(const std::optional<AttributedText>& formatted);
     CopyReading readCopy();
+    bool copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID);
     Clipboard::PasteboardSnapshot takeSnapshot(qint64& preCount);
 
     CaptureServices services;
