@@ -9,6 +9,8 @@
 #include <QThread>
 
 #include <cstdlib>
+#include <future>
+#include <memory>
 
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -104,9 +106,15 @@ bool X11Pasteboard::write(const QList<PasteboardItem>& items)
         return false;
     if (QThread::currentThread() == app->thread())
         return writeOnMainThread(items);
-    bool written = false;
-    QMetaObject::invokeMethod(app, [&] { written = writeOnMainThread(items); }, Qt::BlockingQueuedConnection);
-    return written;
+    // Waits for the main thread a bounded time: a main thread that is blocked (or already gone)
+    // must not hold the capture forever. The write then still happens when it gets there.
+    auto done = std::make_shared<std::promise<bool>>();
+    std::future<bool> written = done->get_future();
+    QMetaObject::invokeMethod(
+        app, [this, done, items] { done->set_value(writeOnMainThread(items)); }, Qt::QueuedConnection);
+    if (written.wait_for(mainThreadTimeout) != std::future_status::ready)
+        return false;
+    return written.get();
 }
 
 bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)

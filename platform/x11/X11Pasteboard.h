@@ -12,7 +12,8 @@ class X11SelectionReader;
 // The X11 CLIPBOARD selection. Reading goes through a connection of our own (so the capture
 // thread never touches Qt's); writing goes through QClipboard on the main thread, which then serves
 // the content to other applications. X11 has one item per clipboard: items after the first are
-// not written.
+// not written. Made once for the application's life, as a write handed to the main thread may run
+// after its caller stopped waiting.
 class X11Pasteboard final : public Pasteboard {
 public:
     X11Pasteboard();
@@ -22,6 +23,8 @@ public:
     // snapshot starts with itemTargets()).
     static constexpr std::chrono::milliseconds targetTimeout{500};
     static constexpr std::chrono::milliseconds snapshotBudget{3000};
+    // How long a write from another thread waits for the main thread to make it.
+    static constexpr std::chrono::milliseconds mainThreadTimeout{2000};
 
     qint64 changeCount() override;
     std::optional<QList<QStringList>> itemTargets() override;
