@@ -27,6 +27,10 @@ public:
     virtual bool isProcessTrusted() = 0;
     // The element that has the keyboard focus in the process; null when it cannot be found.
     virtual std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) = 0;
+    // The text the process last selected, where the desktop keeps it apart from the interface
+    // (X11's PRIMARY selection): for applications whose elements tell nothing. Nullopt when
+    // another process holds it.
+    virtual std::optional<QString> primarySelection(qint32 pid) = 0;
 };
 
 } // namespace vellicord

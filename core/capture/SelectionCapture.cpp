@@ -224,6 +224,11 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
         extract.sourceURL = address;
     else
         extract.title.reset();
+    // Applications that tell the interface nothing still leave their selection with the desktop.
+    if (!extract.selectedText) {
+        if (std::optional<QString> primary = accessibility.primarySelection(pid); primary && !primary->isEmpty())
+            extract.selectedText = std::move(primary);
+    }
     return extract;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <mutex>
 
 namespace vellicord {
@@ -255,30 +256,6 @@ Ref focusedBySearch(AtspiAccessible* root, Clock::time_point deadline)
     return found;
 }
 
-// Stands in for the focused element where AT-SPI gave no selected text: PRIMARY holds what the
-// user last selected, and counts when the frontmost process is the one that owns it.
-class PrimaryFallbackElement final : public AccessibilityElement {
-public:
-    PrimaryFallbackElement(std::unique_ptr<AccessibilityElement> inner, std::function<std::optional<QString>()> primary)
-        : inner(std::move(inner)), primary(std::move(primary))
-    {
-    }
-
-    std::optional<QString> stringAttribute(QStringView name) override
-    {
-        std::optional<QString> value = inner ? inner->stringAttribute(name) : std::nullopt;
-        if (name == u"AXSelectedText" && (!value || value->isEmpty()))
-            return primary();
-        return value;
-    }
-
-    std::unique_ptr<AccessibilityElement> parent() override { return inner ? inner->parent() : nullptr; }
-
-private:
-    std::unique_ptr<AccessibilityElement> inner;
-    std::function<std::optional<QString>()> primary;
-};
-
 } // namespace
 
 AtspiAccessibility::AtspiAccessibility() : primary(std::make_unique<X11SelectionReader>("PRIMARY")) {}
@@ -293,23 +270,24 @@ bool AtspiAccessibility::isProcessTrusted()
 std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 pid)
 {
     const auto deadline = Clock::now() + walkBudget;
-    std::unique_ptr<AccessibilityElement> focused;
-    if (pid > 0) {
-        std::lock_guard lock(atspiMutex);
-        if (atspiAvailable()) {
-            // Applications' announcements queued since the last capture keep the library's cache
-            // current; handling them here also keeps the queue from growing.
-            for (int handled = 0; handled < 10000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {
-            }
-            Ref app = applicationOf(pid, deadline);
-            Ref element = app.object ? focusedByCollection(app.object) : Ref();
-            if (app.object && !element.object)
-                element = focusedBySearch(app.object, deadline);
-            if (element.object)
-                focused = std::make_unique<AtspiElement>(std::move(element), deadline);
-        }
+    if (pid <= 0)
+        return nullptr;
+    std::lock_guard lock(atspiMutex);
+    if (!atspiAvailable())
+        return nullptr;
+    // Applications' announcements queued since the last capture keep the library's cache current;
+    // handling them here also keeps the queue from growing.
+    for (int handled = 0; handled < 10000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {
     }
-    return std::make_unique<PrimaryFallbackElement>(std::move(focused), [this, pid] { return primarySelection(pid); });
+    Ref app = applicationOf(pid, deadline);
+    if (!app.object)
+        return nullptr;
+    Ref element = focusedByCollection(app.object);
+    if (!element.object)
+        element = focusedBySearch(app.object, deadline);
+    if (!element.object)
+        return nullptr;
+    return std::make_unique<AtspiElement>(std::move(element), deadline);
 }
 
 std::optional<QString> AtspiAccessibility::primarySelection(qint32 pid)

@@ -12,9 +12,8 @@ class X11SelectionReader;
 
 // Other applications' interfaces through AT-SPI: the focused element of a process, its selected
 // text, and the document address of the document it sits in. Every call is time-limited and one
-// capture's walk has about a second in all. Where AT-SPI gives no selected text (an application
-// without accessibility support, or no accessibility bus), the PRIMARY selection stands in when the
-// frontmost process owns it, since selecting text on X11 puts it there.
+// capture's walk has about a second in all. The PRIMARY selection, where selecting text on X11 puts
+// it, is read for applications that tell AT-SPI nothing (or when there is no accessibility bus).
 //
 // Trusted means what the copy command needs: an X display with the XTEST extension.
 class AtspiAccessibility final : public Accessibility {
@@ -28,10 +27,9 @@ public:
 
     bool isProcessTrusted() override;
     std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) override;
+    std::optional<QString> primarySelection(qint32 pid) override;
 
 private:
-    std::optional<QString> primarySelection(qint32 pid);
-
     std::unique_ptr<X11SelectionReader> primary;
 };
 

@@ -13,9 +13,11 @@ public:
     bool trusted = true;
     QList<QHash<QString, QString>> chain; // chain[0] is the focused element
     int elementsVisited = 0;
+    std::optional<QString> primary;
 
     bool isProcessTrusted() override { return trusted; }
     std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) override;
+    std::optional<QString> primarySelection(qint32) override { return primary; }
 };
 
 } // namespace vellicord

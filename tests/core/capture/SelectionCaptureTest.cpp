@@ -225,6 +225,19 @@ TEST_F(SelectionCaptureTest, AccessibilityWalkStopsAfterTwelveElements)
     }
 }
 
+TEST_F(SelectionCaptureTest, PrimarySelectionOnlyWhenNoElementHasASelection)
+{
+    accessibility.primary = QStringLiteral("from primary");
+    accessibility.chain = {{}, {{QStringLiteral("AXSelectedText"), QStringLiteral("from an ancestor")}}};
+    EXPECT_EQ(SelectionCapture::extractAX(accessibility, 1).selectedText, u"from an ancestor");
+    accessibility.chain = {{}, {}};
+    EXPECT_EQ(SelectionCapture::extractAX(accessibility, 1).selectedText, u"from primary");
+    accessibility.chain.clear();
+    EXPECT_EQ(SelectionCapture::extractAX(accessibility, 1).selectedText, u"from primary");
+    accessibility.primary = QString();
+    EXPECT_EQ(SelectionCapture::extractAX(accessibility, 1).selectedText, std::nullopt);
+}
+
 TEST_F(SelectionCaptureTest, AccessibilityKeepsTheFirstValueOfEachAttribute)
 {
     accessibility.chain = {
