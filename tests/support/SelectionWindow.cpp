@@ -9,7 +9,7 @@
 // --silent-clipboard  takes the clipboard at once and never answers a request for it
 // --class     the window's WM_CLASS (instance and class), "vellicord-test-editor" by default
 // --copy-needs-shift  copies on Control-Shift-C only, like most terminals
-// Prints "ready" when the window has the focus.
+// Prints "ready" and the window's id when the window has the focus.
 #include <xcb/xcb.h>
 
 #include <cstdio>
@@ -106,7 +106,7 @@ int main(int argc, char** argv)
             if (silent)
                 xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
             std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-            std::printf("ready\n");
+            std::printf("ready %u\n", unsigned(window));
             std::fflush(stdout);
             break;
         case XCB_KEY_PRESS: {

@@ -4,6 +4,7 @@
 #include "platform/x11/X11CaptureServices.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -88,8 +89,13 @@ public:
         process.waitForStarted(5000);
         QElapsedTimer timer;
         timer.start();
-        while (!process.readAllStandardOutput().contains("ready") && timer.elapsed() < 5000)
+        QByteArray output;
+        while (!output.contains('\n') && timer.elapsed() < 5000) {
             process.waitForReadyRead(100);
+            output += process.readAllStandardOutput();
+        }
+        if (output.startsWith("ready "))
+            windowID = output.mid(6).trimmed().toUInt();
     }
     ~SelectionWindow()
     {
@@ -97,9 +103,11 @@ public:
         process.waitForFinished(2000);
     }
     qint64 pid() const { return process.processId(); }
+    quint32 window() const { return windowID; }
 
 private:
     QProcess process;
+    quint32 windowID = 0;
 };
 
 class CaptureX11Test : public ::testing::Test {
@@ -189,6 +197,35 @@ TEST_F(CaptureX11Test, ChangeCountFollowsNewOwners)
     EXPECT_GT(afterOne, before);
     ASSERT_TRUE(pasteboard.write({{{QStringLiteral("UTF8_STRING"), QByteArray("two")}}}));
     EXPECT_GT(pasteboard.changeCount(), afterOne);
+}
+
+TEST_F(CaptureX11Test, FrontmostApplicationIsTheActiveWindowsElseTheFocused)
+{
+    SelectionWindow first({QStringLiteral("--class"), QStringLiteral("first-window")});
+    SelectionWindow second({QStringLiteral("--class"), QStringLiteral("second-window")});
+    X11Workspace workspace;
+    X11Connection x11;
+    const xcb_atom_t active = x11.atom("_NET_ACTIVE_WINDOW");
+
+    // No window manager: the input focus, which the second window took last.
+    xcb_delete_property(x11.get(), x11.root(), active);
+    x11.roundTrip();
+    std::optional<RunningApplication> app = workspace.frontmostApplication();
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->pid, second.pid());
+    EXPECT_EQ(app->localizedName, u"second-window");
+    EXPECT_EQ(app->bundleIdentifier, std::nullopt);
+
+    // A window manager names the active window, whatever has the focus.
+    const quint32 firstWindow = first.window();
+    xcb_change_property(x11.get(), XCB_PROP_MODE_REPLACE, x11.root(), active, XCB_ATOM_WINDOW, 32, 1, &firstWindow);
+    x11.roundTrip();
+    app = workspace.frontmostApplication();
+    xcb_delete_property(x11.get(), x11.root(), active);
+    x11.roundTrip();
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->pid, first.pid());
+    EXPECT_EQ(app->localizedName, u"first-window");
 }
 
 class CaptureEndToEndX11Test : public CaptureX11Test {
