@@ -10,8 +10,9 @@ namespace vellicord::CaptureLog {
 
 namespace {
 
-Q_LOGGING_CATEGORY(captureCategory, "com.ruvo.vellicord.capture")
-Q_LOGGING_CATEGORY(appCategory, "com.ruvo.vellicord.app")
+// Debug lines only on request (QT_LOGGING_RULES), as a system log keeps them.
+Q_LOGGING_CATEGORY(captureCategory, "com.ruvo.vellicord.capture", QtInfoMsg)
+Q_LOGGING_CATEGORY(appCategory, "com.ruvo.vellicord.app", QtInfoMsg)
 
 std::mutex sinkMutex;
 Sink currentSink;
