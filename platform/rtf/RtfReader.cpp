@@ -730,7 +730,7 @@ void Parser::applyParagraphStyle(qsizetype end)
         return;
     AttributedText::ParagraphStyle style;
     style.headIndent = m_state.leftIndent / 20.0;
-    style.firstLineHeadIndent = (m_state.leftIndent + m_state.firstLineIndent) / 20.0;
+    style.firstLineHeadIndent = (double(m_state.leftIndent) + m_state.firstLineIndent) / 20.0;
     style.tabStops = m_state.tabStops;
     style.textLists = textListsFor(m_state.listOverride, m_state.listLevel);
     m_output.setParagraphStyle(AttributedText::Range{m_paragraphStart, end - m_paragraphStart}, style);

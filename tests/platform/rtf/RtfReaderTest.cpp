@@ -146,4 +146,7 @@ TEST(RtfReader, Limits)
     const QByteArray huge = "{\\rtf1 " + QByteArray(RtfReader::maximumInputSize, 'x');
     EXPECT_FALSE(RtfReader::read(huge));
     EXPECT_EQ(plain("{\\rtf1 \\fs99999999999999999999 \\ls99999999999 \\ilvl-5 \\u99999999999 xy}").size(), 2);
+    const auto indented = RtfReader::read("{\\rtf1 \\li99999999999\\fi99999999999 x\\par}");
+    ASSERT_TRUE(indented);
+    EXPECT_EQ(indented->attributesAt(0).paragraphStyle->firstLineHeadIndent, 2.0 * 2147483647 / 20);
 }
