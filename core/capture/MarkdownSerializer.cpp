@@ -24,7 +24,17 @@ struct Paragraph {
     QString text;
     Range range;
     std::optional<ParagraphStyle> style;
-    QStringList listMarkers;
+    // One marker per text list, outermost first. The whole line prefix of a level is its
+    // indentation (the content indents of all outer levels) and its marker; the indentation is
+    // kept as a width so that deep nesting costs no more than the lines it writes.
+    QStringList markers;
+    QList<int> markerIndents;
+
+    bool hasMarkers() const { return !markers.isEmpty(); }
+    QString listMarker(qsizetype level) const { return QString(markerIndents[level], u' ') + markers[level]; }
+    QString lastListMarker() const { return listMarker(markers.size() - 1); }
+    // The width of the indentation under the innermost marker.
+    int lastContentIndent() const { return markerIndents.last() + contentIndent(markers.last()); }
     bool isListContinuation = false;
     bool restartsList = false;
     bool isQuote = false;
@@ -227,17 +237,17 @@ Line renderParagraph(const AttributedText& source, const Paragraph& paragraph, d
     const QStringView text = trimmedNewlines(paragraph.text);
     Range range = rangeAfterTrimmingNewlines(paragraph.range, source.string());
     if (text.isEmpty() || range.length == 0) {
-        if (!paragraph.listMarkers.isEmpty() && !paragraph.isListContinuation)
-            return Line{paragraph.listMarkers.last(), false};
+        if (paragraph.hasMarkers() && !paragraph.isListContinuation)
+            return Line{paragraph.lastListMarker(), false};
         return Line{};
     }
     const int level = headingLevel(source, range, bodySize);
     QString prefix;
-    if (!paragraph.listMarkers.isEmpty()) {
+    if (paragraph.hasMarkers()) {
         if (paragraph.mayEmbedListMarkers)
-            range = stripEmbeddedListMarker(source.string(), range, int(paragraph.listMarkers.size()));
-        const QString& last = paragraph.listMarkers.last();
-        prefix = paragraph.isListContinuation ? QString(contentIndent(last), u' ') : last;
+            range = stripEmbeddedListMarker(source.string(), range, int(paragraph.markers.size()));
+        prefix = paragraph.isListContinuation ? QString(paragraph.lastContentIndent(), u' ')
+                                              : paragraph.lastListMarker();
     } else if (paragraph.isQuote) {
         prefix = QStringLiteral("> ");
     }
@@ -282,7 +292,7 @@ private:
         if (!p.style)
             return p;
         const AttributedText::ListItem* item = attributes.listItem.get();
-        QString prefix;
+        int indent = 0;
         const QList<TextListRef>& lists = p.style->textLists;
         for (qsizetype level = 0; level < lists.size(); ++level) {
             const AttributedText::TextList* list = lists[level].get();
@@ -297,10 +307,11 @@ private:
             const std::optional<QString> m = marker(list->markerFormat, number);
             if (!m)
                 return std::nullopt;
-            p.listMarkers.append(prefix + *m);
-            prefix += QString(contentIndent(*m), u' ');
+            p.markers.append(*m);
+            p.markerIndents.append(indent);
+            indent += contentIndent(*m);
         }
-        p.isQuote = p.listMarkers.isEmpty() && p.style->firstLineHeadIndent >= m_quoteThreshold;
+        p.isQuote = !p.hasMarkers() && p.style->firstLineHeadIndent >= m_quoteThreshold;
         return p;
     }
 
@@ -372,12 +383,12 @@ QString joinLines(const std::vector<Paragraph>& paragraphs, const AttributedText
             // starts with its own number.
             const qsizetype k = common < m ? common : current.size() - 1;
             lines.append(QString());
-            lines.append(leadingSpaces(p.listMarkers[k]) + QStringLiteral("<!-- -->"));
+            lines.append(QString(p.markerIndents[k], u' ') + QStringLiteral("<!-- -->"));
             lines.append(QString());
         } else if (previous.isEmpty() != current.isEmpty()) {
             blankUnlessAfterBlank();
         } else if (current.size() > previous.size() && previousHadText) {
-            const QString inner = trimmedSpacesAndTabs(p.listMarkers.last());
+            const QString inner = trimmedSpacesAndTabs(p.markers.last());
             if (!(hasText && (inner == u"1." || inner == u"-")))
                 lines.append(QString());
         }

@@ -4,9 +4,30 @@
 #include <cmark-gfm-extension_api.h>
 #include <cmark-gfm.h>
 
+#include <cstring>
 #include <mutex>
 
 namespace vellicord {
+
+namespace {
+
+// The table extension's time grows with the square of the cells in a row; no real table has
+// this many columns, so text with such a line is read without tables.
+constexpr qsizetype maximumTableColumns = 128;
+
+bool hasOverlongTableRow(const QString& markdown)
+{
+    qsizetype pipes = 0;
+    for (QChar c : markdown) {
+        if (c == u'\n')
+            pipes = 0;
+        else if (c == u'|' && ++pipes > maximumTableColumns)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 CmarkDocument::CmarkDocument(const QString& markdown)
 {
@@ -15,7 +36,10 @@ CmarkDocument::CmarkDocument(const QString& markdown)
     std::call_once(registered, [] { cmark_gfm_core_extensions_ensure_registered(); });
 
     m_parser = cmark_parser_new(CMARK_OPT_DEFAULT);
+    const bool tables = !hasOverlongTableRow(markdown);
     for (const char* name : {"strikethrough", "table"}) {
+        if (std::strcmp(name, "table") == 0 && !tables)
+            continue;
         if (cmark_syntax_extension* extension = cmark_find_syntax_extension(name))
             cmark_parser_attach_syntax_extension(m_parser, extension);
     }

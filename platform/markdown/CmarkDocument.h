@@ -7,8 +7,8 @@ struct cmark_parser;
 
 namespace vellicord {
 
-// A parsed CommonMark document with the strikethrough and table extensions attached; owns the
-// parser and the tree.
+// A parsed CommonMark document with the strikethrough and table extensions attached (tables only
+// where no line has more than 128 "|"); owns the parser and the tree.
 class CmarkDocument {
 public:
     explicit CmarkDocument(const QString& markdown);

@@ -207,10 +207,6 @@ private:
     {
         return m_state.destination == Destination::text || m_state.destination == Destination::fieldResult;
     }
-    void stateChanged()
-    {
-        flushText();
-    }
 
     const char* m_bytes;
     size_t m_size;
@@ -346,7 +342,7 @@ bool Parser::beginGroup()
 {
     if (int(m_stack.size()) >= maximumGroupDepth)
         return false;
-    stateChanged();
+    flushText();
     m_fallbackToSkip = 0;
     m_stack.push_back(m_state);
     m_state.fieldLink.reset();
@@ -357,7 +353,7 @@ bool Parser::beginGroup()
 
 void Parser::endGroup()
 {
-    stateChanged();
+    flushText();
     if (m_stack.size() == 1) // the document ends: its last paragraph has the formatting in force
         applyParagraphStyle(m_output.length());
     m_fallbackToSkip = 0;
@@ -520,22 +516,22 @@ void Parser::controlWord(std::string_view word, bool hasParameter, int parameter
         }
         m_fallbackToSkip = m_state.unicodeSkip;
     } else if (word == "f") {
-        stateChanged();
+        flushText();
         m_state.font = parameter;
     } else if (word == "fs") {
-        stateChanged();
+        flushText();
         m_state.halfPoints = hasParameter && parameter > 0 ? std::min(parameter, 3276) : 24;
     } else if (word == "b") {
-        stateChanged();
+        flushText();
         m_state.bold = on != 0;
     } else if (word == "i") {
-        stateChanged();
+        flushText();
         m_state.italic = on != 0;
     } else if (word == "strike" || word == "striked") {
-        stateChanged();
+        flushText();
         m_state.strike = on != 0;
     } else if (word == "plain") {
-        stateChanged();
+        flushText();
         m_state.font = m_defaultFont;
         m_state.halfPoints = 24;
         m_state.bold = m_state.italic = m_state.strike = false;
@@ -734,7 +730,7 @@ void Parser::applyParagraphStyle(qsizetype end)
         return;
     AttributedText::ParagraphStyle style;
     style.headIndent = m_state.leftIndent / 20.0;
-    style.firstLineHeadIndent = (m_state.leftIndent + m_state.firstLineIndent) / 20.0;
+    style.firstLineHeadIndent = (double(m_state.leftIndent) + m_state.firstLineIndent) / 20.0;
     style.tabStops = m_state.tabStops;
     style.textLists = textListsFor(m_state.listOverride, m_state.listLevel);
     m_output.setParagraphStyle(AttributedText::Range{m_paragraphStart, end - m_paragraphStart}, style);

@@ -152,3 +152,13 @@ TEST(MarkdownHtml, SafeDefaults)
     for (const Case& c : cases)
         EXPECT_EQ(MarkdownHtml::render(QString::fromUtf8(c.markdown)), QString::fromUtf8(c.html)) << c.name;
 }
+
+TEST(MarkdownHtml, TablesUpToTheColumnLimit)
+{
+    // A row's cost grows with the square of its cells, so lines of more than 128 "|" are text.
+    auto table = [](int columns) {
+        return "|" + QString("a|").repeated(columns) + "\n|" + QString("-|").repeated(columns) + "\n";
+    };
+    EXPECT_TRUE(MarkdownHtml::render(table(127)).startsWith("<table>"));
+    EXPECT_TRUE(MarkdownHtml::render(table(128)).startsWith("<p>"));
+}

@@ -24,8 +24,8 @@ QString plain(const char* rtf)
 
 // As a text editor of one desktop writes it: literal tabs around list markers, level markers by
 // name, fields for links, a Unicode fallback of "?".
-const char* editorSample = R"x({\rtf1\ansi\ansicpg1252\cocoartf2639
-\cocoatextscaling0\cocoaplatform0{\fonttbl\f0\fswiss\fcharset0 Helvetica;\f1\fmodern\fcharset0 Courier;}
+const char* editorSample = R"x({\rtf1\ansi\ansicpg1252
+{\fonttbl\f0\fswiss\fcharset0 Helvetica;\f1\fmodern\fcharset0 Courier;}
 {\colortbl;\red255\green255\blue255;}
 {\*\expandedcolortbl;;}
 {\*\listtable{\list\listtemplateid1\listhybrid{\listlevel\levelnfc23\levelnfcn23\leveljc0\leveljcn0\levelfollow0\levelstartat1\levelspace360\levelindent0{\*\levelmarker \{disc\}}{\leveltext\leveltemplateid1\'01\uc0\u8226 ;}{\levelnumbers;}\fi-360\li720\lin720 }{\listname ;}\listid1}
@@ -146,4 +146,7 @@ TEST(RtfReader, Limits)
     const QByteArray huge = "{\\rtf1 " + QByteArray(RtfReader::maximumInputSize, 'x');
     EXPECT_FALSE(RtfReader::read(huge));
     EXPECT_EQ(plain("{\\rtf1 \\fs99999999999999999999 \\ls99999999999 \\ilvl-5 \\u99999999999 xy}").size(), 2);
+    const auto indented = RtfReader::read("{\\rtf1 \\li99999999999\\fi99999999999 x\\par}");
+    ASSERT_TRUE(indented);
+    EXPECT_EQ(indented->attributesAt(0).paragraphStyle->firstLineHeadIndent, 2.0 * 2147483647 / 20);
 }
