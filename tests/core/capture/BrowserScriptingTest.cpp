@@ -3,7 +3,7 @@
 
 #include "platform/fake/FakeProcessRunner.h"
 #include "support/LogRecorder.h"
-#include "support/QtPrinters.h"
+#include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "platform/fake/FakeWorkspace.h"
 #include "support/FakeCaptureClock.h"
 #include "support/LogRecorder.h"
-#include "support/QtPrinters.h"
+#include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 
