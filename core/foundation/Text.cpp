@@ -29,11 +29,23 @@ namespace {
 
 // A character that forms a grapheme cluster of its own next to any other such character (the
 // one exception being a carriage return followed by a line feed): everything below U+0300 but
-// the two symbols that can start an emoji sequence, and the CJK ideographs. Between two of them
-// a cluster boundary is certain, so the full segmentation rules are needed only around others.
+// the two symbols that can start an emoji sequence; Greek; Cyrillic letters; general punctuation
+// and currency signs except the two joiners; CJK punctuation, kana and ideographs except the
+// kana voicing marks. Between two of them a cluster boundary is certain, so the full
+// segmentation rules are needed only around others.
 bool isSimple(char16_t u)
 {
-    return (u < 0x300 && u != 0xA9 && u != 0xAE) || (u >= 0x4E00 && u <= 0x9FFF);
+    if (u < 0x0300)
+        return u != 0xA9 && u != 0xAE;
+    if (u >= 0x0370 && u <= 0x03FF)
+        return true;
+    if ((u >= 0x0400 && u <= 0x0482) || (u >= 0x048A && u <= 0x052F))
+        return true;
+    if (u >= 0x2000 && u <= 0x20CF)
+        return u != 0x200C && u != 0x200D;
+    if (u >= 0x3000 && u <= 0x30FF)
+        return !(u >= 0x302A && u <= 0x302F) && u != 0x3099 && u != 0x309A;
+    return u >= 0x4E00 && u <= 0x9FFF;
 }
 
 bool certainBoundaryBetween(char16_t before, char16_t after)
@@ -158,18 +170,21 @@ qsizetype graphemeCount(QStringView text)
     return count;
 }
 
+bool hasComplexGraphemes(QStringView text)
+{
+    for (QChar c : text) {
+        if (!isSimple(c.unicode()))
+            return true;
+    }
+    return false;
+}
+
 std::vector<qsizetype> graphemeEnds(QStringView text)
 {
     std::vector<qsizetype> ends;
     ends.reserve(size_t(text.size()));
     forEachGraphemeEnd(text, [&ends](qsizetype end) { ends.push_back(end); });
     return ends;
-}
-
-bool isWhiteSpace(char16_t c)
-{
-    // QChar::isSpace covers exactly the separators (Zs, Zl, Zp), U+0009..U+000D and U+0085.
-    return QChar(c).isSpace();
 }
 
 QString trimmed(const QString& text)

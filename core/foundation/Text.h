@@ -20,10 +20,30 @@ qsizetype graphemeCount(QStringView text);
 // text's length. Empty for empty text.
 std::vector<qsizetype> graphemeEnds(QStringView text);
 
+// True when some code unit may join a neighbour into one grapheme cluster (combining marks,
+// joiners, Hangul jamo, surrogates and everything not known to be safe); without such units every
+// code unit is a cluster of its own, apart from CR LF.
+bool hasComplexGraphemes(QStringView text);
+
+// Calls visit(QStringView cluster) for each extended grapheme cluster of the text, in order.
+template <typename Visit>
+void forEachGrapheme(QStringView text, Visit&& visit)
+{
+    qsizetype start = 0;
+    for (const qsizetype end : graphemeEnds(text)) {
+        visit(text.sliced(start, end - start));
+        start = end;
+    }
+}
+
 // Removes white space and newlines from both ends: the Unicode space, line and paragraph
 // separators (Zs, Zl, Zp), U+0009 to U+000D and U+0085. U+200B and U+FEFF are not white space.
 QString trimmed(const QString& text);
-bool isWhiteSpace(char16_t c);
+inline bool isWhiteSpace(char16_t c)
+{
+    // QChar::isSpace covers exactly the separators (Zs, Zl, Zp), U+0009..U+000D and U+0085.
+    return QChar::isSpace(c);
+}
 // True when the text is empty or only white space.
 bool isBlank(QStringView text);
 

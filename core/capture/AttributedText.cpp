@@ -1,0 +1,131 @@
+#include "core/capture/AttributedText.h"
+
+#include <algorithm>
+
+namespace vellicord {
+
+AttributedText::Font AttributedText::Font::system(double size)
+{
+    Font font;
+    font.name = systemFamily;
+    font.family = systemFamily;
+    font.pointSize = size;
+    return font;
+}
+
+AttributedText::Font AttributedText::Font::monospacedSystem(double size)
+{
+    Font font;
+    font.name = monospacedSystemFamily;
+    font.family = monospacedSystemFamily;
+    font.pointSize = size;
+    font.monospace = true;
+    return font;
+}
+
+AttributedText::Font AttributedText::Font::withTraits(bool withBold, bool withItalic) const
+{
+    Font font = *this;
+    font.bold = withBold;
+    font.italic = withItalic;
+    return font;
+}
+
+void AttributedText::append(QStringView text, const Attributes& attributes)
+{
+    if (text.isEmpty())
+        return;
+    if (m_runs.empty() || !(m_runs.back().attributes == attributes))
+        m_runs.push_back(Run{m_text.size(), attributes});
+    m_text.append(text);
+}
+
+qsizetype AttributedText::runEnd(qsizetype runIndex) const
+{
+    return size_t(runIndex) + 1 < m_runs.size() ? m_runs[size_t(runIndex) + 1].start : m_text.size();
+}
+
+qsizetype AttributedText::runIndexAt(qsizetype index) const
+{
+    auto it = std::upper_bound(m_runs.begin(), m_runs.end(), index,
+                               [](qsizetype i, const Run& run) { return i < run.start; });
+    return qsizetype(it - m_runs.begin()) - 1;
+}
+
+void AttributedText::splitAt(qsizetype index)
+{
+    if (index <= 0 || index >= m_text.size())
+        return;
+    const qsizetype run = runIndexAt(index);
+    if (m_runs[size_t(run)].start == index)
+        return;
+    Run copy{index, m_runs[size_t(run)].attributes};
+    m_runs.insert(m_runs.begin() + run + 1, std::move(copy));
+}
+
+void AttributedText::modifyAttributes(Range range, const std::function<void(Attributes&)>& change)
+{
+    const qsizetype start = std::clamp<qsizetype>(range.location, 0, m_text.size());
+    const qsizetype end = std::clamp<qsizetype>(range.end(), start, m_text.size());
+    if (start == end)
+        return;
+    splitAt(start);
+    splitAt(end);
+    for (qsizetype i = runIndexAt(start); i < qsizetype(m_runs.size()) && m_runs[size_t(i)].start < end; ++i)
+        change(m_runs[size_t(i)].attributes);
+}
+
+void AttributedText::setParagraphStyle(Range range, const std::optional<ParagraphStyle>& style)
+{
+    modifyAttributes(range, [&](Attributes& attributes) { attributes.paragraphStyle = style; });
+}
+
+const AttributedText::Attributes& AttributedText::attributesAt(qsizetype index, Range* effectiveRange) const
+{
+    Q_ASSERT(index >= 0 && index < m_text.size());
+    const qsizetype run = runIndexAt(index);
+    if (effectiveRange) {
+        const qsizetype start = m_runs[size_t(run)].start;
+        *effectiveRange = Range{start, runEnd(run) - start};
+    }
+    return m_runs[size_t(run)].attributes;
+}
+
+void AttributedText::forEachRun(Range range, const std::function<void(Range, const Attributes&)>& visit) const
+{
+    const qsizetype start = std::clamp<qsizetype>(range.location, 0, m_text.size());
+    const qsizetype end = std::clamp<qsizetype>(range.end(), start, m_text.size());
+    if (start == end)
+        return;
+    for (qsizetype i = runIndexAt(start); i < qsizetype(m_runs.size()) && m_runs[size_t(i)].start < end; ++i) {
+        const qsizetype from = std::max(start, m_runs[size_t(i)].start);
+        const qsizetype to = std::min(end, runEnd(i));
+        visit(Range{from, to - from}, m_runs[size_t(i)].attributes);
+    }
+}
+
+AttributedText::Range AttributedText::paragraphRange(qsizetype position) const
+{
+    const qsizetype n = m_text.size();
+    position = std::clamp<qsizetype>(position, 0, n);
+    const QChar* s = m_text.constData();
+    auto isSeparator = [](QChar c) { return c == u'\n' || c == u'\r' || c == QChar(0x2029); };
+    qsizetype start = position;
+    // A position between CR and LF lies inside the terminator of the paragraph before it.
+    if (start > 0 && start < n && s[start] == u'\n' && s[start - 1] == u'\r')
+        --start;
+    while (start > 0 && !isSeparator(s[start - 1]))
+        --start;
+    qsizetype end = position;
+    while (end < n && !isSeparator(s[end]))
+        ++end;
+    if (end < n) {
+        if (s[end] == u'\r' && end + 1 < n && s[end + 1] == u'\n')
+            end += 2;
+        else
+            end += 1;
+    }
+    return Range{start, end - start};
+}
+
+} // namespace vellicord

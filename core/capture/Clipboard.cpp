@@ -1,0 +1,190 @@
+#include "core/capture/Clipboard.h"
+
+#include "core/capture/OfflineHTMLConverter.h"
+#include "core/foundation/Text.h"
+#include "platform/markdown/MarkdownHtml.h"
+#include "platform/rtf/RtfReader.h"
+
+#include <QRegularExpression>
+
+namespace vellicord::Clipboard {
+
+namespace {
+
+void setData(PasteboardItem& item, const QString& target, const QByteArray& bytes)
+{
+    for (auto& [existing, data] : item) {
+        if (existing == target) {
+            data = bytes;
+            return;
+        }
+    }
+    item.append({target, bytes});
+}
+
+} // namespace
+
+PasteboardSnapshot snapshot(Pasteboard& pasteboard)
+{
+    PasteboardSnapshot result;
+    const std::optional<QList<QStringList>> items = pasteboard.itemTargets();
+    if (!items) {
+        result.complete = false;
+        return result;
+    }
+    for (qsizetype index = 0; index < items->size(); ++index) {
+        PasteboardItem item;
+        for (const QString& target : items->at(index)) {
+            const PasteboardData data = pasteboard.data(int(index), target);
+            switch (data.status) {
+            case PasteboardData::Status::ok:
+                setData(item, target, data.bytes);
+                break;
+            case PasteboardData::Status::refused:
+                break;
+            case PasteboardData::Status::noAnswer:
+                result.complete = false;
+                break;
+            }
+        }
+        if (item.isEmpty())
+            result.complete = false;
+        result.items.append(item);
+    }
+    return result;
+}
+
+bool restore(const PasteboardSnapshot& snapshot, Pasteboard& pasteboard)
+{
+    for (const PasteboardItem& item : snapshot.items) {
+        if (item.isEmpty())
+            return false;
+    }
+    return pasteboard.write(snapshot.items);
+}
+
+qint64 changeCount(Pasteboard& pasteboard) { return pasteboard.changeCount(); }
+
+QStringList availableTypes(Pasteboard& pasteboard)
+{
+    QStringList types;
+    for (const QStringList& item : pasteboard.itemTargets().value_or(QList<QStringList>{}))
+        types += item;
+    return types;
+}
+
+std::optional<QString> string(Pasteboard& pasteboard, PasteboardType type)
+{
+    const std::optional<QByteArray> bytes = pasteboard.dataForType(type);
+    if (!bytes)
+        return std::nullopt;
+    return QString::fromUtf8(*bytes);
+}
+
+std::optional<QString> plainText(Pasteboard& pasteboard)
+{
+    if (std::optional<QString> text = string(pasteboard, PasteboardType::string))
+        return text;
+    return string(pasteboard, PasteboardType::tabularText);
+}
+
+std::optional<AttributedText> attributedString(const QByteArray& html) { return OfflineHTMLConverter::convert(html); }
+
+std::optional<AttributedText> richAttributedString(Pasteboard& pasteboard)
+{
+    if (const std::optional<QByteArray> html = htmlData(pasteboard)) {
+        if (std::optional<AttributedText> text = attributedString(*html))
+            return text;
+    }
+    if (const std::optional<QByteArray> rtf = pasteboard.dataForType(PasteboardType::rtf))
+        return RtfReader::read(*rtf);
+    return std::nullopt;
+}
+
+std::optional<QByteArray> htmlData(Pasteboard& pasteboard) { return pasteboard.dataForType(PasteboardType::html); }
+
+std::optional<QString> htmlTitle(Pasteboard& pasteboard)
+{
+    const std::optional<QByteArray> data = htmlData(pasteboard);
+    if (!data || data->size() > maxTitleHTMLBytes)
+        return std::nullopt;
+    QString text = QString::fromUtf8(*data);
+    if (text.toUtf8() != *data)
+        return std::nullopt;
+    return parsePageTitle(text);
+}
+
+std::optional<QString> parsePageTitle(const QString& html)
+{
+    // A UTF-16 code unit takes at most three bytes in UTF-8, so short texts need no encoding.
+    if (html.size() * 3 > maxTitleHTMLBytes && html.toUtf8().size() > maxTitleHTMLBytes)
+        return std::nullopt;
+    const qsizetype open = html.indexOf(u"<title", 0, Qt::CaseInsensitive);
+    if (open < 0)
+        return std::nullopt;
+    const qsizetype openEnd = html.indexOf(u'>', open);
+    if (openEnd < 0)
+        return std::nullopt;
+    const qsizetype close = html.indexOf(u"</title", openEnd + 1, Qt::CaseInsensitive);
+    if (close < 0)
+        return std::nullopt;
+    QString title = html.mid(openEnd + 1, close - openEnd - 1);
+
+    // One pass over the text, so that "&amp;lt;" becomes "&lt;" and is not decoded again.
+    static const QRegularExpression entity(QStringLiteral("&(amp|lt|gt|quot|#39);"));
+    QString decoded;
+    decoded.reserve(title.size());
+    qsizetype last = 0;
+    for (QRegularExpressionMatchIterator it = entity.globalMatch(title); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        decoded += QStringView(title).mid(last, match.capturedStart() - last);
+        const QStringView name = match.capturedView(1);
+        decoded += name == u"amp" ? u'&' : name == u"lt" ? u'<' : name == u"gt" ? u'>' : name == u"quot" ? u'"' : u'\'';
+        last = match.capturedEnd();
+    }
+    decoded += QStringView(title).mid(last);
+
+    QStringList pieces;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i <= decoded.size(); ++i) {
+        const bool space = i == decoded.size() || Text::isWhiteSpace(decoded.at(i).unicode());
+        if (space && start >= 0) {
+            pieces.append(decoded.mid(start, i - start));
+            start = -1;
+        } else if (!space && start < 0) {
+            start = i;
+        }
+    }
+    QString result = Text::trimmed(pieces.join(u' '));
+    if (result.isEmpty())
+        return std::nullopt;
+    return result;
+}
+
+std::optional<QByteArray> htmlData(const QString& markdown)
+{
+    if (markdown.isEmpty())
+        return std::nullopt;
+    const QString html = MarkdownHtml::render(markdown);
+    if (html.isEmpty())
+        return std::nullopt;
+    return html.toUtf8();
+}
+
+void writeMarkdown(const QString& markdown, Pasteboard& pasteboard)
+{
+    const QByteArray utf8 = Text::repairingSurrogates(markdown).toUtf8();
+    PasteboardItem item{{QStringLiteral("UTF8_STRING"), utf8}, {QStringLiteral("text/plain;charset=utf-8"), utf8}};
+    const std::optional<QByteArray> html = htmlData(markdown);
+    if (html && !html->isEmpty())
+        item.append({QStringLiteral("text/html"), *html});
+    pasteboard.write({item});
+}
+
+void writePlain(const QString& text, Pasteboard& pasteboard)
+{
+    const QByteArray utf8 = Text::repairingSurrogates(text).toUtf8();
+    pasteboard.write({PasteboardItem{{QStringLiteral("UTF8_STRING"), utf8}, {QStringLiteral("text/plain;charset=utf-8"), utf8}}});
+}
+
+} // namespace vellicord::Clipboard

@@ -1,0 +1,280 @@
+#include "core/capture/SelectionCapture.h"
+
+#include "core/capture/BrowserSelectionProvider.h"
+#include "core/capture/BrowserURLProvider.h"
+#include "core/capture/CaptureLog.h"
+#include "core/capture/MarkdownSerializer.h"
+#include "core/foundation/Address.h"
+#include "core/foundation/Text.h"
+#include "platform/Accessibility.h"
+#include "platform/KeyEvents.h"
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+
+#include <QUrl>
+
+using namespace std::chrono_literals;
+
+namespace vellicord {
+
+namespace {
+
+constexpr auto copyWait = 800ms;
+constexpr auto pollInterval = 40ms;
+constexpr auto secondReadDelay = 60ms;
+constexpr int snapshotAttempts = 3;
+
+bool hasText(const std::optional<QString>& text) { return text && !text->isEmpty(); }
+
+} // namespace
+
+bool SelectionCapture::CopyReading::isEmpty() const
+{
+    return !hasText(plainText) && (!formatted || formatted->length() == 0);
+}
+
+SelectionCapture::SelectionCapture(CaptureServices services) : services(services) {}
+
+SelectionCapture::Outcome SelectionCapture::capture()
+{
+    Pasteboard& pasteboard = services.pasteboard;
+
+    if (!services.accessibility.isProcessTrusted()) {
+        CaptureLog::capture(CaptureLog::Level::error, QStringLiteral("Not trusted for accessibility"));
+        return CaptureError::notTrusted();
+    }
+
+    const std::optional<RunningApplication> app = services.workspace.frontmostApplication();
+    if (!app) {
+        CaptureLog::capture(CaptureLog::Level::error, QStringLiteral("No frontmost application"));
+        return CaptureError::noFrontmostApp();
+    }
+    const qint32 pid = app->pid;
+    const QString appName = app->localizedName && !app->localizedName->isEmpty() ? *app->localizedName
+                                                                                : QStringLiteral("Unknown App");
+    const std::optional<QString> bundleID = app->bundleIdentifier;
+    CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("Capturing from ") + CaptureLog::sanitized(appName) +
+                                                      QStringLiteral(" (") + QString::number(pid) + u')');
+
+    qint64 preCount = 0;
+    const Clipboard::PasteboardSnapshot snapshot = takeSnapshot(preCount);
+
+    const AXExtract ax = extractAX(services.accessibility, pid);
+
+    // A copy overwrites the clipboard; when what the user had there cannot be put back whole, the
+    // capture makes do with what it can read without one.
+    const bool copied = snapshot.complete;
+    bool changed = false;
+    if (copied) {
+        changed = copyUntilChanged(preCount, bundleID);
+    } else {
+        CaptureLog::app(QStringLiteral("Capture: the clipboard could not be saved, so no copy command was sent"));
+    }
+
+    CopyReading reading;
+    if (changed) {
+        reading = readCopy();
+        if (reading.isEmpty()) {
+            services.clock.sleep(secondReadDelay);
+            reading = readCopy();
+        }
+    }
+
+    const QStringList types = Clipboard::availableTypes(pasteboard);
+
+    if (std::optional<CaptureError> failure = restoreClipboard(snapshot, changed, pasteboard))
+        return *failure;
+    const qint64 settledCount = changed ? Clipboard::changeCount(pasteboard) : preCount;
+
+    // The address and title are looked up before the text is chosen, also when no text is found.
+    const QString browserID = bundleID.value_or(QString());
+    std::optional<QString> sourceURL = ax.sourceURL;
+    if (!sourceURL)
+        sourceURL = BrowserURLProvider::currentURL(browserID, services.processRunner);
+    std::optional<QString> sourceTitle = reading.htmlTitle;
+    if (!sourceTitle)
+        sourceTitle = BrowserURLProvider::currentPageTitle(browserID, services.processRunner);
+    if (!sourceTitle)
+        sourceTitle = ax.title;
+
+    const Findings findings{appName, bundleID, changed, reading, ax, sourceURL, sourceTitle, types, pid};
+    const Outcome chosen = chooseText(findings);
+
+    // An application may answer a copy command only after the wait gave up on it; its copy must
+    // not stay on the user's clipboard either.
+    if (copied && Clipboard::changeCount(pasteboard) != settledCount) {
+        if (std::optional<CaptureError> failure = restoreClipboard(snapshot, true, pasteboard))
+            return *failure;
+    }
+    return chosen;
+}
+
+SelectionCapture::Outcome SelectionCapture::chooseText(const Findings& found)
+{
+    const QString safeAppName = CaptureLog::sanitized(found.appName);
+    const QString browserID = found.bundleID.value_or(QString());
+    const qsizetype textLength = found.reading.plainText ? Text::graphemeCount(*found.reading.plainText) : -1;
+    const QString detail = diagnosticDetail(found.appName, found.pid, found.changed, textLength,
+                                            found.ax.selectedText.has_value(), found.types);
+    auto result = [&](QString text, std::optional<QString> markdown) -> Outcome {
+        return CaptureResult{std::move(text), std::move(markdown), found.appName,   found.bundleID,
+                             found.sourceURL, found.sourceTitle,   found.ax.filePath};
+    };
+    const CopyReading& reading = found.reading;
+
+    if (found.changed) {
+        if (hasText(reading.plainText))
+            return result(Text::trimmed(*reading.plainText), markdownFrom(reading.formatted));
+        const QString formatted = reading.formatted ? Text::trimmed(reading.formatted->string()) : QString();
+        if (!formatted.isEmpty())
+            return result(formatted, markdownFrom(reading.formatted));
+        if (hasText(found.ax.selectedText))
+            return result(Text::trimmed(*found.ax.selectedText), markdownFrom(reading.formatted));
+        CaptureLog::app(QStringLiteral("Capture: pasteboard changed but nothing readable on it: ") + detail);
+        return CaptureError::noSelection(detail);
+    }
+    if (hasText(found.ax.selectedText))
+        return result(Text::trimmed(*found.ax.selectedText), std::nullopt);
+    const std::optional<QString> browserText =
+        BrowserSelectionProvider::currentSelectionText(browserID, services.processRunner);
+    if (browserText && !Text::trimmed(*browserText).isEmpty()) {
+        CaptureLog::app(QStringLiteral("Capture: using browser JS selection fallback for ") + safeAppName);
+        return result(Text::trimmed(*browserText), std::nullopt);
+    }
+    CaptureLog::app(QStringLiteral("Capture failed in ") + safeAppName + QStringLiteral(": ") + detail);
+    if (isChromiumPDF(found.bundleID, found.sourceURL))
+        return CaptureError::chromePDF();
+    return CaptureError::noSelection(detail);
+}
+
+std::optional<QString> SelectionCapture::markdownFrom(const std::optional<AttributedText>& formatted)
+{
+    if (!formatted || formatted->length() < 1)
+        return std::nullopt;
+    QString markdown = MarkdownSerializer::convert(*formatted);
+    if (markdown.isEmpty())
+        return std::nullopt;
+    CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("Converted rich text to markdown"));
+    return markdown;
+}
+
+bool SelectionCapture::copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID)
+{
+    // A second command for applications that miss the first (one still busy with the shortcut).
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        services.keyEvents.postCopyCommand(bundleID);
+        if (waitForPasteboardChange(preCount, services.clock.now() + copyWait, services.pasteboard, services.clock))
+            return true;
+    }
+    return false;
+}
+
+Clipboard::PasteboardSnapshot SelectionCapture::takeSnapshot(qint64& preCount)
+{
+    // The count is read before and after, so that content that changed while it was being saved
+    // is never paired with the count of what came after it.
+    Clipboard::PasteboardSnapshot snapshot;
+    for (int attempt = 0; attempt < snapshotAttempts; ++attempt) {
+        const qint64 before = Clipboard::changeCount(services.pasteboard);
+        snapshot = Clipboard::snapshot(services.pasteboard);
+        preCount = Clipboard::changeCount(services.pasteboard);
+        if (preCount == before)
+            return snapshot;
+    }
+    snapshot.complete = false;
+    return snapshot;
+}
+
+SelectionCapture::CopyReading SelectionCapture::readCopy()
+{
+    CopyReading reading;
+    reading.plainText = Clipboard::plainText(services.pasteboard);
+    reading.formatted = Clipboard::richAttributedString(services.pasteboard);
+    reading.htmlTitle = Clipboard::htmlTitle(services.pasteboard);
+    return reading;
+}
+
+SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibility, qint32 pid)
+{
+    AXExtract extract;
+    std::optional<QString> address;
+    std::unique_ptr<AccessibilityElement> element = accessibility.focusedElement(pid);
+    auto readOnce = [&](std::optional<QString>& slot, QStringView name) {
+        if (slot)
+            return;
+        std::optional<QString> value = element->stringAttribute(name);
+        if (value && !value->isEmpty())
+            slot = std::move(value);
+    };
+    for (int visited = 1; element; ++visited) {
+        readOnce(extract.selectedText, u"AXSelectedText");
+        readOnce(extract.filePath, u"AXDocument");
+        if (!address) {
+            readOnce(address, u"AXURL");
+            if (address) {
+                if (std::optional<QString> title = element->stringAttribute(u"AXTitle"); title && !Text::isBlank(*title))
+                    extract.title = Text::trimmed(*title);
+            }
+        }
+        if ((extract.selectedText && extract.filePath && address) || visited == maxAXElements)
+            break;
+        element = element->parent();
+    }
+    if (address && Address::isValid(*address))
+        extract.sourceURL = address;
+    else
+        extract.title.reset();
+    // Applications that tell the interface nothing still leave their selection with the desktop.
+    if (!extract.selectedText) {
+        if (std::optional<QString> primary = accessibility.primarySelection(pid); primary && !primary->isEmpty())
+            extract.selectedText = std::move(primary);
+    }
+    return extract;
+}
+
+bool SelectionCapture::waitForPasteboardChange(qint64 preCount, CaptureClock::TimePoint deadline,
+                                               Pasteboard& pasteboard, CaptureClock& clock)
+{
+    while (clock.now() < deadline) {
+        if (Clipboard::changeCount(pasteboard) != preCount)
+            return true;
+        clock.sleep(pollInterval);
+    }
+    return false;
+}
+
+std::optional<CaptureError> SelectionCapture::restoreClipboard(const Clipboard::PasteboardSnapshot& snapshot,
+                                                               bool afterCopyChanged, Pasteboard& pasteboard)
+{
+    if (!afterCopyChanged || Clipboard::restore(snapshot, pasteboard))
+        return std::nullopt;
+    CaptureLog::app(QStringLiteral("Capture: clipboard restore failed; capture was not saved"));
+    return CaptureError::clipboardRestoreFailed();
+}
+
+QString SelectionCapture::diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred,
+                                           qsizetype postCopyTextLength, bool hasAXSelection, const QStringList& types)
+{
+    QStringList named;
+    named.reserve(types.size());
+    for (const QString& type : types)
+        named.append(PasteboardTypes::kind(type) ? type : QStringLiteral("other"));
+    // Built by concatenation: an application name may itself contain "%1".
+    return QStringLiteral("app=") + CaptureLog::sanitized(appName) + QStringLiteral(", pid=") + QString::number(pid) +
+           QStringLiteral(", pasteboardChanged=") + QLatin1String(changeOccurred ? "true" : "false") +
+           QStringLiteral(", postCopyTextLength=") + QString::number(postCopyTextLength) +
+           QStringLiteral(", axSelectedText=") + QLatin1String(hasAXSelection ? "yes" : "no") + QStringLiteral(", pasteboardTypes=[") +
+           named.join(u", ") + u']';
+}
+
+bool SelectionCapture::isChromiumPDF(const std::optional<QString>& bundleID, const std::optional<QString>& sourceURL)
+{
+    if (!bundleID || !sourceURL || !BrowserURLProvider::isChromiumFamily(*bundleID))
+        return false;
+    const QString path = QUrl(*sourceURL).path();
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 && name.mid(dot + 1).toLower() == u"pdf";
+}
+
+} // namespace vellicord

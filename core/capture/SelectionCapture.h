@@ -1,0 +1,96 @@
+#pragma once
+
+#include "core/capture/CaptureClock.h"
+#include "core/capture/CaptureError.h"
+#include "core/capture/CaptureResult.h"
+#include "core/capture/Clipboard.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+namespace vellicord {
+
+class Accessibility;
+class KeyEvents;
+class Pasteboard;
+class ProcessRunner;
+class Workspace;
+
+// The desktop services a capture talks to.
+struct CaptureServices {
+    Pasteboard& pasteboard;
+    Workspace& workspace;
+    Accessibility& accessibility;
+    KeyEvents& keyEvents;
+    ProcessRunner& processRunner;
+    CaptureClock& clock = CaptureClock::system();
+};
+
+// Reads the text selected in the frontmost application with where it came from: through a
+// synthetic copy (with the user's clipboard saved before and put back after), Accessibility, and
+// the browser's own answer. Holds nothing between captures; blocks its thread for up to a few
+// seconds, so it runs off the main thread.
+class SelectionCapture {
+public:
+    using Outcome = std::variant<CaptureResult, CaptureError>;
+
+    explicit SelectionCapture(CaptureServices services);
+
+    Outcome capture();
+
+    // What Accessibility gave for the focused element and its ancestors. The title is the name of
+    // the element that gave the address (a web page's document), for when the browser is not asked.
+    struct AXExtract {
+        std::optional<QString> selectedText;
+        std::optional<QString> filePath;
+        std::optional<QString> sourceURL;
+        std::optional<QString> title;
+    };
+    static constexpr int maxAXElements = 12;
+    static AXExtract extractAX(Accessibility& accessibility, qint32 pid);
+
+    static bool waitForPasteboardChange(qint64 preCount, CaptureClock::TimePoint deadline, Pasteboard& pasteboard,
+                                        CaptureClock& clock);
+    // Puts the snapshot back when the copy changed the clipboard; the error when that failed.
+    static std::optional<CaptureError> restoreClipboard(const Clipboard::PasteboardSnapshot& snapshot,
+                                                        bool afterCopyChanged, Pasteboard& pasteboard);
+    static QString diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred, qsizetype postCopyTextLength,
+                                    bool hasAXSelection, const QStringList& types);
+    static bool isChromiumPDF(const std::optional<QString>& bundleID, const std::optional<QString>& sourceURL);
+
+private:
+    // What the copy put on the clipboard.
+    struct CopyReading {
+        std::optional<QString> plainText;
+        std::optional<AttributedText> formatted;
+        std::optional<QString> htmlTitle;
+
+        bool isEmpty() const;
+    };
+    // Everything a capture gathered before it chooses its text.
+    struct Findings {
+        QString appName;
+        std::optional<QString> bundleID;
+        bool changed;
+        CopyReading reading;
+        AXExtract ax;
+        std::optional<QString> sourceURL;
+        std::optional<QString> sourceTitle;
+        QStringList types;
+        qint32 pid;
+    };
+
+    // The text by the first road that has one: the copy, Accessibility, the browser.
+    Outcome chooseText(const Findings& found);
+    static std::optional<QString> markdownFrom(const std::optional<AttributedText>& formatted);
+    CopyReading readCopy();
+    bool copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID);
+    Clipboard::PasteboardSnapshot takeSnapshot(qint64& preCount);
+
+    CaptureServices services;
+};
+
+} // namespace vellicord

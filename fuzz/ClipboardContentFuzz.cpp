@@ -1,0 +1,58 @@
+// Clipboard content from other applications: the page title of copied HTML (also sent as
+// UTF-16), and the formatted text read from HTML or RTF.
+#include "core/capture/Clipboard.h"
+#include "core/foundation/Text.h"
+#include "platform/fake/FakePasteboard.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace vellicord;
+
+namespace {
+
+void checkTitle(const std::optional<QString>& title)
+{
+    if (!title)
+        return;
+    auto fail = [&](const char* what) {
+        std::fprintf(stderr, "%s in title: %s\n", what, title->toUtf8().constData());
+        std::abort();
+    };
+    if (title->isEmpty())
+        fail("empty title");
+    for (qsizetype i = 0; i < title->size(); ++i) {
+        const char16_t c = title->at(i).unicode();
+        if (Text::isWhiteSpace(c) && (c != u' ' || i == 0 || i + 1 == title->size() || title->at(i + 1) == u' '))
+            fail("white space other than single inner blanks");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    // The first byte picks how the bytes arrive: as UTF-8 HTML, UTF-16 HTML, or RTF.
+    const QByteArray bytes(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
+    FakePasteboard pasteboard;
+    switch (data[0] % 3) {
+    case 0:
+        pasteboard.set({{{QStringLiteral("text/html"), bytes}}});
+        break;
+    case 1:
+        pasteboard.set({{{QStringLiteral("text/html"), QByteArray("\xff\xfe", 2) + bytes}}});
+        break;
+    default:
+        pasteboard.set({{{QStringLiteral("text/rtf"), bytes}}});
+        break;
+    }
+    checkTitle(Clipboard::htmlTitle(pasteboard));
+    checkTitle(Clipboard::parsePageTitle(QString::fromUtf8(bytes)));
+    if (const std::optional<AttributedText> text = Clipboard::richAttributedString(pasteboard)) {
+        if (Text::hasLoneSurrogate(text->string()))
+            std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,15 @@
+#include "core/capture/MarkdownSerializer.h"
+#include "core/capture/OfflineHTMLConverter.h"
+
+#include "FuzzChecks.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray html = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    if (const auto text = vellicord::OfflineHTMLConverter::convert(html))
+        vellicord::FuzzChecks::checkMarkdown(vellicord::MarkdownSerializer::convert(*text));
+    return 0;
+}

@@ -1,0 +1,17 @@
+#include "core/capture/MarkdownSerializer.h"
+#include "platform/rtf/RtfReader.h"
+
+#include "FuzzChecks.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // Most inputs should reach the reader's body rather than fail the "{\rtf" check.
+    QByteArray rtf = "{\\rtf1 ";
+    rtf.append(reinterpret_cast<const char*>(data), qsizetype(size));
+    if (const auto text = vellicord::RtfReader::read(rtf))
+        vellicord::FuzzChecks::checkMarkdown(vellicord::MarkdownSerializer::convert(*text));
+    return 0;
+}

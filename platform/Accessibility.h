@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <QtGlobal>
+
+#include <memory>
+#include <optional>
+
+namespace vellicord {
+
+// One element of another application's user interface.
+class AccessibilityElement {
+public:
+    virtual ~AccessibilityElement() = default;
+    // The attribute's value when it is a text ("AXSelectedText", "AXDocument", "AXURL"); nullopt
+    // when the element has none, it is not a text, or the read failed.
+    virtual std::optional<QString> stringAttribute(QStringView name) = 0;
+    // The enclosing element; null at the top or when the read failed.
+    virtual std::unique_ptr<AccessibilityElement> parent() = 0;
+};
+
+class Accessibility {
+public:
+    virtual ~Accessibility() = default;
+    // Whether this process may read other applications' interfaces and post keyboard events.
+    virtual bool isProcessTrusted() = 0;
+    // The element that has the keyboard focus in the process; null when it cannot be found.
+    virtual std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) = 0;
+    // The text the process last selected, where the desktop keeps it apart from the interface
+    // (X11's PRIMARY selection): for applications whose elements tell nothing. Nullopt when
+    // another process holds it.
+    virtual std::optional<QString> primarySelection(qint32 pid) = 0;
+};
+
+} // namespace vellicord

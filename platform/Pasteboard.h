@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/PasteboardType.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <utility>
+
+namespace vellicord {
+
+// One clipboard item: its content under each target, in the order the owner offered them.
+using PasteboardItem = QList<std::pair<QString, QByteArray>>;
+
+// What reading one target gave: its bytes, nothing because the owner refused that target, or
+// nothing because the owner did not answer in time (the clipboard is then unreadable, not empty).
+struct PasteboardData {
+    enum class Status { ok, refused, noAnswer };
+    Status status = Status::refused;
+    QByteArray bytes;
+};
+
+// The system clipboard. Reads may be made from any one thread at a time; writes are made by the
+// implementation on the thread that owns the clipboard, whatever thread calls them.
+class Pasteboard {
+public:
+    virtual ~Pasteboard() = default;
+
+    // Grows by at least one whenever the clipboard gets new content or a new owner.
+    virtual qint64 changeCount() = 0;
+
+    // The content targets each item offers, in the owner's order (meta targets left out). An empty
+    // list is an empty clipboard; nullopt means the owner did not answer.
+    virtual std::optional<QList<QStringList>> itemTargets() = 0;
+    virtual PasteboardData data(int item, const QString& target) = 0;
+
+    // The first item's content of a known kind, decoded to UTF-8 for text kinds (HTML sent as
+    // UTF-16 is transcoded); nullopt when the clipboard has none.
+    virtual std::optional<QByteArray> dataForType(PasteboardType type) = 0;
+
+    // Replaces the clipboard's content by these items; an empty list clears it. True when the
+    // clipboard holds them (or is empty) afterwards.
+    virtual bool write(const QList<PasteboardItem>& items) = 0;
+};
+
+} // namespace vellicord

@@ -1,0 +1,317 @@
+#include "platform/atspi/AtspiAccessibility.h"
+
+#include "platform/x11/X11SelectionReader.h"
+
+#include <atspi/atspi.h>
+
+#include <QStringList>
+
+#include <functional>
+#include <mutex>
+
+namespace vellicord {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int maxSearchedElements = 4000;
+
+// libatspi is not made for use from several threads at once; every call goes through this lock.
+std::recursive_mutex atspiMutex;
+
+GMainContext* atspiContext = nullptr;
+
+bool atspiAvailable()
+{
+    static bool available = [] {
+        if (atspi_init() > 1)
+            return false;
+        if (!atspi_get_a11y_bus())
+            return false;
+        // AT-SPI's messages are handled on a context of our own, on the capture's thread, never by
+        // the GUI thread's GLib loop while a capture reads the library's caches.
+        atspiContext = g_main_context_new();
+        atspi_set_main_context(atspiContext);
+        atspi_set_timeout(int(AtspiAccessibility::callTimeout.count()), int(AtspiAccessibility::callTimeout.count()));
+        return true;
+    }();
+    return available;
+}
+
+struct Ref {
+    AtspiAccessible* object = nullptr;
+    explicit Ref(AtspiAccessible* o = nullptr) : object(o) {}
+    Ref(const Ref&) = delete;
+    Ref(Ref&& other) noexcept : object(std::exchange(other.object, nullptr)) {}
+    Ref& operator=(Ref&& other) noexcept
+    {
+        std::swap(object, other.object);
+        return *this;
+    }
+    ~Ref()
+    {
+        if (object)
+            g_object_unref(object);
+    }
+};
+
+bool ok(GError*& error)
+{
+    if (!error)
+        return true;
+    g_clear_error(&error);
+    return false;
+}
+
+bool hasState(AtspiAccessible* object, AtspiStateType state)
+{
+    AtspiStateSet* states = atspi_accessible_get_state_set(object);
+    if (!states)
+        return false;
+    const bool result = atspi_state_set_contains(states, state);
+    g_object_unref(states);
+    return result;
+}
+
+QString takeString(gchar* text)
+{
+    QString result = QString::fromUtf8(text ? text : "");
+    g_free(text);
+    return result;
+}
+
+class AtspiElement final : public AccessibilityElement {
+public:
+    AtspiElement(Ref object, Clock::time_point deadline) : object(std::move(object)), deadline(deadline) {}
+
+    std::optional<QString> stringAttribute(QStringView name) override
+    {
+        std::lock_guard lock(atspiMutex);
+        if (Clock::now() >= deadline)
+            return std::nullopt;
+        if (name == u"AXSelectedText")
+            return selectedText();
+        if (name == u"AXTitle")
+            return documentName();
+        const std::optional<QString> address = documentAddress();
+        if (!address)
+            return std::nullopt;
+        const bool web = address->startsWith(u"http://", Qt::CaseInsensitive) ||
+                         address->startsWith(u"https://", Qt::CaseInsensitive);
+        if (name == u"AXURL" && web)
+            return address;
+        if (name == u"AXDocument" && !web)
+            return address;
+        return std::nullopt;
+    }
+
+    std::unique_ptr<AccessibilityElement> parent() override
+    {
+        std::lock_guard lock(atspiMutex);
+        if (Clock::now() >= deadline)
+            return nullptr;
+        GError* error = nullptr;
+        Ref up(atspi_accessible_get_parent(object.object, &error));
+        if (!ok(error) || !up.object)
+            return nullptr;
+        if (atspi_accessible_get_role(up.object, nullptr) == ATSPI_ROLE_DESKTOP_FRAME)
+            return nullptr;
+        return std::make_unique<AtspiElement>(std::move(up), deadline);
+    }
+
+private:
+    std::optional<QString> selectedText()
+    {
+        AtspiText* text = atspi_accessible_get_text_iface(object.object);
+        if (!text)
+            return std::nullopt;
+        GError* error = nullptr;
+        const gint count = atspi_text_get_n_selections(text, &error);
+        QStringList parts;
+        for (gint i = 0; ok(error) && i < count && Clock::now() < deadline; ++i) {
+            AtspiRange* range = atspi_text_get_selection(text, i, &error);
+            if (!ok(error) || !range)
+                break;
+            if (range->end_offset > range->start_offset) {
+                QString part = takeString(atspi_text_get_text(text, range->start_offset, range->end_offset, &error));
+                if (ok(error))
+                    parts.append(part);
+            }
+            g_free(range);
+        }
+        g_object_unref(text);
+        if (parts.isEmpty())
+            return std::nullopt;
+        return parts.join(u'\n');
+    }
+
+    // The accessible name of a document: a web page's title.
+    std::optional<QString> documentName()
+    {
+        AtspiDocument* document = atspi_accessible_get_document_iface(object.object);
+        if (!document)
+            return std::nullopt;
+        g_object_unref(document);
+        GError* error = nullptr;
+        QString name = takeString(atspi_accessible_get_name(object.object, &error));
+        if (!ok(error) || name.isEmpty())
+            return std::nullopt;
+        return name;
+    }
+
+    std::optional<QString> documentAddress()
+    {
+        AtspiDocument* document = atspi_accessible_get_document_iface(object.object);
+        if (!document)
+            return std::nullopt;
+        std::optional<QString> result;
+        for (const char* key : {"DocURL", "URI"}) {
+            GError* error = nullptr;
+            gchar* value = atspi_document_get_document_attribute_value(document, const_cast<gchar*>(key), &error);
+            if (!ok(error)) {
+                g_free(value);
+                break;
+            }
+            if (QString text = takeString(value); !text.isEmpty()) {
+                result = text;
+                break;
+            }
+        }
+        g_object_unref(document);
+        return result;
+    }
+
+    Ref object;
+    Clock::time_point deadline;
+};
+
+Ref applicationOf(qint32 pid, Clock::time_point deadline)
+{
+    Ref desktop(atspi_get_desktop(0));
+    if (!desktop.object)
+        return Ref();
+    GError* error = nullptr;
+    const gint count = atspi_accessible_get_child_count(desktop.object, &error);
+    for (gint i = 0; ok(error) && i < count && Clock::now() < deadline; ++i) {
+        Ref app(atspi_accessible_get_child_at_index(desktop.object, i, &error));
+        if (!ok(error) || !app.object)
+            continue;
+        const guint appPid = atspi_accessible_get_process_id(app.object, &error);
+        if (ok(error) && qint32(appPid) == pid)
+            return app;
+    }
+    return Ref();
+}
+
+Ref focusedByCollection(AtspiAccessible* root)
+{
+    AtspiCollection* collection = atspi_accessible_get_collection_iface(root);
+    if (!collection)
+        return Ref();
+    AtspiStateSet* states = atspi_state_set_new(nullptr);
+    atspi_state_set_add(states, ATSPI_STATE_FOCUSED);
+    AtspiMatchRule* rule = atspi_match_rule_new(states, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL,
+                                                nullptr, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL,
+                                                FALSE);
+    GError* error = nullptr;
+    GArray* matches = atspi_collection_get_matches(collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
+    Ref found;
+    if (ok(error) && matches && matches->len > 0)
+        found = Ref(static_cast<AtspiAccessible*>(g_object_ref(g_array_index(matches, AtspiAccessible*, 0))));
+    if (matches) {
+        for (guint i = 0; i < matches->len; ++i)
+            g_object_unref(g_array_index(matches, AtspiAccessible*, i));
+        g_array_free(matches, TRUE);
+    }
+    g_object_unref(rule);
+    g_object_unref(states);
+    g_object_unref(collection);
+    return found;
+}
+
+Ref focusedBySearch(AtspiAccessible* root, Clock::time_point deadline)
+{
+    QList<AtspiAccessible*> queue{static_cast<AtspiAccessible*>(g_object_ref(root))};
+    Ref found;
+    int visited = 0;
+    while (!queue.isEmpty() && !found.object && visited < maxSearchedElements && Clock::now() < deadline) {
+        Ref current(queue.takeFirst());
+        ++visited;
+        if (hasState(current.object, ATSPI_STATE_FOCUSED)) {
+            found = std::move(current);
+            break;
+        }
+        if (!hasState(current.object, ATSPI_STATE_SHOWING) && visited > 1)
+            continue;
+        GError* error = nullptr;
+        const gint count = atspi_accessible_get_child_count(current.object, &error);
+        for (gint i = 0; ok(error) && i < count; ++i) {
+            if (AtspiAccessible* child = atspi_accessible_get_child_at_index(current.object, i, &error); ok(error) && child)
+                queue.append(child);
+        }
+    }
+    for (AtspiAccessible* left : queue)
+        g_object_unref(left);
+    return found;
+}
+
+} // namespace
+
+AtspiAccessibility::AtspiAccessibility() : primary(std::make_unique<X11SelectionReader>("PRIMARY")) {}
+
+AtspiAccessibility::~AtspiAccessibility() = default;
+
+bool AtspiAccessibility::isProcessTrusted()
+{
+    return primary->isValid() && primary->connection().hasExtension("XTEST");
+}
+
+std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 pid)
+{
+    const auto deadline = Clock::now() + walkBudget;
+    if (pid <= 0)
+        return nullptr;
+    std::lock_guard lock(atspiMutex);
+    if (!atspiAvailable())
+        return nullptr;
+    // Applications' announcements queued since the last capture keep the library's cache current;
+    // handling them here also keeps the queue from growing.
+    for (int handled = 0; handled < 10000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {
+    }
+    Ref app = applicationOf(pid, deadline);
+    if (!app.object)
+        return nullptr;
+    Ref element = focusedByCollection(app.object);
+    if (!element.object)
+        element = focusedBySearch(app.object, deadline);
+    if (!element.object)
+        return nullptr;
+    return std::make_unique<AtspiElement>(std::move(element), deadline);
+}
+
+std::optional<QString> AtspiAccessibility::primarySelection(qint32 pid)
+{
+    const xcb_window_t owner = primary->owner();
+    if (owner == XCB_NONE || pid <= 0 || primary->connection().windowPid(owner) != pid)
+        return std::nullopt;
+    const auto deadline = Clock::now() + primaryTimeout;
+    const std::optional<QStringList> targets = primary->targets(deadline);
+    if (!targets)
+        return std::nullopt;
+    for (const QString& target : PasteboardTypes::targets(PasteboardType::string)) {
+        if (!targets->contains(target))
+            continue;
+        const PasteboardData data = primary->convert(target, deadline);
+        if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
+            return QString::fromUtf8(data.bytes);
+    }
+    if (targets->contains(u"STRING")) {
+        const PasteboardData data = primary->convert(QStringLiteral("STRING"), deadline);
+        if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
+            return QString::fromLatin1(data.bytes);
+    }
+    return std::nullopt;
+}
+
+} // namespace vellicord

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+
+#include <chrono>
+#include <memory>
+
+namespace vellicord {
+
+class X11Connection;
+class X11SelectionReader;
+
+// Other applications' interfaces through AT-SPI: the focused element of a process, its selected
+// text, and the document address of the document it sits in. Every call is time-limited and one
+// capture's walk has about a second in all. The PRIMARY selection, where selecting text on X11 puts
+// it, is read for applications that tell AT-SPI nothing (or when there is no accessibility bus).
+//
+// Trusted means what the copy command needs: an X display with the XTEST extension.
+class AtspiAccessibility final : public Accessibility {
+public:
+    AtspiAccessibility();
+    ~AtspiAccessibility() override;
+
+    static constexpr std::chrono::milliseconds callTimeout{250};
+    static constexpr std::chrono::milliseconds walkBudget{1000};
+    static constexpr std::chrono::milliseconds primaryTimeout{300};
+
+    bool isProcessTrusted() override;
+    std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) override;
+    std::optional<QString> primarySelection(qint32 pid) override;
+
+private:
+    std::unique_ptr<X11SelectionReader> primary;
+};
+
+} // namespace vellicord

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+
+#include <functional>
+
+namespace vellicord {
+
+// An in-memory clipboard with the behaviours of real owners that tests need: one that never
+// answers, targets it refuses, writes that fail.
+class FakePasteboard final : public Pasteboard {
+public:
+    QList<PasteboardItem> items;
+    qint64 count = 0;
+    bool answers = true;          // false: every read times out
+    QStringList refusedTargets;   // offered but never converted
+    QStringList silentTargets;    // offered but never answered
+    bool writesSucceed = true;
+    int writes = 0;
+    // Runs before each change-count read (to change the clipboard "while" something else happens).
+    std::function<void()> beforeCountRead;
+
+    // Replaces the content as another application would, bumping the change count.
+    void set(QList<PasteboardItem> newItems);
+
+    qint64 changeCount() override;
+    std::optional<QList<QStringList>> itemTargets() override;
+    PasteboardData data(int item, const QString& target) override;
+    std::optional<QByteArray> dataForType(PasteboardType type) override;
+    bool write(const QList<PasteboardItem>& newItems) override;
+};
+
+} // namespace vellicord

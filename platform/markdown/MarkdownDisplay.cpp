@@ -1,0 +1,19 @@
+#include "platform/markdown/MarkdownDisplay.h"
+
+#include "core/capture/RichMarkdownRenderer.h"
+#include "platform/markdown/MarkdownParser.h"
+
+namespace vellicord::MarkdownDisplay {
+
+std::optional<AttributedText> render(const QString& markdown, const TextMeasurer& measurer)
+{
+    if (markdown.size() > RichMarkdownRenderer::maximumInputLength)
+        return std::nullopt;
+    const std::optional<QList<MarkdownRun>> runs =
+        MarkdownParser::parse(markdown, RichMarkdownRenderer::maximumNesting);
+    if (!runs)
+        return std::nullopt;
+    return RichMarkdownRenderer::render(*runs, measurer);
+}
+
+} // namespace vellicord::MarkdownDisplay

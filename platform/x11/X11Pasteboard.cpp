@@ -1,0 +1,149 @@
+#include "platform/x11/X11Pasteboard.h"
+
+#include "platform/x11/X11SelectionReader.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QThread>
+
+#include <cstdlib>
+#include <future>
+#include <memory>
+
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+namespace vellicord {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int claimAttempts = 5;
+
+// How a saved item is handed to Qt, which offers each format again under the same target name.
+// Qt offers its "text/plain" as UTF8_STRING, STRING, TEXT and text/plain, so those four travel as
+// one "text/plain" in UTF-8, taken from the best of them the item had.
+QMimeData* mimeDataFor(const PasteboardItem& item)
+{
+    static const QStringList plainTargets{QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain"),
+                                          QStringLiteral("STRING"), QStringLiteral("TEXT")};
+    auto* mime = new QMimeData;
+    QByteArray plain;
+    qsizetype plainRank = plainTargets.size();
+    for (const auto& [target, bytes] : item) {
+        const qsizetype rank = plainTargets.indexOf(target);
+        if (rank < 0) {
+            mime->setData(target, bytes);
+        } else if (rank < plainRank) {
+            plainRank = rank;
+            // STRING and TEXT are Latin-1 where they are not UTF-8 already.
+            plain = rank >= 2 && QString::fromUtf8(bytes).toUtf8() != bytes ? QString::fromLatin1(bytes).toUtf8() : bytes;
+        }
+    }
+    if (plainRank < plainTargets.size())
+        mime->setData(QStringLiteral("text/plain"), plain);
+    return mime;
+}
+
+} // namespace
+
+X11Pasteboard::X11Pasteboard() : reader(std::make_unique<X11SelectionReader>("CLIPBOARD")) {}
+
+X11Pasteboard::~X11Pasteboard() = default;
+
+Clock::time_point X11Pasteboard::deadline() const
+{
+    const auto now = Clock::now();
+    const auto perTarget = now + targetTimeout;
+    return budgetEnd > now ? std::min(perTarget, budgetEnd) : perTarget;
+}
+
+qint64 X11Pasteboard::changeCount() { return reader->changeCount(); }
+
+std::optional<QList<QStringList>> X11Pasteboard::itemTargets()
+{
+    budgetEnd = Clock::now() + snapshotBudget;
+    const std::optional<QStringList> targets = reader->targets(deadline());
+    if (!targets)
+        return std::nullopt;
+    if (targets->isEmpty())
+        return QList<QStringList>{};
+    return QList<QStringList>{*targets};
+}
+
+PasteboardData X11Pasteboard::data(int item, const QString& target)
+{
+    if (item != 0)
+        return {};
+    if (budgetEnd <= Clock::now())
+        return {PasteboardData::Status::noAnswer, {}};
+    return reader->convert(target, deadline());
+}
+
+std::optional<QByteArray> X11Pasteboard::dataForType(PasteboardType type)
+{
+    budgetEnd = {};
+    const std::optional<QStringList> offered = reader->targets(deadline());
+    if (!offered)
+        return std::nullopt;
+    for (const QString& target : PasteboardTypes::targets(type)) {
+        if (!offered->contains(target))
+            continue;
+        const PasteboardData read = reader->convert(target, deadline());
+        if (read.status == PasteboardData::Status::ok)
+            return PasteboardTypes::asUtf8(type, read.bytes);
+    }
+    return std::nullopt;
+}
+
+bool X11Pasteboard::write(const QList<PasteboardItem>& items)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!reader->isValid() || !qobject_cast<QGuiApplication*>(app))
+        return false;
+    if (QThread::currentThread() == app->thread())
+        return writeOnMainThread(items);
+    // Waits for the main thread a bounded time: a main thread that is blocked (or already gone)
+    // must not hold the capture forever. The write then still happens when it gets there.
+    auto done = std::make_shared<std::promise<bool>>();
+    std::future<bool> written = done->get_future();
+    QMetaObject::invokeMethod(
+        app, [this, done, items] { done->set_value(writeOnMainThread(items)); }, Qt::QueuedConnection);
+    if (written.wait_for(mainThreadTimeout) != std::future_status::ready)
+        return false;
+    return written.get();
+}
+
+bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)
+{
+    X11Connection& x11 = reader->connection();
+    if (items.isEmpty()) {
+        // QClipboard can only give up content it owns; an empty clipboard is one without an owner.
+        xcb_set_selection_owner(x11.get(), XCB_NONE, x11.atom("CLIPBOARD"), XCB_CURRENT_TIME);
+        x11.roundTrip();
+        return reader->owner() == XCB_NONE;
+    }
+    // Qt claims the clipboard with the time of the last event it handled; the server refuses a
+    // claim older than the current owner's. So Qt first catches up with the events that announced
+    // that owner (the round trip makes sure they have arrived), and tries again if it was still behind.
+    auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    for (int attempt = 0; attempt < claimAttempts; ++attempt) {
+        if (native && native->connection()) {
+            xcb_connection_t* qtConnection = native->connection();
+            std::free(xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection), nullptr));
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QGuiApplication::clipboard()->setMimeData(mimeDataFor(items.first()), QClipboard::Clipboard);
+        // Qt only warns when the server refused it the ownership; the owner tells.
+        const xcb_window_t owner = reader->owner();
+        if (owner != XCB_NONE && x11.windowPid(owner) == qint32(::getpid()))
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+} // namespace vellicord

@@ -1,0 +1,202 @@
+#include "platform/x11/X11SelectionReader.h"
+
+#include <xcb/xfixes.h>
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+namespace vellicord {
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
+using Event = std::unique_ptr<xcb_generic_event_t, FreeDeleter>;
+
+uint8_t responseType(const xcb_generic_event_t* event) { return event->response_type & 0x7F; }
+
+} // namespace
+
+X11SelectionReader::X11SelectionReader(const char* selectionName)
+{
+    if (!x11.isValid())
+        return;
+    xcb_connection_t* c = x11.get();
+    selection = x11.atom(selectionName);
+    transferProperty = x11.atom("_VELLICORD_SELECTION");
+
+    window = xcb_generate_id(c);
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, x11.root(), -10, -10, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_xfixes_id);
+    if (extension && extension->present) {
+        Reply<xcb_xfixes_query_version_reply_t> version(
+            xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));
+        if (version) {
+            haveXFixes = true;
+            xfixesFirstEvent = extension->first_event;
+            xcb_xfixes_select_selection_input(c, window, selection,
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+        }
+    }
+    x11.roundTrip();
+}
+
+X11SelectionReader::~X11SelectionReader()
+{
+    if (window != XCB_NONE) {
+        xcb_destroy_window(x11.get(), window);
+        xcb_flush(x11.get());
+    }
+}
+
+void X11SelectionReader::countIfOwnerChange(xcb_generic_event_t* event)
+{
+    if (haveXFixes && responseType(event) == xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY)
+        ++changes;
+}
+
+qint64 X11SelectionReader::changeCount()
+{
+    std::lock_guard lock(mutex);
+    if (!isValid())
+        return 0;
+    x11.roundTrip();
+    while (Event event{xcb_poll_for_event(x11.get())})
+        countIfOwnerChange(event.get());
+    if (!haveXFixes) {
+        // Without XFixes the owner window stands in for the count: a new owner is a change.
+        return qint64(owner());
+    }
+    return changes;
+}
+
+xcb_window_t X11SelectionReader::owner()
+{
+    if (!isValid())
+        return XCB_NONE;
+    Reply<xcb_get_selection_owner_reply_t> reply(
+        xcb_get_selection_owner_reply(x11.get(), xcb_get_selection_owner(x11.get(), selection), nullptr));
+    return reply ? reply->owner : XCB_NONE;
+}
+
+xcb_generic_event_t* X11SelectionReader::waitForEvent(const std::function<bool(xcb_generic_event_t*)>& accept,
+                                                      Clock::time_point deadline)
+{
+    xcb_connection_t* c = x11.get();
+    xcb_flush(c);
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            countIfOwnerChange(event);
+            if (accept(event))
+                return event;
+            std::free(event);
+        }
+        if (xcb_connection_has_error(c))
+            return nullptr;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return nullptr;
+        pollfd descriptor{xcb_get_file_descriptor(c), POLLIN, 0};
+        ::poll(&descriptor, 1, int(std::min<long long>(left, 50)));
+    }
+}
+
+std::optional<QStringList> X11SelectionReader::targets(Clock::time_point deadline)
+{
+    std::lock_guard lock(mutex);
+    if (!isValid())
+        return std::nullopt;
+    if (owner() == XCB_NONE)
+        return QStringList{};
+    const PasteboardData data = convertLocked(x11.atom("TARGETS"), deadline);
+    if (data.status == PasteboardData::Status::noAnswer)
+        return std::nullopt;
+    QStringList names;
+    const auto* atoms = reinterpret_cast<const xcb_atom_t*>(data.bytes.constData());
+    const qsizetype count = data.bytes.size() / qsizetype(sizeof(xcb_atom_t));
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString name = x11.atomName(atoms[i]);
+        if (!name.isEmpty() && !PasteboardTypes::isMeta(name) && !names.contains(name))
+            names.append(name);
+    }
+    return names;
+}
+
+PasteboardData X11SelectionReader::convert(const QString& target, Clock::time_point deadline)
+{
+    std::lock_guard lock(mutex);
+    if (!isValid())
+        return {PasteboardData::Status::noAnswer, {}};
+    return convertLocked(x11.atom(target.toLatin1().constData()), deadline);
+}
+
+PasteboardData X11SelectionReader::convertLocked(xcb_atom_t target, Clock::time_point deadline)
+{
+    xcb_connection_t* c = x11.get();
+    xcb_delete_property(c, window, transferProperty);
+    xcb_convert_selection(c, window, selection, target, transferProperty, XCB_CURRENT_TIME);
+    Event notify{waitForEvent(
+        [&](xcb_generic_event_t* event) {
+            if (responseType(event) != XCB_SELECTION_NOTIFY)
+                return false;
+            const auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(event);
+            return n->requestor == window && n->selection == selection && n->target == target;
+        },
+        deadline)};
+    if (!notify)
+        return {PasteboardData::Status::noAnswer, {}};
+    if (reinterpret_cast<xcb_selection_notify_event_t*>(notify.get())->property == XCB_NONE)
+        return {};
+
+    xcb_atom_t type = XCB_NONE;
+    std::optional<QByteArray> bytes = x11.property(window, transferProperty, &type);
+    if (!bytes)
+        return {};
+    if (type == x11.atom("INCR"))
+        return readIncrementally(transferProperty, deadline);
+    xcb_delete_property(c, window, transferProperty);
+    xcb_flush(c);
+    return {PasteboardData::Status::ok, *bytes};
+}
+
+PasteboardData X11SelectionReader::readIncrementally(xcb_atom_t property, Clock::time_point deadline)
+{
+    // Deleting the INCR announcement asks the owner for the first chunk; each chunk is deleted in
+    // turn, and an empty chunk ends the transfer. Each chunk may take up to its own timeout, as a
+    // large transfer is expected to take longer than a small one.
+    xcb_connection_t* c = x11.get();
+    QByteArray data;
+    xcb_delete_property(c, window, property);
+    for (;;) {
+        const auto chunkDeadline = std::max(deadline, Clock::now() + chunkTimeout);
+        Event event{waitForEvent(
+            [&](xcb_generic_event_t* e) {
+                if (responseType(e) != XCB_PROPERTY_NOTIFY)
+                    return false;
+                const auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
+                return n->window == window && n->atom == property && n->state == XCB_PROPERTY_NEW_VALUE;
+            },
+            chunkDeadline)};
+        if (!event)
+            return {PasteboardData::Status::noAnswer, {}};
+        const std::optional<QByteArray> chunk = x11.property(window, property);
+        xcb_delete_property(c, window, property);
+        xcb_flush(c);
+        if (!chunk || chunk->isEmpty())
+            return {PasteboardData::Status::ok, data};
+        data += *chunk;
+    }
+}
+
+} // namespace vellicord

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+#include "platform/x11/X11Connection.h"
+
+#include <chrono>
+#include <mutex>
+
+namespace vellicord {
+
+// Reads an X11 selection (CLIPBOARD or PRIMARY) through its own connection and window: the owner's
+// targets, the content of a target (incremental transfers included), and a change count kept from
+// XFixes owner-change events. Every conversion is bounded by a timeout, so an owner that never
+// answers costs at most that long.
+class X11SelectionReader {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit X11SelectionReader(const char* selection);
+    ~X11SelectionReader();
+
+    bool isValid() const { return window != XCB_NONE; }
+    X11Connection& connection() { return x11; }
+
+    // Makes a round trip first, so that every owner change the server made before the call is counted.
+    qint64 changeCount();
+    xcb_window_t owner();
+
+    // The owner's content targets (meta targets left out): empty when there is no owner or it
+    // offers none; nullopt when it did not answer before the deadline.
+    std::optional<QStringList> targets(Clock::time_point deadline);
+    PasteboardData convert(const QString& target, Clock::time_point deadline);
+
+    static constexpr std::chrono::milliseconds chunkTimeout{500};
+
+private:
+    // Waits for the event the predicate accepts; counts owner changes on the way.
+    xcb_generic_event_t* waitForEvent(const std::function<bool(xcb_generic_event_t*)>& accept,
+                                      Clock::time_point deadline);
+    void countIfOwnerChange(xcb_generic_event_t* event);
+    PasteboardData convertLocked(xcb_atom_t target, Clock::time_point deadline);
+    PasteboardData readIncrementally(xcb_atom_t property, Clock::time_point deadline);
+
+    X11Connection x11;
+    std::recursive_mutex mutex;
+    xcb_atom_t selection = XCB_NONE;
+    xcb_atom_t transferProperty = XCB_NONE;
+    xcb_window_t window = XCB_NONE;
+    uint8_t xfixesFirstEvent = 0;
+    bool haveXFixes = false;
+    qint64 changes = 0;
+};
+
+} // namespace vellicord

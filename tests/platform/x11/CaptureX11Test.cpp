@@ -1,0 +1,359 @@
+#include "core/capture/Clipboard.h"
+#include "core/capture/SelectionCapture.h"
+#include "platform/atspi/AtspiAccessibility.h"
+#include "platform/x11/X11CaptureServices.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11Workspace.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace vellicord {
+namespace {
+
+// Runs the work on another thread while this (the main) thread keeps serving the clipboard that
+// Qt owns, as the application's main thread does during a capture.
+template <typename Work> auto onWorker(Work work)
+{
+    using Result = decltype(work());
+    std::optional<Result> result;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        result.emplace(work());
+        done = true;
+    });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    worker.join();
+    return std::move(*result);
+}
+
+// Runs an X client to its end while serving the clipboard; its standard output.
+QByteArray runClient(const QString& program, const QStringList& arguments, const QByteArray& input = {})
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted(5000))
+        return {};
+    if (!input.isNull()) {
+        process.write(input);
+        process.closeWriteChannel();
+    }
+    QElapsedTimer timer;
+    timer.start();
+    while (process.state() != QProcess::NotRunning && timer.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        process.waitForFinished(5);
+    }
+    return process.readAllStandardOutput();
+}
+
+QByteArray clipboardTarget(const QString& target)
+{
+    return runClient(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
+                                               QStringLiteral("-t"), target});
+}
+
+// Another application (xclip) takes the clipboard with this content.
+void setClipboardWithXclip(X11Pasteboard& pasteboard, const QString& target, const QByteArray& bytes)
+{
+    const qint64 before = pasteboard.changeCount();
+    // xclip stays in the background serving the content until another owner takes over.
+    QProcess::startDetached(QStringLiteral("sh"), {QStringLiteral("-c"),
+                                                   QStringLiteral("printf '%s' \"$1\" | xclip -selection clipboard -t \"$2\" -i >/dev/null 2>&1"),
+                                                   QStringLiteral("sh"), QString::fromUtf8(bytes), target});
+    QElapsedTimer timer;
+    timer.start();
+    while (pasteboard.changeCount() == before && timer.elapsed() < 5000)
+        QThread::msleep(10);
+}
+
+// A test client, running until the test ends; ready when it has printed "ready".
+class SelectionWindow {
+public:
+    explicit SelectionWindow(const QStringList& arguments, const QString& program = QStringLiteral(SELECTION_WINDOW_PATH))
+    {
+        process.start(program, arguments);
+        process.waitForStarted(5000);
+        QElapsedTimer timer;
+        timer.start();
+        QByteArray output;
+        while (!output.contains('\n') && timer.elapsed() < 5000) {
+            process.waitForReadyRead(100);
+            output += process.readAllStandardOutput();
+        }
+        if (output.startsWith("ready "))
+            windowID = output.mid(6).trimmed().toUInt();
+    }
+    ~SelectionWindow()
+    {
+        process.kill();
+        process.waitForFinished(2000);
+    }
+    qint64 pid() const { return process.processId(); }
+    quint32 window() const { return windowID; }
+
+private:
+    QProcess process;
+    quint32 windowID = 0;
+};
+
+class CaptureX11Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            GTEST_SKIP() << "needs an X display";
+    }
+    void TearDown() override
+    {
+        // Leaves no xclip behind: it exits when it loses the clipboard.
+        if (!IsSkipped())
+            X11Pasteboard().write({});
+    }
+};
+
+TEST_F(CaptureX11Test, SnapshotAndRestoreRoundTrips)
+{
+    X11Pasteboard pasteboard;
+    QByteArray large(1'200'000, '\0');
+    for (qsizetype i = 0; i < large.size(); ++i)
+        large[i] = char((i * 7919) % 251);
+    struct Case {
+        const char* name;
+        PasteboardItem item;
+    };
+    const Case cases[] = {
+        {"several targets",
+         {{QStringLiteral("UTF8_STRING"), QByteArray("caf\xc3\xa9 text")},
+          {QStringLiteral("text/html"), QByteArray("<b>caf\xc3\xa9</b>")},
+          {QStringLiteral("application/x-vellicord-test"), QByteArray("custom")}}},
+        {"binary data with NUL bytes", {{QStringLiteral("application/octet-stream"), QByteArray("a\0b\0\0c", 6)}}},
+        {"over 256 KiB, sent in increments", {{QStringLiteral("image/png"), large}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(pasteboard.write({c.item}));
+        const Clipboard::PasteboardSnapshot snapshot = onWorker([&] { return Clipboard::snapshot(pasteboard); });
+        ASSERT_TRUE(snapshot.complete);
+        ASSERT_EQ(snapshot.items.size(), 1);
+        for (const auto& [target, bytes] : c.item) {
+            const auto saved = std::find_if(snapshot.items[0].begin(), snapshot.items[0].end(),
+                                            [&](const auto& entry) { return entry.first == target; });
+            ASSERT_NE(saved, snapshot.items[0].end()) << target.toStdString();
+            EXPECT_EQ(saved->second, bytes) << target.toStdString();
+        }
+
+        setClipboardWithXclip(pasteboard, QStringLiteral("UTF8_STRING"), "something else");
+        EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "something else");
+
+        EXPECT_TRUE(onWorker([&] { return Clipboard::restore(snapshot, pasteboard); }));
+        for (const auto& [target, bytes] : c.item)
+            EXPECT_EQ(clipboardTarget(target), bytes) << target.toStdString();
+    }
+}
+
+TEST_F(CaptureX11Test, EmptyClipboardSnapshotsAndRestoresAsEmpty)
+{
+    X11Pasteboard pasteboard;
+    ASSERT_TRUE(pasteboard.write({}));
+    const Clipboard::PasteboardSnapshot snapshot = onWorker([&] { return Clipboard::snapshot(pasteboard); });
+    EXPECT_TRUE(snapshot.complete);
+    EXPECT_TRUE(snapshot.items.isEmpty());
+    setClipboardWithXclip(pasteboard, QStringLiteral("UTF8_STRING"), "copied");
+    EXPECT_TRUE(onWorker([&] { return Clipboard::restore(snapshot, pasteboard); }));
+    EXPECT_EQ(onWorker([&] { return pasteboard.itemTargets(); }), QList<QStringList>{});
+}
+
+TEST_F(CaptureX11Test, OwnerThatNeverAnswersIsUnreadableNotEmpty)
+{
+    X11Pasteboard pasteboard;
+    SelectionWindow window({QStringLiteral("--silent-clipboard")});
+    QElapsedTimer timer;
+    timer.start();
+    const Clipboard::PasteboardSnapshot snapshot = onWorker([&] { return Clipboard::snapshot(pasteboard); });
+    EXPECT_FALSE(snapshot.complete);
+    EXPECT_LT(timer.elapsed(), 2000);
+}
+
+TEST_F(CaptureX11Test, ChangeCountFollowsNewOwners)
+{
+    X11Pasteboard pasteboard;
+    const qint64 before = pasteboard.changeCount();
+    setClipboardWithXclip(pasteboard, QStringLiteral("UTF8_STRING"), "one");
+    const qint64 afterOne = pasteboard.changeCount();
+    EXPECT_GT(afterOne, before);
+    ASSERT_TRUE(pasteboard.write({{{QStringLiteral("UTF8_STRING"), QByteArray("two")}}}));
+    EXPECT_GT(pasteboard.changeCount(), afterOne);
+}
+
+TEST_F(CaptureX11Test, FrontmostApplicationIsTheActiveWindowsElseTheFocused)
+{
+    SelectionWindow first({QStringLiteral("--class"), QStringLiteral("first-window")});
+    SelectionWindow second({QStringLiteral("--class"), QStringLiteral("second-window")});
+    X11Workspace workspace;
+    X11Connection x11;
+    const xcb_atom_t active = x11.atom("_NET_ACTIVE_WINDOW");
+
+    // No window manager: the input focus, which the second window took last.
+    xcb_delete_property(x11.get(), x11.root(), active);
+    x11.roundTrip();
+    std::optional<RunningApplication> app = workspace.frontmostApplication();
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->pid, second.pid());
+    EXPECT_EQ(app->localizedName, u"second-window");
+    EXPECT_EQ(app->bundleIdentifier, std::nullopt);
+
+    // A window manager names the active window, whatever has the focus.
+    const quint32 firstWindow = first.window();
+    xcb_change_property(x11.get(), XCB_PROP_MODE_REPLACE, x11.root(), active, XCB_ATOM_WINDOW, 32, 1, &firstWindow);
+    x11.roundTrip();
+    app = workspace.frontmostApplication();
+    xcb_delete_property(x11.get(), x11.root(), active);
+    x11.roundTrip();
+    ASSERT_TRUE(app);
+    EXPECT_EQ(app->pid, first.pid());
+    EXPECT_EQ(app->localizedName, u"first-window");
+}
+
+class CaptureEndToEndX11Test : public CaptureX11Test {
+protected:
+    QTemporaryDir dataHome;
+    X11CaptureServices desktop;
+
+    void SetUp() override
+    {
+        CaptureX11Test::SetUp();
+        if (IsSkipped())
+            return;
+        // The test window's desktop entry, so that it has a name and an id like an installed application.
+        QDir(dataHome.path()).mkpath(QStringLiteral("applications"));
+        QFile entry(dataHome.path() + QStringLiteral("/applications/vellicord-test-editor.desktop"));
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Test Editor\nName[de]=Testeditor\nExec=true\n"
+                    "StartupWMClass=VellicordTestEditor\n");
+        entry.close();
+        qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    }
+
+    SelectionCapture::Outcome capture()
+    {
+        return onWorker([&] { return SelectionCapture(desktop.services()).capture(); });
+    }
+};
+
+TEST_F(CaptureEndToEndX11Test, SelectedTextWithItsApplicationAndTheClipboardKept)
+{
+    setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"),
+                          "the user's earlier bytes");
+    SelectionWindow window({QStringLiteral("--text"), QStringLiteral("  selected in the window\n")});
+
+    const SelectionCapture::Outcome outcome = capture();
+    ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome))
+        << std::get<CaptureError>(outcome).errorDescription().toStdString() << " "
+        << std::get<CaptureError>(outcome).detail.toStdString();
+    const CaptureResult& result = std::get<CaptureResult>(outcome);
+    EXPECT_EQ(result.text, u"selected in the window");
+    EXPECT_EQ(result.appName, u"Test Editor");
+    EXPECT_EQ(result.bundleID, u"vellicord-test-editor");
+    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "the user's earlier bytes");
+
+    // No key is left down after the synthetic copy.
+    X11Connection x11;
+    std::unique_ptr<xcb_query_keymap_reply_t, decltype(&std::free)> keymap(
+        xcb_query_keymap_reply(x11.get(), xcb_query_keymap(x11.get()), nullptr), &std::free);
+    ASSERT_TRUE(keymap);
+    EXPECT_TRUE(std::all_of(std::begin(keymap->keys), std::end(keymap->keys), [](uint8_t bits) { return bits == 0; }));
+}
+
+TEST_F(CaptureEndToEndX11Test, HtmlOnlyCopyGivesMarkdown)
+{
+    setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"), "kept");
+    SelectionWindow window({QStringLiteral("--html"),
+                            QStringLiteral("<html><head><title>A  page</title></head><body><p><b>Bold</b> words</p></body></html>")});
+
+    const SelectionCapture::Outcome outcome = capture();
+    ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
+    const CaptureResult& result = std::get<CaptureResult>(outcome);
+    EXPECT_EQ(result.text, u"Bold words");
+    EXPECT_EQ(result.sourceTitle, u"A page");
+    EXPECT_EQ(result.markdown, u"**Bold** words");
+    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
+}
+
+TEST_F(CaptureEndToEndX11Test, SelectionOfAnApplicationWithoutCopyComesFromPrimary)
+{
+    setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"), "untouched");
+    SelectionWindow window({QStringLiteral("--no-copy"), QStringLiteral("--text"), QStringLiteral("only in primary")});
+
+    const SelectionCapture::Outcome outcome = capture();
+    ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
+    EXPECT_EQ(std::get<CaptureResult>(outcome).text, u"only in primary");
+    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "untouched");
+}
+
+TEST_F(CaptureEndToEndX11Test, AccessibilityAndCopyInAQtApplication)
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "needs a D-Bus session bus";
+    setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"), "kept");
+    SelectionWindow editor({QStringLiteral("alpha beta gamma"), QStringLiteral("6"), QStringLiteral("4")},
+                           QStringLiteral(ACCESSIBLE_EDITOR_PATH));
+
+    // A new application joins the accessibility bus a moment after its window shows.
+    AtspiAccessibility accessibility;
+    std::optional<QString> selected;
+    QElapsedTimer timer;
+    timer.start();
+    while (selected != u"beta" && timer.elapsed() < 5000) {
+        if (const std::unique_ptr<AccessibilityElement> focused = accessibility.focusedElement(qint32(editor.pid())))
+            selected = focused->stringAttribute(u"AXSelectedText");
+        QThread::msleep(50);
+    }
+    EXPECT_EQ(selected, u"beta");
+
+    const SelectionCapture::Outcome outcome = capture();
+    ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
+    EXPECT_EQ(std::get<CaptureResult>(outcome).text, u"beta");
+    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
+}
+
+TEST_F(CaptureEndToEndX11Test, TerminalsGetTheirOwnCopyCommandOrNone)
+{
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        std::optional<QString> markdown; // present only when the copy command reached the window
+    };
+    const Case cases[] = {
+        {"terminal that copies on Control-Shift-C",
+         {QStringLiteral("--class"), QStringLiteral("kitty"), QStringLiteral("--copy-needs-shift")}, QStringLiteral("**in terminal**")},
+        {"terminal that copies by selecting alone", {QStringLiteral("--class"), QStringLiteral("xterm")}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"), "kept");
+        SelectionWindow window(c.arguments + QStringList{QStringLiteral("--text"), QStringLiteral("in terminal"),
+                                                         QStringLiteral("--html"), QStringLiteral("<b>in terminal</b>")});
+        const SelectionCapture::Outcome outcome = capture();
+        ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
+        EXPECT_EQ(std::get<CaptureResult>(outcome).text, u"in terminal");
+        EXPECT_EQ(std::get<CaptureResult>(outcome).markdown, c.markdown);
+        EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
+    }
+}
+
+} // namespace
+} // namespace vellicord

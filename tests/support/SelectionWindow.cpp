@@ -1,0 +1,167 @@
+// A small X client for the end-to-end tests: a focused window that holds a text selection, puts it
+// on the clipboard when it receives Control-C, and answers requests for it.
+//
+//   SelectionWindow [--text T] [--html H] [--no-copy] [--silent-clipboard] [--class C] [--copy-needs-shift]
+//
+// --text      the selected text (PRIMARY, and UTF8_STRING on the clipboard after a copy)
+// --html      the copy also (or, without --text, only) offers text/html
+// --no-copy   ignores Control-C, like a terminal that copies by selection
+// --silent-clipboard  takes the clipboard at once and never answers a request for it
+// --class     the window's WM_CLASS (instance and class), "vellicord-test-editor" by default
+// --copy-needs-shift  copies on Control-Shift-C only, like most terminals
+// Prints "ready" and the window's id when the window has the focus.
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+xcb_connection_t* c;
+
+xcb_atom_t atom(const char* name)
+{
+    auto* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t value = reply ? reply->atom : XCB_NONE;
+    std::free(reply);
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string text;
+    std::string html;
+    bool hasText = false;
+    bool copies = true;
+    bool silent = false;
+    bool needsShift = false;
+    std::string windowClass;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--text" && i + 1 < argc) {
+            text = argv[++i];
+            hasText = true;
+        } else if (arg == "--html" && i + 1 < argc) {
+            html = argv[++i];
+        } else if (arg == "--no-copy") {
+            copies = false;
+        } else if (arg == "--silent-clipboard") {
+            silent = true;
+        } else if (arg == "--class" && i + 1 < argc) {
+            windowClass = argv[++i];
+        } else if (arg == "--copy-needs-shift") {
+            needsShift = true;
+        }
+    }
+
+    c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 1;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t window = xcb_generate_id(c);
+    const uint32_t values[] = {screen->white_pixel,
+                               XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 10, 10, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+    const std::string wmClass = windowClass.empty() ? std::string("vellicord-test-editor\0VellicordTestEditor", 41)
+                                                    : windowClass + '\0' + windowClass;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        uint32_t(wmClass.size() + 1), wmClass.c_str());
+    const uint32_t pid = uint32_t(getpid());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    xcb_map_window(c, window);
+    xcb_flush(c);
+
+    const xcb_atom_t clipboard = atom("CLIPBOARD");
+    const xcb_atom_t primary = XCB_ATOM_PRIMARY;
+    const xcb_atom_t targets = atom("TARGETS");
+    const xcb_atom_t utf8 = atom("UTF8_STRING");
+    const xcb_atom_t htmlAtom = atom("text/html");
+
+    // Keycode to first keysym, to recognise "c".
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    auto* mapping = xcb_get_keyboard_mapping_reply(
+        c, xcb_get_keyboard_mapping(c, setup->min_keycode, uint8_t(setup->max_keycode - setup->min_keycode + 1)), nullptr);
+    auto keysymOf = [&](xcb_keycode_t code) -> xcb_keysym_t {
+        if (!mapping || code < setup->min_keycode)
+            return 0;
+        return xcb_get_keyboard_mapping_keysyms(mapping)[(code - setup->min_keycode) * mapping->keysyms_per_keycode];
+    };
+
+    bool ownsClipboard = false;
+    xcb_generic_event_t* event;
+    while ((event = xcb_wait_for_event(c))) {
+        switch (event->response_type & 0x7F) {
+        case XCB_MAP_NOTIFY:
+            xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+            if (hasText)
+                xcb_set_selection_owner(c, window, primary, XCB_CURRENT_TIME);
+            if (silent)
+                xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+            std::printf("ready %u\n", unsigned(window));
+            std::fflush(stdout);
+            break;
+        case XCB_KEY_PRESS: {
+            auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
+            const bool shifted = (key->state & XCB_MOD_MASK_SHIFT) != 0;
+            if (copies && (key->state & XCB_MOD_MASK_CONTROL) && shifted == needsShift && keysymOf(key->detail) == 'c') {
+                xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+                ownsClipboard = true;
+            }
+            break;
+        }
+        case XCB_SELECTION_REQUEST: {
+            auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
+            const bool forClipboard = request->selection == clipboard;
+            if (forClipboard && (silent || !ownsClipboard))
+                break;
+            xcb_selection_notify_event_t notify{};
+            notify.response_type = XCB_SELECTION_NOTIFY;
+            notify.time = request->time;
+            notify.requestor = request->requestor;
+            notify.selection = request->selection;
+            notify.target = request->target;
+            notify.property = request->property;
+            std::vector<xcb_atom_t> offered;
+            if (hasText)
+                offered.push_back(utf8);
+            if (forClipboard && !html.empty())
+                offered.push_back(htmlAtom);
+            if (request->target == targets) {
+                offered.insert(offered.begin(), targets);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM, 32,
+                                    uint32_t(offered.size()), offered.data());
+            } else if (request->target == utf8 && hasText) {
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, utf8, 8,
+                                    uint32_t(text.size()), text.data());
+            } else if (request->target == htmlAtom && forClipboard && !html.empty()) {
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, htmlAtom, 8,
+                                    uint32_t(html.size()), html.data());
+            } else {
+                notify.property = XCB_NONE;
+            }
+            xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&notify));
+            break;
+        }
+        case XCB_SELECTION_CLEAR: {
+            auto* clear = reinterpret_cast<xcb_selection_clear_event_t*>(event);
+            if (clear->selection == clipboard)
+                ownsClipboard = false;
+            break;
+        }
+        default:
+            break;
+        }
+        std::free(event);
+        xcb_flush(c);
+    }
+    return 0;
+}
