@@ -1,8 +1,8 @@
 #include "core/capture/CaptureLog.h"
 
-#include "core/foundation/Text.h"
-
-#include <QLoggingCategory>
+#include "core/library/AppLog.h"
+#include "core/library/FileLogger.h"
+#include "core/library/LogCategories.h"
 
 #include <mutex>
 
@@ -10,20 +10,18 @@ namespace vellicord::CaptureLog {
 
 namespace {
 
-// Debug lines only on request (QT_LOGGING_RULES), as a system log keeps them.
-Q_LOGGING_CATEGORY(captureCategory, "com.ruvo.vellicord.capture", QtInfoMsg)
-Q_LOGGING_CATEGORY(appCategory, "com.ruvo.vellicord.app", QtInfoMsg)
-
 std::mutex sinkMutex;
 Sink currentSink;
 
 void defaultSink(Channel channel, Level level, const QString& message)
 {
-    const QLoggingCategory& category = channel == Channel::capture ? captureCategory() : appCategory();
-    if (level == Level::error)
-        qCWarning(category).noquote() << message;
-    else
-        qCDebug(category).noquote() << message;
+    if (channel == Channel::app) {
+        logAppMessage(message);
+    } else if (level == Level::error) {
+        qCWarning(LogCategories::capture()).noquote() << message;
+    } else {
+        qCDebug(LogCategories::capture()).noquote() << message;
+    }
 }
 
 void emitLine(Channel channel, Level level, const QString& message)
@@ -53,13 +51,7 @@ void app(const QString& message) { emitLine(Channel::app, Level::debug, message)
 
 QString sanitized(const QString& untrusted)
 {
-    QString text = Text::repairingSurrogates(untrusted);
-    for (QChar& c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029)
-            c = QChar(0xFFFD);
-    }
-    return text;
+    return FileLogger::singleLine(untrusted);
 }
 
 } // namespace vellicord::CaptureLog

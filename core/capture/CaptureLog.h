@@ -6,9 +6,8 @@
 
 namespace vellicord {
 
-// Where the capture's log lines go. By default they go to the logging categories
-// "com.ruvo.vellicord.capture" and "com.ruvo.vellicord.app"; the application replaces the sink
-// once at start to send them to its own log (and tests to record them).
+// Where the capture's log lines go: by default, capture lines to the system log's "capture"
+// category and app lines to logApp (system log and log file); tests replace the sink to record them.
 namespace CaptureLog {
 
 enum class Channel { capture, app };
