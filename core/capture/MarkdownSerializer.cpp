@@ -29,18 +29,17 @@ struct Paragraph {
     // kept as a width so that deep nesting costs no more than the lines it writes.
     QStringList markers;
     QList<int> markerIndents;
-
-    bool hasMarkers() const { return !markers.isEmpty(); }
-    QString listMarker(qsizetype level) const { return QString(markerIndents[level], u' ') + markers[level]; }
-    QString lastListMarker() const { return listMarker(markers.size() - 1); }
-    // The width of the indentation under the innermost marker.
-    int lastContentIndent() const { return markerIndents.last() + contentIndent(markers.last()); }
     bool isListContinuation = false;
     bool restartsList = false;
     bool isQuote = false;
     // Text that the platform's list handling wrote its visible markers into (anything not made
     // by the HTML converter); only there may marker text be skipped.
     bool mayEmbedListMarkers = false;
+
+    bool hasMarkers() const { return !markers.isEmpty(); }
+    QString lastListMarker() const { return QString(markerIndents.last(), u' ') + markers.last(); }
+    // The width of the indentation under the innermost marker.
+    int lastContentIndent() const { return markerIndents.last() + contentIndent(markers.last()); }
 };
 
 struct Line {
