@@ -75,8 +75,14 @@ QWidget* FormSection::addRow(const QString& label, QWidget* content)
     auto* title = new QLabel(label, row);
     title->setFont(TextStyles::body());
     layout->addWidget(title, 0, Qt::AlignLeft | Qt::AlignVCenter);
-    layout->addStretch(1);
-    layout->addWidget(content, 0, Qt::AlignRight | Qt::AlignVCenter);
+    // Content that wants the room takes what the label leaves; other content keeps its size
+    // at the trailing edge.
+    if (content->sizePolicy().horizontalPolicy() & QSizePolicy::ExpandFlag) {
+        layout->addWidget(content, 1, Qt::AlignVCenter);
+    } else {
+        layout->addStretch(1);
+        layout->addWidget(content, 0, Qt::AlignRight | Qt::AlignVCenter);
+    }
     rows_->addWidget(row);
     return row;
 }

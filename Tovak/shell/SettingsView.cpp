@@ -60,6 +60,11 @@ protected:
         setText(path_.left(split) + u'\n'
                 + metrics.elidedText(path_.mid(split), Qt::ElideMiddle, width));
     }
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(font());
+        return {metrics.horizontalAdvance(path_) + 2, metrics.height() * 2};
+    }
     QSize minimumSizeHint() const override { return {80, QFontMetrics(font()).height() * 2}; }
 
 private:

@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -98,7 +99,9 @@ QString WelcomeView::captureStepText(const QString& hotkeyDisplay)
 
 QSize WelcomeView::sizeHint() const
 {
-    return {500, heightForWidth(500) > 0 ? heightForWidth(500) : QDialog::sizeHint().height()};
+    // The ideal width of 500, and the height its wrapped texts need there.
+    const int height = layout() && layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(500) : -1;
+    return {500, height > 0 ? height : QDialog::sizeHint().height()};
 }
 
 QWidget* WelcomeView::step(const QString& title, const QString& text, const QString& symbol,
