@@ -13,9 +13,9 @@ int main(int argc, char** argv)
     setenv("TZ", "UTC", 1);
     tzset();
     QLocale::setDefault(QLocale(QStringLiteral("en_US")));
-    // CTest lists the tests without the test environment; listing needs no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Listing the tests needs no display: CTest lists them outside xvfb-run.
+    const bool listing = argc > 1 && QByteArray(argv[1]).startsWith("--gtest_list_tests");
+    qputenv("QT_QPA_PLATFORM", listing ? "offscreen" : VELLICORD_TEST_PLATFORM);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
