@@ -99,13 +99,14 @@ public:
     {
         return scaledPixmap(size, mode, state, 1.0);
     }
+    // QIcon hands over the size in device pixels.
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
     {
-        QPixmap pixmap(size * scale);
+        QPixmap pixmap(size);
         pixmap.setDevicePixelRatio(scale);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
-        paint(&painter, QRect(QPoint(), size), mode, state);
+        paint(&painter, QRect(QPoint(), (QSizeF(size) / scale).toSize()), mode, state);
         return pixmap;
     }
     QIconEngine* clone() const override { return new SymbolEngine(name_, color_); }

@@ -2,6 +2,8 @@
 #include "core/library/Selection.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -86,4 +88,17 @@ TEST(CaptureToast, PanelFadesAwayAfterItsTime)
     EXPECT_FALSE(panel);
     EXPECT_GE(clock.elapsed(), CaptureToastController::visibleMs);
     EXPECT_EQ(toast.panel(), nullptr);
+}
+
+TEST(CaptureToast, PanelSitsAtTheTopCentreOfTheScreen)
+{
+    CaptureToastController toast;
+    toast.present(CaptureToastController::failureContent(QStringLiteral("placed")));
+    QWidget* panel = toast.panel();
+    ASSERT_TRUE(panel);
+    const QRect visible = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = panel->geometry();
+    EXPECT_LE(std::abs(frame.center().x() - visible.center().x()), 1);
+    // The drawn panel (inside the shadow margin, raised 4 for the shadow's offset) is 8 below the top.
+    EXPECT_EQ(frame.top() + CaptureToastView::shadowMargin - 4, visible.top() + 8);
 }
