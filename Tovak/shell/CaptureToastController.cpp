@@ -1,6 +1,7 @@
 #include "Tovak/shell/CaptureToastController.h"
 
 #include "core/library/Selection.h"
+#include "platform/x11/X11Compositing.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -52,11 +53,11 @@ void CaptureToastController::present(const CaptureToastView::Content& content)
         panel_->deleteLater();
     }
 
-    auto* view = new CaptureToastView(content);
+    const bool translucent = X11Compositing::isActive();
+    auto* view = new CaptureToastView(content, translucent);
     view->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                          | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint);
     view->setAttribute(Qt::WA_ShowWithoutActivating);
-    view->setAttribute(Qt::WA_TranslucentBackground);
     view->setAttribute(Qt::WA_DeleteOnClose);
     view->setWindowOpacity(0.0);
 
@@ -67,7 +68,7 @@ void CaptureToastController::present(const CaptureToastView::Content& content)
         const QRect visible = screen->availableGeometry();
         // The panel itself, not its shadow margin, sits 8 points below the top of the screen.
         const int x = visible.center().x() + 1 - view->width() / 2;
-        const int y = visible.top() + 8 - (CaptureToastView::shadowMargin - 4);
+        const int y = visible.top() + 8 - int(view->panelRect().top());
         view->move(x, y);
     }
     view->show();

@@ -59,12 +59,23 @@ struct CaptureToastView::Layout {
     bool hasSource = false;
 };
 
-CaptureToastView::CaptureToastView(Content content, QWidget* parent)
+CaptureToastView::CaptureToastView(Content content, bool translucent, QWidget* parent)
     : QWidget(parent)
     , content_(std::move(content))
+    , translucent_(translucent)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_TranslucentBackground, translucent_);
     setFixedSize(sizeHint());
+    if (!translucent_) {
+        QPainterPath shape;
+        shape.addRoundedRect(panelRect(), 12, 12);
+        setMask(QRegion(shape.toFillPolygon().toPolygon()));
+    }
+}
+
+QRectF CaptureToastView::panelRect() const
+{
+    return layout().panel;
 }
 
 CaptureToastView::Layout CaptureToastView::layout() const
@@ -87,9 +98,11 @@ CaptureToastView::Layout CaptureToastView::layout() const
     if (l.hasSource)
         textHeight += 2 + source.height();
     const int contentHeight = std::max(textHeight, symbolSide);
-    const int m = shadowMargin;
-    l.panel = QRectF(m, m - 4, 14 + symbolSide + spacing + l.textWidth + 14, 10 + contentHeight + 10);
-    l.symbol = QRectF(m + 14, m - 4 + 10 - 1, symbolSide, symbolSide);
+    const int m = shadowMargin();
+    // The shadow falls 4 points down, so the panel sits 4 higher in its margin.
+    const int top = translucent_ ? m - 4 : 0;
+    l.panel = QRectF(m, top, 14 + symbolSide + spacing + l.textWidth + 14, 10 + contentHeight + 10);
+    l.symbol = QRectF(m + 14, top + 10 - 1, symbolSide, symbolSide);
     l.textX = m + 14 + symbolSide + spacing;
     return l;
 }
@@ -97,7 +110,7 @@ CaptureToastView::Layout CaptureToastView::layout() const
 QSize CaptureToastView::sizeHint() const
 {
     const Layout l = layout();
-    return {int(l.panel.width()) + 2 * shadowMargin, int(l.panel.height()) + 2 * shadowMargin};
+    return {int(l.panel.width()) + 2 * shadowMargin(), int(l.panel.height()) + 2 * shadowMargin()};
 }
 
 void CaptureToastView::paintEvent(QPaintEvent*)
@@ -111,7 +124,7 @@ void CaptureToastView::paintEvent(QPaintEvent*)
     QPainterPath panelPath;
     panelPath.addRoundedRect(l.panel, 12, 12);
     painter.setPen(Qt::NoPen);
-    for (int ring = 14; ring >= 1; --ring) {
+    for (int ring = 14; translucent_ && ring >= 1; --ring) {
         const qreal spread = ring;
         QPainterPath shadow;
         shadow.addRoundedRect(l.panel.translated(0, 4).adjusted(-spread, -spread, spread, spread),
@@ -120,7 +133,10 @@ void CaptureToastView::paintEvent(QPaintEvent*)
         painter.setBrush(QColor(0, 0, 0, int(255 * 0.18 * falloff * falloff / 7)));
         painter.drawPath(shadow);
     }
-    painter.setBrush(colors.panelBackground);
+    QColor background = colors.panelBackground;
+    if (!translucent_)
+        background.setAlpha(255);
+    painter.setBrush(background);
     painter.drawPath(panelPath);
     QColor border = palette().color(QPalette::WindowText);
     border.setAlphaF(0.08);

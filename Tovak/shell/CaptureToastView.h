@@ -17,13 +17,18 @@ public:
         std::optional<QString> source;
     };
 
-    explicit CaptureToastView(Content content, QWidget* parent = nullptr);
+    // translucent: drawn with its soft shadow on a see-through window; without a compositing
+    // manager the panel is drawn alone and its window cut to the rounded shape.
+    explicit CaptureToastView(Content content, bool translucent = true, QWidget* parent = nullptr);
 
     const Content& content() const { return content_; }
     QSize sizeHint() const override;
 
     // Room left around the panel for its shadow.
-    static constexpr int shadowMargin = 18;
+    static constexpr int shadowSpread = 18;
+    int shadowMargin() const { return translucent_ ? shadowSpread : 0; }
+    // The panel's rectangle inside the view.
+    QRectF panelRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -33,6 +38,7 @@ private:
     Layout layout() const;
 
     Content content_;
+    bool translucent_;
 };
 
 } // namespace vellicord

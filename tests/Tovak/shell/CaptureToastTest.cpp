@@ -100,5 +100,5 @@ TEST(CaptureToast, PanelSitsAtTheTopCentreOfTheScreen)
     const QRect frame = panel->geometry();
     EXPECT_LE(std::abs(frame.center().x() - visible.center().x()), 1);
     // The drawn panel (inside the shadow margin, raised 4 for the shadow's offset) is 8 below the top.
-    EXPECT_EQ(frame.top() + CaptureToastView::shadowMargin - 4, visible.top() + 8);
+    EXPECT_EQ(frame.top() + int(static_cast<CaptureToastView*>(panel)->panelRect().top()), visible.top() + 8);
 }
