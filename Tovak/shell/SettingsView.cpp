@@ -147,6 +147,8 @@ void SettingsView::build()
     auto* prompt = new QLabel(QStringLiteral("Press a shortcut…"), recordingRow_);
     tint(prompt, &ThemeColors::secondaryLabel);
     recording->addWidget(prompt);
+    // As tall as the button it replaces, so that the row keeps its height.
+    recordingRow_->setMinimumHeight(shortcutButton_->sizeHint().height());
     auto* shortcutContent = new QWidget(this);
     auto* shortcutLayout = new QHBoxLayout(shortcutContent);
     shortcutLayout->setContentsMargins(0, 0, 0, 0);

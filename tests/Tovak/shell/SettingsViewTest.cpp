@@ -100,6 +100,8 @@ TEST_F(SettingsViewTest, RecordingThroughTheButtonChangesTheShownShortcut)
     button->click();
     EXPECT_TRUE(view->isRecording());
     EXPECT_TRUE(button->isHidden());
+    if (const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR"); !folder.isEmpty())
+        OffscreenRenderer::writePng(*view, QSize(520, 360), 2, folder + QStringLiteral("/settings-recording@2x.png"));
     view->stopRecording();
     EXPECT_FALSE(view->isRecording());
 
