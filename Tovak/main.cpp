@@ -3,6 +3,7 @@
 #include "Tovak/shell/CommandLine.h"
 #include "Tovak/shell/HotKeyManager.h"
 #include "Tovak/shell/SettingsView.h"
+#include "Tovak/shell/StatusMenu.h"
 #include "Tovak/shell/UpdateController.h"
 #include "Tovak/shell/VellicordMark.h"
 #include "Tovak/shell/WelcomeView.h"
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QMenu>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -132,21 +132,10 @@ int main(int argc, char** argv)
     });
     instance.listen();
 
-    QMenu menu;
-    QAction* openItem = menu.addAction(QStringLiteral("Open Vellicord"), showWelcome);
-    Q_UNUSED(openItem);
-    QAction* captureItem = menu.addAction(QString());
-    captureItem->setEnabled(false);
-    menu.addSeparator();
-    menu.addAction(QStringLiteral("Check for Updates…"), [&] { updates.checkForUpdates(); });
-    menu.addAction(QStringLiteral("Settings…"), showSettings);
-    menu.addSeparator();
-    menu.addAction(QStringLiteral("Quit Vellicord"), &application, &QApplication::quit);
-    // Built afresh each time the menu opens, so it never names a shortcut that is not in force.
-    QObject::connect(&menu, &QMenu::aboutToShow, [&] {
-        captureItem->setText(QStringLiteral("Capture Selection  (")
-                             + hotKeyManager.currentCombo().display() + u')');
-    });
+    // Until the library is wired in, the items that change it stay disabled.
+    StatusMenu menu({showWelcome, {}, {}, {}, {}, [&] { updates.checkForUpdates(); }, showSettings,
+                     &QApplication::quit, [&] { return hotKeyManager.currentCombo().display(); },
+                     [] { return false; }, [] { return false; }});
 
     QSystemTrayIcon tray(VellicordMark::statusIcon(application.palette().color(QPalette::WindowText)));
     tray.setToolTip(QStringLiteral("Vellicord — capture and browse selections"));
