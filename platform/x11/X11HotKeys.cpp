@@ -6,9 +6,15 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <QTimer>
+
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
+// The XKB header names a member "explicit", a keyword in C++.
+#define explicit xkb_explicit
+#include <xcb/xkb.h>
+#undef explicit
 
 #include <cstdlib>
 #include <vector>
@@ -19,6 +25,10 @@ struct X11HotKeys::Grab {
     Display* display = nullptr;
     xcb_connection_t* connection = nullptr;
     xcb_window_t root = 0;
+    uint8_t xkbFirstEvent = 0; // 0: no XKB extension
+    uint32_t carbonKeyCode = 0;
+    uint32_t carbonModifiers = 0;
+    bool regrabPending = false;
     xcb_keycode_t keycode = 0;
     uint16_t modifiers = 0;
     uint16_t lockMasks = 0; // NumLock and CapsLock: ignored when matching a press
@@ -64,6 +74,32 @@ uint16_t numLockMask(Display* display)
     return mask != 0 ? mask : uint16_t(XCB_MOD_MASK_2);
 }
 
+// The first key code that types the keysym, asked of the server each time: a cached copy of
+// the keyboard map would go stale when the user changes the layout.
+xcb_keycode_t keycodeFor(xcb_connection_t* connection, uint32_t keysym)
+{
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    xcb_get_keyboard_mapping_reply_t* reply = xcb_get_keyboard_mapping_reply(
+        connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, uint8_t(count)), nullptr);
+    if (!reply)
+        return 0;
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(reply);
+    const int perKeycode = reply->keysyms_per_keycode;
+    xcb_keycode_t found = 0;
+    // The unshifted column first, as a key's own symbol; then any column.
+    for (int column = 0; column < perKeycode && found == 0; ++column) {
+        for (int index = 0; index < count; ++index) {
+            if (keysyms[index * perKeycode + column] == keysym) {
+                found = xcb_keycode_t(setup->min_keycode + index);
+                break;
+            }
+        }
+    }
+    std::free(reply);
+    return found;
+}
+
 std::vector<uint16_t> variants(uint16_t numLock)
 {
     return {0, XCB_MOD_MASK_LOCK, numLock, uint16_t(XCB_MOD_MASK_LOCK | numLock)};
@@ -84,6 +120,10 @@ public:
             return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
         const uint8_t kind = event->response_type & 0x7f;
+        if (isKeymapChange(grab, event)) {
+            owner_.scheduleRegrab();
+            return false; // Qt follows keymap changes too
+        }
         if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE)
             return false;
         const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
@@ -106,6 +146,18 @@ public:
     }
 
 private:
+    static bool isKeymapChange(const Grab& grab, const xcb_generic_event_t* event)
+    {
+        const uint8_t kind = event->response_type & 0x7f;
+        if (kind == XCB_MAPPING_NOTIFY)
+            return true;
+        if (grab.xkbFirstEvent == 0 || kind != grab.xkbFirstEvent)
+            return false;
+        // The XKB event's own kind is its second byte.
+        const uint8_t xkbKind = reinterpret_cast<const uint8_t*>(event)[1];
+        return xkbKind == XCB_XKB_NEW_KEYBOARD_NOTIFY || xkbKind == XCB_XKB_MAP_NOTIFY;
+    }
+
     X11HotKeys& owner_;
 };
 
@@ -119,6 +171,9 @@ X11HotKeys::X11HotKeys()
     grab_->display = x11->display();
     grab_->connection = x11->connection();
     grab_->root = xcb_window_t(DefaultRootWindow(grab_->display));
+    if (const xcb_query_extension_reply_t* xkb = xcb_get_extension_data(grab_->connection, &xcb_xkb_id);
+        xkb && xkb->present)
+        grab_->xkbFirstEvent = xkb->first_event;
     filter_ = std::make_unique<Filter>(*this);
     QCoreApplication::instance()->installNativeEventFilter(filter_.get());
 }
@@ -141,7 +196,7 @@ int X11HotKeys::grab(uint32_t carbonKeyCode, uint32_t carbonModifiers)
     if (!isAvailable())
         return unavailable;
     const std::optional<uint32_t> keysym = CarbonKeys::keysym(carbonKeyCode);
-    const KeyCode keycode = keysym ? XKeysymToKeycode(grab_->display, *keysym) : 0;
+    const xcb_keycode_t keycode = keysym ? keycodeFor(grab_->connection, *keysym) : 0;
     if (keycode == 0)
         return keyInvalid;
 
@@ -169,12 +224,27 @@ int X11HotKeys::grab(uint32_t carbonKeyCode, uint32_t carbonModifiers)
         return keyTaken;
     }
     grab_->keycode = keycode;
+    grab_->carbonKeyCode = carbonKeyCode;
+    grab_->carbonModifiers = carbonModifiers;
     grab_->modifiers = modifiers;
     grab_->lockMasks = uint16_t(XCB_MOD_MASK_LOCK | numLock);
     grab_->active = true;
     grab_->held = false;
     grab_->lastRelease = 0;
     return noError;
+}
+
+void X11HotKeys::scheduleRegrab()
+{
+    if (!grab_->active || grab_->regrabPending)
+        return;
+    // A layout change comes as several events; grab once, after the last of them.
+    grab_->regrabPending = true;
+    QTimer::singleShot(0, filterContext_.get(), [this] {
+        grab_->regrabPending = false;
+        if (grab_->active)
+            grab(grab_->carbonKeyCode, grab_->carbonModifiers);
+    });
 }
 
 void X11HotKeys::release()

@@ -124,3 +124,25 @@ TEST(X11HotKeys, CombinationHeldByAnotherClientIsRefusedAndThePreviousStays)
     EXPECT_EQ(captures, 1);
     manager.release();
 }
+
+// A German layout swaps Y and Z: after the change the shortcut follows the letter, not the key.
+TEST(X11HotKeys, ShortcutFollowsItsLetterWhenTheLayoutChanges)
+{
+    X11HotKeys keys;
+    int presses = 0;
+    keys.setPressedHandler([&] { ++presses; });
+    ASSERT_EQ(keys.grab(0x10, 0x100), HotKeys::noError); // command Y
+    auto layout = [](const char* name) {
+        QProcess tool;
+        tool.start(QStringLiteral("setxkbmap"), {QString::fromLatin1(name)});
+        return tool.waitForFinished(5000) && tool.exitCode() == 0;
+    };
+    ASSERT_TRUE(layout("de"));
+    spin(500);
+    xdotool({QStringLiteral("key"), QStringLiteral("super+y")});
+    spin(3000, [&] { return presses == 1; });
+    EXPECT_EQ(presses, 1);
+    EXPECT_TRUE(layout("us"));
+    spin(300);
+    keys.release();
+}
