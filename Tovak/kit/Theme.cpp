@@ -1,6 +1,7 @@
 #include "Tovak/kit/Theme.h"
 
 #include "Tovak/kit/TextStyles.h"
+#include "platform/xdg/XdgAppearance.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -96,6 +97,8 @@ Appearance preferredAppearance()
         return Appearance::dark;
     if (wanted == u"light")
         return Appearance::light;
+    if (const std::optional<bool> dark = XdgAppearance::prefersDark())
+        return *dark ? Appearance::dark : Appearance::light;
     const QString gtkTheme = qEnvironmentVariable("GTK_THEME").toLower();
     if (gtkTheme.endsWith(u":dark") || gtkTheme.endsWith(u"-dark"))
         return Appearance::dark;

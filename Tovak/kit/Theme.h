@@ -36,8 +36,8 @@ ThemeColors colors(Appearance appearance);
 Appearance appearance(const QPalette& palette);
 ThemeColors colors(const QPalette& palette);
 
-// The desktop's preference: VELLICORD_APPEARANCE=dark|light wins, then a GTK theme named
-// "...:dark" or "...-dark", else light.
+// The desktop's preference: VELLICORD_APPEARANCE=dark|light wins, then the settings portal's
+// colour scheme, then a GTK theme named "...:dark" or "...-dark", else light.
 Appearance preferredAppearance();
 
 // Fusion, the palette, and DejaVu Sans at the body size as the application font.
