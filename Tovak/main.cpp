@@ -1,3 +1,4 @@
+#include "Tovak/kit/FrameAutosave.h"
 #include "Tovak/kit/Theme.h"
 #include "Tovak/shell/BundleInfo.h"
 #include "Tovak/shell/CommandLine.h"
@@ -111,6 +112,7 @@ int main(int argc, char** argv)
                 bundle.versionString(), [](const QString& line) { qInfo("%s", qUtf8Printable(line)); }});
             settings->setWindowTitle(QStringLiteral("Settings"));
             settings->resize(520, 360);
+            new FrameAutosave(*settings, defaults, QStringLiteral("VellicordSettingsWindow"));
         }
         settings->show();
         settings->raise();
