@@ -1,0 +1,141 @@
+#include "Tovak/kit/Symbols.h"
+
+#include <QHash>
+#include <QIconEngine>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+
+#include <memory>
+
+namespace vellicord::Symbols {
+namespace {
+
+// 24 × 24 drawings. INK is the symbol's colour; the inner marks of filled symbols are white.
+const QHash<QString, QString>& drawings()
+{
+    static const QHash<QString, QString> table{
+        {QStringLiteral("checkmark.circle.fill"),
+         QStringLiteral(R"(<circle cx="12" cy="12" r="10.5" fill="INK"/>
+<path d="M7.2 12.4 L10.6 15.8 L16.8 8.6" fill="none" stroke="#ffffff" stroke-width="2.2" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("exclamationmark.triangle.fill"),
+         QStringLiteral(R"(<path d="M10.3 3.2 C11.1 1.9 12.9 1.9 13.7 3.2 L22.3 18.6 C23.0 19.9 22.1 21.5 20.6 21.5 L3.4 21.5 C1.9 21.5 1.0 19.9 1.7 18.6 Z" fill="INK"/>
+<path d="M12 8.2 L12 13.6" stroke="#ffffff" stroke-width="2.2" stroke-linecap="round"/>
+<circle cx="12" cy="17.4" r="1.35" fill="#ffffff"/>)")},
+        {QStringLiteral("info.circle"),
+         QStringLiteral(R"(<circle cx="12" cy="12" r="9.6" fill="none" stroke="INK" stroke-width="1.7"/>
+<path d="M12 10.8 L12 17" stroke="INK" stroke-width="2" stroke-linecap="round"/>
+<circle cx="12" cy="7.6" r="1.3" fill="INK"/>)")},
+        {QStringLiteral("hand.raised"),
+         QStringLiteral(R"(<path d="M8.2 12.6 L8.2 5.2 C8.2 3.6 10.6 3.6 10.6 5.2 L10.6 11 L10.6 3.6 C10.6 2 13 2 13 3.6 L13 11 L13 4.6 C13 3 15.4 3 15.4 4.6 L15.4 11.4 L15.4 7 C15.4 5.4 17.8 5.4 17.8 7 L17.8 14.6 C17.8 18.8 15.2 21.6 11.6 21.6 C9 21.6 7.6 20.4 6.2 18.2 L3.9 14.4 C3.1 13 4.9 11.8 6 12.9 L8.2 15" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("text.viewfinder"),
+         QStringLiteral(R"(<path d="M3 8 L3 5 C3 3.9 3.9 3 5 3 L8 3 M16 3 L19 3 C20.1 3 21 3.9 21 5 L21 8 M21 16 L21 19 C21 20.1 20.1 21 19 21 L16 21 M8 21 L5 21 C3.9 21 3 20.1 3 19 L3 16" fill="none" stroke="INK" stroke-width="1.7" stroke-linecap="round"/>
+<path d="M7.5 8.8 L16.5 8.8 M7.5 12 L16.5 12 M7.5 15.2 L13 15.2" stroke="INK" stroke-width="1.7" stroke-linecap="round"/>)")},
+        {QStringLiteral("text.bubble"),
+         QStringLiteral(R"(<path d="M5.5 3.5 L18.5 3.5 C20.2 3.5 21.5 4.8 21.5 6.5 L21.5 14.5 C21.5 16.2 20.2 17.5 18.5 17.5 L10 17.5 L5.6 21 L6 17.5 L5.5 17.5 C3.8 17.5 2.5 16.2 2.5 14.5 L2.5 6.5 C2.5 4.8 3.8 3.5 5.5 3.5 Z" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
+<path d="M7 8.3 L17 8.3 M7 12.2 L14 12.2" stroke="INK" stroke-width="1.6" stroke-linecap="round"/>)")},
+        {QStringLiteral("arrow.up.forward.app"),
+         QStringLiteral(R"(<path d="M11 3.5 L6.5 3.5 C4.8 3.5 3.5 4.8 3.5 6.5 L3.5 17.5 C3.5 19.2 4.8 20.5 6.5 20.5 L17.5 20.5 C19.2 20.5 20.5 19.2 20.5 17.5 L20.5 13" fill="none" stroke="INK" stroke-width="1.7" stroke-linecap="round"/>
+<path d="M10.5 13.5 L20 4 M13.5 3.6 L20.4 3.6 L20.4 10.5" fill="none" stroke="INK" stroke-width="1.7" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("magnifyingglass"),
+         QStringLiteral(R"(<circle cx="10.2" cy="10.2" r="6.6" fill="none" stroke="INK" stroke-width="1.9"/>
+<path d="M15.1 15.1 L20.6 20.6" stroke="INK" stroke-width="2.2" stroke-linecap="round"/>)")},
+        {QStringLiteral("doc.on.doc"),
+         QStringLiteral(R"(<rect x="8" y="7" width="11.5" height="14" rx="2" fill="none" stroke="INK" stroke-width="1.6"/>
+<path d="M5.5 16.5 L5 16.5 C4.2 16.5 4.5 16.2 4.5 15.5 L4.5 5 C4.5 3.9 5.4 3 6.5 3 L14 3 C15.1 3 16 3.9 16 5" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round"/>)")},
+        {QStringLiteral("trash"),
+         QStringLiteral(R"(<path d="M3.5 6 L20.5 6 M9 6 L9 4 C9 3.4 9.4 3 10 3 L14 3 C14.6 3 15 3.4 15 4 L15 6 M5.5 6 L6.5 19.5 C6.6 20.4 7.3 21 8.2 21 L15.8 21 C16.7 21 17.4 20.4 17.5 19.5 L18.5 6 M10 10 L10.3 17 M14 10 L13.7 17" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("plus"),
+         QStringLiteral(R"(<path d="M12 4.5 L12 19.5 M4.5 12 L19.5 12" stroke="INK" stroke-width="2" stroke-linecap="round"/>)")},
+        {QStringLiteral("xmark"),
+         QStringLiteral(R"(<path d="M6 6 L18 18 M18 6 L6 18" stroke="INK" stroke-width="2" stroke-linecap="round"/>)")},
+        {QStringLiteral("checkmark"),
+         QStringLiteral(R"(<path d="M5 12.5 L10 17.5 L19 6.5" fill="none" stroke="INK" stroke-width="2.2" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("folder"),
+         QStringLiteral(R"(<path d="M3 7 C3 5.6 3.9 4.5 5.2 4.5 L9.4 4.5 L11.4 6.8 L18.8 6.8 C20.1 6.8 21 7.8 21 9.1 L21 17.3 C21 18.6 20.1 19.5 18.8 19.5 L5.2 19.5 C3.9 19.5 3 18.6 3 17.3 Z M3 9.6 L21 9.6" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>)")},
+        {QStringLiteral("tray.full"),
+         QStringLiteral(R"(<path d="M3 13 L6 5.5 C6.3 4.9 6.8 4.5 7.5 4.5 L16.5 4.5 C17.2 4.5 17.7 4.9 18 5.5 L21 13 L21 18 C21 19 20.2 19.5 19.5 19.5 L4.5 19.5 C3.8 19.5 3 19 3 18 Z M3 13 L8.5 13 C8.5 14.7 10 16 12 16 C14 16 15.5 14.7 15.5 13 L21 13 M8 8 L16 8 M7.2 10.5 L16.8 10.5" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round" stroke-linecap="round"/>)")},
+        {QStringLiteral("gearshape"),
+         QStringLiteral(R"(<circle cx="12" cy="12" r="3.2" fill="none" stroke="INK" stroke-width="1.7"/>
+<path d="M12 2.8 L13.6 2.8 L14.1 5.4 L16.2 6.4 L18.4 4.9 L19.6 6.1 L18.1 8.3 L19 10.4 L21.2 10.9 L21.2 13.1 L19 13.6 L18.1 15.7 L19.6 17.9 L18.4 19.1 L16.2 17.6 L14.1 18.6 L13.6 21.2 L10.4 21.2 L9.9 18.6 L7.8 17.6 L5.6 19.1 L4.4 17.9 L5.9 15.7 L5 13.6 L2.8 13.1 L2.8 10.9 L5 10.4 L5.9 8.3 L4.4 6.1 L5.6 4.9 L7.8 6.4 L9.9 5.4 L10.4 2.8 Z" fill="none" stroke="INK" stroke-width="1.5" stroke-linejoin="round"/>)")},
+    };
+    return table;
+}
+
+const QString unknownDrawing = QStringLiteral(
+    R"(<circle cx="12" cy="12" r="9.6" fill="none" stroke="INK" stroke-width="1.7"/>
+<path d="M9.3 9.4 C9.3 7.8 10.5 6.8 12 6.8 C13.6 6.8 14.8 7.8 14.8 9.3 C14.8 11.4 12 11.6 12 13.8" fill="none" stroke="INK" stroke-width="1.8" stroke-linecap="round"/>
+<circle cx="12" cy="17" r="1.2" fill="INK"/>)");
+
+QSvgRenderer& renderer(const QString& name, const QColor& color)
+{
+    // A handful of symbols in a handful of colours: the cache stays small.
+    static QHash<QString, std::shared_ptr<QSvgRenderer>> cache;
+    const QString key = name + u'|' + color.name(QColor::HexArgb);
+    auto found = cache.find(key);
+    if (found != cache.end())
+        return **found;
+    QString body = drawings().value(name, unknownDrawing);
+    body.replace(QStringLiteral("INK"), color.name(QColor::HexRgb));
+    const QString svg = QStringLiteral(R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" width="24" height="24">)")
+        + QStringLiteral(R"(<g opacity="%1">)").arg(color.alphaF()) + body + QStringLiteral("</g></svg>");
+    auto made = std::make_shared<QSvgRenderer>(svg.toUtf8());
+    cache.insert(key, made);
+    return *made;
+}
+
+class SymbolEngine final : public QIconEngine {
+public:
+    SymbolEngine(QString name, QColor color) : name_(std::move(name)), color_(color) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
+    {
+        QColor color = color_;
+        if (mode == QIcon::Disabled)
+            color.setAlphaF(color.alphaF() * 0.35);
+        Symbols::paint(*painter, name_, rect, color);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    // QIcon hands over the size in device pixels.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        QPixmap pixmap(size);
+        pixmap.setDevicePixelRatio(scale);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        paint(&painter, QRect(QPoint(), (QSizeF(size) / scale).toSize()), mode, state);
+        return pixmap;
+    }
+    QIconEngine* clone() const override { return new SymbolEngine(name_, color_); }
+
+private:
+    QString name_;
+    QColor color_;
+};
+
+} // namespace
+
+bool has(const QString& name)
+{
+    return drawings().contains(name);
+}
+
+void paint(QPainter& painter, const QString& name, const QRectF& rect, const QColor& color)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal side = std::min(rect.width(), rect.height());
+    const QRectF square(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
+    renderer(name, color).render(&painter, square);
+    painter.restore();
+}
+
+QIcon icon(const QString& name, const QColor& color)
+{
+    return QIcon(new SymbolEngine(name, color));
+}
+
+} // namespace vellicord::Symbols

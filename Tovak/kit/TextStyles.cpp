@@ -1,0 +1,32 @@
+#include "Tovak/kit/TextStyles.h"
+
+namespace vellicord::TextStyles {
+
+QFont system(int pixels, QFont::Weight weight)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixels);
+    // DejaVu has no semibold face; bold stands in for it.
+    font.setWeight(weight >= QFont::DemiBold ? QFont::Bold : weight);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+QFont title2() { return system(17, QFont::DemiBold); }
+QFont title3() { return system(15); }
+QFont headline() { return system(13, QFont::DemiBold); }
+QFont body() { return system(13); }
+QFont callout() { return system(12); }
+QFont subheadline() { return system(11); }
+QFont caption() { return system(10); }
+QFont caption2() { return system(10); }
+
+QFont monospaced(int pixels)
+{
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setPixelSize(pixels);
+    font.setStyleHint(QFont::Monospace);
+    return font;
+}
+
+} // namespace vellicord::TextStyles

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QColor>
+#include <QPalette>
+
+class QApplication;
+class QWidget;
+
+namespace vellicord {
+
+enum class Appearance { light, dark };
+
+// The colours the views draw with, beyond what a QPalette names: label levels, the accent and the
+// system colours of symbols, and the grouped form's surfaces.
+struct ThemeColors {
+    QColor label;
+    QColor secondaryLabel;
+    QColor tertiaryLabel;
+    QColor accent;
+    QColor green;
+    QColor orange;
+    QColor red;
+    QColor teal;
+    QColor separator;
+    QColor formBackground;  // behind the sections of a grouped form
+    QColor formSection;     // a section's box
+    QColor panelBackground; // floating panels (the capture confirmation)
+};
+
+// Light and dark palettes under the Fusion style, so that every desktop draws Vellicord alike.
+namespace Theme {
+
+QPalette palette(Appearance appearance);
+ThemeColors colors(Appearance appearance);
+// The appearance a palette was made for (by the lightness of its window colour).
+Appearance appearance(const QPalette& palette);
+ThemeColors colors(const QPalette& palette);
+
+// The desktop's preference: VELLICORD_APPEARANCE=dark|light wins, then the settings portal's
+// colour scheme, then a GTK theme named "...:dark" or "...-dark", else light.
+Appearance preferredAppearance();
+
+// Fusion, the palette, and DejaVu Sans at the body size as the application font.
+void apply(QApplication& application, Appearance appearance);
+// Gives one widget (and its children) an appearance, for offscreen renders of both.
+void apply(QWidget& widget, Appearance appearance);
+
+} // namespace Theme
+} // namespace vellicord

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Tovak/shell/CaptureToastView.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QTimer;
+
+namespace vellicord {
+
+struct Selection;
+
+// Shows the capture confirmation: a panel at the top centre of the screen under the pointer,
+// above every window, that never takes the focus. It fades in over 0.14 s, starts fading out
+// 1.7 s after it was presented and fades out over 0.25 s. A new panel replaces the old one at once.
+class CaptureToastController final : public QObject {
+    Q_OBJECT
+public:
+    explicit CaptureToastController(QObject* parent = nullptr);
+    ~CaptureToastController() override;
+
+    static constexpr int fadeInMs = 140;
+    static constexpr int visibleMs = 1700;
+    static constexpr int fadeOutMs = 250;
+
+    void present(const CaptureToastView::Content& content);
+    void showSaved(const Selection& selection, bool addedToPrompt);
+
+    // The success content of a saved capture.
+    static CaptureToastView::Content savedContent(const Selection& selection, bool addedToPrompt);
+    // The failure content with a message.
+    static CaptureToastView::Content failureContent(const QString& message);
+
+    // The panel shown last, while it exists.
+    QWidget* panel() const { return panel_; }
+
+private:
+    void dismiss();
+
+    QPointer<QWidget> panel_;
+    QTimer* dismissTimer_;
+};
+
+} // namespace vellicord

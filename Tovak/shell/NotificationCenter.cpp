@@ -1,0 +1,16 @@
+#include "Tovak/shell/NotificationCenter.h"
+
+namespace vellicord {
+
+NotificationCenter& NotificationCenter::defaultCenter()
+{
+    static NotificationCenter center;
+    return center;
+}
+
+void NotificationCenter::post(const QString& name, const QVariant& object)
+{
+    Q_EMIT posted(name, object);
+}
+
+} // namespace vellicord

@@ -1,0 +1,83 @@
+// Time from a press of the global shortcut, sent as another X client would (XTest), to the
+// moment the application's handler runs. Needs an X server: without DISPLAY it runs itself
+// under xvfb-run.
+#include "platform/x11/X11HotKeys.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+void pressShortcut(Display* display)
+{
+    const KeySym keys[] = {XK_Control_L, XK_Alt_L, XK_Super_L, XK_c};
+    for (KeySym key : keys)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, *key), False, CurrentTime);
+    XFlush(display);
+}
+
+void ShortcutPressToHandler(benchmark::State& state)
+{
+    vellicord::X11HotKeys keys;
+    Display* sender = XOpenDisplay(nullptr);
+    if (!keys.isAvailable() || !sender || keys.grab(8, 0x1900) != vellicord::HotKeys::noError) {
+        state.SkipWithError("no X server or the shortcut is taken");
+        return;
+    }
+    int presses = 0;
+    keys.setPressedHandler([&] { ++presses; });
+    std::vector<double> milliseconds;
+    for (auto _ : state) {
+        const int before = presses;
+        QElapsedTimer clock;
+        clock.start();
+        pressShortcut(sender);
+        while (presses == before && clock.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        const double elapsed = double(clock.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(elapsed / 1e3);
+        milliseconds.push_back(elapsed);
+        // Let the releases arrive before the next press.
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 30)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    std::sort(milliseconds.begin(), milliseconds.end());
+    state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
+    state.counters["max_ms"] = milliseconds.back();
+    state.counters["handled"] = presses;
+    XCloseDisplay(sender);
+}
+BENCHMARK(ShortcutPressToHandler)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::vector<char*> command{const_cast<char*>("xvfb-run"), const_cast<char*>("-a")};
+        command.insert(command.end(), argv, argv + argc);
+        command.push_back(nullptr);
+        execvp("xvfb-run", command.data());
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

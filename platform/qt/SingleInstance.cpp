@@ -1,0 +1,132 @@
+#include "platform/qt/SingleInstance.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace vellicord {
+namespace {
+
+constexpr qsizetype maxRequestLength = 256;
+
+QByteArray requestLine()
+{
+    return SingleInstance::showWindowRequest.toUtf8() + '\n';
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(QString directory, QObject* parent)
+    : QObject(parent)
+    , directory_(directory.isEmpty() ? defaultDirectory() : std::move(directory))
+{
+}
+
+SingleInstance::~SingleInstance()
+{
+    if (server_)
+        server_->close();
+}
+
+QString SingleInstance::defaultDirectory()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(runtime).exists())
+        return runtime;
+    return QDir::tempPath() + QStringLiteral("/vellicord-%1").arg(getuid());
+}
+
+QString SingleInstance::lockPath() const
+{
+    return directory_ + QStringLiteral("/vellicord.lock");
+}
+
+QString SingleInstance::socketPath() const
+{
+    return directory_ + QStringLiteral("/vellicord.socket");
+}
+
+bool SingleInstance::tryLock()
+{
+    if (lock_ && lock_->isLocked())
+        return true;
+    if (!QDir().mkpath(directory_))
+        return false;
+    // A folder of our own in the shared temporary directory must not be open to other users.
+    QFile::setPermissions(directory_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    lock_ = std::make_unique<QLockFile>(lockPath());
+    // Never treat a live holder's lock as stale by age; a dead holder's lock is taken over.
+    lock_->setStaleLockTime(0);
+    return lock_->tryLock(0);
+}
+
+qint64 SingleInstance::otherProcessId() const
+{
+    if (!lock_)
+        return 0;
+    qint64 pid = 0;
+    QString host, application;
+    return lock_->getLockInfo(&pid, &host, &application) ? pid : 0;
+}
+
+bool SingleInstance::listen()
+{
+    if (!lock_ || !lock_->isLocked())
+        return false;
+    if (server_)
+        return server_->isListening();
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    // We hold the lock, so a socket file left behind belongs to a copy that is gone.
+    QLocalServer::removeServer(socketPath());
+    connect(server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = server_->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (socket->bytesAvailable() > maxRequestLength) {
+                    socket->abort();
+                    return;
+                }
+                if (!socket->canReadLine())
+                    return;
+                const QByteArray line = socket->readLine(maxRequestLength);
+                if (line == requestLine()) {
+                    socket->write("ok\n");
+                    socket->flush();
+                    Q_EMIT showWindowRequested();
+                }
+                socket->disconnectFromServer();
+            });
+        }
+    });
+    return server_->listen(socketPath());
+}
+
+bool SingleInstance::sendShowWindowRequest(int timeoutMs) const
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath());
+        if (socket.waitForConnected(int(std::max<qint64>(deadline.remainingTime(), 1)))) {
+            socket.write(requestLine());
+            socket.flush();
+            while (!socket.canReadLine() && !deadline.hasExpired()) {
+                if (!socket.waitForReadyRead(int(std::max<qint64>(deadline.remainingTime(), 1))))
+                    break;
+            }
+            if (socket.canReadLine() && socket.readLine() == "ok\n")
+                return true;
+        }
+        // The holder may still be starting and not listening yet.
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+} // namespace vellicord

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/HotKeys.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace vellicord {
+
+// The global shortcut on X11: a checked key grab on the root window through Qt's own X11
+// connection, for each combination of NumLock and CapsLock with the wanted modifiers (an X grab
+// matches the modifier state exactly). Command is Super (Mod4), option is Alt (Mod1).
+// The key code is looked up again when the keyboard map changes. Needs a QGuiApplication on the
+// xcb platform; elsewhere it is unavailable.
+class X11HotKeys final : public HotKeys {
+public:
+    X11HotKeys();
+    ~X11HotKeys() override;
+
+    bool isAvailable() const override;
+    int grab(uint32_t carbonKeyCode, uint32_t carbonModifiers) override;
+    void release() override;
+
+private:
+    // After the keyboard map changes, the key may sit on another key code: grab it anew.
+    void scheduleRegrab();
+
+    struct Grab;
+    class Filter;
+    std::unique_ptr<Grab> grab_;
+    std::unique_ptr<Filter> filter_;
+    std::unique_ptr<QObject> filterContext_ = std::make_unique<QObject>(); // ends pending re-grabs with this object
+};
+
+} // namespace vellicord

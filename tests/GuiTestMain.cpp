@@ -1,0 +1,22 @@
+#include <QApplication>
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+
+// The main of the widget tests: a QApplication (offscreen, or on the X server for the x11
+// label), with the same locale and time zone as every other test.
+int main(int argc, char** argv)
+{
+    setenv("TZ", "UTC", 1);
+    tzset();
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    // Listing the tests needs no display: CTest lists them outside xvfb-run.
+    const bool listing = argc > 1 && QByteArray(argv[1]).startsWith("--gtest_list_tests");
+    qputenv("QT_QPA_PLATFORM", listing ? "offscreen" : VELLICORD_TEST_PLATFORM);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,33 @@
+#include "Tovak/kit/FrameAutosave.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+using namespace vellicord;
+
+TEST(FrameAutosave, FrameSavedOnHideAndRestoredNextTime)
+{
+    QTemporaryDir folder;
+    QSettings defaults(folder.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat);
+    {
+        QWidget window;
+        FrameAutosave autosave(window, defaults, QStringLiteral("VellicordSettingsWindow"));
+        EXPECT_FALSE(autosave.restored());
+        window.setGeometry(40, 50, 520, 360);
+        window.show();
+        window.resize(600, 400);
+        window.hide();
+    }
+    EXPECT_TRUE(defaults.contains(QStringLiteral("VellicordSettingsWindow")));
+
+    QWidget window;
+    FrameAutosave autosave(window, defaults, QStringLiteral("VellicordSettingsWindow"));
+    EXPECT_TRUE(autosave.restored());
+    EXPECT_EQ(window.size(), QSize(600, 400));
+
+    QWidget other;
+    EXPECT_FALSE(FrameAutosave(other, defaults, QStringLiteral("VellicordMainWindow")).restored());
+}

@@ -1,0 +1,72 @@
+#include "Tovak/kit/OffscreenRenderer.h"
+#include "Tovak/kit/Symbols.h"
+#include "Tovak/kit/TextStyles.h"
+#include "Tovak/kit/Theme.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vellicord;
+
+TEST(Symbols, EveryNameTheViewsUseIsDrawn)
+{
+    for (const char* name : {"checkmark.circle.fill", "exclamationmark.triangle.fill", "info.circle",
+                             "hand.raised", "text.viewfinder", "text.bubble", "arrow.up.forward.app",
+                             "magnifyingglass", "doc.on.doc", "trash", "plus", "xmark", "checkmark",
+                             "folder", "tray.full", "gearshape"}) {
+        EXPECT_TRUE(Symbols::has(QString::fromLatin1(name))) << name;
+        const QPixmap pixmap = Symbols::icon(QString::fromLatin1(name), Qt::red).pixmap(QSize(24, 24), 2.0);
+        EXPECT_EQ(pixmap.size(), QSize(48, 48)) << name;
+        const QImage image = pixmap.toImage();
+        int inked = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                inked += qAlpha(image.pixel(x, y)) > 128;
+        }
+        EXPECT_GT(inked, 20) << name;
+    }
+    EXPECT_FALSE(Symbols::has(QStringLiteral("no.such.symbol")));
+}
+
+TEST(Theme, PalettesAndTextStyles)
+{
+    EXPECT_EQ(Theme::appearance(Theme::palette(Appearance::light)), Appearance::light);
+    EXPECT_EQ(Theme::appearance(Theme::palette(Appearance::dark)), Appearance::dark);
+    EXPECT_NE(Theme::colors(Appearance::light).accent, Theme::colors(Appearance::dark).accent);
+    struct Case {
+        const char* name;
+        QFont font;
+        int pixels;
+        bool bold;
+    };
+    const Case cases[] = {
+        {"title3", TextStyles::title3(), 15, false}, {"headline", TextStyles::headline(), 13, true},
+        {"body", TextStyles::body(), 13, false},     {"callout", TextStyles::callout(), 12, false},
+        {"caption", TextStyles::caption(), 10, false}, {"caption2", TextStyles::caption2(), 10, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.font.pixelSize(), c.pixels) << c.name;
+        EXPECT_EQ(c.font.bold(), c.bold) << c.name;
+        EXPECT_EQ(QFontInfo(c.font).family(), QStringLiteral("DejaVu Sans")) << c.name;
+    }
+}
+
+TEST(OffscreenRenderer, DrawsAtTheScaleAndReportsWriteFailures)
+{
+    QLabel label(QStringLiteral("Hello"));
+    Theme::apply(label, Appearance::dark);
+    const QImage image = OffscreenRenderer::render(label, QSize(120, 40), 2.0);
+    EXPECT_EQ(image.size(), QSize(240, 80));
+    EXPECT_EQ(image.devicePixelRatio(), 2.0);
+    EXPECT_EQ(QColor(image.pixel(1, 1)), Theme::palette(Appearance::dark).color(QPalette::Window));
+    EXPECT_FALSE(label.isVisible());
+
+    QTemporaryDir folder;
+    EXPECT_FALSE(OffscreenRenderer::writePng(label, QSize(), 1.0, folder.filePath(QStringLiteral("a.png"))));
+    EXPECT_EQ(QImage(folder.filePath(QStringLiteral("a.png"))).size(), label.sizeHint());
+    EXPECT_TRUE(OffscreenRenderer::writePng(label, QSize(), 1.0, folder.filePath(QStringLiteral("missing/a.png"))));
+}

@@ -1,0 +1,158 @@
+#include "Tovak/export/AppScreenshotExporter.h"
+#include "Tovak/shell/CommandLine.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace vellicord;
+
+namespace {
+
+struct Outcome {
+    std::optional<int> status;
+    QString out;
+    QString err;
+    QStringList exported;
+};
+
+QString readAll(std::FILE* file)
+{
+    std::rewind(file);
+    QByteArray bytes;
+    char buffer[512];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, file))
+        bytes.append(buffer, qsizetype(n));
+    std::fclose(file);
+    return QString::fromUtf8(bytes);
+}
+
+Outcome run(QStringList arguments, bool exportsFail = false)
+{
+    arguments.prepend(QStringLiteral("/usr/bin/vellicord"));
+    Outcome outcome;
+    CommandLine::Exports exports{
+        [&](const QString& directory) {
+            if (exportsFail)
+                throw AppScreenshotExporter::ExportError(AppScreenshotExporter::ExportError::Kind::encodeFailed);
+            outcome.exported.append(QStringLiteral("surfaces ") + directory);
+        },
+        [&](const QString& file) { outcome.exported.append(QStringLiteral("screenshot ") + file); }};
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    outcome.status = CommandLine::dispatch(arguments, exports, out, err);
+    outcome.out = readAll(out);
+    outcome.err = readAll(err);
+    return outcome;
+}
+
+} // namespace
+
+TEST(CommandLine, OptionsDecideInTheirOrder)
+{
+    const QString cwd = QDir::currentPath();
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        std::optional<int> status;
+        QString out;
+        QString err;
+        QStringList exported;
+    };
+    const QString lists = QStringLiteral("List verification requires a debug build.\n");
+    const Case cases[] = {
+        {"verify lists", {QStringLiteral("-verifyLists")}, 1, {}, lists, {}},
+        {"verify prompt UX", {QStringLiteral("-verifyPromptUX")}, 1, {}, QStringLiteral("UI verification requires a debug build.\n"), {}},
+        {"both verify options", {QStringLiteral("-verifyPromptUX"), QStringLiteral("-verifyLists")}, 1, {}, lists, {}},
+        {"verify beats export", {QStringLiteral("-exportUISurfaces"), QStringLiteral("/tmp/x"), QStringLiteral("-verifyLists")}, 1, {}, lists, {}},
+        {"prefix is no option", {QStringLiteral("-verifyListsX")}, std::nullopt, {}, {}, {}},
+        {"surfaces", {QStringLiteral("-exportUISurfaces"), QStringLiteral("/tmp/out/")}, 0,
+         QStringLiteral("==> UI surfaces: /tmp/out\n"), {}, {QStringLiteral("surfaces /tmp/out")}},
+        {"storage failure surfaces", {QStringLiteral("-exportStorageFailureSurfaces"), QStringLiteral("/tmp/f")}, 0,
+         QStringLiteral("==> UI surfaces: /tmp/f\n"), {}, {QStringLiteral("surfaces /tmp/f")}},
+        {"surfaces win over the screenshot",
+         {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("/tmp/s.png"), QStringLiteral("-exportUISurfaces"), QStringLiteral("/tmp/d")},
+         0, QStringLiteral("==> UI surfaces: /tmp/d\n"), {}, {QStringLiteral("surfaces /tmp/d")}},
+        {"screenshot, relative with ..", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("a/../b/shot.png")}, 0,
+         QStringLiteral("==> sample screenshot: ") + cwd + QStringLiteral("/b/shot.png\n"), {},
+         {QStringLiteral("screenshot ") + cwd + QStringLiteral("/b/shot.png")}},
+        {"next option taken as the directory", {QStringLiteral("-exportUISurfaces"), QStringLiteral("-exportSampleScreenshot")}, 0,
+         QStringLiteral("==> UI surfaces: ") + cwd + QStringLiteral("/-exportSampleScreenshot\n"), {},
+         {QStringLiteral("surfaces ") + cwd + QStringLiteral("/-exportSampleScreenshot")}},
+        {"first occurrence counts", {QStringLiteral("-exportUISurfaces"), QStringLiteral("/a"), QStringLiteral("-exportUISurfaces"), QStringLiteral("/b")}, 0,
+         QStringLiteral("==> UI surfaces: /a\n"), {}, {QStringLiteral("surfaces /a")}},
+        {"surfaces without directory",
+         {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("/tmp/s.png"), QStringLiteral("-exportUISurfaces")}, 1, {},
+         QStringLiteral("error: Provide an output directory after -exportUISurfaces.\n"), {}},
+        {"storage failure without directory", {QStringLiteral("-exportStorageFailureSurfaces")}, 1, {},
+         QStringLiteral("error: Provide an output directory after -exportUISurfaces.\n"), {}},
+        {"screenshot without path", {QStringLiteral("-exportSampleScreenshot")}, 1, {},
+         QStringLiteral("error: Provide an output path after -exportSampleScreenshot.\n"), {}},
+        {"no options start the application", {QStringLiteral("-showWindowOnLaunch")}, std::nullopt, {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = run(c.arguments);
+        EXPECT_EQ(outcome.status, c.status) << c.name;
+        EXPECT_EQ(outcome.out, c.out) << c.name;
+        EXPECT_EQ(outcome.err, c.err) << c.name;
+        EXPECT_EQ(outcome.exported, c.exported) << c.name;
+    }
+    const Outcome failed = run({QStringLiteral("-exportUISurfaces"), QStringLiteral("/tmp/x")}, true);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, QString());
+    EXPECT_EQ(failed.err, QStringLiteral("error: The rendered bitmap could not be encoded as PNG.\n"));
+}
+
+// The program itself: the same table through its real streams and exit status.
+TEST(CommandLine, ProgramPrintsExactlyAndExits)
+{
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        int status;
+        QByteArray err;
+    };
+    const Case cases[] = {
+        {"verify lists", {QStringLiteral("-verifyLists")}, 1, "List verification requires a debug build.\n"},
+        {"verify prompt UX", {QStringLiteral("-verifyPromptUX")}, 1, "UI verification requires a debug build.\n"},
+        {"surfaces without directory", {QStringLiteral("-exportUISurfaces")}, 1,
+         "error: Provide an output directory after -exportUISurfaces.\n"},
+        {"screenshot without path", {QStringLiteral("-exportSampleScreenshot")}, 1,
+         "error: Provide an output path after -exportSampleScreenshot.\n"},
+        // The renderings are not in this build: the export ends with its render error.
+        {"surfaces", {QStringLiteral("-exportUISurfaces"), QStringLiteral("/tmp")}, 1,
+         "error: SwiftUI did not render the temporary Vellicord sample view.\n"},
+        {"screenshot", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("/tmp/shot.png")}, 1,
+         "error: SwiftUI did not render the temporary Vellicord sample view.\n"},
+    };
+    for (const Case& c : cases) {
+        QProcess program;
+        program.start(QStringLiteral(VELLICORD_BINARY), c.arguments);
+        ASSERT_TRUE(program.waitForFinished(20000)) << c.name;
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << c.name;
+        EXPECT_EQ(program.exitCode(), c.status) << c.name;
+        EXPECT_EQ(program.readAllStandardOutput(), QByteArray()) << c.name;
+        EXPECT_EQ(program.readAllStandardError(), c.err) << c.name;
+    }
+}
+
+TEST(CommandLine, ProgramWithoutADisplaySaysSoAndExits)
+{
+    QTemporaryDir runtime;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VELLICORD_BINARY), {});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_TRUE(program.readAllStandardError().startsWith("error: "));
+}

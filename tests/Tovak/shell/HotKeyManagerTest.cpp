@@ -1,0 +1,187 @@
+#include "Tovak/shell/HotKeyManager.h"
+#include "Tovak/shell/ShortcutRecorder.h"
+#include "platform/fake/FakeHotKeys.h"
+
+#include <QKeyEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+using namespace vellicord;
+
+namespace {
+
+class HotKeyManagerTest : public ::testing::Test {
+protected:
+    QTemporaryDir folder;
+    QSettings defaults{folder.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat};
+    FakeHotKeys keys;
+
+    std::optional<HotKeyCombo> stored() { return HotKeyManager::loadCombo(defaults); }
+};
+
+const HotKeyCombo commandK{40, 0x100};
+const HotKeyCombo shiftK{40, 0x200};
+
+} // namespace
+
+TEST_F(HotKeyManagerTest, StartsFromTheStoredOrTheDefaultCombination)
+{
+    EXPECT_EQ(HotKeyManager(keys, defaults).currentCombo(), HotKeyCombo::defaultCombo());
+    defaults.setValue(HotKeyManager::defaultsKey, QByteArray(R"({"keyCode":8})"));
+    EXPECT_EQ(HotKeyManager(keys, defaults).currentCombo(), HotKeyCombo::defaultCombo());
+    HotKeyManager::saveCombo(defaults, commandK);
+    HotKeyManager manager(keys, defaults);
+    EXPECT_EQ(manager.currentCombo(), commandK);
+    EXPECT_FALSE(manager.isRegistered());
+    EXPECT_EQ(keys.grabCount, 0);
+}
+
+TEST_F(HotKeyManagerTest, SuccessfulRegistrationStoresAndPressesReachTheHandler)
+{
+    HotKeyManager manager(keys, defaults);
+    int captures = 0;
+    keys.press(); // no handler yet: nothing happens
+    manager.onCapture = [&] { ++captures; };
+    ASSERT_TRUE(manager.registerCombo(commandK));
+    EXPECT_TRUE(manager.isRegistered());
+    EXPECT_EQ(manager.currentCombo(), commandK);
+    EXPECT_EQ(stored(), commandK);
+    keys.press();
+    EXPECT_EQ(captures, 1);
+
+    // The same combination again is released and taken again, and stored again.
+    defaults.remove(HotKeyManager::defaultsKey);
+    EXPECT_TRUE(manager.registerCombo(commandK));
+    EXPECT_EQ(stored(), commandK);
+
+    manager.release();
+    EXPECT_FALSE(manager.isRegistered());
+    EXPECT_FALSE(keys.grabbed);
+    EXPECT_EQ(stored(), commandK);
+}
+
+TEST_F(HotKeyManagerTest, RefusedChangeKeepsThePreviousShortcutInForce)
+{
+    HotKeyManager manager(keys, defaults);
+    ASSERT_TRUE(manager.registerCombo(commandK));
+    keys.taken.insert({shiftK.keyCode, shiftK.modsCarbon});
+
+    EXPECT_FALSE(manager.registerCombo(shiftK));
+    EXPECT_EQ(manager.currentCombo(), commandK);
+    EXPECT_EQ(stored(), commandK);
+    EXPECT_TRUE(manager.isRegistered());
+    EXPECT_EQ(keys.grabbed, std::pair(commandK.keyCode, commandK.modsCarbon));
+}
+
+TEST_F(HotKeyManagerTest, RefusedFirstRegistrationLeavesNothingRegistered)
+{
+    HotKeyManager manager(keys, defaults);
+    keys.taken.insert({8, 0x1900});
+    EXPECT_FALSE(manager.registerCombo(HotKeyCombo::defaultCombo()));
+    EXPECT_FALSE(manager.isRegistered());
+    EXPECT_FALSE(keys.grabbed);
+    EXPECT_FALSE(stored());
+}
+
+TEST_F(HotKeyManagerTest, WithoutADisplayEveryRegistrationFails)
+{
+    keys.available = false;
+    HotKeyManager manager(keys, defaults);
+    EXPECT_FALSE(manager.registerCombo(commandK));
+    EXPECT_EQ(keys.grabCount, 0);
+    EXPECT_EQ(manager.currentCombo(), HotKeyCombo::defaultCombo());
+}
+
+TEST_F(HotKeyManagerTest, RecorderHandlesEscapeModifiersAloneAndKeys)
+{
+    HotKeyManager manager(keys, defaults);
+    ASSERT_TRUE(manager.registerCombo(HotKeyCombo::defaultCombo()));
+    ShortcutRecorder recorder(manager);
+    std::optional<HotKeyCombo> recorded;
+    std::optional<QString> failure;
+    QObject::connect(&recorder, &ShortcutRecorder::recorded, [&](const HotKeyCombo& c) { recorded = c; });
+    QObject::connect(&recorder, &ShortcutRecorder::failed, [&](const QString& m) { failure = m; });
+
+    struct Step {
+        const char* name;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        bool stillRecording;
+        std::optional<HotKeyCombo> recorded;
+    };
+    const Step steps[] = {
+        {"Escape cancels", Qt::Key_Escape, Qt::NoModifier, false, std::nullopt},
+        {"Escape with a modifier cancels too", Qt::Key_Escape, Qt::ControlModifier, false, std::nullopt},
+        {"control alone is ignored", Qt::Key_Control, Qt::ControlModifier, true, std::nullopt},
+        {"super alone is ignored", Qt::Key_Super_L, Qt::MetaModifier, true, std::nullopt},
+        {"K alone is ignored", Qt::Key_K, Qt::NoModifier, true, std::nullopt},
+        {"a key outside the table is ignored", Qt::Key_MediaPlay, Qt::ControlModifier, true, std::nullopt},
+        {"shift K is accepted", Qt::Key_K, Qt::ShiftModifier, false, shiftK},
+        {"shifted symbol maps to its key", Qt::Key_Exclam, Qt::ShiftModifier | Qt::MetaModifier, false,
+         HotKeyCombo{0x12, 0x300}},
+    };
+    for (const Step& step : steps) {
+        recorded.reset();
+        recorder.start();
+        recorder.handleKey(step.key, step.modifiers);
+        EXPECT_EQ(recorder.isRecording(), step.stillRecording) << step.name;
+        EXPECT_EQ(recorded, step.recorded) << step.name;
+        recorder.stop();
+    }
+    EXPECT_FALSE(failure);
+    EXPECT_EQ(stored(), (HotKeyCombo{0x12, 0x300}));
+}
+
+TEST_F(HotKeyManagerTest, RecorderReportsATakenCombinationAndKeepsThePreviousOne)
+{
+    HotKeyManager manager(keys, defaults);
+    ASSERT_TRUE(manager.registerCombo(HotKeyCombo::defaultCombo()));
+    keys.taken.insert({commandK.keyCode, commandK.modsCarbon});
+    ShortcutRecorder recorder(manager);
+    std::optional<QString> failure;
+    QObject::connect(&recorder, &ShortcutRecorder::failed, [&](const QString& m) { failure = m; });
+    recorder.start();
+    recorder.handleKey(Qt::Key_K, Qt::MetaModifier);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_EQ(failure, QStringLiteral("“⌘K” is already in use by another app."));
+    EXPECT_EQ(manager.currentCombo(), HotKeyCombo::defaultCombo());
+    EXPECT_TRUE(manager.isRegistered());
+}
+
+TEST_F(HotKeyManagerTest, RecorderTakesKeyPressesSentToTheApplication)
+{
+    HotKeyManager manager(keys, defaults);
+    ShortcutRecorder recorder(manager);
+    QWidget window;
+    int seenByWindow = 0;
+    struct Counter : QObject {
+        int* count;
+        explicit Counter(int* c) : count(c) {}
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::KeyPress)
+                ++*count;
+            return false;
+        }
+    } counter(&seenByWindow);
+    window.installEventFilter(&counter);
+
+    recorder.start();
+    QKeyEvent control(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+    QCoreApplication::sendEvent(&window, &control);
+    EXPECT_TRUE(recorder.isRecording());
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    QCoreApplication::sendEvent(&window, &key);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_EQ(manager.currentCombo(), (HotKeyCombo{40, 0x1800}));
+    EXPECT_EQ(seenByWindow, 0);
+
+    QKeyEvent after(QEvent::KeyPress, Qt::Key_K, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &after);
+    EXPECT_EQ(seenByWindow, 1);
+}

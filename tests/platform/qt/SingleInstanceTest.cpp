@@ -1,0 +1,115 @@
+#include "platform/qt/SingleInstance.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocalSocket>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+using namespace vellicord;
+
+namespace {
+
+// The program, started as a user would, with the lock folder of the test.
+std::unique_ptr<QProcess> startProgram(const QString& runtime)
+{
+    auto program = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), runtime + QStringLiteral("/config"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), runtime + QStringLiteral("/data"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program->setProcessEnvironment(environment);
+    program->start(QStringLiteral(VELLICORD_BINARY), {});
+    return program;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(SingleInstance, SecondProgramDeliversTheRequestAndExits)
+{
+    QTemporaryDir runtime;
+    SingleInstance first(runtime.path());
+    ASSERT_TRUE(first.tryLock());
+    ASSERT_TRUE(first.listen());
+    EXPECT_EQ(QFile::permissions(first.socketPath()) & (QFile::ReadOther | QFile::WriteOther), 0);
+    int requests = 0;
+    QObject::connect(&first, &SingleInstance::showWindowRequested, [&] { ++requests; });
+
+    auto second = startProgram(runtime.path());
+    ASSERT_TRUE(waitUntil([&] { return second->state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(requests, 1);
+    EXPECT_TRUE(second->readAllStandardError().contains(
+        QStringLiteral("Another Vellicord instance found (pid %1); delegating").arg(getpid()).toUtf8()));
+}
+
+TEST(SingleInstance, OnlyTheExactRequestIsAccepted)
+{
+    QTemporaryDir runtime;
+    SingleInstance first(runtime.path());
+    ASSERT_TRUE(first.tryLock());
+    ASSERT_TRUE(first.listen());
+    int requests = 0;
+    QObject::connect(&first, &SingleInstance::showWindowRequested, [&] { ++requests; });
+    for (const QByteArray& message : {QByteArray("VellicordShowWindowRequestX\n"), QByteArray(4096, 'x'),
+                                      QByteArray("vellicordshowwindowrequest\n")}) {
+        QLocalSocket socket;
+        socket.connectToServer(first.socketPath());
+        ASSERT_TRUE(socket.waitForConnected(2000));
+        socket.write(message);
+        socket.flush();
+        waitUntil([&] { return socket.state() == QLocalSocket::UnconnectedState; }, 2000);
+    }
+    EXPECT_EQ(requests, 0);
+}
+
+TEST(SingleInstance, LockOfAKilledProgramIsTakenOver)
+{
+    QTemporaryDir runtime;
+    auto program = startProgram(runtime.path());
+    SingleInstance probe(runtime.path());
+    // Running, the program holds the lock.
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(probe.socketPath()); }, 20000));
+    EXPECT_FALSE(probe.tryLock());
+    ::kill(pid_t(program->processId()), SIGKILL);
+    ASSERT_TRUE(program->waitForFinished(5000));
+    EXPECT_TRUE(probe.tryLock());
+    EXPECT_TRUE(probe.listen());
+}
+
+TEST(SingleInstance, TwoSimultaneousStartsLeaveOne)
+{
+    QTemporaryDir runtime;
+    auto a = startProgram(runtime.path());
+    auto b = startProgram(runtime.path());
+    // One hands over and ends; the other keeps running.
+    ASSERT_TRUE(waitUntil([&] { return a->state() == QProcess::NotRunning || b->state() == QProcess::NotRunning; }, 20000));
+    QThread::msleep(300);
+    QProcess& ended = a->state() == QProcess::NotRunning ? *a : *b;
+    QProcess& running = a->state() == QProcess::NotRunning ? *b : *a;
+    EXPECT_EQ(ended.exitCode(), 0);
+    EXPECT_EQ(running.state(), QProcess::Running);
+    running.terminate();
+    running.waitForFinished(5000);
+}
