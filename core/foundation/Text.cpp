@@ -18,11 +18,6 @@ bool isTriviallyNormalized(QStringView text)
     return true;
 }
 
-QString nfc(const QString& text)
-{
-    return isTriviallyNormalized(text) ? text : text.normalized(QString::NormalizationForm_C);
-}
-
 } // namespace
 
 namespace {
@@ -201,18 +196,23 @@ bool isBlank(QStringView text)
     return true;
 }
 
+QString canonical(const QString& text)
+{
+    return isTriviallyNormalized(text) ? text : text.normalized(QString::NormalizationForm_C);
+}
+
 bool equal(const QString& a, const QString& b)
 {
     if (a == b)
         return true;
     if (isTriviallyNormalized(a) && isTriviallyNormalized(b))
         return false;
-    return nfc(a) == nfc(b);
+    return canonical(a) == canonical(b);
 }
 
 size_t hash(const QString& text, size_t seed)
 {
-    return qHash(nfc(text), seed);
+    return qHash(canonical(text), seed);
 }
 
 QString lowercased(const QString& text)

@@ -49,6 +49,8 @@ bool isBlank(QStringView text);
 
 // Canonical equivalence: "é" as one code point equals "e" followed by U+0301.
 bool equal(const QString& a, const QString& b);
+// The canonical (NFC) form, under which equal() texts are identical: a key for hash tables.
+QString canonical(const QString& text);
 // A hash consistent with equal().
 size_t hash(const QString& text, size_t seed = 0);
 

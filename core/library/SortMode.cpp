@@ -30,8 +30,8 @@ std::vector<SortItem> precompute(const QList<Selection>& selections, SortMode mo
     QHash<QString, int> ids;
     QList<QString> names;
     for (const Selection& s : selections) {
-        const QString name = mode == SortMode::byApp ? s.appName : SourceIdentity::from(s).display();
-        const QString key = name.normalized(QString::NormalizationForm_C);
+        const QString& name = mode == SortMode::byApp ? s.appName : SourceIdentity::displayOf(s);
+        const QString key = Text::canonical(name);
         auto it = ids.find(key);
         if (it == ids.end()) {
             it = ids.insert(key, int(names.size()));

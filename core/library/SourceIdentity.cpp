@@ -24,6 +24,15 @@ QString SourceIdentity::display() const
     return appName;
 }
 
+const QString& SourceIdentity::displayOf(const Selection& s)
+{
+    if (s.sourceURL)
+        return *s.sourceURL;
+    if (s.filePath)
+        return *s.filePath;
+    return s.appName;
+}
+
 std::optional<QString> SourceIdentity::detail() const
 {
     if (sourceURL)

@@ -22,6 +22,8 @@ struct SourceIdentity {
 
     // The text the source is shown and ordered by.
     QString display() const;
+    // display() of the capture's identity, without making the identity.
+    static const QString& displayOf(const Selection& selection);
     // "Web · app" for a page, "Document · app" for a document, nothing for an application.
     std::optional<QString> detail() const;
     const QString& id() const { return identifier; }

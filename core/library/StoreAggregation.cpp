@@ -1,6 +1,7 @@
 #include "core/library/StoreAggregation.h"
 
 #include "core/foundation/Collation.h"
+#include "core/foundation/Text.h"
 
 #include <QHash>
 
@@ -16,7 +17,7 @@ QList<SourceAggregate> sources(const QList<Selection>& selections)
     QList<SourceAggregate> aggregates;
     for (const Selection& s : selections) {
         SourceIdentity identity = SourceIdentity::from(s);
-        const QString key = identity.identifier.normalized(QString::NormalizationForm_C);
+        const QString key = Text::canonical(identity.identifier);
         auto it = indexOf.find(key);
         if (it == indexOf.end()) {
             it = indexOf.insert(key, aggregates.size());
