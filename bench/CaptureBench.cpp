@@ -5,6 +5,7 @@
 #include "core/capture/SelectionCapture.h"
 #include "platform/x11/X11CaptureServices.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "tests/support/OnWorker.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -24,21 +25,7 @@
 namespace {
 
 using namespace vellicord;
-
-template <typename Work> auto onWorker(Work work)
-{
-    using Result = decltype(work());
-    std::optional<Result> result;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        result.emplace(work());
-        done = true;
-    });
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    worker.join();
-    return std::move(*result);
-}
+using test::onWorker;
 
 void setClipboardWithXclip(X11Pasteboard& pasteboard, const QByteArray& bytes)
 {
@@ -86,14 +73,14 @@ void CaptureLatency(benchmark::State& state)
 
         QElapsedTimer timer;
         timer.start();
-        const SelectionCapture::Outcome outcome = onWorker([&] { return SelectionCapture(desktop.services()).capture(); });
+        const SelectionCapture::Outcome outcome = onWorker([&] { return SelectionCapture(desktop.services()).capture(); }, 1);
         latencies.push_back(double(timer.nsecsElapsed()) / 1e6);
 
         state.PauseTiming();
         if (const auto* result = std::get_if<CaptureResult>(&outcome); result && result->text == u"selected text")
             ++captured;
         const std::optional<QByteArray> now =
-            onWorker([&] { return pasteboard.dataForType(PasteboardType::string); });
+            onWorker([&] { return pasteboard.dataForType(PasteboardType::string); }, 1);
         if (now == userBytes)
             ++restored;
         state.ResumeTiming();

@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "support/OnWorker.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -23,22 +25,7 @@
 namespace vellicord {
 namespace {
 
-// Runs the work on another thread while this (the main) thread keeps serving the clipboard that
-// Qt owns, as the application's main thread does during a capture.
-template <typename Work> auto onWorker(Work work)
-{
-    using Result = decltype(work());
-    std::optional<Result> result;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        result.emplace(work());
-        done = true;
-    });
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    worker.join();
-    return std::move(*result);
-}
+using test::onWorker;
 
 // Runs an X client to its end while serving the clipboard; its standard output.
 QByteArray runClient(const QString& program, const QStringList& arguments, const QByteArray& input = {})
