@@ -11,6 +11,7 @@
 #include "Tovak/shell/StatusMenu.h"
 #include "Tovak/shell/UpdateController.h"
 #include "Tovak/shell/VellicordMark.h"
+#include "Tovak/shell/WelcomeView.h"
 #include "core/library/AppLog.h"
 #include "core/library/Store.h"
 #include "platform/Accessibility.h"
@@ -394,6 +395,15 @@ void AppDelegate::showMainWindow()
         mainWindow_ = window;
     }
     bringForward(*mainWindow_);
+    // An empty library greets the user each time the window comes up.
+    if (!welcome_ && services_.store.selections().isEmpty() && services_.store.canModifyLibrary()) {
+        auto* welcome = new WelcomeView(!isAccessibilityTrusted(), services_.hotKeys.currentCombo().display(),
+                                        [this] { openAccessibilitySettings(); }, mainWindow_);
+        welcome->setAttribute(Qt::WA_DeleteOnClose);
+        welcome->setWindowModality(Qt::WindowModal);
+        welcome_ = welcome;
+        welcome->open();
+    }
 }
 
 void AppDelegate::showSettings()

@@ -101,6 +101,8 @@ public:
 
     QMainWindow* mainWindow() const { return mainWindow_; }
     QWidget* settingsWindow() const { return settingsWindow_; }
+    // The welcome sheet over the main window, while it is up.
+    QWidget* welcomeSheet() const { return welcome_; }
     StatusMenu* statusMenu() const { return statusMenu_.get(); }
     CaptureToastController& toast() { return toast_; }
 
@@ -125,6 +127,7 @@ private:
     std::shared_ptr<CaptureJob> job_;
     QPointer<QMainWindow> mainWindow_;
     QPointer<QWidget> settingsWindow_;
+    QPointer<QWidget> welcome_;
     std::unique_ptr<StatusMenu> statusMenu_;
     std::unique_ptr<QSystemTrayIcon> statusItem_;
 };

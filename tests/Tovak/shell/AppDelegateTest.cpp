@@ -353,6 +353,14 @@ TEST(AppDelegate, LaunchRegistersTheShortcutAndFollowsTheLaunchOptions)
     EXPECT_EQ(full.store->selections().size(), 1);
     ASSERT_TRUE(full.delegate->mainWindow());
     EXPECT_TRUE(full.delegate->mainWindow()->isVisible());
+    EXPECT_FALSE(full.delegate->welcomeSheet());
+
+    // An empty library is greeted; one that cannot be changed is not.
+    for (const auto& [library, greeted] : {std::pair{Library::empty, true}, std::pair{Library::unreadable, false}}) {
+        Harness fresh(library);
+        fresh.delegate->showMainWindow();
+        EXPECT_EQ(fresh.delegate->welcomeSheet() != nullptr, greeted);
+    }
 }
 
 TEST(AppDelegate, TakenShortcutFallsBackToTheDefaultOrToNone)
