@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -37,6 +38,8 @@
 #include <thread>
 
 namespace vellicord {
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -151,7 +154,15 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
 bool AppDelegate::applicationWillTerminate()
 {
-    const bool finished = waitForCapture(captureWaitOnQuit);
+    // The capture puts the user's clipboard back through the main thread, so the main thread
+    // keeps serving while it waits.
+    QElapsedTimer waited;
+    waited.start();
+    bool finished = waitForCapture(0ms);
+    while (!finished && waited.elapsed() < captureWaitOnQuit.count()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        finished = waitForCapture(5ms);
+    }
     if (finished) {
         // A capture that ended while we waited still belongs in the library.
         QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);
@@ -207,7 +218,12 @@ void AppDelegate::captureNow()
     QPointer<AppDelegate> self(this);
     QObject* mainContext = QCoreApplication::instance();
     std::thread([job, capture = services_.capture, self, mainContext] {
-        SelectionCapture::Outcome outcome = capture();
+        std::optional<SelectionCapture::Outcome> outcome;
+        try {
+            outcome = capture();
+        } catch (...) {
+            // Reported as a capture that failed for no known reason.
+        }
         QMetaObject::invokeMethod(
             mainContext,
             [self, outcome = std::move(outcome)] {
@@ -229,19 +245,19 @@ bool AppDelegate::waitForCapture(std::chrono::milliseconds limit)
     return job_->finished.wait_for(lock, limit, [this] { return job_->done; });
 }
 
-void AppDelegate::complete(const SelectionCapture::Outcome& outcome)
+void AppDelegate::complete(const std::optional<SelectionCapture::Outcome>& outcome)
 {
     capturing_ = false;
     job_.reset();
 
-    if (const auto* error = std::get_if<CaptureError>(&outcome)) {
-        const QString message = error->errorDescription();
+    if (!outcome || std::holds_alternative<CaptureError>(*outcome)) {
+        const QString message = outcome ? std::get<CaptureError>(*outcome).errorDescription() : captureFailedMessage();
         refuse(message);
         log(QStringLiteral("Capture failed: ") + message);
         return;
     }
 
-    const auto& result = std::get<CaptureResult>(outcome);
+    const auto& result = std::get<CaptureResult>(*outcome);
     const Selection selection(QUuid::createUuid(), result.text, result.markdown, result.appName, result.bundleID,
                               result.sourceURL, result.sourceTitle, result.filePath, {},
                               QDateTime::currentDateTimeUtc());

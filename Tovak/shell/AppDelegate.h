@@ -114,7 +114,8 @@ public:
 private:
     struct CaptureJob;
 
-    void complete(const SelectionCapture::Outcome& outcome);
+    // No outcome: the capture failed in a way it could not name.
+    void complete(const std::optional<SelectionCapture::Outcome>& outcome);
     void refuse(const QString& message);
     void postAfterWindowReady(const QString& name);
     void buildStatusItem();

@@ -34,6 +34,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 
 using namespace vellicord;
@@ -94,6 +95,10 @@ struct Harness {
     std::mutex mutex;
     std::condition_variable released;
     bool hold = false;
+    bool throws = false;
+    // The capture needs the main thread once, as putting the clipboard back does.
+    bool mainThreadRoundTrip = false;
+    std::atomic<bool> roundTripDone = false;
     std::unique_ptr<AppDelegate> delegate;
 
     explicit Harness(Library library = Library::empty, bool tray = true)
@@ -118,6 +123,13 @@ struct Harness {
                 ++captures;
                 std::unique_lock lock(mutex);
                 released.wait(lock, [this] { return !hold; });
+                if (throws)
+                    throw std::runtime_error("unexpected");
+                if (mainThreadRoundTrip) {
+                    auto done = std::make_shared<std::promise<void>>();
+                    QMetaObject::invokeMethod(qApp, [done] { done->set_value(); }, Qt::QueuedConnection);
+                    roundTripDone = done->get_future().wait_for(3s) == std::future_status::ready;
+                }
                 return outcome;
             },
             BundleInfo{QStringLiteral("com.ruvo.vellicord"), {}, {}, {}, {}}, libraryPath, ownPid,
@@ -289,6 +301,19 @@ TEST(AppDelegate, CompletedCapturesAreSavedAndConfirmed)
     }
 }
 
+TEST(AppDelegate, CaptureThatFailsUnexpectedlyGetsTheGeneralMessage)
+{
+    Harness h;
+    h.throws = true;
+    h.delegate->captureNow();
+    h.finishCapture();
+    EXPECT_EQ(h.log.last(), QStringLiteral("Capture failed: Vellicord could not capture the selected text."));
+    EXPECT_EQ(h.sound.beeps, 1);
+    ASSERT_TRUE(h.toast());
+    EXPECT_EQ(h.toast()->snippet, AppDelegate::captureFailedMessage());
+    EXPECT_TRUE(h.store->selections().isEmpty());
+}
+
 TEST(AppDelegate, RequestsDuringACaptureAreIgnoredAndQuitWaitsForIt)
 {
     Harness h;
@@ -303,7 +328,8 @@ TEST(AppDelegate, RequestsDuringACaptureAreIgnoredAndQuitWaitsForIt)
     EXPECT_EQ(h.sound.beeps, 0);
     EXPECT_FALSE(h.toast());
 
-    // Quitting now waits for the capture and keeps what it read.
+    // Quitting now waits for the capture, serving its clipboard work meanwhile, and keeps what it read.
+    h.mainThreadRoundTrip = true;
     QThread* releaser = QThread::create([&] {
         QThread::msleep(50);
         h.release();
@@ -312,6 +338,7 @@ TEST(AppDelegate, RequestsDuringACaptureAreIgnoredAndQuitWaitsForIt)
     EXPECT_TRUE(h.delegate->applicationWillTerminate());
     releaser->wait();
     delete releaser;
+    EXPECT_TRUE(h.roundTripDone);
     EXPECT_EQ(h.store->selections().size(), 1);
     EXPECT_EQ(h.log.last(), QStringLiteral("Vellicord terminated"));
     EXPECT_FALSE(h.delegate->isCapturing());
