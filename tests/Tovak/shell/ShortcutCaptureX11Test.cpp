@@ -52,6 +52,7 @@ public:
             output += process.readAllStandardOutput();
         }
         ready = output.startsWith("ready ");
+        id = output.mid(6).trimmed();
     }
     ~SelectionWindow()
     {
@@ -59,6 +60,7 @@ public:
         process.waitForFinished(2000);
     }
     bool ready = false;
+    QString id;
 
 private:
     QProcess process;
@@ -97,16 +99,18 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
     ASSERT_TRUE(waitUntil([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
     const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
 
-    // The first synthetic key switches the server's keyboard device, which the application
-    // answers by grabbing its shortcut anew; let that settle before the presses that count.
-    xdotool({QStringLiteral("key"), QStringLiteral("shift")});
-    QThread::msleep(300);
+    // Xvfb has no tray, so the main window opens at launch (with the welcome sheet over an empty
+    // library); each may take the focus, and a press with Vellicord in front captures nothing.
+    xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+             QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
 
     const QStringList texts = {QStringLiteral("first passage from a real client"),
                                QStringLiteral("second passage, NumLock on")};
     for (int i = 0; i < texts.size(); ++i) {
         SelectionWindow window(texts[i]);
         ASSERT_TRUE(window.ready);
+        QThread::msleep(200);
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
         const bool numLock = i == 1;
         if (numLock)
             xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")});
