@@ -431,6 +431,17 @@ TEST(AppDelegate, LaunchAccessibilityPromptOnlyForAUsableLibrary)
     }
 }
 
+TEST(AppDelegate, CaptureOnLaunchAsksAfterItsDelay)
+{
+    Harness h;
+    h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord"), QStringLiteral("-captureOnLaunch")});
+    QThread::msleep(900);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(h.captures.load(), 0);
+    ASSERT_TRUE(waitUntil([&] { return h.store->selections().size() == 1; }, 2000));
+    EXPECT_EQ(h.captures.load(), 1);
+}
+
 TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
 {
     Harness blocked(Library::unreadable);
