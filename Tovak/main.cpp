@@ -1,26 +1,38 @@
-#include "Tovak/kit/FrameAutosave.h"
 #include "Tovak/kit/Theme.h"
+#include "Tovak/shell/AppDelegate.h"
 #include "Tovak/shell/BundleInfo.h"
 #include "Tovak/shell/CommandLine.h"
 #include "Tovak/shell/HotKeyManager.h"
-#include "Tovak/shell/SettingsView.h"
-#include "Tovak/shell/StatusMenu.h"
 #include "Tovak/shell/UpdateController.h"
 #include "Tovak/shell/VellicordMark.h"
-#include "Tovak/shell/WelcomeView.h"
+#include "core/library/AppDataMigration.h"
+#include "core/library/AppLog.h"
+#include "core/library/FileLogger.h"
+#include "core/library/Store.h"
+#include "platform/Accessibility.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/ThreadSerialQueue.h"
+#include "platform/qt/SettingsDefaults.h"
 #include "platform/qt/SingleInstance.h"
+#include "platform/qt/SystemClock.h"
+#include "platform/qt/SystemSound.h"
+#include "platform/qt/TimerScheduler.h"
+#include "platform/x11/X11CaptureServices.h"
 #include "platform/x11/X11HotKeys.h"
 #include "platform/xdg/XdgAutostart.h"
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QDir>
+#include <QMessageBox>
 #include <QSettings>
-#include <QStandardPaths>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 
+#include <csignal>
 #include <cstdio>
-#include <memory>
+#include <cstdlib>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace vellicord;
 
@@ -43,16 +55,36 @@ bool hasDisplay()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-QString defaultsPath()
+const QString adoptionFailure = QStringLiteral(
+    "Vellicord could not copy your existing Tovak data. Your data was not changed, and Vellicord did not "
+    "start. Resolve the local storage problem, then open Vellicord again.");
+
+// SIGTERM, SIGINT and SIGHUP end the application the normal way (library saved, shortcut
+// released): the handler only writes a byte, which the event loop reads.
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/com.ruvo.vellicord.ini");
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-QString libraryPath()
+void quitOnTerminationSignals(QObject& context)
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Vellicord/Vellicord.json");
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &context);
+    QObject::connect(notifier, &QSocketNotifier::activated, &context, [] {
+        char byte;
+        [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
+        QApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
 }
 
 } // namespace
@@ -67,15 +99,52 @@ int main(int argc, char** argv)
     // The lock comes before anything reads the library, so a second copy never loads it and
     // can never write an older library over the running copy's.
     SingleInstance instance;
-    if (!instance.tryLock()) {
-        std::fprintf(stderr, "Another Vellicord instance found (pid %lld); delegating\n",
-                     static_cast<long long>(instance.otherProcessId()));
-        return instance.sendShowWindowRequest() ? 0 : 1;
+    const bool onlyCopy = instance.tryLock();
+
+    // The log file opens before the adoption and the library, so their lines reach it.
+    PosixFileSystem files;
+    ThreadSerialQueue logQueue(FileLogger::queueLabel);
+    FileLogger fileLogger(files, logQueue);
+    FileLogger::setShared(&fileLogger);
+    fileLogger.start();
+
+    const BundleInfo bundle = BundleInfo::main();
+    logApp(QStringLiteral("Vellicord launched (bundle ") + bundle.identifier.value_or(QStringLiteral("-"))
+           + QStringLiteral(")"));
+
+    if (!onlyCopy) {
+        logApp(QStringLiteral("Another Vellicord instance found (pid %1); delegating").arg(instance.otherProcessId()));
+        const bool delivered = instance.sendShowWindowRequest();
+        FileLogger::setShared(nullptr);
+        return delivered ? 0 : 1;
+    }
+
+    SettingsDefaults defaults(QStringLiteral("com.ruvo.vellicord"));
+    std::optional<QString> migrationMessage;
+    try {
+        const AppDataMigration::Result adopted = AppDataMigration::migrateIfNeeded(files, defaults);
+        if (adopted.copiedStore || adopted.copiedPreferenceCount > 0)
+            migrationMessage = QStringLiteral("Adopted legacy local data: store=%1, preferences=%2")
+                                   .arg(adopted.copiedStore ? QStringLiteral("true") : QStringLiteral("false"))
+                                   .arg(adopted.copiedPreferenceCount);
+    } catch (const std::exception&) {
+        std::fprintf(stderr, "error: %s\n", qUtf8Printable(adoptionFailure));
+        if (hasDisplay()) {
+            QApplication application(argc, argv);
+            QMessageBox alert(QMessageBox::Critical, QStringLiteral("Vellicord could not start"),
+                              QStringLiteral("Vellicord could not start"));
+            alert.setInformativeText(adoptionFailure);
+            alert.addButton(QStringLiteral("Quit"), QMessageBox::AcceptRole);
+            alert.exec();
+        }
+        FileLogger::setShared(nullptr);
+        return 1;
     }
 
     if (!hasDisplay()) {
         std::fprintf(stderr, "error: Vellicord needs a graphical display, and none was found "
                              "(DISPLAY is not set).\n");
+        FileLogger::setShared(nullptr);
         return 1;
     }
 
@@ -88,70 +157,57 @@ int main(int argc, char** argv)
     application.setWindowIcon(QIcon::fromTheme(QStringLiteral("vellicord"),
                                                VellicordMark::statusIcon(QColor(31, 41, 55))));
 
-    const BundleInfo bundle = BundleInfo::main();
-    QSettings defaults(defaultsPath(), QSettings::IniFormat);
+    ThreadSerialQueue saveQueue("com.vellicord.store.save");
+    TimerScheduler scheduler(&application);
+    SystemClock clock;
+    Store store(std::nullopt, Store::Services{files, defaults, saveQueue, scheduler, clock});
+
+    X11CaptureServices captureServices;
     X11HotKeys hotKeys;
-    HotKeyManager hotKeyManager(hotKeys, defaults);
+    QSettings windowDefaults(defaults.fileName(), QSettings::IniFormat);
+    HotKeyManager hotKeyManager(hotKeys, windowDefaults);
     XdgAutostart autostart(QString(), QCoreApplication::applicationFilePath());
+    SystemSound sound;
     UpdateController updates(bundle);
 
-    hotKeyManager.onCapture = [] { qInfo("Capture requested"); };
-    if (!hotKeyManager.registerCombo(hotKeyManager.currentCombo())) {
-        if (hotKeyManager.registerCombo(HotKeyCombo::defaultCombo()))
-            qInfo("Chosen hotkey was taken; fell back to %s",
-                  qUtf8Printable(HotKeyCombo::defaultCombo().display()));
-        else
-            qInfo("No hotkey could be registered");
-    }
-
-    std::unique_ptr<SettingsView> settings;
-    const auto showSettings = [&] {
-        if (!settings) {
-            settings = std::make_unique<SettingsView>(SettingsView::Services{
-                &hotKeyManager, &autostart, QDir::toNativeSeparators(libraryPath()),
-                bundle.versionString(), [](const QString& line) { qInfo("%s", qUtf8Printable(line)); }});
-            settings->setWindowTitle(QStringLiteral("Settings"));
-            settings->resize(520, 360);
-            new FrameAutosave(*settings, defaults, QStringLiteral("VellicordSettingsWindow"));
-        }
-        settings->show();
-        settings->raise();
-        settings->activateWindow();
-    };
-
-    std::unique_ptr<WelcomeView> welcome;
-    const auto showWelcome = [&] {
-        if (!welcome)
-            welcome = std::make_unique<WelcomeView>(false, hotKeyManager.currentCombo().display());
-        welcome->show();
-        welcome->raise();
-        welcome->activateWindow();
-    };
-
-    QObject::connect(&instance, &SingleInstance::showWindowRequested, &application, [&] {
-        qInfo("Show-window request from another instance");
-        showWelcome();
+    AppDelegate delegate(AppDelegate::Services{
+        store,
+        hotKeyManager,
+        captureServices.services().workspace,
+        captureServices.services().accessibility,
+        sound,
+        autostart,
+        updates,
+        windowDefaults,
+        [&captureServices] { return SelectionCapture(captureServices.services()).capture(); },
+        bundle,
+        Store::defaultStoreURL(files),
+        QCoreApplication::applicationPid(),
+        {},
+        {},
+        {},
+        QSystemTrayIcon::isSystemTrayAvailable(),
     });
+    if (migrationMessage)
+        logApp(*migrationMessage);
+
+    QObject::connect(&instance, &SingleInstance::showWindowRequested, &delegate,
+                     &AppDelegate::showMainWindowFromNotification);
     instance.listen();
+    quitOnTerminationSignals(application);
 
-    // Until the library is wired in, the items that change it stay disabled.
-    StatusMenu menu({showWelcome, {}, {}, {}, {}, [&] { updates.checkForUpdates(); }, showSettings,
-                     &QApplication::quit, [&] { return hotKeyManager.currentCombo().display(); },
-                     [] { return false; }, [] { return false; }});
+    bool captureEnded = true;
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
+                     [&] { captureEnded = delegate.applicationWillTerminate(); });
 
-    QSystemTrayIcon tray(VellicordMark::statusIcon(application.palette().color(QPalette::WindowText)));
-    tray.setToolTip(QStringLiteral("Vellicord — capture and browse selections"));
-    tray.setContextMenu(&menu);
-    QObject::connect(&tray, &QSystemTrayIcon::activated, [&](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            showWelcome();
-    });
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        tray.show();
-    else
-        showWelcome();
-
+    delegate.applicationDidFinishLaunching(arguments);
     const int status = application.exec();
-    hotKeyManager.release();
+    if (!captureEnded) {
+        // The capture thread still uses the desktop services; leave without tearing them down.
+        FileLogger::setShared(nullptr);
+        logQueue.sync([] {});
+        std::_Exit(status);
+    }
+    FileLogger::setShared(nullptr);
     return status;
 }

@@ -2,6 +2,7 @@
 #include "Tovak/shell/CommandLine.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -155,4 +156,39 @@ TEST(CommandLine, ProgramWithoutADisplaySaysSoAndExits)
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 1);
     EXPECT_TRUE(program.readAllStandardError().startsWith("error: "));
+}
+
+// The predecessor's library cannot be copied (a file stands where the folder must go): without a
+// display the alert cannot be shown, so one error line, status 1, and nothing was changed.
+TEST(CommandLine, FailedAdoptionWithoutADisplaySaysSoAndExits)
+{
+    QTemporaryDir home;
+    const QString data = home.filePath(QStringLiteral("data"));
+    QDir().mkpath(data + QStringLiteral("/Tovak"));
+    for (const auto& [path, content] : {std::pair{data + QStringLiteral("/Tovak/Tovak.json"), QByteArray("{}")},
+                                        std::pair{data + QStringLiteral("/Vellicord"), QByteArray("in the way")}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("VELLICORD_LOG_DIR"), home.filePath(QStringLiteral("logs")));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VELLICORD_BINARY), {});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_EQ(program.readAllStandardError(),
+              "error: Vellicord could not copy your existing Tovak data. Your data was not changed, and Vellicord "
+              "did not start. Resolve the local storage problem, then open Vellicord again.\n");
+    QFile blocker(data + QStringLiteral("/Vellicord"));
+    ASSERT_TRUE(blocker.open(QIODevice::ReadOnly));
+    EXPECT_EQ(blocker.readAll(), "in the way");
 }

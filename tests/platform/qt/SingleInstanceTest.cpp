@@ -25,10 +25,17 @@ std::unique_ptr<QProcess> startProgram(const QString& runtime)
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), runtime + QStringLiteral("/config"));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), runtime + QStringLiteral("/data"));
+    environment.insert(QStringLiteral("VELLICORD_LOG_DIR"), runtime + QStringLiteral("/logs"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     program->setProcessEnvironment(environment);
     program->start(QStringLiteral(VELLICORD_BINARY), {});
     return program;
+}
+
+QString logText(const QString& runtime)
+{
+    QFile file(runtime + QStringLiteral("/logs/vellicord.log"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
@@ -60,8 +67,30 @@ TEST(SingleInstance, SecondProgramDeliversTheRequestAndExits)
     ASSERT_TRUE(waitUntil([&] { return second->state() == QProcess::NotRunning; }, 20000));
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_EQ(requests, 1);
-    EXPECT_TRUE(second->readAllStandardError().contains(
-        QStringLiteral("Another Vellicord instance found (pid %1); delegating").arg(getpid()).toUtf8()));
+    EXPECT_TRUE(logText(runtime.path())
+                    .contains(QStringLiteral("Another Vellicord instance found (pid %1); delegating").arg(getpid())));
+}
+
+// The running program shows its window for the second one, and a termination signal ends it the
+// normal way, with its last line logged.
+TEST(SingleInstance, RunningProgramAnswersTheSecondAndEndsOnSignal)
+{
+    QTemporaryDir runtime;
+    auto first = startProgram(runtime.path());
+    ASSERT_TRUE(waitUntil([&] { return logText(runtime.path()).contains(u"Vellicord launched"); }, 20000));
+    auto second = startProgram(runtime.path());
+    ASSERT_TRUE(waitUntil([&] { return second->state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(second->exitCode(), 0);
+    ASSERT_TRUE(waitUntil([&] { return logText(runtime.path()).contains(u"Show-window request from another instance"); },
+                          5000));
+    ::kill(pid_t(first->processId()), SIGHUP);
+    ASSERT_TRUE(first->waitForFinished(10000));
+    EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first->exitCode(), 0);
+    const QStringList lines = logText(runtime.path()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.last().endsWith(u"] Vellicord terminated")) << qPrintable(lines.last());
+    EXPECT_EQ(lines.filter(u"Vellicord launched").size(), 2);
 }
 
 TEST(SingleInstance, OnlyTheExactRequestIsAccepted)

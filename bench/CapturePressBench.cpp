@@ -1,0 +1,138 @@
+// From a press of the global shortcut to the capture in the library, with the application's own
+// objects (shortcut, delegate, capture, store) over a real X client that answers the copy at once.
+// Needs an X server: without DISPLAY it runs itself under xvfb-run.
+#include "Tovak/shell/AppDelegate.h"
+#include "Tovak/shell/HotKeyManager.h"
+#include "Tovak/shell/UpdateController.h"
+#include "core/library/Store.h"
+#include "platform/fake/FakeLoginItem.h"
+#include "platform/fake/FakeSound.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "platform/posix/ThreadSerialQueue.h"
+#include "platform/qt/SettingsDefaults.h"
+#include "platform/qt/SystemClock.h"
+#include "platform/qt/TimerScheduler.h"
+#include "platform/x11/X11CaptureServices.h"
+#include "platform/x11/X11HotKeys.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace vellicord;
+
+void pressShortcut(Display* display)
+{
+    const KeySym keys[] = {XK_Control_L, XK_Alt_L, XK_Super_L, XK_c};
+    for (KeySym key : keys)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, *key), False, CurrentTime);
+    XFlush(display);
+}
+
+void spin(int ms, const std::function<bool()>& done = {})
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms && !(done && done()))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+}
+
+void ShortcutPressToCaptureInStore(benchmark::State& state)
+{
+    QTemporaryDir home;
+    PosixFileSystem files;
+    SettingsDefaults defaults(QStringLiteral("com.ruvo.vellicord"), home.path());
+    ThreadSerialQueue saveQueue("com.vellicord.store.save");
+    TimerScheduler scheduler(qApp);
+    SystemClock clock;
+    Store store(home.filePath(QStringLiteral("Vellicord/Vellicord.json")),
+                Store::Services{files, defaults, saveQueue, scheduler, clock});
+    X11CaptureServices capture;
+    X11HotKeys keys;
+    QSettings windowDefaults(defaults.fileName(), QSettings::IniFormat);
+    HotKeyManager hotKeys(keys, windowDefaults);
+    FakeSound sound;
+    FakeLoginItem loginItem;
+    UpdateController updates{BundleInfo{}};
+    AppDelegate delegate(AppDelegate::Services{
+        store, hotKeys, capture.services().workspace, capture.services().accessibility, sound, loginItem, updates,
+        windowDefaults, [&capture] { return SelectionCapture(capture.services()).capture(); }, BundleInfo{},
+        QString(), QCoreApplication::applicationPid(), [](const QString&) {}, {}, {}, true});
+    hotKeys.onCapture = [&] { delegate.captureNow(); };
+    Display* sender = XOpenDisplay(nullptr);
+    if (!sender || !hotKeys.registerCombo(HotKeyCombo::defaultCombo())) {
+        state.SkipWithError("no X server or the shortcut is taken");
+        return;
+    }
+
+    QProcess window;
+    window.start(QStringLiteral(SELECTION_WINDOW_PATH), {QStringLiteral("--text"), QStringLiteral("a passage to keep")});
+    QByteArray output;
+    spin(5000, [&] {
+        window.waitForReadyRead(5);
+        output += window.readAllStandardOutput();
+        return output.contains('\n');
+    });
+    // The first synthetic key switches the server's keyboard device; the shortcut is grabbed anew.
+    XTestFakeKeyEvent(sender, XKeysymToKeycode(sender, XK_Shift_L), True, CurrentTime);
+    XTestFakeKeyEvent(sender, XKeysymToKeycode(sender, XK_Shift_L), False, CurrentTime);
+    XFlush(sender);
+    spin(300);
+
+    std::vector<double> milliseconds;
+    for (auto _ : state) {
+        const qsizetype before = store.selections().size();
+        QElapsedTimer timer;
+        timer.start();
+        pressShortcut(sender);
+        spin(5000, [&] { return store.selections().size() > before; });
+        const double elapsed = double(timer.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(elapsed / 1e3);
+        milliseconds.push_back(elapsed);
+        spin(100);
+    }
+    std::sort(milliseconds.begin(), milliseconds.end());
+    state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
+    state.counters["max_ms"] = milliseconds.back();
+    state.counters["saved"] = double(store.selections().size());
+    window.kill();
+    window.waitForFinished(2000);
+    delegate.applicationWillTerminate();
+    XCloseDisplay(sender);
+}
+BENCHMARK(ShortcutPressToCaptureInStore)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::vector<char*> command{const_cast<char*>("xvfb-run"), const_cast<char*>("-a")};
+        command.insert(command.end(), argv, argv + argc);
+        command.push_back(nullptr);
+        execvp("xvfb-run", command.data());
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,502 @@
+#include "Tovak/shell/AppDelegate.h"
+
+#include "Tovak/library/LibraryPlaceholderView.h"
+#include "Tovak/shell/AppNotification.h"
+#include "Tovak/shell/CaptureToastView.h"
+#include "Tovak/shell/HotKeyManager.h"
+#include "Tovak/shell/NotificationCenter.h"
+#include "Tovak/shell/StatusMenu.h"
+#include "Tovak/shell/UpdateController.h"
+#include "core/library/Store.h"
+#include "platform/CarbonKeys.h"
+#include "platform/fake/FakeAccessibility.h"
+#include "platform/fake/FakeHotKeys.h"
+#include "platform/fake/FakeLoginItem.h"
+#include "platform/fake/FakeSound.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "platform/fake/FaultyFileSystem.h"
+#include "platform/fake/ManualScheduler.h"
+#include "platform/fake/ManualSerialQueue.h"
+#include "platform/fake/MemoryDefaults.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+
+using namespace vellicord;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr qint64 ownPid = 4242;
+
+const QString unreadableMessage = QStringLiteral(
+    "Vellicord could not open the library. Restore a valid library or backup file, then relaunch Vellicord.");
+const QString incompatibleMessage = QStringLiteral(
+    "The library or backup uses a format this version of Vellicord cannot open. Both files are unchanged. Open "
+    "them with a compatible version of Vellicord.");
+
+enum class Library { empty, unreadable, incompatible };
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+CaptureResult notesResult()
+{
+    return {QStringLiteral("First line\nsecond"), std::nullopt, QStringLiteral("Notes"), QStringLiteral("org.notes"),
+            QStringLiteral("https://example.com/a"), std::nullopt, std::nullopt};
+}
+
+// One delegate over fakes; the capture answers what the test sets, and can be held until released.
+struct Harness {
+    QTemporaryDir folder;
+    FaultyFileSystem files;
+    MemoryDefaults defaults;
+    ManualSerialQueue queue;
+    ManualScheduler time;
+    std::unique_ptr<Store> store;
+    FakeHotKeys keys;
+    std::unique_ptr<QSettings> windowDefaults;
+    std::unique_ptr<HotKeyManager> hotKeys;
+    FakeWorkspace workspace;
+    FakeAccessibility accessibility;
+    FakeSound sound;
+    FakeLoginItem loginItem;
+    UpdateController updates{BundleInfo{}};
+    QStringList log;
+    QStringList alerts;
+    int settingsOpened = 0;
+    std::atomic<int> captures = 0;
+    SelectionCapture::Outcome outcome = notesResult();
+    std::mutex mutex;
+    std::condition_variable released;
+    bool hold = false;
+    bool throws = false;
+    // The capture needs the main thread once, as putting the clipboard back does.
+    bool mainThreadRoundTrip = false;
+    std::atomic<bool> roundTripDone = false;
+    std::unique_ptr<AppDelegate> delegate;
+
+    explicit Harness(Library library = Library::empty, bool tray = true)
+    {
+        files.dataDirectory = folder.path();
+        files.stateDirectory = folder.path();
+        const QString libraryPath = folder.filePath(QStringLiteral("Vellicord/Vellicord.json"));
+        QDir().mkpath(folder.filePath(QStringLiteral("Vellicord")));
+        if (library != Library::empty) {
+            QFile file(libraryPath);
+            file.open(QIODevice::WriteOnly);
+            file.write(library == Library::unreadable ? QByteArray("not a library")
+                                                      : QByteArray(R"({"version": 3, "selections": []})"));
+        }
+        store = std::make_unique<Store>(libraryPath, Store::Services{files, defaults, queue, time, time});
+        windowDefaults = std::make_unique<QSettings>(folder.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat);
+        hotKeys = std::make_unique<HotKeyManager>(keys, *windowDefaults);
+        workspace.frontmost = RunningApplication{77, QStringLiteral("Notes"), QStringLiteral("org.notes")};
+        delegate = std::make_unique<AppDelegate>(AppDelegate::Services{
+            *store, *hotKeys, workspace, accessibility, sound, loginItem, updates, *windowDefaults,
+            [this]() -> SelectionCapture::Outcome {
+                ++captures;
+                std::unique_lock lock(mutex);
+                released.wait(lock, [this] { return !hold; });
+                if (throws)
+                    throw std::runtime_error("unexpected");
+                if (mainThreadRoundTrip) {
+                    auto done = std::make_shared<std::promise<void>>();
+                    QMetaObject::invokeMethod(qApp, [done] { done->set_value(); }, Qt::QueuedConnection);
+                    roundTripDone = done->get_future().wait_for(3s) == std::future_status::ready;
+                }
+                return outcome;
+            },
+            BundleInfo{QStringLiteral("com.ruvo.vellicord"), {}, {}, {}, {}}, libraryPath, ownPid,
+            [this](const QString& line) { log.append(line); },
+            [this](QMessageBox& box) {
+                alerts.append(box.text() + QStringLiteral(" | ") + box.informativeText());
+                return 0;
+            },
+            [this] { ++settingsOpened; }, tray});
+    }
+
+    ~Harness()
+    {
+        release();
+        delegate.reset();
+    }
+
+    void release()
+    {
+        std::lock_guard lock(mutex);
+        hold = false;
+        released.notify_all();
+    }
+
+    void finishCapture() { ASSERT_TRUE(waitUntil([&] { return !delegate->isCapturing(); })); }
+
+    std::optional<CaptureToastView::Content> toast()
+    {
+        QWidget* panel = delegate->toast().panel();
+        if (!panel)
+            return std::nullopt;
+        auto* view = dynamic_cast<CaptureToastView*>(panel);
+        if (!view)
+            view = panel->findChild<CaptureToastView*>();
+        if (!view)
+            return std::nullopt;
+        return view->content();
+    }
+};
+
+} // namespace
+
+TEST(AppDelegate, RefusalsComeInTheirOrderWithTheirFeedback)
+{
+    struct Case {
+        const char* name;
+        Library library;
+        bool trusted;
+        std::optional<RunningApplication> front;
+        std::optional<QString> panel; // the failure message, when a panel is shown
+        int beeps;
+        int alerts;
+        bool window;
+        bool captures;
+    };
+    const RunningApplication us{qint32(ownPid), QStringLiteral("Vellicord"), QStringLiteral("com.ruvo.vellicord")};
+    const RunningApplication anonymous{91, std::nullopt, std::nullopt};
+    const Case cases[] = {
+        {"unreadable library wins over missing permission", Library::unreadable, false, us, unreadableMessage, 1, 0,
+         true, false},
+        {"incompatible library", Library::incompatible, true, anonymous, incompatibleMessage, 1, 0, true, false},
+        {"missing permission: the alert only", Library::empty, false, us, std::nullopt, 0, 1, false, false},
+        {"our own window in front", Library::empty, true, us, AppDelegate::ownAppInFrontMessage(), 1, 0, false,
+         false},
+        {"an application without name or identifier is not us", Library::empty, true, anonymous, std::nullopt, 0, 0,
+         false, true},
+        {"no frontmost application is left to the capture", Library::empty, true, std::nullopt, std::nullopt, 0, 0,
+         false, true},
+    };
+    for (const Case& c : cases) {
+        Harness h(c.library);
+        h.accessibility.trusted = c.trusted;
+        h.workspace.frontmost = c.front;
+        h.delegate->captureNow();
+        if (c.captures)
+            h.finishCapture();
+        EXPECT_EQ(h.captures.load(), c.captures ? 1 : 0) << c.name;
+        EXPECT_EQ(h.sound.beeps, c.beeps) << c.name;
+        EXPECT_EQ(h.alerts.size(), c.alerts) << c.name;
+        EXPECT_EQ(h.delegate->mainWindow() != nullptr, c.window) << c.name;
+        if (c.panel) {
+            const auto toast = h.toast();
+            ASSERT_TRUE(toast) << c.name;
+            EXPECT_FALSE(toast->success) << c.name;
+            EXPECT_EQ(toast->title, QStringLiteral("Nothing saved")) << c.name;
+            EXPECT_EQ(toast->snippet, *c.panel) << c.name;
+            EXPECT_FALSE(toast->source) << c.name;
+        }
+        if (!c.captures)
+            EXPECT_TRUE(h.log.isEmpty()) << c.name << ": " << qPrintable(h.log.join(u'|'));
+        EXPECT_FALSE(h.delegate->isCapturing()) << c.name;
+    }
+    Harness h;
+    h.accessibility.trusted = false;
+    h.delegate->captureNow();
+    ASSERT_EQ(h.alerts.size(), 1);
+    EXPECT_EQ(h.alerts.first(),
+              QStringLiteral("Vellicord needs Accessibility access | To read your selected text and capture formatted "
+                             "copies, Vellicord must have Accessibility permission.\n\nOpen System Settings → Privacy "
+                             "& Security → Accessibility, switch on Vellicord, then try again."));
+}
+
+TEST(AppDelegate, CompletedCapturesAreSavedAndConfirmed)
+{
+    struct Case {
+        const char* name;
+        bool collect;
+        SelectionCapture::Outcome outcome;
+        QStringList log;
+        std::optional<CaptureToastView::Content> toast;
+        int selections;
+    };
+    const Case cases[] = {
+        {"saved", false, notesResult(),
+         {QStringLiteral("Capture started"), QStringLiteral("Saved selection from Notes")},
+         CaptureToastView::Content{true, QStringLiteral("Saved · Notes"), QStringLiteral("First line"),
+                                   QStringLiteral("https://example.com/a")},
+         1},
+        {"saved and collected into the prompt", true, notesResult(),
+         {QStringLiteral("Capture started"), QStringLiteral("Saved selection from Notes + prompt")},
+         CaptureToastView::Content{true, QStringLiteral("Saved · Notes"), QStringLiteral("First line"),
+                                   QStringLiteral("added to Prompt · https://example.com/a")},
+         1},
+        {"no selection: the detail stays in the log of the capture", false,
+         CaptureError::noSelection(QStringLiteral("app=Notes pid=77 changed=false")),
+         {QStringLiteral("Capture started"),
+          QStringLiteral("Capture failed: No text was selected in the frontmost application.")},
+         CaptureToastView::Content{false, QStringLiteral("Nothing saved"),
+                                   QStringLiteral("No text was selected in the frontmost application."), std::nullopt},
+         0},
+        {"clipboard not restored", false, CaptureError::clipboardRestoreFailed(),
+         {QStringLiteral("Capture started"),
+          QStringLiteral("Capture failed: Capture was not saved because Vellicord could not restore your clipboard. "
+                         "Copy the original content again.")},
+         CaptureToastView::Content{false, QStringLiteral("Nothing saved"),
+                                   QStringLiteral("Capture was not saved because Vellicord could not restore your "
+                                                  "clipboard. Copy the original content again."),
+                                   std::nullopt},
+         0},
+    };
+    for (const Case& c : cases) {
+        Harness h;
+        h.store->setCollectIntoActiveDraft(c.collect);
+        if (c.collect)
+            h.store->ensureActiveDraft();
+        h.outcome = c.outcome;
+        h.delegate->captureNow();
+        h.finishCapture();
+        EXPECT_EQ(h.log, c.log) << c.name;
+        ASSERT_EQ(h.store->selections().size(), c.selections) << c.name;
+        const bool success = c.selections == 1;
+        EXPECT_EQ(h.sound.pops, success ? 1 : 0) << c.name;
+        EXPECT_EQ(h.sound.beeps, success ? 0 : 1) << c.name;
+        const auto toast = h.toast();
+        ASSERT_TRUE(toast) << c.name;
+        EXPECT_EQ(toast->success, c.toast->success) << c.name;
+        EXPECT_EQ(toast->title, c.toast->title) << c.name;
+        EXPECT_EQ(toast->snippet, c.toast->snippet) << c.name;
+        EXPECT_EQ(toast->source, c.toast->source) << c.name;
+        if (success) {
+            const Selection& saved = h.store->selections().first();
+            EXPECT_EQ(saved.text, QStringLiteral("First line\nsecond")) << c.name;
+            EXPECT_EQ(saved.markdown, saved.text) << c.name;
+            EXPECT_EQ(saved.bundleID, QStringLiteral("org.notes")) << c.name;
+            EXPECT_TRUE(saved.groupIDs.isEmpty()) << c.name;
+            EXPECT_EQ(h.store->activeDraft().has_value() && !h.store->activeDraft()->entries.isEmpty(), c.collect)
+                << c.name;
+        }
+    }
+}
+
+TEST(AppDelegate, CaptureThatFailsUnexpectedlyGetsTheGeneralMessage)
+{
+    Harness h;
+    h.throws = true;
+    h.delegate->captureNow();
+    h.finishCapture();
+    EXPECT_EQ(h.log.last(), QStringLiteral("Capture failed: Vellicord could not capture the selected text."));
+    EXPECT_EQ(h.sound.beeps, 1);
+    ASSERT_TRUE(h.toast());
+    EXPECT_EQ(h.toast()->snippet, AppDelegate::captureFailedMessage());
+    EXPECT_TRUE(h.store->selections().isEmpty());
+}
+
+TEST(AppDelegate, RequestsDuringACaptureAreIgnoredAndQuitWaitsForIt)
+{
+    Harness h;
+    h.hold = true;
+    h.delegate->captureNow();
+    ASSERT_TRUE(waitUntil([&] { return h.captures.load() == 1; }));
+    h.delegate->captureNow();
+    h.delegate->captureNow();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(h.captures.load(), 1);
+    EXPECT_EQ(h.log, QStringList{QStringLiteral("Capture started")});
+    EXPECT_EQ(h.sound.beeps, 0);
+    EXPECT_FALSE(h.toast());
+
+    // Quitting now waits for the capture, serving its clipboard work meanwhile, and keeps what it read.
+    h.mainThreadRoundTrip = true;
+    QThread* releaser = QThread::create([&] {
+        QThread::msleep(50);
+        h.release();
+    });
+    releaser->start();
+    EXPECT_TRUE(h.delegate->applicationWillTerminate());
+    releaser->wait();
+    delete releaser;
+    EXPECT_TRUE(h.roundTripDone);
+    EXPECT_EQ(h.store->selections().size(), 1);
+    EXPECT_EQ(h.log.last(), QStringLiteral("Vellicord terminated"));
+    EXPECT_FALSE(h.delegate->isCapturing());
+    // Accepted again once done.
+    h.delegate->captureNow();
+    h.finishCapture();
+    EXPECT_EQ(h.captures.load(), 2);
+}
+
+TEST(AppDelegate, LaunchRegistersTheShortcutAndFollowsTheLaunchOptions)
+{
+    Harness h;
+    h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord"), QStringLiteral("-showWindowOnLaunch")});
+    EXPECT_EQ(AppDelegate::shared(), h.delegate.get());
+    EXPECT_TRUE(h.hotKeys->isRegistered());
+    EXPECT_EQ(h.store->selections().size(), 6);
+    // Each is added in turn at the front, so the oldest ends first.
+    EXPECT_EQ(h.store->selections().first().appName, QStringLiteral("PDF Expert"));
+    EXPECT_FALSE(h.delegate->mainWindow());
+    ASSERT_TRUE(waitUntil([&] { return h.delegate->mainWindow() != nullptr; }, 2000));
+    EXPECT_EQ(h.delegate->mainWindow()->windowTitle(), QStringLiteral("Vellicord"));
+    EXPECT_EQ(h.delegate->mainWindow()->minimumSize(), QSize(980, 600));
+    auto* placeholder = h.delegate->mainWindow()->findChild<LibraryPlaceholderView*>();
+    ASSERT_TRUE(placeholder);
+    EXPECT_EQ(placeholder->headline(), QStringLiteral("6 captures"));
+    // A shortcut press reaches the capture.
+    h.keys.press();
+    h.finishCapture();
+    EXPECT_EQ(h.store->selections().size(), 7);
+
+    h.delegate->applicationWillTerminate();
+    EXPECT_FALSE(h.keys.grabbed);
+    EXPECT_FALSE(h.hotKeys->isRegistered());
+
+    // A library with captures gets no samples; without a tray the window is shown at once.
+    Harness full(Library::empty, false);
+    full.store->add(h.store->selections().first());
+    full.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord"), QStringLiteral("-showWindowOnLaunch")});
+    EXPECT_EQ(full.store->selections().size(), 1);
+    ASSERT_TRUE(full.delegate->mainWindow());
+    EXPECT_TRUE(full.delegate->mainWindow()->isVisible());
+    EXPECT_FALSE(full.delegate->welcomeSheet());
+
+    // An empty library is greeted; one that cannot be changed is not.
+    for (const auto& [library, greeted] : {std::pair{Library::empty, true}, std::pair{Library::unreadable, false}}) {
+        Harness fresh(library);
+        fresh.delegate->showMainWindow();
+        EXPECT_EQ(fresh.delegate->welcomeSheet() != nullptr, greeted);
+    }
+}
+
+TEST(AppDelegate, TakenShortcutFallsBackToTheDefaultOrToNone)
+{
+    struct Case {
+        const char* name;
+        bool defaultTaken;
+        QString line;
+    };
+    const HotKeyCombo chosen{40, CarbonKeys::commandKey};
+    const HotKeyCombo fallback = HotKeyCombo::defaultCombo();
+    for (const Case& c : {Case{"default free", false, QStringLiteral("Chosen hotkey was taken; fell back to ") + fallback.display()},
+                          Case{"default taken too", true, QStringLiteral("No hotkey could be registered")}}) {
+        Harness h;
+        h.keys.taken.insert({chosen.keyCode, chosen.modsCarbon});
+        if (c.defaultTaken)
+            h.keys.taken.insert({fallback.keyCode, fallback.modsCarbon});
+        HotKeyManager::saveCombo(*h.windowDefaults, chosen);
+        h.delegate.reset();
+        h.hotKeys = std::make_unique<HotKeyManager>(h.keys, *h.windowDefaults);
+        h.delegate = std::make_unique<AppDelegate>(AppDelegate::Services{
+            *h.store, *h.hotKeys, h.workspace, h.accessibility, h.sound, h.loginItem, h.updates, *h.windowDefaults,
+            [] { return SelectionCapture::Outcome(notesResult()); }, BundleInfo{}, QString(), ownPid,
+            [&h](const QString& line) { h.log.append(line); }, [](QMessageBox&) { return 0; }, [] {}, false});
+        h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord")});
+        EXPECT_EQ(h.log, QStringList{c.line}) << c.name;
+        EXPECT_EQ(h.hotKeys->isRegistered(), !c.defaultTaken) << c.name;
+    }
+}
+
+TEST(AppDelegate, LaunchAccessibilityPromptOnlyForAUsableLibrary)
+{
+    for (const auto& [library, expected] : {std::pair{Library::empty, 1}, std::pair{Library::unreadable, 0}}) {
+        Harness h(library);
+        h.accessibility.trusted = false;
+        h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord")});
+        EXPECT_TRUE(h.alerts.isEmpty());
+        QThread::msleep(450);
+        waitUntil([&] { return h.alerts.size() == expected; }, 300);
+        EXPECT_EQ(h.alerts.size(), expected);
+    }
+}
+
+TEST(AppDelegate, CaptureOnLaunchAsksAfterItsDelay)
+{
+    Harness h;
+    h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord"), QStringLiteral("-captureOnLaunch")});
+    QThread::msleep(900);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(h.captures.load(), 0);
+    ASSERT_TRUE(waitUntil([&] { return h.store->selections().size() == 1; }, 2000));
+    EXPECT_EQ(h.captures.load(), 1);
+}
+
+TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
+{
+    Harness blocked(Library::unreadable);
+    blocked.delegate->menuNewPrompt();
+    blocked.delegate->openPromptAction();
+    blocked.delegate->toggleCollectingAction();
+    EXPECT_FALSE(blocked.delegate->mainWindow());
+    EXPECT_TRUE(blocked.log.isEmpty());
+
+    QStringList posted;
+    QObject::connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, blocked.delegate.get(),
+                     [&](const QString& name) { posted.append(name); });
+    blocked.delegate->menuFocusSearch();
+    ASSERT_TRUE(blocked.delegate->mainWindow());
+    EXPECT_TRUE(blocked.delegate->mainWindow()->isVisible());
+    auto* placeholder = blocked.delegate->mainWindow()->findChild<LibraryPlaceholderView*>();
+    ASSERT_TRUE(placeholder);
+    EXPECT_EQ(placeholder->detail(), unreadableMessage);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(posted.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !posted.isEmpty(); }, 1000));
+    EXPECT_EQ(posted, QStringList{AppNotification::vellicordFocusSearch});
+
+    // The library's commands are disabled in the window's menus too.
+    QStringList disabled;
+    for (QAction* menu : blocked.delegate->mainWindow()->menuBar()->actions())
+        for (QAction* item : menu->menu()->actions())
+            if (!item->isSeparator() && !item->isEnabled())
+                disabled.append(item->text());
+    EXPECT_EQ(disabled, (QStringList{QStringLiteral("New Prompt…"), QStringLiteral("Go to Prompt")}));
+
+    // The same window comes back after it was closed.
+    QMainWindow* window = blocked.delegate->mainWindow();
+    window->close();
+    blocked.delegate->showMainWindow();
+    EXPECT_EQ(blocked.delegate->mainWindow(), window);
+    EXPECT_TRUE(window->isVisible());
+
+    Harness h;
+    h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord")});
+    h.log.clear();
+    h.delegate->toggleCollectingAction();
+    EXPECT_TRUE(h.store->collectIntoActiveDraft());
+    EXPECT_TRUE(h.delegate->statusMenu()->collectItem()->isChecked());
+    h.delegate->toggleCollectingAction();
+    EXPECT_FALSE(h.store->collectIntoActiveDraft());
+    EXPECT_FALSE(h.delegate->statusMenu()->collectItem()->isChecked());
+    EXPECT_EQ(h.log, (QStringList{QStringLiteral("Collect into Prompt: ON"), QStringLiteral("Collect into Prompt: OFF")}));
+
+    h.delegate->showSettings();
+    QWidget* settings = h.delegate->settingsWindow();
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->windowTitle(), QStringLiteral("Settings"));
+    EXPECT_EQ(settings->minimumSize(), QSize(440, 300));
+    settings->close();
+    h.delegate->showSettings();
+    EXPECT_EQ(h.delegate->settingsWindow(), settings);
+}
