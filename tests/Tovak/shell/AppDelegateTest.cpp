@@ -218,8 +218,9 @@ TEST(AppDelegate, RefusalsComeInTheirOrderWithTheirFeedback)
             EXPECT_EQ(toast->snippet, *c.panel) << c.name;
             EXPECT_FALSE(toast->source) << c.name;
         }
-        if (!c.captures)
+        if (!c.captures) {
             EXPECT_TRUE(h.log.isEmpty()) << c.name << ": " << qPrintable(h.log.join(u'|'));
+        }
         EXPECT_FALSE(h.delegate->isCapturing()) << c.name;
     }
     Harness h;
