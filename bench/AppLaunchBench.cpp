@@ -1,6 +1,7 @@
 // Start-up of the real program with a library of 10,000 captures: from the start of the process to
 // its event loop answering a show-window request (the first thing it can do for anyone).
 // Needs an X server: without DISPLAY it runs itself under xvfb-run.
+#include "bench/X11BenchMain.h"
 #include "platform/qt/SingleInstance.h"
 #include "tests/core/library/LibrarySamples.h"
 
@@ -69,9 +70,7 @@ void LaunchToEventLoop(benchmark::State& state)
         ::kill(pid_t(program.processId()), SIGTERM);
         program.waitForFinished(10000);
     }
-    std::sort(milliseconds.begin(), milliseconds.end());
-    state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
-    state.counters["max_ms"] = milliseconds.back();
+    bench::reportLatencies(state, milliseconds);
 }
 BENCHMARK(LaunchToEventLoop)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 
@@ -79,16 +78,5 @@ BENCHMARK(LaunchToEventLoop)->Iterations(10)->UseManualTime()->Unit(benchmark::k
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::vector<char*> command{const_cast<char*>("xvfb-run"), const_cast<char*>("-a")};
-        command.insert(command.end(), argv, argv + argc);
-        command.push_back(nullptr);
-        execvp("xvfb-run", command.data());
-        return 1;
-    }
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vellicord::bench::runOnX11(argc, argv, vellicord::bench::Application::core);
 }

@@ -1,6 +1,7 @@
 // From a press of the global shortcut to the capture in the library, with the application's own
 // objects (shortcut, delegate, capture, store) over a real X client that answers the copy at once.
 // Needs an X server: without DISPLAY it runs itself under xvfb-run.
+#include "bench/X11BenchMain.h"
 #include "Tovak/shell/AppDelegate.h"
 #include "Tovak/shell/HotKeyManager.h"
 #include "Tovak/shell/UpdateController.h"
@@ -107,9 +108,7 @@ void ShortcutPressToCaptureInStore(benchmark::State& state)
         milliseconds.push_back(elapsed);
         spin(100);
     }
-    std::sort(milliseconds.begin(), milliseconds.end());
-    state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
-    state.counters["max_ms"] = milliseconds.back();
+    bench::reportLatencies(state, milliseconds);
     state.counters["saved"] = double(store.selections().size());
     window.kill();
     window.waitForFinished(2000);
@@ -122,17 +121,5 @@ BENCHMARK(ShortcutPressToCaptureInStore)->Iterations(20)->UseManualTime()->Unit(
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::vector<char*> command{const_cast<char*>("xvfb-run"), const_cast<char*>("-a")};
-        command.insert(command.end(), argv, argv + argc);
-        command.push_back(nullptr);
-        execvp("xvfb-run", command.data());
-        return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vellicord::bench::runOnX11(argc, argv, vellicord::bench::Application::widgets);
 }

@@ -1,6 +1,7 @@
 // Time from a press of the global shortcut, sent as another X client would (XTest), to the
 // moment the application's handler runs. Needs an X server: without DISPLAY it runs itself
 // under xvfb-run.
+#include "bench/X11BenchMain.h"
 #include "platform/x11/X11HotKeys.h"
 
 #include <QApplication>
@@ -55,9 +56,7 @@ void ShortcutPressToHandler(benchmark::State& state)
         while (settle.elapsed() < 30)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-    std::sort(milliseconds.begin(), milliseconds.end());
-    state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
-    state.counters["max_ms"] = milliseconds.back();
+    vellicord::bench::reportLatencies(state, milliseconds);
     state.counters["handled"] = presses;
     XCloseDisplay(sender);
 }
@@ -67,17 +66,5 @@ BENCHMARK(ShortcutPressToHandler)->Iterations(20)->UseManualTime()->Unit(benchma
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::vector<char*> command{const_cast<char*>("xvfb-run"), const_cast<char*>("-a")};
-        command.insert(command.end(), argv, argv + argc);
-        command.push_back(nullptr);
-        execvp("xvfb-run", command.data());
-        return 1;
-    }
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return vellicord::bench::runOnX11(argc, argv, vellicord::bench::Application::widgets);
 }
