@@ -30,6 +30,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -51,19 +53,6 @@ const QString incompatibleMessage = QStringLiteral(
     "them with a compatible version of Vellicord.");
 
 enum class Library { empty, unreadable, incompatible };
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 CaptureResult notesResult()
 {
@@ -154,7 +143,7 @@ struct Harness {
         released.notify_all();
     }
 
-    void finishCapture() { ASSERT_TRUE(waitUntil([&] { return !delegate->isCapturing(); })); }
+    void finishCapture() { ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate->isCapturing(); })); }
 
     std::optional<CaptureToastView::Content> toast()
     {
@@ -320,7 +309,7 @@ TEST(AppDelegate, RequestsDuringACaptureAreIgnoredAndQuitWaitsForIt)
     Harness h;
     h.hold = true;
     h.delegate->captureNow();
-    ASSERT_TRUE(waitUntil([&] { return h.captures.load() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.captures.load() == 1; }));
     h.delegate->captureNow();
     h.delegate->captureNow();
     QCoreApplication::processEvents();
@@ -359,7 +348,7 @@ TEST(AppDelegate, LaunchRegistersTheShortcutAndFollowsTheLaunchOptions)
     // Each is added in turn at the front, so the oldest ends first.
     EXPECT_EQ(h.store->selections().first().appName, QStringLiteral("PDF Expert"));
     EXPECT_FALSE(h.delegate->mainWindow());
-    ASSERT_TRUE(waitUntil([&] { return h.delegate->mainWindow() != nullptr; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.delegate->mainWindow() != nullptr; }, 2000));
     EXPECT_EQ(h.delegate->mainWindow()->windowTitle(), QStringLiteral("Vellicord"));
     EXPECT_EQ(h.delegate->mainWindow()->minimumSize(), QSize(980, 600));
     auto* placeholder = h.delegate->mainWindow()->findChild<LibraryPlaceholderView*>();
@@ -427,7 +416,7 @@ TEST(AppDelegate, LaunchAccessibilityPromptOnlyForAUsableLibrary)
         h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord")});
         EXPECT_TRUE(h.alerts.isEmpty());
         QThread::msleep(450);
-        waitUntil([&] { return h.alerts.size() == expected; }, 300);
+        (void)QTest::qWaitFor([&] { return h.alerts.size() == expected; }, 300);
         EXPECT_EQ(h.alerts.size(), expected);
     }
 }
@@ -439,7 +428,7 @@ TEST(AppDelegate, CaptureOnLaunchAsksAfterItsDelay)
     QThread::msleep(900);
     QCoreApplication::processEvents();
     EXPECT_EQ(h.captures.load(), 0);
-    ASSERT_TRUE(waitUntil([&] { return h.store->selections().size() == 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.store->selections().size() == 1; }, 2000));
     EXPECT_EQ(h.captures.load(), 1);
 }
 
@@ -463,7 +452,7 @@ TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
     EXPECT_EQ(placeholder->detail(), unreadableMessage);
     QCoreApplication::processEvents();
     EXPECT_TRUE(posted.isEmpty());
-    ASSERT_TRUE(waitUntil([&] { return !posted.isEmpty(); }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !posted.isEmpty(); }, 1000));
     EXPECT_EQ(posted, QStringList{AppNotification::vellicordFocusSearch});
 
     // The library's commands are disabled in the window's menus too.

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -16,19 +18,6 @@
 using namespace vellicord;
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(10);
-    }
-    return true;
-}
 
 void xdotool(const QStringList& arguments)
 {
@@ -96,7 +85,7 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
     QByteArray output;
     QObject::connect(&app, &QProcess::readyRead, [&] { output += app.readAll(); });
     app.start(QStringLiteral(VELLICORD_BINARY), {});
-    ASSERT_TRUE(waitUntil([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
     const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
 
     // Xvfb has no tray, so the main window opens at launch (with the welcome sheet over an empty
@@ -117,7 +106,7 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
         if (numLock)
             xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")});
-        const bool saved = waitUntil([&] { return library(libraryPath).size() == i + 1; }, 10000);
+        const bool saved = QTest::qWaitFor([&] { return library(libraryPath).size() == i + 1; }, 10000);
         QFile log(home.filePath(QStringLiteral("XDG_STATE_HOME/Vellicord/vellicord.log")));
         log.open(QIODevice::ReadOnly);
         ASSERT_TRUE(saved) << texts[i].toStdString() << "\n" << output.toStdString() << log.readAll().toStdString();

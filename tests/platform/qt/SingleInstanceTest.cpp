@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -38,19 +40,6 @@ QString logText(const QString& runtime)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
 } // namespace
 
 TEST(SingleInstance, SecondProgramDeliversTheRequestAndExits)
@@ -64,7 +53,7 @@ TEST(SingleInstance, SecondProgramDeliversTheRequestAndExits)
     QObject::connect(&first, &SingleInstance::showWindowRequested, [&] { ++requests; });
 
     auto second = startProgram(runtime.path());
-    ASSERT_TRUE(waitUntil([&] { return second->state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second->state() == QProcess::NotRunning; }, 20000));
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_EQ(requests, 1);
     EXPECT_TRUE(logText(runtime.path())
@@ -77,11 +66,11 @@ TEST(SingleInstance, RunningProgramAnswersTheSecondAndEndsOnSignal)
 {
     QTemporaryDir runtime;
     auto first = startProgram(runtime.path());
-    ASSERT_TRUE(waitUntil([&] { return logText(runtime.path()).contains(u"Vellicord launched"); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logText(runtime.path()).contains(u"Vellicord launched"); }, 20000));
     auto second = startProgram(runtime.path());
-    ASSERT_TRUE(waitUntil([&] { return second->state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second->state() == QProcess::NotRunning; }, 20000));
     EXPECT_EQ(second->exitCode(), 0);
-    ASSERT_TRUE(waitUntil([&] { return logText(runtime.path()).contains(u"Show-window request from another instance"); },
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logText(runtime.path()).contains(u"Show-window request from another instance"); },
                           5000));
     ::kill(pid_t(first->processId()), SIGHUP);
     ASSERT_TRUE(first->waitForFinished(10000));
@@ -108,7 +97,8 @@ TEST(SingleInstance, OnlyTheExactRequestIsAccepted)
         ASSERT_TRUE(socket.waitForConnected(2000));
         socket.write(message);
         socket.flush();
-        waitUntil([&] { return socket.state() == QLocalSocket::UnconnectedState; }, 2000);
+        // Gives the server the time to read and refuse the message.
+        (void)QTest::qWaitFor([&] { return socket.state() == QLocalSocket::UnconnectedState; }, 2000);
     }
     EXPECT_EQ(requests, 0);
 }
@@ -119,7 +109,7 @@ TEST(SingleInstance, LockOfAKilledProgramIsTakenOver)
     auto program = startProgram(runtime.path());
     SingleInstance probe(runtime.path());
     // Running, the program holds the lock.
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(probe.socketPath()); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(probe.socketPath()); }, 20000));
     EXPECT_FALSE(probe.tryLock());
     ::kill(pid_t(program->processId()), SIGKILL);
     ASSERT_TRUE(program->waitForFinished(5000));
@@ -133,7 +123,7 @@ TEST(SingleInstance, TwoSimultaneousStartsLeaveOne)
     auto a = startProgram(runtime.path());
     auto b = startProgram(runtime.path());
     // One hands over and ends; the other keeps running.
-    ASSERT_TRUE(waitUntil([&] { return a->state() == QProcess::NotRunning || b->state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->state() == QProcess::NotRunning || b->state() == QProcess::NotRunning; }, 20000));
     QThread::msleep(300);
     QProcess& ended = a->state() == QProcess::NotRunning ? *a : *b;
     QProcess& running = a->state() == QProcess::NotRunning ? *b : *a;
