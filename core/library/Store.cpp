@@ -110,9 +110,9 @@ void Store::writeSnapshot()
 {
     if (!canModifyLibrary())
         return;
-    const StoreSnapshot snapshot = this->snapshot();
-    services_.saveQueue.async(
-        [persistence = persistence_, snapshot, self = QPointer<Store>(this)] { persist(persistence, snapshot, self); });
+    services_.saveQueue.async([persistence = persistence_, snapshot = this->snapshot(), self = QPointer<Store>(this)]() mutable {
+        persist(persistence, std::move(snapshot), self);
+    });
 }
 
 bool Store::saveNow()
@@ -123,18 +123,18 @@ bool Store::saveNow()
         pendingSave_->cancel();
         pendingSave_.reset();
     }
-    const StoreSnapshot snapshot = this->snapshot();
+    StoreSnapshot snapshot = this->snapshot();
     bool written = false;
     services_.saveQueue.sync(
-        [&, self = QPointer<Store>(this)] { written = persist(persistence_, snapshot, self); });
+        [&, self = QPointer<Store>(this)] { written = persist(persistence_, std::move(snapshot), self); });
     return written;
 }
 
-bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, const StoreSnapshot& snapshot,
+bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot,
                     QPointer<Store> store)
 {
     try {
-        persistence->write(snapshot);
+        persistence->write(std::move(snapshot));
     } catch (const std::exception& error) {
         logApp(QStringLiteral("Store save failed: ") + StorePersistence::describe(error));
         const StorePersistenceStatus status = StorePersistence::failureStatus(error);

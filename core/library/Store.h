@@ -123,7 +123,7 @@ private:
     void scheduleSave();
     void writeSnapshot();
     // Runs on the save queue; reports to the main thread. True when written.
-    static bool persist(const std::shared_ptr<StorePersistence>& persistence, const StoreSnapshot& snapshot,
+    static bool persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot,
                         QPointer<Store> store);
     void setPersistenceStatus(StorePersistenceStatus status);
     void clearTransientPersistenceStatus();

@@ -296,11 +296,14 @@ StoreSnapshot StorePersistence::decode(std::string_view bytes)
     return decodeBytes(bytes.data(), bytes.size(), false);
 }
 
-void StorePersistence::write(const StoreSnapshot& snapshot)
+void StorePersistence::write(StoreSnapshot snapshot)
 {
     if (!writesAllowed_)
         throw PersistenceError(ErrorCase::primaryNotPreserved);
     const QByteArray bytes = encode(snapshot);
+    // Let go of the records as soon as they are encoded: while the snapshot shares the store's
+    // lists, the store's next change must copy them first.
+    snapshot = StoreSnapshot();
     const QByteArrayView view(bytes);
 
     // The check that the bytes read back runs while both files go to the disk under temporary

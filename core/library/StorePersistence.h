@@ -61,7 +61,7 @@ public:
     // Encodes the snapshot, checks that it decodes, then replaces the library and the backup
     // atomically. Throws PersistenceError, JsonDecodeError or FileSystemError; a failure before
     // the library write leaves both files as they were.
-    void write(const StoreSnapshot& snapshot);
+    void write(StoreSnapshot snapshot);
 
     // The status to publish after a failed write.
     static StorePersistenceStatus failureStatus(const std::exception& error);
