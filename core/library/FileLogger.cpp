@@ -4,13 +4,17 @@
 #include "core/foundation/Text.h"
 
 #include <cstdio>
+#include <shared_mutex>
 #include <cstring>
 
 namespace vellicord {
 
 namespace {
 
-std::atomic<FileLogger*> sharedLogger = nullptr;
+// A line logged through the shared logger holds the lock for reading until it is queued, so that
+// replacing the logger (its destructor does) waits for lines already on their way.
+std::shared_mutex sharedLock;
+FileLogger* sharedLogger = nullptr;
 
 bool breaksLine(char16_t c)
 {
@@ -95,18 +99,21 @@ QString FileLogger::singleLine(const QString& message)
 
 void FileLogger::setShared(FileLogger* logger)
 {
-    sharedLogger.store(logger);
+    std::unique_lock lock(sharedLock);
+    sharedLogger = logger;
 }
 
 FileLogger* FileLogger::shared()
 {
-    return sharedLogger.load();
+    std::shared_lock lock(sharedLock);
+    return sharedLogger;
 }
 
 void FileLogger::logToShared(const QString& message)
 {
-    if (FileLogger* logger = shared())
-        logger->log(message);
+    std::shared_lock lock(sharedLock);
+    if (sharedLogger)
+        sharedLogger->log(message);
 }
 
 } // namespace vellicord

@@ -48,6 +48,15 @@ QMimeData* mimeDataFor(const PasteboardItem& item)
     return mime;
 }
 
+// Whether the window was made on Qt's own X connection (its id lies in the connection's range).
+bool ownedByQt(QNativeInterface::QX11Application* native, xcb_window_t window)
+{
+    if (!native || !native->connection())
+        return false;
+    const xcb_setup_t* setup = xcb_get_setup(native->connection());
+    return (window & ~setup->resource_id_mask) == setup->resource_id_base;
+}
+
 } // namespace
 
 X11Pasteboard::X11Pasteboard() : reader(std::make_unique<X11SelectionReader>("CLIPBOARD")) {}
@@ -137,9 +146,11 @@ bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)
         }
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         QGuiApplication::clipboard()->setMimeData(mimeDataFor(items.first()), QClipboard::Clipboard);
-        // Qt only warns when the server refused it the ownership; the owner tells.
+        // Qt only warns when the server refused it the ownership; the owner tells. Qt's clipboard
+        // window is one of its connection's resources; a display reached over TCP cannot name
+        // the process behind a window, so the process id serves only as a second check.
         const xcb_window_t owner = reader->owner();
-        if (owner != XCB_NONE && x11.windowPid(owner) == qint32(::getpid()))
+        if (owner != XCB_NONE && (ownedByQt(native, owner) || x11.windowPid(owner) == qint32(::getpid())))
             return true;
         QThread::msleep(10);
     }

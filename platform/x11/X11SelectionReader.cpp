@@ -1,5 +1,7 @@
 #include "platform/x11/X11SelectionReader.h"
 
+#include <QSet>
+
 #include <xcb/xfixes.h>
 
 #include <poll.h>
@@ -120,14 +122,22 @@ std::optional<QStringList> X11SelectionReader::targets(Clock::time_point deadlin
     if (owner() == XCB_NONE)
         return QStringList{};
     const PasteboardData data = convertLocked(x11.atom("TARGETS"), deadline);
-    if (data.status == PasteboardData::Status::noAnswer)
+    // An owner that does not tell its formats is unreadable, not empty: taken for empty, the
+    // capture would copy over content it never saved.
+    if (data.status != PasteboardData::Status::ok)
+        return std::nullopt;
+    const qsizetype count = data.bytes.size() / qsizetype(sizeof(xcb_atom_t));
+    if (count > maximumTargets)
         return std::nullopt;
     QStringList names;
+    QSet<xcb_atom_t> seen;
     const auto* atoms = reinterpret_cast<const xcb_atom_t*>(data.bytes.constData());
-    const qsizetype count = data.bytes.size() / qsizetype(sizeof(xcb_atom_t));
     for (qsizetype i = 0; i < count; ++i) {
+        if (seen.contains(atoms[i]))
+            continue;
+        seen.insert(atoms[i]);
         const QString name = x11.atomName(atoms[i]);
-        if (!name.isEmpty() && !PasteboardTypes::isMeta(name) && !names.contains(name))
+        if (!name.isEmpty() && !PasteboardTypes::isMeta(name))
             names.append(name);
     }
     return names;
@@ -177,9 +187,10 @@ PasteboardData X11SelectionReader::readIncrementally(xcb_atom_t property, Clock:
     // large transfer is expected to take longer than a small one.
     xcb_connection_t* c = x11.get();
     QByteArray data;
+    const auto giveUp = std::max(deadline, Clock::now()) + transferOverrun;
     xcb_delete_property(c, window, property);
     for (;;) {
-        const auto chunkDeadline = std::max(deadline, Clock::now() + chunkTimeout);
+        const auto chunkDeadline = std::min(giveUp, std::max(deadline, Clock::now() + chunkTimeout));
         Event event{waitForEvent(
             [&](xcb_generic_event_t* e) {
                 if (responseType(e) != XCB_PROPERTY_NOTIFY)
@@ -195,6 +206,8 @@ PasteboardData X11SelectionReader::readIncrementally(xcb_atom_t property, Clock:
         xcb_flush(c);
         if (!chunk || chunk->isEmpty())
             return {PasteboardData::Status::ok, data};
+        if (data.size() + chunk->size() > maximumTransferBytes)
+            return {PasteboardData::Status::noAnswer, {}};
         data += *chunk;
     }
 }

@@ -27,11 +27,19 @@ public:
     xcb_window_t owner();
 
     // The owner's content targets (meta targets left out): empty when there is no owner or it
-    // offers none; nullopt when it did not answer before the deadline.
+    // offers none; nullopt when it did not answer before the deadline, refused to tell, or offered
+    // more than maximumTargets.
     std::optional<QStringList> targets(Clock::time_point deadline);
     PasteboardData convert(const QString& target, Clock::time_point deadline);
 
     static constexpr std::chrono::milliseconds chunkTimeout{500};
+    // An incremental transfer that goes on past its deadline by this much, or grows beyond
+    // maximumTransferBytes, is given up as unanswered: an owner that never stops sending must
+    // not hold the capture (and the memory) forever.
+    static constexpr std::chrono::milliseconds transferOverrun{5000};
+    static constexpr qsizetype maximumTransferBytes = qsizetype(256) << 20;
+    // More formats than any real owner offers; a longer list is not read.
+    static constexpr qsizetype maximumTargets = 1024;
 
 private:
     // Waits for the event the predicate accepts; counts owner changes on the way.

@@ -1,12 +1,14 @@
 // A small X client for the end-to-end tests: a focused window that holds a text selection, puts it
 // on the clipboard when it receives Control-C, and answers requests for it.
 //
-//   SelectionWindow [--text T] [--html H] [--no-copy] [--silent-clipboard] [--class C] [--copy-needs-shift]
+//   SelectionWindow [--text T] [--html H] [--no-copy] [--silent-clipboard] [--refuse-targets] [--class C]
+//                   [--copy-needs-shift]
 //
 // --text      the selected text (PRIMARY, and UTF8_STRING on the clipboard after a copy)
 // --html      the copy also (or, without --text, only) offers text/html
 // --no-copy   ignores Control-C, like a terminal that copies by selection
 // --silent-clipboard  takes the clipboard at once and never answers a request for it
+// --refuse-targets    takes the clipboard at once, serves its text but refuses to list its formats
 // --class     the window's WM_CLASS (instance and class), "vellicord-test-editor" by default
 // --copy-needs-shift  copies on Control-Shift-C only, like most terminals
 // Prints "ready" and the window's id when the window has the focus.
@@ -41,6 +43,7 @@ int main(int argc, char** argv)
     bool hasText = false;
     bool copies = true;
     bool silent = false;
+    bool refuseTargets = false;
     bool needsShift = false;
     std::string windowClass;
     for (int i = 1; i < argc; ++i) {
@@ -52,6 +55,8 @@ int main(int argc, char** argv)
             html = argv[++i];
         } else if (arg == "--no-copy") {
             copies = false;
+        } else if (arg == "--refuse-targets") {
+            refuseTargets = true;
         } else if (arg == "--silent-clipboard") {
             silent = true;
         } else if (arg == "--class" && i + 1 < argc) {
@@ -103,8 +108,9 @@ int main(int argc, char** argv)
             xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
             if (hasText)
                 xcb_set_selection_owner(c, window, primary, XCB_CURRENT_TIME);
-            if (silent)
+            if (silent || refuseTargets)
                 xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+            ownsClipboard = refuseTargets;
             std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
             std::printf("ready %u\n", unsigned(window));
             std::fflush(stdout);
@@ -135,7 +141,9 @@ int main(int argc, char** argv)
                 offered.push_back(utf8);
             if (forClipboard && !html.empty())
                 offered.push_back(htmlAtom);
-            if (request->target == targets) {
+            if (request->target == targets && refuseTargets) {
+                notify.property = XCB_NONE;
+            } else if (request->target == targets) {
                 offered.insert(offered.begin(), targets);
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM, 32,
                                     uint32_t(offered.size()), offered.data());

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <thread>
 
 namespace vellicord {
@@ -155,6 +158,27 @@ TEST_F(FileLoggerTest, twoWritersAndARestartAppend)
     }
     EXPECT_EQ(nextFirst, lines);
     EXPECT_EQ(nextSecond, lines);
+}
+
+// Another thread logging through the shared logger while it is destroyed: the destructor waits
+// for the line on its way instead of leaving it to a freed logger (AddressSanitizer would tell).
+TEST_F(FileLoggerTest, destroyingTheSharedLoggerWaitsForLinesOnTheirWay)
+{
+    for (int round = 0; round < 30; ++round) {
+        auto logger = std::make_unique<FileLogger>(files, queue, fixedTime);
+        ASSERT_TRUE(logger->start());
+        FileLogger::setShared(logger.get());
+        std::atomic<bool> stop = false;
+        std::thread worker([&] {
+            while (!stop)
+                FileLogger::logToShared(QStringLiteral("from the worker"));
+        });
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        logger.reset();
+        stop = true;
+        worker.join();
+        EXPECT_EQ(FileLogger::shared(), nullptr);
+    }
 }
 
 } // namespace
