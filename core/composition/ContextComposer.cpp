@@ -1,5 +1,7 @@
 #include "core/composition/ContextComposer.h"
 
+#include <algorithm>
+
 #include "core/composition/PromptAssembly.h"
 #include "core/foundation/Text.h"
 #include "core/library/TokenEstimator.h"
@@ -235,7 +237,16 @@ std::optional<QString> fencedIfCode(const QString& trimmed)
     const std::optional<QString> language = languageOfTrimmed(trimmed);
     if (!language)
         return std::nullopt;
-    return QStringLiteral("```") + *language + u'\n' + trimmed + QStringLiteral("\n```");
+    // The fence is longer than any run of backticks in the code, so a "```" line inside it (a
+    // Markdown snippet in a string, say) cannot close it early and open a block over the rest.
+    qsizetype longestRun = 0;
+    qsizetype run = 0;
+    for (QChar c : trimmed) {
+        run = c == u'`' ? run + 1 : 0;
+        longestRun = std::max(longestRun, run);
+    }
+    const QString fence(std::max<qsizetype>(3, longestRun + 1), u'`');
+    return fence + *language + u'\n' + trimmed + u'\n' + fence;
 }
 
 QString overBudgetLine(int64_t tokens, int64_t maxTokens)

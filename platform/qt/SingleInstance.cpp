@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
@@ -57,8 +58,13 @@ bool SingleInstance::tryLock()
         return true;
     if (!QDir().mkpath(directory_))
         return false;
-    // A folder of our own in the shared temporary directory must not be open to other users.
-    QFile::setPermissions(directory_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // A folder of our own in the shared temporary directory must not be open to other users; one
+    // that another user made there first (or that stays open) is not ours to lock in.
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QFile::setPermissions(directory_, ownerOnly);
+    const QFileInfo folder(directory_);
+    if (folder.ownerId() != ::getuid() || (folder.permissions() & ~(ownerOnly | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser)))
+        return false;
     lock_ = std::make_unique<QLockFile>(lockPath());
     // Never treat a live holder's lock as stale by age; a dead holder's lock is taken over.
     lock_->setStaleLockTime(0);

@@ -21,6 +21,10 @@ using ListMarkerFormat = AttributedText::ListMarkerFormat;
 using TextListRef = AttributedText::TextListRef;
 
 constexpr double defaultFontSize = 12.0;
+// A list has nine levels (\ilvl 0 to 8), and no paragraph needs more tab stops than this; the
+// limits keep a document that repeats these words from costing memory with the square of its size.
+constexpr size_t maximumListLevels = 9;
+constexpr qsizetype maximumTabStops = 64;
 
 enum class Destination {
     text,
@@ -231,6 +235,7 @@ private:
     QString m_levelMarker;
 
     std::vector<ListLevel> m_currentLevels;
+    size_t m_levelsInList = 0; // \listlevel words of the current list, those past the limit included
     std::map<int, std::vector<ListLevel>> m_lists; // by list id
     int m_overrideListId = 0;
     std::map<int, int> m_overrides; // list override number to list id
@@ -369,7 +374,8 @@ void Parser::endGroup()
         }
         break;
     case Destination::levelMarker:
-        if (m_state.destination != Destination::levelMarker && !m_currentLevels.empty()) {
+        if (m_state.destination != Destination::levelMarker && !m_currentLevels.empty()
+            && m_levelsInList <= maximumListLevels) {
             // "{disc}", "{decimal}." and the like: the name between the braces.
             const qsizetype open = m_levelMarker.indexOf(u'{');
             const qsizetype close = m_levelMarker.indexOf(u'}', open + 1);
@@ -464,14 +470,17 @@ void Parser::controlWord(std::string_view word, bool hasParameter, int parameter
         return;
     }
     if (m_state.destination == Destination::listTable) {
+        const bool inKeptLevel = !m_currentLevels.empty() && m_levelsInList <= maximumListLevels;
         if (word == "list") {
             m_currentLevels.clear();
+            m_levelsInList = 0;
         } else if (word == "listlevel") {
-            m_currentLevels.push_back(ListLevel{});
-        } else if (!m_currentLevels.empty() && (word == "levelnfc" || word == "levelnfcn")) {
+            if (++m_levelsInList <= maximumListLevels)
+                m_currentLevels.push_back(ListLevel{});
+        } else if (inKeptLevel && (word == "levelnfc" || word == "levelnfcn")) {
             if (!m_currentLevels.back().hasMarkerName)
                 m_currentLevels.back().format = formatForNumberType(parameter);
-        } else if (!m_currentLevels.empty() && word == "levelstartat") {
+        } else if (inKeptLevel && word == "levelstartat") {
             m_currentLevels.back().start = parameter;
         } else if (word == "listid") {
             m_lists[parameter] = m_currentLevels;
@@ -544,7 +553,8 @@ void Parser::controlWord(std::string_view word, bool hasParameter, int parameter
     } else if (word == "fi") {
         m_state.firstLineIndent = parameter;
     } else if (word == "tx") {
-        m_state.tabStops.append(parameter / 20.0);
+        if (m_state.tabStops.size() < maximumTabStops)
+            m_state.tabStops.append(parameter / 20.0);
     } else if (word == "ls") {
         m_state.listOverride = parameter;
     } else if (word == "ilvl") {

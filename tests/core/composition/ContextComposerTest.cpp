@@ -82,6 +82,9 @@ TEST(ContextComposerTest, EntryBody)
          {.customText = QStringLiteral("   ")}, QStringLiteral("Plain *words*")},
         {"prose with semicolon uses markdown", {QStringLiteral("Red; blue."), QStringLiteral("*Red*; blue.")}, {},
          QStringLiteral("*Red*; blue.")},
+        {"a fence inside the code gets a longer fence around it",
+         {QStringLiteral("def readme():\n    return \"\"\"\n```\n\"\"\"")}, {},
+         QStringLiteral("````python\ndef readme():\n    return \"\"\"\n```\n\"\"\"\n````")},
     };
     for (const BodyCase& c : cases) {
         const Selection selection = capture(c.capture);

@@ -149,4 +149,19 @@ TEST(RtfReader, Limits)
     const auto indented = RtfReader::read("{\\rtf1 \\li99999999999\\fi99999999999 x\\par}");
     ASSERT_TRUE(indented);
     EXPECT_EQ(indented->attributesAt(0).paragraphStyle->firstLineHeadIndent, 2.0 * 2147483647 / 20);
+
+    // Words repeated without end keep to their limits instead of costing memory with the square
+    // of the document's size: tab stops that pile up over paragraphs, list levels of one list.
+    QByteArray tabs = "{\\rtf1 ";
+    for (int i = 0; i < 20000; ++i)
+        tabs.append("\\tx1 x\\par ");
+    const auto tabbed = RtfReader::read(tabs + '}');
+    ASSERT_TRUE(tabbed);
+    EXPECT_EQ(tabbed->attributesAt(tabbed->length() - 2).paragraphStyle->tabStops.size(), 64);
+    QByteArray levels = "{\\rtf1{\\*\\listtable{\\list";
+    for (int i = 0; i < 20000; ++i)
+        levels.append("\\listlevel\\levelnfc23\\levelstartat5");
+    for (int i = 0; i < 2000; ++i)
+        levels.append("\\listid" + QByteArray::number(i));
+    EXPECT_EQ(plain(levels + "}}x}"), QStringLiteral("x"));
 }
