@@ -80,6 +80,31 @@ void AttributedText::setParagraphStyle(Range range, const std::optional<Paragrap
     modifyAttributes(range, [&](Attributes& attributes) { attributes.paragraphStyle = style; });
 }
 
+void AttributedText::setParagraphStyles(const std::vector<std::pair<Range, std::optional<ParagraphStyle>>>& changes)
+{
+    std::vector<Run> runs;
+    runs.reserve(m_runs.size() + 2 * changes.size());
+    size_t next = 0; // the first change that does not end before the current position
+    for (size_t i = 0; i < m_runs.size(); ++i) {
+        const qsizetype runStop = runEnd(qsizetype(i));
+        qsizetype position = m_runs[i].start;
+        while (position < runStop) {
+            while (next < changes.size() && (changes[next].first.length <= 0 || changes[next].first.end() <= position))
+                ++next;
+            const bool inside = next < changes.size() && changes[next].first.location <= position;
+            qsizetype stop = runStop;
+            if (next < changes.size())
+                stop = std::min(stop, inside ? changes[next].first.end() : changes[next].first.location);
+            Run piece{position, m_runs[i].attributes};
+            if (inside)
+                piece.attributes.paragraphStyle = changes[next].second;
+            runs.push_back(std::move(piece));
+            position = stop;
+        }
+    }
+    m_runs = std::move(runs);
+}
+
 const AttributedText::Attributes& AttributedText::attributesAt(qsizetype index, Range* effectiveRange) const
 {
     Q_ASSERT(index >= 0 && index < m_text.size());

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace vellicord {
@@ -126,6 +127,9 @@ public:
     // Changes the attributes over a range, splitting runs at its ends.
     void modifyAttributes(Range range, const std::function<void(Attributes&)>& change);
     void setParagraphStyle(Range range, const std::optional<ParagraphStyle>& style);
+    // Many setParagraphStyle calls in one pass over the runs (linear, where calls one by one
+    // would move the runs after each range every time). The ranges are in order and disjoint.
+    void setParagraphStyles(const std::vector<std::pair<Range, std::optional<ParagraphStyle>>>& changes);
 
     // The attributes at an index (0 <= index < length) and the range of the run holding them.
     const Attributes& attributesAt(qsizetype index, Range* effectiveRange = nullptr) const;

@@ -164,6 +164,8 @@ void Renderer::append(const MarkdownRun& run)
 // the right by the excess.
 void Renderer::widenListIndents()
 {
+    std::vector<std::pair<AttributedText::Range, std::optional<ParagraphStyle>>> styles;
+    styles.reserve(m_records.size());
     for (const ListRecord& record : m_records) {
         double innerExtra = 0;
         double outerExtra = 0;
@@ -177,8 +179,10 @@ void Renderer::widenListIndents()
         style.firstLineHeadIndent = f + outerExtra + (f == h ? innerExtra : 0);
         style.headIndent = h + innerExtra + outerExtra;
         style.tabStops = {style.headIndent};
-        m_result.setParagraphStyle(record.range, style);
+        styles.emplace_back(record.range, style);
     }
+    // The records lie one after another in the text, so one pass sets them all.
+    m_result.setParagraphStyles(styles);
 }
 
 } // namespace

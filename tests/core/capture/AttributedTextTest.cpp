@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace vellicord;
 using Range = AttributedText::Range;
 
@@ -60,4 +62,46 @@ TEST(AttributedText, RunsSplitAndMerge)
     AttributedText::ParagraphStyle inB;
     inB.textLists = {b};
     EXPECT_FALSE(inA == inB);
+}
+
+namespace {
+
+std::vector<std::pair<Range, AttributedText::Attributes>> runsOf(const AttributedText& text)
+{
+    std::vector<std::pair<Range, AttributedText::Attributes>> runs;
+    text.forEachRun({0, text.length()}, [&](Range r, const AttributedText::Attributes& a) { runs.emplace_back(r, a); });
+    return runs;
+}
+
+} // namespace
+
+// Setting many paragraph styles in one pass gives exactly what setting them one by one gives.
+TEST(AttributedText, ParagraphStylesInOnePassMatchOneByOne)
+{
+    std::mt19937 random(5);
+    for (int round = 0; round < 200; ++round) {
+        AttributedText text;
+        for (int piece = int(random() % 6); piece >= 0; --piece) {
+            AttributedText::Attributes attributes;
+            attributes.font = AttributedText::Font::system(double(10 + random() % 3));
+            text.append(QString(int(1 + random() % 5), QChar(u'a' + piece)), attributes);
+        }
+        std::vector<std::pair<Range, std::optional<AttributedText::ParagraphStyle>>> changes;
+        qsizetype position = 0;
+        while (position < text.length()) {
+            position += qsizetype(random() % 3);
+            const qsizetype length = std::min<qsizetype>(qsizetype(random() % 4), text.length() - position);
+            if (length < 0)
+                break;
+            AttributedText::ParagraphStyle style;
+            style.headIndent = double(random() % 50);
+            changes.emplace_back(Range{position, length}, style);
+            position += length;
+        }
+        AttributedText oneByOne = text;
+        for (const auto& [range, style] : changes)
+            oneByOne.setParagraphStyle(range, style);
+        text.setParagraphStyles(changes);
+        EXPECT_EQ(runsOf(text), runsOf(oneByOne)) << "round " << round;
+    }
 }

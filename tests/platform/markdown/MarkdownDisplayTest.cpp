@@ -132,6 +132,13 @@ TEST(MarkdownDisplay, Limits)
     const QString longest(RichMarkdownRenderer::maximumInputLength, u'a');
     EXPECT_TRUE(MarkdownDisplay::render(longest, measurer));
     EXPECT_FALSE(MarkdownDisplay::render(longest + u'a', measurer));
+
+    // Many list items followed by many runs of text: the list's indents are set in one pass, not
+    // by moving every later run once per item (which took minutes at this size).
+    const QString items = QStringLiteral("- a\n").repeated(20000);
+    const auto rendered = MarkdownDisplay::render(items + u'\n' + QStringLiteral("*a* b ").repeated(20000), measurer);
+    ASSERT_TRUE(rendered);
+    EXPECT_GT(rendered->length(), 80000);
 }
 
 TEST(MarkdownHtml, SafeDefaults)
