@@ -24,9 +24,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+#include "bench/PressShortcut.h"
 
 #include <algorithm>
 #include <unistd.h>
@@ -35,16 +33,6 @@
 namespace {
 
 using namespace vellicord;
-
-void pressShortcut(Display* display)
-{
-    const KeySym keys[] = {XK_Control_L, XK_Alt_L, XK_Super_L, XK_c};
-    for (KeySym key : keys)
-        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
-    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
-        XTestFakeKeyEvent(display, XKeysymToKeycode(display, *key), False, CurrentTime);
-    XFlush(display);
-}
 
 void spin(int ms, const std::function<bool()>& done = {})
 {
@@ -101,7 +89,7 @@ void ShortcutPressToCaptureInStore(benchmark::State& state)
         const qsizetype before = store.selections().size();
         QElapsedTimer timer;
         timer.start();
-        pressShortcut(sender);
+        vellicord::bench::pressShortcut(sender);
         spin(5000, [&] { return store.selections().size() > before; });
         const double elapsed = double(timer.nsecsElapsed()) / 1e6;
         state.SetIterationTime(elapsed / 1e3);

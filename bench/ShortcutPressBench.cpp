@@ -9,25 +9,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+#include "bench/PressShortcut.h"
 
 #include <algorithm>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-void pressShortcut(Display* display)
-{
-    const KeySym keys[] = {XK_Control_L, XK_Alt_L, XK_Super_L, XK_c};
-    for (KeySym key : keys)
-        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
-    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
-        XTestFakeKeyEvent(display, XKeysymToKeycode(display, *key), False, CurrentTime);
-    XFlush(display);
-}
 
 void ShortcutPressToHandler(benchmark::State& state)
 {
@@ -44,7 +32,7 @@ void ShortcutPressToHandler(benchmark::State& state)
         const int before = presses;
         QElapsedTimer clock;
         clock.start();
-        pressShortcut(sender);
+        vellicord::bench::pressShortcut(sender);
         while (presses == before && clock.elapsed() < 2000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         const double elapsed = double(clock.nsecsElapsed()) / 1e6;
