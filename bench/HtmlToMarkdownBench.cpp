@@ -5,8 +5,8 @@
 // With file names on the command line it converts those files instead and prints their
 // Markdown, so the converter can be run over any corpus:
 //   HtmlToMarkdownBench page1.html page2.html
-#include "core/capture/MarkdownSerializer.h"
-#include "core/capture/OfflineHTMLConverter.h"
+#include "core/richtext/MarkdownSerializer.h"
+#include "core/richtext/OfflineHTMLConverter.h"
 
 #include <benchmark/benchmark.h>
 

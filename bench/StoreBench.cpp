@@ -1,13 +1,9 @@
 // Main-thread cost of Store operations, including scheduling the debounced save, at 1,000 and
 // 100,000 captures. The save itself runs elsewhere and is not measured here.
 #include "core/library/Store.h"
-#include "platform/fake/FaultyFileSystem.h"
-#include "platform/fake/ManualSerialQueue.h"
-#include "platform/fake/ManualScheduler.h"
-#include "platform/fake/MemoryDefaults.h"
+#include "support/TemporaryLibrary.h"
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -22,19 +18,12 @@ Selection capture(int n, const QDateTime& at)
                      QStringLiteral("https://example.org/%1").arg(n % 500), std::nullopt, std::nullopt, {}, at);
 }
 
-struct Library {
-    QTemporaryDir folder;
-    FaultyFileSystem files;
-    MemoryDefaults defaults;
-    ManualSerialQueue queue;
-    ManualScheduler time;
+struct Library : TemporaryLibrary {
     std::unique_ptr<Store> store;
 
     explicit Library(int size)
     {
-        files.dataDirectory = folder.path();
-        store = std::make_unique<Store>(folder.filePath(QStringLiteral("Vellicord.json")),
-                                        Store::Services{files, defaults, queue, time, time});
+        store = open();
         for (int n = 0; n < size; ++n)
             store->add(capture(n, time.now()));
         store->ensureActiveDraft();

@@ -2,7 +2,7 @@
 // UTF-16), and the formatted text read from HTML or RTF.
 #include "core/capture/Clipboard.h"
 #include "core/foundation/Text.h"
-#include "platform/fake/FakePasteboard.h"
+#include "support/FakePasteboard.h"
 
 #include <cstdio>
 #include <cstdlib>

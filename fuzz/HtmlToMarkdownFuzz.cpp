@@ -1,5 +1,5 @@
-#include "core/capture/MarkdownSerializer.h"
-#include "core/capture/OfflineHTMLConverter.h"
+#include "core/richtext/MarkdownSerializer.h"
+#include "core/richtext/OfflineHTMLConverter.h"
 
 #include "FuzzChecks.h"
 

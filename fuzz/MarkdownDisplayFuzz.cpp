@@ -1,7 +1,7 @@
-#include "core/capture/RichMarkdownRenderer.h"
-#include "platform/fake/FixedTextMeasurer.h"
-#include "platform/markdown/MarkdownDisplay.h"
-#include "platform/markdown/MarkdownHtml.h"
+#include "core/richtext/RichMarkdownRenderer.h"
+#include "support/FixedTextMeasurer.h"
+#include "core/richtext/MarkdownDisplay.h"
+#include "core/richtext/MarkdownHtml.h"
 
 #include <cstddef>
 #include <cstdint>

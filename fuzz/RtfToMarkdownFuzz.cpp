@@ -1,5 +1,5 @@
-#include "core/capture/MarkdownSerializer.h"
-#include "platform/rtf/RtfReader.h"
+#include "core/richtext/MarkdownSerializer.h"
+#include "core/richtext/RtfReader.h"
 
 #include "FuzzChecks.h"
 

@@ -1,9 +1,9 @@
 #include "core/capture/Clipboard.h"
 
-#include "core/capture/OfflineHTMLConverter.h"
+#include "core/richtext/OfflineHTMLConverter.h"
 #include "core/foundation/Text.h"
-#include "platform/markdown/MarkdownHtml.h"
-#include "platform/rtf/RtfReader.h"
+#include "core/richtext/MarkdownHtml.h"
+#include "core/richtext/RtfReader.h"
 
 #include <QRegularExpression>
 

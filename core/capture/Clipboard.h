@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/capture/AttributedText.h"
+#include "core/richtext/AttributedText.h"
 #include "platform/Pasteboard.h"
 
 #include <QByteArray>

@@ -3,7 +3,7 @@
 #include "core/capture/BrowserSelectionProvider.h"
 #include "core/capture/BrowserURLProvider.h"
 #include "core/capture/CaptureLog.h"
-#include "core/capture/MarkdownSerializer.h"
+#include "core/richtext/MarkdownSerializer.h"
 #include "core/foundation/Address.h"
 #include "core/foundation/Text.h"
 #include "platform/Accessibility.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/composition/ComposerTemplate.h"
+#include "core/library/ComposerTemplate.h"
 #include "core/library/ContextDraftEntry.h"
 #include "core/library/ModelProfile.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/composition/ComposerTemplate.h"
+#include "core/library/ComposerTemplate.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextMeasurer.h"
+#include "core/richtext/TextMeasurer.h"
 
 namespace vellicord {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/KeyEvents.h"
+#include "platform/xdg/CopyKeys.h"
 
 #include <QSet>
 
@@ -21,11 +22,6 @@ public:
 
     static constexpr std::chrono::milliseconds modifierWait{500};
     static constexpr std::chrono::milliseconds keyHold{30};
-
-    enum class CopyKeys { controlC, controlShiftC, none };
-    // By the desktop-file id when it names a known terminal, else by the window's WM_CLASS
-    // instance (a terminal without a desktop entry still must not get Control-C).
-    static CopyKeys copyKeysFor(const std::optional<QString>& bundleIdentifier, const QString& windowClass);
 
     void postCopyCommand(const std::optional<QString>& bundleIdentifier) override;
 

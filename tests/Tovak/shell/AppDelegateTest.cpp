@@ -9,15 +9,12 @@
 #include "Tovak/shell/UpdateController.h"
 #include "core/library/Store.h"
 #include "platform/CarbonKeys.h"
-#include "platform/fake/FakeAccessibility.h"
-#include "platform/fake/FakeHotKeys.h"
-#include "platform/fake/FakeLoginItem.h"
-#include "platform/fake/FakeSound.h"
-#include "platform/fake/FakeWorkspace.h"
-#include "platform/fake/FaultyFileSystem.h"
-#include "platform/fake/ManualScheduler.h"
-#include "platform/fake/ManualSerialQueue.h"
-#include "platform/fake/MemoryDefaults.h"
+#include "support/FakeAccessibility.h"
+#include "support/FakeHotKeys.h"
+#include "support/FakeLoginItem.h"
+#include "support/FakeSound.h"
+#include "support/FakeWorkspace.h"
+#include "support/TemporaryLibrary.h"
 
 #include <QApplication>
 #include <QDir>
@@ -61,12 +58,7 @@ CaptureResult notesResult()
 }
 
 // One delegate over fakes; the capture answers what the test sets, and can be held until released.
-struct Harness {
-    QTemporaryDir folder;
-    FaultyFileSystem files;
-    MemoryDefaults defaults;
-    ManualSerialQueue queue;
-    ManualScheduler time;
+struct Harness : TemporaryLibrary {
     std::unique_ptr<Store> store;
     FakeHotKeys keys;
     std::unique_ptr<QSettings> windowDefaults;
@@ -92,17 +84,11 @@ struct Harness {
 
     explicit Harness(Library library = Library::empty, bool tray = true)
     {
-        files.dataDirectory = folder.path();
-        files.stateDirectory = folder.path();
-        const QString libraryPath = folder.filePath(QStringLiteral("Vellicord/Vellicord.json"));
-        QDir().mkpath(folder.filePath(QStringLiteral("Vellicord")));
         if (library != Library::empty) {
-            QFile file(libraryPath);
-            file.open(QIODevice::WriteOnly);
-            file.write(library == Library::unreadable ? QByteArray("not a library")
-                                                      : QByteArray(R"({"version": 3, "selections": []})"));
+            writeAll(libraryPath, library == Library::unreadable ? QByteArray("not a library")
+                                                                 : QByteArray(R"({"version": 3, "selections": []})"));
         }
-        store = std::make_unique<Store>(libraryPath, Store::Services{files, defaults, queue, time, time});
+        store = open();
         windowDefaults = std::make_unique<QSettings>(folder.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat);
         hotKeys = std::make_unique<HotKeyManager>(keys, *windowDefaults);
         workspace.frontmost = RunningApplication{77, QStringLiteral("Notes"), QStringLiteral("org.notes")};

@@ -1,6 +1,6 @@
 #include "Tovak/shell/HotKeyManager.h"
 #include "Tovak/shell/ShortcutRecorder.h"
-#include "platform/fake/FakeHotKeys.h"
+#include "support/FakeHotKeys.h"
 
 #include <QKeyEvent>
 #include <QCoreApplication>

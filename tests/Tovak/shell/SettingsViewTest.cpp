@@ -2,8 +2,8 @@
 #include "Tovak/shell/BundleInfo.h"
 #include "Tovak/shell/HotKeyManager.h"
 #include "Tovak/shell/SettingsView.h"
-#include "platform/fake/FakeHotKeys.h"
-#include "platform/fake/FakeLoginItem.h"
+#include "support/FakeHotKeys.h"
+#include "support/FakeLoginItem.h"
 
 #include <QPushButton>
 #include <QCoreApplication>

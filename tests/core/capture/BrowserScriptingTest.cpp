@@ -1,7 +1,7 @@
 #include "core/capture/BrowserSelectionProvider.h"
 #include "core/capture/BrowserURLProvider.h"
 
-#include "platform/fake/FakeProcessRunner.h"
+#include "support/FakeProcessRunner.h"
 #include "support/LogRecorder.h"
 #include "QtPrinters.h"
 

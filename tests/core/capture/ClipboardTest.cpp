@@ -1,6 +1,6 @@
 #include "core/capture/Clipboard.h"
 
-#include "platform/fake/FakePasteboard.h"
+#include "support/FakePasteboard.h"
 
 #include <gtest/gtest.h>
 

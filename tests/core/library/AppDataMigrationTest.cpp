@@ -1,9 +1,9 @@
 #include "core/library/AppDataMigration.h"
 #include "core/library/Store.h"
-#include "platform/fake/FaultyFileSystem.h"
-#include "platform/fake/ManualSerialQueue.h"
-#include "platform/fake/ManualScheduler.h"
-#include "platform/fake/MemoryDefaults.h"
+#include "support/FaultyFileSystem.h"
+#include "support/ManualSerialQueue.h"
+#include "support/ManualScheduler.h"
+#include "support/MemoryDefaults.h"
 
 #include "core/library/LibrarySamples.h"
 

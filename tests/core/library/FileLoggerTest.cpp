@@ -1,6 +1,6 @@
 #include "core/library/AppLog.h"
 #include "core/library/FileLogger.h"
-#include "platform/fake/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "platform/posix/ThreadSerialQueue.h"
 
 #include "core/library/LibrarySamples.h"

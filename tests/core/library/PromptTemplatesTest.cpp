@@ -1,5 +1,5 @@
 #include "core/library/PromptTemplates.h"
-#include "platform/fake/MemoryDefaults.h"
+#include "support/MemoryDefaults.h"
 
 #include "support/Records.h"
 

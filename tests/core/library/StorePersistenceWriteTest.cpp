@@ -2,7 +2,7 @@
 #include "core/foundation/UuidText.h"
 #include "core/library/RecordCodec.h"
 #include "core/library/StorePersistence.h"
-#include "platform/fake/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 
 #include "core/library/LibrarySamples.h"
 

@@ -1,16 +1,12 @@
 #include "core/library/Store.h"
 #include "core/library/StorePersistence.h"
-#include "platform/fake/FaultyFileSystem.h"
-#include "platform/fake/ManualScheduler.h"
-#include "platform/fake/ManualSerialQueue.h"
-#include "platform/fake/MemoryDefaults.h"
+#include "support/TemporaryLibrary.h"
 
 #include "core/library/LibrarySamples.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -21,55 +17,10 @@ using namespace std::chrono_literals;
 using Op = FaultyFileSystem::Operation;
 using Status = StorePersistenceStatus;
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-class StoreTest : public ::testing::Test {
+class StoreTest : public ::testing::Test, protected TemporaryLibrary {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder.isValid());
-        files.dataDirectory = folder.path();
-        files.stateDirectory = folder.path();
-        libraryPath = folder.filePath(QStringLiteral("Vellicord/Vellicord.json"));
-        backupPath = folder.filePath(QStringLiteral("Vellicord/Vellicord.backup.json"));
-    }
-
-    std::unique_ptr<Store> open()
-    {
-        return std::make_unique<Store>(libraryPath, Store::Services{files, defaults, queue, time, time});
-    }
-
-    // Runs the debounced save, its write and the status reports it sends to the main thread.
-    void settle(std::chrono::milliseconds by = 500ms)
-    {
-        time.advance(by);
-        writes += int(queue.pending());
-        queue.runDue();
-        QCoreApplication::processEvents();
-    }
-
     StoreSnapshot onDisk() { return StorePersistence::decode(readAll(libraryPath)); }
-
-    QTemporaryDir folder;
-    FaultyFileSystem files;
-    MemoryDefaults defaults;
-    ManualSerialQueue queue;
-    ManualScheduler time;
-    int writes = 0; // saves handed to the queue
-    QString libraryPath;
-    QString backupPath;
 };
 
 TEST_F(StoreTest, StartRepairsTheActiveDraftWithoutWriting)

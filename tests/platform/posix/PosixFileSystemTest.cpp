@@ -1,4 +1,4 @@
-#include "platform/fake/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "platform/posix/PosixFileSystem.h"
 
 #include "core/library/LibrarySamples.h"

@@ -1,0 +1,27 @@
+#include "core/richtext/MarkdownHtml.h"
+
+#include "core/richtext/CmarkDocument.h"
+
+#include <cmark-gfm-extension_api.h>
+#include <cmark-gfm.h>
+
+#include <cstdlib>
+
+namespace vellicord::MarkdownHtml {
+
+QString render(const QString& markdown)
+{
+    if (markdown.isEmpty())
+        return QString();
+    const CmarkDocument document(markdown);
+    if (!document.root())
+        return QString();
+    char* html = cmark_render_html(document.root(), CMARK_OPT_DEFAULT, cmark_parser_get_syntax_extensions(document.parser()));
+    if (!html)
+        return QString();
+    const QString result = QString::fromUtf8(html);
+    cmark_get_default_mem_allocator()->free(html);
+    return result;
+}
+
+} // namespace vellicord::MarkdownHtml

@@ -1,0 +1,41 @@
+#include "support/FakeAccessibility.h"
+
+namespace vellicord {
+
+namespace {
+
+class FakeElement final : public AccessibilityElement {
+public:
+    FakeElement(FakeAccessibility& owner, qsizetype index) : owner(owner), index(index) { ++owner.elementsVisited; }
+
+    std::optional<QString> stringAttribute(QStringView name) override
+    {
+        const auto& attributes = owner.chain.at(index);
+        const auto found = attributes.find(name.toString());
+        if (found == attributes.end())
+            return std::nullopt;
+        return *found;
+    }
+
+    std::unique_ptr<AccessibilityElement> parent() override
+    {
+        if (index + 1 >= owner.chain.size())
+            return nullptr;
+        return std::make_unique<FakeElement>(owner, index + 1);
+    }
+
+private:
+    FakeAccessibility& owner;
+    qsizetype index;
+};
+
+} // namespace
+
+std::unique_ptr<AccessibilityElement> FakeAccessibility::focusedElement(qint32)
+{
+    if (chain.isEmpty())
+        return nullptr;
+    return std::make_unique<FakeElement>(*this, 0);
+}
+
+} // namespace vellicord

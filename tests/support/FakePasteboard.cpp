@@ -1,0 +1,66 @@
+#include "support/FakePasteboard.h"
+
+namespace vellicord {
+
+void FakePasteboard::set(QList<PasteboardItem> newItems)
+{
+    items = std::move(newItems);
+    ++count;
+}
+
+qint64 FakePasteboard::changeCount()
+{
+    if (beforeCountRead)
+        beforeCountRead();
+    return count;
+}
+
+std::optional<QList<QStringList>> FakePasteboard::itemTargets()
+{
+    if (!answers)
+        return std::nullopt;
+    QList<QStringList> targets;
+    for (const PasteboardItem& item : items) {
+        QStringList names;
+        for (const auto& [target, bytes] : item)
+            names.append(target);
+        targets.append(names);
+    }
+    return targets;
+}
+
+PasteboardData FakePasteboard::data(int item, const QString& target)
+{
+    if (!answers || silentTargets.contains(target))
+        return {PasteboardData::Status::noAnswer, {}};
+    if (refusedTargets.contains(target) || item < 0 || item >= items.size())
+        return {};
+    for (const auto& [name, bytes] : items.at(item)) {
+        if (name == target)
+            return {PasteboardData::Status::ok, bytes};
+    }
+    return {};
+}
+
+std::optional<QByteArray> FakePasteboard::dataForType(PasteboardType type)
+{
+    if (items.isEmpty())
+        return std::nullopt;
+    for (const QString& target : PasteboardTypes::targets(type)) {
+        const PasteboardData read = data(0, target);
+        if (read.status == PasteboardData::Status::ok)
+            return PasteboardTypes::asUtf8(type, read.bytes);
+    }
+    return std::nullopt;
+}
+
+bool FakePasteboard::write(const QList<PasteboardItem>& newItems)
+{
+    ++writes;
+    if (!writesSucceed)
+        return false;
+    set(newItems);
+    return true;
+}
+
+} // namespace vellicord
