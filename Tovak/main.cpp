@@ -103,8 +103,9 @@ int main(int argc, char** argv)
 
     // The log file opens before the adoption and the library, so their lines reach it.
     PosixFileSystem files;
+    SystemClock clock;
     ThreadSerialQueue logQueue(FileLogger::queueLabel);
-    FileLogger fileLogger(files, logQueue);
+    FileLogger fileLogger(files, logQueue, clock);
     FileLogger::setShared(&fileLogger);
     fileLogger.start();
 
@@ -159,10 +160,9 @@ int main(int argc, char** argv)
 
     ThreadSerialQueue saveQueue("com.vellicord.store.save");
     TimerScheduler scheduler(&application);
-    SystemClock clock;
     Store store(std::nullopt, Store::Services{files, defaults, saveQueue, scheduler, clock});
 
-    X11CaptureServices captureServices;
+    X11CaptureServices captureServices(clock);
     X11HotKeys hotKeys;
     QSettings windowDefaults(defaults.fileName(), QSettings::IniFormat);
     HotKeyManager hotKeyManager(hotKeys, windowDefaults);

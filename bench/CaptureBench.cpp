@@ -3,6 +3,7 @@
 // Run under Xvfb: xvfb-run -a scripts/bench CaptureBench
 #include "core/capture/CaptureLog.h"
 #include "core/capture/SelectionCapture.h"
+#include "platform/qt/SystemClock.h"
 #include "platform/x11/X11CaptureServices.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "tests/support/OnWorker.h"
@@ -59,7 +60,8 @@ void CaptureLatency(benchmark::State& state)
         window.waitForReadyRead(100);
 
     CaptureLog::setSink([](CaptureLog::Channel, CaptureLog::Level, const QString&) {});
-    X11CaptureServices desktop;
+    SystemClock clock;
+    X11CaptureServices desktop{clock};
     auto& pasteboard = static_cast<X11Pasteboard&>(desktop.pasteboard());
     const QByteArray userBytes("what the user had copied before");
 

@@ -52,7 +52,7 @@ void ShortcutPressToCaptureInStore(benchmark::State& state)
     SystemClock clock;
     Store store(home.filePath(QStringLiteral("Vellicord/Vellicord.json")),
                 Store::Services{files, defaults, saveQueue, scheduler, clock});
-    X11CaptureServices capture;
+    X11CaptureServices capture{clock};
     X11HotKeys keys;
     QSettings windowDefaults(defaults.fileName(), QSettings::IniFormat);
     HotKeyManager hotKeys(keys, windowDefaults);

@@ -163,7 +163,7 @@ bool SelectionCapture::copyUntilChanged(qint64 preCount, const std::optional<QSt
     // A second command for applications that miss the first (one still busy with the shortcut).
     for (int attempt = 0; attempt < 2; ++attempt) {
         services.keyEvents.postCopyCommand(bundleID);
-        if (waitForPasteboardChange(preCount, services.clock.now() + copyWait, services.pasteboard, services.clock))
+        if (waitForPasteboardChange(preCount, services.clock.steadyNow() + copyWait, services.pasteboard, services.clock))
             return true;
     }
     return false;
@@ -232,10 +232,10 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
     return extract;
 }
 
-bool SelectionCapture::waitForPasteboardChange(qint64 preCount, CaptureClock::TimePoint deadline,
-                                               Pasteboard& pasteboard, CaptureClock& clock)
+bool SelectionCapture::waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline,
+                                               Pasteboard& pasteboard, Clock& clock)
 {
-    while (clock.now() < deadline) {
+    while (clock.steadyNow() < deadline) {
         if (Clipboard::changeCount(pasteboard) != preCount)
             return true;
         clock.sleep(pollInterval);

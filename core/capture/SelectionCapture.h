@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/capture/CaptureClock.h"
+#include "platform/Clock.h"
 #include "core/capture/CaptureError.h"
 #include "core/capture/CaptureResult.h"
 #include "core/capture/Clipboard.h"
@@ -26,7 +26,7 @@ struct CaptureServices {
     Accessibility& accessibility;
     KeyEvents& keyEvents;
     ProcessRunner& processRunner;
-    CaptureClock& clock = CaptureClock::system();
+    Clock& clock;
 };
 
 // Reads the text selected in the frontmost application with where it came from: through a
@@ -52,8 +52,8 @@ public:
     static constexpr int maxAXElements = 12;
     static AXExtract extractAX(Accessibility& accessibility, qint32 pid);
 
-    static bool waitForPasteboardChange(qint64 preCount, CaptureClock::TimePoint deadline, Pasteboard& pasteboard,
-                                        CaptureClock& clock);
+    static bool waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline, Pasteboard& pasteboard,
+                                        Clock& clock);
     // Puts the snapshot back when the copy changed the clipboard; the error when that failed.
     static std::optional<CaptureError> restoreClipboard(const Clipboard::PasteboardSnapshot& snapshot,
                                                         bool afterCopyChanged, Pasteboard& pasteboard);

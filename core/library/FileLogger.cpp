@@ -23,10 +23,10 @@ bool breaksLine(char16_t c)
 
 } // namespace
 
-FileLogger::FileLogger(FileSystem& files, SerialQueue& queue, Clock clock)
+FileLogger::FileLogger(FileSystem& files, SerialQueue& queue, const Clock& clock)
     : files_(files)
     , queue_(queue)
-    , clock_(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTimeUtc(); }))
+    , clock_(clock)
 {
 }
 
@@ -75,7 +75,7 @@ void FileLogger::log(const QString& message)
         std::string line;
         line.reserve(size_t(message.size()) + 24);
         line.push_back('[');
-        IsoDate::appendUtf8(line, clock_());
+        IsoDate::appendUtf8(line, clock_.now());
         line.append("] ");
         line.append(message.toUtf8().toStdString());
         line.push_back('\n');

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/SerialQueue.h"
 
@@ -21,15 +22,14 @@ namespace vellicord {
 // without being handed a logger (logApp, the library's persistence) writes to the shared one.
 class FileLogger {
 public:
-    using Clock = std::function<QDateTime()>;
-
     // The label of the queue the lines are written on.
     static constexpr const char* queueLabel = "com.vellicord.filelog";
     // When set and not empty, the folder of the log file, used unchanged.
     static constexpr const char* directoryVariable = "VELLICORD_LOG_DIR";
     static constexpr const char* fileName = "vellicord.log";
 
-    FileLogger(FileSystem& files, SerialQueue& queue, Clock clock = {});
+    // The clock stamps each line when it is written.
+    FileLogger(FileSystem& files, SerialQueue& queue, const Clock& clock);
     // Waits for the lines still queued, which refer to this logger.
     ~FileLogger();
     FileLogger(const FileLogger&) = delete;
@@ -58,7 +58,7 @@ public:
 private:
     FileSystem& files_;
     SerialQueue& queue_;
-    Clock clock_;
+    const Clock& clock_;
     std::mutex mutex_; // guards handle_
     std::unique_ptr<AppendFile> handle_;
     std::atomic<bool> started_ = false;

@@ -4,9 +4,11 @@
 
 namespace vellicord {
 
-class SystemClock : public Clock {
+class SystemClock final : public Clock {
 public:
     QDateTime now() const override;
+    TimePoint steadyNow() const override;
+    void sleep(std::chrono::milliseconds duration) override;
 };
 
 } // namespace vellicord

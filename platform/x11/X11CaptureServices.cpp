@@ -8,10 +8,13 @@
 
 namespace vellicord {
 
-X11CaptureServices::X11CaptureServices()
-    : clipboard(std::make_unique<X11Pasteboard>()), workspace(std::make_unique<X11Workspace>()),
-      accessibility(std::make_unique<AtspiAccessibility>()), keyEvents(std::make_unique<X11KeyEvents>()),
-      runner(std::make_unique<QtProcessRunner>())
+X11CaptureServices::X11CaptureServices(Clock& clock)
+    : clock_(clock)
+    , clipboard_(std::make_unique<X11Pasteboard>())
+    , workspace_(std::make_unique<X11Workspace>())
+    , accessibility_(std::make_unique<AtspiAccessibility>())
+    , keyEvents_(std::make_unique<X11KeyEvents>())
+    , runner_(std::make_unique<QtProcessRunner>())
 {
 }
 
@@ -19,9 +22,17 @@ X11CaptureServices::~X11CaptureServices() = default;
 
 CaptureServices X11CaptureServices::services()
 {
-    return CaptureServices{*clipboard, *workspace, *accessibility, *keyEvents, *runner, CaptureClock::system()};
+    return CaptureServices{.pasteboard = *clipboard_,
+                           .workspace = *workspace_,
+                           .accessibility = *accessibility_,
+                           .keyEvents = *keyEvents_,
+                           .processRunner = *runner_,
+                           .clock = clock_};
 }
 
-Pasteboard& X11CaptureServices::pasteboard() { return *clipboard; }
+Pasteboard& X11CaptureServices::pasteboard()
+{
+    return *clipboard_;
+}
 
 } // namespace vellicord

@@ -16,18 +16,19 @@ class X11Workspace;
 // life. Its pasteboard also serves the clipboard writes of the library and the composer.
 class X11CaptureServices {
 public:
-    X11CaptureServices();
+    explicit X11CaptureServices(Clock& clock);
     ~X11CaptureServices();
 
     CaptureServices services();
     Pasteboard& pasteboard();
 
 private:
-    std::unique_ptr<X11Pasteboard> clipboard;
-    std::unique_ptr<X11Workspace> workspace;
-    std::unique_ptr<AtspiAccessibility> accessibility;
-    std::unique_ptr<X11KeyEvents> keyEvents;
-    std::unique_ptr<QtProcessRunner> runner;
+    Clock& clock_;
+    std::unique_ptr<X11Pasteboard> clipboard_;
+    std::unique_ptr<X11Workspace> workspace_;
+    std::unique_ptr<AtspiAccessibility> accessibility_;
+    std::unique_ptr<X11KeyEvents> keyEvents_;
+    std::unique_ptr<QtProcessRunner> runner_;
 };
 
 } // namespace vellicord

@@ -1,29 +1,27 @@
 #include "support/ManualScheduler.h"
 
-namespace vellicord {
+#include <algorithm>
 
-ManualScheduler::ManualScheduler(QDateTime start)
-    : now_(std::move(start))
-{
-}
+namespace vellicord {
 
 Scheduler::Item ManualScheduler::after(std::chrono::milliseconds delay, Work work)
 {
     Item item;
-    due_.emplace(std::make_pair(now_.toMSecsSinceEpoch() + delay.count(), sequence_++), std::make_pair(item, std::move(work)));
+    due_.emplace(std::make_pair(elapsed() + delay, sequence_++), std::make_pair(item, std::move(work)));
     return item;
 }
 
 void ManualScheduler::advance(std::chrono::milliseconds by)
 {
-    const qint64 end = now_.toMSecsSinceEpoch() + by.count();
+    const std::chrono::milliseconds end = elapsed() + by;
     while (!due_.empty() && due_.begin()->first.first <= end) {
         auto node = due_.extract(due_.begin());
-        now_ = QDateTime::fromMSecsSinceEpoch(node.key().first, Qt::UTC);
+        // Work that fell due while something slept runs now, without turning time back.
+        ManualClock::advance(std::max(node.key().first - elapsed(), std::chrono::milliseconds(0)));
         if (!node.mapped().first.isCancelled())
             node.mapped().second();
     }
-    now_ = QDateTime::fromMSecsSinceEpoch(end, Qt::UTC);
+    ManualClock::advance(end - elapsed());
 }
 
 int ManualScheduler::pendingCount() const

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "platform/Clock.h"
 #include "platform/Scheduler.h"
-
-#include <QDateTime>
+#include "support/ManualClock.h"
 
 #include <cstdint>
 #include <map>
@@ -11,24 +9,23 @@
 
 namespace vellicord {
 
-// Time that moves only when a test advances it: a clock and a scheduler on the same time line.
-// Work runs inside advance(), in the order of its due time (then of scheduling).
-class ManualScheduler : public Scheduler, public Clock {
+// A clock and a scheduler on the same time line. Work runs inside advance(), in the order of its
+// due time (then of scheduling); sleeping moves time without running any, as the sleeping thread
+// is not the main thread.
+class ManualScheduler : public Scheduler, public ManualClock {
 public:
-    explicit ManualScheduler(QDateTime start = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC));
+    using ManualClock::ManualClock;
 
     Item after(std::chrono::milliseconds delay, Work work) override;
-    QDateTime now() const override { return now_; }
 
     // Moves time forward, running the work that falls due on the way (also work scheduled by it).
-    void advance(std::chrono::milliseconds by);
+    void advance(std::chrono::milliseconds by) override;
     // Work scheduled and neither run nor cancelled.
     int pendingCount() const;
 
 private:
-    QDateTime now_;
     uint64_t sequence_ = 0;
-    std::map<std::pair<qint64, uint64_t>, std::pair<Item, Work>> due_;
+    std::map<std::pair<std::chrono::milliseconds, uint64_t>, std::pair<Item, Work>> due_;
 };
 
 } // namespace vellicord

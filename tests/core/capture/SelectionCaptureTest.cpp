@@ -5,7 +5,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeProcessRunner.h"
 #include "support/FakeWorkspace.h"
-#include "support/FakeCaptureClock.h"
+#include "support/ManualClock.h"
 #include "support/LogRecorder.h"
 #include "QtPrinters.h"
 
@@ -34,7 +34,7 @@ protected:
     FakeAccessibility accessibility;
     FakeKeyEvents keys;
     FakeProcessRunner runner;
-    FakeCaptureClock clock;
+    ManualClock clock;
     LogRecorder log;
 
     void SetUp() override

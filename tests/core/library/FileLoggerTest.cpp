@@ -1,6 +1,7 @@
 #include "core/library/AppLog.h"
 #include "core/library/FileLogger.h"
 #include "support/FaultyFileSystem.h"
+#include "support/ManualClock.h"
 #include "platform/posix/ThreadSerialQueue.h"
 
 #include "core/library/LibrarySamples.h"
@@ -20,10 +21,7 @@ namespace {
 
 using LibrarySamples::readFile;
 
-QDateTime fixedTime()
-{
-    return QDateTime(QDate(2026, 3, 1), QTime(8, 30, 0, 400), Qt::UTC);
-}
+const ManualClock fixedTime(QDateTime(QDate(2026, 3, 1), QTime(8, 30, 0, 400), Qt::UTC));
 
 class FileLoggerTest : public ::testing::Test {
 protected:

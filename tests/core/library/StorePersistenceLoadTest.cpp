@@ -2,6 +2,7 @@
 #include "core/library/StorePersistence.h"
 #include "support/FaultyFileSystem.h"
 #include "platform/posix/ThreadSerialQueue.h"
+#include "platform/qt/SystemClock.h"
 
 #include "core/library/LibrarySamples.h"
 
@@ -341,7 +342,8 @@ TEST_P(LoadingMatrix, givesStatusLogAndFiles)
     qputenv(FileLogger::directoryVariable, logDir.toUtf8());
     PosixFileSystem logFiles;
     ThreadSerialQueue logQueue(FileLogger::queueLabel);
-    FileLogger logger(logFiles, logQueue);
+    SystemClock clock;
+    FileLogger logger(logFiles, logQueue, clock);
     ASSERT_TRUE(logger.start());
     FileLogger::setShared(&logger);
 

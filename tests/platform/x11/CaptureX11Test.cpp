@@ -1,6 +1,7 @@
 #include "core/capture/Clipboard.h"
 #include "core/capture/SelectionCapture.h"
 #include "platform/atspi/AtspiAccessibility.h"
+#include "platform/qt/SystemClock.h"
 #include "platform/x11/X11CaptureServices.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Pasteboard.h"
@@ -221,7 +222,8 @@ TEST_F(CaptureX11Test, FrontmostApplicationIsTheActiveWindowsElseTheFocused)
 class CaptureEndToEndX11Test : public CaptureX11Test {
 protected:
     QTemporaryDir dataHome;
-    X11CaptureServices desktop;
+    SystemClock clock;
+    X11CaptureServices desktop{clock};
 
     void SetUp() override
     {
