@@ -73,7 +73,8 @@ std::optional<Entry> parse(const QString& path, const QString& id)
         return std::nullopt;
     const QString exec = values.value(QStringLiteral("Exec"));
     const QString program = QFileInfo(exec.section(u' ', 0, 0, QString::SectionSkipEmpty)).fileName();
-    return Entry{{id, localizedName(values)}, values.value(QStringLiteral("StartupWMClass")), program};
+    return Entry{{id, localizedName(values), values.value(QStringLiteral("Icon"))},
+                 values.value(QStringLiteral("StartupWMClass")), program};
 }
 
 Index build(const QStringList& folders)
@@ -132,6 +133,18 @@ std::optional<DesktopEntry> byID(const QString& id)
     if (found == index.byID.constEnd())
         return std::nullopt;
     return index.entries.at(*found).entry;
+}
+
+std::optional<DesktopEntry> byName(const QString& name)
+{
+    if (name.isEmpty())
+        return std::nullopt;
+    const Index index = current();
+    for (const Entry& entry : index.entries) {
+        if (entry.entry.name == name)
+            return entry.entry;
+    }
+    return std::nullopt;
 }
 
 std::optional<DesktopEntry> find(const WindowIdentity& window)

@@ -18,6 +18,7 @@ struct WindowIdentity {
 struct DesktopEntry {
     QString id;   // the desktop-file id without ".desktop": the application's bundle identifier
     QString name; // Name, localized for the user's language
+    QString icon; // Icon: a name in the icon theme or an absolute path
 };
 
 // The installed applications' desktop entries ($XDG_DATA_HOME and $XDG_DATA_DIRS), read once and
@@ -27,6 +28,8 @@ namespace DesktopEntries {
 std::optional<DesktopEntry> find(const WindowIdentity& window);
 // The entry with this desktop-file id (without ".desktop").
 std::optional<DesktopEntry> byID(const QString& id);
+// The first entry, in order of precedence, whose localized name is exactly this one.
+std::optional<DesktopEntry> byName(const QString& name);
 
 } // namespace DesktopEntries
 } // namespace vellicord

@@ -19,8 +19,13 @@ std::optional<bool> prefersDark()
     const QDBusMessage reply = bus.call(request, QDBus::Block, 300);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
+    return prefersDark(reply.arguments().constFirst());
+}
+
+std::optional<bool> prefersDark(const QVariant& colorScheme)
+{
     // The value arrives wrapped in one or two variants.
-    QVariant value = reply.arguments().constFirst();
+    QVariant value = colorScheme;
     while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
         value = value.value<QDBusVariant>().variant();
     bool ok = false;

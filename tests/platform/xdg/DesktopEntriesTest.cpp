@@ -22,15 +22,19 @@ protected:
         qputenv("XDG_DATA_HOME", home.path().toUtf8());
         qputenv("XDG_DATA_DIRS", system.path().toUtf8());
         write(system, "applications/org.example.Notes.desktop",
-              "[Desktop Entry]\nType=Application\nName=Notes\nName[de]=Notizen\nExec=/usr/bin/notes %U\n");
+              "[Desktop Entry]\nType=Application\nName=Notes\nName[de]=Notizen\nExec=/usr/bin/notes %U\nIcon=notes\n");
         write(system, "applications/debian-xterm.desktop", "[Desktop Entry]\nType=Application\nName=XTerm\nExec=xterm\n");
         write(system, "applications/browser.desktop",
               "[Desktop Entry]\nType=Application\nName=Web Browser\nExec=webbrowser-bin\nStartupWMClass=WebBrowserWindow\n");
         write(system, "applications/kde/org.kde.editor.desktop", "[Desktop Entry]\nType=Application\nName=Editor\nExec=ed\n");
         write(system, "applications/hidden.desktop", "[Desktop Entry]\nType=Application\nName=Hidden\nHidden=true\n");
+        write(system, "applications/nameless.desktop",
+              "[Desktop Entry]\nType=Application\nExec=nameless\nIcon=nameless\n");
         // The user's own entry hides the system's one of the same id.
         write(system, "applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=System Tool\nExec=tool\n");
         write(home, "applications/tool.desktop", "[Desktop Entry]\nType=Application\nName=My Tool\nExec=tool\n");
+        write(home, "applications/browser-profile.desktop",
+              "[Desktop Entry]\nType=Application\nName=Web Browser\nExec=webbrowser-bin -P\nIcon=/opt/profile.png\n");
     }
 
     void TearDown() override
@@ -91,6 +95,11 @@ TEST_F(DesktopEntriesTest, NameInTheUsersLanguage)
     QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
     EXPECT_EQ(DesktopEntries::byID(QStringLiteral("org.example.Notes"))->name, u"Notizen");
     EXPECT_EQ(DesktopEntries::byID(QStringLiteral("browser.desktop"))->name, u"Web Browser");
+    // Found by the name shown (the user's entry first), never by the untranslated one or by no name.
+    EXPECT_EQ(DesktopEntries::byName(QStringLiteral("Notizen"))->icon, u"notes");
+    EXPECT_EQ(DesktopEntries::byName(QStringLiteral("Web Browser"))->id, u"browser-profile");
+    EXPECT_FALSE(DesktopEntries::byName(QStringLiteral("Notes")));
+    EXPECT_FALSE(DesktopEntries::byName(QString()));
 }
 
 } // namespace
