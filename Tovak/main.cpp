@@ -1,15 +1,14 @@
 #include "Tovak/kit/Theme.h"
+#include "Tovak/kit/VellicordMark.h"
 #include "Tovak/shell/AppDelegate.h"
 #include "Tovak/shell/BundleInfo.h"
 #include "Tovak/shell/CommandLine.h"
 #include "Tovak/shell/HotKeyManager.h"
 #include "Tovak/shell/UpdateController.h"
-#include "Tovak/shell/VellicordMark.h"
 #include "core/library/AppDataMigration.h"
 #include "core/library/AppLog.h"
 #include "core/library/FileLogger.h"
 #include "core/library/Store.h"
-#include "platform/Accessibility.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/ThreadSerialQueue.h"
 #include "platform/qt/SettingsDefaults.h"
@@ -20,10 +19,10 @@
 #include "platform/x11/X11CaptureServices.h"
 #include "platform/x11/X11HotKeys.h"
 #include "platform/xdg/XdgAutostart.h"
+#include "platform/xdg/XdgDesktop.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QSettings>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 
@@ -101,7 +100,8 @@ int main(int argc, char** argv)
     SingleInstance instance;
     const bool onlyCopy = instance.tryLock();
 
-    // The log file opens before the adoption and the library, so their lines reach it.
+    // The log file opens before the adoption and the library, so their lines reach it. It stays
+    // the shared log until it is destroyed, last, on every way out of main.
     PosixFileSystem files;
     SystemClock clock;
     ThreadSerialQueue logQueue(FileLogger::queueLabel);
@@ -115,9 +115,7 @@ int main(int argc, char** argv)
 
     if (!onlyCopy) {
         logApp(QStringLiteral("Another Vellicord instance found (pid %1); delegating").arg(instance.otherProcessId()));
-        const bool delivered = instance.sendShowWindowRequest();
-        FileLogger::setShared(nullptr);
-        return delivered ? 0 : 1;
+        return instance.sendShowWindowRequest() ? 0 : 1;
     }
 
     SettingsDefaults defaults(QStringLiteral("com.ruvo.vellicord"));
@@ -138,14 +136,12 @@ int main(int argc, char** argv)
             alert.addButton(QStringLiteral("Quit"), QMessageBox::AcceptRole);
             alert.exec();
         }
-        FileLogger::setShared(nullptr);
         return 1;
     }
 
     if (!hasDisplay()) {
         std::fprintf(stderr, "error: Vellicord needs a graphical display, and none was found "
                              "(DISPLAY is not set).\n");
-        FileLogger::setShared(nullptr);
         return 1;
     }
 
@@ -154,39 +150,44 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Vellicord"));
     QApplication::setDesktopFileName(QStringLiteral("vellicord"));
     QApplication::setQuitOnLastWindowClosed(false);
-    Theme::apply(application, Theme::preferredAppearance());
+    XdgDesktop desktop;
+    Theme::follow(application, desktop);
     application.setWindowIcon(QIcon::fromTheme(QStringLiteral("vellicord"),
                                                VellicordMark::statusIcon(QColor(31, 41, 55))));
 
     ThreadSerialQueue saveQueue("com.vellicord.store.save");
     TimerScheduler scheduler(&application);
-    Store store(std::nullopt, Store::Services{files, defaults, saveQueue, scheduler, clock});
+    Store store(std::nullopt, Store::Services{.fileSystem = files,
+                                              .defaults = defaults,
+                                              .saveQueue = saveQueue,
+                                              .scheduler = scheduler,
+                                              .clock = clock});
 
     X11CaptureServices captureServices(clock);
     X11HotKeys hotKeys;
-    QSettings windowDefaults(defaults.fileName(), QSettings::IniFormat);
-    HotKeyManager hotKeyManager(hotKeys, windowDefaults);
+    HotKeyManager hotKeyManager(hotKeys, defaults);
     XdgAutostart autostart(QString(), QCoreApplication::applicationFilePath());
     SystemSound sound;
     UpdateController updates(bundle);
 
     AppDelegate delegate(AppDelegate::Services{
-        store,
-        hotKeyManager,
-        captureServices.services().workspace,
-        captureServices.services().accessibility,
-        sound,
-        autostart,
-        updates,
-        windowDefaults,
-        [&captureServices] { return SelectionCapture(captureServices.services()).capture(); },
-        bundle,
-        Store::defaultStoreURL(files),
-        QCoreApplication::applicationPid(),
-        {},
-        {},
-        {},
-        QSystemTrayIcon::isSystemTrayAvailable(),
+        .store = store,
+        .pasteboard = captureServices.pasteboard(),
+        .scheduler = scheduler,
+        .clock = clock,
+        .defaults = defaults,
+        .desktop = desktop,
+        .accessibility = captureServices.services().accessibility,
+        .workspace = captureServices.services().workspace,
+        .sound = sound,
+        .hotKeys = hotKeyManager,
+        .loginItem = autostart,
+        .updates = updates,
+        .capture = [&captureServices] { return SelectionCapture(captureServices.services()).capture(); },
+        .bundle = bundle,
+        .libraryPath = Store::defaultStoreURL(files),
+        .processId = QCoreApplication::applicationPid(),
+        .trayAvailable = QSystemTrayIcon::isSystemTrayAvailable(),
     });
     if (migrationMessage)
         logApp(*migrationMessage);
@@ -203,7 +204,8 @@ int main(int argc, char** argv)
     delegate.applicationDidFinishLaunching(arguments);
     const int status = application.exec();
     if (!captureEnded) {
-        // The capture thread still uses the desktop services; leave without tearing them down.
+        // The capture thread still uses the desktop services; leave without tearing them down,
+        // once the lines already logged are written.
         FileLogger::setShared(nullptr);
         logQueue.sync([] {});
         std::_Exit(status);

@@ -3,9 +3,11 @@
 // Needs an X server: without DISPLAY it runs itself under xvfb-run.
 #include "bench/X11BenchMain.h"
 #include "Tovak/shell/AppDelegate.h"
+#include "Tovak/shell/CaptureRequest.h"
 #include "Tovak/shell/HotKeyManager.h"
 #include "Tovak/shell/UpdateController.h"
 #include "core/library/Store.h"
+#include "support/FakeDesktop.h"
 #include "support/FakeLoginItem.h"
 #include "support/FakeSound.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -19,7 +21,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -51,19 +52,32 @@ void ShortcutPressToCaptureInStore(benchmark::State& state)
     TimerScheduler scheduler(qApp);
     SystemClock clock;
     Store store(home.filePath(QStringLiteral("Vellicord/Vellicord.json")),
-                Store::Services{files, defaults, saveQueue, scheduler, clock});
+                Store::Services{.fileSystem = files, .defaults = defaults, .saveQueue = saveQueue, .scheduler = scheduler, .clock = clock});
     X11CaptureServices capture{clock};
     X11HotKeys keys;
-    QSettings windowDefaults(defaults.fileName(), QSettings::IniFormat);
-    HotKeyManager hotKeys(keys, windowDefaults);
+    HotKeyManager hotKeys(keys, defaults);
     FakeSound sound;
     FakeLoginItem loginItem;
+    FakeDesktop desktop;
     UpdateController updates{BundleInfo{}};
     AppDelegate delegate(AppDelegate::Services{
-        store, hotKeys, capture.services().workspace, capture.services().accessibility, sound, loginItem, updates,
-        windowDefaults, [&capture] { return SelectionCapture(capture.services()).capture(); }, BundleInfo{},
-        QString(), QCoreApplication::applicationPid(), [](const QString&) {}, {}, {}, true});
-    hotKeys.onCapture = [&] { delegate.captureNow(); };
+        .store = store,
+        .pasteboard = capture.pasteboard(),
+        .scheduler = scheduler,
+        .clock = clock,
+        .defaults = defaults,
+        .desktop = desktop,
+        .accessibility = capture.services().accessibility,
+        .workspace = capture.services().workspace,
+        .sound = sound,
+        .hotKeys = hotKeys,
+        .loginItem = loginItem,
+        .updates = updates,
+        .capture = [&capture] { return SelectionCapture(capture.services()).capture(); },
+        .processId = QCoreApplication::applicationPid(),
+        .log = [](const QString&) {},
+    });
+    hotKeys.onCapture = [&] { delegate.captureRequest().captureNow(); };
     Display* sender = XOpenDisplay(nullptr);
     if (!sender || !hotKeys.registerCombo(HotKeyCombo::defaultCombo())) {
         state.SkipWithError("no X server or the shortcut is taken");

@@ -31,6 +31,9 @@ public:
     // The icon of an application, by its desktop-file id (the bundle identifier: the id without ".desktop")
     // when given, else by its display name; a null QIcon when there is none.
     virtual QIcon applicationIcon(const std::optional<QString>& bundleID, const QString& appName) = 0;
+    // Opens the desktop's own accessibility settings, where it has a settings tool we know;
+    // otherwise nothing happens.
+    virtual void openAccessibilitySettings() = 0;
 
     // The address rule, shared by the backend and the fake so both refuse alike: true for http, https and
     // mailto addresses that parse (QUrl in StrictMode) and, for http(s), have a host.

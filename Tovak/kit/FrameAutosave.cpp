@@ -1,20 +1,21 @@
 #include "Tovak/kit/FrameAutosave.h"
 
+#include "platform/Defaults.h"
+
 #include <QEvent>
-#include <QSettings>
 #include <QTimer>
 #include <QWidget>
 
 namespace vellicord {
 
-FrameAutosave::FrameAutosave(QWidget& window, QSettings& defaults, QString name)
+FrameAutosave::FrameAutosave(QWidget& window, Defaults& defaults, QString name)
     : QObject(&window)
     , window_(window)
     , defaults_(defaults)
     , name_(std::move(name))
     , pending_(new QTimer(this))
 {
-    const QByteArray frame = defaults_.value(name_).toByteArray();
+    const QByteArray frame = defaults_.value(name_).value_or(QVariant()).toByteArray();
     restored_ = !frame.isEmpty() && window_.restoreGeometry(frame);
     // Moves and resizes come in bursts while the user drags: one write after the last.
     pending_->setSingleShot(true);
@@ -26,7 +27,7 @@ FrameAutosave::FrameAutosave(QWidget& window, QSettings& defaults, QString name)
 void FrameAutosave::save()
 {
     pending_->stop();
-    defaults_.setValue(name_, window_.saveGeometry());
+    defaults_.setDataValue(name_, window_.saveGeometry());
 }
 
 bool FrameAutosave::eventFilter(QObject* watched, QEvent* event)

@@ -3,11 +3,12 @@
 #include <QObject>
 #include <QString>
 
-class QSettings;
 class QTimer;
 class QWidget;
 
 namespace vellicord {
+
+class Defaults;
 
 // Keeps a window's frame in the defaults under its autosave name ("VellicordMainWindow"):
 // restored when the autosave starts, saved shortly after each move or resize and when the window
@@ -15,7 +16,7 @@ namespace vellicord {
 class FrameAutosave final : public QObject {
 public:
     // Restores the saved frame, if any; answers whether one was restored through restored().
-    FrameAutosave(QWidget& window, QSettings& defaults, QString name);
+    FrameAutosave(QWidget& window, Defaults& defaults, QString name);
 
     bool restored() const { return restored_; }
     void save();
@@ -25,7 +26,7 @@ protected:
 
 private:
     QWidget& window_;
-    QSettings& defaults_;
+    Defaults& defaults_;
     QString name_;
     QTimer* pending_;
     bool restored_ = false;

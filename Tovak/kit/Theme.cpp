@@ -1,7 +1,6 @@
 #include "Tovak/kit/Theme.h"
 
 #include "Tovak/kit/TextStyles.h"
-#include "platform/xdg/XdgAppearance.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -90,26 +89,18 @@ ThemeColors colors(const QPalette& palette)
     return colors(appearance(palette));
 }
 
-Appearance preferredAppearance()
-{
-    const QString wanted = qEnvironmentVariable("VELLICORD_APPEARANCE").toLower();
-    if (wanted == u"dark")
-        return Appearance::dark;
-    if (wanted == u"light")
-        return Appearance::light;
-    if (const std::optional<bool> dark = XdgAppearance::prefersDark())
-        return *dark ? Appearance::dark : Appearance::light;
-    const QString gtkTheme = qEnvironmentVariable("GTK_THEME").toLower();
-    if (gtkTheme.endsWith(u":dark") || gtkTheme.endsWith(u"-dark"))
-        return Appearance::dark;
-    return Appearance::light;
-}
-
 void apply(QApplication& application, Appearance appearance)
 {
     application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     application.setPalette(palette(appearance));
     application.setFont(TextStyles::body());
+}
+
+void follow(QApplication& application, Desktop& desktop)
+{
+    apply(application, desktop.appearance());
+    QObject::connect(&desktop, &Desktop::appearanceChanged, &application,
+                     [&application, &desktop] { application.setPalette(palette(desktop.appearance())); });
 }
 
 void apply(QWidget& widget, Appearance appearance)

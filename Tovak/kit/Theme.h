@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Desktop.h"
+
 #include <QColor>
 #include <QPalette>
 
@@ -7,8 +9,6 @@ class QApplication;
 class QWidget;
 
 namespace vellicord {
-
-enum class Appearance { light, dark };
 
 // The colours the views draw with, beyond what a QPalette names: label levels, the accent and the
 // system colours of symbols, and the grouped form's surfaces.
@@ -36,12 +36,10 @@ ThemeColors colors(Appearance appearance);
 Appearance appearance(const QPalette& palette);
 ThemeColors colors(const QPalette& palette);
 
-// The desktop's preference: VELLICORD_APPEARANCE=dark|light wins, then the settings portal's
-// colour scheme, then a GTK theme named "...:dark" or "...-dark", else light.
-Appearance preferredAppearance();
-
 // Fusion, the palette, and DejaVu Sans at the body size as the application font.
 void apply(QApplication& application, Appearance appearance);
+// Applies the desktop's appearance now and again whenever the desktop changes it.
+void follow(QApplication& application, Desktop& desktop);
 // Gives one widget (and its children) an appearance, for offscreen renders of both.
 void apply(QWidget& widget, Appearance appearance);
 

@@ -1,90 +1,63 @@
 #include "Tovak/shell/AppDelegate.h"
 
 #include "Tovak/export/SampleData.h"
-#include "Tovak/kit/FrameAutosave.h"
-#include "Tovak/library/LibraryPlaceholderView.h"
-#include "Tovak/shell/AppNotification.h"
+#include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/kit/VellicordMark.h"
+#include "Tovak/shell/AppActions.h"
+#include "Tovak/shell/CaptureRequest.h"
 #include "Tovak/shell/HotKeyManager.h"
-#include "Tovak/shell/MainMenu.h"
-#include "Tovak/shell/NotificationCenter.h"
+#include "Tovak/shell/MainWindow.h"
 #include "Tovak/shell/SettingsView.h"
 #include "Tovak/shell/StatusMenu.h"
 #include "Tovak/shell/UpdateController.h"
-#include "Tovak/shell/VellicordMark.h"
-#include "Tovak/shell/WelcomeView.h"
 #include "core/library/AppLog.h"
 #include "core/library/Store.h"
 #include "platform/Accessibility.h"
-#include "platform/Sound.h"
-#include "platform/Workspace.h"
+#include "platform/Clock.h"
+#include "platform/Desktop.h"
+#include "platform/Scheduler.h"
 
+#include <QAction>
 #include <QApplication>
-#include <QDateTime>
-#include <QElapsedTimer>
-#include <QGuiApplication>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
-#include <QScreen>
-#include <QStandardPaths>
 #include <QSystemTrayIcon>
-#include <QTimer>
-#include <QUuid>
-
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 namespace vellicord {
-
-using namespace std::chrono_literals;
-
-namespace {
-
-QPointer<AppDelegate> sharedDelegate;
-
-} // namespace
-
-// The state of one capture shared with its thread: the thread may outlive a delegate that gave up
-// waiting for it.
-struct AppDelegate::CaptureJob {
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-};
 
 AppDelegate::AppDelegate(Services services, QObject* parent)
     : QObject(parent)
     , services_(std::move(services))
+    , actions_(std::make_unique<AppActions>())
 {
     if (!services_.log)
         services_.log = [](const QString& message) { logAppMessage(message); };
     if (!services_.runModal)
         services_.runModal = [](QMessageBox& box) { return box.exec(); };
+    captureRequest_ = std::make_unique<CaptureRequest>(CaptureRequest::Services{
+        .store = services_.store,
+        .workspace = services_.workspace,
+        .accessibility = services_.accessibility,
+        .sound = services_.sound,
+        .clock = services_.clock,
+        .desktop = services_.desktop,
+        .capture = services_.capture,
+        .processId = services_.processId,
+        .log = services_.log,
+        .showMainWindow = [this] { showMainWindow(); },
+        .showAccessibilityPrompt = [this] { showAccessibilityPrompt(); },
+    });
+    connectActions();
+    refreshActions();
+    // The library's state decides what the actions offer; it can only lose the right to change.
+    connect(&services_.store, &Store::persistenceStatusChanged, this, &AppDelegate::refreshActions);
 }
 
 AppDelegate::~AppDelegate()
 {
-    waitForCapture(captureWaitOnQuit);
     delete mainWindow_.data();
     delete settingsWindow_.data();
-}
-
-AppDelegate* AppDelegate::shared()
-{
-    return sharedDelegate.data();
-}
-
-QString AppDelegate::ownAppInFrontMessage()
-{
-    return QStringLiteral("You're inside Vellicord. Switch to the app that has your text selected, then press the hotkey.");
-}
-
-QString AppDelegate::captureFailedMessage()
-{
-    return QStringLiteral("Vellicord could not capture the selected text.");
 }
 
 QString AppDelegate::accessibilityTitle()
@@ -104,20 +77,29 @@ void AppDelegate::log(const QString& message) const
     services_.log(message);
 }
 
-bool AppDelegate::isAccessibilityTrusted() const
+ViewServices AppDelegate::viewServices()
 {
-    return services_.accessibility.isProcessTrusted();
+    return ViewServices{
+        .store = services_.store,
+        .pasteboard = services_.pasteboard,
+        .scheduler = services_.scheduler,
+        .clock = services_.clock,
+        .defaults = services_.defaults,
+        .desktop = services_.desktop,
+        .accessibility = services_.accessibility,
+        .shortcutDisplay = [&hotKeys = services_.hotKeys] { return hotKeys.currentCombo().display(); },
+        .requestCapture = [request = captureRequest_.get()] { request->captureNow(); },
+    };
 }
 
 void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 {
-    sharedDelegate = this;
     buildStatusItem();
 
     // The shortcut: the stored one, else the default, else none (the log says so).
     services_.hotKeys.onCapture = [self = QPointer<AppDelegate>(this)] {
         if (self)
-            self->captureNow();
+            self->captureRequest_->captureNow();
     };
     if (!services_.hotKeys.registerCombo(services_.hotKeys.currentCombo())) {
         const HotKeyCombo fallback = HotKeyCombo::defaultCombo();
@@ -127,23 +109,33 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
             log(QStringLiteral("No hotkey could be registered"));
     }
 
+    QPointer<AppDelegate> self(this);
     const bool showWindow = arguments.contains(QStringLiteral("-showWindowOnLaunch"));
-    if (showWindow)
-        QTimer::singleShot(showWindowOnLaunchDelay, this, &AppDelegate::showMainWindow);
-    if (arguments.contains(QStringLiteral("-captureOnLaunch")))
-        QTimer::singleShot(captureOnLaunchDelay, this, &AppDelegate::captureNow);
+    if (showWindow) {
+        services_.scheduler.after(showWindowOnLaunchDelay, [self] {
+            if (self)
+                self->showMainWindow();
+        });
+    }
+    if (arguments.contains(QStringLiteral("-captureOnLaunch"))) {
+        services_.scheduler.after(captureOnLaunchDelay, [self] {
+            if (self)
+                self->captureRequest_->captureNow();
+        });
+    }
     if (showWindow && services_.store.selections().isEmpty()) {
-        for (const Selection& sample : SampleData::sampleSelections(QDateTime::currentDateTimeUtc()))
+        for (const Selection& sample : SampleData::sampleSelections(services_.clock.now()))
             services_.store.add(sample);
     }
 
     const auto promptDue = [this] {
-        return services_.store.persistenceStatus().shouldShowLaunchAccessibilityPrompt(isAccessibilityTrusted());
+        return services_.store.persistenceStatus().shouldShowLaunchAccessibilityPrompt(
+            services_.accessibility.isProcessTrusted());
     };
     if (promptDue()) {
-        QTimer::singleShot(accessibilityPromptDelay, this, [this, promptDue] {
-            if (promptDue())
-                showAccessibilityPrompt();
+        services_.scheduler.after(accessibilityPromptDelay, [self, promptDue] {
+            if (self && promptDue())
+                self->showAccessibilityPrompt();
         });
     }
 
@@ -154,19 +146,7 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
 bool AppDelegate::applicationWillTerminate()
 {
-    // The capture puts the user's clipboard back through the main thread, so the main thread
-    // keeps serving while it waits.
-    QElapsedTimer waited;
-    waited.start();
-    bool finished = waitForCapture(0ms);
-    while (!finished && waited.elapsed() < captureWaitOnQuit.count()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        finished = waitForCapture(5ms);
-    }
-    if (finished) {
-        // A capture that ended while we waited still belongs in the library.
-        QCoreApplication::sendPostedEvents(qApp, QEvent::MetaCall);
-    }
+    const bool finished = captureRequest_->finish(CaptureRequest::waitOnQuit);
     services_.store.saveNow();
     services_.hotKeys.release();
     log(QStringLiteral("Vellicord terminated"));
@@ -179,99 +159,6 @@ void AppDelegate::showMainWindowFromNotification()
     showMainWindow();
 }
 
-// MARK: - Capture
-
-void AppDelegate::refuse(const QString& message)
-{
-    toast_.present(CaptureToastController::failureContent(message));
-    services_.sound.beep();
-}
-
-void AppDelegate::captureNow()
-{
-    if (capturing_)
-        return;
-
-    if (const std::optional<QString> blocked = services_.store.persistenceStatus().blockedCaptureMessage()) {
-        showMainWindow();
-        refuse(*blocked);
-        return;
-    }
-
-    if (!isAccessibilityTrusted()) {
-        showAccessibilityPrompt();
-        return;
-    }
-
-    // Only a window of this very process counts as being inside Vellicord: on Linux many
-    // applications have no identifier, and they must not be taken for us.
-    const std::optional<RunningApplication> front = services_.workspace.frontmostApplication();
-    if (front && front->pid > 0 && front->pid == services_.processId) {
-        refuse(ownAppInFrontMessage());
-        return;
-    }
-
-    capturing_ = true;
-    log(QStringLiteral("Capture started"));
-    auto job = std::make_shared<CaptureJob>();
-    job_ = job;
-    QPointer<AppDelegate> self(this);
-    QObject* mainContext = QCoreApplication::instance();
-    std::thread([job, capture = services_.capture, self, mainContext] {
-        std::optional<SelectionCapture::Outcome> outcome;
-        try {
-            outcome = capture();
-        } catch (...) {
-            // Reported as a capture that failed for no known reason.
-        }
-        QMetaObject::invokeMethod(
-            mainContext,
-            [self, outcome = std::move(outcome)] {
-                if (self)
-                    self->complete(outcome);
-            },
-            Qt::QueuedConnection);
-        std::lock_guard lock(job->mutex);
-        job->done = true;
-        job->finished.notify_all();
-    }).detach();
-}
-
-bool AppDelegate::waitForCapture(std::chrono::milliseconds limit)
-{
-    if (!job_)
-        return true;
-    std::unique_lock lock(job_->mutex);
-    return job_->finished.wait_for(lock, limit, [this] { return job_->done; });
-}
-
-void AppDelegate::complete(const std::optional<SelectionCapture::Outcome>& outcome)
-{
-    capturing_ = false;
-    job_.reset();
-
-    if (!outcome || std::holds_alternative<CaptureError>(*outcome)) {
-        const QString message = outcome ? std::get<CaptureError>(*outcome).errorDescription() : captureFailedMessage();
-        refuse(message);
-        log(QStringLiteral("Capture failed: ") + message);
-        return;
-    }
-
-    const auto& result = std::get<CaptureResult>(*outcome);
-    const Selection selection(QUuid::createUuid(), result.text, result.markdown, result.appName, result.bundleID,
-                              result.sourceURL, result.sourceTitle, result.filePath, {},
-                              QDateTime::currentDateTimeUtc());
-    Store& store = services_.store;
-    store.add(selection);
-    const bool addedToPrompt = store.collectIntoActiveDraft() && store.addSelectionToActiveDraft(selection.id);
-    toast_.showSaved(selection, addedToPrompt);
-    services_.sound.playPop();
-    log(QStringLiteral("Saved selection from ") + result.appName
-        + (addedToPrompt ? QStringLiteral(" + prompt") : QString()));
-}
-
-// MARK: - Accessibility
-
 void AppDelegate::showAccessibilityPrompt()
 {
     QMessageBox box(QMessageBox::Warning, accessibilityTitle(), accessibilityTitle());
@@ -281,48 +168,47 @@ void AppDelegate::showAccessibilityPrompt()
     box.setDefaultButton(open);
     services_.runModal(box);
     if (box.clickedButton() == open)
-        openAccessibilitySettings();
+        services_.desktop.openAccessibilitySettings();
 }
 
-void AppDelegate::openAccessibilitySettings()
+void AppDelegate::connectActions()
 {
-    if (services_.openAccessibilitySettings) {
-        services_.openAccessibilitySettings();
-        return;
-    }
-    // The desktop's own accessibility settings, where it has a settings tool we know; nothing else.
-    const QList<QStringList> tools = {
-        {QStringLiteral("gnome-control-center"), QStringLiteral("universal-access")},
-        {QStringLiteral("systemsettings"), QStringLiteral("kcm_access")},
-        {QStringLiteral("xfce4-accessibility-settings")},
+    const auto on = [this](QAction* action, auto operation) {
+        connect(action, &QAction::triggered, this, operation);
     };
-    for (const QStringList& tool : tools) {
-        const QString program = QStandardPaths::findExecutable(tool.first());
-        if (!program.isEmpty()) {
-            QProcess::startDetached(program, tool.mid(1));
-            return;
-        }
-    }
+    on(actions_->about, [this] {
+        QMessageBox::about(QApplication::activeWindow(), QStringLiteral("About Vellicord"),
+                           QStringLiteral("Vellicord\nVersion %1").arg(services_.bundle.versionString()));
+    });
+    on(actions_->settings, &AppDelegate::showSettings);
+    on(actions_->checkForUpdates, &AppDelegate::checkForUpdates);
+    on(actions_->hide, [] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible() && window->isWindow())
+                window->hide();
+    });
+    on(actions_->quit, [] { QApplication::quit(); });
+    on(actions_->openVellicord, &AppDelegate::showMainWindow);
+    on(actions_->captureSelection, [this] { captureRequest_->captureNow(); });
+    on(actions_->newPrompt, &AppDelegate::menuNewPrompt);
+    on(actions_->goToPrompt, &AppDelegate::openPromptAction);
+    on(actions_->openPrompt, &AppDelegate::openPromptAction);
+    on(actions_->collectIntoPrompt, &AppDelegate::toggleCollectingAction);
+    on(actions_->focusSearch, &AppDelegate::menuFocusSearch);
 }
 
-// MARK: - Menus and windows
+void AppDelegate::refreshActions()
+{
+    actions_->update(AppActions::State{
+        .shortcutDisplay = services_.hotKeys.currentCombo().display(),
+        .canModifyLibrary = services_.store.canModifyLibrary(),
+        .collectIntoActiveDraft = services_.store.collectIntoActiveDraft(),
+    });
+}
 
 void AppDelegate::buildStatusItem()
 {
-    statusMenu_ = std::make_unique<StatusMenu>(StatusMenu::Actions{
-        [this] { showMainWindow(); },
-        [this] { captureNow(); },
-        [this] { menuNewPrompt(); },
-        [this] { openPromptAction(); },
-        [this] { toggleCollectingAction(); },
-        [this] { checkForUpdates(); },
-        [this] { showSettings(); },
-        [] { QApplication::quit(); },
-        [this] { return services_.hotKeys.currentCombo().display(); },
-        [this] { return services_.store.canModifyLibrary(); },
-        [this] { return services_.store.collectIntoActiveDraft(); },
-    });
-    statusMenu_->refresh();
+    statusMenu_ = std::make_unique<StatusMenu>(*actions_, [this] { refreshActions(); });
     if (!services_.trayAvailable)
         return;
     statusItem_ = std::make_unique<QSystemTrayIcon>(
@@ -343,8 +229,7 @@ void AppDelegate::toggleCollectingAction()
         return;
     const bool collect = !store.collectIntoActiveDraft();
     store.setCollectIntoActiveDraft(collect);
-    if (statusMenu_)
-        statusMenu_->collectItem()->setChecked(collect);
+    actions_->collectIntoPrompt->setChecked(collect);
     log(collect ? QStringLiteral("Collect into Prompt: ON") : QStringLiteral("Collect into Prompt: OFF"));
 }
 
@@ -374,7 +259,10 @@ void AppDelegate::postAfterWindowReady(const QString& name)
 {
     showMainWindow();
     // A window made just now gets the time to set up its content before the request arrives.
-    QTimer::singleShot(windowReadyDelay, this, [name] { NotificationCenter::defaultCenter().post(name); });
+    services_.scheduler.after(windowReadyDelay, [self = QPointer<AppDelegate>(this), name] {
+        if (self)
+            NotificationCenter::defaultCenter().post(name);
+    });
 }
 
 namespace {
@@ -391,51 +279,31 @@ void bringForward(QWidget& window)
 
 void AppDelegate::showMainWindow()
 {
-    if (!mainWindow_) {
-        auto* window = new QMainWindow;
-        window->setObjectName(QStringLiteral("VellicordMainWindow"));
-        window->setAttribute(Qt::WA_DeleteOnClose, false);
-        window->setCentralWidget(new LibraryPlaceholderView(services_.store, window));
-        window->setWindowTitle(QStringLiteral("Vellicord"));
-        window->setMinimumSize(980, 600);
-        window->resize(1120, 660);
-        MainMenu::build(*window->menuBar(), *this, services_.store.canModifyLibrary());
-        auto* autosave = new FrameAutosave(*window, services_.windowDefaults, QStringLiteral("VellicordMainWindow"));
-        if (!autosave->restored()) {
-            if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-                QRect frame(QPoint(), window->size());
-                frame.moveCenter(screen->availableGeometry().center());
-                window->move(frame.topLeft());
-            }
-        }
-        mainWindow_ = window;
-    }
+    if (!mainWindow_)
+        mainWindow_ = new MainWindow(viewServices(), *actions_);
     bringForward(*mainWindow_);
-    // An empty library greets the user each time the window comes up.
-    if (!welcome_ && services_.store.selections().isEmpty() && services_.store.canModifyLibrary()) {
-        auto* welcome = new WelcomeView(!isAccessibilityTrusted(), services_.hotKeys.currentCombo().display(),
-                                        [this] { openAccessibilitySettings(); }, mainWindow_);
-        welcome->setAttribute(Qt::WA_DeleteOnClose);
-        welcome->setWindowModality(Qt::WindowModal);
-        welcome_ = welcome;
-        welcome->open();
-    }
+}
+
+MainWindow* AppDelegate::mainWindow() const
+{
+    return mainWindow_;
+}
+
+QWidget* AppDelegate::settingsWindow() const
+{
+    return settingsWindow_;
 }
 
 void AppDelegate::showSettings()
 {
     if (!settingsWindow_) {
-        auto* view = new SettingsView(SettingsView::Services{&services_.hotKeys, &services_.loginItem,
-                                                             services_.libraryPath, services_.bundle.versionString(),
-                                                             services_.log});
-        view->setObjectName(QStringLiteral("VellicordSettingsWindow"));
-        view->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                             | Qt::WindowMaximizeButtonHint);
-        view->setWindowTitle(QStringLiteral("Settings"));
-        view->setMinimumSize(440, 300);
-        view->resize(520, 360);
-        new FrameAutosave(*view, services_.windowDefaults, QStringLiteral("VellicordSettingsWindow"));
-        settingsWindow_ = view;
+        settingsWindow_ = SettingsView::makeWindow(
+            SettingsView::Services{.hotKeys = &services_.hotKeys,
+                                   .loginItem = &services_.loginItem,
+                                   .libraryPath = services_.libraryPath,
+                                   .version = services_.bundle.versionString(),
+                                   .log = services_.log},
+            services_.defaults);
     }
     bringForward(*settingsWindow_);
 }

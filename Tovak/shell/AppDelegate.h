@@ -1,10 +1,9 @@
 #pragma once
 
+#include "Tovak/kit/ViewServices.h"
 #include "Tovak/shell/BundleInfo.h"
-#include "Tovak/shell/CaptureToastController.h"
 #include "core/capture/SelectionCapture.h"
 
-#include <QMainWindow>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -12,39 +11,51 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 
 class QMessageBox;
-class QSettings;
 class QSystemTrayIcon;
 
 namespace vellicord {
 
 class Accessibility;
+class AppActions;
+class CaptureRequest;
+class Clock;
+class Defaults;
+class Desktop;
 class HotKeyManager;
 class LoginItem;
+class MainWindow;
+class Pasteboard;
+class Scheduler;
+class SettingsView;
 class Sound;
 class StatusMenu;
 class Store;
 class UpdateController;
 class Workspace;
 
-// The one application object of the interactive program: owns the windows, the tray icon and its
-// menu and the capture confirmation; turns capture requests into saved captures; orders the
-// steps after launch and before the process ends. Main thread only, apart from the capture itself.
+// The application object of the interactive program: starts, wires and stops. It orders the steps
+// after launch and before the process ends, makes the windows on demand and the tray icon, and
+// connects the application's actions to its operations; the windows draw themselves and the
+// capture request runs the captures. Main thread only.
 class AppDelegate final : public QObject {
     Q_OBJECT
 public:
     // What the delegate works with; all must outlive it.
     struct Services {
         Store& store;
-        HotKeyManager& hotKeys;
-        Workspace& workspace;         // the frontmost application
+        Pasteboard& pasteboard;
+        Scheduler& scheduler; // the launch and menu delays
+        Clock& clock;
+        Defaults& defaults; // the application's settings, the windows' frames among them
+        Desktop& desktop;
         Accessibility& accessibility; // whether captures may read other applications
+        Workspace& workspace;         // the frontmost application
         Sound& sound;
+        HotKeyManager& hotKeys;
         LoginItem& loginItem;
         UpdateController& updates;
-        QSettings& windowDefaults; // the windows' frames
         // One capture, run on a worker thread; it blocks for up to a few seconds.
         std::function<SelectionCapture::Outcome()> capture;
         BundleInfo bundle;
@@ -54,8 +65,6 @@ public:
         std::function<void(const QString&)> log;
         // Shows a modal alert; QMessageBox::exec by default (tests answer it themselves).
         std::function<int(QMessageBox&)> runModal;
-        // Opens the desktop's accessibility settings; the default looks for the desktop's settings tool.
-        std::function<void()> openAccessibilitySettings;
         // Whether a tray is there to hold the icon.
         bool trayAvailable = true;
     };
@@ -64,16 +73,12 @@ public:
     static constexpr std::chrono::milliseconds captureOnLaunchDelay{1200};
     static constexpr std::chrono::milliseconds accessibilityPromptDelay{400};
     static constexpr std::chrono::milliseconds windowReadyDelay{350};
-    static constexpr std::chrono::milliseconds captureWaitOnQuit{2000};
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    // The running delegate, while there is one.
-    static AppDelegate* shared();
-
-    // The steps after launch: the show-window requests, the tray icon and its menu, the shortcut,
-    // the launch options and the Accessibility prompt. No window opens unless asked for.
+    // The steps after launch: the tray icon and its menu, the shortcut, the launch options and
+    // the Accessibility prompt. No window opens unless asked for (or there is no tray).
     void applicationDidFinishLaunching(const QStringList& arguments);
     // Before the process ends: waits for a running capture (so the clipboard is put back), saves
     // the library synchronously, releases the shortcut. False when the capture was still running.
@@ -83,7 +88,6 @@ public:
     // A click on the tray icon, or a second launch.
     void reopen() { showMainWindow(); }
 
-    void captureNow();
     void showMainWindow();
     void showSettings();
     void menuNewPrompt();
@@ -91,44 +95,33 @@ public:
     void menuFocusSearch();
     void toggleCollectingAction();
     void checkForUpdates();
-
     void showAccessibilityPrompt();
-    void openAccessibilitySettings();
 
-    bool isCapturing() const { return capturing_; }
-    // Waits for the capture that is running on its thread; true when none is running.
-    bool waitForCapture(std::chrono::milliseconds limit);
+    // What every view works with, the delegate's shortcut and capture request included.
+    ViewServices viewServices();
 
-    QMainWindow* mainWindow() const { return mainWindow_; }
-    QWidget* settingsWindow() const { return settingsWindow_; }
-    // The welcome sheet over the main window, while it is up.
-    QWidget* welcomeSheet() const { return welcome_; }
+    CaptureRequest& captureRequest() { return *captureRequest_; }
+    AppActions& actions() { return *actions_; }
+    // The main window, once it was shown.
+    MainWindow* mainWindow() const;
+    QWidget* settingsWindow() const;
     StatusMenu* statusMenu() const { return statusMenu_.get(); }
-    CaptureToastController& toast() { return toast_; }
 
-    static QString ownAppInFrontMessage();
-    static QString captureFailedMessage();
     static QString accessibilityTitle();
     static QString accessibilityText();
 
 private:
-    struct CaptureJob;
-
-    // No outcome: the capture failed in a way it could not name.
-    void complete(const std::optional<SelectionCapture::Outcome>& outcome);
-    void refuse(const QString& message);
+    void connectActions();
+    void refreshActions();
     void postAfterWindowReady(const QString& name);
     void buildStatusItem();
     void log(const QString& message) const;
-    bool isAccessibilityTrusted() const;
 
     Services services_;
-    CaptureToastController toast_;
-    bool capturing_ = false;
-    std::shared_ptr<CaptureJob> job_;
-    QPointer<QMainWindow> mainWindow_;
-    QPointer<QWidget> settingsWindow_;
-    QPointer<QWidget> welcome_;
+    std::unique_ptr<AppActions> actions_;
+    std::unique_ptr<CaptureRequest> captureRequest_;
+    QPointer<MainWindow> mainWindow_;
+    QPointer<SettingsView> settingsWindow_;
     std::unique_ptr<StatusMenu> statusMenu_;
     std::unique_ptr<QSystemTrayIcon> statusItem_;
 };

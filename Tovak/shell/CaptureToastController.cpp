@@ -1,7 +1,7 @@
 #include "Tovak/shell/CaptureToastController.h"
 
 #include "core/library/Selection.h"
-#include "platform/x11/X11Compositing.h"
+#include "platform/Desktop.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -11,8 +11,9 @@
 
 namespace vellicord {
 
-CaptureToastController::CaptureToastController(QObject* parent)
+CaptureToastController::CaptureToastController(Desktop& desktop, QObject* parent)
     : QObject(parent)
+    , desktop_(desktop)
     , dismissTimer_(new QTimer(this))
 {
     dismissTimer_->setSingleShot(true);
@@ -53,7 +54,7 @@ void CaptureToastController::present(const CaptureToastView::Content& content)
         panel_->deleteLater();
     }
 
-    const bool translucent = X11Compositing::isActive();
+    const bool translucent = desktop_.isCompositing();
     auto* view = new CaptureToastView(content, translucent);
     view->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                          | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint);

@@ -9,6 +9,7 @@ class QTimer;
 
 namespace vellicord {
 
+class Desktop;
 struct Selection;
 
 // Shows the capture confirmation: a panel at the top centre of the screen under the pointer,
@@ -17,7 +18,8 @@ struct Selection;
 class CaptureToastController final : public QObject {
     Q_OBJECT
 public:
-    explicit CaptureToastController(QObject* parent = nullptr);
+    // desktop: whether the panel can be see-through.
+    explicit CaptureToastController(Desktop& desktop, QObject* parent = nullptr);
     ~CaptureToastController() override;
 
     static constexpr int fadeInMs = 140;
@@ -38,6 +40,7 @@ public:
 private:
     void dismiss();
 
+    Desktop& desktop_;
     QPointer<QWidget> panel_;
     QTimer* dismissTimer_;
 };

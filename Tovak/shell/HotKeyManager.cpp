@@ -1,15 +1,15 @@
 #include "Tovak/shell/HotKeyManager.h"
 
+#include "platform/Defaults.h"
 #include "platform/HotKeys.h"
 
 #include <QLoggingCategory>
-#include <QSettings>
 
 namespace vellicord {
 
 Q_LOGGING_CATEGORY(hotkeyLog, "com.ruvo.vellicord.hotkey")
 
-HotKeyManager::HotKeyManager(HotKeys& hotKeys, QSettings& defaults)
+HotKeyManager::HotKeyManager(HotKeys& hotKeys, Defaults& defaults)
     : hotKeys_(hotKeys)
     , defaults_(defaults)
     , current_(loadCombo(defaults).value_or(HotKeyCombo::defaultCombo()))
@@ -55,17 +55,18 @@ void HotKeyManager::release()
     registered_ = false;
 }
 
-std::optional<HotKeyCombo> HotKeyManager::loadCombo(QSettings& defaults)
+std::optional<HotKeyCombo> HotKeyManager::loadCombo(const Defaults& defaults)
 {
-    const QVariant stored = defaults.value(defaultsKey);
-    if (!stored.isValid())
+    // Read as bytes whatever its type: an adopted preference may arrive as text.
+    const std::optional<QVariant> stored = defaults.value(defaultsKey);
+    if (!stored || !stored->isValid())
         return std::nullopt;
-    return HotKeyCombo::fromJson(stored.toByteArray());
+    return HotKeyCombo::fromJson(stored->toByteArray());
 }
 
-void HotKeyManager::saveCombo(QSettings& defaults, const HotKeyCombo& combo)
+void HotKeyManager::saveCombo(Defaults& defaults, const HotKeyCombo& combo)
 {
-    defaults.setValue(defaultsKey, combo.json());
+    defaults.setDataValue(defaultsKey, combo.json());
 }
 
 } // namespace vellicord

@@ -5,10 +5,9 @@
 #include <functional>
 #include <optional>
 
-class QSettings;
-
 namespace vellicord {
 
+class Defaults;
 class HotKeys;
 
 // Owns the one global capture shortcut: registers it with the desktop, remembers the combination
@@ -17,7 +16,7 @@ class HotKeyManager {
 public:
     static inline const QString defaultsKey = QStringLiteral("captureHotKeyCombo");
 
-    HotKeyManager(HotKeys& hotKeys, QSettings& defaults);
+    HotKeyManager(HotKeys& hotKeys, Defaults& defaults);
     ~HotKeyManager();
     HotKeyManager(const HotKeyManager&) = delete;
     HotKeyManager& operator=(const HotKeyManager&) = delete;
@@ -35,12 +34,12 @@ public:
     // Releases the registration (at termination); the stored combination stays.
     void release();
 
-    static std::optional<HotKeyCombo> loadCombo(QSettings& defaults);
-    static void saveCombo(QSettings& defaults, const HotKeyCombo& combo);
+    static std::optional<HotKeyCombo> loadCombo(const Defaults& defaults);
+    static void saveCombo(Defaults& defaults, const HotKeyCombo& combo);
 
 private:
     HotKeys& hotKeys_;
-    QSettings& defaults_;
+    Defaults& defaults_;
     HotKeyCombo current_;
     bool registered_ = false;
 };

@@ -1,12 +1,12 @@
 #include "Tovak/shell/MainMenu.h"
 
-#include "Tovak/shell/AppDelegate.h"
+#include "Tovak/shell/AppActions.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QWidget>
 
 namespace vellicord {
@@ -14,70 +14,48 @@ namespace vellicord {
 namespace {
 
 // Edit commands go to the widget with the focus, as far as it has them (line and text editors do).
-void sendToFocus(const char* slot)
-{
-    if (QWidget* focus = QApplication::focusWidget())
-        QMetaObject::invokeMethod(focus, slot);
-}
-
-QAction* add(QMenu& menu, const QString& title, const QKeySequence& key, std::function<void()> action)
+void addEditCommand(QMenu& menu, const QString& title, QKeyCombination key, const char* slot)
 {
     QAction* item = menu.addAction(title);
-    if (!key.isEmpty())
-        item->setShortcut(key);
-    QObject::connect(item, &QAction::triggered, item, [action = std::move(action)] { action(); });
-    return item;
-}
-
-void showAbout()
-{
-    const BundleInfo bundle = BundleInfo::main();
-    QMessageBox::about(QApplication::activeWindow(), QStringLiteral("About Vellicord"),
-                       QStringLiteral("Vellicord\nVersion %1").arg(bundle.versionString()));
+    item->setShortcut(QKeySequence(key));
+    QObject::connect(item, &QAction::triggered, item, [slot] {
+        if (QWidget* focus = QApplication::focusWidget())
+            QMetaObject::invokeMethod(focus, slot);
+    });
 }
 
 } // namespace
 
-void MainMenu::build(QMenuBar& bar, AppDelegate& delegate, bool canModifyLibrary)
+void MainMenu::build(QMenuBar& bar, AppActions& actions)
 {
-    AppDelegate* target = &delegate;
-
     QMenu* app = bar.addMenu(QStringLiteral("Vellicord"));
-    add(*app, QStringLiteral("About Vellicord"), {}, showAbout);
+    app->addAction(actions.about);
     app->addSeparator();
-    add(*app, QStringLiteral("Settings…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), [target] { target->showSettings(); });
-    add(*app, QStringLiteral("Check for Updates…"), {}, [target] { target->checkForUpdates(); });
+    app->addActions({actions.settings, actions.checkForUpdates});
     app->addSeparator();
-    add(*app, QStringLiteral("Hide Vellicord"), QKeySequence(Qt::CTRL | Qt::Key_H), [] {
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window->isVisible() && window->isWindow())
-                window->hide();
-    });
-    add(*app, QStringLiteral("Quit Vellicord"), QKeySequence(Qt::CTRL | Qt::Key_Q), [] { QApplication::quit(); });
+    app->addActions({actions.hide, actions.quit});
 
     QMenu* edit = bar.addMenu(QStringLiteral("Edit"));
-    add(*edit, QStringLiteral("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), [] { sendToFocus("undo"); });
-    add(*edit, QStringLiteral("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [] { sendToFocus("redo"); });
+    addEditCommand(*edit, QStringLiteral("Undo"), Qt::CTRL | Qt::Key_Z, "undo");
+    addEditCommand(*edit, QStringLiteral("Redo"), Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "redo");
     edit->addSeparator();
-    add(*edit, QStringLiteral("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X), [] { sendToFocus("cut"); });
-    add(*edit, QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), [] { sendToFocus("copy"); });
-    add(*edit, QStringLiteral("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), [] { sendToFocus("paste"); });
-    add(*edit, QStringLiteral("Select All"), QKeySequence(Qt::CTRL | Qt::Key_A), [] { sendToFocus("selectAll"); });
+    addEditCommand(*edit, QStringLiteral("Cut"), Qt::CTRL | Qt::Key_X, "cut");
+    addEditCommand(*edit, QStringLiteral("Copy"), Qt::CTRL | Qt::Key_C, "copy");
+    addEditCommand(*edit, QStringLiteral("Paste"), Qt::CTRL | Qt::Key_V, "paste");
+    addEditCommand(*edit, QStringLiteral("Select All"), Qt::CTRL | Qt::Key_A, "selectAll");
 
     QMenu* file = bar.addMenu(QStringLiteral("File"));
-    add(*file, QStringLiteral("New Prompt…"), QKeySequence(Qt::CTRL | Qt::Key_N), [target] { target->menuNewPrompt(); })
-        ->setEnabled(canModifyLibrary);
-    add(*file, QStringLiteral("Go to Prompt"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
-        [target] { target->openPromptAction(); })
-        ->setEnabled(canModifyLibrary);
+    file->addActions({actions.newPrompt, actions.goToPrompt});
     file->addSeparator();
-    add(*file, QStringLiteral("Close Window"), QKeySequence(Qt::CTRL | Qt::Key_W), [] {
+    QAction* close = file->addAction(QStringLiteral("Close Window"));
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    QObject::connect(close, &QAction::triggered, close, [] {
         if (QWidget* window = QApplication::activeWindow())
             window->close();
     });
 
     QMenu* view = bar.addMenu(QStringLiteral("View"));
-    add(*view, QStringLiteral("Focus Search"), QKeySequence(Qt::CTRL | Qt::Key_F), [target] { target->menuFocusSearch(); });
+    view->addAction(actions.focusSearch);
 }
 
 } // namespace vellicord

@@ -1,6 +1,7 @@
 #include "Tovak/shell/SettingsView.h"
 
 #include "Tovak/kit/FormSection.h"
+#include "Tovak/kit/FrameAutosave.h"
 #include "Tovak/kit/ProgressSpinner.h"
 #include "Tovak/kit/SymbolLabel.h"
 #include "Tovak/kit/TextStyles.h"
@@ -81,6 +82,19 @@ SettingsView::SettingsView(SnapshotValues values, QWidget* parent)
 SettingsView::SettingsView(Services services, QWidget* parent)
     : SettingsView(std::nullopt, std::move(services), parent)
 {
+}
+
+SettingsView* SettingsView::makeWindow(Services services, Defaults& defaults)
+{
+    auto* view = new SettingsView(std::move(services));
+    view->setObjectName(QStringLiteral("VellicordSettingsWindow"));
+    view->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                         | Qt::WindowMaximizeButtonHint);
+    view->setWindowTitle(QStringLiteral("Settings"));
+    view->setMinimumSize(440, 300);
+    view->resize(520, 360);
+    new FrameAutosave(*view, defaults, QStringLiteral("VellicordSettingsWindow"));
+    return view;
 }
 
 SettingsView::SettingsView(std::optional<SnapshotValues> values, Services services, QWidget* parent)

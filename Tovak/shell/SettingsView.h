@@ -15,6 +15,7 @@ class QPushButton;
 
 namespace vellicord {
 
+class Defaults;
 class HotKeyManager;
 class LoginItem;
 class ShortcutRecorder;
@@ -45,6 +46,9 @@ public:
 
     explicit SettingsView(SnapshotValues values, QWidget* parent = nullptr);
     explicit SettingsView(Services services, QWidget* parent = nullptr);
+    // The settings window: the view in a window of its own, with its frame kept in the defaults
+    // under "VellicordSettingsWindow". Not centred; closing it only hides it.
+    static SettingsView* makeWindow(Services services, Defaults& defaults);
     ~SettingsView() override;
 
     QSize sizeHint() const override;

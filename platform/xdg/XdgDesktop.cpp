@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace vellicord {
@@ -134,6 +136,22 @@ void XdgDesktop::portalSettingChanged(const QString& group, const QString& key, 
         return;
     appearance_ = now;
     Q_EMIT appearanceChanged();
+}
+
+void XdgDesktop::openAccessibilitySettings()
+{
+    const QList<QStringList> tools = {
+        {QStringLiteral("gnome-control-center"), QStringLiteral("universal-access")},
+        {QStringLiteral("systemsettings"), QStringLiteral("kcm_access")},
+        {QStringLiteral("xfce4-accessibility-settings")},
+    };
+    for (const QStringList& tool : tools) {
+        const QString program = QStandardPaths::findExecutable(tool.first());
+        if (!program.isEmpty()) {
+            QProcess::startDetached(program, tool.mid(1));
+            return;
+        }
+    }
 }
 
 } // namespace vellicord

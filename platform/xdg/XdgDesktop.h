@@ -33,6 +33,7 @@ public:
     bool openURL(const QString& address) override;
     bool revealFile(const QString& path) override;
     QIcon applicationIcon(const std::optional<QString>& bundleID, const QString& appName) override;
+    void openAccessibilitySettings() override;
 
 private Q_SLOTS:
     void portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);

@@ -16,6 +16,7 @@ public:
     QStringList opened;
     QStringList revealed;
     QHash<QString, QIcon> icons; // by bundle identifier or by application name
+    int accessibilitySettingsOpened = 0;
 
     void setAppearance(Appearance appearance)
     {
@@ -48,6 +49,8 @@ public:
             return icons.value(*bundleID);
         return icons.value(appName);
     }
+
+    void openAccessibilitySettings() override { ++accessibilitySettingsOpened; }
 };
 
 } // namespace vellicord

@@ -1,7 +1,6 @@
 #include "Tovak/kit/FrameAutosave.h"
+#include "support/MemoryDefaults.h"
 
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -10,8 +9,7 @@ using namespace vellicord;
 
 TEST(FrameAutosave, FrameSavedOnHideAndRestoredNextTime)
 {
-    QTemporaryDir folder;
-    QSettings defaults(folder.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat);
+    MemoryDefaults defaults;
     {
         QWidget window;
         FrameAutosave autosave(window, defaults, QStringLiteral("VellicordSettingsWindow"));
@@ -21,7 +19,7 @@ TEST(FrameAutosave, FrameSavedOnHideAndRestoredNextTime)
         window.resize(600, 400);
         window.hide();
     }
-    EXPECT_TRUE(defaults.contains(QStringLiteral("VellicordSettingsWindow")));
+    EXPECT_TRUE(defaults.values.contains(QStringLiteral("VellicordSettingsWindow")));
 
     QWidget window;
     FrameAutosave autosave(window, defaults, QStringLiteral("VellicordSettingsWindow"));

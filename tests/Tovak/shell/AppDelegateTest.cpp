@@ -1,11 +1,15 @@
 #include "Tovak/shell/AppDelegate.h"
 
+#include "Tovak/library/ContentView.h"
+#include "Tovak/shell/AppActions.h"
+#include "Tovak/shell/CaptureRequest.h"
+#include "Tovak/shell/MainWindow.h"
+
 #include "Tovak/library/LibraryPlaceholderView.h"
-#include "Tovak/shell/AppNotification.h"
+#include "Tovak/kit/AppNotification.h"
 #include "Tovak/shell/CaptureToastView.h"
 #include "Tovak/shell/HotKeyManager.h"
-#include "Tovak/shell/NotificationCenter.h"
-#include "Tovak/shell/StatusMenu.h"
+#include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/shell/UpdateController.h"
 #include "core/library/Store.h"
 #include "platform/CarbonKeys.h"
@@ -14,7 +18,7 @@
 #include "support/FakeLoginItem.h"
 #include "support/FakeSound.h"
 #include "support/FakeWorkspace.h"
-#include "support/TemporaryLibrary.h"
+#include "support/ViewFakes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -57,20 +61,29 @@ CaptureResult notesResult()
             QStringLiteral("https://example.com/a"), std::nullopt, std::nullopt};
 }
 
+QByteArray libraryFile(Library library)
+{
+    switch (library) {
+    case Library::empty:
+        return {};
+    case Library::unreadable:
+        return QByteArray("not a library");
+    case Library::incompatible:
+        return QByteArray(R"({"version": 3, "selections": []})");
+    }
+    return {};
+}
+
 // One delegate over fakes; the capture answers what the test sets, and can be held until released.
-struct Harness : TemporaryLibrary {
-    std::unique_ptr<Store> store;
+struct Harness : ViewFakes {
     FakeHotKeys keys;
-    std::unique_ptr<QSettings> windowDefaults;
     std::unique_ptr<HotKeyManager> hotKeys;
     FakeWorkspace workspace;
-    FakeAccessibility accessibility;
     FakeSound sound;
     FakeLoginItem loginItem;
     UpdateController updates{BundleInfo{}};
     QStringList log;
     QStringList alerts;
-    int settingsOpened = 0;
     std::atomic<int> captures = 0;
     SelectionCapture::Outcome outcome = notesResult();
     std::mutex mutex;
@@ -80,21 +93,36 @@ struct Harness : TemporaryLibrary {
     // The capture needs the main thread once, as putting the clipboard back does.
     bool mainThreadRoundTrip = false;
     std::atomic<bool> roundTripDone = false;
+    bool tray;
     std::unique_ptr<AppDelegate> delegate;
 
     explicit Harness(Library library = Library::empty, bool tray = true)
+        : ViewFakes(libraryFile(library))
+        , tray(tray)
     {
-        if (library != Library::empty) {
-            writeAll(libraryPath, library == Library::unreadable ? QByteArray("not a library")
-                                                                 : QByteArray(R"({"version": 3, "selections": []})"));
-        }
-        store = open();
-        windowDefaults = std::make_unique<QSettings>(folder.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat);
-        hotKeys = std::make_unique<HotKeyManager>(keys, *windowDefaults);
         workspace.frontmost = RunningApplication{77, QStringLiteral("Notes"), QStringLiteral("org.notes")};
+        makeDelegate();
+    }
+
+    // A delegate (again) over the same fakes, with the shortcut manager reading the defaults anew.
+    void makeDelegate()
+    {
+        delegate.reset();
+        hotKeys = std::make_unique<HotKeyManager>(keys, defaults);
         delegate = std::make_unique<AppDelegate>(AppDelegate::Services{
-            *store, *hotKeys, workspace, accessibility, sound, loginItem, updates, *windowDefaults,
-            [this]() -> SelectionCapture::Outcome {
+            .store = *store,
+            .pasteboard = pasteboard,
+            .scheduler = time,
+            .clock = time,
+            .defaults = defaults,
+            .desktop = desktop,
+            .accessibility = accessibility,
+            .workspace = workspace,
+            .sound = sound,
+            .hotKeys = *hotKeys,
+            .loginItem = loginItem,
+            .updates = updates,
+            .capture = [this]() -> SelectionCapture::Outcome {
                 ++captures;
                 std::unique_lock lock(mutex);
                 released.wait(lock, [this] { return !hold; });
@@ -107,14 +135,20 @@ struct Harness : TemporaryLibrary {
                 }
                 return outcome;
             },
-            BundleInfo{QStringLiteral("com.ruvo.vellicord"), {}, {}, {}, {}}, libraryPath, ownPid,
-            [this](const QString& line) { log.append(line); },
-            [this](QMessageBox& box) {
-                alerts.append(box.text() + QStringLiteral(" | ") + box.informativeText());
-                return 0;
-            },
-            [this] { ++settingsOpened; }, tray});
+            .bundle = BundleInfo{QStringLiteral("com.ruvo.vellicord"), {}, {}, {}, {}},
+            .libraryPath = libraryPath,
+            .processId = ownPid,
+            .log = [this](const QString& line) { log.append(line); },
+            .runModal =
+                [this](QMessageBox& box) {
+                    alerts.append(box.text() + QStringLiteral(" | ") + box.informativeText());
+                    return 0;
+                },
+            .trayAvailable = tray,
+        });
     }
+
+    CaptureRequest& request() { return delegate->captureRequest(); }
 
     ~Harness()
     {
@@ -129,11 +163,11 @@ struct Harness : TemporaryLibrary {
         released.notify_all();
     }
 
-    void finishCapture() { ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate->isCapturing(); })); }
+    void finishCapture() { ASSERT_TRUE(QTest::qWaitFor([&] { return !request().isCapturing(); })); }
 
     std::optional<CaptureToastView::Content> toast()
     {
-        QWidget* panel = delegate->toast().panel();
+        QWidget* panel = request().toast().panel();
         if (!panel)
             return std::nullopt;
         auto* view = dynamic_cast<CaptureToastView*>(panel);
@@ -167,7 +201,7 @@ TEST(AppDelegate, RefusalsComeInTheirOrderWithTheirFeedback)
          true, false},
         {"incompatible library", Library::incompatible, true, anonymous, incompatibleMessage, 1, 0, true, false},
         {"missing permission: the alert only", Library::empty, false, us, std::nullopt, 0, 1, false, false},
-        {"our own window in front", Library::empty, true, us, AppDelegate::ownAppInFrontMessage(), 1, 0, false,
+        {"our own window in front", Library::empty, true, us, CaptureRequest::ownAppInFrontMessage(), 1, 0, false,
          false},
         {"an application without name or identifier is not us", Library::empty, true, anonymous, std::nullopt, 0, 0,
          false, true},
@@ -178,7 +212,7 @@ TEST(AppDelegate, RefusalsComeInTheirOrderWithTheirFeedback)
         Harness h(c.library);
         h.accessibility.trusted = c.trusted;
         h.workspace.frontmost = c.front;
-        h.delegate->captureNow();
+        h.request().captureNow();
         if (c.captures)
             h.finishCapture();
         EXPECT_EQ(h.captures.load(), c.captures ? 1 : 0) << c.name;
@@ -196,11 +230,11 @@ TEST(AppDelegate, RefusalsComeInTheirOrderWithTheirFeedback)
         if (!c.captures) {
             EXPECT_TRUE(h.log.isEmpty()) << c.name << ": " << qPrintable(h.log.join(u'|'));
         }
-        EXPECT_FALSE(h.delegate->isCapturing()) << c.name;
+        EXPECT_FALSE(h.request().isCapturing()) << c.name;
     }
     Harness h;
     h.accessibility.trusted = false;
-    h.delegate->captureNow();
+    h.request().captureNow();
     ASSERT_EQ(h.alerts.size(), 1);
     EXPECT_EQ(h.alerts.first(),
               QStringLiteral("Vellicord needs Accessibility access | To read your selected text and capture formatted "
@@ -252,7 +286,7 @@ TEST(AppDelegate, CompletedCapturesAreSavedAndConfirmed)
         if (c.collect)
             h.store->ensureActiveDraft();
         h.outcome = c.outcome;
-        h.delegate->captureNow();
+        h.request().captureNow();
         h.finishCapture();
         EXPECT_EQ(h.log, c.log) << c.name;
         ASSERT_EQ(h.store->selections().size(), c.selections) << c.name;
@@ -281,12 +315,12 @@ TEST(AppDelegate, CaptureThatFailsUnexpectedlyGetsTheGeneralMessage)
 {
     Harness h;
     h.throws = true;
-    h.delegate->captureNow();
+    h.request().captureNow();
     h.finishCapture();
     EXPECT_EQ(h.log.last(), QStringLiteral("Capture failed: Vellicord could not capture the selected text."));
     EXPECT_EQ(h.sound.beeps, 1);
     ASSERT_TRUE(h.toast());
-    EXPECT_EQ(h.toast()->snippet, AppDelegate::captureFailedMessage());
+    EXPECT_EQ(h.toast()->snippet, CaptureRequest::captureFailedMessage());
     EXPECT_TRUE(h.store->selections().isEmpty());
 }
 
@@ -294,10 +328,10 @@ TEST(AppDelegate, RequestsDuringACaptureAreIgnoredAndQuitWaitsForIt)
 {
     Harness h;
     h.hold = true;
-    h.delegate->captureNow();
+    h.request().captureNow();
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.captures.load() == 1; }));
-    h.delegate->captureNow();
-    h.delegate->captureNow();
+    h.request().captureNow();
+    h.request().captureNow();
     QCoreApplication::processEvents();
     EXPECT_EQ(h.captures.load(), 1);
     EXPECT_EQ(h.log, QStringList{QStringLiteral("Capture started")});
@@ -317,9 +351,9 @@ TEST(AppDelegate, RequestsDuringACaptureAreIgnoredAndQuitWaitsForIt)
     EXPECT_TRUE(h.roundTripDone);
     EXPECT_EQ(h.store->selections().size(), 1);
     EXPECT_EQ(h.log.last(), QStringLiteral("Vellicord terminated"));
-    EXPECT_FALSE(h.delegate->isCapturing());
+    EXPECT_FALSE(h.request().isCapturing());
     // Accepted again once done.
-    h.delegate->captureNow();
+    h.request().captureNow();
     h.finishCapture();
     EXPECT_EQ(h.captures.load(), 2);
 }
@@ -328,13 +362,14 @@ TEST(AppDelegate, LaunchRegistersTheShortcutAndFollowsTheLaunchOptions)
 {
     Harness h;
     h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord"), QStringLiteral("-showWindowOnLaunch")});
-    EXPECT_EQ(AppDelegate::shared(), h.delegate.get());
     EXPECT_TRUE(h.hotKeys->isRegistered());
     EXPECT_EQ(h.store->selections().size(), 6);
     // Each is added in turn at the front, so the oldest ends first.
     EXPECT_EQ(h.store->selections().first().appName, QStringLiteral("PDF Expert"));
+    h.time.advance(599ms);
     EXPECT_FALSE(h.delegate->mainWindow());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return h.delegate->mainWindow() != nullptr; }, 2000));
+    h.time.advance(1ms);
+    ASSERT_TRUE(h.delegate->mainWindow());
     EXPECT_EQ(h.delegate->mainWindow()->windowTitle(), QStringLiteral("Vellicord"));
     EXPECT_EQ(h.delegate->mainWindow()->minimumSize(), QSize(980, 600));
     auto* placeholder = h.delegate->mainWindow()->findChild<LibraryPlaceholderView*>();
@@ -356,13 +391,13 @@ TEST(AppDelegate, LaunchRegistersTheShortcutAndFollowsTheLaunchOptions)
     EXPECT_EQ(full.store->selections().size(), 1);
     ASSERT_TRUE(full.delegate->mainWindow());
     EXPECT_TRUE(full.delegate->mainWindow()->isVisible());
-    EXPECT_FALSE(full.delegate->welcomeSheet());
+    EXPECT_FALSE(full.delegate->mainWindow()->contentView()->welcomeSheet());
 
     // An empty library is greeted; one that cannot be changed is not.
     for (const auto& [library, greeted] : {std::pair{Library::empty, true}, std::pair{Library::unreadable, false}}) {
         Harness fresh(library);
         fresh.delegate->showMainWindow();
-        EXPECT_EQ(fresh.delegate->welcomeSheet() != nullptr, greeted);
+        EXPECT_EQ(fresh.delegate->mainWindow()->contentView()->welcomeSheet() != nullptr, greeted);
     }
 }
 
@@ -381,13 +416,8 @@ TEST(AppDelegate, TakenShortcutFallsBackToTheDefaultOrToNone)
         h.keys.taken.insert({chosen.keyCode, chosen.modsCarbon});
         if (c.defaultTaken)
             h.keys.taken.insert({fallback.keyCode, fallback.modsCarbon});
-        HotKeyManager::saveCombo(*h.windowDefaults, chosen);
-        h.delegate.reset();
-        h.hotKeys = std::make_unique<HotKeyManager>(h.keys, *h.windowDefaults);
-        h.delegate = std::make_unique<AppDelegate>(AppDelegate::Services{
-            *h.store, *h.hotKeys, h.workspace, h.accessibility, h.sound, h.loginItem, h.updates, *h.windowDefaults,
-            [] { return SelectionCapture::Outcome(notesResult()); }, BundleInfo{}, QString(), ownPid,
-            [&h](const QString& line) { h.log.append(line); }, [](QMessageBox&) { return 0; }, [] {}, false});
+        HotKeyManager::saveCombo(h.defaults, chosen);
+        h.makeDelegate();
         h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord")});
         EXPECT_EQ(h.log, QStringList{c.line}) << c.name;
         EXPECT_EQ(h.hotKeys->isRegistered(), !c.defaultTaken) << c.name;
@@ -400,9 +430,9 @@ TEST(AppDelegate, LaunchAccessibilityPromptOnlyForAUsableLibrary)
         Harness h(library);
         h.accessibility.trusted = false;
         h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord")});
+        h.time.advance(399ms);
         EXPECT_TRUE(h.alerts.isEmpty());
-        QThread::msleep(450);
-        (void)QTest::qWaitFor([&] { return h.alerts.size() == expected; }, 300);
+        h.time.advance(1ms);
         EXPECT_EQ(h.alerts.size(), expected);
     }
 }
@@ -411,9 +441,9 @@ TEST(AppDelegate, CaptureOnLaunchAsksAfterItsDelay)
 {
     Harness h;
     h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord"), QStringLiteral("-captureOnLaunch")});
-    QThread::msleep(900);
-    QCoreApplication::processEvents();
+    h.time.advance(1199ms);
     EXPECT_EQ(h.captures.load(), 0);
+    h.time.advance(1ms);
     ASSERT_TRUE(QTest::qWaitFor([&] { return h.store->selections().size() == 1; }, 2000));
     EXPECT_EQ(h.captures.load(), 1);
 }
@@ -430,15 +460,15 @@ TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
     QStringList posted;
     QObject::connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, blocked.delegate.get(),
                      [&](const QString& name) { posted.append(name); });
-    blocked.delegate->menuFocusSearch();
+    blocked.delegate->actions().focusSearch->trigger();
     ASSERT_TRUE(blocked.delegate->mainWindow());
     EXPECT_TRUE(blocked.delegate->mainWindow()->isVisible());
     auto* placeholder = blocked.delegate->mainWindow()->findChild<LibraryPlaceholderView*>();
     ASSERT_TRUE(placeholder);
     EXPECT_EQ(placeholder->detail(), unreadableMessage);
-    QCoreApplication::processEvents();
+    blocked.time.advance(349ms);
     EXPECT_TRUE(posted.isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !posted.isEmpty(); }, 1000));
+    blocked.time.advance(1ms);
     EXPECT_EQ(posted, QStringList{AppNotification::vellicordFocusSearch});
 
     // The library's commands are disabled in the window's menus too.
@@ -450,7 +480,7 @@ TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
     EXPECT_EQ(disabled, (QStringList{QStringLiteral("New Prompt…"), QStringLiteral("Go to Prompt")}));
 
     // The same window comes back after it was closed.
-    QMainWindow* window = blocked.delegate->mainWindow();
+    MainWindow* window = blocked.delegate->mainWindow();
     window->close();
     blocked.delegate->showMainWindow();
     EXPECT_EQ(blocked.delegate->mainWindow(), window);
@@ -459,15 +489,15 @@ TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
     Harness h;
     h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord")});
     h.log.clear();
-    h.delegate->toggleCollectingAction();
+    h.delegate->actions().collectIntoPrompt->trigger();
     EXPECT_TRUE(h.store->collectIntoActiveDraft());
-    EXPECT_TRUE(h.delegate->statusMenu()->collectItem()->isChecked());
+    EXPECT_TRUE(h.delegate->actions().collectIntoPrompt->isChecked());
     h.delegate->toggleCollectingAction();
     EXPECT_FALSE(h.store->collectIntoActiveDraft());
-    EXPECT_FALSE(h.delegate->statusMenu()->collectItem()->isChecked());
+    EXPECT_FALSE(h.delegate->actions().collectIntoPrompt->isChecked());
     EXPECT_EQ(h.log, (QStringList{QStringLiteral("Collect into Prompt: ON"), QStringLiteral("Collect into Prompt: OFF")}));
 
-    h.delegate->showSettings();
+    h.delegate->actions().settings->trigger();
     QWidget* settings = h.delegate->settingsWindow();
     ASSERT_TRUE(settings);
     EXPECT_EQ(settings->windowTitle(), QStringLiteral("Settings"));

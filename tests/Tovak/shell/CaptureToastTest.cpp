@@ -1,4 +1,5 @@
 #include "Tovak/shell/CaptureToastController.h"
+#include "support/FakeDesktop.h"
 #include "core/library/Selection.h"
 
 #include <QApplication>
@@ -56,7 +57,8 @@ TEST(CaptureToast, SavedContentNamesTheAppTheHeadlineAndTheSource)
 
 TEST(CaptureToast, ANewPanelReplacesTheOldOneAtOnce)
 {
-    CaptureToastController toast;
+    FakeDesktop desktop;
+    CaptureToastController toast(desktop);
     toast.present(CaptureToastController::failureContent(QStringLiteral("first")));
     QPointer<QWidget> first = toast.panel();
     ASSERT_TRUE(first);
@@ -75,7 +77,8 @@ TEST(CaptureToast, ANewPanelReplacesTheOldOneAtOnce)
 
 TEST(CaptureToast, PanelFadesAwayAfterItsTime)
 {
-    CaptureToastController toast;
+    FakeDesktop desktop;
+    CaptureToastController toast(desktop);
     toast.present(CaptureToastController::failureContent(QStringLiteral("gone soon")));
     QPointer<QWidget> panel = toast.panel();
     QElapsedTimer clock;
@@ -92,7 +95,8 @@ TEST(CaptureToast, PanelFadesAwayAfterItsTime)
 
 TEST(CaptureToast, PanelSitsAtTheTopCentreOfTheScreen)
 {
-    CaptureToastController toast;
+    FakeDesktop desktop;
+    CaptureToastController toast(desktop);
     toast.present(CaptureToastController::failureContent(QStringLiteral("placed")));
     QWidget* panel = toast.panel();
     ASSERT_TRUE(panel);

@@ -1,4 +1,5 @@
 #include "Tovak/shell/CaptureToastController.h"
+#include "platform/xdg/XdgDesktop.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,7 +15,8 @@ using namespace vellicord;
 // drawn on a see-through window, which would show black around it.
 TEST(CaptureToastX11, WithoutCompositingThePanelIsCutToShape)
 {
-    CaptureToastController toast;
+    XdgDesktop desktop;
+    CaptureToastController toast(desktop);
     toast.present(CaptureToastController::failureContent(QStringLiteral("No frontmost application found.")));
     auto* panel = static_cast<CaptureToastView*>(toast.panel());
     ASSERT_TRUE(panel);

@@ -1,12 +1,11 @@
 #include "Tovak/shell/HotKeyManager.h"
 #include "Tovak/shell/ShortcutRecorder.h"
 #include "support/FakeHotKeys.h"
+#include "support/MemoryDefaults.h"
 
 #include <QKeyEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -17,8 +16,7 @@ namespace {
 
 class HotKeyManagerTest : public ::testing::Test {
 protected:
-    QTemporaryDir folder;
-    QSettings defaults{folder.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat};
+    MemoryDefaults defaults;
     FakeHotKeys keys;
 
     std::optional<HotKeyCombo> stored() { return HotKeyManager::loadCombo(defaults); }
@@ -32,7 +30,7 @@ const HotKeyCombo shiftK{40, 0x200};
 TEST_F(HotKeyManagerTest, StartsFromTheStoredOrTheDefaultCombination)
 {
     EXPECT_EQ(HotKeyManager(keys, defaults).currentCombo(), HotKeyCombo::defaultCombo());
-    defaults.setValue(HotKeyManager::defaultsKey, QByteArray(R"({"keyCode":8})"));
+    defaults.setDataValue(HotKeyManager::defaultsKey, QByteArray(R"({"keyCode":8})"));
     EXPECT_EQ(HotKeyManager(keys, defaults).currentCombo(), HotKeyCombo::defaultCombo());
     HotKeyManager::saveCombo(defaults, commandK);
     HotKeyManager manager(keys, defaults);
@@ -55,7 +53,7 @@ TEST_F(HotKeyManagerTest, SuccessfulRegistrationStoresAndPressesReachTheHandler)
     EXPECT_EQ(captures, 1);
 
     // The same combination again is released and taken again, and stored again.
-    defaults.remove(HotKeyManager::defaultsKey);
+    defaults.values.remove(HotKeyManager::defaultsKey);
     EXPECT_TRUE(manager.registerCombo(commandK));
     EXPECT_EQ(stored(), commandK);
 

@@ -4,12 +4,11 @@
 #include "Tovak/shell/SettingsView.h"
 #include "support/FakeHotKeys.h"
 #include "support/FakeLoginItem.h"
+#include "support/MemoryDefaults.h"
 
 #include <QPushButton>
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -20,8 +19,7 @@ namespace {
 
 class SettingsViewTest : public ::testing::Test {
 protected:
-    QTemporaryDir folder;
-    QSettings defaults{folder.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat};
+    MemoryDefaults defaults;
     FakeHotKeys keys;
     HotKeyManager manager{keys, defaults};
     FakeLoginItem login;

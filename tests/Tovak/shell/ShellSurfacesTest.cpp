@@ -3,9 +3,9 @@
 #include "Tovak/shell/CaptureToastController.h"
 #include "Tovak/shell/CaptureToastView.h"
 #include "Tovak/shell/SettingsView.h"
-#include "Tovak/shell/VellicordMark.h"
-#include "Tovak/shell/VellicordMarkView.h"
-#include "Tovak/shell/WelcomeView.h"
+#include "Tovak/kit/VellicordMark.h"
+#include "Tovak/kit/VellicordMarkView.h"
+#include "Tovak/library/WelcomeView.h"
 #include "core/library/Selection.h"
 
 #include <QApplication>

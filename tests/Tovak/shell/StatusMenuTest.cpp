@@ -1,19 +1,19 @@
 #include "Tovak/shell/StatusMenu.h"
 
+#include "Tovak/shell/AppActions.h"
+
+#include <QAction>
+
 #include <gtest/gtest.h>
 
 using namespace vellicord;
 
 TEST(StatusMenu, ItemsInOrderAndRefreshedOnEveryOpening)
 {
-    QString shortcut = QStringLiteral("⌃⌥⌘C");
-    bool canModify = true;
-    bool collecting = false;
-    QStringList called;
-    auto record = [&](const char* name) { return [&called, name] { called.append(QString::fromLatin1(name)); }; };
-    StatusMenu menu({record("show"), record("capture"), record("new"), record("open"), record("collect"),
-                     record("updates"), record("settings"), record("quit"), [&] { return shortcut; },
-                     [&] { return canModify; }, [&] { return collecting; }});
+    AppActions actions;
+    AppActions::State state{QStringLiteral("⌃⌥⌘C"), true, false};
+    StatusMenu menu(actions, [&] { actions.update(state); });
+    Q_EMIT menu.aboutToShow();
 
     QStringList titles;
     for (QAction* item : menu.actions())
@@ -23,21 +23,23 @@ TEST(StatusMenu, ItemsInOrderAndRefreshedOnEveryOpening)
                                    QStringLiteral("Collect into Prompt"), QStringLiteral("-"),
                                    QStringLiteral("Check for Updates…"), QStringLiteral("Settings…"),
                                    QStringLiteral("-"), QStringLiteral("Quit Vellicord")}));
-    for (QAction* item : menu.actions()) {
+    // The tray shares its actions with the window's menu bar.
+    const QList<QAction*> shared{actions.openVellicord, actions.captureSelection, actions.newPrompt,
+                                 actions.openPrompt, actions.collectIntoPrompt, actions.checkForUpdates,
+                                 actions.settings, actions.quit};
+    QList<QAction*> shown;
+    for (QAction* item : menu.actions())
         if (!item->isSeparator())
-            item->trigger();
-    }
-    EXPECT_EQ(called, (QStringList{QStringLiteral("show"), QStringLiteral("capture"), QStringLiteral("new"),
-                                   QStringLiteral("open"), QStringLiteral("collect"), QStringLiteral("updates"),
-                                   QStringLiteral("settings"), QStringLiteral("quit")}));
+            shown.append(item);
+    EXPECT_EQ(shown, shared);
 
     // The shortcut changed in the settings and the library became read-only: the next opening shows it.
-    shortcut = QStringLiteral("⇧K");
-    canModify = false;
-    collecting = true;
+    state = {QStringLiteral("⇧K"), false, true};
     Q_EMIT menu.aboutToShow();
-    EXPECT_EQ(menu.captureItem()->text(), QStringLiteral("Capture Selection  (⇧K)"));
-    EXPECT_FALSE(menu.captureItem()->isEnabled());
-    EXPECT_FALSE(menu.collectItem()->isEnabled());
-    EXPECT_TRUE(menu.collectItem()->isChecked());
+    EXPECT_EQ(actions.captureSelection->text(), QStringLiteral("Capture Selection  (⇧K)"));
+    for (QAction* item : {actions.captureSelection, actions.newPrompt, actions.goToPrompt, actions.openPrompt,
+                          actions.collectIntoPrompt})
+        EXPECT_FALSE(item->isEnabled()) << qPrintable(item->text());
+    EXPECT_TRUE(actions.collectIntoPrompt->isChecked());
+    EXPECT_TRUE(actions.settings->isEnabled());
 }

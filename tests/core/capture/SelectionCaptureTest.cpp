@@ -55,7 +55,7 @@ protected:
 
     SelectionCapture::Outcome capture()
     {
-        SelectionCapture capture(CaptureServices{pasteboard, workspace, accessibility, keys, runner, clock});
+        SelectionCapture capture(CaptureServices{.pasteboard = pasteboard, .workspace = workspace, .accessibility = accessibility, .keyEvents = keys, .processRunner = runner, .clock = clock});
         return capture.capture();
     }
 
@@ -390,7 +390,7 @@ TEST_F(SelectionCaptureTest, UnsavableClipboardMeansNoCopyCommand)
         keys.copies = 0;
         keys.onCopy = [&](int) { fresh.set({textItem("copied")}); };
         accessibility.chain = {{{QStringLiteral("AXSelectedText"), QStringLiteral("selected")}}};
-        SelectionCapture capture(CaptureServices{fresh, workspace, accessibility, keys, runner, clock});
+        SelectionCapture capture(CaptureServices{.pasteboard = fresh, .workspace = workspace, .accessibility = accessibility, .keyEvents = keys, .processRunner = runner, .clock = clock});
         const SelectionCapture::Outcome outcome = capture.capture();
         EXPECT_EQ(result(outcome).text, u"selected");
         EXPECT_EQ(keys.copies, 0);

@@ -135,7 +135,7 @@ TEST_F(AppDataMigrationTest, TheBackupWinsOverThePredecessorEndToEnd)
 
     ManualSerialQueue queue;
     ManualScheduler time;
-    Store store(current, Store::Services{files, defaults, queue, time, time});
+    Store store(current, Store::Services{.fileSystem = files, .defaults = defaults, .saveQueue = queue, .scheduler = time, .clock = time});
     EXPECT_EQ(store.persistenceStatus(), StorePersistenceStatus::recoveredFromBackup);
     EXPECT_EQ(store.selections().size(), 5);
     EXPECT_EQ(read(current), mine);

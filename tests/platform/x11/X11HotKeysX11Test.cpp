@@ -1,11 +1,10 @@
 #include "Tovak/shell/HotKeyManager.h"
 #include "platform/x11/X11HotKeys.h"
+#include "support/MemoryDefaults.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -107,8 +106,7 @@ TEST(X11HotKeys, CombinationHeldByAnotherClientIsRefusedAndThePreviousStays)
     X11HotKeys keys;
     EXPECT_EQ(keys.grab(40, 0x100), HotKeys::keyTaken); // command K
 
-    QTemporaryDir folder;
-    QSettings defaults(folder.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat);
+    MemoryDefaults defaults;
     HotKeyManager manager(keys, defaults);
     int captures = 0;
     manager.onCapture = [&] { ++captures; };

@@ -1,4 +1,4 @@
-#include "Tovak/shell/VellicordMark.h"
+#include "Tovak/kit/VellicordMark.h"
 
 #include <QPainter>
 

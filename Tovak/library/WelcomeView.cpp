@@ -1,9 +1,9 @@
-#include "Tovak/shell/WelcomeView.h"
+#include "Tovak/library/WelcomeView.h"
 
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
-#include "Tovak/shell/VellicordMarkView.h"
+#include "Tovak/kit/VellicordMarkView.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "Tovak/shell/NotificationCenter.h"
+#include "Tovak/kit/NotificationCenter.h"
 
 namespace vellicord {
 

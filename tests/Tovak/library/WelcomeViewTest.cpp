@@ -1,4 +1,4 @@
-#include "Tovak/shell/WelcomeView.h"
+#include "Tovak/library/WelcomeView.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

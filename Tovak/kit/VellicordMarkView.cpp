@@ -1,7 +1,7 @@
-#include "Tovak/shell/VellicordMarkView.h"
+#include "Tovak/kit/VellicordMarkView.h"
 
 #include "Tovak/kit/Theme.h"
-#include "Tovak/shell/VellicordMark.h"
+#include "Tovak/kit/VellicordMark.h"
 
 #include <QPainter>
 

@@ -1,5 +1,5 @@
-#include "Tovak/shell/VellicordMark.h"
-#include "Tovak/shell/VellicordMarkView.h"
+#include "Tovak/kit/VellicordMark.h"
+#include "Tovak/kit/VellicordMarkView.h"
 
 #include <gtest/gtest.h>
 

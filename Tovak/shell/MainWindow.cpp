@@ -1,0 +1,35 @@
+#include "Tovak/shell/MainWindow.h"
+
+#include "Tovak/kit/FrameAutosave.h"
+#include "Tovak/kit/ViewServices.h"
+#include "Tovak/library/ContentView.h"
+#include "Tovak/shell/MainMenu.h"
+
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+
+namespace vellicord {
+
+MainWindow::MainWindow(const ViewServices& services, AppActions& actions, QWidget* parent)
+    : QMainWindow(parent)
+    , content_(new ContentView(services, this))
+{
+    setObjectName(QStringLiteral("VellicordMainWindow"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setCentralWidget(content_);
+    setWindowTitle(QStringLiteral("Vellicord"));
+    setMinimumSize(980, 600);
+    resize(1120, 660);
+    MainMenu::build(*menuBar(), actions);
+    auto* autosave = new FrameAutosave(*this, services.defaults, QStringLiteral("VellicordMainWindow"));
+    if (!autosave->restored()) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame(QPoint(), size());
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+}
+
+} // namespace vellicord

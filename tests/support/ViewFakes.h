@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Tovak/kit/ViewServices.h"
+#include "support/FakeAccessibility.h"
+#include "support/FakeDesktop.h"
+#include "support/FakePasteboard.h"
+#include "support/TemporaryLibrary.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace vellicord {
+
+// What a view under test receives: a Store over a library in a temporary folder (the file given,
+// or none), and fakes of the desktop's services. `ViewFakes fakes; SomeView view(fakes.services());`
+struct ViewFakes : TemporaryLibrary {
+    explicit ViewFakes(const QByteArray& libraryFile = {})
+    {
+        if (!libraryFile.isEmpty())
+            writeAll(libraryPath, libraryFile);
+        store = open();
+    }
+
+    ViewServices services()
+    {
+        return ViewServices{
+            .store = *store,
+            .pasteboard = pasteboard,
+            .scheduler = time,
+            .clock = time,
+            .defaults = defaults,
+            .desktop = desktop,
+            .accessibility = accessibility,
+            .shortcutDisplay = [this] { return shortcut; },
+            .requestCapture = [this] { ++captureRequests; },
+        };
+    }
+
+    std::unique_ptr<Store> store;
+    FakePasteboard pasteboard;
+    FakeDesktop desktop;
+    FakeAccessibility accessibility;
+    QString shortcut = QStringLiteral("⌃⌥⌘C");
+    int captureRequests = 0;
+};
+
+} // namespace vellicord
