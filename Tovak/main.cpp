@@ -91,8 +91,8 @@ void quitOnTerminationSignals(QObject& context)
 int main(int argc, char** argv)
 {
     const QStringList arguments = argumentList(argc, argv);
-    if (const std::optional<int> status =
-            CommandLine::dispatch(arguments, CommandLine::defaultExports(), stdout, stderr))
+    if (const std::optional<int> status
+        = CommandLine::dispatch(arguments, CommandLine::defaultExports(), stdout, stderr))
         return *status;
 
     // The lock comes before anything reads the library, so a second copy never loads it and
@@ -140,8 +140,9 @@ int main(int argc, char** argv)
     }
 
     if (!hasDisplay()) {
-        std::fprintf(stderr, "error: Vellicord needs a graphical display, and none was found "
-                             "(DISPLAY is not set).\n");
+        std::fprintf(stderr,
+                     "error: Vellicord needs a graphical display, and none was found "
+                     "(DISPLAY is not set).\n");
         return 1;
     }
 
@@ -152,16 +153,15 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     XdgDesktop desktop;
     Theme::follow(application, desktop);
-    application.setWindowIcon(QIcon::fromTheme(QStringLiteral("vellicord"),
-                                               VellicordMark::statusIcon(QColor(31, 41, 55))));
+    application.setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("vellicord"), VellicordMark::statusIcon(QColor(31, 41, 55))));
 
     ThreadSerialQueue saveQueue("com.vellicord.store.save");
     TimerScheduler scheduler(&application);
-    Store store(std::nullopt, Store::Services{.fileSystem = files,
-                                              .defaults = defaults,
-                                              .saveQueue = saveQueue,
-                                              .scheduler = scheduler,
-                                              .clock = clock});
+    Store store(
+        std::nullopt,
+        Store::Services{
+            .fileSystem = files, .defaults = defaults, .saveQueue = saveQueue, .scheduler = scheduler, .clock = clock});
 
     X11CaptureServices captureServices(clock);
     X11HotKeys hotKeys;

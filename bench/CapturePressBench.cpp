@@ -1,15 +1,13 @@
 // From a press of the global shortcut to the capture in the library, with the application's own
 // objects (shortcut, delegate, capture, store) over a real X client that answers the copy at once.
 // Needs an X server: without DISPLAY it runs itself under xvfb-run.
-#include "bench/X11BenchMain.h"
 #include "Tovak/shell/AppDelegate.h"
 #include "Tovak/shell/CaptureRequest.h"
 #include "Tovak/shell/HotKeyManager.h"
 #include "Tovak/shell/UpdateController.h"
+#include "bench/PressShortcut.h"
+#include "bench/X11BenchMain.h"
 #include "core/library/Store.h"
-#include "support/FakeDesktop.h"
-#include "support/FakeLoginItem.h"
-#include "support/FakeSound.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/ThreadSerialQueue.h"
 #include "platform/qt/SettingsDefaults.h"
@@ -17,6 +15,9 @@
 #include "platform/qt/TimerScheduler.h"
 #include "platform/x11/X11CaptureServices.h"
 #include "platform/x11/X11HotKeys.h"
+#include "support/FakeDesktop.h"
+#include "support/FakeLoginItem.h"
+#include "support/FakeSound.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,11 +26,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include "bench/PressShortcut.h"
-
 #include <algorithm>
-#include <unistd.h>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -51,8 +51,10 @@ void ShortcutPressToCaptureInStore(benchmark::State& state)
     ThreadSerialQueue saveQueue("com.vellicord.store.save");
     TimerScheduler scheduler(qApp);
     SystemClock clock;
-    Store store(home.filePath(QStringLiteral("Vellicord/Vellicord.json")),
-                Store::Services{.fileSystem = files, .defaults = defaults, .saveQueue = saveQueue, .scheduler = scheduler, .clock = clock});
+    Store store(
+        home.filePath(QStringLiteral("Vellicord/Vellicord.json")),
+        Store::Services{
+            .fileSystem = files, .defaults = defaults, .saveQueue = saveQueue, .scheduler = scheduler, .clock = clock});
     X11CaptureServices capture{clock};
     X11HotKeys keys;
     HotKeyManager hotKeys(keys, defaults);
@@ -85,7 +87,8 @@ void ShortcutPressToCaptureInStore(benchmark::State& state)
     }
 
     QProcess window;
-    window.start(QStringLiteral(SELECTION_WINDOW_PATH), {QStringLiteral("--text"), QStringLiteral("a passage to keep")});
+    window.start(QStringLiteral(SELECTION_WINDOW_PATH),
+                 {QStringLiteral("--text"), QStringLiteral("a passage to keep")});
     QByteArray output;
     spin(5000, [&] {
         window.waitForReadyRead(5);

@@ -1,6 +1,7 @@
 // Main-thread cost of Store operations, including scheduling the debounced save, at 1,000 and
 // 100,000 captures. The save itself runs elsewhere and is not measured here.
 #include "core/library/Store.h"
+
 #include "support/TemporaryLibrary.h"
 
 #include <QCoreApplication>

@@ -39,11 +39,8 @@ bool FrameAutosave::eventFilter(QObject* watched, QEvent* event)
             if (window_.isVisible())
                 pending_->start();
             break;
-        case QEvent::Hide:
-            save();
-            break;
-        default:
-            break;
+        case QEvent::Hide: save(); break;
+        default: break;
         }
     }
     return QObject::eventFilter(watched, event);

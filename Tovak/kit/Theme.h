@@ -22,8 +22,8 @@ struct ThemeColors {
     QColor red;
     QColor teal;
     QColor separator;
-    QColor formBackground;  // behind the sections of a grouped form
-    QColor formSection;     // a section's box
+    QColor formBackground; // behind the sections of a grouped form
+    QColor formSection; // a section's box
     QColor panelBackground; // floating panels (the capture confirmation)
 };
 

@@ -40,9 +40,10 @@ void ContentView::showWelcome()
         return;
     // Whether access is missing is read as the sheet is made, so it says what is true now.
     Desktop* desktop = &services_.desktop;
-    auto* welcome = new WelcomeView(!services_.accessibility.isProcessTrusted(),
-                                    services_.shortcutDisplay ? services_.shortcutDisplay() : QString(),
-                                    [desktop] { desktop->openAccessibilitySettings(); }, window());
+    auto* welcome = new WelcomeView(
+        !services_.accessibility.isProcessTrusted(),
+        services_.shortcutDisplay ? services_.shortcutDisplay() : QString(),
+        [desktop] { desktop->openAccessibilitySettings(); }, window());
     welcome->setAttribute(Qt::WA_DeleteOnClose);
     welcome->setWindowModality(Qt::WindowModal);
     welcome_ = welcome;

@@ -173,9 +173,7 @@ void AppDelegate::showAccessibilityPrompt()
 
 void AppDelegate::connectActions()
 {
-    const auto on = [this](QAction* action, auto operation) {
-        connect(action, &QAction::triggered, this, operation);
-    };
+    const auto on = [this](QAction* action, auto operation) { connect(action, &QAction::triggered, this, operation); };
     on(actions_->about, [this] {
         QMessageBox::about(QApplication::activeWindow(), QStringLiteral("About Vellicord"),
                            QStringLiteral("Vellicord\nVersion %1").arg(services_.bundle.versionString()));
@@ -297,13 +295,12 @@ QWidget* AppDelegate::settingsWindow() const
 void AppDelegate::showSettings()
 {
     if (!settingsWindow_) {
-        settingsWindow_ = SettingsView::makeWindow(
-            SettingsView::Services{.hotKeys = &services_.hotKeys,
-                                   .loginItem = &services_.loginItem,
-                                   .libraryPath = services_.libraryPath,
-                                   .version = services_.bundle.versionString(),
-                                   .log = services_.log},
-            services_.defaults);
+        settingsWindow_ = SettingsView::makeWindow(SettingsView::Services{.hotKeys = &services_.hotKeys,
+                                                                          .loginItem = &services_.loginItem,
+                                                                          .libraryPath = services_.libraryPath,
+                                                                          .version = services_.bundle.versionString(),
+                                                                          .log = services_.log},
+                                                   services_.defaults);
     }
     bringForward(*settingsWindow_);
 }

@@ -51,7 +51,7 @@ public:
         Defaults& defaults; // the application's settings, the windows' frames among them
         Desktop& desktop;
         Accessibility& accessibility; // whether captures may read other applications
-        Workspace& workspace;         // the frontmost application
+        Workspace& workspace; // the frontmost application
         Sound& sound;
         HotKeyManager& hotKeys;
         LoginItem& loginItem;

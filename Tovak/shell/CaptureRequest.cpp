@@ -41,7 +41,8 @@ CaptureRequest::~CaptureRequest()
 
 QString CaptureRequest::ownAppInFrontMessage()
 {
-    return QStringLiteral("You're inside Vellicord. Switch to the app that has your text selected, then press the hotkey.");
+    return QStringLiteral(
+        "You're inside Vellicord. Switch to the app that has your text selected, then press the hotkey.");
 }
 
 QString CaptureRequest::captureFailedMessage()

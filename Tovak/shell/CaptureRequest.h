@@ -28,7 +28,7 @@ public:
     // What the request works with; all must outlive it.
     struct Services {
         Store& store;
-        Workspace& workspace;         // the frontmost application
+        Workspace& workspace; // the frontmost application
         Accessibility& accessibility; // whether captures may read other applications
         Sound& sound;
         Clock& clock; // stamps the captures

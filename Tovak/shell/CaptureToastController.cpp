@@ -26,8 +26,7 @@ CaptureToastController::~CaptureToastController()
         panel_->deleteLater();
 }
 
-CaptureToastView::Content CaptureToastController::savedContent(const Selection& selection,
-                                                               bool addedToPrompt)
+CaptureToastView::Content CaptureToastController::savedContent(const Selection& selection, bool addedToPrompt)
 {
     const std::optional<QString> detail = selection.sourceDetail();
     std::optional<QString> source = detail;
@@ -56,8 +55,8 @@ void CaptureToastController::present(const CaptureToastView::Content& content)
 
     const bool translucent = desktop_.isCompositing();
     auto* view = new CaptureToastView(content, translucent);
-    view->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                         | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint);
+    view->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
+                         | Qt::X11BypassWindowManagerHint);
     view->setAttribute(Qt::WA_ShowWithoutActivating);
     view->setAttribute(Qt::WA_DeleteOnClose);
     view->setWindowOpacity(0.0);

@@ -3,9 +3,9 @@
 #include "core/capture/BrowserSelectionProvider.h"
 #include "core/capture/BrowserURLProvider.h"
 #include "core/capture/CaptureLog.h"
-#include "core/richtext/MarkdownSerializer.h"
 #include "core/foundation/Address.h"
 #include "core/foundation/Text.h"
+#include "core/richtext/MarkdownSerializer.h"
 #include "platform/Accessibility.h"
 #include "platform/KeyEvents.h"
 #include "platform/Pasteboard.h"
@@ -24,7 +24,10 @@ constexpr auto pollInterval = 40ms;
 constexpr auto secondReadDelay = 60ms;
 constexpr int snapshotAttempts = 3;
 
-bool hasText(const std::optional<QString>& text) { return text && !text->isEmpty(); }
+bool hasText(const std::optional<QString>& text)
+{
+    return text && !text->isEmpty();
+}
 
 } // namespace
 
@@ -33,33 +36,37 @@ bool SelectionCapture::CopyReading::isEmpty() const
     return !hasText(plainText) && (!formatted || formatted->length() == 0);
 }
 
-SelectionCapture::SelectionCapture(CaptureServices services) : services(services) {}
+SelectionCapture::SelectionCapture(CaptureServices services)
+    : services_(services)
+{
+}
 
 SelectionCapture::Outcome SelectionCapture::capture()
 {
-    Pasteboard& pasteboard = services.pasteboard;
+    Pasteboard& pasteboard = services_.pasteboard;
 
-    if (!services.accessibility.isProcessTrusted()) {
+    if (!services_.accessibility.isProcessTrusted()) {
         CaptureLog::capture(CaptureLog::Level::error, QStringLiteral("Not trusted for accessibility"));
         return CaptureError::notTrusted();
     }
 
-    const std::optional<RunningApplication> app = services.workspace.frontmostApplication();
+    const std::optional<RunningApplication> app = services_.workspace.frontmostApplication();
     if (!app) {
         CaptureLog::capture(CaptureLog::Level::error, QStringLiteral("No frontmost application"));
         return CaptureError::noFrontmostApp();
     }
     const qint32 pid = app->pid;
-    const QString appName = app->localizedName && !app->localizedName->isEmpty() ? *app->localizedName
-                                                                                : QStringLiteral("Unknown App");
+    const QString appName
+        = app->localizedName && !app->localizedName->isEmpty() ? *app->localizedName : QStringLiteral("Unknown App");
     const std::optional<QString> bundleID = app->bundleIdentifier;
-    CaptureLog::capture(CaptureLog::Level::debug, QStringLiteral("Capturing from ") + CaptureLog::sanitized(appName) +
-                                                      QStringLiteral(" (") + QString::number(pid) + u')');
+    CaptureLog::capture(CaptureLog::Level::debug,
+                        QStringLiteral("Capturing from ") + CaptureLog::sanitized(appName) + QStringLiteral(" (")
+                            + QString::number(pid) + u')');
 
     qint64 preCount = 0;
     const Clipboard::PasteboardSnapshot snapshot = takeSnapshot(preCount);
 
-    const AXExtract ax = extractAX(services.accessibility, pid);
+    const AXExtract ax = extractAX(services_.accessibility, pid);
 
     // A copy overwrites the clipboard; when what the user had there cannot be put back whole, the
     // capture makes do with what it can read without one.
@@ -75,7 +82,7 @@ SelectionCapture::Outcome SelectionCapture::capture()
     if (changed) {
         reading = readCopy();
         if (reading.isEmpty()) {
-            services.clock.sleep(secondReadDelay);
+            services_.clock.sleep(secondReadDelay);
             reading = readCopy();
         }
     }
@@ -90,10 +97,10 @@ SelectionCapture::Outcome SelectionCapture::capture()
     const QString browserID = bundleID.value_or(QString());
     std::optional<QString> sourceURL = ax.sourceURL;
     if (!sourceURL)
-        sourceURL = BrowserURLProvider::currentURL(browserID, services.processRunner);
+        sourceURL = BrowserURLProvider::currentURL(browserID, services_.processRunner);
     std::optional<QString> sourceTitle = reading.htmlTitle;
     if (!sourceTitle)
-        sourceTitle = BrowserURLProvider::currentPageTitle(browserID, services.processRunner);
+        sourceTitle = BrowserURLProvider::currentPageTitle(browserID, services_.processRunner);
     if (!sourceTitle)
         sourceTitle = ax.title;
 
@@ -117,7 +124,7 @@ SelectionCapture::Outcome SelectionCapture::chooseText(const Findings& found)
     const QString detail = diagnosticDetail(found.appName, found.pid, found.changed, textLength,
                                             found.ax.selectedText.has_value(), found.types);
     auto result = [&](QString text, std::optional<QString> markdown) -> Outcome {
-        return CaptureResult{std::move(text), std::move(markdown), found.appName,   found.bundleID,
+        return CaptureResult{std::move(text), std::move(markdown), found.appName,    found.bundleID,
                              found.sourceURL, found.sourceTitle,   found.ax.filePath};
     };
     const CopyReading& reading = found.reading;
@@ -135,8 +142,8 @@ SelectionCapture::Outcome SelectionCapture::chooseText(const Findings& found)
     }
     if (hasText(found.ax.selectedText))
         return result(Text::trimmed(*found.ax.selectedText), std::nullopt);
-    const std::optional<QString> browserText =
-        BrowserSelectionProvider::currentSelectionText(browserID, services.processRunner);
+    const std::optional<QString> browserText
+        = BrowserSelectionProvider::currentSelectionText(browserID, services_.processRunner);
     if (browserText && !Text::trimmed(*browserText).isEmpty()) {
         CaptureLog::app(QStringLiteral("Capture: using browser JS selection fallback for ") + safeAppName);
         return result(Text::trimmed(*browserText), std::nullopt);
@@ -162,8 +169,9 @@ bool SelectionCapture::copyUntilChanged(qint64 preCount, const std::optional<QSt
 {
     // A second command for applications that miss the first (one still busy with the shortcut).
     for (int attempt = 0; attempt < 2; ++attempt) {
-        services.keyEvents.postCopyCommand(bundleID);
-        if (waitForPasteboardChange(preCount, services.clock.steadyNow() + copyWait, services.pasteboard, services.clock))
+        services_.keyEvents.postCopyCommand(bundleID);
+        if (waitForPasteboardChange(preCount, services_.clock.steadyNow() + copyWait, services_.pasteboard,
+                                    services_.clock))
             return true;
     }
     return false;
@@ -175,9 +183,9 @@ Clipboard::PasteboardSnapshot SelectionCapture::takeSnapshot(qint64& preCount)
     // is never paired with the count of what came after it.
     Clipboard::PasteboardSnapshot snapshot;
     for (int attempt = 0; attempt < snapshotAttempts; ++attempt) {
-        const qint64 before = Clipboard::changeCount(services.pasteboard);
-        snapshot = Clipboard::snapshot(services.pasteboard);
-        preCount = Clipboard::changeCount(services.pasteboard);
+        const qint64 before = Clipboard::changeCount(services_.pasteboard);
+        snapshot = Clipboard::snapshot(services_.pasteboard);
+        preCount = Clipboard::changeCount(services_.pasteboard);
         if (preCount == before)
             return snapshot;
     }
@@ -188,9 +196,9 @@ Clipboard::PasteboardSnapshot SelectionCapture::takeSnapshot(qint64& preCount)
 SelectionCapture::CopyReading SelectionCapture::readCopy()
 {
     CopyReading reading;
-    reading.plainText = Clipboard::plainText(services.pasteboard);
-    reading.formatted = Clipboard::richAttributedString(services.pasteboard);
-    reading.htmlTitle = Clipboard::htmlTitle(services.pasteboard);
+    reading.plainText = Clipboard::plainText(services_.pasteboard);
+    reading.formatted = Clipboard::richAttributedString(services_.pasteboard);
+    reading.htmlTitle = Clipboard::htmlTitle(services_.pasteboard);
     return reading;
 }
 
@@ -212,7 +220,8 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
         if (!address) {
             readOnce(address, u"AXURL");
             if (address) {
-                if (std::optional<QString> title = element->stringAttribute(u"AXTitle"); title && !Text::isBlank(*title))
+                if (std::optional<QString> title = element->stringAttribute(u"AXTitle");
+                    title && !Text::isBlank(*title))
                     extract.title = Text::trimmed(*title);
             }
         }
@@ -232,8 +241,8 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
     return extract;
 }
 
-bool SelectionCapture::waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline,
-                                               Pasteboard& pasteboard, Clock& clock)
+bool SelectionCapture::waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline, Pasteboard& pasteboard,
+                                               Clock& clock)
 {
     while (clock.steadyNow() < deadline) {
         if (Clipboard::changeCount(pasteboard) != preCount)
@@ -260,11 +269,11 @@ QString SelectionCapture::diagnosticDetail(const QString& appName, qint32 pid, b
     for (const QString& type : types)
         named.append(PasteboardTypes::kind(type) ? type : QStringLiteral("other"));
     // Built by concatenation: an application name may itself contain "%1".
-    return QStringLiteral("app=") + CaptureLog::sanitized(appName) + QStringLiteral(", pid=") + QString::number(pid) +
-           QStringLiteral(", pasteboardChanged=") + QLatin1String(changeOccurred ? "true" : "false") +
-           QStringLiteral(", postCopyTextLength=") + QString::number(postCopyTextLength) +
-           QStringLiteral(", axSelectedText=") + QLatin1String(hasAXSelection ? "yes" : "no") + QStringLiteral(", pasteboardTypes=[") +
-           named.join(u", ") + u']';
+    return QStringLiteral("app=") + CaptureLog::sanitized(appName) + QStringLiteral(", pid=") + QString::number(pid)
+        + QStringLiteral(", pasteboardChanged=") + QLatin1String(changeOccurred ? "true" : "false")
+        + QStringLiteral(", postCopyTextLength=") + QString::number(postCopyTextLength)
+        + QStringLiteral(", axSelectedText=") + QLatin1String(hasAXSelection ? "yes" : "no")
+        + QStringLiteral(", pasteboardTypes=[") + named.join(u", ") + u']';
 }
 
 bool SelectionCapture::isChromiumPDF(const std::optional<QString>& bundleID, const std::optional<QString>& sourceURL)

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/Clock.h"
 #include "core/capture/CaptureError.h"
 #include "core/capture/CaptureResult.h"
 #include "core/capture/Clipboard.h"
+#include "platform/Clock.h"
 
 #include <QString>
 #include <QStringList>
@@ -57,8 +57,8 @@ public:
     // Puts the snapshot back when the copy changed the clipboard; the error when that failed.
     static std::optional<CaptureError> restoreClipboard(const Clipboard::PasteboardSnapshot& snapshot,
                                                         bool afterCopyChanged, Pasteboard& pasteboard);
-    static QString diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred, qsizetype postCopyTextLength,
-                                    bool hasAXSelection, const QStringList& types);
+    static QString diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred,
+                                    qsizetype postCopyTextLength, bool hasAXSelection, const QStringList& types);
     static bool isChromiumPDF(const std::optional<QString>& bundleID, const std::optional<QString>& sourceURL);
 
 private:
@@ -90,7 +90,7 @@ private:
     bool copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID);
     Clipboard::PasteboardSnapshot takeSnapshot(qint64& preCount);
 
-    CaptureServices services;
+    CaptureServices services_;
 };
 
 } // namespace vellicord

@@ -4,8 +4,8 @@
 #include "core/foundation/Text.h"
 
 #include <cstdio>
-#include <shared_mutex>
 #include <cstring>
+#include <shared_mutex>
 
 namespace vellicord {
 
@@ -55,7 +55,8 @@ bool FileLogger::start()
         files_.createDirectories(folder);
         handle_ = files_.openForAppending(folder + QLatin1Char('/') + QLatin1String(fileName));
     } catch (const FileSystemError& error) {
-        const QByteArray line = "FileLogger could not open " + folder.toUtf8() + ": " + std::strerror(error.code()) + "\n";
+        const QByteArray line
+            = "FileLogger could not open " + folder.toUtf8() + ": " + std::strerror(error.code()) + "\n";
         std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
         std::fflush(stderr);
         return false;

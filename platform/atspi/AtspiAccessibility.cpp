@@ -2,12 +2,12 @@
 
 #include "platform/x11/X11SelectionReader.h"
 
-#include <atspi/atspi.h>
-
 #include <QStringList>
 
 #include <functional>
 #include <mutex>
+
+#include <atspi/atspi.h>
 
 namespace vellicord {
 
@@ -41,9 +41,15 @@ bool atspiAvailable()
 
 struct Ref {
     AtspiAccessible* object = nullptr;
-    explicit Ref(AtspiAccessible* o = nullptr) : object(o) {}
+    explicit Ref(AtspiAccessible* o = nullptr)
+        : object(o)
+    {
+    }
     Ref(const Ref&) = delete;
-    Ref(Ref&& other) noexcept : object(std::exchange(other.object, nullptr)) {}
+    Ref(Ref&& other) noexcept
+        : object(std::exchange(other.object, nullptr))
+    {
+    }
     Ref& operator=(Ref&& other) noexcept
     {
         std::swap(object, other.object);
@@ -83,12 +89,16 @@ QString takeString(gchar* text)
 
 class AtspiElement final : public AccessibilityElement {
 public:
-    AtspiElement(Ref object, Clock::time_point deadline) : object(std::move(object)), deadline(deadline) {}
+    AtspiElement(Ref object, Clock::time_point deadline)
+        : object_(std::move(object))
+        , deadline_(deadline)
+    {
+    }
 
     std::optional<QString> stringAttribute(QStringView name) override
     {
         std::lock_guard lock(atspiMutex);
-        if (Clock::now() >= deadline)
+        if (Clock::now() >= deadline_)
             return std::nullopt;
         if (name == u"AXSelectedText")
             return selectedText();
@@ -97,8 +107,8 @@ public:
         const std::optional<QString> address = documentAddress();
         if (!address)
             return std::nullopt;
-        const bool web = address->startsWith(u"http://", Qt::CaseInsensitive) ||
-                         address->startsWith(u"https://", Qt::CaseInsensitive);
+        const bool web = address->startsWith(u"http://", Qt::CaseInsensitive)
+            || address->startsWith(u"https://", Qt::CaseInsensitive);
         if (name == u"AXURL" && web)
             return address;
         if (name == u"AXDocument" && !web)
@@ -109,27 +119,27 @@ public:
     std::unique_ptr<AccessibilityElement> parent() override
     {
         std::lock_guard lock(atspiMutex);
-        if (Clock::now() >= deadline)
+        if (Clock::now() >= deadline_)
             return nullptr;
         GError* error = nullptr;
-        Ref up(atspi_accessible_get_parent(object.object, &error));
+        Ref up(atspi_accessible_get_parent(object_.object, &error));
         if (!ok(error) || !up.object)
             return nullptr;
         if (atspi_accessible_get_role(up.object, nullptr) == ATSPI_ROLE_DESKTOP_FRAME)
             return nullptr;
-        return std::make_unique<AtspiElement>(std::move(up), deadline);
+        return std::make_unique<AtspiElement>(std::move(up), deadline_);
     }
 
 private:
     std::optional<QString> selectedText()
     {
-        AtspiText* text = atspi_accessible_get_text_iface(object.object);
+        AtspiText* text = atspi_accessible_get_text_iface(object_.object);
         if (!text)
             return std::nullopt;
         GError* error = nullptr;
         const gint count = atspi_text_get_n_selections(text, &error);
         QStringList parts;
-        for (gint i = 0; ok(error) && i < count && Clock::now() < deadline; ++i) {
+        for (gint i = 0; ok(error) && i < count && Clock::now() < deadline_; ++i) {
             AtspiRange* range = atspi_text_get_selection(text, i, &error);
             if (!ok(error) || !range)
                 break;
@@ -149,12 +159,12 @@ private:
     // The accessible name of a document: a web page's title.
     std::optional<QString> documentName()
     {
-        AtspiDocument* document = atspi_accessible_get_document_iface(object.object);
+        AtspiDocument* document = atspi_accessible_get_document_iface(object_.object);
         if (!document)
             return std::nullopt;
         g_object_unref(document);
         GError* error = nullptr;
-        QString name = takeString(atspi_accessible_get_name(object.object, &error));
+        QString name = takeString(atspi_accessible_get_name(object_.object, &error));
         if (!ok(error) || name.isEmpty())
             return std::nullopt;
         return name;
@@ -162,7 +172,7 @@ private:
 
     std::optional<QString> documentAddress()
     {
-        AtspiDocument* document = atspi_accessible_get_document_iface(object.object);
+        AtspiDocument* document = atspi_accessible_get_document_iface(object_.object);
         if (!document)
             return std::nullopt;
         std::optional<QString> result;
@@ -182,8 +192,8 @@ private:
         return result;
     }
 
-    Ref object;
-    Clock::time_point deadline;
+    Ref object_;
+    Clock::time_point deadline_;
 };
 
 Ref applicationOf(qint32 pid, Clock::time_point deadline)
@@ -211,11 +221,12 @@ Ref focusedByCollection(AtspiAccessible* root)
         return Ref();
     AtspiStateSet* states = atspi_state_set_new(nullptr);
     atspi_state_set_add(states, ATSPI_STATE_FOCUSED);
-    AtspiMatchRule* rule = atspi_match_rule_new(states, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL,
-                                                nullptr, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL,
-                                                FALSE);
+    AtspiMatchRule* rule
+        = atspi_match_rule_new(states, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr,
+                               ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE);
     GError* error = nullptr;
-    GArray* matches = atspi_collection_get_matches(collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
+    GArray* matches
+        = atspi_collection_get_matches(collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
     Ref found;
     if (ok(error) && matches && matches->len > 0)
         found = Ref(static_cast<AtspiAccessible*>(g_object_ref(g_array_index(matches, AtspiAccessible*, 0))));
@@ -247,7 +258,8 @@ Ref focusedBySearch(AtspiAccessible* root, Clock::time_point deadline)
         GError* error = nullptr;
         const gint count = atspi_accessible_get_child_count(current.object, &error);
         for (gint i = 0; ok(error) && i < count; ++i) {
-            if (AtspiAccessible* child = atspi_accessible_get_child_at_index(current.object, i, &error); ok(error) && child)
+            if (AtspiAccessible* child = atspi_accessible_get_child_at_index(current.object, i, &error);
+                ok(error) && child)
                 queue.append(child);
         }
     }
@@ -258,13 +270,16 @@ Ref focusedBySearch(AtspiAccessible* root, Clock::time_point deadline)
 
 } // namespace
 
-AtspiAccessibility::AtspiAccessibility() : primary(std::make_unique<X11SelectionReader>("PRIMARY")) {}
+AtspiAccessibility::AtspiAccessibility()
+    : primary_(std::make_unique<X11SelectionReader>("PRIMARY"))
+{
+}
 
 AtspiAccessibility::~AtspiAccessibility() = default;
 
 bool AtspiAccessibility::isProcessTrusted()
 {
-    return primary->isValid() && primary->connection().hasExtension("XTEST");
+    return primary_->isValid() && primary_->connection().hasExtension("XTEST");
 }
 
 std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 pid)
@@ -277,8 +292,7 @@ std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 
         return nullptr;
     // Applications' announcements queued since the last capture keep the library's cache current;
     // handling them here also keeps the queue from growing.
-    for (int handled = 0; handled < 10000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {
-    }
+    for (int handled = 0; handled < 10000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {}
     Ref app = applicationOf(pid, deadline);
     if (!app.object)
         return nullptr;
@@ -292,22 +306,22 @@ std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 
 
 std::optional<QString> AtspiAccessibility::primarySelection(qint32 pid)
 {
-    const xcb_window_t owner = primary->owner();
-    if (owner == XCB_NONE || pid <= 0 || primary->connection().windowPid(owner) != pid)
+    const xcb_window_t owner = primary_->owner();
+    if (owner == XCB_NONE || pid <= 0 || primary_->connection().windowPid(owner) != pid)
         return std::nullopt;
     const auto deadline = Clock::now() + primaryTimeout;
-    const std::optional<QStringList> targets = primary->targets(deadline);
+    const std::optional<QStringList> targets = primary_->targets(deadline);
     if (!targets)
         return std::nullopt;
     for (const QString& target : PasteboardTypes::targets(PasteboardType::string)) {
         if (!targets->contains(target))
             continue;
-        const PasteboardData data = primary->convert(target, deadline);
+        const PasteboardData data = primary_->convert(target, deadline);
         if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
             return QString::fromUtf8(data.bytes);
     }
     if (targets->contains(u"STRING")) {
-        const PasteboardData data = primary->convert(QStringLiteral("STRING"), deadline);
+        const PasteboardData data = primary_->convert(QStringLiteral("STRING"), deadline);
         if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
             return QString::fromLatin1(data.bytes);
     }

@@ -30,7 +30,7 @@ public:
     std::optional<QString> primarySelection(qint32 pid) override;
 
 private:
-    std::unique_ptr<X11SelectionReader> primary;
+    std::unique_ptr<X11SelectionReader> primary_;
 };
 
 } // namespace vellicord

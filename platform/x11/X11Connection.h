@@ -21,9 +21,9 @@ public:
     X11Connection(const X11Connection&) = delete;
     X11Connection& operator=(const X11Connection&) = delete;
 
-    bool isValid() const { return connection != nullptr; }
-    xcb_connection_t* get() const { return connection; }
-    xcb_window_t root() const { return rootWindow; }
+    bool isValid() const { return connection_ != nullptr; }
+    xcb_connection_t* get() const { return connection_; }
+    xcb_window_t root() const { return rootWindow_; }
 
     xcb_atom_t atom(const char* name);
     QString atomName(xcb_atom_t atom);
@@ -48,11 +48,11 @@ public:
     void roundTrip();
 
 private:
-    xcb_connection_t* connection = nullptr;
-    xcb_window_t rootWindow = XCB_NONE;
-    std::mutex atomMutex;
-    QHash<QByteArray, xcb_atom_t> atoms;
-    QHash<xcb_atom_t, QString> names;
+    xcb_connection_t* connection_ = nullptr;
+    xcb_window_t rootWindow_ = XCB_NONE;
+    std::mutex atomMutex_;
+    QHash<QByteArray, xcb_atom_t> atoms_;
+    QHash<xcb_atom_t, QString> names_;
 };
 
 } // namespace vellicord

@@ -2,14 +2,14 @@
 
 #include "platform/x11/X11Connection.h"
 
-#include <xcb/xtest.h>
-#include <xkbcommon/xkbcommon-x11.h>
-#include <xkbcommon/xkbcommon.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <thread>
+
+#include <xcb/xtest.h>
+#include <xkbcommon/xkbcommon-x11.h>
+#include <xkbcommon/xkbcommon.h>
 
 namespace vellicord {
 
@@ -18,7 +18,7 @@ namespace {
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
+template<typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 
 // Evdev key codes as X numbers them, for when the layout has no such key at its first level
 // (a Cyrillic layout has no "c"): applications match shortcuts by physical key then.
@@ -32,28 +32,31 @@ constexpr quint32 keysymShiftL = 0xffe1;
 
 } // namespace
 
-X11KeyEvents::X11KeyEvents() : x11(std::make_unique<X11Connection>()) {}
+X11KeyEvents::X11KeyEvents()
+    : x11_(std::make_unique<X11Connection>())
+{
+}
 
 X11KeyEvents::~X11KeyEvents() = default;
 
 X11KeyEvents::Keycodes X11KeyEvents::keycodes()
 {
     Keycodes result{physicalControl, physicalShift, physicalC};
-    xcb_connection_t* c = x11->get();
+    xcb_connection_t* c = x11_->get();
     if (!xkb_x11_setup_xkb_extension(c, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
                                      XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr))
         return result;
     const int32_t device = xkb_x11_get_core_keyboard_device_id(c);
     std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS),
-                                                                        xkb_context_unref);
+                                                                       xkb_context_unref);
     if (device < 0 || !context)
         return result;
     std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap(
         xkb_x11_keymap_new_from_device(context.get(), c, device, XKB_KEYMAP_COMPILE_NO_FLAGS), xkb_keymap_unref);
     if (!keymap)
         return result;
-    std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state(
-        xkb_x11_state_new_from_device(keymap.get(), c, device), xkb_state_unref);
+    std::unique_ptr<xkb_state, decltype(&xkb_state_unref)> state(xkb_x11_state_new_from_device(keymap.get(), c, device),
+                                                                 xkb_state_unref);
     if (!state)
         return result;
     bool found[3] = {false, false, false};
@@ -80,7 +83,7 @@ X11KeyEvents::Keycodes X11KeyEvents::keycodes()
 
 void X11KeyEvents::waitForModifierRelease()
 {
-    xcb_connection_t* c = x11->get();
+    xcb_connection_t* c = x11_->get();
     Reply<xcb_get_modifier_mapping_reply_t> mapping(
         xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr));
     if (!mapping)
@@ -110,16 +113,16 @@ void X11KeyEvents::waitForModifierRelease()
 
 void X11KeyEvents::postCopyCommand(const std::optional<QString>& bundleIdentifier)
 {
-    if (!x11->isValid() || !x11->hasExtension("XTEST"))
+    if (!x11_->isValid() || !x11_->hasExtension("XTEST"))
         return;
-    const CopyKeys keys = copyKeysFor(bundleIdentifier, x11->windowClass(x11->activeWindow()).first);
+    const CopyKeys keys = copyKeysFor(bundleIdentifier, x11_->windowClass(x11_->activeWindow()).first);
     if (keys == CopyKeys::none)
         return;
     waitForModifierRelease();
-    xcb_connection_t* c = x11->get();
+    xcb_connection_t* c = x11_->get();
     const auto [control, shift, letter] = keycodes();
     auto send = [&](uint8_t type, quint8 code) {
-        xcb_test_fake_input(c, type, code, XCB_CURRENT_TIME, x11->root(), 0, 0, 0);
+        xcb_test_fake_input(c, type, code, XCB_CURRENT_TIME, x11_->root(), 0, 0, 0);
     };
     // Every key pressed here is released here, in reverse order, whatever happens in between.
     send(XCB_KEY_PRESS, control);
@@ -132,7 +135,7 @@ void X11KeyEvents::postCopyCommand(const std::optional<QString>& bundleIdentifie
     if (keys == CopyKeys::controlShiftC)
         send(XCB_KEY_RELEASE, shift);
     send(XCB_KEY_RELEASE, control);
-    x11->roundTrip();
+    x11_->roundTrip();
 }
 
 } // namespace vellicord

@@ -35,7 +35,7 @@ private:
     // Read from the current layout each time, as the user may switch layouts between captures.
     Keycodes keycodes();
 
-    std::unique_ptr<X11Connection> x11;
+    std::unique_ptr<X11Connection> x11_;
 };
 
 } // namespace vellicord

@@ -40,7 +40,8 @@ QMimeData* mimeDataFor(const PasteboardItem& item)
         } else if (rank < plainRank) {
             plainRank = rank;
             // STRING and TEXT are Latin-1 where they are not UTF-8 already.
-            plain = rank >= 2 && QString::fromUtf8(bytes).toUtf8() != bytes ? QString::fromLatin1(bytes).toUtf8() : bytes;
+            plain
+                = rank >= 2 && QString::fromUtf8(bytes).toUtf8() != bytes ? QString::fromLatin1(bytes).toUtf8() : bytes;
         }
     }
     if (plainRank < plainTargets.size())
@@ -59,7 +60,10 @@ bool ownedByQt(QNativeInterface::QX11Application* native, xcb_window_t window)
 
 } // namespace
 
-X11Pasteboard::X11Pasteboard() : reader(std::make_unique<X11SelectionReader>("CLIPBOARD")) {}
+X11Pasteboard::X11Pasteboard()
+    : reader_(std::make_unique<X11SelectionReader>("CLIPBOARD"))
+{
+}
 
 X11Pasteboard::~X11Pasteboard() = default;
 
@@ -67,15 +71,18 @@ Clock::time_point X11Pasteboard::deadline() const
 {
     const auto now = Clock::now();
     const auto perTarget = now + targetTimeout;
-    return budgetEnd > now ? std::min(perTarget, budgetEnd) : perTarget;
+    return budgetEnd_ > now ? std::min(perTarget, budgetEnd_) : perTarget;
 }
 
-qint64 X11Pasteboard::changeCount() { return reader->changeCount(); }
+qint64 X11Pasteboard::changeCount()
+{
+    return reader_->changeCount();
+}
 
 std::optional<QList<QStringList>> X11Pasteboard::itemTargets()
 {
-    budgetEnd = Clock::now() + snapshotBudget;
-    const std::optional<QStringList> targets = reader->targets(deadline());
+    budgetEnd_ = Clock::now() + snapshotBudget;
+    const std::optional<QStringList> targets = reader_->targets(deadline());
     if (!targets)
         return std::nullopt;
     if (targets->isEmpty())
@@ -87,21 +94,21 @@ PasteboardData X11Pasteboard::data(int item, const QString& target)
 {
     if (item != 0)
         return {};
-    if (budgetEnd <= Clock::now())
+    if (budgetEnd_ <= Clock::now())
         return {PasteboardData::Status::noAnswer, {}};
-    return reader->convert(target, deadline());
+    return reader_->convert(target, deadline());
 }
 
 std::optional<QByteArray> X11Pasteboard::dataForType(PasteboardType type)
 {
-    budgetEnd = {};
-    const std::optional<QStringList> offered = reader->targets(deadline());
+    budgetEnd_ = {};
+    const std::optional<QStringList> offered = reader_->targets(deadline());
     if (!offered)
         return std::nullopt;
     for (const QString& target : PasteboardTypes::targets(type)) {
         if (!offered->contains(target))
             continue;
-        const PasteboardData read = reader->convert(target, deadline());
+        const PasteboardData read = reader_->convert(target, deadline());
         if (read.status == PasteboardData::Status::ok)
             return PasteboardTypes::asUtf8(type, read.bytes);
     }
@@ -111,7 +118,7 @@ std::optional<QByteArray> X11Pasteboard::dataForType(PasteboardType type)
 bool X11Pasteboard::write(const QList<PasteboardItem>& items)
 {
     QCoreApplication* app = QCoreApplication::instance();
-    if (!reader->isValid() || !qobject_cast<QGuiApplication*>(app))
+    if (!reader_->isValid() || !qobject_cast<QGuiApplication*>(app))
         return false;
     if (QThread::currentThread() == app->thread())
         return writeOnMainThread(items);
@@ -128,12 +135,12 @@ bool X11Pasteboard::write(const QList<PasteboardItem>& items)
 
 bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)
 {
-    X11Connection& x11 = reader->connection();
+    X11Connection& x11 = reader_->connection();
     if (items.isEmpty()) {
         // QClipboard can only give up content it owns; an empty clipboard is one without an owner.
         xcb_set_selection_owner(x11.get(), XCB_NONE, x11.atom("CLIPBOARD"), XCB_CURRENT_TIME);
         x11.roundTrip();
-        return reader->owner() == XCB_NONE;
+        return reader_->owner() == XCB_NONE;
     }
     // Qt claims the clipboard with the time of the last event it handled; the server refuses a
     // claim older than the current owner's. So Qt first catches up with the events that announced
@@ -149,7 +156,7 @@ bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)
         // Qt only warns when the server refused it the ownership; the owner tells. Qt's clipboard
         // window is one of its connection's resources; a display reached over TCP cannot name
         // the process behind a window, so the process id serves only as a second check.
-        const xcb_window_t owner = reader->owner();
+        const xcb_window_t owner = reader_->owner();
         if (owner != XCB_NONE && (ownedByQt(native, owner) || x11.windowPid(owner) == qint32(::getpid())))
             return true;
         QThread::msleep(10);

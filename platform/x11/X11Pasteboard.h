@@ -36,8 +36,8 @@ private:
     bool writeOnMainThread(const QList<PasteboardItem>& items);
     std::chrono::steady_clock::time_point deadline() const;
 
-    std::unique_ptr<X11SelectionReader> reader;
-    std::chrono::steady_clock::time_point budgetEnd;
+    std::unique_ptr<X11SelectionReader> reader_;
+    std::chrono::steady_clock::time_point budgetEnd_;
 };
 
 } // namespace vellicord

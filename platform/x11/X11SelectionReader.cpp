@@ -2,14 +2,13 @@
 
 #include <QSet>
 
-#include <xcb/xfixes.h>
-
-#include <poll.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+
+#include <poll.h>
+#include <xcb/xfixes.h>
 
 namespace vellicord {
 
@@ -18,24 +17,27 @@ namespace {
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
+template<typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 using Event = std::unique_ptr<xcb_generic_event_t, FreeDeleter>;
 
-uint8_t responseType(const xcb_generic_event_t* event) { return event->response_type & 0x7F; }
+uint8_t responseType(const xcb_generic_event_t* event)
+{
+    return event->response_type & 0x7F;
+}
 
 } // namespace
 
 X11SelectionReader::X11SelectionReader(const char* selectionName)
 {
-    if (!x11.isValid())
+    if (!x11_.isValid())
         return;
-    xcb_connection_t* c = x11.get();
-    selection = x11.atom(selectionName);
-    transferProperty = x11.atom("_VELLICORD_SELECTION");
+    xcb_connection_t* c = x11_.get();
+    selection_ = x11_.atom(selectionName);
+    transferProperty_ = x11_.atom("_VELLICORD_SELECTION");
 
-    window = xcb_generate_id(c);
+    window_ = xcb_generate_id(c);
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, x11.root(), -10, -10, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, x11_.root(), -10, -10, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                       XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
 
     const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_xfixes_id);
@@ -43,44 +45,44 @@ X11SelectionReader::X11SelectionReader(const char* selectionName)
         Reply<xcb_xfixes_query_version_reply_t> version(
             xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));
         if (version) {
-            haveXFixes = true;
-            xfixesFirstEvent = extension->first_event;
-            xcb_xfixes_select_selection_input(c, window, selection,
-                                              XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
-                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
-                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+            haveXFixes_ = true;
+            xfixesFirstEvent_ = extension->first_event;
+            xcb_xfixes_select_selection_input(c, window_, selection_,
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER
+                                                  | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY
+                                                  | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
         }
     }
-    x11.roundTrip();
+    x11_.roundTrip();
 }
 
 X11SelectionReader::~X11SelectionReader()
 {
-    if (window != XCB_NONE) {
-        xcb_destroy_window(x11.get(), window);
-        xcb_flush(x11.get());
+    if (window_ != XCB_NONE) {
+        xcb_destroy_window(x11_.get(), window_);
+        xcb_flush(x11_.get());
     }
 }
 
 void X11SelectionReader::countIfOwnerChange(xcb_generic_event_t* event)
 {
-    if (haveXFixes && responseType(event) == xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY)
-        ++changes;
+    if (haveXFixes_ && responseType(event) == xfixesFirstEvent_ + XCB_XFIXES_SELECTION_NOTIFY)
+        ++changes_;
 }
 
 qint64 X11SelectionReader::changeCount()
 {
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(mutex_);
     if (!isValid())
         return 0;
-    x11.roundTrip();
-    while (Event event{xcb_poll_for_event(x11.get())})
+    x11_.roundTrip();
+    while (Event event{xcb_poll_for_event(x11_.get())})
         countIfOwnerChange(event.get());
-    if (!haveXFixes) {
+    if (!haveXFixes_) {
         // Without XFixes the owner window stands in for the count: a new owner is a change.
         return qint64(owner());
     }
-    return changes;
+    return changes_;
 }
 
 xcb_window_t X11SelectionReader::owner()
@@ -88,14 +90,14 @@ xcb_window_t X11SelectionReader::owner()
     if (!isValid())
         return XCB_NONE;
     Reply<xcb_get_selection_owner_reply_t> reply(
-        xcb_get_selection_owner_reply(x11.get(), xcb_get_selection_owner(x11.get(), selection), nullptr));
+        xcb_get_selection_owner_reply(x11_.get(), xcb_get_selection_owner(x11_.get(), selection_), nullptr));
     return reply ? reply->owner : XCB_NONE;
 }
 
 xcb_generic_event_t* X11SelectionReader::waitForEvent(const std::function<bool(xcb_generic_event_t*)>& accept,
                                                       Clock::time_point deadline)
 {
-    xcb_connection_t* c = x11.get();
+    xcb_connection_t* c = x11_.get();
     xcb_flush(c);
     for (;;) {
         while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
@@ -116,12 +118,12 @@ xcb_generic_event_t* X11SelectionReader::waitForEvent(const std::function<bool(x
 
 std::optional<QStringList> X11SelectionReader::targets(Clock::time_point deadline)
 {
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(mutex_);
     if (!isValid())
         return std::nullopt;
     if (owner() == XCB_NONE)
         return QStringList{};
-    const PasteboardData data = convertLocked(x11.atom("TARGETS"), deadline);
+    const PasteboardData data = convertLocked(x11_.atom("TARGETS"), deadline);
     // An owner that does not tell its formats is unreadable, not empty: taken for empty, the
     // capture would copy over content it never saved.
     if (data.status != PasteboardData::Status::ok)
@@ -136,7 +138,7 @@ std::optional<QStringList> X11SelectionReader::targets(Clock::time_point deadlin
         if (seen.contains(atoms[i]))
             continue;
         seen.insert(atoms[i]);
-        const QString name = x11.atomName(atoms[i]);
+        const QString name = x11_.atomName(atoms[i]);
         if (!name.isEmpty() && !PasteboardTypes::isMeta(name))
             names.append(name);
     }
@@ -145,23 +147,23 @@ std::optional<QStringList> X11SelectionReader::targets(Clock::time_point deadlin
 
 PasteboardData X11SelectionReader::convert(const QString& target, Clock::time_point deadline)
 {
-    std::lock_guard lock(mutex);
+    std::lock_guard lock(mutex_);
     if (!isValid())
         return {PasteboardData::Status::noAnswer, {}};
-    return convertLocked(x11.atom(target.toLatin1().constData()), deadline);
+    return convertLocked(x11_.atom(target.toLatin1().constData()), deadline);
 }
 
 PasteboardData X11SelectionReader::convertLocked(xcb_atom_t target, Clock::time_point deadline)
 {
-    xcb_connection_t* c = x11.get();
-    xcb_delete_property(c, window, transferProperty);
-    xcb_convert_selection(c, window, selection, target, transferProperty, XCB_CURRENT_TIME);
+    xcb_connection_t* c = x11_.get();
+    xcb_delete_property(c, window_, transferProperty_);
+    xcb_convert_selection(c, window_, selection_, target, transferProperty_, XCB_CURRENT_TIME);
     Event notify{waitForEvent(
         [&](xcb_generic_event_t* event) {
             if (responseType(event) != XCB_SELECTION_NOTIFY)
                 return false;
             const auto* n = reinterpret_cast<xcb_selection_notify_event_t*>(event);
-            return n->requestor == window && n->selection == selection && n->target == target;
+            return n->requestor == window_ && n->selection == selection_ && n->target == target;
         },
         deadline)};
     if (!notify)
@@ -170,12 +172,12 @@ PasteboardData X11SelectionReader::convertLocked(xcb_atom_t target, Clock::time_
         return {};
 
     xcb_atom_t type = XCB_NONE;
-    std::optional<QByteArray> bytes = x11.property(window, transferProperty, &type);
+    std::optional<QByteArray> bytes = x11_.property(window_, transferProperty_, &type);
     if (!bytes)
         return {};
-    if (type == x11.atom("INCR"))
-        return readIncrementally(transferProperty, deadline);
-    xcb_delete_property(c, window, transferProperty);
+    if (type == x11_.atom("INCR"))
+        return readIncrementally(transferProperty_, deadline);
+    xcb_delete_property(c, window_, transferProperty_);
     xcb_flush(c);
     return {PasteboardData::Status::ok, *bytes};
 }
@@ -185,10 +187,10 @@ PasteboardData X11SelectionReader::readIncrementally(xcb_atom_t property, Clock:
     // Deleting the INCR announcement asks the owner for the first chunk; each chunk is deleted in
     // turn, and an empty chunk ends the transfer. Each chunk may take up to its own timeout, as a
     // large transfer is expected to take longer than a small one.
-    xcb_connection_t* c = x11.get();
+    xcb_connection_t* c = x11_.get();
     QByteArray data;
     const auto giveUp = std::max(deadline, Clock::now()) + transferOverrun;
-    xcb_delete_property(c, window, property);
+    xcb_delete_property(c, window_, property);
     for (;;) {
         const auto chunkDeadline = std::min(giveUp, std::max(deadline, Clock::now() + chunkTimeout));
         Event event{waitForEvent(
@@ -196,13 +198,13 @@ PasteboardData X11SelectionReader::readIncrementally(xcb_atom_t property, Clock:
                 if (responseType(e) != XCB_PROPERTY_NOTIFY)
                     return false;
                 const auto* n = reinterpret_cast<xcb_property_notify_event_t*>(e);
-                return n->window == window && n->atom == property && n->state == XCB_PROPERTY_NEW_VALUE;
+                return n->window == window_ && n->atom == property && n->state == XCB_PROPERTY_NEW_VALUE;
             },
             chunkDeadline)};
         if (!event)
             return {PasteboardData::Status::noAnswer, {}};
-        const std::optional<QByteArray> chunk = x11.property(window, property);
-        xcb_delete_property(c, window, property);
+        const std::optional<QByteArray> chunk = x11_.property(window_, property);
+        xcb_delete_property(c, window_, property);
         xcb_flush(c);
         if (!chunk || chunk->isEmpty())
             return {PasteboardData::Status::ok, data};

@@ -19,8 +19,8 @@ public:
     explicit X11SelectionReader(const char* selection);
     ~X11SelectionReader();
 
-    bool isValid() const { return window != XCB_NONE; }
-    X11Connection& connection() { return x11; }
+    bool isValid() const { return window_ != XCB_NONE; }
+    X11Connection& connection() { return x11_; }
 
     // Makes a round trip first, so that every owner change the server made before the call is counted.
     qint64 changeCount();
@@ -49,14 +49,14 @@ private:
     PasteboardData convertLocked(xcb_atom_t target, Clock::time_point deadline);
     PasteboardData readIncrementally(xcb_atom_t property, Clock::time_point deadline);
 
-    X11Connection x11;
-    std::recursive_mutex mutex;
-    xcb_atom_t selection = XCB_NONE;
-    xcb_atom_t transferProperty = XCB_NONE;
-    xcb_window_t window = XCB_NONE;
-    uint8_t xfixesFirstEvent = 0;
-    bool haveXFixes = false;
-    qint64 changes = 0;
+    X11Connection x11_;
+    std::recursive_mutex mutex_;
+    xcb_atom_t selection_ = XCB_NONE;
+    xcb_atom_t transferProperty_ = XCB_NONE;
+    xcb_window_t window_ = XCB_NONE;
+    uint8_t xfixesFirstEvent_ = 0;
+    bool haveXFixes_ = false;
+    qint64 changes_ = 0;
 };
 
 } // namespace vellicord

@@ -40,27 +40,30 @@ QString processName(qint32 pid)
 
 } // namespace
 
-X11Workspace::X11Workspace() : x11(std::make_unique<X11Connection>()) {}
+X11Workspace::X11Workspace()
+    : x11_(std::make_unique<X11Connection>())
+{
+}
 
 X11Workspace::~X11Workspace() = default;
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication()
 {
-    if (!x11->isValid())
+    if (!x11_->isValid())
         return std::nullopt;
-    const xcb_window_t window = x11->activeWindow();
+    const xcb_window_t window = x11_->activeWindow();
     if (window == XCB_NONE)
         return std::nullopt;
 
     RunningApplication app;
-    app.pid = x11->windowPid(window).value_or(0);
+    app.pid = x11_->windowPid(window).value_or(0);
 
     WindowIdentity identity;
-    identity.gtkApplicationID = textProperty(*x11, window, "_GTK_APPLICATION_ID");
-    identity.kdeDesktopFile = textProperty(*x11, window, "_KDE_NET_WM_DESKTOP_FILE");
+    identity.gtkApplicationID = textProperty(*x11_, window, "_GTK_APPLICATION_ID");
+    identity.kdeDesktopFile = textProperty(*x11_, window, "_KDE_NET_WM_DESKTOP_FILE");
     if (app.pid > 0)
         identity.flatpakID = flatpakID(app.pid);
-    std::tie(identity.wmClassInstance, identity.wmClassName) = x11->windowClass(window);
+    std::tie(identity.wmClassInstance, identity.wmClassName) = x11_->windowClass(window);
 
     if (const std::optional<DesktopEntry> entry = DesktopEntries::find(identity)) {
         app.bundleIdentifier = entry->id;

@@ -18,7 +18,7 @@ public:
     std::optional<RunningApplication> frontmostApplication() override;
 
 private:
-    std::unique_ptr<X11Connection> x11;
+    std::unique_ptr<X11Connection> x11_;
 };
 
 } // namespace vellicord

@@ -4,9 +4,9 @@
 
 namespace vellicord {
 
-CopyKeys copyKeysFor(const std::optional<QString>& bundleIdentifier,
-                     const QString& windowClass)
+CopyKeys copyKeysFor(const std::optional<QString>& bundleIdentifier, const QString& windowClass)
 {
+    // clang-format off
     // Terminals whose copy command is Control-Shift-C: desktop-file ids and WM_CLASS instances.
     static const QSet<QString> shiftTerminals{
         QStringLiteral("org.gnome.Terminal"),    QStringLiteral("gnome-terminal-server"),
@@ -33,6 +33,7 @@ CopyKeys copyKeysFor(const std::optional<QString>& bundleIdentifier,
         QStringLiteral("uxterm"),       QStringLiteral("rxvt-unicode"),  QStringLiteral("urxvt"),
         QStringLiteral("urxvtc"),       QStringLiteral("rxvt"),          QStringLiteral("aterm"),
         QStringLiteral("eterm"),        QStringLiteral("Eterm")};
+    // clang-format on
     for (const QString& name : {bundleIdentifier.value_or(QString()), windowClass}) {
         if (name.isEmpty())
             continue;

@@ -50,9 +50,9 @@ bool showInFileManager(const QUrl& file)
     const bool running = names->isServiceRegistered(fileManagerService);
     if (!running && !names->activatableServiceNames().value().contains(fileManagerService))
         return false;
-    QDBusMessage request = QDBusMessage::createMethodCall(
-        fileManagerService, QStringLiteral("/org/freedesktop/FileManager1"), fileManagerService,
-        QStringLiteral("ShowItems"));
+    QDBusMessage request
+        = QDBusMessage::createMethodCall(fileManagerService, QStringLiteral("/org/freedesktop/FileManager1"),
+                                         fileManagerService, QStringLiteral("ShowItems"));
     request << QStringList{QString::fromUtf8(file.toEncoded())} << QString();
     // The main thread waits for the answer; a file manager the bus has to start first gets longer,
     // since giving up early would open the folder beside the window it is about to show.

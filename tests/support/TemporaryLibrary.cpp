@@ -21,7 +21,8 @@ TemporaryLibrary::TemporaryLibrary()
 
 Store::Services TemporaryLibrary::services()
 {
-    return Store::Services{.fileSystem = files, .defaults = defaults, .saveQueue = queue, .scheduler = time, .clock = time};
+    return Store::Services{
+        .fileSystem = files, .defaults = defaults, .saveQueue = queue, .scheduler = time, .clock = time};
 }
 
 std::unique_ptr<Store> TemporaryLibrary::open()

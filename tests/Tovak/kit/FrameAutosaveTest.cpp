@@ -1,4 +1,5 @@
 #include "Tovak/kit/FrameAutosave.h"
+
 #include "support/MemoryDefaults.h"
 
 #include <QWidget>

@@ -2,7 +2,9 @@
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
+#include "support/FakeDesktop.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -14,10 +16,9 @@ using namespace vellicord;
 
 TEST(Symbols, EveryNameTheViewsUseIsDrawn)
 {
-    for (const char* name : {"checkmark.circle.fill", "exclamationmark.triangle.fill", "info.circle",
-                             "hand.raised", "text.viewfinder", "text.bubble", "arrow.up.forward.app",
-                             "magnifyingglass", "doc.on.doc", "trash", "plus", "xmark", "checkmark",
-                             "folder", "tray.full", "gearshape"}) {
+    for (const char* name : {"checkmark.circle.fill", "exclamationmark.triangle.fill", "info.circle", "hand.raised",
+                             "text.viewfinder", "text.bubble", "arrow.up.forward.app", "magnifyingglass", "doc.on.doc",
+                             "trash", "plus", "xmark", "checkmark", "folder", "tray.full", "gearshape"}) {
         EXPECT_TRUE(Symbols::has(QString::fromLatin1(name))) << name;
         const QPixmap pixmap = Symbols::icon(QString::fromLatin1(name), Qt::red).pixmap(QSize(24, 24), 2.0);
         EXPECT_EQ(pixmap.size(), QSize(48, 48)) << name;
@@ -44,8 +45,8 @@ TEST(Theme, PalettesAndTextStyles)
         bool bold;
     };
     const Case cases[] = {
-        {"title3", TextStyles::title3(), 15, false}, {"headline", TextStyles::headline(), 13, true},
-        {"body", TextStyles::body(), 13, false},     {"callout", TextStyles::callout(), 12, false},
+        {"title3", TextStyles::title3(), 15, false},   {"headline", TextStyles::headline(), 13, true},
+        {"body", TextStyles::body(), 13, false},       {"callout", TextStyles::callout(), 12, false},
         {"caption", TextStyles::caption(), 10, false}, {"caption2", TextStyles::caption2(), 10, false},
     };
     for (const Case& c : cases) {
@@ -53,6 +54,22 @@ TEST(Theme, PalettesAndTextStyles)
         EXPECT_EQ(c.font.bold(), c.bold) << c.name;
         EXPECT_EQ(QFontInfo(c.font).family(), QStringLiteral("DejaVu Sans")) << c.name;
     }
+}
+
+TEST(Theme, FollowsTheDesktopWhenItChanges)
+{
+    auto* application = qobject_cast<QApplication*>(QCoreApplication::instance());
+    ASSERT_TRUE(application);
+    const QPalette saved = QApplication::palette();
+    {
+        FakeDesktop desktop;
+        desktop.current = Appearance::dark;
+        Theme::follow(*application, desktop);
+        EXPECT_EQ(Theme::appearance(QApplication::palette()), Appearance::dark);
+        desktop.setAppearance(Appearance::light);
+        EXPECT_EQ(Theme::appearance(QApplication::palette()), Appearance::light);
+    }
+    QApplication::setPalette(saved);
 }
 
 TEST(OffscreenRenderer, DrawsAtTheScaleAndReportsWriteFailures)

@@ -1,15 +1,14 @@
 #include "Tovak/shell/AppDelegate.h"
 
+#include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/ContentView.h"
+#include "Tovak/library/LibraryPlaceholderView.h"
 #include "Tovak/shell/AppActions.h"
 #include "Tovak/shell/CaptureRequest.h"
-#include "Tovak/shell/MainWindow.h"
-
-#include "Tovak/library/LibraryPlaceholderView.h"
-#include "Tovak/kit/AppNotification.h"
 #include "Tovak/shell/CaptureToastView.h"
 #include "Tovak/shell/HotKeyManager.h"
-#include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/shell/MainWindow.h"
 #include "Tovak/shell/UpdateController.h"
 #include "core/library/Store.h"
 #include "platform/CarbonKeys.h"
@@ -29,9 +28,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QThread>
-
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -57,19 +55,21 @@ enum class Library { empty, unreadable, incompatible };
 
 CaptureResult notesResult()
 {
-    return {QStringLiteral("First line\nsecond"), std::nullopt, QStringLiteral("Notes"), QStringLiteral("org.notes"),
-            QStringLiteral("https://example.com/a"), std::nullopt, std::nullopt};
+    return {QStringLiteral("First line\nsecond"),
+            std::nullopt,
+            QStringLiteral("Notes"),
+            QStringLiteral("org.notes"),
+            QStringLiteral("https://example.com/a"),
+            std::nullopt,
+            std::nullopt};
 }
 
 QByteArray libraryFile(Library library)
 {
     switch (library) {
-    case Library::empty:
-        return {};
-    case Library::unreadable:
-        return QByteArray("not a library");
-    case Library::incompatible:
-        return QByteArray(R"({"version": 3, "selections": []})");
+    case Library::empty: return {};
+    case Library::unreadable: return QByteArray("not a library");
+    case Library::incompatible: return QByteArray(R"({"version": 3, "selections": []})");
     }
     return {};
 }
@@ -130,7 +130,8 @@ struct Harness : ViewFakes {
                     throw std::runtime_error("unexpected");
                 if (mainThreadRoundTrip) {
                     auto done = std::make_shared<std::promise<void>>();
-                    QMetaObject::invokeMethod(qApp, [done] { done->set_value(); }, Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(
+                        qApp, [done] { done->set_value(); }, Qt::QueuedConnection);
                     roundTripDone = done->get_future().wait_for(3s) == std::future_status::ready;
                 }
                 return outcome;
@@ -163,7 +164,10 @@ struct Harness : ViewFakes {
         released.notify_all();
     }
 
-    void finishCapture() { ASSERT_TRUE(QTest::qWaitFor([&] { return !request().isCapturing(); })); }
+    void finishCapture()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !request().isCapturing(); }));
+    }
 
     std::optional<CaptureToastView::Content> toast()
     {
@@ -253,24 +257,31 @@ TEST(AppDelegate, CompletedCapturesAreSavedAndConfirmed)
         int selections;
     };
     const Case cases[] = {
-        {"saved", false, notesResult(),
+        {"saved",
+         false,
+         notesResult(),
          {QStringLiteral("Capture started"), QStringLiteral("Saved selection from Notes")},
          CaptureToastView::Content{true, QStringLiteral("Saved · Notes"), QStringLiteral("First line"),
                                    QStringLiteral("https://example.com/a")},
          1},
-        {"saved and collected into the prompt", true, notesResult(),
+        {"saved and collected into the prompt",
+         true,
+         notesResult(),
          {QStringLiteral("Capture started"), QStringLiteral("Saved selection from Notes + prompt")},
          CaptureToastView::Content{true, QStringLiteral("Saved · Notes"), QStringLiteral("First line"),
                                    QStringLiteral("added to Prompt · https://example.com/a")},
          1},
-        {"no selection: the detail stays in the log of the capture", false,
+        {"no selection: the detail stays in the log of the capture",
+         false,
          CaptureError::noSelection(QStringLiteral("app=Notes pid=77 changed=false")),
          {QStringLiteral("Capture started"),
           QStringLiteral("Capture failed: No text was selected in the frontmost application.")},
          CaptureToastView::Content{false, QStringLiteral("Nothing saved"),
                                    QStringLiteral("No text was selected in the frontmost application."), std::nullopt},
          0},
-        {"clipboard not restored", false, CaptureError::clipboardRestoreFailed(),
+        {"clipboard not restored",
+         false,
+         CaptureError::clipboardRestoreFailed(),
          {QStringLiteral("Capture started"),
           QStringLiteral("Capture failed: Capture was not saved because Vellicord could not restore your clipboard. "
                          "Copy the original content again.")},
@@ -410,8 +421,9 @@ TEST(AppDelegate, TakenShortcutFallsBackToTheDefaultOrToNone)
     };
     const HotKeyCombo chosen{40, CarbonKeys::commandKey};
     const HotKeyCombo fallback = HotKeyCombo::defaultCombo();
-    for (const Case& c : {Case{"default free", false, QStringLiteral("Chosen hotkey was taken; fell back to ") + fallback.display()},
-                          Case{"default taken too", true, QStringLiteral("No hotkey could be registered")}}) {
+    for (const Case& c :
+         {Case{"default free", false, QStringLiteral("Chosen hotkey was taken; fell back to ") + fallback.display()},
+          Case{"default taken too", true, QStringLiteral("No hotkey could be registered")}}) {
         Harness h;
         h.keys.taken.insert({chosen.keyCode, chosen.modsCarbon});
         if (c.defaultTaken)
@@ -495,7 +507,8 @@ TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
     h.delegate->toggleCollectingAction();
     EXPECT_FALSE(h.store->collectIntoActiveDraft());
     EXPECT_FALSE(h.delegate->actions().collectIntoPrompt->isChecked());
-    EXPECT_EQ(h.log, (QStringList{QStringLiteral("Collect into Prompt: ON"), QStringLiteral("Collect into Prompt: OFF")}));
+    EXPECT_EQ(h.log,
+              (QStringList{QStringLiteral("Collect into Prompt: ON"), QStringLiteral("Collect into Prompt: OFF")}));
 
     h.delegate->actions().settings->trigger();
     QWidget* settings = h.delegate->settingsWindow();

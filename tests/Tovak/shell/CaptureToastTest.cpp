@@ -1,11 +1,11 @@
 #include "Tovak/shell/CaptureToastController.h"
-#include "support/FakeDesktop.h"
 #include "core/library/Selection.h"
+#include "support/FakeDesktop.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QElapsedTimer>
 #include <QThread>
 
 #include <gtest/gtest.h>

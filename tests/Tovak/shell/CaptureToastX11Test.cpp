@@ -35,7 +35,8 @@ TEST(CaptureToastX11, WithoutCompositingThePanelIsCutToShape)
     EXPECT_FALSE(QGuiApplication::focusWindow());
     if (const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR"); !folder.isEmpty()) {
         const QRect area = panel->geometry().adjusted(-20, -8, 20, 20);
-        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+        QGuiApplication::primaryScreen()
+            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
             .save(folder + QStringLiteral("/toast-x11.png"));
     }
 }

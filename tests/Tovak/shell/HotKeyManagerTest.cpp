@@ -1,9 +1,9 @@
 #include "Tovak/shell/HotKeyManager.h"
+
 #include "Tovak/shell/ShortcutRecorder.h"
 #include "support/FakeHotKeys.h"
 #include "support/MemoryDefaults.h"
 
-#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QWidget>
@@ -159,7 +159,10 @@ TEST_F(HotKeyManagerTest, RecorderTakesKeyPressesSentToTheApplication)
     int seenByWindow = 0;
     struct Counter : QObject {
         int* count;
-        explicit Counter(int* c) : count(c) {}
+        explicit Counter(int* c)
+            : count(c)
+        {
+        }
         bool eventFilter(QObject*, QEvent* e) override
         {
             if (e->type() == QEvent::KeyPress)

@@ -1,14 +1,15 @@
+#include "Tovak/shell/SettingsView.h"
+
 #include "Tovak/kit/OffscreenRenderer.h"
 #include "Tovak/shell/BundleInfo.h"
 #include "Tovak/shell/HotKeyManager.h"
-#include "Tovak/shell/SettingsView.h"
 #include "support/FakeHotKeys.h"
 #include "support/FakeLoginItem.h"
 #include "support/MemoryDefaults.h"
 
-#include <QPushButton>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -27,9 +28,9 @@ protected:
 
     std::unique_ptr<SettingsView> makeView()
     {
-        return std::make_unique<SettingsView>(SettingsView::Services{
-            &manager, &login, QStringLiteral("/tmp/Vellicord.json"), QStringLiteral("1.0 (1)"),
-            [this](const QString& line) { logged.append(line); }});
+        return std::make_unique<SettingsView>(
+            SettingsView::Services{&manager, &login, QStringLiteral("/tmp/Vellicord.json"), QStringLiteral("1.0 (1)"),
+                                   [this](const QString& line) { logged.append(line); }});
     }
 };
 
@@ -58,7 +59,15 @@ TEST_F(SettingsViewTest, LaunchAtLoginFollowsTheServiceAndExplainsFailures)
         {"on fails", Status::notRegistered, Status::enabled, QStringLiteral("disk full"), {}, true, 1, 0, failed},
         {"off from enabled", Status::enabled, Status::enabled, {}, earlier, false, 0, 1, std::nullopt},
         {"off from approval", Status::requiresApproval, Status::enabled, {}, {}, false, 0, 1, std::nullopt},
-        {"off when not registered calls nothing", Status::notRegistered, Status::enabled, {}, earlier, false, 0, 0, std::nullopt},
+        {"off when not registered calls nothing",
+         Status::notRegistered,
+         Status::enabled,
+         {},
+         earlier,
+         false,
+         0,
+         0,
+         std::nullopt},
         {"off when not found calls nothing", Status::notFound, Status::enabled, {}, {}, false, 0, 0, std::nullopt},
         {"off fails", Status::enabled, Status::enabled, QStringLiteral("read-only"), {}, false, 0, 1, failed},
     };
@@ -80,8 +89,8 @@ TEST_F(SettingsViewTest, LaunchAtLoginFollowsTheServiceAndExplainsFailures)
         EXPECT_EQ(login.unregisterCalls, c.unregisters) << c.name;
         const std::optional<QString> expected = c.note == earlier ? std::optional(failed) : c.note;
         EXPECT_EQ(view->launchAtLoginNote(), expected) << c.name;
-        const QStringList expectedLog = c.failure
-            ? QStringList{QStringLiteral("Launch at login update failed: ") + *c.failure} : QStringList{};
+        const QStringList expectedLog
+            = c.failure ? QStringList{QStringLiteral("Launch at login update failed: ") + *c.failure} : QStringList{};
         EXPECT_EQ(logged, expectedLog) << c.name;
     }
 }

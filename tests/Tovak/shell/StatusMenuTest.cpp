@@ -18,15 +18,16 @@ TEST(StatusMenu, ItemsInOrderAndRefreshedOnEveryOpening)
     QStringList titles;
     for (QAction* item : menu.actions())
         titles.append(item->isSeparator() ? QStringLiteral("-") : item->text());
-    EXPECT_EQ(titles, (QStringList{QStringLiteral("Open Vellicord"), QStringLiteral("Capture Selection  (⌃⌥⌘C)"),
-                                   QStringLiteral("New Prompt…"), QStringLiteral("Open Prompt…"),
-                                   QStringLiteral("Collect into Prompt"), QStringLiteral("-"),
-                                   QStringLiteral("Check for Updates…"), QStringLiteral("Settings…"),
-                                   QStringLiteral("-"), QStringLiteral("Quit Vellicord")}));
+    EXPECT_EQ(
+        titles,
+        (QStringList{QStringLiteral("Open Vellicord"), QStringLiteral("Capture Selection  (⌃⌥⌘C)"),
+                     QStringLiteral("New Prompt…"), QStringLiteral("Open Prompt…"),
+                     QStringLiteral("Collect into Prompt"), QStringLiteral("-"), QStringLiteral("Check for Updates…"),
+                     QStringLiteral("Settings…"), QStringLiteral("-"), QStringLiteral("Quit Vellicord")}));
     // The tray shares its actions with the window's menu bar.
-    const QList<QAction*> shared{actions.openVellicord, actions.captureSelection, actions.newPrompt,
-                                 actions.openPrompt, actions.collectIntoPrompt, actions.checkForUpdates,
-                                 actions.settings, actions.quit};
+    const QList<QAction*> shared{
+        actions.openVellicord,     actions.captureSelection, actions.newPrompt, actions.openPrompt,
+        actions.collectIntoPrompt, actions.checkForUpdates,  actions.settings,  actions.quit};
     QList<QAction*> shown;
     for (QAction* item : menu.actions())
         if (!item->isSeparator())

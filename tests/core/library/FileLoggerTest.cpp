@@ -1,10 +1,10 @@
-#include "core/library/AppLog.h"
 #include "core/library/FileLogger.h"
+
+#include "core/library/AppLog.h"
+#include "core/library/LibrarySamples.h"
+#include "platform/posix/ThreadSerialQueue.h"
 #include "support/FaultyFileSystem.h"
 #include "support/ManualClock.h"
-#include "platform/posix/ThreadSerialQueue.h"
-
-#include "core/library/LibrarySamples.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -52,8 +52,7 @@ TEST_F(FileLoggerTest, linesAndMessages)
         QByteArray line;
     };
     const Case cases[] = {
-        {"tag alone", [] { logApp(QStringLiteral("Capture started")); },
-         "[2026-03-01T08:30:00Z] Capture started\n"},
+        {"tag alone", [] { logApp(QStringLiteral("Capture started")); }, "[2026-03-01T08:30:00Z] Capture started\n"},
         {"tag with items", [] { logApp(QStringLiteral("Saved"), 1, true); }, "[2026-03-01T08:30:00Z] Saved 1 true\n"},
         {"texts and numbers", [] { logApp(QStringLiteral("Window"), "main", QStringLiteral("shown"), 2.5); },
          "[2026-03-01T08:30:00Z] Window main shown 2.5\n"},
@@ -150,9 +149,11 @@ TEST_F(FileLoggerTest, twoWritersAndARestartAppend)
     for (qsizetype i = 1; i < written.size() - 1; ++i) {
         const QByteArray& line = written[i];
         if (line.contains("] first "))
-            EXPECT_EQ(line, "[2026-03-01T08:30:00Z] first " + QByteArray::number(nextFirst++) + ' ' + QByteArray(40, 'a'));
+            EXPECT_EQ(line,
+                      "[2026-03-01T08:30:00Z] first " + QByteArray::number(nextFirst++) + ' ' + QByteArray(40, 'a'));
         else
-            EXPECT_EQ(line, "[2026-03-01T08:30:00Z] second " + QByteArray::number(nextSecond++) + ' ' + QByteArray(40, 'b'));
+            EXPECT_EQ(line,
+                      "[2026-03-01T08:30:00Z] second " + QByteArray::number(nextSecond++) + ' ' + QByteArray(40, 'b'));
     }
     EXPECT_EQ(nextFirst, lines);
     EXPECT_EQ(nextSecond, lines);

@@ -1,8 +1,8 @@
 #include "core/library/Store.h"
-#include "core/library/StorePersistence.h"
-#include "support/TemporaryLibrary.h"
 
 #include "core/library/LibrarySamples.h"
+#include "core/library/StorePersistence.h"
+#include "support/TemporaryLibrary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,7 +16,6 @@ namespace {
 using namespace std::chrono_literals;
 using Op = FaultyFileSystem::Operation;
 using Status = StorePersistenceStatus;
-
 
 class StoreTest : public ::testing::Test, protected TemporaryLibrary {
 protected:
@@ -320,7 +319,8 @@ TEST_F(StoreTest, AddingCapturesToTheActiveDraft)
     EXPECT_FALSE(store->addSelectionToActiveDraft(LibrarySamples::id(2)));
     EXPECT_EQ(store->activeDraft()->updatedAt, updated);
 
-    EXPECT_EQ(store->addSelectionsToActiveDraft({LibrarySamples::id(1), LibrarySamples::id(2), LibrarySamples::id(3)}), 2);
+    EXPECT_EQ(store->addSelectionsToActiveDraft({LibrarySamples::id(1), LibrarySamples::id(2), LibrarySamples::id(3)}),
+              2);
     const QList<ContextDraftEntry> entries = store->activeDraft()->entries;
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(entries[1].selectionID, LibrarySamples::id(3)) << "library order: newest first";

@@ -40,8 +40,15 @@ protected:
 
     XdgDesktop desktop()
     {
-        return XdgDesktop([this](const QUrl& url) { opened.append(url); return true; },
-                          [this](const QUrl& file) { shown.append(file); return fileManagerAnswers; });
+        return XdgDesktop(
+            [this](const QUrl& url) {
+                opened.append(url);
+                return true;
+            },
+            [this](const QUrl& file) {
+                shown.append(file);
+                return fileManagerAnswers;
+            });
     }
 
     static void write(const QTemporaryDir& dir, const QString& path, const QByteArray& content)
@@ -82,7 +89,11 @@ TEST_F(XdgDesktopTest, RevealShowsTheItemOrOpensItsFolderNeverTheItem)
     const Case cases[] = {
         {"file manager shows the file", file.toLocalFile(), true, true, {file}, {}},
         {"file's folder opened instead", file.toLocalFile(), false, true, {file}, {folder}},
-        {"folder's parent opened instead", folder.toLocalFile() + u'/', false, true, {folder},
+        {"folder's parent opened instead",
+         folder.toLocalFile() + u'/',
+         false,
+         true,
+         {folder},
          {QUrl::fromLocalFile(home.path())}},
         {"missing file", home.filePath(QStringLiteral("docs/gone.txt")), true, false, {}, {}},
         {"no path", QString(), true, false, {}, {}},
