@@ -2,7 +2,9 @@
 
 #include "platform/x11/X11SelectionReader.h"
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <QThread>
 
 #include <functional>
 #include <mutex>
@@ -22,19 +24,33 @@ std::recursive_mutex atspiMutex;
 
 GMainContext* atspiContext = nullptr;
 
+bool setUpAtspi()
+{
+    if (atspi_init() > 1)
+        return false;
+    if (!atspi_get_a11y_bus())
+        return false;
+    // AT-SPI's messages are handled on a context of our own, on the capture's thread, never by
+    // the GUI thread's GLib loop while a capture reads the library's caches.
+    atspiContext = g_main_context_new();
+    atspi_set_main_context(atspiContext);
+    atspi_set_timeout(int(AtspiAccessibility::callTimeout.count()), int(AtspiAccessibility::callTimeout.count()));
+    return true;
+}
+
 bool atspiAvailable()
 {
-    static bool available = [] {
-        if (atspi_init() > 1)
-            return false;
-        if (!atspi_get_a11y_bus())
-            return false;
-        // AT-SPI's messages are handled on a context of our own, on the capture's thread, never by
-        // the GUI thread's GLib loop while a capture reads the library's caches.
-        atspiContext = g_main_context_new();
-        atspi_set_main_context(atspiContext);
-        atspi_set_timeout(int(AtspiAccessibility::callTimeout.count()), int(AtspiAccessibility::callTimeout.count()));
-        return true;
+    static const bool available = [] {
+        // libatspi first attaches its bus to GLib's default context, which the GUI thread's event
+        // loop dispatches; moving the bus to our context from another thread while that loop
+        // handles it crashes. So the set-up runs on the GUI thread, between two turns of its loop.
+        QCoreApplication* application = QCoreApplication::instance();
+        if (!application || QThread::currentThread() == application->thread())
+            return setUpAtspi();
+        bool result = false;
+        QMetaObject::invokeMethod(
+            application, [&result] { result = setUpAtspi(); }, Qt::BlockingQueuedConnection);
+        return result;
     }();
     return available;
 }
