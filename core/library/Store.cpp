@@ -190,7 +190,7 @@ void Store::add(const Selection& selection)
         return;
     selections_.prepend(selection);
     positionFromEnd_.insert(selection.id, selections_.size() - 1);
-    Q_EMIT selectionsChanged();
+    Q_EMIT selectionsChanged({.added = {selection.id}});
     scheduleSave();
 }
 
@@ -203,9 +203,15 @@ void Store::remove(const QSet<QUuid>& ids)
 {
     if (!canModifyLibrary())
         return;
-    if (selections_.removeIf([&](const Selection& s) { return ids.contains(s.id); }) > 0) {
+    QSet<QUuid> removed;
+    for (const QUuid& id : ids) {
+        if (positionFromEnd_.contains(id))
+            removed.insert(id);
+    }
+    if (!removed.isEmpty()) {
+        selections_.removeIf([&](const Selection& s) { return removed.contains(s.id); });
         reindexSelections();
-        Q_EMIT selectionsChanged();
+        Q_EMIT selectionsChanged({.removed = removed});
     }
     bool draftsChanged = false;
     for (ContextDraft& draft : drafts_) {
@@ -244,7 +250,10 @@ QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const Q
         made.append(s);
     }
     if (!made.isEmpty()) {
-        Q_EMIT selectionsChanged();
+        SelectionsChange change;
+        for (auto it = made.crbegin(); it != made.crend(); ++it)
+            change.added.append(it->id);
+        Q_EMIT selectionsChanged(change);
         scheduleSave();
     }
     return made;
@@ -276,16 +285,16 @@ void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
 {
     if (!canModifyLibrary())
         return;
-    bool changed = false;
+    QSet<QUuid> updated;
     for (const QUuid& id : selectionIDs) {
         const qsizetype index = selectionIndex(id);
         if (index < 0 || selections_[index].groupIDs.contains(groupID))
             continue;
         selections_[index].groupIDs.append(groupID);
-        changed = true;
+        updated.insert(id);
     }
-    if (changed)
-        Q_EMIT selectionsChanged();
+    if (!updated.isEmpty())
+        Q_EMIT selectionsChanged({.updated = updated});
     scheduleSave();
 }
 
@@ -295,15 +304,15 @@ void Store::deleteGroup(const QUuid& groupID)
         return;
     if (groups_.removeIf([&](const SelectionGroup& g) { return g.id == groupID; }) > 0)
         Q_EMIT groupsChanged();
-    bool changed = false;
+    QSet<QUuid> updated;
     for (qsizetype i = 0; i < selections_.size(); ++i) {
         if (selections_.at(i).groupIDs.contains(groupID)) {
             selections_[i].groupIDs.removeAll(groupID);
-            changed = true;
+            updated.insert(selections_.at(i).id);
         }
     }
-    if (changed)
-        Q_EMIT selectionsChanged();
+    if (!updated.isEmpty())
+        Q_EMIT selectionsChanged({.updated = updated});
     scheduleSave();
 }
 
@@ -328,7 +337,7 @@ void Store::removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& sel
 {
     if (!canModifyLibrary())
         return;
-    bool changed = false;
+    QSet<QUuid> updated;
     for (const QUuid& id : selectionIDs) {
         const qsizetype index = selectionIndex(id);
         if (index < 0)
@@ -337,10 +346,10 @@ void Store::removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& sel
         if (std::none_of(s.groupIDs.cbegin(), s.groupIDs.cend(), [&](const QUuid& g) { return groupIDs.contains(g); }))
             continue;
         selections_[index].groupIDs.removeIf([&](const QUuid& g) { return groupIDs.contains(g); });
-        changed = true;
+        updated.insert(id);
     }
-    if (changed)
-        Q_EMIT selectionsChanged();
+    if (!updated.isEmpty())
+        Q_EMIT selectionsChanged({.updated = updated});
     scheduleSave();
 }
 

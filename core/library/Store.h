@@ -49,6 +49,13 @@ public:
         Clock& clock;
     };
 
+    // What one operation did to the captures, so that a view can follow the list by rows.
+    struct SelectionsChange {
+        QList<QUuid> added; // now at the front of the list, in list order
+        QSet<QUuid> removed;
+        QSet<QUuid> updated; // changed in place: their groups
+    };
+
     static constexpr std::chrono::milliseconds saveDelay{400};
     static constexpr char collectIntoActiveDraftKey[] = "Vellicord.collectIntoActiveDraft";
 
@@ -111,7 +118,7 @@ public:
     qsizetype addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs);
 
 Q_SIGNALS:
-    void selectionsChanged();
+    void selectionsChanged(const vellicord::Store::SelectionsChange& change);
     void groupsChanged();
     void draftsChanged();
     void activeDraftIDChanged();
@@ -151,3 +158,5 @@ private:
 };
 
 } // namespace vellicord
+
+Q_DECLARE_METATYPE(vellicord::Store::SelectionsChange)

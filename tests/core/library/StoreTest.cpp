@@ -233,6 +233,66 @@ TEST_F(StoreTest, CapturesAndGroups)
     EXPECT_EQ(store->groups().size(), 1);
 }
 
+// Views follow the list by rows: each change names the captures it added, removed or changed.
+TEST_F(StoreTest, EachChangeNamesItsCaptures)
+{
+    auto store = open();
+    QList<Store::SelectionsChange> changes;
+    QObject::connect(store.get(), &Store::selectionsChanged,
+                     [&](const Store::SelectionsChange& change) { changes.append(change); });
+    using Ids = QSet<QUuid>;
+    using Change = Store::SelectionsChange;
+    const QUuid a = LibrarySamples::id(1), b = LibrarySamples::id(2), missing = LibrarySamples::id(9);
+    QUuid group;
+    QList<QUuid> imported;
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        std::function<QList<Change>()> expected; // read after the step, for the ids it made
+    };
+    const Step steps[] = {
+        {"add", [&] { store->add(LibrarySamples::selection(1)); }, [&] { return QList<Change>{{.added = {a}}}; }},
+        {"an id already there", [&] { store->add(LibrarySamples::selection(1)); }, [] { return QList<Change>{}; }},
+        {"add another", [&] { store->add(LibrarySamples::selection(2)); },
+         [&] { return QList<Change>{{.added = {b}}}; }},
+        {"import: in list order, newest first",
+         [&] {
+             for (const Selection& s :
+                  store->addImportedTextChunks({QStringLiteral("x"), QStringLiteral("y")}, QStringLiteral("P")))
+                 imported.prepend(s.id);
+         },
+         [&] { return QList<Change>{{.added = imported}}; }},
+        {"into a new group, unknown ids and members already there left out",
+         [&] {
+             group = store->createGroup(QStringLiteral("G"), QStringLiteral("#000000"), {a, missing})->id;
+             store->addToGroup(group, {a, b});
+         },
+         [&] {
+             return QList<Change>{{.updated = {a}}, {.updated = {b}}};
+         }},
+        {"out of the group", [&] { store->removeFromGroups({group}, {a}); },
+         [&] { return QList<Change>{{.updated = {a}}}; }},
+        {"group deleted", [&] { store->deleteGroup(group); }, [&] { return QList<Change>{{.updated = {b}}}; }},
+        {"removed, unknown ids left out",
+         [&] {
+             store->remove(Ids{a, missing});
+         },
+         [&] { return QList<Change>{{.removed = {a}}}; }},
+    };
+    for (const Step& step : steps) {
+        changes.clear();
+        step.act();
+        const QList<Change> expected = step.expected();
+        ASSERT_EQ(changes.size(), expected.size()) << step.name;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(changes[i].added, expected[i].added) << step.name;
+            EXPECT_EQ(changes[i].removed, expected[i].removed) << step.name;
+            EXPECT_EQ(changes[i].updated, expected[i].updated) << step.name;
+        }
+    }
+    EXPECT_EQ(store->selections().first().id, imported.first());
+}
+
 TEST_F(StoreTest, DeletingCapturesCascadesIntoDraftsWithOneSignalEach)
 {
     auto store = open();
