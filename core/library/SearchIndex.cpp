@@ -117,8 +117,8 @@ private:
         for (size_t pos = from; pos < to; pos += 32) {
             const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos));
             const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos + m - 1));
-            unsigned mask =
-                unsigned(_mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last))));
+            unsigned mask = unsigned(
+                _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last))));
             while (mask) {
                 const size_t at = pos + size_t(__builtin_ctz(mask));
                 if (at >= to)
@@ -141,7 +141,8 @@ private:
         for (size_t pos = from; pos < to; pos += 16) {
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos + m - 1));
-            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+            unsigned mask
+                = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
             while (mask) {
                 const size_t at = pos + size_t(__builtin_ctz(mask));
                 if (at >= to)
@@ -178,22 +179,25 @@ void SearchIndex::rebuild(const QList<Selection>& selections)
 {
     QHash<QUuid, size_t> previous;
     previous.reserve(qsizetype(entries_.size()));
-    for (size_t i = 0; i < entries_.size(); ++i)
-        previous.insert(entries_[i].id, i);
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (!entries_[i].erased)
+            previous.insert(entries_[i].id, i);
+    }
 
     std::vector<Entry> entries;
     entries.reserve(size_t(selections.size()));
-    std::vector<uint64_t> fingerprints(size_t(selections.size()) * fingerprintWords, 0);
+    std::vector<uint64_t> fingerprints;
+    fingerprints.reserve(size_t(selections.size()) * fingerprintWords);
     std::string haystack;
     haystack.reserve(haystack_.size());
     for (const Selection& s : selections) {
-        uint64_t* bits = fingerprints.data() + entries.size() * fingerprintWords;
         const auto old = previous.constFind(s.id);
         if (old != previous.cend()) {
             const Entry& e = entries_[old.value()];
             if (sameString(e.text, s.text) && sameString(e.markdown, s.markdown) && sameString(e.appName, s.appName)
                 && sameOptional(e.sourceURL, s.sourceURL) && sameOptional(e.filePath, s.filePath)) {
-                std::copy_n(fingerprints_.data() + old.value() * fingerprintWords, fingerprintWords, bits);
+                const uint64_t* bits = fingerprints_.data() + old.value() * fingerprintWords;
+                fingerprints.insert(fingerprints.end(), bits, bits + fingerprintWords);
                 Entry kept = e;
                 kept.start = haystack.size();
                 haystack.append(haystack_, e.start, e.end - e.start);
@@ -202,22 +206,52 @@ void SearchIndex::rebuild(const QList<Selection>& selections)
                 continue;
             }
         }
-        const QString searchText = SortModes::searchText(s);
-        addFingerprint(searchText, bits);
-        Entry e{s.id, s.text, s.markdown, s.appName, s.sourceURL, s.filePath, haystack.size(), 0, 0, false};
-        haystack.append(searchText.toStdString());
-        e.end = haystack.size();
-        if (s.markdown == s.text) {
-            e.repeats = true;
-            e.repeatedText = Text::lowercased(s.text).toUtf8().size();
-        }
-        entries.push_back(std::move(e));
+        add(s, entries, fingerprints, haystack);
     }
     // The vector scan reads up to the needle's length plus sixteen bytes past a position.
     haystack.append(bufferPadding, '\0');
     entries_ = std::move(entries);
     fingerprints_ = std::move(fingerprints);
     haystack_ = std::move(haystack);
+    erased_ = 0;
+}
+
+void SearchIndex::add(const Selection& s, std::vector<Entry>& entries, std::vector<uint64_t>& fingerprints,
+                      std::string& haystack)
+{
+    const QString searchText = SortModes::searchText(s);
+    fingerprints.resize(fingerprints.size() + fingerprintWords, 0);
+    addFingerprint(searchText, fingerprints.data() + fingerprints.size() - fingerprintWords);
+    Entry e{s.id, s.text, s.markdown, s.appName, s.sourceURL, s.filePath, haystack.size(), 0, 0, false, false};
+    haystack.append(searchText.toStdString());
+    e.end = haystack.size();
+    if (s.markdown == s.text) {
+        e.repeats = true;
+        e.repeatedText = Text::lowercased(s.text).toUtf8().size();
+    }
+    entries.push_back(std::move(e));
+}
+
+qsizetype SearchIndex::append(const Selection& selection)
+{
+    if (haystack_.size() >= bufferPadding)
+        haystack_.resize(haystack_.size() - bufferPadding);
+    add(selection, entries_, fingerprints_, haystack_);
+    haystack_.append(bufferPadding, '\0');
+    return qsizetype(entries_.size()) - 1;
+}
+
+void SearchIndex::erase(qsizetype position)
+{
+    Entry& e = entries_[size_t(position)];
+    if (e.erased)
+        return;
+    e.erased = true;
+    // Its strings are no longer needed; its bytes stay in the haystack until the next rebuild.
+    e.text = e.markdown = e.appName = QString();
+    e.sourceURL.reset();
+    e.filePath.reset();
+    ++erased_;
 }
 
 bool SearchIndex::entryMatches(const Entry& e, const Needle& needle) const
@@ -237,20 +271,38 @@ bool SearchIndex::entryMatches(const Entry& e, const Needle& needle) const
     return needle.occursIn(text, resume, e.end, e.end);
 }
 
-QList<qsizetype> SearchIndex::matching(const QString& query) const
+QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizetype>* among) const
 {
     QList<qsizetype> result;
+    const auto each = [&](const auto& test) {
+        const auto consider = [&](qsizetype i) {
+            if (!entries_[size_t(i)].erased && test(i))
+                result.append(i);
+        };
+        if (among) {
+            for (qsizetype i : *among)
+                consider(i);
+        } else {
+            for (qsizetype i = 0; i < qsizetype(entries_.size()); ++i)
+                consider(i);
+        }
+    };
     if (query.isEmpty()) {
-        for (size_t i = 0; i < entries_.size(); ++i)
-            result.append(qsizetype(i));
+        each([](qsizetype) { return true; });
         return result;
     }
     const Needle needle(query);
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        if (needle.mayOccurIn(fingerprints_.data() + i * fingerprintWords) && entryMatches(entries_[i], needle))
-            result.append(qsizetype(i));
-    }
+    each([&](qsizetype i) {
+        return needle.mayOccurIn(fingerprints_.data() + size_t(i) * fingerprintWords)
+            && entryMatches(entries_[size_t(i)], needle);
+    });
     return result;
+}
+
+bool SearchIndex::matches(qsizetype position, const QString& query) const
+{
+    const QList<qsizetype> one{position};
+    return !matching(query, &one).isEmpty();
 }
 
 } // namespace vellicord

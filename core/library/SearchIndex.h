@@ -22,10 +22,20 @@ public:
     // Indexes the captures in order; captures whose fields are the same (shared) strings as at the
     // last rebuild keep what was made for them.
     void rebuild(const QList<Selection>& selections);
-
+    // Indexes one more capture after the others; its position is the size before. The positions of
+    // the others stay.
+    qsizetype append(const Selection& selection);
+    // Forgets the capture at the position: it never matches again, and its position is not reused
+    // until the next rebuild.
+    void erase(qsizetype position);
+    // Positions in use, forgotten ones included.
     qsizetype size() const { return qsizetype(entries_.size()); }
-    // The positions, in the list given to rebuild(), of the captures that match the query.
-    QList<qsizetype> matching(const QString& query) const;
+    qsizetype erasedCount() const { return erased_; }
+    // The positions of the captures that match the query, ascending; only among the given
+    // positions (ascending) when there are some.
+    QList<qsizetype> matching(const QString& query, const QList<qsizetype>* among = nullptr) const;
+    // Whether the capture at the position matches the query.
+    bool matches(qsizetype position, const QString& query) const;
 
 private:
     static constexpr int fingerprintWords = 8; // 512 bits: one cache line, read in order
@@ -39,16 +49,20 @@ private:
         // and a match inside the second copy is also one inside the first.
         size_t repeatedText = 0;
         bool repeats = false;
+        bool erased = false;
     };
 
     class Needle;
 
     static void addFingerprint(const QString& searchText, uint64_t* bits);
+    static void add(const Selection& selection, std::vector<Entry>& entries, std::vector<uint64_t>& fingerprints,
+                    std::string& haystack);
     bool entryMatches(const Entry& entry, const Needle& needle) const;
 
     std::vector<Entry> entries_;
     std::vector<uint64_t> fingerprints_; // fingerprintWords per entry
     std::string haystack_;
+    qsizetype erased_ = 0;
 };
 
 } // namespace vellicord

@@ -30,6 +30,26 @@ QString Selection::headline() const
     return lineEnd < 0 ? trimmedText : trimmedText.left(lineEnd);
 }
 
+QString Selection::headline(qsizetype limit) const
+{
+    // QString::trimmed() trims the characters QChar::isSpace() names; so does this.
+    const auto isSpaceFrom = [this](qsizetype from) {
+        while (from < text.size() && text.at(from).isSpace())
+            ++from;
+        return from;
+    };
+    const qsizetype start = isSpaceFrom(0);
+    const qsizetype window = std::min(text.size(), start + limit);
+    const qsizetype lineEnd = QStringView(text).mid(start, window - start).indexOf(QChar(u'\n'));
+    qsizetype end = lineEnd >= 0 ? start + lineEnd : window;
+    // The last line of the text loses its trailing white space, as the whole text is trimmed.
+    if (end == text.size() || (lineEnd >= 0 && isSpaceFrom(end) == text.size())) {
+        while (end > start && text.at(end - 1).isSpace())
+            --end;
+    }
+    return text.mid(start, end - start);
+}
+
 std::optional<QString> Selection::sourceLabel() const
 {
     if (sourceTitle) {

@@ -33,6 +33,9 @@ struct Selection {
 
     // The first line of the trimmed text (empty for blank text); never shortened.
     QString headline() const;
+    // The headline's first characters, at most the limit of them: what a list row lays out, read
+    // without going through a long text.
+    QString headline(qsizetype limit) const;
     // The trimmed title when not blank, else the address, else the file path.
     std::optional<QString> sourceLabel() const;
     // The address, else the file path.

@@ -61,4 +61,44 @@ TEST(SearchIndexTest, AgreesWithMatchesOnRandomLibraries)
     }
 }
 
+// The same agreement when the index follows the library capture by capture: appended, forgotten,
+// and asked among earlier hits, as the list does between keystrokes.
+TEST(SearchIndexTest, AppendAndEraseAgreeWithMatches)
+{
+    QRandomGenerator random(12);
+    SearchIndex index;
+    QList<Selection> byPosition; // what each position holds
+    QList<bool> alive;
+    for (int step = 0; step < 400; ++step) {
+        if (random.bounded(4) == 0 && !byPosition.isEmpty()) {
+            const qsizetype position = qsizetype(random.bounded(int(byPosition.size())));
+            index.erase(position);
+            alive[position] = false;
+        } else {
+            test::CaptureSpec spec{.text = randomText(random, 14), .appName = randomText(random, 3),
+                                   .id = step + 1};
+            Selection s = test::capture(spec);
+            if (random.bounded(3) == 0)
+                s.markdown = randomText(random, 6);
+            ASSERT_EQ(index.append(s), byPosition.size());
+            byPosition.append(s);
+            alive.append(true);
+        }
+        if (step % 20 != 19)
+            continue;
+        const QString shorter = Text::lowercased(randomText(random, 2));
+        const QString longer = shorter + Text::lowercased(randomText(random, 2));
+        QList<qsizetype> expected;
+        for (qsizetype i = 0; i < byPosition.size(); ++i) {
+            if (alive[i] && SortModes::matches(longer, byPosition[i]))
+                expected.append(i);
+        }
+        const QList<qsizetype> hits = index.matching(shorter);
+        EXPECT_EQ(index.matching(longer, &hits), expected) << "step " << step;
+        EXPECT_EQ(index.matching(longer), expected) << "step " << step;
+        for (qsizetype i : expected)
+            EXPECT_TRUE(index.matches(i, longer));
+    }
+}
+
 } // namespace

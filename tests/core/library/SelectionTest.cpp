@@ -37,9 +37,16 @@ TEST(SelectionTest, Headline)
         {"only white space", QStringLiteral(" \t\n \n"), QString()},
         {"one long line is whole", longLine, longLine},
         {"line separator is not a line break", QStringLiteral("a\u2028b"), QStringLiteral("a\u2028b")},
+        {"last line trimmed at the end", QStringLiteral("  word  \n \t "), QStringLiteral("word")},
+        {"one line trimmed at the end", QStringLiteral("word \t"), QStringLiteral("word")},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(capture({.text = c.text}).headline(), c.headline) << c.name;
+    for (const auto& c : cases) {
+        const Selection s = capture({.text = c.text});
+        EXPECT_EQ(s.headline(), c.headline) << c.name;
+        // A list row reads a bounded prefix of the same headline.
+        for (qsizetype limit : {1, 3, 400})
+            EXPECT_EQ(s.headline(limit), c.headline.left(limit)) << c.name << " " << limit;
+    }
 }
 
 TEST(SelectionTest, SourceLabelAndDetail)
