@@ -1,0 +1,275 @@
+#include "Tovak/library/CaptureIndex.h"
+
+#include "core/foundation/Text.h"
+#include "core/library/SourceIdentity.h"
+
+#include <algorithm>
+
+namespace vellicord {
+
+namespace {
+
+// Forgotten slots are dropped, and the rest numbered anew, once they are this many and more than
+// half of all: the search then never reads more than twice the library.
+constexpr qsizetype compactionThreshold = 4096;
+
+} // namespace
+
+CaptureIndex::CaptureIndex(const Store& store)
+    : store_(store)
+{
+    rebuild();
+}
+
+void CaptureIndex::rebuild()
+{
+    const QList<Selection>& selections = store_.selections();
+    const size_t n = size_t(selections.size());
+    ids_.clear();
+    times_.clear();
+    sequences_.clear();
+    appNames_.clear();
+    sourceNames_.clear();
+    sourceIdentifiers_.clear();
+    groupIDs_.clear();
+    alive_.clear();
+    slots_.clear();
+    ids_.reserve(n);
+    times_.reserve(n);
+    sequences_.reserve(n);
+    appNames_.reserve(n);
+    sourceNames_.reserve(n);
+    sourceIdentifiers_.reserve(n);
+    groupIDs_.reserve(n);
+    alive_.reserve(n);
+    slots_.reserve(qsizetype(n));
+
+    search_.rebuild(selections);
+    for (size_t i = 0; i < n; ++i) {
+        const Selection& s = selections[qsizetype(i)];
+        ids_.push_back(s.id);
+        times_.push_back(s.createdAt.toMSecsSinceEpoch());
+        sequences_.push_back(n - 1 - i);
+        appNames_.push_back(nameID(s.appName));
+        sourceNames_.push_back(nameID(SourceIdentity::displayOf(s)));
+        sourceIdentifiers_.push_back(identifierID(SourceIdentity::from(s).identifier));
+        groupIDs_.push_back(s.groupIDs);
+        // Of two captures with one id, the store finds the first; the list shows that one only.
+        const bool first = !slots_.contains(s.id);
+        alive_.push_back(first ? 1 : 0);
+        if (first)
+            slots_.insert(s.id, Slot(i));
+        else
+            search_.erase(qsizetype(i));
+    }
+    nextSequence_ = n;
+    for (auto& order : orders_)
+        order.reset();
+    hitsQuery_.clear();
+    hits_.clear();
+    hitFlags_.clear();
+    ++generation_;
+}
+
+std::optional<CaptureIndex::Slot> CaptureIndex::slot(const QUuid& id) const
+{
+    const auto it = slots_.constFind(id);
+    if (it == slots_.cend())
+        return std::nullopt;
+    return it.value();
+}
+
+int CaptureIndex::nameID(const QString& name)
+{
+    const QString key = Text::canonical(name);
+    const auto it = nameIDs_.constFind(key);
+    if (it != nameIDs_.cend())
+        return it.value();
+    const int id = int(names_.size());
+    nameIDs_.insert(key, id);
+    names_.push_back(name);
+    nameKeys_.emplace_back();
+    return id;
+}
+
+int CaptureIndex::identifierID(const QString& identifier)
+{
+    const auto it = identifierIDs_.constFind(identifier);
+    if (it != identifierIDs_.cend())
+        return it.value();
+    const int id = int(identifierIDs_.size());
+    identifierIDs_.insert(identifier, id);
+    return id;
+}
+
+const QCollatorSortKey& CaptureIndex::nameKey(int id)
+{
+    if (!collation_)
+        collation_.emplace();
+    std::optional<QCollatorSortKey>& key = nameKeys_[size_t(id)];
+    if (!key)
+        key.emplace(collation_->sortKey(names_[size_t(id)]));
+    return *key;
+}
+
+CaptureIndex::Slot CaptureIndex::add(const Selection& s)
+{
+    const Slot slot = Slot(search_.append(s));
+    ids_.push_back(s.id);
+    times_.push_back(s.createdAt.toMSecsSinceEpoch());
+    sequences_.push_back(nextSequence_++);
+    appNames_.push_back(nameID(s.appName));
+    sourceNames_.push_back(nameID(SourceIdentity::displayOf(s)));
+    sourceIdentifiers_.push_back(identifierID(SourceIdentity::from(s).identifier));
+    groupIDs_.push_back(s.groupIDs);
+    alive_.push_back(1);
+    slots_.insert(s.id, slot);
+    for (SortMode mode : SortModes::allCases()) {
+        if (auto& order = orders_[size_t(mode)])
+            insertIntoOrder(mode, *order, slot);
+    }
+    const bool hit = !hitsQuery_.isEmpty() && search_.matches(qsizetype(slot), hitsQuery_);
+    if (hit)
+        hits_.append(qsizetype(slot));
+    if (!hitFlags_.empty() || hit) {
+        hitFlags_.resize(ids_.size(), 0);
+        hitFlags_[slot] = hit ? 1 : 0;
+    }
+    return slot;
+}
+
+void CaptureIndex::apply(const Store::SelectionsChange& change)
+{
+    if (!change.removed.isEmpty()) {
+        for (const QUuid& id : change.removed) {
+            const auto it = slots_.find(id);
+            if (it == slots_.end())
+                continue;
+            alive_[it.value()] = 0;
+            search_.erase(qsizetype(it.value()));
+            slots_.erase(it);
+        }
+        for (auto& order : orders_) {
+            if (order)
+                std::erase_if(*order, [&](Slot s) { return !alive_[s]; });
+        }
+        if (search_.erasedCount() > compactionThreshold && search_.erasedCount() * 2 > search_.size()) {
+            rebuild();
+            return;
+        }
+    }
+    // The added captures stand at the front in list order: the last of them came first.
+    for (auto it = change.added.crbegin(); it != change.added.crend(); ++it) {
+        if (slots_.contains(*it))
+            continue;
+        if (const std::optional<Selection> s = store_.findByID(*it))
+            add(*s);
+    }
+    for (const QUuid& id : change.updated) {
+        const auto it = slots_.constFind(id);
+        if (it == slots_.cend())
+            continue;
+        if (const std::optional<Selection> s = store_.findByID(id))
+            groupIDs_[it.value()] = s->groupIDs;
+    }
+}
+
+const std::vector<CaptureIndex::Slot>& CaptureIndex::order(SortMode mode)
+{
+    std::optional<std::vector<Slot>>& order = orders_[size_t(mode)];
+    if (!order) {
+        // Made once per mode by the library's own sort, then kept up to date capture by capture.
+        order.emplace();
+        order->reserve(slots_.size());
+        std::vector<uint8_t> placed(ids_.size(), 0);
+        for (const Selection& s : SortModes::sort(mode, store_.selections())) {
+            const auto it = slots_.constFind(s.id);
+            if (it != slots_.cend() && !placed[it.value()]) {
+                placed[it.value()] = 1;
+                order->push_back(it.value());
+            }
+        }
+    }
+    return *order;
+}
+
+// Where a stable sort puts a capture that stands first in the library: before the first capture
+// that does not order strictly before it.
+void CaptureIndex::insertIntoOrder(SortMode mode, std::vector<Slot>& order, Slot slot)
+{
+    const int64_t time = times_[slot];
+    auto at = order.end();
+    switch (mode) {
+    case SortMode::newestFirst:
+        at = std::partition_point(order.begin(), order.end(), [&](Slot e) { return times_[e] > time; });
+        break;
+    case SortMode::oldestFirst:
+        at = std::partition_point(order.begin(), order.end(), [&](Slot e) { return times_[e] < time; });
+        break;
+    case SortMode::byApp:
+    case SortMode::bySource: {
+        const std::vector<int>& names = mode == SortMode::byApp ? appNames_ : sourceNames_;
+        const int name = names[slot];
+        const QCollatorSortKey key = nameKey(name);
+        at = std::partition_point(order.begin(), order.end(),
+                                  [&](Slot e) { return nameKey(names[e]).compare(key) < 0; });
+        // Among names that collate alike, the same name orders newest first; other names keep
+        // their library order, and the new capture is first in the library.
+        while (at != order.end() && names[*at] == name && times_[*at] > time)
+            ++at;
+        break;
+    }
+    }
+    order.insert(at, slot);
+}
+
+void CaptureIndex::updateHits(const QString& query)
+{
+    if (query == hitsQuery_)
+        return;
+    if (query.isEmpty()) {
+        hitsQuery_.clear();
+        hits_.clear();
+        hitFlags_.clear();
+        return;
+    }
+    // A query that holds the previous one can only match among its hits.
+    if (!hitsQuery_.isEmpty() && query.contains(hitsQuery_))
+        hits_ = search_.matching(query, &hits_);
+    else
+        hits_ = search_.matching(query);
+    hitsQuery_ = query;
+    hitFlags_.assign(ids_.size(), 0);
+    for (qsizetype slot : std::as_const(hits_))
+        hitFlags_[size_t(slot)] = 1;
+}
+
+std::vector<CaptureIndex::Slot> CaptureIndex::visible(const SidebarItem& scope, const QString& query, SortMode mode)
+{
+    updateHits(query);
+    const std::vector<Slot>& ordered = order(mode);
+    std::vector<Slot> result;
+    result.reserve(ordered.size());
+
+    const auto* group = scope.as<SidebarItem::Group>();
+    std::optional<int> identifier;
+    if (const auto* source = scope.as<SidebarItem::Source>()) {
+        const auto it = identifierIDs_.constFind(source->identity.identifier);
+        if (it == identifierIDs_.cend())
+            return result;
+        identifier = it.value();
+    }
+    const bool filtering = !query.isEmpty();
+    for (Slot slot : ordered) {
+        if (filtering && !hitFlags_[slot])
+            continue;
+        if (group && !groupIDs_[slot].contains(group->id))
+            continue;
+        if (identifier && sourceIdentifiers_[slot] != *identifier)
+            continue;
+        result.push_back(slot);
+    }
+    return result;
+}
+
+} // namespace vellicord
