@@ -16,9 +16,15 @@ using namespace vellicord;
 
 TEST(Symbols, EveryNameTheViewsUseIsDrawn)
 {
-    for (const char* name : {"checkmark.circle.fill", "exclamationmark.triangle.fill", "info.circle", "hand.raised",
-                             "text.viewfinder", "text.bubble", "arrow.up.forward.app", "magnifyingglass", "doc.on.doc",
-                             "trash", "plus", "xmark", "checkmark", "folder", "tray.full", "gearshape"}) {
+    for (const char* name :
+         {"checkmark.circle.fill", "exclamationmark.triangle.fill", "info.circle", "hand.raised", "text.viewfinder",
+          "text.bubble", "arrow.up.forward.app", "magnifyingglass", "doc.on.doc", "trash", "plus", "xmark", "checkmark",
+          "folder", "tray.full", "gearshape",
+          // The library browser's rows, state views and toolbar.
+          "text.quote", "safari", "doc", "app.dashed", "line.3.horizontal", "link", "exclamationmark.triangle",
+          "doc.text.magnifyingglass", "arrow.counterclockwise.circle.fill", "arrow.up.arrow.down", "arrow.down.to.line",
+          "arrow.up.to.line", "app", "viewfinder", "checkmark.circle", "text.badge.plus", "folder.badge.plus",
+          "doc.text"}) {
         EXPECT_TRUE(Symbols::has(QString::fromLatin1(name))) << name;
         const QPixmap pixmap = Symbols::icon(QString::fromLatin1(name), Qt::red).pixmap(QSize(24, 24), 2.0);
         EXPECT_EQ(pixmap.size(), QSize(48, 48)) << name;
