@@ -10,9 +10,25 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 using namespace vellicord;
+
+namespace {
+
+bool paintsNothing(const QString& name)
+{
+    QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const QImage blank = image.copy();
+    QPainter painter(&image);
+    Symbols::paint(painter, name, image.rect(), Qt::red);
+    painter.end();
+    return image == blank;
+}
+
+} // namespace
 
 TEST(Symbols, EveryNameTheViewsUseIsDrawn)
 {
@@ -37,6 +53,8 @@ TEST(Symbols, EveryNameTheViewsUseIsDrawn)
         EXPECT_GT(inked, 20) << name;
     }
     EXPECT_FALSE(Symbols::has(QStringLiteral("no.such.symbol")));
+    // An unknown name draws nothing and fails the test that drew it.
+    EXPECT_NONFATAL_FAILURE(EXPECT_TRUE(paintsNothing(QStringLiteral("no.such.symbol"))), "\"no.such.symbol\"");
 }
 
 TEST(Theme, PalettesAndTextStyles)
