@@ -5,6 +5,22 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
+
+namespace {
+
+QtMessageHandler defaultHandler = nullptr;
+
+// A view that names a symbol we do not draw shows a blank where its icon belongs; that is reported
+// on this category, and here it fails the test that drew it.
+void failOnSymbolReports(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    defaultHandler(type, context, message);
+    if (context.category && std::strcmp(context.category, "com.ruvo.vellicord.symbols") == 0)
+        ADD_FAILURE() << qPrintable(message);
+}
+
+} // namespace
 
 // The main of the widget tests: a QApplication (offscreen, or on the X server for the x11
 // label), with the same locale and time zone as every other test.
@@ -18,5 +34,6 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", listing ? "offscreen" : VELLICORD_TEST_PLATFORM);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    defaultHandler = qInstallMessageHandler(failOnSymbolReports);
     return RUN_ALL_TESTS();
 }

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QIconEngine>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
@@ -11,9 +12,18 @@
 namespace vellicord::Symbols {
 namespace {
 
+Q_LOGGING_CATEGORY(symbolsLog, "com.ruvo.vellicord.symbols")
+
+void reportUnknown(const QString& name)
+{
+    qCCritical(symbolsLog, "unknown symbol \"%s\" drawn as nothing", qUtf8Printable(name));
+}
+
 // 24 × 24 drawings. INK is the symbol's colour; the inner marks of filled symbols are white.
 const QHash<QString, QString>& drawings()
 {
+    // One entry per symbol, its drawing on lines of its own as an SVG editor writes them.
+    // clang-format off
     static const QHash<QString, QString> table{
         {QStringLiteral("checkmark.circle.fill"),
          QStringLiteral(R"(<circle cx="12" cy="12" r="10.5" fill="INK"/>
@@ -58,14 +68,62 @@ const QHash<QString, QString>& drawings()
         {QStringLiteral("gearshape"),
          QStringLiteral(R"(<circle cx="12" cy="12" r="3.2" fill="none" stroke="INK" stroke-width="1.7"/>
 <path d="M12 2.8 L13.6 2.8 L14.1 5.4 L16.2 6.4 L18.4 4.9 L19.6 6.1 L18.1 8.3 L19 10.4 L21.2 10.9 L21.2 13.1 L19 13.6 L18.1 15.7 L19.6 17.9 L18.4 19.1 L16.2 17.6 L14.1 18.6 L13.6 21.2 L10.4 21.2 L9.9 18.6 L7.8 17.6 L5.6 19.1 L4.4 17.9 L5.9 15.7 L5 13.6 L2.8 13.1 L2.8 10.9 L5 10.4 L5.9 8.3 L4.4 6.1 L5.6 4.9 L7.8 6.4 L9.9 5.4 L10.4 2.8 Z" fill="none" stroke="INK" stroke-width="1.5" stroke-linejoin="round"/>)")},
+        {QStringLiteral("checkmark.circle"),
+         QStringLiteral(R"(<circle cx="12" cy="12" r="9.6" fill="none" stroke="INK" stroke-width="1.7"/>
+<path d="M7.6 12.4 L10.7 15.5 L16.4 8.9" fill="none" stroke="INK" stroke-width="1.9" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("exclamationmark.triangle"),
+         QStringLiteral(R"(<path d="M10.5 3.9 C11.2 2.7 12.8 2.7 13.5 3.9 L21.6 18.4 C22.2 19.6 21.4 20.9 20.1 20.9 L3.9 20.9 C2.6 20.9 1.8 19.6 2.4 18.4 Z" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
+<path d="M12 8.8 L12 13.8" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>
+<circle cx="12" cy="17.2" r="1.2" fill="INK"/>)")},
+        {QStringLiteral("arrow.counterclockwise.circle.fill"),
+         QStringLiteral(R"(<circle cx="12" cy="12" r="10.5" fill="INK"/>
+<path d="M7.9 8.5 A5.8 5.8 0 1 0 12.4 6.6" fill="none" stroke="#ffffff" stroke-width="2.2" stroke-linecap="round"/>
+<path d="M10 6.6 L13.6 3.8 L13.6 9.4 Z" fill="#ffffff" stroke="#ffffff" stroke-width="0.8" stroke-linejoin="round"/>)")},
+        {QStringLiteral("text.quote"),
+         QStringLiteral(R"(<circle cx="5.8" cy="9.2" r="2.3" fill="INK"/>
+<circle cx="11.6" cy="9.2" r="2.3" fill="INK"/>
+<path d="M3.6 9.4 C3.6 6.8 4.8 4.8 7.3 3.8 M9.4 9.4 C9.4 6.8 10.6 4.8 13.1 3.8" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round"/>
+<path d="M16.5 7.5 L20.5 7.5 M3.5 14.5 L20.5 14.5 M3.5 19.5 L14.5 19.5" stroke="INK" stroke-width="1.7" stroke-linecap="round"/>)")},
+        {QStringLiteral("safari"),
+         QStringLiteral(R"(<circle cx="12" cy="12" r="9.6" fill="none" stroke="INK" stroke-width="1.7"/>
+<path d="M16.2 7.8 L13.5 13.5 L10.5 10.5 Z" fill="INK" stroke="INK" stroke-width="1" stroke-linejoin="round"/>
+<path d="M7.8 16.2 L10.5 10.5 L13.5 13.5 Z" fill="none" stroke="INK" stroke-width="1.2" stroke-linejoin="round"/>)")},
+        {QStringLiteral("doc"),
+         QStringLiteral(R"(<path d="M13.6 2.8 L7 2.8 C5.9 2.8 5 3.7 5 4.8 L5 19.2 C5 20.3 5.9 21.2 7 21.2 L17 21.2 C18.1 21.2 19 20.3 19 19.2 L19 8.2 Z M13.6 2.8 L13.6 6.7 C13.6 7.5 14.3 8.2 15.1 8.2 L19 8.2" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>)")},
+        {QStringLiteral("doc.text"),
+         QStringLiteral(R"(<path d="M13.6 2.8 L7 2.8 C5.9 2.8 5 3.7 5 4.8 L5 19.2 C5 20.3 5.9 21.2 7 21.2 L17 21.2 C18.1 21.2 19 20.3 19 19.2 L19 8.2 Z M13.6 2.8 L13.6 6.7 C13.6 7.5 14.3 8.2 15.1 8.2 L19 8.2" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
+<path d="M8.5 11.8 L15.5 11.8 M8.5 15 L15.5 15 M8.5 18.2 L12.5 18.2" stroke="INK" stroke-width="1.4" stroke-linecap="round"/>)")},
+        {QStringLiteral("doc.text.magnifyingglass"),
+         QStringLiteral(R"(<path d="M10.2 20.6 L6 20.6 C4.9 20.6 4 19.7 4 18.6 L4 4.4 C4 3.3 4.9 2.4 6 2.4 L12 2.4 L17 7.4 L17 9.6 M12 2.4 L12 5.9 C12 6.7 12.7 7.4 13.5 7.4 L17 7.4" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>
+<path d="M7 10.5 L12.5 10.5 M7 13.5 L10 13.5" stroke="INK" stroke-width="1.5" stroke-linecap="round"/>
+<circle cx="15.4" cy="15.4" r="3.7" fill="none" stroke="INK" stroke-width="1.7"/>
+<path d="M18.1 18.1 L21.2 21.2" stroke="INK" stroke-width="2" stroke-linecap="round"/>)")},
+        {QStringLiteral("app"),
+         QStringLiteral(R"(<rect x="3.5" y="3.5" width="17" height="17" rx="4.6" fill="none" stroke="INK" stroke-width="1.7"/>)")},
+        {QStringLiteral("app.dashed"),
+         QStringLiteral(R"(<rect x="3.5" y="3.5" width="17" height="17" rx="4.6" fill="none" stroke="INK" stroke-width="1.7" stroke-dasharray="2.6 2.42"/>)")},
+        {QStringLiteral("viewfinder"),
+         QStringLiteral(R"(<path d="M3 8 L3 5 C3 3.9 3.9 3 5 3 L8 3 M16 3 L19 3 C20.1 3 21 3.9 21 5 L21 8 M21 16 L21 19 C21 20.1 20.1 21 19 21 L16 21 M8 21 L5 21 C3.9 21 3 20.1 3 19 L3 16" fill="none" stroke="INK" stroke-width="1.8" stroke-linecap="round"/>)")},
+        {QStringLiteral("line.3.horizontal"),
+         QStringLiteral(R"(<path d="M4 6.5 L20 6.5 M4 12 L20 12 M4 17.5 L20 17.5" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>)")},
+        {QStringLiteral("link"),
+         QStringLiteral(R"(<path d="M9.53 18.86 L12.99 15.39 A3.1 3.1 0 0 0 8.61 11.01 L5.14 14.47 A3.1 3.1 0 0 0 9.53 18.86 Z M15.39 12.99 L18.86 9.53 A3.1 3.1 0 0 0 14.47 5.14 L11.01 8.61 A3.1 3.1 0 0 0 15.39 12.99 Z" fill="none" stroke="INK" stroke-width="1.8"/>)")},
+        {QStringLiteral("arrow.up.arrow.down"),
+         QStringLiteral(R"(<path d="M8 19.5 L8 4.5 M4.3 8.2 L8 4.5 L11.7 8.2 M16 4.5 L16 19.5 M12.3 15.8 L16 19.5 L19.7 15.8" fill="none" stroke="INK" stroke-width="1.7" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("arrow.down.to.line"),
+         QStringLiteral(R"(<path d="M12 3.5 L12 15.5 M7 10.5 L12 15.5 L17 10.5 M5 20.2 L19 20.2" fill="none" stroke="INK" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("arrow.up.to.line"),
+         QStringLiteral(R"(<path d="M12 20.5 L12 8.5 M7 13.5 L12 8.5 L17 13.5 M5 3.8 L19 3.8" fill="none" stroke="INK" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("text.badge.plus"),
+         QStringLiteral(R"(<path d="M3.5 4.5 L20.5 4.5 M3.5 9.5 L20.5 9.5 M3.5 14.5 L11 14.5" stroke="INK" stroke-width="1.7" stroke-linecap="round"/>
+<path d="M17.5 13.6 L17.5 21.4 M13.6 17.5 L21.4 17.5" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>)")},
+        {QStringLiteral("folder.badge.plus"),
+         QStringLiteral(R"(<path d="M12.5 18.8 L5 18.8 C3.7 18.8 2.8 17.9 2.8 16.6 L2.8 6.1 C2.8 4.8 3.7 3.9 5 3.9 L9 3.9 L11 6.1 L17.8 6.1 C19.1 6.1 20 7.1 20 8.4 L20 12.4 M2.8 8.8 L20 8.8" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>
+<path d="M18 14.3 L18 21.7 M14.3 18 L21.7 18" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>)")},
     };
+    // clang-format on
     return table;
 }
-
-const QString unknownDrawing = QStringLiteral(
-    R"(<circle cx="12" cy="12" r="9.6" fill="none" stroke="INK" stroke-width="1.7"/>
-<path d="M9.3 9.4 C9.3 7.8 10.5 6.8 12 6.8 C13.6 6.8 14.8 7.8 14.8 9.3 C14.8 11.4 12 11.6 12 13.8" fill="none" stroke="INK" stroke-width="1.8" stroke-linecap="round"/>
-<circle cx="12" cy="17" r="1.2" fill="INK"/>)");
 
 QSvgRenderer& renderer(const QString& name, const QColor& color)
 {
@@ -75,9 +133,10 @@ QSvgRenderer& renderer(const QString& name, const QColor& color)
     auto found = cache.find(key);
     if (found != cache.end())
         return **found;
-    QString body = drawings().value(name, unknownDrawing);
+    QString body = drawings().value(name);
     body.replace(QStringLiteral("INK"), color.name(QColor::HexRgb));
-    const QString svg = QStringLiteral(R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" width="24" height="24">)")
+    const QString svg
+        = QStringLiteral(R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 24 24" width="24" height="24">)")
         + QStringLiteral(R"(<g opacity="%1">)").arg(color.alphaF()) + body + QStringLiteral("</g></svg>");
     auto made = std::make_shared<QSvgRenderer>(svg.toUtf8());
     cache.insert(key, made);
@@ -86,7 +145,11 @@ QSvgRenderer& renderer(const QString& name, const QColor& color)
 
 class SymbolEngine final : public QIconEngine {
 public:
-    SymbolEngine(QString name, QColor color) : name_(std::move(name)), color_(color) {}
+    SymbolEngine(QString name, QColor color)
+        : name_(std::move(name))
+        , color_(color)
+    {
+    }
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
     {
@@ -125,6 +188,10 @@ bool has(const QString& name)
 
 void paint(QPainter& painter, const QString& name, const QRectF& rect, const QColor& color)
 {
+    if (!has(name)) {
+        reportUnknown(name);
+        return;
+    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     const qreal side = std::min(rect.width(), rect.height());
@@ -135,6 +202,9 @@ void paint(QPainter& painter, const QString& name, const QRectF& rect, const QCo
 
 QIcon icon(const QString& name, const QColor& color)
 {
+    // Toolbars and menus may never paint their icons in a test; report the name when the icon is made.
+    if (!has(name))
+        reportUnknown(name);
     return QIcon(new SymbolEngine(name, color));
 }
 

@@ -15,9 +15,12 @@ namespace vellicord {
 namespace Symbols {
 
 bool has(const QString& name);
-// Draws the symbol into the rectangle; an unknown name draws a question mark in a circle.
+// Draws the symbol into the square centred in the rectangle. An unknown name is a mistake in the
+// calling view: it draws nothing and is reported as critical on "com.ruvo.vellicord.symbols", which
+// fails the widget tests, rather than showing a stand-in that would go unnoticed.
 void paint(QPainter& painter, const QString& name, const QRectF& rect, const QColor& color);
-// An icon whose pixmaps are drawn at the size asked for, in the colour given.
+// An icon whose pixmaps are drawn at the size asked for, in the colour given. An unknown name is
+// reported when the icon is made and draws nothing.
 QIcon icon(const QString& name, const QColor& color);
 
 } // namespace Symbols

@@ -10,15 +10,37 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 using namespace vellicord;
 
+namespace {
+
+bool paintsNothing(const QString& name)
+{
+    QImage image(24, 24, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const QImage blank = image.copy();
+    QPainter painter(&image);
+    Symbols::paint(painter, name, image.rect(), Qt::red);
+    painter.end();
+    return image == blank;
+}
+
+} // namespace
+
 TEST(Symbols, EveryNameTheViewsUseIsDrawn)
 {
-    for (const char* name : {"checkmark.circle.fill", "exclamationmark.triangle.fill", "info.circle", "hand.raised",
-                             "text.viewfinder", "text.bubble", "arrow.up.forward.app", "magnifyingglass", "doc.on.doc",
-                             "trash", "plus", "xmark", "checkmark", "folder", "tray.full", "gearshape"}) {
+    for (const char* name :
+         {"checkmark.circle.fill", "exclamationmark.triangle.fill", "info.circle", "hand.raised", "text.viewfinder",
+          "text.bubble", "arrow.up.forward.app", "magnifyingglass", "doc.on.doc", "trash", "plus", "xmark", "checkmark",
+          "folder", "tray.full", "gearshape",
+          // The library browser's rows, state views and toolbar.
+          "text.quote", "safari", "doc", "app.dashed", "line.3.horizontal", "link", "exclamationmark.triangle",
+          "doc.text.magnifyingglass", "arrow.counterclockwise.circle.fill", "arrow.up.arrow.down", "arrow.down.to.line",
+          "arrow.up.to.line", "app", "viewfinder", "checkmark.circle", "text.badge.plus", "folder.badge.plus",
+          "doc.text"}) {
         EXPECT_TRUE(Symbols::has(QString::fromLatin1(name))) << name;
         const QPixmap pixmap = Symbols::icon(QString::fromLatin1(name), Qt::red).pixmap(QSize(24, 24), 2.0);
         EXPECT_EQ(pixmap.size(), QSize(48, 48)) << name;
@@ -31,6 +53,8 @@ TEST(Symbols, EveryNameTheViewsUseIsDrawn)
         EXPECT_GT(inked, 20) << name;
     }
     EXPECT_FALSE(Symbols::has(QStringLiteral("no.such.symbol")));
+    // An unknown name draws nothing and fails the test that drew it.
+    EXPECT_NONFATAL_FAILURE(EXPECT_TRUE(paintsNothing(QStringLiteral("no.such.symbol"))), "\"no.such.symbol\"");
 }
 
 TEST(Theme, PalettesAndTextStyles)
