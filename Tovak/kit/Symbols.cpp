@@ -58,6 +58,21 @@ const QHash<QString, QString>& drawings()
         {QStringLiteral("gearshape"),
          QStringLiteral(R"(<circle cx="12" cy="12" r="3.2" fill="none" stroke="INK" stroke-width="1.7"/>
 <path d="M12 2.8 L13.6 2.8 L14.1 5.4 L16.2 6.4 L18.4 4.9 L19.6 6.1 L18.1 8.3 L19 10.4 L21.2 10.9 L21.2 13.1 L19 13.6 L18.1 15.7 L19.6 17.9 L18.4 19.1 L16.2 17.6 L14.1 18.6 L13.6 21.2 L10.4 21.2 L9.9 18.6 L7.8 17.6 L5.6 19.1 L4.4 17.9 L5.9 15.7 L5 13.6 L2.8 13.1 L2.8 10.9 L5 10.4 L5.9 8.3 L4.4 6.1 L5.6 4.9 L7.8 6.4 L9.9 5.4 L10.4 2.8 Z" fill="none" stroke="INK" stroke-width="1.5" stroke-linejoin="round"/>)")},
+        {QStringLiteral("exclamationmark.triangle"),
+         QStringLiteral(R"(<path d="M10.5 3.9 C11.2 2.7 12.8 2.7 13.5 3.9 L21.5 18.2 C22.2 19.4 21.4 20.8 20 20.8 L4 20.8 C2.6 20.8 1.8 19.4 2.5 18.2 Z" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
+<path d="M12 8.6 L12 13.8" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>
+<circle cx="12" cy="17.2" r="1.2" fill="INK"/>)")},
+        {QStringLiteral("link"),
+         QStringLiteral(R"svg(<g transform="rotate(-45 12 12)" fill="none" stroke="INK" stroke-width="1.7">
+<rect x="1.8" y="8.4" width="11.4" height="7.2" rx="3.6"/><rect x="10.8" y="8.4" width="11.4" height="7.2" rx="3.6"/></g>)svg")},
+        {QStringLiteral("text.quote"),
+         QStringLiteral(R"(<path d="M11.5 6 L21 6 M11.5 10.5 L21 10.5 M3 15 L21 15 M3 19.5 L15.5 19.5" stroke="INK" stroke-width="1.7" stroke-linecap="round"/>
+<circle cx="4.4" cy="9.6" r="1.6" fill="INK"/><circle cx="8.4" cy="9.6" r="1.6" fill="INK"/>
+<path d="M2.9 9.6 C2.9 7.3 3.9 5.7 5.6 5 M6.9 9.6 C6.9 7.3 7.9 5.7 9.6 5" fill="none" stroke="INK" stroke-width="1.3" stroke-linecap="round"/>)")},
+        {QStringLiteral("arrow.counterclockwise.circle.fill"),
+         QStringLiteral(R"(<circle cx="12" cy="12" r="10.5" fill="INK"/>
+<path d="M7 12.5 A5 5 0 1 0 9.5 8.17" fill="none" stroke="#ffffff" stroke-width="1.9" stroke-linecap="round"/>
+<path d="M7.3 9.3 L11.4 9.8 L9.1 5.9 Z" fill="#ffffff" stroke="#ffffff" stroke-width="0.8" stroke-linejoin="round"/>)")},
     };
     return table;
 }
