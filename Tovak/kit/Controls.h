@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+class QColor;
+class QPushButton;
+class QWidget;
+
+namespace vellicord {
+
+// The few control looks the views share beyond the Fusion defaults.
+namespace Controls {
+
+enum class Size { regular, small };
+
+// A bordered push button that never turns into a window's default button; the small size has
+// the smaller text of a banner's button.
+QPushButton* button(const QString& title, Size size, QWidget* parent);
+// Gives a label (or any widget drawing its text in WindowText) one text colour.
+void tint(QWidget& widget, const QColor& color);
+
+} // namespace Controls
+} // namespace vellicord

@@ -1,0 +1,272 @@
+#include "Tovak/library/EmptyStateView.h"
+
+#include "Tovak/kit/Controls.h"
+#include "Tovak/kit/SymbolView.h"
+#include "Tovak/kit/Symbols.h"
+#include "Tovak/kit/TextStyles.h"
+#include "Tovak/kit/Theme.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
+#include <QVBoxLayout>
+
+#include <climits>
+
+namespace vellicord {
+namespace {
+
+constexpr int subtitleWidth = 360;
+constexpr int subtitleLines = 3;
+// Enough of a query to recognise it; more would only be elided away again.
+constexpr qsizetype shownQueryLength = 200;
+
+QStringView trimmedSearch(const EmptyStateView::Content& content)
+{
+    return QStringView(content.searchText).trimmed();
+}
+
+bool showsSearch(const EmptyStateView::Content& content)
+{
+    return content.isFiltering && !trimmedSearch(content).isEmpty();
+}
+
+bool showsGroup(const EmptyStateView::Content& content)
+{
+    return content.sidebarSelection && content.sidebarSelection->is<SidebarItem::Group>();
+}
+
+bool showsSource(const EmptyStateView::Content& content)
+{
+    return content.sidebarSelection && content.sidebarSelection->is<SidebarItem::Source>();
+}
+
+// A pasted query can be megabytes long. Only its beginning goes into the sentence, cut where one
+// grapheme ends so that no character (an emoji, a letter with its accents) is split.
+QString boundedQuery(QStringView query)
+{
+    if (query.size() <= shownQueryLength)
+        return query.toString();
+    // Whether the limit is a grapheme boundary depends on the characters around it only, so the
+    // finder gets the head of the text rather than all of it.
+    const QStringView head = query.first(shownQueryLength + 1);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, head);
+    finder.setPosition(shownQueryLength);
+    qsizetype cut = finder.isAtBoundary() ? shownQueryLength : finder.toPreviousBoundary();
+    if (cut <= 0) {
+        // One grapheme longer than the limit (a letter under hundreds of combining marks): cut
+        // between code points instead.
+        cut = shownQueryLength - (head[shownQueryLength].isLowSurrogate() ? 1 : 0);
+    }
+    QStringView kept = head.first(cut);
+    while (!kept.isEmpty() && kept.back().isSpace())
+        kept.chop(1);
+    return kept.toString() + u'…';
+}
+
+} // namespace
+
+// The subtitle in at most three centred lines, the last one ending in "…" when the text needs
+// more. The lines are broken here rather than by QLabel's word wrap so that the cap holds.
+class EmptyStateView::Subtitle final : public QLabel {
+public:
+    explicit Subtitle(QWidget* parent)
+        : QLabel(parent)
+    {
+        setObjectName(QStringLiteral("subtitle"));
+        setTextFormat(Qt::PlainText);
+        setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        setMaximumWidth(subtitleWidth);
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+
+    void setFullText(const QString& text)
+    {
+        full_ = text;
+        setText(lines(width()));
+        updateGeometry();
+    }
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return extent(width).height(); }
+    QSize sizeHint() const override
+    {
+        const QSize natural = extent(maximumWidth());
+        return {std::min(natural.width(), maximumWidth()), natural.height()};
+    }
+    QSize minimumSizeHint() const override
+    {
+        const int width = std::min(sizeHint().width(), 120);
+        return {width, heightForWidth(width)};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        setText(lines(event->size().width()));
+    }
+
+private:
+    QSize extent(int width) const
+    {
+        width = std::min(width, maximumWidth());
+        return fontMetrics()
+            .boundingRect(QRect(0, 0, std::max(width, 1), INT_MAX / 2), int(alignment()), lines(width))
+            .size();
+    }
+
+    QString lines(int width) const
+    {
+        if (full_.isEmpty() || width <= 0)
+            return full_;
+        QString text = full_;
+        text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
+        text.replace(u'\r', QChar::LineSeparator);
+        text.replace(u'\n', QChar::LineSeparator);
+        QTextLayout layout(text, font());
+        QTextOption option(Qt::AlignHCenter);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QStringList shown;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            if (shown.size() == subtitleLines - 1) {
+                QString rest = text.mid(line.textStart());
+                rest.replace(QChar::LineSeparator, u' ');
+                shown.append(fontMetrics().elidedText(rest.trimmed(), Qt::ElideRight, width));
+                break;
+            }
+            QStringView part = QStringView(text).mid(line.textStart(), line.textLength());
+            while (!part.isEmpty() && part.back().isSpace())
+                part.chop(1);
+            shown.append(part.toString());
+        }
+        layout.endLayout();
+        return shown.join(u'\n');
+    }
+
+    QString full_;
+};
+
+EmptyStateView::EmptyStateView(QWidget* parent)
+    : QWidget(parent)
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 24, 24, 24);
+    layout->setSpacing(12);
+    layout->addStretch(1);
+
+    symbol_ = new SymbolView(QStringLiteral("text.quote"), 42, &ThemeColors::tertiaryLabel, this);
+    layout->addWidget(symbol_, 0, Qt::AlignHCenter);
+
+    title_ = new QLabel(this);
+    title_->setObjectName(QStringLiteral("title"));
+    title_->setTextFormat(Qt::PlainText);
+    title_->setFont(TextStyles::system(TextStyles::title3().pixelSize(), QFont::DemiBold));
+    title_->setAlignment(Qt::AlignHCenter);
+    title_->setWordWrap(true);
+    layout->addWidget(title_, 0, Qt::AlignHCenter);
+
+    subtitle_ = new Subtitle(this);
+    subtitle_->setFont(TextStyles::callout());
+    layout->addWidget(subtitle_, 0, Qt::AlignHCenter);
+
+    enableAccessibility_ = new QPushButton(QStringLiteral("Enable Accessibility"), this);
+    enableAccessibility_->setObjectName(QStringLiteral("prominent"));
+    enableAccessibility_->setAutoDefault(false);
+    enableAccessibility_->setIconSize(QSize(16, 16));
+    connect(enableAccessibility_, &QPushButton::clicked, this, &EmptyStateView::enableAccessibilityRequested);
+    layout->addWidget(enableAccessibility_, 0, Qt::AlignHCenter);
+    layout->addStretch(1);
+
+    setContent(Content{});
+    applyColors();
+}
+
+void EmptyStateView::setContent(const Content& content)
+{
+    content_ = content;
+    const QString title = EmptyStateView::title(content_);
+    const QString subtitle = EmptyStateView::subtitle(content_);
+    symbol_->setSymbol(symbolName(content_), &ThemeColors::tertiaryLabel);
+    title_->setText(title);
+    subtitle_->setFullText(subtitle);
+    subtitle_->setAccessibleName(subtitle);
+    enableAccessibility_->setVisible(content_.needsAccessibility);
+    setAccessibleName(title);
+    setAccessibleDescription(subtitle);
+}
+
+QString EmptyStateView::symbolName(const Content& content)
+{
+    if (showsSearch(content))
+        return QStringLiteral("magnifyingglass");
+    if (showsGroup(content))
+        return QStringLiteral("folder");
+    if (showsSource(content))
+        return QStringLiteral("link");
+    return QStringLiteral("text.quote");
+}
+
+QString EmptyStateView::title(const Content& content)
+{
+    if (showsSearch(content))
+        return QStringLiteral("No Search Results");
+    if (content.isFiltering && (showsGroup(content) || showsSource(content)))
+        return QStringLiteral("No Captures Here");
+    if (content.needsAccessibility)
+        return QStringLiteral("Welcome to Vellicord");
+    return QStringLiteral("Nothing Here Yet");
+}
+
+QString EmptyStateView::subtitle(const Content& content)
+{
+    if (showsSearch(content))
+        return QStringLiteral("No captures match “") + boundedQuery(trimmedSearch(content)) + QStringLiteral("”.");
+    if (showsSource(content))
+        return QStringLiteral("This source does not contain any captures.");
+    if (showsGroup(content))
+        return QStringLiteral("This group does not contain any captures.");
+    if (content.needsAccessibility)
+        return QStringLiteral("Allow Vellicord in System Settings to read selected text, then select anything "
+                              "on your Mac and press ")
+            + content.hotkeyDisplay + QStringLiteral(" to save it.");
+    return QStringLiteral("Select text anywhere on your Mac and press ") + content.hotkeyDisplay
+        + QStringLiteral(" to save it here (or click the viewfinder button).");
+}
+
+QSize EmptyStateView::sizeHint() const
+{
+    // The width the texts ask for, and the height their lines need there.
+    const int width = layout()->sizeHint().width();
+    return {width, layout()->totalHeightForWidth(width)};
+}
+
+void EmptyStateView::applyColors()
+{
+    const ThemeColors colors = Theme::colors(palette());
+    Controls::tint(*subtitle_, colors.secondaryLabel);
+    enableAccessibility_->setIcon(Symbols::icon(QStringLiteral("hand.raised"), Qt::white));
+    enableAccessibility_->setStyleSheet(
+        QStringLiteral("QPushButton#prominent { background: %1; color: white; border: none;"
+                       " border-radius: 6px; padding: 5px 14px; font-size: 13px; }"
+                       "QPushButton#prominent:pressed { background: %2; }")
+            .arg(colors.accent.name(), colors.accent.darker(120).name()));
+}
+
+void EmptyStateView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange && enableAccessibility_)
+        applyColors();
+    QWidget::changeEvent(event);
+}
+
+} // namespace vellicord
