@@ -1,37 +1,300 @@
 #include "Tovak/library/ContentView.h"
 
-#include "Tovak/library/LibraryPlaceholderView.h"
+#include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/kit/SymbolView.h"
+#include "Tovak/kit/Symbols.h"
+#include "Tovak/kit/TextStyles.h"
+#include "Tovak/kit/Theme.h"
+#include "Tovak/library/ContentViewState.h"
+#include "Tovak/library/EmptyStateView.h"
+#include "Tovak/library/IconCache.h"
+#include "Tovak/library/LibrarySelectionList.h"
+#include "Tovak/library/PermissionBanner.h"
+#include "Tovak/library/PersistenceStatusBanner.h"
+#include "Tovak/library/UnavailableLibraryView.h"
 #include "Tovak/library/WelcomeView.h"
 #include "core/library/Store.h"
 #include "platform/Accessibility.h"
 #include "platform/Desktop.h"
 
+#include <QActionGroup>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QShowEvent>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vellicord {
 
+namespace {
+
+// The banners above the list stand 12 points in from the sides and 8 below what is above them.
+QWidget* padded(QWidget* banner, QWidget* parent)
+{
+    auto* frame = new QWidget(parent);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(12, 8, 12, 0);
+    layout->addWidget(banner);
+    return frame;
+}
+
+QString sortSymbol(SortMode mode)
+{
+    switch (mode) {
+    case SortMode::newestFirst: return QStringLiteral("arrow.down.to.line");
+    case SortMode::oldestFirst: return QStringLiteral("arrow.up.to.line");
+    case SortMode::byApp: return QStringLiteral("app");
+    case SortMode::bySource: return QStringLiteral("link");
+    }
+    return {};
+}
+
+} // namespace
+
 ContentView::ContentView(ViewServices services, QWidget* parent)
     : QWidget(parent)
     , services_(std::move(services))
-    , library_(new LibraryPlaceholderView(services_.store, this))
+    , state_(std::make_unique<ContentViewState>(services_.store, services_.scheduler, services_.clock))
+    , icons_(std::make_unique<IconCache>(services_.desktop))
 {
     setObjectName(QStringLiteral("ContentView"));
+    buildToolBar();
+    pages_ = new QStackedWidget(this);
+    libraryPage_ = buildLibraryPage();
+    composePage_ = buildComposePage();
+    pages_->addWidget(libraryPage_);
+    pages_->addWidget(composePage_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(library_);
+    layout->addWidget(pages_);
+
+    ContentViewState& state = *state_;
+    for (auto signal : {&ContentViewState::sidebarSelectionChanged, &ContentViewState::searchTextChanged,
+                        &ContentViewState::titleChanged})
+        connect(&state, signal, this, &ContentView::refresh);
+    connect(&state.model(), &SelectionListModel::shownChanged, this, &ContentView::refresh);
+    for (auto signal : {&Store::persistenceStatusChanged, &Store::draftsChanged, &Store::activeDraftIDChanged})
+        connect(&services_.store, signal, this, &ContentView::refresh);
+    connect(&state, &ContentViewState::searchFocusRequested, this, [this] {
+        searchField_->setFocus(Qt::ShortcutFocusReason);
+        searchField_->selectAll();
+    });
+    connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, this, &ContentView::answer);
+    refresh();
 }
+
+ContentView::~ContentView() = default;
 
 WelcomeView* ContentView::welcomeSheet() const
 {
     return welcome_;
 }
 
+void ContentView::buildToolBar()
+{
+    toolBar_ = new QToolBar(QStringLiteral("Library"), this);
+    toolBar_->setObjectName(QStringLiteral("LibraryToolBar"));
+    toolBar_->setMovable(false);
+    toolBar_->setFloatable(false);
+    auto* spacer = new QWidget(toolBar_);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolBar_->addWidget(spacer);
+
+    sortButton_ = new QToolButton(toolBar_);
+    sortButton_->setText(QStringLiteral("Sort"));
+    sortButton_->setAccessibleName(QStringLiteral("Sort"));
+    sortButton_->setToolTip(QStringLiteral("Sort selections"));
+    sortButton_->setIcon(Symbols::icon(QStringLiteral("arrow.up.arrow.down"), palette().color(QPalette::ButtonText)));
+    sortButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    sortButton_->setPopupMode(QToolButton::InstantPopup);
+    auto* menu = new QMenu(sortButton_);
+    auto* choices = new QActionGroup(menu);
+    for (SortMode mode : SortModes::allCases()) {
+        QAction* choice = menu->addAction(Symbols::icon(sortSymbol(mode), palette().color(QPalette::Text)),
+                                          SortModes::rawValue(mode));
+        choice->setCheckable(true);
+        choice->setChecked(mode == state_->sortMode());
+        choices->addAction(choice);
+        connect(choice, &QAction::triggered, this, [this, mode] { state_->setSortMode(mode); });
+    }
+    sortButton_->setMenu(menu);
+
+    searchField_ = new QLineEdit(toolBar_);
+    searchField_->setObjectName(QStringLiteral("SearchField"));
+    searchField_->setPlaceholderText(QStringLiteral("Search all selections"));
+    searchField_->setAccessibleName(QStringLiteral("Search all selections"));
+    searchField_->setClearButtonEnabled(true);
+    searchField_->addAction(
+        Symbols::icon(QStringLiteral("magnifyingglass"), palette().color(QPalette::PlaceholderText)),
+        QLineEdit::LeadingPosition);
+    searchField_->setMinimumWidth(200);
+    searchField_->setMaximumWidth(280);
+    connect(searchField_, &QLineEdit::textChanged, this, [this](const QString& text) { state_->setSearchText(text); });
+    toolBar_->addWidget(searchField_);
+    toolBar_->addWidget(sortButton_);
+}
+
+QWidget* ContentView::buildLibraryPage()
+{
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setObjectName(QStringLiteral("LibrarySplit"));
+    split->setChildrenCollapsible(false);
+
+    auto* sidebar = new QWidget(split);
+    sidebar->setObjectName(QStringLiteral("SidebarColumn"));
+    sidebar->setMinimumWidth(190);
+    sidebar->setMaximumWidth(280);
+
+    auto* column = new QWidget(split);
+    column->setObjectName(QStringLiteral("ListColumn"));
+    column->setMinimumWidth(300);
+    column->setMaximumWidth(480);
+    auto* columnLayout = new QVBoxLayout(column);
+    columnLayout->setContentsMargins(0, 0, 0, 0);
+    columnLayout->setSpacing(0);
+    storageBanner_ = new PersistenceStatusBanner(services_.store.persistenceStatus());
+    columnLayout->addWidget(padded(storageBanner_, column));
+    permissionBanner_ = new PermissionBanner;
+    columnLayout->addWidget(padded(permissionBanner_, column));
+    body_ = new QStackedWidget(column);
+    list_ = new LibrarySelectionList(*state_, *icons_, services_.pasteboard, body_);
+    emptyState_ = new EmptyStateView(body_);
+    unavailable_ = new UnavailableLibraryView(LibraryRecoveryPresentation::unreadable, body_);
+    body_->addWidget(list_);
+    body_->addWidget(emptyState_);
+    body_->addWidget(unavailable_);
+    columnLayout->addWidget(body_, 1);
+
+    detail_ = new QStackedWidget(split);
+    detail_->setObjectName(QStringLiteral("DetailPane"));
+    detail_->setMinimumWidth(320);
+    inspectorPlaceholder_ = new QWidget(detail_);
+    auto* placeholderLayout = new QVBoxLayout(inspectorPlaceholder_);
+    placeholderLayout->setSpacing(10);
+    placeholderLayout->addStretch();
+    auto* symbol = new SymbolView(QStringLiteral("doc.text.magnifyingglass"), 34, &ThemeColors::tertiaryLabel,
+                                  inspectorPlaceholder_);
+    placeholderLayout->addWidget(symbol, 0, Qt::AlignHCenter);
+    auto* prompt = new QLabel(QStringLiteral("Select a selection to inspect it"), inspectorPlaceholder_);
+    prompt->setFont(TextStyles::callout());
+    prompt->setAlignment(Qt::AlignCenter);
+    prompt->setForegroundRole(QPalette::PlaceholderText);
+    placeholderLayout->addWidget(prompt);
+    placeholderLayout->addStretch();
+    blankDetail_ = new QWidget(detail_);
+    detail_->addWidget(inspectorPlaceholder_);
+    detail_->addWidget(blankDetail_);
+
+    split->setSizes({220, 360, 540});
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 0);
+    split->setStretchFactor(2, 1);
+
+    const auto reveal = [this] { revealLibrary(); };
+    connect(storageBanner_, &PersistenceStatusBanner::revealLibraryFolderRequested, this, reveal);
+    connect(unavailable_, &UnavailableLibraryView::revealLibraryFolderRequested, this, reveal);
+    const auto openSettings = [this] { services_.desktop.openAccessibilitySettings(); };
+    connect(permissionBanner_, &PermissionBanner::openSettingsRequested, this, openSettings);
+    connect(emptyState_, &EmptyStateView::enableAccessibilityRequested, this, openSettings);
+    return split;
+}
+
+// The compose layout stands here with the least it takes: the sidebar's column and the prompt's
+// name, until the composer takes the column.
+QWidget* ContentView::buildComposePage()
+{
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setObjectName(QStringLiteral("ComposeSplit"));
+    split->setChildrenCollapsible(false);
+    auto* sidebar = new QWidget(split);
+    sidebar->setMinimumWidth(190);
+    sidebar->setMaximumWidth(280);
+    auto* column = new QWidget(split);
+    column->setMinimumWidth(680);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    composeBanner_ = new PersistenceStatusBanner(services_.store.persistenceStatus());
+    layout->addWidget(padded(composeBanner_, column));
+    composeStandIn_ = new QLabel(column);
+    composeStandIn_->setTextFormat(Qt::PlainText);
+    composeStandIn_->setFont(TextStyles::title3());
+    composeStandIn_->setAlignment(Qt::AlignCenter);
+    layout->addWidget(composeStandIn_, 1);
+    split->setSizes({220, 960});
+    connect(composeBanner_, &PersistenceStatusBanner::revealLibraryFolderRequested, this, [this] { revealLibrary(); });
+    return split;
+}
+
+void ContentView::refresh()
+{
+    const ContentViewState& state = *state_;
+    const StorePersistenceStatus status = services_.store.persistenceStatus();
+    const bool usable = status.allowsLibraryChanges();
+    const bool composing = state.sidebarSelection() && state.sidebarSelection()->showsComposer();
+    pages_->setCurrentWidget(composing ? composePage_ : libraryPage_);
+    for (QAction* action : toolBar_->actions())
+        action->setVisible(!composing);
+
+    const bool empty = state.model().rowCount() == 0;
+    storageBanner_->setStatus(status);
+    storageBanner_->parentWidget()->setVisible(status != StorePersistenceStatus::ready && (usable || !empty));
+    const bool trusted = services_.accessibility.isProcessTrusted();
+    permissionBanner_->parentWidget()->setVisible(usable && !trusted);
+    if (!empty) {
+        body_->setCurrentWidget(list_);
+    } else if (usable) {
+        emptyState_->setContent(EmptyStateView::Content{
+            .isFiltering = state.isFiltering(),
+            .needsAccessibility = !trusted,
+            .searchText = state.searchText(),
+            .sidebarSelection = state.sidebarSelection(),
+            .hotkeyDisplay = services_.shortcutDisplay ? services_.shortcutDisplay() : QString(),
+        });
+        body_->setCurrentWidget(emptyState_);
+    } else {
+        unavailable_->setRecovery(status == StorePersistenceStatus::incompatibleVersion
+                                      ? LibraryRecoveryPresentation::incompatibleVersion
+                                      : LibraryRecoveryPresentation::unreadable);
+        body_->setCurrentWidget(unavailable_);
+    }
+    detail_->setCurrentWidget(usable ? inspectorPlaceholder_ : blankDetail_);
+
+    composeBanner_->setStatus(status);
+    composeBanner_->parentWidget()->setVisible(status != StorePersistenceStatus::ready);
+    std::optional<ContextDraft> draft;
+    if (const auto* shown = state.sidebarSelection() ? state.sidebarSelection()->as<SidebarItem::Draft>() : nullptr)
+        draft = services_.store.findDraft(shown->id);
+    else if (composing)
+        draft = services_.store.activeDraft();
+    composeStandIn_->setText(draft ? draft->name : QStringLiteral("No prompt yet"));
+
+    if (window() != this)
+        window()->setWindowTitle(state.navigationTitleText());
+}
+
 void ContentView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (!state_->sidebarSelection())
+        state_->setSidebarSelection(SidebarItem::allSelections());
+    refresh();
     if (services_.store.selections().isEmpty() && services_.store.canModifyLibrary())
         showWelcome();
+}
+
+void ContentView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Accessibility may have been granted while the window was away.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        refresh();
 }
 
 void ContentView::showWelcome()
@@ -48,6 +311,28 @@ void ContentView::showWelcome()
     welcome->setWindowModality(Qt::WindowModal);
     welcome_ = welcome;
     welcome->open();
+}
+
+void ContentView::revealLibrary()
+{
+    services_.desktop.revealFile(services_.store.storeURL());
+}
+
+void ContentView::answer(const QString& notification, const QVariant& object)
+{
+    if (notification == AppNotification::vellicordNewPrompt) {
+        state_->newPrompt();
+    } else if (notification == AppNotification::vellicordOpenPrompt) {
+        state_->openPrompt();
+    } else if (notification == AppNotification::vellicordFocusSearch) {
+        state_->focusSearch();
+    } else if (notification == AppNotification::vellicordRequestNewGroup) {
+        // Anything but a capture asks for a group with no capture pending.
+        std::optional<Selection> selection;
+        if (object.metaType() == QMetaType::fromType<Selection>())
+            selection = object.value<Selection>();
+        state_->requestNewGroup(selection);
+    }
 }
 
 } // namespace vellicord

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QToolBar>
 
 namespace vellicord {
 
@@ -22,6 +23,7 @@ MainWindow::MainWindow(const ViewServices& services, AppActions& actions, QWidge
     setMinimumSize(980, 600);
     resize(1120, 660);
     MainMenu::build(*menuBar(), actions);
+    addToolBar(Qt::TopToolBarArea, content_->toolBar());
     auto* autosave = new FrameAutosave(*this, services.defaults, QStringLiteral("VellicordMainWindow"));
     if (!autosave->restored()) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -39,6 +39,11 @@ QString Store::backupURL(const QString& storeURL)
     return StorePersistence::backupURL(storeURL);
 }
 
+QString Store::storeURL() const
+{
+    return persistence_->storeURL();
+}
+
 Store::Store(std::optional<QString> storeURL, Services services, QObject* parent)
     : QObject(parent)
     , services_(services)

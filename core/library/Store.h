@@ -68,6 +68,8 @@ public:
     static QString defaultStoreURL(FileSystem& fileSystem);
     // Vellicord.json has Vellicord.backup.json beside it.
     static QString backupURL(const QString& storeURL);
+    // The library file this store loads and saves.
+    QString storeURL() const;
 
     const QList<Selection>& selections() const { return selections_; }
     const QList<SelectionGroup>& groups() const { return groups_; }

@@ -64,3 +64,67 @@ TEST(ContentView, WelcomesAnEmptyLibraryEachTimeItIsShown)
     window.show();
     EXPECT_TRUE(content->welcomeSheet());
 }
+
+#include "Tovak/export/SampleData.h"
+#include "Tovak/kit/OffscreenRenderer.h"
+#include "Tovak/kit/Theme.h"
+#include "Tovak/library/ContentViewState.h"
+#include "Tovak/shell/AppActions.h"
+#include "Tovak/shell/MainWindow.h"
+#include <QLineEdit>
+
+// The window over the sample library, and over the library's states, in both appearances and at
+// both scales, for whoever looks at them (VELLICORD_RENDER_DIR).
+TEST(ContentView, RendersTheLibraryAndItsStates)
+{
+    const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR");
+    struct Case {
+        const char* name;
+        QByteArray library;
+        bool samples;
+        bool trusted;
+        QString search;
+    };
+    const Case cases[] = {
+        {"library", {}, true, true, {}},
+        {"library-search", {}, true, true, QStringLiteral("the")},
+        {"no-results", {}, true, true, QStringLiteral("<b>nothing</b> like this")},
+        {"welcome", {}, false, false, {}},
+        {"unreadable", "not a library", false, true, {}},
+    };
+    for (const Case& c : cases) {
+        ViewFakes fakes(c.library);
+        fakes.accessibility.trusted = c.trusted;
+        fakes.time.advance(std::chrono::hours(24 * 400));
+        if (c.samples) {
+            for (const Selection& s : SampleData::sampleSelections(fakes.time.now()))
+                fakes.store->add(s);
+            const auto group = fakes.store->createGroup(QStringLiteral("Reading"), QStringLiteral("#FF9500"),
+                                                        {fakes.store->selections().first().id});
+            fakes.store->createGroup(QStringLiteral("Work & <i>notes</i>"), QStringLiteral("#34C759"),
+                                     {fakes.store->selections().first().id, fakes.store->selections()[1].id});
+            fakes.store->createGroup(QStringLiteral("Later"), QStringLiteral("nope"),
+                                     {fakes.store->selections().first().id});
+            (void)group;
+        }
+        AppActions actions;
+        MainWindow window(fakes.services(), actions);
+        window.contentView()->searchField()->setText(c.search);
+        if (c.samples && c.search.isEmpty())
+            window.contentView()->state().selectInList({fakes.store->selections()[1].id});
+        EXPECT_FALSE(window.contentView()->searchField()->text() != c.search);
+        if (folder.isEmpty())
+            continue;
+        for (Appearance appearance : {Appearance::light, Appearance::dark}) {
+            Theme::apply(window, appearance);
+            for (qreal scale : {1.0, 2.0}) {
+                const QString name
+                    = QStringLiteral("%1/window-%2-%3@%4x.png")
+                          .arg(folder, QString::fromLatin1(c.name),
+                               appearance == Appearance::dark ? QStringLiteral("dark") : QStringLiteral("light"))
+                          .arg(int(scale));
+                EXPECT_FALSE(OffscreenRenderer::writePng(window, QSize(1120, 660), scale, name)) << c.name;
+            }
+        }
+    }
+}

@@ -3,7 +3,8 @@
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/ContentView.h"
-#include "Tovak/library/LibraryPlaceholderView.h"
+#include "Tovak/library/LibrarySelectionList.h"
+#include "Tovak/library/UnavailableLibraryView.h"
 #include "Tovak/shell/AppActions.h"
 #include "Tovak/shell/CaptureRequest.h"
 #include "Tovak/shell/CaptureToastView.h"
@@ -383,9 +384,8 @@ TEST(AppDelegate, LaunchRegistersTheShortcutAndFollowsTheLaunchOptions)
     ASSERT_TRUE(h.delegate->mainWindow());
     EXPECT_EQ(h.delegate->mainWindow()->windowTitle(), QStringLiteral("Vellicord"));
     EXPECT_EQ(h.delegate->mainWindow()->minimumSize(), QSize(980, 600));
-    auto* placeholder = h.delegate->mainWindow()->findChild<LibraryPlaceholderView*>();
-    ASSERT_TRUE(placeholder);
-    EXPECT_EQ(placeholder->headline(), QStringLiteral("6 captures"));
+    // The window lists the samples.
+    EXPECT_EQ(h.delegate->mainWindow()->contentView()->list()->model()->rowCount(), 6);
     // A shortcut press reaches the capture.
     h.keys.press();
     h.finishCapture();
@@ -475,9 +475,9 @@ TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
     blocked.delegate->actions().focusSearch->trigger();
     ASSERT_TRUE(blocked.delegate->mainWindow());
     EXPECT_TRUE(blocked.delegate->mainWindow()->isVisible());
-    auto* placeholder = blocked.delegate->mainWindow()->findChild<LibraryPlaceholderView*>();
-    ASSERT_TRUE(placeholder);
-    EXPECT_EQ(placeholder->detail(), unreadableMessage);
+    auto* unavailable = blocked.delegate->mainWindow()->findChild<UnavailableLibraryView*>();
+    ASSERT_TRUE(unavailable && unavailable->isVisible());
+    EXPECT_EQ(unavailable->accessibleDescription(), unreadableMessage);
     blocked.time.advance(349ms);
     EXPECT_TRUE(posted.isEmpty());
     blocked.time.advance(1ms);

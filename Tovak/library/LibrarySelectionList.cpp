@@ -1,0 +1,189 @@
+#include "Tovak/library/LibrarySelectionList.h"
+
+#include "Tovak/library/ContentViewState.h"
+#include "Tovak/library/SelectionRowDelegate.h"
+#include "core/capture/Clipboard.h"
+#include "core/library/SelectionDragIDs.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QHelpEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QToolTip>
+
+#include <algorithm>
+
+namespace vellicord {
+
+LibrarySelectionList::LibrarySelectionList(ContentViewState& state, IconCache& icons, Pasteboard& pasteboard,
+                                           QWidget* parent)
+    : QListView(parent)
+    , state_(state)
+    , pasteboard_(pasteboard)
+    , delegate_(new SelectionRowDelegate(icons, this))
+{
+    setObjectName(QStringLiteral("LibrarySelectionList"));
+    setAccessibleName(QStringLiteral("Captures"));
+    setModel(&state_.model());
+    setItemDelegate(delegate_);
+    // One height for every row: a list of any length lays out at once.
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTextElideMode(Qt::ElideRight);
+    setDragEnabled(false); // drags start at a row's grip only
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!syncing_)
+            takeSelection();
+    });
+    connect(&state_, &ContentViewState::selectionChanged, this, &LibrarySelectionList::showSelection);
+    // A new list loses the view's selection; the state still knows it.
+    connect(&state_.model(), &QAbstractItemModel::modelReset, this, &LibrarySelectionList::showSelection);
+    showSelection();
+}
+
+void LibrarySelectionList::takeSelection()
+{
+    const SelectionListModel& model = state_.model();
+    QSet<QUuid> ids;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            ids.insert(model.idAt(row));
+    }
+    state_.selectInList(ids);
+}
+
+// Selects the rows of the state's selection, as few ranges as it takes.
+void LibrarySelectionList::showSelection()
+{
+    const SelectionListModel& model = state_.model();
+    std::vector<int> rows;
+    rows.reserve(size_t(state_.selectedIDs().size()));
+    for (const QUuid& id : state_.selectedIDs()) {
+        const int row = model.rowOf(id);
+        if (row >= 0)
+            rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    QItemSelection selection;
+    for (size_t i = 0; i < rows.size();) {
+        size_t end = i;
+        while (end + 1 < rows.size() && rows[end + 1] == rows[end] + 1)
+            ++end;
+        selection.select(model.index(rows[i]), model.index(rows[end]));
+        i = end + 1;
+    }
+    syncing_ = true;
+    if (selectionModel()->selection() != selection)
+        selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (const std::optional<QUuid>& detail = state_.detailSelectionID()) {
+        const int row = model.rowOf(*detail);
+        if (row >= 0 && currentIndex().row() != row)
+            selectionModel()->setCurrentIndex(model.index(row), QItemSelectionModel::NoUpdate);
+    }
+    syncing_ = false;
+}
+
+bool LibrarySelectionList::inGrip(const QPoint& position) const
+{
+    const QModelIndex index = indexAt(position);
+    return index.isValid() && delegate_->gripRect(visualRect(index)).contains(position);
+}
+
+void LibrarySelectionList::mousePressEvent(QMouseEvent* event)
+{
+    // The grip drags; it leaves the selection as it is.
+    if (event->button() == Qt::LeftButton && inGrip(event->position().toPoint())) {
+        gripRow_ = indexAt(event->position().toPoint()).row();
+        gripPress_ = event->position().toPoint();
+        event->accept();
+        return;
+    }
+    gripRow_ = -1;
+    QListView::mousePressEvent(event);
+}
+
+void LibrarySelectionList::mouseMoveEvent(QMouseEvent* event)
+{
+    if (gripRow_ >= 0) {
+        if ((event->position().toPoint() - gripPress_).manhattanLength() >= QApplication::startDragDistance()) {
+            const int row = gripRow_;
+            gripRow_ = -1;
+            startDrag(row);
+        }
+        event->accept();
+        return;
+    }
+    QListView::mouseMoveEvent(event);
+}
+
+void LibrarySelectionList::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (gripRow_ >= 0) {
+        gripRow_ = -1;
+        event->accept();
+        return;
+    }
+    QListView::mouseReleaseEvent(event);
+}
+
+// The second click of a double click copies the row; a third click is an ordinary press again.
+void LibrarySelectionList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QPoint position = event->position().toPoint();
+    if (inGrip(position)) {
+        event->accept();
+        return;
+    }
+    QListView::mouseDoubleClickEvent(event);
+    const QModelIndex index = indexAt(position);
+    if (event->button() == Qt::LeftButton && index.isValid())
+        copyPlainText(index.row());
+}
+
+// Typing in the list searches nothing: the search field does, and a scan of every row per letter
+// would stall a long list.
+void LibrarySelectionList::keyboardSearch(const QString&)
+{
+}
+
+void LibrarySelectionList::copyPlainText(int row)
+{
+    SelectionListModel& model = state_.model();
+    const std::optional<Selection> selection = model.selectionAt(row);
+    if (!selection)
+        return;
+    Clipboard::writePlain(selection->text, pasteboard_);
+    model.flashCopied(selection->id);
+}
+
+void LibrarySelectionList::startDrag(int row)
+{
+    const QUuid id = state_.model().idAt(row);
+    // A row of the selection drags the whole selection; any other row drags itself alone.
+    const QSet<QUuid> ids = state_.selectedIDs().contains(id) ? state_.selectedIDs() : QSet<QUuid>{id};
+    auto* data = new QMimeData;
+    data->setText(SelectionDragIDs::encode(ids));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(Qt::CopyAction);
+}
+
+bool LibrarySelectionList::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (inGrip(help->pos()))
+            QToolTip::showText(help->globalPos(), QStringLiteral("Drag to add to a prompt or group"), viewport());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QListView::viewportEvent(event);
+}
+
+} // namespace vellicord

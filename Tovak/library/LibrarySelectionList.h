@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QListView>
+#include <QPoint>
+#include <QUuid>
+
+namespace vellicord {
+
+class ContentViewState;
+class IconCache;
+class Pasteboard;
+class SelectionRowDelegate;
+
+// The middle column of the main window: the captures shown, one row each, in several selection.
+// The window's state holds the truth of which captures are selected; the list shows it and hands
+// the user's changes back. A double click on a row copies its plain text; the grip of a row drags
+// the selected captures (or that one alone) into a prompt or a group.
+class LibrarySelectionList final : public QListView {
+    Q_OBJECT
+public:
+    LibrarySelectionList(ContentViewState& state, IconCache& icons, Pasteboard& pasteboard, QWidget* parent = nullptr);
+
+    SelectionRowDelegate& rowDelegate() const { return *delegate_; }
+    // The plain-text copy of a double click, and of the "Copy plain text" action.
+    void copyPlainText(int row);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyboardSearch(const QString& search) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    void showSelection();
+    void takeSelection();
+    bool inGrip(const QPoint& position) const;
+    void startDrag(int row);
+
+    ContentViewState& state_;
+    Pasteboard& pasteboard_;
+    SelectionRowDelegate* delegate_;
+    bool syncing_ = false;
+    int gripRow_ = -1;
+    QPoint gripPress_;
+};
+
+} // namespace vellicord
