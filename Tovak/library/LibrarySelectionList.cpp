@@ -161,13 +161,16 @@ void LibrarySelectionList::copyPlainText(int row)
     model.flashCopied(selection->id);
 }
 
-void LibrarySelectionList::startDrag(int row)
+QString LibrarySelectionList::dragPayload(int row) const
 {
     const QUuid id = state_.model().idAt(row);
-    // A row of the selection drags the whole selection; any other row drags itself alone.
-    const QSet<QUuid> ids = state_.selectedIDs().contains(id) ? state_.selectedIDs() : QSet<QUuid>{id};
+    return SelectionDragIDs::encode(state_.selectedIDs().contains(id) ? state_.selectedIDs() : QSet<QUuid>{id});
+}
+
+void LibrarySelectionList::startDrag(int row)
+{
     auto* data = new QMimeData;
-    data->setText(SelectionDragIDs::encode(ids));
+    data->setText(dragPayload(row));
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
     drag->exec(Qt::CopyAction);

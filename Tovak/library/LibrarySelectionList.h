@@ -23,6 +23,9 @@ public:
     SelectionRowDelegate& rowDelegate() const { return *delegate_; }
     // The plain-text copy of a double click, and of the "Copy plain text" action.
     void copyPlainText(int row);
+    // What a drag from the row's grip carries: the whole selection when the row is in it, else
+    // the row alone.
+    QString dragPayload(int row) const;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -17,6 +17,7 @@ public:
     QStringList revealed;
     QHash<QString, QIcon> icons; // by bundle identifier or by application name
     int accessibilitySettingsOpened = 0;
+    int iconRequests = 0;
 
     void setAppearance(Appearance appearance)
     {
@@ -45,6 +46,7 @@ public:
 
     QIcon applicationIcon(const std::optional<QString>& bundleID, const QString& appName) override
     {
+        ++iconRequests;
         if (bundleID && icons.contains(*bundleID))
             return icons.value(*bundleID);
         return icons.value(appName);
