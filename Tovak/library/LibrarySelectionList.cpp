@@ -80,9 +80,13 @@ void LibrarySelectionList::showSelection()
     syncing_ = true;
     if (selectionModel()->selection() != selection)
         selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    if (const std::optional<QUuid>& detail = state_.detailSelectionID()) {
+    // Keys move on from the row the user last chose; when the selection was set from elsewhere,
+    // from the inspected row.
+    const bool currentSelected
+        = currentIndex().isValid() && state_.selectedIDs().contains(model.idAt(currentIndex().row()));
+    if (const std::optional<QUuid>& detail = state_.detailSelectionID(); detail && !currentSelected) {
         const int row = model.rowOf(*detail);
-        if (row >= 0 && currentIndex().row() != row)
+        if (row >= 0)
             selectionModel()->setCurrentIndex(model.index(row), QItemSelectionModel::NoUpdate);
     }
     syncing_ = false;

@@ -176,6 +176,8 @@ TEST(CommandLine, FailedAdoptionWithoutADisplaySaysSoAndExits)
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // A folder of its own, so that no other test's copy of the program is taken for a running one.
+    QDir().mkpath(home.filePath(QStringLiteral("run")));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
