@@ -1,0 +1,204 @@
+// The library browser over 100,000 captures, on the main thread: a keystroke in the search field
+// (filter, list update and the repaint of the rows in view), a capture added or deleted while the
+// whole library is listed, a page of scrolling, opening the window, and the memory the list adds
+// to the store's. Needs an X server: without DISPLAY it runs itself under xvfb-run.
+#include "Tovak/library/ContentView.h"
+#include "Tovak/library/ContentViewState.h"
+#include "Tovak/library/LibrarySelectionList.h"
+#include "Tovak/shell/AppActions.h"
+#include "Tovak/shell/MainWindow.h"
+#include "bench/X11BenchMain.h"
+#include "support/ViewFakes.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QScrollBar>
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+namespace {
+
+using namespace vellicord;
+
+constexpr int librarySize = 100000;
+
+double residentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? double(fields[1].toLongLong()) * double(sysconf(_SC_PAGESIZE)) / 1e6 : 0;
+}
+
+QString words(QRandomGenerator& random, int approximateLength)
+{
+    static const QStringList vocabulary = QStringLiteral(
+        "the of and to in is that for it as was with be by on not he this are or his from at which but have an "
+        "they you were her she there been one all we their has would when if so no what up out about into them "
+        "prompt context model token capture library selection source markdown budget layout draft \u00E9t\u00E9 "
+        "na\u00EFve r\u00E9sum\u00E9").split(u' ');
+    QString text;
+    text.reserve(approximateLength + 16);
+    while (text.size() < approximateLength) {
+        text.append(vocabulary[int(random.bounded(vocabulary.size()))]);
+        text.append(random.bounded(12) == 0 ? QChar(u'\n') : QChar(u' '));
+    }
+    return text;
+}
+
+Selection capture(QRandomGenerator& random, int i)
+{
+    static const QStringList apps{"Firefox", "Chromium", "Terminal", "Text Editor", "Mail", "Notes", "Writer"};
+    const QString text = words(random, 900);
+    std::optional<QString> url, path;
+    if (i % 3 == 0)
+        url = QStringLiteral("https://site%1.example/article/%2").arg(i % 997).arg(i);
+    else if (i % 3 == 1)
+        path = QStringLiteral("/home/user/Documents/file%1.md").arg(i % 1300);
+    return Selection(QUuid::createUuid(), text, std::nullopt, apps[i % apps.size()], std::nullopt, url, std::nullopt,
+                     path, {}, QDateTime::fromSecsSinceEpoch(1'700'000'000 + i * 60, Qt::UTC));
+}
+
+// One library and one window for every figure, made once.
+struct Browser {
+    double storeMegabytes = 0;
+    double windowMegabytes = 0;
+    double openMilliseconds = 0;
+    std::unique_ptr<ViewFakes> fakes;
+    std::unique_ptr<AppActions> actions;
+    std::unique_ptr<MainWindow> window;
+
+    Browser()
+    {
+        const double before = residentMegabytes();
+        fakes = std::make_unique<ViewFakes>();
+        QRandomGenerator random(3);
+        for (int i = 0; i < librarySize; ++i)
+            fakes->store->add(capture(random, i));
+        storeMegabytes = residentMegabytes() - before;
+
+        const double beforeWindow = residentMegabytes();
+        QElapsedTimer opening;
+        opening.start();
+        actions = std::make_unique<AppActions>();
+        window = std::make_unique<MainWindow>(fakes->services(), *actions);
+        window->resize(1120, 660);
+        window->show();
+        window->repaint();
+        openMilliseconds = double(opening.nsecsElapsed()) / 1e6;
+        windowMegabytes = residentMegabytes() - beforeWindow;
+        QCoreApplication::processEvents();
+    }
+
+    ContentView& content() { return *window->contentView(); }
+    void repaintList() { content().list()->viewport()->repaint(); }
+};
+
+Browser& browser()
+{
+    static Browser instance;
+    return instance;
+}
+
+double elapsed(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+void SearchKeystroke(benchmark::State& state)
+{
+    Browser& b = browser();
+    const QStringList typed{QStringLiteral("b"), QStringLiteral("bu"), QStringLiteral("bud"), QStringLiteral("budg"),
+                            QStringLiteral("budge"), QStringLiteral("budget"), QStringLiteral("budget "),
+                            QStringLiteral("budget l"), QStringLiteral("budget la")};
+    std::vector<double> first, longer, filtering;
+    for (auto _ : state) {
+        for (const QString& text : typed) {
+            QElapsedTimer timer;
+            timer.start();
+            b.content().searchField()->setText(text);
+            filtering.push_back(elapsed(timer));
+            b.repaintList();
+            (text.size() >= 3 ? longer : first).push_back(elapsed(timer));
+        }
+        b.content().searchField()->clear();
+        b.repaintList();
+    }
+    bench::reportLatencies(state, longer);
+    std::sort(first.begin(), first.end());
+    if (!first.empty())
+        state.counters["first_letter_median_ms"] = first[first.size() / 2];
+    std::sort(filtering.begin(), filtering.end());
+    state.counters["filter_only_median_ms"] = filtering[filtering.size() / 2];
+    state.SetLabel("typing \"budget la\" over 100,000 captures; median of 3+ letters, and of the first letter");
+}
+BENCHMARK(SearchKeystroke)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void AddAndDeleteWhileListed(benchmark::State& state)
+{
+    Browser& b = browser();
+    b.content().searchField()->clear();
+    QRandomGenerator random(9);
+    std::vector<double> adds, deletes;
+    int i = librarySize;
+    for (auto _ : state) {
+        const Selection s = capture(random, i++);
+        QElapsedTimer timer;
+        timer.start();
+        b.fakes->store->add(s);
+        b.repaintList();
+        adds.push_back(elapsed(timer));
+        timer.restart();
+        b.fakes->store->remove(s.id);
+        b.repaintList();
+        deletes.push_back(elapsed(timer));
+    }
+    bench::reportLatencies(state, adds);
+    std::sort(deletes.begin(), deletes.end());
+    state.counters["delete_median_ms"] = deletes[deletes.size() / 2];
+    state.SetLabel("a capture added, then deleted, with 100,000 rows listed: list updated and repainted");
+}
+BENCHMARK(AddAndDeleteWhileListed)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+void ScrollOnePage(benchmark::State& state)
+{
+    Browser& b = browser();
+    b.content().searchField()->clear();
+    QScrollBar* bar = b.content().list()->verticalScrollBar();
+    std::vector<double> pages;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        bar->setValue(bar->value() + bar->pageStep());
+        b.repaintList();
+        pages.push_back(elapsed(timer));
+    }
+    bench::reportLatencies(state, pages);
+    state.SetLabel("one page down, repainted");
+}
+BENCHMARK(ScrollOnePage)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void OpenWindowAndMemory(benchmark::State& state)
+{
+    Browser& b = browser();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(b.openMilliseconds);
+    state.counters["open_ms"] = b.openMilliseconds;
+    state.counters["store_MB"] = b.storeMegabytes;
+    state.counters["window_MB"] = b.windowMegabytes;
+    state.counters["added_percent"] = b.storeMegabytes > 0 ? 100.0 * b.windowMegabytes / b.storeMegabytes : 0;
+    state.SetLabel("the window made, shown and painted over 100,000 captures; what it adds to the store's memory");
+}
+BENCHMARK(OpenWindowAndMemory)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return vellicord::bench::runOnX11(argc, argv, vellicord::bench::Application::widgets);
+}
