@@ -37,11 +37,13 @@ double residentMegabytes()
 
 QString words(QRandomGenerator& random, int approximateLength)
 {
-    static const QStringList vocabulary = QStringLiteral(
-        "the of and to in is that for it as was with be by on not he this are or his from at which but have an "
-        "they you were her she there been one all we their has would when if so no what up out about into them "
-        "prompt context model token capture library selection source markdown budget layout draft \u00E9t\u00E9 "
-        "na\u00EFve r\u00E9sum\u00E9").split(u' ');
+    static const QStringList vocabulary
+        = QStringLiteral(
+              "the of and to in is that for it as was with be by on not he this are or his from at which but have an "
+              "they you were her she there been one all we their has would when if so no what up out about into them "
+              "prompt context model token capture library selection source markdown budget layout draft \u00E9t\u00E9 "
+              "na\u00EFve r\u00E9sum\u00E9")
+              .split(u' ');
     QString text;
     text.reserve(approximateLength + 16);
     while (text.size() < approximateLength) {
@@ -91,6 +93,10 @@ struct Browser {
         window->show();
         window->repaint();
         openMilliseconds = double(opening.nsecsElapsed()) / 1e6;
+        // The search index is made on a thread of its own after the window opens; a search
+        // waits for it, and then all of the list's structures stand.
+        content().searchField()->setText(QStringLiteral("budget"));
+        content().searchField()->clear();
         windowMegabytes = residentMegabytes() - beforeWindow;
         QCoreApplication::processEvents();
     }
@@ -99,10 +105,11 @@ struct Browser {
     void repaintList() { content().list()->viewport()->repaint(); }
 };
 
+// Never destroyed: its widgets must not outlive the application object, which goes first.
 Browser& browser()
 {
-    static Browser instance;
-    return instance;
+    static Browser* instance = new Browser;
+    return *instance;
 }
 
 double elapsed(const QElapsedTimer& timer)
@@ -113,9 +120,9 @@ double elapsed(const QElapsedTimer& timer)
 void SearchKeystroke(benchmark::State& state)
 {
     Browser& b = browser();
-    const QStringList typed{QStringLiteral("b"), QStringLiteral("bu"), QStringLiteral("bud"), QStringLiteral("budg"),
-                            QStringLiteral("budge"), QStringLiteral("budget"), QStringLiteral("budget "),
-                            QStringLiteral("budget l"), QStringLiteral("budget la")};
+    const QStringList typed{QStringLiteral("b"),       QStringLiteral("bu"),       QStringLiteral("bud"),
+                            QStringLiteral("budg"),    QStringLiteral("budge"),    QStringLiteral("budget"),
+                            QStringLiteral("budget "), QStringLiteral("budget l"), QStringLiteral("budget la")};
     std::vector<double> first, longer, filtering;
     for (auto _ : state) {
         for (const QString& text : typed) {

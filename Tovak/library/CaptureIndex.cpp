@@ -21,46 +21,57 @@ CaptureIndex::CaptureIndex(const Store& store)
     rebuild();
 }
 
+// A search index still being made is waited for: its thread reads the library's strings.
+CaptureIndex::~CaptureIndex() = default;
+
 void CaptureIndex::rebuild()
 {
-    const QList<Selection>& selections = store_.selections();
+    if (pendingSearch_.valid())
+        pendingSearch_.wait();
+    const QList<Selection> selections = store_.selections();
     const size_t n = size_t(selections.size());
     ids_.clear();
     times_.clear();
     sequences_.clear();
-    appNames_.clear();
-    sourceNames_.clear();
-    sourceIdentifiers_.clear();
     groupIDs_.clear();
     alive_.clear();
     slots_.clear();
+    named_ = false;
+    appNames_.clear();
+    sourceNames_.clear();
+    sourceIdentifiers_.clear();
     ids_.reserve(n);
     times_.reserve(n);
     sequences_.reserve(n);
-    appNames_.reserve(n);
-    sourceNames_.reserve(n);
-    sourceIdentifiers_.reserve(n);
     groupIDs_.reserve(n);
     alive_.reserve(n);
     slots_.reserve(qsizetype(n));
 
-    search_.rebuild(selections);
+    searchChanges_.clear();
+    search_.reset();
+    // The list is shared, not copied: the thread reads what the store held at this moment.
+    pendingSearch_ = std::async(std::launch::async, [selections] {
+        auto index = std::make_unique<SearchIndex>();
+        index->rebuild(selections);
+        return index;
+    });
+
+    dead_ = 0;
     for (size_t i = 0; i < n; ++i) {
         const Selection& s = selections[qsizetype(i)];
         ids_.push_back(s.id);
         times_.push_back(s.createdAt.toMSecsSinceEpoch());
         sequences_.push_back(n - 1 - i);
-        appNames_.push_back(nameID(s.appName));
-        sourceNames_.push_back(nameID(SourceIdentity::displayOf(s)));
-        sourceIdentifiers_.push_back(identifierID(SourceIdentity::from(s).identifier));
         groupIDs_.push_back(s.groupIDs);
         // Of two captures with one id, the store finds the first; the list shows that one only.
         const bool first = !slots_.contains(s.id);
         alive_.push_back(first ? 1 : 0);
-        if (first)
+        if (first) {
             slots_.insert(s.id, Slot(i));
-        else
-            search_.erase(qsizetype(i));
+        } else {
+            searchChanges_.emplace_back(Erase{qsizetype(i)});
+            ++dead_;
+        }
     }
     nextSequence_ = n;
     for (auto& order : orders_)
@@ -69,6 +80,21 @@ void CaptureIndex::rebuild()
     hits_.clear();
     hitFlags_.clear();
     ++generation_;
+}
+
+SearchIndex& CaptureIndex::search()
+{
+    if (pendingSearch_.valid()) {
+        search_ = pendingSearch_.get();
+        for (const auto& change : searchChanges_) {
+            if (const auto* append = std::get_if<Append>(&change))
+                search_->append(append->selection);
+            else
+                search_->erase(std::get<Erase>(change).position);
+        }
+        searchChanges_.clear();
+    }
+    return *search_;
 }
 
 std::optional<CaptureIndex::Slot> CaptureIndex::slot(const QUuid& id) const
@@ -112,23 +138,55 @@ const QCollatorSortKey& CaptureIndex::nameKey(int id)
     return *key;
 }
 
+void CaptureIndex::name(Slot slot, const Selection& s)
+{
+    // A source's identifier is its display text: the address, else the path, else the application.
+    const QString& source = SourceIdentity::displayOf(s);
+    appNames_[slot] = nameID(s.appName);
+    sourceNames_[slot] = nameID(source);
+    sourceIdentifiers_[slot] = identifierID(source);
+}
+
+// The names of the captures, wanted only by the orders by name and by a source's list.
+void CaptureIndex::ensureNames()
+{
+    if (named_)
+        return;
+    appNames_.assign(ids_.size(), -1);
+    sourceNames_.assign(ids_.size(), -1);
+    sourceIdentifiers_.assign(ids_.size(), -1);
+    for (const Selection& s : store_.selections()) {
+        const auto it = slots_.constFind(s.id);
+        if (it != slots_.cend() && appNames_[it.value()] < 0)
+            name(it.value(), s);
+    }
+    named_ = true;
+}
+
 CaptureIndex::Slot CaptureIndex::add(const Selection& s)
 {
-    const Slot slot = Slot(search_.append(s));
+    const Slot slot = Slot(ids_.size());
+    if (pendingSearch_.valid())
+        searchChanges_.emplace_back(Append{s});
+    else
+        search_->append(s);
     ids_.push_back(s.id);
     times_.push_back(s.createdAt.toMSecsSinceEpoch());
     sequences_.push_back(nextSequence_++);
-    appNames_.push_back(nameID(s.appName));
-    sourceNames_.push_back(nameID(SourceIdentity::displayOf(s)));
-    sourceIdentifiers_.push_back(identifierID(SourceIdentity::from(s).identifier));
     groupIDs_.push_back(s.groupIDs);
     alive_.push_back(1);
     slots_.insert(s.id, slot);
+    if (named_) {
+        appNames_.push_back(-1);
+        sourceNames_.push_back(-1);
+        sourceIdentifiers_.push_back(-1);
+        name(slot, s);
+    }
     for (SortMode mode : SortModes::allCases()) {
         if (auto& order = orders_[size_t(mode)])
             insertIntoOrder(mode, *order, slot);
     }
-    const bool hit = !hitsQuery_.isEmpty() && search_.matches(qsizetype(slot), hitsQuery_);
+    const bool hit = !hitsQuery_.isEmpty() && search().matches(qsizetype(slot), hitsQuery_);
     if (hit)
         hits_.append(qsizetype(slot));
     if (!hitFlags_.empty() || hit) {
@@ -146,14 +204,18 @@ void CaptureIndex::apply(const Store::SelectionsChange& change)
             if (it == slots_.end())
                 continue;
             alive_[it.value()] = 0;
-            search_.erase(qsizetype(it.value()));
+            ++dead_;
+            if (pendingSearch_.valid())
+                searchChanges_.emplace_back(Erase{qsizetype(it.value())});
+            else
+                search_->erase(qsizetype(it.value()));
             slots_.erase(it);
         }
         for (auto& order : orders_) {
             if (order)
                 std::erase_if(*order, [&](Slot s) { return !alive_[s]; });
         }
-        if (search_.erasedCount() > compactionThreshold && search_.erasedCount() * 2 > search_.size()) {
+        if (dead_ > compactionThreshold && dead_ * 2 > qsizetype(ids_.size())) {
             rebuild();
             return;
         }
@@ -177,17 +239,32 @@ void CaptureIndex::apply(const Store::SelectionsChange& change)
 const std::vector<CaptureIndex::Slot>& CaptureIndex::order(SortMode mode)
 {
     std::optional<std::vector<Slot>>& order = orders_[size_t(mode)];
-    if (!order) {
-        // Made once per mode by the library's own sort, then kept up to date capture by capture.
-        order.emplace();
-        order->reserve(slots_.size());
-        std::vector<uint8_t> placed(ids_.size(), 0);
-        for (const Selection& s : SortModes::sort(mode, store_.selections())) {
-            const auto it = slots_.constFind(s.id);
-            if (it != slots_.cend() && !placed[it.value()]) {
-                placed[it.value()] = 1;
-                order->push_back(it.value());
-            }
+    if (order)
+        return *order;
+    // Made once per mode, then kept up to date capture by capture.
+    order.emplace();
+    order->reserve(slots_.size());
+    if (mode == SortMode::newestFirst || mode == SortMode::oldestFirst) {
+        // By time, and among equal times in the library's order: the stable sort of the library.
+        for (Slot slot = 0; slot < Slot(ids_.size()); ++slot) {
+            if (alive_[slot])
+                order->push_back(slot);
+        }
+        const bool newest = mode == SortMode::newestFirst;
+        std::sort(order->begin(), order->end(), [&](Slot a, Slot b) {
+            if (times_[a] != times_[b])
+                return newest ? times_[a] > times_[b] : times_[a] < times_[b];
+            return sequences_[a] > sequences_[b];
+        });
+        return *order;
+    }
+    ensureNames();
+    std::vector<uint8_t> placed(ids_.size(), 0);
+    for (const Selection& s : SortModes::sort(mode, store_.selections())) {
+        const auto it = slots_.constFind(s.id);
+        if (it != slots_.cend() && !placed[it.value()]) {
+            placed[it.value()] = 1;
+            order->push_back(it.value());
         }
     }
     return *order;
@@ -208,6 +285,7 @@ void CaptureIndex::insertIntoOrder(SortMode mode, std::vector<Slot>& order, Slot
         break;
     case SortMode::byApp:
     case SortMode::bySource: {
+        ensureNames();
         const std::vector<int>& names = mode == SortMode::byApp ? appNames_ : sourceNames_;
         const int name = names[slot];
         const QCollatorSortKey key = nameKey(name);
@@ -235,9 +313,9 @@ void CaptureIndex::updateHits(const QString& query)
     }
     // A query that holds the previous one can only match among its hits.
     if (!hitsQuery_.isEmpty() && query.contains(hitsQuery_))
-        hits_ = search_.matching(query, &hits_);
+        hits_ = search().matching(query, &hits_);
     else
-        hits_ = search_.matching(query);
+        hits_ = search().matching(query);
     hitsQuery_ = query;
     hitFlags_.assign(ids_.size(), 0);
     for (qsizetype slot : std::as_const(hits_))
@@ -254,6 +332,7 @@ std::vector<CaptureIndex::Slot> CaptureIndex::visible(const SidebarItem& scope, 
     const auto* group = scope.as<SidebarItem::Group>();
     std::optional<int> identifier;
     if (const auto* source = scope.as<SidebarItem::Source>()) {
+        ensureNames();
         const auto it = identifierIDs_.constFind(source->identity.identifier);
         if (it == identifierIDs_.cend())
             return result;

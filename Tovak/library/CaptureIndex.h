@@ -14,7 +14,10 @@
 
 #include <array>
 #include <cstdint>
+#include <future>
+#include <memory>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace vellicord {
@@ -24,12 +27,15 @@ namespace vellicord {
 // and an order is then one pass over an order already sorted, never a sort or a new index.
 //
 // Captures live in slots, numbered as the search index numbers them; a slot is never reused until
-// the index is made anew (`generation()` says when).
+// the index is made anew (`generation()` says when). What only a search, an order by name or a
+// source needs is made when first needed: the search index on a thread of its own, from the moment
+// the index is made, so that opening the window waits for none of it.
 class CaptureIndex {
 public:
     using Slot = uint32_t;
 
     explicit CaptureIndex(const Store& store);
+    ~CaptureIndex();
 
     // Follows one change of the store's captures; reads the store for what was added or changed.
     void apply(const Store::SelectionsChange& change);
@@ -46,7 +52,18 @@ public:
     int generation() const { return generation_; }
 
 private:
+    // The changes that reach the search index while it is being made, applied to it once it is.
+    struct Append {
+        Selection selection;
+    };
+    struct Erase {
+        qsizetype position;
+    };
+
     void rebuild();
+    SearchIndex& search();
+    void ensureNames();
+    void name(Slot slot, const Selection& selection);
     Slot add(const Selection& selection);
     int nameID(const QString& name);
     int identifierID(const QString& identifier);
@@ -62,11 +79,13 @@ private:
     std::vector<QUuid> ids_;
     std::vector<int64_t> times_;
     std::vector<uint64_t> sequences_; // library order: a higher sequence stands nearer the front
+    bool named_ = false; // the names below are made
     std::vector<int> appNames_; // ids of texts, canonically equal texts sharing one
     std::vector<int> sourceNames_;
     std::vector<int> sourceIdentifiers_; // ids of exact texts
     std::vector<QList<QUuid>> groupIDs_;
     std::vector<uint8_t> alive_;
+    qsizetype dead_ = 0;
     QHash<QUuid, Slot> slots_;
 
     QHash<QString, int> nameIDs_; // by canonical text
@@ -75,7 +94,9 @@ private:
     std::optional<CaseInsensitiveCollation> collation_;
     QHash<QString, int> identifierIDs_;
 
-    SearchIndex search_;
+    std::unique_ptr<SearchIndex> search_;
+    std::future<std::unique_ptr<SearchIndex>> pendingSearch_;
+    std::vector<std::variant<Append, Erase>> searchChanges_;
     QString hitsQuery_;
     QList<qsizetype> hits_; // slots that match hitsQuery_, ascending
     std::vector<uint8_t> hitFlags_; // by slot
