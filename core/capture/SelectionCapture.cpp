@@ -66,14 +66,19 @@ SelectionCapture::Outcome SelectionCapture::capture()
     qint64 preCount = 0;
     const Clipboard::PasteboardSnapshot snapshot = takeSnapshot(preCount);
 
-    const AXExtract ax = extractAX(services_.accessibility, pid);
+    AXExtract ax = extractAX(services_.accessibility, pid);
 
     // A copy overwrites the clipboard; when what the user had there cannot be put back whole, the
     // capture makes do with what it can read without one.
     const bool copied = snapshot.complete;
     bool changed = false;
     if (copied) {
-        changed = copyUntilChanged(preCount, bundleID);
+        const CopyAttempt copy = copyUntilChanged(preCount, bundleID);
+        changed = copy.changed;
+        // A terminal that copies by selecting keeps its selection in PRIMARY alone, whatever its
+        // interface says.
+        if (!copy.sent && !ax.selectedText && ax.selectionReported)
+            ax.selectedText = primaryText(services_.accessibility, pid);
     } else {
         CaptureLog::app(QStringLiteral("Capture: the clipboard could not be saved, so no copy command was sent"));
     }
@@ -165,16 +170,22 @@ std::optional<QString> SelectionCapture::markdownFrom(const std::optional<Attrib
     return markdown;
 }
 
-bool SelectionCapture::copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID)
+SelectionCapture::CopyAttempt SelectionCapture::copyUntilChanged(qint64 preCount,
+                                                                 const std::optional<QString>& bundleID)
 {
     // A second command for applications that miss the first (one still busy with the shortcut).
+    CopyAttempt copy;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        services_.keyEvents.postCopyCommand(bundleID);
+        if (!services_.keyEvents.postCopyCommand(bundleID))
+            return copy;
+        copy.sent = true;
         if (waitForPasteboardChange(preCount, services_.clock.steadyNow() + copyWait, services_.pasteboard,
-                                    services_.clock))
-            return true;
+                                    services_.clock)) {
+            copy.changed = true;
+            return copy;
+        }
     }
-    return false;
+    return copy;
 }
 
 Clipboard::PasteboardSnapshot SelectionCapture::takeSnapshot(qint64& preCount)
@@ -207,6 +218,14 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
     AXExtract extract;
     std::optional<QString> address;
     std::unique_ptr<AccessibilityElement> element = accessibility.focusedElement(pid);
+    auto readSelection = [&] {
+        if (extract.selectedText)
+            return;
+        std::optional<QString> value = element->stringAttribute(u"AXSelectedText");
+        extract.selectionReported = extract.selectionReported || value.has_value();
+        if (value && !value->isEmpty())
+            extract.selectedText = std::move(value);
+    };
     auto readOnce = [&](std::optional<QString>& slot, QStringView name) {
         if (slot)
             return;
@@ -215,7 +234,7 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
             slot = std::move(value);
     };
     for (int visited = 1; element; ++visited) {
-        readOnce(extract.selectedText, u"AXSelectedText");
+        readSelection();
         readOnce(extract.filePath, u"AXDocument");
         if (!address) {
             readOnce(address, u"AXURL");
@@ -234,11 +253,19 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
     else
         extract.title.reset();
     // Applications that tell the interface nothing still leave their selection with the desktop.
-    if (!extract.selectedText) {
-        if (std::optional<QString> primary = accessibility.primarySelection(pid); primary && !primary->isEmpty())
-            extract.selectedText = std::move(primary);
-    }
+    // One that reports an empty selection has nothing selected: its PRIMARY may be a selection
+    // the user has since cleared.
+    if (!extract.selectedText && !extract.selectionReported)
+        extract.selectedText = primaryText(accessibility, pid);
     return extract;
+}
+
+std::optional<QString> SelectionCapture::primaryText(Accessibility& accessibility, qint32 pid)
+{
+    std::optional<QString> primary = accessibility.primarySelection(pid);
+    if (!primary || primary->isEmpty())
+        return std::nullopt;
+    return primary;
 }
 
 bool SelectionCapture::waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline, Pasteboard& pasteboard,
