@@ -1,5 +1,6 @@
 // The whole application on an X server: its shortcut pressed over another client's selection ends
-// in exactly one capture in the library file, with NumLock off and on.
+// in exactly one capture in the library file, with NumLock off and on; the launch capture reads the
+// client that was in front.
 #include "core/library/StorePersistence.h"
 
 #include <QCoreApplication>
@@ -67,6 +68,20 @@ QList<Selection> library(const QString& path)
     }
 }
 
+// The application with its own folders in the temporary home, its output gathered.
+void startApplication(QProcess& app, const QTemporaryDir& home, const QStringList& arguments, QByteArray& output)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
+        environment.insert(QString::fromLatin1(variable), home.filePath(QString::fromLatin1(variable)));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("com.ruvo.vellicord.*=true"));
+    app.setProcessEnvironment(environment);
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    QObject::connect(&app, &QProcess::readyRead, [&] { output += app.readAll(); });
+    app.start(QStringLiteral(VELLICORD_BINARY), arguments);
+}
+
 } // namespace
 
 TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
@@ -75,16 +90,8 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
         GTEST_SKIP() << "needs an X server";
     QTemporaryDir home;
     QProcess app;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* variable : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
-        environment.insert(QString::fromLatin1(variable), home.filePath(QString::fromLatin1(variable)));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("com.ruvo.vellicord.*=true"));
-    app.setProcessEnvironment(environment);
-    app.setProcessChannelMode(QProcess::MergedChannels);
     QByteArray output;
-    QObject::connect(&app, &QProcess::readyRead, [&] { output += app.readAll(); });
-    app.start(QStringLiteral(VELLICORD_BINARY), {});
+    startApplication(app, home, {}, output);
     ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
     const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
 
@@ -93,8 +100,8 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
     xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
              QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
 
-    const QStringList texts = {QStringLiteral("first passage from a real client"),
-                               QStringLiteral("second passage, NumLock on")};
+    const QStringList texts
+        = {QStringLiteral("first passage from a real client"), QStringLiteral("second passage, NumLock on")};
     for (int i = 0; i < texts.size(); ++i) {
         SelectionWindow window(texts[i]);
         ASSERT_TRUE(window.ready);
@@ -121,4 +128,28 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
     ASSERT_TRUE(app.waitForFinished(10000));
     EXPECT_EQ(app.exitCode(), 0);
     EXPECT_EQ(library(libraryPath).size(), 2);
+}
+
+TEST(ShortcutCapture, LaunchCaptureWithoutATrayReadsTheApplicationInFront)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        GTEST_SKIP() << "needs an X server";
+    const QString text = QStringLiteral("selected before the launch");
+    SelectionWindow window(text);
+    ASSERT_TRUE(window.ready);
+    QTemporaryDir home;
+    QProcess app;
+    QByteArray output;
+    // Xvfb has no tray: the main window would open at launch and take the focus.
+    startApplication(app, home, {QStringLiteral("-captureOnLaunch")}, output);
+    const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
+    const bool saved = QTest::qWaitFor([&] { return library(libraryPath).size() == 1; }, 10000);
+    ASSERT_TRUE(saved) << output.toStdString();
+    EXPECT_EQ(library(libraryPath).first().text, text);
+    // The window is the way in, once the capture has run.
+    xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+             QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
+    ::kill(pid_t(app.processId()), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(10000));
+    EXPECT_EQ(app.exitCode(), 0);
 }
