@@ -153,8 +153,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     XdgDesktop desktop;
     Theme::follow(application, desktop);
-    application.setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("vellicord"), VellicordMark::statusIcon(QColor(31, 41, 55))));
+    application.setWindowIcon(QIcon::fromTheme(QStringLiteral("vellicord"), VellicordMark::trayIcon()));
 
     ThreadSerialQueue saveQueue("com.vellicord.store.save");
     TimerScheduler scheduler(&application);

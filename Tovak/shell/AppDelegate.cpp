@@ -223,8 +223,7 @@ void AppDelegate::buildStatusItem()
     statusMenu_ = std::make_unique<StatusMenu>(*actions_, [this] { refreshActions(); });
     if (!services_.trayAvailable)
         return;
-    statusItem_ = std::make_unique<QSystemTrayIcon>(
-        VellicordMark::statusIcon(QApplication::palette().color(QPalette::WindowText)));
+    statusItem_ = std::make_unique<QSystemTrayIcon>(VellicordMark::trayIcon());
     statusItem_->setToolTip(QStringLiteral("Vellicord — capture and browse selections"));
     statusItem_->setContextMenu(statusMenu_.get());
     connect(statusItem_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
