@@ -1,7 +1,9 @@
 // The whole application on an X server: its shortcut pressed over another client's selection ends
 // in exactly one capture in the library file, with NumLock off and on; the launch capture reads the
-// client that was in front.
+// client that was in front; the clipboard put back after a capture outlives the application.
 #include "core/library/StorePersistence.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Pasteboard.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -66,6 +68,36 @@ QList<Selection> library(const QString& path)
     } catch (...) {
         return {};
     }
+}
+
+QByteArray clipboardTarget(const QString& target)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"),
+                {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"), QStringLiteral("-t"),
+                 target});
+    xclip.waitForFinished(5000);
+    return xclip.readAllStandardOutput();
+}
+
+// The process that serves the clipboard now, by its window.
+qint64 clipboardOwnerPid()
+{
+    X11Connection x11;
+    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(x11.get(), xcb_get_selection_owner(x11.get(), x11.atom("CLIPBOARD")), nullptr),
+        &std::free);
+    return owner ? x11.windowPid(owner->owner).value_or(0) : 0;
+}
+
+bool processRuns(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype state = line.lastIndexOf(')') + 2;
+    return state < line.size() && line.at(state) != 'Z';
 }
 
 // The application with its own folders in the temporary home, its output gathered.
@@ -152,4 +184,53 @@ TEST(ShortcutCapture, LaunchCaptureWithoutATrayReadsTheApplicationInFront)
     ::kill(pid_t(app.processId()), SIGTERM);
     ASSERT_TRUE(app.waitForFinished(10000));
     EXPECT_EQ(app.exitCode(), 0);
+}
+
+TEST(ShortcutCapture, RestoredClipboardOutlivesTheApplication)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        GTEST_SKIP() << "needs an X server";
+    // No clipboard manager runs here: what Vellicord put back is served on by its keeper.
+    X11Pasteboard pasteboard;
+    const QByteArray text("what the user copied earlier");
+    const QByteArray binary("\0\x01\xfe binary \0\xff", 13);
+    ASSERT_TRUE(pasteboard.write(
+        {{{QStringLiteral("UTF8_STRING"), text}, {QStringLiteral("application/x-vellicord-test"), binary}}}));
+
+    QTemporaryDir home;
+    QProcess app;
+    QByteArray output;
+    startApplication(app, home, {}, output);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
+    xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+             QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
+    {
+        SelectionWindow window(QStringLiteral("a passage copied on Control-C"));
+        ASSERT_TRUE(window.ready);
+        QThread::msleep(200);
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
+        const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
+        // The test serves its clipboard to the capture's snapshot while it waits.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return library(libraryPath).size() == 1; }, 10000)) << output.toStdString();
+    }
+    ASSERT_NE(clipboardOwnerPid(), QCoreApplication::applicationPid());
+
+    ::kill(pid_t(app.processId()), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(10000));
+    EXPECT_EQ(app.exitCode(), 0);
+    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), text);
+    EXPECT_EQ(clipboardTarget(QStringLiteral("application/x-vellicord-test")), binary);
+    QFile log(home.filePath(QStringLiteral("XDG_STATE_HOME/Vellicord/vellicord.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("Clipboard kept after exit by vellicord-clipboard"));
+
+    // The keeper ends as soon as another client owns the clipboard.
+    const qint64 keeper = clipboardOwnerPid();
+    ASSERT_GT(keeper, 0);
+    EXPECT_TRUE(processRuns(keeper));
+    ASSERT_TRUE(pasteboard.write({{{QStringLiteral("UTF8_STRING"), QByteArray("copied later")}}}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !processRuns(keeper); }, 5000));
+    EXPECT_EQ(clipboardOwnerPid(), QCoreApplication::applicationPid());
+    pasteboard.write({});
 }
