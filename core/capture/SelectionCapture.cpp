@@ -29,6 +29,26 @@ bool hasText(const std::optional<QString>& text)
     return text && !text->isEmpty();
 }
 
+void logTimeLimit(const QString& when)
+{
+    CaptureLog::app(QStringLiteral("Capture: time limit of %1 s reached ")
+                        .arg(std::chrono::duration<double>(SelectionCapture::timeLimit).count())
+                    + when);
+}
+
+// Lifts the capture's limit on clipboard reads on every way out of it.
+struct ReadLimit {
+    Pasteboard& pasteboard;
+    ReadLimit(Pasteboard& pasteboard, Clock::TimePoint end)
+        : pasteboard(pasteboard)
+    {
+        pasteboard.limitReads(end);
+    }
+    ~ReadLimit() { pasteboard.limitReads(std::nullopt); }
+    ReadLimit(const ReadLimit&) = delete;
+    ReadLimit& operator=(const ReadLimit&) = delete;
+};
+
 } // namespace
 
 bool SelectionCapture::CopyReading::isEmpty() const
@@ -63,6 +83,9 @@ SelectionCapture::Outcome SelectionCapture::capture()
                         QStringLiteral("Capturing from ") + CaptureLog::sanitized(appName) + QStringLiteral(" (")
                             + QString::number(pid) + u')');
 
+    const Clock::TimePoint end = services_.clock.steadyNow() + timeLimit;
+    const ReadLimit limit(pasteboard, end);
+
     qint64 preCount = 0;
     const Clipboard::PasteboardSnapshot snapshot = takeSnapshot(preCount);
 
@@ -72,8 +95,10 @@ SelectionCapture::Outcome SelectionCapture::capture()
     // capture makes do with what it can read without one.
     const bool copied = snapshot.complete;
     bool changed = false;
-    if (copied) {
-        const CopyAttempt copy = copyUntilChanged(preCount, bundleID);
+    if (copied && services_.clock.steadyNow() >= end) {
+        logTimeLimit(QStringLiteral("before the copy command, so none was sent"));
+    } else if (copied) {
+        const CopyAttempt copy = copyUntilChanged(preCount, bundleID, end);
         changed = copy.changed;
         // A terminal that copies by selecting keeps its selection in PRIMARY alone, whatever its
         // interface says.
@@ -85,11 +110,13 @@ SelectionCapture::Outcome SelectionCapture::capture()
 
     CopyReading reading;
     if (changed) {
-        reading = readCopy();
-        if (reading.isEmpty()) {
+        reading = readCopy(end);
+        if (reading.isEmpty() && services_.clock.steadyNow() + secondReadDelay < end) {
             services_.clock.sleep(secondReadDelay);
-            reading = readCopy();
+            reading = readCopy(end);
         }
+        if (services_.clock.steadyNow() >= end)
+            logTimeLimit(QStringLiteral("while the copy was read; what had not arrived is left out"));
     }
 
     const QStringList types = Clipboard::availableTypes(pasteboard);
@@ -170,17 +197,17 @@ std::optional<QString> SelectionCapture::markdownFrom(const std::optional<Attrib
     return markdown;
 }
 
-SelectionCapture::CopyAttempt SelectionCapture::copyUntilChanged(qint64 preCount,
-                                                                 const std::optional<QString>& bundleID)
+SelectionCapture::CopyAttempt
+SelectionCapture::copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID, Clock::TimePoint end)
 {
     // A second command for applications that miss the first (one still busy with the shortcut).
     CopyAttempt copy;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < 2 && services_.clock.steadyNow() < end; ++attempt) {
         if (!services_.keyEvents.postCopyCommand(bundleID))
             return copy;
         copy.sent = true;
-        if (waitForPasteboardChange(preCount, services_.clock.steadyNow() + copyWait, services_.pasteboard,
-                                    services_.clock)) {
+        const Clock::TimePoint deadline = std::min(services_.clock.steadyNow() + copyWait, end);
+        if (waitForPasteboardChange(preCount, deadline, services_.pasteboard, services_.clock)) {
             copy.changed = true;
             return copy;
         }
@@ -204,12 +231,16 @@ Clipboard::PasteboardSnapshot SelectionCapture::takeSnapshot(qint64& preCount)
     return snapshot;
 }
 
-SelectionCapture::CopyReading SelectionCapture::readCopy()
+SelectionCapture::CopyReading SelectionCapture::readCopy(Clock::TimePoint end)
 {
+    // Each read is cut short at the end by the pasteboard; past it, the next are not begun.
     CopyReading reading;
+    const auto inTime = [&] { return services_.clock.steadyNow() < end; };
     reading.plainText = Clipboard::plainText(services_.pasteboard);
-    reading.formatted = Clipboard::richAttributedString(services_.pasteboard);
-    reading.htmlTitle = Clipboard::htmlTitle(services_.pasteboard);
+    if (inTime())
+        reading.formatted = Clipboard::richAttributedString(services_.pasteboard);
+    if (inTime())
+        reading.htmlTitle = Clipboard::htmlTitle(services_.pasteboard);
     return reading;
 }
 

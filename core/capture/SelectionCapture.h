@@ -39,6 +39,11 @@ public:
 
     explicit SelectionCapture(CaptureServices services);
 
+    // How long a capture may read before it makes do with what it has: an owner that answers
+    // slowly (a copy sent in small increments) must not hold the shortcut for many seconds. Putting
+    // the clipboard back comes after, bounded on its own.
+    static constexpr std::chrono::milliseconds timeLimit{4000};
+
     Outcome capture();
 
     // What Accessibility gave for the focused element and its ancestors. The title is the name of
@@ -90,12 +95,12 @@ private:
     Outcome chooseText(const Findings& found);
     static std::optional<QString> markdownFrom(const std::optional<AttributedText>& formatted);
     static std::optional<QString> primaryText(Accessibility& accessibility, qint32 pid);
-    CopyReading readCopy();
+    CopyReading readCopy(Clock::TimePoint end);
     struct CopyAttempt {
         bool sent = false; // false: the application takes no copy command, so none can come
         bool changed = false;
     };
-    CopyAttempt copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID);
+    CopyAttempt copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID, Clock::TimePoint end);
     Clipboard::PasteboardSnapshot takeSnapshot(qint64& preCount);
 
     CaptureServices services_;

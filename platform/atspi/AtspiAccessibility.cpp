@@ -330,18 +330,19 @@ std::optional<QString> AtspiAccessibility::primarySelection(qint32 pid)
     if (owner == XCB_NONE || pid <= 0 || primary_->connection().windowPid(owner) != pid)
         return std::nullopt;
     const auto deadline = Clock::now() + primaryTimeout;
-    const std::optional<QStringList> targets = primary_->targets(deadline);
+    const auto limit = Clock::now() + primaryTransferLimit;
+    const std::optional<QStringList> targets = primary_->targets(deadline, limit);
     if (!targets)
         return std::nullopt;
     for (const QString& target : PasteboardTypes::targets(PasteboardType::string)) {
         if (!targets->contains(target))
             continue;
-        const PasteboardData data = primary_->convert(target, deadline);
+        const PasteboardData data = primary_->convert(target, deadline, limit);
         if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
             return QString::fromUtf8(data.bytes);
     }
     if (targets->contains(u"STRING")) {
-        const PasteboardData data = primary_->convert(QStringLiteral("STRING"), deadline);
+        const PasteboardData data = primary_->convert(QStringLiteral("STRING"), deadline, limit);
         if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
             return QString::fromLatin1(data.bytes);
     }

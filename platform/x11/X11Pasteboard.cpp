@@ -91,8 +91,13 @@ X11Pasteboard::~X11Pasteboard() = default;
 Clock::time_point X11Pasteboard::deadline() const
 {
     const auto now = Clock::now();
-    const auto perTarget = now + targetTimeout;
+    const auto perTarget = std::min(now + targetTimeout, readLimit_);
     return budgetEnd_ > now ? std::min(perTarget, budgetEnd_) : perTarget;
+}
+
+void X11Pasteboard::limitReads(std::optional<Clock::time_point> end)
+{
+    readLimit_ = end.value_or(Clock::time_point::max());
 }
 
 qint64 X11Pasteboard::changeCount()
@@ -103,7 +108,7 @@ qint64 X11Pasteboard::changeCount()
 std::optional<QList<QStringList>> X11Pasteboard::itemTargets()
 {
     budgetEnd_ = Clock::now() + snapshotBudget;
-    const std::optional<QStringList> targets = reader_->targets(deadline());
+    const std::optional<QStringList> targets = reader_->targets(deadline(), readLimit_);
     if (!targets)
         return std::nullopt;
     if (targets->isEmpty())
@@ -117,19 +122,19 @@ PasteboardData X11Pasteboard::data(int item, const QString& target)
         return {};
     if (budgetEnd_ <= Clock::now())
         return {PasteboardData::Status::noAnswer, {}};
-    return reader_->convert(target, deadline());
+    return reader_->convert(target, deadline(), readLimit_);
 }
 
 std::optional<QByteArray> X11Pasteboard::dataForType(PasteboardType type)
 {
     budgetEnd_ = {};
-    const std::optional<QStringList> offered = reader_->targets(deadline());
+    const std::optional<QStringList> offered = reader_->targets(deadline(), readLimit_);
     if (!offered)
         return std::nullopt;
     for (const QString& target : PasteboardTypes::targets(type)) {
         if (!offered->contains(target))
             continue;
-        const PasteboardData read = reader_->convert(target, deadline());
+        const PasteboardData read = reader_->convert(target, deadline(), readLimit_);
         if (read.status == PasteboardData::Status::ok)
             return PasteboardTypes::asUtf8(type, read.bytes);
     }

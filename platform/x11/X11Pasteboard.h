@@ -35,6 +35,7 @@ public:
     PasteboardData data(int item, const QString& target) override;
     std::optional<QByteArray> dataForType(PasteboardType type) override;
     bool write(const QList<PasteboardItem>& items) override;
+    void limitReads(std::optional<std::chrono::steady_clock::time_point> end) override;
 
     // What became of the clipboard content we owned when the application ended.
     // keeperStarting: the keeper had not taken it by the time we stopped waiting; it will while the
@@ -54,6 +55,7 @@ private:
 
     std::unique_ptr<X11SelectionReader> reader_;
     std::chrono::steady_clock::time_point budgetEnd_;
+    std::chrono::steady_clock::time_point readLimit_ = std::chrono::steady_clock::time_point::max();
     // The last item we wrote, as it was given (Qt offers text under merged targets), and the
     // content Qt holds for it: when Qt still holds that, the clipboard is still that item.
     PasteboardItem lastWritten_;

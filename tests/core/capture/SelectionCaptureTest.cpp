@@ -491,6 +491,55 @@ TEST_F(SelectionCaptureTest, ChangeWhileTheSnapshotIsTakenIsNotLost)
     EXPECT_EQ(pasteboard.items, QList<PasteboardItem>{textItem("newer content")});
 }
 
+TEST_F(SelectionCaptureTest, SlowCopyIsCutAtTheTimeLimit)
+{
+    struct Case {
+        const char* name;
+        std::chrono::milliseconds perRead; // how long the application takes to send each format
+        QString text;
+        bool limitLogged;
+    };
+    const Case cases[] = {
+        {"copy sent in time", 100ms, QStringLiteral("copied"), false},
+        {"copy trickling in increments", 5000ms, QStringLiteral("from accessibility"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManualClock fresh;
+        FakePasteboard slow;
+        slow.set({userItem});
+        slow.clock = &fresh;
+        bool copied = false;
+        // A read takes its time, up to the limit the capture set, where the pasteboard cuts it.
+        slow.beforeRead = [&] {
+            if (copied && slow.readLimit)
+                fresh.advance(std::min(c.perRead,
+                                       std::chrono::duration_cast<std::chrono::milliseconds>(std::max(
+                                           *slow.readLimit - fresh.steadyNow(), Clock::TimePoint::duration{}))));
+        };
+        keys.onCopy = [&](int) {
+            copied = true;
+            slow.set({textItem("copied")});
+        };
+        accessibility.chain = {{{QStringLiteral("AXSelectedText"), QStringLiteral("from accessibility")}}};
+        log.lines.clear();
+        SelectionCapture capture(CaptureServices{.pasteboard = slow,
+                                                 .workspace = workspace,
+                                                 .accessibility = accessibility,
+                                                 .keyEvents = keys,
+                                                 .processRunner = runner,
+                                                 .clock = fresh});
+        EXPECT_EQ(result(capture.capture()).text, c.text);
+        EXPECT_LE(fresh.elapsed(), SelectionCapture::timeLimit);
+        EXPECT_EQ(slow.items, QList<PasteboardItem>{userItem});
+        EXPECT_EQ(slow.readLimit, std::nullopt);
+        EXPECT_EQ(log.lines.contains(u"app: Capture: time limit of 4 s reached while the copy was read; what had not "
+                                     u"arrived is left out"),
+                  c.limitLogged)
+            << log.lines.join(u'\n').toStdString();
+    }
+}
+
 TEST_F(SelectionCaptureTest, BrowserSelectionWhenNothingElseGaveText)
 {
     workspace.frontmost = RunningApplication{9, QStringLiteral("Safari"), QStringLiteral("com.apple.Safari")};
