@@ -109,7 +109,8 @@ xcb_generic_event_t* X11SelectionReader::waitForEvent(const std::function<bool(x
         }
         if (xcb_connection_has_error(c))
             return nullptr;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        // Rounded up: a read gives up only once its deadline has passed, never a moment before.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
             return nullptr;
         pollfd descriptor{xcb_get_file_descriptor(c), POLLIN, 0};

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 using namespace vellicord;
 
@@ -34,8 +35,12 @@ void xdotool(const QStringList& arguments)
 class SelectionWindow {
 public:
     explicit SelectionWindow(const QString& text)
+        : SelectionWindow(QStringList{QStringLiteral("--text"), text})
     {
-        process.start(QStringLiteral(SELECTION_WINDOW_PATH), {QStringLiteral("--text"), text});
+    }
+    explicit SelectionWindow(const QStringList& arguments)
+    {
+        process.start(QStringLiteral(SELECTION_WINDOW_PATH), arguments);
         QByteArray output;
         QElapsedTimer timer;
         timer.start();
@@ -51,6 +56,7 @@ public:
         process.kill();
         process.waitForFinished(2000);
     }
+    qint64 pid() const { return process.processId(); }
     bool ready = false;
     QString id;
 
@@ -190,47 +196,69 @@ TEST(ShortcutCapture, RestoredClipboardOutlivesTheApplication)
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         GTEST_SKIP() << "needs an X server";
-    // No clipboard manager runs here: what Vellicord put back is served on by its keeper.
-    X11Pasteboard pasteboard;
-    const QByteArray text("what the user copied earlier");
-    const QByteArray binary("\0\x01\xfe binary \0\xff", 13);
-    ASSERT_TRUE(pasteboard.write(
-        {{{QStringLiteral("UTF8_STRING"), text}, {QStringLiteral("application/x-vellicord-test"), binary}}}));
+    struct Case {
+        const char* name;
+        bool manager;
+        const char* logLine;
+    };
+    const Case cases[] = {
+        {"no clipboard manager: our keeper serves it", false, "Clipboard kept after exit by vellicord-clipboard"},
+        {"a clipboard manager takes it", true, "Clipboard left to the clipboard manager"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<SelectionWindow> manager;
+        if (c.manager) {
+            manager.emplace(QStringList{QStringLiteral("--clipboard-manager")});
+            ASSERT_TRUE(manager->ready);
+        }
+        X11Pasteboard pasteboard;
+        const QByteArray text("what the user copied earlier");
+        const QByteArray binary("\0\x01\xfe binary \0\xff", 13);
+        ASSERT_TRUE(pasteboard.write(
+            {{{QStringLiteral("UTF8_STRING"), text}, {QStringLiteral("application/x-vellicord-test"), binary}}}));
 
-    QTemporaryDir home;
-    QProcess app;
-    QByteArray output;
-    startApplication(app, home, {}, output);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
-    xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-             QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
-    {
-        SelectionWindow window(QStringLiteral("a passage copied on Control-C"));
-        ASSERT_TRUE(window.ready);
-        QThread::msleep(200);
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
-        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
-        const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
-        // The test serves its clipboard to the capture's snapshot while it waits.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return library(libraryPath).size() == 1; }, 10000)) << output.toStdString();
+        QTemporaryDir home;
+        QProcess app;
+        QByteArray output;
+        startApplication(app, home, {}, output);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000))
+            << output.toStdString();
+        xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
+        {
+            SelectionWindow window(QStringLiteral("a passage copied on Control-C"));
+            ASSERT_TRUE(window.ready);
+            QThread::msleep(200);
+            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
+            xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
+            const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
+            // The test serves its clipboard to the capture's snapshot while it waits.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return library(libraryPath).size() == 1; }, 10000))
+                << output.toStdString();
+        }
+        ASSERT_NE(clipboardOwnerPid(), QCoreApplication::applicationPid());
+
+        ::kill(pid_t(app.processId()), SIGTERM);
+        ASSERT_TRUE(app.waitForFinished(10000));
+        EXPECT_EQ(app.exitCode(), 0);
+        EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), text);
+        EXPECT_EQ(clipboardTarget(QStringLiteral("application/x-vellicord-test")), binary);
+        QFile log(home.filePath(QStringLiteral("XDG_STATE_HOME/Vellicord/vellicord.log")));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(log.readAll().contains(c.logLine));
+
+        const qint64 server = clipboardOwnerPid();
+        ASSERT_GT(server, 0);
+        if (c.manager) {
+            EXPECT_EQ(server, manager->pid());
+        } else {
+            // The keeper ends as soon as another client owns the clipboard.
+            EXPECT_TRUE(processRuns(server));
+            ASSERT_TRUE(pasteboard.write({{{QStringLiteral("UTF8_STRING"), QByteArray("copied later")}}}));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !processRuns(server); }, 5000));
+            EXPECT_EQ(clipboardOwnerPid(), QCoreApplication::applicationPid());
+        }
+        pasteboard.write({});
     }
-    ASSERT_NE(clipboardOwnerPid(), QCoreApplication::applicationPid());
-
-    ::kill(pid_t(app.processId()), SIGTERM);
-    ASSERT_TRUE(app.waitForFinished(10000));
-    EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), text);
-    EXPECT_EQ(clipboardTarget(QStringLiteral("application/x-vellicord-test")), binary);
-    QFile log(home.filePath(QStringLiteral("XDG_STATE_HOME/Vellicord/vellicord.log")));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readAll().contains("Clipboard kept after exit by vellicord-clipboard"));
-
-    // The keeper ends as soon as another client owns the clipboard.
-    const qint64 keeper = clipboardOwnerPid();
-    ASSERT_GT(keeper, 0);
-    EXPECT_TRUE(processRuns(keeper));
-    ASSERT_TRUE(pasteboard.write({{{QStringLiteral("UTF8_STRING"), QByteArray("copied later")}}}));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !processRuns(keeper); }, 5000));
-    EXPECT_EQ(clipboardOwnerPid(), QCoreApplication::applicationPid());
-    pasteboard.write({});
 }

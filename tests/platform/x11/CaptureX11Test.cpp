@@ -1,3 +1,4 @@
+#include "core/capture/CaptureLog.h"
 #include "core/capture/Clipboard.h"
 #include "core/capture/SelectionCapture.h"
 #include "platform/atspi/AtspiAccessibility.h"
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 namespace vellicord {
@@ -355,6 +357,33 @@ TEST_F(CaptureEndToEndX11Test, ClearedSelectionInAQtApplicationIsNoSelection)
     EXPECT_EQ(std::get<CaptureError>(outcome).kind, CaptureError::Kind::noSelection);
     EXPECT_EQ(std::get<CaptureError>(outcome).errorDescription(),
               u"No text was selected in the frontmost application.");
+    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
+}
+
+TEST_F(CaptureEndToEndX11Test, SlowIncrementalCopyEndsAtTheTimeLimit)
+{
+    setClipboardWithXclip(desktop.pasteboard(), QStringLiteral("UTF8_STRING"), "kept");
+    SelectionWindow window(
+        {QStringLiteral("--slow-increments"), QStringLiteral("--text"), QStringLiteral("slow text")});
+    QStringList lines;
+    std::mutex linesMutex;
+    CaptureLog::setSink([&](CaptureLog::Channel, CaptureLog::Level, const QString& line) {
+        std::lock_guard lock(linesMutex);
+        lines.append(line);
+    });
+    QElapsedTimer timer;
+    timer.start();
+    const SelectionCapture::Outcome outcome = capture();
+    const qint64 elapsed = timer.elapsed();
+    CaptureLog::setSink(nullptr);
+
+    // The copy never ends: the capture makes do with the selection it can read otherwise.
+    EXPECT_LT(elapsed, SelectionCapture::timeLimit.count() + 1000);
+    ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
+    EXPECT_EQ(std::get<CaptureResult>(outcome).text, u"slow text");
+    EXPECT_TRUE(
+        lines.contains(u"Capture: time limit of 4 s reached while the copy was read; what had not arrived is left out"))
+        << lines.join(u'\n').toStdString();
     EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
 }
 
