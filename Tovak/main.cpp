@@ -16,8 +16,10 @@
 #include "platform/qt/SystemClock.h"
 #include "platform/qt/SystemSound.h"
 #include "platform/qt/TimerScheduler.h"
+#include "platform/x11/ClipboardKeeper.h"
 #include "platform/x11/X11CaptureServices.h"
 #include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11Pasteboard.h"
 #include "platform/xdg/XdgAutostart.h"
 #include "platform/xdg/XdgDesktop.h"
 
@@ -84,6 +86,25 @@ void quitOnTerminationSignals(QObject& context)
     action.sa_flags = SA_RESTART;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
+}
+
+// What the user copied stays on the clipboard after we end, also when it was we who put it back.
+void keepClipboard(X11Pasteboard& pasteboard)
+{
+    const QString keeper = QCoreApplication::applicationDirPath() + u'/' + QLatin1String(ClipboardKeeper::programName);
+    switch (pasteboard.keepAfterExit(keeper)) {
+    case X11Pasteboard::Handover::notOurs: break;
+    case X11Pasteboard::Handover::manager: logApp(QStringLiteral("Clipboard left to the clipboard manager")); break;
+    case X11Pasteboard::Handover::keeper:
+        logApp(QStringLiteral("Clipboard kept after exit by vellicord-clipboard"));
+        break;
+    case X11Pasteboard::Handover::keeperStarting:
+        logApp(QStringLiteral("Clipboard left to vellicord-clipboard, which had not taken it yet"));
+        break;
+    case X11Pasteboard::Handover::failed:
+        logApp(QStringLiteral("Clipboard could not be kept after exit: ") + keeper + QStringLiteral(" did not start"));
+        break;
+    }
 }
 
 } // namespace
@@ -153,8 +174,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     XdgDesktop desktop;
     Theme::follow(application, desktop);
-    application.setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("vellicord"), VellicordMark::statusIcon(QColor(31, 41, 55))));
+    application.setWindowIcon(QIcon::fromTheme(QStringLiteral("vellicord"), VellicordMark::trayIcon()));
 
     ThreadSerialQueue saveQueue("com.vellicord.store.save");
     TimerScheduler scheduler(&application);
@@ -198,8 +218,10 @@ int main(int argc, char** argv)
     quitOnTerminationSignals(application);
 
     bool captureEnded = true;
-    QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
-                     [&] { captureEnded = delegate.applicationWillTerminate(); });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, [&] {
+        captureEnded = delegate.applicationWillTerminate();
+        keepClipboard(captureServices.pasteboard());
+    });
 
     delegate.applicationDidFinishLaunching(arguments);
     const int status = application.exec();

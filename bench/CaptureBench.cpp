@@ -1,5 +1,6 @@
 // Capture latency on a real X server: from the request to the result, with an application that
-// answers the copy command at once, and the clipboard checked after every capture.
+// answers the copy command at once and with a terminal that copies by selecting (it gets no copy
+// command, so nothing is waited for), and the clipboard checked after every capture.
 // Run under Xvfb: xvfb-run -a scripts/bench CaptureBench
 #include "core/capture/CaptureLog.h"
 #include "core/capture/SelectionCapture.h"
@@ -31,16 +32,17 @@ using test::onWorker;
 void setClipboardWithXclip(X11Pasteboard& pasteboard, const QByteArray& bytes)
 {
     const qint64 before = pasteboard.changeCount();
-    QProcess::startDetached(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                                   QStringLiteral("printf '%s' \"$1\" | xclip -selection clipboard -i >/dev/null 2>&1"),
-                                                   QStringLiteral("sh"), QString::fromUtf8(bytes)});
+    QProcess::startDetached(QStringLiteral("sh"),
+                            {QStringLiteral("-c"),
+                             QStringLiteral("printf '%s' \"$1\" | xclip -selection clipboard -i >/dev/null 2>&1"),
+                             QStringLiteral("sh"), QString::fromUtf8(bytes)});
     QElapsedTimer timer;
     timer.start();
     while (pasteboard.changeCount() == before && timer.elapsed() < 5000)
         QThread::msleep(2);
 }
 
-void CaptureLatency(benchmark::State& state)
+void measureCaptures(benchmark::State& state, const char* label, const QStringList& windowArguments)
 {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
@@ -54,7 +56,8 @@ void CaptureLatency(benchmark::State& state)
     static QGuiApplication app(argc, argv);
 
     QProcess window;
-    window.start(QStringLiteral(SELECTION_WINDOW_PATH), {QStringLiteral("--text"), QStringLiteral("selected text")});
+    window.start(QStringLiteral(SELECTION_WINDOW_PATH),
+                 windowArguments + QStringList{QStringLiteral("--text"), QStringLiteral("selected text")});
     window.waitForStarted();
     while (!window.readAllStandardOutput().contains("ready"))
         window.waitForReadyRead(100);
@@ -75,14 +78,15 @@ void CaptureLatency(benchmark::State& state)
 
         QElapsedTimer timer;
         timer.start();
-        const SelectionCapture::Outcome outcome = onWorker([&] { return SelectionCapture(desktop.services()).capture(); }, 1);
+        const SelectionCapture::Outcome outcome
+            = onWorker([&] { return SelectionCapture(desktop.services()).capture(); }, 1);
         latencies.push_back(double(timer.nsecsElapsed()) / 1e6);
 
         state.PauseTiming();
         if (const auto* result = std::get_if<CaptureResult>(&outcome); result && result->text == u"selected text")
             ++captured;
-        const std::optional<QByteArray> now =
-            onWorker([&] { return pasteboard.dataForType(PasteboardType::string); }, 1);
+        const std::optional<QByteArray> now
+            = onWorker([&] { return pasteboard.dataForType(PasteboardType::string); }, 1);
         if (now == userBytes)
             ++restored;
         state.ResumeTiming();
@@ -98,12 +102,24 @@ void CaptureLatency(benchmark::State& state)
     state.counters["max_ms"] = latencies.back();
     state.counters["captured"] = captured;
     state.counters["restored"] = restored;
-    std::printf("capture latency over %zu captures: median %.1f ms, p90 %.1f ms, max %.1f ms; "
+    std::printf("capture latency (%s) over %zu captures: median %.1f ms, p90 %.1f ms, max %.1f ms; "
                 "text captured %d/%zu; clipboard restored %d/%zu\n",
-                latencies.size(), median, latencies[latencies.size() * 9 / 10], latencies.back(), captured,
+                label, latencies.size(), median, latencies[latencies.size() * 9 / 10], latencies.back(), captured,
                 latencies.size(), restored, latencies.size());
 }
 
+void CaptureLatency(benchmark::State& state)
+{
+    measureCaptures(state, "editor that copies on Control-C", {});
+}
+
+void TerminalCaptureLatency(benchmark::State& state)
+{
+    measureCaptures(state, "terminal that copies by selecting",
+                    {QStringLiteral("--class"), QStringLiteral("xterm"), QStringLiteral("--no-copy")});
+}
+
 BENCHMARK(CaptureLatency)->Iterations(50)->Unit(benchmark::kMillisecond);
+BENCHMARK(TerminalCaptureLatency)->Iterations(50)->Unit(benchmark::kMillisecond);
 
 } // namespace

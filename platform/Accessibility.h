@@ -14,7 +14,8 @@ class AccessibilityElement {
 public:
     virtual ~AccessibilityElement() = default;
     // The attribute's value when it is a text ("AXSelectedText", "AXDocument", "AXURL"); nullopt
-    // when the element has none, it is not a text, or the read failed.
+    // when the element has none, it is not a text, or the read failed. An element that holds text
+    // with nothing selected gives an empty "AXSelectedText".
     virtual std::optional<QString> stringAttribute(QStringView name) = 0;
     // The enclosing element; null at the top or when the read failed.
     virtual std::unique_ptr<AccessibilityElement> parent() = 0;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <optional>
 #include <utility>
 
@@ -44,6 +45,10 @@ public:
     // Replaces the clipboard's content by these items; an empty list clears it. True when the
     // clipboard holds them (or is empty) afterwards.
     virtual bool write(const QList<PasteboardItem>& items) = 0;
+
+    // Reads end by this time whatever their own timeouts allow (a read cut short is unanswered);
+    // nullopt lifts the limit. A capture bounds all its reads so. Writes are never cut short.
+    virtual void limitReads(std::optional<std::chrono::steady_clock::time_point> end) = 0;
 };
 
 } // namespace vellicord

@@ -6,9 +6,8 @@ namespace vellicord::VellicordMark {
 
 QPainterPath brackets(const QRectF& rect)
 {
-    const auto at = [&](qreal x, qreal y) {
-        return QPointF(rect.x() + x * rect.width(), rect.y() + y * rect.height());
-    };
+    const auto at
+        = [&](qreal x, qreal y) { return QPointF(rect.x() + x * rect.width(), rect.y() + y * rect.height()); };
     QPainterPath path;
     path.moveTo(at(0.38, 0.16));
     path.lineTo(at(0.18, 0.16));
@@ -21,8 +20,8 @@ QPainterPath brackets(const QRectF& rect)
     return path;
 }
 
-void paint(QPainter& painter, const QRectF& rect, const QColor& stroke, qreal lineWidth,
-           const QColor& dot)
+void paint(QPainter& painter, const QRectF& rect, const QColor& stroke, qreal lineWidth, const QColor& dot,
+           qreal dotDiameter)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -31,7 +30,7 @@ void paint(QPainter& painter, const QRectF& rect, const QColor& stroke, qreal li
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(brackets(rect));
-    const qreal d = 0.16 * rect.width();
+    const qreal d = dotDiameter > 0 ? dotDiameter : 0.16 * rect.width();
     painter.setPen(Qt::NoPen);
     painter.setBrush(dot);
     painter.drawEllipse(QRectF(rect.center().x() - d / 2, rect.center().y() - d / 2, d, d));
@@ -48,11 +47,30 @@ QImage statusImage(qreal scale, const QColor& ink)
     return image;
 }
 
-QIcon statusIcon(const QColor& ink)
+QImage trayImage(int size, qreal scale)
+{
+    static const QColor badge(31, 41, 55);
+    QImage image(QSize(qRound(size * scale), qRound(size * scale)), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF bounds = QRectF(0, 0, size, size).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(badge);
+    painter.drawRoundedRect(bounds, 0.22 * size, 0.22 * size);
+    const qreal inset = 0.08 * size;
+    const QRectF mark = bounds.adjusted(inset, inset, -inset, -inset);
+    // At panel sizes a dot in proportion is under two pixels across and blurs into the badge.
+    paint(painter, mark, Qt::white, qMax(1.5, size / 10.0), Qt::white, qMax(2.6, 0.16 * mark.width()));
+    return image;
+}
+
+QIcon trayIcon()
 {
     QIcon icon;
-    for (qreal scale : {1.0, 2.0})
-        icon.addPixmap(QPixmap::fromImage(statusImage(scale, ink)));
+    for (int size : {16, 22, 24, 32, 48, 64})
+        icon.addPixmap(QPixmap::fromImage(trayImage(size)));
     return icon;
 }
 

@@ -117,10 +117,14 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
                 self->showMainWindow();
         });
     }
-    if (arguments.contains(QStringLiteral("-captureOnLaunch"))) {
+    const bool captureOnLaunch = arguments.contains(QStringLiteral("-captureOnLaunch"));
+    if (captureOnLaunch) {
         services_.scheduler.after(captureOnLaunchDelay, [self] {
-            if (self)
-                self->captureRequest_->captureNow();
+            if (!self)
+                return;
+            self->captureRequest_->captureNow();
+            if (!self->services_.trayAvailable)
+                self->showMainWindowAfterCapture();
         });
     }
     if (showWindow && services_.store.selections().isEmpty()) {
@@ -139,8 +143,18 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
         });
     }
 
-    // Without a tray the window is the only way in.
-    if (!services_.trayAvailable)
+    // Without a tray the window is the only way in. A launch capture reads the application in
+    // front, so the window waits for it: shown and activated now, it would be that application.
+    if (!services_.trayAvailable && !captureOnLaunch)
+        showMainWindow();
+}
+
+void AppDelegate::showMainWindowAfterCapture()
+{
+    if (captureRequest_->isCapturing())
+        connect(captureRequest_.get(), &CaptureRequest::finished, this, &AppDelegate::showMainWindow,
+                Qt::SingleShotConnection);
+    else
         showMainWindow();
 }
 
@@ -209,8 +223,7 @@ void AppDelegate::buildStatusItem()
     statusMenu_ = std::make_unique<StatusMenu>(*actions_, [this] { refreshActions(); });
     if (!services_.trayAvailable)
         return;
-    statusItem_ = std::make_unique<QSystemTrayIcon>(
-        VellicordMark::statusIcon(QApplication::palette().color(QPalette::WindowText)));
+    statusItem_ = std::make_unique<QSystemTrayIcon>(VellicordMark::trayIcon());
     statusItem_->setToolTip(QStringLiteral("Vellicord — capture and browse selections"));
     statusItem_->setContextMenu(statusMenu_.get());
     connect(statusItem_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {

@@ -114,6 +114,7 @@ private:
     void connectActions();
     void refreshActions();
     void postAfterWindowReady(const QString& name);
+    void showMainWindowAfterCapture();
     void buildStatusItem();
     void log(const QString& message) const;
 

@@ -141,6 +141,7 @@ void CaptureRequest::complete(const std::optional<SelectionCapture::Outcome>& ou
         const QString message = outcome ? std::get<CaptureError>(*outcome).errorDescription() : captureFailedMessage();
         refuse(message);
         services_.log(QStringLiteral("Capture failed: ") + message);
+        Q_EMIT finished();
         return;
     }
 
@@ -154,6 +155,7 @@ void CaptureRequest::complete(const std::optional<SelectionCapture::Outcome>& ou
     services_.sound.playPop();
     services_.log(QStringLiteral("Saved selection from ") + result.appName
                   + (addedToPrompt ? QStringLiteral(" + prompt") : QString()));
+    Q_EMIT finished();
 }
 
 } // namespace vellicord

@@ -64,6 +64,10 @@ public:
     static QString ownAppInFrontMessage();
     static QString captureFailedMessage();
 
+Q_SIGNALS:
+    // A capture that was read has been stored or reported, back on the main thread.
+    void finished();
+
 private:
     struct Job;
 

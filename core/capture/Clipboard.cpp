@@ -1,11 +1,9 @@
 #include "core/capture/Clipboard.h"
 
-#include "core/richtext/OfflineHTMLConverter.h"
 #include "core/foundation/Text.h"
 #include "core/richtext/MarkdownHtml.h"
+#include "core/richtext/OfflineHTMLConverter.h"
 #include "core/richtext/RtfReader.h"
-
-#include <QRegularExpression>
 
 namespace vellicord::Clipboard {
 
@@ -37,14 +35,9 @@ PasteboardSnapshot snapshot(Pasteboard& pasteboard)
         for (const QString& target : items->at(index)) {
             const PasteboardData data = pasteboard.data(int(index), target);
             switch (data.status) {
-            case PasteboardData::Status::ok:
-                setData(item, target, data.bytes);
-                break;
-            case PasteboardData::Status::refused:
-                break;
-            case PasteboardData::Status::noAnswer:
-                result.complete = false;
-                break;
+            case PasteboardData::Status::ok: setData(item, target, data.bytes); break;
+            case PasteboardData::Status::refused: break;
+            case PasteboardData::Status::noAnswer: result.complete = false; break;
             }
         }
         if (item.isEmpty())
@@ -63,7 +56,10 @@ bool restore(const PasteboardSnapshot& snapshot, Pasteboard& pasteboard)
     return pasteboard.write(snapshot.items);
 }
 
-qint64 changeCount(Pasteboard& pasteboard) { return pasteboard.changeCount(); }
+qint64 changeCount(Pasteboard& pasteboard)
+{
+    return pasteboard.changeCount();
+}
 
 QStringList availableTypes(Pasteboard& pasteboard)
 {
@@ -88,7 +84,10 @@ std::optional<QString> plainText(Pasteboard& pasteboard)
     return string(pasteboard, PasteboardType::tabularText);
 }
 
-std::optional<AttributedText> attributedString(const QByteArray& html) { return OfflineHTMLConverter::convert(html); }
+std::optional<AttributedText> attributedString(const QByteArray& html)
+{
+    return OfflineHTMLConverter::convert(html);
+}
 
 std::optional<AttributedText> richAttributedString(Pasteboard& pasteboard)
 {
@@ -101,7 +100,10 @@ std::optional<AttributedText> richAttributedString(Pasteboard& pasteboard)
     return std::nullopt;
 }
 
-std::optional<QByteArray> htmlData(Pasteboard& pasteboard) { return pasteboard.dataForType(PasteboardType::html); }
+std::optional<QByteArray> htmlData(Pasteboard& pasteboard)
+{
+    return pasteboard.dataForType(PasteboardType::html);
+}
 
 std::optional<QString> htmlTitle(Pasteboard& pasteboard)
 {
@@ -130,19 +132,12 @@ std::optional<QString> parsePageTitle(const QString& html)
         return std::nullopt;
     QString title = html.mid(openEnd + 1, close - openEnd - 1);
 
-    // One pass over the text, so that "&amp;lt;" becomes "&lt;" and is not decoded again.
-    static const QRegularExpression entity(QStringLiteral("&(amp|lt|gt|quot|#39);"));
-    QString decoded;
-    decoded.reserve(title.size());
-    qsizetype last = 0;
-    for (QRegularExpressionMatchIterator it = entity.globalMatch(title); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        decoded += QStringView(title).mid(last, match.capturedStart() - last);
-        const QStringView name = match.capturedView(1);
-        decoded += name == u"amp" ? u'&' : name == u"lt" ? u'<' : name == u"gt" ? u'>' : name == u"quot" ? u'"' : u'\'';
-        last = match.capturedEnd();
-    }
-    decoded += QStringView(title).mid(last);
+    // In turn, "&amp;" first: pages that escape their title twice ("&amp;lt;") still show "<".
+    QString decoded = std::move(title);
+    using Entity = std::pair<QLatin1StringView, QLatin1StringView>;
+    for (const Entity& entity :
+         {Entity{"&amp;", "&"}, Entity{"&lt;", "<"}, Entity{"&gt;", ">"}, Entity{"&quot;", "\""}, Entity{"&#39;", "'"}})
+        decoded.replace(entity.first, entity.second);
 
     QStringList pieces;
     qsizetype start = -1;
@@ -184,7 +179,8 @@ void writeMarkdown(const QString& markdown, Pasteboard& pasteboard)
 void writePlain(const QString& text, Pasteboard& pasteboard)
 {
     const QByteArray utf8 = Text::repairingSurrogates(text).toUtf8();
-    pasteboard.write({PasteboardItem{{QStringLiteral("UTF8_STRING"), utf8}, {QStringLiteral("text/plain;charset=utf-8"), utf8}}});
+    pasteboard.write(
+        {PasteboardItem{{QStringLiteral("UTF8_STRING"), utf8}, {QStringLiteral("text/plain;charset=utf-8"), utf8}}});
 }
 
 } // namespace vellicord::Clipboard

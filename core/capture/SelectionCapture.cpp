@@ -29,6 +29,26 @@ bool hasText(const std::optional<QString>& text)
     return text && !text->isEmpty();
 }
 
+void logTimeLimit(const QString& when)
+{
+    CaptureLog::app(QStringLiteral("Capture: time limit of %1 s reached ")
+                        .arg(std::chrono::duration<double>(SelectionCapture::timeLimit).count())
+                    + when);
+}
+
+// Lifts the capture's limit on clipboard reads on every way out of it.
+struct ReadLimit {
+    Pasteboard& pasteboard;
+    ReadLimit(Pasteboard& pasteboard, Clock::TimePoint end)
+        : pasteboard(pasteboard)
+    {
+        pasteboard.limitReads(end);
+    }
+    ~ReadLimit() { pasteboard.limitReads(std::nullopt); }
+    ReadLimit(const ReadLimit&) = delete;
+    ReadLimit& operator=(const ReadLimit&) = delete;
+};
+
 } // namespace
 
 bool SelectionCapture::CopyReading::isEmpty() const
@@ -63,28 +83,40 @@ SelectionCapture::Outcome SelectionCapture::capture()
                         QStringLiteral("Capturing from ") + CaptureLog::sanitized(appName) + QStringLiteral(" (")
                             + QString::number(pid) + u')');
 
+    const Clock::TimePoint end = services_.clock.steadyNow() + timeLimit;
+    const ReadLimit limit(pasteboard, end);
+
     qint64 preCount = 0;
     const Clipboard::PasteboardSnapshot snapshot = takeSnapshot(preCount);
 
-    const AXExtract ax = extractAX(services_.accessibility, pid);
+    AXExtract ax = extractAX(services_.accessibility, pid);
 
     // A copy overwrites the clipboard; when what the user had there cannot be put back whole, the
     // capture makes do with what it can read without one.
     const bool copied = snapshot.complete;
     bool changed = false;
-    if (copied) {
-        changed = copyUntilChanged(preCount, bundleID);
+    if (copied && services_.clock.steadyNow() >= end) {
+        logTimeLimit(QStringLiteral("before the copy command, so none was sent"));
+    } else if (copied) {
+        const CopyAttempt copy = copyUntilChanged(preCount, bundleID, end);
+        changed = copy.changed;
+        // A terminal that copies by selecting keeps its selection in PRIMARY alone, whatever its
+        // interface says.
+        if (!copy.sent && !ax.selectedText && ax.selectionReported)
+            ax.selectedText = primaryText(services_.accessibility, pid);
     } else {
         CaptureLog::app(QStringLiteral("Capture: the clipboard could not be saved, so no copy command was sent"));
     }
 
     CopyReading reading;
     if (changed) {
-        reading = readCopy();
-        if (reading.isEmpty()) {
+        reading = readCopy(end);
+        if (reading.isEmpty() && services_.clock.steadyNow() + secondReadDelay < end) {
             services_.clock.sleep(secondReadDelay);
-            reading = readCopy();
+            reading = readCopy(end);
         }
+        if (services_.clock.steadyNow() >= end)
+            logTimeLimit(QStringLiteral("while the copy was read; what had not arrived is left out"));
     }
 
     const QStringList types = Clipboard::availableTypes(pasteboard);
@@ -165,16 +197,22 @@ std::optional<QString> SelectionCapture::markdownFrom(const std::optional<Attrib
     return markdown;
 }
 
-bool SelectionCapture::copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID)
+SelectionCapture::CopyAttempt
+SelectionCapture::copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID, Clock::TimePoint end)
 {
     // A second command for applications that miss the first (one still busy with the shortcut).
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        services_.keyEvents.postCopyCommand(bundleID);
-        if (waitForPasteboardChange(preCount, services_.clock.steadyNow() + copyWait, services_.pasteboard,
-                                    services_.clock))
-            return true;
+    CopyAttempt copy;
+    for (int attempt = 0; attempt < 2 && services_.clock.steadyNow() < end; ++attempt) {
+        if (!services_.keyEvents.postCopyCommand(bundleID))
+            return copy;
+        copy.sent = true;
+        const Clock::TimePoint deadline = std::min(services_.clock.steadyNow() + copyWait, end);
+        if (waitForPasteboardChange(preCount, deadline, services_.pasteboard, services_.clock)) {
+            copy.changed = true;
+            return copy;
+        }
     }
-    return false;
+    return copy;
 }
 
 Clipboard::PasteboardSnapshot SelectionCapture::takeSnapshot(qint64& preCount)
@@ -193,12 +231,16 @@ Clipboard::PasteboardSnapshot SelectionCapture::takeSnapshot(qint64& preCount)
     return snapshot;
 }
 
-SelectionCapture::CopyReading SelectionCapture::readCopy()
+SelectionCapture::CopyReading SelectionCapture::readCopy(Clock::TimePoint end)
 {
+    // Each read is cut short at the end by the pasteboard; past it, the next are not begun.
     CopyReading reading;
+    const auto inTime = [&] { return services_.clock.steadyNow() < end; };
     reading.plainText = Clipboard::plainText(services_.pasteboard);
-    reading.formatted = Clipboard::richAttributedString(services_.pasteboard);
-    reading.htmlTitle = Clipboard::htmlTitle(services_.pasteboard);
+    if (inTime())
+        reading.formatted = Clipboard::richAttributedString(services_.pasteboard);
+    if (inTime())
+        reading.htmlTitle = Clipboard::htmlTitle(services_.pasteboard);
     return reading;
 }
 
@@ -207,6 +249,14 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
     AXExtract extract;
     std::optional<QString> address;
     std::unique_ptr<AccessibilityElement> element = accessibility.focusedElement(pid);
+    auto readSelection = [&] {
+        if (extract.selectedText)
+            return;
+        std::optional<QString> value = element->stringAttribute(u"AXSelectedText");
+        extract.selectionReported = extract.selectionReported || value.has_value();
+        if (value && !value->isEmpty())
+            extract.selectedText = std::move(value);
+    };
     auto readOnce = [&](std::optional<QString>& slot, QStringView name) {
         if (slot)
             return;
@@ -215,7 +265,7 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
             slot = std::move(value);
     };
     for (int visited = 1; element; ++visited) {
-        readOnce(extract.selectedText, u"AXSelectedText");
+        readSelection();
         readOnce(extract.filePath, u"AXDocument");
         if (!address) {
             readOnce(address, u"AXURL");
@@ -234,11 +284,19 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
     else
         extract.title.reset();
     // Applications that tell the interface nothing still leave their selection with the desktop.
-    if (!extract.selectedText) {
-        if (std::optional<QString> primary = accessibility.primarySelection(pid); primary && !primary->isEmpty())
-            extract.selectedText = std::move(primary);
-    }
+    // One that reports an empty selection has nothing selected: its PRIMARY may be a selection
+    // the user has since cleared.
+    if (!extract.selectedText && !extract.selectionReported)
+        extract.selectedText = primaryText(accessibility, pid);
     return extract;
+}
+
+std::optional<QString> SelectionCapture::primaryText(Accessibility& accessibility, qint32 pid)
+{
+    std::optional<QString> primary = accessibility.primarySelection(pid);
+    if (!primary || primary->isEmpty())
+        return std::nullopt;
+    return primary;
 }
 
 bool SelectionCapture::waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline, Pasteboard& pasteboard,

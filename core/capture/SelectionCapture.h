@@ -39,15 +39,23 @@ public:
 
     explicit SelectionCapture(CaptureServices services);
 
+    // How long a capture may read before it makes do with what it has: an owner that answers
+    // slowly (a copy sent in small increments) must not hold the shortcut for many seconds. Putting
+    // the clipboard back comes after, bounded on its own.
+    static constexpr std::chrono::milliseconds timeLimit{4000};
+
     Outcome capture();
 
     // What Accessibility gave for the focused element and its ancestors. The title is the name of
     // the element that gave the address (a web page's document), for when the browser is not asked.
+    // selectionReported: some element told whether it has a selection, even an empty one; the
+    // desktop's last selection (PRIMARY) then says nothing about what is selected now.
     struct AXExtract {
         std::optional<QString> selectedText;
         std::optional<QString> filePath;
         std::optional<QString> sourceURL;
         std::optional<QString> title;
+        bool selectionReported = false;
     };
     static constexpr int maxAXElements = 12;
     static AXExtract extractAX(Accessibility& accessibility, qint32 pid);
@@ -86,8 +94,13 @@ private:
     // The text by the first road that has one: the copy, Accessibility, the browser.
     Outcome chooseText(const Findings& found);
     static std::optional<QString> markdownFrom(const std::optional<AttributedText>& formatted);
-    CopyReading readCopy();
-    bool copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID);
+    static std::optional<QString> primaryText(Accessibility& accessibility, qint32 pid);
+    CopyReading readCopy(Clock::TimePoint end);
+    struct CopyAttempt {
+        bool sent = false; // false: the application takes no copy command, so none can come
+        bool changed = false;
+    };
+    CopyAttempt copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID, Clock::TimePoint end);
     Clipboard::PasteboardSnapshot takeSnapshot(qint64& preCount);
 
     CaptureServices services_;

@@ -154,21 +154,25 @@ private:
             return std::nullopt;
         GError* error = nullptr;
         const gint count = atspi_text_get_n_selections(text, &error);
+        bool answered = ok(error);
         QStringList parts;
-        for (gint i = 0; ok(error) && i < count && Clock::now() < deadline_; ++i) {
-            AtspiRange* range = atspi_text_get_selection(text, i, &error);
-            if (!ok(error) || !range)
-                break;
-            if (range->end_offset > range->start_offset) {
+        for (gint i = 0; answered && i < count; ++i) {
+            AtspiRange* range = Clock::now() < deadline_ ? atspi_text_get_selection(text, i, &error) : nullptr;
+            answered = ok(error) && range;
+            if (answered && range->end_offset > range->start_offset) {
                 QString part = takeString(atspi_text_get_text(text, range->start_offset, range->end_offset, &error));
-                if (ok(error))
+                answered = ok(error);
+                if (answered)
                     parts.append(part);
             }
             g_free(range);
         }
         g_object_unref(text);
+        // A text that tells it has no selection has nothing selected: an empty value, not none.
+        if (!answered)
+            return parts.isEmpty() ? std::nullopt : std::optional<QString>(parts.join(u'\n'));
         if (parts.isEmpty())
-            return std::nullopt;
+            return QString();
         return parts.join(u'\n');
     }
 
@@ -326,18 +330,19 @@ std::optional<QString> AtspiAccessibility::primarySelection(qint32 pid)
     if (owner == XCB_NONE || pid <= 0 || primary_->connection().windowPid(owner) != pid)
         return std::nullopt;
     const auto deadline = Clock::now() + primaryTimeout;
-    const std::optional<QStringList> targets = primary_->targets(deadline);
+    const auto limit = Clock::now() + primaryTransferLimit;
+    const std::optional<QStringList> targets = primary_->targets(deadline, limit);
     if (!targets)
         return std::nullopt;
     for (const QString& target : PasteboardTypes::targets(PasteboardType::string)) {
         if (!targets->contains(target))
             continue;
-        const PasteboardData data = primary_->convert(target, deadline);
+        const PasteboardData data = primary_->convert(target, deadline, limit);
         if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
             return QString::fromUtf8(data.bytes);
     }
     if (targets->contains(u"STRING")) {
-        const PasteboardData data = primary_->convert(QStringLiteral("STRING"), deadline);
+        const PasteboardData data = primary_->convert(QStringLiteral("STRING"), deadline, limit);
         if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
             return QString::fromLatin1(data.bytes);
     }

@@ -24,6 +24,8 @@ public:
     static constexpr std::chrono::milliseconds callTimeout{250};
     static constexpr std::chrono::milliseconds walkBudget{1000};
     static constexpr std::chrono::milliseconds primaryTimeout{300};
+    // A large selection sent in increments may take longer than the answer, but not this long.
+    static constexpr std::chrono::milliseconds primaryTransferLimit{1500};
 
     bool isProcessTrusted() override;
     std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) override;

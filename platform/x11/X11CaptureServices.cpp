@@ -30,7 +30,7 @@ CaptureServices X11CaptureServices::services()
                            .clock = clock_};
 }
 
-Pasteboard& X11CaptureServices::pasteboard()
+X11Pasteboard& X11CaptureServices::pasteboard()
 {
     return *clipboard_;
 }

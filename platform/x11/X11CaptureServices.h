@@ -20,7 +20,7 @@ public:
     ~X11CaptureServices();
 
     CaptureServices services();
-    Pasteboard& pasteboard();
+    X11Pasteboard& pasteboard();
 
 private:
     Clock& clock_;

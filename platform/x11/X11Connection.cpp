@@ -83,8 +83,11 @@ QString X11Connection::atomName(xcb_atom_t atom)
     return QString::fromLatin1(name);
 }
 
-std::optional<QByteArray> X11Connection::property(xcb_window_t window, xcb_atom_t property, xcb_atom_t* type)
+std::optional<QByteArray> X11Connection::property(xcb_window_t window, xcb_atom_t property, xcb_atom_t* type,
+                                                  qsizetype maxBytes, bool* tooLarge)
 {
+    if (tooLarge)
+        *tooLarge = false;
     if (!connection_ || window == XCB_NONE || property == XCB_NONE)
         return std::nullopt;
     QByteArray bytes;
@@ -98,6 +101,17 @@ std::optional<QByteArray> X11Connection::property(xcb_window_t window, xcb_atom_
         if (type)
             *type = reply->type;
         const int length = xcb_get_property_value_length(reply.get());
+        if (offset == 0) {
+            // The first reply tells the whole size: too large is refused before it is read, and
+            // the rest gets room once instead of growing step by step.
+            const qsizetype total = qsizetype(length) + qsizetype(reply->bytes_after);
+            if (total > maxBytes) {
+                if (tooLarge)
+                    *tooLarge = true;
+                return std::nullopt;
+            }
+            bytes.reserve(total);
+        }
         bytes.append(static_cast<const char*>(xcb_get_property_value(reply.get())), length);
         if (reply->bytes_after == 0)
             return bytes;

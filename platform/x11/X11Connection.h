@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -28,8 +29,11 @@ public:
     xcb_atom_t atom(const char* name);
     QString atomName(xcb_atom_t atom);
 
-    // A property's raw bytes (and its type); nullopt when the window has no such property.
-    std::optional<QByteArray> property(xcb_window_t window, xcb_atom_t property, xcb_atom_t* type = nullptr);
+    // A property's raw bytes (and its type); nullopt when the window has no such property, or
+    // when it holds more than maxBytes (then tooLarge is set, and nothing beyond the size is read).
+    std::optional<QByteArray> property(xcb_window_t window, xcb_atom_t property, xcb_atom_t* type = nullptr,
+                                       qsizetype maxBytes = std::numeric_limits<qsizetype>::max(),
+                                       bool* tooLarge = nullptr);
     std::optional<quint32> cardinalProperty(xcb_window_t window, const char* name);
     std::optional<xcb_window_t> windowProperty(xcb_window_t window, const char* name);
 

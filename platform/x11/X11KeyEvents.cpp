@@ -111,13 +111,13 @@ void X11KeyEvents::waitForModifierRelease()
     }
 }
 
-void X11KeyEvents::postCopyCommand(const std::optional<QString>& bundleIdentifier)
+bool X11KeyEvents::postCopyCommand(const std::optional<QString>& bundleIdentifier)
 {
     if (!x11_->isValid() || !x11_->hasExtension("XTEST"))
-        return;
+        return false;
     const CopyKeys keys = copyKeysFor(bundleIdentifier, x11_->windowClass(x11_->activeWindow()).first);
     if (keys == CopyKeys::none)
-        return;
+        return false;
     waitForModifierRelease();
     xcb_connection_t* c = x11_->get();
     const auto [control, shift, letter] = keycodes();
@@ -136,6 +136,7 @@ void X11KeyEvents::postCopyCommand(const std::optional<QString>& bundleIdentifie
         send(XCB_KEY_RELEASE, shift);
     send(XCB_KEY_RELEASE, control);
     x11_->roundTrip();
+    return true;
 }
 
 } // namespace vellicord

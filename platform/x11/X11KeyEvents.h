@@ -23,7 +23,7 @@ public:
     static constexpr std::chrono::milliseconds modifierWait{500};
     static constexpr std::chrono::milliseconds keyHold{30};
 
-    void postCopyCommand(const std::optional<QString>& bundleIdentifier) override;
+    bool postCopyCommand(const std::optional<QString>& bundleIdentifier) override;
 
 private:
     void waitForModifierRelease();

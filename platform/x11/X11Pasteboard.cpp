@@ -1,5 +1,6 @@
 #include "platform/x11/X11Pasteboard.h"
 
+#include "platform/x11/ClipboardKeeper.h"
 #include "platform/x11/X11SelectionReader.h"
 
 #include <QClipboard>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <future>
 #include <memory>
+#include <thread>
 
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -49,6 +51,25 @@ QMimeData* mimeDataFor(const PasteboardItem& item)
     return mime;
 }
 
+// What Qt offers for content another part of the application (a text field's copy) gave it.
+PasteboardItem itemFrom(const QMimeData* mime)
+{
+    PasteboardItem item;
+    if (!mime)
+        return item;
+    for (const QString& format : mime->formats()) {
+        if (format == u"text/plain") {
+            const QString text = mime->text();
+            for (const char* target : {"UTF8_STRING", "text/plain;charset=utf-8", "text/plain"})
+                item.append({QString::fromLatin1(target), text.toUtf8()});
+            item.append({QStringLiteral("STRING"), text.toLatin1()});
+        } else if (!format.startsWith(u"application/x-qt")) {
+            item.append({format, mime->data(format)});
+        }
+    }
+    return item;
+}
+
 // Whether the window was made on Qt's own X connection (its id lies in the connection's range).
 bool ownedByQt(QNativeInterface::QX11Application* native, xcb_window_t window)
 {
@@ -70,8 +91,13 @@ X11Pasteboard::~X11Pasteboard() = default;
 Clock::time_point X11Pasteboard::deadline() const
 {
     const auto now = Clock::now();
-    const auto perTarget = now + targetTimeout;
+    const auto perTarget = std::min(now + targetTimeout, readLimit_);
     return budgetEnd_ > now ? std::min(perTarget, budgetEnd_) : perTarget;
+}
+
+void X11Pasteboard::limitReads(std::optional<Clock::time_point> end)
+{
+    readLimit_ = end.value_or(Clock::time_point::max());
 }
 
 qint64 X11Pasteboard::changeCount()
@@ -82,7 +108,7 @@ qint64 X11Pasteboard::changeCount()
 std::optional<QList<QStringList>> X11Pasteboard::itemTargets()
 {
     budgetEnd_ = Clock::now() + snapshotBudget;
-    const std::optional<QStringList> targets = reader_->targets(deadline());
+    const std::optional<QStringList> targets = reader_->targets(deadline(), readLimit_);
     if (!targets)
         return std::nullopt;
     if (targets->isEmpty())
@@ -96,19 +122,19 @@ PasteboardData X11Pasteboard::data(int item, const QString& target)
         return {};
     if (budgetEnd_ <= Clock::now())
         return {PasteboardData::Status::noAnswer, {}};
-    return reader_->convert(target, deadline());
+    return reader_->convert(target, deadline(), readLimit_);
 }
 
 std::optional<QByteArray> X11Pasteboard::dataForType(PasteboardType type)
 {
     budgetEnd_ = {};
-    const std::optional<QStringList> offered = reader_->targets(deadline());
+    const std::optional<QStringList> offered = reader_->targets(deadline(), readLimit_);
     if (!offered)
         return std::nullopt;
     for (const QString& target : PasteboardTypes::targets(type)) {
         if (!offered->contains(target))
             continue;
-        const PasteboardData read = reader_->convert(target, deadline());
+        const PasteboardData read = reader_->convert(target, deadline(), readLimit_);
         if (read.status == PasteboardData::Status::ok)
             return PasteboardTypes::asUtf8(type, read.bytes);
     }
@@ -152,16 +178,48 @@ bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)
             std::free(xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection), nullptr));
         }
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        QGuiApplication::clipboard()->setMimeData(mimeDataFor(items.first()), QClipboard::Clipboard);
+        QMimeData* mime = mimeDataFor(items.first());
+        QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
         // Qt only warns when the server refused it the ownership; the owner tells. Qt's clipboard
         // window is one of its connection's resources; a display reached over TCP cannot name
         // the process behind a window, so the process id serves only as a second check.
         const xcb_window_t owner = reader_->owner();
-        if (owner != XCB_NONE && (ownedByQt(native, owner) || x11.windowPid(owner) == qint32(::getpid())))
+        if (owner != XCB_NONE && (ownedByQt(native, owner) || x11.windowPid(owner) == qint32(::getpid()))) {
+            lastWritten_ = items.first();
+            lastMime_ = mime;
             return true;
+        }
         QThread::msleep(10);
     }
     return false;
+}
+
+X11Pasteboard::Handover X11Pasteboard::keepAfterExit(const QString& keeperProgram)
+{
+    auto* native = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    const xcb_window_t owner = reader_->owner();
+    if (owner == XCB_NONE || !ownedByQt(native, owner))
+        return Handover::notOurs;
+    X11Connection& x11 = reader_->connection();
+    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> manager(
+        xcb_get_selection_owner_reply(x11.get(), xcb_get_selection_owner(x11.get(), x11.atom("CLIPBOARD_MANAGER")),
+                                      nullptr),
+        &std::free);
+    if (manager && manager->owner != XCB_NONE)
+        return Handover::manager;
+    const QMimeData* held = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    const PasteboardItem item = held && held == lastMime_ ? lastWritten_ : itemFrom(held);
+    if (item.isEmpty())
+        return Handover::notOurs;
+    if (!ClipboardKeeper::start(keeperProgram, item, owner))
+        return Handover::failed;
+    const auto deadline = Clock::now() + keeperWait;
+    while (reader_->owner() == owner) {
+        if (Clock::now() >= deadline)
+            return Handover::keeperStarting;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return Handover::keeper;
 }
 
 } // namespace vellicord

@@ -2,8 +2,12 @@
 
 #include "platform/Pasteboard.h"
 
+#include <QPointer>
+
 #include <chrono>
 #include <memory>
+
+class QMimeData;
 
 namespace vellicord {
 
@@ -31,6 +35,19 @@ public:
     PasteboardData data(int item, const QString& target) override;
     std::optional<QByteArray> dataForType(PasteboardType type) override;
     bool write(const QList<PasteboardItem>& items) override;
+    void limitReads(std::optional<std::chrono::steady_clock::time_point> end) override;
+
+    // What became of the clipboard content we owned when the application ended.
+    // keeperStarting: the keeper had not taken it by the time we stopped waiting; it will while the
+    // clipboard has no other owner.
+    enum class Handover { notOurs, manager, keeper, keeperStarting, failed };
+    // At exit, on the main thread: content we put on the clipboard and still own goes to the
+    // clipboard manager where one runs (Qt hands it over with SAVE_TARGETS as it closes its
+    // display connection), else to the keeper program, which serves the exact bytes of every
+    // format we saved until another client owns the clipboard. Waits up to keeperWait for the
+    // keeper to take it, so that the clipboard is never empty between the two.
+    Handover keepAfterExit(const QString& keeperProgram);
+    static constexpr std::chrono::milliseconds keeperWait{100};
 
 private:
     bool writeOnMainThread(const QList<PasteboardItem>& items);
@@ -38,6 +55,11 @@ private:
 
     std::unique_ptr<X11SelectionReader> reader_;
     std::chrono::steady_clock::time_point budgetEnd_;
+    std::chrono::steady_clock::time_point readLimit_ = std::chrono::steady_clock::time_point::max();
+    // The last item we wrote, as it was given (Qt offers text under merged targets), and the
+    // content Qt holds for it: when Qt still holds that, the clipboard is still that item.
+    PasteboardItem lastWritten_;
+    QPointer<const QMimeData> lastMime_;
 };
 
 } // namespace vellicord

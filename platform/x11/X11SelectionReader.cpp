@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -108,7 +109,8 @@ xcb_generic_event_t* X11SelectionReader::waitForEvent(const std::function<bool(x
         }
         if (xcb_connection_has_error(c))
             return nullptr;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        // Rounded up: a read gives up only once its deadline has passed, never a moment before.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
             return nullptr;
         pollfd descriptor{xcb_get_file_descriptor(c), POLLIN, 0};
@@ -116,14 +118,14 @@ xcb_generic_event_t* X11SelectionReader::waitForEvent(const std::function<bool(x
     }
 }
 
-std::optional<QStringList> X11SelectionReader::targets(Clock::time_point deadline)
+std::optional<QStringList> X11SelectionReader::targets(Clock::time_point deadline, Clock::time_point limit)
 {
     std::lock_guard lock(mutex_);
     if (!isValid())
         return std::nullopt;
     if (owner() == XCB_NONE)
         return QStringList{};
-    const PasteboardData data = convertLocked(x11_.atom("TARGETS"), deadline);
+    const PasteboardData data = convertLocked(x11_.atom("TARGETS"), std::min(deadline, limit), limit);
     // An owner that does not tell its formats is unreadable, not empty: taken for empty, the
     // capture would copy over content it never saved.
     if (data.status != PasteboardData::Status::ok)
@@ -145,15 +147,15 @@ std::optional<QStringList> X11SelectionReader::targets(Clock::time_point deadlin
     return names;
 }
 
-PasteboardData X11SelectionReader::convert(const QString& target, Clock::time_point deadline)
+PasteboardData X11SelectionReader::convert(const QString& target, Clock::time_point deadline, Clock::time_point limit)
 {
     std::lock_guard lock(mutex_);
     if (!isValid())
         return {PasteboardData::Status::noAnswer, {}};
-    return convertLocked(x11_.atom(target.toLatin1().constData()), deadline);
+    return convertLocked(x11_.atom(target.toLatin1().constData()), std::min(deadline, limit), limit);
 }
 
-PasteboardData X11SelectionReader::convertLocked(xcb_atom_t target, Clock::time_point deadline)
+PasteboardData X11SelectionReader::convertLocked(xcb_atom_t target, Clock::time_point deadline, Clock::time_point limit)
 {
     xcb_connection_t* c = x11_.get();
     xcb_delete_property(c, window_, transferProperty_);
@@ -172,24 +174,38 @@ PasteboardData X11SelectionReader::convertLocked(xcb_atom_t target, Clock::time_
         return {};
 
     xcb_atom_t type = XCB_NONE;
-    std::optional<QByteArray> bytes = x11_.property(window_, transferProperty_, &type);
+    bool tooLarge = false;
+    std::optional<QByteArray> bytes = x11_.property(window_, transferProperty_, &type, maximumTransferBytes, &tooLarge);
+    if (tooLarge) {
+        xcb_delete_property(c, window_, transferProperty_);
+        xcb_flush(c);
+        return {PasteboardData::Status::noAnswer, {}};
+    }
     if (!bytes)
         return {};
-    if (type == x11_.atom("INCR"))
-        return readIncrementally(transferProperty_, deadline);
+    if (type == x11_.atom("INCR")) {
+        // The announcement gives the size the owner expects to send: room for it at once, within the cap.
+        quint32 announced = 0;
+        if (bytes->size() >= 4)
+            std::memcpy(&announced, bytes->constData(), 4);
+        return readIncrementally(transferProperty_, deadline, limit,
+                                 std::min<qsizetype>(announced, maximumTransferBytes));
+    }
     xcb_delete_property(c, window_, transferProperty_);
     xcb_flush(c);
     return {PasteboardData::Status::ok, *bytes};
 }
 
-PasteboardData X11SelectionReader::readIncrementally(xcb_atom_t property, Clock::time_point deadline)
+PasteboardData X11SelectionReader::readIncrementally(xcb_atom_t property, Clock::time_point deadline,
+                                                     Clock::time_point limit, qsizetype announced)
 {
     // Deleting the INCR announcement asks the owner for the first chunk; each chunk is deleted in
     // turn, and an empty chunk ends the transfer. Each chunk may take up to its own timeout, as a
     // large transfer is expected to take longer than a small one.
     xcb_connection_t* c = x11_.get();
     QByteArray data;
-    const auto giveUp = std::max(deadline, Clock::now()) + transferOverrun;
+    data.reserve(announced);
+    const auto giveUp = std::min(limit, std::max(deadline, Clock::now()) + transferOverrun);
     xcb_delete_property(c, window_, property);
     for (;;) {
         const auto chunkDeadline = std::min(giveUp, std::max(deadline, Clock::now() + chunkTimeout));
@@ -203,13 +219,15 @@ PasteboardData X11SelectionReader::readIncrementally(xcb_atom_t property, Clock:
             chunkDeadline)};
         if (!event)
             return {PasteboardData::Status::noAnswer, {}};
-        const std::optional<QByteArray> chunk = x11_.property(window_, property);
+        bool tooLarge = false;
+        const std::optional<QByteArray> chunk
+            = x11_.property(window_, property, nullptr, maximumTransferBytes - data.size(), &tooLarge);
         xcb_delete_property(c, window_, property);
         xcb_flush(c);
+        if (tooLarge)
+            return {PasteboardData::Status::noAnswer, {}};
         if (!chunk || chunk->isEmpty())
             return {PasteboardData::Status::ok, data};
-        if (data.size() + chunk->size() > maximumTransferBytes)
-            return {PasteboardData::Status::noAnswer, {}};
         data += *chunk;
     }
 }

@@ -29,13 +29,16 @@ public:
     // The owner's content targets (meta targets left out): empty when there is no owner or it
     // offers none; nullopt when it did not answer before the deadline, refused to tell, or offered
     // more than maximumTargets.
-    std::optional<QStringList> targets(Clock::time_point deadline);
-    PasteboardData convert(const QString& target, Clock::time_point deadline);
+    // An answer is awaited until the deadline; an incremental transfer that has started goes on
+    // past it (see transferOverrun), never past the limit.
+    std::optional<QStringList> targets(Clock::time_point deadline, Clock::time_point limit = Clock::time_point::max());
+    PasteboardData convert(const QString& target, Clock::time_point deadline,
+                           Clock::time_point limit = Clock::time_point::max());
 
     static constexpr std::chrono::milliseconds chunkTimeout{500};
     // An incremental transfer that goes on past its deadline by this much, or grows beyond
     // maximumTransferBytes, is given up as unanswered: an owner that never stops sending must
-    // not hold the capture (and the memory) forever.
+    // not hold the capture (and the memory) forever. A reply sent whole has the same cap.
     static constexpr std::chrono::milliseconds transferOverrun{5000};
     static constexpr qsizetype maximumTransferBytes = qsizetype(256) << 20;
     // More formats than any real owner offers; a longer list is not read.
@@ -46,8 +49,9 @@ private:
     xcb_generic_event_t* waitForEvent(const std::function<bool(xcb_generic_event_t*)>& accept,
                                       Clock::time_point deadline);
     void countIfOwnerChange(xcb_generic_event_t* event);
-    PasteboardData convertLocked(xcb_atom_t target, Clock::time_point deadline);
-    PasteboardData readIncrementally(xcb_atom_t property, Clock::time_point deadline);
+    PasteboardData convertLocked(xcb_atom_t target, Clock::time_point deadline, Clock::time_point limit);
+    PasteboardData readIncrementally(xcb_atom_t property, Clock::time_point deadline, Clock::time_point limit,
+                                     qsizetype announced);
 
     X11Connection x11_;
     std::recursive_mutex mutex_;

@@ -15,9 +15,16 @@ qint64 FakePasteboard::changeCount()
     return count;
 }
 
+bool FakePasteboard::answersNow()
+{
+    if (beforeRead)
+        beforeRead();
+    return answers && !(clock && readLimit && clock->steadyNow() >= *readLimit);
+}
+
 std::optional<QList<QStringList>> FakePasteboard::itemTargets()
 {
-    if (!answers)
+    if (!answersNow())
         return std::nullopt;
     QList<QStringList> targets;
     for (const PasteboardItem& item : items) {
@@ -31,7 +38,7 @@ std::optional<QList<QStringList>> FakePasteboard::itemTargets()
 
 PasteboardData FakePasteboard::data(int item, const QString& target)
 {
-    if (!answers || silentTargets.contains(target))
+    if (!answersNow() || silentTargets.contains(target))
         return {PasteboardData::Status::noAnswer, {}};
     if (refusedTargets.contains(target) || item < 0 || item >= items.size())
         return {};

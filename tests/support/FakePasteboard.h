@@ -2,6 +2,8 @@
 
 #include "platform/Pasteboard.h"
 
+#include "platform/Clock.h"
+
 #include <functional>
 
 namespace vellicord {
@@ -12,13 +14,18 @@ class FakePasteboard final : public Pasteboard {
 public:
     QList<PasteboardItem> items;
     qint64 count = 0;
-    bool answers = true;          // false: every read times out
-    QStringList refusedTargets;   // offered but never converted
-    QStringList silentTargets;    // offered but never answered
+    bool answers = true; // false: every read times out
+    QStringList refusedTargets; // offered but never converted
+    QStringList silentTargets; // offered but never answered
     bool writesSucceed = true;
     int writes = 0;
     // Runs before each change-count read (to change the clipboard "while" something else happens).
     std::function<void()> beforeCountRead;
+    // Runs before each content read (a slow owner moves the test's clock there); reads past the
+    // limit on that clock go unanswered.
+    std::function<void()> beforeRead;
+    const Clock* clock = nullptr;
+    std::optional<Clock::TimePoint> readLimit;
 
     // Replaces the content as another application would, bumping the change count.
     void set(QList<PasteboardItem> newItems);
@@ -28,6 +35,10 @@ public:
     PasteboardData data(int item, const QString& target) override;
     std::optional<QByteArray> dataForType(PasteboardType type) override;
     bool write(const QList<PasteboardItem>& newItems) override;
+    void limitReads(std::optional<Clock::TimePoint> end) override { readLimit = end; }
+
+private:
+    bool answersNow();
 };
 
 } // namespace vellicord

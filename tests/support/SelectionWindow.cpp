@@ -2,7 +2,7 @@
 // on the clipboard when it receives Control-C, and answers requests for it.
 //
 //   SelectionWindow [--text T] [--html H] [--no-copy] [--silent-clipboard] [--refuse-targets] [--class C]
-//                   [--copy-needs-shift]
+//                   [--copy-needs-shift] [--slow-increments] [--clipboard-manager]
 //
 // --text      the selected text (PRIMARY, and UTF8_STRING on the clipboard after a copy)
 // --html      the copy also (or, without --text, only) offers text/html
@@ -11,6 +11,10 @@
 // --refuse-targets    takes the clipboard at once, serves its text but refuses to list its formats
 // --class     the window's WM_CLASS (instance and class), "vellicord-test-editor" by default
 // --copy-needs-shift  copies on Control-Shift-C only, like most terminals
+// --slow-increments   sends its copied text in increments of ten bytes, one every 0.3 s, and never
+//                     ends, like an application that answers a copy slowly
+// --clipboard-manager a clipboard manager: owns CLIPBOARD_MANAGER, and on SAVE_TARGETS saves every
+//                     format of the clipboard, takes the clipboard and serves them from then on
 // Prints "ready" and the window's id when the window has the focus.
 #include <xcb/xcb.h>
 
@@ -19,6 +23,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <time.h>
 
 #include <unistd.h>
 
@@ -34,6 +40,63 @@ xcb_atom_t atom(const char* name)
     return value;
 }
 
+// Waits for the answer to a conversion made from this window; the property it filled, or none.
+xcb_atom_t awaitConversion(xcb_window_t window, xcb_atom_t target)
+{
+    while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
+        const bool answer = (event->response_type & 0x7F) == XCB_SELECTION_NOTIFY
+            && reinterpret_cast<xcb_selection_notify_event_t*>(event)->requestor == window
+            && reinterpret_cast<xcb_selection_notify_event_t*>(event)->target == target;
+        const xcb_atom_t property = answer ? reinterpret_cast<xcb_selection_notify_event_t*>(event)->property : 0;
+        std::free(event);
+        if (answer)
+            return property;
+    }
+    return XCB_NONE;
+}
+
+struct Saved {
+    xcb_atom_t target;
+    xcb_atom_t type;
+    uint8_t format;
+    std::string bytes;
+};
+
+// Reads every format of the clipboard, as a clipboard manager does before its owner leaves.
+std::vector<Saved> saveClipboard(xcb_window_t window, xcb_atom_t clipboard, const std::vector<xcb_atom_t>& meta)
+{
+    std::vector<Saved> saved;
+    const xcb_atom_t property = atom("_MANAGER_SAVE");
+    auto convert = [&](xcb_atom_t target) -> xcb_get_property_reply_t* {
+        xcb_convert_selection(c, window, clipboard, target, property, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        if (awaitConversion(window, target) == XCB_NONE)
+            return nullptr;
+        return xcb_get_property_reply(
+            c, xcb_get_property(c, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 24), nullptr);
+    };
+    xcb_get_property_reply_t* targets = convert(atom("TARGETS"));
+    if (!targets)
+        return saved;
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(targets));
+    const int count = xcb_get_property_value_length(targets) / 4;
+    for (int i = 0; i < count; ++i) {
+        bool isMeta = false;
+        for (xcb_atom_t m : meta)
+            isMeta = isMeta || atoms[i] == m;
+        if (isMeta)
+            continue;
+        if (xcb_get_property_reply_t* data = convert(atoms[i])) {
+            saved.push_back({atoms[i], data->type, data->format,
+                             std::string(static_cast<const char*>(xcb_get_property_value(data)),
+                                         size_t(xcb_get_property_value_length(data)))});
+            std::free(data);
+        }
+    }
+    std::free(targets);
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -45,6 +108,8 @@ int main(int argc, char** argv)
     bool silent = false;
     bool refuseTargets = false;
     bool needsShift = false;
+    bool slowIncrements = false;
+    bool manager = false;
     std::string windowClass;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -63,6 +128,10 @@ int main(int argc, char** argv)
             windowClass = argv[++i];
         } else if (arg == "--copy-needs-shift") {
             needsShift = true;
+        } else if (arg == "--slow-increments") {
+            slowIncrements = true;
+        } else if (arg == "--clipboard-manager") {
+            manager = true;
         }
     }
 
@@ -71,8 +140,9 @@ int main(int argc, char** argv)
         return 1;
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     const xcb_window_t window = xcb_generate_id(c);
-    const uint32_t values[] = {screen->white_pixel,
-                               XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE};
+    const uint32_t values[]
+        = {screen->white_pixel,
+           XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 10, 10, 200, 100, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
     const std::string wmClass = windowClass.empty() ? std::string("vellicord-test-editor\0VellicordTestEditor", 41)
@@ -89,11 +159,20 @@ int main(int argc, char** argv)
     const xcb_atom_t targets = atom("TARGETS");
     const xcb_atom_t utf8 = atom("UTF8_STRING");
     const xcb_atom_t htmlAtom = atom("text/html");
+    const xcb_atom_t clipboardManager = atom("CLIPBOARD_MANAGER");
+    const xcb_atom_t saveTargets = atom("SAVE_TARGETS");
+    const xcb_atom_t incr = atom("INCR");
+    const std::vector<xcb_atom_t> meta{targets, atom("MULTIPLE"), atom("TIMESTAMP"), saveTargets};
+    std::vector<Saved> saved;
+    bool servesSaved = false;
+    // The increments under way: the requestor's window and property.
+    std::vector<std::pair<xcb_window_t, xcb_atom_t>> trickles;
 
     // Keycode to first keysym, to recognise "c".
     const xcb_setup_t* setup = xcb_get_setup(c);
     auto* mapping = xcb_get_keyboard_mapping_reply(
-        c, xcb_get_keyboard_mapping(c, setup->min_keycode, uint8_t(setup->max_keycode - setup->min_keycode + 1)), nullptr);
+        c, xcb_get_keyboard_mapping(c, setup->min_keycode, uint8_t(setup->max_keycode - setup->min_keycode + 1)),
+        nullptr);
     auto keysymOf = [&](xcb_keycode_t code) -> xcb_keysym_t {
         if (!mapping || code < setup->min_keycode)
             return 0;
@@ -105,7 +184,10 @@ int main(int argc, char** argv)
     while ((event = xcb_wait_for_event(c))) {
         switch (event->response_type & 0x7F) {
         case XCB_MAP_NOTIFY:
-            xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+            if (manager)
+                xcb_set_selection_owner(c, window, clipboardManager, XCB_CURRENT_TIME);
+            else
+                xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
             if (hasText)
                 xcb_set_selection_owner(c, window, primary, XCB_CURRENT_TIME);
             if (silent || refuseTargets)
@@ -118,14 +200,70 @@ int main(int argc, char** argv)
         case XCB_KEY_PRESS: {
             auto* key = reinterpret_cast<xcb_key_press_event_t*>(event);
             const bool shifted = (key->state & XCB_MOD_MASK_SHIFT) != 0;
-            if (copies && (key->state & XCB_MOD_MASK_CONTROL) && shifted == needsShift && keysymOf(key->detail) == 'c') {
+            if (copies && (key->state & XCB_MOD_MASK_CONTROL) && shifted == needsShift
+                && keysymOf(key->detail) == 'c') {
                 xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
                 ownsClipboard = true;
             }
             break;
         }
+        case XCB_PROPERTY_NOTIFY: {
+            auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
+            for (const auto& [requestor, property] : trickles) {
+                if (notify->state != XCB_PROPERTY_DELETE || notify->window != requestor || notify->atom != property)
+                    continue;
+                const timespec pause{0, 300'000'000};
+                nanosleep(&pause, nullptr);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, utf8, 8, 10, "0123456789");
+            }
+            break;
+        }
         case XCB_SELECTION_REQUEST: {
             auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
+            if (manager && request->selection == clipboardManager) {
+                xcb_selection_notify_event_t notify{};
+                notify.response_type = XCB_SELECTION_NOTIFY;
+                notify.time = request->time;
+                notify.requestor = request->requestor;
+                notify.selection = request->selection;
+                notify.target = request->target;
+                if (request->target == saveTargets) {
+                    saved = saveClipboard(window, clipboard, meta);
+                    xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+                    servesSaved = true;
+                    notify.property = request->property;
+                }
+                xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
+                               reinterpret_cast<const char*>(&notify));
+                break;
+            }
+            if (servesSaved && request->selection == clipboard) {
+                xcb_selection_notify_event_t notify{};
+                notify.response_type = XCB_SELECTION_NOTIFY;
+                notify.time = request->time;
+                notify.requestor = request->requestor;
+                notify.selection = request->selection;
+                notify.target = request->target;
+                notify.property = XCB_NONE;
+                std::vector<xcb_atom_t> offered{targets};
+                for (const Saved& entry : saved) {
+                    offered.push_back(entry.target);
+                    if (entry.target == request->target) {
+                        xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, entry.type,
+                                            entry.format, uint32_t(entry.bytes.size() / (entry.format / 8)),
+                                            entry.bytes.data());
+                        notify.property = request->property;
+                    }
+                }
+                if (request->target == targets) {
+                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM,
+                                        32, uint32_t(offered.size()), offered.data());
+                    notify.property = request->property;
+                }
+                xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
+                               reinterpret_cast<const char*>(&notify));
+                break;
+            }
             const bool forClipboard = request->selection == clipboard;
             if (forClipboard && (silent || !ownsClipboard))
                 break;
@@ -147,6 +285,13 @@ int main(int argc, char** argv)
                 offered.insert(offered.begin(), targets);
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM, 32,
                                     uint32_t(offered.size()), offered.data());
+            } else if (request->target == utf8 && hasText && forClipboard && slowIncrements) {
+                const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+                xcb_change_window_attributes(c, request->requestor, XCB_CW_EVENT_MASK, &mask);
+                const uint32_t size = 1'000'000;
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, incr, 32, 1,
+                                    &size);
+                trickles.emplace_back(request->requestor, request->property);
             } else if (request->target == utf8 && hasText) {
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, utf8, 8,
                                     uint32_t(text.size()), text.data());
@@ -161,12 +306,13 @@ int main(int argc, char** argv)
         }
         case XCB_SELECTION_CLEAR: {
             auto* clear = reinterpret_cast<xcb_selection_clear_event_t*>(event);
-            if (clear->selection == clipboard)
+            if (clear->selection == clipboard) {
                 ownsClipboard = false;
+                servesSaved = false;
+            }
             break;
         }
-        default:
-            break;
+        default: break;
         }
         std::free(event);
         xcb_flush(c);

@@ -1,7 +1,12 @@
 #include "Tovak/kit/VellicordMark.h"
 #include "Tovak/kit/VellicordMarkView.h"
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
 
 using namespace vellicord;
 
@@ -27,4 +32,56 @@ TEST(VellicordMark, BracketGeometryAndLineWidths)
     // The dot, 2.88 across, is at the centre; the gap beside it is empty.
     EXPECT_GT(qAlpha(status.pixel(18, 18)), 200);
     EXPECT_EQ(qAlpha(status.pixel(18, 8)), 0);
+}
+
+namespace {
+
+double luminance(QRgb colour)
+{
+    const auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour)) + 0.0722 * channel(qBlue(colour));
+}
+
+double contrast(QRgb a, QRgb b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+} // namespace
+
+TEST(VellicordMark, TrayMarkReadsOnLightAndDarkPanels)
+{
+    // Share of the icon's square that stands out (contrast 3:1 or more) from the panel, and share
+    // of the mark's own strokes that stand out from what lies under them.
+    struct Case {
+        const char* name;
+        QColor panel;
+    };
+    const Case cases[] = {{"white", QColor(255, 255, 255)},     {"light grey", QColor(232, 232, 232)},
+                          {"mid grey", QColor(128, 128, 128)},  {"dark grey", QColor(48, 48, 48)},
+                          {"badge colour", QColor(31, 41, 55)}, {"black", QColor(0, 0, 0)}};
+    for (const int size : {16, 22, 32}) {
+        const QImage tray = VellicordMark::trayImage(size);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " panel, " + std::to_string(size) + " px");
+            QImage shown(tray.size(), QImage::Format_RGB32);
+            shown.fill(c.panel);
+            QPainter(&shown).drawImage(0, 0, tray);
+            int standsOut = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    standsOut += contrast(shown.pixel(x, y), c.panel.rgb()) >= 3.0;
+            EXPECT_GE(standsOut, shown.width() * shown.height() / 10);
+            // The centre dot is white and its surroundings are the badge, on any panel.
+            double dot = 0;
+            for (const QPoint at : {QPoint(size / 2 - 1, size / 2 - 1), QPoint(size / 2, size / 2)})
+                dot = std::max(dot, contrast(shown.pixel(at), shown.pixel(size / 2, size / 4)));
+            EXPECT_GE(dot, 7.0);
+        }
+    }
 }

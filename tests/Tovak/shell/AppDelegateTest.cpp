@@ -451,13 +451,30 @@ TEST(AppDelegate, LaunchAccessibilityPromptOnlyForAUsableLibrary)
 
 TEST(AppDelegate, CaptureOnLaunchAsksAfterItsDelay)
 {
-    Harness h;
-    h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord"), QStringLiteral("-captureOnLaunch")});
-    h.time.advance(1199ms);
-    EXPECT_EQ(h.captures.load(), 0);
-    h.time.advance(1ms);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return h.store->selections().size() == 1; }, 2000));
-    EXPECT_EQ(h.captures.load(), 1);
+    // Without a tray the window opens only once the capture has read the application in front.
+    for (const bool tray : {true, false}) {
+        SCOPED_TRACE(tray ? "with a tray" : "without a tray");
+        Harness h(Library::empty, tray);
+        h.hold = true;
+        h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord"), QStringLiteral("-captureOnLaunch")});
+        h.time.advance(1199ms);
+        EXPECT_EQ(h.captures.load(), 0);
+        h.time.advance(1ms);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return h.captures.load() == 1; }, 2000));
+        EXPECT_FALSE(h.delegate->mainWindow());
+        h.release();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return h.store->selections().size() == 1; }, 2000));
+        EXPECT_EQ(h.captures.load(), 1);
+        EXPECT_EQ(h.delegate->mainWindow() && h.delegate->mainWindow()->isVisible(), !tray);
+    }
+    // A launch capture refused before it runs still lets the window open.
+    Harness refused(Library::empty, false);
+    refused.accessibility.trusted = false;
+    refused.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord"), QStringLiteral("-captureOnLaunch")});
+    refused.time.advance(1200ms);
+    EXPECT_EQ(refused.captures.load(), 0);
+    ASSERT_TRUE(refused.delegate->mainWindow());
+    EXPECT_TRUE(refused.delegate->mainWindow()->isVisible());
 }
 
 TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)

@@ -1,6 +1,9 @@
 // The whole application on an X server: its shortcut pressed over another client's selection ends
-// in exactly one capture in the library file, with NumLock off and on.
+// in exactly one capture in the library file, with NumLock off and on; the launch capture reads the
+// client that was in front; the clipboard put back after a capture outlives the application.
 #include "core/library/StorePersistence.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Pasteboard.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -14,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 using namespace vellicord;
 
@@ -31,8 +35,12 @@ void xdotool(const QStringList& arguments)
 class SelectionWindow {
 public:
     explicit SelectionWindow(const QString& text)
+        : SelectionWindow(QStringList{QStringLiteral("--text"), text})
     {
-        process.start(QStringLiteral(SELECTION_WINDOW_PATH), {QStringLiteral("--text"), text});
+    }
+    explicit SelectionWindow(const QStringList& arguments)
+    {
+        process.start(QStringLiteral(SELECTION_WINDOW_PATH), arguments);
         QByteArray output;
         QElapsedTimer timer;
         timer.start();
@@ -48,6 +56,7 @@ public:
         process.kill();
         process.waitForFinished(2000);
     }
+    qint64 pid() const { return process.processId(); }
     bool ready = false;
     QString id;
 
@@ -67,6 +76,50 @@ QList<Selection> library(const QString& path)
     }
 }
 
+QByteArray clipboardTarget(const QString& target)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"),
+                {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"), QStringLiteral("-t"),
+                 target});
+    xclip.waitForFinished(5000);
+    return xclip.readAllStandardOutput();
+}
+
+// The process that serves the clipboard now, by its window.
+qint64 clipboardOwnerPid()
+{
+    X11Connection x11;
+    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
+        xcb_get_selection_owner_reply(x11.get(), xcb_get_selection_owner(x11.get(), x11.atom("CLIPBOARD")), nullptr),
+        &std::free);
+    return owner ? x11.windowPid(owner->owner).value_or(0) : 0;
+}
+
+bool processRuns(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype state = line.lastIndexOf(')') + 2;
+    return state < line.size() && line.at(state) != 'Z';
+}
+
+// The application with its own folders in the temporary home, its output gathered.
+void startApplication(QProcess& app, const QTemporaryDir& home, const QStringList& arguments, QByteArray& output)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
+        environment.insert(QString::fromLatin1(variable), home.filePath(QString::fromLatin1(variable)));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("com.ruvo.vellicord.*=true"));
+    app.setProcessEnvironment(environment);
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    QObject::connect(&app, &QProcess::readyRead, [&] { output += app.readAll(); });
+    app.start(QStringLiteral(VELLICORD_BINARY), arguments);
+}
+
 } // namespace
 
 TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
@@ -75,16 +128,8 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
         GTEST_SKIP() << "needs an X server";
     QTemporaryDir home;
     QProcess app;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* variable : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
-        environment.insert(QString::fromLatin1(variable), home.filePath(QString::fromLatin1(variable)));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("com.ruvo.vellicord.*=true"));
-    app.setProcessEnvironment(environment);
-    app.setProcessChannelMode(QProcess::MergedChannels);
     QByteArray output;
-    QObject::connect(&app, &QProcess::readyRead, [&] { output += app.readAll(); });
-    app.start(QStringLiteral(VELLICORD_BINARY), {});
+    startApplication(app, home, {}, output);
     ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
     const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
 
@@ -93,8 +138,8 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
     xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
              QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
 
-    const QStringList texts = {QStringLiteral("first passage from a real client"),
-                               QStringLiteral("second passage, NumLock on")};
+    const QStringList texts
+        = {QStringLiteral("first passage from a real client"), QStringLiteral("second passage, NumLock on")};
     for (int i = 0; i < texts.size(); ++i) {
         SelectionWindow window(texts[i]);
         ASSERT_TRUE(window.ready);
@@ -121,4 +166,99 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
     ASSERT_TRUE(app.waitForFinished(10000));
     EXPECT_EQ(app.exitCode(), 0);
     EXPECT_EQ(library(libraryPath).size(), 2);
+}
+
+TEST(ShortcutCapture, LaunchCaptureWithoutATrayReadsTheApplicationInFront)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        GTEST_SKIP() << "needs an X server";
+    const QString text = QStringLiteral("selected before the launch");
+    SelectionWindow window(text);
+    ASSERT_TRUE(window.ready);
+    QTemporaryDir home;
+    QProcess app;
+    QByteArray output;
+    // Xvfb has no tray: the main window would open at launch and take the focus.
+    startApplication(app, home, {QStringLiteral("-captureOnLaunch")}, output);
+    const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
+    const bool saved = QTest::qWaitFor([&] { return library(libraryPath).size() == 1; }, 10000);
+    ASSERT_TRUE(saved) << output.toStdString();
+    EXPECT_EQ(library(libraryPath).first().text, text);
+    // The window is the way in, once the capture has run.
+    xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+             QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
+    ::kill(pid_t(app.processId()), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(10000));
+    EXPECT_EQ(app.exitCode(), 0);
+}
+
+TEST(ShortcutCapture, RestoredClipboardOutlivesTheApplication)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        GTEST_SKIP() << "needs an X server";
+    struct Case {
+        const char* name;
+        bool manager;
+        const char* logLine;
+    };
+    const Case cases[] = {
+        {"no clipboard manager: our keeper serves it", false, "Clipboard kept after exit by vellicord-clipboard"},
+        {"a clipboard manager takes it", true, "Clipboard left to the clipboard manager"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<SelectionWindow> manager;
+        if (c.manager) {
+            manager.emplace(QStringList{QStringLiteral("--clipboard-manager")});
+            ASSERT_TRUE(manager->ready);
+        }
+        X11Pasteboard pasteboard;
+        const QByteArray text("what the user copied earlier");
+        const QByteArray binary("\0\x01\xfe binary \0\xff", 13);
+        ASSERT_TRUE(pasteboard.write(
+            {{{QStringLiteral("UTF8_STRING"), text}, {QStringLiteral("application/x-vellicord-test"), binary}}}));
+
+        QTemporaryDir home;
+        QProcess app;
+        QByteArray output;
+        startApplication(app, home, {}, output);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000))
+            << output.toStdString();
+        xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
+        {
+            SelectionWindow window(QStringLiteral("a passage copied on Control-C"));
+            ASSERT_TRUE(window.ready);
+            QThread::msleep(200);
+            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
+            xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
+            const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
+            // The test serves its clipboard to the capture's snapshot while it waits.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return library(libraryPath).size() == 1; }, 10000))
+                << output.toStdString();
+        }
+        ASSERT_NE(clipboardOwnerPid(), QCoreApplication::applicationPid());
+
+        ::kill(pid_t(app.processId()), SIGTERM);
+        ASSERT_TRUE(app.waitForFinished(10000));
+        EXPECT_EQ(app.exitCode(), 0);
+        EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), text);
+        EXPECT_EQ(clipboardTarget(QStringLiteral("application/x-vellicord-test")), binary);
+        QFile log(home.filePath(QStringLiteral("XDG_STATE_HOME/Vellicord/vellicord.log")));
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(log.readAll().contains(c.logLine));
+
+        const qint64 server = clipboardOwnerPid();
+        ASSERT_GT(server, 0);
+        if (c.manager) {
+            EXPECT_EQ(server, manager->pid());
+        } else {
+            // The keeper ends as soon as another client owns the clipboard.
+            EXPECT_TRUE(processRuns(server));
+            ASSERT_TRUE(pasteboard.write({{{QStringLiteral("UTF8_STRING"), QByteArray("copied later")}}}));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !processRuns(server); }, 5000));
+            EXPECT_EQ(clipboardOwnerPid(), QCoreApplication::applicationPid());
+        }
+        pasteboard.write({});
+    }
 }

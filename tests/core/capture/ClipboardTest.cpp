@@ -16,7 +16,8 @@ TEST(ClipboardTest, SnapshotAndRestoreRoundTrips)
     const Case cases[] = {
         {"empty clipboard", {}},
         {"text and html",
-         {{{QStringLiteral("UTF8_STRING"), QByteArray("plain")}, {QStringLiteral("text/html"), QByteArray("<b>x</b>")}}}},
+         {{{QStringLiteral("UTF8_STRING"), QByteArray("plain")},
+           {QStringLiteral("text/html"), QByteArray("<b>x</b>")}}}},
         {"binary with NUL bytes", {{{QStringLiteral("application/octet-stream"), QByteArray("\0a\0\0b", 5)}}}},
         {"two items in order",
          {{{QStringLiteral("UTF8_STRING"), QByteArray("first")}, {QStringLiteral("text/html"), QByteArray("<i>1</i>")}},
@@ -37,7 +38,8 @@ TEST(ClipboardTest, SnapshotAndRestoreRoundTrips)
 
 TEST(ClipboardTest, SnapshotsThatCannotBeRestoredWhole)
 {
-    const PasteboardItem item{{QStringLiteral("UTF8_STRING"), QByteArray("a")}, {QStringLiteral("image/png"), QByteArray("p")}};
+    const PasteboardItem item{{QStringLiteral("UTF8_STRING"), QByteArray("a")},
+                              {QStringLiteral("image/png"), QByteArray("p")}};
     struct Case {
         const char* name;
         std::function<void(FakePasteboard&)> arrange;
@@ -46,10 +48,13 @@ TEST(ClipboardTest, SnapshotsThatCannotBeRestoredWhole)
     };
     const Case cases[] = {
         {"owner never answers", [](FakePasteboard& p) { p.answers = false; }, 0, true},
-        {"one target never answers", [](FakePasteboard& p) { p.silentTargets = {QStringLiteral("image/png")}; }, 1, true},
+        {"one target never answers", [](FakePasteboard& p) { p.silentTargets = {QStringLiteral("image/png")}; }, 1,
+         true},
         {"every target refused",
-         [](FakePasteboard& p) { p.refusedTargets = {QStringLiteral("UTF8_STRING"), QStringLiteral("image/png")}; }, 1,
-         false},
+         [](FakePasteboard& p) {
+             p.refusedTargets = {QStringLiteral("UTF8_STRING"), QStringLiteral("image/png")};
+         },
+         1, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -116,14 +121,18 @@ TEST(ClipboardTest, PageTitles)
     const Case cases[] = {
         {"plain", QStringLiteral("<html><head><title>Hello</title></head></html>"), QStringLiteral("Hello")},
         {"capitals", QStringLiteral("<TITLE lang=en>Loud</TITLE>"), QStringLiteral("Loud")},
-        {"several lines", QStringLiteral("<title>\n  Two\n   lines\t here \n</title>"), QStringLiteral("Two lines here")},
+        {"several lines", QStringLiteral("<title>\n  Two\n   lines\t here \n</title>"),
+         QStringLiteral("Two lines here")},
         {"missing close tag", QStringLiteral("<title>Open"), std::nullopt},
         {"empty", QStringLiteral("<title>  </title>"), std::nullopt},
         {"no title", QStringLiteral("<p>text</p>"), std::nullopt},
         {"entities", QStringLiteral("<title>A &amp; B &lt;c&gt; &quot;d&quot; &#39;e&#39;</title>"),
          QStringLiteral("A & B <c> \"d\" 'e'")},
-        {"decoded once", QStringLiteral("<title>&amp;lt;b&amp;gt;</title>"), QStringLiteral("&lt;b&gt;")},
-        {"other entities stay", QStringLiteral("<title>&copy; &#169; &nbsp;</title>"), QStringLiteral("&copy; &#169; &nbsp;")},
+        {"ampersand first, then the rest", QStringLiteral("<title>&amp;lt;b&amp;gt; &amp;#39;q&amp;quot;</title>"),
+         QStringLiteral("<b> 'q\"")},
+        {"escaped ampersand stays one", QStringLiteral("<title>&amp;amp;</title>"), QStringLiteral("&amp;")},
+        {"other entities stay", QStringLiteral("<title>&copy; &#169; &nbsp;</title>"),
+         QStringLiteral("&copy; &#169; &nbsp;")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -154,9 +163,13 @@ TEST(ClipboardTest, FormattedTextFromHtmlElseRtf)
         std::optional<QString> text;
     };
     const Case cases[] = {
-        {"html", {{QStringLiteral("text/html"), QByteArray("<p>From <b>HTML</b></p>")}, {QStringLiteral("text/rtf"), QByteArray("{\\rtf1 From RTF}")}},
+        {"html",
+         {{QStringLiteral("text/html"), QByteArray("<p>From <b>HTML</b></p>")},
+          {QStringLiteral("text/rtf"), QByteArray("{\\rtf1 From RTF}")}},
          QStringLiteral("From HTML")},
-        {"html rejected, rtf read", {{QStringLiteral("text/html"), QByteArray("<p></p>")}, {QStringLiteral("application/rtf"), QByteArray("{\\rtf1 From RTF}")}},
+        {"html rejected, rtf read",
+         {{QStringLiteral("text/html"), QByteArray("<p></p>")},
+          {QStringLiteral("application/rtf"), QByteArray("{\\rtf1 From RTF}")}},
          QStringLiteral("From RTF")},
         {"rtf that cannot be read", {{QStringLiteral("text/rtf"), QByteArray("not rtf at all")}}, std::nullopt},
         {"neither", {{QStringLiteral("UTF8_STRING"), QByteArray("plain")}}, std::nullopt},

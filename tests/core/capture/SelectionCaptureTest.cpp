@@ -1,13 +1,13 @@
 #include "core/capture/SelectionCapture.h"
 
+#include "QtPrinters.h"
 #include "support/FakeAccessibility.h"
 #include "support/FakeKeyEvents.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeProcessRunner.h"
 #include "support/FakeWorkspace.h"
-#include "support/ManualClock.h"
 #include "support/LogRecorder.h"
-#include "QtPrinters.h"
+#include "support/ManualClock.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,10 @@ void PrintTo(const CaptureError& error, std::ostream* out)
 
 namespace {
 
-PasteboardItem textItem(const QByteArray& text) { return {{QStringLiteral("UTF8_STRING"), text}}; }
+PasteboardItem textItem(const QByteArray& text)
+{
+    return {{QStringLiteral("UTF8_STRING"), text}};
+}
 
 const PasteboardItem userItem{{QStringLiteral("UTF8_STRING"), QByteArray("what the user had")},
                               {QStringLiteral("application/x-custom"), QByteArray("\0binary\0", 8)}};
@@ -55,7 +58,12 @@ protected:
 
     SelectionCapture::Outcome capture()
     {
-        SelectionCapture capture(CaptureServices{.pasteboard = pasteboard, .workspace = workspace, .accessibility = accessibility, .keyEvents = keys, .processRunner = runner, .clock = clock});
+        SelectionCapture capture(CaptureServices{.pasteboard = pasteboard,
+                                                 .workspace = workspace,
+                                                 .accessibility = accessibility,
+                                                 .keyEvents = keys,
+                                                 .processRunner = runner,
+                                                 .clock = clock});
         return capture.capture();
     }
 
@@ -114,7 +122,8 @@ TEST_F(SelectionCaptureTest, RestoreFailureBeatsEveryOtherOutcome)
         const char* name;
         PasteboardItem copy;
     };
-    const Case cases[] = {{"readable copy", textItem("text")}, {"unreadable copy", {{QStringLiteral("image/png"), "png"}}}};
+    const Case cases[]
+        = {{"readable copy", textItem("text")}, {"unreadable copy", {{QStringLiteral("image/png"), "png"}}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         pasteboard.set({userItem});
@@ -129,8 +138,10 @@ TEST_F(SelectionCaptureTest, RestoreFailureBeatsEveryOtherOutcome)
 
 TEST_F(SelectionCaptureTest, HtmlOnlyCopyGivesTheConvertedText)
 {
-    answerCopy(1, {{QStringLiteral("text/html"),
-                    QByteArray("<html><head><title>Page &amp; co</title></head><body><p><b>Bold</b> words</p></body></html>")}});
+    answerCopy(
+        1,
+        {{QStringLiteral("text/html"),
+          QByteArray("<html><head><title>Page &amp; co</title></head><body><p><b>Bold</b> words</p></body></html>")}});
     const CaptureResult got = result(capture());
     EXPECT_EQ(got.text, u"Bold words");
     EXPECT_EQ(got.sourceTitle, u"Page & co");
@@ -186,17 +197,22 @@ TEST_F(SelectionCaptureTest, DiagnosticLineOfACaptureThatFoundNothing)
     const QString detail = QStringLiteral("app=Editor, pid=4242, pasteboardChanged=false, postCopyTextLength=-1, "
                                           "axSelectedText=no, pasteboardTypes=[UTF8_STRING, other]");
     EXPECT_EQ(failure, CaptureError::noSelection(detail));
-    EXPECT_TRUE(log.lines.contains(QStringLiteral("app: Capture failed in Editor: ") + detail)) << log.lines.join(u'\n').toStdString();
+    EXPECT_TRUE(log.lines.contains(QStringLiteral("app: Capture failed in Editor: ") + detail))
+        << log.lines.join(u'\n').toStdString();
 }
 
 TEST_F(SelectionCaptureTest, DiagnosticLineOfACopyWithNothingReadable)
 {
-    answerCopy(1, {{QStringLiteral("UTF8_STRING"), QByteArray()}, {QStringLiteral("image/png"), "png"}, {QStringLiteral("x-other"), "o"}});
+    answerCopy(1,
+               {{QStringLiteral("UTF8_STRING"), QByteArray()},
+                {QStringLiteral("image/png"), "png"},
+                {QStringLiteral("x-other"), "o"}});
     const CaptureError failure = error(capture());
     const QString detail = QStringLiteral("app=Editor, pid=4242, pasteboardChanged=true, postCopyTextLength=0, "
                                           "axSelectedText=no, pasteboardTypes=[UTF8_STRING, image/png, other]");
     EXPECT_EQ(failure, CaptureError::noSelection(detail));
-    EXPECT_TRUE(log.lines.contains(QStringLiteral("app: Capture: pasteboard changed but nothing readable on it: ") + detail));
+    EXPECT_TRUE(
+        log.lines.contains(QStringLiteral("app: Capture: pasteboard changed but nothing readable on it: ") + detail));
     EXPECT_EQ(pasteboard.items, QList<PasteboardItem>{userItem});
 }
 
@@ -207,7 +223,9 @@ TEST_F(SelectionCaptureTest, AccessibilityWalkStopsAfterTwelveElements)
         int foundAt; // 1 = the focused element
         bool found;
     };
-    const Case cases[] = {{"focused element", 1, true}, {"third ancestor", 4, true}, {"twelfth element", 12, true},
+    const Case cases[] = {{"focused element", 1, true},
+                          {"third ancestor", 4, true},
+                          {"twelfth element", 12, true},
                           {"thirteenth element", 13, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -236,14 +254,63 @@ TEST_F(SelectionCaptureTest, PrimarySelectionOnlyWhenNoElementHasASelection)
     EXPECT_EQ(SelectionCapture::extractAX(accessibility, 1).selectedText, u"from primary");
     accessibility.primary = QString();
     EXPECT_EQ(SelectionCapture::extractAX(accessibility, 1).selectedText, std::nullopt);
+    // A text that reports nothing selected: what PRIMARY still holds was selected before.
+    accessibility.primary = QStringLiteral("cleared since");
+    accessibility.chain = {{{QStringLiteral("AXSelectedText"), QString()}}, {}};
+    EXPECT_EQ(SelectionCapture::extractAX(accessibility, 1).selectedText, std::nullopt);
+}
+
+TEST_F(SelectionCaptureTest, PrimaryAndWaitsFollowWhetherACopyCommandWasSent)
+{
+    using Chain = QList<QHash<QString, QString>>;
+    const Chain silent{{}};
+    const Chain nothingSelected{{{QStringLiteral("AXSelectedText"), QString()}}};
+    struct Case {
+        const char* name;
+        bool hasCopyCommand;
+        Chain chain;
+        std::optional<QString> text; // nullopt: noSelection
+        std::chrono::milliseconds elapsed;
+    };
+    const Case cases[] = {
+        {"terminal that copies by selecting: PRIMARY at once", false, silent, QStringLiteral("in primary"), 0ms},
+        {"such a terminal reporting no selection still has PRIMARY", false, nothingSelected,
+         QStringLiteral("in primary"), 0ms},
+        {"editor whose selection was cleared: no stale PRIMARY", true, nothingSelected, std::nullopt, 1600ms},
+        {"application telling nothing: PRIMARY after the copies", true, silent, QStringLiteral("in primary"), 1600ms},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManualClock fresh;
+        keys.copies = 0;
+        keys.hasCopyCommand = c.hasCopyCommand;
+        accessibility.chain = c.chain;
+        accessibility.primary = QStringLiteral("in primary");
+        SelectionCapture capture(CaptureServices{.pasteboard = pasteboard,
+                                                 .workspace = workspace,
+                                                 .accessibility = accessibility,
+                                                 .keyEvents = keys,
+                                                 .processRunner = runner,
+                                                 .clock = fresh});
+        const SelectionCapture::Outcome outcome = capture.capture();
+        if (c.text)
+            EXPECT_EQ(result(outcome).text, *c.text);
+        else
+            EXPECT_EQ(error(outcome).kind, CaptureError::Kind::noSelection);
+        EXPECT_EQ(fresh.elapsed(), c.elapsed);
+        EXPECT_EQ(keys.copies, c.hasCopyCommand ? 2 : 0);
+        EXPECT_EQ(pasteboard.writes, 0);
+    }
 }
 
 TEST_F(SelectionCaptureTest, AccessibilityKeepsTheFirstValueOfEachAttribute)
 {
     accessibility.chain = {
         {{QStringLiteral("AXSelectedText"), QString()}, {QStringLiteral("AXURL"), QStringLiteral("not an address")}},
-        {{QStringLiteral("AXSelectedText"), QStringLiteral("text")}, {QStringLiteral("AXDocument"), QStringLiteral("file:///a.txt")}},
-        {{QStringLiteral("AXSelectedText"), QStringLiteral("outer")}, {QStringLiteral("AXURL"), QStringLiteral("https://b.test/")}},
+        {{QStringLiteral("AXSelectedText"), QStringLiteral("text")},
+         {QStringLiteral("AXDocument"), QStringLiteral("file:///a.txt")}},
+        {{QStringLiteral("AXSelectedText"), QStringLiteral("outer")},
+         {QStringLiteral("AXURL"), QStringLiteral("https://b.test/")}},
     };
     const SelectionCapture::AXExtract extract = SelectionCapture::extractAX(accessibility, 1);
     EXPECT_EQ(extract.selectedText, u"text");
@@ -263,15 +330,19 @@ TEST_F(SelectionCaptureTest, PageTitleFromTheCopiedHtmlElseFromAccessibility)
     const Case cases[] = {
         {"copied html title wins",
          {{QStringLiteral("UTF8_STRING"), "t"}, {QStringLiteral("text/html"), "<title>From HTML</title><p>t</p>"}},
-         {{{QStringLiteral("AXURL"), QStringLiteral("https://a.test/")}, {QStringLiteral("AXTitle"), QStringLiteral("From page")}}},
+         {{{QStringLiteral("AXURL"), QStringLiteral("https://a.test/")},
+           {QStringLiteral("AXTitle"), QStringLiteral("From page")}}},
          QStringLiteral("From HTML")},
         {"document name of the page",
          textItem("t"),
-         {{}, {{QStringLiteral("AXURL"), QStringLiteral("https://a.test/")}, {QStringLiteral("AXTitle"), QStringLiteral(" From page ")}}},
+         {{},
+          {{QStringLiteral("AXURL"), QStringLiteral("https://a.test/")},
+           {QStringLiteral("AXTitle"), QStringLiteral(" From page ")}}},
          QStringLiteral("From page")},
         {"name of an element without an address",
          textItem("t"),
-         {{{QStringLiteral("AXTitle"), QStringLiteral("Button")}}, {{QStringLiteral("AXURL"), QStringLiteral("https://a.test/")}}},
+         {{{QStringLiteral("AXTitle"), QStringLiteral("Button")}},
+          {{QStringLiteral("AXURL"), QStringLiteral("https://a.test/")}}},
          std::nullopt},
     };
     for (const Case& c : cases) {
@@ -308,7 +379,8 @@ TEST_F(SelectionCaptureTest, RefusalsBeforeTheClipboardIsTouched)
     };
     const Case cases[] = {
         {"not trusted", false, true, CaptureError::notTrusted(), "capture.error: Not trusted for accessibility"},
-        {"no frontmost application", true, false, CaptureError::noFrontmostApp(), "capture.error: No frontmost application"},
+        {"no frontmost application", true, false, CaptureError::noFrontmostApp(),
+         "capture.error: No frontmost application"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -378,9 +450,12 @@ TEST_F(SelectionCaptureTest, UnsavableClipboardMeansNoCopyCommand)
     };
     const Case cases[] = {
         {"owner never answers", [](FakePasteboard& p) { p.answers = false; }},
-        {"one target never answers", [](FakePasteboard& p) { p.silentTargets = {QStringLiteral("application/x-custom")}; }},
+        {"one target never answers",
+         [](FakePasteboard& p) { p.silentTargets = {QStringLiteral("application/x-custom")}; }},
         {"item with no readable data",
-         [](FakePasteboard& p) { p.refusedTargets = {QStringLiteral("UTF8_STRING"), QStringLiteral("application/x-custom")}; }},
+         [](FakePasteboard& p) {
+             p.refusedTargets = {QStringLiteral("UTF8_STRING"), QStringLiteral("application/x-custom")};
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -390,7 +465,12 @@ TEST_F(SelectionCaptureTest, UnsavableClipboardMeansNoCopyCommand)
         keys.copies = 0;
         keys.onCopy = [&](int) { fresh.set({textItem("copied")}); };
         accessibility.chain = {{{QStringLiteral("AXSelectedText"), QStringLiteral("selected")}}};
-        SelectionCapture capture(CaptureServices{.pasteboard = fresh, .workspace = workspace, .accessibility = accessibility, .keyEvents = keys, .processRunner = runner, .clock = clock});
+        SelectionCapture capture(CaptureServices{.pasteboard = fresh,
+                                                 .workspace = workspace,
+                                                 .accessibility = accessibility,
+                                                 .keyEvents = keys,
+                                                 .processRunner = runner,
+                                                 .clock = clock});
         const SelectionCapture::Outcome outcome = capture.capture();
         EXPECT_EQ(result(outcome).text, u"selected");
         EXPECT_EQ(keys.copies, 0);
@@ -409,6 +489,55 @@ TEST_F(SelectionCaptureTest, ChangeWhileTheSnapshotIsTakenIsNotLost)
     answerCopy(1, textItem("copied"));
     EXPECT_EQ(result(capture()).text, u"copied");
     EXPECT_EQ(pasteboard.items, QList<PasteboardItem>{textItem("newer content")});
+}
+
+TEST_F(SelectionCaptureTest, SlowCopyIsCutAtTheTimeLimit)
+{
+    struct Case {
+        const char* name;
+        std::chrono::milliseconds perRead; // how long the application takes to send each format
+        QString text;
+        bool limitLogged;
+    };
+    const Case cases[] = {
+        {"copy sent in time", 100ms, QStringLiteral("copied"), false},
+        {"copy trickling in increments", 5000ms, QStringLiteral("from accessibility"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ManualClock fresh;
+        FakePasteboard slow;
+        slow.set({userItem});
+        slow.clock = &fresh;
+        bool copied = false;
+        // A read takes its time, up to the limit the capture set, where the pasteboard cuts it.
+        slow.beforeRead = [&] {
+            if (copied && slow.readLimit)
+                fresh.advance(std::min(c.perRead,
+                                       std::chrono::duration_cast<std::chrono::milliseconds>(std::max(
+                                           *slow.readLimit - fresh.steadyNow(), Clock::TimePoint::duration{}))));
+        };
+        keys.onCopy = [&](int) {
+            copied = true;
+            slow.set({textItem("copied")});
+        };
+        accessibility.chain = {{{QStringLiteral("AXSelectedText"), QStringLiteral("from accessibility")}}};
+        log.lines.clear();
+        SelectionCapture capture(CaptureServices{.pasteboard = slow,
+                                                 .workspace = workspace,
+                                                 .accessibility = accessibility,
+                                                 .keyEvents = keys,
+                                                 .processRunner = runner,
+                                                 .clock = fresh});
+        EXPECT_EQ(result(capture.capture()).text, c.text);
+        EXPECT_LE(fresh.elapsed(), SelectionCapture::timeLimit);
+        EXPECT_EQ(slow.items, QList<PasteboardItem>{userItem});
+        EXPECT_EQ(slow.readLimit, std::nullopt);
+        EXPECT_EQ(log.lines.contains(u"app: Capture: time limit of 4 s reached while the copy was read; what had not "
+                                     u"arrived is left out"),
+                  c.limitLogged)
+            << log.lines.join(u'\n').toStdString();
+    }
 }
 
 TEST_F(SelectionCaptureTest, BrowserSelectionWhenNothingElseGaveText)

@@ -1,3 +1,4 @@
+#include "core/capture/CaptureLog.h"
 #include "core/capture/Clipboard.h"
 #include "core/capture/SelectionCapture.h"
 #include "platform/atspi/AtspiAccessibility.h"
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 namespace vellicord {
@@ -50,8 +52,9 @@ QByteArray runClient(const QString& program, const QStringList& arguments, const
 
 QByteArray clipboardTarget(const QString& target)
 {
-    return runClient(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
-                                               QStringLiteral("-t"), target});
+    return runClient(QStringLiteral("xclip"),
+                     {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
+                      QStringLiteral("-t"), target});
 }
 
 // Another application (xclip) takes the clipboard with this content.
@@ -59,9 +62,11 @@ void setClipboardWithXclip(X11Pasteboard& pasteboard, const QString& target, con
 {
     const qint64 before = pasteboard.changeCount();
     // xclip stays in the background serving the content until another owner takes over.
-    QProcess::startDetached(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                                   QStringLiteral("printf '%s' \"$1\" | xclip -selection clipboard -t \"$2\" -i >/dev/null 2>&1"),
-                                                   QStringLiteral("sh"), QString::fromUtf8(bytes), target});
+    QProcess::startDetached(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("printf '%s' \"$1\" | xclip -selection clipboard -t \"$2\" -i >/dev/null 2>&1"),
+         QStringLiteral("sh"), QString::fromUtf8(bytes), target});
     QElapsedTimer timer;
     timer.start();
     while (pasteboard.changeCount() == before && timer.elapsed() < 5000)
@@ -71,7 +76,8 @@ void setClipboardWithXclip(X11Pasteboard& pasteboard, const QString& target, con
 // A test client, running until the test ends; ready when it has printed "ready".
 class SelectionWindow {
 public:
-    explicit SelectionWindow(const QStringList& arguments, const QString& program = QStringLiteral(SELECTION_WINDOW_PATH))
+    explicit SelectionWindow(const QStringList& arguments,
+                             const QString& program = QStringLiteral(SELECTION_WINDOW_PATH))
     {
         process.start(program, arguments);
         process.waitForStarted(5000);
@@ -273,8 +279,9 @@ TEST_F(CaptureEndToEndX11Test, SelectedTextWithItsApplicationAndTheClipboardKept
 TEST_F(CaptureEndToEndX11Test, HtmlOnlyCopyGivesMarkdown)
 {
     setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"), "kept");
-    SelectionWindow window({QStringLiteral("--html"),
-                            QStringLiteral("<html><head><title>A  page</title></head><body><p><b>Bold</b> words</p></body></html>")});
+    SelectionWindow window(
+        {QStringLiteral("--html"),
+         QStringLiteral("<html><head><title>A  page</title></head><body><p><b>Bold</b> words</p></body></html>")});
 
     const SelectionCapture::Outcome outcome = capture();
     ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
@@ -287,7 +294,8 @@ TEST_F(CaptureEndToEndX11Test, HtmlOnlyCopyGivesMarkdown)
 
 TEST_F(CaptureEndToEndX11Test, SelectionOfAnApplicationWithoutCopyComesFromPrimary)
 {
-    setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"), "untouched");
+    setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"),
+                          "untouched");
     SelectionWindow window({QStringLiteral("--no-copy"), QStringLiteral("--text"), QStringLiteral("only in primary")});
 
     const SelectionCapture::Outcome outcome = capture();
@@ -322,6 +330,63 @@ TEST_F(CaptureEndToEndX11Test, AccessibilityAndCopyInAQtApplication)
     EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
 }
 
+TEST_F(CaptureEndToEndX11Test, ClearedSelectionInAQtApplicationIsNoSelection)
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "needs a D-Bus session bus";
+    setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"), "kept");
+    SelectionWindow editor(
+        {QStringLiteral("alpha beta gamma"), QStringLiteral("6"), QStringLiteral("4"), QStringLiteral("--cleared")},
+        QStringLiteral(ACCESSIBLE_EDITOR_PATH));
+
+    // The stale state: the editor tells it has nothing selected, and PRIMARY still holds "beta".
+    AtspiAccessibility accessibility;
+    std::optional<QString> selected;
+    QElapsedTimer timer;
+    timer.start();
+    while (selected != u"" && timer.elapsed() < 5000) {
+        if (const std::unique_ptr<AccessibilityElement> focused = accessibility.focusedElement(qint32(editor.pid())))
+            selected = focused->stringAttribute(u"AXSelectedText");
+        QThread::msleep(50);
+    }
+    ASSERT_EQ(selected, u"");
+    ASSERT_EQ(onWorker([&] { return accessibility.primarySelection(qint32(editor.pid())); }), u"beta");
+
+    const SelectionCapture::Outcome outcome = capture();
+    ASSERT_TRUE(std::holds_alternative<CaptureError>(outcome)) << std::get<CaptureResult>(outcome).text.toStdString();
+    EXPECT_EQ(std::get<CaptureError>(outcome).kind, CaptureError::Kind::noSelection);
+    EXPECT_EQ(std::get<CaptureError>(outcome).errorDescription(),
+              u"No text was selected in the frontmost application.");
+    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
+}
+
+TEST_F(CaptureEndToEndX11Test, SlowIncrementalCopyEndsAtTheTimeLimit)
+{
+    setClipboardWithXclip(desktop.pasteboard(), QStringLiteral("UTF8_STRING"), "kept");
+    SelectionWindow window(
+        {QStringLiteral("--slow-increments"), QStringLiteral("--text"), QStringLiteral("slow text")});
+    QStringList lines;
+    std::mutex linesMutex;
+    CaptureLog::setSink([&](CaptureLog::Channel, CaptureLog::Level, const QString& line) {
+        std::lock_guard lock(linesMutex);
+        lines.append(line);
+    });
+    QElapsedTimer timer;
+    timer.start();
+    const SelectionCapture::Outcome outcome = capture();
+    const qint64 elapsed = timer.elapsed();
+    CaptureLog::setSink(nullptr);
+
+    // The copy never ends: the capture makes do with the selection it can read otherwise.
+    EXPECT_LT(elapsed, SelectionCapture::timeLimit.count() + 1000);
+    ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
+    EXPECT_EQ(std::get<CaptureResult>(outcome).text, u"slow text");
+    EXPECT_TRUE(
+        lines.contains(u"Capture: time limit of 4 s reached while the copy was read; what had not arrived is left out"))
+        << lines.join(u'\n').toStdString();
+    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
+}
+
 TEST_F(CaptureEndToEndX11Test, TerminalsGetTheirOwnCopyCommandOrNone)
 {
     struct Case {
@@ -331,14 +396,16 @@ TEST_F(CaptureEndToEndX11Test, TerminalsGetTheirOwnCopyCommandOrNone)
     };
     const Case cases[] = {
         {"terminal that copies on Control-Shift-C",
-         {QStringLiteral("--class"), QStringLiteral("kitty"), QStringLiteral("--copy-needs-shift")}, QStringLiteral("**in terminal**")},
+         {QStringLiteral("--class"), QStringLiteral("kitty"), QStringLiteral("--copy-needs-shift")},
+         QStringLiteral("**in terminal**")},
         {"terminal that copies by selecting alone", {QStringLiteral("--class"), QStringLiteral("xterm")}, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         setClipboardWithXclip(static_cast<X11Pasteboard&>(desktop.pasteboard()), QStringLiteral("UTF8_STRING"), "kept");
-        SelectionWindow window(c.arguments + QStringList{QStringLiteral("--text"), QStringLiteral("in terminal"),
-                                                         QStringLiteral("--html"), QStringLiteral("<b>in terminal</b>")});
+        SelectionWindow window(c.arguments
+                               + QStringList{QStringLiteral("--text"), QStringLiteral("in terminal"),
+                                             QStringLiteral("--html"), QStringLiteral("<b>in terminal</b>")});
         const SelectionCapture::Outcome outcome = capture();
         ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome));
         EXPECT_EQ(std::get<CaptureResult>(outcome).text, u"in terminal");
