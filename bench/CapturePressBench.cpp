@@ -5,7 +5,6 @@
 #include "Tovak/shell/CaptureRequest.h"
 #include "Tovak/shell/HotKeyManager.h"
 #include "Tovak/shell/UpdateController.h"
-#include "bench/PressShortcut.h"
 #include "bench/X11BenchMain.h"
 #include "core/library/Store.h"
 #include "platform/posix/PosixFileSystem.h"
@@ -30,6 +29,9 @@
 #include <vector>
 
 #include <unistd.h>
+
+// Xlib's macros (None, Bool) clash with Qt's names: after every Qt header.
+#include "bench/PressShortcut.h"
 
 namespace {
 
