@@ -14,6 +14,7 @@
 #include "platform/qt/TimerScheduler.h"
 #include "platform/x11/X11CaptureServices.h"
 #include "platform/x11/X11HotKeys.h"
+#include "platform/x11/X11Pasteboard.h"
 #include "support/FakeDesktop.h"
 #include "support/FakeLoginItem.h"
 #include "support/FakeSound.h"
