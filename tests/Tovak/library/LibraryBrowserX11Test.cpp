@@ -1,0 +1,207 @@
+#include "core/library/LibrarySamples.h"
+#include "core/library/StorePersistence.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atspi/atspi.h>
+
+#include <deque>
+
+using namespace vellicord;
+
+namespace {
+
+constexpr int librarySize = 100000;
+
+QString run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(5000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// An accessible object we hold a reference to.
+struct Accessible {
+    AtspiAccessible* object = nullptr;
+    explicit Accessible(AtspiAccessible* o = nullptr)
+        : object(o)
+    {
+    }
+    Accessible(Accessible&& other) noexcept
+        : object(std::exchange(other.object, nullptr))
+    {
+    }
+    Accessible& operator=(Accessible&& other) noexcept
+    {
+        std::swap(object, other.object);
+        return *this;
+    }
+    ~Accessible()
+    {
+        if (object)
+            g_object_unref(object);
+    }
+    explicit operator bool() const { return object; }
+
+    QString name() const
+    {
+        gchar* text = atspi_accessible_get_name(object, nullptr);
+        const QString name = QString::fromUtf8(text);
+        g_free(text);
+        return name;
+    }
+    AtspiRole role() const { return atspi_accessible_get_role(object, nullptr); }
+    int childCount() const { return atspi_accessible_get_child_count(object, nullptr); }
+    Accessible child(int index) const
+    {
+        return Accessible(atspi_accessible_get_child_at_index(object, index, nullptr));
+    }
+};
+
+Accessible application(qint64 pid)
+{
+    Accessible desktop(atspi_get_desktop(0));
+    for (int i = 0; desktop && i < desktop.childCount(); ++i) {
+        Accessible app = desktop.child(i);
+        if (app && qint64(atspi_accessible_get_process_id(app.object, nullptr)) == pid)
+            return app;
+    }
+    return Accessible();
+}
+
+// The first element with the role and name, breadth first; lists are not entered (they may hold
+// a row for every capture).
+Accessible find(const Accessible& root, AtspiRole role, const QString& name)
+{
+    std::deque<Accessible> queue; // grows while its elements are read: a deque keeps them in place
+    for (int i = 0; i < root.childCount(); ++i)
+        queue.push_back(root.child(i));
+    for (size_t next = 0; next < queue.size() && next < 2000; ++next) {
+        const Accessible& element = queue[next];
+        if (!element)
+            continue;
+        if (element.role() == role && element.name() == name)
+            return Accessible(static_cast<AtspiAccessible*>(g_object_ref(element.object)));
+        if (element.role() == ATSPI_ROLE_LIST || element.role() == ATSPI_ROLE_TABLE)
+            continue;
+        for (int i = 0; i < element.childCount(); ++i)
+            queue.push_back(element.child(i));
+    }
+    return Accessible();
+}
+
+template<typename Condition> bool waitFor(Condition condition, int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// The real program over a library of 100,000 captures, worked as a user works it (the keyboard
+// and the mouse through XTest) and read as a screen reader reads it (AT-SPI): Control-F, a query,
+// the rows it leaves named by their headlines, and a double click that copies a row's text.
+TEST(LibraryBrowserX11, SearchTheLibraryAndCopyARowByDoubleClick)
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || QStandardPaths::findExecutable("xdotool").isEmpty())
+        GTEST_SKIP() << "needs a D-Bus session bus and xdotool";
+    QTemporaryDir home;
+    const QString data = home.filePath(QStringLiteral("data"));
+    StoreSnapshot library;
+    library.selections.reserve(librarySize);
+    for (int n = 0; n < librarySize; ++n) {
+        Selection s = LibrarySamples::selection(n);
+        if (n % 25000 == 7)
+            s.text = s.markdown = QStringLiteral("Zebra crossing %1\nand the rest of it").arg(n);
+        library.selections.append(s);
+    }
+    QDir().mkpath(data + QStringLiteral("/Vellicord"));
+    LibrarySamples::writeFile(data + QStringLiteral("/Vellicord/Vellicord.json"), StorePersistence::encode(library));
+    QDir().mkpath(home.filePath(QStringLiteral("run")));
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
+    environment.insert(QStringLiteral("VELLICORD_LOG_DIR"), home.filePath(QStringLiteral("logs")));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VELLICORD_BINARY), {QStringLiteral("-showWindowOnLaunch")});
+    ASSERT_TRUE(program.waitForStarted(5000));
+
+    ASSERT_EQ(atspi_init() <= 1, true);
+    Accessible app;
+    Accessible list;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (!app)
+                app = application(program.processId());
+            if (app && !list)
+                list = find(app, ATSPI_ROLE_LIST, QStringLiteral("Captures"));
+            return bool(list) && list.childCount() == librarySize;
+        },
+        60000))
+        << "the window over the whole library, read through the accessibility interface";
+
+    const QString window = run(QStringLiteral("xdotool"),
+                               {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(program.processId()),
+                                QStringLiteral("--name"), QStringLiteral("^Vellicord")})
+                               .section(u'\n', 0, 0);
+    ASSERT_FALSE(window.isEmpty());
+    run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+f")});
+    // The search field takes the focus a moment after the menu command.
+    QThread::msleep(600);
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), QStringLiteral("zebra")});
+    ASSERT_TRUE(waitFor([&] { return list.childCount() == 4; }, 20000)) << "rows: " << list.childCount();
+    QStringList names;
+    for (int i = 0; i < 4; ++i)
+        names.append(list.child(i).name());
+    EXPECT_EQ(names,
+              (QStringList{QStringLiteral("Zebra crossing 75007"), QStringLiteral("Zebra crossing 50007"),
+                           QStringLiteral("Zebra crossing 25007"), QStringLiteral("Zebra crossing 7")}));
+
+    // A double click on the second row puts its text on the clipboard.
+    Accessible row = list.child(1);
+    AtspiComponent* component = atspi_accessible_get_component_iface(row.object);
+    ASSERT_TRUE(component);
+    AtspiRect* extents = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
+    g_object_unref(component);
+    ASSERT_TRUE(extents);
+    const int x = extents->x + extents->width / 3;
+    const int y = extents->y + extents->height / 2;
+    g_free(extents);
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QString::number(x), QString::number(y), QStringLiteral("click"),
+         QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"), QStringLiteral("80"),
+         QStringLiteral("1")});
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return run(QStringLiteral("xclip"),
+                       {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")})
+                == QStringLiteral("Zebra crossing 50007\nand the rest of it");
+        },
+        5000));
+
+    program.terminate();
+    EXPECT_TRUE(program.waitForFinished(20000));
+}
+
+} // namespace
