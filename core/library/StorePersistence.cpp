@@ -24,10 +24,8 @@ namespace {
 const char* caseDescription(ErrorCase errorCase)
 {
     switch (errorCase) {
-    case ErrorCase::backupWriteFailed:
-        return "The library was saved but its backup could not be written.";
-    case ErrorCase::duplicateIdentity:
-        return "The library holds two records of one kind with the same id.";
+    case ErrorCase::backupWriteFailed: return "The library was saved but its backup could not be written.";
+    case ErrorCase::duplicateIdentity: return "The library holds two records of one kind with the same id.";
     case ErrorCase::incompatibleVersion:
         return "The library uses a format version this version of Vellicord cannot read.";
     case ErrorCase::primaryNotPreserved:
@@ -66,8 +64,7 @@ std::optional<int64_t> headerVersion(Value root)
     return version;
 }
 
-template <typename Records, typename Id>
-bool hasDuplicateIds(const Records& records, Id id)
+template<typename Records, typename Id> bool hasDuplicateIds(const Records& records, Id id)
 {
     if (records.size() < 2)
         return false;
@@ -366,13 +363,10 @@ StorePersistenceStatus StorePersistence::failureStatus(const std::exception& err
 {
     if (const auto* persistence = dynamic_cast<const PersistenceError*>(&error)) {
         switch (persistence->errorCase()) {
-        case ErrorCase::primaryNotPreserved:
-            return StorePersistenceStatus::unreadablePrimary;
-        case ErrorCase::backupWriteFailed:
-            return StorePersistenceStatus::backupUnavailable;
+        case ErrorCase::primaryNotPreserved: return StorePersistenceStatus::unreadablePrimary;
+        case ErrorCase::backupWriteFailed: return StorePersistenceStatus::backupUnavailable;
         case ErrorCase::duplicateIdentity:
-        case ErrorCase::incompatibleVersion:
-            break;
+        case ErrorCase::incompatibleVersion: break;
         }
     }
     return StorePersistenceStatus::saveFailed;
@@ -383,10 +377,8 @@ QString StorePersistence::describe(const std::exception& error)
     if (const auto* decoding = dynamic_cast<const JsonDecodeError*>(&error)) {
         const QString context = QString::fromUtf8(decoding->what());
         switch (decoding->kind()) {
-        case JsonDecodeError::Kind::syntax:
-            return QStringLiteral("The data is not valid JSON (%1).").arg(context);
-        case JsonDecodeError::Kind::missingKey:
-            return QStringLiteral("The data has no value for %1.").arg(context);
+        case JsonDecodeError::Kind::syntax: return QStringLiteral("The data is not valid JSON (%1).").arg(context);
+        case JsonDecodeError::Kind::missingKey: return QStringLiteral("The data has no value for %1.").arg(context);
         case JsonDecodeError::Kind::typeMismatch:
             return QStringLiteral("The data has a value of the wrong type for %1.").arg(context);
         case JsonDecodeError::Kind::dataCorrupted:
@@ -453,6 +445,7 @@ StoreSnapshot StorePersistence::decode(const FileRead& file)
 
 StoreLoadResult StorePersistence::load()
 {
+    removeLeftoverTemporaryFiles();
     FileRead primary = read(storeURL_);
     // The backup is read while the library is parsed; it is looked at only when the library
     // passes the version screen.
@@ -475,6 +468,16 @@ StoreLoadResult StorePersistence::load()
     if (fileManager_.exists(backupURL_))
         return recoverMissingPrimary(backup);
     return {std::nullopt, StorePersistenceStatus::ready};
+}
+
+void StorePersistence::removeLeftoverTemporaryFiles()
+{
+    // Loading runs once, before any save, and only in the copy of Vellicord that holds the
+    // single-instance lock: no write to these files can be under way, so their temporary files are
+    // what killed or cut-off saves left behind, each as large as the library.
+    const int removed = fileManager_.removeTemporaryFiles(storeURL_) + fileManager_.removeTemporaryFiles(backupURL_);
+    if (removed > 0)
+        logEvent(QStringLiteral("Removed %1 temporary files left by interrupted saves.").arg(removed));
 }
 
 StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const FileRead& backup)
@@ -535,7 +538,8 @@ StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
         return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
     }
     if (!preserved) {
-        logEvent(QStringLiteral("The backup was opened read-only because the unreadable primary could not be preserved."));
+        logEvent(
+            QStringLiteral("The backup was opened read-only because the unreadable primary could not be preserved."));
         return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
     }
     try {
@@ -567,7 +571,8 @@ QString StorePersistence::nextUnreadableURL() const
     const QFileInfo info(storeURL_);
     const QString name = info.fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString base = info.path() + QLatin1Char('/') + (dot > 0 ? name.left(dot) : name) + QStringLiteral(".unreadable");
+    const QString base
+        = info.path() + QLatin1Char('/') + (dot > 0 ? name.left(dot) : name) + QStringLiteral(".unreadable");
     const QString extension = dot > 0 ? name.mid(dot) : QString();
     QString candidate = base + extension;
     for (int n = 2; fileManager_.exists(candidate); ++n)

@@ -1,8 +1,8 @@
 #include "core/library/FileLogger.h"
 #include "core/library/StorePersistence.h"
-#include "support/FaultyFileSystem.h"
 #include "platform/posix/ThreadSerialQueue.h"
 #include "platform/qt/SystemClock.h"
+#include "support/FaultyFileSystem.h"
 
 #include "core/library/LibrarySamples.h"
 
@@ -14,6 +14,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace vellicord {
 namespace {
@@ -39,7 +41,14 @@ enum class Content {
     versionMissing,
     versionFraction,
     versionBool,
+    linkElsewhere, // a link to ../elsewhere/NAME, which holds libraryA
+    danglingLink, // a link to ../unmounted/NAME, which does not exist
+    partialWrite, // what a temporary file cut short holds
 };
+
+// Where links in the library's folder lead (relative, as a user's link often is).
+const char* const elsewhere = "../elsewhere/";
+const char* const unmounted = "../unmounted/";
 
 QByteArray withVersion(const char* version)
 {
@@ -51,14 +60,10 @@ QByteArray withVersion(const char* version)
 QByteArray contentBytes(Content content)
 {
     switch (content) {
-    case Content::libraryA:
-        return bytes(library(2, 0));
-    case Content::libraryB:
-        return bytes(library(3, 1));
-    case Content::badJson:
-        return bytes(library(2)).left(100);
-    case Content::empty:
-        return {};
+    case Content::libraryA: return bytes(library(2, 0));
+    case Content::libraryB: return bytes(library(3, 1));
+    case Content::badJson: return bytes(library(2)).left(100);
+    case Content::empty: return {};
     case Content::missingKey: {
         QByteArray document = bytes(library(2));
         document.replace("\"groups\"", "\"grupos\"");
@@ -74,43 +79,55 @@ QByteArray contentBytes(Content content)
         snapshot.selections.append(snapshot.selections.first());
         return bytes(snapshot);
     }
-    case Content::version3:
-        return withVersion("3");
-    case Content::version0:
-        return withVersion("0");
-    case Content::versionMinus1:
-        return withVersion("-1");
-    case Content::versionString:
-        return withVersion("\"2\"");
-    case Content::versionFraction:
-        return withVersion("2.5");
-    case Content::versionBool:
-        return withVersion("true");
+    case Content::version3: return withVersion("3");
+    case Content::version0: return withVersion("0");
+    case Content::versionMinus1: return withVersion("-1");
+    case Content::versionString: return withVersion("\"2\"");
+    case Content::versionFraction: return withVersion("2.5");
+    case Content::versionBool: return withVersion("true");
     case Content::versionMissing: {
         QByteArray document = bytes(library(2));
         document.replace(",\n  \"version\": 2", "");
         return document;
     }
+    case Content::partialWrite: return "{\n  \"activeDraftID\": \"0000";
     case Content::none:
     case Content::folder:
-        break;
+    case Content::linkElsewhere:
+    case Content::danglingLink: break;
     }
     return {};
 }
 
-std::string expectedEntry(Content content)
+std::string expectedEntry(Content content, const QString& path)
 {
-    return content == Content::folder ? "<folder>" : contentBytes(content).toStdString();
+    switch (content) {
+    case Content::folder: return "<folder>";
+    case Content::linkElsewhere:
+        return std::string("<link to ") + elsewhere + QFileInfo(path).fileName().toStdString() + ">";
+    case Content::danglingLink:
+        return std::string("<link to ") + unmounted + QFileInfo(path).fileName().toStdString() + ">";
+    default: return contentBytes(content).toStdString();
+    }
 }
 
 void place(const QString& path, Content content)
 {
-    if (content == Content::none)
+    const QString name = QFileInfo(path).fileName();
+    switch (content) {
+    case Content::none: return;
+    case Content::folder: QDir().mkpath(path); return;
+    case Content::linkElsewhere:
+        QDir().mkpath(QFileInfo(path).path() + QLatin1Char('/') + QLatin1String(elsewhere));
+        writeFile(QFileInfo(path).path() + QLatin1Char('/') + QLatin1String(elsewhere) + name,
+                  contentBytes(Content::libraryA));
+        ASSERT_EQ(::symlink((elsewhere + name.toStdString()).c_str(), QFile::encodeName(path).constData()), 0);
         return;
-    if (content == Content::folder)
-        QDir().mkpath(path);
-    else
-        writeFile(path, contentBytes(content));
+    case Content::danglingLink:
+        ASSERT_EQ(::symlink((unmounted + name.toStdString()).c_str(), QFile::encodeName(path).constData()), 0);
+        return;
+    default: writeFile(path, contentBytes(content));
+    }
 }
 
 struct Fault {
@@ -128,16 +145,20 @@ struct Row {
     Content snapshot; // none, libraryA or libraryB
     std::vector<std::string> log; // "{dir}" stands for the library's folder
     std::map<std::string, Content> filesAfter;
+    // The folder links lead to, beside the library's; nothing may be written there but through a link.
+    std::map<std::string, Content> elsewhereAfter = {};
 };
 
 const char* const primaryUnreadable = "The primary store is unreadable. Vellicord will check its backup. ";
 const char* const preserved = "The unreadable primary store was preserved.";
 const char* const restored = "The store was recovered from its local backup.";
 const char* const refreshed = "The local store backup was refreshed from the valid primary store.";
-const char* const incompatible =
-    "The library or backup requires a compatible version of Vellicord. Both files were left unchanged.";
-const char* const missingBackup =
-    "Could not open {dir}/Vellicord.backup.json: No such file or directory";
+const char* const incompatible
+    = "The library or backup requires a compatible version of Vellicord. Both files were left unchanged.";
+const char* const missingBackup = "Could not open {dir}/Vellicord.backup.json: No such file or directory";
+const char* const libraryTargetMissing = "Could not open {dir}/Vellicord.json: No such file or directory";
+const char* const notCopied = "The unreadable primary store could not be copied and remains in place. ";
+const char* const readOnly = "The backup was opened read-only because the unreadable primary could not be preserved.";
 
 std::string cat(std::initializer_list<std::string> parts)
 {
@@ -152,103 +173,271 @@ const std::vector<Row>& rows()
     using C = Content;
     static const std::vector<Row> table = {
         {"neither file", C::none, C::none, {}, {}, Status::ready, C::none, {}, {}},
-        {"valid library, identical backup", C::libraryA, C::libraryA, {}, {}, Status::ready, C::libraryA, {},
+        {"valid library, identical backup",
+         C::libraryA,
+         C::libraryA,
+         {},
+         {},
+         Status::ready,
+         C::libraryA,
+         {},
          {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA}}},
-        {"valid library, missing backup", C::libraryA, C::none, {}, {}, Status::ready, C::libraryA, {refreshed},
+        {"valid library, missing backup",
+         C::libraryA,
+         C::none,
+         {},
+         {},
+         Status::ready,
+         C::libraryA,
+         {refreshed},
          {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA}}},
-        {"valid library, different valid backup", C::libraryA, C::libraryB, {}, {}, Status::ready, C::libraryA,
-         {refreshed}, {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA}}},
-        {"valid library, unreadable backup", C::libraryA, C::badJson, {}, {}, Status::ready, C::libraryA, {refreshed},
+        {"valid library, different valid backup",
+         C::libraryA,
+         C::libraryB,
+         {},
+         {},
+         Status::ready,
+         C::libraryA,
+         {refreshed},
          {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA}}},
-        {"valid library, backup refresh fails", C::libraryA, C::libraryB, {}, {{Op::write, "Vellicord.backup.json"}},
-         Status::backupUnavailable, C::libraryA,
-         {"The local store backup could not be refreshed. Could not write {dir}/Vellicord.backup.json: Input/output error"},
+        {"valid library, unreadable backup",
+         C::libraryA,
+         C::badJson,
+         {},
+         {},
+         Status::ready,
+         C::libraryA,
+         {refreshed},
+         {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA}}},
+        {"valid library, backup refresh fails",
+         C::libraryA,
+         C::libraryB,
+         {},
+         {{Op::write, "Vellicord.backup.json"}},
+         Status::backupUnavailable,
+         C::libraryA,
+         {"The local store backup could not be refreshed. Could not write {dir}/Vellicord.backup.json: Input/output "
+          "error"},
          {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryB}}},
-        {"valid library, backup refresh rename fails", C::libraryA, C::none, {}, {{Op::rename, "Vellicord.backup.json"}},
-         Status::backupUnavailable, C::libraryA,
-         {"The local store backup could not be refreshed. Could not replace {dir}/Vellicord.backup.json: Input/output error"},
+        {"valid library, backup refresh rename fails",
+         C::libraryA,
+         C::none,
+         {},
+         {{Op::rename, "Vellicord.backup.json"}},
+         Status::backupUnavailable,
+         C::libraryA,
+         {"The local store backup could not be refreshed. Could not replace {dir}/Vellicord.backup.json: Input/output "
+          "error"},
          {{"Vellicord.json", C::libraryA}}},
 
-        {"version 3 in the library", C::version3, C::libraryA, {}, {}, Status::incompatibleVersion, C::none,
-         {incompatible}, {{"Vellicord.json", C::version3}, {"Vellicord.backup.json", C::libraryA}}},
-        {"version 0 in the library, no backup", C::version0, C::none, {}, {}, Status::incompatibleVersion, C::none,
-         {incompatible}, {{"Vellicord.json", C::version0}}},
-        {"version -1 in the backup of a valid library", C::libraryA, C::versionMinus1, {}, {},
-         Status::incompatibleVersion, C::none, {incompatible},
+        {"version 3 in the library",
+         C::version3,
+         C::libraryA,
+         {},
+         {},
+         Status::incompatibleVersion,
+         C::none,
+         {incompatible},
+         {{"Vellicord.json", C::version3}, {"Vellicord.backup.json", C::libraryA}}},
+        {"version 0 in the library, no backup",
+         C::version0,
+         C::none,
+         {},
+         {},
+         Status::incompatibleVersion,
+         C::none,
+         {incompatible},
+         {{"Vellicord.json", C::version0}}},
+        {"version -1 in the backup of a valid library",
+         C::libraryA,
+         C::versionMinus1,
+         {},
+         {},
+         Status::incompatibleVersion,
+         C::none,
+         {incompatible},
          {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::versionMinus1}}},
-        {"version 3 in the backup, library missing", C::none, C::version3, {}, {}, Status::incompatibleVersion,
-         C::none, {incompatible}, {{"Vellicord.backup.json", C::version3}}},
-        {"version 3 in both", C::version3, C::version3, {}, {}, Status::incompatibleVersion, C::none, {incompatible},
+        {"version 3 in the backup, library missing",
+         C::none,
+         C::version3,
+         {},
+         {},
+         Status::incompatibleVersion,
+         C::none,
+         {incompatible},
+         {{"Vellicord.backup.json", C::version3}}},
+        {"version 3 in both",
+         C::version3,
+         C::version3,
+         {},
+         {},
+         Status::incompatibleVersion,
+         C::none,
+         {incompatible},
          {{"Vellicord.json", C::version3}, {"Vellicord.backup.json", C::version3}}},
 
-        {"version as the string \"2\"", C::versionString, C::libraryA, {}, {}, Status::recoveredFromBackup,
+        {"version as the string \"2\"",
+         C::versionString,
+         C::libraryA,
+         {},
+         {},
+         Status::recoveredFromBackup,
          C::libraryA,
          {cat({primaryUnreadable, "The data has a value of the wrong type for version."}), preserved, restored},
-         {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA},
+         {{"Vellicord.json", C::libraryA},
+          {"Vellicord.backup.json", C::libraryA},
           {"Vellicord.unreadable.json", C::versionString}}},
-        {"version missing", C::versionMissing, C::libraryA, {}, {}, Status::recoveredFromBackup, C::libraryA,
+        {"version missing",
+         C::versionMissing,
+         C::libraryA,
+         {},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryA,
          {cat({primaryUnreadable, "The data has no value for version."}), preserved, restored},
-         {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA},
+         {{"Vellicord.json", C::libraryA},
+          {"Vellicord.backup.json", C::libraryA},
           {"Vellicord.unreadable.json", C::versionMissing}}},
-        {"version 2.5", C::versionFraction, C::libraryA, {}, {}, Status::recoveredFromBackup, C::libraryA,
+        {"version 2.5",
+         C::versionFraction,
+         C::libraryA,
+         {},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryA,
          {cat({primaryUnreadable, "The data has a value of the wrong type for version."}), preserved, restored},
-         {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA},
+         {{"Vellicord.json", C::libraryA},
+          {"Vellicord.backup.json", C::libraryA},
           {"Vellicord.unreadable.json", C::versionFraction}}},
-        {"version true", C::versionBool, C::libraryA, {}, {}, Status::recoveredFromBackup, C::libraryA,
+        {"version true",
+         C::versionBool,
+         C::libraryA,
+         {},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryA,
          {cat({primaryUnreadable, "The data has a value of the wrong type for version."}), preserved, restored},
-         {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA},
+         {{"Vellicord.json", C::libraryA},
+          {"Vellicord.backup.json", C::libraryA},
           {"Vellicord.unreadable.json", C::versionBool}}},
 
-        {"library missing, valid backup", C::none, C::libraryB, {}, {}, Status::recoveredFromBackup, C::libraryB,
+        {"library missing, valid backup",
+         C::none,
+         C::libraryB,
+         {},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryB,
          {"The missing primary store was recovered from its local backup."},
          {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB}}},
-        {"library missing, corrupt backup", C::none, C::badJson, {}, {}, Status::unreadablePrimary, C::none,
+        {"library missing, corrupt backup",
+         C::none,
+         C::badJson,
+         {},
+         {},
+         Status::unreadablePrimary,
+         C::none,
          {"The primary store is missing and its backup is unreadable. The data is not valid JSON (document: "
           "The JSON document has an improper structure: missing or superfluous commas, braces, missing keys, etc.)."},
          {{"Vellicord.backup.json", C::badJson}}},
-        {"library missing, restore fails", C::none, C::libraryB, {}, {{Op::write, "Vellicord.json"}},
-         Status::unreadablePrimary, C::libraryB,
+        {"library missing, restore fails",
+         C::none,
+         C::libraryB,
+         {},
+         {{Op::write, "Vellicord.json"}},
+         Status::unreadablePrimary,
+         C::libraryB,
          {"The valid backup could not be restored as the missing primary store. Could not write "
           "{dir}/Vellicord.json: Input/output error"},
          {{"Vellicord.backup.json", C::libraryB}}},
-        {"library missing, its folder cannot be made", C::none, C::libraryB, {}, {{Op::createDirectory, ""}},
-         Status::unreadablePrimary, C::libraryB,
+        {"library missing, its folder cannot be made",
+         C::none,
+         C::libraryB,
+         {},
+         {{Op::createDirectory, ""}},
+         Status::unreadablePrimary,
+         C::libraryB,
          {"The valid backup could not be restored as the missing primary store. Could not create the folder "
           "{dir}: Input/output error"},
          {{"Vellicord.backup.json", C::libraryB}}},
 
-        {"bad JSON, valid backup", C::badJson, C::libraryB, {}, {}, Status::recoveredFromBackup, C::libraryB,
+        {"bad JSON, valid backup",
+         C::badJson,
+         C::libraryB,
+         {},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryB,
          {cat({primaryUnreadable,
                "The data is not valid JSON (document: The JSON document has an improper structure: missing or "
                "superfluous commas, braces, missing keys, etc.)."}),
           preserved, restored},
-         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
+         {{"Vellicord.json", C::libraryB},
+          {"Vellicord.backup.json", C::libraryB},
           {"Vellicord.unreadable.json", C::badJson}}},
-        {"0 bytes, valid backup", C::empty, C::libraryB, {}, {}, Status::recoveredFromBackup, C::libraryB,
+        {"0 bytes, valid backup",
+         C::empty,
+         C::libraryB,
+         {},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryB,
          {cat({primaryUnreadable, "The data is not valid JSON (document: Empty: no JSON found)."}), preserved,
           restored},
-         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
+         {{"Vellicord.json", C::libraryB},
+          {"Vellicord.backup.json", C::libraryB},
           {"Vellicord.unreadable.json", C::empty}}},
-        {"missing required key, valid backup", C::missingKey, C::libraryB, {}, {}, Status::recoveredFromBackup,
-         C::libraryB, {cat({primaryUnreadable, "The data has no value for groups."}), preserved, restored},
-         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
+        {"missing required key, valid backup",
+         C::missingKey,
+         C::libraryB,
+         {},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryB,
+         {cat({primaryUnreadable, "The data has no value for groups."}), preserved, restored},
+         {{"Vellicord.json", C::libraryB},
+          {"Vellicord.backup.json", C::libraryB},
           {"Vellicord.unreadable.json", C::missingKey}}},
-        {"fractional-second date, valid backup", C::fractionalDate, C::libraryB, {}, {}, Status::recoveredFromBackup,
-         C::libraryB, {cat({primaryUnreadable, "The data has an invalid value for selection.createdAt."}), preserved,
-                       restored},
-         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
+        {"fractional-second date, valid backup",
+         C::fractionalDate,
+         C::libraryB,
+         {},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryB,
+         {cat({primaryUnreadable, "The data has an invalid value for selection.createdAt."}), preserved, restored},
+         {{"Vellicord.json", C::libraryB},
+          {"Vellicord.backup.json", C::libraryB},
           {"Vellicord.unreadable.json", C::fractionalDate}}},
-        {"duplicate ids, valid backup", C::duplicateIds, C::libraryB, {}, {}, Status::recoveredFromBackup, C::libraryB,
+        {"duplicate ids, valid backup",
+         C::duplicateIds,
+         C::libraryB,
+         {},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryB,
          {cat({primaryUnreadable, "The library holds two records of one kind with the same id."}), preserved, restored},
-         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
+         {{"Vellicord.json", C::libraryB},
+          {"Vellicord.backup.json", C::libraryB},
           {"Vellicord.unreadable.json", C::duplicateIds}}},
-        {"a folder, valid backup", C::folder, C::libraryB, {}, {}, Status::unreadablePrimary, C::libraryB,
+        {"a folder, valid backup",
+         C::folder,
+         C::libraryB,
+         {},
+         {},
+         Status::unreadablePrimary,
+         C::libraryB,
          {cat({primaryUnreadable, "Could not read {dir}/Vellicord.json: Is a directory"}),
           "The unreadable primary store could not be copied and remains in place. Could not read "
           "{dir}/Vellicord.json: Is a directory",
           "The backup was opened read-only because the unreadable primary could not be preserved."},
          {{"Vellicord.json", C::folder}, {"Vellicord.backup.json", C::libraryB}}},
-        {"bad JSON, valid backup, copy fails", C::badJson, C::libraryB, {}, {{Op::copy, ""}}, Status::unreadablePrimary,
+        {"bad JSON, valid backup, copy fails",
+         C::badJson,
+         C::libraryB,
+         {},
+         {{Op::copy, ""}},
+         Status::unreadablePrimary,
          C::libraryB,
          {cat({primaryUnreadable,
                "The data is not valid JSON (document: The JSON document has an improper structure: missing or "
@@ -257,39 +446,164 @@ const std::vector<Row>& rows()
           "{dir}/Vellicord.unreadable.json: Input/output error",
           "The backup was opened read-only because the unreadable primary could not be preserved."},
          {{"Vellicord.json", C::badJson}, {"Vellicord.backup.json", C::libraryB}}},
-        {"bad JSON, valid backup, restore fails", C::empty, C::libraryB, {}, {{Op::rename, "Vellicord.json"}},
-         Status::unreadablePrimary, C::libraryB,
+        {"bad JSON, valid backup, restore fails",
+         C::empty,
+         C::libraryB,
+         {},
+         {{Op::rename, "Vellicord.json"}},
+         Status::unreadablePrimary,
+         C::libraryB,
          {cat({primaryUnreadable, "The data is not valid JSON (document: Empty: no JSON found)."}), preserved,
           "The valid backup could not be restored as the primary store. Could not replace {dir}/Vellicord.json: "
           "Input/output error"},
-         {{"Vellicord.json", C::empty}, {"Vellicord.backup.json", C::libraryB},
+         {{"Vellicord.json", C::empty},
+          {"Vellicord.backup.json", C::libraryB},
           {"Vellicord.unreadable.json", C::empty}}},
-        {"unreadable copy takes -2", C::empty, C::libraryB, {{"Vellicord.unreadable.json", C::badJson}}, {},
-         Status::recoveredFromBackup, C::libraryB,
+        {"unreadable copy takes -2",
+         C::empty,
+         C::libraryB,
+         {{"Vellicord.unreadable.json", C::badJson}},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryB,
          {cat({primaryUnreadable, "The data is not valid JSON (document: Empty: no JSON found)."}), preserved,
           restored},
-         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
-          {"Vellicord.unreadable.json", C::badJson}, {"Vellicord.unreadable-2.json", C::empty}}},
-        {"unreadable copy takes -3", C::empty, C::libraryB,
-         {{"Vellicord.unreadable.json", C::badJson}, {"Vellicord.unreadable-2.json", C::missingKey}}, {},
-         Status::recoveredFromBackup, C::libraryB,
+         {{"Vellicord.json", C::libraryB},
+          {"Vellicord.backup.json", C::libraryB},
+          {"Vellicord.unreadable.json", C::badJson},
+          {"Vellicord.unreadable-2.json", C::empty}}},
+        {"unreadable copy takes -3",
+         C::empty,
+         C::libraryB,
+         {{"Vellicord.unreadable.json", C::badJson}, {"Vellicord.unreadable-2.json", C::missingKey}},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryB,
          {cat({primaryUnreadable, "The data is not valid JSON (document: Empty: no JSON found)."}), preserved,
           restored},
-         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
-          {"Vellicord.unreadable.json", C::badJson}, {"Vellicord.unreadable-2.json", C::missingKey},
+         {{"Vellicord.json", C::libraryB},
+          {"Vellicord.backup.json", C::libraryB},
+          {"Vellicord.unreadable.json", C::badJson},
+          {"Vellicord.unreadable-2.json", C::missingKey},
           {"Vellicord.unreadable-3.json", C::empty}}},
-        {"library and backup both corrupt", C::badJson, C::empty, {}, {}, Status::unreadablePrimary, C::none,
+        {"library and backup both corrupt",
+         C::badJson,
+         C::empty,
+         {},
+         {},
+         Status::unreadablePrimary,
+         C::none,
          {cat({primaryUnreadable,
                "The data is not valid JSON (document: The JSON document has an improper structure: missing or "
                "superfluous commas, braces, missing keys, etc.)."}),
           preserved,
-          "The store backup is unavailable or unreadable. The data is not valid JSON (document: Empty: no JSON found)."},
-         {{"Vellicord.json", C::badJson}, {"Vellicord.backup.json", C::empty},
+          "The store backup is unavailable or unreadable. The data is not valid JSON (document: Empty: no JSON "
+          "found)."},
+         {{"Vellicord.json", C::badJson},
+          {"Vellicord.backup.json", C::empty},
           {"Vellicord.unreadable.json", C::badJson}}},
-        {"corrupt library, no backup", C::duplicateIds, C::none, {}, {}, Status::unreadablePrimary, C::none,
+        {"corrupt library, no backup",
+         C::duplicateIds,
+         C::none,
+         {},
+         {},
+         Status::unreadablePrimary,
+         C::none,
          {cat({primaryUnreadable, "The library holds two records of one kind with the same id."}), preserved,
           cat({"The store backup is unavailable or unreadable. ", missingBackup})},
          {{"Vellicord.json", C::duplicateIds}, {"Vellicord.unreadable.json", C::duplicateIds}}},
+
+        {"library a link to a library elsewhere",
+         C::linkElsewhere,
+         C::none,
+         {},
+         {},
+         Status::ready,
+         C::libraryA,
+         {refreshed},
+         {{"Vellicord.json", C::linkElsewhere}, {"Vellicord.backup.json", C::libraryA}},
+         {{"Vellicord.json", C::libraryA}}},
+        {"library a link whose target is missing, valid backup",
+         C::danglingLink,
+         C::libraryB,
+         {},
+         {},
+         Status::unreadablePrimary,
+         C::libraryB,
+         {cat({primaryUnreadable, libraryTargetMissing}), cat({notCopied, libraryTargetMissing}), readOnly},
+         {{"Vellicord.json", C::danglingLink}, {"Vellicord.backup.json", C::libraryB}}},
+        {"library a link whose target is missing, no backup",
+         C::danglingLink,
+         C::none,
+         {},
+         {},
+         Status::unreadablePrimary,
+         C::none,
+         {cat({primaryUnreadable, libraryTargetMissing}), cat({notCopied, libraryTargetMissing}),
+          cat({"The store backup is unavailable or unreadable. ", missingBackup})},
+         {{"Vellicord.json", C::danglingLink}}},
+        {"library missing, backup a link whose target is missing",
+         C::none,
+         C::danglingLink,
+         {},
+         {},
+         Status::unreadablePrimary,
+         C::none,
+         {cat({"The primary store is missing and its backup is unreadable. ", missingBackup})},
+         {{"Vellicord.backup.json", C::danglingLink}}},
+        {"valid library, backup a link whose target is missing",
+         C::libraryA,
+         C::danglingLink,
+         {},
+         {},
+         Status::backupUnavailable,
+         C::libraryA,
+         {"The local store backup could not be refreshed. Could not follow the link {dir}/Vellicord.backup.json: No "
+          "such file or directory"},
+         {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::danglingLink}}},
+        {"unreadable copy passes over a link whose target is missing",
+         C::empty,
+         C::libraryB,
+         {{"Vellicord.unreadable.json", C::danglingLink}},
+         {},
+         Status::recoveredFromBackup,
+         C::libraryB,
+         {cat({primaryUnreadable, "The data is not valid JSON (document: Empty: no JSON found)."}), preserved,
+          restored},
+         {{"Vellicord.json", C::libraryB},
+          {"Vellicord.backup.json", C::libraryB},
+          {"Vellicord.unreadable.json", C::danglingLink},
+          {"Vellicord.unreadable-2.json", C::empty}}},
+
+        {"temporary files of interrupted saves are removed",
+         C::libraryA,
+         C::libraryA,
+         {{".Vellicord.json.tmp-a1B2c3", C::partialWrite},
+          {".Vellicord.backup.json.tmp-Zz9y8X", C::partialWrite},
+          {".Vellicord.json.tmp-short", C::partialWrite},
+          {"Vellicord.json.tmp-a1B2c3", C::partialWrite},
+          {".Vellicord.json.tmp-folder", C::folder},
+          {".Vellicord.json.tmp-linkus", C::danglingLink}},
+         {},
+         Status::ready,
+         C::libraryA,
+         {"Removed 2 temporary files left by interrupted saves."},
+         {{"Vellicord.json", C::libraryA},
+          {"Vellicord.backup.json", C::libraryA},
+          {".Vellicord.json.tmp-short", C::partialWrite},
+          {"Vellicord.json.tmp-a1B2c3", C::partialWrite},
+          {".Vellicord.json.tmp-folder", C::folder},
+          {".Vellicord.json.tmp-linkus", C::danglingLink}}},
+        {"temporary file beside a linked library's target is removed",
+         C::linkElsewhere,
+         C::libraryA,
+         {{"../elsewhere/.Vellicord.json.tmp-q1w2e3", C::partialWrite}},
+         {},
+         Status::ready,
+         C::libraryA,
+         {"Removed 1 temporary files left by interrupted saves."},
+         {{"Vellicord.json", C::linkElsewhere}, {"Vellicord.backup.json", C::libraryA}},
+         {{"Vellicord.json", C::libraryA}}},
     };
     return table;
 }
@@ -371,8 +685,12 @@ TEST_P(LoadingMatrix, givesStatusLogAndFiles)
 
     std::map<std::string, std::string> expectedFiles;
     for (const auto& [name, content] : row.filesAfter)
-        expectedFiles[name] = expectedEntry(content);
+        expectedFiles[name] = expectedEntry(content, QString::fromStdString(name));
     EXPECT_EQ(folderContents(dir), expectedFiles);
+    std::map<std::string, std::string> expectedElsewhere;
+    for (const auto& [name, content] : row.elsewhereAfter)
+        expectedElsewhere[name] = expectedEntry(content, QString::fromStdString(name));
+    EXPECT_EQ(folderContents(root.path() + QStringLiteral("/elsewhere")), expectedElsewhere);
 }
 
 std::string rowName(const ::testing::TestParamInfo<Row>& info)
