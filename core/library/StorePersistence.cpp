@@ -52,16 +52,35 @@ bool hasPadding(const QByteArray& bytes)
     return bytes.capacity() - bytes.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
 }
 
-// The version a document declares, when it is a JSON object with an integer "version".
+// The version a document declares, when it is a JSON object with one integer "version". A
+// repeated "version" declares nothing: the full decode refuses the document.
 std::optional<int64_t> headerVersion(Value root)
 {
     simdjson::dom::object object;
     if (root.get_object().get(object) != simdjson::SUCCESS)
         return std::nullopt;
+    std::optional<Value> declared;
+    for (const simdjson::dom::key_value_pair field : object) {
+        if (field.key != "version")
+            continue;
+        if (declared)
+            return std::nullopt;
+        declared = field.value;
+    }
     int64_t version = 0;
-    if (object["version"].get_int64().get(version) != simdjson::SUCCESS)
+    if (!declared || declared->get_int64().get(version) != simdjson::SUCCESS)
         return std::nullopt;
     return version;
+}
+
+// The name a record of a top-level list goes by in errors.
+std::string_view recordName(std::string_view key)
+{
+    if (key == "groups")
+        return "group";
+    if (key == "drafts")
+        return "draft";
+    return key;
 }
 
 template<typename Records, typename Id> bool hasDuplicateIds(const Records& records, Id id)
@@ -106,8 +125,10 @@ QList<Selection> decodeSelections(simdjson::dom::array items)
     Selection* const out = list.data();
     Parallel::forChunks(elements.size(), Parallel::threadsFor(elements.size(), 2048),
                         [&](size_t, size_t begin, size_t end) {
-                            for (size_t i = begin; i < end; ++i)
+                            for (size_t i = begin; i < end; ++i) {
+                                requireUniqueKeys(elements[i], "selection");
                                 out[i] = RecordCodec::decodeSelection(elements[i]);
+                            }
                         });
     return list;
 }
@@ -118,8 +139,15 @@ StoreSnapshot decodeSnapshot(Value root)
     std::optional<QList<Selection>> selections;
     std::optional<QList<SelectionGroup>> groups;
     StoreSnapshot snapshot;
-    for (const simdjson::dom::key_value_pair field : object(root, "library")) {
+    // A key given twice, at any depth, makes the document unreadable: taking either value would
+    // silently drop the other (a second "selections": [] would empty the library at the next save).
+    const simdjson::dom::object library = object(root, "library");
+    requireUniqueMemberKeys(library, {});
+    for (const simdjson::dom::key_value_pair field : library) {
         const std::string_view key = field.key;
+        // The captures are checked where they are decoded, on several threads.
+        if (key != "selections")
+            requireUniqueKeys(field.value, recordName(key));
         if (key == "version") {
             version = integer(field.value, "version");
         } else if (key == "selections") {
@@ -383,6 +411,8 @@ QString StorePersistence::describe(const std::exception& error)
             return QStringLiteral("The data has a value of the wrong type for %1.").arg(context);
         case JsonDecodeError::Kind::dataCorrupted:
             return QStringLiteral("The data has an invalid value for %1.").arg(context);
+        case JsonDecodeError::Kind::repeatedKey:
+            return QStringLiteral("The data has more than one value for %1.").arg(context);
         }
     }
     if (const auto* persistence = dynamic_cast<const PersistenceError*>(&error);

@@ -302,6 +302,7 @@ TEST(StorePersistenceCodec, documentRules)
             case JsonDecodeError::Kind::missingKey: return std::string("missing ") + error.what();
             case JsonDecodeError::Kind::typeMismatch: return std::string("type ") + error.what();
             case JsonDecodeError::Kind::dataCorrupted: return std::string("corrupted ") + error.what();
+            case JsonDecodeError::Kind::repeatedKey: return std::string("repeated ") + error.what();
             }
         }
         return "?";
@@ -331,6 +332,20 @@ TEST(StorePersistenceCodec, documentRules)
          "corrupted selection.createdAt"},
         {"good selection", "{\"version\": 2, \"groups\": [], \"selections\": [" + selection + "]}", "decoded"},
         {"array at the top", "[]", "type library"},
+        {"selections twice, the second empty",
+         "{\"selections\": [" + selection + "], \"groups\": [], \"version\": 2, \"selections\": []}",
+         "repeated selections"},
+        {"version twice", R"({"version": 3, "selections": [], "groups": [], "version": 2})", "repeated version"},
+        {"a key twice in a capture",
+         "{\"version\": 2, \"groups\": [], \"selections\": ["
+             + QByteArray(selection).replace("\"text\"", "\"text\": \"u\", \"text\"") + "]}",
+         "repeated selection.text"},
+        {"a key twice in a draft's entry",
+         R"({"version": 2, "selections": [], "groups": [], "drafts": [{"entries": [{"note": "a", "note": "b"}]}]})",
+         "repeated draft.note"},
+        {"an unknown key twice", R"({"version": 2, "selections": [], "groups": [], "x": 1, "x": 2})", "repeated x"},
+        {"one key in two objects", R"({"version": 2, "selections": [], "groups": [], "a": {"v": 1}, "b": {"v": 1}})",
+         "decoded"},
         {"truncated", R"({"version": 2, "selec)", "syntax"},
     };
     for (const Case& c : cases)
