@@ -63,12 +63,39 @@ bool SingleInstance::tryLock()
     const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
     QFile::setPermissions(directory_, ownerOnly);
     const QFileInfo folder(directory_);
-    if (folder.ownerId() != ::getuid() || (folder.permissions() & ~(ownerOnly | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser)))
+    if (folder.ownerId() != ::getuid()
+        || (folder.permissions() & ~(ownerOnly | QFile::ReadUser | QFile::WriteUser | QFile::ExeUser)))
         return false;
     lock_ = std::make_unique<QLockFile>(lockPath());
     // Never treat a live holder's lock as stale by age; a dead holder's lock is taken over.
     lock_->setStaleLockTime(0);
-    return lock_->tryLock(0);
+    if (lock_->tryLock(0))
+        return true;
+    return lock_->error() == QLockFile::LockFailedError && takeOverLockWithoutHolder();
+}
+
+// QLockFile takes over the lock of a process that is gone, but keeps one it cannot read (left
+// empty by a crash or a full disk while it was written, or damaged) for ever: every later start
+// would hand over to a process that does not exist. Such a lock names no live holder.
+bool SingleInstance::takeOverLockWithoutHolder()
+{
+    const auto namesAProcess = [this] {
+        qint64 pid = 0;
+        QString host, application;
+        return lock_->getLockInfo(&pid, &host, &application) && pid > 0;
+    };
+    if (namesAProcess())
+        return false;
+    // A copy taking the lock this very moment writes its process id just after making the file.
+    if (QFileInfo(lockPath()).size() == 0) {
+        QThread::msleep(100);
+        if (lock_->tryLock(0))
+            return true;
+        if (namesAProcess())
+            return false;
+    }
+    // Removal fails while a live holder keeps the file locked, whatever the file says.
+    return lock_->removeStaleLockFile() && lock_->tryLock(0);
 }
 
 qint64 SingleInstance::otherProcessId() const

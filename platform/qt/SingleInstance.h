@@ -13,7 +13,8 @@ namespace vellicord {
 // Keeps one running copy per user. The first copy holds a lock file and listens on a local
 // socket, both in a folder only the user can enter ($XDG_RUNTIME_DIR, else a private folder in
 // the temporary directory); a later copy finds the lock taken, sends the show-window request and
-// ends. A lock left by a copy that was killed is taken over, since its process is gone.
+// ends. A lock left by a copy that was killed is taken over, since its process is gone; so is a
+// lock that names no process at all (empty or damaged).
 class SingleInstance final : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +43,7 @@ Q_SIGNALS:
     void showWindowRequested();
 
 private:
+    bool takeOverLockWithoutHolder();
     void readRequest();
 
     QString directory_;

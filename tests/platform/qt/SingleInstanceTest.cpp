@@ -1,9 +1,12 @@
 #include "platform/qt/SingleInstance.h"
 
+#include "core/library/LibrarySamples.h"
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -13,16 +16,21 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace vellicord;
 
 namespace {
 
-// The program, started as a user would, with the lock folder of the test.
-std::unique_ptr<QProcess> startProgram(const QString& runtime)
+// The program, started as a user would, with the lock folder of the test. `inChild` runs in the
+// new process before the program does (to lower its limits).
+std::unique_ptr<QProcess> startProgram(const QString& runtime, std::function<void()> inChild = {})
 {
     auto program = std::make_unique<QProcess>();
+    if (inChild)
+        program->setChildProcessModifier(inChild);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), runtime + QStringLiteral("/config"));
@@ -38,6 +46,25 @@ QString logText(const QString& runtime)
 {
     QFile file(runtime + QStringLiteral("/logs/vellicord.log"));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Running, the program holds the lock and listens.
+bool waitUntilServing(const QString& runtime, QProcess& program)
+{
+    return QTest::qWaitFor(
+               [&] {
+                   return program.state() == QProcess::NotRunning
+                       || (QFile::exists(runtime + QStringLiteral("/vellicord.socket"))
+                           && logText(runtime).contains(u"Vellicord launched"));
+               },
+               60000)
+        && program.state() == QProcess::Running;
+}
+
+bool endsNormally(QProcess& program)
+{
+    ::kill(pid_t(program.processId()), SIGTERM);
+    return program.waitForFinished(60000) && program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0;
 }
 
 } // namespace
@@ -70,8 +97,8 @@ TEST(SingleInstance, RunningProgramAnswersTheSecondAndEndsOnSignal)
     auto second = startProgram(runtime.path());
     ASSERT_TRUE(QTest::qWaitFor([&] { return second->state() == QProcess::NotRunning; }, 20000));
     EXPECT_EQ(second->exitCode(), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return logText(runtime.path()).contains(u"Show-window request from another instance"); },
-                          5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return logText(runtime.path()).contains(u"Show-window request from another instance"); }, 5000));
     ::kill(pid_t(first->processId()), SIGHUP);
     ASSERT_TRUE(first->waitForFinished(10000));
     EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
@@ -123,7 +150,8 @@ TEST(SingleInstance, TwoSimultaneousStartsLeaveOne)
     auto a = startProgram(runtime.path());
     auto b = startProgram(runtime.path());
     // One hands over and ends; the other keeps running.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return a->state() == QProcess::NotRunning || b->state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return a->state() == QProcess::NotRunning || b->state() == QProcess::NotRunning; }, 20000));
     QThread::msleep(300);
     QProcess& ended = a->state() == QProcess::NotRunning ? *a : *b;
     QProcess& running = a->state() == QProcess::NotRunning ? *b : *a;
@@ -131,4 +159,52 @@ TEST(SingleInstance, TwoSimultaneousStartsLeaveOne)
     EXPECT_EQ(running.state(), QProcess::Running);
     running.terminate();
     running.waitForFinished(5000);
+}
+
+TEST(SingleInstance, ALockThatNamesNoLiveProcessIsTakenOver)
+{
+    struct Case {
+        const char* name;
+        QByteArray lock;
+    };
+    const Case cases[] = {
+        {"empty", ""},
+        {"garbage", QByteArray("\x7f\x01 not a lock\n", 15)},
+        {"process id 0", "0\nvellicord\nhost\n"},
+        {"negative process id", "-12\nvellicord\nhost\n"},
+        {"no process id", "\nvellicord\nhost\n"},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir runtime;
+        SingleInstance instance(runtime.path());
+        LibrarySamples::writeFile(instance.lockPath(), c.lock);
+        EXPECT_TRUE(instance.tryLock()) << c.name;
+        EXPECT_TRUE(instance.listen()) << c.name;
+    }
+
+    // A live holder keeps its lock, also against a copy in its own process.
+    QTemporaryDir runtime;
+    SingleInstance holder(runtime.path());
+    ASSERT_TRUE(holder.tryLock());
+    SingleInstance later(runtime.path());
+    EXPECT_FALSE(later.tryLock());
+    EXPECT_EQ(later.otherProcessId(), getpid());
+}
+
+// An empty or damaged lock file once stopped every start with "Another Vellicord instance found
+// (pid 0)" and status 1.
+TEST(SingleInstance, ProgramStartsOverADamagedLockFile)
+{
+    for (const QByteArray& lock : {QByteArray(), QByteArray("garbage\x01\n")}) {
+        QTemporaryDir runtime;
+        LibrarySamples::writeFile(runtime.filePath(QStringLiteral("vellicord.lock")), lock);
+        auto program = startProgram(runtime.path());
+        ASSERT_TRUE(waitUntilServing(runtime.path(), *program))
+            << lock.size() << program->readAllStandardError().data();
+        SingleInstance probe(runtime.path());
+        EXPECT_FALSE(probe.tryLock()) << "the program holds the lock";
+        EXPECT_EQ(probe.otherProcessId(), program->processId());
+        EXPECT_FALSE(logText(runtime.path()).contains(u"Another Vellicord instance found"));
+        EXPECT_TRUE(endsNormally(*program));
+    }
 }
