@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QList>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
 
 #include <memory>
 
-class QLocalServer;
+class QLocalSocket;
+class QSocketNotifier;
 
 namespace vellicord {
 
@@ -20,6 +22,11 @@ class SingleInstance final : public QObject {
 public:
     static inline const QString showWindowRequest = QStringLiteral("VellicordShowWindowRequest");
 
+    // Connections served at once; a further one closes the oldest, so that clients that connect
+    // and say nothing can never use up the process's descriptors.
+    static constexpr int maxConnections = 8;
+    // How long a connection may stay silent; a launching copy writes its request at once.
+    static constexpr int idleTimeoutMs = 2000;
     // directory: where the lock and the socket live; empty means the default.
     explicit SingleInstance(QString directory = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
@@ -32,7 +39,10 @@ public:
     qint64 otherProcessId() const;
 
     // Holder of the lock: accepts requests; showWindowRequested is emitted for each valid one.
+    // Every connection is closed after its one request.
     bool listen();
+    // Holder of the lock: closes the socket and every connection.
+    void stopListening();
     // Another copy: delivers the request, retrying while the holder is still starting up.
     bool sendShowWindowRequest(int timeoutMs = 2000) const;
 
@@ -44,11 +54,17 @@ Q_SIGNALS:
 
 private:
     bool takeOverLockWithoutHolder();
-    void readRequest();
+    bool requestShowWindow(int timeoutMs) const;
+    void acceptConnections();
+    void serve(int descriptor);
+    void readRequest(QLocalSocket* socket);
+    void drop(QLocalSocket* socket);
 
     QString directory_;
     std::unique_ptr<QLockFile> lock_;
-    QLocalServer* server_ = nullptr;
+    int listener_ = -1;
+    QSocketNotifier* acceptNotifier_ = nullptr;
+    QList<QLocalSocket*> connections_; // oldest first
 };
 
 } // namespace vellicord

@@ -48,6 +48,11 @@ QString logText(const QString& runtime)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+QString libraryPath(const QString& runtime)
+{
+    return runtime + QStringLiteral("/data/Vellicord/Vellicord.json");
+}
+
 // Running, the program holds the lock and listens.
 bool waitUntilServing(const QString& runtime, QProcess& program)
 {
@@ -207,4 +212,85 @@ TEST(SingleInstance, ProgramStartsOverADamagedLockFile)
         EXPECT_FALSE(logText(runtime.path()).contains(u"Another Vellicord instance found"));
         EXPECT_TRUE(endsNormally(*program));
     }
+}
+
+TEST(SingleInstance, EachConnectionServesOneRequestAndIdleOnesAreClosed)
+{
+    QTemporaryDir runtime;
+    SingleInstance first(runtime.path());
+    ASSERT_TRUE(first.tryLock());
+    ASSERT_TRUE(first.listen());
+    int requests = 0;
+    QObject::connect(&first, &SingleInstance::showWindowRequested, [&] { ++requests; });
+
+    // More silent clients than are served at once: the oldest give way at once, the rest when
+    // their time is up.
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < SingleInstance::maxConnections + 12; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(first.socketPath());
+        ASSERT_TRUE(idle.back()->waitForConnected(2000));
+    }
+    idle.back()->write("VellicordShowWindow"); // half a request, never finished
+    const auto closed = [&] {
+        return std::count_if(idle.cbegin(), idle.cend(),
+                             [](const auto& socket) { return socket->state() == QLocalSocket::UnconnectedState; });
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed() >= 12; }, 1000));
+
+    // A request among them is answered, and its connection closed after the one answer.
+    QLocalSocket client;
+    client.connectToServer(first.socketPath());
+    ASSERT_TRUE(client.waitForConnected(2000));
+    client.write(SingleInstance::showWindowRequest.toUtf8() + "\n" + SingleInstance::showWindowRequest.toUtf8() + "\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }, 1000));
+    EXPECT_EQ(client.readAll(), QByteArray("ok\n"));
+    EXPECT_EQ(requests, 1);
+
+    QElapsedTimer time;
+    time.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed() == qsizetype(idle.size()); }, 5000));
+    EXPECT_GE(time.elapsed(), SingleInstance::idleTimeoutMs / 2) << "silent clients get some time";
+}
+
+// About 1,000 silent connections used to take every descriptor: the program closed its socket
+// for good, later launches ended with status 1, and the save at quit lost the backup.
+TEST(SingleInstance, AFloodOfConnectionsNeitherJamsTheProgramNorItsSave)
+{
+    constexpr int flood = 1100;
+    rlimit limit = {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max < flood + 200)
+        GTEST_SKIP() << "this process may open only " << limit.rlim_max << " files";
+    const rlimit own = limit;
+    limit.rlim_cur = limit.rlim_max;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+
+    QTemporaryDir runtime;
+    // The usual limit of a desktop session.
+    auto first = startProgram(runtime.path(), [] {
+        const rlimit usual = {1024, 1024};
+        ::setrlimit(RLIMIT_NOFILE, &usual);
+    });
+    ASSERT_TRUE(waitUntilServing(runtime.path(), *first));
+    std::vector<std::unique_ptr<QLocalSocket>> sockets;
+    for (int i = 0; i < flood; ++i) {
+        sockets.push_back(std::make_unique<QLocalSocket>());
+        sockets.back()->connectToServer(runtime.filePath(QStringLiteral("vellicord.socket")));
+        ASSERT_TRUE(sockets.back()->waitForConnected(5000)) << "connection " << i;
+    }
+
+    auto second = startProgram(runtime.path());
+    ASSERT_TRUE(second->waitForFinished(30000));
+    EXPECT_EQ(second->exitCode(), 0) << second->readAllStandardError().data();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return logText(runtime.path()).contains(u"Show-window request from another instance"); }, 5000));
+
+    EXPECT_TRUE(endsNormally(*first));
+    EXPECT_FALSE(logText(runtime.path()).contains(u"Store save failed")) << qPrintable(logText(runtime.path()));
+    const QByteArray library = LibrarySamples::readFile(libraryPath(runtime.path()));
+    EXPECT_FALSE(library.isEmpty());
+    EXPECT_EQ(LibrarySamples::readFile(StorePersistence::backupURL(libraryPath(runtime.path()))), library);
+    sockets.clear();
+    ::setrlimit(RLIMIT_NOFILE, &own);
 }
