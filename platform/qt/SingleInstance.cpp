@@ -28,6 +28,10 @@ constexpr int acceptsPerWakeUp = 64;
 // After accept() failed for want of descriptors or memory, accepting resumes this much later:
 // the client stays queued, and a socket that stays readable must not spin the loop meanwhile.
 constexpr int acceptPauseMs = 200;
+// One attempt at the request while handing over; the holder answers within milliseconds when
+// its event loop runs.
+constexpr int handOverAttemptMs = 2000;
+
 QByteArray requestLine()
 {
     return SingleInstance::showWindowRequest.toUtf8() + '\n';
@@ -257,6 +261,22 @@ bool SingleInstance::sendShowWindowRequest(int timeoutMs) const
         QThread::msleep(50);
     }
     return false;
+}
+
+SingleInstance::HandOver SingleInstance::handOver(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        if (requestShowWindow(int(std::min<qint64>(deadline.remainingTime(), handOverAttemptMs))))
+            return HandOver::delivered;
+        // A holder that does not answer may be quitting: it lets go of the lock once the library
+        // is saved, and then this copy is the one to start.
+        if (tryLock())
+            return HandOver::lockTaken;
+        if (deadline.hasExpired())
+            return HandOver::noAnswer;
+        QThread::msleep(50);
+    }
 }
 
 } // namespace vellicord

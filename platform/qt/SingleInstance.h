@@ -27,6 +27,10 @@ public:
     static constexpr int maxConnections = 8;
     // How long a connection may stay silent; a launching copy writes its request at once.
     static constexpr int idleTimeoutMs = 2000;
+    // How long a later copy waits for the holder to answer or to let go of the lock: the holder
+    // may be starting, or quitting (it stops listening, saves the library, then lets go).
+    static constexpr int handOverTimeoutMs = 15000;
+
     // directory: where the lock and the socket live; empty means the default.
     explicit SingleInstance(QString directory = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
@@ -41,10 +45,19 @@ public:
     // Holder of the lock: accepts requests; showWindowRequested is emitted for each valid one.
     // Every connection is closed after its one request.
     bool listen();
-    // Holder of the lock: closes the socket and every connection.
+    // Holder of the lock, when it quits: a later copy then waits for the lock instead of for an
+    // answer that will not come.
     void stopListening();
     // Another copy: delivers the request, retrying while the holder is still starting up.
     bool sendShowWindowRequest(int timeoutMs = 2000) const;
+
+    enum class HandOver {
+        delivered, // the holder shows its window; this copy ends
+        lockTaken, // the holder ended meanwhile: this copy holds the lock now and starts
+        noAnswer, // the holder neither answered nor ended in time
+    };
+    // Another copy: delivers the request, or takes the lock once the holder lets go of it.
+    HandOver handOver(int timeoutMs = handOverTimeoutMs);
 
     QString lockPath() const;
     QString socketPath() const;

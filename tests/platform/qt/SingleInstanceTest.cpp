@@ -294,3 +294,47 @@ TEST(SingleInstance, AFloodOfConnectionsNeitherJamsTheProgramNorItsSave)
     sockets.clear();
     ::setrlimit(RLIMIT_NOFILE, &own);
 }
+
+// A copy launched while the running one saves its library at quit used to wait 2 s for an answer
+// that never came and end with status 1, showing nothing.
+TEST(SingleInstance, ALaunchDuringTheSaveAtQuitStartsOnceTheSaveIsDone)
+{
+    QTemporaryDir runtime;
+    const StoreSnapshot library = LibrarySamples::library(20000);
+    QDir().mkpath(QFileInfo(libraryPath(runtime.path())).path());
+    LibrarySamples::writeFile(libraryPath(runtime.path()), LibrarySamples::bytes(library));
+    const QString socket = runtime.filePath(QStringLiteral("vellicord.socket"));
+
+    auto first = startProgram(runtime.path());
+    ASSERT_TRUE(waitUntilServing(runtime.path(), *first));
+    const pid_t firstPid = pid_t(first->processId());
+    ::kill(firstPid, SIGTERM);
+    // Quitting, the program stops listening before it saves; it is held right there, as a slow
+    // disk would hold it, with the lock still taken.
+    QElapsedTimer waited;
+    waited.start();
+    while (QFile::exists(socket) && waited.elapsed() < 60000)
+        QThread::usleep(200);
+    ::kill(firstPid, SIGSTOP);
+    ASSERT_FALSE(QFile::exists(socket));
+    ASSERT_EQ(first->state(), QProcess::Running) << "the save at quit ended before it could be held";
+
+    auto second = startProgram(runtime.path());
+    // Longer than the 2 s after which the second copy used to give up.
+    QTest::qWait(3000);
+    EXPECT_EQ(second->state(), QProcess::Running) << second->readAllStandardError().data();
+    EXPECT_TRUE(logText(runtime.path()).contains(u"Another Vellicord instance found"));
+    ::kill(firstPid, SIGCONT);
+
+    ASSERT_TRUE(first->waitForFinished(60000));
+    EXPECT_EQ(first->exitCode(), 0);
+    ASSERT_TRUE(waitUntilServing(runtime.path(), *second)) << second->readAllStandardError().data();
+    const QString log = logText(runtime.path());
+    EXPECT_TRUE(log.contains(u"The other Vellicord instance has ended; starting"));
+    EXPECT_FALSE(log.contains(u"Store save failed"));
+    SingleInstance probe(runtime.path());
+    EXPECT_FALSE(probe.tryLock());
+    EXPECT_EQ(probe.otherProcessId(), second->processId());
+    EXPECT_TRUE(endsNormally(*second));
+    EXPECT_EQ(StorePersistence::decode(LibrarySamples::readFile(libraryPath(runtime.path()))), library);
+}
