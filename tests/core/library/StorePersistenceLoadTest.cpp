@@ -43,8 +43,6 @@ enum class Content {
     versionBool,
     repeatedSelections, // a second, empty "selections" after the version
     repeatedVersion,
-    repeatedCaptureKey,
-    repeatedUnknownKey,
     linkElsewhere, // a link to ../elsewhere/NAME, which holds libraryA
     danglingLink, // a link to ../unmounted/NAME, which does not exist
     partialWrite, // what a temporary file cut short holds
@@ -98,12 +96,6 @@ QByteArray contentBytes(Content content)
         return bytes(library(2)).replace("\"version\": 2\n}", "\"version\": 2,\n  \"selections\": []\n}");
     case Content::repeatedVersion:
         return bytes(library(2)).replace("\"version\": 2\n}", "\"version\": 2,\n  \"version\": 2\n}");
-    case Content::repeatedCaptureKey:
-        return bytes(library(2))
-            .replace("\"text\": \"Passage 1 about the weather\"",
-                     "\"text\": \"Passage 1 about the weather\", \"text\": \"\"");
-    case Content::repeatedUnknownKey:
-        return bytes(library(2)).replace("\"groups\"", "\"extra\": [{\"a\": 1, \"a\": 2}],\n  \"groups\"");
     case Content::partialWrite: return "{\n  \"activeDraftID\": \"0000";
     case Content::none:
     case Content::folder:
@@ -327,27 +319,16 @@ const std::vector<Row>& rows()
           cat({"The store backup is unavailable or unreadable. ", missingBackup})},
          {{"Vellicord.json", C::duplicateIds}, {"Vellicord.unreadable.json", C::duplicateIds}}},
 
-        {"selections given twice, valid backup", C::repeatedSelections, C::libraryB, {}, {},
-         Status::recoveredFromBackup, C::libraryB,
-         {cat({primaryUnreadable, "The data has more than one value for selections."}), preserved, restored},
-         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
+        {"selections given twice in both files", C::repeatedSelections, C::repeatedSelections, {}, {},
+         Status::unreadablePrimary, C::none,
+         {cat({primaryUnreadable, "The data has more than one value for selections."}), preserved,
+          "The store backup is unavailable or unreadable. The data has more than one value for selections."},
+         {{"Vellicord.json", C::repeatedSelections}, {"Vellicord.backup.json", C::repeatedSelections},
           {"Vellicord.unreadable.json", C::repeatedSelections}}},
         {"version given twice, valid backup", C::repeatedVersion, C::libraryB, {}, {}, Status::recoveredFromBackup,
          C::libraryB, {cat({primaryUnreadable, "The data has more than one value for version."}), preserved, restored},
          {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
           {"Vellicord.unreadable.json", C::repeatedVersion}}},
-        {"a key twice in a capture, valid backup", C::repeatedCaptureKey, C::libraryB, {}, {},
-         Status::recoveredFromBackup, C::libraryB,
-         {cat({primaryUnreadable, "The data has more than one value for selection.text."}), preserved, restored},
-         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
-          {"Vellicord.unreadable.json", C::repeatedCaptureKey}}},
-        {"a key twice in an unknown list, no backup", C::repeatedUnknownKey, C::none, {}, {},
-         Status::unreadablePrimary, C::none,
-         {cat({primaryUnreadable, "The data has more than one value for extra.a."}), preserved,
-          cat({"The store backup is unavailable or unreadable. ", missingBackup})},
-         {{"Vellicord.json", C::repeatedUnknownKey}, {"Vellicord.unreadable.json", C::repeatedUnknownKey}}},
-        {"valid library, its backup given a key twice", C::libraryA, C::repeatedSelections, {}, {}, Status::ready,
-         C::libraryA, {refreshed}, {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA}}},
 
         {"library a link to a library elsewhere", C::linkElsewhere, C::none, {}, {}, Status::ready, C::libraryA,
          {refreshed}, {{"Vellicord.json", C::linkElsewhere}, {"Vellicord.backup.json", C::libraryA}},
