@@ -506,7 +506,9 @@ void StorePersistence::removeLeftoverTemporaryFiles()
     // single-instance lock: no write to these files can be under way, so their temporary files are
     // what killed or cut-off saves left behind, each as large as the library.
     const int removed = fileManager_.removeTemporaryFiles(storeURL_) + fileManager_.removeTemporaryFiles(backupURL_);
-    if (removed > 0)
+    if (removed == 1)
+        logEvent(QStringLiteral("Removed a temporary file left by an interrupted save."));
+    else if (removed > 1)
         logEvent(QStringLiteral("Removed %1 temporary files left by interrupted saves.").arg(removed));
 }
 

@@ -371,7 +371,7 @@ const std::vector<Row>& rows()
           {".Vellicord.json.tmp-folder", C::folder}, {".Vellicord.json.tmp-linkus", C::danglingLink}}},
         {"temporary file beside a linked library's target is removed", C::linkElsewhere, C::libraryA,
          {{"../elsewhere/.Vellicord.json.tmp-q1w2e3", C::partialWrite}}, {}, Status::ready, C::libraryA,
-         {"Removed 1 temporary files left by interrupted saves."},
+         {"Removed a temporary file left by an interrupted save."},
          {{"Vellicord.json", C::linkElsewhere}, {"Vellicord.backup.json", C::libraryA}},
          {{"Vellicord.json", C::libraryA}}},
     };
