@@ -53,8 +53,8 @@ void writeAll(int fd, QByteArrayView bytes, const QString& path)
 }
 
 // The file an atomic write to the path replaces: the path itself, or the file the links there
-// lead to. Replacing a link would cut the user's library off from where they keep it; following
-// a link whose target is missing would make a new library where an unmounted disk hides theirs.
+// lead to. Replacing a link would cut the user's library off from where they keep it. A link whose
+// target is missing is refused: a new file there would stand in for one on a disk not mounted.
 QString replacedFile(const QString& path)
 {
     struct stat info;
