@@ -136,7 +136,19 @@ int main(int argc, char** argv)
 
     if (!onlyCopy) {
         logApp(QStringLiteral("Another Vellicord instance found (pid %1); delegating").arg(instance.otherProcessId()));
-        return instance.sendShowWindowRequest() ? 0 : 1;
+        switch (instance.handOver()) {
+        case SingleInstance::HandOver::delivered: return 0;
+        case SingleInstance::HandOver::noAnswer:
+            logApp(QStringLiteral("Another Vellicord instance did not answer"));
+            std::fprintf(stderr, "error: Another Vellicord is running (pid %lld) and does not answer.\n",
+                         static_cast<long long>(instance.otherProcessId()));
+            return 1;
+        case SingleInstance::HandOver::lockTaken:
+            // The other copy was quitting; it lets go of the lock only after its last save, so this
+            // copy reads the library as that copy left it.
+            logApp(QStringLiteral("The other Vellicord instance has ended; starting"));
+            break;
+        }
     }
 
     SettingsDefaults defaults(QStringLiteral("com.ruvo.vellicord"));
@@ -219,6 +231,9 @@ int main(int argc, char** argv)
 
     bool captureEnded = true;
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, [&] {
+        // A copy launched from now on waits for the lock, which is let go of once the library is
+        // saved, instead of asking this one for a window it will not show.
+        instance.stopListening();
         captureEnded = delegate.applicationWillTerminate();
         keepClipboard(captureServices.pasteboard());
     });

@@ -67,7 +67,8 @@ public:
     // The folder applications keep their logs in ($XDG_STATE_HOME).
     virtual QString logsDirectory() const = 0;
 
-    // True when anything (a file, a folder) exists at the path.
+    // True when anything is at the path: a file, a folder, or a link, also one whose target is
+    // missing (a library on a disk that is not mounted is not a library that was never made).
     virtual bool exists(const QString& path) const = 0;
     // Creates the folder and every missing folder above it; an existing folder is no error.
     virtual void createDirectories(const QString& path) = 0;
@@ -76,10 +77,15 @@ public:
     // The whole content of a file.
     virtual QByteArray readFile(const QString& path) const = 0;
     // Replaces the file with the bytes so that a failed or interrupted write leaves the previous
-    // file whole and a finished one survives a power loss.
+    // file whole and a finished one survives a power loss. A link at the path stays a link: the
+    // file it leads to is replaced, in its own folder; a link whose target is missing is an error.
     void writeAtomically(const QString& path, QByteArrayView bytes) { prepareAtomicWrite(path, bytes)->commit(); }
     // The same in two steps, so that other work can happen between writing and replacing.
     virtual std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes) = 0;
+    // Removes the temporary files that atomic writes to the path left behind when they were
+    // interrupted (a killed process, a power loss); returns how many. Only for a caller that knows
+    // no write to the path is under way. Never throws: what cannot be removed stays.
+    virtual int removeTemporaryFiles(const QString& path) = 0;
     // Opens the file for appending, creating an empty one when there is none.
     virtual std::unique_ptr<AppendFile> openForAppending(const QString& path) = 0;
 };

@@ -4,6 +4,9 @@
 #include "core/foundation/IsoDate.h"
 #include "core/foundation/UuidText.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace vellicord {
 
 JsonDecodeError::JsonDecodeError(Kind kind, std::string context)
@@ -109,6 +112,58 @@ QString address(Value value, std::string_view context)
 bool isNull(Value value)
 {
     return value.is_null();
+}
+
+namespace {
+
+[[noreturn]] void failRepeated(std::string_view context, std::string_view key)
+{
+    fail(Kind::repeatedKey, context.empty() ? std::string(key) : std::string(context) + '.' + std::string(key));
+}
+
+// Our own writer sorts the keys, so a document it wrote needs one comparison per key; only keys
+// out of order (written by something else) are sorted to find a repeat.
+void requireUniqueKeysOf(simdjson::dom::object object, std::string_view context)
+{
+    std::string_view previous;
+    bool first = true;
+    for (const simdjson::dom::key_value_pair member : object) {
+        if (first || previous < member.key) {
+            previous = member.key;
+            first = false;
+            continue;
+        }
+        std::vector<std::string_view> keys;
+        keys.reserve(object.size());
+        for (const simdjson::dom::key_value_pair each : object)
+            keys.push_back(each.key);
+        std::sort(keys.begin(), keys.end());
+        const auto repeated = std::adjacent_find(keys.begin(), keys.end());
+        if (repeated != keys.end())
+            failRepeated(context, *repeated);
+        return;
+    }
+}
+
+} // namespace
+
+void requireUniqueMemberKeys(simdjson::dom::object object, std::string_view context)
+{
+    requireUniqueKeysOf(object, context);
+}
+
+void requireUniqueKeys(Value value, std::string_view context)
+{
+    simdjson::dom::object object;
+    simdjson::dom::array array;
+    if (value.get_object().get(object) == simdjson::SUCCESS) {
+        requireUniqueKeysOf(object, context);
+        for (const simdjson::dom::key_value_pair member : object)
+            requireUniqueKeys(member.value, context);
+    } else if (value.get_array().get(array) == simdjson::SUCCESS) {
+        for (Value item : array)
+            requireUniqueKeys(item, context);
+    }
 }
 
 Value parse(simdjson::dom::parser& parser, std::string_view json)

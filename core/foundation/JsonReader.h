@@ -18,10 +18,11 @@ namespace vellicord {
 class JsonDecodeError : public std::runtime_error {
 public:
     enum class Kind {
-        syntax,        // not JSON, or a value that cannot be read
-        missingKey,    // a required key is absent (or null)
-        typeMismatch,  // a value of the wrong JSON type
+        syntax, // not JSON, or a value that cannot be read
+        missingKey, // a required key is absent (or null)
+        typeMismatch, // a value of the wrong JSON type
         dataCorrupted, // the right type but not a valid value (a bad id, date, address, layout)
+        repeatedKey, // an object holds one key twice, so which value counts would be a guess
     };
 
     JsonDecodeError(Kind kind, std::string context);
@@ -56,13 +57,18 @@ QDateTime date(Value value, std::string_view context);
 QString address(Value value, std::string_view context);
 
 bool isNull(Value value);
+
+// Throws repeatedKey when the object holds a key twice; the error names the key after `context`
+// and a dot (the key alone when `context` is empty). Only this object, not the values in it.
+void requireUniqueMemberKeys(simdjson::dom::object object, std::string_view context);
+// The same for every object in the value, at any depth.
+void requireUniqueKeys(Value value, std::string_view context);
 std::optional<QString> optionalString(Value value, std::string_view context);
 std::optional<QString> optionalAddress(Value value, std::string_view context);
 std::optional<QUuid> optionalUuid(Value value, std::string_view context);
 
 // Throws missingKey unless present.
-template <typename T>
-const T& required(const std::optional<T>& field, std::string_view key)
+template<typename T> const T& required(const std::optional<T>& field, std::string_view key)
 {
     if (!field)
         fail(JsonDecodeError::Kind::missingKey, key);

@@ -24,10 +24,8 @@ namespace {
 const char* caseDescription(ErrorCase errorCase)
 {
     switch (errorCase) {
-    case ErrorCase::backupWriteFailed:
-        return "The library was saved but its backup could not be written.";
-    case ErrorCase::duplicateIdentity:
-        return "The library holds two records of one kind with the same id.";
+    case ErrorCase::backupWriteFailed: return "The library was saved but its backup could not be written.";
+    case ErrorCase::duplicateIdentity: return "The library holds two records of one kind with the same id.";
     case ErrorCase::incompatibleVersion:
         return "The library uses a format version this version of Vellicord cannot read.";
     case ErrorCase::primaryNotPreserved:
@@ -54,20 +52,38 @@ bool hasPadding(const QByteArray& bytes)
     return bytes.capacity() - bytes.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
 }
 
-// The version a document declares, when it is a JSON object with an integer "version".
+// The version a document declares, when it is a JSON object with one integer "version". A
+// repeated "version" declares nothing: the full decode refuses the document.
 std::optional<int64_t> headerVersion(Value root)
 {
     simdjson::dom::object object;
     if (root.get_object().get(object) != simdjson::SUCCESS)
         return std::nullopt;
+    std::optional<Value> declared;
+    for (const simdjson::dom::key_value_pair field : object) {
+        if (field.key != "version")
+            continue;
+        if (declared)
+            return std::nullopt;
+        declared = field.value;
+    }
     int64_t version = 0;
-    if (object["version"].get_int64().get(version) != simdjson::SUCCESS)
+    if (!declared || declared->get_int64().get(version) != simdjson::SUCCESS)
         return std::nullopt;
     return version;
 }
 
-template <typename Records, typename Id>
-bool hasDuplicateIds(const Records& records, Id id)
+// The name a record of a top-level list goes by in errors.
+std::string_view recordName(std::string_view key)
+{
+    if (key == "groups")
+        return "group";
+    if (key == "drafts")
+        return "draft";
+    return key;
+}
+
+template<typename Records, typename Id> bool hasDuplicateIds(const Records& records, Id id)
 {
     if (records.size() < 2)
         return false;
@@ -109,8 +125,10 @@ QList<Selection> decodeSelections(simdjson::dom::array items)
     Selection* const out = list.data();
     Parallel::forChunks(elements.size(), Parallel::threadsFor(elements.size(), 2048),
                         [&](size_t, size_t begin, size_t end) {
-                            for (size_t i = begin; i < end; ++i)
+                            for (size_t i = begin; i < end; ++i) {
+                                requireUniqueKeys(elements[i], "selection");
                                 out[i] = RecordCodec::decodeSelection(elements[i]);
+                            }
                         });
     return list;
 }
@@ -121,8 +139,15 @@ StoreSnapshot decodeSnapshot(Value root)
     std::optional<QList<Selection>> selections;
     std::optional<QList<SelectionGroup>> groups;
     StoreSnapshot snapshot;
-    for (const simdjson::dom::key_value_pair field : object(root, "library")) {
+    // A key given twice, at any depth, makes the document unreadable: taking either value would
+    // silently drop the other (a second "selections": [] would empty the library at the next save).
+    const simdjson::dom::object library = object(root, "library");
+    requireUniqueMemberKeys(library, {});
+    for (const simdjson::dom::key_value_pair field : library) {
         const std::string_view key = field.key;
+        // The captures are checked where they are decoded, on several threads.
+        if (key != "selections")
+            requireUniqueKeys(field.value, recordName(key));
         if (key == "version") {
             version = integer(field.value, "version");
         } else if (key == "selections") {
@@ -366,13 +391,10 @@ StorePersistenceStatus StorePersistence::failureStatus(const std::exception& err
 {
     if (const auto* persistence = dynamic_cast<const PersistenceError*>(&error)) {
         switch (persistence->errorCase()) {
-        case ErrorCase::primaryNotPreserved:
-            return StorePersistenceStatus::unreadablePrimary;
-        case ErrorCase::backupWriteFailed:
-            return StorePersistenceStatus::backupUnavailable;
+        case ErrorCase::primaryNotPreserved: return StorePersistenceStatus::unreadablePrimary;
+        case ErrorCase::backupWriteFailed: return StorePersistenceStatus::backupUnavailable;
         case ErrorCase::duplicateIdentity:
-        case ErrorCase::incompatibleVersion:
-            break;
+        case ErrorCase::incompatibleVersion: break;
         }
     }
     return StorePersistenceStatus::saveFailed;
@@ -383,14 +405,14 @@ QString StorePersistence::describe(const std::exception& error)
     if (const auto* decoding = dynamic_cast<const JsonDecodeError*>(&error)) {
         const QString context = QString::fromUtf8(decoding->what());
         switch (decoding->kind()) {
-        case JsonDecodeError::Kind::syntax:
-            return QStringLiteral("The data is not valid JSON (%1).").arg(context);
-        case JsonDecodeError::Kind::missingKey:
-            return QStringLiteral("The data has no value for %1.").arg(context);
+        case JsonDecodeError::Kind::syntax: return QStringLiteral("The data is not valid JSON (%1).").arg(context);
+        case JsonDecodeError::Kind::missingKey: return QStringLiteral("The data has no value for %1.").arg(context);
         case JsonDecodeError::Kind::typeMismatch:
             return QStringLiteral("The data has a value of the wrong type for %1.").arg(context);
         case JsonDecodeError::Kind::dataCorrupted:
             return QStringLiteral("The data has an invalid value for %1.").arg(context);
+        case JsonDecodeError::Kind::repeatedKey:
+            return QStringLiteral("The data has more than one value for %1.").arg(context);
         }
     }
     if (const auto* persistence = dynamic_cast<const PersistenceError*>(&error);
@@ -453,6 +475,7 @@ StoreSnapshot StorePersistence::decode(const FileRead& file)
 
 StoreLoadResult StorePersistence::load()
 {
+    removeLeftoverTemporaryFiles();
     FileRead primary = read(storeURL_);
     // The backup is read while the library is parsed; it is looked at only when the library
     // passes the version screen.
@@ -475,6 +498,18 @@ StoreLoadResult StorePersistence::load()
     if (fileManager_.exists(backupURL_))
         return recoverMissingPrimary(backup);
     return {std::nullopt, StorePersistenceStatus::ready};
+}
+
+void StorePersistence::removeLeftoverTemporaryFiles()
+{
+    // Loading runs once, before any save, and only in the copy of Vellicord that holds the
+    // single-instance lock: no write to these files can be under way, so their temporary files are
+    // what killed or cut-off saves left behind, each as large as the library.
+    const int removed = fileManager_.removeTemporaryFiles(storeURL_) + fileManager_.removeTemporaryFiles(backupURL_);
+    if (removed == 1)
+        logEvent(QStringLiteral("Removed a temporary file left by an interrupted save."));
+    else if (removed > 1)
+        logEvent(QStringLiteral("Removed %1 temporary files left by interrupted saves.").arg(removed));
 }
 
 StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const FileRead& backup)
@@ -535,7 +570,8 @@ StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
         return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
     }
     if (!preserved) {
-        logEvent(QStringLiteral("The backup was opened read-only because the unreadable primary could not be preserved."));
+        logEvent(
+            QStringLiteral("The backup was opened read-only because the unreadable primary could not be preserved."));
         return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
     }
     try {
@@ -567,7 +603,8 @@ QString StorePersistence::nextUnreadableURL() const
     const QFileInfo info(storeURL_);
     const QString name = info.fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString base = info.path() + QLatin1Char('/') + (dot > 0 ? name.left(dot) : name) + QStringLiteral(".unreadable");
+    const QString base
+        = info.path() + QLatin1Char('/') + (dot > 0 ? name.left(dot) : name) + QStringLiteral(".unreadable");
     const QString extension = dot > 0 ? name.mid(dot) : QString();
     QString candidate = base + extension;
     for (int n = 2; fileManager_.exists(candidate); ++n)

@@ -24,8 +24,8 @@ public:
     class PersistenceError : public std::runtime_error {
     public:
         enum class Case {
-            backupWriteFailed,   // the library was written, its backup was not
-            duplicateIdentity,   // two records of one kind share an id
+            backupWriteFailed, // the library was written, its backup was not
+            duplicateIdentity, // two records of one kind share an id
             incompatibleVersion, // the document's version is neither 1 nor 2
             primaryNotPreserved, // writes are off since loading
         };
@@ -56,6 +56,8 @@ public:
 
     // Reads the library at start, recovering it from the backup where it must; never throws.
     // Afterwards writes are off exactly when the status is unreadablePrimary or incompatibleVersion.
+    // Removes the temporary files interrupted saves left, so it may only run where no other
+    // process writes the library (the single instance).
     StoreLoadResult load();
 
     // Encodes the snapshot, checks that it decodes, then replaces the library and the backup
@@ -86,6 +88,7 @@ private:
         std::shared_ptr<ParsedDocument> parsed;
     };
 
+    void removeLeftoverTemporaryFiles();
     FileRead read(const QString& path) const;
     static bool hasIncompatibleVersion(FileRead& file);
     static StoreSnapshot decode(const FileRead& file);

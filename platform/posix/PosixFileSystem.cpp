@@ -4,8 +4,12 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <utility>
 #include <climits>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,17 +52,33 @@ void writeAll(int fd, QByteArrayView bytes, const QString& path)
     }
 }
 
-// Flushes a folder's entries (a rename in it) to the disk.
-void syncDirectory(const QString& directory)
+// The file an atomic write to the path replaces: the path itself, or the file the links there
+// lead to. Replacing a link would cut the user's library off from where they keep it. A link whose
+// target is missing is refused: a new file there would stand in for one on a disk not mounted.
+QString replacedFile(const QString& path)
 {
-    const int fd = ::open(native(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        fail("Could not open the folder", directory);
-    const int result = ::fsync(fd);
-    const int code = errno;
-    ::close(fd);
-    if (result != 0 && code != EINVAL)
-        fail("Could not flush the folder", directory, code);
+    struct stat info;
+    if (::lstat(native(path).constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char* resolved = ::realpath(native(path).constData(), nullptr);
+    if (!resolved)
+        fail("Could not follow the link", path);
+    const QString target = QFile::decodeName(resolved);
+    std::free(resolved);
+    return target;
+}
+
+// ".Vellicord.json.tmp-" followed by the six letters or digits mkostemp() puts in.
+bool isTemporaryName(QByteArrayView name, QByteArrayView prefix)
+{
+    constexpr qsizetype uniquePart = 6;
+    if (name.size() != prefix.size() + uniquePart || !name.startsWith(prefix))
+        return false;
+    for (const char c : name.last(uniquePart)) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
 }
 
 class FileDescriptor {
@@ -118,7 +138,7 @@ QString PosixFileSystem::logsDirectory() const
 bool PosixFileSystem::exists(const QString& path) const
 {
     struct stat info;
-    return ::stat(native(path).constData(), &info) == 0;
+    return ::lstat(native(path).constData(), &info) == 0;
 }
 
 void PosixFileSystem::createDirectories(const QString& path)
@@ -194,10 +214,29 @@ void PosixFileSystem::writeTemporary(int fd, QByteArrayView bytes, const QString
     writeAll(fd, bytes, target);
 }
 
+void PosixFileSystem::syncTemporary(int fd, const QString& target)
+{
+    if (::fsync(fd) != 0)
+        fail("Could not write", target);
+}
+
 void PosixFileSystem::replace(const QString& temporary, const QString& target)
 {
     if (::rename(native(temporary).constData(), native(target).constData()) != 0)
         fail("Could not replace", target);
+}
+
+// Flushes the folder's entries (the rename in it) to the disk.
+void PosixFileSystem::syncFolder(const QString& folder, const QString&)
+{
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail("Could not open the folder", folder);
+    const int result = ::fsync(fd);
+    const int code = errno;
+    ::close(fd);
+    if (result != 0 && code != EINVAL)
+        fail("Could not flush the folder", folder, code);
 }
 
 class PosixPendingWrite : public PendingWrite {
@@ -223,7 +262,7 @@ public:
             ::unlink(temporary.constData());
             throw;
         }
-        syncDirectory(QFileInfo(target_).absolutePath());
+        files_.syncFolder(QFileInfo(target_).absolutePath(), target_);
     }
 
 private:
@@ -234,24 +273,53 @@ private:
 
 std::unique_ptr<PendingWrite> PosixFileSystem::prepareAtomicWrite(const QString& path, QByteArrayView bytes)
 {
-    const QFileInfo info(path);
-    QByteArray temporary = native(info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                                  + QLatin1String(temporaryMarker))
+    const QString target = replacedFile(path);
+    const QFileInfo info(target);
+    QByteArray temporary
+        = native(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1String(temporaryMarker))
         + "XXXXXX";
     FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0)
-        fail("Could not create a temporary file for", path);
-    auto pending = std::make_unique<PosixPendingWrite>(*this, temporary, path);
+        fail("Could not create a temporary file for", target);
+    auto pending = std::make_unique<PosixPendingWrite>(*this, temporary, target);
     // Keep the permissions of the file being replaced; a new library is private to its user.
     struct stat existing;
-    const mode_t mode = ::stat(native(path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : 0600;
+    const mode_t mode = ::stat(native(target).constData(), &existing) == 0 ? (existing.st_mode & 07777) : 0600;
     if (::fchmod(fd.get(), mode) != 0)
-        fail("Could not write", path);
-    writeTemporary(fd.get(), bytes, path);
-    if (::fsync(fd.get()) != 0)
-        fail("Could not write", path);
-    fd.close(path);
+        fail("Could not write", target);
+    writeTemporary(fd.get(), bytes, target);
+    syncTemporary(fd.get(), target);
+    fd.close(target);
     return pending;
+}
+
+int PosixFileSystem::removeTemporaryFiles(const QString& path)
+{
+    QString target;
+    try {
+        target = replacedFile(path);
+    } catch (const FileSystemError&) {
+        return 0;
+    }
+    const QFileInfo info(target);
+    const QByteArray prefix = '.' + native(info.fileName()) + temporaryMarker;
+    DIR* folder = ::opendir(native(info.absolutePath()).constData());
+    if (!folder)
+        return 0;
+    std::vector<QByteArray> leftovers;
+    while (const dirent* entry = ::readdir(folder)) {
+        struct stat found;
+        // Only regular files of ours: never a folder or a link that happens to carry such a name.
+        if (isTemporaryName(QByteArrayView(entry->d_name), prefix)
+            && ::fstatat(::dirfd(folder), entry->d_name, &found, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(found.st_mode)
+            && found.st_uid == ::geteuid())
+            leftovers.emplace_back(entry->d_name);
+    }
+    int removed = 0;
+    for (const QByteArray& name : leftovers)
+        removed += ::unlinkat(::dirfd(folder), name.constData(), 0) == 0 ? 1 : 0;
+    ::closedir(folder);
+    return removed;
 }
 
 std::unique_ptr<AppendFile> PosixFileSystem::openForAppending(const QString& path)

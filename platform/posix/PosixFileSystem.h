@@ -6,7 +6,8 @@ namespace vellicord {
 
 // The real file system. Atomic writes go to a temporary file in the target's folder, which is
 // flushed to the disk, renamed over the target, and followed by a flush of the folder, so the
-// new name survives a power loss; a failure removes the temporary file again.
+// new name survives a power loss; a failure removes the temporary file again. A link is followed
+// to the file it leads to, which is the one replaced.
 class PosixFileSystem : public FileSystem {
 public:
     // $XDG_DATA_HOME when set to an absolute path, else ~/.local/share.
@@ -19,6 +20,7 @@ public:
     void copyFile(const QString& from, const QString& to) override;
     QByteArray readFile(const QString& path) const override;
     std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes) override;
+    int removeTemporaryFiles(const QString& path) override;
     std::unique_ptr<AppendFile> openForAppending(const QString& path) override;
 
     // Temporary files of atomic writes are named after the target with this part in between:
@@ -29,9 +31,12 @@ protected:
     friend class PosixPendingWrite;
 
     // The steps of an atomic write that can fail on their own, so that tests can make one of
-    // them fail. Both throw FileSystemError.
+    // them fail: writing and flushing the temporary file, renaming it over the target, flushing
+    // the target's folder. `target` is the file replaced (a link's target). All throw FileSystemError.
     virtual void writeTemporary(int fd, QByteArrayView bytes, const QString& target);
+    virtual void syncTemporary(int fd, const QString& target);
     virtual void replace(const QString& temporary, const QString& target);
+    virtual void syncFolder(const QString& folder, const QString& target);
 };
 
 } // namespace vellicord

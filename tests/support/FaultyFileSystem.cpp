@@ -56,6 +56,20 @@ void FaultyFileSystem::writeTemporary(int fd, QByteArrayView bytes, const QStrin
     PosixFileSystem::writeTemporary(fd, bytes, target);
 }
 
+void FaultyFileSystem::syncTemporary(int fd, const QString& target)
+{
+    if (const int code = failureFor(Operation::sync, target))
+        throw FileSystemError(QStringLiteral("Could not write"), target, code);
+    PosixFileSystem::syncTemporary(fd, target);
+}
+
+void FaultyFileSystem::syncFolder(const QString& folder, const QString& target)
+{
+    if (const int code = failureFor(Operation::syncFolder, target))
+        throw FileSystemError(QStringLiteral("Could not flush the folder"), folder, code);
+    PosixFileSystem::syncFolder(folder, target);
+}
+
 void FaultyFileSystem::replace(const QString& temporary, const QString& target)
 {
     if (const int code = failureFor(Operation::rename, target))

@@ -8,15 +8,18 @@
 
 namespace vellicord {
 
-// The real file system with failures on demand: a chosen write, rename, copy or folder
-// creation fails as the disk would make it fail, half-way where that is possible. Tests run it
-// over real files in a temporary folder.
+// The real file system with failures on demand: a chosen write, flush, rename, copy or folder
+// creation fails as the disk would make it fail (ENOSPC, EIO, EROFS), half-way where that is
+// possible. Tests run it over real files in a temporary folder. The path of a write's failure is
+// the file replaced: for a link, its target.
 class FaultyFileSystem : public PosixFileSystem {
 public:
     enum class Operation {
-        write,           // the temporary file of an atomic write to the path: half its bytes, then an error
-        rename,          // the rename of a finished temporary file over the path
-        copy,            // a copy to the path
+        write, // the temporary file of an atomic write to the path: half its bytes, then an error
+        sync, // flushing that temporary file to the disk
+        rename, // the rename of a finished temporary file over the path
+        syncFolder, // flushing the folder after the rename over the path (the rename stays done)
+        copy, // a copy to the path
         createDirectory, // creating the folder at the path (or one above it)
     };
 
@@ -35,7 +38,9 @@ public:
 
 protected:
     void writeTemporary(int fd, QByteArrayView bytes, const QString& target) override;
+    void syncTemporary(int fd, const QString& target) override;
     void replace(const QString& temporary, const QString& target) override;
+    void syncFolder(const QString& folder, const QString& target) override;
 
 private:
     struct Failure {

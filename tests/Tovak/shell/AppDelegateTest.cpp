@@ -12,6 +12,7 @@
 #include "Tovak/shell/MainWindow.h"
 #include "Tovak/shell/UpdateController.h"
 #include "core/library/Store.h"
+#include "core/library/StorePersistence.h"
 #include "platform/CarbonKeys.h"
 #include "support/FakeAccessibility.h"
 #include "support/FakeHotKeys.h"
@@ -28,6 +29,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -321,6 +323,35 @@ TEST(AppDelegate, CompletedCapturesAreSavedAndConfirmed)
                 << c.name;
         }
     }
+}
+
+// A full disk: the capture is kept in memory and confirmed, and the failed save is published as
+// the library's status (the window's storage banner shows it) instead of only being logged.
+TEST(AppDelegate, ASaveThatFailsOnAFullDiskIsReported)
+{
+    using Op = FaultyFileSystem::Operation;
+    Harness h;
+    QSignalSpy statusChanges(h.store.get(), &Store::persistenceStatusChanged);
+    for (const Op operation : {Op::createDirectory, Op::write, Op::sync})
+        h.files.fail(operation, {}, ENOSPC);
+    h.request().captureNow();
+    h.finishCapture();
+    ASSERT_TRUE(h.toast());
+    EXPECT_EQ(h.toast()->title, QStringLiteral("Saved · Notes"));
+    h.settle();
+    EXPECT_EQ(h.store->persistenceStatus(), StorePersistenceStatus::saveFailed);
+    EXPECT_EQ(statusChanges.size(), 1);
+    EXPECT_TRUE(h.store->canModifyLibrary()) << "captures go on; the next save writes them all";
+    EXPECT_FALSE(h.store->saveNow()) << "the save at quit fails too, and says so";
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(h.libraryPath).path()));
+
+    h.files.clearFailures();
+    h.request().captureNow();
+    h.finishCapture();
+    h.settle();
+    EXPECT_EQ(h.store->persistenceStatus(), StorePersistenceStatus::ready);
+    EXPECT_EQ(StorePersistence::decode(h.readAll(h.libraryPath)).selections.size(), 2);
+    EXPECT_EQ(h.readAll(h.libraryPath), h.readAll(h.backupPath));
 }
 
 TEST(AppDelegate, CaptureThatFailsUnexpectedlyGetsTheGeneralMessage)

@@ -1,8 +1,8 @@
 #include "core/library/AppDataMigration.h"
 #include "core/library/Store.h"
 #include "support/FaultyFileSystem.h"
-#include "support/ManualSerialQueue.h"
 #include "support/ManualScheduler.h"
+#include "support/ManualSerialQueue.h"
 #include "support/MemoryDefaults.h"
 
 #include "core/library/LibrarySamples.h"
@@ -83,6 +83,12 @@ TEST_F(AppDataMigrationTest, AnExistingLibraryOrBackupIsNeverReplaced)
     put(StorePersistence::backupURL(current), "backup");
     EXPECT_EQ(migrate(), (Result{false, 0}));
     EXPECT_FALSE(QFile::exists(current));
+
+    // A link to a library on a disk that is not mounted is a library, not a place to copy into.
+    QFile::remove(StorePersistence::backupURL(current));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/unmounted/Vellicord.json"), current));
+    EXPECT_EQ(migrate(), (Result{false, 0}));
+    EXPECT_EQ(QFileInfo(current).symLinkTarget(), QStringLiteral("/unmounted/Vellicord.json"));
 }
 
 TEST_F(AppDataMigrationTest, AFailedCopyWritesNothingAndThrows)
@@ -99,6 +105,14 @@ TEST_F(AppDataMigrationTest, AFailedCopyWritesNothingAndThrows)
         const QDir folderOfLibrary(QFileInfo(current).absolutePath());
         EXPECT_TRUE(!folderOfLibrary.exists() || folderOfLibrary.isEmpty()) << "no partial or temporary file";
     }
+
+    // The predecessor's library behind a link whose target is missing cannot be adopted, and
+    // starting without it would leave it behind for good.
+    files.clearFailures();
+    QFile::remove(legacy);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/unmounted/Tovak.json"), legacy));
+    EXPECT_THROW(migrate(preferences), FileSystemError);
+    EXPECT_FALSE(QFile::exists(current));
 }
 
 TEST_F(AppDataMigrationTest, SettingsAreAdoptedWhereUnset)
@@ -113,7 +127,8 @@ TEST_F(AppDataMigrationTest, SettingsAreAdoptedWhereUnset)
     };
     EXPECT_EQ(migrate(all), (Result{false, 5}));
     EXPECT_EQ(defaults.values.value(QStringLiteral("captureHotKeyCombo")), QVariant(QByteArray(R"({"keyCode":8})")));
-    EXPECT_EQ(defaults.values.value(QStringLiteral("NSWindow Frame VellicordMainWindow")), QVariant(QStringLiteral("0 0 800 600")));
+    EXPECT_EQ(defaults.values.value(QStringLiteral("NSWindow Frame VellicordMainWindow")),
+              QVariant(QStringLiteral("0 0 800 600")));
     EXPECT_EQ(migrate(all), (Result{false, 0}));
 
     MemoryDefaults fresh;
@@ -135,7 +150,9 @@ TEST_F(AppDataMigrationTest, TheBackupWinsOverThePredecessorEndToEnd)
 
     ManualSerialQueue queue;
     ManualScheduler time;
-    Store store(current, Store::Services{.fileSystem = files, .defaults = defaults, .saveQueue = queue, .scheduler = time, .clock = time});
+    Store store(current,
+                Store::Services{
+                    .fileSystem = files, .defaults = defaults, .saveQueue = queue, .scheduler = time, .clock = time});
     EXPECT_EQ(store.persistenceStatus(), StorePersistenceStatus::recoveredFromBackup);
     EXPECT_EQ(store.selections().size(), 5);
     EXPECT_EQ(read(current), mine);

@@ -9,8 +9,11 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <algorithm>
 #include <map>
 #include <string>
+
+#include <unistd.h>
 
 namespace vellicord::LibrarySamples {
 
@@ -75,13 +78,23 @@ inline QByteArray readFile(const QString& path)
     return file.readAll();
 }
 
-// Every entry of a folder with its content; folders show as "<folder>".
+// Every entry of a folder with its content; folders show as "<folder>", links as "<link to TARGET>"
+// with the target as the link holds it.
 inline std::map<std::string, std::string> folderContents(const QString& folder)
 {
     std::map<std::string, std::string> contents;
     const QDir dir(folder);
-    for (const QFileInfo& info : dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
-        contents[info.fileName().toStdString()] = info.isDir() ? "<folder>" : readFile(info.filePath()).toStdString();
+    for (const QFileInfo& info :
+         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        std::string& entry = contents[info.fileName().toStdString()];
+        if (info.isSymLink()) {
+            char target[4096];
+            const ssize_t length = ::readlink(QFile::encodeName(info.filePath()).constData(), target, sizeof target);
+            entry = "<link to " + std::string(target, size_t(std::max<ssize_t>(length, 0))) + ">";
+        } else {
+            entry = info.isDir() ? "<folder>" : readFile(info.filePath()).toStdString();
+        }
+    }
     return contents;
 }
 

@@ -3,6 +3,7 @@
 
 #include "core/library/LibrarySamples.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -61,6 +62,9 @@ TEST(StorePersistenceCrash, killedSavesNeverLoseADurableCapture)
     std::uniform_int_distribution<int> delay(0, 3000);
     int32_t durable = 0;
     int savesSeen = 0;
+    int savesCutShort = 0; // rounds whose kill left a temporary file behind
+    const auto temporaryFiles
+        = [&] { return QDir(root.path()).entryList({QStringLiteral(".*.tmp-*")}, QDir::Files | QDir::Hidden).size(); };
 
     const int rounds = 200;
     for (int round = 0; round < rounds; ++round) {
@@ -89,9 +93,12 @@ TEST(StorePersistenceCrash, killedSavesNeverLoseADurableCapture)
             ++savesSeen;
         durable = std::max(durable, reported);
 
+        if (temporaryFiles() > 0)
+            ++savesCutShort;
         PosixFileSystem files;
         StorePersistence persistence(storePath, StorePersistence::backupURL(storePath), files);
         const StoreLoadResult loaded = persistence.load();
+        ASSERT_EQ(temporaryFiles(), 0) << "round " << round << ": loading left a temporary file of a cut-off save";
         ASSERT_TRUE(loaded.status == StorePersistenceStatus::ready
                     || loaded.status == StorePersistenceStatus::recoveredFromBackup)
             << "round " << round << ": " << loaded.status.name();
@@ -104,6 +111,7 @@ TEST(StorePersistenceCrash, killedSavesNeverLoseADurableCapture)
     }
     // The kills must have hit saves, not only start-ups, for the test to mean something.
     EXPECT_GE(savesSeen, rounds / 2);
+    EXPECT_GE(savesCutShort, rounds / 10);
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "core/library/FileLogger.h"
 #include "core/library/StorePersistence.h"
-#include "support/FaultyFileSystem.h"
 #include "platform/posix/ThreadSerialQueue.h"
 #include "platform/qt/SystemClock.h"
+#include "support/FaultyFileSystem.h"
 
 #include "core/library/LibrarySamples.h"
 
@@ -14,6 +14,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace vellicord {
 namespace {
@@ -39,7 +41,16 @@ enum class Content {
     versionMissing,
     versionFraction,
     versionBool,
+    repeatedSelections, // a second, empty "selections" after the version
+    repeatedVersion,
+    linkElsewhere, // a link to ../elsewhere/NAME, which holds libraryA
+    danglingLink, // a link to ../unmounted/NAME, which does not exist
+    partialWrite, // what a temporary file cut short holds
 };
+
+// Where links in the library's folder lead (relative, as a user's link often is).
+const char* const elsewhere = "../elsewhere/";
+const char* const unmounted = "../unmounted/";
 
 QByteArray withVersion(const char* version)
 {
@@ -51,14 +62,10 @@ QByteArray withVersion(const char* version)
 QByteArray contentBytes(Content content)
 {
     switch (content) {
-    case Content::libraryA:
-        return bytes(library(2, 0));
-    case Content::libraryB:
-        return bytes(library(3, 1));
-    case Content::badJson:
-        return bytes(library(2)).left(100);
-    case Content::empty:
-        return {};
+    case Content::libraryA: return bytes(library(2, 0));
+    case Content::libraryB: return bytes(library(3, 1));
+    case Content::badJson: return bytes(library(2)).left(100);
+    case Content::empty: return {};
     case Content::missingKey: {
         QByteArray document = bytes(library(2));
         document.replace("\"groups\"", "\"grupos\"");
@@ -74,43 +81,59 @@ QByteArray contentBytes(Content content)
         snapshot.selections.append(snapshot.selections.first());
         return bytes(snapshot);
     }
-    case Content::version3:
-        return withVersion("3");
-    case Content::version0:
-        return withVersion("0");
-    case Content::versionMinus1:
-        return withVersion("-1");
-    case Content::versionString:
-        return withVersion("\"2\"");
-    case Content::versionFraction:
-        return withVersion("2.5");
-    case Content::versionBool:
-        return withVersion("true");
+    case Content::version3: return withVersion("3");
+    case Content::version0: return withVersion("0");
+    case Content::versionMinus1: return withVersion("-1");
+    case Content::versionString: return withVersion("\"2\"");
+    case Content::versionFraction: return withVersion("2.5");
+    case Content::versionBool: return withVersion("true");
     case Content::versionMissing: {
         QByteArray document = bytes(library(2));
         document.replace(",\n  \"version\": 2", "");
         return document;
     }
+    case Content::repeatedSelections:
+        return bytes(library(2)).replace("\"version\": 2\n}", "\"version\": 2,\n  \"selections\": []\n}");
+    case Content::repeatedVersion:
+        return bytes(library(2)).replace("\"version\": 2\n}", "\"version\": 2,\n  \"version\": 2\n}");
+    case Content::partialWrite: return "{\n  \"activeDraftID\": \"0000";
     case Content::none:
     case Content::folder:
-        break;
+    case Content::linkElsewhere:
+    case Content::danglingLink: break;
     }
     return {};
 }
 
-std::string expectedEntry(Content content)
+std::string expectedEntry(Content content, const QString& path)
 {
-    return content == Content::folder ? "<folder>" : contentBytes(content).toStdString();
+    switch (content) {
+    case Content::folder: return "<folder>";
+    case Content::linkElsewhere:
+        return std::string("<link to ") + elsewhere + QFileInfo(path).fileName().toStdString() + ">";
+    case Content::danglingLink:
+        return std::string("<link to ") + unmounted + QFileInfo(path).fileName().toStdString() + ">";
+    default: return contentBytes(content).toStdString();
+    }
 }
 
 void place(const QString& path, Content content)
 {
-    if (content == Content::none)
+    const QString name = QFileInfo(path).fileName();
+    switch (content) {
+    case Content::none: return;
+    case Content::folder: QDir().mkpath(path); return;
+    case Content::linkElsewhere:
+        QDir().mkpath(QFileInfo(path).path() + QLatin1Char('/') + QLatin1String(elsewhere));
+        writeFile(QFileInfo(path).path() + QLatin1Char('/') + QLatin1String(elsewhere) + name,
+                  contentBytes(Content::libraryA));
+        ASSERT_EQ(::symlink((elsewhere + name.toStdString()).c_str(), QFile::encodeName(path).constData()), 0);
         return;
-    if (content == Content::folder)
-        QDir().mkpath(path);
-    else
-        writeFile(path, contentBytes(content));
+    case Content::danglingLink:
+        ASSERT_EQ(::symlink((unmounted + name.toStdString()).c_str(), QFile::encodeName(path).constData()), 0);
+        return;
+    default: writeFile(path, contentBytes(content));
+    }
 }
 
 struct Fault {
@@ -128,16 +151,20 @@ struct Row {
     Content snapshot; // none, libraryA or libraryB
     std::vector<std::string> log; // "{dir}" stands for the library's folder
     std::map<std::string, Content> filesAfter;
+    // The folder links lead to, beside the library's; nothing may be written there but through a link.
+    std::map<std::string, Content> elsewhereAfter = {};
 };
 
 const char* const primaryUnreadable = "The primary store is unreadable. Vellicord will check its backup. ";
 const char* const preserved = "The unreadable primary store was preserved.";
 const char* const restored = "The store was recovered from its local backup.";
 const char* const refreshed = "The local store backup was refreshed from the valid primary store.";
-const char* const incompatible =
-    "The library or backup requires a compatible version of Vellicord. Both files were left unchanged.";
-const char* const missingBackup =
-    "Could not open {dir}/Vellicord.backup.json: No such file or directory";
+const char* const incompatible
+    = "The library or backup requires a compatible version of Vellicord. Both files were left unchanged.";
+const char* const missingBackup = "Could not open {dir}/Vellicord.backup.json: No such file or directory";
+const char* const libraryTargetMissing = "Could not open {dir}/Vellicord.json: No such file or directory";
+const char* const notCopied = "The unreadable primary store could not be copied and remains in place. ";
+const char* const readOnly = "The backup was opened read-only because the unreadable primary could not be preserved.";
 
 std::string cat(std::initializer_list<std::string> parts)
 {
@@ -150,6 +177,7 @@ std::string cat(std::initializer_list<std::string> parts)
 const std::vector<Row>& rows()
 {
     using C = Content;
+    // clang-format off
     static const std::vector<Row> table = {
         {"neither file", C::none, C::none, {}, {}, Status::ready, C::none, {}, {}},
         {"valid library, identical backup", C::libraryA, C::libraryA, {}, {}, Status::ready, C::libraryA, {},
@@ -290,7 +318,64 @@ const std::vector<Row>& rows()
          {cat({primaryUnreadable, "The library holds two records of one kind with the same id."}), preserved,
           cat({"The store backup is unavailable or unreadable. ", missingBackup})},
          {{"Vellicord.json", C::duplicateIds}, {"Vellicord.unreadable.json", C::duplicateIds}}},
+
+        {"selections given twice in both files", C::repeatedSelections, C::repeatedSelections, {}, {},
+         Status::unreadablePrimary, C::none,
+         {cat({primaryUnreadable, "The data has more than one value for selections."}), preserved,
+          "The store backup is unavailable or unreadable. The data has more than one value for selections."},
+         {{"Vellicord.json", C::repeatedSelections}, {"Vellicord.backup.json", C::repeatedSelections},
+          {"Vellicord.unreadable.json", C::repeatedSelections}}},
+        {"version given twice, valid backup", C::repeatedVersion, C::libraryB, {}, {}, Status::recoveredFromBackup,
+         C::libraryB, {cat({primaryUnreadable, "The data has more than one value for version."}), preserved, restored},
+         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
+          {"Vellicord.unreadable.json", C::repeatedVersion}}},
+
+        {"library a link to a library elsewhere", C::linkElsewhere, C::none, {}, {}, Status::ready, C::libraryA,
+         {refreshed}, {{"Vellicord.json", C::linkElsewhere}, {"Vellicord.backup.json", C::libraryA}},
+         {{"Vellicord.json", C::libraryA}}},
+        {"library a link whose target is missing, valid backup", C::danglingLink, C::libraryB, {}, {},
+         Status::unreadablePrimary, C::libraryB,
+         {cat({primaryUnreadable, libraryTargetMissing}), cat({notCopied, libraryTargetMissing}), readOnly},
+         {{"Vellicord.json", C::danglingLink}, {"Vellicord.backup.json", C::libraryB}}},
+        {"library a link whose target is missing, no backup", C::danglingLink, C::none, {}, {},
+         Status::unreadablePrimary, C::none,
+         {cat({primaryUnreadable, libraryTargetMissing}), cat({notCopied, libraryTargetMissing}),
+          cat({"The store backup is unavailable or unreadable. ", missingBackup})},
+         {{"Vellicord.json", C::danglingLink}}},
+        {"library missing, backup a link whose target is missing", C::none, C::danglingLink, {}, {},
+         Status::unreadablePrimary, C::none,
+         {cat({"The primary store is missing and its backup is unreadable. ", missingBackup})},
+         {{"Vellicord.backup.json", C::danglingLink}}},
+        {"valid library, backup a link whose target is missing", C::libraryA, C::danglingLink, {}, {},
+         Status::backupUnavailable, C::libraryA,
+         {"The local store backup could not be refreshed. Could not follow the link {dir}/Vellicord.backup.json: No "
+          "such file or directory"},
+         {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::danglingLink}}},
+        {"unreadable copy passes over a link whose target is missing", C::empty, C::libraryB,
+         {{"Vellicord.unreadable.json", C::danglingLink}}, {}, Status::recoveredFromBackup, C::libraryB,
+         {cat({primaryUnreadable, "The data is not valid JSON (document: Empty: no JSON found)."}), preserved,
+          restored},
+         {{"Vellicord.json", C::libraryB}, {"Vellicord.backup.json", C::libraryB},
+          {"Vellicord.unreadable.json", C::danglingLink}, {"Vellicord.unreadable-2.json", C::empty}}},
+
+        {"temporary files of interrupted saves are removed", C::libraryA, C::libraryA,
+         {{".Vellicord.json.tmp-a1B2c3", C::partialWrite},
+          {".Vellicord.backup.json.tmp-Zz9y8X", C::partialWrite},
+          {".Vellicord.json.tmp-short", C::partialWrite},
+          {"Vellicord.json.tmp-a1B2c3", C::partialWrite},
+          {".Vellicord.json.tmp-folder", C::folder},
+          {".Vellicord.json.tmp-linkus", C::danglingLink}},
+         {}, Status::ready, C::libraryA, {"Removed 2 temporary files left by interrupted saves."},
+         {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::libraryA},
+          {".Vellicord.json.tmp-short", C::partialWrite}, {"Vellicord.json.tmp-a1B2c3", C::partialWrite},
+          {".Vellicord.json.tmp-folder", C::folder}, {".Vellicord.json.tmp-linkus", C::danglingLink}}},
+        {"temporary file beside a linked library's target is removed", C::linkElsewhere, C::libraryA,
+         {{"../elsewhere/.Vellicord.json.tmp-q1w2e3", C::partialWrite}}, {}, Status::ready, C::libraryA,
+         {"Removed a temporary file left by an interrupted save."},
+         {{"Vellicord.json", C::linkElsewhere}, {"Vellicord.backup.json", C::libraryA}},
+         {{"Vellicord.json", C::libraryA}}},
     };
+    // clang-format on
     return table;
 }
 
@@ -371,8 +456,12 @@ TEST_P(LoadingMatrix, givesStatusLogAndFiles)
 
     std::map<std::string, std::string> expectedFiles;
     for (const auto& [name, content] : row.filesAfter)
-        expectedFiles[name] = expectedEntry(content);
+        expectedFiles[name] = expectedEntry(content, QString::fromStdString(name));
     EXPECT_EQ(folderContents(dir), expectedFiles);
+    std::map<std::string, std::string> expectedElsewhere;
+    for (const auto& [name, content] : row.elsewhereAfter)
+        expectedElsewhere[name] = expectedEntry(content, QString::fromStdString(name));
+    EXPECT_EQ(folderContents(root.path() + QStringLiteral("/elsewhere")), expectedElsewhere);
 }
 
 std::string rowName(const ::testing::TestParamInfo<Row>& info)

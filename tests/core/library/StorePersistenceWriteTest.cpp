@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+
+#include <unistd.h>
 
 namespace vellicord {
 namespace {
@@ -121,19 +124,28 @@ TEST_F(StorePersistenceWrite, sameEntryIdInTwoDraftsIsAccepted)
 
 TEST_F(StorePersistenceWrite, failuresLeaveWholeFilesAndNoTemporaryFile)
 {
+    // Each step of a save that can fail on a full, read-only or failing disk. A failed flush of the
+    // folder comes after its rename: that file is new, yet the save is not reported as done.
     struct Case {
         const char* name;
         Op operation;
         QString file;
+        int code;
         Status status;
         bool libraryNew;
+        bool backupNew;
     };
     const Case cases[] = {
-        {"library write", Op::write, "Vellicord.json", Status::saveFailed, false},
-        {"library rename", Op::rename, "Vellicord.json", Status::saveFailed, false},
-        {"folder creation", Op::createDirectory, "", Status::saveFailed, false},
-        {"backup write", Op::write, "Vellicord.backup.json", Status::backupUnavailable, true},
-        {"backup rename", Op::rename, "Vellicord.backup.json", Status::backupUnavailable, true},
+        {"library write", Op::write, "Vellicord.json", ENOSPC, Status::saveFailed, false, false},
+        {"library flush", Op::sync, "Vellicord.json", EIO, Status::saveFailed, false, false},
+        {"library rename", Op::rename, "Vellicord.json", EIO, Status::saveFailed, false, false},
+        {"library read-only", Op::rename, "Vellicord.json", EROFS, Status::saveFailed, false, false},
+        {"library folder flush", Op::syncFolder, "Vellicord.json", EIO, Status::saveFailed, true, false},
+        {"folder creation", Op::createDirectory, "", ENOSPC, Status::saveFailed, false, false},
+        {"backup write", Op::write, "Vellicord.backup.json", ENOSPC, Status::backupUnavailable, true, false},
+        {"backup flush", Op::sync, "Vellicord.backup.json", EIO, Status::backupUnavailable, true, false},
+        {"backup rename", Op::rename, "Vellicord.backup.json", EIO, Status::backupUnavailable, true, false},
+        {"backup folder flush", Op::syncFolder, "Vellicord.backup.json", EIO, Status::backupUnavailable, true, true},
     };
     for (const Case& c : cases) {
         QDir(folder).removeRecursively();
@@ -143,12 +155,19 @@ TEST_F(StorePersistenceWrite, failuresLeaveWholeFilesAndNoTemporaryFile)
         const StoreSnapshot newer = library(3);
         ASSERT_EQ(save(persistence, older), Status::ready) << c.name;
 
-        files.fail(c.operation, c.file.isEmpty() ? folder : folder + QLatin1Char('/') + c.file);
-        EXPECT_EQ(save(persistence, newer).name(), c.status.name()) << c.name;
-        const std::string expectedLibrary = bytes(c.libraryNew ? newer : older).toStdString();
+        files.fail(c.operation, c.file.isEmpty() ? folder : folder + QLatin1Char('/') + c.file, c.code);
+        try {
+            persistence.write(newer);
+            ADD_FAILURE() << c.name << ": reported as saved";
+        } catch (const std::exception& error) {
+            EXPECT_EQ(StorePersistence::failureStatus(error).name(), c.status.name()) << c.name;
+            EXPECT_TRUE(StorePersistence::describe(error).endsWith(QString::fromUtf8(std::strerror(c.code))))
+                << c.name << ": " << error.what();
+        }
         EXPECT_EQ(folderContents(folder),
-                  (std::map<std::string, std::string>{{"Vellicord.backup.json", bytes(older).toStdString()},
-                                                      {"Vellicord.json", expectedLibrary}}))
+                  (std::map<std::string, std::string>{
+                      {"Vellicord.backup.json", bytes(c.backupNew ? newer : older).toStdString()},
+                      {"Vellicord.json", bytes(c.libraryNew ? newer : older).toStdString()}}))
             << c.name;
 
         // The next good save brings both files level again.
@@ -158,6 +177,76 @@ TEST_F(StorePersistenceWrite, failuresLeaveWholeFilesAndNoTemporaryFile)
                   (std::map<std::string, std::string>{{"Vellicord.backup.json", bytes(newer).toStdString()},
                                                       {"Vellicord.json", bytes(newer).toStdString()}}))
             << c.name;
+    }
+}
+
+TEST_F(StorePersistenceWrite, aLinkedLibraryIsWrittenWhereTheLinkLeads)
+{
+    // A library kept elsewhere (a synced folder, another disk) through a link at the library's path.
+    const QString away = root.path() + QStringLiteral("/synced");
+    const auto link = [](const QString& target, const QString& at) {
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(at).constData()), 0);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        Status status;
+        std::map<std::string, std::string> folderAfter; // "new" stands for the new document
+        std::map<std::string, std::string> awayAfter;
+    };
+    const std::string older = bytes(library(2)).toStdString();
+    const Case cases[] = {
+        {"a link to a file elsewhere",
+         [&] {
+             writeFile(away + QStringLiteral("/library.json"), bytes(library(2)));
+             link(QStringLiteral("../synced/library.json"), storePath);
+         },
+         Status::ready,
+         {{"Vellicord.json", "<link to ../synced/library.json>"}, {"Vellicord.backup.json", "new"}},
+         {{"library.json", "new"}}},
+        {"a link to a link to a file elsewhere",
+         [&] {
+             writeFile(away + QStringLiteral("/library.json"), bytes(library(2)));
+             link(away + QStringLiteral("/library.json"), away + QStringLiteral("/current.json"));
+             link(away + QStringLiteral("/current.json"), storePath);
+         },
+         Status::ready,
+         {{"Vellicord.json", "<link to " + (away + QStringLiteral("/current.json")).toStdString() + ">"},
+          {"Vellicord.backup.json", "new"}},
+         {{"current.json", "<link to " + (away + QStringLiteral("/library.json")).toStdString() + ">"},
+          {"library.json", "new"}}},
+        {"a link whose target is missing",
+         [&] { link(QStringLiteral("../synced/library.json"), storePath); },
+         Status::saveFailed,
+         {{"Vellicord.json", "<link to ../synced/library.json>"}},
+         {}},
+        {"the target's rename fails",
+         [&] {
+             writeFile(away + QStringLiteral("/library.json"), bytes(library(2)));
+             link(QStringLiteral("../synced/library.json"), storePath);
+             files.fail(Op::rename, away + QStringLiteral("/library.json"));
+         },
+         Status::saveFailed,
+         {{"Vellicord.json", "<link to ../synced/library.json>"}},
+         {{"library.json", older}}},
+    };
+    const std::string newer = bytes(library(3)).toStdString();
+    for (const Case& c : cases) {
+        QDir(folder).removeRecursively();
+        QDir(away).removeRecursively();
+        QDir().mkpath(folder);
+        QDir().mkpath(away);
+        files.clearFailures();
+        c.arrange();
+        StorePersistence persistence(storePath, backupPath, files);
+        EXPECT_EQ(save(persistence, library(3)).name(), c.status.name()) << c.name;
+        auto expected = [&](std::map<std::string, std::string> entries) {
+            for (auto& [name, content] : entries)
+                content = content == "new" ? newer : content;
+            return entries;
+        };
+        EXPECT_EQ(folderContents(folder), expected(c.folderAfter)) << c.name;
+        EXPECT_EQ(folderContents(away), expected(c.awayAfter)) << c.name;
     }
 }
 
@@ -205,23 +294,21 @@ TEST(StorePersistenceCodec, documentRules)
             StorePersistence::decode(document);
             return "decoded";
         } catch (const StorePersistence::PersistenceError& error) {
-            return error.errorCase() == ErrorCase::incompatibleVersion ? "incompatibleVersion" : "other persistence error";
+            return error.errorCase() == ErrorCase::incompatibleVersion ? "incompatibleVersion"
+                                                                       : "other persistence error";
         } catch (const JsonDecodeError& error) {
             switch (error.kind()) {
-            case JsonDecodeError::Kind::syntax:
-                return "syntax";
-            case JsonDecodeError::Kind::missingKey:
-                return std::string("missing ") + error.what();
-            case JsonDecodeError::Kind::typeMismatch:
-                return std::string("type ") + error.what();
-            case JsonDecodeError::Kind::dataCorrupted:
-                return std::string("corrupted ") + error.what();
+            case JsonDecodeError::Kind::syntax: return "syntax";
+            case JsonDecodeError::Kind::missingKey: return std::string("missing ") + error.what();
+            case JsonDecodeError::Kind::typeMismatch: return std::string("type ") + error.what();
+            case JsonDecodeError::Kind::dataCorrupted: return std::string("corrupted ") + error.what();
+            case JsonDecodeError::Kind::repeatedKey: return std::string("repeated ") + error.what();
             }
         }
         return "?";
     };
-    const QByteArray selection =
-        R"({"appName": "A", "createdAt": "2026-03-01T08:30:00Z", "groupIDs": [], "id": "00000001-1234-5678-9ABC-DEF012345678", "markdown": "m", "text": "t"})";
+    const QByteArray selection
+        = R"({"appName": "A", "createdAt": "2026-03-01T08:30:00Z", "groupIDs": [], "id": "00000001-1234-5678-9ABC-DEF012345678", "markdown": "m", "text": "t"})";
     struct Case {
         const char* name;
         QByteArray document;
@@ -237,13 +324,28 @@ TEST(StorePersistenceCodec, documentRules)
         {"version 3 as a string", R"({"version": "3", "selections": [], "groups": []})", "type version"},
         {"no selections", R"({"version": 2, "groups": []})", "missing selections"},
         {"date as seconds",
-         "{\"version\": 2, \"groups\": [], \"selections\": [" + QByteArray(selection).replace("\"2026-03-01T08:30:00Z\"", "1772353800") + "]}",
+         "{\"version\": 2, \"groups\": [], \"selections\": ["
+             + QByteArray(selection).replace("\"2026-03-01T08:30:00Z\"", "1772353800") + "]}",
          "type selection.createdAt"},
         {"date with an offset",
          "{\"version\": 2, \"groups\": [], \"selections\": [" + QByteArray(selection).replace("00Z", "00+01:00") + "]}",
          "corrupted selection.createdAt"},
         {"good selection", "{\"version\": 2, \"groups\": [], \"selections\": [" + selection + "]}", "decoded"},
         {"array at the top", "[]", "type library"},
+        {"selections twice, the second empty",
+         "{\"selections\": [" + selection + "], \"groups\": [], \"version\": 2, \"selections\": []}",
+         "repeated selections"},
+        {"version twice", R"({"version": 3, "selections": [], "groups": [], "version": 2})", "repeated version"},
+        {"a key twice in a capture",
+         "{\"version\": 2, \"groups\": [], \"selections\": ["
+             + QByteArray(selection).replace("\"text\"", "\"text\": \"u\", \"text\"") + "]}",
+         "repeated selection.text"},
+        {"a key twice in a draft's entry",
+         R"({"version": 2, "selections": [], "groups": [], "drafts": [{"entries": [{"note": "a", "note": "b"}]}]})",
+         "repeated draft.note"},
+        {"an unknown key twice", R"({"version": 2, "selections": [], "groups": [], "x": 1, "x": 2})", "repeated x"},
+        {"one key in two objects", R"({"version": 2, "selections": [], "groups": [], "a": {"v": 1}, "b": {"v": 1}})",
+         "decoded"},
         {"truncated", R"({"version": 2, "selec)", "syntax"},
     };
     for (const Case& c : cases)
@@ -324,12 +426,14 @@ TEST(StorePersistenceCodec, largeLibraryReportsItsFirstError)
 
 TEST(StorePersistenceCodec, libraryAndBackupNames)
 {
-    EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/Vellicord.json")), QStringLiteral("/d/Vellicord.backup.json"));
+    EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/Vellicord.json")),
+              QStringLiteral("/d/Vellicord.backup.json"));
     EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/library.json")), QStringLiteral("/d/library.backup.json"));
     EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/library")), QStringLiteral("/d/library.backup.json"));
     FaultyFileSystem files;
     files.dataDirectory = QStringLiteral("/home/u/.local/share");
-    EXPECT_EQ(StorePersistence::defaultStoreURL(files), QStringLiteral("/home/u/.local/share/Vellicord/Vellicord.json"));
+    EXPECT_EQ(StorePersistence::defaultStoreURL(files),
+              QStringLiteral("/home/u/.local/share/Vellicord/Vellicord.json"));
 }
 
 } // namespace

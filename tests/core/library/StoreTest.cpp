@@ -150,23 +150,34 @@ TEST_F(StoreTest, DestroyingTheStoreWritesThePendingSave)
 TEST_F(StoreTest, FailedSavesSetTheStatusAndTheNextGoodSaveClearsIt)
 {
     auto store = open();
+    QSignalSpy statusChanges(store.get(), &Store::persistenceStatusChanged);
     const struct {
         const char* name;
         Op operation;
         QString path;
+        int code;
         Status status;
     } cases[] = {
-        {"library write", Op::write, libraryPath, Status::saveFailed},
-        {"library rename", Op::rename, libraryPath, Status::saveFailed},
-        {"backup write", Op::write, backupPath, Status::backupUnavailable},
+        {"library write, disk full", Op::write, libraryPath, ENOSPC, Status::saveFailed},
+        {"library flush", Op::sync, libraryPath, EIO, Status::saveFailed},
+        {"library rename", Op::rename, libraryPath, EIO, Status::saveFailed},
+        {"library rename, read-only", Op::rename, libraryPath, EROFS, Status::saveFailed},
+        {"library folder flush", Op::syncFolder, libraryPath, EIO, Status::saveFailed},
+        {"backup write, disk full", Op::write, backupPath, ENOSPC, Status::backupUnavailable},
+        {"backup flush", Op::sync, backupPath, EIO, Status::backupUnavailable},
+        {"backup rename", Op::rename, backupPath, EIO, Status::backupUnavailable},
+        {"backup folder flush", Op::syncFolder, backupPath, EIO, Status::backupUnavailable},
     };
     int n = 0;
     for (const auto& c : cases) {
-        files.fail(c.operation, c.path);
+        statusChanges.clear();
+        files.fail(c.operation, c.path, c.code);
         store->add(LibrarySamples::selection(++n));
         settle();
-        EXPECT_EQ(store->persistenceStatus(), c.status) << c.name;
+        EXPECT_EQ(store->persistenceStatus().name(), c.status.name()) << c.name;
+        EXPECT_EQ(statusChanges.size(), 1) << c.name;
         EXPECT_TRUE(store->canModifyLibrary()) << c.name;
+        EXPECT_FALSE(store->saveNow()) << c.name << ": the save at quit fails the same way";
         files.clearFailures();
         store->add(LibrarySamples::selection(++n));
         settle();

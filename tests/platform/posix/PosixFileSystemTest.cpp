@@ -1,5 +1,5 @@
-#include "support/FaultyFileSystem.h"
 #include "platform/posix/PosixFileSystem.h"
+#include "support/FaultyFileSystem.h"
 
 #include "core/library/LibrarySamples.h"
 
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vellicord {
 namespace {
@@ -82,6 +83,7 @@ TEST_F(PosixFileSystemTest, realFailures)
 {
     writeFile(path("file"), "x");
     QDir().mkpath(path("folder"));
+    ASSERT_EQ(::symlink("unmounted/library.json", QFile::encodeName(path("dangling")).constData()), 0);
     struct Case {
         const char* name;
         std::function<void()> operation;
@@ -97,11 +99,17 @@ TEST_F(PosixFileSystemTest, realFailures)
         {"write over a folder", [&] { files.writeAtomically(path("folder"), "x"); }, EISDIR},
         {"write into a missing folder", [&] { files.writeAtomically(path("none/library.json"), "x"); }, ENOENT},
         {"existing folder is fine", [&] { files.createDirectories(path("folder")); }, 0},
+        {"write through a link whose target is missing", [&] { files.writeAtomically(path("dangling"), "x"); }, ENOENT},
+        {"copy onto a link whose target is missing", [&] { files.copyFile(path("file"), path("dangling")); }, EEXIST},
+        {"read through a link whose target is missing", [&] { files.readFile(path("dangling")); }, ENOENT},
     };
     for (const Case& c : cases)
         EXPECT_EQ(errorOf(c.operation), c.code) << c.name;
+    EXPECT_TRUE(files.exists(path("dangling"))) << "a link whose target is missing is still something";
+    EXPECT_EQ(files.removeTemporaryFiles(path("dangling")), 0);
     EXPECT_EQ(folderContents(root.path()),
-              (std::map<std::string, std::string>{{"file", "x"}, {"folder", "<folder>"}}))
+              (std::map<std::string, std::string>{
+                  {"dangling", "<link to unmounted/library.json>"}, {"file", "x"}, {"folder", "<folder>"}}))
         << "nothing made, nothing left behind";
 }
 
