@@ -4,6 +4,7 @@
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/ContentView.h"
 #include "Tovak/library/LibrarySelectionList.h"
+#include "Tovak/library/PersistenceStatusBanner.h"
 #include "Tovak/library/UnavailableLibraryView.h"
 #include "Tovak/shell/AppActions.h"
 #include "Tovak/shell/CaptureRequest.h"
@@ -338,9 +339,19 @@ TEST(AppDelegate, ASaveThatFailsOnAFullDiskIsReported)
     h.finishCapture();
     ASSERT_TRUE(h.toast());
     EXPECT_EQ(h.toast()->title, QStringLiteral("Saved · Notes"));
+    h.delegate->showMainWindow();
     h.settle();
     EXPECT_EQ(h.store->persistenceStatus(), StorePersistenceStatus::saveFailed);
     EXPECT_EQ(statusChanges.size(), 1);
+    // The window says so above the list.
+    const auto shownBanner = [&]() -> PersistenceStatusBanner* {
+        for (auto* banner : h.delegate->mainWindow()->findChildren<PersistenceStatusBanner*>())
+            if (banner->isVisible())
+                return banner;
+        return nullptr;
+    };
+    ASSERT_TRUE(shownBanner());
+    EXPECT_EQ(shownBanner()->accessibleName(), QStringLiteral("Changes not saved"));
     EXPECT_TRUE(h.store->canModifyLibrary()) << "captures go on; the next save writes them all";
     EXPECT_FALSE(h.store->saveNow()) << "the save at quit fails too, and says so";
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(h.libraryPath).path()));
@@ -350,6 +361,7 @@ TEST(AppDelegate, ASaveThatFailsOnAFullDiskIsReported)
     h.finishCapture();
     h.settle();
     EXPECT_EQ(h.store->persistenceStatus(), StorePersistenceStatus::ready);
+    EXPECT_FALSE(shownBanner());
     EXPECT_EQ(StorePersistence::decode(h.readAll(h.libraryPath)).selections.size(), 2);
     EXPECT_EQ(h.readAll(h.libraryPath), h.readAll(h.backupPath));
 }
