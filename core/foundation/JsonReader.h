@@ -18,9 +18,9 @@ namespace vellicord {
 class JsonDecodeError : public std::runtime_error {
 public:
     enum class Kind {
-        syntax,        // not JSON, or a value that cannot be read
-        missingKey,    // a required key is absent (or null)
-        typeMismatch,  // a value of the wrong JSON type
+        syntax, // not JSON, or a value that cannot be read
+        missingKey, // a required key is absent (or null)
+        typeMismatch, // a value of the wrong JSON type
         dataCorrupted, // the right type but not a valid value (a bad id, date, address, layout)
     };
 
@@ -48,7 +48,10 @@ simdjson::dom::array array(Value value, std::string_view context);
 QString string(Value value, std::string_view context);
 std::string_view utf8(Value value, std::string_view context);
 bool boolean(Value value, std::string_view context);
+// An integer, also when written with a zero fraction (2.0 is 2), as the platform's JSON decoder
+// reads integers; 2.5 is of the wrong type.
 int64_t integer(Value value, std::string_view context);
+simdjson::error_code integerValue(Value value, int64_t& result);
 double number(Value value, std::string_view context);
 QUuid uuid(Value value, std::string_view context);
 QDateTime date(Value value, std::string_view context);
@@ -61,8 +64,7 @@ std::optional<QString> optionalAddress(Value value, std::string_view context);
 std::optional<QUuid> optionalUuid(Value value, std::string_view context);
 
 // Throws missingKey unless present.
-template <typename T>
-const T& required(const std::optional<T>& field, std::string_view key)
+template<typename T> const T& required(const std::optional<T>& field, std::string_view key)
 {
     if (!field)
         fail(JsonDecodeError::Kind::missingKey, key);

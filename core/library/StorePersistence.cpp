@@ -24,10 +24,8 @@ namespace {
 const char* caseDescription(ErrorCase errorCase)
 {
     switch (errorCase) {
-    case ErrorCase::backupWriteFailed:
-        return "The library was saved but its backup could not be written.";
-    case ErrorCase::duplicateIdentity:
-        return "The library holds two records of one kind with the same id.";
+    case ErrorCase::backupWriteFailed: return "The library was saved but its backup could not be written.";
+    case ErrorCase::duplicateIdentity: return "The library holds two records of one kind with the same id.";
     case ErrorCase::incompatibleVersion:
         return "The library uses a format version this version of Vellicord cannot read.";
     case ErrorCase::primaryNotPreserved:
@@ -54,20 +52,21 @@ bool hasPadding(const QByteArray& bytes)
     return bytes.capacity() - bytes.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
 }
 
-// The version a document declares, when it is a JSON object with an integer "version".
+// The version a document declares, when it is a JSON object with an integer "version" (3.0 is
+// version 3, as the decoder reads it).
 std::optional<int64_t> headerVersion(Value root)
 {
     simdjson::dom::object object;
-    if (root.get_object().get(object) != simdjson::SUCCESS)
+    Value field;
+    if (root.get_object().get(object) != simdjson::SUCCESS || object["version"].get(field) != simdjson::SUCCESS)
         return std::nullopt;
     int64_t version = 0;
-    if (object["version"].get_int64().get(version) != simdjson::SUCCESS)
+    if (integerValue(field, version) != simdjson::SUCCESS)
         return std::nullopt;
     return version;
 }
 
-template <typename Records, typename Id>
-bool hasDuplicateIds(const Records& records, Id id)
+template<typename Records, typename Id> bool hasDuplicateIds(const Records& records, Id id)
 {
     if (records.size() < 2)
         return false;
@@ -366,13 +365,10 @@ StorePersistenceStatus StorePersistence::failureStatus(const std::exception& err
 {
     if (const auto* persistence = dynamic_cast<const PersistenceError*>(&error)) {
         switch (persistence->errorCase()) {
-        case ErrorCase::primaryNotPreserved:
-            return StorePersistenceStatus::unreadablePrimary;
-        case ErrorCase::backupWriteFailed:
-            return StorePersistenceStatus::backupUnavailable;
+        case ErrorCase::primaryNotPreserved: return StorePersistenceStatus::unreadablePrimary;
+        case ErrorCase::backupWriteFailed: return StorePersistenceStatus::backupUnavailable;
         case ErrorCase::duplicateIdentity:
-        case ErrorCase::incompatibleVersion:
-            break;
+        case ErrorCase::incompatibleVersion: break;
         }
     }
     return StorePersistenceStatus::saveFailed;
@@ -383,10 +379,8 @@ QString StorePersistence::describe(const std::exception& error)
     if (const auto* decoding = dynamic_cast<const JsonDecodeError*>(&error)) {
         const QString context = QString::fromUtf8(decoding->what());
         switch (decoding->kind()) {
-        case JsonDecodeError::Kind::syntax:
-            return QStringLiteral("The data is not valid JSON (%1).").arg(context);
-        case JsonDecodeError::Kind::missingKey:
-            return QStringLiteral("The data has no value for %1.").arg(context);
+        case JsonDecodeError::Kind::syntax: return QStringLiteral("The data is not valid JSON (%1).").arg(context);
+        case JsonDecodeError::Kind::missingKey: return QStringLiteral("The data has no value for %1.").arg(context);
         case JsonDecodeError::Kind::typeMismatch:
             return QStringLiteral("The data has a value of the wrong type for %1.").arg(context);
         case JsonDecodeError::Kind::dataCorrupted:
@@ -535,7 +529,8 @@ StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
         return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
     }
     if (!preserved) {
-        logEvent(QStringLiteral("The backup was opened read-only because the unreadable primary could not be preserved."));
+        logEvent(
+            QStringLiteral("The backup was opened read-only because the unreadable primary could not be preserved."));
         return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
     }
     try {
@@ -567,7 +562,8 @@ QString StorePersistence::nextUnreadableURL() const
     const QFileInfo info(storeURL_);
     const QString name = info.fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString base = info.path() + QLatin1Char('/') + (dot > 0 ? name.left(dot) : name) + QStringLiteral(".unreadable");
+    const QString base
+        = info.path() + QLatin1Char('/') + (dot > 0 ? name.left(dot) : name) + QStringLiteral(".unreadable");
     const QString extension = dot > 0 ? name.mid(dot) : QString();
     QString candidate = base + extension;
     for (int n = 2; fileManager_.exists(candidate); ++n)
