@@ -4,8 +4,8 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <utility>
 #include <climits>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,19 +46,6 @@ void writeAll(int fd, QByteArrayView bytes, const QString& path)
         p += n;
         left -= n;
     }
-}
-
-// Flushes a folder's entries (a rename in it) to the disk.
-void syncDirectory(const QString& directory)
-{
-    const int fd = ::open(native(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        fail("Could not open the folder", directory);
-    const int result = ::fsync(fd);
-    const int code = errno;
-    ::close(fd);
-    if (result != 0 && code != EINVAL)
-        fail("Could not flush the folder", directory, code);
 }
 
 class FileDescriptor {
@@ -147,8 +134,7 @@ void PosixFileSystem::copyFile(const QString& from, const QString& to)
         fail("Could not create", to);
     try {
         writeAll(fd.get(), bytes, to);
-        if (::fsync(fd.get()) != 0)
-            fail("Could not write", to);
+        syncFile(fd.get(), to);
         fd.close(to);
     } catch (...) {
         ::unlink(native(to).constData());
@@ -194,6 +180,25 @@ void PosixFileSystem::writeTemporary(int fd, QByteArrayView bytes, const QString
     writeAll(fd, bytes, target);
 }
 
+void PosixFileSystem::syncFile(int fd, const QString& target)
+{
+    if (::fsync(fd) != 0)
+        fail("Could not write", target);
+}
+
+void PosixFileSystem::syncFolder(const QString& folder)
+{
+    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        fail("Could not open the folder", folder);
+    const int result = ::fsync(fd);
+    const int code = errno;
+    ::close(fd);
+    // Some file systems cannot flush a folder at all; that is no failure of the write.
+    if (result != 0 && code != EINVAL)
+        fail("Could not flush the folder", folder, code);
+}
+
 void PosixFileSystem::replace(const QString& temporary, const QString& target)
 {
     if (::rename(native(temporary).constData(), native(target).constData()) != 0)
@@ -223,7 +228,7 @@ public:
             ::unlink(temporary.constData());
             throw;
         }
-        syncDirectory(QFileInfo(target_).absolutePath());
+        files_.syncFolder(QFileInfo(target_).absolutePath());
     }
 
 private:
@@ -235,8 +240,8 @@ private:
 std::unique_ptr<PendingWrite> PosixFileSystem::prepareAtomicWrite(const QString& path, QByteArrayView bytes)
 {
     const QFileInfo info(path);
-    QByteArray temporary = native(info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                                  + QLatin1String(temporaryMarker))
+    QByteArray temporary
+        = native(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1String(temporaryMarker))
         + "XXXXXX";
     FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0)
@@ -248,8 +253,7 @@ std::unique_ptr<PendingWrite> PosixFileSystem::prepareAtomicWrite(const QString&
     if (::fchmod(fd.get(), mode) != 0)
         fail("Could not write", path);
     writeTemporary(fd.get(), bytes, path);
-    if (::fsync(fd.get()) != 0)
-        fail("Could not write", path);
+    syncFile(fd.get(), path);
     fd.close(path);
     return pending;
 }

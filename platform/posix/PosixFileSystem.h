@@ -29,9 +29,14 @@ protected:
     friend class PosixPendingWrite;
 
     // The steps of an atomic write that can fail on their own, so that tests can make one of
-    // them fail. Both throw FileSystemError.
+    // them fail or see their order. All throw FileSystemError.
     virtual void writeTemporary(int fd, QByteArrayView bytes, const QString& target);
+    // Flushes a written file (the temporary file of an atomic write to the target, or a copy
+    // made at the target) to the disk.
+    virtual void syncFile(int fd, const QString& target);
     virtual void replace(const QString& temporary, const QString& target);
+    // Flushes a folder's entries (a rename in it) to the disk.
+    virtual void syncFolder(const QString& folder);
 };
 
 } // namespace vellicord

@@ -61,6 +61,25 @@ TEST_F(StorePersistenceWrite, writesTwoIdenticalFilesThatReadBack)
     EXPECT_EQ(persistence.load().status, Status::ready);
 }
 
+TEST_F(StorePersistenceWrite, bothFilesAreFlushedBeforeTheyReplaceTheOldOnes)
+{
+    StorePersistence persistence(storePath, backupPath, files);
+    ASSERT_EQ(save(persistence, library(1)), Status::ready);
+    files.clearSteps();
+    ASSERT_EQ(save(persistence, library(2)), Status::ready);
+    // The two files are written side by side, so only the steps of each file have an order.
+    for (const QString& file : {storePath, backupPath}) {
+        QList<Op> steps;
+        for (const FaultyFileSystem::Step& step : files.steps()) {
+            if (step.path == file)
+                steps.append(step.operation);
+            else if (step.operation == Op::syncFolder && !steps.isEmpty() && steps.last() == Op::rename)
+                steps.append(Op::syncFolder);
+        }
+        EXPECT_EQ(steps, (QList<Op>{Op::write, Op::syncFile, Op::rename, Op::syncFolder})) << file.toStdString();
+    }
+}
+
 TEST_F(StorePersistenceWrite, emptyLibraryDocument)
 {
     StoreSnapshot empty;
@@ -205,23 +224,20 @@ TEST(StorePersistenceCodec, documentRules)
             StorePersistence::decode(document);
             return "decoded";
         } catch (const StorePersistence::PersistenceError& error) {
-            return error.errorCase() == ErrorCase::incompatibleVersion ? "incompatibleVersion" : "other persistence error";
+            return error.errorCase() == ErrorCase::incompatibleVersion ? "incompatibleVersion"
+                                                                       : "other persistence error";
         } catch (const JsonDecodeError& error) {
             switch (error.kind()) {
-            case JsonDecodeError::Kind::syntax:
-                return "syntax";
-            case JsonDecodeError::Kind::missingKey:
-                return std::string("missing ") + error.what();
-            case JsonDecodeError::Kind::typeMismatch:
-                return std::string("type ") + error.what();
-            case JsonDecodeError::Kind::dataCorrupted:
-                return std::string("corrupted ") + error.what();
+            case JsonDecodeError::Kind::syntax: return "syntax";
+            case JsonDecodeError::Kind::missingKey: return std::string("missing ") + error.what();
+            case JsonDecodeError::Kind::typeMismatch: return std::string("type ") + error.what();
+            case JsonDecodeError::Kind::dataCorrupted: return std::string("corrupted ") + error.what();
             }
         }
         return "?";
     };
-    const QByteArray selection =
-        R"({"appName": "A", "createdAt": "2026-03-01T08:30:00Z", "groupIDs": [], "id": "00000001-1234-5678-9ABC-DEF012345678", "markdown": "m", "text": "t"})";
+    const QByteArray selection
+        = R"({"appName": "A", "createdAt": "2026-03-01T08:30:00Z", "groupIDs": [], "id": "00000001-1234-5678-9ABC-DEF012345678", "markdown": "m", "text": "t"})";
     struct Case {
         const char* name;
         QByteArray document;
@@ -237,7 +253,8 @@ TEST(StorePersistenceCodec, documentRules)
         {"version 3 as a string", R"({"version": "3", "selections": [], "groups": []})", "type version"},
         {"no selections", R"({"version": 2, "groups": []})", "missing selections"},
         {"date as seconds",
-         "{\"version\": 2, \"groups\": [], \"selections\": [" + QByteArray(selection).replace("\"2026-03-01T08:30:00Z\"", "1772353800") + "]}",
+         "{\"version\": 2, \"groups\": [], \"selections\": ["
+             + QByteArray(selection).replace("\"2026-03-01T08:30:00Z\"", "1772353800") + "]}",
          "type selection.createdAt"},
         {"date with an offset",
          "{\"version\": 2, \"groups\": [], \"selections\": [" + QByteArray(selection).replace("00Z", "00+01:00") + "]}",
@@ -324,12 +341,14 @@ TEST(StorePersistenceCodec, largeLibraryReportsItsFirstError)
 
 TEST(StorePersistenceCodec, libraryAndBackupNames)
 {
-    EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/Vellicord.json")), QStringLiteral("/d/Vellicord.backup.json"));
+    EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/Vellicord.json")),
+              QStringLiteral("/d/Vellicord.backup.json"));
     EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/library.json")), QStringLiteral("/d/library.backup.json"));
     EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/library")), QStringLiteral("/d/library.backup.json"));
     FaultyFileSystem files;
     files.dataDirectory = QStringLiteral("/home/u/.local/share");
-    EXPECT_EQ(StorePersistence::defaultStoreURL(files), QStringLiteral("/home/u/.local/share/Vellicord/Vellicord.json"));
+    EXPECT_EQ(StorePersistence::defaultStoreURL(files),
+              QStringLiteral("/home/u/.local/share/Vellicord/Vellicord.json"));
 }
 
 } // namespace
