@@ -60,6 +60,8 @@ public:
     static QString diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred,
                                     qsizetype postCopyTextLength, bool hasAXSelection, const QStringList& types);
     static bool isChromiumPDF(const std::optional<QString>& bundleID, const std::optional<QString>& sourceURL);
+    // The Markdown a capture keeps of formatted clipboard content; none when there is none.
+    static std::optional<QString> markdownFrom(const std::optional<AttributedText>& formatted);
 
 private:
     // What the copy put on the clipboard.
@@ -85,7 +87,6 @@ private:
 
     // The text by the first road that has one: the copy, Accessibility, the browser.
     Outcome chooseText(const Findings& found);
-    static std::optional<QString> markdownFrom(const std::optional<AttributedText>& formatted);
     CopyReading readCopy();
     bool copyUntilChanged(qint64 preCount, const std::optional<QString>& bundleID);
     Clipboard::PasteboardSnapshot takeSnapshot(qint64& preCount);
