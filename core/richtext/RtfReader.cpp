@@ -21,7 +21,6 @@ using Font = AttributedText::Font;
 using ListMarkerFormat = AttributedText::ListMarkerFormat;
 using TextListRef = AttributedText::TextListRef;
 
-constexpr double defaultFontSize = 12.0;
 // A list has nine levels (\ilvl 0 to 8), and no paragraph needs more tab stops than this; the
 // limits keep a document that repeats these words from costing memory with the square of its size.
 constexpr size_t maximumListLevels = 9;

@@ -2,6 +2,7 @@
 // formatted content on the clipboard, written exactly as it would be stored (no line feed added).
 // Prints nothing and exits with status 1 when the converter refuses the file or it gives no
 // Markdown; status 2 for a file it cannot read or of another kind.
+#include "core/capture/CaptureLog.h"
 #include "core/capture/Clipboard.h"
 #include "core/capture/SelectionCapture.h"
 #include "core/richtext/RtfReader.h"
@@ -26,6 +27,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "markdown-of: %s: not a readable .html or .rtf file\n", argv[1]);
         return 2;
     }
+    // Only the Markdown goes out; the capture's log lines would mix with it.
+    CaptureLog::setSink([](CaptureLog::Channel, CaptureLog::Level, const QString&) {});
     const QByteArray bytes = file.readAll();
     const std::optional<AttributedText> text
         = suffix == u"rtf" ? RtfReader::read(bytes) : Clipboard::attributedString(bytes);
