@@ -489,6 +489,7 @@ bool InlineMarkdownWriter::readsBackAsWritten(const Emitted& emitted, Plan& plan
     // text on either side of them goes, unless some text came back with emphasis missing, which
     // names the markers that failed more precisely.
     std::vector<unsigned> dropAroundStrays(pieces_.size(), 0);
+    unsigned spread = 0;
     bool changed = false;
     qsizetype j = 0;
     auto dropAround = [&](qsizetype at) {
@@ -508,11 +509,7 @@ bool InlineMarkdownWriter::readsBackAsWritten(const Emitted& emitted, Plan& plan
             // The emphasis flags are the trait bits. Emphasis missing here is dropped here;
             // emphasis that spread to text written without it came from others' markers.
             drop[pieceOf[size_t(j)]] |= unsigned(want & ~got) & (bold | italic);
-            const unsigned spurious = unsigned(got & ~want) & (bold | italic);
-            if (spurious) {
-                for (unsigned& traits : drop)
-                    traits |= spurious;
-            }
+            spread |= unsigned(got & ~want) & (bold | italic);
             ++j;
         } else if (seen[i] == u'*') {
             dropAround(j);
@@ -524,6 +521,10 @@ bool InlineMarkdownWriter::readsBackAsWritten(const Emitted& emitted, Plan& plan
     if (j != expected.size()) {
         plan.noEmphasis = true;
         return false;
+    }
+    if (spread) {
+        for (unsigned& traits : drop)
+            traits |= spread;
     }
     const auto none = [](const std::vector<unsigned>& traits) {
         return std::all_of(traits.begin(), traits.end(), [](unsigned t) { return t == 0; });
