@@ -9,7 +9,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray html = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    if (const auto text = vellicord::OfflineHTMLConverter::convert(html))
-        vellicord::FuzzChecks::checkMarkdown(vellicord::MarkdownSerializer::convert(*text));
+    if (const auto text = vellicord::OfflineHTMLConverter::convert(html)) {
+        const QString markdown = vellicord::MarkdownSerializer::convert(*text);
+        vellicord::FuzzChecks::checkMarkdown(markdown);
+        vellicord::FuzzChecks::checkReadsBack(*text, markdown, false);
+    }
     return 0;
 }

@@ -68,6 +68,8 @@ public:
     static QString diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred,
                                     qsizetype postCopyTextLength, bool hasAXSelection, const QStringList& types);
     static bool isChromiumPDF(const std::optional<QString>& bundleID, const std::optional<QString>& sourceURL);
+    // The Markdown a capture keeps of formatted clipboard content; none when there is none.
+    static std::optional<QString> markdownFrom(const std::optional<AttributedText>& formatted);
 
 private:
     // What the copy put on the clipboard.
@@ -93,7 +95,6 @@ private:
 
     // The text by the first road that has one: the copy, Accessibility, the browser.
     Outcome chooseText(const Findings& found);
-    static std::optional<QString> markdownFrom(const std::optional<AttributedText>& formatted);
     static std::optional<QString> primaryText(Accessibility& accessibility, qint32 pid);
     CopyReading readCopy(Clock::TimePoint end);
     struct CopyAttempt {

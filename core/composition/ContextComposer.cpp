@@ -3,12 +3,11 @@
 #include <algorithm>
 
 #include "core/composition/PromptAssembly.h"
+#include "core/foundation/JsonSyntax.h"
 #include "core/foundation/Text.h"
 #include "core/library/TokenEstimator.h"
 
 #include <QSet>
-
-#include <simdjson.h>
 
 #include <array>
 #include <string_view>
@@ -18,10 +17,9 @@ namespace vellicord::ContextComposer {
 namespace {
 
 constexpr std::array<std::u16string_view, 23> codeMarkers{
-    u"def ",     u"func ",       u"class ",           u" import ", u"return ", u"let ",  u"var ", u"const ",
-    u"public ",  u"private ",    u"static ",          u"</",       u"?>",      u"??:",   u"@interface",
-    u"@implementation",          u"#include",         u"#import",  u"  // ",   u"\t//",  u"=>",   u"::",
-    u";"};
+    u"def ",     u"func ",    u"class ",  u" import ", u"return ", u"let ", u"var ",       u"const ",
+    u"public ",  u"private ", u"static ", u"</",       u"?>",      u"??:",  u"@interface", u"@implementation",
+    u"#include", u"#import",  u"  // ",   u"\t//",     u"=>",      u"::",   u";"};
 
 constexpr char16_t asciiLower(char16_t c)
 {
@@ -177,11 +175,7 @@ bool isJsonObjectOrArray(const QString& trimmed)
     if (!trimmed.startsWith(u'{') && !trimmed.startsWith(u'['))
         return false;
     const QByteArray utf8 = trimmed.toUtf8();
-    simdjson::dom::parser parser;
-    simdjson::dom::element document;
-    if (parser.parse(utf8.constData(), size_t(utf8.size())).get(document) != simdjson::SUCCESS)
-        return false;
-    return document.is_object() || document.is_array();
+    return JsonSyntax::isObjectOrArray(std::string_view(utf8.constData(), size_t(utf8.size())));
 }
 
 // The first ten lines that are not empty, joined again with line feeds.
@@ -336,7 +330,8 @@ QString messageLabel(qsizetype position, qsizetype count, int64_t tokens)
 
 const QString& defaultPreamble()
 {
-    static const QString text = QStringLiteral("Use only the information in the sources below. Cite each source by name.");
+    static const QString text
+        = QStringLiteral("Use only the information in the sources below. Cite each source by name.");
     return text;
 }
 
@@ -425,10 +420,12 @@ Reduction reduceToFit(const ContextDraft& draft, const QList<Selection>& selecti
                       const std::optional<QString>& preamble)
 {
     if (draft.previewText)
-        return {draft.entries, {QStringLiteral("Edit the preview directly to shorten this prompt, or reset it to "
-                                               "generated text before reducing sources.")}};
+        return {draft.entries,
+                {QStringLiteral("Edit the preview directly to shorten this prompt, or reset it to "
+                                "generated text before reducing sources.")}};
     if (maxTokens < 1)
-        return {draft.entries, {QStringLiteral("The token budget must be greater than zero. No sources were removed.")}};
+        return {draft.entries,
+                {QStringLiteral("The token budget must be greater than zero. No sources were removed.")}};
     const PromptAssembly assembly(draft, selections, preamble);
     if (!assembly.hasContent())
         return {draft.entries, {QStringLiteral("Nothing to reduce.")}};
@@ -464,8 +461,9 @@ Reduction reduceToFit(const ContextDraft& draft, const QList<Selection>& selecti
     }
     const qsizetype count = removed.size();
     if (count >= 1)
-        result.feedback.push_back(QStringLiteral("Removed ") + QString::number(count) + QStringLiteral(" optional source")
-                                  + (count == 1 ? QString() : QStringLiteral("s")) + u'.');
+        result.feedback.push_back(QStringLiteral("Removed ") + QString::number(count)
+                                  + QStringLiteral(" optional source") + (count == 1 ? QString() : QStringLiteral("s"))
+                                  + u'.');
     if (stillOver)
         result.feedback.push_back(QStringLiteral("Still over budget by an estimated ")
                                   + TokenEstimator::format(prefixTokens[kept] - maxTokens)

@@ -16,21 +16,27 @@ namespace {
 bool isAlphanumeric(char32_t scalar)
 {
     switch (QChar::category(scalar)) {
-    case QChar::Letter_Uppercase: case QChar::Letter_Lowercase: case QChar::Letter_Titlecase:
-    case QChar::Letter_Modifier: case QChar::Letter_Other:
-    case QChar::Mark_NonSpacing: case QChar::Mark_SpacingCombining: case QChar::Mark_Enclosing:
-    case QChar::Number_DecimalDigit: case QChar::Number_Letter: case QChar::Number_Other:
-        return true;
-    default:
-        return false;
+    case QChar::Letter_Uppercase:
+    case QChar::Letter_Lowercase:
+    case QChar::Letter_Titlecase:
+    case QChar::Letter_Modifier:
+    case QChar::Letter_Other:
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+    case QChar::Number_DecimalDigit:
+    case QChar::Number_Letter:
+    case QChar::Number_Other: return true;
+    default: return false;
     }
 }
 
-// Lower case, every scalar but letters, marks and numbers a separator, the words joined by
-// single spaces.
+// Lower case in canonical form, every scalar but letters, marks and numbers a separator, the
+// words joined by single spaces. Without the canonical form an accented letter written as one
+// code point and as a letter with a combining mark would give different trigrams.
 QString normalize(const QString& text)
 {
-    const QString lower = Text::lowercased(text);
+    const QString lower = Text::canonical(Text::lowercased(text));
     QString result;
     result.reserve(lower.size());
     bool pendingSpace = false;

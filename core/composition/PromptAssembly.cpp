@@ -11,14 +11,15 @@ namespace {
 
 constexpr qsizetype itemSeparatorChars = 2; // "\n\n" between the items of one section
 
-// The grouping key of a capture: its address, else its file path, else its application.
-const QString& sourceKey(const Selection& selection)
+// The grouping key of a capture: its address, else its file path, else its application, in
+// canonical form, so that the prompt groups sources the way the library's source list does.
+QString sourceKey(const Selection& selection)
 {
     if (selection.sourceURL)
-        return *selection.sourceURL;
+        return Text::canonical(*selection.sourceURL);
     if (selection.filePath)
-        return *selection.filePath;
-    return selection.appName;
+        return Text::canonical(*selection.filePath);
+    return Text::canonical(selection.appName);
 }
 
 bool endsInReturn(const QString& text)
@@ -161,7 +162,7 @@ void PromptAssembly::buildPieces()
         p.headingChars = Text::graphemeCount(p.heading);
         p.itemChars = Text::graphemeCount(p.item);
         p.itemEndsInReturn = endsInReturn(p.item);
-        const QString& key = sourceKey(*prepared.selection);
+        const QString key = sourceKey(*prepared.selection);
         auto known = keys.constFind(key);
         p.sourceKey = known != keys.cend() ? *known : keys.size();
         if (known == keys.cend())
@@ -185,8 +186,8 @@ qsizetype PromptAssembly::total(const Count& c) const
     // last one when nothing comes after the last section.
     const bool lastIsFollowed = f.closeChars > 0 || f.tailChars > 0;
     const qsizetype joined = c.endsInReturn - (!lastIsFollowed && c.lastEndsInReturn ? 1 : 0);
-    return f.headChars + f.firstLeadChars + (c.sections - 1) * f.leadChars + c.sections * f.closeChars
-        + f.tailChars + c.pieces + (c.items - c.sections) * itemSeparatorChars - joined;
+    return f.headChars + f.firstLeadChars + (c.sections - 1) * f.leadChars + c.sections * f.closeChars + f.tailChars
+        + c.pieces + (c.items - c.sections) * itemSeparatorChars - joined;
 }
 
 std::vector<std::vector<qsizetype>> PromptAssembly::sections(const std::vector<qsizetype>& members,

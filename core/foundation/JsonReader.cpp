@@ -5,6 +5,7 @@
 #include "core/foundation/UuidText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace vellicord {
@@ -71,10 +72,24 @@ bool boolean(Value value, std::string_view context)
     return result;
 }
 
+simdjson::error_code integerValue(Value value, int64_t& result)
+{
+    if (value.type() != simdjson::dom::element_type::DOUBLE)
+        return value.get_int64().get(result);
+    double number = 0;
+    if (const simdjson::error_code error = value.get_double().get(number))
+        return error;
+    // 2^63 is exactly representable; the largest integer below it is not a double at all.
+    if (number != std::trunc(number) || number < -9223372036854775808.0 || number >= 9223372036854775808.0)
+        return simdjson::INCORRECT_TYPE;
+    result = int64_t(number);
+    return simdjson::SUCCESS;
+}
+
 int64_t integer(Value value, std::string_view context)
 {
     int64_t result = 0;
-    check(value.get_int64().get(result), context);
+    check(integerValue(value, result), context);
     return result;
 }
 

@@ -49,7 +49,10 @@ simdjson::dom::array array(Value value, std::string_view context);
 QString string(Value value, std::string_view context);
 std::string_view utf8(Value value, std::string_view context);
 bool boolean(Value value, std::string_view context);
+// An integer, also when written with a zero fraction (2.0 is 2), as the platform's JSON decoder
+// reads integers; 2.5 is of the wrong type.
 int64_t integer(Value value, std::string_view context);
+simdjson::error_code integerValue(Value value, int64_t& result);
 double number(Value value, std::string_view context);
 QUuid uuid(Value value, std::string_view context);
 QDateTime date(Value value, std::string_view context);

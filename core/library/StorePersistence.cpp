@@ -52,8 +52,9 @@ bool hasPadding(const QByteArray& bytes)
     return bytes.capacity() - bytes.size() >= qsizetype(simdjson::SIMDJSON_PADDING);
 }
 
-// The version a document declares, when it is a JSON object with one integer "version". A
-// repeated "version" declares nothing: the full decode refuses the document.
+// The version a document declares, when it is a JSON object with one integer "version" (3.0 is
+// version 3, as the decoder reads it). A repeated "version" declares nothing: the full decode
+// refuses the document.
 std::optional<int64_t> headerVersion(Value root)
 {
     simdjson::dom::object object;
@@ -68,7 +69,7 @@ std::optional<int64_t> headerVersion(Value root)
         declared = field.value;
     }
     int64_t version = 0;
-    if (!declared || declared->get_int64().get(version) != simdjson::SUCCESS)
+    if (!declared || integerValue(*declared, version) != simdjson::SUCCESS)
         return std::nullopt;
     return version;
 }

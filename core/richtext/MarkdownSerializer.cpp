@@ -1,6 +1,7 @@
 #include "core/richtext/MarkdownSerializer.h"
 
 #include "core/foundation/Text.h"
+#include "core/richtext/InlineMarkdownWriter.h"
 
 #include <QStringList>
 
@@ -45,16 +46,19 @@ struct Paragraph {
 struct Line {
     QString text;
     bool isHeading = false;
+    // A block that a following line would join unless an empty line ends it: a quote (whose
+    // lazy continuation takes the next line in) or a paragraph of code alone.
+    bool isQuote = false;
+    bool isPreformatted = false;
 };
 
 const QStringList& monoFamilies()
 {
     static const QStringList families = [] {
         QStringList names = {
-            "Menlo", "Monaco", "Courier", "Courier New", "Consolas", "SFMono-Regular",
-            "Noto Sans Mono", "JetBrains Mono", "Fira Code", "Source Code Pro", "Hack",
-            "DejaVu Sans Mono", "IBM Plex Mono", "Andale Mono", "Roboto Mono", "PT Mono",
-            "Cascadia Code", "MonaspaceNeon",
+            "Menlo",          "Monaco",         "Courier",     "Courier New",     "Consolas",      "SFMono-Regular",
+            "Noto Sans Mono", "JetBrains Mono", "Fira Code",   "Source Code Pro", "Hack",          "DejaVu Sans Mono",
+            "IBM Plex Mono",  "Andale Mono",    "Roboto Mono", "PT Mono",         "Cascadia Code", "MonaspaceNeon",
         };
         for (QString& name : names)
             name = name.toLower();
@@ -72,10 +76,8 @@ bool isNumbered(ListMarkerFormat format)
     case ListMarkerFormat::lowercaseLatin:
     case ListMarkerFormat::uppercaseLatin:
     case ListMarkerFormat::lowercaseRoman:
-    case ListMarkerFormat::uppercaseRoman:
-        return true;
-    default:
-        return false;
+    case ListMarkerFormat::uppercaseRoman: return true;
+    default: return false;
     }
 }
 
@@ -146,20 +148,6 @@ Range stripEmbeddedListMarker(const QString& source, Range range, int maxStrips)
     return Range{range.location + offset, range.length - offset};
 }
 
-// Spaces inside emphasis markers would stop a Markdown reader from seeing the emphasis.
-QString emphasised(const QString& escaped, const QString& markers)
-{
-    qsizetype start = 0;
-    qsizetype end = escaped.size();
-    while (start < end && Text::isWhiteSpace(escaped[start].unicode()))
-        ++start;
-    while (end > start && Text::isWhiteSpace(escaped[end - 1].unicode()))
-        --end;
-    if (start == end)
-        return escaped;
-    return escaped.left(start) + markers + escaped.mid(start, end - start) + markers + escaped.mid(end);
-}
-
 // The monospace test compares names against a table; runs mostly share a handful of fonts.
 class MonospaceMemo {
 public:
@@ -183,82 +171,73 @@ private:
     bool valid_ = false;
 };
 
-QString renderSegment(const QString& text, const Attributes& attributes, bool heading, MonospaceMemo& memo)
+QString renderHeading(const AttributedText& source, Range range)
 {
-    if (text.isEmpty())
-        return QString();
-    bool mono = false;
-    bool bold = false;
-    bool italic = false;
-    if (attributes.font) {
-        mono = memo.isMonospace(*attributes.font);
-        bold = attributes.font->bold;
-        italic = attributes.font->italic;
-    }
-    if (heading)
-        return escapedPlain(text);
-    QString result;
-    if (mono) {
-        QString body = text;
-        body.replace(QStringLiteral("`"), QStringLiteral("\\`"));
-        const QString fence = text.contains(u'`') ? QStringLiteral("``") : QStringLiteral("`");
-        result = fence + body + fence;
-    } else {
-        const QString e = escapedPlain(text);
-        if (bold && italic)
-            result = emphasised(e, QStringLiteral("***"));
-        else if (bold)
-            result = emphasised(e, QStringLiteral("**"));
-        else if (italic)
-            result = emphasised(e, QStringLiteral("*"));
-        else
-            result = e;
-    }
-    if (attributes.link) {
-        const QString target = resolveLink(*attributes.link);
-        if (!target.isEmpty())
-            result = QStringLiteral("[") + result + QStringLiteral("](") + target + QStringLiteral(")");
-    }
-    return result;
+    // A heading is one line: a line separator in it is a space.
+    QString text = source.substring(range);
+    text.replace(QChar(0x2028), u' ');
+    return escapedPlain(text);
 }
 
-QString renderInline(const AttributedText& source, Range range, bool heading, MonospaceMemo& memo)
+// The runs of a paragraph: code spans, emphasis and links, as the inline writer nests them.
+// One writer serves every paragraph, so that its room is made once.
+void renderInline(const AttributedText& source, Range range, MonospaceMemo& memo, InlineMarkdownWriter& writer)
 {
-    QString out;
+    writer.clear();
+    const QStringView whole(source.string());
     source.forEachRun(range, [&](Range piece, const Attributes& attributes) {
-        out += renderSegment(source.substring(piece), attributes, heading, memo);
+        const QStringView text = whole.sliced(piece.location, piece.length);
+        unsigned traits = 0;
+        bool mono = false;
+        if (attributes.font) {
+            mono = memo.isMonospace(*attributes.font);
+            traits = (attributes.font->bold ? InlineMarkdownWriter::bold : 0u)
+                | (attributes.font->italic ? InlineMarkdownWriter::italic : 0u);
+        }
+        const QString target = attributes.link ? resolveLink(*attributes.link) : QString();
+        if (mono)
+            writer.addCode(text, traits, target);
+        else
+            writer.addText(text, whole.sliced(piece.end(), range.end() - piece.end()), traits, target);
     });
-    return out;
 }
 
-Line renderParagraph(const AttributedText& source, const Paragraph& paragraph, double bodySize, MonospaceMemo& memo)
+Line renderParagraph(const AttributedText& source, const Paragraph& paragraph, double bodySize, MonospaceMemo& memo,
+                     InlineMarkdownWriter& writer)
 {
     const QStringView text = trimmedNewlines(paragraph.text);
     Range range = rangeAfterTrimmingNewlines(paragraph.range, source.string());
     if (text.isEmpty() || range.length == 0) {
         if (paragraph.hasMarkers() && !paragraph.isListContinuation)
-            return Line{paragraph.lastListMarker(), false};
+            return Line{paragraph.lastListMarker()};
         return Line{};
     }
     const int level = headingLevel(source, range, bodySize);
     QString prefix;
+    QString continuation;
     if (paragraph.hasMarkers()) {
         if (paragraph.mayEmbedListMarkers)
             range = stripEmbeddedListMarker(source.string(), range, int(paragraph.markers.size()));
-        prefix = paragraph.isListContinuation ? QString(paragraph.lastContentIndent(), u' ')
-                                              : paragraph.lastListMarker();
+        continuation = QString(paragraph.lastContentIndent(), u' ');
+        prefix = paragraph.isListContinuation ? continuation : paragraph.lastListMarker();
     } else if (paragraph.isQuote) {
-        prefix = QStringLiteral("> ");
+        prefix = continuation = QStringLiteral("> ");
     }
-    if (level >= 1)
+    if (level >= 1) {
         prefix += QString(level, u'#') + u' ';
-    return Line{prefix + renderInline(source, range, level >= 1, memo), level >= 1};
+        return Line{prefix + renderHeading(source, range), true};
+    }
+    renderInline(source, range, memo, writer);
+    const bool outsideLists = !paragraph.hasMarkers();
+    return Line{prefix + writer.finish(continuation), false, outsideLists && paragraph.isQuote,
+                outsideLists && writer.allCode()};
 }
 
 class ParagraphSplitter {
 public:
     ParagraphSplitter(const AttributedText& source, double bodySize)
-        : source_(source), quoteThreshold_(std::max(1.4 * bodySize, 8.0))
+        : source_(source)
+        , quoteThreshold_(std::max(1.4 * bodySize, 8.0))
     {
     }
 
@@ -366,13 +345,15 @@ QString joinLines(const std::vector<Paragraph>& paragraphs, const AttributedText
     QStringList lines;
     QList<TextListRef> previous;
     bool previousHadText = false;
+    Line previousLine;
     MonospaceMemo memo;
+    InlineMarkdownWriter writer;
     auto blankUnlessAfterBlank = [&lines] {
         if (!lines.isEmpty() && !lines.last().isEmpty())
             lines.append(QString());
     };
     for (const Paragraph& p : paragraphs) {
-        const Line line = renderParagraph(source, p, bodySize, memo);
+        const Line line = renderParagraph(source, p, bodySize, memo, writer);
         const QList<TextListRef> current = p.style ? p.style->textLists : QList<TextListRef>();
         const qsizetype common = commonPrefix(previous, current);
         const qsizetype m = std::min(previous.size(), current.size());
@@ -392,12 +373,16 @@ QString joinLines(const std::vector<Paragraph>& paragraphs, const AttributedText
                 lines.append(QString());
         }
         previousHadText = hasText;
+        // A reader would take the line into the quote, or into the paragraph of code before it.
+        if ((previousLine.isQuote && !line.isQuote) || (previousLine.isPreformatted && !line.isPreformatted))
+            blankUnlessAfterBlank();
         if (p.isListContinuation)
             blankUnlessAfterBlank();
         if (line.isHeading)
             blankUnlessAfterBlank();
         lines.append(line.text);
         previous = current;
+        previousLine = line;
     }
     return lines.join(u'\n');
 }
@@ -431,7 +416,18 @@ QString collapsingBlankLines(const QString& text)
 bool needsPercentEncoding(char32_t c)
 {
     return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == u'(' || c == u')' || c == u'<' || c == u'>'
-        || (c <= 0xFFFF && Text::isWhiteSpace(char16_t(c)));
+        || c == u'"' || c == u'\\' || (c <= 0xFFFF && Text::isWhiteSpace(char16_t(c)));
+}
+
+// A reader decodes character references in a link target too: "&copy;" in an address must stay
+// as written.
+QString escapingReferences(const QString& target)
+{
+    if (!target.contains(u'&'))
+        return target;
+    QString out;
+    InlineMarkdownWriter::appendEscapedReferences(out, target);
+    return out;
 }
 
 // Characters that would end the link or start other Markdown become %XX escapes of their UTF-8.
@@ -445,7 +441,7 @@ QString percentEncodedTarget(const QString& target)
         }
     }
     if (clean)
-        return target;
+        return escapingReferences(target);
     QString out;
     const QList<uint> scalars = target.toUcs4();
     for (uint scalar : scalars) {
@@ -457,7 +453,7 @@ QString percentEncodedTarget(const QString& target)
         for (unsigned char byte : character.toUtf8())
             out += QStringLiteral("%%1").arg(uint(byte), 2, 16, QChar(u'0')).toUpper();
     }
-    return out;
+    return escapingReferences(out);
 }
 
 } // namespace
@@ -539,22 +535,8 @@ bool isMonospace(const AttributedText::Font& font)
 
 QString escapedPlain(const QString& text)
 {
-    auto isSpecial = [](char16_t u) {
-        return u == u'\\' || u == u'*' || u == u'_' || u == u'`' || u == u'[' || u == u']';
-    };
-    qsizetype first = 0;
-    while (first < text.size() && !isSpecial(text[first].unicode()))
-        ++first;
-    if (first == text.size())
-        return text;
     QString out;
-    out.reserve(text.size() + 8);
-    // A special character followed by a combining mark is another character and stays as it is.
-    Text::forEachGrapheme(text, [&](QStringView c) {
-        if (c.size() == 1 && isSpecial(c[0].unicode()))
-            out.append(u'\\');
-        out.append(c);
-    });
+    InlineMarkdownWriter::appendEscaped(out, text, {});
     return out;
 }
 

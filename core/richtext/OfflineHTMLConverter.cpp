@@ -28,17 +28,40 @@ unsigned elementFlags(std::string_view name)
         unsigned flags;
     };
     static constexpr Entry table[] = {
-        {"p", block | formatting}, {"div", block}, {"section", block}, {"article", block},
-        {"header", block}, {"footer", block}, {"main", block}, {"br", block}, {"hr", block},
-        {"li", block | formatting}, {"ul", block | formatting}, {"ol", block | formatting},
-        {"blockquote", block | formatting}, {"pre", block | formatting},
-        {"h1", block | formatting}, {"h2", block | formatting}, {"h3", block | formatting},
-        {"h4", block | formatting}, {"h5", block | formatting}, {"h6", block | formatting},
+        {"p", block | formatting},
+        {"div", block},
+        {"section", block},
+        {"article", block},
+        {"header", block},
+        {"footer", block},
+        {"main", block},
+        {"br", block},
+        {"hr", block},
+        {"li", block | formatting},
+        {"ul", block | formatting},
+        {"ol", block | formatting},
+        {"blockquote", block | formatting},
+        {"pre", block | formatting},
+        {"h1", block | formatting},
+        {"h2", block | formatting},
+        {"h3", block | formatting},
+        {"h4", block | formatting},
+        {"h5", block | formatting},
+        {"h6", block | formatting},
         {"tr", block},
-        {"b", formatting}, {"strong", formatting}, {"i", formatting}, {"em", formatting},
-        {"code", formatting}, {"kbd", formatting}, {"samp", formatting}, {"a", formatting},
-        {"head", hiddenElement}, {"title", hiddenElement}, {"script", hiddenElement},
-        {"style", hiddenElement}, {"template", hiddenElement},
+        {"b", formatting},
+        {"strong", formatting},
+        {"i", formatting},
+        {"em", formatting},
+        {"code", formatting},
+        {"kbd", formatting},
+        {"samp", formatting},
+        {"a", formatting},
+        {"head", hiddenElement},
+        {"title", hiddenElement},
+        {"script", hiddenElement},
+        {"style", hiddenElement},
+        {"template", hiddenElement},
     };
     if (name.size() > 10)
         return 0;
@@ -187,7 +210,11 @@ struct Tag {
 
 class Parser {
 public:
-    Parser(const char* bytes, size_t size) : bytes_(bytes), size_(size) {}
+    Parser(const char* bytes, size_t size)
+        : bytes_(bytes)
+        , size_(size)
+    {
+    }
 
     std::optional<AttributedText> parse();
 
@@ -597,10 +624,9 @@ struct NamedReference {
 };
 
 constexpr NamedReference namedReferences[] = {
-    {u"amp", u'&'},      {u"lt", u'<'},       {u"gt", u'>'},       {u"quot", u'"'},
-    {u"apos", u'\''},    {u"nbsp", 0x00A0},   {u"ndash", 0x2013},  {u"mdash", 0x2014},
-    {u"hellip", 0x2026}, {u"copy", 0x00A9},   {u"reg", 0x00AE},    {u"lsquo", 0x2018},
-    {u"rsquo", 0x2019},  {u"ldquo", 0x201C},  {u"rdquo", 0x201D},
+    {u"amp", u'&'},    {u"lt", u'<'},      {u"gt", u'>'},      {u"quot", u'"'},     {u"apos", u'\''},
+    {u"nbsp", 0x00A0}, {u"ndash", 0x2013}, {u"mdash", 0x2014}, {u"hellip", 0x2026}, {u"copy", 0x00A9},
+    {u"reg", 0x00AE},  {u"lsquo", 0x2018}, {u"rsquo", 0x2019}, {u"ldquo", 0x201C},  {u"rdquo", 0x201D},
 };
 
 std::optional<char32_t> numericReference(QStringView name)
@@ -692,20 +718,24 @@ QString decodeEntities(const QString& text)
     return out;
 }
 
+bool isLinkScheme(const QString& scheme)
+{
+    const QString lower = scheme.toLower();
+    return lower == u"http" || lower == u"https" || lower == u"mailto";
+}
+
 std::optional<QString> safeLink(const QString& href)
 {
     if (href.toUtf8().size() > maximumLinkLength)
         return std::nullopt;
+    // Parentheses and quotation marks are common in real addresses (articles about a thing "(with
+    // a qualifier)"); the Markdown writer percent-encodes them, so they end no link.
     for (QChar c : href) {
-        if (Text::isWhiteSpace(c.unicode()) || c == u'(' || c == u')' || c == u'<' || c == u'>' || c == u'\\'
-            || c == u'"')
+        if (Text::isWhiteSpace(c.unicode()) || c == u'<' || c == u'>' || c == u'\\')
             return std::nullopt;
     }
     const QUrl url(href, QUrl::TolerantMode);
-    if (!url.isValid())
-        return std::nullopt;
-    const QString scheme = url.scheme().toLower();
-    if (scheme != u"http" && scheme != u"https" && scheme != u"mailto")
+    if (!url.isValid() || !isLinkScheme(url.scheme()))
         return std::nullopt;
     return href;
 }

@@ -39,9 +39,11 @@ std::optional<AttributedText> convert(const QByteArray& data);
 // anything else stays as written.
 QString decodeEntities(const QString& text);
 
-// The link filter: an http, https or mailto address without white space, "(", ")", "<", ">",
-// backslash or quotation mark, at most 8,192 UTF-8 bytes. Returns the address as given.
+// The link filter: an http, https or mailto address without white space, "<", ">" or backslash,
+// at most 8,192 UTF-8 bytes. Returns the address as given.
 std::optional<QString> safeLink(const QString& href);
+// The schemes a link may have (any case): http, https, mailto.
+bool isLinkScheme(const QString& scheme);
 
 } // namespace OfflineHTMLConverter
 } // namespace vellicord

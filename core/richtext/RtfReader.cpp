@@ -1,6 +1,7 @@
 #include "core/richtext/RtfReader.h"
 
 #include "core/foundation/Text.h"
+#include "core/richtext/OfflineHTMLConverter.h"
 
 #include <QStringDecoder>
 #include <QUrl>
@@ -20,7 +21,6 @@ using Font = AttributedText::Font;
 using ListMarkerFormat = AttributedText::ListMarkerFormat;
 using TextListRef = AttributedText::TextListRef;
 
-constexpr double defaultFontSize = 12.0;
 // A list has nine levels (\ilvl 0 to 8), and no paragraph needs more tab stops than this; the
 // limits keep a document that repeats these words from costing memory with the square of its size.
 constexpr size_t maximumListLevels = 9;
@@ -181,6 +181,18 @@ std::optional<AttributedText::Link> linkFromInstruction(const QString& instructi
     }
     if (target.isEmpty())
         return std::nullopt;
+    // A link of another scheme (javascript:, file:, data: and the like) is refused as the HTML
+    // converter refuses it; one without a scheme stays a relative reference.
+    const qsizetype colon = target.indexOf(u':');
+    if (colon > 0) {
+        const QString scheme = target.left(colon);
+        bool schemeShaped = scheme[0].isLetter() && scheme[0].unicode() < 128;
+        for (QChar c : scheme)
+            schemeShaped
+                = schemeShaped && c.unicode() < 128 && (c.isLetterOrNumber() || c == u'+' || c == u'-' || c == u'.');
+        if (schemeShaped && !OfflineHTMLConverter::isLinkScheme(scheme))
+            return std::nullopt;
+    }
     const QUrl url(target, QUrl::StrictMode);
     const bool isAddress = url.isValid() && !url.scheme().isEmpty();
     return AttributedText::Link{isAddress ? AttributedText::Link::Kind::url : AttributedText::Link::Kind::string,
@@ -189,7 +201,11 @@ std::optional<AttributedText::Link> linkFromInstruction(const QString& instructi
 
 class Parser {
 public:
-    Parser(const char* bytes, size_t size) : bytes_(bytes), size_(size) {}
+    Parser(const char* bytes, size_t size)
+        : bytes_(bytes)
+        , size_(size)
+    {
+    }
 
     std::optional<AttributedText> parse();
 
@@ -296,8 +312,9 @@ std::optional<AttributedText> Parser::parse()
                 continue;
             }
             const size_t wordStart = position_;
-            while (position_ < size_ && ((bytes_[position_] >= 'a' && bytes_[position_] <= 'z')
-                                           || (bytes_[position_] >= 'A' && bytes_[position_] <= 'Z')))
+            while (position_ < size_
+                   && ((bytes_[position_] >= 'a' && bytes_[position_] <= 'z')
+                       || (bytes_[position_] >= 'A' && bytes_[position_] <= 'Z')))
                 ++position_;
             const std::string_view word(bytes_ + wordStart, position_ - wordStart);
             bool negative = false;
@@ -388,18 +405,46 @@ void Parser::endGroup()
             levelMarker_.clear();
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
 void Parser::startDestination(std::string_view word, bool starred)
 {
     static const std::string_view skipped[] = {
-        "colortbl", "stylesheet", "info", "pict", "header", "headerl", "headerr", "headerf", "footer",
-        "footerl", "footerr", "footerf", "footnote", "object", "xmlnstbl", "revtbl", "rsidtbl", "themedata",
-        "colorschememapping", "datastore", "latentstyles", "pgdsctbl", "listpicture", "filetbl", "nonshppict",
-        "pntxta", "pntxtb", "pn", "listname", "leveltext", "levelnumbers", "expandedcolortbl", "mmathPr",
+        "colortbl",
+        "stylesheet",
+        "info",
+        "pict",
+        "header",
+        "headerl",
+        "headerr",
+        "headerf",
+        "footer",
+        "footerl",
+        "footerr",
+        "footerf",
+        "footnote",
+        "object",
+        "xmlnstbl",
+        "revtbl",
+        "rsidtbl",
+        "themedata",
+        "colorschememapping",
+        "datastore",
+        "latentstyles",
+        "pgdsctbl",
+        "listpicture",
+        "filetbl",
+        "nonshppict",
+        "pntxta",
+        "pntxtb",
+        "pn",
+        "listname",
+        "leveltext",
+        "levelnumbers",
+        "expandedcolortbl",
+        "mmathPr",
     };
     if (word == "fonttbl") {
         state_.destination = Destination::fontTable;
@@ -603,24 +648,13 @@ void Parser::controlSymbol(char symbol)
     switch (symbol) {
     case '\\':
     case '{':
-    case '}':
-        emitByte(symbol);
-        break;
-    case '~':
-        emitText(u"\u00A0");
-        break;
-    case '_':
-        emitText(u"\u2011");
-        break;
+    case '}': emitByte(symbol); break;
+    case '~': emitText(u"\u00A0"); break;
+    case '_': emitText(u"\u2011"); break;
     case '\n':
-    case '\r':
-        controlWord("par", false, 0);
-        break;
-    case '\t':
-        emitText(u"\t");
-        break;
-    default:
-        break; // "\-" (optional hyphen), "\:" and unknown symbols write nothing
+    case '\r': controlWord("par", false, 0); break;
+    case '\t': emitText(u"\t"); break;
+    default: break; // "\-" (optional hyphen), "\:" and unknown symbols write nothing
     }
 }
 
@@ -664,9 +698,7 @@ void Parser::emitText(QStringView text)
         flushBytes();
     switch (state_.destination) {
     case Destination::text:
-    case Destination::fieldResult:
-        text_.append(text);
-        break;
+    case Destination::fieldResult: text_.append(text); break;
     case Destination::fontTable:
         if (fontEntry_ >= 0) {
             // The name ends at ";"; what follows belongs to no entry until the next \f.
@@ -679,14 +711,9 @@ void Parser::emitText(QStringView text)
             }
         }
         break;
-    case Destination::fieldInstruction:
-        fieldInstruction_ += text;
-        break;
-    case Destination::levelMarker:
-        levelMarker_ += text;
-        break;
-    default:
-        break;
+    case Destination::fieldInstruction: fieldInstruction_ += text; break;
+    case Destination::levelMarker: levelMarker_ += text; break;
+    default: break;
     }
 }
 
@@ -766,8 +793,8 @@ QList<TextListRef> Parser::textListsFor(int listOverride, int level)
         chain.resize(size_t(level) + 1);
     while (int(chain.size()) <= level) {
         const ListLevel& definition = levels[chain.size()];
-        chain.push_back(std::make_shared<AttributedText::TextList>(
-            AttributedText::TextList{definition.format, definition.start}));
+        chain.push_back(
+            std::make_shared<AttributedText::TextList>(AttributedText::TextList{definition.format, definition.start}));
     }
     return QList<TextListRef>(chain.begin(), chain.end());
 }

@@ -167,8 +167,7 @@ void PosixFileSystem::copyFile(const QString& from, const QString& to)
         fail("Could not create", to);
     try {
         writeAll(fd.get(), bytes, to);
-        if (::fsync(fd.get()) != 0)
-            fail("Could not write", to);
+        syncFile(fd.get(), to);
         fd.close(to);
     } catch (...) {
         ::unlink(native(to).constData());
@@ -214,7 +213,7 @@ void PosixFileSystem::writeTemporary(int fd, QByteArrayView bytes, const QString
     writeAll(fd, bytes, target);
 }
 
-void PosixFileSystem::syncTemporary(int fd, const QString& target)
+void PosixFileSystem::syncFile(int fd, const QString& target)
 {
     if (::fsync(fd) != 0)
         fail("Could not write", target);
@@ -288,7 +287,7 @@ std::unique_ptr<PendingWrite> PosixFileSystem::prepareAtomicWrite(const QString&
     if (::fchmod(fd.get(), mode) != 0)
         fail("Could not write", target);
     writeTemporary(fd.get(), bytes, target);
-    syncTemporary(fd.get(), target);
+    syncFile(fd.get(), target);
     fd.close(target);
     return pending;
 }

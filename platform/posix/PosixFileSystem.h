@@ -31,11 +31,15 @@ protected:
     friend class PosixPendingWrite;
 
     // The steps of an atomic write that can fail on their own, so that tests can make one of
-    // them fail: writing and flushing the temporary file, renaming it over the target, flushing
-    // the target's folder. `target` is the file replaced (a link's target). All throw FileSystemError.
+    // them fail or see their order: writing and flushing the temporary file, renaming it over the
+    // target, flushing the target's folder. `target` is the file replaced (a link's target). All
+    // throw FileSystemError.
     virtual void writeTemporary(int fd, QByteArrayView bytes, const QString& target);
-    virtual void syncTemporary(int fd, const QString& target);
+    // Flushes a written file (the temporary file of an atomic write to the target, or a copy
+    // made at the target) to the disk.
+    virtual void syncFile(int fd, const QString& target);
     virtual void replace(const QString& temporary, const QString& target);
+    // Flushes a folder's entries (the rename over the target in it) to the disk.
     virtual void syncFolder(const QString& folder, const QString& target);
 };
 

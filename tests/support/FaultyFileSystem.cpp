@@ -45,6 +45,25 @@ void FaultyFileSystem::copyFile(const QString& from, const QString& to)
     if (const int code = failureFor(Operation::copy, to))
         throw FileSystemError(QStringLiteral("Could not create"), to, code);
     PosixFileSystem::copyFile(from, to);
+    record(Operation::copy, to);
+}
+
+QList<FaultyFileSystem::Step> FaultyFileSystem::steps() const
+{
+    const std::lock_guard lock(stepsMutex_);
+    return steps_;
+}
+
+void FaultyFileSystem::clearSteps()
+{
+    const std::lock_guard lock(stepsMutex_);
+    steps_.clear();
+}
+
+void FaultyFileSystem::record(Operation operation, const QString& path)
+{
+    const std::lock_guard lock(stepsMutex_);
+    steps_.append({operation, QDir::cleanPath(path)});
 }
 
 void FaultyFileSystem::writeTemporary(int fd, QByteArrayView bytes, const QString& target)
@@ -54,13 +73,15 @@ void FaultyFileSystem::writeTemporary(int fd, QByteArrayView bytes, const QStrin
         throw FileSystemError(QStringLiteral("Could not write"), target, code);
     }
     PosixFileSystem::writeTemporary(fd, bytes, target);
+    record(Operation::write, target);
 }
 
-void FaultyFileSystem::syncTemporary(int fd, const QString& target)
+void FaultyFileSystem::syncFile(int fd, const QString& target)
 {
-    if (const int code = failureFor(Operation::sync, target))
+    if (const int code = failureFor(Operation::syncFile, target))
         throw FileSystemError(QStringLiteral("Could not write"), target, code);
-    PosixFileSystem::syncTemporary(fd, target);
+    PosixFileSystem::syncFile(fd, target);
+    record(Operation::syncFile, target);
 }
 
 void FaultyFileSystem::syncFolder(const QString& folder, const QString& target)
@@ -68,6 +89,7 @@ void FaultyFileSystem::syncFolder(const QString& folder, const QString& target)
     if (const int code = failureFor(Operation::syncFolder, target))
         throw FileSystemError(QStringLiteral("Could not flush the folder"), folder, code);
     PosixFileSystem::syncFolder(folder, target);
+    record(Operation::syncFolder, folder);
 }
 
 void FaultyFileSystem::replace(const QString& temporary, const QString& target)
@@ -75,6 +97,7 @@ void FaultyFileSystem::replace(const QString& temporary, const QString& target)
     if (const int code = failureFor(Operation::rename, target))
         throw FileSystemError(QStringLiteral("Could not replace"), target, code);
     PosixFileSystem::replace(temporary, target);
+    record(Operation::rename, target);
 }
 
 } // namespace vellicord

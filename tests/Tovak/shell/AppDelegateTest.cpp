@@ -333,7 +333,7 @@ TEST(AppDelegate, ASaveThatFailsOnAFullDiskIsReported)
     using Op = FaultyFileSystem::Operation;
     Harness h;
     QSignalSpy statusChanges(h.store.get(), &Store::persistenceStatusChanged);
-    for (const Op operation : {Op::createDirectory, Op::write, Op::sync})
+    for (const Op operation : {Op::createDirectory, Op::write, Op::syncFile})
         h.files.fail(operation, {}, ENOSPC);
     h.request().captureNow();
     h.finishCapture();

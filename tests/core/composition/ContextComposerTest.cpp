@@ -29,6 +29,16 @@ TEST(ContextComposerTest, DetectsCodeLanguage)
         {"json array", QStringLiteral("  [1, 2, {\"b\": 3}]\n"), QStringLiteral("json")},
         {"json object of one number is no code", QStringLiteral("{\"a\": 1}"), std::nullopt},
         {"json with trailing garbage", QStringLiteral("[1, 2] [3]"), std::nullopt},
+        {"integer beyond 64 bits", QStringLiteral("{\"id\": 123456789012345678901234, \"v\": [1]}"),
+         QStringLiteral("json")},
+        {"exponent beyond a double", QStringLiteral("{\"a\": [1e400, -2.5E-400, 0]}"), QStringLiteral("json")},
+        {"leading zero is no number", QStringLiteral("[[01], 2]"), std::nullopt},
+        {"fraction without digits", QStringLiteral("[[1.], 2]"), std::nullopt},
+        {"plus sign is no number", QStringLiteral("[[+1], 2]"), std::nullopt},
+        {"bad escape in a key", QStringLiteral("{\"a\\q\": [1, 2]}"), std::nullopt},
+        {"missing comma", QStringLiteral("[[1] [2]]"), std::nullopt},
+        {"mismatched brackets", QStringLiteral("[[1, 2], [3]}"), std::nullopt},
+        {"nested literals", QStringLiteral("[true, false, null, {\"a\": [null]}]"), QStringLiteral("json")},
         {"swift let with semicolon", QStringLiteral("let x = 5;"), QStringLiteral("swift")},
         {"swift arrow", QStringLiteral("func f() -> Int {\n  return 1\n}"), QStringLiteral("swift")},
         {"python def", QStringLiteral("def f(x):\n    return x"), QStringLiteral("python")},
@@ -61,29 +71,49 @@ TEST(ContextComposerTest, EntryBody)
 {
     const QString fencedSwift = QStringLiteral("```swift\nlet x = 1;\n```");
     const BodyCase cases[] = {
-        {"markdown of prose, trimmed", {QStringLiteral(" Hello "), QStringLiteral("  **Hello**\n")}, {},
+        {"markdown of prose, trimmed",
+         {QStringLiteral(" Hello "), QStringLiteral("  **Hello**\n")},
+         {},
          QStringLiteral("**Hello**")},
-        {"text when the markdown is blank", {QStringLiteral(" Hello "), QStringLiteral("  ")}, {},
+        {"text when the markdown is blank",
+         {QStringLiteral(" Hello "), QStringLiteral("  ")},
+         {},
          QStringLiteral("Hello")},
-        {"code fenced from the plain text", {QStringLiteral(" {\"a\": [1, 2]} "), QStringLiteral("*md*")}, {},
+        {"code fenced from the plain text",
+         {QStringLiteral(" {\"a\": [1, 2]} "), QStringLiteral("*md*")},
+         {},
          QStringLiteral("```json\n{\"a\": [1, 2]}\n```")},
-        {"verbatim text keeps its white space", {QStringLiteral("  let x = 1;  "), QStringLiteral("md")},
-         {.verbatim = true}, QStringLiteral("  let x = 1;  ")},
-        {"custom text trimmed and fenced", {QStringLiteral("other")}, {.customText = QStringLiteral("  let x = 1;\n")},
+        {"verbatim text keeps its white space",
+         {QStringLiteral("  let x = 1;  "), QStringLiteral("md")},
+         {.verbatim = true},
+         QStringLiteral("  let x = 1;  ")},
+        {"custom text trimmed and fenced",
+         {QStringLiteral("other")},
+         {.customText = QStringLiteral("  let x = 1;\n")},
          fencedSwift},
-        {"custom text already fenced stays as it is", {QStringLiteral("other")}, {.customText = fencedSwift},
+        {"custom text already fenced stays as it is",
+         {QStringLiteral("other")},
+         {.customText = fencedSwift},
          fencedSwift},
         {"captured text already fenced is not fenced again",
-         {QStringLiteral("```js\nlet x = 1;\n```"), QStringLiteral("```js\nlet x = 1;\n```")}, {},
+         {QStringLiteral("```js\nlet x = 1;\n```"), QStringLiteral("```js\nlet x = 1;\n```")},
+         {},
          QStringLiteral("```js\nlet x = 1;\n```")},
-        {"verbatim custom text untouched", {QStringLiteral("other")},
-         {.verbatim = true, .customText = QStringLiteral("  let x = 1;  ")}, QStringLiteral("  let x = 1;  ")},
-        {"blank custom text ignored", {QStringLiteral("Plain words"), QStringLiteral("Plain *words*")},
-         {.customText = QStringLiteral("   ")}, QStringLiteral("Plain *words*")},
-        {"prose with semicolon uses markdown", {QStringLiteral("Red; blue."), QStringLiteral("*Red*; blue.")}, {},
+        {"verbatim custom text untouched",
+         {QStringLiteral("other")},
+         {.verbatim = true, .customText = QStringLiteral("  let x = 1;  ")},
+         QStringLiteral("  let x = 1;  ")},
+        {"blank custom text ignored",
+         {QStringLiteral("Plain words"), QStringLiteral("Plain *words*")},
+         {.customText = QStringLiteral("   ")},
+         QStringLiteral("Plain *words*")},
+        {"prose with semicolon uses markdown",
+         {QStringLiteral("Red; blue."), QStringLiteral("*Red*; blue.")},
+         {},
          QStringLiteral("*Red*; blue.")},
         {"a fence inside the code gets a longer fence around it",
-         {QStringLiteral("def readme():\n    return \"\"\"\n```\n\"\"\"")}, {},
+         {QStringLiteral("def readme():\n    return \"\"\"\n```\n\"\"\"")},
+         {},
          QStringLiteral("````python\ndef readme():\n    return \"\"\"\n```\n\"\"\"\n````")},
     };
     for (const BodyCase& c : cases) {
@@ -111,12 +141,15 @@ TEST(ContextComposerTest, SourceLine)
         CaptureSpec capture;
         QString line;
     } const cases[] = {
-        {"title and address", {.sourceURL = QStringLiteral("https://a.example/x"), .sourceTitle = QStringLiteral(" Title ")},
+        {"title and address",
+         {.sourceURL = QStringLiteral("https://a.example/x"), .sourceTitle = QStringLiteral(" Title ")},
          QStringLiteral("Title \u2014 https://a.example/x")},
-        {"blank title", {.sourceURL = QStringLiteral("https://a.example/x"), .sourceTitle = QStringLiteral("  ")},
+        {"blank title",
+         {.sourceURL = QStringLiteral("https://a.example/x"), .sourceTitle = QStringLiteral("  ")},
          QStringLiteral("https://a.example/x")},
         {"title alone", {.sourceTitle = QStringLiteral("Title")}, QStringLiteral("Title")},
-        {"file path untrimmed", {.sourceTitle = QStringLiteral("Notes"), .filePath = QStringLiteral("/tmp/a b ")},
+        {"file path untrimmed",
+         {.sourceTitle = QStringLiteral("Notes"), .filePath = QStringLiteral("/tmp/a b ")},
          QStringLiteral("Notes \u2014 /tmp/a b ")},
         {"application", {.appName = QStringLiteral("Terminal")}, QStringLiteral("Terminal")},
     };
@@ -136,19 +169,18 @@ class ComposeLayouts : public ::testing::Test {
 protected:
     ComposeLayouts()
     {
-        const Selection a = capture({QStringLiteral("First passage."), QStringLiteral("**First** passage."),
-                                     QStringLiteral("Safari"), QStringLiteral("https://example.com/a"),
-                                     QStringLiteral("Page A")});
+        const Selection a
+            = capture({QStringLiteral("First passage."), QStringLiteral("**First** passage."), QStringLiteral("Safari"),
+                       QStringLiteral("https://example.com/a"), QStringLiteral("Page A")});
         const Selection b = capture({QStringLiteral("  Second passage.  "), std::nullopt, QStringLiteral("Safari"),
                                      QStringLiteral("https://example.com/a"), QStringLiteral("Another title")});
-        const Selection c = capture({QStringLiteral("Fish & <chips> \"now\" it's"), std::nullopt,
-                                     QStringLiteral("TextEdit"), std::nullopt, std::nullopt,
-                                     QStringLiteral("/docs/notes.txt")});
+        const Selection c
+            = capture({QStringLiteral("Fish & <chips> \"now\" it's"), std::nullopt, QStringLiteral("TextEdit"),
+                       std::nullopt, std::nullopt, QStringLiteral("/docs/notes.txt")});
         const Selection deleted = capture({QStringLiteral("gone")});
         selections = {a, b, c};
-        entries = {entryFor(a, {.note = QStringLiteral("  check this  ")}), entryFor(c),
-                   entryFor(deleted), entryFor(b, {.verbatim = true, .note = QStringLiteral("   ")}),
-                   entryFor(a, {.include = false})};
+        entries = {entryFor(a, {.note = QStringLiteral("  check this  ")}), entryFor(c), entryFor(deleted),
+                   entryFor(b, {.verbatim = true, .note = QStringLiteral("   ")}), entryFor(a, {.include = false})};
     }
 
     ComposedContext composed(const QString& layout, bool grouped = true) const
@@ -231,8 +263,8 @@ TEST(ContextComposerTest, EmptyDraftInEachLayout)
                        {QStringLiteral("XML-tagged"), QStringLiteral("<context>\n</context>")},
                        {QStringLiteral("Plain"), QString()}};
     for (const Case& c : cases) {
-        const ComposedContext result =
-            compose(draftWith(QStringLiteral(" \n"), c.layout, {}), {}, QStringLiteral("  "), std::nullopt, 100, true);
+        const ComposedContext result = compose(draftWith(QStringLiteral(" \n"), c.layout, {}), {}, QStringLiteral("  "),
+                                               std::nullopt, 100, true);
         EXPECT_EQ(result.text, c.text) << c.layout.toStdString();
         EXPECT_EQ(result.entryCount, 0);
         EXPECT_TRUE(result.feedback.isEmpty());
@@ -253,8 +285,7 @@ TEST(ContextComposerTest, StoredPreviewIsReturnedUnchanged)
     const Selection a = capture({QStringLiteral("text")});
     ContextDraft draft = draftWith(QStringLiteral("task"), QStringLiteral("XML-tagged"), {entryFor(a)});
     draft.previewText = QStringLiteral("  my own edit\n");
-    const ComposedContext result =
-        compose(draft, {a}, ContextComposer::defaultPreamble(), std::nullopt, 1, true);
+    const ComposedContext result = compose(draft, {a}, ContextComposer::defaultPreamble(), std::nullopt, 1, true);
     EXPECT_EQ(result.text, QStringLiteral("  my own edit\n"));
     EXPECT_EQ(result.entryCount, 0);
     EXPECT_EQ(result.tokens, 4);
@@ -269,6 +300,43 @@ TEST(ContextComposerTest, RepeatedCaptureIdTakesTheFirstCapture)
     const ContextDraft draft = draftWith(QString(), QStringLiteral("Plain"), {entryFor(first)});
     EXPECT_EQ(compose(draft, {first, second}, std::nullopt, std::nullopt, std::nullopt, true).text,
               QStringLiteral("SOURCE: Safari\n\nfirst"));
+}
+
+TEST(ContextComposerTest, SourcesGroupByCanonicalIdentifier)
+{
+    // Two captures with the same name in NFC and NFD, and a third source after them.
+    struct Case {
+        const char* name;
+        CaptureSpec first, second;
+        QString rendered;
+    } const cases[] = {
+        {"application names",
+         {.text = QStringLiteral("one"), .appName = QStringLiteral("Caf\u00E9")},
+         {.text = QStringLiteral("two"), .appName = QStringLiteral("Cafe\u0301")},
+         QStringLiteral("SOURCE: Caf\u00E9\n\none\n\ntwo\n\n---\n\nSOURCE: Notes\n\nthree")},
+        {"page addresses",
+         {.text = QStringLiteral("one"), .sourceURL = QStringLiteral("https://example.com/caf\u00E9")},
+         {.text = QStringLiteral("two"), .sourceURL = QStringLiteral("https://example.com/cafe\u0301")},
+         QStringLiteral("SOURCE: https://example.com/caf\u00E9\n\none\n\ntwo\n\n---\n\nSOURCE: Notes\n\nthree")},
+        {"file paths",
+         {.text = QStringLiteral("one"), .filePath = QStringLiteral("/r\u00E9sum\u00E9.txt")},
+         {.text = QStringLiteral("two"), .filePath = QStringLiteral("/re\u0301sume\u0301.txt")},
+         QStringLiteral("SOURCE: /r\u00E9sum\u00E9.txt\n\none\n\ntwo\n\n---\n\nSOURCE: Notes\n\nthree")},
+        {"different names stay apart",
+         {.text = QStringLiteral("one"), .appName = QStringLiteral("Caf\u00E9")},
+         {.text = QStringLiteral("two"), .appName = QStringLiteral("Cafe")},
+         QStringLiteral("SOURCE: Caf\u00E9\n\none\n\n---\n\nSOURCE: Notes\n\nthree\n\n---\n\nSOURCE: Cafe\n\ntwo")},
+    };
+    for (const Case& c : cases) {
+        const Selection a = capture(c.first), b = capture(c.second);
+        const Selection other = capture({.text = QStringLiteral("three"), .appName = QStringLiteral("Notes")});
+        const ContextDraft draft
+            = draftWith(QString(), QStringLiteral("Plain"), {entryFor(a), entryFor(other), entryFor(b)});
+        const ComposedContext result = compose(draft, {a, b, other}, std::nullopt, std::nullopt, std::nullopt, true);
+        EXPECT_EQ(result.text, c.rendered) << c.name;
+        // The count behind the token estimate groups the same way as the text.
+        EXPECT_EQ(result.tokens, TokenEstimator::estimate(result.text, ModelProfile::gpt4o())) << c.name;
+    }
 }
 
 TEST(ContextComposerTest, BudgetFeedback)
@@ -329,9 +397,10 @@ std::optional<QString> languageReference(const QString& input)
     const qsizetype closing = t.count(u'}') + t.count(u')') + t.count(u']');
     bool code = opening >= 2 && opening == closing;
     const QString lower = t.toLower();
-    for (const char* marker : {"def ", "func ", "class ", " import ", "return ", "let ", "var ", "const ", "public ",
-                               "private ", "static ", "</", "?>", "??:", "@interface", "@implementation", "#include",
-                               "#import", "  // ", "\t//", "=>", "::", ";"})
+    for (const char* marker :
+         {"def ",     "func ",    "class ",  " import ", "return ", "let ", "var ",       "const ",
+          "public ",  "private ", "static ", "</",       "?>",      "??:",  "@interface", "@implementation",
+          "#include", "#import",  "  // ",   "\t//",     "=>",      "::",   ";"})
         code = code || lower.contains(QLatin1String(marker));
     if (!code && lines.size() >= 4) {
         qsizetype total = 0;
@@ -359,21 +428,39 @@ std::optional<QString> languageReference(const QString& input)
 
 TEST(ContextComposerTest, RandomTextsDetectAsTheLiteralReading)
 {
-    const QStringList pieces{
-        QStringLiteral("{"),  QStringLiteral("}"),     QStringLiteral("["),       QStringLiteral("]"),
-        QStringLiteral("("),  QStringLiteral(")"),     QStringLiteral(";"),       QStringLiteral("\n"),
-        QStringLiteral("\r\n"), QStringLiteral("\r"),  QStringLiteral("LET "),    QStringLiteral("let"),
-        QStringLiteral(" "),  QStringLiteral("  // "), QStringLiteral("\"a\": "), QStringLiteral("1, "),
-        QStringLiteral("e\u0301"), QStringLiteral("\U0001F44D\U0001F3FD"), QStringLiteral("averagewordsinaline"),
-        QStringLiteral("def "), QStringLiteral("import "), QStringLiteral("->"), QStringLiteral("    # "),
-        QStringLiteral("Return "), QStringLiteral(":"), QStringLiteral("=")};
+    const QStringList pieces{QStringLiteral("{"),
+                             QStringLiteral("}"),
+                             QStringLiteral("["),
+                             QStringLiteral("]"),
+                             QStringLiteral("("),
+                             QStringLiteral(")"),
+                             QStringLiteral(";"),
+                             QStringLiteral("\n"),
+                             QStringLiteral("\r\n"),
+                             QStringLiteral("\r"),
+                             QStringLiteral("LET "),
+                             QStringLiteral("let"),
+                             QStringLiteral(" "),
+                             QStringLiteral("  // "),
+                             QStringLiteral("\"a\": "),
+                             QStringLiteral("1, "),
+                             QStringLiteral("e\u0301"),
+                             QStringLiteral("\U0001F44D\U0001F3FD"),
+                             QStringLiteral("averagewordsinaline"),
+                             QStringLiteral("def "),
+                             QStringLiteral("import "),
+                             QStringLiteral("->"),
+                             QStringLiteral("    # "),
+                             QStringLiteral("Return "),
+                             QStringLiteral(":"),
+                             QStringLiteral("=")};
     std::mt19937 random(17);
     for (int round = 0; round < 3000; ++round) {
         QString text;
         for (int n = std::uniform_int_distribution<int>(0, 14)(random); n > 0; --n)
             text += pieces[std::uniform_int_distribution<int>(0, int(pieces.size()) - 1)(random)];
-        ASSERT_EQ(ContextComposer::detectCodeLanguage(text), languageReference(text)) << "round " << round << " "
-                                                                                      << text.toStdString();
+        ASSERT_EQ(ContextComposer::detectCodeLanguage(text), languageReference(text))
+            << "round " << round << " " << text.toStdString();
     }
 }
 

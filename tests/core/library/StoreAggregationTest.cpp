@@ -16,11 +16,16 @@ TEST(StoreAggregationTest, GroupsByIdentifierAndOrdersByDisplay)
 {
     const QString page = QStringLiteral("https://example.com/a");
     const QList<Selection> input{
-        capture({.appName = QStringLiteral("Firefox"), .bundleID = QStringLiteral("org.mozilla.firefox"),
-                 .sourceURL = page, .id = 1}),
+        capture({.appName = QStringLiteral("Firefox"),
+                 .bundleID = QStringLiteral("org.mozilla.firefox"),
+                 .sourceURL = page,
+                 .id = 1}),
         capture({.appName = QStringLiteral("zsh"), .id = 2}),
-        capture({.appName = QStringLiteral("Chromium"), .bundleID = QStringLiteral("org.chromium"), .sourceURL = page,
-                 .filePath = QStringLiteral("/x"), .id = 3}),
+        capture({.appName = QStringLiteral("Chromium"),
+                 .bundleID = QStringLiteral("org.chromium"),
+                 .sourceURL = page,
+                 .filePath = QStringLiteral("/x"),
+                 .id = 3}),
         capture({.appName = QStringLiteral("Terminal"), .bundleID = QStringLiteral("a"), .id = 4}),
         capture({.appName = QStringLiteral("Terminal"), .bundleID = QStringLiteral("b"), .id = 5}),
         capture({.appName = QStringLiteral("Editor"), .filePath = QStringLiteral("/home/n.md"), .id = 6}),
@@ -36,6 +41,39 @@ TEST(StoreAggregationTest, GroupsByIdentifierAndOrdersByDisplay)
     EXPECT_EQ(result[2].identity.bundleID, QStringLiteral("a"));
     EXPECT_EQ(result[3].id(), QStringLiteral("zsh")) << "lower-case names sort among the others";
     EXPECT_TRUE(StoreAggregation::sources({}).isEmpty());
+}
+
+TEST(StoreAggregationTest, CanonicallyEqualIdentifiersAreOneSource)
+{
+    struct Case {
+        const char* name;
+        test::CaptureSpec first, second;
+        qsizetype sources;
+    } const cases[] = {
+        {"application in NFC and NFD",
+         {.appName = QStringLiteral("Caf\u00E9"), .id = 1},
+         {.appName = QStringLiteral("Cafe\u0301"), .id = 2},
+         1},
+        {"address in NFC and NFD",
+         {.sourceURL = QStringLiteral("https://example.com/\u00FCber"), .id = 1},
+         {.sourceURL = QStringLiteral("https://example.com/u\u0308ber"), .id = 2},
+         1},
+        {"file path in NFC and NFD",
+         {.filePath = QStringLiteral("/r\u00E9sum\u00E9.txt"), .id = 1},
+         {.filePath = QStringLiteral("/re\u0301sume\u0301.txt"), .id = 2},
+         1},
+        {"accent against none",
+         {.appName = QStringLiteral("Caf\u00E9"), .id = 1},
+         {.appName = QStringLiteral("Cafe"), .id = 2},
+         2},
+    };
+    for (const Case& c : cases) {
+        const QList<SourceAggregate> result = StoreAggregation::sources({capture(c.first), capture(c.second)});
+        ASSERT_EQ(result.size(), c.sources) << c.name;
+        if (c.sources == 1) {
+            EXPECT_EQ(result[0].selectionIDs, (QList<QUuid>{test::uuid(1), test::uuid(2)})) << c.name;
+        }
+    }
 }
 
 TEST(StoreAggregationTest, CountsAddUpOnRandomLibraries)

@@ -64,6 +64,25 @@ TEST_F(StorePersistenceWrite, writesTwoIdenticalFilesThatReadBack)
     EXPECT_EQ(persistence.load().status, Status::ready);
 }
 
+TEST_F(StorePersistenceWrite, bothFilesAreFlushedBeforeTheyReplaceTheOldOnes)
+{
+    StorePersistence persistence(storePath, backupPath, files);
+    ASSERT_EQ(save(persistence, library(1)), Status::ready);
+    files.clearSteps();
+    ASSERT_EQ(save(persistence, library(2)), Status::ready);
+    // The two files are written side by side, so only the steps of each file have an order.
+    for (const QString& file : {storePath, backupPath}) {
+        QList<Op> steps;
+        for (const FaultyFileSystem::Step& step : files.steps()) {
+            if (step.path == file)
+                steps.append(step.operation);
+            else if (step.operation == Op::syncFolder && !steps.isEmpty() && steps.last() == Op::rename)
+                steps.append(Op::syncFolder);
+        }
+        EXPECT_EQ(steps, (QList<Op>{Op::write, Op::syncFile, Op::rename, Op::syncFolder})) << file.toStdString();
+    }
+}
+
 TEST_F(StorePersistenceWrite, emptyLibraryDocument)
 {
     StoreSnapshot empty;
@@ -137,13 +156,13 @@ TEST_F(StorePersistenceWrite, failuresLeaveWholeFilesAndNoTemporaryFile)
     };
     const Case cases[] = {
         {"library write", Op::write, "Vellicord.json", ENOSPC, Status::saveFailed, false, false},
-        {"library flush", Op::sync, "Vellicord.json", EIO, Status::saveFailed, false, false},
+        {"library flush", Op::syncFile, "Vellicord.json", EIO, Status::saveFailed, false, false},
         {"library rename", Op::rename, "Vellicord.json", EIO, Status::saveFailed, false, false},
         {"library read-only", Op::rename, "Vellicord.json", EROFS, Status::saveFailed, false, false},
         {"library folder flush", Op::syncFolder, "Vellicord.json", EIO, Status::saveFailed, true, false},
         {"folder creation", Op::createDirectory, "", ENOSPC, Status::saveFailed, false, false},
         {"backup write", Op::write, "Vellicord.backup.json", ENOSPC, Status::backupUnavailable, true, false},
-        {"backup flush", Op::sync, "Vellicord.backup.json", EIO, Status::backupUnavailable, true, false},
+        {"backup flush", Op::syncFile, "Vellicord.backup.json", EIO, Status::backupUnavailable, true, false},
         {"backup rename", Op::rename, "Vellicord.backup.json", EIO, Status::backupUnavailable, true, false},
         {"backup folder flush", Op::syncFolder, "Vellicord.backup.json", EIO, Status::backupUnavailable, true, true},
     };

@@ -159,12 +159,12 @@ TEST_F(StoreTest, FailedSavesSetTheStatusAndTheNextGoodSaveClearsIt)
         Status status;
     } cases[] = {
         {"library write, disk full", Op::write, libraryPath, ENOSPC, Status::saveFailed},
-        {"library flush", Op::sync, libraryPath, EIO, Status::saveFailed},
+        {"library flush", Op::syncFile, libraryPath, EIO, Status::saveFailed},
         {"library rename", Op::rename, libraryPath, EIO, Status::saveFailed},
         {"library rename, read-only", Op::rename, libraryPath, EROFS, Status::saveFailed},
         {"library folder flush", Op::syncFolder, libraryPath, EIO, Status::saveFailed},
         {"backup write, disk full", Op::write, backupPath, ENOSPC, Status::backupUnavailable},
-        {"backup flush", Op::sync, backupPath, EIO, Status::backupUnavailable},
+        {"backup flush", Op::syncFile, backupPath, EIO, Status::backupUnavailable},
         {"backup rename", Op::rename, backupPath, EIO, Status::backupUnavailable},
         {"backup folder flush", Op::syncFolder, backupPath, EIO, Status::backupUnavailable},
     };
@@ -184,6 +184,77 @@ TEST_F(StoreTest, FailedSavesSetTheStatusAndTheNextGoodSaveClearsIt)
         EXPECT_EQ(store->persistenceStatus(), Status::ready) << c.name;
         EXPECT_EQ(readAll(libraryPath), readAll(backupPath)) << c.name;
         EXPECT_EQ(onDisk().selections.size(), n) << c.name;
+    }
+}
+
+TEST_F(StoreTest, AfterARecoveryAClearedFailureShowsTheRecoveryAgain)
+{
+    // The library was damaged at launch and restored from its backup; the banner saying so must
+    // come back once a passing write failure is over, not give way to "ready".
+    const QByteArray backup = LibrarySamples::bytes(LibrarySamples::library(2));
+    writeAll(libraryPath, backup.left(40));
+    writeAll(backupPath, backup);
+    auto store = open();
+    ASSERT_EQ(store->persistenceStatus(), Status::recoveredFromBackup);
+    const struct {
+        const char* name;
+        Op operation;
+        QString path;
+        Status status;
+    } cases[] = {
+        {"library write", Op::write, libraryPath, Status::saveFailed},
+        {"library rename", Op::rename, libraryPath, Status::saveFailed},
+        {"backup write", Op::write, backupPath, Status::backupUnavailable},
+    };
+    int n = 100;
+    for (const auto& c : cases) {
+        files.fail(c.operation, c.path);
+        store->add(LibrarySamples::selection(++n));
+        settle();
+        EXPECT_EQ(store->persistenceStatus(), c.status) << c.name;
+        files.clearFailures();
+        store->add(LibrarySamples::selection(++n));
+        settle();
+        EXPECT_EQ(store->persistenceStatus(), Status::recoveredFromBackup) << c.name;
+        EXPECT_EQ(readAll(libraryPath), readAll(backupPath)) << c.name;
+    }
+}
+
+TEST_F(StoreTest, UpdatingADraftWhenNoneIsActiveMakesItActive)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Store&)> before; // leaves the draft to update as the last one, or none
+        bool updateTheLastDraft;
+        bool becomesActive;
+    };
+    const Case cases[] = {
+        {"empty library, a new draft", [](Store&) {}, false, true},
+        {"the last draft deleted, then updated", [](Store& store) { store.deleteDraft(store.ensureActiveDraft().id); },
+         false, true},
+        {"another draft active, a new draft", [](Store& store) { store.ensureActiveDraft(); }, false, false},
+        {"the active draft itself", [](Store& store) { store.ensureActiveDraft(); }, true, true},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(libraryPath);
+        QFile::remove(backupPath);
+        auto store = open();
+        c.before(*store);
+        const std::optional<QUuid> activeBefore = store->activeDraftID();
+        ContextDraft draft;
+        if (c.updateTheLastDraft) {
+            draft = store->drafts().last();
+        } else {
+            draft.id = LibrarySamples::id(777);
+            draft.name = QStringLiteral("Edited");
+            draft.templateName = QStringLiteral("Plain");
+            draft.modelProfileID = QStringLiteral("claude");
+        }
+        draft.task = QStringLiteral("Summarise");
+        store->updateDraft(draft);
+        EXPECT_EQ(store->activeDraftID(), c.becomesActive ? std::optional(draft.id) : activeBefore) << c.name;
+        settle();
+        EXPECT_EQ(onDisk().activeDraftID, store->activeDraftID()) << c.name;
     }
 }
 

@@ -42,7 +42,9 @@ Version **2.0** brings [many changes](https://example.com/changes?a=1&b=2) & fix
 
 `line one`
 `  indented <tag>`
+
 > Quoted \*text\*
+
 Emoji 😀**👍🏽** end)x"},
     {"office suite: head and style dropped, paragraphs in items, continuation, table",
      R"x(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.0 Transitional//EN">
@@ -84,7 +86,7 @@ C D)x"},
 1. Send the **draft** by Friday
 Thanks & regards,
 Ben
-**From:** Anna <anna@example.org>
+**From:** Anna \<anna@example.org>
 **Sent:** Monday
 > Earlier message with [mail link](mailto:anna@example.org) and bad link)x"},
 };

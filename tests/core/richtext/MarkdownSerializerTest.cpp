@@ -74,43 +74,60 @@ TEST(MarkdownSerializer, Paragraphs)
         return with([=](Attributes& a) { a.link = AttributedText::Link{kind, target}; });
     };
     auto quote = [](double size) {
-        return with([](Attributes& a) {
-            a.paragraphStyle = AttributedText::ParagraphStyle();
-            a.paragraphStyle->firstLineHeadIndent = 24;
-        }, size);
+        return with(
+            [](Attributes& a) {
+                a.paragraphStyle = AttributedText::ParagraphStyle();
+                a.paragraphStyle->firstLineHeadIndent = 24;
+            },
+            size);
     };
     using K = AttributedText::Link::Kind;
     const Case cases[] = {
         {"two lines", {{"a\nb\n", plain()}}, "a\nb"},
         {"empty paragraphs give one blank line", {{"a\n\n\n\nb", plain()}}, "a\n\nb"},
-        {"escaping", {{"*a_b* [x] `y` \\ 1. # > - + | !", plain()}},
-         "\\*a\\_b\\* \\[x\\] \\`y\\` \\\\ 1. # > - + | !"},
-        {"bold, italic, both", {{"a", bold}, {"b", italic}, {"c", boldItalic}}, "**a***b****c***"},
-        {"spaces stay outside emphasis", {{"Hello ", bold}, {"world", plain()}, {" it ", italic}, {"x", plain()}},
+        {"escaping", {{"*a_b* [x] `y` \\ 1. # > - + | !", plain()}}, "\\*a\\_b\\* \\[x\\] \\`y\\` \\\\ 1. # > - + | !"},
+        {"bold, italic, both: asterisks alone would merge, underscores keep them apart",
+         {{"a", bold}, {"b", italic}, {"c", boldItalic}},
+         "**a**_b**c**_"},
+        {"spaces stay outside emphasis",
+         {{"Hello ", bold}, {"world", plain()}, {" it ", italic}, {"x", plain()}},
          "**Hello** world *it* x"},
         {"whitespace-only emphasis", {{"a", plain()}, {" ", bold}, {"b", plain()}}, "a b"},
         {"code span", {{"use ", plain()}, {"x()", mono}}, "use `x()`"},
-        {"code span with backtick", {{"a`b", mono}}, "``a\\`b``"},
+        {"code span with backtick", {{"a`b", mono}}, "``a`b``"},
         {"link", {{"site", link(K::url, "https://a.b/c")}}, "[site](https://a.b/c)"},
         {"mail address object", {{"me", link(K::url, "mailto:me@a.b")}}, "[me](mailto:me@a.b)"},
         {"mail address string", {{"me", link(K::string, "mailto:me@a.b")}}, "me"},
         {"relative string", {{"doc", link(K::string, "docs/a.html")}}, "doc"},
         {"http string", {{"doc", link(K::string, "HTTP://a.b")}}, "[doc](HTTP://a.b)"},
-        {"target encoded", {{"x", link(K::url, "https://a.b/x) [y](z <w>\n")}},
+        {"target encoded",
+         {{"x", link(K::url, "https://a.b/x) [y](z <w>\n")}},
          "[x](https://a.b/x%29%20[y]%28z%20%3Cw%3E%0A)"},
-        {"bold link", {{"x", with([](Attributes& a) {
-             a.font->bold = true;
-             a.link = AttributedText::Link{K::url, "https://a.b"};
-         })}}, "[**x**](https://a.b)"},
+        {"bold link",
+         {{"x", with([](Attributes& a) {
+               a.font->bold = true;
+               a.link = AttributedText::Link{K::url, "https://a.b"};
+           })}},
+         "[**x**](https://a.b)"},
         {"quote at body 12", {{"q\n", quote(12)}}, "> q"},
         {"quote threshold at body 4", {{"q\n", quote(4)}}, "> q"},
         {"no quote at body 20", {{"q\n", quote(20)}}, "q"},
         {"heading 22pt", {{"Big\n", plain(22)}, {"body text\nmore\nmore\n", plain()}}, "# Big\nbody text\nmore\nmore"},
         {"heading 17pt", {{"a\n", plain()}, {"Mid\n", plain(17)}, {"b\n", plain()}}, "a\n\n## Mid\nb"},
-        {"heading 15pt", {{"a\n", plain()}, {"\n", plain()}, {"Small\n", plain(15)}, {"b\n", plain()}}, "a\n\n### Small\nb"},
+        {"heading 15pt",
+         {{"a\n", plain()}, {"\n", plain()}, {"Small\n", plain(15)}, {"b\n", plain()}},
+         "a\n\n### Small\nb"},
         {"14pt is text", {{"a\n", plain()}, {"Not\n", plain(14)}, {"b\n", plain()}}, "a\nNot\nb"},
-        {"heading key wins", {{"H*\n", with([](Attributes& a) { a.heading = 5; a.font->bold = true; }, 30)},
-                              {"x", with([](Attributes& a) { a.heading = 0; })}}, "##### H\\*\nx"},
+        {"heading key wins",
+         {{"H*\n",
+           with(
+               [](Attributes& a) {
+                   a.heading = 5;
+                   a.font->bold = true;
+               },
+               30)},
+          {"x", with([](Attributes& a) { a.heading = 0; })}},
+         "##### H\\*\nx"},
     };
     for (const Case& c : cases) {
         AttributedText text;

@@ -175,8 +175,12 @@ TEST(OfflineHTMLConverter, Links)
         {"javascript", "<a href='javascript:alert(1)'>t</a>", false},
         {"relative", "<a href='/path'>t</a>", false},
         {"space", "<a href='https://a.b/c d'>t</a>", false},
-        {"parenthesis", "<a href='https://a.b/(c)'>t</a>", false},
-        {"encoded quote", "<a href='https://a.b/&quot;'>t</a>", false},
+        {"parenthesis", "<a href='https://a.b/(c)'>t</a>", true},
+        {"encoded quote", "<a href='https://a.b/&quot;'>t</a>", true},
+        {"apostrophe", "<a href=\"https://a.b/it's\">t</a>", true},
+        {"angle bracket", "<a href='https://a.b/&lt;c'>t</a>", false},
+        {"backslash", "<a href='https://a.b/\\c'>t</a>", false},
+        {"script with parentheses", "<a href='javascript:alert(1)'>t</a>", false},
         {"no href inside link", "<a href='https://a.b'>x<a>t</a></a>", false},
     };
     for (const Case& c : cases) {

@@ -79,6 +79,52 @@ TEST_F(PosixFileSystemTest, failedStepsLeaveThePreviousFileAndNoTemporary)
     }
 }
 
+TEST_F(PosixFileSystemTest, filesReachTheDiskBeforeTheyReplaceOthers)
+{
+    // A rename may reach the disk before the data it names: without the flushes in this order a
+    // power loss could leave an empty library in place of the old one.
+    writeFile(path("old.json"), "old");
+    writeFile(path("source"), "source");
+    using Step = FaultyFileSystem::Step;
+    struct Case {
+        const char* name;
+        std::function<void()> operation;
+        QList<Step> steps;
+    };
+    const Case cases[] = {
+        {"new file",
+         [&] { files.writeAtomically(path("new.json"), "new"); },
+         {{Op::write, path("new.json")},
+          {Op::syncFile, path("new.json")},
+          {Op::rename, path("new.json")},
+          {Op::syncFolder, root.path()}}},
+        {"replacing a file",
+         [&] { files.writeAtomically(path("old.json"), "newer"); },
+         {{Op::write, path("old.json")},
+          {Op::syncFile, path("old.json")},
+          {Op::rename, path("old.json")},
+          {Op::syncFolder, root.path()}}},
+        {"prepared, then committed",
+         [&] {
+             auto pending = files.prepareAtomicWrite(path("later.json"), "later");
+             EXPECT_EQ(files.steps().size(), 2) << "written and flushed, not yet in place";
+             pending->commit();
+         },
+         {{Op::write, path("later.json")},
+          {Op::syncFile, path("later.json")},
+          {Op::rename, path("later.json")},
+          {Op::syncFolder, root.path()}}},
+        {"copy",
+         [&] { files.copyFile(path("source"), path("copy")); },
+         {{Op::syncFile, path("copy")}, {Op::copy, path("copy")}}},
+    };
+    for (const Case& c : cases) {
+        files.clearSteps();
+        c.operation();
+        EXPECT_EQ(files.steps(), c.steps) << c.name;
+    }
+}
+
 TEST_F(PosixFileSystemTest, realFailures)
 {
     writeFile(path("file"), "x");

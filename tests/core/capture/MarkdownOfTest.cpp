@@ -1,0 +1,44 @@
+#include "QtPrinters.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(MarkdownOf, PrintsWhatACaptureKeeps)
+{
+    struct Case {
+        const char* name;
+        const char* file;
+        QByteArray content;
+        int status;
+        QByteArray output;
+    };
+    const Case cases[] = {
+        {"HTML", "page.html", "<p>It <b>works</b> &amp;&amp; <code>echo `date`</code></p><p>x</p>", 0,
+         "It **works** && `` echo `date` ``\nx"},
+        {"upper-case suffix", "PAGE.HTM", "<h2>Title</h2>", 0, "## Title"},
+        {"RTF", "note.rtf", "{\\rtf1 \\b bold\\b0\\line next\\par}", 0, "**bold**\\\nnext"},
+        {"HTML the converter refuses", "broken.html", "<p>never closed <b", 1, ""},
+        {"HTML without text", "empty.html", "<p> </p><script>x()</script>", 1, ""},
+        {"not RTF", "plain.rtf", "just text", 1, ""},
+        {"another kind of file", "notes.txt", "text", 2, ""},
+    };
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    for (const Case& c : cases) {
+        const QString path = folder.filePath(QString::fromLatin1(c.file));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.content) == c.content.size()) << c.name;
+        file.close();
+        QProcess process;
+        process.start(QStringLiteral(MARKDOWN_OF), {path});
+        ASSERT_TRUE(process.waitForFinished(10000)) << c.name;
+        EXPECT_EQ(process.exitCode(), c.status) << c.name;
+        EXPECT_EQ(process.readAllStandardOutput(), c.output) << c.name;
+    }
+}
+
+} // namespace
