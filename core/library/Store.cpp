@@ -88,7 +88,6 @@ void Store::setCollectIntoActiveDraft(bool collect)
     Q_EMIT collectIntoActiveDraftChanged();
 }
 
-// Saving --------------------------------------------------------------------------------------
 
 StoreSnapshot Store::snapshot() const
 {
@@ -171,7 +170,6 @@ void Store::clearTransientPersistenceStatus()
                                                     : StorePersistenceStatus::ready);
 }
 
-// Captures ------------------------------------------------------------------------------------
 
 void Store::reindexSelections()
 {
@@ -264,7 +262,6 @@ QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const Q
     return made;
 }
 
-// Groups --------------------------------------------------------------------------------------
 
 std::optional<SelectionGroup> Store::addGroup(const QString& name, const QString& colorHex)
 {
@@ -377,7 +374,6 @@ QList<Selection> Store::selections(const QUuid& groupID) const
     return members;
 }
 
-// Sources -------------------------------------------------------------------------------------
 
 QList<SourceAggregate> Store::sourceAggregates() const
 {
@@ -399,7 +395,6 @@ qsizetype Store::count(const SourceIdentity& identity) const
     });
 }
 
-// Drafts --------------------------------------------------------------------------------------
 
 std::optional<ContextDraft> Store::activeDraft() const
 {
