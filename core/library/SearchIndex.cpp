@@ -24,10 +24,10 @@ constexpr size_t unitsPerThread = 256 * 1024;
 // has at most three: å, Å and the Ångström sign; ω, Ω and the Ohm sign); beyond, the scan is unit
 // by unit.
 constexpr int maxAlternatives = 4;
-// The captures' texts lie scattered over the heap; when most match at their start (a first letter),
-// waiting for each text to come from memory is most of the scan, so it is asked for this many
-// captures ahead.
-constexpr size_t prefetchDistance = 8;
+// The captures' texts lie scattered over the heap, and waiting for each to come from memory can be
+// most of a scan (when most captures match at their start, as with a first letter): the texts of
+// the captures that pass the fingerprints are asked for this many at a time.
+constexpr size_t batchSize = 16;
 
 // One bit for a single UTF-16 unit, one for a pair of adjacent units.
 uint32_t unitBit(char16_t a)
@@ -469,15 +469,17 @@ void SearchIndex::erase(qsizetype position)
         return;
     liveUnits_ -= units(e);
     e.erased = true;
+    // No query passes an empty fingerprint, so a scan need not read the entry to pass it over.
+    std::fill_n(fingerprints_.data() + size_t(position) * fingerprintWords, fingerprintWords, 0);
     e.text = e.markdown = e.appName = e.lowered = QString();
     e.sourceURL.reset();
     e.filePath.reset();
     ++erased_;
 }
 
-bool SearchIndex::entryMatches(const Entry& e, const uint64_t* fingerprint, const Needle& needle, QString& joined)
+bool SearchIndex::entryMatches(const Entry& e, const Needle& needle, QString& joined)
 {
-    if (e.erased || !needle.mayOccurIn(fingerprint))
+    if (e.erased)
         return false;
     if (!e.lowered.isNull())
         return needle.occursInLowered(e.lowered);
@@ -519,12 +521,21 @@ QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizety
     std::vector<QList<qsizetype>> found(chunks);
     Parallel::forChunks(count, chunks, [&](size_t chunk, size_t begin, size_t end) {
         QString joined;
-        for (size_t k = begin; k < end; ++k) {
-            const size_t i = positionAt(k);
-            if (k + prefetchDistance < end)
-                __builtin_prefetch(entries_[positionAt(k + prefetchDistance)].text.constData());
-            if (entryMatches(entries_[i], fingerprints_.data() + i * fingerprintWords, needle, joined))
-                found[chunk].append(qsizetype(i));
+        std::array<size_t, batchSize> candidates;
+        for (size_t from = begin; from < end; from += batchSize) {
+            size_t n = 0;
+            for (size_t k = from; k < std::min(end, from + batchSize); ++k) {
+                const size_t i = positionAt(k);
+                if (needle.mayOccurIn(fingerprints_.data() + i * fingerprintWords)) {
+                    const Entry& e = entries_[i];
+                    __builtin_prefetch((e.lowered.isNull() ? e.text : e.lowered).constData());
+                    candidates[n++] = i;
+                }
+            }
+            for (size_t c = 0; c < n; ++c) {
+                if (entryMatches(entries_[candidates[c]], needle, joined))
+                    found[chunk].append(qsizetype(candidates[c]));
+            }
         }
     });
     QList<qsizetype> result = std::move(found[0]);

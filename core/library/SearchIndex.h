@@ -57,7 +57,7 @@ private:
 
     static Entry entryFor(const Selection& selection, uint64_t* fingerprint);
     static qsizetype units(const Entry& entry);
-    static bool entryMatches(const Entry& entry, const uint64_t* fingerprint, const Needle& needle, QString& joined);
+    static bool entryMatches(const Entry& entry, const Needle& needle, QString& joined);
 
     std::vector<Entry> entries_;
     std::vector<uint64_t> fingerprints_; // fingerprintWords per entry
