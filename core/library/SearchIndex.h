@@ -15,9 +15,9 @@ namespace vellicord {
 // (shared with the store, so they cost nothing more) and keeps per capture only a small fingerprint
 // of the lower-cased characters and character pairs its search text (SortModes::searchText)
 // contains, so that most captures that cannot match are passed over without reading their text.
-// The rest are scanned in place, each unit compared as it lower-cases; a capture whose text does
-// not lower-case unit for unit keeps its lower-cased search text instead. The results are exactly
-// those of SortModes::matches.
+// The rest are scanned in place, each unit compared as it lower-cases, on several threads when
+// there is much to read; a capture whose text does not lower-case unit for unit keeps its
+// lower-cased search text instead. The results are exactly those of SortModes::matches.
 class SearchIndex {
 public:
     // Indexes the captures in order; captures whose fields are the same (shared) strings as at the
