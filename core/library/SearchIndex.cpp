@@ -1,12 +1,12 @@
 #include "core/library/SearchIndex.h"
 
-#include "core/foundation/Text.h"
+#include "core/foundation/Parallel.h"
 #include "core/library/SortMode.h"
 
 #include <QHash>
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 
 #ifdef __SSE2__
 #include <immintrin.h>
@@ -17,7 +17,17 @@ namespace vellicord {
 namespace {
 
 constexpr uint32_t bitCount = 512;
-constexpr size_t bufferPadding = 64;
+// A thread of its own pays for being started; a scan that reads fewer units than this for each
+// thread stays on fewer threads.
+constexpr size_t unitsPerThread = 256 * 1024;
+// The most units a needle's first or last unit may stand for in a text scanned in place (Unicode
+// has at most three: å, Å and the Ångström sign; ω, Ω and the Ohm sign); beyond, the scan is unit
+// by unit.
+constexpr int maxAlternatives = 4;
+// The captures' texts lie scattered over the heap, and waiting for each to come from memory can be
+// most of a scan (when most captures match at their start, as with a first letter): the texts of
+// the captures that pass the fingerprints are asked for this many at a time.
+constexpr size_t batchSize = 16;
 
 // One bit for a single UTF-16 unit, one for a pair of adjacent units.
 uint32_t unitBit(char16_t a)
@@ -31,6 +41,11 @@ uint32_t pairBit(char16_t a, char16_t b)
     return uint32_t((key * 0x9E3779B97F4A7C15ull) >> 55) & (bitCount - 1);
 }
 
+void setBit(uint64_t* bits, uint32_t bit)
+{
+    bits[bit >> 6] |= uint64_t(1) << (bit & 63);
+}
+
 bool sameString(const QString& a, const QString& b)
 {
     return a.constData() == b.constData() && a.size() == b.size();
@@ -41,29 +56,188 @@ bool sameOptional(const std::optional<QString>& a, const std::optional<QString>&
     return a.has_value() == b.has_value() && (!a || sameString(*a, *b));
 }
 
+QStringView optionalView(const std::optional<QString>& field)
+{
+    return field ? QStringView(*field) : QStringView();
+}
+
+// How each UTF-16 unit lower-cases on its own, taken once from QString::toLower() itself so that
+// a text compared unit by unit through this table agrees with the text lower-cased as a whole.
+class UnitCase {
+public:
+    static const UnitCase& instance()
+    {
+        static const UnitCase cases;
+        return cases;
+    }
+
+    const char16_t* lowerTable() const { return lower_.data(); }
+    char16_t lower(char16_t unit) const { return lower_[unit]; }
+    // Whether the unit lower-cases to exactly one unit, and not from outside ASCII into it (the
+    // Kelvin sign), so that a search for ASCII need not look at other units. Surrogates are not:
+    // only with their pair do they say how they lower-case.
+    bool regular(char16_t unit) const { return !(irregular_[unit >> 6] >> (unit & 63) & 1); }
+
+    // The units that lower-case to the unit in a text that may be compared in place.
+    std::vector<char16_t> unitsLoweringTo(char16_t unit) const
+    {
+        if (QChar::isSurrogate(unit))
+            return {unit};
+        std::vector<char16_t> units;
+        if (regular(unit) && lower_[unit] == unit)
+            units.push_back(unit);
+        const auto [from, to] = std::equal_range(raised_.begin(), raised_.end(), std::pair(unit, char16_t(0)),
+                                                 [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto it = from; it != to; ++it)
+            units.push_back(it->second);
+        return units;
+    }
+
+private:
+    UnitCase()
+    {
+        // In blocks of units, since lower-casing them one by one takes milliseconds: a block whose
+        // lower case is as long as itself has each unit's lower case in its place.
+        constexpr uint32_t blockSize = 64; // surrogates fill whole blocks
+        for (uint32_t start = 0; start < 0x10000; start += blockSize) {
+            if (QChar::isSurrogate(char32_t(start))) {
+                for (uint32_t u = start; u < start + blockSize; ++u)
+                    set(char16_t(u), std::nullopt);
+                continue;
+            }
+            QString block(qsizetype(blockSize), Qt::Uninitialized);
+            for (uint32_t i = 0; i < blockSize; ++i)
+                block[qsizetype(i)] = QChar(char16_t(start + i));
+            const QString lowered = block.toLower();
+            for (uint32_t i = 0; i < blockSize; ++i) {
+                const char16_t u = char16_t(start + i);
+                if (lowered.size() == block.size()) {
+                    set(u, lowered[qsizetype(i)].unicode());
+                    continue;
+                }
+                const QString one = QString(QChar(u)).toLower();
+                set(u, one.size() == 1 ? std::optional(one[0].unicode()) : std::nullopt);
+            }
+        }
+        std::sort(raised_.begin(), raised_.end());
+    }
+
+    void set(char16_t unit, std::optional<char16_t> lower)
+    {
+        lower_[unit] = lower.value_or(unit);
+        if (!lower || (unit >= 0x80 && *lower < 0x80) || QChar::isSurrogate(*lower))
+            irregular_[unit >> 6] |= uint64_t(1) << (unit & 63);
+        else if (*lower != unit)
+            raised_.emplace_back(*lower, unit);
+    }
+
+    std::array<char16_t, 0x10000> lower_{};
+    std::array<uint64_t, 0x10000 / 64> irregular_{};
+    std::vector<std::pair<char16_t, char16_t>> raised_; // (lower case, unit) for regular units that change
+};
+
+// The fingerprint of a search text: its units and the pairs of adjacent units, fed one at a time.
+class FingerprintWriter {
+public:
+    explicit FingerprintWriter(uint64_t* bits)
+        : bits_(bits)
+    {
+    }
+
+    void add(char16_t unit)
+    {
+        setBit(bits_, unitBit(unit));
+        if (started_)
+            setBit(bits_, pairBit(previous_, unit));
+        previous_ = unit;
+        started_ = true;
+    }
+
+    // A text whose units and inner pairs are in already: only the pair that leads into it is new.
+    void addAgain(char16_t first, char16_t last)
+    {
+        add(first);
+        previous_ = last;
+    }
+
+private:
+    uint64_t* bits_;
+    char16_t previous_ = 0;
+    bool started_ = false;
+};
+
+// Adds the field's lower-cased units to the fingerprint. False when one of them does not
+// lower-case unit for unit: the capture's search text must then be lower-cased as a whole.
+bool addInPlace(QStringView field, const UnitCase& cases, FingerprintWriter& writer)
+{
+    const char16_t* p = field.utf16();
+    const qsizetype n = field.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = p[i];
+        if (cases.regular(u)) {
+            writer.add(cases.lower(u));
+            continue;
+        }
+        // A character outside the first plane compares in place when lower-casing leaves it be.
+        if (!QChar::isHighSurrogate(u) || i + 1 == n || !QChar::isLowSurrogate(p[i + 1]))
+            return false;
+        const QStringView pair = field.mid(i, 2);
+        if (QString::fromRawData(reinterpret_cast<const QChar*>(pair.utf16()), 2).toLower() != pair)
+            return false;
+        writer.add(u);
+        writer.add(p[++i]);
+    }
+    return true;
+}
+
+bool hasAvx2()
+{
+#ifdef __SSE2__
+    static const bool supported = __builtin_cpu_supports("avx2");
+    return supported;
+#else
+    return false;
+#endif
+}
+
 } // namespace
 
-// The query as UTF-8 with its fingerprint bits and a Horspool skip table, made once per query.
+// The query's units with its fingerprint bits, and the units its first and last may stand for in
+// a text scanned in place, made once per query.
 class SearchIndex::Needle {
 public:
     explicit Needle(const QString& query)
-        : bytes_(query.toStdString())
+        : units_(reinterpret_cast<const char16_t*>(query.constData()),
+                 reinterpret_cast<const char16_t*>(query.constData()) + query.size())
+        , lower_(UnitCase::instance().lowerTable())
     {
-        const char16_t* p = reinterpret_cast<const char16_t*>(query.constData());
-        for (qsizetype i = 0; i < query.size(); ++i) {
-            bits_.push_back(unitBit(p[i]));
-            if (i + 1 < query.size())
-                bits_.push_back(pairBit(p[i], p[i + 1]));
+        const size_t m = units_.size();
+        for (size_t i = 0; i < m; ++i) {
+            bits_.push_back(unitBit(units_[i]));
+            if (i + 1 < m)
+                bits_.push_back(pairBit(units_[i], units_[i + 1]));
         }
         std::sort(bits_.begin(), bits_.end());
         bits_.erase(std::unique(bits_.begin(), bits_.end()), bits_.end());
-        const size_t m = bytes_.size();
-        skip_.fill(m);
-        for (size_t i = 0; i + 1 < m; ++i)
-            skip_[uchar(bytes_[i])] = m - 1 - i;
+        lineFeed_ = std::find(units_.begin(), units_.end(), u'\n') != units_.end();
+
+        exact_.first.fill(units_.front());
+        exact_.last.fill(units_.back());
+        const UnitCase& cases = UnitCase::instance();
+        const std::vector<char16_t> first = cases.unitsLoweringTo(units_.front());
+        const std::vector<char16_t> last = cases.unitsLoweringTo(units_.back());
+        folding_.possible = !first.empty() && !last.empty();
+        folding_.alternatives = int(std::max(first.size(), last.size()));
+        if (folding_.possible && folding_.alternatives <= maxAlternatives) {
+            // Unused alternatives repeat the first, so every vector compares with the same count.
+            folding_.first.fill(first.front());
+            folding_.last.fill(last.front());
+            std::copy(first.begin(), first.end(), folding_.first.begin());
+            std::copy(last.begin(), last.end(), folding_.last.begin());
+        }
     }
 
-    size_t size() const { return bytes_.size(); }
+    bool holdsLineFeed() const { return lineFeed_; }
 
     bool mayOccurIn(const uint64_t* fingerprint) const
     {
@@ -74,105 +248,175 @@ public:
         return true;
     }
 
-    // Whether the needle starts anywhere in [from, to) of the text and ends by limit. The text
-    // must be readable up to bufferPadding bytes past limit.
-    bool occursIn(const char* text, size_t from, size_t to, size_t limit) const
-    {
-        const size_t m = bytes_.size();
-        if (m > limit)
-            return false;
-        to = std::min(to, limit - m + 1);
-        if (from >= to)
-            return false;
-        if (m == 1)
-            return std::memchr(text + from, bytes_[0], to - from) != nullptr;
-#ifdef __SSE2__
-        if (m + 32 <= bufferPadding)
-            return hasAvx2() ? occursInAvx2(text, from, to) : occursInVector(text, from, to);
-#endif
-        const char lastByte = bytes_[m - 1];
-        for (size_t pos = from; pos < to;) {
-            const char c = text[pos + m - 1];
-            if (c == lastByte && std::memcmp(text + pos, bytes_.data(), m - 1) == 0)
-                return true;
-            pos += skip_[uchar(c)];
-        }
-        return false;
-    }
+    // Whether the needle occurs in the text, each unit of which compared as it lower-cases.
+    bool occursInFolding(QStringView text) const { return occursIn<true>(text); }
+    // Whether it occurs in a text already lower-cased.
+    bool occursInLowered(QStringView text) const { return occursIn<false>(text); }
 
 private:
+    struct Anchors {
+        std::array<char16_t, maxAlternatives> first{}, last{};
+        int alternatives = 1;
+        bool possible = true;
+    };
+
+    template<bool folding> char16_t unit(char16_t u) const { return folding ? lower_[u] : u; }
+
+    template<bool folding> bool middleEqual(const char16_t* at) const
+    {
+        for (size_t j = 1; j + 1 < units_.size(); ++j) {
+            if (unit<folding>(at[j]) != units_[j])
+                return false;
+        }
+        return true;
+    }
+
+    template<bool folding> bool occursIn(QStringView view) const
+    {
+        const size_t n = size_t(view.size()), m = units_.size();
+        const Anchors& anchors = folding ? folding_ : exact_;
+        if (m > n || !anchors.possible)
+            return false;
+        const char16_t* text = view.utf16();
+        const size_t starts = n - m + 1;
 #ifdef __SSE2__
-    static bool hasAvx2()
-    {
-        static const bool supported = __builtin_cpu_supports("avx2");
-        return supported;
+        if (anchors.alternatives <= maxAlternatives) {
+            if (starts >= 16 && hasAvx2())
+                return withAlternatives(
+                    anchors, [&]<int count>() { return occursInAvx2<folding, count>(text, starts, anchors); });
+            if (starts >= 8)
+                return withAlternatives(
+                    anchors, [&]<int count>() { return occursInSse2<folding, count>(text, starts, anchors); });
+        }
+#endif
+        const char16_t head = units_.front(), tail = units_.back();
+        for (size_t pos = 0; pos < starts; ++pos) {
+            if (unit<folding>(text[pos]) == head && unit<folding>(text[pos + m - 1]) == tail
+                && middleEqual<folding>(text + pos))
+                return true;
+        }
+        return false;
     }
 
-    // The same as occursInVector, thirty-two positions at a time, on processors that have AVX2.
-    __attribute__((target("avx2"))) bool occursInAvx2(const char* text, size_t from, size_t to) const
+#ifdef __SSE2__
+    template<typename Scan> static bool withAlternatives(const Anchors& anchors, Scan scan)
     {
-        const size_t m = bytes_.size();
-        const __m256i first = _mm256_set1_epi8(bytes_[0]);
-        const __m256i last = _mm256_set1_epi8(bytes_[m - 1]);
-        for (size_t pos = from; pos < to; pos += 32) {
+        switch (anchors.alternatives) {
+        case 1: return scan.template operator()<1>();
+        case 2: return scan.template operator()<2>();
+        case 3: return scan.template operator()<3>();
+        default: return scan.template operator()<maxAlternatives>();
+        }
+    }
+
+    // The same as occursInSse2, sixteen starts at a time, on processors that have AVX2.
+    template<bool folding, int alternatives>
+    __attribute__((target("avx2"))) bool occursInAvx2(const char16_t* text, size_t starts, const Anchors& anchors) const
+    {
+        const size_t last = units_.size() - 1;
+        __m256i heads[alternatives], tails[alternatives];
+        for (int k = 0; k < alternatives; ++k) {
+            heads[k] = _mm256_set1_epi16(short(anchors.first[size_t(k)]));
+            tails[k] = _mm256_set1_epi16(short(anchors.last[size_t(k)]));
+        }
+        for (size_t pos = 0;; pos += 16) {
+            // The last block ends at the last start, so no load reads past the text; it may look
+            // at some starts a second time.
+            const bool lastBlock = pos + 16 >= starts;
+            if (lastBlock)
+                pos = starts - 16;
             const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos + m - 1));
-            unsigned mask = unsigned(
-                _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, last))));
-            while (mask) {
-                const size_t at = pos + size_t(__builtin_ctz(mask));
-                if (at >= to)
-                    return false;
-                if (std::memcmp(text + at + 1, bytes_.data() + 1, m - 2) == 0)
-                    return true;
-                mask &= mask - 1;
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos + last));
+            __m256i atFirst = _mm256_cmpeq_epi16(a, heads[0]), atLast = _mm256_cmpeq_epi16(b, tails[0]);
+            for (int k = 1; k < alternatives; ++k) {
+                atFirst = _mm256_or_si256(atFirst, _mm256_cmpeq_epi16(a, heads[k]));
+                atLast = _mm256_or_si256(atLast, _mm256_cmpeq_epi16(b, tails[k]));
             }
+            // Two bits per unit; one is enough.
+            unsigned mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(atFirst, atLast))) & 0x55555555u;
+            for (; mask; mask &= mask - 1) {
+                if (middleEqual<folding>(text + pos + size_t(__builtin_ctz(mask)) / 2))
+                    return true;
+            }
+            if (lastBlock)
+                return false;
         }
-        return false;
     }
 
-    bool occursInVector(const char* text, size_t from, size_t to) const
+    // Compares the first and the last unit of the needle at eight starts at once, each with the
+    // units it may stand for, and only where both agree compares the units between.
+    template<bool folding, int alternatives>
+    bool occursInSse2(const char16_t* text, size_t starts, const Anchors& anchors) const
     {
-        const size_t m = bytes_.size();
-        // Compare the first and the last byte of the needle at sixteen positions at once, and
-        // only where both agree compare the bytes between.
-        const __m128i first = _mm_set1_epi8(bytes_[0]);
-        const __m128i last = _mm_set1_epi8(bytes_[m - 1]);
-        for (size_t pos = from; pos < to; pos += 16) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos + m - 1));
-            unsigned mask
-                = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
-            while (mask) {
-                const size_t at = pos + size_t(__builtin_ctz(mask));
-                if (at >= to)
-                    return false;
-                if (std::memcmp(text + at + 1, bytes_.data() + 1, m - 2) == 0)
-                    return true;
-                mask &= mask - 1;
-            }
+        const size_t last = units_.size() - 1;
+        __m128i heads[alternatives], tails[alternatives];
+        for (int k = 0; k < alternatives; ++k) {
+            heads[k] = _mm_set1_epi16(short(anchors.first[size_t(k)]));
+            tails[k] = _mm_set1_epi16(short(anchors.last[size_t(k)]));
         }
-        return false;
+        for (size_t pos = 0;; pos += 8) {
+            const bool lastBlock = pos + 8 >= starts;
+            if (lastBlock)
+                pos = starts - 8;
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos + last));
+            __m128i atFirst = _mm_cmpeq_epi16(a, heads[0]), atLast = _mm_cmpeq_epi16(b, tails[0]);
+            for (int k = 1; k < alternatives; ++k) {
+                atFirst = _mm_or_si128(atFirst, _mm_cmpeq_epi16(a, heads[k]));
+                atLast = _mm_or_si128(atLast, _mm_cmpeq_epi16(b, tails[k]));
+            }
+            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast))) & 0x5555u;
+            for (; mask; mask &= mask - 1) {
+                if (middleEqual<folding>(text + pos + size_t(__builtin_ctz(mask)) / 2))
+                    return true;
+            }
+            if (lastBlock)
+                return false;
+        }
     }
 #endif
 
-    std::string bytes_;
+    std::vector<char16_t> units_;
+    const char16_t* lower_;
     std::vector<uint32_t> bits_;
-    std::array<size_t, 256> skip_{};
+    bool lineFeed_ = false;
+    Anchors exact_, folding_;
 };
 
-void SearchIndex::addFingerprint(const QString& searchText, uint64_t* bits)
+SearchIndex::Entry SearchIndex::entryFor(const Selection& s, uint64_t* fingerprint)
 {
-    const char16_t* p = reinterpret_cast<const char16_t*>(searchText.constData());
-    const qsizetype n = searchText.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const uint32_t u = unitBit(p[i]);
-        bits[u >> 6] |= uint64_t(1) << (u & 63);
-        if (i + 1 < n) {
-            const uint32_t b = pairBit(p[i], p[i + 1]);
-            bits[b >> 6] |= uint64_t(1) << (b & 63);
+    Entry e{s.id, s.text, s.markdown, s.appName, s.sourceURL, s.filePath, QString(), false, false};
+    e.markdownIsText = sameString(s.text, s.markdown) || s.text == s.markdown;
+    const UnitCase& cases = UnitCase::instance();
+    const std::array<QStringView, 5> fields{s.text, s.markdown, s.appName, optionalView(s.sourceURL),
+                                            optionalView(s.filePath)};
+    FingerprintWriter writer(fingerprint);
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            writer.add(u'\n');
+        if (i == 1 && e.markdownIsText) {
+            if (!s.text.isEmpty())
+                writer.addAgain(cases.lower(fields[0].front().unicode()), cases.lower(fields[0].back().unicode()));
+            continue;
+        }
+        if (!addInPlace(fields[i], cases, writer)) {
+            e.lowered = SortModes::searchText(s);
+            std::fill(fingerprint, fingerprint + fingerprintWords, 0);
+            FingerprintWriter whole(fingerprint);
+            for (QChar c : std::as_const(e.lowered))
+                whole.add(c.unicode());
+            break;
         }
     }
+    return e;
+}
+
+qsizetype SearchIndex::units(const Entry& e)
+{
+    if (!e.lowered.isNull())
+        return e.lowered.size();
+    return e.text.size() + (e.markdownIsText ? 0 : e.markdown.size()) + e.appName.size()
+        + (e.sourceURL ? e.sourceURL->size() : 0) + (e.filePath ? e.filePath->size() : 0);
 }
 
 void SearchIndex::rebuild(const QList<Selection>& selections)
@@ -186,58 +430,35 @@ void SearchIndex::rebuild(const QList<Selection>& selections)
 
     std::vector<Entry> entries;
     entries.reserve(size_t(selections.size()));
-    std::vector<uint64_t> fingerprints;
-    fingerprints.reserve(size_t(selections.size()) * fingerprintWords);
-    std::string haystack;
-    haystack.reserve(haystack_.size());
+    std::vector<uint64_t> fingerprints(size_t(selections.size()) * fingerprintWords, 0);
+    qsizetype liveUnits = 0;
     for (const Selection& s : selections) {
+        uint64_t* bits = fingerprints.data() + entries.size() * fingerprintWords;
         const auto old = previous.constFind(s.id);
         if (old != previous.cend()) {
             const Entry& e = entries_[old.value()];
             if (sameString(e.text, s.text) && sameString(e.markdown, s.markdown) && sameString(e.appName, s.appName)
                 && sameOptional(e.sourceURL, s.sourceURL) && sameOptional(e.filePath, s.filePath)) {
-                const uint64_t* bits = fingerprints_.data() + old.value() * fingerprintWords;
-                fingerprints.insert(fingerprints.end(), bits, bits + fingerprintWords);
-                Entry kept = e;
-                kept.start = haystack.size();
-                haystack.append(haystack_, e.start, e.end - e.start);
-                kept.end = haystack.size();
-                entries.push_back(std::move(kept));
+                std::copy_n(fingerprints_.data() + old.value() * fingerprintWords, fingerprintWords, bits);
+                entries.push_back(e);
+                liveUnits += units(e);
                 continue;
             }
         }
-        add(s, entries, fingerprints, haystack);
+        entries.push_back(entryFor(s, bits));
+        liveUnits += units(entries.back());
     }
-    // The vector scan reads up to the needle's length plus sixteen bytes past a position.
-    haystack.append(bufferPadding, '\0');
     entries_ = std::move(entries);
     fingerprints_ = std::move(fingerprints);
-    haystack_ = std::move(haystack);
     erased_ = 0;
-}
-
-void SearchIndex::add(const Selection& s, std::vector<Entry>& entries, std::vector<uint64_t>& fingerprints,
-                      std::string& haystack)
-{
-    const QString searchText = SortModes::searchText(s);
-    fingerprints.resize(fingerprints.size() + fingerprintWords, 0);
-    addFingerprint(searchText, fingerprints.data() + fingerprints.size() - fingerprintWords);
-    Entry e{s.id, s.text, s.markdown, s.appName, s.sourceURL, s.filePath, haystack.size(), 0, 0, false, false};
-    haystack.append(searchText.toStdString());
-    e.end = haystack.size();
-    if (s.markdown == s.text) {
-        e.repeats = true;
-        e.repeatedText = Text::lowercased(s.text).toUtf8().size();
-    }
-    entries.push_back(std::move(e));
+    liveUnits_ = liveUnits;
 }
 
 qsizetype SearchIndex::append(const Selection& selection)
 {
-    if (haystack_.size() >= bufferPadding)
-        haystack_.resize(haystack_.size() - bufferPadding);
-    add(selection, entries_, fingerprints_, haystack_);
-    haystack_.append(bufferPadding, '\0');
+    fingerprints_.resize(fingerprints_.size() + fingerprintWords, 0);
+    entries_.push_back(entryFor(selection, fingerprints_.data() + fingerprints_.size() - fingerprintWords));
+    liveUnits_ += units(entries_.back());
     return qsizetype(entries_.size()) - 1;
 }
 
@@ -246,56 +467,80 @@ void SearchIndex::erase(qsizetype position)
     Entry& e = entries_[size_t(position)];
     if (e.erased)
         return;
+    liveUnits_ -= units(e);
     e.erased = true;
-    // Its strings are no longer needed; its bytes stay in the haystack until the next rebuild.
-    e.text = e.markdown = e.appName = QString();
+    // No query passes an empty fingerprint, so a scan need not read the entry to pass it over.
+    std::fill_n(fingerprints_.data() + size_t(position) * fingerprintWords, fingerprintWords, 0);
+    e.text = e.markdown = e.appName = e.lowered = QString();
     e.sourceURL.reset();
     e.filePath.reset();
     ++erased_;
 }
 
-bool SearchIndex::entryMatches(const Entry& e, const Needle& needle) const
+bool SearchIndex::entryMatches(const Entry& e, const Needle& needle, QString& joined)
 {
-    const char* text = haystack_.data();
-    if (!e.repeats)
-        return needle.occursIn(text, e.start, e.end, e.end);
-    // The search text is T "\n" T "\n" rest. A match that starts inside the first T or its line
-    // feed is found by the first scan; one that lies wholly inside the second T also lies inside
-    // the first; the rest start at most size-1 bytes before the second T ends.
-    const size_t m = needle.size();
-    const size_t firstEnd = e.start + e.repeatedText + 1;
-    const size_t secondEnd = firstEnd + e.repeatedText;
-    if (needle.occursIn(text, e.start, firstEnd, e.end))
-        return true;
-    const size_t resume = std::max(firstEnd, secondEnd >= m - 1 ? secondEnd - (m - 1) : firstEnd);
-    return needle.occursIn(text, resume, e.end, e.end);
+    if (e.erased)
+        return false;
+    if (!e.lowered.isNull())
+        return needle.occursInLowered(e.lowered);
+    if (needle.holdsLineFeed()) {
+        // The match may run across the fields, as it would in the search text that joins them.
+        joined.resize(0);
+        joined.append(e.text).append(u'\n').append(e.markdown).append(u'\n').append(e.appName).append(u'\n');
+        if (e.sourceURL)
+            joined.append(*e.sourceURL);
+        joined.append(u'\n');
+        if (e.filePath)
+            joined.append(*e.filePath);
+        return needle.occursInFolding(joined);
+    }
+    // No unit lower-cases to the line feed that joins the fields, so a match without one lies
+    // within a field.
+    return needle.occursInFolding(e.text) || (!e.markdownIsText && needle.occursInFolding(e.markdown))
+        || needle.occursInFolding(e.appName) || needle.occursInFolding(optionalView(e.sourceURL))
+        || needle.occursInFolding(optionalView(e.filePath));
 }
 
 QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizetype>* among) const
 {
-    QList<qsizetype> result;
-    const auto each = [&](const auto& test) {
-        const auto consider = [&](qsizetype i) {
-            if (!entries_[size_t(i)].erased && test(i))
-                result.append(i);
-        };
-        if (among) {
-            for (qsizetype i : *among)
-                consider(i);
-        } else {
-            for (qsizetype i = 0; i < qsizetype(entries_.size()); ++i)
-                consider(i);
-        }
-    };
+    const size_t count = among ? size_t(among->size()) : entries_.size();
+    const auto positionAt = [&](size_t k) { return among ? size_t((*among)[qsizetype(k)]) : k; };
     if (query.isEmpty()) {
-        each([](qsizetype) { return true; });
+        QList<qsizetype> result;
+        for (size_t k = 0; k < count; ++k) {
+            if (!entries_[positionAt(k)].erased)
+                result.append(qsizetype(positionAt(k)));
+        }
         return result;
     }
     const Needle needle(query);
-    each([&](qsizetype i) {
-        return needle.mayOccurIn(fingerprints_.data() + size_t(i) * fingerprintWords)
-            && entryMatches(entries_[size_t(i)], needle);
+    // How much the scan may read decides how many threads it is worth.
+    const size_t live = entries_.size() - size_t(erased_);
+    const size_t units = live > 0 ? size_t(liveUnits_) / live * count : 0;
+    const size_t chunks = Parallel::threadsFor(units, unitsPerThread);
+    std::vector<QList<qsizetype>> found(chunks);
+    Parallel::forChunks(count, chunks, [&](size_t chunk, size_t begin, size_t end) {
+        QString joined;
+        std::array<size_t, batchSize> candidates;
+        for (size_t from = begin; from < end; from += batchSize) {
+            size_t n = 0;
+            for (size_t k = from; k < std::min(end, from + batchSize); ++k) {
+                const size_t i = positionAt(k);
+                if (needle.mayOccurIn(fingerprints_.data() + i * fingerprintWords)) {
+                    const Entry& e = entries_[i];
+                    __builtin_prefetch((e.lowered.isNull() ? e.text : e.lowered).constData());
+                    candidates[n++] = i;
+                }
+            }
+            for (size_t c = 0; c < n; ++c) {
+                if (entryMatches(entries_[candidates[c]], needle, joined))
+                    found[chunk].append(qsizetype(candidates[c]));
+            }
+        }
     });
+    QList<qsizetype> result = std::move(found[0]);
+    for (size_t chunk = 1; chunk < found.size(); ++chunk)
+        result.append(found[chunk]);
     return result;
 }
 

@@ -5,18 +5,19 @@
 #include <QList>
 #include <QString>
 
-#include <array>
 #include <cstdint>
-#include <string>
+#include <optional>
 #include <vector>
 
 namespace vellicord {
 
-// The library list's search, kept ready between keystrokes. Each capture's search text
-// (SortModes::searchText) is made once, as UTF-8 in one buffer, with a small fingerprint of the
-// characters and character pairs it contains, so that most captures that cannot match are passed
-// over without reading their text, and the rest are scanned with a skip table made once per query.
-// The results are exactly those of SortModes::matches for text without unpaired surrogates.
+// The library list's search, kept ready between keystrokes. It reads the captures' own strings
+// (shared with the store, so they cost nothing more) and keeps per capture only a small fingerprint
+// of the lower-cased characters and character pairs its search text (SortModes::searchText)
+// contains, so that most captures that cannot match are passed over without reading their text.
+// The rest are scanned in place, each unit compared as it lower-cases, on several threads when
+// there is much to read; a capture whose text does not lower-case unit for unit keeps its
+// lower-cased search text instead. The results are exactly those of SortModes::matches.
 class SearchIndex {
 public:
     // Indexes the captures in order; captures whose fields are the same (shared) strings as at the
@@ -44,25 +45,24 @@ private:
         QUuid id;
         QString text, markdown, appName;
         std::optional<QString> sourceURL, filePath;
-        size_t start = 0, end = 0; // the search text in haystack_
-        // When the Markdown is the text, the bytes of the text: the search text holds it twice,
-        // and a match inside the second copy is also one inside the first.
-        size_t repeatedText = 0;
-        bool repeats = false;
+        // The lower-cased search text, only for a capture whose fields do not lower-case unit for
+        // unit (İ, the Kelvin sign, cased letters outside the first plane, unpaired surrogates):
+        // those cannot be compared in place.
+        QString lowered;
+        bool markdownIsText = false; // then a match in the Markdown is one in the text
         bool erased = false;
     };
 
     class Needle;
 
-    static void addFingerprint(const QString& searchText, uint64_t* bits);
-    static void add(const Selection& selection, std::vector<Entry>& entries, std::vector<uint64_t>& fingerprints,
-                    std::string& haystack);
-    bool entryMatches(const Entry& entry, const Needle& needle) const;
+    static Entry entryFor(const Selection& selection, uint64_t* fingerprint);
+    static qsizetype units(const Entry& entry);
+    static bool entryMatches(const Entry& entry, const Needle& needle, QString& joined);
 
     std::vector<Entry> entries_;
     std::vector<uint64_t> fingerprints_; // fingerprintWords per entry
-    std::string haystack_;
     qsizetype erased_ = 0;
+    qsizetype liveUnits_ = 0; // of the fields of the captures not forgotten: how much a full scan reads
 };
 
 } // namespace vellicord

@@ -1,5 +1,5 @@
-#include "core/foundation/Text.h"
 #include "core/library/SearchIndex.h"
+#include "core/foundation/Text.h"
 #include "core/library/SortMode.h"
 
 #include "support/Records.h"
@@ -22,12 +22,19 @@ QList<qsizetype> reference(const QList<Selection>& selections, const QString& qu
     return result;
 }
 
+// Mostly units that lower-case unit for unit (é, Ω and the Ohm sign, an emoji), now and then one
+// that makes a capture's lower case differ from a unit-by-unit one: İ, the Kelvin sign, a cased
+// letter outside the first plane, unpaired surrogates.
 QString randomText(QRandomGenerator& random, int maxLength)
 {
-    static const QStringList pieces{"a", "b", "ab", "ba", " ", "\n", "\u00E9", "E", "\u0130", "\U0001F600", "x"};
+    static const QStringList pieces{"a", "b", "ab", "ba",     " ",      "\n", "\u00E9",
+                                    "E", "K", "k",  "\u03A9", "\u2126", "x",  "\U0001F600"};
+    static const QStringList rare{"\u0130", "\u212A", "\U00010400", QString(QChar(0xD800)), QString(QChar(0xDC00))};
     QString text;
-    for (int n = int(random.bounded(maxLength)); n > 0; --n)
-        text.append(pieces[int(random.bounded(pieces.size()))]);
+    for (int n = int(random.bounded(maxLength)); n > 0; --n) {
+        const QStringList& from = random.bounded(12) == 0 ? rare : pieces;
+        text.append(from[int(random.bounded(from.size()))]);
+    }
     return text;
 }
 
@@ -43,8 +50,8 @@ TEST(SearchIndexTest, AgreesWithMatchesOnRandomLibraries)
                 selections[i].text = randomText(random, 12);
         }
         for (int add = int(random.bounded(10)); add > 0; --add) {
-            test::CaptureSpec spec{.text = randomText(random, 12), .appName = randomText(random, 4),
-                                   .id = int(selections.size()) + 1};
+            test::CaptureSpec spec{
+                .text = randomText(random, 12), .appName = randomText(random, 4), .id = int(selections.size()) + 1};
             if (random.bounded(2))
                 spec.sourceURL = QStringLiteral("https://ab.example/") + QString::number(random.bounded(9));
             selections.append(test::capture(spec));
@@ -75,8 +82,7 @@ TEST(SearchIndexTest, AppendAndEraseAgreeWithMatches)
             index.erase(position);
             alive[position] = false;
         } else {
-            test::CaptureSpec spec{.text = randomText(random, 14), .appName = randomText(random, 3),
-                                   .id = step + 1};
+            test::CaptureSpec spec{.text = randomText(random, 14), .appName = randomText(random, 3), .id = step + 1};
             Selection s = test::capture(spec);
             if (random.bounded(3) == 0)
                 s.markdown = randomText(random, 6);
@@ -98,6 +104,165 @@ TEST(SearchIndexTest, AppendAndEraseAgreeWithMatches)
         EXPECT_EQ(index.matching(longer), expected) << "step " << step;
         for (qsizetype i : expected)
             EXPECT_TRUE(index.matches(i, longer));
+    }
+}
+
+// Cases where lower-casing the whole search text is not lower-casing unit by unit, and matches
+// that run across the fields joined by line feeds.
+TEST(SearchIndexTest, MatchesAsTheLowerCasedSearchText)
+{
+    const QString lowSurrogate(QChar(0xDC00)), highSurrogate(QChar(0xD800));
+    const struct {
+        const char* name;
+        QString text;
+        std::optional<QString> markdown;
+        QString appName;
+        std::optional<QString> sourceURL, filePath;
+        QString query;
+        bool matches;
+    } cases[] = {
+        {"É is é", "CAF\u00C9", {}, "App", {}, {}, "caf\u00E9", true},
+        {"the Ohm sign is ω", "\u2126m", {}, "App", {}, {}, "\u03C9m", true},
+        {"the Kelvin sign is k", "5 \u212A", {}, "App", {}, {}, "5 k", true},
+        {"the Kelvin sign is no K", "5 \u212A", {}, "App", {}, {}, "\u212A", false},
+        {"İ is i and a dot", "\u0130ZMIR", {}, "App", {}, {}, "i\u0307zmir", true},
+        {"İ is no plain i", "\u0130ZMIR", {}, "App", {}, {}, "izmir", false},
+        {"ASCII beside İ still folds", "\u0130 ABC", {}, "App", {}, {}, "abc", true},
+        {"a letter outside the first plane", "x\U00010400", {}, "App", {}, {}, "x\U00010428", true},
+        {"an emoji stays", "A\U0001F600B", {}, "App", {}, {}, "a\U0001F600b", true},
+        {"a final sigma stays σ", "\u039F\u0394\u039F\u03A3", {}, "App", {}, {}, "\u03BF\u03B4\u03BF\u03C3", true},
+        {"an unpaired surrogate after a change is replaced",
+         "A" + lowSurrogate + "b",
+         {},
+         "App",
+         {},
+         {},
+         "a\uFFFDb",
+         true},
+        {"an unpaired surrogate before any change stays",
+         highSurrogate + "A",
+         {},
+         "App",
+         {},
+         {},
+         highSurrogate + "a",
+         true},
+        {"the same one after a change in the text is replaced",
+         highSurrogate + "A",
+         {},
+         "App",
+         {},
+         {},
+         "a\n" + highSurrogate,
+         false},
+        {"upper case in the query matches nothing", "ABC", {}, "App", {}, {}, "B", false},
+        {"text into Markdown", "ab", "cd", "App", {}, {}, "b\ncd", true},
+        {"text into itself as the Markdown", "bc", {}, "App", {}, {}, "c\nb", true},
+        {"text into an equal Markdown", "Ab", "Ab", "App", {}, {}, "ab\nab\napp", true},
+        {"Markdown into the app", "t", "MD", "Mail", {}, {}, "md\nmail", true},
+        {"app into address", "t", {}, "Mail", "https://A", {}, "mail\nhttps", true},
+        {"app, no address, path", "t", {}, "Mail", {}, "/Tmp", "mail\n\n/tmp", true},
+        {"not across fields without a line feed", "ab", "cd", "App", {}, {}, "bc", false},
+        {"İ, then across fields", "\u0130", "Z", "App", {}, {}, "\u0307\nz", true},
+        {"the Kelvin sign, then across fields", "\u212A", {}, "App", {}, "/P", "k\nk\napp\n\n/p", true},
+    };
+    for (const auto& c : cases) {
+        const Selection s(test::uuid(1), c.text, c.markdown, c.appName, std::nullopt, c.sourceURL, std::nullopt,
+                          c.filePath, {}, test::at(1'700'000'000));
+        ASSERT_EQ(SortModes::matches(c.query, s), c.matches) << c.name; // the table itself
+        SearchIndex index;
+        index.append(test::capture({.id = 2}));
+        index.append(s);
+        EXPECT_EQ(index.matches(1, c.query), c.matches) << c.name;
+        EXPECT_EQ(index.matching(c.query), c.matches ? QList<qsizetype>{1} : QList<qsizetype>{}) << c.name;
+    }
+}
+
+// Each unit's lower case is taken from Qt's in blocks; every unit, unpaired surrogates included,
+// must match as the lower-cased search text has it, and as written only where that does too.
+TEST(SearchIndexTest, EveryUnitMatchesAsItLowerCases)
+{
+    SearchIndex index;
+    QList<char16_t> disagreeing;
+    for (uint32_t u = 0; u < 0x10000; ++u) {
+        const QString written = QStringLiteral("X") + QChar(char16_t(u)) + QStringLiteral("Y");
+        const Selection s = test::capture({.text = written, .appName = "A", .id = int(u) + 1});
+        const qsizetype position = index.append(s);
+        for (const QString& query : {Text::lowercased(written), QStringLiteral("x") + QChar(char16_t(u)) + u'y'}) {
+            if (index.matches(position, query) != SortModes::matches(query, s))
+                disagreeing.append(char16_t(u));
+        }
+    }
+    EXPECT_EQ(disagreeing, QList<char16_t>{});
+}
+
+// The scan compares many starts at once and moves its last block back to the end of a field;
+// a match must be found wherever it starts, in fields of every length and in every field.
+TEST(SearchIndexTest, FindsTheQueryAtEveryPlaceInEveryField)
+{
+    const struct {
+        QString query, written; // written lower-cases to the query unit for unit
+    } cases[] = {{"k", "K"},
+                 {"\u00E9t", "\u00C9T"},
+                 {"\u03C9k\u00E9", "\u2126K\u00C9"},
+                 {"a\U0001F600b", "A\U0001F600B"},
+                 {"abcdefghijklmnopqrstu", "ABCDEFGHIJKLMNOPQRSTU"}};
+    for (const auto& c : cases) {
+        SearchIndex index;
+        QList<Selection> selections;
+        for (qsizetype length = c.written.size(); length <= 40; ++length) {
+            for (qsizetype at = 0; at + c.written.size() <= length; ++at) {
+                QString present(length, u'x');
+                present.replace(at, c.written.size(), c.written);
+                QString absent = present;
+                absent[at + c.written.size() - 1] = u'y';
+                for (const QString& field : {present, absent}) {
+                    for (int place = 0; place < 5; ++place) {
+                        Selection s
+                            = test::capture({.text = place == 0 ? field : "x", .appName = place == 2 ? field : "x"});
+                        if (place == 1)
+                            s.markdown = field;
+                        if (place == 3)
+                            s.sourceURL = field;
+                        if (place == 4)
+                            s.filePath = field;
+                        index.append(s);
+                        selections.append(s);
+                    }
+                }
+            }
+        }
+        const QList<qsizetype> expected = reference(selections, c.query);
+        EXPECT_EQ(expected.size() * 2, selections.size()) << qPrintable(c.query);
+        EXPECT_EQ(index.matching(c.query), expected) << qPrintable(c.query);
+    }
+}
+
+// A library large enough to be scanned on several threads: every capture, whichever thread's
+// share it falls in, is found, and the positions come back in order.
+TEST(SearchIndexTest, ScansOverThreadsAgreeWithMatches)
+{
+    QRandomGenerator random(13);
+    QList<Selection> selections;
+    for (int i = 0; i < 4000; ++i) {
+        test::CaptureSpec spec{.text = randomText(random, 400), .appName = randomText(random, 4), .id = i + 1};
+        if (random.bounded(2))
+            spec.filePath = randomText(random, 8);
+        selections.append(test::capture(spec));
+    }
+    SearchIndex index;
+    index.rebuild(selections);
+    QList<qsizetype> everyThird;
+    for (qsizetype i = 0; i < selections.size(); i += 3)
+        everyThird.append(i);
+    for (int q = 0; q < 24; ++q) {
+        const QString query = q % 6 == 5 ? randomText(random, 3) : Text::lowercased(randomText(random, 4));
+        const QList<qsizetype> expected = reference(selections, query);
+        EXPECT_EQ(index.matching(query), expected) << qPrintable(query);
+        QList<qsizetype> expectedAmong;
+        std::copy_if(expected.begin(), expected.end(), std::back_inserter(expectedAmong),
+                     [](qsizetype i) { return i % 3 == 0; });
+        EXPECT_EQ(index.matching(query, &everyThird), expectedAmong) << qPrintable(query);
     }
 }
 
