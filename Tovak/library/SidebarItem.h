@@ -35,7 +35,9 @@ public:
     // In the declaration order that hashing feeds.
     using Value = std::variant<AllSelections, Group, Source, Prompt, Draft>;
 
-    SidebarItem(Value value = AllSelections{})
+    // The whole library, the first case.
+    SidebarItem() = default;
+    SidebarItem(Value value)
         : value_(std::move(value))
     {
     }
