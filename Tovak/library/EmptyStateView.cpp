@@ -170,7 +170,7 @@ EmptyStateView::EmptyStateView(QWidget* parent)
     title_ = new QLabel(this);
     title_->setObjectName(QStringLiteral("title"));
     title_->setTextFormat(Qt::PlainText);
-    title_->setFont(TextStyles::system(TextStyles::title3().pixelSize(), QFont::DemiBold));
+    title_->setFont(TextStyles::title3Semibold());
     title_->setAlignment(Qt::AlignHCenter);
     title_->setWordWrap(true);
     layout->addWidget(title_, 0, Qt::AlignHCenter);
