@@ -1,9 +1,9 @@
 #include "Tovak/composer/ComposeDraftPane.h"
 
 #include "Tovak/composer/ComposeEntryRow.h"
+#include "Tovak/kit/CappedLabel.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/FirstFitLayout.h"
-#include "Tovak/kit/SymbolLabel.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/TextBinding.h"
 #include "Tovak/kit/TextStyles.h"
@@ -16,6 +16,7 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,9 +37,6 @@ namespace vellicord {
 
 namespace {
 
-constexpr int taskMinimumLines = 2;
-constexpr int taskMaximumLines = 5;
-
 // A thin line between the header, the sources and the footer.
 class Divider final : public QWidget {
 public:
@@ -54,6 +52,35 @@ protected:
     {
         QPainter painter(this);
         painter.fillRect(rect(), Theme::colors(palette()).separator);
+    }
+};
+
+// The task: as tall as its lines, between two and five, then scrolling. Its lines are counted
+// again when it gets a new width, which wraps them anew.
+class TaskEditor final : public QPlainTextEdit {
+public:
+    explicit TaskEditor(QWidget* parent)
+        : QPlainTextEdit(parent)
+    {
+        connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+                &TaskEditor::fit);
+        fit();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QPlainTextEdit::resizeEvent(event);
+        fit();
+    }
+
+private:
+    void fit()
+    {
+        const int lines = std::clamp(document()->lineCount(), 2, 5);
+        const QMargins margins = contentsMargins();
+        setFixedHeight(lines * fontMetrics().lineSpacing() + int(std::ceil(2 * document()->documentMargin()))
+                       + 2 * frameWidth() + margins.top() + margins.bottom());
     }
 };
 
@@ -138,7 +165,7 @@ QWidget* ComposeDraftPane::buildHeader()
     });
     layout->addWidget(name_);
 
-    task_ = new QPlainTextEdit(header);
+    task_ = new TaskEditor(header);
     task_->setObjectName(QStringLiteral("Task"));
     task_->setPlaceholderText(QStringLiteral("Task or instructions for the model"));
     task_->setAccessibleName(QStringLiteral("Task or instructions for the model"));
@@ -149,9 +176,6 @@ QWidget* ComposeDraftPane::buildHeader()
             return draft;
         });
     });
-    connect(task_->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-            &ComposeDraftPane::fitTaskHeight);
-    fitTaskHeight();
     layout->addWidget(task_);
 
     auto* actions = new QWidget(header);
@@ -200,11 +224,16 @@ QWidget* ComposeDraftPane::buildFooter()
     auto* layout = new QHBoxLayout(footer);
     layout->setContentsMargins(10, 10, 10, 10);
     layout->setSpacing(8);
-    noticeLabel_ = new SymbolLabel(QStringLiteral("info.circle"), QString(), TextStyles::caption(), QColor(), footer);
-    hintLabel_ = new SymbolLabel(QStringLiteral("scissors"), QStringLiteral("Trimmed text changes only this prompt."),
-                                 TextStyles::caption(), QColor(), footer);
-    layout->addWidget(noticeLabel_, 1);
-    layout->addWidget(hintLabel_, 1);
+    auto* label = new QHBoxLayout;
+    label->setSpacing(5);
+    noticeSymbol_ = new SymbolView(QStringLiteral("scissors"), QFontMetrics(TextStyles::caption()).height(),
+                                   &ThemeColors::tertiaryLabel, footer);
+    label->addWidget(noticeSymbol_, 0, Qt::AlignTop);
+    noticeText_ = new CappedLabel(2, Qt::AlignLeft | Qt::AlignTop, footer);
+    noticeText_->setObjectName(QStringLiteral("Notice"));
+    noticeText_->setFont(TextStyles::caption());
+    label->addWidget(noticeText_, 1);
+    layout->addLayout(label, 1);
     layout->addSpacing(4);
     footerActions_ = new QWidget(footer);
     auto* actions = new QHBoxLayout(footerActions_);
@@ -221,8 +250,7 @@ void ComposeDraftPane::applyColors()
     Controls::tint(*notFound_, colors.secondaryLabel);
     Controls::tint(*sourceCountLabel_, colors.secondaryLabel);
     Controls::tint(*emptyText_, colors.secondaryLabel);
-    noticeLabel_->setColor(colors.secondaryLabel);
-    hintLabel_->setColor(colors.tertiaryLabel);
+    Controls::tint(*noticeText_, notice_ && !notice_->isEmpty() ? colors.secondaryLabel : colors.tertiaryLabel);
     QPalette background = scroll_->viewport()->palette();
     background.setColor(QPalette::Window, palette().color(QPalette::Base));
     list_->setPalette(background);
@@ -234,15 +262,6 @@ void ComposeDraftPane::changeEvent(QEvent* event)
     if (event->type() == QEvent::PaletteChange && notFound_)
         applyColors();
     QWidget::changeEvent(event);
-}
-
-void ComposeDraftPane::fitTaskHeight()
-{
-    const int lines = std::clamp(task_->document()->lineCount(), taskMinimumLines, taskMaximumLines);
-    const QMargins margins = task_->contentsMargins();
-    task_->setFixedHeight(lines * task_->fontMetrics().lineSpacing()
-                          + int(std::ceil(2 * task_->document()->documentMargin())) + 2 * task_->frameWidth()
-                          + margins.top() + margins.bottom());
 }
 
 QString ComposeDraftPane::sourceCountText(qsizetype included, qsizetype sources)
@@ -271,7 +290,7 @@ bool ComposeDraftPane::showsEmptyState() const
 
 QString ComposeDraftPane::footerText() const
 {
-    return noticeLabel_->isVisibleTo(this) ? noticeLabel_->text() : hintLabel_->text();
+    return noticeText_->fullText();
 }
 
 void ComposeDraftPane::scheduleRefresh()
@@ -416,9 +435,11 @@ void ComposeDraftPane::setNotice(const std::optional<QString>& notice)
 void ComposeDraftPane::showNotice()
 {
     const bool shows = notice_ && !notice_->isEmpty();
-    noticeLabel_->setText(shows ? *notice_ : QString());
-    noticeLabel_->setVisible(shows);
-    hintLabel_->setVisible(!shows);
+    noticeSymbol_->setSymbol(shows ? QStringLiteral("info.circle") : QStringLiteral("scissors"),
+                             shows ? &ThemeColors::secondaryLabel : &ThemeColors::tertiaryLabel);
+    noticeText_->setFullText(shows ? *notice_ : QStringLiteral("Trimmed text changes only this prompt."));
+    const ThemeColors colors = Theme::colors(palette());
+    Controls::tint(*noticeText_, shows ? colors.secondaryLabel : colors.tertiaryLabel);
 }
 
 void ComposeDraftPane::change(const std::function<ContextDraft(ContextDraft)>& edit)

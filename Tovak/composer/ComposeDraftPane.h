@@ -24,8 +24,9 @@ class QVBoxLayout;
 
 namespace vellicord {
 
+class CappedLabel;
 class ComposeEntryRow;
-class SymbolLabel;
+class SymbolView;
 class TextBinding;
 
 // The left pane of the composer: one prompt's name and task, how many of its sources are included
@@ -113,7 +114,6 @@ private:
     QWidget* buildEmptyState();
     QWidget* buildFooter();
     void applyColors();
-    void fitTaskHeight();
 
     void scheduleRefresh();
     void refresh();
@@ -159,8 +159,8 @@ private:
     QScrollArea* scroll_ = nullptr;
     QWidget* list_ = nullptr;
     QVBoxLayout* listLayout_ = nullptr;
-    SymbolLabel* noticeLabel_ = nullptr;
-    SymbolLabel* hintLabel_ = nullptr;
+    SymbolView* noticeSymbol_ = nullptr;
+    CappedLabel* noticeText_ = nullptr;
     QWidget* footerActions_ = nullptr;
 };
 

@@ -384,6 +384,16 @@ TEST(ComposeDraftPane, NoticeGoesFourSecondsAfterItWasSetUnlessItChanged)
         pane.view.reset();
         pane.time.advance(5s); // the pane went first: its timer touches nothing
     }
+
+    Pane narrow;
+    narrow.view->resize(300, 400);
+    narrow.view->show();
+    narrow.view->setNotice(QStringLiteral("Applied template “%1”.").arg(QStringLiteral("Weekly report ").repeated(20)));
+    Pane::turn();
+    const auto* label = narrow.view->findChild<QLabel*>(QStringLiteral("Notice"));
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->text().count(u'\n'), 1) << "two lines at most";
+    EXPECT_TRUE(label->text().endsWith(u'…'));
 }
 
 TEST(ComposeDraftPane, CapturesCollectedWhileOpenAppearAsRowsAndRowsAreMovedNotMadeAgain)
@@ -526,10 +536,11 @@ TEST(ComposeDraftPane, RendersWideNarrowEmptyAndWithBadges)
         QList<Source> sources;
         std::function<void(ContextDraftEntry&, int)> edit;
         QSize size;
+        std::optional<QString> notice;
     };
     const Surface surfaces[] = {
         {"wide", library, {}, {560, 520}},
-        {"narrow", library, {}, {300, 520}},
+        {"narrow", library, {}, {300, 520}, QStringLiteral("Applied template “Literature review of recent work”.")},
         {"badges", library, badges, {420, 560}},
         {"empty", {}, {}, {380, 440}},
     };
@@ -540,6 +551,7 @@ TEST(ComposeDraftPane, RendersWideNarrowEmptyAndWithBadges)
             d.task = QStringLiteral("Summarise the sources for a reader new to the field.\nKeep it short.");
             return d;
         }());
+        pane.view->setNotice(surface.notice);
         Pane::turn();
         for (Appearance appearance : {Appearance::light, Appearance::dark}) {
             Theme::apply(*pane.view, appearance);
