@@ -13,6 +13,7 @@
 #include "core/library/DraftEntryEdits.h"
 #include "core/library/Store.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDrag>
 #include <QDropEvent>
 #include <QEvent>
@@ -22,9 +23,9 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
-#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QScrollArea>
 #include <QSet>
 #include <QStackedWidget>
