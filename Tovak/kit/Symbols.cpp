@@ -120,6 +120,52 @@ const QHash<QString, QString>& drawings()
         {QStringLiteral("folder.badge.plus"),
          QStringLiteral(R"(<path d="M12.5 18.8 L5 18.8 C3.7 18.8 2.8 17.9 2.8 16.6 L2.8 6.1 C2.8 4.8 3.7 3.9 5 3.9 L9 3.9 L11 6.1 L17.8 6.1 C19.1 6.1 20 7.1 20 8.4 L20 12.4 M2.8 8.8 L20 8.8" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>
 <path d="M18 14.3 L18 21.7 M14.3 18 L21.7 18" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>)")},
+        {QStringLiteral("ellipsis"),
+         QStringLiteral(R"(<circle cx="5" cy="12" r="1.9" fill="INK"/>
+<circle cx="12" cy="12" r="1.9" fill="INK"/>
+<circle cx="19" cy="12" r="1.9" fill="INK"/>)")},
+        {QStringLiteral("ellipsis.circle"),
+         QStringLiteral(R"(<circle cx="12" cy="12" r="9.6" fill="none" stroke="INK" stroke-width="1.7"/>
+<circle cx="7.9" cy="12" r="1.35" fill="INK"/>
+<circle cx="12" cy="12" r="1.35" fill="INK"/>
+<circle cx="16.1" cy="12" r="1.35" fill="INK"/>)")},
+        {QStringLiteral("pin.fill"),
+         QStringLiteral(R"(<path d="M8.2 2.8 L15.8 2.8 C16.5 2.8 16.8 3.6 16.4 4.1 L14.9 6 L15.5 10.9 C17.6 11.9 18.9 13.4 18.9 15 L5.1 15 C5.1 13.4 6.4 11.9 8.5 10.9 L9.1 6 L7.6 4.1 C7.2 3.6 7.5 2.8 8.2 2.8 Z" fill="INK"/>
+<path d="M12 15 L12 21.3" stroke="INK" stroke-width="1.8" stroke-linecap="round"/>)")},
+        {QStringLiteral("lock.doc"),
+         QStringLiteral(R"(<path d="M13.6 2.8 L7 2.8 C5.9 2.8 5 3.7 5 4.8 L5 19.2 C5 20.3 5.9 21.2 7 21.2 L17 21.2 C18.1 21.2 19 20.3 19 19.2 L19 8.2 Z M13.6 2.8 L13.6 6.7 C13.6 7.5 14.3 8.2 15.1 8.2 L19 8.2" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
+<rect x="8.6" y="13" width="6.8" height="5.2" rx="1" fill="INK"/>
+<path d="M10.1 13.2 L10.1 11.8 C10.1 10.7 10.9 10 12 10 C13.1 10 13.9 10.7 13.9 11.8 L13.9 13.2" fill="none" stroke="INK" stroke-width="1.4"/>)")},
+        {QStringLiteral("note.text"),
+         QStringLiteral(R"(<path d="M20.5 14.5 L14.5 20.5 L6 20.5 C4.6 20.5 3.5 19.4 3.5 18 L3.5 6 C3.5 4.6 4.6 3.5 6 3.5 L18 3.5 C19.4 3.5 20.5 4.6 20.5 6 Z M14.5 20.5 L14.5 16.7 C14.5 15.5 15.5 14.5 16.7 14.5 L20.5 14.5" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
+<path d="M7.5 8.3 L16.5 8.3 M7.5 11.8 L16.5 11.8 M7.5 15.3 L11.5 15.3" stroke="INK" stroke-width="1.5" stroke-linecap="round"/>)")},
+        {QStringLiteral("scissors"),
+         QStringLiteral(R"(<circle cx="6" cy="6.8" r="2.9" fill="none" stroke="INK" stroke-width="1.6"/>
+<circle cx="6" cy="17.2" r="2.9" fill="none" stroke="INK" stroke-width="1.6"/>
+<path d="M8.5 8.4 L20.8 17.6 M8.5 15.6 L20.8 6.4" stroke="INK" stroke-width="1.7" stroke-linecap="round"/>)")},
+        {QStringLiteral("scissors.badge.ellipsis"),
+         QStringLiteral(R"(<circle cx="5.2" cy="5.4" r="2.5" fill="none" stroke="INK" stroke-width="1.5"/>
+<circle cx="5.2" cy="14.2" r="2.5" fill="none" stroke="INK" stroke-width="1.5"/>
+<path d="M7.4 6.8 L17.6 14 M7.4 12.8 L17.6 5.6" stroke="INK" stroke-width="1.6" stroke-linecap="round"/>
+<circle cx="13.6" cy="20" r="1.45" fill="INK"/>
+<circle cx="17.4" cy="20" r="1.45" fill="INK"/>
+<circle cx="21.2" cy="20" r="1.45" fill="INK"/>)")},
+        {QStringLiteral("wand.and.stars"),
+         QStringLiteral(R"(<path d="M3.8 20.2 L13.6 10.4" stroke="INK" stroke-width="2.2" stroke-linecap="round"/>
+<path d="M15.2 8.8 L16.6 7.4" stroke="INK" stroke-width="2.2" stroke-linecap="round"/>
+<path d="M18.2 2.4 L19 4.4 L21 5.2 L19 6 L18.2 8 L17.4 6 L15.4 5.2 L17.4 4.4 Z" fill="INK"/>
+<path d="M9 3 L9.6 4.5 L11.1 5.1 L9.6 5.7 L9 7.2 L8.4 5.7 L6.9 5.1 L8.4 4.5 Z" fill="INK"/>
+<path d="M19.2 11.6 L19.8 13.1 L21.3 13.7 L19.8 14.3 L19.2 15.8 L18.6 14.3 L17.1 13.7 L18.6 13.1 Z" fill="INK"/>)")},
+        {QStringLiteral("doc.badge.plus"),
+         QStringLiteral(R"(<path d="M12.2 20.8 L6.5 20.8 C5.4 20.8 4.5 19.9 4.5 18.8 L4.5 4.8 C4.5 3.7 5.4 2.8 6.5 2.8 L12.6 2.8 L18 8.2 L18 12 M12.6 2.8 L12.6 6.7 C12.6 7.5 13.3 8.2 14.1 8.2 L18 8.2" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>
+<path d="M18 14.3 L18 21.7 M14.3 18 L21.7 18" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>)")},
+        {QStringLiteral("doc.on.clipboard"),
+         QStringLiteral(R"(<path d="M8.5 4.2 L6.5 4.2 C5.4 4.2 4.5 5.1 4.5 6.2 L4.5 19.5 C4.5 20.6 5.4 21.5 6.5 21.5 L17.5 21.5 C18.6 21.5 19.5 20.6 19.5 19.5 L19.5 6.2 C19.5 5.1 18.6 4.2 17.5 4.2 L15.5 4.2" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round"/>
+<rect x="8.5" y="2.5" width="7" height="3.6" rx="1.2" fill="none" stroke="INK" stroke-width="1.5"/>
+<path d="M8.2 10.8 L15.8 10.8 M8.2 14.3 L15.8 14.3 M8.2 17.8 L12.6 17.8" stroke="INK" stroke-width="1.5" stroke-linecap="round"/>)")},
+        {QStringLiteral("square.and.arrow.down"),
+         QStringLiteral(R"(<path d="M8.5 9.5 L6.5 9.5 C5.4 9.5 4.5 10.4 4.5 11.5 L4.5 19 C4.5 20.1 5.4 21 6.5 21 L17.5 21 C18.6 21 19.5 20.1 19.5 19 L19.5 11.5 C19.5 10.4 18.6 9.5 17.5 9.5 L15.5 9.5" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>
+<path d="M12 2.8 L12 15 M8.4 11.5 L12 15.1 L15.6 11.5" fill="none" stroke="INK" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"/>)")},
     };
     // clang-format on
     return table;

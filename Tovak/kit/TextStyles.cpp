@@ -14,6 +14,7 @@ QFont system(int pixels, QFont::Weight weight)
 
 QFont title2() { return system(17, QFont::DemiBold); }
 QFont title3() { return system(15); }
+QFont title3Semibold() { return system(15, QFont::DemiBold); }
 QFont headline() { return system(13, QFont::DemiBold); }
 QFont body() { return system(13); }
 QFont callout() { return system(12); }

@@ -9,6 +9,7 @@ namespace TextStyles {
 
 QFont title2();      // 17, semibold
 QFont title3();      // 15
+QFont title3Semibold(); // 15, semibold: the titles of panes and sheets
 QFont headline();    // 13, semibold
 QFont body();        // 13
 QFont callout();     // 12

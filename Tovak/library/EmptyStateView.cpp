@@ -1,5 +1,6 @@
 #include "Tovak/library/EmptyStateView.h"
 
+#include "Tovak/kit/CappedLabel.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/Symbols.h"
@@ -7,15 +8,10 @@
 #include "Tovak/kit/Theme.h"
 
 #include <QEvent>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QTextBoundaryFinder>
-#include <QTextLayout>
 #include <QVBoxLayout>
-
-#include <climits>
 
 namespace vellicord {
 namespace {
@@ -70,92 +66,6 @@ QString boundedQuery(QStringView query)
 
 } // namespace
 
-// The subtitle in at most three centred lines, the last one ending in "…" when the text needs
-// more. The lines are broken here rather than by QLabel's word wrap so that the cap holds.
-class EmptyStateView::Subtitle final : public QLabel {
-public:
-    explicit Subtitle(QWidget* parent)
-        : QLabel(parent)
-    {
-        setObjectName(QStringLiteral("subtitle"));
-        setTextFormat(Qt::PlainText);
-        setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        setMaximumWidth(subtitleWidth);
-        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-        policy.setHeightForWidth(true);
-        setSizePolicy(policy);
-    }
-
-    void setFullText(const QString& text)
-    {
-        full_ = text;
-        setText(lines(width()));
-        updateGeometry();
-    }
-
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override { return extent(width).height(); }
-    QSize sizeHint() const override
-    {
-        const QSize natural = extent(maximumWidth());
-        return {std::min(natural.width(), maximumWidth()), natural.height()};
-    }
-    QSize minimumSizeHint() const override
-    {
-        const int width = std::min(sizeHint().width(), 120);
-        return {width, heightForWidth(width)};
-    }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override
-    {
-        QLabel::resizeEvent(event);
-        setText(lines(event->size().width()));
-    }
-
-private:
-    QSize extent(int width) const
-    {
-        width = std::min(width, maximumWidth());
-        return fontMetrics()
-            .boundingRect(QRect(0, 0, std::max(width, 1), INT_MAX / 2), int(alignment()), lines(width))
-            .size();
-    }
-
-    QString lines(int width) const
-    {
-        if (full_.isEmpty() || width <= 0)
-            return full_;
-        QString text = full_;
-        text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
-        text.replace(u'\r', QChar::LineSeparator);
-        text.replace(u'\n', QChar::LineSeparator);
-        QTextLayout layout(text, font());
-        QTextOption option(Qt::AlignHCenter);
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        QStringList shown;
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(width);
-            if (shown.size() == subtitleLines - 1) {
-                QString rest = text.mid(line.textStart());
-                rest.replace(QChar::LineSeparator, u' ');
-                shown.append(fontMetrics().elidedText(rest.trimmed(), Qt::ElideRight, width));
-                break;
-            }
-            QStringView part = QStringView(text).mid(line.textStart(), line.textLength());
-            while (!part.isEmpty() && part.back().isSpace())
-                part.chop(1);
-            shown.append(part.toString());
-        }
-        layout.endLayout();
-        return shown.join(u'\n');
-    }
-
-    QString full_;
-};
-
 EmptyStateView::EmptyStateView(QWidget* parent)
     : QWidget(parent)
 {
@@ -170,12 +80,14 @@ EmptyStateView::EmptyStateView(QWidget* parent)
     title_ = new QLabel(this);
     title_->setObjectName(QStringLiteral("title"));
     title_->setTextFormat(Qt::PlainText);
-    title_->setFont(TextStyles::system(TextStyles::title3().pixelSize(), QFont::DemiBold));
+    title_->setFont(TextStyles::title3Semibold());
     title_->setAlignment(Qt::AlignHCenter);
     title_->setWordWrap(true);
     layout->addWidget(title_, 0, Qt::AlignHCenter);
 
-    subtitle_ = new Subtitle(this);
+    subtitle_ = new CappedLabel(subtitleLines, Qt::AlignHCenter | Qt::AlignTop, this);
+    subtitle_->setObjectName(QStringLiteral("subtitle"));
+    subtitle_->setMaximumWidth(subtitleWidth);
     subtitle_->setFont(TextStyles::callout());
     layout->addWidget(subtitle_, 0, Qt::AlignHCenter);
 

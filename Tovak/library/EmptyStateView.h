@@ -12,6 +12,7 @@ class QPushButton;
 
 namespace vellicord {
 
+class CappedLabel;
 class SymbolView;
 
 // Fills the list area when no capture is visible: an empty library, an empty group or source, or
@@ -46,13 +47,12 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    class Subtitle;
     void applyColors();
 
     Content content_;
     SymbolView* symbol_ = nullptr;
     QLabel* title_ = nullptr;
-    Subtitle* subtitle_ = nullptr;
+    CappedLabel* subtitle_ = nullptr;
     QPushButton* enableAccessibility_ = nullptr;
 };
 

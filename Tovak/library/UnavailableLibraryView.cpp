@@ -53,7 +53,7 @@ UnavailableLibraryView::UnavailableLibraryView(LibraryRecoveryPresentation recov
     layout->addWidget(
         new SymbolView(QStringLiteral("exclamationmark.triangle"), 42, &ThemeColors::secondaryLabel, stack_), 0,
         Qt::AlignHCenter);
-    title_ = wrappingLabel(TextStyles::system(TextStyles::title3().pixelSize(), QFont::DemiBold), stack_);
+    title_ = wrappingLabel(TextStyles::title3Semibold(), stack_);
     title_->setObjectName(QStringLiteral("title"));
     layout->addWidget(title_);
     message_ = wrappingLabel(TextStyles::callout(), stack_);

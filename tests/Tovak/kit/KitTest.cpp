@@ -40,7 +40,10 @@ TEST(Symbols, EveryNameTheViewsUseIsDrawn)
           "text.quote", "safari", "doc", "app.dashed", "line.3.horizontal", "link", "exclamationmark.triangle",
           "doc.text.magnifyingglass", "arrow.counterclockwise.circle.fill", "arrow.up.arrow.down", "arrow.down.to.line",
           "arrow.up.to.line", "app", "viewfinder", "checkmark.circle", "text.badge.plus", "folder.badge.plus",
-          "doc.text"}) {
+          "doc.text",
+          // The composer's panes, rows and menus.
+          "ellipsis", "ellipsis.circle", "pin.fill", "lock.doc", "note.text", "scissors", "scissors.badge.ellipsis",
+          "wand.and.stars", "doc.badge.plus", "doc.on.clipboard", "square.and.arrow.down"}) {
         EXPECT_TRUE(Symbols::has(QString::fromLatin1(name))) << name;
         const QPixmap pixmap = Symbols::icon(QString::fromLatin1(name), Qt::red).pixmap(QSize(24, 24), 2.0);
         EXPECT_EQ(pixmap.size(), QSize(48, 48)) << name;
@@ -70,6 +73,7 @@ TEST(Theme, PalettesAndTextStyles)
     };
     const Case cases[] = {
         {"title3", TextStyles::title3(), 15, false},   {"headline", TextStyles::headline(), 13, true},
+        {"title3Semibold", TextStyles::title3Semibold(), 15, true},
         {"body", TextStyles::body(), 13, false},       {"callout", TextStyles::callout(), 12, false},
         {"caption", TextStyles::caption(), 10, false}, {"caption2", TextStyles::caption2(), 10, false},
     };

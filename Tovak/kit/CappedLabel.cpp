@@ -1,0 +1,92 @@
+#include "Tovak/kit/CappedLabel.h"
+
+#include <QResizeEvent>
+#include <QStringList>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <climits>
+
+namespace vellicord {
+
+CappedLabel::CappedLabel(int maximumLines, Qt::Alignment alignment, QWidget* parent)
+    : QLabel(parent)
+    , maximumLines_(std::max(1, maximumLines))
+{
+    setTextFormat(Qt::PlainText);
+    setAlignment(alignment);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+void CappedLabel::setFullText(const QString& text)
+{
+    full_ = text;
+    setText(lines(width()));
+    updateGeometry();
+}
+
+int CappedLabel::heightForWidth(int width) const
+{
+    return extent(width).height();
+}
+
+QSize CappedLabel::sizeHint() const
+{
+    const QSize natural = extent(maximumWidth());
+    return {std::min(natural.width(), maximumWidth()), natural.height()};
+}
+
+QSize CappedLabel::minimumSizeHint() const
+{
+    const int width = std::min(sizeHint().width(), 120);
+    return {width, heightForWidth(width)};
+}
+
+void CappedLabel::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    setText(lines(event->size().width()));
+}
+
+QSize CappedLabel::extent(int width) const
+{
+    width = std::min(width, maximumWidth());
+    return fontMetrics()
+        .boundingRect(QRect(0, 0, std::max(width, 1), INT_MAX / 2), int(alignment()), lines(width))
+        .size();
+}
+
+QString CappedLabel::lines(int width) const
+{
+    if (full_.isEmpty() || width <= 0)
+        return full_;
+    QString text = full_;
+    text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
+    text.replace(u'\r', QChar::LineSeparator);
+    text.replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(text, font());
+    QTextOption option(alignment());
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QStringList shown;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (shown.size() == maximumLines_ - 1) {
+            QString rest = text.mid(line.textStart());
+            rest.replace(QChar::LineSeparator, u' ');
+            shown.append(fontMetrics().elidedText(rest.trimmed(), Qt::ElideRight, width));
+            break;
+        }
+        QStringView part = QStringView(text).mid(line.textStart(), line.textLength());
+        while (!part.isEmpty() && part.back().isSpace())
+            part.chop(1);
+        shown.append(part.toString());
+    }
+    layout.endLayout();
+    return shown.join(u'\n');
+}
+
+} // namespace vellicord

@@ -1,0 +1,536 @@
+#include "Tovak/composer/ComposeDraftPane.h"
+
+#include "QtPrinters.h"
+#include "Tovak/composer/ComposeEntryRow.h"
+#include "Tovak/kit/OffscreenRenderer.h"
+#include "Tovak/kit/Theme.h"
+#include "core/foundation/UuidText.h"
+#include "core/library/DraftEntryEdits.h"
+#include "core/library/SelectionDragIDs.h"
+#include "support/ViewFakes.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QDrag>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace vellicord;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Source {
+    QString text;
+    QString app = QStringLiteral("Firefox");
+    std::optional<QString> url;
+    std::optional<QString> title;
+    bool captured = true; // false: the entry names a capture that is not in the library
+};
+
+// A prompt whose entries e1, e2, ... name the captures of the sources, over a real Store.
+struct Pane : ViewFakes {
+    QUuid draftID;
+    QList<QUuid> entries;
+    std::unique_ptr<ComposeDraftPane> view;
+
+    explicit Pane(const QList<Source>& sources = {}, const std::function<void(ContextDraftEntry&, int)>& edit = {})
+    {
+        ContextDraft draft = *store->newDraft(QStringLiteral("Reading list"));
+        for (int i = 0; i < sources.size(); ++i) {
+            const Source& s = sources[i];
+            const Selection capture(QUuid::createUuid(), s.text, std::nullopt, s.app, std::nullopt, s.url, s.title,
+                                    std::nullopt, {}, time.now());
+            if (s.captured)
+                store->add(capture);
+            ContextDraftEntry entry{QUuid::createUuid(), capture.id, true, false, false, std::nullopt, std::nullopt};
+            if (edit)
+                edit(entry, i);
+            draft.entries.append(entry);
+            entries.append(entry.id);
+        }
+        store->updateDraft(draft);
+        draftID = draft.id;
+        view = std::make_unique<ComposeDraftPane>(services(), draftID);
+        view->resize(420, 640);
+    }
+
+    ContextDraft draft() const { return *store->findDraft(draftID); }
+    // The stored order as e1, e2, ...
+    QString order() const
+    {
+        QStringList names;
+        for (const ContextDraftEntry& e : draft().entries)
+            names.append(QStringLiteral("e%1").arg(entries.indexOf(e.id) + 1));
+        return names.join(u' ');
+    }
+    ComposeEntryRow& row(int n) const { return *view->row(entries[n - 1]); }
+    // The pane shows what the Store did once the event loop turns.
+    static void turn() { QCoreApplication::processEvents(); }
+    // An event loop of its own, as a drag runs one: objects let go of inside it are deleted there.
+    static void turnInsideDrag()
+    {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+};
+
+QList<Source> sources(int count)
+{
+    QList<Source> list;
+    for (int i = 1; i <= count; ++i)
+        list.append({QStringLiteral("Source %1 headline\nand its body").arg(i)});
+    return list;
+}
+
+QString menuText(QMenu* menu)
+{
+    QStringList items;
+    for (QAction* action : menu->actions())
+        items.append(action->isSeparator() ? QStringLiteral("-") : action->text() + (action->isEnabled() ? "" : "!"));
+    menu->deleteLater();
+    return items.join(u'|');
+}
+
+void trigger(QMenu* menu, const QString& title)
+{
+    for (QAction* action : menu->actions()) {
+        if (action->text() == title)
+            action->trigger();
+    }
+    menu->deleteLater();
+}
+
+TEST(ComposeDraftPane, NameAndTaskStoreEveryKeystrokeUntrimmedAndShowChangesFromElsewhere)
+{
+    Pane pane(sources(2));
+    QSignalSpy writes(pane.store.get(), &Store::draftsChanged);
+    QTest::keyClicks(pane.view->taskField(), QStringLiteral(" Plan "));
+    EXPECT_EQ(writes.count(), 6) << "one store update per keystroke";
+    EXPECT_EQ(pane.draft().task, QStringLiteral(" Plan "));
+    pane.view->nameField()->selectAll();
+    QTest::keyClick(pane.view->nameField(), Qt::Key_Backspace);
+    EXPECT_EQ(pane.draft().name, QString()) << "a cleared name is stored empty";
+    Pane::turn();
+    EXPECT_EQ(writes.count(), 7) << "showing the stored texts writes nothing back";
+
+    ContextDraft d = pane.draft();
+    d.name = QStringLiteral("Renamed elsewhere");
+    pane.store->updateDraft(d);
+    Pane::turn();
+    EXPECT_EQ(pane.view->nameField()->text(), d.name);
+    EXPECT_EQ(writes.count(), 8);
+}
+
+TEST(ComposeDraftPane, CountsSourcesAndShowsTheEmptyStateOnlyWithoutEntries)
+{
+    const Source page{QStringLiteral("a"), QStringLiteral("Firefox"), QStringLiteral("https://example.org/a")};
+    const Source samePage{QStringLiteral("b"), QStringLiteral("Chromium"), QStringLiteral("https://example.org/a")};
+    const Source notes{QStringLiteral("c"), QStringLiteral("Notes")};
+    const Source gone{QStringLiteral("d"), QStringLiteral("Notes"), std::nullopt, std::nullopt, false};
+    const struct {
+        const char* name;
+        QList<Source> sources;
+        int excluded; // this one, counted from 0; -1 none
+        const char* label;
+        bool empty;
+        int rows;
+    } cases[] = {
+        {"no entries", {}, -1, "0 included · 0 sources", true, 0},
+        {"captures gone", {gone, gone}, -1, "2 included · 0 sources", false, 0},
+        {"one page twice, one excluded", {page, samePage, notes}, 2, "2 included · 2 sources", false, 3},
+        {"one", {notes}, -1, "1 included · 1 source", false, 1},
+        {"excluded with a gone one", {gone, page}, 1, "1 included · 1 source", false, 1},
+    };
+    for (const auto& c : cases) {
+        Pane pane(c.sources, [&](ContextDraftEntry& e, int i) { e.include = i != c.excluded; });
+        EXPECT_EQ(pane.view->sourceCountLabel()->text(), QString::fromUtf8(c.label)) << c.name;
+        EXPECT_EQ(pane.view->showsEmptyState(), c.empty) << c.name;
+        EXPECT_EQ(pane.view->rows().size(), c.rows) << c.name;
+    }
+    EXPECT_EQ(ComposeDraftPane::emptyStateText(QStringLiteral("⌃⌥⌘C")),
+              QStringLiteral("No sources yet. Select text anywhere and press ⌃⌥⌘C with “Collect into Prompt” on (menu "
+                             "bar) to add it here — or import pasted text below."));
+}
+
+TEST(ComposeDraftPane, RowsShowTheirEntryTokensBadgesAndState)
+{
+    const QString longLine = QStringLiteral("word ").repeated(2000);
+    const QList<Source> list{
+        {QStringLiteral(" \n\t")},
+        {QStringLiteral("abcd"), QStringLiteral("Notes"), std::nullopt, QStringLiteral("  ")},
+        {QStringLiteral("abcde\nmore"), QStringLiteral("Firefox"), QStringLiteral("https://example.org"),
+         QStringLiteral(" Example ")},
+        {QStringLiteral("x")},
+        {longLine},
+    };
+    Pane pane(list, [](ContextDraftEntry& e, int i) {
+        e.include = i != 2;
+        if (i == 3) {
+            e.pin = e.verbatim = true;
+            e.customText = QStringLiteral("12345678");
+            e.note = QString();
+        }
+    });
+    const struct {
+        int row;
+        const char* title;
+        const char* tokens;
+        const char* source;
+        const char* badges;
+        qreal opacity;
+    } cases[] = {
+        {1, "—", "0 tokens", "Firefox", "", 1.0},
+        {2, "abcd", "1 tokens", "Notes", "", 1.0},
+        {3, "abcde", "3 tokens", "Example — https://example.org", "", 0.62},
+        {4, "x", "2 tokens", "Firefox", "Pinned Verbatim Trimmed Noted", 1.0},
+    };
+    for (const auto& c : cases) {
+        const ComposeEntryRow& row = pane.row(c.row);
+        EXPECT_EQ(row.title(), QString::fromUtf8(c.title)) << c.row;
+        EXPECT_EQ(row.tokenText(), QString::fromUtf8(c.tokens)) << c.row;
+        EXPECT_EQ(row.sourceText(), QString::fromUtf8(c.source)) << c.row;
+        EXPECT_EQ(row.badges().join(u' '), QString::fromUtf8(c.badges)) << c.row;
+        EXPECT_EQ(row.opacity(), c.opacity) << c.row;
+    }
+    EXPECT_EQ(pane.row(1).includeBox()->accessibleName(), QStringLiteral("Include "));
+    EXPECT_EQ(pane.row(3).includeBox()->toolTip(), QStringLiteral("Include in prompt"));
+    EXPECT_EQ(pane.row(2).optionsButton()->accessibleName(), QStringLiteral("Options for abcd"));
+    EXPECT_EQ(pane.row(5).title().size(), ComposeEntryRow::headlineLimit) << "only a prefix is laid out";
+    EXPECT_EQ(pane.row(5).tokenText(), QStringLiteral("2,500 tokens"));
+    EXPECT_TRUE(pane.row(4).showsNote()) << "an entry with a note, even an empty one, opens its field";
+}
+
+TEST(ComposeDraftPane, IncludeBoxCallsTheStoreOncePerClickAndShowsTheStoredState)
+{
+    Pane pane(sources(2));
+    pane.view->show();
+    QSignalSpy writes(pane.store.get(), &Store::draftsChanged);
+    pane.row(1).includeBox()->click();
+    EXPECT_EQ(writes.count(), 1);
+    EXPECT_FALSE(pane.draft().entries[0].include);
+    EXPECT_FALSE(pane.row(1).includeBox()->isChecked());
+    Pane::turn();
+    EXPECT_EQ(pane.row(1).opacity(), 0.62);
+
+    // Changed elsewhere and not shown yet: the click flips what is stored, and the box shows it.
+    pane.store->updateDraft(DraftEntryEdits::toggleInclude(pane.draft(), pane.entries[1]));
+    pane.row(2).includeBox()->click();
+    EXPECT_EQ(writes.count(), 3);
+    EXPECT_TRUE(pane.draft().entries[1].include);
+    EXPECT_TRUE(pane.row(2).includeBox()->isChecked());
+}
+
+TEST(ComposeDraftPane, MenusFollowTheEntryAndItsPlaceAmongAllEntries)
+{
+    QList<Source> list = sources(4);
+    list[3].captured = false;
+    Pane pane(list, [](ContextDraftEntry& e, int i) {
+        e.pin = i == 1;
+        e.note = i == 1 ? std::optional<QString>(QStringLiteral("n")) : std::nullopt;
+        e.customText = i == 2 ? std::optional<QString>(QStringLiteral("trimmed")) : std::nullopt;
+    });
+    pane.view->show();
+    const struct {
+        int row;
+        const char* options;
+    } cases[] = {
+        {1, "Pin|Use verbatim text|Trim or edit…|Add Note|-|Move Up!|Move Down|-|Remove from Prompt"},
+        {2,
+         "Unpin|Use verbatim text|Trim or edit…|Hide Note Field|Clear Note|-|Move Up|Move Down|-|Remove from Prompt"},
+        {3, "Pin|Use verbatim text|Trim or edit…|Add Note|-|Move Up|Move Down|-|Remove from Prompt"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(menuText(pane.row(c.row).makeOptionsMenu()), QString::fromUtf8(c.options)) << c.row;
+    EXPECT_EQ(menuText(pane.row(3).makeContextMenu()),
+              QStringLiteral("Copy as Markdown|Copy Plain|-|Pin|Use verbatim text|Trim or Edit…|Remove from Prompt"));
+
+    trigger(pane.row(3).makeContextMenu(), QStringLiteral("Copy as Markdown"));
+    EXPECT_EQ(pane.pasteboard.dataForType(PasteboardType::string), QByteArray("Source 3 headline\nand its body"))
+        << "the capture as captured, not the prompt's trimmed text";
+    QSignalSpy trims(pane.view.get(), &ComposeDraftPane::trimRequested);
+    trigger(pane.row(3).makeOptionsMenu(), QStringLiteral("Trim or edit…"));
+    EXPECT_EQ(trims.count(), 1);
+    EXPECT_EQ(pane.view->editingEntryID(), pane.entries[2]);
+    EXPECT_EQ(pane.view->editingText(), QStringLiteral("trimmed"));
+    trigger(pane.row(1).makeOptionsMenu(), QStringLiteral("Move Down"));
+    EXPECT_EQ(pane.order(), QStringLiteral("e2 e1 e3 e4"));
+    Pane::turn();
+    EXPECT_EQ(pane.view->rows().first(), &pane.row(2));
+    EXPECT_EQ(menuText(pane.row(3).makeOptionsMenu()).contains(QStringLiteral("Move Down!")), false)
+        << "a later entry without a row still counts";
+
+    Pane single(sources(1));
+    EXPECT_TRUE(menuText(single.row(1).makeOptionsMenu()).contains(QStringLiteral("Move Up!|Move Down!")));
+}
+
+TEST(ComposeDraftPane, EveryEditStoresEvenWhenNothingChangedButDropsThatMoveNothing)
+{
+    Pane pane(sources(3));
+    const QUuid missing = QUuid::createUuid();
+    const QUuid e1 = pane.entries[0], e3 = pane.entries[2];
+    const struct {
+        const char* name;
+        std::function<void(ComposeDraftPane&)> edit;
+        bool stored;
+    } cases[] = {
+        {"toggle a missing entry", [&](ComposeDraftPane& p) { p.togglePin(missing); }, true},
+        {"move the first up", [&](ComposeDraftPane& p) { p.move(e1, -1); }, true},
+        {"move the last down", [&](ComposeDraftPane& p) { p.move(e3, +1); }, true},
+        {"remove a missing entry", [&](ComposeDraftPane& p) { p.remove(missing); }, true},
+        {"note a missing entry", [&](ComposeDraftPane& p) { p.setNote(missing, QStringLiteral("x")); }, true},
+        {"add a capture already there", [&](ComposeDraftPane& p) { p.addToDraft(pane.draft().entries[1].selectionID); },
+         true},
+        {"drop without a dragged entry", [&](ComposeDraftPane& p) { p.moveEntry(std::nullopt, e1); }, false},
+        {"drop onto itself", [&](ComposeDraftPane& p) { p.moveEntry(e1, e1); }, false},
+        {"drop onto another", [&](ComposeDraftPane& p) { p.moveEntry(e1, e3); }, true},
+    };
+    for (const auto& c : cases) {
+        pane.time.advance(1s);
+        c.edit(*pane.view);
+        EXPECT_EQ(pane.draft().updatedAt == pane.time.now(), c.stored) << c.name;
+    }
+    EXPECT_EQ(pane.order(), QStringLiteral("e2 e3 e1"));
+
+    pane.store->deleteDraft(pane.draftID);
+    Pane::turn();
+    EXPECT_FALSE(pane.view->showsDraft()) << "Prompt not found";
+    pane.view->toggleInclude(e1);
+    pane.view->addToDraft(QUuid::createUuid());
+    EXPECT_TRUE(pane.store->drafts().isEmpty()) << "a gone draft is not made again";
+}
+
+TEST(ComposeDraftPane, NoteFieldStoresAsTypedABlankNoteAsNoneAndHidesOnlyItself)
+{
+    Pane pane(sources(2));
+    pane.view->show();
+    ComposeEntryRow& row = pane.row(1);
+    EXPECT_FALSE(row.showsNote());
+    trigger(row.makeOptionsMenu(), QStringLiteral("Add Note"));
+    ASSERT_TRUE(row.noteField() && row.noteField()->isVisible());
+    const QString typed = QStringLiteral("  see §2 ");
+    for (const QChar c : typed) {
+        QTest::keyClicks(row.noteField(), QString(c));
+        Pane::turn();
+    }
+    EXPECT_EQ(row.noteField()->text(), typed);
+    EXPECT_EQ(pane.draft().entries[0].note, typed) << "kept as typed, spaces and all";
+    EXPECT_EQ(row.badges(), QStringList{QStringLiteral("Noted")});
+    trigger(row.makeOptionsMenu(), QStringLiteral("Clear Note"));
+    Pane::turn();
+    EXPECT_EQ(pane.draft().entries[0].note, std::nullopt);
+    EXPECT_TRUE(row.badges().isEmpty());
+    EXPECT_TRUE(row.noteField()->isVisible() && row.noteField()->text().isEmpty()) << "the field stays open, empty";
+    QTest::keyClicks(row.noteField(), QStringLiteral(" "));
+    Pane::turn();
+    EXPECT_EQ(row.noteField()->text(), QStringLiteral(" ")) << "a blank note is none, and the typing stays";
+    trigger(row.makeOptionsMenu(), QStringLiteral("Hide Note Field"));
+    EXPECT_FALSE(row.noteField()->isVisible());
+}
+
+TEST(ComposeDraftPane, NoticeGoesFourSecondsAfterItWasSetUnlessItChanged)
+{
+    const std::optional<QString> none;
+    const QString a = QStringLiteral("Applied template “Summary”."), b = QStringLiteral("Trim applied.");
+    struct Step {
+        int at; // milliseconds
+        std::optional<std::optional<QString>> set;
+        std::optional<QString> expected;
+    };
+    const struct {
+        const char* name;
+        QList<Step> steps;
+    } cases[] = {
+        {"alone", {{0, a, a}, {3999, {}, a}, {4000, {}, none}}},
+        {"the same again does not extend it", {{0, a, a}, {2000, a, a}, {4000, {}, none}}},
+        {"a new text has its own 4 s", {{0, a, a}, {2000, b, b}, {4000, {}, b}, {6000, {}, none}}},
+        {"cleared and set again", {{0, a, a}, {1000, none, none}, {2000, a, a}, {4000, {}, none}}},
+    };
+    for (const auto& c : cases) {
+        Pane pane;
+        int now = 0;
+        for (const Step& step : c.steps) {
+            pane.time.advance(std::chrono::milliseconds(step.at - now));
+            now = step.at;
+            if (step.set)
+                pane.view->setNotice(*step.set);
+            EXPECT_EQ(pane.view->notice(), step.expected) << c.name << " at " << step.at;
+            EXPECT_EQ(pane.view->footerText(),
+                      step.expected.value_or(QStringLiteral("Trimmed text changes only this prompt.")))
+                << c.name;
+        }
+        pane.view->setNotice(a);
+        pane.view.reset();
+        pane.time.advance(5s); // the pane went first: its timer touches nothing
+    }
+}
+
+TEST(ComposeDraftPane, CapturesCollectedWhileOpenAppearAsRowsAndRowsAreMovedNotMadeAgain)
+{
+    Pane pane(sources(3));
+    pane.view->show();
+    const QList<ComposeEntryRow*> before = pane.view->rows();
+    const Selection collected(QUuid::createUuid(), QStringLiteral("Collected while open"), std::nullopt,
+                              QStringLiteral("Mail"), std::nullopt, std::nullopt, std::nullopt, std::nullopt, {},
+                              pane.time.now());
+    pane.store->add(collected);
+    pane.store->activateDraft(pane.draftID);
+    ASSERT_TRUE(pane.store->addSelectionToActiveDraft(collected.id));
+    Pane::turn();
+    ASSERT_EQ(pane.view->rows().size(), 4);
+    EXPECT_EQ(pane.view->rows().last()->title(), QStringLiteral("Collected while open"));
+    EXPECT_EQ(pane.view->rows().mid(0, 3), before);
+    EXPECT_EQ(pane.view->sourceCountLabel()->text(), QStringLiteral("4 included · 2 sources"));
+
+    pane.view->moveEntry(pane.entries[0], pane.entries[2]);
+    pane.view->remove(pane.entries[1]);
+    const QPointer<ComposeEntryRow> removed = before[1];
+    Pane::turn();
+    EXPECT_EQ(pane.view->rows(), (QList<ComposeEntryRow*>{before[2], before[0], pane.view->rows().last()}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(removed.isNull());
+}
+
+// A drag of e1 from its grip, stepped through by hand: it enters e2, then e3, and is dropped.
+TEST(ComposeDraftPane, DragMovesTheEntryOnEnteringEachRowAndEndsWithTheDrag)
+{
+    Pane pane(sources(4));
+    pane.view->show();
+    const auto enter = [&](int row, QMimeData* data) {
+        QDragEnterEvent event(QPoint(5, 5), Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&pane.row(row), &event);
+        return event.isAccepted() && event.dropAction() == Qt::MoveAction;
+    };
+    QStringList steps;
+    QPointer<ComposeEntryRow> dragged = &pane.row(1);
+    pane.view->setDragRunner([&](QDrag& drag) {
+        EXPECT_EQ(drag.mimeData()->text(), UuidText::format(pane.entries[0]));
+        for (int row : {1, 2, 3}) {
+            const bool accepted = enter(row, drag.mimeData());
+            steps.append(QStringLiteral("%1:%2 ").arg(row).arg(accepted) + pane.order());
+            Pane::turnInsideDrag();
+        }
+        QDropEvent drop(QPointF(5, 5), Qt::MoveAction, drag.mimeData(), Qt::LeftButton, {});
+        QCoreApplication::sendEvent(&pane.row(3), &drop);
+        EXPECT_TRUE(drop.isAccepted());
+        // Its entry goes while it is dragged: the row stays until the drag ends.
+        pane.view->remove(pane.entries[0]);
+        Pane::turnInsideDrag();
+        EXPECT_FALSE(dragged.isNull());
+        return Qt::MoveAction;
+    });
+    QTest::mousePress(pane.row(1).grip(), Qt::LeftButton, {}, QPoint(9, 11));
+    QTest::mouseMove(pane.row(1).grip(), QPoint(9, 40));
+    QTest::mouseRelease(pane.row(1).grip(), Qt::LeftButton, {}, QPoint(9, 40));
+    Pane::turn();
+    EXPECT_EQ(steps,
+              (QStringList{QStringLiteral("1:1 e1 e2 e3 e4"), QStringLiteral("2:1 e2 e1 e3 e4"),
+                           QStringLiteral("3:1 e2 e3 e1 e4")}))
+        << "its own row moves nothing; each row entered moves it there";
+    EXPECT_EQ(pane.view->draggedEntryID(), std::nullopt) << "cleared when the drag ends";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(dragged.isNull());
+
+    // After the drag, nothing that enters a row moves anything: not a text of the same id, not
+    // captures from the library, not text from elsewhere.
+    const auto text = [](const QString& value) {
+        auto* data = new QMimeData;
+        data->setText(value);
+        return data;
+    };
+    const struct {
+        const char* name;
+        QMimeData* data;
+    } foreign[] = {
+        {"the id dragged last", text(UuidText::format(pane.entries[1]))},
+        {"captures", text(SelectionDragIDs::encode({pane.draft().entries[0].selectionID}))},
+        {"plain text", text(QStringLiteral("hello"))},
+        {"no text", new QMimeData},
+    };
+    for (const auto& c : foreign) {
+        EXPECT_FALSE(enter(4, c.data)) << c.name;
+        EXPECT_EQ(pane.order(), QStringLiteral("e2 e3 e4")) << c.name;
+        delete c.data;
+    }
+    // While a drag runs, another entry's id is not that drag.
+    pane.view->setDragRunner([&](QDrag&) {
+        std::unique_ptr<QMimeData> other(text(UuidText::format(pane.entries[3])));
+        EXPECT_FALSE(enter(2, other.get()));
+        return Qt::IgnoreAction;
+    });
+    pane.view->startDrag(pane.entries[2]);
+    Pane::turn();
+    EXPECT_EQ(pane.order(), QStringLiteral("e2 e3 e4"));
+}
+
+// The pane at the widths it is used at, with badges, an excluded source, a note, and empty; for
+// whoever looks at them (VELLICORD_RENDER_DIR).
+TEST(ComposeDraftPane, RendersWideNarrowEmptyAndWithBadges)
+{
+    const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR");
+    const QList<Source> library{
+        {QStringLiteral("Attention is all you need: the dominant sequence transduction models are based on complex "
+                        "recurrent or convolutional neural networks"),
+         QStringLiteral("Firefox"), QStringLiteral("https://arxiv.org/abs/1706.03762"),
+         QStringLiteral("Attention Is All You Need")},
+        {QStringLiteral("{\"model\": \"gpt-4o\", \"temperature\": 0.2}"), QStringLiteral("Text Editor")},
+        {QStringLiteral("   \n  "), QStringLiteral("Terminal")},
+        {QStringLiteral("We evaluate on WMT 2014 English-to-German"), QStringLiteral("Firefox"),
+         QStringLiteral("https://arxiv.org/abs/1706.03762"), QStringLiteral("Attention Is All You Need")},
+    };
+    const auto badges = [](ContextDraftEntry& e, int i) {
+        e.pin = i == 0;
+        e.verbatim = i == 0 || i == 1;
+        e.customText = i == 0 ? std::optional<QString>(QStringLiteral("trimmed")) : std::nullopt;
+        e.note = i <= 1 ? std::optional<QString>(QStringLiteral("Cite the abstract")) : std::nullopt;
+        e.include = i != 2;
+    };
+    struct Surface {
+        const char* name;
+        QList<Source> sources;
+        std::function<void(ContextDraftEntry&, int)> edit;
+        QSize size;
+        std::optional<QString> notice;
+    };
+    const Surface surfaces[] = {
+        {"wide", library, {}, {560, 520}},
+        {"narrow", library, {}, {300, 520}, QStringLiteral("Applied template “Literature review of recent work”.")},
+        {"badges", library, badges, {420, 560}},
+        {"empty", {}, {}, {380, 440}},
+    };
+    for (const Surface& surface : surfaces) {
+        Pane pane(surface.sources, surface.edit);
+        pane.store->updateDraft([&] {
+            ContextDraft d = pane.draft();
+            d.task = QStringLiteral("Summarise the sources for a reader new to the field.\nKeep it short.");
+            return d;
+        }());
+        pane.view->setNotice(surface.notice);
+        Pane::turn();
+        for (Appearance appearance : {Appearance::light, Appearance::dark}) {
+            Theme::apply(*pane.view, appearance);
+            const QImage image = OffscreenRenderer::render(*pane.view, surface.size, 2.0);
+            EXPECT_EQ(image.size(), surface.size * 2) << surface.name;
+            if (!folder.isEmpty()) {
+                QDir().mkpath(folder);
+                image.save(QStringLiteral("%1/draft-pane-%2-%3.png")
+                               .arg(folder, QString::fromLatin1(surface.name),
+                                    appearance == Appearance::dark ? u"dark" : u"light"));
+            }
+        }
+    }
+}
+
+} // namespace

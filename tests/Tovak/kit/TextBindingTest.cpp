@@ -1,0 +1,88 @@
+#include "Tovak/kit/TextBinding.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextCursor>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using namespace vellicord;
+using Change = TextBinding::Change;
+
+namespace {
+
+TEST(TextBinding, DifferenceIsTheChangedMiddleWithSurrogatePairsWhole)
+{
+    const struct {
+        const char* name;
+        QString from;
+        QString to;
+        std::optional<Change> change;
+    } cases[] = {
+        {"equal", QStringLiteral("abc"), QStringLiteral("abc"), std::nullopt},
+        {"inserted", QStringLiteral("abc"), QStringLiteral("abXc"), Change{2, 0, QStringLiteral("X")}},
+        {"removed", QStringLiteral("abXc"), QStringLiteral("abc"), Change{2, 1, QString()}},
+        {"repeated letters", QStringLiteral("aaa"), QStringLiteral("aaaa"), Change{3, 0, QStringLiteral("a")}},
+        {"from empty", QString(), QStringLiteral("new"), Change{0, 0, QStringLiteral("new")}},
+        {"pair after a shared high half", QStringLiteral("a\U0001F600b"), QStringLiteral("a\U0001F601b"),
+         Change{1, 2, QStringLiteral("\U0001F601")}},
+        {"pair before a shared low half", QStringLiteral("\U0001F200z"), QStringLiteral("\U0001F600z"),
+         Change{0, 2, QStringLiteral("\U0001F600")}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TextBinding::difference(c.from, c.to), c.change) << c.name;
+    EXPECT_EQ(TextBinding::paragraphsAsLineFeeds(QStringLiteral("a\r\nb\rc\u2029d\ne")),
+              QStringLiteral("a\nb\nc\nd\ne"));
+}
+
+// What the user types is written as typed; what is shown from the store is never written back,
+// keeps the user's cursor and undo history, and is not shown again when the editor holds it.
+TEST(TextBinding, EditorAndStoredTextStayInStep)
+{
+    QStringList written;
+    QPlainTextEdit editor;
+    TextBinding binding(editor, [&](const QString& text) { written.append(text); });
+    const QString stored = QStringLiteral("Keep\u00A0this\r\nparagraph");
+    binding.show(stored);
+    EXPECT_EQ(binding.text(), QStringLiteral("Keep\u00A0this\nparagraph")) << "no-break space kept";
+    EXPECT_FALSE(editor.document()->isUndoAvailable()) << "the first text is the editor's start";
+
+    QTextCursor cursor = editor.textCursor();
+    cursor.setPosition(4);
+    editor.setTextCursor(cursor);
+    QTest::keyClicks(&editor, QStringLiteral(" X"));
+    EXPECT_EQ(
+        written,
+        (QStringList{QStringLiteral("Keep \u00A0this\nparagraph"), QStringLiteral("Keep X\u00A0this\nparagraph")}));
+
+    written.clear();
+    const int undoSteps = editor.document()->availableUndoSteps();
+    binding.show(QStringLiteral("Keep X\u00A0this\nparagraph"));
+    binding.show(QStringLiteral("Keep X\u00A0this\r\nparagraph"));
+    EXPECT_EQ(editor.document()->availableUndoSteps(), undoSteps) << "the editor holds these already";
+    binding.show(QStringLiteral("Keep X\u00A0this\nparagraph and more"));
+    EXPECT_EQ(binding.text(), QStringLiteral("Keep X\u00A0this\nparagraph and more"));
+    EXPECT_EQ(editor.textCursor().position(), 6) << "the cursor stays where the user left it";
+    EXPECT_TRUE(written.isEmpty());
+    editor.undo();
+    EXPECT_EQ(written.size(), 1) << "undoing is the user's edit";
+
+    // A blank note is kept as none and read back as "": what the user typed stays.
+    QLineEdit field;
+    TextBinding note(
+        field, [&](const QString& text) { written.append(text); },
+        [](const QString& text) { return text.trimmed().isEmpty() ? QString() : text; });
+    note.show(QString());
+    QTest::keyClicks(&field, QStringLiteral(" "));
+    note.show(QString());
+    EXPECT_EQ(field.text(), QStringLiteral(" "));
+    note.show(QStringLiteral("Cite it"));
+    EXPECT_EQ(field.text(), QStringLiteral("Cite it"));
+    EXPECT_EQ(written.last(), QStringLiteral(" "));
+    EXPECT_EQ(field.maxLength(), std::numeric_limits<int>::max());
+}
+
+} // namespace
