@@ -88,7 +88,6 @@ void Store::setCollectIntoActiveDraft(bool collect)
     Q_EMIT collectIntoActiveDraftChanged();
 }
 
-
 StoreSnapshot Store::snapshot() const
 {
     // The lists are implicitly shared: this copies four references, not the library.
@@ -114,9 +113,10 @@ void Store::writeSnapshot()
 {
     if (!canModifyLibrary())
         return;
-    services_.saveQueue.async([persistence = persistence_, snapshot = this->snapshot(), self = QPointer<Store>(this)]() mutable {
-        persist(persistence, std::move(snapshot), self);
-    });
+    services_.saveQueue.async(
+        [persistence = persistence_, snapshot = this->snapshot(), self = QPointer<Store>(this)]() mutable {
+            persist(persistence, std::move(snapshot), self);
+        });
 }
 
 bool Store::saveNow()
@@ -134,8 +134,7 @@ bool Store::saveNow()
     return written;
 }
 
-bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot,
-                    QPointer<Store> store)
+bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot, QPointer<Store> store)
 {
     try {
         persistence->write(std::move(snapshot));
@@ -169,7 +168,6 @@ void Store::clearTransientPersistenceStatus()
         setPersistenceStatus(recoveredDuringLaunch_ ? StorePersistenceStatus::recoveredFromBackup
                                                     : StorePersistenceStatus::ready);
 }
-
 
 void Store::reindexSelections()
 {
@@ -262,7 +260,6 @@ QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const Q
     return made;
 }
 
-
 std::optional<SelectionGroup> Store::addGroup(const QString& name, const QString& colorHex)
 {
     if (!canModifyLibrary())
@@ -285,7 +282,9 @@ std::optional<SelectionGroup> Store::createGroup(const QString& name, const QStr
 
 void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
 {
-    if (!canModifyLibrary())
+    // A drop or a menu names its group before the change runs; a group deleted in between would
+    // leave its id on captures with nothing to show it.
+    if (!canModifyLibrary() || !findGroup(groupID))
         return;
     QSet<QUuid> updated;
     for (const QUuid& id : selectionIDs) {
@@ -374,7 +373,6 @@ QList<Selection> Store::selections(const QUuid& groupID) const
     return members;
 }
 
-
 QList<SourceAggregate> Store::sourceAggregates() const
 {
     return StoreAggregation::sources(selections_);
@@ -394,7 +392,6 @@ qsizetype Store::count(const SourceIdentity& identity) const
         return Text::equal(SourceIdentity::from(s).identifier, identity.identifier);
     });
 }
-
 
 std::optional<ContextDraft> Store::activeDraft() const
 {
@@ -417,8 +414,9 @@ std::optional<ContextDraft> Store::findDraft(const QUuid& id) const
 ContextDraft Store::makeDraft(const QString& name) const
 {
     const QDateTime createdAt = services_.clock.now();
-    return ContextDraft{QUuid::createUuid(), name, QString(), QStringLiteral("Sections"), QStringLiteral("gpt-4o"),
-                        createdAt, services_.clock.now(), {}, std::nullopt};
+    return ContextDraft{
+        QUuid::createUuid(),   name, QString(),   QStringLiteral("Sections"), QStringLiteral("gpt-4o"), createdAt,
+        services_.clock.now(), {},   std::nullopt};
 }
 
 void Store::setActiveDraftID(std::optional<QUuid> id)
@@ -458,14 +456,15 @@ void Store::updateDraft(const ContextDraft& draft)
     for (ContextDraftEntry& entry : copy.entries) {
         if (seen.contains(entry.id)) {
             const QUuid fresh = QUuid::createUuid();
-            logApp(QStringLiteral("Draft entry id repeated; gave the repeat a new id"), entry.id.toString(QUuid::WithoutBraces),
-                   fresh.toString(QUuid::WithoutBraces));
+            logApp(QStringLiteral("Draft entry id repeated; gave the repeat a new id"),
+                   entry.id.toString(QUuid::WithoutBraces), fresh.toString(QUuid::WithoutBraces));
             entry.id = fresh;
         }
         seen.insert(entry.id);
     }
 
-    const auto existing = std::find_if(drafts_.begin(), drafts_.end(), [&](const ContextDraft& d) { return d.id == copy.id; });
+    const auto existing
+        = std::find_if(drafts_.begin(), drafts_.end(), [&](const ContextDraft& d) { return d.id == copy.id; });
     if (existing != drafts_.end())
         *existing = copy;
     else
@@ -514,27 +513,29 @@ bool Store::addSelectionToActiveDraft(const QUuid& selectionID)
 
 qsizetype Store::addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs)
 {
-    if (!canModifyLibrary() || selectionIDs.isEmpty())
+    if (!canModifyLibrary())
         return 0;
+    // Ids of no capture (a drag from a library since changed, another window's drag) would give
+    // entries that compose to nothing yet count in the prompt's badge: they are left out. New
+    // entries follow the library's order, so that adding a set of captures gives the same draft
+    // every time.
+    std::vector<std::pair<qsizetype, QUuid>> known;
+    known.reserve(size_t(selectionIDs.size()));
+    for (const QUuid& id : selectionIDs) {
+        const qsizetype index = selectionIndex(id);
+        if (index >= 0)
+            known.emplace_back(index, id);
+    }
+    if (known.empty())
+        return 0;
+    std::sort(known.begin(), known.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     ContextDraft draft = ensureActiveDraft();
-
-    // New entries follow the library's order (ids of no capture last, by id), so that adding a
-    // selection of captures gives the same draft every time.
-    QList<QUuid> ids(selectionIDs.cbegin(), selectionIDs.cend());
-    std::sort(ids.begin(), ids.end(), [&](const QUuid& a, const QUuid& b) {
-        const qsizetype ia = selectionIndex(a), ib = selectionIndex(b);
-        if ((ia < 0) != (ib < 0))
-            return ib < 0;
-        if (ia != ib)
-            return ia < ib;
-        return a.toString() < b.toString();
-    });
 
     QSet<QUuid> present;
     for (const ContextDraftEntry& entry : draft.entries)
         present.insert(entry.selectionID);
     qsizetype added = 0;
-    for (const QUuid& id : ids) {
+    for (const auto& [index, id] : known) {
         if (present.contains(id))
             continue;
         draft.entries.append({QUuid::createUuid(), id, true, false, false, std::nullopt, std::nullopt});

@@ -45,7 +45,7 @@ public:
         FileSystem& fileSystem;
         Defaults& defaults;
         SerialQueue& saveQueue; // the library file is written only here ("com.vellicord.store.save")
-        Scheduler& scheduler;   // the save's debounce, on the main thread
+        Scheduler& scheduler; // the save's debounce, on the main thread
         Clock& clock;
     };
 
@@ -96,6 +96,7 @@ public:
     std::optional<SelectionGroup> addGroup(const QString& name, const QString& colorHex);
     std::optional<SelectionGroup> createGroup(const QString& name, const QString& colorHex,
                                               const QSet<QUuid>& selectionIDs);
+    // Ids of no capture are skipped; a group that does not exist is not filled.
     void addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs);
     void deleteGroup(const QUuid& groupID);
     void renameGroup(const QUuid& groupID, const QString& name);
@@ -116,6 +117,8 @@ public:
     std::optional<ContextDraft> newDraft(const std::optional<QString>& name = std::nullopt);
     void activateDraft(const QUuid& id);
     void deleteDraft(const QUuid& id);
+    // One entry per capture the active draft (made when there is none) does not hold yet; ids of
+    // no capture are skipped, and when none is left nothing changes. The number of entries added.
     bool addSelectionToActiveDraft(const QUuid& selectionID);
     qsizetype addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs);
 
