@@ -120,6 +120,12 @@ const QHash<QString, QString>& drawings()
         {QStringLiteral("folder.badge.plus"),
          QStringLiteral(R"(<path d="M12.5 18.8 L5 18.8 C3.7 18.8 2.8 17.9 2.8 16.6 L2.8 6.1 C2.8 4.8 3.7 3.9 5 3.9 L9 3.9 L11 6.1 L17.8 6.1 C19.1 6.1 20 7.1 20 8.4 L20 12.4 M2.8 8.8 L20 8.8" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>
 <path d="M18 14.3 L18 21.7 M14.3 18 L21.7 18" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>)")},
+        {QStringLiteral("doc.plaintext"),
+         QStringLiteral(R"(<path d="M7 2.8 L17 2.8 C18.1 2.8 19 3.7 19 4.8 L19 19.2 C19 20.3 18.1 21.2 17 21.2 L7 21.2 C5.9 21.2 5 20.3 5 19.2 L5 4.8 C5 3.7 5.9 2.8 7 2.8 Z" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
+<path d="M8.5 7.5 L15.5 7.5 M8.5 10.8 L15.5 10.8 M8.5 14.1 L15.5 14.1 M8.5 17.4 L12.5 17.4" stroke="INK" stroke-width="1.4" stroke-linecap="round"/>)")},
+        {QStringLiteral("checkmark.shield"),
+         QStringLiteral(R"(<path d="M12 2.6 L19.6 5.4 L19.6 11.2 C19.6 16 16.4 19.6 12 21.4 C7.6 19.6 4.4 16 4.4 11.2 L4.4 5.4 Z" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
+<path d="M8.4 11.8 L11 14.4 L15.8 9" fill="none" stroke="INK" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"/>)")},
     };
     // clang-format on
     return table;
