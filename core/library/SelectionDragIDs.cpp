@@ -23,11 +23,20 @@ std::optional<QSet<QUuid>> ids(const std::optional<QString>& text)
     const QStringView head(prefix);
     if (!text || !text->startsWith(head))
         return std::nullopt;
-    QSet<QUuid> result;
+    // A group's grip can carry a whole library: the pieces are read in place, into a set sized
+    // for them once.
     const QStringView rest = QStringView(*text).mid(head.size());
-    for (QStringView piece : rest.split(u',', Qt::SkipEmptyParts)) {
-        if (const auto id = UuidText::parse(piece))
-            result.insert(*id);
+    QSet<QUuid> result;
+    result.reserve(rest.size() / 37 + 1);
+    for (qsizetype start = 0; start < rest.size();) {
+        qsizetype end = rest.indexOf(u',', start);
+        if (end < 0)
+            end = rest.size();
+        if (end > start) {
+            if (const auto id = UuidText::parse(rest.sliced(start, end - start)))
+                result.insert(*id);
+        }
+        start = end + 1;
     }
     if (result.isEmpty())
         return std::nullopt;

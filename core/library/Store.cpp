@@ -191,7 +191,10 @@ void Store::add(const Selection& selection)
         return;
     selections_.prepend(selection);
     positionFromEnd_.insert(selection.id, selections_.size() - 1);
-    Q_EMIT selectionsChanged({.added = {selection.id}});
+    SelectionsChange change{.added = {selection.id}};
+    for (const QUuid& group : selection.groupIDs)
+        ++change.memberships[group];
+    Q_EMIT selectionsChanged(change);
     scheduleSave();
 }
 
@@ -210,9 +213,16 @@ void Store::remove(const QSet<QUuid>& ids)
             removed.insert(id);
     }
     if (!removed.isEmpty()) {
-        selections_.removeIf([&](const Selection& s) { return removed.contains(s.id); });
+        SelectionsChange change{.removed = removed};
+        selections_.removeIf([&](const Selection& s) {
+            if (!removed.contains(s.id))
+                return false;
+            for (const QUuid& group : s.groupIDs)
+                --change.memberships[group];
+            return true;
+        });
         reindexSelections();
-        Q_EMIT selectionsChanged({.removed = removed});
+        Q_EMIT selectionsChanged(change);
     }
     bool draftsChanged = false;
     for (ContextDraft& draft : drafts_) {
@@ -230,10 +240,15 @@ void Store::remove(const QSet<QUuid>& ids)
 
 std::optional<Selection> Store::findByID(const QUuid& id) const
 {
+    if (const Selection* selection = find(id))
+        return *selection;
+    return std::nullopt;
+}
+
+const Selection* Store::find(const QUuid& id) const
+{
     const qsizetype index = selectionIndex(id);
-    if (index < 0)
-        return std::nullopt;
-    return selections_[index];
+    return index < 0 ? nullptr : &selections_.at(index);
 }
 
 QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const QString& appName)
@@ -286,16 +301,26 @@ void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
     // leave its id on captures with nothing to show it.
     if (!canModifyLibrary() || !findGroup(groupID))
         return;
-    QSet<QUuid> updated;
+    // In library order: a group of a whole library then walks the captures once, front to back,
+    // rather than all over memory in the order of a hash.
+    std::vector<qsizetype> indices;
+    indices.reserve(size_t(selectionIDs.size()));
     for (const QUuid& id : selectionIDs) {
-        const qsizetype index = selectionIndex(id);
-        if (index < 0 || selections_[index].groupIDs.contains(groupID))
+        if (const qsizetype index = selectionIndex(id); index >= 0)
+            indices.push_back(index);
+    }
+    std::sort(indices.begin(), indices.end());
+    QSet<QUuid> updated;
+    updated.reserve(qsizetype(indices.size()));
+    for (qsizetype index : indices) {
+        Selection& selection = selections_[index];
+        if (selection.groupIDs.contains(groupID))
             continue;
-        selections_[index].groupIDs.append(groupID);
-        updated.insert(id);
+        selection.groupIDs.append(groupID);
+        updated.insert(selection.id);
     }
     if (!updated.isEmpty())
-        Q_EMIT selectionsChanged({.updated = updated});
+        Q_EMIT selectionsChanged({.updated = updated, .memberships = {{groupID, updated.size()}}});
     scheduleSave();
 }
 
@@ -305,15 +330,18 @@ void Store::deleteGroup(const QUuid& groupID)
         return;
     if (groups_.removeIf([&](const SelectionGroup& g) { return g.id == groupID; }) > 0)
         Q_EMIT groupsChanged();
-    QSet<QUuid> updated;
+    SelectionsChange change;
+    qsizetype left = 0;
     for (qsizetype i = 0; i < selections_.size(); ++i) {
         if (selections_.at(i).groupIDs.contains(groupID)) {
-            selections_[i].groupIDs.removeAll(groupID);
-            updated.insert(selections_.at(i).id);
+            left += selections_[i].groupIDs.removeAll(groupID);
+            change.updated.insert(selections_.at(i).id);
         }
     }
-    if (!updated.isEmpty())
-        Q_EMIT selectionsChanged({.updated = updated});
+    if (!change.updated.isEmpty()) {
+        change.memberships.insert(groupID, -left);
+        Q_EMIT selectionsChanged(change);
+    }
     scheduleSave();
 }
 
@@ -338,7 +366,7 @@ void Store::removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& sel
 {
     if (!canModifyLibrary())
         return;
-    QSet<QUuid> updated;
+    SelectionsChange change;
     for (const QUuid& id : selectionIDs) {
         const qsizetype index = selectionIndex(id);
         if (index < 0)
@@ -346,11 +374,16 @@ void Store::removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& sel
         const Selection& s = selections_.at(index);
         if (std::none_of(s.groupIDs.cbegin(), s.groupIDs.cend(), [&](const QUuid& g) { return groupIDs.contains(g); }))
             continue;
-        selections_[index].groupIDs.removeIf([&](const QUuid& g) { return groupIDs.contains(g); });
-        updated.insert(id);
+        selections_[index].groupIDs.removeIf([&](const QUuid& g) {
+            if (!groupIDs.contains(g))
+                return false;
+            --change.memberships[g];
+            return true;
+        });
+        change.updated.insert(id);
     }
-    if (!updated.isEmpty())
-        Q_EMIT selectionsChanged({.updated = updated});
+    if (!change.updated.isEmpty())
+        Q_EMIT selectionsChanged(change);
     scheduleSave();
 }
 

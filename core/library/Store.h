@@ -54,6 +54,9 @@ public:
         QList<QUuid> added; // now at the front of the list, in list order
         QSet<QUuid> removed;
         QSet<QUuid> updated; // changed in place: their groups
+        // Per group, how many captures joined it (positive) or left it (negative), the added and
+        // removed captures included: what a count of members follows without reading captures.
+        QHash<QUuid, qsizetype> memberships;
     };
 
     static constexpr std::chrono::milliseconds saveDelay{400};
@@ -90,6 +93,8 @@ public:
     void remove(const QUuid& id);
     void remove(const QSet<QUuid>& ids);
     std::optional<Selection> findByID(const QUuid& id) const;
+    // The capture in place, without a copy; valid until the next change of the captures.
+    const Selection* find(const QUuid& id) const;
     QList<Selection> addImportedTextChunks(const QStringList& chunks, const QString& appName);
 
     // Groups.

@@ -350,16 +350,35 @@ TEST_F(StoreTest, EachChangeNamesItsCaptures)
              store->addToGroup(group, {a, b});
          },
          [&] {
-             return QList<Change>{{.updated = {a}}, {.updated = {b}}};
+             return QList<Change>{{.updated = {a}, .memberships = {{group, 1}}},
+                                  {.updated = {b}, .memberships = {{group, 1}}}};
          }},
         {"out of the group", [&] { store->removeFromGroups({group}, {a}); },
-         [&] { return QList<Change>{{.updated = {a}}}; }},
-        {"group deleted", [&] { store->deleteGroup(group); }, [&] { return QList<Change>{{.updated = {b}}}; }},
+         [&] {
+             return QList<Change>{{.updated = {a}, .memberships = {{group, -1}}}};
+         }},
+        {"group deleted", [&] { store->deleteGroup(group); },
+         [&] {
+             return QList<Change>{{.updated = {b}, .memberships = {{group, -1}}}};
+         }},
         {"removed, unknown ids left out",
          [&] {
              store->remove(Ids{a, missing});
          },
          [&] { return QList<Change>{{.removed = {a}}}; }},
+        {"a capture added and removed with its groups",
+         [&] {
+             Selection member = LibrarySamples::selection(4);
+             member.groupIDs = {group, LibrarySamples::id(77)};
+             store->add(member);
+             store->remove(member.id);
+         },
+         [&] {
+             const QHash<QUuid, qsizetype> joined{{group, 1}, {LibrarySamples::id(77), 1}};
+             const QHash<QUuid, qsizetype> left{{group, -1}, {LibrarySamples::id(77), -1}};
+             return QList<Change>{{.added = {LibrarySamples::id(4)}, .memberships = joined},
+                                  {.removed = {LibrarySamples::id(4)}, .memberships = left}};
+         }},
     };
     for (const Step& step : steps) {
         changes.clear();
@@ -370,6 +389,7 @@ TEST_F(StoreTest, EachChangeNamesItsCaptures)
             EXPECT_EQ(changes[i].added, expected[i].added) << step.name;
             EXPECT_EQ(changes[i].removed, expected[i].removed) << step.name;
             EXPECT_EQ(changes[i].updated, expected[i].updated) << step.name;
+            EXPECT_EQ(changes[i].memberships, expected[i].memberships) << step.name;
         }
     }
     EXPECT_EQ(store->selections().first().id, imported.first());
