@@ -14,8 +14,11 @@ SidebarTally::SidebarTally(const Store& store)
     Touched touched;
     // From the oldest, so that each source's captures line up oldest first and the newest gives
     // the source its identity.
-    for (qsizetype i = all.size() - 1; i >= 0; --i)
+    for (qsizetype i = all.size() - 1; i >= 0; --i) {
         add(all[i], touched);
+        for (const QUuid& group : all[i].groupIDs)
+            ++groupCounts_[group];
+    }
     for (Source source = 0; source < Source(sources_.size()); ++source) {
         if (!sources_[size_t(source)].members.empty())
             order_.push_back(source);
@@ -74,8 +77,7 @@ void SidebarTally::add(const Selection& selection, Touched& touched)
     const uint64_t sequence = nextSequence_++;
     entry.members.push_back({sequence, selection.id});
     entry.identity = SourceIdentity::from(selection);
-    captures_.insert(selection.id, {source, sequence, selection.groupIDs});
-    countGroups(selection.groupIDs, 1, touched);
+    captures_.insert(selection.id, {source, sequence});
     touched.sources.insert(source);
 }
 
@@ -88,7 +90,6 @@ void SidebarTally::forget(const QSet<QUuid>& ids, Touched& touched)
         if (it == captures_.end())
             continue;
         gone[it->source].insert(it->sequence);
-        countGroups(it->groupIDs, -1, touched);
         captures_.erase(it);
     }
     for (auto it = gone.cbegin(); it != gone.cend(); ++it) {
@@ -98,7 +99,7 @@ void SidebarTally::forget(const QSet<QUuid>& ids, Touched& touched)
         touched.sources.insert(it.key());
         // The newest capture left: the source takes the identity of the one now newest.
         if (!entry.members.empty() && entry.members.back().sequence != newestBefore) {
-            if (const std::optional<Selection> newest = store_.findByID(entry.members.back().id))
+            if (const Selection* newest = store_.find(entry.members.back().id))
                 entry.identity = SourceIdentity::from(*newest);
         }
     }
@@ -111,19 +112,17 @@ SidebarTally::Touched SidebarTally::apply(const Store::SelectionsChange& change)
         forget(change.removed, touched);
     // The added captures stand at the front in list order: the last of them came first.
     for (auto it = change.added.crbegin(); it != change.added.crend(); ++it) {
-        if (const std::optional<Selection> selection = store_.findByID(*it))
+        if (const Selection* selection = store_.find(*it))
             add(*selection, touched);
     }
-    for (const QUuid& id : change.updated) {
-        const auto it = captures_.find(id);
-        if (it == captures_.end())
-            continue;
-        const std::optional<Selection> selection = store_.findByID(id);
-        if (!selection || selection->groupIDs == it->groupIDs)
-            continue;
-        countGroups(it->groupIDs, -1, touched);
-        countGroups(selection->groupIDs, 1, touched);
-        it->groupIDs = selection->groupIDs;
+    // A group filled with a whole library is one number here, not a visit to every capture.
+    for (auto it = change.memberships.cbegin(); it != change.memberships.cend(); ++it) {
+        const qsizetype count = groupCounts_.value(it.key()) + it.value();
+        if (count == 0)
+            groupCounts_.remove(it.key());
+        else
+            groupCounts_.insert(it.key(), count);
+        touched.groups.insert(it.key());
     }
     if (!touched.sources.isEmpty())
         reorder(touched);
@@ -149,17 +148,6 @@ void SidebarTally::reorder(Touched& touched)
         order_.insert(at, source);
     }
     touched.sourcesReordered = order_ != previous;
-}
-
-void SidebarTally::countGroups(const QList<QUuid>& groupIDs, int delta, Touched& touched)
-{
-    for (const QUuid& group : groupIDs) {
-        qsizetype& count = groupCounts_[group];
-        count += delta;
-        if (count == 0)
-            groupCounts_.remove(group);
-        touched.groups.insert(group);
-    }
 }
 
 } // namespace vellicord

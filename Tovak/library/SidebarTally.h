@@ -62,7 +62,6 @@ private:
     struct Capture {
         Source source;
         uint64_t sequence;
-        QList<QUuid> groupIDs;
     };
 
     Source sourceOf(const Selection& selection);
@@ -71,7 +70,6 @@ private:
     bool before(Source a, Source b) const;
     void forget(const QSet<QUuid>& ids, Touched& touched);
     void reorder(Touched& touched);
-    void countGroups(const QList<QUuid>& groupIDs, int delta, Touched& touched);
 
     const Store& store_;
     CaseInsensitiveCollation collation_;

@@ -189,6 +189,43 @@ TEST(ContentViewState, PromptRequestsAndFocusSearch)
     EXPECT_TRUE(store->drafts().isEmpty());
 }
 
+// A group's list follows its members whether they change while it is shown or before.
+TEST(ContentViewState, AGroupsListFollowsItsMembers)
+{
+    Library lib;
+    ContentViewState& state = *lib.state;
+    const QUuid other = lib.store->addGroup(QStringLiteral("Other"), QStringLiteral("#000000"))->id;
+    struct Step {
+        const char* name;
+        bool shownDuring;
+        std::function<void()> act;
+        QList<QUuid> shown; // the group's captures, newest first
+    };
+    const Step steps[] = {
+        {"filled while the whole library is shown",
+         false,
+         [&] {
+             lib.store->addToGroup(lib.group, {lib.a, lib.b});
+         },
+         {lib.b, lib.e, lib.c, lib.a}},
+        {"one taken out while it is shown",
+         true,
+         [&] { lib.store->removeFromGroups({lib.group}, {lib.c}); },
+         {lib.b, lib.e, lib.a}},
+        {"another group filled", false, [&] { lib.store->addToGroup(other, {lib.d}); }, {lib.b, lib.e, lib.a}},
+        {"filled while it is shown",
+         true,
+         [&] { lib.store->addToGroup(lib.group, {lib.d}); },
+         {lib.b, lib.e, lib.d, lib.a}},
+    };
+    for (const Step& step : steps) {
+        state.setSidebarSelection(step.shownDuring ? SidebarItem::group(lib.group) : SidebarItem::allSelections());
+        step.act();
+        state.setSidebarSelection(SidebarItem::group(lib.group));
+        EXPECT_EQ(lib.visible(), step.shown) << step.name;
+    }
+}
+
 // The new-group sheet: who asked decides what the group holds, the name is trimmed of white space
 // and newlines alike, and every way out but a create drops what it was asked for.
 TEST(ContentViewState, NewGroupSheet)

@@ -159,7 +159,10 @@ TEST(SidebarModel, CountsFollowEveryChange)
                 url = QStringLiteral("https://site.example/") + QString::number(random.bounded(3));
             else if (random.bounded(3) == 0)
                 path = QStringLiteral("/home/u/doc") + QString::number(random.bounded(3));
-            store->add(capture(apps[int(random.bounded(apps.size()))], url, path));
+            QList<QUuid> in;
+            if (!groups.isEmpty() && random.bounded(3) == 0)
+                in.append(groups[int(random.bounded(groups.size()))]);
+            store->add(capture(apps[int(random.bounded(apps.size()))], url, path, in));
             break;
         }
         case 2: store->remove(QSet<QUuid>{any(), any(), any()}); break;
