@@ -2,6 +2,7 @@
 
 #include "Tovak/library/ContentView.h"
 #include "Tovak/library/SidebarModel.h"
+#include "Tovak/library/SidebarRowDelegate.h"
 #include "core/capture/Clipboard.h"
 #include "core/library/LibrarySamples.h"
 #include "core/library/SelectionDragIDs.h"
@@ -84,6 +85,13 @@ TEST(SidebarView, SelectionRoundTripsWithoutLoops)
     Window w;
     ContentViewState& state = w.content->state();
     QSignalSpy changes(&state, &ContentViewState::sidebarSelectionChanged);
+
+    // Pressing a group's grip chooses nothing: it drags.
+    const QModelIndex groupIndex = w.model().index(w.row(SidebarItem::group(w.group)));
+    const QPoint grip = SidebarRowDelegate::gripRect(groupIndex, w.sidebar().visualRect(groupIndex)).center();
+    QTest::mousePress(w.sidebar().viewport(), Qt::LeftButton, {}, grip);
+    QTest::mouseRelease(w.sidebar().viewport(), Qt::LeftButton, {}, grip);
+    EXPECT_EQ(changes.count(), 0);
 
     w.click(w.row(SidebarItem::group(w.group)));
     EXPECT_EQ(state.sidebarSelection(), SidebarItem::group(w.group));
@@ -199,13 +207,34 @@ TEST(SidebarView, Drops)
             << c.name;
     }
 
+    // A drag over a group and away again, then out of the list, leaves no row highlighted.
+    {
+        Window w;
+        QMimeData data;
+        data.setText(ids({w.b.id}));
+        QWidget* viewport = w.sidebar().viewport();
+        QDragEnterEvent enter(w.centre(w.row(SidebarItem::group(w.group))), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &enter);
+        EXPECT_EQ(w.sidebar().hoveredDropTarget(), SidebarItem::group(w.group));
+        QDragMoveEvent away(w.centre(w.headerRow(QStringLiteral("Sources"))), Qt::CopyAction, &data, Qt::LeftButton,
+                            {});
+        QApplication::sendEvent(viewport, &away);
+        EXPECT_FALSE(w.sidebar().hoveredDropTarget());
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(viewport, &leave);
+        EXPECT_FALSE(w.sidebar().hoveredDropTarget());
+    }
+
     // The group goes between the drop and the change: nothing is stored for it.
     Window w;
     QMimeData data;
     data.setText(SelectionDragIDs::encode({w.b.id}));
     const QPoint at = w.centre(w.row(SidebarItem::group(w.group)));
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(w.sidebar().viewport(), &enter);
     QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
     QApplication::sendEvent(w.sidebar().viewport(), &drop);
+    ASSERT_TRUE(drop.isAccepted());
     w.store->deleteGroup(w.group);
     w.time.advance(0ms);
     EXPECT_TRUE(w.store->findByID(w.b.id)->groupIDs.isEmpty());
@@ -312,8 +341,11 @@ TEST(SidebarView, ContextMenus)
               (QStringList{"Add to Prompt°", "-", "Copy as Markdown", "Copy Plain Text"}));
     QMimeData data;
     data.setText(SelectionDragIDs::encode({lockedCapture.id}));
-    QDropEvent drop(sidebar.visualRect(model.index(model.rowOf(SidebarItem::group(lockedGroup)))).center(),
-                    Qt::CopyAction, &data, Qt::LeftButton, {});
+    const QPoint at = sidebar.visualRect(model.index(model.rowOf(SidebarItem::group(lockedGroup)))).center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(sidebar.viewport(), &enter);
+    EXPECT_FALSE(sidebar.hoveredDropTarget());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
     QApplication::sendEvent(sidebar.viewport(), &drop);
     EXPECT_FALSE(drop.isAccepted());
 }
