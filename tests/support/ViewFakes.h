@@ -4,9 +4,11 @@
 #include "support/FakeAccessibility.h"
 #include "support/FakeDesktop.h"
 #include "support/FakePasteboard.h"
+#include "support/FakeSaveDialog.h"
 #include "support/TemporaryLibrary.h"
 
 #include <QString>
+#include <QWidget>
 
 #include <memory>
 
@@ -34,6 +36,10 @@ struct ViewFakes : TemporaryLibrary {
             .accessibility = accessibility,
             .shortcutDisplay = [this] { return shortcut; },
             .requestCapture = [this] { ++captureRequests; },
+            .fileSystem = files,
+            .chooseSaveFile
+            = [this](QWidget& view, const ViewServices::SaveFileRequest& request,
+                     ViewServices::SaveFileAnswer answer) { saveDialog.run(view, request, std::move(answer)); },
         };
     }
 
@@ -41,6 +47,7 @@ struct ViewFakes : TemporaryLibrary {
     FakePasteboard pasteboard;
     FakeDesktop desktop;
     FakeAccessibility accessibility;
+    FakeSaveDialog saveDialog;
     QString shortcut = QStringLiteral("⌃⌥⌘C");
     int captureRequests = 0;
 };
