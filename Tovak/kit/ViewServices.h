@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace vellicord {
@@ -51,6 +52,9 @@ struct ViewServices {
     // at once. The answer comes when the dialog closes: the path chosen, or none when it was
     // cancelled; it never comes once the view is gone.
     std::function<void(QWidget& view, const SaveFileRequest& request, SaveFileAnswer answer)> chooseSaveFile;
+    // Puts up a sheet over its window, modal to that window only, and returns at once; the sheet
+    // reports through its own signals when it is done. Tests answer sheets themselves.
+    std::function<void(QDialog&)> runModal;
 };
 
 } // namespace vellicord

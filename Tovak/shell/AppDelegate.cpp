@@ -21,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -92,6 +93,7 @@ ViewServices AppDelegate::viewServices()
         .requestCapture = [request = captureRequest_.get()] { request->captureNow(); },
         .fileSystem = services_.fileSystem,
         .chooseSaveFile = SaveFileDialog::run,
+        .runModal = [](QDialog& sheet) { sheet.open(); },
     };
 }
 

@@ -7,9 +7,13 @@
 #include "support/FakeSaveDialog.h"
 #include "support/TemporaryLibrary.h"
 
+#include <QDialog>
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace vellicord {
@@ -40,6 +44,13 @@ struct ViewFakes : TemporaryLibrary {
             .chooseSaveFile
             = [this](QWidget& view, const ViewServices::SaveFileRequest& request,
                      ViewServices::SaveFileAnswer answer) { saveDialog.run(view, request, std::move(answer)); },
+            .runModal =
+                [this](QDialog& sheet) {
+                    sheets.append(&sheet);
+                    sheet.show();
+                    if (answerSheet)
+                        answerSheet(sheet);
+                },
         };
     }
 
@@ -50,6 +61,9 @@ struct ViewFakes : TemporaryLibrary {
     FakeSaveDialog saveDialog;
     QString shortcut = QStringLiteral("⌃⌥⌘C");
     int captureRequests = 0;
+    // Every sheet put up, in order (null once it is gone), and what answers each as it comes up.
+    QList<QPointer<QDialog>> sheets;
+    std::function<void(QDialog&)> answerSheet;
 };
 
 } // namespace vellicord
