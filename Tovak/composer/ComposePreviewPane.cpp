@@ -516,18 +516,12 @@ void ComposePreviewPane::confirmReset()
             resetToGenerated();
     });
     resetConfirmation_ = box;
-    present(*box);
+    services_.runModal(*box);
 }
 
 void ComposePreviewPane::resetToGenerated()
 {
     change([](ContextDraft& draft) { draft.previewText.reset(); });
-}
-
-void ComposePreviewPane::present(QDialog& dialog)
-{
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.open();
 }
 
 void ComposePreviewPane::setBudgetFeedback(const QString& feedback)
@@ -546,7 +540,7 @@ void ComposePreviewPane::setBudgetFeedback(const QString& feedback)
     // However the alert goes (its button, Escape, the window's close button), the feedback goes.
     connect(alert, &QDialog::finished, this, [this] { budgetFeedback_.reset(); });
     budgetAlert_ = alert;
-    present(*alert);
+    services_.runModal(*alert);
 }
 
 void ComposePreviewPane::showCopyButton()

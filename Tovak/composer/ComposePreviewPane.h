@@ -139,8 +139,6 @@ private:
     void setBudgetFeedback(const QString& feedback);
     void writeExport(const QString& path, const QString& text);
     void resetToGenerated();
-    // Puts a dialog up over the window, modal to it only, without an event loop of its own.
-    void present(QDialog& dialog);
 
     ViewServices services_;
     const QUuid draftID_;
