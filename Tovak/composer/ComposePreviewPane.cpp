@@ -320,8 +320,10 @@ QWidget* ComposePreviewPane::buildActions(QWidget* parent)
         = new SymbolLabel(QStringLiteral("exclamationmark.triangle"), QString(), TextStyles::caption(), QColor(), row);
     exportWarning_->setObjectName(QStringLiteral("ExportWarning"));
     exportWarning_->hide();
-    layout->addWidget(exportWarning_);
-    layout->addStretch(1);
+    // The warning takes the rest of the row while it shows: a wrapping label asks for little
+    // width and would otherwise break its one short line.
+    layout->addWidget(exportWarning_, 1);
+    layout->addStretch(0);
     showCopyButton();
     return row;
 }
