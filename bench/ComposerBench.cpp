@@ -74,8 +74,7 @@ struct Library {
 
 Library& library()
 {
-    static Library* instance = new Library;
-    return *instance;
+    return bench::sharedFixture<Library>();
 }
 
 Library& largeLibrary()
