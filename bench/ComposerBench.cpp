@@ -1,16 +1,22 @@
-// The composer's draft pane over a prompt of 500 sources, on the main thread of an X server:
-// opening it until it is painted, and a keystroke in the task and in a source's note (the store
-// update, the pane's refresh and the repaint of what changed). Needs an X server: without DISPLAY
-// it runs itself under xvfb-run.
+// The composer over a prompt of 500 sources, on the main thread of an X server: the draft pane
+// opened until it is painted, and a keystroke in the task and in a source's note (the store
+// update, the pane's refresh and the repaint of what changed); the whole composer over 2 MB of
+// sources, a keystroke in its edited preview and in its task, Reduce to Fit and Copy Split with
+// the view brought up to date. Needs an X server: without DISPLAY it runs itself under xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
+#include "Tovak/composer/ComposePreviewPane.h"
+#include "Tovak/composer/ComposeView.h"
+#include "Tovak/composer/TokenBudgetMeter.h"
 #include "bench/X11BenchMain.h"
+#include "core/composition/ContextComposer.h"
 #include "core/library/Store.h"
 #include "support/ViewFakes.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
 
@@ -36,12 +42,14 @@ QString words(QRandomGenerator& random, int approximateLength)
     return text;
 }
 
-// A library of 500 captures from a few dozen pages and documents, and one prompt of them all.
+// A library of 500 captures from a few dozen pages and documents, and one prompt of them all:
+// about 450 kB of sources, or 2 MB.
 struct Library {
     ViewFakes fakes;
     QUuid draftID;
+    qsizetype characters = 0;
 
-    Library()
+    explicit Library(int sourceLength = 900)
     {
         QRandomGenerator random(5);
         ContextDraft draft = *fakes.store->newDraft(QStringLiteral("Literature review"));
@@ -49,10 +57,11 @@ struct Library {
             std::optional<QString> url;
             if (i % 2 == 0)
                 url = QStringLiteral("https://site%1.example/article/%2").arg(i % 37).arg(i);
-            const Selection s(QUuid::createUuid(), words(random, 900), std::nullopt, QStringLiteral("Firefox"),
+            const Selection s(QUuid::createUuid(), words(random, sourceLength), std::nullopt, QStringLiteral("Firefox"),
                               std::nullopt, url, QStringLiteral("Article %1").arg(i), std::nullopt, {},
                               QDateTime::fromSecsSinceEpoch(1'700'000'000 + i * 60, Qt::UTC));
             fakes.store->add(s);
+            characters += s.text.size();
             draft.entries.append({QUuid::createUuid(), s.id, i % 7 != 0, i % 11 == 0, false,
                                   i == 0 ? std::optional<QString>(QStringLiteral("Cite")) : std::nullopt,
                                   std::nullopt});
@@ -66,6 +75,12 @@ struct Library {
 Library& library()
 {
     return bench::sharedFixture<Library>();
+}
+
+Library& largeLibrary()
+{
+    static Library* instance = new Library(4700);
+    return *instance;
 }
 
 double elapsed(const QElapsedTimer& timer)
@@ -148,6 +163,107 @@ void KeystrokeInNote(benchmark::State& state)
     state.SetLabel("a keystroke in a source's note of a 500-source prompt: stored, refreshed, repainted");
 }
 BENCHMARK(KeystrokeInNote)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The composer over the 2 MB prompt, shown and painted, with the draft as the library had it.
+std::unique_ptr<ComposeView> openComposer(const ContextDraft& draft)
+{
+    Library& large = largeLibrary();
+    large.fakes.store->updateDraft(draft);
+    auto view = std::make_unique<ComposeView>(large.fakes.services(), large.draftID);
+    view->resize(1100, 760);
+    view->show();
+    QCoreApplication::processEvents();
+    view->repaint();
+    return view;
+}
+
+ContextDraft largeDraft()
+{
+    static const ContextDraft draft = *largeLibrary().fakes.store->findDraft(largeLibrary().draftID);
+    return draft;
+}
+
+void KeystrokeInEditedPreview(benchmark::State& state)
+{
+    ContextDraft draft = largeDraft();
+    draft.previewText
+        = ContextComposer::compose(draft, largeLibrary().fakes.store->selections(), ContextComposer::defaultPreamble(),
+                                   draft.modelProfile(), std::nullopt, true)
+              .text;
+    std::unique_ptr<ComposeView> view = openComposer(draft);
+    QPlainTextEdit* editor = view->previewPane()->editor();
+    editor->setFocus();
+    editor->moveCursor(QTextCursor::Start);
+    std::vector<double> keystrokes;
+    for (auto _ : state) {
+        const std::vector<double> typed = typeInto(*editor, QStringLiteral("Read these first. "));
+        keystrokes.insert(keystrokes.end(), typed.begin(), typed.end());
+    }
+    bench::reportLatencies(state, keystrokes);
+    state.counters["prompt_chars"] = double(editor->document()->characterCount());
+    state.counters["meter_tokens"] = double(view->previewPane()->composed().tokens);
+    state.SetLabel("a keystroke in the edited preview of a 2 MB prompt: stored, counted, meter shown, repainted");
+}
+BENCHMARK(KeystrokeInEditedPreview)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void KeystrokeInTaskRecomposes(benchmark::State& state)
+{
+    std::unique_ptr<ComposeView> view = openComposer(largeDraft());
+    QPlainTextEdit* task = view->draftPane()->taskField();
+    task->setFocus();
+    task->moveCursor(QTextCursor::End);
+    std::vector<double> keystrokes;
+    for (auto _ : state) {
+        const std::vector<double> typed = typeInto(*task, QStringLiteral(" and their methods"));
+        keystrokes.insert(keystrokes.end(), typed.begin(), typed.end());
+    }
+    bench::reportLatencies(state, keystrokes);
+    state.counters["prompt_chars"] = double(view->previewPane()->editor()->document()->characterCount());
+    state.SetLabel("a keystroke in the task of a 2 MB prompt: stored, composed anew, preview and meter shown, "
+                   "repainted");
+}
+BENCHMARK(KeystrokeInTaskRecomposes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A budget action on the 2 MB prompt against a 16k budget, until the view shows its outcome; the
+// prompt is put back and the alert closed between runs, outside the time measured.
+void budgetAction(benchmark::State& state, void (ComposePreviewPane::*action)(), const char* label)
+{
+    ContextDraft draft = largeDraft();
+    draft.modelProfileID = QStringLiteral("local-16k");
+    std::unique_ptr<ComposeView> view = openComposer(draft);
+    ComposePreviewPane& pane = *view->previewPane();
+    std::vector<double> runs;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        (pane.*action)();
+        QCoreApplication::processEvents();
+        view->repaint();
+        runs.push_back(elapsed(timer));
+        state.PauseTiming();
+        if (QMessageBox* alert = pane.budgetAlert())
+            alert->accept();
+        largeLibrary().fakes.store->updateDraft(draft);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    bench::reportLatencies(state, runs);
+    state.SetLabel(label);
+}
+
+void ReduceToFitLarge(benchmark::State& state)
+{
+    budgetAction(state, &ComposePreviewPane::reduceToFit,
+                 "Reduce to Fit on a 500-source 2 MB prompt against 16k tokens: reduced, stored, view updated");
+}
+BENCHMARK(ReduceToFitLarge)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void CopySplitLarge(benchmark::State& state)
+{
+    budgetAction(state, &ComposePreviewPane::copySplit,
+                 "Copy Split of a 500-source 2 MB prompt into 16k-token messages: planned, copied, alert shown");
+}
+BENCHMARK(CopySplitLarge)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

@@ -69,6 +69,16 @@ TEST(TextTest, CanonicalEquivalence)
         {"case differs", QStringLiteral("Abc"), QStringLiteral("abc"), false},
         {"compatibility forms differ", QStringLiteral("\uFB01"), QStringLiteral("fi"), false},
         {"empty and empty", QString(), QStringLiteral(""), true},
+        {"within a long shared text", QStringLiteral("Read — then caf\u00E9 — and more"),
+         QStringLiteral("Read — then cafe\u0301 — and more"), true},
+        {"marks reordered between shared ends", QStringLiteral("x a\u0301\u0316 y"),
+         QStringLiteral("x a\u0316\u0301 y"), true},
+        {"a shared mark on a different base", QStringLiteral("pre E\u0301 post"), QStringLiteral("pre e\u0301 post"),
+         false},
+        {"a shared mark composing with what differs", QStringLiteral("\u00E9\u0301x"), QStringLiteral("e\u0301\u0301x"),
+         true},
+        {"decomposed at the very end", QStringLiteral("na\u00EF"), QStringLiteral("nai\u0308"), true},
+        {"one is the other's start", QStringLiteral("\u00E9t\u00E9"), QStringLiteral("\u00E9t\u00E9s"), false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Text::equal(c.a, c.b), c.equal) << c.name;
