@@ -67,8 +67,7 @@ bool hasScriptTailoring(QStringView text)
 }
 
 // Calls onEnd with the offset past each cluster, in order.
-template <typename OnEnd>
-void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
+template<typename OnEnd> void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
 {
     const qsizetype n = text.size();
     const char16_t* data = reinterpret_cast<const char16_t*>(text.data());
@@ -79,9 +78,11 @@ void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
             while (lineEnd < n && data[lineEnd] != u'\n')
                 ++lineEnd;
             // A carriage return before the line feed forms one character with it.
-            const qsizetype contentEnd = lineEnd < n && lineEnd > lineStart && data[lineEnd - 1] == u'\r' ? lineEnd - 1 : lineEnd;
+            const qsizetype contentEnd
+                = lineEnd < n && lineEnd > lineStart && data[lineEnd - 1] == u'\r' ? lineEnd - 1 : lineEnd;
             if (contentEnd > lineStart) {
-                QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + lineStart, contentEnd - lineStart);
+                QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + lineStart,
+                                           contentEnd - lineStart);
                 qsizetype boundary;
                 while ((boundary = finder.toNextBoundary()) != -1) {
                     if (boundary > 0)
@@ -194,6 +195,18 @@ bool isBlank(QStringView text)
             return false;
     }
     return true;
+}
+
+QString trimmedHorizontally(const QString& text)
+{
+    // Every space separator lies in the Basic Multilingual Plane, so code units are characters here.
+    const auto horizontal = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
+    qsizetype start = 0, end = text.size();
+    while (start < end && horizontal(text[start]))
+        ++start;
+    while (end > start && horizontal(text[end - 1]))
+        --end;
+    return start == 0 && end == text.size() ? text : text.sliced(start, end - start);
 }
 
 QString canonical(const QString& text)
