@@ -1,8 +1,10 @@
 #include "core/composition/Dedupe.h"
 
+#include "core/composition/ContextComposer.h"
 #include "core/foundation/Text.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <cstdint>
@@ -223,6 +225,29 @@ QList<DuplicateGroup> duplicateGroups(const QList<IdText>& pairs, double thresho
             groups.push_back({pairs[qsizetype(a)].id, members[a], scores[a]});
     }
     return groups;
+}
+
+QList<QUuid> duplicateEntries(const ContextDraft& draft,
+                              const std::function<std::optional<Selection>(const QUuid&)>& capture, double threshold)
+{
+    QList<IdText> candidates;
+    for (const ContextDraftEntry& entry : draft.entries) {
+        if (!entry.include)
+            continue;
+        if (const std::optional<Selection> selection = capture(entry.selectionID))
+            candidates.append({entry.id, ContextComposer::entryBody(entry, *selection)});
+    }
+    QSet<QUuid> removed;
+    for (const DuplicateGroup& group : duplicateGroups(candidates, threshold)) {
+        for (const QUuid& id : group.removeIDs)
+            removed.insert(id);
+    }
+    QList<QUuid> ordered;
+    for (const IdText& candidate : candidates) {
+        if (removed.contains(candidate.id))
+            ordered.append(candidate.id);
+    }
+    return ordered;
 }
 
 } // namespace vellicord::Dedupe
