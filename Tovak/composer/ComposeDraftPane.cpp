@@ -103,6 +103,8 @@ ComposeDraftPane::ComposeDraftPane(ViewServices services, const QUuid& draftID, 
     , draftID_(draftID)
     , runDrag_([](QDrag& drag) { return drag.exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction); })
 {
+    if (!services_.runModal)
+        services_.runModal = [](QDialog& sheet) { sheet.open(); };
     setObjectName(QStringLiteral("ComposeDraftPane"));
     pages_ = new QStackedWidget(this);
     auto* layout = new QVBoxLayout(this);
@@ -750,7 +752,7 @@ void ComposeDraftPane::removeExcludedSources()
 void ComposeDraftPane::present(ComposerSheet& sheet)
 {
     sheet.setAttribute(Qt::WA_DeleteOnClose);
-    sheet.open();
+    services_.runModal(sheet);
 }
 
 EntryTrimSheet* ComposeDraftPane::trimSheet() const
