@@ -216,6 +216,29 @@ void ImportPastedText(benchmark::State& state)
 }
 BENCHMARK(ImportPastedText)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// Text of made-up words from a vocabulary of thousands: unlike the few dozen words above, two
+// such texts share only part of their trigrams, as two different passages do.
+QString prose(QRandomGenerator& random, int approximateLength)
+{
+    static const QStringList vocabulary = [] {
+        QRandomGenerator letters(23);
+        QStringList list;
+        for (int i = 0; i < 4000; ++i) {
+            QString word;
+            for (int n = 2 + int(letters.bounded(9)); n > 0; --n)
+                word.append(QChar(u'a' + int(letters.bounded(26))));
+            list.append(word);
+        }
+        return list;
+    }();
+    QString text;
+    while (text.size() < approximateLength) {
+        text.append(vocabulary[int(random.bounded(vocabulary.size()))]);
+        text.append(random.bounded(12) == 0 ? QStringLiteral(".\n") : QStringLiteral(" "));
+    }
+    return text;
+}
+
 // 500 sources of about 5 KB, every tenth a near copy of an earlier one.
 struct DuplicatesLibrary {
     ViewFakes fakes;
@@ -227,7 +250,7 @@ struct DuplicatesLibrary {
         draft = *fakes.store->newDraft(QStringLiteral("Duplicates"));
         QStringList texts;
         for (int i = 0; i < sourceCount; ++i) {
-            QString text = words(random, 5000);
+            QString text = prose(random, 5000);
             if (i % 10 == 9) {
                 text = texts[int(random.bounded(texts.size()))];
                 text.insert(int(random.bounded(text.size())), QStringLiteral(" an extra sentence here. "));

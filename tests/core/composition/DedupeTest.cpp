@@ -215,7 +215,7 @@ TEST(DedupeTest, RandomTextsMatchTheLiteralReading)
             }
             pairs.push_back({QUuid::createUuid(), text});
         }
-        for (double threshold : {0.85, 0.5, 0.0}) {
+        for (double threshold : {0.85, 0.5, 0.2, 0.0, 1.0}) {
             ASSERT_EQ(Dedupe::duplicateGroups(pairs, threshold), groupsReference(pairs, threshold))
                 << "round " << round << " threshold " << threshold;
         }
