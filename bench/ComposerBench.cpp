@@ -269,7 +269,7 @@ struct DuplicatesLibrary {
 // prompt stored, the pane refreshed and painted.
 void RemoveDuplicates(benchmark::State& state)
 {
-    static DuplicatesLibrary* library = new DuplicatesLibrary;
+    DuplicatesLibrary* library = &bench::sharedFixture<DuplicatesLibrary>();
     ComposeDraftPane pane(library->fakes.services(), library->draft.id);
     pane.resize(420, 760);
     pane.show();
