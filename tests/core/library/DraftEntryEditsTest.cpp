@@ -124,40 +124,6 @@ TEST(DraftEntryEdits, EachEditFindsItsEntryByIdAndLeavesTheRest)
     EXPECT_EQ(DraftEntryEdits::toggleInclude(draft(), uuid(4)).entries[3].customText, QStringLiteral("trimmed"));
 }
 
-TEST(DraftEntryEdits, TrimClearsOnBlankKeepsAnUnchangedTextAndStoresAnyOtherAsTyped)
-{
-    using DraftEntryEdits::TrimCase;
-    const std::optional<QString> none;
-    const struct {
-        const char* name;
-        QString edited;
-        std::optional<QString> body;
-        TrimCase expected;
-        std::optional<QString> stored; // e4's custom text afterwards; it was "trimmed"
-    } cases[] = {
-        {"empty", QString(), QStringLiteral("abc"), TrimCase::clear, none},
-        {"white space and line breaks", QStringLiteral(" \n\t\u00A0"), QStringLiteral("abc"), TrimCase::clear, none},
-        {"blank, capture gone", QStringLiteral(" "), none, TrimCase::clear, none},
-        {"equal", QStringLiteral("abc"), QStringLiteral("abc"), TrimCase::unchanged, QStringLiteral("trimmed")},
-        {"canonically equal", QStringLiteral("caf\u00E9"), QStringLiteral("cafe\u0301"), TrimCase::unchanged,
-         QStringLiteral("trimmed")},
-        {"no-break space kept", QStringLiteral("a\u00A0b"), QStringLiteral("a\u00A0b"), TrimCase::unchanged,
-         QStringLiteral("trimmed")},
-        {"no-break space made a space", QStringLiteral("a b"), QStringLiteral("a\u00A0b"), TrimCase::set,
-         QStringLiteral("a b")},
-        {"a trailing space", QStringLiteral("abc "), QStringLiteral("abc"), TrimCase::set, QStringLiteral("abc ")},
-        {"capture gone", QStringLiteral(" abc\n"), none, TrimCase::set, QStringLiteral(" abc\n")},
-    };
-    for (const auto& c : cases) {
-        const TrimCase trim = DraftEntryEdits::trimCase(c.edited, c.body);
-        EXPECT_EQ(trim, c.expected) << c.name;
-        const ContextDraft after = DraftEntryEdits::applyTrim(draft(), uuid(4), c.edited, trim);
-        EXPECT_EQ(after.entries[3].customText, c.stored) << c.name;
-        EXPECT_EQ(describe(after), QStringLiteral("e1 e2x e3p e4[keep]")) << c.name;
-        EXPECT_EQ(DraftEntryEdits::applyTrim(draft(), uuid(77), c.edited, trim), draft()) << c.name << ": no entry";
-    }
-}
-
 TEST(DraftEntryEdits, NotesReadEmptyAndDropsOntoThemselvesMoveNothing)
 {
     const struct {
