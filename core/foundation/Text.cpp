@@ -199,6 +199,18 @@ bool isBlank(QStringView text)
     return true;
 }
 
+QString trimmedHorizontally(const QString& text)
+{
+    // Every space separator lies in the Basic Multilingual Plane, so code units are characters here.
+    const auto horizontal = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
+    qsizetype start = 0, end = text.size();
+    while (start < end && horizontal(text[start]))
+        ++start;
+    while (end > start && horizontal(text[end - 1]))
+        --end;
+    return start == 0 && end == text.size() ? text : text.sliced(start, end - start);
+}
+
 QString canonical(const QString& text)
 {
     return isTriviallyNormalized(text) ? text : text.normalized(QString::NormalizationForm_C);
