@@ -1,9 +1,13 @@
 #include "Tovak/export/AppScreenshotExporter.h"
 
+#include "Tovak/composer/EntryTrimSheet.h"
+#include "Tovak/composer/ImportSheet.h"
+#include "Tovak/composer/SaveTemplateSheet.h"
 #include "Tovak/export/AppScreenshotView.h"
 #include "Tovak/export/DetachedPasteboard.h"
 #include "Tovak/export/SampleClock.h"
 #include "Tovak/export/SampleData.h"
+#include "Tovak/export/SnapshotAccessibility.h"
 #include "Tovak/export/SnapshotDesktop.h"
 #include "Tovak/export/SnapshotFixture.h"
 #include "Tovak/export/StorageFailureSurfaceCanvas.h"
@@ -14,6 +18,7 @@
 #include "Tovak/library/NameSheet.h"
 #include "Tovak/library/WelcomeView.h"
 #include "Tovak/shell/SettingsView.h"
+#include "core/library/ModelProfile.h"
 #include "core/library/Store.h"
 #include "platform/FileSystem.h"
 
@@ -56,21 +61,32 @@ std::optional<QString> readOption(const QStringList& arguments, const QStringLis
     return std::nullopt;
 }
 
-// The views' services in the export: a clock at the samples' time, no clipboard, no application icons.
+// The views' services in the export: a clock at the samples' time, no clipboard, no application
+// icons, no access to other applications; nothing the views offer to do reaches anything.
 struct Stage {
     SampleClock clock;
     DetachedPasteboard pasteboard;
     SnapshotDesktop desktop;
+    SnapshotAccessibility accessibility;
 };
 
-UISurfaceCanvas::Services canvasServices(Stage& stage, const ExportServices& services, SnapshotFixture& fixture)
+// Task templates are read from the fixture's own defaults, never from the user's.
+ViewServices viewServices(Stage& stage, const ExportServices& services, SnapshotFixture& fixture)
 {
-    return {.store = fixture.store(),
-            .pasteboard = stage.pasteboard,
-            .scheduler = services.scheduler,
-            .clock = stage.clock,
-            .desktop = stage.desktop,
-            .templateDefaults = fixture.defaults()};
+    return ViewServices{
+        .store = fixture.store(),
+        .pasteboard = stage.pasteboard,
+        .scheduler = services.scheduler,
+        .clock = stage.clock,
+        .defaults = fixture.defaults(),
+        .desktop = stage.desktop,
+        .accessibility = stage.accessibility,
+        .shortcutDisplay = [] { return hotkey; },
+        .requestCapture = [] {},
+        .fileSystem = services.fileSystem,
+        .chooseSaveFile = [](QWidget&, const ViewServices::SaveFileRequest&, const ViewServices::SaveFileAnswer&) {},
+        .runModal = [](QDialog&) {},
+    };
 }
 
 struct Context {
@@ -79,6 +95,8 @@ struct Context {
     SnapshotFixture& populated;
     SnapshotFixture& empty;
     QUuid firstID;
+    QUuid draftID;
+    QUuid emptyDraftID;
 };
 
 struct Surface {
@@ -86,6 +104,8 @@ struct Surface {
     std::function<std::unique_ptr<QWidget>(Context&)> view;
     QSize size;
     Appearance appearance = Appearance::light;
+    // A change of the library made just before the view is built.
+    std::function<void(Context&)> before = {};
 };
 
 struct StorageFailure {
@@ -117,10 +137,29 @@ std::unique_ptr<QWidget> emptyState(bool isFiltering, const QString& searchText,
     return view;
 }
 
+std::unique_ptr<QWidget> canvas(Context& c, SnapshotFixture& fixture, UISurfaceCanvas::Mode mode)
+{
+    return std::make_unique<UISurfaceCanvas>(viewServices(c.stage, c.services, fixture), mode);
+}
+
 std::unique_ptr<QWidget> libraryCanvas(Context& c)
 {
-    return std::make_unique<UISurfaceCanvas>(canvasServices(c.stage, c.services, c.populated),
-                                             UISurfaceCanvas::Mode::library(c.firstID));
+    return canvas(c, c.populated, UISurfaceCanvas::Mode::library(c.firstID));
+}
+
+std::unique_ptr<QWidget> composeCanvas(Context& c)
+{
+    return canvas(c, c.populated, UISurfaceCanvas::Mode::compose(c.draftID));
+}
+
+// The prompt's text edited by hand: from then on it is that text, whatever its sources say.
+void editPreview(Context& c, const QString& text)
+{
+    std::optional<ContextDraft> draft = c.populated.store().findDraft(c.draftID);
+    if (!draft)
+        throw ExportError(ExportError::Kind::renderFailed);
+    draft->previewText = text;
+    c.populated.store().updateDraft(*draft);
 }
 
 // The catalogue, in the order its files are written; the storage-failure images follow it.
@@ -129,7 +168,10 @@ const std::vector<Surface>& catalogue()
     static const std::vector<Surface> surfaces{
         {"library-wide.png", libraryCanvas, QSize(1120, 660)},
         {"library-compact.png", libraryCanvas, QSize(980, 600)},
+        {"compose-wide.png", composeCanvas, QSize(1280, 760)},
+        {"compose-compact.png", composeCanvas, QSize(980, 600)},
         {"library-dark.png", libraryCanvas, QSize(1120, 660), Appearance::dark},
+        {"compose-dark.png", composeCanvas, QSize(1280, 760), Appearance::dark},
         {"settings.png",
          [](Context&) {
              return std::make_unique<SettingsView>(
@@ -140,17 +182,39 @@ const std::vector<Surface>& catalogue()
          },
          QSize(520, 380)},
         {"welcome.png", [](Context&) { return std::make_unique<WelcomeView>(true, hotkey); }, QSize(520, 520)},
-        {"empty-library.png",
-         [](Context& c) {
-             return std::make_unique<UISurfaceCanvas>(canvasServices(c.stage, c.services, c.empty),
-                                                      UISurfaceCanvas::Mode::emptyLibrary());
-         },
+        {"empty-library.png", [](Context& c) { return canvas(c, c.empty, UISurfaceCanvas::Mode::emptyLibrary()); },
          QSize(980, 600)},
+        {"empty-compose.png",
+         [](Context& c) { return canvas(c, c.empty, UISurfaceCanvas::Mode::emptyCompose(c.emptyDraftID)); },
+         QSize(980, 600)},
+        {"compose-edited-compact.png", composeCanvas, QSize(980, 600), Appearance::light,
+         [](Context& c) {
+             editPreview(c,
+                         QStringLiteral("Compare these sources.\n\nThis passage is edited only in this prompt.\n"
+                                        "Keep the library version unchanged."));
+         }},
+        {"compose-edited-empty.png", composeCanvas, QSize(980, 600), Appearance::light,
+         [](Context& c) { editPreview(c, QStringLiteral("")); }},
         {"empty-search.png",
          [](Context&) { return emptyState(true, QStringLiteral("actors"), SidebarItem::allSelections()); },
          QSize(500, 360)},
         {"empty-scope.png", [](Context&) { return emptyState(true, QString(), SidebarItem::group(unknownGroupID)); },
          QSize(500, 360)},
+        {"sheet-trim.png",
+         [](Context& c) {
+             return std::make_unique<EntryTrimSheet>(ModelProfile::gpt4o(),
+                                                     c.populated.store().findByID(c.firstID)->text, nullptr);
+         },
+         QSize(520, 380)},
+        {"sheet-import.png",
+         [](Context&) {
+             return std::make_unique<ImportSheet>(
+                 QStringLiteral("First imported paragraph.\n\nSecond imported paragraph."), nullptr);
+         },
+         QSize(540, 420)},
+        {"sheet-save-template.png",
+         [](Context&) { return std::make_unique<SaveTemplateSheet>(QStringLiteral("Research summary"), nullptr); },
+         QSize(340, 180)},
         {"sheet-new-group.png",
          [](Context&) {
              return std::make_unique<NameSheet>(QStringLiteral("New Group"), QStringLiteral("Create"),
@@ -295,12 +359,15 @@ void exportSurfaces(const QString& directory, const QStringList& arguments, cons
     if (store.selections().isEmpty() || !store.activeDraft() || !store.findByID(store.selections().first().id))
         throw ExportError(ExportError::Kind::renderFailed);
     const QUuid firstID = store.selections().first().id;
+    const QUuid draftID = store.activeDraft()->id;
     SnapshotFixture empty(services, stage.clock, std::nullopt);
-    empty.store().ensureActiveDraft();
+    const QUuid emptyDraftID = empty.store().ensureActiveDraft().id;
     services.fileSystem.createDirectories(directory);
 
-    Context context{stage, services, populated, empty, firstID};
+    Context context{stage, services, populated, empty, firstID, draftID, emptyDraftID};
     for (const Surface& surface : catalogue()) {
+        if (surface.before)
+            surface.before(context);
         const std::unique_ptr<QWidget> view = surface.view(context);
         render(*view, surface.size, 1, surface.appearance, directory + u'/' + QLatin1String(surface.file),
                services.fileSystem);

@@ -1,5 +1,6 @@
 #include "Tovak/export/UISurfaceCanvas.h"
 
+#include "Tovak/composer/ComposeView.h"
 #include "Tovak/export/SampleData.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/TextStyles.h"
@@ -67,7 +68,7 @@ void UISurfaceCanvas::changeEvent(QEvent* event)
         applyColors();
 }
 
-UISurfaceCanvas::UISurfaceCanvas(Services services, Mode mode, QWidget* parent)
+UISurfaceCanvas::UISurfaceCanvas(ViewServices services, Mode mode, QWidget* parent)
     : QWidget(parent)
     , services_(services)
     , mode_(mode)
@@ -77,7 +78,8 @@ UISurfaceCanvas::UISurfaceCanvas(Services services, Mode mode, QWidget* parent)
 {
     setObjectName(QStringLiteral("UISurfaceCanvas"));
     setAutoFillBackground(true);
-    state_->setSidebarSelection(SidebarItem::allSelections());
+    const bool composing = mode_.kind == Mode::Kind::compose || mode_.kind == Mode::Kind::emptyCompose;
+    state_->setSidebarSelection(composing ? SidebarItem::prompt() : SidebarItem::allSelections());
     // Ages are counted from the samples' time and written in UTC, not from this machine's clock.
     state_->model().setRelativeDateReference(SampleData::screenshotReferenceDate());
     state_->model().setTimeZone(QTimeZone::utc());
@@ -103,7 +105,9 @@ UISurfaceCanvas::UISurfaceCanvas(Services services, Mode mode, QWidget* parent)
                                splitter);
     sidebar_->setMinimumWidth(190);
     sidebar_->setMaximumWidth(240);
-    QWidget* content = mode_.kind == Mode::Kind::library ? buildLibrary(splitter) : buildEmptyLibrary(splitter);
+    QWidget* content = mode_.kind == Mode::Kind::library ? buildLibrary(splitter)
+        : composing                                      ? buildComposer(splitter)
+                                                         : buildEmptyLibrary(splitter);
     splitter->addWidget(sidebar_);
     splitter->addWidget(content);
     splitter->setStretchFactor(0, 0);
@@ -163,6 +167,15 @@ QWidget* UISurfaceCanvas::buildEmptyLibrary(QWidget* parent)
     panes->setStretchFactor(1, 1);
     panes->setSizes({360, 100000});
     return panes;
+}
+
+QWidget* UISurfaceCanvas::buildComposer(QWidget* parent)
+{
+    ViewServices services = services_;
+    services.shortcutDisplay = [] { return QString::fromUtf16(hotkeyDisplay); };
+    auto* composer = new ComposeView(services, mode_.id, true, parent);
+    composer->setMinimumWidth(680);
+    return composer;
 }
 
 } // namespace vellicord

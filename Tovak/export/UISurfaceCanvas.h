@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Tovak/kit/ViewServices.h"
+
 #include <QUuid>
 #include <QWidget>
 
@@ -9,43 +11,30 @@ class QLabel;
 
 namespace vellicord {
 
-class Clock;
 class ContentViewState;
-class Defaults;
-class Desktop;
 class IconCache;
-class Pasteboard;
-class Scheduler;
 class SidebarModel;
 class SidebarView;
-class Store;
 
-// The main window recomposed from its parts for an image: the sidebar beside the library browser
-// or the empty library, at any size, without a window, a toolbar or live state. The real views
+// The main window recomposed from its parts for an image: the sidebar beside the library browser,
+// the composer or the empty library, at any size, without a window, a toolbar or live state. The real views
 // with fixed inputs; every action they offer does nothing.
 class UISurfaceCanvas final : public QWidget {
     Q_OBJECT
 public:
     struct Mode {
-        enum class Kind { library, emptyLibrary };
+        enum class Kind { library, compose, emptyCompose, emptyLibrary };
         Kind kind;
-        QUuid id; // library: the capture selected and inspected
+        QUuid id; // library: the capture selected and inspected; compose: the prompt
 
         static Mode library(const QUuid& selectionID) { return {Kind::library, selectionID}; }
+        static Mode compose(const QUuid& draftID) { return {Kind::compose, draftID}; }
+        static Mode emptyCompose(const QUuid& draftID) { return {Kind::emptyCompose, draftID}; }
         static Mode emptyLibrary() { return {Kind::emptyLibrary, {}}; }
     };
 
-    // What the canvas draws from; all outlive it.
-    struct Services {
-        Store& store;
-        Pasteboard& pasteboard;
-        Scheduler& scheduler;
-        Clock& clock;
-        Desktop& desktop;
-        Defaults& templateDefaults;
-    };
-
-    UISurfaceCanvas(Services services, Mode mode, QWidget* parent = nullptr);
+    // The composer reads its task templates from the services' defaults.
+    UISurfaceCanvas(ViewServices services, Mode mode, QWidget* parent = nullptr);
     ~UISurfaceCanvas() override;
 
     const ContentViewState& state() const { return *state_; }
@@ -61,8 +50,9 @@ private:
     void applyColors();
     QWidget* buildLibrary(QWidget* parent);
     QWidget* buildEmptyLibrary(QWidget* parent);
+    QWidget* buildComposer(QWidget* parent);
 
-    Services services_;
+    ViewServices services_;
     Mode mode_;
     std::unique_ptr<ContentViewState> state_;
     std::unique_ptr<SidebarModel> sidebarModel_;

@@ -94,6 +94,15 @@ const std::map<QString, QSize> catalogueSizes = {
     {QStringLiteral("library-wide.png"), QSize(1120, 660)},
     {QStringLiteral("library-compact.png"), QSize(980, 600)},
     {QStringLiteral("library-dark.png"), QSize(1120, 660)},
+    {QStringLiteral("compose-wide.png"), QSize(1280, 760)},
+    {QStringLiteral("compose-compact.png"), QSize(980, 600)},
+    {QStringLiteral("compose-dark.png"), QSize(1280, 760)},
+    {QStringLiteral("empty-compose.png"), QSize(980, 600)},
+    {QStringLiteral("compose-edited-compact.png"), QSize(980, 600)},
+    {QStringLiteral("compose-edited-empty.png"), QSize(980, 600)},
+    {QStringLiteral("sheet-trim.png"), QSize(520, 380)},
+    {QStringLiteral("sheet-import.png"), QSize(540, 420)},
+    {QStringLiteral("sheet-save-template.png"), QSize(340, 180)},
     {QStringLiteral("settings.png"), QSize(520, 380)},
     {QStringLiteral("welcome.png"), QSize(520, 520)},
     {QStringLiteral("empty-library.png"), QSize(980, 600)},
@@ -211,6 +220,15 @@ TEST(SurfaceExport, ProgramWritesEachModeWithoutADisplay)
             const QImage image(out + u'/' + file);
             EXPECT_EQ(image.size(), size) << c.name << ": " << qPrintable(file);
             EXPECT_GT(colours(image), 8) << c.name << ": " << qPrintable(file) << " is blank";
+        }
+        // Images that show different states of the same view must differ.
+        for (const auto& [one, other] : {std::pair{"compose-compact.png", "compose-edited-compact.png"},
+                                         std::pair{"compose-edited-compact.png", "compose-edited-empty.png"},
+                                         std::pair{"library-wide.png", "library-dark.png"}}) {
+            if (c.files.count(QLatin1String(one)) && c.files.count(QLatin1String(other))) {
+                EXPECT_NE(QImage(out + u'/' + QLatin1String(one)), QImage(out + u'/' + QLatin1String(other)))
+                    << c.name << ": " << one << " and " << other;
+            }
         }
         if (!c.written.isEmpty())
             expected.prepend(c.written.section(u'/', 0, 0));
