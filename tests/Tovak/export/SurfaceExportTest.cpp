@@ -401,9 +401,10 @@ TEST(SurfaceExport, SampleLibraryHoldsItsGroupAndPrompt)
         members.append(s.appName);
     members.sort();
     EXPECT_EQ(members, QStringList({QStringLiteral("Safari"), QStringLiteral("Terminal")}));
-    ASSERT_TRUE(store.activeDraft());
+    const std::optional<ContextDraft> prompt = store.activeDraft();
+    ASSERT_TRUE(prompt);
     QStringList sources;
-    for (const ContextDraftEntry& entry : store.activeDraft()->entries) {
+    for (const ContextDraftEntry& entry : prompt->entries) {
         EXPECT_TRUE(entry.include);
         sources.append(store.findByID(entry.selectionID)->appName);
     }
