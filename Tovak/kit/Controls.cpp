@@ -1,5 +1,6 @@
 #include "Tovak/kit/Controls.h"
 
+#include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
 
@@ -24,7 +25,8 @@ public:
     QSize sizeHint() const override
     {
         const QFontMetrics metrics(font());
-        return {metrics.horizontalAdvance(text()) + 28, metrics.height() + 12};
+        const int iconRoom = icon().isNull() ? 0 : iconSize().width() + (text().isEmpty() ? 0 : 6);
+        return {metrics.horizontalAdvance(text()) + iconRoom + (text().isEmpty() ? 18 : 28), metrics.height() + 12};
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -50,8 +52,36 @@ protected:
         }
         painter.setPen(ink);
         painter.setFont(font());
-        painter.drawText(rect(), Qt::AlignCenter, text());
+        if (icon().isNull()) {
+            painter.drawText(rect(), Qt::AlignCenter, text());
+            return;
+        }
+        // The symbol and the title centred together, the symbol drawn in the title's colour.
+        const QSize symbol = iconSize();
+        const int gap = text().isEmpty() ? 0 : 6;
+        const int content = symbol.width() + gap + QFontMetrics(font()).horizontalAdvance(text());
+        const int left = (width() - content) / 2;
+        const QRect symbolRect(left, (height() - symbol.height()) / 2, symbol.width(), symbol.height());
+        if (!symbolName_.isEmpty())
+            Symbols::paint(painter, symbolName_, symbolRect, ink);
+        else
+            icon().paint(&painter, symbolRect);
+        painter.drawText(QRect(symbolRect.right() + 1 + gap, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         text());
     }
+
+public:
+    // A symbol is drawn in the title's white rather than in the colour its icon was made with.
+    void setSymbol(const QString& name)
+    {
+        symbolName_ = name;
+        setIcon(name.isEmpty() ? QIcon() : Symbols::icon(name, Qt::white));
+        updateGeometry();
+        update();
+    }
+
+private:
+    QString symbolName_;
 };
 
 } // namespace
@@ -59,6 +89,15 @@ protected:
 QPushButton* prominentButton(const QString& title, QWidget* parent)
 {
     return new ProminentButton(title, parent);
+}
+
+void setProminentSymbol(QPushButton& button, const QString& symbol)
+{
+    if (auto* prominent = dynamic_cast<ProminentButton*>(&button))
+        prominent->setSymbol(symbol);
+    else
+        button.setIcon(symbol.isEmpty() ? QIcon()
+                                        : Symbols::icon(symbol, button.palette().color(QPalette::ButtonText)));
 }
 
 QPushButton* button(const QString& title, Size size, QWidget* parent)
