@@ -21,10 +21,11 @@ QTextBlockFormat blockFormat(const std::optional<AttributedText::ParagraphStyle>
     format.setLeftMargin(style->headIndent);
     format.setTextIndent(style->firstLineHeadIndent - style->headIndent);
     format.setBottomMargin(style->paragraphSpacing);
+    // Qt measures tab stops from where the first line starts, the text system from the block's edge.
     QList<QTextOption::Tab> tabs;
     tabs.reserve(style->tabStops.size());
     for (double stop : style->tabStops)
-        tabs.append(QTextOption::Tab(stop, QTextOption::LeftTab));
+        tabs.append(QTextOption::Tab(stop - style->firstLineHeadIndent, QTextOption::LeftTab));
     format.setTabPositions(tabs);
     return format;
 }

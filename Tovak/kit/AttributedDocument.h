@@ -19,7 +19,7 @@ namespace AttributedDocument {
 QFont font(const AttributedText::Font& font);
 
 // Replaces the document's content. Paragraph styles become block formats (indents, the first
-// line's indent, the space after, left tab stops); fonts, links and strike-through become
+// line's indent, the space after, left tab stops at the same places on screen); fonts, links and strike-through become
 // character formats. Text in the label colour takes no colour of its own, so it follows the palette;
 // links are drawn underlined in the link colour given.
 void fill(QTextDocument& document, const AttributedText& text, const QColor& linkColor);

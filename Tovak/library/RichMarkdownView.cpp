@@ -43,7 +43,8 @@ RichMarkdownView::RichMarkdownView(QWidget* parent)
     setLineWrapMode(QTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     // The width is the box's to give: a long line wraps rather than widening the inspector.
-    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    // Never squeezed below its text: the scroll area around it scrolls instead.
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Minimum);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
 }
@@ -55,8 +56,16 @@ void RichMarkdownView::setAttributedText(const AttributedText& text)
     shown_ = text;
     ++replacements_;
     AttributedDocument::fill(*document(), shown_, palette().color(QPalette::Link));
-    laidOutHeight_ = -1;
-    updateGeometry();
+    fitHeight();
+}
+
+// The text's height at the width it has, as the least height the layout may give: a scroll area
+// around it then scrolls rather than squeezing it, whatever heights its layouts ask of it.
+void RichMarkdownView::fitHeight()
+{
+    const int height = heightForWidth(std::max(width(), 1));
+    if (height != minimumHeight())
+        setMinimumHeight(height);
 }
 
 int RichMarkdownView::heightForWidth(int width) const
@@ -72,23 +81,18 @@ int RichMarkdownView::heightForWidth(int width) const
 
 QSize RichMarkdownView::sizeHint() const
 {
-    const int width = std::max(this->width(), 1);
-    return {width, heightForWidth(width)};
+    return {0, minimumHeight()};
 }
 
 QSize RichMarkdownView::minimumSizeHint() const
 {
-    return {0, 0};
+    return {0, minimumHeight()};
 }
 
 void RichMarkdownView::resizeEvent(QResizeEvent* event)
 {
     QTextEdit::resizeEvent(event);
-    const int height = heightForWidth(event->size().width());
-    if (height != laidOutHeight_) {
-        laidOutHeight_ = height;
-        updateGeometry();
-    }
+    fitHeight();
 }
 
 void RichMarkdownView::mousePressEvent(QMouseEvent* event)

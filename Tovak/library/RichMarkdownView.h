@@ -39,11 +39,12 @@ protected:
     QVariant loadResource(int type, const QUrl& name) override;
 
 private:
+    void fitHeight();
+
     AttributedText shown_;
     int replacements_ = 0;
     QString pressedLink_;
     QPoint pressedAt_;
-    int laidOutHeight_ = -1;
 };
 
 } // namespace vellicord

@@ -71,7 +71,7 @@ TEST(AttributedDocument, DisplayTextBecomesBlocksAndFormats)
         {"nested list",
          QStringLiteral("- one\n  - two\n- three"),
          {{QStringLiteral("\u2022\tone"), 28, -28, at(28)},
-          {QStringLiteral("\u2022\ttwo"), 52, -28, at(52)},
+          {QStringLiteral("\u2022\ttwo"), 52, -28, at(28)}, // from where the line starts, 24 in
           {QStringLiteral("\u2022\tthree"), 28, -28, at(28)}},
          QStringLiteral("two"),
          [](const QTextCharFormat& f) { return !f.font().bold(); }},

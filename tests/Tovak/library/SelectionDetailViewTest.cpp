@@ -7,6 +7,7 @@
 #include "core/capture/Clipboard.h"
 #include "support/ViewFakes.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QMenu>
 #include <QPushButton>
@@ -482,6 +483,9 @@ TEST(SelectionDetailView, Renders)
                                            {work, reading});
         store.addSelectionToActiveDraft(id);
         inspector.view->copyMarkdown();
+        // The layouts the new capture asked for, each asking its parent's in turn, as the event loop would.
+        for (int i = 0; i < 8; ++i)
+            QApplication::processEvents();
         const QSize size(width, 660);
         for (Appearance appearance : {Appearance::light, Appearance::dark}) {
             Theme::apply(*inspector.view, appearance);
