@@ -3,16 +3,19 @@
 // and what a change of the library that leaves the inspected capture alone costs it: document
 // replacements and layout requests in the inspector, counted. Needs an X server: without DISPLAY
 // it runs itself under xvfb-run.
+#include "Tovak/kit/AttributedDocument.h"
+#include "Tovak/kit/DisplayTextMeasurer.h"
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/RichMarkdownView.h"
 #include "Tovak/library/SelectionDetailView.h"
 #include "bench/X11BenchMain.h"
+#include "core/richtext/MarkdownDisplay.h"
 #include "support/ViewFakes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QTest>
+#include <QTextDocument>
 
 #include <benchmark/benchmark.h>
 
@@ -49,7 +52,7 @@ struct Bench : ViewFakes {
     {
         view.resize(420, 660);
         view.show();
-        (void)QTest::qWaitForWindowExposed(&view);
+        QApplication::processEvents();
     }
     QUuid add(const QString& markdown)
     {
@@ -81,6 +84,21 @@ void select(benchmark::State& state, qsizetype bytes)
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     bench::reportLatencies(state, times);
+    // Where the time goes: the display text, the document made of it, its layout at the width.
+    const QString markdown = markdownOf(bytes);
+    DisplayTextMeasurer measurer;
+    QElapsedTimer step;
+    step.start();
+    const std::optional<AttributedText> display = MarkdownDisplay::render(markdown, measurer);
+    state.counters["render_ms"] = double(step.nsecsElapsed()) / 1e6;
+    QTextDocument document;
+    step.restart();
+    AttributedDocument::fill(document, *display, Qt::blue);
+    state.counters["document_ms"] = double(step.nsecsElapsed()) / 1e6;
+    step.restart();
+    document.setTextWidth(368);
+    (void)document.size();
+    state.counters["layout_ms"] = double(step.nsecsElapsed()) / 1e6;
     state.counters["markdown_bytes"] = double(markdownOf(bytes).toUtf8().size());
     state.counters["passage_height_px"] = bench.view.passage().height();
 }
@@ -130,7 +148,8 @@ void UnrelatedStoreChanges(benchmark::State& state)
     Bench bench;
     const QUuid inspected = bench.add(markdownOf(100'000));
     bench.view.setSelectionID(inspected);
-    QApplication::processEvents();
+    for (int i = 0; i < 8; ++i)
+        QApplication::processEvents(); // the inspector settles before counting starts
     const int replacementsBefore = bench.view.passage().replacements();
     LayoutCounter layouts(bench.view);
     std::vector<double> times;

@@ -44,9 +44,7 @@ RichMarkdownView::RichMarkdownView(QWidget* parent)
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     // The width is the box's to give: a long line wraps rather than widening the inspector.
     // Never squeezed below its text: the scroll area around it scrolls instead.
-    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Minimum);
-    policy.setHeightForWidth(true);
-    setSizePolicy(policy);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
 }
 
 void RichMarkdownView::setAttributedText(const AttributedText& text)
@@ -63,7 +61,7 @@ void RichMarkdownView::setAttributedText(const AttributedText& text)
 // around it then scrolls rather than squeezing it, whatever heights its layouts ask of it.
 void RichMarkdownView::fitHeight()
 {
-    const int height = heightForWidth(std::max(width(), 1));
+    const int height = heightForWidth(std::max(viewport()->width(), 1));
     if (height != minimumHeight())
         setMinimumHeight(height);
 }
@@ -73,7 +71,7 @@ int RichMarkdownView::heightForWidth(int width) const
     if (width <= 0)
         return -1;
     QTextDocument* text = document();
-    // Laid out once per width asked: the view itself lays the text out at its width, the same one.
+    // At the view's own width the text is laid out already.
     if (text->textWidth() != width)
         text->setTextWidth(width);
     return int(std::ceil(text->size().height()));

@@ -22,8 +22,10 @@ public:
     // How many times the document was replaced: what a view that refreshes too often would show.
     int replacements() const { return replacements_; }
 
-    bool hasHeightForWidth() const override { return true; }
-    // The height the text needs at the width, rounded up to a whole pixel; -1 for no width.
+    // The height the text needs at the width, rounded up to a whole pixel; -1 for no width. Layouts
+    // are not asked to call it: a passage of a megabyte takes a good part of a second to lay out at
+    // each width they try. The view keeps its least height at the height its text takes at its
+    // own width instead.
     int heightForWidth(int width) const override;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
