@@ -214,7 +214,9 @@ QWidget* SelectionDetailView::buildBody()
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Always there, so that the body's width never changes with its height: a scroll bar that came
+    // and went would have a long passage laid out again at the narrower width.
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll->viewport()->setAutoFillBackground(false);
     auto* body = new QWidget(scroll);
     body->setAutoFillBackground(false);
