@@ -1,6 +1,5 @@
 #include "Tovak/kit/Controls.h"
 
-#include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
 
@@ -8,6 +7,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace vellicord::Controls {
 
@@ -25,8 +26,11 @@ public:
     QSize sizeHint() const override
     {
         const QFontMetrics metrics(font());
-        const int iconRoom = icon().isNull() ? 0 : iconSize().width() + (text().isEmpty() ? 0 : 6);
-        return {metrics.horizontalAdvance(text()) + iconRoom + (text().isEmpty() ? 18 : 28), metrics.height() + 12};
+        const int symbol = icon().isNull() ? 0 : iconSize().width() + gap();
+        // A symbol alone needs less room than a title.
+        const int margins = text().isEmpty() ? 18 : 28;
+        return {metrics.horizontalAdvance(text()) + symbol + margins,
+                std::max(metrics.height(), iconSize().height()) + 12};
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -56,32 +60,19 @@ protected:
             painter.drawText(rect(), Qt::AlignCenter, text());
             return;
         }
-        // The symbol and the title centred together, the symbol drawn in the title's colour.
+        // The symbol and the title are centred together, the symbol drawn in the title's ink.
+        const int textWidth = painter.fontMetrics().horizontalAdvance(text());
         const QSize symbol = iconSize();
-        const int gap = text().isEmpty() ? 0 : 6;
-        const int content = symbol.width() + gap + QFontMetrics(font()).horizontalAdvance(text());
-        const int left = (width() - content) / 2;
-        const QRect symbolRect(left, (height() - symbol.height()) / 2, symbol.width(), symbol.height());
-        if (!symbolName_.isEmpty())
-            Symbols::paint(painter, symbolName_, symbolRect, ink);
-        else
-            icon().paint(&painter, symbolRect);
-        painter.drawText(QRect(symbolRect.right() + 1 + gap, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         text());
-    }
-
-public:
-    // A symbol is drawn in the title's white rather than in the colour its icon was made with.
-    void setSymbol(const QString& name)
-    {
-        symbolName_ = name;
-        setIcon(name.isEmpty() ? QIcon() : Symbols::icon(name, Qt::white));
-        updateGeometry();
-        update();
+        const int left = (width() - symbol.width() - gap() - textWidth) / 2;
+        if (!isEnabled())
+            painter.setOpacity(ink.alphaF());
+        icon().paint(&painter, QRect(QPoint(left, (height() - symbol.height()) / 2), symbol));
+        painter.setOpacity(1);
+        painter.drawText(QRect(left + symbol.width() + gap(), 0, textWidth + 1, height()), Qt::AlignVCenter, text());
     }
 
 private:
-    QString symbolName_;
+    int gap() const { return text().isEmpty() ? 0 : 6; }
 };
 
 } // namespace
@@ -89,15 +80,6 @@ private:
 QPushButton* prominentButton(const QString& title, QWidget* parent)
 {
     return new ProminentButton(title, parent);
-}
-
-void setProminentSymbol(QPushButton& button, const QString& symbol)
-{
-    if (auto* prominent = dynamic_cast<ProminentButton*>(&button))
-        prominent->setSymbol(symbol);
-    else
-        button.setIcon(symbol.isEmpty() ? QIcon()
-                                        : Symbols::icon(symbol, button.palette().color(QPalette::ButtonText)));
 }
 
 QPushButton* button(const QString& title, Size size, QWidget* parent)

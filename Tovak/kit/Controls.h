@@ -19,9 +19,6 @@ QPushButton* button(const QString& title, Size size, QWidget* parent);
 // The filled button in the accent colour that stands for a view's main action; it draws itself
 // from the palette, so it follows the appearance, and fades while disabled.
 QPushButton* prominentButton(const QString& title, QWidget* parent);
-// Puts a symbol before a button's title (or alone, for an empty title); on a prominent button it
-// is drawn in the title's colour. An empty name takes it away.
-void setProminentSymbol(QPushButton& button, const QString& symbol);
 // Gives a label (or any widget drawing its text in WindowText) one text colour.
 void tint(QWidget& widget, const QColor& color);
 

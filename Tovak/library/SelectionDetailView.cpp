@@ -122,10 +122,9 @@ void setSymbol(QAbstractButton& button, const QString& symbol, const QColor& col
     if (button.property("symbolKey").toString() == key)
         return;
     button.setProperty("symbolKey", key);
-    if (auto* push = qobject_cast<QPushButton*>(&button); push && push->property("prominent").toBool())
-        Controls::setProminentSymbol(*push, symbol);
-    else
-        button.setIcon(Symbols::icon(symbol, color));
+    // A prominent button's symbol is white on the accent, like its title.
+    const bool prominent = button.property("prominent").toBool();
+    button.setIcon(Symbols::icon(symbol, prominent ? QColor(Qt::white) : color));
 }
 
 void setTexts(QWidget& control, const QString& help, const QString& accessible)
