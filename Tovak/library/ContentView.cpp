@@ -15,6 +15,7 @@
 #include "Tovak/library/NameSheet.h"
 #include "Tovak/library/PermissionBanner.h"
 #include "Tovak/library/PersistenceStatusBanner.h"
+#include "Tovak/library/SelectionDetailView.h"
 #include "Tovak/library/SidebarModel.h"
 #include "Tovak/library/SidebarView.h"
 #include "Tovak/library/UnavailableLibraryView.h"
@@ -35,6 +36,7 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTimeZone>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -98,6 +100,7 @@ ContentView::ContentView(ViewServices services, QWidget* parent)
         searchField_->selectAll();
     });
     connect(&state, &ContentViewState::presentationChanged, this, &ContentView::presentGroupSheet);
+    connect(&state, &ContentViewState::selectionChanged, this, &ContentView::showInspected);
     connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, this, &ContentView::answer);
     refresh();
 }
@@ -215,7 +218,7 @@ QWidget* ContentView::buildLibraryPage()
     permissionBanner_ = new PermissionBanner;
     columnLayout->addWidget(padded(permissionBanner_, column));
     body_ = new QStackedWidget(column);
-    list_ = new LibrarySelectionList(*state_, *icons_, services_.pasteboard, body_);
+    list_ = new LibrarySelectionList(*state_, *icons_, services_.pasteboard, services_.desktop, body_);
     emptyState_ = new EmptyStateView(body_);
     unavailable_ = new UnavailableLibraryView(LibraryRecoveryPresentation::unreadable, body_);
     body_->addWidget(list_);
@@ -240,8 +243,19 @@ QWidget* ContentView::buildLibraryPage()
     placeholderLayout->addWidget(prompt);
     placeholderLayout->addStretch();
     blankDetail_ = new QWidget(detail_);
+    // The inspector writes dates in the user's locale and time zone.
+    inspector_ = new SelectionDetailView(SelectionDetailView::Services{.store = services_.store,
+                                                                       .pasteboard = services_.pasteboard,
+                                                                       .scheduler = services_.scheduler,
+                                                                       .desktop = services_.desktop,
+                                                                       .icons = *icons_},
+                                         QLocale(), QTimeZone::systemTimeZone(), detail_);
+    // Deleting does not move the inspector itself: the capture leaves the list, and the state moves on.
+    connect(inspector_, &SelectionDetailView::deleteRequested, this,
+            [this](const QUuid& id) { services_.store.remove(id); });
     detail_->addWidget(inspectorPlaceholder_);
     detail_->addWidget(blankDetail_);
+    detail_->addWidget(inspector_);
 
     split->setSizes({220, 360, 540});
     split->setStretchFactor(0, 0);
@@ -338,7 +352,7 @@ void ContentView::refresh()
                                       : LibraryRecoveryPresentation::unreadable);
         body_->setCurrentWidget(unavailable_);
     }
-    detail_->setCurrentWidget(usable ? inspectorPlaceholder_ : blankDetail_);
+    showInspected();
 
     composeBanner_->setStatus(status);
     composeBanner_->parentWidget()->setVisible(status != StorePersistenceStatus::ready);
@@ -352,6 +366,16 @@ void ContentView::refresh()
 
     if (window() != this)
         window()->setWindowTitle(state.navigationTitleText());
+}
+
+void ContentView::showInspected()
+{
+    const std::optional<QUuid>& inspected = state_->detailSelectionID();
+    inspector_->setSelectionID(inspected);
+    if (inspector_->selectionID())
+        detail_->setCurrentWidget(inspector_);
+    else
+        detail_->setCurrentWidget(services_.store.canModifyLibrary() ? inspectorPlaceholder_ : blankDetail_);
 }
 
 // A composer is made for one prompt and goes with it: another prompt, or leaving the compose

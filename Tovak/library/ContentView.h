@@ -26,6 +26,7 @@ class IconCache;
 class LibrarySelectionList;
 class PermissionBanner;
 class PersistenceStatusBanner;
+class SelectionDetailView;
 class SidebarModel;
 class SidebarView;
 class UnavailableLibraryView;
@@ -48,6 +49,9 @@ public:
     QToolBar* toolBar() const { return toolBar_; }
     QLineEdit* searchField() const { return searchField_; }
     LibrarySelectionList* list() const { return list_; }
+    // The detail pane: the inspector of the inspected capture, or its placeholder.
+    QStackedWidget* detailPane() const { return detail_; }
+    SelectionDetailView* inspector() const { return inspector_; }
     // The sidebar of the layout shown, and each layout's own.
     SidebarView* sidebar() const;
     SidebarView* librarySidebar() const { return librarySidebar_; }
@@ -76,6 +80,7 @@ private:
     QWidget* buildComposePage();
     QWidget* buildMissingDraftPlaceholder(QWidget* parent);
     void refresh();
+    void showInspected();
     void showComposer(const std::optional<QUuid>& draftID);
     void showWelcome();
     bool sheetUp() const;
@@ -104,6 +109,7 @@ private:
     EmptyStateView* emptyState_ = nullptr;
     UnavailableLibraryView* unavailable_ = nullptr;
     QStackedWidget* detail_ = nullptr;
+    SelectionDetailView* inspector_ = nullptr;
     QWidget* inspectorPlaceholder_ = nullptr;
     QWidget* blankDetail_ = nullptr;
     PersistenceStatusBanner* composeBanner_ = nullptr;
