@@ -15,7 +15,9 @@
 #include "Tovak/kit/OffscreenRenderer.h"
 #include "Tovak/kit/Theme.h"
 #include "Tovak/library/EmptyStateView.h"
+#include "Tovak/library/IconCache.h"
 #include "Tovak/library/NameSheet.h"
+#include "Tovak/library/SelectionDetailView.h"
 #include "Tovak/library/WelcomeView.h"
 #include "Tovak/shell/SettingsView.h"
 #include "core/library/ModelProfile.h"
@@ -27,6 +29,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QTimeZone>
 #include <QVBoxLayout>
 
 #include <functional>
@@ -68,6 +71,7 @@ struct Stage {
     DetachedPasteboard pasteboard;
     SnapshotDesktop desktop;
     SnapshotAccessibility accessibility;
+    IconCache icons{desktop};
 };
 
 // Task templates are read from the fixture's own defaults, never from the user's.
@@ -172,6 +176,19 @@ const std::vector<Surface>& catalogue()
         {"compose-compact.png", composeCanvas, QSize(980, 600)},
         {"library-dark.png", libraryCanvas, QSize(1120, 660), Appearance::dark},
         {"compose-dark.png", composeCanvas, QSize(1280, 760), Appearance::dark},
+        {"detail.png",
+         [](Context& c) {
+             auto view = std::make_unique<SelectionDetailView>(
+                 SelectionDetailView::Services{.store = c.populated.store(),
+                                               .pasteboard = c.stage.pasteboard,
+                                               .scheduler = c.services.scheduler,
+                                               .desktop = c.stage.desktop,
+                                               .icons = c.stage.icons},
+                 QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone::utc());
+             view->setSelectionID(c.firstID);
+             return view;
+         },
+         QSize(420, 660)},
         {"settings.png",
          [](Context&) {
              return std::make_unique<SettingsView>(

@@ -5,6 +5,7 @@
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/LibrarySelectionList.h"
+#include "Tovak/library/SelectionDetailView.h"
 #include "Tovak/library/SelectionRowDelegate.h"
 
 #include <QLabel>
@@ -37,11 +38,25 @@ AppScreenshotView::AppScreenshotView(Services services, const QUuid& selectedID,
     header->setContentsMargins(8, 0, 0, 0);
     header->setForegroundRole(QPalette::PlaceholderText);
     paneLayout->addWidget(header);
-    list_ = new LibrarySelectionList(*state_, *icons_, services.pasteboard, pane);
+    list_ = new LibrarySelectionList(*state_, *icons_, services.pasteboard, services.desktop, pane);
     // No drags from a picture.
     list_->rowDelegate().setShowsDragGrip(false);
     paneLayout->addWidget(list_, 1);
     splitter->addWidget(pane);
+    splitter->setStretchFactor(0, 0);
+    if (services.store.find(selectedID)) {
+        auto* inspector
+            = new SelectionDetailView(SelectionDetailView::Services{.store = services.store,
+                                                                    .pasteboard = services.pasteboard,
+                                                                    .scheduler = services.scheduler,
+                                                                    .desktop = services.desktop,
+                                                                    .icons = *icons_},
+                                      QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone::utc(), splitter);
+        inspector->setSelectionID(selectedID);
+        inspector->setMinimumWidth(420);
+        splitter->addWidget(inspector);
+        splitter->setStretchFactor(1, 1);
+    }
     splitter->setSizes({440, 100000});
 
     auto* layout = new QVBoxLayout(this);

@@ -9,6 +9,7 @@
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/LibrarySelectionList.h"
 #include "Tovak/library/PermissionBanner.h"
+#include "Tovak/library/SelectionDetailView.h"
 #include "Tovak/library/SidebarModel.h"
 #include "Tovak/library/SidebarView.h"
 #include "core/library/Store.h"
@@ -136,10 +137,24 @@ QWidget* UISurfaceCanvas::buildLibrary(QWidget* parent)
     bannerLayout->setContentsMargins(8, 8, 8, 8);
     bannerLayout->addWidget(new PermissionBanner(banner));
     layout->addWidget(banner);
-    layout->addWidget(new LibrarySelectionList(*state_, *icons_, services_.pasteboard, column), 1);
+    layout->addWidget(new LibrarySelectionList(*state_, *icons_, services_.pasteboard, services_.desktop, column), 1);
     panes->addWidget(column);
     panes->setStretchFactor(0, 0);
-    panes->setSizes({360, 100000});
+    if (services_.store.find(mode_.id)) {
+        auto* inspector
+            = new SelectionDetailView(SelectionDetailView::Services{.store = services_.store,
+                                                                    .pasteboard = services_.pasteboard,
+                                                                    .scheduler = services_.scheduler,
+                                                                    .desktop = services_.desktop,
+                                                                    .icons = *icons_},
+                                      QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone::utc(), panes);
+        inspector->setSelectionID(mode_.id);
+        inspector->setMinimumWidth(320);
+        panes->addWidget(inspector);
+        panes->setStretchFactor(1, 1);
+        panes->setSizes({360, 100000});
+        return panes;
+    }
     // Without an inspector the panes end at the list, and the window's background fills the rest.
     auto* area = new QWidget(parent);
     auto* areaLayout = new QHBoxLayout(area);

@@ -97,6 +97,7 @@ const std::map<QString, QSize> catalogueSizes = {
     {QStringLiteral("compose-wide.png"), QSize(1280, 760)},
     {QStringLiteral("compose-compact.png"), QSize(980, 600)},
     {QStringLiteral("compose-dark.png"), QSize(1280, 760)},
+    {QStringLiteral("detail.png"), QSize(420, 660)},
     {QStringLiteral("empty-compose.png"), QSize(980, 600)},
     {QStringLiteral("compose-edited-compact.png"), QSize(980, 600)},
     {QStringLiteral("compose-edited-empty.png"), QSize(980, 600)},
