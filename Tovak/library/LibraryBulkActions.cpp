@@ -72,11 +72,15 @@ QList<Selection> LibraryBulkActions::chosen() const
 
 void LibraryBulkActions::selectAllInCollection(const QUuid& groupID)
 {
+    // With the group shown, every row shown is one of its members.
+    const bool shown = state_.sidebarSelection() == SidebarItem::group(groupID);
+    const QList<QUuid> visible = state_.model().visibleIDs();
     QSet<QUuid> ids;
+    ids.reserve(visible.size());
     std::optional<QUuid> first;
-    for (const QUuid& id : state_.model().visibleIDs()) {
-        const Selection* s = store_.find(id);
-        if (!s || !s->groupIDs.contains(groupID))
+    for (const QUuid& id : visible) {
+        const Selection* s = shown ? nullptr : store_.find(id);
+        if (!shown && (!s || !s->groupIDs.contains(groupID)))
             continue;
         ids.insert(id);
         if (!first)
