@@ -65,8 +65,7 @@ struct Library {
 
 Library& library()
 {
-    static Library* instance = new Library;
-    return *instance;
+    return bench::sharedFixture<Library>();
 }
 
 double elapsed(const QElapsedTimer& timer)
