@@ -60,12 +60,7 @@ LibraryToolbar::LibraryToolbar(ContentViewState& state, LibraryBulkActions& acti
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     addWidget(spacer);
 
-    const auto inGroup = [this](void (LibraryBulkActions::*action)(const QUuid&)) {
-        return [this, action] {
-            if (const std::optional<SelectionGroup> group = actions_.shownGroup())
-                (actions_.*action)(group->id);
-        };
-    };
+    const auto inGroup = [this](GroupAction action) { return onShownGroup(action); };
     connect(addItem(Item::capture, QStringLiteral("Capture Selection"), QStringLiteral("viewfinder")),
             &QToolButton::clicked, this, [this] {
                 if (services_.requestCapture)
@@ -120,6 +115,15 @@ LibraryToolbar::LibraryToolbar(ContentViewState& state, LibraryBulkActions& acti
     for (auto signal : {&Store::groupsChanged, &Store::persistenceStatusChanged})
         connect(&services_.store, signal, this, &LibraryToolbar::refresh);
     refresh();
+}
+
+std::function<void()> LibraryToolbar::onShownGroup(GroupAction action)
+{
+    LibraryBulkActions* actions = &actions_;
+    return [actions, action] {
+        if (const std::optional<SelectionGroup> group = actions->shownGroup())
+            (actions->*action)(group->id);
+    };
 }
 
 QToolButton* LibraryToolbar::addItem(Item item, const QString& title, const QString& symbol)

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QToolBar>
+#include <QUuid>
 
 #include <array>
 #include <functional>
@@ -63,6 +64,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    using GroupAction = void (LibraryBulkActions::*)(const QUuid&);
+    // The action on the group shown when it is chosen, if any.
+    std::function<void()> onShownGroup(GroupAction action);
     QToolButton* addItem(Item item, const QString& title, const QString& symbol);
     QMenu* addMenu(Item item, const QList<std::pair<QString, std::function<void()>>>& entries);
     void fillGroupMenu();
