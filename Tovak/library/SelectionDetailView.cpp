@@ -210,6 +210,7 @@ QWidget* SelectionDetailView::buildHeader()
 QWidget* SelectionDetailView::buildBody()
 {
     auto* scroll = new QScrollArea(this);
+    body_ = scroll;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -711,6 +712,14 @@ void SelectionDetailView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     chooseFooterRow();
+    fitScrollingPassage();
+}
+
+// A passage that scrolls itself fills most of the body, leaving the top of the boxes below in
+// sight so that the reader knows the body scrolls on to them.
+void SelectionDetailView::fitScrollingPassage()
+{
+    passage_->setScrollingHeight(std::max(160, body_->viewport()->height() * 3 / 4));
 }
 
 void SelectionDetailView::changeEvent(QEvent* event)

@@ -15,6 +15,7 @@
 class QLabel;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class QVBoxLayout;
@@ -112,6 +113,7 @@ private:
     void showPrompt();
     void showFooter();
     void chooseFooterRow();
+    void fitScrollingPassage();
     void retint();
     void fillGroupMenu(QMenu& menu);
     void fillMoreMenu();
@@ -135,6 +137,7 @@ private:
     SymbolView* sourceSymbol_ = nullptr;
     CappedLabel* source_ = nullptr;
     QLabel* date_ = nullptr;
+    QScrollArea* body_ = nullptr;
     RichMarkdownView* passage_ = nullptr;
     FormSection* groupsSection_ = nullptr;
     QVBoxLayout* groupRows_ = nullptr;
