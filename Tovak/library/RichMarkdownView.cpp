@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QTextDocument>
 
 #include <cmath>
@@ -63,6 +64,9 @@ void RichMarkdownView::setAttributedText(const AttributedText& text)
     // Taking a long document apart takes a while: not while the selection waits for it.
     previous->deleteLater();
     setScrolls(shown_.length() > scrollingLength);
+    // Taking the document, the view scrolled to its cursor at whatever height it had then; a new
+    // text is read from its start.
+    verticalScrollBar()->setValue(0);
     fitHeight();
 }
 

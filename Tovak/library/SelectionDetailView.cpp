@@ -218,6 +218,7 @@ QWidget* SelectionDetailView::buildBody()
     // and went would have a long passage laid out again at the narrower width.
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll->viewport()->setAutoFillBackground(false);
+    scroll->viewport()->installEventFilter(this);
     auto* body = new QWidget(scroll);
     body->setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(body);
@@ -712,7 +713,15 @@ void SelectionDetailView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     chooseFooterRow();
-    fitScrollingPassage();
+}
+
+// The body's viewport is sized by the layouts, after the inspector's own resize on its first
+// showing: the passage follows the viewport itself.
+bool SelectionDetailView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (passage_ && watched == body_->viewport() && event->type() == QEvent::Resize)
+        fitScrollingPassage();
+    return QWidget::eventFilter(watched, event);
 }
 
 // A passage that scrolls itself fills most of the body, leaving the top of the boxes below in
