@@ -7,13 +7,14 @@
 #include <QTextDocument>
 
 #include <cmath>
+#include <deque>
 #include <vector>
 
 namespace vellicord::AttributedDocument {
 
 namespace {
 
-QTextBlockFormat blockFormat(const std::optional<AttributedText::ParagraphStyle>& style)
+QTextBlockFormat blockFormatOf(const std::optional<AttributedText::ParagraphStyle>& style)
 {
     QTextBlockFormat format;
     if (!style)
@@ -30,7 +31,9 @@ QTextBlockFormat blockFormat(const std::optional<AttributedText::ParagraphStyle>
     return format;
 }
 
-// A long passage has thousands of runs in a handful of fonts: each face is made once.
+// A long passage has tens of thousands of runs and paragraphs in a handful of fonts and styles:
+// each format is made once, and the document finds a format it already holds faster when it is
+// handed the same one again.
 class Formats {
 public:
     explicit Formats(const QColor& linkColor)
@@ -38,7 +41,46 @@ public:
     {
     }
 
-    QTextCharFormat charFormat(const AttributedText::Attributes& attributes)
+    const QTextCharFormat& charFormat(const AttributedText::Attributes& attributes)
+    {
+        // Links differ by address, so a link's format is made for it; the rest are few.
+        if (attributes.link) {
+            link_ = made(attributes);
+            return link_;
+        }
+        for (const auto& [font, strikethrough, format] : plain_) {
+            if (font == attributes.font && strikethrough == (attributes.strikethroughStyle != 0))
+                return format;
+        }
+        plain_.push_back({attributes.font, attributes.strikethroughStyle != 0, made(attributes)});
+        return plain_.back().format;
+    }
+
+    const QTextBlockFormat& blockFormat(const std::optional<AttributedText::ParagraphStyle>& style)
+    {
+        // The lists a paragraph belongs to do not change its format: only the measures do.
+        const auto sameMeasures = [&](const std::optional<AttributedText::ParagraphStyle>& known) {
+            if (!known || !style)
+                return !known && !style;
+            return known->firstLineHeadIndent == style->firstLineHeadIndent && known->headIndent == style->headIndent
+                && known->paragraphSpacing == style->paragraphSpacing && known->tabStops == style->tabStops;
+        };
+        for (const auto& [known, format] : blocks_) {
+            if (sameMeasures(known))
+                return format;
+        }
+        blocks_.emplace_back(style, blockFormatOf(style));
+        return blocks_.back().second;
+    }
+
+private:
+    struct Plain {
+        std::optional<AttributedText::Font> font;
+        bool strikethrough;
+        QTextCharFormat format;
+    };
+
+    QTextCharFormat made(const AttributedText::Attributes& attributes)
     {
         QTextCharFormat format;
         if (attributes.font)
@@ -54,7 +96,6 @@ public:
         return format;
     }
 
-private:
     const QFont& face(const AttributedText::Font& description)
     {
         for (const auto& [known, made] : faces_) {
@@ -66,6 +107,9 @@ private:
     }
 
     QColor linkColor_;
+    QTextCharFormat link_;
+    std::deque<Plain> plain_;
+    std::deque<std::pair<std::optional<AttributedText::ParagraphStyle>, QTextBlockFormat>> blocks_;
     std::vector<std::pair<AttributedText::Font, QFont>> faces_;
 };
 
@@ -97,13 +141,18 @@ void fill(QTextDocument& document, const AttributedText& text, const QColor& lin
     cursor.beginEditBlock();
     Formats formats(linkColor);
     const QString& string = text.string();
+    // The character format of the last line break: the break between two paragraphs takes it.
+    QTextCharFormat lineBreak;
     text.forEachRun({0, text.length()}, [&](AttributedText::Range range, const AttributedText::Attributes& attributes) {
-        const QTextCharFormat format = formats.charFormat(attributes);
+        const QTextCharFormat& format = formats.charFormat(attributes);
         qsizetype start = range.location;
-        while (start <= range.end()) {
-            // A paragraph takes its style from its first character, as the text system does.
-            if (start < range.end() && (start == 0 || string[start - 1] == u'\n'))
-                cursor.setBlockFormat(blockFormat(attributes.paragraphStyle));
+        while (start < range.end()) {
+            // A paragraph takes its style from its first character, as the text system does; its
+            // block is made with its format at once rather than given it afterwards.
+            if (start == 0)
+                cursor.setBlockFormat(formats.blockFormat(attributes.paragraphStyle));
+            else if (string[start - 1] == u'\n')
+                cursor.insertBlock(formats.blockFormat(attributes.paragraphStyle), lineBreak);
             qsizetype end = string.indexOf(u'\n', start);
             if (end < 0 || end >= range.end())
                 end = range.end();
@@ -111,10 +160,13 @@ void fill(QTextDocument& document, const AttributedText& text, const QColor& lin
                 cursor.insertText(string.sliced(start, end - start), format);
             if (end == range.end())
                 break;
-            cursor.insertBlock(QTextBlockFormat(), format);
+            lineBreak = format;
             start = end + 1;
         }
     });
+    // A text that ends with a line break ends with an empty paragraph of no style.
+    if (!string.isEmpty() && string.back() == u'\n')
+        cursor.insertBlock(QTextBlockFormat(), lineBreak);
     cursor.endEditBlock();
 }
 

@@ -8,10 +8,13 @@
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
+#include "Tovak/library/AddToPromptBanner.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/EmptyStateView.h"
 #include "Tovak/library/IconCache.h"
+#include "Tovak/library/LibraryBulkActions.h"
 #include "Tovak/library/LibrarySelectionList.h"
+#include "Tovak/library/LibraryToolbar.h"
 #include "Tovak/library/NameSheet.h"
 #include "Tovak/library/PermissionBanner.h"
 #include "Tovak/library/PersistenceStatusBanner.h"
@@ -24,21 +27,17 @@
 #include "platform/Accessibility.h"
 #include "platform/Desktop.h"
 
-#include <QActionGroup>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimeZone>
-#include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vellicord {
@@ -55,17 +54,6 @@ QWidget* padded(QWidget* banner, QWidget* parent)
     return frame;
 }
 
-QString sortSymbol(SortMode mode)
-{
-    switch (mode) {
-    case SortMode::newestFirst: return QStringLiteral("arrow.down.to.line");
-    case SortMode::oldestFirst: return QStringLiteral("arrow.up.to.line");
-    case SortMode::byApp: return QStringLiteral("app");
-    case SortMode::bySource: return QStringLiteral("link");
-    }
-    return {};
-}
-
 } // namespace
 
 ContentView::ContentView(ViewServices services, QWidget* parent)
@@ -74,6 +62,7 @@ ContentView::ContentView(ViewServices services, QWidget* parent)
     , state_(std::make_unique<ContentViewState>(services_.store, services_.scheduler, services_.clock))
     , icons_(std::make_unique<IconCache>(services_.desktop))
     , sidebarModel_(std::make_unique<SidebarModel>(services_.store))
+    , bulkActions_(std::make_unique<LibraryBulkActions>(*state_, services_.store, services_.pasteboard))
 {
     if (!services_.runModal)
         services_.runModal = [](QDialog& sheet) { sheet.open(); };
@@ -105,7 +94,10 @@ ContentView::ContentView(ViewServices services, QWidget* parent)
     refresh();
 }
 
-ContentView::~ContentView() = default;
+ContentView::~ContentView()
+{
+    delete toolBar_.data();
+}
 
 WelcomeView* ContentView::welcomeSheet() const
 {
@@ -156,33 +148,18 @@ SidebarView* ContentView::buildSidebar(QWidget* parent)
 
 void ContentView::buildToolBar()
 {
-    toolBar_ = new QToolBar(QStringLiteral("Library"), this);
-    toolBar_->setObjectName(QStringLiteral("LibraryToolBar"));
-    toolBar_->setMovable(false);
-    toolBar_->setFloatable(false);
-    auto* spacer = new QWidget(toolBar_);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolBar_->addWidget(spacer);
-
-    sortButton_ = new QToolButton(toolBar_);
-    sortButton_->setText(QStringLiteral("Sort"));
-    sortButton_->setAccessibleName(QStringLiteral("Sort"));
-    sortButton_->setToolTip(QStringLiteral("Sort selections"));
-    sortButton_->setIcon(Symbols::icon(QStringLiteral("arrow.up.arrow.down"), palette().color(QPalette::ButtonText)));
-    sortButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    sortButton_->setPopupMode(QToolButton::InstantPopup);
-    auto* menu = new QMenu(sortButton_);
-    auto* choices = new QActionGroup(menu);
-    for (SortMode mode : SortModes::allCases()) {
-        QAction* choice = menu->addAction(Symbols::icon(sortSymbol(mode), palette().color(QPalette::Text)),
-                                          SortModes::rawValue(mode));
-        choice->setCheckable(true);
-        choice->setChecked(mode == state_->sortMode());
-        choices->addAction(choice);
-        connect(choice, &QAction::triggered, this, [this, mode] { state_->setSortMode(mode); });
-    }
-    sortButton_->setMenu(menu);
-
+    toolBar_ = new LibraryToolbar(*state_, *bulkActions_,
+                                  LibraryToolbar::Services{
+                                      .store = services_.store,
+                                      .shortcutDisplay = services_.shortcutDisplay,
+                                      .requestCapture = services_.requestCapture,
+                                      .requestNewGroup =
+                                          [this] {
+                                              if (!sheetUp())
+                                                  bulkActions_->newGroupWithSelection();
+                                          },
+                                  },
+                                  this);
     searchField_ = new QLineEdit(toolBar_);
     searchField_->setObjectName(QStringLiteral("SearchField"));
     searchField_->setPlaceholderText(QStringLiteral("Search all selections"));
@@ -194,8 +171,7 @@ void ContentView::buildToolBar()
     searchField_->setMinimumWidth(200);
     searchField_->setMaximumWidth(280);
     connect(searchField_, &QLineEdit::textChanged, this, [this](const QString& text) { state_->setSearchText(text); });
-    toolBar_->addWidget(searchField_);
-    toolBar_->addWidget(sortButton_);
+    toolBar_->addLibraryWidget(searchField_);
 }
 
 QWidget* ContentView::buildLibraryPage()
@@ -225,6 +201,8 @@ QWidget* ContentView::buildLibraryPage()
     body_->addWidget(emptyState_);
     body_->addWidget(unavailable_);
     columnLayout->addWidget(body_, 1);
+    banner_ = new AddToPromptBanner(services_.scheduler, column);
+    connect(bulkActions_.get(), &LibraryBulkActions::addedToPrompt, banner_, &AddToPromptBanner::flash);
 
     detail_ = new QStackedWidget(split);
     detail_->setObjectName(QStringLiteral("DetailPane"));
@@ -327,8 +305,6 @@ void ContentView::refresh()
     const bool usable = status.allowsLibraryChanges();
     const bool composing = state.sidebarSelection() && state.sidebarSelection()->showsComposer();
     pages_->setCurrentWidget(composing ? composePage_ : libraryPage_);
-    for (QAction* action : toolBar_->actions())
-        action->setVisible(!composing);
 
     const bool empty = state.model().rowCount() == 0;
     storageBanner_->setStatus(status);

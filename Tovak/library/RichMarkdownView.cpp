@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QTextDocument>
 
 #include <cmath>
@@ -28,9 +29,7 @@ protected:
 RichMarkdownView::RichMarkdownView(QWidget* parent)
     : QTextEdit(parent)
 {
-    setDocument(new ClosedDocument(this));
-    document()->setDocumentMargin(0);
-    document()->setUndoRedoEnabled(false);
+    setDocument(newDocument());
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard | Qt::LinksAccessibleByMouse);
     setAcceptDrops(false);
@@ -53,14 +52,64 @@ void RichMarkdownView::setAttributedText(const AttributedText& text)
         return;
     shown_ = text;
     ++replacements_;
-    AttributedDocument::fill(*document(), shown_, palette().color(QPalette::Link));
+    // Filled before the view has it, the document is laid out once the view takes it, and then
+    // only as far as is seen while the view scrolls itself; filled in place, all of it would be
+    // laid out again when the filling ends.
+    QTextDocument* next = newDocument();
+    next->setDefaultFont(document()->defaultFont());
+    next->setDefaultTextOption(document()->defaultTextOption());
+    AttributedDocument::fill(*next, shown_, palette().color(QPalette::Link));
+    QTextDocument* previous = document();
+    setDocument(next);
+    // Taking a long document apart takes a while: not while the selection waits for it.
+    previous->deleteLater();
+    setScrolls(shown_.length() > scrollingLength);
+    // Taking the document, the view scrolled to its cursor at whatever height it had then; a new
+    // text is read from its start.
+    verticalScrollBar()->setValue(0);
     fitHeight();
+}
+
+QTextDocument* RichMarkdownView::newDocument()
+{
+    auto* made = new ClosedDocument(this);
+    made->setDocumentMargin(0);
+    // The undo history of a read-only view would only hold a second copy of the text.
+    made->setUndoRedoEnabled(false);
+    return made;
+}
+
+void RichMarkdownView::setScrolls(bool scrolls)
+{
+    if (scrolls == scrolls_)
+        return;
+    scrolls_ = scrolls;
+    // Always there while it scrolls, so that the text's width never changes with how much of it
+    // is laid out: a scroll bar that came and went would have the text laid out again.
+    setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    if (scrolls)
+        setMinimumHeight(scrollingHeight_);
+    updateGeometry();
+}
+
+void RichMarkdownView::setScrollingHeight(int height)
+{
+    if (height == scrollingHeight_)
+        return;
+    scrollingHeight_ = height;
+    if (scrolls_) {
+        setMinimumHeight(height);
+        updateGeometry();
+    }
 }
 
 // The text's height at the width it has, as the least height the layout may give: a scroll area
 // around it then scrolls rather than squeezing it, whatever heights its layouts ask of it.
 void RichMarkdownView::fitHeight()
 {
+    // Measuring the whole text is what the scrolling view is there to avoid.
+    if (scrolls_)
+        return;
     const int height = heightForWidth(std::max(viewport()->width(), 1));
     if (height != minimumHeight())
         setMinimumHeight(height);
@@ -70,6 +119,8 @@ int RichMarkdownView::heightForWidth(int width) const
 {
     if (width <= 0)
         return -1;
+    if (scrolls_)
+        return scrollingHeight_;
     QTextDocument* text = document();
     // At the view's own width the text is laid out already.
     if (text->textWidth() != width)

@@ -8,11 +8,17 @@ namespace vellicord {
 
 // A capture's display text, read-only and selectable, sized like a block of text: no background,
 // no frame, no margins, no scroll bars of its own, and as tall as its text at the width it gets.
+// A text longer than scrollingLength is the exception: laying all of it out takes longer than a
+// selection may, so the view then takes the scrolling height its host gives and scrolls itself,
+// and only what is seen is laid out at once (the rest follows while the event loop is idle).
 // A link is not followed here: a click on one is handed on (linkActivated) with its address exactly
 // as written, for the desktop's allow-list to judge. The document never loads a resource.
 class RichMarkdownView final : public QTextEdit {
     Q_OBJECT
 public:
+    // In characters of display text: about 60 ms of layout on the machines we measure.
+    static constexpr qsizetype scrollingLength = 64 * 1024;
+
     explicit RichMarkdownView(QWidget* parent = nullptr);
 
     // Replaces the document unless it already shows this text (same characters and attributes):
@@ -21,6 +27,10 @@ public:
     const AttributedText& attributedText() const { return shown_; }
     // How many times the document was replaced: what a view that refreshes too often would show.
     int replacements() const { return replacements_; }
+    // Whether the text shown is long enough for the view to scroll itself.
+    bool scrollsItself() const { return scrolls_; }
+    // The height the view takes while it scrolls itself.
+    void setScrollingHeight(int height);
 
     // The height the text needs at the width, rounded up to a whole pixel; -1 for no width. Layouts
     // are not asked to call it: a passage of a megabyte takes a good part of a second to lay out at
@@ -41,10 +51,14 @@ protected:
     QVariant loadResource(int type, const QUrl& name) override;
 
 private:
+    QTextDocument* newDocument();
     void fitHeight();
+    void setScrolls(bool scrolls);
 
     AttributedText shown_;
     int replacements_ = 0;
+    bool scrolls_ = false;
+    int scrollingHeight_ = 320;
     QString pressedLink_;
     QPoint pressedAt_;
 };

@@ -210,6 +210,7 @@ QWidget* SelectionDetailView::buildHeader()
 QWidget* SelectionDetailView::buildBody()
 {
     auto* scroll = new QScrollArea(this);
+    body_ = scroll;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -217,6 +218,7 @@ QWidget* SelectionDetailView::buildBody()
     // and went would have a long passage laid out again at the narrower width.
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll->viewport()->setAutoFillBackground(false);
+    scroll->viewport()->installEventFilter(this);
     auto* body = new QWidget(scroll);
     body->setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(body);
@@ -711,6 +713,22 @@ void SelectionDetailView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     chooseFooterRow();
+}
+
+// The body's viewport is sized by the layouts, after the inspector's own resize on its first
+// showing: the passage follows the viewport itself.
+bool SelectionDetailView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (passage_ && watched == body_->viewport() && event->type() == QEvent::Resize)
+        fitScrollingPassage();
+    return QWidget::eventFilter(watched, event);
+}
+
+// A passage that scrolls itself fills most of the body, leaving the top of the boxes below in
+// sight so that the reader knows the body scrolls on to them.
+void SelectionDetailView::fitScrollingPassage()
+{
+    passage_->setScrollingHeight(std::max(160, body_->viewport()->height() * 3 / 4));
 }
 
 void SelectionDetailView::changeEvent(QEvent* event)

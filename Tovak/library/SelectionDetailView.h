@@ -15,6 +15,7 @@
 class QLabel;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class QVBoxLayout;
@@ -96,6 +97,7 @@ Q_SIGNALS:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* buildHeader();
@@ -112,6 +114,7 @@ private:
     void showPrompt();
     void showFooter();
     void chooseFooterRow();
+    void fitScrollingPassage();
     void retint();
     void fillGroupMenu(QMenu& menu);
     void fillMoreMenu();
@@ -135,6 +138,7 @@ private:
     SymbolView* sourceSymbol_ = nullptr;
     CappedLabel* source_ = nullptr;
     QLabel* date_ = nullptr;
+    QScrollArea* body_ = nullptr;
     RichMarkdownView* passage_ = nullptr;
     FormSection* groupsSection_ = nullptr;
     QVBoxLayout* groupRows_ = nullptr;

@@ -324,7 +324,8 @@ void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
     scheduleSave();
 }
 
-void Store::deleteGroup(const QUuid& groupID)
+// By value: a caller may name the group by an element of groups_, which the removal overwrites.
+void Store::deleteGroup(QUuid groupID)
 {
     if (!canModifyLibrary())
         return;
@@ -528,7 +529,8 @@ void Store::activateDraft(const QUuid& id)
     scheduleSave();
 }
 
-void Store::deleteDraft(const QUuid& id)
+// By value, as deleteGroup.
+void Store::deleteDraft(QUuid id)
 {
     if (!canModifyLibrary())
         return;

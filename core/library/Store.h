@@ -103,7 +103,7 @@ public:
                                               const QSet<QUuid>& selectionIDs);
     // Ids of no capture are skipped; a group that does not exist is not filled.
     void addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs);
-    void deleteGroup(const QUuid& groupID);
+    void deleteGroup(QUuid groupID);
     void renameGroup(const QUuid& groupID, const QString& name);
     void removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& selectionIDs);
     std::optional<SelectionGroup> findGroup(const QUuid& groupID) const;
@@ -121,7 +121,7 @@ public:
     void updateDraft(const ContextDraft& draft);
     std::optional<ContextDraft> newDraft(const std::optional<QString>& name = std::nullopt);
     void activateDraft(const QUuid& id);
-    void deleteDraft(const QUuid& id);
+    void deleteDraft(QUuid id);
     // One entry per capture the active draft (made when there is none) does not hold yet; ids of
     // no capture are skipped, and when none is left nothing changes. The number of entries added.
     bool addSelectionToActiveDraft(const QUuid& selectionID);

@@ -4,6 +4,7 @@
 #include "Tovak/composer/ComposeView.h"
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/library/AddToPromptBanner.h"
 #include "Tovak/library/NameSheet.h"
 #include "Tovak/library/SelectionDetailView.h"
 #include "Tovak/library/SidebarModel.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -338,6 +340,8 @@ TEST(ContentView, RendersBothLayoutsAndTheSheets)
         }
     };
     content.state().setSidebarSelection(SidebarItem::group(reading));
+    content.toolBar()->button(LibraryToolbar::Item::selectAll)->click();
+    content.addToPromptBanner()->flash(1, 3);
     write(window, QSize(1120, 660), QStringLiteral("layout-library-group"));
     content.state().setSidebarSelection(SidebarItem::prompt());
     write(window, QSize(1120, 660), QStringLiteral("layout-compose-placeholder"));

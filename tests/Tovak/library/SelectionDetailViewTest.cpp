@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -458,6 +459,49 @@ TEST(SelectionDetailView, PassageReplacedOnlyWhenItsMarkdownChanges)
         step.change();
         EXPECT_EQ(passage.replacements() - first, step.replacements) << step.name;
         EXPECT_EQ(passage.textCursor().selectedText() == u"adin", step.selectionKept) << step.name;
+    }
+}
+
+// A passage is as tall as its text, inside the body that scrolls; one too long to lay out at once
+// scrolls itself instead, most of the body's height, with the boxes below it still in sight.
+// Both rendered for whoever looks at them (VELLICORD_RENDER_DIR).
+TEST(SelectionDetailView, LongPassageScrollsItself)
+{
+    const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR");
+    const QString section = QStringLiteral(
+        "## A section heading\n\nA paragraph with **strong** and *emphasised* words, a [link](https://example.com) "
+        "and `code`.\n\n- an item\n  - a nested item\n- another item\n\n");
+    struct Case {
+        const char* name;
+        int sections;
+        bool scrolls;
+    };
+    const Case cases[] = {
+        {"small", 3, false},
+        {"just under the threshold", 400, false},
+        {"one megabyte", 6500, true},
+    };
+    for (const Case& c : cases) {
+        Inspector inspector;
+        inspector.inspect(
+            {QStringLiteral("long"), std::nullopt, std::nullopt, std::nullopt, section.repeated(c.sections)});
+        for (int i = 0; i < 8; ++i)
+            QApplication::processEvents();
+        RichMarkdownView& passage = inspector.view->passage();
+        EXPECT_EQ(passage.scrollsItself(), c.scrolls) << c.name;
+        const auto* body = inspector.view->findChild<QScrollArea*>();
+        ASSERT_NE(body, nullptr);
+        if (c.scrolls) {
+            EXPECT_GE(passage.height(), body->viewport()->height() / 2) << c.name;
+            EXPECT_LT(passage.height(), body->viewport()->height()) << c.name << ": the boxes below stay in sight";
+        } else {
+            EXPECT_EQ(passage.height(), int(std::ceil(passage.document()->size().height()))) << c.name;
+        }
+        if (!folder.isEmpty()) {
+            QDir().mkpath(folder);
+            const QImage image = OffscreenRenderer::render(*inspector.view, QSize(420, 660), 2.0);
+            image.save(QStringLiteral("%1/inspector-passage-%2.png").arg(folder, QString::number(c.sections)));
+        }
     }
 }
 
