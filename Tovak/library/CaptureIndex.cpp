@@ -28,7 +28,7 @@ void CaptureIndex::rebuild()
 {
     if (pendingSearch_.valid())
         pendingSearch_.wait();
-    const QList<Selection> selections = store_.selections();
+    const SelectionList selections = store_.selections();
     const size_t n = size_t(selections.size());
     ids_.clear();
     times_.clear();

@@ -173,26 +173,53 @@ void Store::clearTransientPersistenceStatus()
 
 void Store::reindexSelections()
 {
-    positionFromEnd_.clear();
-    positionFromEnd_.reserve(selections_.size());
+    sequences_.clear();
+    sequences_.reserve(selections_.size());
     const qsizetype n = selections_.size();
-    // From the back, so that of two captures with one id the first in the list is the one found.
-    for (qsizetype i = n - 1; i >= 0; --i)
-        positionFromEnd_.insert(selections_[i].id, n - 1 - i);
+    qsizetype i = 0;
+    for (const Selection& s : selections_) {
+        // Of two captures with one id (no file that loads holds them), the first is the one found.
+        if (!sequences_.contains(s.id))
+            sequences_.insert(s.id, quint64(n - 1 - i));
+        ++i;
+    }
+    nextSequence_ = quint64(n);
+}
+
+quint64 Store::sequenceAt(qsizetype chunk) const
+{
+    return sequences_.value(selections_.chunk(chunk).first().id);
 }
 
 qsizetype Store::selectionIndex(const QUuid& id) const
 {
-    const auto it = positionFromEnd_.constFind(id);
-    return it == positionFromEnd_.cend() ? -1 : selections_.size() - 1 - it.value();
+    const auto it = sequences_.constFind(id);
+    if (it == sequences_.cend())
+        return -1;
+    const quint64 sequence = it.value();
+    // The chunk that holds it is the last one whose first capture is not older.
+    qsizetype low = 0, high = selections_.chunkCount();
+    while (high - low > 1) {
+        const qsizetype middle = (low + high) / 2;
+        if (sequenceAt(middle) >= sequence)
+            low = middle;
+        else
+            high = middle;
+    }
+    const QList<Selection>& chunk = selections_.chunk(low);
+    for (qsizetype offset = 0; offset < chunk.size(); ++offset) {
+        if (chunk[offset].id == id)
+            return selections_.chunkStart(low) + offset;
+    }
+    return -1;
 }
 
 void Store::add(const Selection& selection)
 {
-    if (!canModifyLibrary() || positionFromEnd_.contains(selection.id))
+    if (!canModifyLibrary() || sequences_.contains(selection.id))
         return;
     selections_.prepend(selection);
-    positionFromEnd_.insert(selection.id, selections_.size() - 1);
+    sequences_.insert(selection.id, nextSequence_++);
     Q_EMIT selectionsChanged({.added = {selection.id}});
     scheduleSave();
 }
@@ -207,13 +234,19 @@ void Store::remove(const QSet<QUuid>& ids)
     if (!canModifyLibrary())
         return;
     QSet<QUuid> removed;
+    std::vector<qsizetype> indices;
     for (const QUuid& id : ids) {
-        if (positionFromEnd_.contains(id))
-            removed.insert(id);
+        const qsizetype index = selectionIndex(id);
+        if (index < 0)
+            continue;
+        removed.insert(id);
+        indices.push_back(index);
     }
     if (!removed.isEmpty()) {
-        selections_.removeIf([&](const Selection& s) { return removed.contains(s.id); });
-        reindexSelections();
+        std::sort(indices.begin(), indices.end());
+        selections_.removeAt(indices);
+        for (const QUuid& id : std::as_const(removed))
+            sequences_.remove(id);
         Q_EMIT selectionsChanged({.removed = removed});
     }
     bool draftsChanged = false;
@@ -249,7 +282,7 @@ QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const Q
         Selection s(QUuid::createUuid(), chunk, std::nullopt, appName, std::nullopt, std::nullopt, std::nullopt,
                     std::nullopt, {}, services_.clock.now());
         selections_.prepend(s);
-        positionFromEnd_.insert(s.id, selections_.size() - 1);
+        sequences_.insert(s.id, nextSequence_++);
         made.append(s);
     }
     if (!made.isEmpty()) {
@@ -290,7 +323,7 @@ void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
     QSet<QUuid> updated;
     for (const QUuid& id : selectionIDs) {
         const qsizetype index = selectionIndex(id);
-        if (index < 0 || selections_[index].groupIDs.contains(groupID))
+        if (index < 0 || selections_.at(index).groupIDs.contains(groupID))
             continue;
         selections_[index].groupIDs.append(groupID);
         updated.insert(id);
@@ -306,12 +339,19 @@ void Store::deleteGroup(const QUuid& groupID)
         return;
     if (groups_.removeIf([&](const SelectionGroup& g) { return g.id == groupID; }) > 0)
         Q_EMIT groupsChanged();
+    // Read first, then changed: only the chunks that hold members are copied while a save holds them.
+    std::vector<qsizetype> members;
+    qsizetype index = 0;
+    for (const Selection& s : selections_) {
+        if (s.groupIDs.contains(groupID))
+            members.push_back(index);
+        ++index;
+    }
     QSet<QUuid> updated;
-    for (qsizetype i = 0; i < selections_.size(); ++i) {
-        if (selections_.at(i).groupIDs.contains(groupID)) {
-            selections_[i].groupIDs.removeAll(groupID);
-            updated.insert(selections_.at(i).id);
-        }
+    for (const qsizetype member : members) {
+        Selection& s = selections_[member];
+        s.groupIDs.removeAll(groupID);
+        updated.insert(s.id);
     }
     if (!updated.isEmpty())
         Q_EMIT selectionsChanged({.updated = updated});

@@ -3,6 +3,7 @@
 #include "core/library/ContextDraft.h"
 #include "core/library/Selection.h"
 #include "core/library/SelectionGroup.h"
+#include "core/library/SelectionList.h"
 #include "core/library/SourceAggregate.h"
 #include "core/library/StorePersistenceStatus.h"
 #include "core/library/StoreSnapshot.h"
@@ -71,7 +72,8 @@ public:
     // The library file this store loads and saves.
     QString storeURL() const;
 
-    const QList<Selection>& selections() const { return selections_; }
+    // Cheap to copy: a copy shares the records, and later changes of the store do not reach it.
+    const SelectionList& selections() const { return selections_; }
     const QList<SelectionGroup>& groups() const { return groups_; }
     const QList<ContextDraft>& drafts() const { return drafts_; }
     std::optional<QUuid> activeDraftID() const { return activeDraftID_; }
@@ -138,6 +140,7 @@ private:
     void clearTransientPersistenceStatus();
 
     qsizetype selectionIndex(const QUuid& id) const;
+    quint64 sequenceAt(qsizetype chunk) const;
     void reindexSelections();
     ContextDraft makeDraft(const QString& name) const;
     void setActiveDraftID(std::optional<QUuid> id);
@@ -146,16 +149,18 @@ private:
     std::shared_ptr<StorePersistence> persistence_;
     bool recoveredDuringLaunch_ = false;
 
-    QList<Selection> selections_;
+    SelectionList selections_;
     QList<SelectionGroup> groups_;
     QList<ContextDraft> drafts_;
     std::optional<QUuid> activeDraftID_;
     bool collectIntoActiveDraft_ = false;
     StorePersistenceStatus persistenceStatus_ = StorePersistenceStatus::ready;
 
-    // Where each capture stands, counted from the end of selections_: new captures go to the
-    // front, so these positions stay valid until a capture is removed.
-    QHash<QUuid, qsizetype> positionFromEnd_;
+    // Each capture's place in the library order, never renumbered: the list runs from the highest
+    // sequence to the lowest, so a capture is found by a binary search over the chunks, and
+    // neither a capture put at the front nor one removed moves the others' sequences.
+    QHash<QUuid, quint64> sequences_;
+    quint64 nextSequence_ = 0;
     std::optional<Scheduler::Item> pendingSave_;
 };
 
