@@ -180,8 +180,9 @@ int main(int argc, char** argv)
     }
 
     QApplication application(argc, argv);
+    // No display name: Qt's X11 windows append it to every title that does not end with it, and
+    // the main window's title would read "Vellicord — Prompt 1 — Vellicord".
     QApplication::setApplicationName(QStringLiteral("Vellicord"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vellicord"));
     QApplication::setDesktopFileName(QStringLiteral("vellicord"));
     QApplication::setQuitOnLastWindowClosed(false);
     XdgDesktop desktop;

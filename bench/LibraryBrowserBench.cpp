@@ -1,18 +1,25 @@
 // The library browser over 100,000 captures, on the main thread: a keystroke in the search field
 // (filter, list update and the repaint of the rows in view), a capture added or deleted while the
-// whole library is listed, a page of scrolling, opening the window, and the memory the list adds
-// to the store's. Needs an X server: without DISPLAY it runs itself under xvfb-run.
+// whole library is listed, the sidebar after one change of the library (2,304 sources), a group of
+// 100,000 captures dropped onto another group, a page of scrolling, opening the window, and the
+// memory the list adds to the store's. Needs an X server: without DISPLAY it runs itself under
+// xvfb-run.
 #include "Tovak/library/ContentView.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/LibrarySelectionList.h"
+#include "Tovak/library/SidebarModel.h"
+#include "Tovak/library/SidebarView.h"
 #include "Tovak/shell/AppActions.h"
 #include "Tovak/shell/MainWindow.h"
 #include "bench/X11BenchMain.h"
 #include "support/ViewFakes.h"
 
+#include <QApplication>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QRandomGenerator>
 #include <QScrollBar>
 
@@ -58,8 +65,9 @@ Selection capture(QRandomGenerator& random, int i)
     static const QStringList apps{"Firefox", "Chromium", "Terminal", "Text Editor", "Mail", "Notes", "Writer"};
     const QString text = words(random, 900);
     std::optional<QString> url, path;
+    // 997 sites, 1,300 documents and 7 applications: 2,304 sources.
     if (i % 3 == 0)
-        url = QStringLiteral("https://site%1.example/article/%2").arg(i % 997).arg(i);
+        url = QStringLiteral("https://site%1.example/article").arg(i % 997);
     else if (i % 3 == 1)
         path = QStringLiteral("/home/user/Documents/file%1.md").arg(i % 1300);
     return Selection(QUuid::createUuid(), text, std::nullopt, apps[i % apps.size()], std::nullopt, url, std::nullopt,
@@ -103,6 +111,7 @@ struct Browser {
 
     ContentView& content() { return *window->contentView(); }
     void repaintList() { content().list()->viewport()->repaint(); }
+    void repaintSidebar() { content().sidebar()->viewport()->repaint(); }
 };
 
 // Never destroyed: its widgets must not outlive the application object, which goes first.
@@ -171,6 +180,116 @@ void AddAndDeleteWhileListed(benchmark::State& state)
     state.SetLabel("a capture added, then deleted, with 100,000 rows listed: list updated and repainted");
 }
 BENCHMARK(AddAndDeleteWhileListed)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// One change of the library, as the window takes it: the list and the sidebar follow it, and the
+// sidebar is repainted. A capture from a source not seen before (a row comes), one from a known
+// source (a count changes), and the deletion of each.
+void SidebarAfterOneChange(benchmark::State& state)
+{
+    Browser& b = browser();
+    b.content().searchField()->clear();
+    const SidebarModel& model = b.content().sidebar()->sidebarModel();
+    // A second sidebar model, timed by the handlers around it, gives the sidebar's own share.
+    QElapsedTimer share;
+    std::vector<double> sidebarShares;
+    const QMetaObject::Connection before
+        = QObject::connect(b.fakes->store.get(), &Store::selectionsChanged, [&] { share.start(); });
+    SidebarModel timed(*b.fakes->store);
+    const QMetaObject::Connection after = QObject::connect(b.fakes->store.get(), &Store::selectionsChanged,
+                                                           [&] { sidebarShares.push_back(elapsed(share)); });
+    QRandomGenerator random(13);
+    std::vector<double> changes, sidebarOnly;
+    int i = librarySize;
+    for (auto _ : state) {
+        Selection fresh = capture(random, i++);
+        fresh.sourceURL = QStringLiteral("https://new.example/%1").arg(i);
+        const Selection known = capture(random, i++);
+        for (const Selection& s : {fresh, known}) {
+            for (bool adding : {true, false}) {
+                QElapsedTimer timer;
+                timer.start();
+                if (adding)
+                    b.fakes->store->add(s);
+                else
+                    b.fakes->store->remove(s.id);
+                const double changed = elapsed(timer);
+                b.repaintSidebar();
+                const double repainted = elapsed(timer);
+                changes.push_back(repainted);
+                sidebarOnly.push_back(sidebarShares.back() + repainted - changed);
+            }
+        }
+    }
+    bench::reportLatencies(state, sidebarOnly);
+    std::sort(changes.begin(), changes.end());
+    state.counters["whole_change_median_ms"] = changes[changes.size() / 2];
+    state.counters["whole_change_max_ms"] = changes.back();
+    state.counters["sidebar_rows"] = model.rowCount();
+    QObject::disconnect(before);
+    QObject::disconnect(after);
+    state.SetLabel("one capture added or deleted (new or known source), 100,000 captures from 2,304 sources: the "
+                   "sidebar's model updated and the sidebar repainted (whole_change: the list's update too)");
+}
+BENCHMARK(SidebarAfterOneChange)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The grip of a group of all 100,000 captures dropped onto another group: the drop read, the
+// library changed once the drag is over, the window's views updated and repainted; one save.
+void DropGroupOfAllOntoGroup(benchmark::State& state)
+{
+    Browser& b = browser();
+    b.content().searchField()->clear();
+    Store& store = *b.fakes->store;
+    QSet<QUuid> all;
+    for (const Selection& s : store.selections())
+        all.insert(s.id);
+    const QUuid everything = store.createGroup(QStringLiteral("Everything"), QStringLiteral("#4F8EF7"), all)->id;
+    const QUuid target = store.addGroup(QStringLiteral("Target"), QStringLiteral("#34C759"))->id;
+    SidebarView& sidebar = *b.content().sidebar();
+    const SidebarModel& model = sidebar.sidebarModel();
+    b.fakes->settle();
+    // The rows laid out, as they are by the time a pointer reaches them.
+    QCoreApplication::processEvents();
+
+    std::vector<double> drops, payloads;
+    int saves = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        QMimeData data;
+        data.setText(model.dragPayload(model.rowOf(SidebarItem::group(everything))));
+        payloads.push_back(elapsed(timer));
+
+        const QPoint at = sidebar.visualRect(model.index(model.rowOf(SidebarItem::group(target)))).center();
+        timer.restart();
+        // Qt hands a drop only to the widget that took the drag's entry.
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(sidebar.viewport(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(sidebar.viewport(), &drop);
+        b.fakes->time.advance(std::chrono::milliseconds(0));
+        b.repaintSidebar();
+        b.repaintList();
+        drops.push_back(elapsed(timer));
+        if (!drop.isAccepted() || store.selections(target).size() != librarySize)
+            state.SkipWithError("the drop did not fill the group");
+
+        const int before = b.fakes->writes;
+        b.fakes->settle();
+        saves = b.fakes->writes - before;
+        store.removeFromGroups({target}, all);
+        b.fakes->settle();
+        QCoreApplication::processEvents();
+    }
+    bench::reportLatencies(state, drops);
+    std::sort(payloads.begin(), payloads.end());
+    state.counters["drag_text_ms"] = payloads[payloads.size() / 2];
+    state.counters["saves"] = saves;
+    state.SetLabel("a group of 100,000 captures dropped onto a group: drop read, store changed, views updated and "
+                   "repainted (drag_text_ms: the drag's text made when it starts)");
+    store.deleteGroup(everything);
+    store.deleteGroup(target);
+}
+BENCHMARK(DropGroupOfAllOntoGroup)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void ScrollOnePage(benchmark::State& state)
 {

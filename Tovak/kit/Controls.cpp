@@ -1,11 +1,65 @@
 #include "Tovak/kit/Controls.h"
 
 #include "Tovak/kit/TextStyles.h"
+#include "Tovak/kit/Theme.h"
 
 #include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 
 namespace vellicord::Controls {
+
+namespace {
+
+class ProminentButton final : public QPushButton {
+public:
+    ProminentButton(const QString& title, QWidget* parent)
+        : QPushButton(title, parent)
+    {
+        setFont(TextStyles::body());
+        setAutoDefault(false);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(font());
+        return {metrics.horizontalAdvance(text()) + 28, metrics.height() + 12};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor fill = Theme::colors(palette()).accent;
+        QColor ink = Qt::white;
+        if (!isEnabled()) {
+            fill.setAlphaF(0.35f);
+            ink.setAlphaF(0.75f);
+        } else if (isDown()) {
+            fill = fill.darker(120);
+        }
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+        painter.fillPath(shape, fill);
+        if (hasFocus() && isEnabled()) {
+            painter.setPen(QPen(fill.lighter(140), 1.5));
+            painter.drawPath(shape);
+        }
+        painter.setPen(ink);
+        painter.setFont(font());
+        painter.drawText(rect(), Qt::AlignCenter, text());
+    }
+};
+
+} // namespace
+
+QPushButton* prominentButton(const QString& title, QWidget* parent)
+{
+    return new ProminentButton(title, parent);
+}
 
 QPushButton* button(const QString& title, Size size, QWidget* parent)
 {

@@ -16,6 +16,9 @@ enum class Size { regular, small };
 // A bordered push button that never turns into a window's default button; the small size has
 // the smaller text of a banner's button.
 QPushButton* button(const QString& title, Size size, QWidget* parent);
+// The filled button in the accent colour that stands for a view's main action; it draws itself
+// from the palette, so it follows the appearance, and fades while disabled.
+QPushButton* prominentButton(const QString& title, QWidget* parent);
 // Gives a label (or any widget drawing its text in WindowText) one text colour.
 void tint(QWidget& widget, const QColor& color);
 

@@ -166,6 +166,12 @@ const QHash<QString, QString>& drawings()
         {QStringLiteral("square.and.arrow.down"),
          QStringLiteral(R"(<path d="M8.5 9.5 L6.5 9.5 C5.4 9.5 4.5 10.4 4.5 11.5 L4.5 19 C4.5 20.1 5.4 21 6.5 21 L17.5 21 C18.6 21 19.5 20.1 19.5 19 L19.5 11.5 C19.5 10.4 18.6 9.5 17.5 9.5 L15.5 9.5" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>
 <path d="M12 2.8 L12 15 M8.4 11.5 L12 15.1 L15.6 11.5" fill="none" stroke="INK" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("doc.plaintext"),
+         QStringLiteral(R"(<path d="M7 2.8 L17 2.8 C18.1 2.8 19 3.7 19 4.8 L19 19.2 C19 20.3 18.1 21.2 17 21.2 L7 21.2 C5.9 21.2 5 20.3 5 19.2 L5 4.8 C5 3.7 5.9 2.8 7 2.8 Z" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
+<path d="M8.5 7.5 L15.5 7.5 M8.5 10.8 L15.5 10.8 M8.5 14.1 L15.5 14.1 M8.5 17.4 L12.5 17.4" stroke="INK" stroke-width="1.4" stroke-linecap="round"/>)")},
+        {QStringLiteral("checkmark.shield"),
+         QStringLiteral(R"(<path d="M12 2.6 L19.6 5.4 L19.6 11.2 C19.6 16 16.4 19.6 12 21.4 C7.6 19.6 4.4 16 4.4 11.2 L4.4 5.4 Z" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
+<path d="M8.4 11.8 L11 14.4 L15.8 9" fill="none" stroke="INK" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"/>)")},
     };
     // clang-format on
     return table;

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+class QDialog;
+
 namespace vellicord {
 
 class Accessibility;
@@ -30,6 +32,9 @@ struct ViewServices {
     std::function<QString()> shortcutDisplay;
     // Asks for a capture of the frontmost application's selection, with all its refusals.
     std::function<void()> requestCapture;
+    // Puts up a sheet over its window, modal to that window only, and returns at once; the sheet
+    // reports through its own signals when it is done. Tests answer sheets themselves.
+    std::function<void(QDialog&)> runModal;
 };
 
 } // namespace vellicord

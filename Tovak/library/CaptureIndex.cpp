@@ -49,6 +49,8 @@ void CaptureIndex::rebuild()
 
     searchChanges_.clear();
     search_.reset();
+    staleGroups_.assign(n, 0);
+    staleCount_ = 0;
     // The list is shared, not copied: the thread reads what the store held at this moment.
     pendingSearch_ = std::async(std::launch::async, [selections] {
         auto index = std::make_unique<SearchIndex>();
@@ -174,6 +176,7 @@ CaptureIndex::Slot CaptureIndex::add(const Selection& s)
     times_.push_back(s.createdAt.toMSecsSinceEpoch());
     sequences_.push_back(nextSequence_++);
     groupIDs_.push_back(s.groupIDs);
+    staleGroups_.push_back(0);
     alive_.push_back(1);
     slots_.insert(s.id, slot);
     if (named_) {
@@ -224,16 +227,33 @@ void CaptureIndex::apply(const Store::SelectionsChange& change)
     for (auto it = change.added.crbegin(); it != change.added.crend(); ++it) {
         if (slots_.contains(*it))
             continue;
-        if (const std::optional<Selection> s = store_.findByID(*it))
+        if (const Selection* s = store_.find(*it))
             add(*s);
     }
+    // Groups are read again only when a group is listed: a group filled with a whole library
+    // costs a mark per capture here while the list shows something else.
     for (const QUuid& id : change.updated) {
         const auto it = slots_.constFind(id);
-        if (it == slots_.cend())
-            continue;
-        if (const std::optional<Selection> s = store_.findByID(id))
-            groupIDs_[it.value()] = s->groupIDs;
+        if (it != slots_.cend() && !staleGroups_[it.value()]) {
+            staleGroups_[it.value()] = 1;
+            ++staleCount_;
+        }
     }
+}
+
+void CaptureIndex::readGroups()
+{
+    for (Slot slot = 0; staleCount_ > 0 && slot < Slot(ids_.size()); ++slot) {
+        if (!staleGroups_[slot])
+            continue;
+        staleGroups_[slot] = 0;
+        --staleCount_;
+        if (!alive_[slot])
+            continue;
+        if (const Selection* s = store_.find(ids_[slot]))
+            groupIDs_[slot] = s->groupIDs;
+    }
+    staleCount_ = 0;
 }
 
 const std::vector<CaptureIndex::Slot>& CaptureIndex::order(SortMode mode)
@@ -330,6 +350,8 @@ std::vector<CaptureIndex::Slot> CaptureIndex::visible(const SidebarItem& scope, 
     result.reserve(ordered.size());
 
     const auto* group = scope.as<SidebarItem::Group>();
+    if (group && staleCount_ > 0)
+        readGroups();
     std::optional<int> identifier;
     if (const auto* source = scope.as<SidebarItem::Source>()) {
         ensureNames();

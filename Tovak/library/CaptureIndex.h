@@ -71,6 +71,7 @@ private:
     const std::vector<Slot>& order(SortMode mode);
     void insertIntoOrder(SortMode mode, std::vector<Slot>& order, Slot slot);
     void updateHits(const QString& query);
+    void readGroups();
 
     const Store& store_;
     int generation_ = 0;
@@ -83,7 +84,9 @@ private:
     std::vector<int> appNames_; // ids of texts, canonically equal texts sharing one
     std::vector<int> sourceNames_;
     std::vector<int> sourceIdentifiers_; // ids of exact texts
-    std::vector<QList<QUuid>> groupIDs_;
+    std::vector<QList<QUuid>> groupIDs_; // as of the last readGroups()
+    std::vector<uint8_t> staleGroups_; // by slot: its groups changed since
+    qsizetype staleCount_ = 0;
     std::vector<uint8_t> alive_;
     qsizetype dead_ = 0;
     QHash<QUuid, Slot> slots_;

@@ -1,6 +1,7 @@
 #include "Tovak/library/ContentView.h"
 
 #include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/Controls.h"
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/Symbols.h"
@@ -10,8 +11,11 @@
 #include "Tovak/library/EmptyStateView.h"
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/LibrarySelectionList.h"
+#include "Tovak/library/NameSheet.h"
 #include "Tovak/library/PermissionBanner.h"
 #include "Tovak/library/PersistenceStatusBanner.h"
+#include "Tovak/library/SidebarModel.h"
+#include "Tovak/library/SidebarView.h"
 #include "Tovak/library/UnavailableLibraryView.h"
 #include "Tovak/library/WelcomeView.h"
 #include "core/library/Store.h"
@@ -20,9 +24,13 @@
 
 #include <QActionGroup>
 #include <QEvent>
+#include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -62,7 +70,10 @@ ContentView::ContentView(ViewServices services, QWidget* parent)
     , services_(std::move(services))
     , state_(std::make_unique<ContentViewState>(services_.store, services_.scheduler, services_.clock))
     , icons_(std::make_unique<IconCache>(services_.desktop))
+    , sidebarModel_(std::make_unique<SidebarModel>(services_.store))
 {
+    if (!services_.runModal)
+        services_.runModal = [](QDialog& sheet) { sheet.open(); };
     setObjectName(QStringLiteral("ContentView"));
     buildToolBar();
     pages_ = new QStackedWidget(this);
@@ -85,6 +96,7 @@ ContentView::ContentView(ViewServices services, QWidget* parent)
         searchField_->setFocus(Qt::ShortcutFocusReason);
         searchField_->selectAll();
     });
+    connect(&state, &ContentViewState::presentationChanged, this, &ContentView::presentGroupSheet);
     connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, this, &ContentView::answer);
     refresh();
 }
@@ -94,6 +106,48 @@ ContentView::~ContentView() = default;
 WelcomeView* ContentView::welcomeSheet() const
 {
     return welcome_;
+}
+
+QDialog* ContentView::groupSheet() const
+{
+    return sheet_;
+}
+
+SidebarView* ContentView::sidebar() const
+{
+    return pages_->currentWidget() == composePage_ ? composeSidebar_ : librarySidebar_;
+}
+
+// Each layout has a sidebar of its own over the one model; what a drag hovers starts afresh in each.
+SidebarView* ContentView::buildSidebar(QWidget* parent)
+{
+    return new SidebarView(*sidebarModel_, *state_,
+                           SidebarView::Services{.store = services_.store,
+                                                 .pasteboard = services_.pasteboard,
+                                                 .scheduler = services_.scheduler,
+                                                 .icons = *icons_},
+                           SidebarView::Callbacks{
+                               .onNewGroup =
+                                   [this] {
+                                       if (!sheetUp())
+                                           state_->requestNewGroup();
+                                   },
+                               .onRenameGroup =
+                                   [this](const SelectionGroup& group) {
+                                       if (!sheetUp())
+                                           state_->requestRenameGroup(group);
+                                   },
+                               .onDeleteGroup =
+                                   [this](const SelectionGroup& group) {
+                                       if (!sheetUp())
+                                           state_->requestDeleteGroup(group);
+                                   },
+                               .onOpenPrompt = [this] { state_->openPrompt(); },
+                               .onNewPrompt = [this] { state_->newPrompt(); },
+                               .onSelectDraft = [this](const QUuid& id) { state_->selectDraft(id); },
+                               .onDeleteDraft = [this](const QUuid& id) { state_->deleteDraft(id); },
+                           },
+                           parent);
 }
 
 void ContentView::buildToolBar()
@@ -146,10 +200,7 @@ QWidget* ContentView::buildLibraryPage()
     split->setObjectName(QStringLiteral("LibrarySplit"));
     split->setChildrenCollapsible(false);
 
-    auto* sidebar = new QWidget(split);
-    sidebar->setObjectName(QStringLiteral("SidebarColumn"));
-    sidebar->setMinimumWidth(190);
-    sidebar->setMaximumWidth(280);
+    librarySidebar_ = buildSidebar(split);
 
     auto* column = new QWidget(split);
     column->setObjectName(QStringLiteral("ListColumn"));
@@ -205,16 +256,12 @@ QWidget* ContentView::buildLibraryPage()
     return split;
 }
 
-// The compose layout stands here with the least it takes: the sidebar's column and the prompt's
-// name, until the composer takes the column.
 QWidget* ContentView::buildComposePage()
 {
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("ComposeSplit"));
     split->setChildrenCollapsible(false);
-    auto* sidebar = new QWidget(split);
-    sidebar->setMinimumWidth(190);
-    sidebar->setMaximumWidth(280);
+    composeSidebar_ = buildSidebar(split);
     auto* column = new QWidget(split);
     column->setMinimumWidth(680);
     auto* layout = new QVBoxLayout(column);
@@ -222,14 +269,47 @@ QWidget* ContentView::buildComposePage()
     layout->setSpacing(0);
     composeBanner_ = new PersistenceStatusBanner(services_.store.persistenceStatus());
     layout->addWidget(padded(composeBanner_, column));
-    composeStandIn_ = new QLabel(column);
-    composeStandIn_->setTextFormat(Qt::PlainText);
-    composeStandIn_->setFont(TextStyles::title3());
-    composeStandIn_->setAlignment(Qt::AlignCenter);
-    layout->addWidget(composeStandIn_, 1);
+    composeColumn_ = new QStackedWidget(column);
+    composeColumn_->setObjectName(QStringLiteral("ComposeColumn"));
+    missingDraft_ = buildMissingDraftPlaceholder(composeColumn_);
+    // The composer of the shown prompt stands in this one widget: for now the prompt's name.
+    composer_ = new QLabel(composeColumn_);
+    composer_->setObjectName(QStringLiteral("Composer"));
+    composer_->setTextFormat(Qt::PlainText);
+    composer_->setFont(TextStyles::title3());
+    composer_->setAlignment(Qt::AlignCenter);
+    composeColumn_->addWidget(missingDraft_);
+    composeColumn_->addWidget(composer_);
+    layout->addWidget(composeColumn_, 1);
     split->setSizes({220, 960});
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
     connect(composeBanner_, &PersistenceStatusBanner::revealLibraryFolderRequested, this, [this] { revealLibrary(); });
     return split;
+}
+
+QWidget* ContentView::buildMissingDraftPlaceholder(QWidget* parent)
+{
+    auto* placeholder = new QWidget(parent);
+    placeholder->setObjectName(QStringLiteral("MissingDraftPlaceholder"));
+    auto* layout = new QVBoxLayout(placeholder);
+    layout->setSpacing(12);
+    layout->addStretch(1);
+    auto* title = new QWidget(placeholder);
+    auto* titleLayout = new QHBoxLayout(title);
+    titleLayout->setContentsMargins(0, 0, 0, 0);
+    titleLayout->setSpacing(7);
+    const QFont font = TextStyles::system(TextStyles::title3().pixelSize(), QFont::DemiBold);
+    titleLayout->addWidget(new SymbolView(QStringLiteral("text.bubble"), 18, &ThemeColors::accent, title));
+    auto* text = new QLabel(QStringLiteral("No prompt yet"), title);
+    text->setFont(font);
+    titleLayout->addWidget(text);
+    layout->addWidget(title, 0, Qt::AlignHCenter);
+    newPromptButton_ = Controls::prominentButton(QStringLiteral("New Prompt"), placeholder);
+    connect(newPromptButton_, &QPushButton::clicked, this, [this] { state_->newPrompt(); });
+    layout->addWidget(newPromptButton_, 0, Qt::AlignHCenter);
+    layout->addStretch(1);
+    return placeholder;
 }
 
 void ContentView::refresh()
@@ -273,7 +353,10 @@ void ContentView::refresh()
         draft = services_.store.findDraft(shown->id);
     else if (composing)
         draft = services_.store.activeDraft();
-    composeStandIn_->setText(draft ? draft->name : QStringLiteral("No prompt yet"));
+    if (draft)
+        composer_->setText(draft->name);
+    composeColumn_->setCurrentWidget(draft ? static_cast<QWidget*>(composer_) : missingDraft_);
+    newPromptButton_->setEnabled(usable);
 
     if (window() != this)
         window()->setWindowTitle(state.navigationTitleText());
@@ -297,9 +380,17 @@ void ContentView::changeEvent(QEvent* event)
         refresh();
 }
 
+void ContentView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // A window minimised keeps its sheet; one closed takes the sheet with it.
+    if (!event->spontaneous() && sheet_)
+        sheet_->reject();
+}
+
 void ContentView::showWelcome()
 {
-    if (welcome_)
+    if (sheetUp())
         return;
     // Whether access is missing is read as the sheet is made, so it says what is true now.
     Desktop* desktop = &services_.desktop;
@@ -310,7 +401,91 @@ void ContentView::showWelcome()
     welcome->setAttribute(Qt::WA_DeleteOnClose);
     welcome->setWindowModality(Qt::WindowModal);
     welcome_ = welcome;
-    welcome->open();
+    services_.runModal(*welcome);
+}
+
+bool ContentView::sheetUp() const
+{
+    return sheet_ || welcome_;
+}
+
+// Puts up the sheet or the alert the state asks for, and takes down one it no longer asks for
+// (a create or a rename that went through).
+void ContentView::presentGroupSheet()
+{
+    const ContentViewState::Presentation wanted = state_->presentation();
+    if (sheet_ && sheetShows_ == wanted)
+        return;
+    if (QDialog* done = sheet_) {
+        sheet_ = nullptr;
+        done->disconnect(this);
+        done->accept();
+    }
+    if (wanted == ContentViewState::Presentation::none)
+        return;
+    QDialog* sheet = makeGroupSheet(wanted);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet_ = sheet;
+    sheetShows_ = wanted;
+    connect(sheet, &QDialog::finished, this, [this, sheet, wanted] { groupSheetFinished(sheet, wanted); });
+    services_.runModal(*sheet);
+}
+
+QDialog* ContentView::makeGroupSheet(ContentViewState::Presentation presentation)
+{
+    using Presentation = ContentViewState::Presentation;
+    ContentViewState& state = *state_;
+    if (presentation == Presentation::deleteGroup) {
+        auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Delete Group?"),
+                                      QStringLiteral("Delete Group?"), QMessageBox::NoButton, window());
+        alert->setInformativeText(QStringLiteral(
+            "The captures will stay in the library, but their membership in this group will be removed."));
+        // The title stands out and the message keeps to a few lines, as an alert's do.
+        if (auto* title = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+            title->setFont(TextStyles::headline());
+        if (auto* message = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+            message->setMinimumWidth(300);
+        QPushButton* cancel = alert->addButton(QMessageBox::Cancel);
+        alert->addButton(QStringLiteral("Delete Group"), QMessageBox::DestructiveRole);
+        alert->setDefaultButton(cancel);
+        alert->setEscapeButton(cancel);
+        return alert;
+    }
+    const bool creating = presentation == Presentation::newGroup;
+    auto* sheet = new NameSheet(creating ? QStringLiteral("New Group") : QStringLiteral("Rename Group"),
+                                creating ? QStringLiteral("Create") : QStringLiteral("Rename"),
+                                creating ? state.newGroupName() : state.renameGroupName(), window());
+    if (creating) {
+        connect(sheet, &NameSheet::nameEdited, &state, &ContentViewState::setNewGroupName);
+        connect(sheet, &NameSheet::committed, &state, &ContentViewState::createGroupAndClose);
+    } else {
+        connect(sheet, &NameSheet::nameEdited, &state, &ContentViewState::setRenameGroupName);
+        connect(sheet, &NameSheet::committed, &state, &ContentViewState::renameGroupAndClose);
+    }
+    return sheet;
+}
+
+// The user closed the sheet: Cancel, Escape or the window going. The alert's destructive button
+// is the one way it deletes.
+void ContentView::groupSheetFinished(QDialog* sheet, ContentViewState::Presentation presentation)
+{
+    if (sheet_ != sheet)
+        return;
+    sheet_ = nullptr;
+    switch (presentation) {
+    case ContentViewState::Presentation::newGroup: state_->dismissNewGroupSheet(); break;
+    case ContentViewState::Presentation::renameGroup: state_->dismissRenameSheet(); break;
+    case ContentViewState::Presentation::deleteGroup: {
+        auto* alert = static_cast<QMessageBox*>(sheet);
+        if (alert->clickedButton() && alert->buttonRole(alert->clickedButton()) == QMessageBox::DestructiveRole)
+            state_->deleteGroupAndClose();
+        else
+            state_->dismissDeleteAlert();
+        break;
+    }
+    case ContentViewState::Presentation::none: break;
+    }
 }
 
 void ContentView::revealLibrary()
@@ -331,7 +506,8 @@ void ContentView::answer(const QString& notification, const QVariant& object)
         std::optional<Selection> selection;
         if (object.metaType() == QMetaType::fromType<Selection>())
             selection = object.value<Selection>();
-        state_->requestNewGroup(selection);
+        if (!sheetUp())
+            state_->requestNewGroup(selection);
     }
 }
 

@@ -2,13 +2,17 @@
 
 #include "Tovak/kit/ViewServices.h"
 
+#include "Tovak/library/ContentViewState.h"
+
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
+class QDialog;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSplitter;
 class QStackedWidget;
 class QToolBar;
@@ -16,20 +20,22 @@ class QToolButton;
 
 namespace vellicord {
 
-class ContentViewState;
 class EmptyStateView;
 class IconCache;
 class LibrarySelectionList;
 class PermissionBanner;
 class PersistenceStatusBanner;
+class SidebarModel;
+class SidebarView;
 class UnavailableLibraryView;
 class WelcomeView;
 
 // The main window's content: owns the window's presentation state (ContentViewState) and shows it
 // in one of two layouts, the library (sidebar, capture list, inspector) or the composer (sidebar
 // and the prompt), with the banners and states of the library around the list. It answers the
-// menus' requests (new prompt, open prompt, focus search, new group) and greets an empty library.
-// Every change to the library goes through the Store. Main thread only.
+// menus' and the sidebar's requests (new prompt, open prompt, focus search, the group sheets and
+// the delete alert, one sheet at a time) and greets an empty library. Every change to the library
+// goes through the Store. Main thread only.
 class ContentView final : public QWidget {
     Q_OBJECT
 public:
@@ -41,30 +47,52 @@ public:
     QToolBar* toolBar() const { return toolBar_; }
     QLineEdit* searchField() const { return searchField_; }
     LibrarySelectionList* list() const { return list_; }
+    // The sidebar of the layout shown, and each layout's own.
+    SidebarView* sidebar() const;
+    SidebarView* librarySidebar() const { return librarySidebar_; }
+    SidebarView* composeSidebar() const { return composeSidebar_; }
+    // The compose column: the prompt shown, or the "No prompt yet" placeholder.
+    QStackedWidget* composeColumn() const { return composeColumn_; }
+    QWidget* missingDraftPlaceholder() const { return missingDraft_; }
+    QLabel* composer() const { return composer_; }
+    QPushButton* newPromptButton() const { return newPromptButton_; }
     // The welcome sheet, while it is up.
     WelcomeView* welcomeSheet() const;
+    // The group sheet or the delete alert, while one is up.
+    QDialog* groupSheet() const;
 
 protected:
     // Each time the content comes on screen, an empty library that can be changed is greeted.
     void showEvent(QShowEvent* event) override;
+    // Closing the window is a way out of a group sheet.
+    void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void buildToolBar();
+    SidebarView* buildSidebar(QWidget* parent);
     QWidget* buildLibraryPage();
     QWidget* buildComposePage();
+    QWidget* buildMissingDraftPlaceholder(QWidget* parent);
     void refresh();
     void showWelcome();
+    bool sheetUp() const;
+    void presentGroupSheet();
+    QDialog* makeGroupSheet(ContentViewState::Presentation presentation);
+    void groupSheetFinished(QDialog* sheet, ContentViewState::Presentation presentation);
     void revealLibrary();
     void answer(const QString& notification, const QVariant& object);
 
     ViewServices services_;
     std::unique_ptr<ContentViewState> state_;
     std::unique_ptr<IconCache> icons_;
+    std::unique_ptr<SidebarModel> sidebarModel_;
     QToolBar* toolBar_ = nullptr;
     QLineEdit* searchField_ = nullptr;
     QToolButton* sortButton_ = nullptr;
     QStackedWidget* pages_ = nullptr;
+    SidebarView* librarySidebar_ = nullptr;
+    SidebarView* composeSidebar_ = nullptr;
     QWidget* libraryPage_ = nullptr;
     QWidget* composePage_ = nullptr;
     PersistenceStatusBanner* storageBanner_ = nullptr;
@@ -77,8 +105,13 @@ private:
     QWidget* inspectorPlaceholder_ = nullptr;
     QWidget* blankDetail_ = nullptr;
     PersistenceStatusBanner* composeBanner_ = nullptr;
-    QLabel* composeStandIn_ = nullptr;
+    QStackedWidget* composeColumn_ = nullptr;
+    QWidget* missingDraft_ = nullptr;
+    QPushButton* newPromptButton_ = nullptr;
+    QLabel* composer_ = nullptr;
     QPointer<WelcomeView> welcome_;
+    QPointer<QDialog> sheet_;
+    ContentViewState::Presentation sheetShows_ = ContentViewState::Presentation::none;
 };
 
 } // namespace vellicord

@@ -149,11 +149,82 @@ void ContentViewState::focusSearch()
     Q_EMIT searchFocusRequested();
 }
 
-void ContentViewState::requestNewGroup(const std::optional<Selection>& selection)
+void ContentViewState::selectDraft(const QUuid& id)
 {
-    groupPendingSelection_ = selection;
+    // A library that cannot change keeps its active draft; the prompt is shown all the same.
+    store_.activateDraft(id);
+    setSidebarSelection(SidebarItem::prompt());
+}
+
+void ContentViewState::deleteDraft(const QUuid& id)
+{
+    store_.deleteDraft(id);
+    if (sidebarSelection_ == SidebarItem::draft(id))
+        setSidebarSelection(SidebarItem::prompt());
+}
+
+ContentViewState::Presentation ContentViewState::presentation() const
+{
+    if (showNewGroupSheet_)
+        return Presentation::newGroup;
+    if (groupToRename_)
+        return Presentation::renameGroup;
+    if (groupPendingDeletion_)
+        return Presentation::deleteGroup;
+    return Presentation::none;
+}
+
+bool ContentViewState::requestNewGroup()
+{
+    if (presentation() != Presentation::none)
+        return false;
+    newGroupName_.clear();
     showNewGroupSheet_ = true;
-    Q_EMIT newGroupSheetChanged();
+    Q_EMIT presentationChanged();
+    return true;
+}
+
+bool ContentViewState::requestNewGroup(const std::optional<Selection>& selection)
+{
+    if (presentation() != Presentation::none)
+        return false;
+    groupPendingSelection_ = selection;
+    return requestNewGroup();
+}
+
+bool ContentViewState::requestNewGroup(const QSet<QUuid>& selectionIDs)
+{
+    if (presentation() != Presentation::none)
+        return false;
+    groupPendingSelectionIDs_ = selectionIDs;
+    return requestNewGroup();
+}
+
+bool ContentViewState::createGroupAndClose()
+{
+    if (!showNewGroupSheet_ || !store_.canModifyLibrary())
+        return false;
+    // Newlines go too: a name typed or pasted with one would show as a broken row.
+    const QString name = Text::trimmed(newGroupName_);
+    if (name.isEmpty())
+        return false;
+    const QString color = QString::fromUtf16(newGroupColorHex);
+    std::optional<SelectionGroup> group;
+    if (groupPendingSelectionIDs_ && !groupPendingSelectionIDs_->isEmpty()) {
+        group = store_.createGroup(name, color, *groupPendingSelectionIDs_);
+    } else {
+        group = store_.addGroup(name, color);
+        if (group && groupPendingSelection_)
+            store_.addToGroup(group->id, {groupPendingSelection_->id});
+    }
+    if (!group)
+        return false;
+    groupPendingSelection_.reset();
+    groupPendingSelectionIDs_.reset();
+    showNewGroupSheet_ = false;
+    Q_EMIT presentationChanged();
+    setSidebarSelection(SidebarItem::group(group->id));
+    return true;
 }
 
 void ContentViewState::dismissNewGroupSheet()
@@ -162,7 +233,66 @@ void ContentViewState::dismissNewGroupSheet()
         return;
     showNewGroupSheet_ = false;
     groupPendingSelection_.reset();
-    Q_EMIT newGroupSheetChanged();
+    groupPendingSelectionIDs_.reset();
+    Q_EMIT presentationChanged();
+}
+
+bool ContentViewState::requestRenameGroup(const SelectionGroup& group)
+{
+    if (presentation() != Presentation::none)
+        return false;
+    groupToRename_ = group;
+    renameGroupName_ = group.name;
+    Q_EMIT presentationChanged();
+    return true;
+}
+
+bool ContentViewState::renameGroupAndClose()
+{
+    const QString name = Text::trimmed(renameGroupName_);
+    if (!groupToRename_ || name.isEmpty())
+        return false;
+    store_.renameGroup(groupToRename_->id, name);
+    groupToRename_.reset();
+    Q_EMIT presentationChanged();
+    return true;
+}
+
+void ContentViewState::dismissRenameSheet()
+{
+    if (!groupToRename_)
+        return;
+    groupToRename_.reset();
+    Q_EMIT presentationChanged();
+}
+
+bool ContentViewState::requestDeleteGroup(const SelectionGroup& group)
+{
+    if (presentation() != Presentation::none)
+        return false;
+    groupPendingDeletion_ = group;
+    Q_EMIT presentationChanged();
+    return true;
+}
+
+void ContentViewState::deleteGroupAndClose()
+{
+    if (!groupPendingDeletion_)
+        return;
+    const QUuid id = groupPendingDeletion_->id;
+    if (sidebarSelection_ == SidebarItem::group(id))
+        setSidebarSelection(SidebarItem::allSelections());
+    store_.deleteGroup(id);
+    groupPendingDeletion_.reset();
+    Q_EMIT presentationChanged();
+}
+
+void ContentViewState::dismissDeleteAlert()
+{
+    if (!groupPendingDeletion_)
+        return;
+    groupPendingDeletion_.reset();
+    Q_EMIT presentationChanged();
 }
 
 } // namespace vellicord

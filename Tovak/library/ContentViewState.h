@@ -3,6 +3,7 @@
 #include "Tovak/library/SelectionListModel.h"
 #include "Tovak/library/SidebarItem.h"
 #include "core/library/Selection.h"
+#include "core/library/SelectionGroup.h"
 #include "core/library/SortMode.h"
 
 #include <QObject>
@@ -59,12 +60,47 @@ public:
     void openPrompt();
     void newPrompt();
     void focusSearch();
-    void requestNewGroup(const std::optional<Selection>& selection);
+    // The sidebar's choice of a draft: it becomes the active one, and the prompt is shown.
+    void selectDraft(const QUuid& id);
+    // Deletes the draft; the window moves to the prompt when it showed that draft.
+    void deleteDraft(const QUuid& id);
 
-    // A new group asked for (its sheet comes up), with the captures it is to hold.
+    // The group sheets and the delete alert, one at a time: a request while one is up is ignored.
+    enum class Presentation { none, newGroup, renameGroup, deleteGroup };
+    Presentation presentation() const;
+    // New groups get this colour.
+    static constexpr char16_t newGroupColorHex[] = u"#4F8EF7";
+
+    // A new group asked for by the sidebar (no capture), by a capture's row (that capture) or for
+    // several captures; the sheet comes up with an empty name. False when ignored.
+    bool requestNewGroup();
+    bool requestNewGroup(const std::optional<Selection>& selection);
+    bool requestNewGroup(const QSet<QUuid>& selectionIDs);
     bool showNewGroupSheet() const { return showNewGroupSheet_; }
-    void dismissNewGroupSheet();
+    const QString& newGroupName() const { return newGroupName_; }
+    void setNewGroupName(const QString& name) { newGroupName_ = name; }
     const std::optional<Selection>& groupPendingSelection() const { return groupPendingSelection_; }
+    const std::optional<QSet<QUuid>>& groupPendingSelectionIDs() const { return groupPendingSelectionIDs_; }
+    // Creates the group under the name trimmed of white space and newlines, with the captures it
+    // was asked for, closes the sheet and shows the group. False, and the sheet stays, when the
+    // name is blank or the library cannot be changed.
+    bool createGroupAndClose();
+    // Every way out of the sheet but a create: the captures it was asked for are dropped.
+    void dismissNewGroupSheet();
+
+    bool requestRenameGroup(const SelectionGroup& group);
+    const std::optional<SelectionGroup>& groupToRename() const { return groupToRename_; }
+    const QString& renameGroupName() const { return renameGroupName_; }
+    void setRenameGroupName(const QString& name) { renameGroupName_ = name; }
+    // Renames to the trimmed name and closes the sheet; false, and the sheet stays, for a blank name.
+    bool renameGroupAndClose();
+    void dismissRenameSheet();
+
+    bool requestDeleteGroup(const SelectionGroup& group);
+    const std::optional<SelectionGroup>& groupPendingDeletion() const { return groupPendingDeletion_; }
+    // Deletes the group (its captures stay); the window shows the whole library when it showed it.
+    void deleteGroupAndClose();
+    void dismissDeleteAlert();
 
 Q_SIGNALS:
     void sidebarSelectionChanged();
@@ -73,7 +109,7 @@ Q_SIGNALS:
     void selectionChanged();
     void titleChanged();
     void searchFocusRequested();
-    void newGroupSheetChanged();
+    void presentationChanged();
 
 private:
     void applyFilter();
@@ -87,7 +123,12 @@ private:
     QSet<QUuid> selectedIDs_;
     std::optional<QUuid> detailSelectionID_;
     bool showNewGroupSheet_ = false;
+    QString newGroupName_;
     std::optional<Selection> groupPendingSelection_;
+    std::optional<QSet<QUuid>> groupPendingSelectionIDs_;
+    std::optional<SelectionGroup> groupToRename_;
+    QString renameGroupName_;
+    std::optional<SelectionGroup> groupPendingDeletion_;
 };
 
 } // namespace vellicord

@@ -202,8 +202,16 @@ void SelectionListModel::follow(const Store::SelectionsChange& change)
         Q_EMIT shownChanged();
         return;
     }
-    moveTo(index_.visible(scope_, query_, mode_));
-    // Changed captures show other groups.
+    // Captures changed in place change their groups: what is listed changes only when a group is.
+    if (!change.added.isEmpty() || !change.removed.isEmpty() || scope_.is<SidebarItem::Group>())
+        moveTo(index_.visible(scope_, query_, mode_));
+    // Changed captures show other groups. A group filled with a whole library changes every row:
+    // one notice for all of them, which the view repaints where it shows them.
+    constexpr qsizetype fewRows = 64;
+    if (change.updated.size() > fewRows && !rows_.empty()) {
+        Q_EMIT dataChanged(index(0), index(int(rows_.size()) - 1));
+        return;
+    }
     for (const QUuid& id : change.updated)
         repaint(id);
 }

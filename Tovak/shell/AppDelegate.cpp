@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -89,6 +90,7 @@ ViewServices AppDelegate::viewServices()
         .accessibility = services_.accessibility,
         .shortcutDisplay = [&hotKeys = services_.hotKeys] { return hotKeys.currentCombo().display(); },
         .requestCapture = [request = captureRequest_.get()] { request->captureNow(); },
+        .runModal = [](QDialog& sheet) { sheet.open(); },
     };
 }
 

@@ -88,7 +88,6 @@ void Store::setCollectIntoActiveDraft(bool collect)
     Q_EMIT collectIntoActiveDraftChanged();
 }
 
-
 StoreSnapshot Store::snapshot() const
 {
     // The lists are implicitly shared: this copies four references, not the library.
@@ -114,9 +113,10 @@ void Store::writeSnapshot()
 {
     if (!canModifyLibrary())
         return;
-    services_.saveQueue.async([persistence = persistence_, snapshot = this->snapshot(), self = QPointer<Store>(this)]() mutable {
-        persist(persistence, std::move(snapshot), self);
-    });
+    services_.saveQueue.async(
+        [persistence = persistence_, snapshot = this->snapshot(), self = QPointer<Store>(this)]() mutable {
+            persist(persistence, std::move(snapshot), self);
+        });
 }
 
 bool Store::saveNow()
@@ -134,8 +134,7 @@ bool Store::saveNow()
     return written;
 }
 
-bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot,
-                    QPointer<Store> store)
+bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot, QPointer<Store> store)
 {
     try {
         persistence->write(std::move(snapshot));
@@ -169,7 +168,6 @@ void Store::clearTransientPersistenceStatus()
         setPersistenceStatus(recoveredDuringLaunch_ ? StorePersistenceStatus::recoveredFromBackup
                                                     : StorePersistenceStatus::ready);
 }
-
 
 void Store::reindexSelections()
 {
@@ -220,7 +218,10 @@ void Store::add(const Selection& selection)
         return;
     selections_.prepend(selection);
     sequences_.insert(selection.id, nextSequence_++);
-    Q_EMIT selectionsChanged({.added = {selection.id}});
+    SelectionsChange change{.added = {selection.id}};
+    for (const QUuid& group : selection.groupIDs)
+        ++change.memberships[group];
+    Q_EMIT selectionsChanged(change);
     scheduleSave();
 }
 
@@ -244,10 +245,15 @@ void Store::remove(const QSet<QUuid>& ids)
     }
     if (!removed.isEmpty()) {
         std::sort(indices.begin(), indices.end());
+        SelectionsChange change{.removed = removed};
+        for (const qsizetype index : indices) {
+            for (const QUuid& group : selections_.at(index).groupIDs)
+                --change.memberships[group];
+        }
         selections_.removeAt(indices);
         for (const QUuid& id : std::as_const(removed))
             sequences_.remove(id);
-        Q_EMIT selectionsChanged({.removed = removed});
+        Q_EMIT selectionsChanged(change);
     }
     bool draftsChanged = false;
     for (ContextDraft& draft : drafts_) {
@@ -265,10 +271,15 @@ void Store::remove(const QSet<QUuid>& ids)
 
 std::optional<Selection> Store::findByID(const QUuid& id) const
 {
+    if (const Selection* selection = find(id))
+        return *selection;
+    return std::nullopt;
+}
+
+const Selection* Store::find(const QUuid& id) const
+{
     const qsizetype index = selectionIndex(id);
-    if (index < 0)
-        return std::nullopt;
-    return selections_[index];
+    return index < 0 ? nullptr : &selections_.at(index);
 }
 
 QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const QString& appName)
@@ -295,7 +306,6 @@ QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const Q
     return made;
 }
 
-
 std::optional<SelectionGroup> Store::addGroup(const QString& name, const QString& colorHex)
 {
     if (!canModifyLibrary())
@@ -318,18 +328,31 @@ std::optional<SelectionGroup> Store::createGroup(const QString& name, const QStr
 
 void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
 {
-    if (!canModifyLibrary())
+    // A drop or a menu names its group before the change runs; a group deleted in between would
+    // leave its id on captures with nothing to show it.
+    if (!canModifyLibrary() || !findGroup(groupID))
         return;
-    QSet<QUuid> updated;
+    // In library order: a group of a whole library then walks the captures once, front to back,
+    // rather than all over memory in the order of a hash.
+    std::vector<qsizetype> indices;
+    indices.reserve(size_t(selectionIDs.size()));
     for (const QUuid& id : selectionIDs) {
-        const qsizetype index = selectionIndex(id);
-        if (index < 0 || selections_.at(index).groupIDs.contains(groupID))
+        if (const qsizetype index = selectionIndex(id); index >= 0)
+            indices.push_back(index);
+    }
+    std::sort(indices.begin(), indices.end());
+    QSet<QUuid> updated;
+    updated.reserve(qsizetype(indices.size()));
+    for (qsizetype index : indices) {
+        // Read before written: a capture already in the group leaves its chunk shared.
+        if (selections_.at(index).groupIDs.contains(groupID))
             continue;
-        selections_[index].groupIDs.append(groupID);
-        updated.insert(id);
+        Selection& selection = selections_[index];
+        selection.groupIDs.append(groupID);
+        updated.insert(selection.id);
     }
     if (!updated.isEmpty())
-        Q_EMIT selectionsChanged({.updated = updated});
+        Q_EMIT selectionsChanged({.updated = updated, .memberships = {{groupID, updated.size()}}});
     scheduleSave();
 }
 
@@ -347,14 +370,17 @@ void Store::deleteGroup(const QUuid& groupID)
             members.push_back(index);
         ++index;
     }
-    QSet<QUuid> updated;
+    SelectionsChange change;
+    qsizetype left = 0;
     for (const qsizetype member : members) {
         Selection& s = selections_[member];
-        s.groupIDs.removeAll(groupID);
-        updated.insert(s.id);
+        left += s.groupIDs.removeAll(groupID);
+        change.updated.insert(s.id);
     }
-    if (!updated.isEmpty())
-        Q_EMIT selectionsChanged({.updated = updated});
+    if (!change.updated.isEmpty()) {
+        change.memberships.insert(groupID, -left);
+        Q_EMIT selectionsChanged(change);
+    }
     scheduleSave();
 }
 
@@ -379,7 +405,7 @@ void Store::removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& sel
 {
     if (!canModifyLibrary())
         return;
-    QSet<QUuid> updated;
+    SelectionsChange change;
     for (const QUuid& id : selectionIDs) {
         const qsizetype index = selectionIndex(id);
         if (index < 0)
@@ -387,11 +413,16 @@ void Store::removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& sel
         const Selection& s = selections_.at(index);
         if (std::none_of(s.groupIDs.cbegin(), s.groupIDs.cend(), [&](const QUuid& g) { return groupIDs.contains(g); }))
             continue;
-        selections_[index].groupIDs.removeIf([&](const QUuid& g) { return groupIDs.contains(g); });
-        updated.insert(id);
+        selections_[index].groupIDs.removeIf([&](const QUuid& g) {
+            if (!groupIDs.contains(g))
+                return false;
+            --change.memberships[g];
+            return true;
+        });
+        change.updated.insert(id);
     }
-    if (!updated.isEmpty())
-        Q_EMIT selectionsChanged({.updated = updated});
+    if (!change.updated.isEmpty())
+        Q_EMIT selectionsChanged(change);
     scheduleSave();
 }
 
@@ -414,7 +445,6 @@ QList<Selection> Store::selections(const QUuid& groupID) const
     return members;
 }
 
-
 QList<SourceAggregate> Store::sourceAggregates() const
 {
     return StoreAggregation::sources(selections_);
@@ -434,7 +464,6 @@ qsizetype Store::count(const SourceIdentity& identity) const
         return Text::equal(SourceIdentity::from(s).identifier, identity.identifier);
     });
 }
-
 
 std::optional<ContextDraft> Store::activeDraft() const
 {
@@ -457,8 +486,9 @@ std::optional<ContextDraft> Store::findDraft(const QUuid& id) const
 ContextDraft Store::makeDraft(const QString& name) const
 {
     const QDateTime createdAt = services_.clock.now();
-    return ContextDraft{QUuid::createUuid(), name, QString(), QStringLiteral("Sections"), QStringLiteral("gpt-4o"),
-                        createdAt, services_.clock.now(), {}, std::nullopt};
+    return ContextDraft{
+        QUuid::createUuid(),   name, QString(),   QStringLiteral("Sections"), QStringLiteral("gpt-4o"), createdAt,
+        services_.clock.now(), {},   std::nullopt};
 }
 
 void Store::setActiveDraftID(std::optional<QUuid> id)
@@ -498,14 +528,15 @@ void Store::updateDraft(const ContextDraft& draft)
     for (ContextDraftEntry& entry : copy.entries) {
         if (seen.contains(entry.id)) {
             const QUuid fresh = QUuid::createUuid();
-            logApp(QStringLiteral("Draft entry id repeated; gave the repeat a new id"), entry.id.toString(QUuid::WithoutBraces),
-                   fresh.toString(QUuid::WithoutBraces));
+            logApp(QStringLiteral("Draft entry id repeated; gave the repeat a new id"),
+                   entry.id.toString(QUuid::WithoutBraces), fresh.toString(QUuid::WithoutBraces));
             entry.id = fresh;
         }
         seen.insert(entry.id);
     }
 
-    const auto existing = std::find_if(drafts_.begin(), drafts_.end(), [&](const ContextDraft& d) { return d.id == copy.id; });
+    const auto existing
+        = std::find_if(drafts_.begin(), drafts_.end(), [&](const ContextDraft& d) { return d.id == copy.id; });
     if (existing != drafts_.end())
         *existing = copy;
     else
@@ -554,27 +585,29 @@ bool Store::addSelectionToActiveDraft(const QUuid& selectionID)
 
 qsizetype Store::addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs)
 {
-    if (!canModifyLibrary() || selectionIDs.isEmpty())
+    if (!canModifyLibrary())
         return 0;
+    // Ids of no capture (a drag from a library since changed, another window's drag) would give
+    // entries that compose to nothing yet count in the prompt's badge: they are left out. New
+    // entries follow the library's order, so that adding a set of captures gives the same draft
+    // every time.
+    std::vector<std::pair<qsizetype, QUuid>> known;
+    known.reserve(size_t(selectionIDs.size()));
+    for (const QUuid& id : selectionIDs) {
+        const qsizetype index = selectionIndex(id);
+        if (index >= 0)
+            known.emplace_back(index, id);
+    }
+    if (known.empty())
+        return 0;
+    std::sort(known.begin(), known.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     ContextDraft draft = ensureActiveDraft();
-
-    // New entries follow the library's order (ids of no capture last, by id), so that adding a
-    // selection of captures gives the same draft every time.
-    QList<QUuid> ids(selectionIDs.cbegin(), selectionIDs.cend());
-    std::sort(ids.begin(), ids.end(), [&](const QUuid& a, const QUuid& b) {
-        const qsizetype ia = selectionIndex(a), ib = selectionIndex(b);
-        if ((ia < 0) != (ib < 0))
-            return ib < 0;
-        if (ia != ib)
-            return ia < ib;
-        return a.toString() < b.toString();
-    });
 
     QSet<QUuid> present;
     for (const ContextDraftEntry& entry : draft.entries)
         present.insert(entry.selectionID);
     qsizetype added = 0;
-    for (const QUuid& id : ids) {
+    for (const auto& [index, id] : known) {
         if (present.contains(id))
             continue;
         draft.entries.append({QUuid::createUuid(), id, true, false, false, std::nullopt, std::nullopt});

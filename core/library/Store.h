@@ -46,7 +46,7 @@ public:
         FileSystem& fileSystem;
         Defaults& defaults;
         SerialQueue& saveQueue; // the library file is written only here ("com.vellicord.store.save")
-        Scheduler& scheduler;   // the save's debounce, on the main thread
+        Scheduler& scheduler; // the save's debounce, on the main thread
         Clock& clock;
     };
 
@@ -55,6 +55,9 @@ public:
         QList<QUuid> added; // now at the front of the list, in list order
         QSet<QUuid> removed;
         QSet<QUuid> updated; // changed in place: their groups
+        // Per group, how many captures joined it (positive) or left it (negative), the added and
+        // removed captures included: what a count of members follows without reading captures.
+        QHash<QUuid, qsizetype> memberships;
     };
 
     static constexpr std::chrono::milliseconds saveDelay{400};
@@ -92,12 +95,15 @@ public:
     void remove(const QUuid& id);
     void remove(const QSet<QUuid>& ids);
     std::optional<Selection> findByID(const QUuid& id) const;
+    // The capture in place, without a copy; valid until the next change of the captures.
+    const Selection* find(const QUuid& id) const;
     QList<Selection> addImportedTextChunks(const QStringList& chunks, const QString& appName);
 
     // Groups.
     std::optional<SelectionGroup> addGroup(const QString& name, const QString& colorHex);
     std::optional<SelectionGroup> createGroup(const QString& name, const QString& colorHex,
                                               const QSet<QUuid>& selectionIDs);
+    // Ids of no capture are skipped; a group that does not exist is not filled.
     void addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs);
     void deleteGroup(const QUuid& groupID);
     void renameGroup(const QUuid& groupID, const QString& name);
@@ -118,6 +124,8 @@ public:
     std::optional<ContextDraft> newDraft(const std::optional<QString>& name = std::nullopt);
     void activateDraft(const QUuid& id);
     void deleteDraft(const QUuid& id);
+    // One entry per capture the active draft (made when there is none) does not hold yet; ids of
+    // no capture are skipped, and when none is left nothing changes. The number of entries added.
     bool addSelectionToActiveDraft(const QUuid& selectionID);
     qsizetype addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs);
 

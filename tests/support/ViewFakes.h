@@ -6,8 +6,12 @@
 #include "support/FakePasteboard.h"
 #include "support/TemporaryLibrary.h"
 
+#include <QDialog>
+#include <QList>
+#include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace vellicord {
@@ -34,6 +38,13 @@ struct ViewFakes : TemporaryLibrary {
             .accessibility = accessibility,
             .shortcutDisplay = [this] { return shortcut; },
             .requestCapture = [this] { ++captureRequests; },
+            .runModal =
+                [this](QDialog& sheet) {
+                    sheets.append(&sheet);
+                    sheet.show();
+                    if (answerSheet)
+                        answerSheet(sheet);
+                },
         };
     }
 
@@ -43,6 +54,9 @@ struct ViewFakes : TemporaryLibrary {
     FakeAccessibility accessibility;
     QString shortcut = QStringLiteral("⌃⌥⌘C");
     int captureRequests = 0;
+    // Every sheet put up, in order (null once it is gone), and what answers each as it comes up.
+    QList<QPointer<QDialog>> sheets;
+    std::function<void(QDialog&)> answerSheet;
 };
 
 } // namespace vellicord

@@ -189,4 +189,161 @@ TEST(ContentViewState, PromptRequestsAndFocusSearch)
     EXPECT_TRUE(store->drafts().isEmpty());
 }
 
+// A group's list follows its members whether they change while it is shown or before.
+TEST(ContentViewState, AGroupsListFollowsItsMembers)
+{
+    Library lib;
+    ContentViewState& state = *lib.state;
+    const QUuid other = lib.store->addGroup(QStringLiteral("Other"), QStringLiteral("#000000"))->id;
+    struct Step {
+        const char* name;
+        bool shownDuring;
+        std::function<void()> act;
+        QList<QUuid> shown; // the group's captures, newest first
+    };
+    const Step steps[] = {
+        {"filled while the whole library is shown",
+         false,
+         [&] {
+             lib.store->addToGroup(lib.group, {lib.a, lib.b});
+         },
+         {lib.b, lib.e, lib.c, lib.a}},
+        {"one taken out while it is shown",
+         true,
+         [&] { lib.store->removeFromGroups({lib.group}, {lib.c}); },
+         {lib.b, lib.e, lib.a}},
+        {"another group filled", false, [&] { lib.store->addToGroup(other, {lib.d}); }, {lib.b, lib.e, lib.a}},
+        {"filled while it is shown",
+         true,
+         [&] { lib.store->addToGroup(lib.group, {lib.d}); },
+         {lib.b, lib.e, lib.d, lib.a}},
+    };
+    for (const Step& step : steps) {
+        state.setSidebarSelection(step.shownDuring ? SidebarItem::group(lib.group) : SidebarItem::allSelections());
+        step.act();
+        state.setSidebarSelection(SidebarItem::group(lib.group));
+        EXPECT_EQ(lib.visible(), step.shown) << step.name;
+    }
+}
+
+// The new-group sheet: who asked decides what the group holds, the name is trimmed of white space
+// and newlines alike, and every way out but a create drops what it was asked for.
+TEST(ContentViewState, NewGroupSheet)
+{
+    enum Asker { sidebar, captureRow, several };
+    struct Case {
+        const char* name;
+        Asker asker;
+        QString typed;
+        bool created;
+        QString stored;
+    };
+    const Case cases[] = {
+        {"the sidebar's: no capture", sidebar, QStringLiteral("  Reading  "), true, QStringLiteral("Reading")},
+        {"newlines go as spaces do", sidebar, QStringLiteral("\n Reading\t\n"), true, QStringLiteral("Reading")},
+        {"a capture's row: that capture", captureRow, QStringLiteral("One"), true, QStringLiteral("One")},
+        {"several captures", several, QStringLiteral("Two"), true, QStringLiteral("Two")},
+        {"a blank name: refused, the sheet stays", captureRow, QStringLiteral(" \n\t"), false, {}},
+    };
+    for (const Case& c : cases) {
+        Library lib;
+        ContentViewState& state = *lib.state;
+        const Selection d = *lib.store->findByID(lib.d);
+        QSet<QUuid> members;
+        switch (c.asker) {
+        case sidebar: EXPECT_TRUE(state.requestNewGroup()); break;
+        case captureRow:
+            EXPECT_TRUE(state.requestNewGroup(d));
+            members = {lib.d};
+            break;
+        case several:
+            EXPECT_TRUE(state.requestNewGroup(QSet<QUuid>{lib.a, lib.b}));
+            members = {lib.a, lib.b};
+            break;
+        }
+        EXPECT_EQ(state.presentation(), ContentViewState::Presentation::newGroup) << c.name;
+        EXPECT_FALSE(state.requestNewGroup(std::optional<Selection>(*lib.store->findByID(lib.e)))) << c.name;
+        EXPECT_FALSE(state.requestRenameGroup(*lib.store->findGroup(lib.group))) << c.name << ": one sheet at a time";
+        state.setNewGroupName(c.typed);
+        EXPECT_EQ(state.createGroupAndClose(), c.created) << c.name;
+        EXPECT_EQ(state.showNewGroupSheet(), !c.created) << c.name;
+        if (!c.created) {
+            EXPECT_EQ(lib.store->groups().size(), 1) << c.name;
+            continue;
+        }
+        const SelectionGroup made = lib.store->groups().last();
+        EXPECT_EQ(made.name, c.stored) << c.name;
+        EXPECT_EQ(made.colorHex, QStringLiteral("#4F8EF7")) << c.name;
+        QSet<QUuid> held;
+        for (const Selection& s : lib.store->selections(made.id))
+            held.insert(s.id);
+        EXPECT_EQ(held, members) << c.name;
+        EXPECT_EQ(state.sidebarSelection(), SidebarItem::group(made.id)) << c.name << ": the new group is shown";
+        EXPECT_FALSE(state.groupPendingSelection() || state.groupPendingSelectionIDs()) << c.name;
+    }
+
+    // Cancelled, the sheet forgets its captures: the next group made from the sidebar is empty.
+    for (bool several : {false, true}) {
+        Library lib;
+        ContentViewState& state = *lib.state;
+        if (several)
+            state.requestNewGroup(QSet<QUuid>{lib.a});
+        else
+            state.requestNewGroup(*lib.store->findByID(lib.a));
+        state.dismissNewGroupSheet();
+        EXPECT_EQ(state.presentation(), ContentViewState::Presentation::none);
+        state.requestNewGroup();
+        state.setNewGroupName(QStringLiteral("Later"));
+        ASSERT_TRUE(state.createGroupAndClose());
+        EXPECT_TRUE(lib.store->selections(lib.store->groups().last().id).isEmpty());
+    }
+}
+
+// Renaming and deleting a group, and the drafts the sidebar opens and deletes.
+TEST(ContentViewState, RenameDeleteAndDrafts)
+{
+    Library lib;
+    ContentViewState& state = *lib.state;
+    const SelectionGroup group = *lib.store->findGroup(lib.group);
+    ASSERT_TRUE(state.requestRenameGroup(group));
+    EXPECT_EQ(state.renameGroupName(), QStringLiteral("G")) << "prefilled";
+    state.setRenameGroupName(QStringLiteral("   "));
+    EXPECT_FALSE(state.renameGroupAndClose());
+    EXPECT_EQ(state.presentation(), ContentViewState::Presentation::renameGroup);
+    state.setRenameGroupName(QStringLiteral("\n Word \n"));
+    EXPECT_TRUE(state.renameGroupAndClose());
+    EXPECT_EQ(lib.store->findGroup(lib.group)->name, QStringLiteral("Word"));
+
+    // Deleting another group leaves the window where it is; deleting the shown one goes back to
+    // the whole library. The captures stay.
+    const SelectionGroup other = *lib.store->addGroup(QStringLiteral("Other"), QStringLiteral("#000000"));
+    state.setSidebarSelection(SidebarItem::group(lib.group));
+    ASSERT_TRUE(state.requestDeleteGroup(other));
+    state.deleteGroupAndClose();
+    EXPECT_EQ(state.sidebarSelection(), SidebarItem::group(lib.group));
+    ASSERT_TRUE(state.requestDeleteGroup(group));
+    state.dismissDeleteAlert();
+    EXPECT_TRUE(lib.store->findGroup(lib.group));
+    ASSERT_TRUE(state.requestDeleteGroup(group));
+    state.deleteGroupAndClose();
+    EXPECT_FALSE(lib.store->findGroup(lib.group));
+    EXPECT_EQ(state.sidebarSelection(), SidebarItem::allSelections());
+    EXPECT_EQ(lib.store->selections().size(), 5);
+    EXPECT_EQ(state.presentation(), ContentViewState::Presentation::none);
+
+    // Choosing a draft makes it active and shows the prompt, not the draft.
+    const auto one = lib.store->newDraft(QStringLiteral("One"));
+    const auto two = lib.store->newDraft(QStringLiteral("Two"));
+    state.selectDraft(one->id);
+    EXPECT_EQ(lib.store->activeDraftID(), one->id);
+    EXPECT_EQ(state.sidebarSelection(), SidebarItem::prompt());
+    EXPECT_EQ(state.navigationTitleText(), QStringLiteral("Vellicord \u2014 One"));
+    // Deleting the draft shown moves the window to the prompt; another leaves it where it is.
+    state.setSidebarSelection(SidebarItem::draft(two->id));
+    state.deleteDraft(one->id);
+    EXPECT_EQ(state.sidebarSelection(), SidebarItem::draft(two->id));
+    state.deleteDraft(two->id);
+    EXPECT_EQ(state.sidebarSelection(), SidebarItem::prompt());
+}
+
 } // namespace

@@ -1,13 +1,23 @@
 #include "Tovak/library/ContentView.h"
 
+#include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/library/NameSheet.h"
+#include "Tovak/library/SidebarModel.h"
+#include "Tovak/library/SidebarView.h"
 #include "Tovak/library/WelcomeView.h"
 #include "core/library/Store.h"
 #include "support/ViewFakes.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -127,4 +137,216 @@ TEST(ContentView, RendersTheLibraryAndItsStates)
             }
         }
     }
+}
+
+namespace {
+
+struct Shown : ViewFakes {
+    QWidget window;
+    ContentView* content;
+    QUuid group;
+    Selection capture;
+
+    explicit Shown(const QByteArray& file = {})
+        : ViewFakes(file)
+    {
+        capture = Selection(QUuid::createUuid(), QStringLiteral("text"), std::nullopt, QStringLiteral("App"),
+                            std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, time.now());
+        if (store->canModifyLibrary()) {
+            store->add(capture);
+            group = store->addGroup(QStringLiteral("G"), QStringLiteral("#000000"))->id;
+        }
+        content = new ContentView(services(), &window);
+        window.resize(1120, 660);
+        content->resize(window.size());
+        window.show();
+    }
+    ContentViewState& state() { return content->state(); }
+    NameSheet* nameSheet() { return qobject_cast<NameSheet*>(content->groupSheet()); }
+};
+
+} // namespace
+
+// The group sheets, worked by the keys: Return acts when the name is not blank, Escape cancels,
+// and so does closing the window; a second request while a sheet is up is ignored.
+TEST(ContentView, GroupSheetsByTheKeys)
+{
+    Shown w;
+    NotificationCenter::defaultCenter().post(AppNotification::vellicordRequestNewGroup, QVariant::fromValue(w.capture));
+    NameSheet* sheet = w.nameSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->windowTitle(), QStringLiteral("New Group"));
+    NotificationCenter::defaultCenter().post(AppNotification::vellicordRequestNewGroup);
+    EXPECT_EQ(w.content->groupSheet(), sheet) << "ignored, not queued";
+    EXPECT_TRUE(w.state().groupPendingSelection());
+    QTest::keyClicks(sheet->nameField(), QStringLiteral("   "));
+    QTest::keyClick(sheet->nameField(), Qt::Key_Return);
+    EXPECT_EQ(w.content->groupSheet(), sheet) << "a blank name is not submitted";
+    QTest::keyClick(sheet->nameField(), Qt::Key_Escape);
+    EXPECT_FALSE(w.content->groupSheet());
+    EXPECT_FALSE(w.state().groupPendingSelection()) << "Escape drops the capture";
+
+    // Closing the window is a way out too.
+    NotificationCenter::defaultCenter().post(AppNotification::vellicordRequestNewGroup, QVariant::fromValue(w.capture));
+    ASSERT_TRUE(w.nameSheet());
+    w.window.close();
+    EXPECT_FALSE(w.content->groupSheet());
+    EXPECT_FALSE(w.state().groupPendingSelection());
+    EXPECT_FALSE(w.state().showNewGroupSheet());
+    w.window.show();
+
+    // From the sidebar's row: typed, then Return.
+    SidebarView* sidebar = w.content->sidebar();
+    for (int row = 0; row < sidebar->model()->rowCount(); ++row) {
+        if (sidebar->sidebarModel().kind(row) == SidebarModel::Kind::newGroup)
+            QTest::mouseClick(sidebar->viewport(), Qt::LeftButton, {},
+                              sidebar->visualRect(sidebar->model()->index(row, 0)).center());
+    }
+    ASSERT_TRUE(w.nameSheet());
+    QTest::keyClicks(w.nameSheet()->nameField(), QStringLiteral("  Reading "));
+    QTest::keyClick(w.nameSheet()->nameField(), Qt::Key_Return);
+    EXPECT_FALSE(w.content->groupSheet());
+    EXPECT_EQ(w.store->groups().last().name, QStringLiteral("Reading"));
+    EXPECT_EQ(w.state().sidebarSelection(), SidebarItem::group(w.store->groups().last().id));
+
+    // The rename sheet comes up filled in.
+    ASSERT_TRUE(w.state().requestRenameGroup(*w.store->findGroup(w.group)));
+    ASSERT_TRUE(w.nameSheet());
+    EXPECT_EQ(w.nameSheet()->nameField()->text(), QStringLiteral("G"));
+    w.nameSheet()->nameField()->setText(QStringLiteral(" Renamed "));
+    QTest::keyClick(w.nameSheet()->nameField(), Qt::Key_Return);
+    EXPECT_FALSE(w.content->groupSheet());
+    EXPECT_EQ(w.store->findGroup(w.group)->name, QStringLiteral("Renamed"));
+}
+
+// The delete alert, answered by the injected runner: Cancel keeps the group, "Delete Group"
+// deletes it and takes the window back to the whole library.
+TEST(ContentView, DeleteGroupAlert)
+{
+    for (const QString& answer : {QStringLiteral("Cancel"), QStringLiteral("Delete Group")}) {
+        Shown w;
+        QString title, text;
+        w.answerSheet = [&](QDialog& sheet) {
+            auto* alert = qobject_cast<QMessageBox*>(&sheet);
+            ASSERT_TRUE(alert);
+            title = alert->text();
+            text = alert->informativeText();
+            for (QAbstractButton* button : alert->buttons()) {
+                if (button->text() == answer)
+                    button->click();
+            }
+        };
+        w.state().setSidebarSelection(SidebarItem::group(w.group));
+        w.state().requestDeleteGroup(*w.store->findGroup(w.group));
+        EXPECT_EQ(title, QStringLiteral("Delete Group?"));
+        EXPECT_EQ(text,
+                  QStringLiteral(
+                      "The captures will stay in the library, but their membership in this group will be removed."));
+        const bool deleted = answer != QStringLiteral("Cancel");
+        EXPECT_EQ(!w.store->findGroup(w.group), deleted) << qPrintable(answer);
+        EXPECT_EQ(w.state().sidebarSelection(), deleted ? SidebarItem::allSelections() : SidebarItem::group(w.group));
+        EXPECT_EQ(w.state().presentation(), ContentViewState::Presentation::none);
+        EXPECT_EQ(w.store->selections().size(), 1);
+    }
+}
+
+// The compose column: the prompt shown, or "No prompt yet" with its button, which makes one; the
+// window is titled after the prompt.
+TEST(ContentView, ComposeColumnAndTitle)
+{
+    Shown w;
+    w.state().setSidebarSelection(SidebarItem::prompt());
+    EXPECT_EQ(w.content->sidebar(), w.content->composeSidebar());
+    EXPECT_EQ(w.content->composeColumn()->currentWidget(), w.content->missingDraftPlaceholder());
+    EXPECT_EQ(w.window.windowTitle(), QStringLiteral("Vellicord"));
+    ASSERT_TRUE(w.content->newPromptButton()->isEnabled());
+    w.content->newPromptButton()->click();
+    EXPECT_EQ(w.content->composeColumn()->currentWidget(), w.content->composer());
+    EXPECT_EQ(w.content->composer()->text(), QStringLiteral("Prompt 1"));
+    EXPECT_EQ(w.window.windowTitle(), QStringLiteral("Vellicord \u2014 Prompt 1"));
+    // A draft that is gone shows the placeholder, and the window is named after the active prompt.
+    const QUuid second = w.store->newDraft(QStringLiteral("Second"))->id;
+    w.state().setSidebarSelection(SidebarItem::draft(second));
+    EXPECT_EQ(w.content->composer()->text(), QStringLiteral("Second"));
+    w.store->deleteDraft(second);
+    EXPECT_EQ(w.content->composeColumn()->currentWidget(), w.content->missingDraftPlaceholder());
+    EXPECT_EQ(w.window.windowTitle(), QStringLiteral("Vellicord \u2014 Prompt 1"));
+
+    Shown unreadable("not a library");
+    unreadable.state().setSidebarSelection(SidebarItem::prompt());
+    EXPECT_FALSE(unreadable.content->newPromptButton()->isEnabled());
+}
+
+// "Reveal Library Folder" shows the library file in use and makes no folder on the way.
+TEST(ContentView, RevealShowsTheFileInUse)
+{
+    Shown w("not a library");
+    QTemporaryDir elsewhere;
+    w.files.dataDirectory = elsewhere.path();
+    int clicked = 0;
+    for (QPushButton* button : w.content->findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("Reveal Library Folder") && button->isVisibleTo(&w.window)) {
+            button->click();
+            ++clicked;
+        }
+    }
+    ASSERT_EQ(clicked, 1);
+    EXPECT_EQ(w.desktop.revealed, QStringList{w.store->storeURL()});
+    EXPECT_EQ(w.store->storeURL(), w.libraryPath);
+    EXPECT_FALSE(QDir(elsewhere.path()).exists(QStringLiteral("Vellicord")));
+}
+
+// Both layouts and the sheets, light and dark, drawn (a symbol unknown fails here) and written
+// for whoever looks at them (VELLICORD_RENDER_DIR).
+TEST(ContentView, RendersBothLayoutsAndTheSheets)
+{
+    const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR");
+    ViewFakes fakes;
+    fakes.time.advance(std::chrono::hours(24 * 400));
+    for (const Selection& s : SampleData::sampleSelections(fakes.time.now()))
+        fakes.store->add(s);
+    const QUuid reading = fakes.store
+                              ->createGroup(QStringLiteral("Reading"), QStringLiteral("#FF9500"),
+                                            {fakes.store->selections().first().id})
+                              ->id;
+    fakes.store->createGroup(QStringLiteral("A group with a long name that will not fit"), QStringLiteral("#34C759"),
+                             {fakes.store->selections()[1].id});
+    AppActions actions;
+    MainWindow window(fakes.services(), actions);
+    ContentView& content = *window.contentView();
+    const auto write = [&](QWidget& widget, QSize size, const QString& name) {
+        for (Appearance appearance : {Appearance::light, Appearance::dark}) {
+            Theme::apply(widget, appearance);
+            if (folder.isEmpty()) {
+                EXPECT_FALSE(OffscreenRenderer::render(widget, size, 1.0).isNull()) << qPrintable(name);
+                continue;
+            }
+            const QString path
+                = QStringLiteral("%1/%2-%3.png")
+                      .arg(folder, name,
+                           appearance == Appearance::dark ? QStringLiteral("dark") : QStringLiteral("light"));
+            EXPECT_FALSE(OffscreenRenderer::writePng(widget, size, 1.0, path)) << qPrintable(name);
+        }
+    };
+    content.state().setSidebarSelection(SidebarItem::group(reading));
+    write(window, QSize(1120, 660), QStringLiteral("layout-library-group"));
+    content.state().setSidebarSelection(SidebarItem::prompt());
+    write(window, QSize(1120, 660), QStringLiteral("layout-compose-placeholder"));
+    content.state().newPrompt();
+    fakes.store->addSelectionsToActiveDraft({fakes.store->selections()[2].id, fakes.store->selections()[3].id});
+    fakes.store->newDraft(QStringLiteral("Release notes"));
+    fakes.store->activateDraft(fakes.store->drafts().first().id);
+    write(window, QSize(1120, 660), QStringLiteral("layout-compose-prompt"));
+
+    content.state().requestNewGroup();
+    ASSERT_TRUE(content.groupSheet());
+    qobject_cast<NameSheet*>(content.groupSheet())->nameField()->setText(QStringLiteral("Research"));
+    write(*content.groupSheet(), QSize(), QStringLiteral("sheet-new-group"));
+    content.state().dismissNewGroupSheet();
+    content.state().requestRenameGroup(*fakes.store->findGroup(reading));
+    write(*content.groupSheet(), QSize(), QStringLiteral("sheet-rename-group"));
+    content.state().dismissRenameSheet();
+    content.state().requestDeleteGroup(*fakes.store->findGroup(reading));
+    write(*content.groupSheet(), QSize(), QStringLiteral("alert-delete-group"));
+    content.state().dismissDeleteAlert();
 }

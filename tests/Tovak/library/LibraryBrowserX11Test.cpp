@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -98,6 +100,30 @@ Accessible find(const Accessible& root, AtspiRole role, const QString& name)
     return Accessible();
 }
 
+// The program's folders, all in the temporary home; accessibility on without a desktop session.
+QProcessEnvironment environmentIn(const QTemporaryDir& home)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
+    environment.insert(QStringLiteral("VELLICORD_LOG_DIR"), home.filePath(QStringLiteral("logs")));
+    return environment;
+}
+
+QStringList childNames(const Accessible& parent)
+{
+    QStringList names;
+    for (int i = 0; i < parent.childCount(); ++i) {
+        if (const Accessible child = parent.child(i))
+            names.append(child.name());
+    }
+    return names;
+}
+
 template<typename Condition> bool waitFor(Condition condition, int milliseconds)
 {
     QElapsedTimer timer;
@@ -132,15 +158,7 @@ TEST(LibraryBrowserX11, SearchTheLibraryAndCopyARowByDoubleClick)
     QDir().mkpath(home.filePath(QStringLiteral("run")));
 
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
-    environment.insert(QStringLiteral("VELLICORD_LOG_DIR"), home.filePath(QStringLiteral("logs")));
-    program.setProcessEnvironment(environment);
+    program.setProcessEnvironment(environmentIn(home));
     program.start(QStringLiteral(VELLICORD_BINARY), {QStringLiteral("-showWindowOnLaunch")});
     ASSERT_TRUE(program.waitForStarted(5000));
 
@@ -199,6 +217,81 @@ TEST(LibraryBrowserX11, SearchTheLibraryAndCopyARowByDoubleClick)
                 == QStringLiteral("Zebra crossing 50007\nand the rest of it");
         },
         5000));
+
+    program.terminate();
+    EXPECT_TRUE(program.waitForFinished(20000));
+}
+
+// The real program: Control-N makes the first prompt and shows it (the window is titled after
+// it), the prompt is in the library file after the save's delay, and the sidebar's rows are read
+// as a screen reader reads them.
+TEST(LibraryBrowserX11, NewPromptFromTheKeyboardIsShownAndSaved)
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || QStandardPaths::findExecutable("xdotool").isEmpty())
+        GTEST_SKIP() << "needs a D-Bus session bus and xdotool";
+    QTemporaryDir home;
+    const QString file = home.filePath(QStringLiteral("data/Vellicord/Vellicord.json"));
+    StoreSnapshot library;
+    for (int n = 0; n < 3; ++n)
+        library.selections.append(LibrarySamples::selection(n));
+    library.groups.append(
+        {LibrarySamples::id(900), QStringLiteral("Reading"), QStringLiteral("#3366FF"), LibrarySamples::date(0)});
+    library.selections[1].groupIDs = {LibrarySamples::id(900)};
+    QDir().mkpath(QFileInfo(file).path());
+    QDir().mkpath(home.filePath(QStringLiteral("run")));
+    LibrarySamples::writeFile(file, StorePersistence::encode(library));
+
+    QProcess program;
+    program.setProcessEnvironment(environmentIn(home));
+    program.start(QStringLiteral(VELLICORD_BINARY), {QStringLiteral("-showWindowOnLaunch")});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    ASSERT_EQ(atspi_init() <= 1, true);
+    Accessible app;
+    Accessible sidebar;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (!app)
+                app = application(program.processId());
+            if (app && !sidebar)
+                sidebar = find(app, ATSPI_ROLE_LIST, QStringLiteral("Sidebar"));
+            return bool(sidebar) && childNames(sidebar).contains(QStringLiteral("All Selections"));
+        },
+        30000))
+        << "the sidebar, read through the accessibility interface";
+    EXPECT_TRUE(childNames(sidebar).contains(QStringLiteral("Reading"))) << qPrintable(childNames(sidebar).join(u','));
+    EXPECT_FALSE(childNames(sidebar).contains(QStringLiteral("Prompt 1")));
+
+    // The window on screen: the program has unmapped windows of its own too.
+    const QString window
+        = run(QStringLiteral("xdotool"),
+              {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+               QString::number(program.processId()), QStringLiteral("--name"), QStringLiteral("^Vellicord")})
+              .section(u'\n', 0, 0);
+    ASSERT_FALSE(window.isEmpty());
+    run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+n")});
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window})
+                == QStringLiteral("Vellicord \u2014 Prompt 1");
+        },
+        10000))
+        << qPrintable(run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window}));
+    EXPECT_TRUE(waitFor([&] { return childNames(sidebar).contains(QStringLiteral("Prompt 1")); }, 5000));
+    const auto saved = [&] {
+        QFile stored(file);
+        if (!stored.open(QIODevice::ReadOnly))
+            return false;
+        try {
+            const StoreSnapshot now = StorePersistence::decode(stored.readAll());
+            return now.drafts && now.drafts->size() == 1 && now.drafts->first().name == QStringLiteral("Prompt 1")
+                && now.activeDraftID == now.drafts->first().id;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
+    EXPECT_TRUE(waitFor(saved, 5000)) << "the prompt in the library file";
 
     program.terminate();
     EXPECT_TRUE(program.waitForFinished(20000));

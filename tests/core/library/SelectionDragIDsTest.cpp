@@ -2,6 +2,9 @@
 
 #include "support/Records.h"
 
+#include <QRandomGenerator>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 using namespace vellicord;
@@ -17,10 +20,31 @@ TEST(SelectionDragIDsTest, Encode)
     const QUuid a(QStringLiteral("A0000000-0000-0000-C000-000000000000"));
     const QUuid b(QStringLiteral("B0000000-0000-0000-0000-000000000000"));
     ASSERT_TRUE(b < a);
-    const QString expected =
-        QStringLiteral("vellicordsel:A0000000-0000-0000-C000-000000000000,B0000000-0000-0000-0000-000000000000");
+    const QString expected
+        = QStringLiteral("vellicordsel:A0000000-0000-0000-C000-000000000000,B0000000-0000-0000-0000-000000000000");
     EXPECT_EQ(SelectionDragIDs::encode({a, b}), expected);
     EXPECT_EQ(SelectionDragIDs::encode({b, a}), expected);
+}
+
+// The ids sorted as numbers come out in the order of their texts, whatever their bytes, and read
+// back as the same set.
+TEST(SelectionDragIDsTest, EncodeOrdersAsTheTextsDo)
+{
+    QRandomGenerator random(7);
+    QSet<QUuid> ids;
+    for (int i = 0; i < 2000; ++i) {
+        uchar bytes[16];
+        for (uchar& byte : bytes)
+            byte = uchar(random.bounded(4) == 0 ? (random.bounded(2) ? 0x00 : 0xFF) : random.bounded(256));
+        ids.insert(QUuid::fromRfc4122(QByteArrayView(bytes, 16)));
+    }
+    QStringList texts;
+    for (const QUuid& id : ids)
+        texts.append(id.toString(QUuid::WithoutBraces).toUpper());
+    texts.sort();
+    const QString encoded = SelectionDragIDs::encode(ids);
+    EXPECT_EQ(encoded, QStringLiteral("vellicordsel:") + texts.join(u','));
+    EXPECT_EQ(SelectionDragIDs::ids(encoded), ids);
 }
 
 TEST(SelectionDragIDsTest, Decode)
@@ -40,12 +64,12 @@ TEST(SelectionDragIDsTest, Decode)
         {"commas only", QStringLiteral("vellicordsel:,,,"), std::nullopt},
         {"no id at all", QStringLiteral("vellicordsel:hello"), std::nullopt},
         {"two ids", QStringLiteral("vellicordsel:") + one + u',' + two, QSet<QUuid>{idOne, idTwo}},
-        {"doubled, leading and trailing commas", QStringLiteral("vellicordsel:,") + one + QStringLiteral(",,") + two + u',',
-         QSet<QUuid>{idOne, idTwo}},
+        {"doubled, leading and trailing commas",
+         QStringLiteral("vellicordsel:,") + one + QStringLiteral(",,") + two + u',', QSet<QUuid>{idOne, idTwo}},
         {"space before an id skips it", QStringLiteral("vellicordsel:") + one + QStringLiteral(", ") + two,
          QSet<QUuid>{idOne}},
-        {"lower case accepted, repeats counted once",
-         QStringLiteral("vellicordsel:") + one.toLower() + u',' + one, QSet<QUuid>{idOne}},
+        {"lower case accepted, repeats counted once", QStringLiteral("vellicordsel:") + one.toLower() + u',' + one,
+         QSet<QUuid>{idOne}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SelectionDragIDs::ids(c.text), c.ids) << c.name;

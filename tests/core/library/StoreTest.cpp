@@ -350,16 +350,35 @@ TEST_F(StoreTest, EachChangeNamesItsCaptures)
              store->addToGroup(group, {a, b});
          },
          [&] {
-             return QList<Change>{{.updated = {a}}, {.updated = {b}}};
+             return QList<Change>{{.updated = {a}, .memberships = {{group, 1}}},
+                                  {.updated = {b}, .memberships = {{group, 1}}}};
          }},
         {"out of the group", [&] { store->removeFromGroups({group}, {a}); },
-         [&] { return QList<Change>{{.updated = {a}}}; }},
-        {"group deleted", [&] { store->deleteGroup(group); }, [&] { return QList<Change>{{.updated = {b}}}; }},
+         [&] {
+             return QList<Change>{{.updated = {a}, .memberships = {{group, -1}}}};
+         }},
+        {"group deleted", [&] { store->deleteGroup(group); },
+         [&] {
+             return QList<Change>{{.updated = {b}, .memberships = {{group, -1}}}};
+         }},
         {"removed, unknown ids left out",
          [&] {
              store->remove(Ids{a, missing});
          },
          [&] { return QList<Change>{{.removed = {a}}}; }},
+        {"a capture added and removed with its groups",
+         [&] {
+             Selection member = LibrarySamples::selection(4);
+             member.groupIDs = {group, LibrarySamples::id(77)};
+             store->add(member);
+             store->remove(member.id);
+         },
+         [&] {
+             const QHash<QUuid, qsizetype> joined{{group, 1}, {LibrarySamples::id(77), 1}};
+             const QHash<QUuid, qsizetype> left{{group, -1}, {LibrarySamples::id(77), -1}};
+             return QList<Change>{{.added = {LibrarySamples::id(4)}, .memberships = joined},
+                                  {.removed = {LibrarySamples::id(4)}, .memberships = left}};
+         }},
     };
     for (const Step& step : steps) {
         changes.clear();
@@ -370,6 +389,7 @@ TEST_F(StoreTest, EachChangeNamesItsCaptures)
             EXPECT_EQ(changes[i].added, expected[i].added) << step.name;
             EXPECT_EQ(changes[i].removed, expected[i].removed) << step.name;
             EXPECT_EQ(changes[i].updated, expected[i].updated) << step.name;
+            EXPECT_EQ(changes[i].memberships, expected[i].memberships) << step.name;
         }
     }
     EXPECT_EQ(store->selections().first().id, imported.first());
@@ -470,6 +490,48 @@ TEST_F(StoreTest, AddingCapturesToTheActiveDraft)
     for (const ContextDraftEntry& e : entries)
         EXPECT_TRUE(e.include && !e.pin && !e.verbatim && !e.note && !e.customText);
     EXPECT_EQ(store->addSelectionsToActiveDraft({}), 0);
+}
+
+// What a drop or a menu names may have gone by the time the change runs: only captures that
+// exist go into a prompt or a group, and only into a group that exists.
+TEST_F(StoreTest, OnlyWhatExistsGoesIntoPromptsAndGroups)
+{
+    const QUuid a = LibrarySamples::id(1), b = LibrarySamples::id(2), gone = LibrarySamples::id(99);
+    struct Case {
+        const char* name;
+        QSet<QUuid> ids;
+        bool groupDeleted;
+        qsizetype added; // entries added to the prompt
+        bool draftMade;
+        qsizetype members; // captures in the group afterwards
+    };
+    const Case cases[] = {
+        {"known ids", {a, b}, false, 2, true, 2},
+        {"unknown ids only: no prompt is made", {gone}, false, 0, false, 0},
+        {"a mix: the known ones only", {a, gone}, false, 1, true, 1},
+        {"nothing", {}, false, 0, false, 0},
+        {"a group deleted in between", {a, b}, true, 2, true, 0},
+    };
+    for (const Case& c : cases) {
+        TemporaryLibrary library;
+        auto store = library.open();
+        store->add(LibrarySamples::selection(1));
+        store->add(LibrarySamples::selection(2));
+        const SelectionGroup group = *store->addGroup(QStringLiteral("G"), QStringLiteral("#4F8EF7"));
+        if (c.groupDeleted)
+            store->deleteGroup(group.id);
+
+        EXPECT_EQ(store->addSelectionsToActiveDraft(c.ids), c.added) << c.name;
+        EXPECT_EQ(store->activeDraft().has_value(), c.draftMade) << c.name;
+        if (store->activeDraft()) {
+            EXPECT_EQ(store->activeDraft()->entries.size(), c.added) << c.name;
+            EXPECT_EQ(store->activeDraft()->includedCount(), c.added) << c.name;
+        }
+        store->addToGroup(group.id, c.ids);
+        EXPECT_EQ(store->selections(group.id).size(), c.members) << c.name;
+        for (const Selection& s : store->selections())
+            EXPECT_EQ(s.groupIDs.isEmpty(), c.members == 0 || !c.ids.contains(s.id)) << c.name;
+    }
 }
 
 TEST_F(StoreTest, RepeatedEntryIdsAreRepaired)
