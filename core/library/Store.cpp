@@ -68,6 +68,21 @@ Store::Store(std::optional<QString> storeURL, Services services, QObject* parent
     if (!activeDraftID_ && !drafts_.isEmpty())
         activeDraftID_ = drafts_.first().id;
     reindexSelections();
+
+    // After a load that found library and backup alike (or made them so), the files hold the
+    // library as loaded. A backup that could not be refreshed is not alike, and a first start has
+    // no files yet: the first save request writes both.
+    const bool level = loaded.status == StorePersistenceStatus::ready
+        || loaded.status == StorePersistenceStatus::recoveredFromBackup;
+    if (loaded.snapshot && level)
+        *written_ = revision_;
+    // Every change of what the library file holds is announced by one of these; counting them tells
+    // a save request whether there is anything to write.
+    const auto changed = [this] { ++revision_; };
+    connect(this, &Store::selectionsChanged, this, changed);
+    connect(this, &Store::groupsChanged, this, changed);
+    connect(this, &Store::draftsChanged, this, changed);
+    connect(this, &Store::activeDraftIDChanged, this, changed);
 }
 
 Store::~Store()
@@ -113,10 +128,10 @@ void Store::writeSnapshot()
 {
     if (!canModifyLibrary())
         return;
-    services_.saveQueue.async(
-        [persistence = persistence_, snapshot = this->snapshot(), self = QPointer<Store>(this)]() mutable {
-            persist(persistence, std::move(snapshot), self);
-        });
+    services_.saveQueue.async([persistence = persistence_, snapshot = this->snapshot(), revision = revision_,
+                               written = written_, self = QPointer<Store>(this)]() mutable {
+        persist(persistence, std::move(snapshot), revision, written, self);
+    });
 }
 
 bool Store::saveNow()
@@ -129,16 +144,25 @@ bool Store::saveNow()
     }
     StoreSnapshot snapshot = this->snapshot();
     bool written = false;
-    services_.saveQueue.sync(
-        [&, self = QPointer<Store>(this)] { written = persist(persistence_, std::move(snapshot), self); });
+    services_.saveQueue.sync([&, self = QPointer<Store>(this)] {
+        written = persist(persistence_, std::move(snapshot), revision_, written_, self);
+    });
     return written;
 }
 
-bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot, QPointer<Store> store)
+bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot, quint64 revision,
+                    const std::shared_ptr<std::optional<quint64>>& written, QPointer<Store> store)
 {
+    // Both files already hold this library: writing it again would cost a whole encode, check and
+    // two synced writes (a quit of a large library) for nothing.
+    if (*written == revision)
+        return true;
     try {
         persistence->write(std::move(snapshot));
+        *written = revision;
     } catch (const std::exception& error) {
+        // The files may now hold neither this library nor the one written before.
+        written->reset();
         logApp(QStringLiteral("Store save failed: ") + StorePersistence::describe(error));
         const StorePersistenceStatus status = StorePersistence::failureStatus(error);
         onMainThread([store, status] {

@@ -86,8 +86,9 @@ public:
     StorePersistenceStatus persistenceStatus() const { return persistenceStatus_; }
     bool canModifyLibrary() const { return persistenceStatus_.allowsLibraryChanges(); }
 
-    // Writes the library now, on the save queue, and waits: true when it was written. A save that
-    // was pending is cancelled; nothing is written when the library may not be changed.
+    // Writes the library now, on the save queue, and waits: true when the files hold it. A save that
+    // was pending is cancelled; nothing is written when the library may not be changed, nor when
+    // it has not changed since the files last took it whole.
     bool saveNow();
 
     // Captures.
@@ -141,9 +142,9 @@ private:
     StoreSnapshot snapshot() const;
     void scheduleSave();
     void writeSnapshot();
-    // Runs on the save queue; reports to the main thread. True when written.
-    static bool persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot,
-                        QPointer<Store> store);
+    // Runs on the save queue; reports to the main thread. True when the files hold the snapshot.
+    static bool persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot, quint64 revision,
+                        const std::shared_ptr<std::optional<quint64>>& written, QPointer<Store> store);
     void setPersistenceStatus(StorePersistenceStatus status);
     void clearTransientPersistenceStatus();
 
@@ -170,6 +171,11 @@ private:
     QHash<QUuid, quint64> sequences_;
     quint64 nextSequence_ = 0;
     std::optional<Scheduler::Item> pendingSave_;
+    // How many changes the library has had, and the count that library file and backup both hold
+    // (none when they may differ from each other or from the library); the latter is read and
+    // written on the save queue once the store is made.
+    quint64 revision_ = 0;
+    std::shared_ptr<std::optional<quint64>> written_ = std::make_shared<std::optional<quint64>>();
 };
 
 } // namespace vellicord
