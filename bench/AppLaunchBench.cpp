@@ -240,9 +240,24 @@ void LaunchToEventLoop(benchmark::State& state)
 }
 BENCHMARK(LaunchToEventLoop)->Arg(10000)->Arg(100000)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// An earlier build of the program, timed the same way in the same run for a figure before and
+// after a change: VELLICORD_BASELINE=/path/to/vellicord.
+void BaselineLaunchToEventLoop(benchmark::State& state)
+{
+    measureLaunch(state, qEnvironmentVariable("VELLICORD_BASELINE"), false);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (!qEnvironmentVariableIsEmpty("VELLICORD_BASELINE")) {
+        benchmark::RegisterBenchmark("BaselineLaunchToEventLoop", BaselineLaunchToEventLoop)
+            ->Arg(10000)
+            ->Arg(100000)
+            ->Iterations(10)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+    }
     return vellicord::bench::runOnX11(argc, argv, vellicord::bench::Application::core);
 }
