@@ -126,7 +126,7 @@ SelectionList decodeSelections(simdjson::dom::array items)
     const size_t chunkCapacity = size_t(SelectionList::chunkCapacity);
     QList<QList<Selection>> chunks((qsizetype(elements.size()) + SelectionList::chunkCapacity - 1)
                                    / SelectionList::chunkCapacity);
-    Parallel::forChunks(size_t(chunks.size()), Parallel::threadsFor(elements.size(), 2048) ,
+    Parallel::forChunks(size_t(chunks.size()), Parallel::threadsFor(elements.size(), 2048),
                         [&](size_t, size_t begin, size_t end) {
                             for (size_t chunk = begin; chunk < end; ++chunk) {
                                 QList<Selection>& out = chunks[qsizetype(chunk)];
@@ -213,9 +213,9 @@ size_t estimatedSize(const SelectionList& selections, qsizetype firstChunk, qsiz
     size_t size = 0;
     for (qsizetype chunk = firstChunk; chunk < endChunk; ++chunk)
         for (const Selection& s : selections.chunk(chunk))
-        size += 420 + size_t(s.text.size() + s.markdown.size() + s.appName.size()) * 11 / 10
-            + size_t(s.sourceURL ? s.sourceURL->size() : 0) + size_t(s.sourceTitle ? s.sourceTitle->size() : 0)
-            + size_t(s.filePath ? s.filePath->size() : 0) + size_t(s.groupIDs.size()) * 48;
+            size += 420 + size_t(s.text.size() + s.markdown.size() + s.appName.size()) * 11 / 10
+                + size_t(s.sourceURL ? s.sourceURL->size() : 0) + size_t(s.sourceTitle ? s.sourceTitle->size() : 0)
+                + size_t(s.filePath ? s.filePath->size() : 0) + size_t(s.groupIDs.size()) * 48;
     return size;
 }
 
@@ -493,10 +493,18 @@ StoreLoadResult StorePersistence::load()
     std::thread backupReader([&] { backup = read(backupURL_); });
     bool incompatible = hasIncompatibleVersion(primary);
     backupReader.join();
-    if (!incompatible) {
-        const bool sameBytes = !primary.error && !backup.error && primary.bytes == backup.bytes;
-        incompatible = !sameBytes && hasIncompatibleVersion(backup);
+    const bool sameBytes = !primary.error && !backup.error && primary.bytes == backup.bytes;
+    if (sameBytes) {
+        // Equal bytes parse and decode alike, so the backup is the library's parsed document, and
+        // neither file's bytes are wanted again: a copy on disk is made from the disk. Letting
+        // both go before the records are made keeps two copies of a large library out of the
+        // peak of the start.
+        backup.parsed = primary.parsed;
+        primary.bytes = QByteArray();
+        backup.bytes = QByteArray();
     }
+    if (!incompatible)
+        incompatible = !sameBytes && hasIncompatibleVersion(backup);
     if (incompatible) {
         writesAllowed_ = false;
         logEvent(QStringLiteral(
@@ -504,7 +512,7 @@ StoreLoadResult StorePersistence::load()
         return {std::nullopt, StorePersistenceStatus::incompatibleVersion};
     }
     if (fileManager_.exists(storeURL_))
-        return loadPrimary(primary, backup);
+        return loadPrimary(primary, backup, sameBytes);
     if (fileManager_.exists(backupURL_))
         return recoverMissingPrimary(backup);
     return {std::nullopt, StorePersistenceStatus::ready};
@@ -522,7 +530,7 @@ void StorePersistence::removeLeftoverTemporaryFiles()
         logEvent(QStringLiteral("Removed %1 temporary files left by interrupted saves.").arg(removed));
 }
 
-StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const FileRead& backup)
+StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const FileRead& backup, bool sameBytes)
 {
     StoreSnapshot snapshot;
     try {
@@ -532,7 +540,7 @@ StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const Fil
         return recoverFromBackup(backup);
     }
     // Equal bytes decode alike, so a backup identical to a valid library is valid too.
-    if (!backup.error && backup.bytes == primary.bytes)
+    if (sameBytes)
         return {std::move(snapshot), StorePersistenceStatus::ready};
     try {
         fileManager_.writeAtomically(backupURL_, primary.bytes);
