@@ -216,6 +216,7 @@ int main(int argc, char** argv)
         .hotKeys = hotKeyManager,
         .loginItem = autostart,
         .updates = updates,
+        .fileSystem = files,
         .capture = [&captureServices] { return SelectionCapture(captureServices.services()).capture(); },
         .bundle = bundle,
         .libraryPath = Store::defaultStoreURL(files),

@@ -78,6 +78,7 @@ void ShortcutPressToCaptureInStore(benchmark::State& state)
         .hotKeys = hotKeys,
         .loginItem = loginItem,
         .updates = updates,
+        .fileSystem = files,
         .capture = [&capture] { return SelectionCapture(capture.services()).capture(); },
         .processId = QCoreApplication::applicationPid(),
         .log = [](const QString&) {},

@@ -1,17 +1,27 @@
-// The composer's draft pane over a prompt of 500 sources, on the main thread of an X server:
-// opening it until it is painted, and a keystroke in the task and in a source's note (the store
-// update, the pane's refresh and the repaint of what changed). Needs an X server: without DISPLAY
-// it runs itself under xvfb-run.
+// The composer on the main thread of an X server. Over a prompt of 500 sources: the draft pane
+// opened until it is painted, and a keystroke in the task and in a source's note (the store
+// update, the pane's refresh and the repaint of what changed). The whole composer over 2 MB of
+// sources: a keystroke in its edited preview and in its task, Reduce to Fit and Copy Split with the
+// view brought up to date. Importing 1 MB of pasted text until its rows are shown; Remove
+// Duplicates over 500 sources of 5 KB. Needs an X server: without DISPLAY it runs itself under
+// xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
+#include "Tovak/composer/ComposePreviewPane.h"
+#include "Tovak/composer/ComposeView.h"
+#include "Tovak/composer/ImportSheet.h"
+#include "Tovak/composer/TokenBudgetMeter.h"
 #include "bench/X11BenchMain.h"
+#include "core/composition/ContextComposer.h"
 #include "core/library/Store.h"
 #include "support/ViewFakes.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRandomGenerator>
 
 #include <benchmark/benchmark.h>
@@ -36,12 +46,14 @@ QString words(QRandomGenerator& random, int approximateLength)
     return text;
 }
 
-// A library of 500 captures from a few dozen pages and documents, and one prompt of them all.
+// A library of 500 captures from a few dozen pages and documents, and one prompt of them all:
+// about 450 kB of sources, or 2 MB.
 struct Library {
     ViewFakes fakes;
     QUuid draftID;
+    qsizetype characters = 0;
 
-    Library()
+    explicit Library(int sourceLength = 900)
     {
         QRandomGenerator random(5);
         ContextDraft draft = *fakes.store->newDraft(QStringLiteral("Literature review"));
@@ -49,10 +61,11 @@ struct Library {
             std::optional<QString> url;
             if (i % 2 == 0)
                 url = QStringLiteral("https://site%1.example/article/%2").arg(i % 37).arg(i);
-            const Selection s(QUuid::createUuid(), words(random, 900), std::nullopt, QStringLiteral("Firefox"),
+            const Selection s(QUuid::createUuid(), words(random, sourceLength), std::nullopt, QStringLiteral("Firefox"),
                               std::nullopt, url, QStringLiteral("Article %1").arg(i), std::nullopt, {},
                               QDateTime::fromSecsSinceEpoch(1'700'000'000 + i * 60, Qt::UTC));
             fakes.store->add(s);
+            characters += s.text.size();
             draft.entries.append({QUuid::createUuid(), s.id, i % 7 != 0, i % 11 == 0, false,
                                   i == 0 ? std::optional<QString>(QStringLiteral("Cite")) : std::nullopt,
                                   std::nullopt});
@@ -65,8 +78,19 @@ struct Library {
 
 Library& library()
 {
-    static Library* instance = new Library;
-    return *instance;
+    return bench::sharedFixture<Library>();
+}
+
+struct LargeLibrary : Library {
+    LargeLibrary()
+        : Library(4700)
+    {
+    }
+};
+
+Library& largeLibrary()
+{
+    return bench::sharedFixture<LargeLibrary>();
 }
 
 double elapsed(const QElapsedTimer& timer)
@@ -149,6 +173,252 @@ void KeystrokeInNote(benchmark::State& state)
     state.SetLabel("a keystroke in a source's note of a 500-source prompt: stored, refreshed, repainted");
 }
 BENCHMARK(KeystrokeInNote)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The composer over the 2 MB prompt, shown and painted, with the draft as the library had it.
+std::unique_ptr<ComposeView> openComposer(const ContextDraft& draft)
+{
+    Library& large = largeLibrary();
+    large.fakes.store->updateDraft(draft);
+    auto view = std::make_unique<ComposeView>(large.fakes.services(), large.draftID);
+    view->resize(1100, 760);
+    view->show();
+    QCoreApplication::processEvents();
+    view->repaint();
+    return view;
+}
+
+ContextDraft largeDraft()
+{
+    static const ContextDraft draft = *largeLibrary().fakes.store->findDraft(largeLibrary().draftID);
+    return draft;
+}
+
+void KeystrokeInEditedPreview(benchmark::State& state)
+{
+    ContextDraft draft = largeDraft();
+    draft.previewText
+        = ContextComposer::compose(draft, largeLibrary().fakes.store->selections(), ContextComposer::defaultPreamble(),
+                                   draft.modelProfile(), std::nullopt, true)
+              .text;
+    std::unique_ptr<ComposeView> view = openComposer(draft);
+    QPlainTextEdit* editor = view->previewPane()->editor();
+    editor->setFocus();
+    editor->moveCursor(QTextCursor::Start);
+    std::vector<double> keystrokes;
+    for (auto _ : state) {
+        const std::vector<double> typed = typeInto(*editor, QStringLiteral("Read these first. "));
+        keystrokes.insert(keystrokes.end(), typed.begin(), typed.end());
+    }
+    bench::reportLatencies(state, keystrokes);
+    state.counters["prompt_chars"] = double(editor->document()->characterCount());
+    state.counters["meter_tokens"] = double(view->previewPane()->composed().tokens);
+    state.SetLabel("a keystroke in the edited preview of a 2 MB prompt: stored, counted, meter shown, repainted");
+}
+BENCHMARK(KeystrokeInEditedPreview)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void KeystrokeInTaskRecomposes(benchmark::State& state)
+{
+    std::unique_ptr<ComposeView> view = openComposer(largeDraft());
+    QPlainTextEdit* task = view->draftPane()->taskField();
+    task->setFocus();
+    task->moveCursor(QTextCursor::End);
+    std::vector<double> keystrokes;
+    for (auto _ : state) {
+        const std::vector<double> typed = typeInto(*task, QStringLiteral(" and their methods"));
+        keystrokes.insert(keystrokes.end(), typed.begin(), typed.end());
+    }
+    bench::reportLatencies(state, keystrokes);
+    state.counters["prompt_chars"] = double(view->previewPane()->editor()->document()->characterCount());
+    state.SetLabel("a keystroke in the task of a 2 MB prompt: stored, composed anew, preview and meter shown, "
+                   "repainted");
+}
+BENCHMARK(KeystrokeInTaskRecomposes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A budget action on the 2 MB prompt against a 16k budget, until the view shows its outcome; the
+// prompt is put back and the alert closed between runs, outside the time measured.
+void budgetAction(benchmark::State& state, void (ComposePreviewPane::*action)(), const char* label)
+{
+    ContextDraft draft = largeDraft();
+    draft.modelProfileID = QStringLiteral("local-16k");
+    std::unique_ptr<ComposeView> view = openComposer(draft);
+    ComposePreviewPane& pane = *view->previewPane();
+    std::vector<double> runs;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        (pane.*action)();
+        QCoreApplication::processEvents();
+        view->repaint();
+        runs.push_back(elapsed(timer));
+        state.PauseTiming();
+        if (QMessageBox* alert = pane.budgetAlert())
+            alert->accept();
+        largeLibrary().fakes.store->updateDraft(draft);
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    bench::reportLatencies(state, runs);
+    state.SetLabel(label);
+}
+
+void ReduceToFitLarge(benchmark::State& state)
+{
+    budgetAction(state, &ComposePreviewPane::reduceToFit,
+                 "Reduce to Fit on a 500-source 2 MB prompt against 16k tokens: reduced, stored, view updated");
+}
+BENCHMARK(ReduceToFitLarge)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void CopySplitLarge(benchmark::State& state)
+{
+    budgetAction(state, &ComposePreviewPane::copySplit,
+                 "Copy Split of a 500-source 2 MB prompt into 16k-token messages: planned, copied, alert shown");
+}
+BENCHMARK(CopySplitLarge)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// About 1 MB of pasted text: paragraphs of a few lines to a few thousand characters, some longer
+// than a chunk, some with hard line breaks.
+QString pastedText(QRandomGenerator& random)
+{
+    QString text;
+    while (text.size() < 1'000'000) {
+        const int length = random.bounded(10) == 0 ? 6000 + int(random.bounded(4000)) : 200 + int(random.bounded(1500));
+        text.append(words(random, length));
+        text.append(QStringLiteral("\n\n"));
+    }
+    return text;
+}
+
+// From "Split & Add" until the new sources are shown: the captures made, the prompt stored, the
+// pane refreshed, laid out and painted. The paste into the sheet (its chunk count included) is
+// measured apart.
+void ImportPastedText(benchmark::State& state)
+{
+    QRandomGenerator random(11);
+    const QString text = pastedText(random);
+    std::vector<double> pastes, imports;
+    qsizetype chunks = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ViewFakes fakes;
+        const ContextDraft draft = *fakes.store->newDraft(QStringLiteral("Imported"));
+        ComposeDraftPane pane(fakes.services(), draft.id);
+        pane.resize(420, 760);
+        pane.show();
+        QCoreApplication::processEvents();
+        pane.showImportSheet();
+        ImportSheet& sheet = *pane.importSheet();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+
+        QElapsedTimer timer;
+        timer.start();
+        sheet.editor()->insertPlainText(text);
+        QCoreApplication::processEvents();
+        sheet.repaint();
+        pastes.push_back(elapsed(timer));
+
+        timer.restart();
+        sheet.mainButton()->click();
+        QCoreApplication::processEvents();
+        pane.repaint();
+        imports.push_back(elapsed(timer));
+        chunks = pane.rows().size();
+    }
+    std::vector<double> totals(pastes.size());
+    for (size_t i = 0; i < totals.size(); ++i)
+        totals[i] = pastes[i] + imports[i];
+    bench::reportLatencies(state, imports);
+    std::sort(pastes.begin(), pastes.end());
+    std::sort(totals.begin(), totals.end());
+    state.counters["paste_median_ms"] = pastes[pastes.size() / 2];
+    state.counters["with_paste_median_ms"] = totals[totals.size() / 2];
+    state.counters["with_paste_max_ms"] = totals.back();
+    state.counters["chunks"] = double(chunks);
+    state.SetLabel("1 MB of pasted text: Split & Add until its rows are painted (and the paste before it)");
+}
+BENCHMARK(ImportPastedText)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Text of made-up words from a vocabulary of thousands: unlike the few dozen words above, two
+// such texts share only part of their trigrams, as two different passages do.
+QString prose(QRandomGenerator& random, int approximateLength)
+{
+    static const QStringList vocabulary = [] {
+        QRandomGenerator letters(23);
+        QStringList list;
+        for (int i = 0; i < 4000; ++i) {
+            QString word;
+            for (int n = 2 + int(letters.bounded(9)); n > 0; --n)
+                word.append(QChar(u'a' + int(letters.bounded(26))));
+            list.append(word);
+        }
+        return list;
+    }();
+    QString text;
+    while (text.size() < approximateLength) {
+        text.append(vocabulary[int(random.bounded(vocabulary.size()))]);
+        text.append(random.bounded(12) == 0 ? QStringLiteral(".\n") : QStringLiteral(" "));
+    }
+    return text;
+}
+
+// 500 sources of about 5 KB, every tenth a near copy of an earlier one.
+struct DuplicatesLibrary {
+    ViewFakes fakes;
+    ContextDraft draft;
+
+    DuplicatesLibrary()
+    {
+        QRandomGenerator random(17);
+        draft = *fakes.store->newDraft(QStringLiteral("Duplicates"));
+        QStringList texts;
+        for (int i = 0; i < sourceCount; ++i) {
+            QString text = prose(random, 5000);
+            if (i % 10 == 9) {
+                text = texts[int(random.bounded(texts.size()))];
+                text.insert(int(random.bounded(text.size())), QStringLiteral(" an extra sentence here. "));
+            }
+            texts.append(text);
+            const Selection s(QUuid::createUuid(), text, std::nullopt, QStringLiteral("Firefox"), std::nullopt,
+                              QStringLiteral("https://site%1.example/").arg(i % 29), std::nullopt, std::nullopt, {},
+                              QDateTime::fromSecsSinceEpoch(1'700'000'000 + i, Qt::UTC));
+            fakes.store->add(s);
+            draft.entries.append({QUuid::createUuid(), s.id, true, i % 13 == 0, false, std::nullopt, std::nullopt});
+        }
+        fakes.store->updateDraft(draft);
+    }
+};
+
+// From the command until the pane shows the shorter prompt: the bodies composed, compared, the
+// prompt stored, the pane refreshed and painted.
+void RemoveDuplicates(benchmark::State& state)
+{
+    DuplicatesLibrary* library = &bench::sharedFixture<DuplicatesLibrary>();
+    ComposeDraftPane pane(library->fakes.services(), library->draft.id);
+    pane.resize(420, 760);
+    pane.show();
+    QCoreApplication::processEvents();
+    std::vector<double> runs;
+    qsizetype removed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        library->fakes.store->updateDraft(library->draft);
+        QCoreApplication::processEvents();
+        pane.repaint();
+        state.ResumeTiming();
+
+        QElapsedTimer timer;
+        timer.start();
+        pane.removeDuplicates();
+        QCoreApplication::processEvents();
+        pane.repaint();
+        runs.push_back(elapsed(timer));
+        removed = library->draft.entries.size() - library->fakes.store->findDraft(library->draft.id)->entries.size();
+    }
+    bench::reportLatencies(state, runs);
+    state.counters["removed"] = double(removed);
+    state.SetLabel("Remove Duplicates over 500 sources of 5 KB, until the pane is painted");
+}
+BENCHMARK(RemoveDuplicates)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

@@ -114,11 +114,9 @@ struct Browser {
     void repaintSidebar() { content().sidebar()->viewport()->repaint(); }
 };
 
-// Never destroyed: its widgets must not outlive the application object, which goes first.
 Browser& browser()
 {
-    static Browser* instance = new Browser;
-    return *instance;
+    return bench::sharedFixture<Browser>();
 }
 
 double elapsed(const QElapsedTimer& timer)

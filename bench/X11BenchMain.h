@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,26 @@ inline void reportLatencies(benchmark::State& state, std::vector<double> millise
     std::sort(milliseconds.begin(), milliseconds.end());
     state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
     state.counters["max_ms"] = milliseconds.back();
+}
+
+// Work to do once the benchmarks have run and before the application object goes: a fixture
+// made once for every figure holds widgets that must not outlive it, and a temporary folder
+// that would otherwise stay behind.
+inline std::vector<std::function<void()>>& teardowns()
+{
+    static std::vector<std::function<void()>> work;
+    return work;
+}
+
+// A fixture made on first use and destroyed at the end of the run.
+template<typename Fixture> Fixture& sharedFixture()
+{
+    static Fixture* instance = [] {
+        auto* made = new Fixture;
+        teardowns().push_back([made] { delete made; });
+        return made;
+    }();
+    return *instance;
 }
 
 enum class Application { core, widgets };
@@ -49,6 +70,8 @@ inline int runOnX11(int argc, char** argv, Application kind)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    for (auto it = teardowns().rbegin(); it != teardowns().rend(); ++it)
+        (*it)();
     return 0;
 }
 

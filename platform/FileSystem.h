@@ -52,6 +52,13 @@ public:
     virtual void commit() = 0;
 };
 
+// Who may read a file that an atomic write creates. A file that is replaced keeps its own
+// permissions either way.
+enum class NewFileAccess {
+    owner, // rw------- : the library and its backup are private to their user
+    everyone, // rw-r--r-- less the user's umask: a document the user saved, such as an exported prompt
+};
+
 // The files the library and the logs are kept in. Paths are absolute local paths. Every
 // operation that can fail throws FileSystemError. Operations on different files may run on
 // several threads at once.
@@ -79,9 +86,14 @@ public:
     // Replaces the file with the bytes so that a failed or interrupted write leaves the previous
     // file whole and a finished one survives a power loss. A link at the path stays a link: the
     // file it leads to is replaced, in its own folder; a link whose target is missing is an error.
-    void writeAtomically(const QString& path, QByteArrayView bytes) { prepareAtomicWrite(path, bytes)->commit(); }
+    void writeAtomically(const QString& path, QByteArrayView bytes, NewFileAccess access = NewFileAccess::owner)
+    {
+        prepareAtomicWrite(path, bytes, access)->commit();
+    }
     // The same in two steps, so that other work can happen between writing and replacing.
-    virtual std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes) = 0;
+    virtual std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes,
+                                                             NewFileAccess access = NewFileAccess::owner)
+        = 0;
     // Removes the temporary files that atomic writes to the path left behind when they were
     // interrupted (a killed process, a power loss); returns how many. Only for a caller that knows
     // no write to the path is under way. Never throws: what cannot be removed stays.

@@ -1,16 +1,24 @@
 #include "Tovak/composer/ComposeDraftPane.h"
 
 #include "Tovak/composer/ComposeEntryRow.h"
+#include "Tovak/composer/EntryTrimSheet.h"
+#include "Tovak/composer/ImportSheet.h"
+#include "Tovak/composer/SaveTemplateSheet.h"
 #include "Tovak/kit/CappedLabel.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/FirstFitLayout.h"
 #include "Tovak/kit/SymbolView.h"
+#include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextBinding.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
 #include "core/composition/ContextComposer.h"
+#include "core/composition/Dedupe.h"
+#include "core/composition/TextImport.h"
+#include "core/foundation/Text.h"
 #include "core/foundation/UuidText.h"
 #include "core/library/DraftEntryEdits.h"
+#include "core/library/PromptTemplates.h"
 #include "core/library/Store.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -21,6 +29,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -29,6 +38,7 @@
 #include <QScrollArea>
 #include <QSet>
 #include <QStackedWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -93,6 +103,8 @@ ComposeDraftPane::ComposeDraftPane(ViewServices services, const QUuid& draftID, 
     , draftID_(draftID)
     , runDrag_([](QDrag& drag) { return drag.exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction); })
 {
+    if (!services_.runModal)
+        services_.runModal = [](QDialog& sheet) { sheet.open(); };
     setObjectName(QStringLiteral("ComposeDraftPane"));
     pages_ = new QStackedWidget(this);
     auto* layout = new QVBoxLayout(this);
@@ -144,7 +156,26 @@ ComposeDraftPane::ComposeDraftPane(ViewServices services, const QUuid& draftID, 
     refresh();
 }
 
-ComposeDraftPane::~ComposeDraftPane() = default;
+ComposeDraftPane::~ComposeDraftPane()
+{
+    // The sheets go first, while the pane they report to is whole.
+    for (ComposerSheet* sheet : sheets()) {
+        sheet->disconnect(this);
+        delete sheet;
+    }
+}
+
+QToolButton* ComposeDraftPane::menuButton(const QString& title, const QString& symbol, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setText(title);
+    button->setAccessibleName(title);
+    button->setProperty("symbol", symbol);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setFont(TextStyles::subheadline());
+    button->setIconSize(QSize(13, 13));
+    return button;
+}
 
 QWidget* ComposeDraftPane::buildHeader()
 {
@@ -188,7 +219,16 @@ QWidget* ComposeDraftPane::buildHeader()
     auto* actionsLayout = new QHBoxLayout(headerActions_);
     actionsLayout->setContentsMargins(0, 0, 0, 0);
     actionsLayout->setSpacing(8);
-    headerActions_->hide();
+    templateButton_ = menuButton(QStringLiteral("Template"), QStringLiteral("wand.and.stars"), headerActions_);
+    templateButton_->setToolTip(QStringLiteral("Apply a ready-made task template"));
+    // Opened with popup() rather than the button's own menu, which would run an event loop inside
+    // the pane's button.
+    connect(templateButton_, &QToolButton::clicked, this,
+            [this] { makeTemplateMenu()->popup(templateButton_->mapToGlobal(QPoint(0, templateButton_->height()))); });
+    actionsLayout->addWidget(templateButton_);
+    importButton_ = menuButton(QStringLiteral("Import text…"), QStringLiteral("doc.badge.plus"), headerActions_);
+    connect(importButton_, &QToolButton::clicked, this, &ComposeDraftPane::showImportSheet);
+    actionsLayout->addWidget(importButton_);
     fit->addWidget(headerActions_);
     sourceCountLabel_ = new QLabel(actions);
     sourceCountLabel_->setObjectName(QStringLiteral("SourceCount"));
@@ -240,7 +280,13 @@ QWidget* ComposeDraftPane::buildFooter()
     auto* actions = new QHBoxLayout(footerActions_);
     actions->setContentsMargins(0, 0, 0, 0);
     actions->setSpacing(8);
-    footerActions_->hide();
+    cleanupButton_ = menuButton(QStringLiteral("Cleanup"), QStringLiteral("ellipsis.circle"), footerActions_);
+    connect(cleanupButton_, &QToolButton::clicked, this, [this] {
+        QMenu* menu = makeCleanupMenu();
+        menu->popup(cleanupButton_->mapToGlobal(QPoint(0, -menu->sizeHint().height())));
+    });
+    actions->addWidget(cleanupButton_);
+    footerActions_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     layout->addWidget(footerActions_);
     return footer;
 }
@@ -252,6 +298,8 @@ void ComposeDraftPane::applyColors()
     Controls::tint(*sourceCountLabel_, colors.secondaryLabel);
     Controls::tint(*emptyText_, colors.secondaryLabel);
     Controls::tint(*noticeText_, notice_ && !notice_->isEmpty() ? colors.secondaryLabel : colors.tertiaryLabel);
+    for (QToolButton* button : {templateButton_, importButton_, cleanupButton_})
+        button->setIcon(Symbols::icon(button->property("symbol").toString(), palette().color(QPalette::ButtonText)));
     QPalette background = scroll_->viewport()->palette();
     background.setColor(QPalette::Window, palette().color(QPalette::Base));
     list_->setPalette(background);
@@ -310,9 +358,15 @@ void ComposeDraftPane::refresh()
         pages_->setCurrentWidget(notFound_);
         shown_.reset();
         entriesStale_ = true;
+        closeSheets();
         return;
     }
     pages_->setCurrentWidget(content_);
+    // A source that left the prompt (with its capture, say) takes its trim sheet along.
+    if (trimSheet_ && trimSheet_->isVisible() && editingEntryID_
+        && std::none_of(draft->entries.cbegin(), draft->entries.cend(),
+                        [&](const ContextDraftEntry& entry) { return entry.id == *editingEntryID_; }))
+        trimSheet_->reject();
     if (draft->entries.isEmpty())
         emptyText_->setText(emptyStateText(services_.shortcutDisplay ? services_.shortcutDisplay() : QString()));
     nameBinding_->show(draft->name);
@@ -512,6 +566,8 @@ std::optional<ContextDraftEntry> ComposeDraftPane::storedEntry(const QUuid& entr
 
 void ComposeDraftPane::beginTrim(const QUuid& entryID)
 {
+    if (sheetUp())
+        return;
     const std::optional<ContextDraftEntry> entry = storedEntry(entryID);
     if (!entry)
         return;
@@ -522,6 +578,222 @@ void ComposeDraftPane::beginTrim(const QUuid& entryID)
     editingText_ = ContextComposer::entryBody(*entry, *selection);
     editingEntryID_ = entryID;
     Q_EMIT trimRequested();
+
+    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
+    auto* sheet = new EntryTrimSheet(draft ? draft->modelProfile() : ModelProfile::gpt4o(), editingText_, this);
+    trimSheet_ = sheet;
+    connect(sheet, &EntryTrimSheet::textEdited, this, [this](const QString& text) { editingText_ = text; });
+    connect(sheet, &ComposerSheet::mainClicked, this, [this, sheet] {
+        if (editingEntryID_)
+            applyTrim(*editingEntryID_);
+        editingEntryID_.reset();
+        sheet->accept();
+    });
+    // However it closes, the next trim may be of another entry; the text stays as it was.
+    connect(sheet, &QDialog::finished, this, [this] { editingEntryID_.reset(); });
+    present(*sheet);
+}
+
+void ComposeDraftPane::applyTrim(const QUuid& entryID)
+{
+    Store& store = services_.store;
+    std::optional<QString> body;
+    if (const std::optional<ContextDraftEntry> entry = storedEntry(entryID)) {
+        if (const std::optional<Selection> selection = store.findByID(entry->selectionID))
+            body = ContextComposer::entryBody(*entry, *selection);
+    }
+    // The editor holds every line break as a line feed: a body with carriage returns comes back
+    // from an untouched sheet as the body it showed, and that is no change.
+    QString edited = editingText_;
+    if (body && Text::equal(edited, TextBinding::paragraphsAsLineFeeds(*body)))
+        edited = *body;
+    const DraftEntryEdits::TrimCase trim = DraftEntryEdits::trimCase(edited, body);
+    change([&](ContextDraft draft) { return DraftEntryEdits::applyTrim(std::move(draft), entryID, edited, trim); });
+    switch (trim) {
+    case DraftEntryEdits::TrimCase::clear:
+        setNotice(QStringLiteral("Trim cleared — using the captured source again."));
+        break;
+    case DraftEntryEdits::TrimCase::unchanged: setNotice(QStringLiteral("No change made.")); break;
+    case DraftEntryEdits::TrimCase::set: setNotice(QStringLiteral("Trim applied.")); break;
+    }
+}
+
+void ComposeDraftPane::showImportSheet()
+{
+    if (sheetUp())
+        return;
+    auto* sheet = new ImportSheet(importText_, this);
+    importSheet_ = sheet;
+    connect(sheet, &ImportSheet::textEdited, this, [this](const QString& text) { importText_ = text; });
+    connect(sheet, &ComposerSheet::mainClicked, this, &ComposeDraftPane::addImported);
+    present(*sheet);
+}
+
+void ComposeDraftPane::addImported()
+{
+    Store& store = services_.store;
+    // Captures made for a prompt that is gone would land in the library unasked for.
+    if (!store.findDraft(draftID_))
+        return;
+    const QList<Selection> made = store.addImportedTextChunks(
+        TextImport::chunks(importText_, TextImport::composerChunkLength), QString::fromLatin1(importAppName));
+    if (made.isEmpty())
+        return;
+    QList<QUuid> ids;
+    ids.reserve(made.size());
+    for (const Selection& capture : made)
+        ids.append(capture.id);
+    // One change for all the chunks: one refresh of every view of the draft, not one per chunk.
+    change([&](ContextDraft draft) { return DraftEntryEdits::addToDraft(std::move(draft), ids); });
+    setNotice(QStringLiteral("Imported %1 chunk%2 into the prompt.")
+                  .arg(made.size())
+                  .arg(made.size() == 1 ? QString() : QStringLiteral("s")));
+    importText_.clear();
+    if (importSheet_)
+        importSheet_->accept();
+}
+
+void ComposeDraftPane::applyTemplate(const PromptTemplate& t)
+{
+    change([&](ContextDraft draft) { return PromptTemplates::apply(t, draft); });
+    setNotice(QStringLiteral("Applied template “") + t.name + QStringLiteral("”."));
+}
+
+void ComposeDraftPane::showSaveTemplateSheet()
+{
+    if (sheetUp())
+        return;
+    auto* sheet = new SaveTemplateSheet(newTemplateName_, this);
+    templateSheet_ = sheet;
+    connect(sheet, &SaveTemplateSheet::nameEdited, this, [this](const QString& name) { newTemplateName_ = name; });
+    connect(sheet, &ComposerSheet::mainClicked, this, &ComposeDraftPane::saveTemplate);
+    present(*sheet);
+}
+
+void ComposeDraftPane::saveTemplate()
+{
+    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
+    if (!draft)
+        return;
+    const PromptTemplate saved = PromptTemplates::fromDraft(newTemplateName_, *draft);
+    PromptTemplates::saveCustom(saved, services_.defaults);
+    if (templateSheet_)
+        templateSheet_->accept();
+    setNotice(QStringLiteral("Saved template “") + saved.name + QStringLiteral("”."));
+}
+
+QMenu* ComposeDraftPane::makeTemplateMenu()
+{
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // A menu reads "&" as the mark of a mnemonic; a template's name is shown as it is.
+    const auto addTemplate = [&](const PromptTemplate& t) {
+        QAction* item = menu->addAction(QString(t.name).replace(u'&', QStringLiteral("&&")), this,
+                                        [this, t] { applyTemplate(t); });
+        item->setData(t.id);
+    };
+    for (const PromptTemplate& t : PromptTemplates::builtins())
+        addTemplate(t);
+    const QList<PromptTemplate> custom = PromptTemplates::loadCustom(services_.defaults);
+    if (!custom.isEmpty()) {
+        menu->addSeparator();
+        for (const PromptTemplate& t : custom)
+            addTemplate(t);
+    }
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Save this task as a template…"), this, &ComposeDraftPane::showSaveTemplateSheet);
+    return menu;
+}
+
+QMenu* ComposeDraftPane::makeCleanupMenu()
+{
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QColor ink = palette().color(QPalette::Text);
+    QAction* duplicates
+        = menu->addAction(Symbols::icon(QStringLiteral("scissors.badge.ellipsis"), ink),
+                          QStringLiteral("Remove Duplicates"), this, &ComposeDraftPane::removeDuplicates);
+    QAction* excluded
+        = menu->addAction(Symbols::icon(QStringLiteral("trash"), ink), QStringLiteral("Remove Excluded Sources"), this,
+                          &ComposeDraftPane::removeExcludedSources);
+    // As the draft was last shown: what the user sees is what the commands act on.
+    const QList<ContextDraftEntry> entries = shown_ ? shown_->entries : QList<ContextDraftEntry>();
+    duplicates->setEnabled(entries.size() >= 2);
+    excluded->setEnabled(
+        std::any_of(entries.cbegin(), entries.cend(), [](const ContextDraftEntry& entry) { return !entry.include; }));
+    return menu;
+}
+
+void ComposeDraftPane::removeDuplicates()
+{
+    Store& store = services_.store;
+    const std::optional<ContextDraft> draft = store.findDraft(draftID_);
+    if (!draft)
+        return;
+    const QList<QUuid> removed
+        = Dedupe::duplicateEntries(*draft, [&store](const QUuid& id) { return store.findByID(id); });
+    if (removed.isEmpty()) {
+        setNotice(QStringLiteral("No near-duplicate sources found."));
+        return;
+    }
+    const QSet<QUuid> ids(removed.cbegin(), removed.cend());
+    change([&](ContextDraft d) { return DraftEntryEdits::removeEntries(std::move(d), ids); });
+    setNotice(QStringLiteral("Removed %1 duplicate source%2.")
+                  .arg(removed.size())
+                  .arg(removed.size() == 1 ? QString() : QStringLiteral("s")));
+}
+
+void ComposeDraftPane::removeExcludedSources()
+{
+    change([](ContextDraft draft) { return DraftEntryEdits::removeExcluded(std::move(draft)); });
+    setNotice(QStringLiteral("Removed excluded sources."));
+}
+
+void ComposeDraftPane::present(ComposerSheet& sheet)
+{
+    sheet.setAttribute(Qt::WA_DeleteOnClose);
+    services_.runModal(sheet);
+}
+
+EntryTrimSheet* ComposeDraftPane::trimSheet() const
+{
+    return trimSheet_;
+}
+
+ImportSheet* ComposeDraftPane::importSheet() const
+{
+    return importSheet_;
+}
+
+SaveTemplateSheet* ComposeDraftPane::saveTemplateSheet() const
+{
+    return templateSheet_;
+}
+
+bool ComposeDraftPane::sheetUp() const
+{
+    // A sheet just closed is deleted at the next turn of the event loop; it is down already.
+    const QList<ComposerSheet*> all = sheets();
+    return std::any_of(all.cbegin(), all.cend(), [](ComposerSheet* sheet) { return sheet->isVisible(); });
+}
+
+QList<ComposerSheet*> ComposeDraftPane::sheets() const
+{
+    QList<ComposerSheet*> up;
+    for (ComposerSheet* sheet : {static_cast<ComposerSheet*>(trimSheet_), static_cast<ComposerSheet*>(importSheet_),
+                                 static_cast<ComposerSheet*>(templateSheet_)}) {
+        if (sheet)
+            up.append(sheet);
+    }
+    return up;
+}
+
+void ComposeDraftPane::closeSheets()
+{
+    for (ComposerSheet* sheet : sheets()) {
+        if (sheet->isVisible())
+            sheet->reject();
+    }
 }
 
 void ComposeDraftPane::setDragRunner(DragRunner runner)

@@ -2,9 +2,11 @@
 
 #include "Tovak/kit/ViewServices.h"
 #include "core/library/ContextDraft.h"
+#include "core/library/PromptTemplate.h"
 
 #include <QHash>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QUuid>
 #include <QWidget>
@@ -17,15 +19,21 @@ class QDrag;
 class QDropEvent;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QScrollArea;
 class QStackedWidget;
+class QToolButton;
 class QVBoxLayout;
 
 namespace vellicord {
 
 class CappedLabel;
 class ComposeEntryRow;
+class ComposerSheet;
+class EntryTrimSheet;
+class ImportSheet;
+class SaveTemplateSheet;
 class SymbolView;
 class TextBinding;
 
@@ -34,7 +42,9 @@ class TextBinding;
 // a footer with the composer's notice. Every change goes to the Store as a whole changed copy of
 // the draft, looked up anew by its id at that moment; a draft that is gone shows "Prompt not
 // found". The pane follows the Store by rows: all the Store's changes of one turn of the event
-// loop are shown at once, rows are kept per entry and moved rather than made again. Main thread.
+// loop are shown at once, rows are kept per entry and moved rather than made again. Its sheets
+// (trim a source, import text, save the task as a template) belong to it and close when the draft
+// goes. Main thread.
 class ComposeDraftPane final : public QWidget {
     Q_OBJECT
 public:
@@ -65,11 +75,42 @@ public:
     // The entry as the library holds it now.
     std::optional<ContextDraftEntry> storedEntry(const QUuid& entryID) const;
 
-    // Trimming one source: the text it enters the prompt with, then which entry it is. The trim
-    // sheet opens on trimRequested().
+    // Trimming one source: the text it enters the prompt with, then which entry it is; then the
+    // trim sheet opens (trimRequested()). Nothing while another sheet is up.
     void beginTrim(const QUuid& entryID);
     const std::optional<QUuid>& editingEntryID() const { return editingEntryID_; }
     const QString& editingText() const { return editingText_; }
+    // The trim sheet's text becomes the entry's own text, or a blank one clears it; the draft is
+    // stored in every case, and the notice says which it was.
+    void applyTrim(const QUuid& entryID);
+
+    // The pasted text as captures from "Pasted text", one per chunk, added to the draft in the
+    // text's order as one change. Nothing happens (and the sheet stays) when the text gives no
+    // chunk or the draft is gone.
+    void addImported();
+    const QString& importText() const { return importText_; }
+    static constexpr char importAppName[] = "Pasted text";
+
+    // The Template menu's actions: a template's task and layout put into the draft; the draft's
+    // task saved under the name typed in the sheet, which then closes.
+    void applyTemplate(const PromptTemplate& t);
+    void saveTemplate();
+    const QString& newTemplateName() const { return newTemplateName_; }
+
+    // The Cleanup menu's actions: the included sources that nearly repeat an earlier one, and the
+    // excluded ones, deleted from the draft (the captures stay in the library).
+    void removeDuplicates();
+    void removeExcludedSources();
+
+    // The menus as they open now (the custom templates read anew each time); each closes and goes
+    // on its own, and with the pane.
+    QMenu* makeTemplateMenu();
+    QMenu* makeCleanupMenu();
+    void showImportSheet();
+    void showSaveTemplateSheet();
+    EntryTrimSheet* trimSheet() const;
+    ImportSheet* importSheet() const;
+    SaveTemplateSheet* saveTemplateSheet() const;
 
     // Dragging a source into place. The drag starts from the event loop, not inside the grip's
     // mouse handling, and the pane owns it; the dragged row lives until the drag has ended, and
@@ -93,10 +134,13 @@ public:
     bool showsDraft() const;
     bool showsEmptyState() const;
     QString footerText() const;
-    // Room for the Template menu and the Import button beside the source count, and for the
-    // Cleanup menu at the end of the footer; hidden while empty.
+    // The Template menu and the Import button beside the source count, and the Cleanup menu at
+    // the end of the footer.
     QWidget* headerActions() const { return headerActions_; }
     QWidget* footerActions() const { return footerActions_; }
+    QToolButton* templateButton() const { return templateButton_; }
+    QToolButton* importButton() const { return importButton_; }
+    QToolButton* cleanupButton() const { return cleanupButton_; }
 
     // "3 included · 1 source"
     static QString sourceCountText(qsizetype included, qsizetype sources);
@@ -113,7 +157,14 @@ private:
     QWidget* buildHeader();
     QWidget* buildEmptyState();
     QWidget* buildFooter();
+    QToolButton* menuButton(const QString& title, const QString& symbol, QWidget* parent);
     void applyColors();
+
+    // Puts up a sheet the pane owns, modal to its window, without waiting for it.
+    void present(ComposerSheet& sheet);
+    QList<ComposerSheet*> sheets() const;
+    bool sheetUp() const;
+    void closeSheets();
 
     void scheduleRefresh();
     void refresh();
@@ -132,6 +183,11 @@ private:
     std::optional<QString> notice_;
     std::optional<QUuid> editingEntryID_;
     QString editingText_;
+    QString importText_;
+    QString newTemplateName_;
+    QPointer<EntryTrimSheet> trimSheet_;
+    QPointer<ImportSheet> importSheet_;
+    QPointer<SaveTemplateSheet> templateSheet_;
     std::optional<QUuid> draggedEntryID_;
     ComposeEntryRow* draggedRow_ = nullptr;
     QList<ComposeEntryRow*> retired_; // rows whose entries went while they were being dragged
@@ -151,6 +207,8 @@ private:
     TextBinding* nameBinding_ = nullptr;
     TextBinding* taskBinding_ = nullptr;
     QWidget* headerActions_ = nullptr;
+    QToolButton* templateButton_ = nullptr;
+    QToolButton* importButton_ = nullptr;
     QLabel* sourceCountLabel_ = nullptr;
     qsizetype sourceCount_ = 0; // distinct sources of the rows
     QStackedWidget* body_ = nullptr;
@@ -162,6 +220,7 @@ private:
     SymbolView* noticeSymbol_ = nullptr;
     CappedLabel* noticeText_ = nullptr;
     QWidget* footerActions_ = nullptr;
+    QToolButton* cleanupButton_ = nullptr;
 };
 
 } // namespace vellicord

@@ -56,6 +56,11 @@ QString TextBinding::text() const
         return field_->text();
     if (!editor_)
         return QString();
+    return started_ ? editorText_ : readEditor();
+}
+
+QString TextBinding::readEditor() const
+{
     // toPlainText() would also turn no-break spaces into spaces, and an untouched text would then
     // read as edited; only the paragraph separators between blocks are the editor's own.
     QString raw = editor_->document()->toRawText();
@@ -66,7 +71,9 @@ QString TextBinding::text() const
 QString TextBinding::paragraphsAsLineFeeds(QString text)
 {
     // What QTextCursor::insertText() turns into a new block, each read back as one line feed.
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // Most texts have none of them: looking is cheaper than replacing in a long text.
+    if (text.contains(u'\r'))
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     for (const char16_t breaking : {u'\r', char16_t(QChar::ParagraphSeparator), u'\xFDD0', u'\xFDD1'})
         text.replace(QChar(breaking), u'\n');
     return text;
@@ -112,6 +119,9 @@ void TextBinding::show(const QString& stored)
         replace(*change);
     }
     showing_ = false;
+    // The editor holds exactly the text wanted now: every character that insertText() would turn
+    // into a block is a line feed in it already.
+    editorText_ = wanted;
     last_ = stored;
 }
 
@@ -144,6 +154,8 @@ void TextBinding::replace(const Change& change)
 
 void TextBinding::userEdited()
 {
+    if (editor_)
+        editorText_ = readEditor();
     last_ = text();
     started_ = true;
     if (write_)

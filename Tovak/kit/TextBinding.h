@@ -49,12 +49,16 @@ public:
 private:
     void userEdited();
     void replace(const Change& change);
+    QString readEditor() const;
 
     QPointer<QPlainTextEdit> editor_;
     QPointer<QLineEdit> field_;
     Write write_;
     Kept kept_;
     QString last_; // the text last written or shown: an unchanged stored text is recognised at once
+    // What the editor holds, kept since the binding last showed or read it: every change of the
+    // editor's text is one the binding makes or hears of, and reading a long document is slow.
+    QString editorText_;
     bool started_ = false;
     bool showing_ = false;
 };

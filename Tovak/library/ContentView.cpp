@@ -1,5 +1,6 @@
 #include "Tovak/library/ContentView.h"
 
+#include "Tovak/composer/ComposeView.h"
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/NotificationCenter.h"
@@ -272,14 +273,7 @@ QWidget* ContentView::buildComposePage()
     composeColumn_ = new QStackedWidget(column);
     composeColumn_->setObjectName(QStringLiteral("ComposeColumn"));
     missingDraft_ = buildMissingDraftPlaceholder(composeColumn_);
-    // The composer of the shown prompt stands in this one widget: for now the prompt's name.
-    composer_ = new QLabel(composeColumn_);
-    composer_->setObjectName(QStringLiteral("Composer"));
-    composer_->setTextFormat(Qt::PlainText);
-    composer_->setFont(TextStyles::title3());
-    composer_->setAlignment(Qt::AlignCenter);
     composeColumn_->addWidget(missingDraft_);
-    composeColumn_->addWidget(composer_);
     layout->addWidget(composeColumn_, 1);
     split->setSizes({220, 960});
     split->setStretchFactor(0, 0);
@@ -353,13 +347,29 @@ void ContentView::refresh()
         draft = services_.store.findDraft(shown->id);
     else if (composing)
         draft = services_.store.activeDraft();
-    if (draft)
-        composer_->setText(draft->name);
-    composeColumn_->setCurrentWidget(draft ? static_cast<QWidget*>(composer_) : missingDraft_);
+    showComposer(composing && draft ? std::optional(draft->id) : std::nullopt);
     newPromptButton_->setEnabled(usable);
 
     if (window() != this)
         window()->setWindowTitle(state.navigationTitleText());
+}
+
+// A composer is made for one prompt and goes with it: another prompt, or leaving the compose
+// layout, starts afresh (the preamble switch on, no notice, no export warning).
+void ContentView::showComposer(const std::optional<QUuid>& draftID)
+{
+    if (composer_ && composer_->draftID() != draftID) {
+        // The change may come from within the composer's own action: it goes once that returns.
+        composeColumn_->removeWidget(composer_);
+        composer_->hide();
+        composer_->deleteLater();
+        composer_ = nullptr;
+    }
+    if (draftID && !composer_) {
+        composer_ = new ComposeView(services_, *draftID, true, composeColumn_);
+        composeColumn_->addWidget(composer_);
+    }
+    composeColumn_->setCurrentWidget(composer_ ? static_cast<QWidget*>(composer_) : missingDraft_);
 }
 
 void ContentView::showEvent(QShowEvent* event)

@@ -20,6 +20,7 @@ class QToolButton;
 
 namespace vellicord {
 
+class ComposeView;
 class EmptyStateView;
 class IconCache;
 class LibrarySelectionList;
@@ -51,10 +52,10 @@ public:
     SidebarView* sidebar() const;
     SidebarView* librarySidebar() const { return librarySidebar_; }
     SidebarView* composeSidebar() const { return composeSidebar_; }
-    // The compose column: the prompt shown, or the "No prompt yet" placeholder.
+    // The compose column: the composer of the prompt shown, or the "No prompt yet" placeholder.
     QStackedWidget* composeColumn() const { return composeColumn_; }
     QWidget* missingDraftPlaceholder() const { return missingDraft_; }
-    QLabel* composer() const { return composer_; }
+    ComposeView* composer() const { return composer_; }
     QPushButton* newPromptButton() const { return newPromptButton_; }
     // The welcome sheet, while it is up.
     WelcomeView* welcomeSheet() const;
@@ -75,6 +76,7 @@ private:
     QWidget* buildComposePage();
     QWidget* buildMissingDraftPlaceholder(QWidget* parent);
     void refresh();
+    void showComposer(const std::optional<QUuid>& draftID);
     void showWelcome();
     bool sheetUp() const;
     void presentGroupSheet();
@@ -108,7 +110,7 @@ private:
     QStackedWidget* composeColumn_ = nullptr;
     QWidget* missingDraft_ = nullptr;
     QPushButton* newPromptButton_ = nullptr;
-    QLabel* composer_ = nullptr;
+    ComposeView* composer_ = nullptr;
     QPointer<WelcomeView> welcome_;
     QPointer<QDialog> sheet_;
     ContentViewState::Presentation sheetShows_ = ContentViewState::Presentation::none;

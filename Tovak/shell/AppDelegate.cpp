@@ -3,6 +3,7 @@
 #include "Tovak/export/SampleData.h"
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/kit/SaveFileDialog.h"
 #include "Tovak/kit/VellicordMark.h"
 #include "Tovak/shell/AppActions.h"
 #include "Tovak/shell/CaptureRequest.h"
@@ -90,6 +91,8 @@ ViewServices AppDelegate::viewServices()
         .accessibility = services_.accessibility,
         .shortcutDisplay = [&hotKeys = services_.hotKeys] { return hotKeys.currentCombo().display(); },
         .requestCapture = [request = captureRequest_.get()] { request->captureNow(); },
+        .fileSystem = services_.fileSystem,
+        .chooseSaveFile = SaveFileDialog::run,
         .runModal = [](QDialog& sheet) { sheet.open(); },
     };
 }

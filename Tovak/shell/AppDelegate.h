@@ -23,6 +23,7 @@ class CaptureRequest;
 class Clock;
 class Defaults;
 class Desktop;
+class FileSystem;
 class HotKeyManager;
 class LoginItem;
 class MainWindow;
@@ -56,6 +57,7 @@ public:
         HotKeyManager& hotKeys;
         LoginItem& loginItem;
         UpdateController& updates;
+        FileSystem& fileSystem; // where the views write what the user saves
         // One capture, run on a worker thread; it blocks for up to a few seconds.
         std::function<SelectionCapture::Outcome()> capture;
         BundleInfo bundle;

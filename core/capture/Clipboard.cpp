@@ -176,10 +176,10 @@ void writeMarkdown(const QString& markdown, Pasteboard& pasteboard)
     pasteboard.write({item});
 }
 
-void writePlain(const QString& text, Pasteboard& pasteboard)
+bool writePlain(const QString& text, Pasteboard& pasteboard)
 {
     const QByteArray utf8 = Text::repairingSurrogates(text).toUtf8();
-    pasteboard.write(
+    return pasteboard.write(
         {PasteboardItem{{QStringLiteral("UTF8_STRING"), utf8}, {QStringLiteral("text/plain;charset=utf-8"), utf8}}});
 }
 

@@ -53,7 +53,8 @@ std::optional<QString> parsePageTitle(const QString& html);
 std::optional<QByteArray> htmlData(const QString& markdown);
 
 void writeMarkdown(const QString& markdown, Pasteboard& pasteboard);
-void writePlain(const QString& text, Pasteboard& pasteboard);
+// True when the clipboard took the text.
+bool writePlain(const QString& text, Pasteboard& pasteboard);
 
 } // namespace Clipboard
 } // namespace vellicord

@@ -1,10 +1,13 @@
 #include "core/composition/Dedupe.h"
 
+#include "core/composition/ContextComposer.h"
 #include "core/foundation/Text.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -62,10 +65,11 @@ QString normalize(const QString& text)
 }
 
 // Trigrams get small integer ids, shared by all texts of one call, so that a text's trigrams
-// are a sorted list of numbers and two texts compare without building strings. Three characters
+// are a list of distinct numbers and two texts compare without building strings. Three characters
 // of one code unit each pack into one number; anything else is looked up by its text.
 class TrigramIds {
 public:
+    // Each trigram once, in order of first appearance.
     std::vector<int> idsOf(const QString& normalized)
     {
         std::vector<int> ids;
@@ -79,10 +83,18 @@ public:
             return ids;
         }
         ids.reserve(count - 2);
-        for (size_t g = 0; g + 3 <= count; ++g)
-            ids.push_back(idOf(normalized, startOf(g), g, 3, &ends));
-        std::sort(ids.begin(), ids.end());
-        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+        // Repeats are dropped by marking each id with the text it was last seen in: sorting the
+        // thousands of trigrams of every text cost more than comparing the texts.
+        ++text_;
+        for (size_t g = 0; g + 3 <= count; ++g) {
+            const int id = idOf(normalized, startOf(g), g, 3, &ends);
+            if (size_t(id) >= seenIn_.size())
+                seenIn_.resize(std::max(size_t(id) + 1, seenIn_.size() * 2), 0);
+            if (seenIn_[size_t(id)] != text_) {
+                seenIn_[size_t(id)] = text_;
+                ids.push_back(id);
+            }
+        }
         return ids;
     }
 
@@ -115,6 +127,8 @@ private:
     QHash<uint64_t, int> packed_;
     QHash<QString, int> spelled_;
     int next_ = 0;
+    std::vector<uint64_t> seenIn_; // by id: the last text it was found in
+    uint64_t text_ = 0;
 };
 
 double dice(size_t shared, size_t lhs, size_t rhs)
@@ -160,7 +174,9 @@ double similarity(const QString& lhs, const QString& rhs)
 {
     TrigramIds dictionary;
     const QString a = normalize(lhs), b = normalize(rhs);
-    const std::vector<int> aIds = dictionary.idsOf(a), bIds = dictionary.idsOf(b);
+    std::vector<int> aIds = dictionary.idsOf(a), bIds = dictionary.idsOf(b);
+    std::sort(aIds.begin(), aIds.end());
+    std::sort(bIds.begin(), bIds.end());
     return similarityOf(a, aIds, b, bIds, sharedCount(aIds, bIds));
 }
 
@@ -169,44 +185,70 @@ QList<DuplicateGroup> duplicateGroups(const QList<IdText>& pairs, double thresho
     const size_t n = size_t(pairs.size());
     std::vector<QString> texts(n);
     std::vector<std::vector<int>> ids(n);
+    std::vector<std::pair<size_t, size_t>> span(n); // the first and last word of a text's row that hold bits
     TrigramIds dictionary;
     for (size_t i = 0; i < n; ++i) {
         if (pairs[qsizetype(i)].text.isEmpty())
             continue;
         texts[i] = normalize(pairs[qsizetype(i)].text);
         ids[i] = dictionary.idsOf(texts[i]);
+        if (!ids[i].empty()) {
+            const auto [low, high] = std::minmax_element(ids[i].cbegin(), ids[i].cend());
+            span[i] = {size_t(*low) / 64, size_t(*high) / 64};
+        }
     }
 
     std::vector<double> best(n, 0.0);
     std::vector<std::optional<size_t>> anchor(n);
-    // One text's trigrams as a bit set, to count what each later text shares with it.
-    std::vector<uint64_t> bits(size_t(dictionary.size() + 63) / 64, 0);
-    for (size_t i = 0; i < n; ++i) {
-        if (pairs[qsizetype(i)].text.isEmpty())
-            continue;
-        for (int id : ids[i])
-            bits[size_t(id) / 64] |= uint64_t(1) << (id % 64);
-        for (size_t j = i + 1; j < n; ++j) {
+    // Trigram sets as rows of bits: what two texts share is the population count of the rows'
+    // intersection, a few hundred words for passages of some kilobytes, where looking each
+    // trigram up costs thousands of steps per pair. The earlier texts' rows are made a block at a
+    // time, so that memory stays bounded however many texts there are; every later text is then
+    // compared with the block in input order, which keeps the earliest of equal matches.
+    const size_t words = size_t(dictionary.size() + 63) / 64;
+    const size_t blockSize = std::max<size_t>(1, (size_t(1) << 21) / std::max<size_t>(words, 1));
+    std::vector<uint64_t> rows;
+    std::vector<uint64_t> later(words, 0);
+    const auto fill = [](uint64_t* row, const std::vector<int>& set) {
+        for (int id : set)
+            row[size_t(id) / 64] |= uint64_t(1) << (id % 64);
+    };
+    for (size_t first = 0; first < n; first += blockSize) {
+        const size_t last = std::min(n, first + blockSize);
+        rows.assign((last - first) * words, 0);
+        for (size_t i = first; i < last; ++i)
+            fill(rows.data() + (i - first) * words, ids[i]);
+        for (size_t j = first + 1; j < n; ++j) {
             if (pairs[qsizetype(j)].text.isEmpty())
                 continue;
-            // No pair can share more trigrams than the smaller set holds; skip pairs that could
-            // neither reach the threshold nor beat the best match so far.
-            if (!texts[i].isEmpty() && !texts[j].isEmpty()) {
-                const double bound = dice(std::min(ids[i].size(), ids[j].size()), ids[i].size(), ids[j].size());
-                if (bound < threshold || (anchor[j] && bound <= best[j]))
+            fill(later.data(), ids[j]);
+            for (size_t i = first; i < std::min(last, j); ++i) {
+                if (pairs[qsizetype(i)].text.isEmpty())
                     continue;
+                // No pair can share more trigrams than the smaller set holds; skip pairs that
+                // could neither reach the threshold nor beat the best match so far.
+                if (!texts[i].isEmpty() && !texts[j].isEmpty()) {
+                    const double bound = dice(std::min(ids[i].size(), ids[j].size()), ids[i].size(), ids[j].size());
+                    if (bound < threshold || (anchor[j] && bound <= best[j]))
+                        continue;
+                }
+                size_t shared = 0;
+                if (!ids[i].empty() && !ids[j].empty()) {
+                    const size_t from = std::max(span[i].first, span[j].first);
+                    const size_t to = std::min(span[i].second, span[j].second);
+                    const uint64_t* row = rows.data() + (i - first) * words;
+                    for (size_t w = from; w <= to; ++w)
+                        shared += size_t(std::popcount(row[w] & later[w]));
+                }
+                const double s = similarityOf(texts[i], ids[i], texts[j], ids[j], shared);
+                if (s >= threshold && (!anchor[j] || s > best[j])) {
+                    best[j] = s;
+                    anchor[j] = i;
+                }
             }
-            size_t shared = 0;
             for (int id : ids[j])
-                shared += (bits[size_t(id) / 64] >> (id % 64)) & 1;
-            const double s = similarityOf(texts[i], ids[i], texts[j], ids[j], shared);
-            if (s >= threshold && (!anchor[j] || s > best[j])) {
-                best[j] = s;
-                anchor[j] = i;
-            }
+                later[size_t(id) / 64] = 0;
         }
-        for (int id : ids[i])
-            bits[size_t(id) / 64] = 0;
     }
 
     std::vector<QList<QUuid>> members(n);
@@ -223,6 +265,29 @@ QList<DuplicateGroup> duplicateGroups(const QList<IdText>& pairs, double thresho
             groups.push_back({pairs[qsizetype(a)].id, members[a], scores[a]});
     }
     return groups;
+}
+
+QList<QUuid> duplicateEntries(const ContextDraft& draft,
+                              const std::function<std::optional<Selection>(const QUuid&)>& capture, double threshold)
+{
+    QList<IdText> candidates;
+    for (const ContextDraftEntry& entry : draft.entries) {
+        if (!entry.include)
+            continue;
+        if (const std::optional<Selection> selection = capture(entry.selectionID))
+            candidates.append({entry.id, ContextComposer::entryBody(entry, *selection)});
+    }
+    QSet<QUuid> removed;
+    for (const DuplicateGroup& group : duplicateGroups(candidates, threshold)) {
+        for (const QUuid& id : group.removeIDs)
+            removed.insert(id);
+    }
+    QList<QUuid> ordered;
+    for (const IdText& candidate : candidates) {
+        if (removed.contains(candidate.id))
+            ordered.append(candidate.id);
+    }
+    return ordered;
 }
 
 } // namespace vellicord::Dedupe

@@ -1,8 +1,14 @@
 #pragma once
 
+#include "core/library/ContextDraft.h"
+#include "core/library/Selection.h"
+
 #include <QList>
 #include <QString>
 #include <QUuid>
+
+#include <functional>
+#include <optional>
 
 namespace vellicord {
 
@@ -33,6 +39,16 @@ QList<DuplicateGroup> duplicateGroups(const QList<IdText>& idTextPairs, double t
 // form, anything but letters, marks and numbers as spaces, white space collapsed): 0 to 1; two
 // texts that normalise to nothing are the same.
 double similarity(const QString& lhs, const QString& rhs);
+
+// The similarity at which the composer counts two sources as one passage collected twice.
+inline constexpr double sourceThreshold = 0.85;
+// The draft's entries to delete as near-duplicates, in draft order: each included entry whose body
+// (as the prompt renders it, trims included) reaches the threshold against an earlier included
+// one. Excluded entries and entries whose capture is gone are neither compared nor removed;
+// pinned entries are not spared.
+QList<QUuid> duplicateEntries(const ContextDraft& draft,
+                              const std::function<std::optional<Selection>(const QUuid&)>& capture,
+                              double threshold = sourceThreshold);
 
 } // namespace Dedupe
 } // namespace vellicord

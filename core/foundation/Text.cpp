@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
+
 namespace vellicord::Text {
 
 namespace {
@@ -67,8 +69,7 @@ bool hasScriptTailoring(QStringView text)
 }
 
 // Calls onEnd with the offset past each cluster, in order.
-template <typename OnEnd>
-void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
+template<typename OnEnd> void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
 {
     const qsizetype n = text.size();
     const char16_t* data = reinterpret_cast<const char16_t*>(text.data());
@@ -79,9 +80,11 @@ void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
             while (lineEnd < n && data[lineEnd] != u'\n')
                 ++lineEnd;
             // A carriage return before the line feed forms one character with it.
-            const qsizetype contentEnd = lineEnd < n && lineEnd > lineStart && data[lineEnd - 1] == u'\r' ? lineEnd - 1 : lineEnd;
+            const qsizetype contentEnd
+                = lineEnd < n && lineEnd > lineStart && data[lineEnd - 1] == u'\r' ? lineEnd - 1 : lineEnd;
             if (contentEnd > lineStart) {
-                QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + lineStart, contentEnd - lineStart);
+                QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + lineStart,
+                                           contentEnd - lineStart);
                 qsizetype boundary;
                 while ((boundary = finder.toNextBoundary()) != -1) {
                     if (boundary > 0)
@@ -196,6 +199,18 @@ bool isBlank(QStringView text)
     return true;
 }
 
+QString trimmedHorizontally(const QString& text)
+{
+    // Every space separator lies in the Basic Multilingual Plane, so code units are characters here.
+    const auto horizontal = [](QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; };
+    qsizetype start = 0, end = text.size();
+    while (start < end && horizontal(text[start]))
+        ++start;
+    while (end > start && horizontal(text[end - 1]))
+        --end;
+    return start == 0 && end == text.size() ? text : text.sliced(start, end - start);
+}
+
 QString canonical(const QString& text)
 {
     return isTriviallyNormalized(text) ? text : text.normalized(QString::NormalizationForm_C);
@@ -205,9 +220,31 @@ bool equal(const QString& a, const QString& b)
 {
     if (a == b)
         return true;
-    if (isTriviallyNormalized(a) && isTriviallyNormalized(b))
+    // Only where the two differ can they differ canonically. Both are cut before an ASCII
+    // character of what they share at each end (nothing before such a character composes or is
+    // reordered with anything after it), so that two long texts differing in a few characters, a
+    // preview and its stored text, are normalised in those few only.
+    const QStringView x(a), y(b);
+    const qsizetype shorter = std::min(x.size(), y.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && x[prefix] == y[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix && x[x.size() - 1 - suffix] == y[y.size() - 1 - suffix])
+        ++suffix;
+    qsizetype start = prefix - 1;
+    while (start > 0 && x[start].unicode() >= 0x80)
+        --start;
+    start = std::max<qsizetype>(start, 0);
+    qsizetype end = x.size() - suffix;
+    while (end < x.size() && x[end].unicode() >= 0x80)
+        ++end;
+    const qsizetype shared = x.size() - end;
+    const QStringView left = x.sliced(start, end - start);
+    const QStringView right = y.sliced(start, y.size() - shared - start);
+    if (isTriviallyNormalized(left) && isTriviallyNormalized(right))
         return false;
-    return canonical(a) == canonical(b);
+    return canonical(left.toString()) == canonical(right.toString());
 }
 
 size_t hash(const QString& text, size_t seed)

@@ -26,8 +26,7 @@ std::vector<qsizetype> graphemeEnds(QStringView text);
 bool hasComplexGraphemes(QStringView text);
 
 // Calls visit(QStringView cluster) for each extended grapheme cluster of the text, in order.
-template <typename Visit>
-void forEachGrapheme(QStringView text, Visit&& visit)
+template<typename Visit> void forEachGrapheme(QStringView text, Visit&& visit)
 {
     qsizetype start = 0;
     for (const qsizetype end : graphemeEnds(text)) {
@@ -46,6 +45,9 @@ inline bool isWhiteSpace(char16_t c)
 }
 // True when the text is empty or only white space.
 bool isBlank(QStringView text);
+// Removes only the horizontal white space from both ends: the space separators (Zs) and the tab.
+// Line breaks stay.
+QString trimmedHorizontally(const QString& text);
 
 // Canonical equivalence: "é" as one code point equals "e" followed by U+0301.
 bool equal(const QString& a, const QString& b);

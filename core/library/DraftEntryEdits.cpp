@@ -2,6 +2,8 @@
 
 #include "core/foundation/Text.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 namespace vellicord::DraftEntryEdits {
@@ -88,6 +90,53 @@ ContextDraft addToDraft(ContextDraft draft, const QUuid& selectionID)
                                      [&](const ContextDraftEntry& entry) { return entry.selectionID == selectionID; });
     if (!present)
         draft.entries.append({QUuid::createUuid(), selectionID, true, false, false, std::nullopt, std::nullopt});
+    return draft;
+}
+
+ContextDraft addToDraft(ContextDraft draft, const QList<QUuid>& selectionIDs)
+{
+    // One pass over the entries for the whole list: an import adds thousands.
+    QSet<QUuid> present;
+    present.reserve(draft.entries.size() + selectionIDs.size());
+    for (const ContextDraftEntry& entry : draft.entries)
+        present.insert(entry.selectionID);
+    draft.entries.reserve(draft.entries.size() + selectionIDs.size());
+    for (const QUuid& selectionID : selectionIDs) {
+        if (present.contains(selectionID))
+            continue;
+        present.insert(selectionID);
+        draft.entries.append({QUuid::createUuid(), selectionID, true, false, false, std::nullopt, std::nullopt});
+    }
+    return draft;
+}
+
+TrimCase trimCase(const QString& edited, const std::optional<QString>& currentBody)
+{
+    if (Text::isBlank(edited))
+        return TrimCase::clear;
+    if (currentBody && Text::equal(edited, *currentBody))
+        return TrimCase::unchanged;
+    return TrimCase::set;
+}
+
+ContextDraft applyTrim(ContextDraft draft, const QUuid& entryID, const QString& edited, TrimCase trim)
+{
+    if (trim == TrimCase::unchanged)
+        return draft;
+    return changeEntry(std::move(draft), entryID, [&](ContextDraftEntry& entry) {
+        entry.customText = trim == TrimCase::set ? std::optional<QString>(edited) : std::nullopt;
+    });
+}
+
+ContextDraft removeEntries(ContextDraft draft, const QSet<QUuid>& entryIDs)
+{
+    draft.entries.removeIf([&](const ContextDraftEntry& entry) { return entryIDs.contains(entry.id); });
+    return draft;
+}
+
+ContextDraft removeExcluded(ContextDraft draft)
+{
+    draft.entries.removeIf([](const ContextDraftEntry& entry) { return !entry.include; });
     return draft;
 }
 

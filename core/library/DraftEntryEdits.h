@@ -2,6 +2,8 @@
 
 #include "core/library/ContextDraft.h"
 
+#include <QList>
+#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -35,6 +37,20 @@ QString note(const ContextDraft& draft, const QUuid& entryID);
 ContextDraft setNote(ContextDraft draft, const QUuid& entryID, const QString& text);
 // Appends an included, unpinned, formatted entry for the capture, unless one names it already.
 ContextDraft addToDraft(ContextDraft draft, const QUuid& selectionID);
+// The same for each capture in turn, in their order.
+ContextDraft addToDraft(ContextDraft draft, const QList<QUuid>& selectionIDs);
+
+// What a text edited in the trim sheet does to its entry. A blank text clears the trim; a text
+// equal to the body the sheet opened with (canonically, as the library compares texts) changes
+// nothing; any other text, also one for an entry whose capture is gone, becomes the entry's text.
+enum class TrimCase { clear, unchanged, set };
+TrimCase trimCase(const QString& edited, const std::optional<QString>& currentBody);
+// Stores the edited text as typed (not trimmed) or clears it, on the first entry of the id.
+ContextDraft applyTrim(ContextDraft draft, const QUuid& entryID, const QString& edited, TrimCase trim);
+
+// Deletes the entries (not switches them off); the others keep their order.
+ContextDraft removeEntries(ContextDraft draft, const QSet<QUuid>& entryIDs);
+ContextDraft removeExcluded(ContextDraft draft);
 
 } // namespace DraftEntryEdits
 } // namespace vellicord

@@ -2,7 +2,12 @@
 
 #include "core/foundation/JsonReader.h"
 #include "core/foundation/JsonWriter.h"
+#include "core/foundation/Text.h"
+#include "core/foundation/UuidText.h"
 #include "core/library/AppLog.h"
+
+#include <QStringList>
+#include <QUuid>
 
 namespace vellicord::PromptTemplates {
 
@@ -88,6 +93,34 @@ ContextDraft apply(const PromptTemplate& t, const ContextDraft& draft)
     return copy;
 }
 
+QString customID(const QString& name)
+{
+    QStringList runs;
+    QString run;
+    // A character is a letter or digit by its first code point: an accented letter written with a
+    // combining mark stays one letter, and an emoji with its modifiers separates as a whole.
+    Text::forEachGrapheme(Text::lowercased(name), [&](QStringView character) {
+        const char32_t first = character.size() > 1 && character[0].isHighSurrogate() && character[1].isLowSurrogate()
+            ? QChar::surrogateToUcs4(character[0], character[1])
+            : char32_t(character[0].unicode());
+        if (QChar::isLetterOrNumber(first)) {
+            run += character;
+        } else if (!run.isEmpty()) {
+            runs.append(run);
+            run.clear();
+        }
+    });
+    if (!run.isEmpty())
+        runs.append(run);
+    return runs.isEmpty() ? UuidText::format(QUuid::createUuid()) : runs.join(u'-');
+}
+
+PromptTemplate fromDraft(const QString& typedName, const ContextDraft& draft)
+{
+    const QString name = Text::trimmedHorizontally(typedName);
+    return {customID(name), name, draft.task, draft.templateKind()};
+}
+
 QByteArray encode(const QList<PromptTemplate>& templates)
 {
     std::string bytes;
@@ -132,7 +165,8 @@ void saveCustom(const QList<PromptTemplate>& templates, Defaults& defaults)
     if (const auto unreadable = unreadableStoredValue(defaults)) {
         if (!defaults.value(QString::fromLatin1(unreadableKey))) {
             defaults.setValue(QString::fromLatin1(unreadableKey), *unreadable);
-            logApp(QStringLiteral("Kept an unreadable custom template list under %1").arg(QString::fromLatin1(unreadableKey)));
+            logApp(QStringLiteral("Kept an unreadable custom template list under %1")
+                       .arg(QString::fromLatin1(unreadableKey)));
         }
     }
     defaults.setDataValue(QString::fromLatin1(customKey), encode(templates));

@@ -24,6 +24,14 @@ const QList<PromptTemplate>& builtins();
 // The draft with the template's task and layout; nothing else changes.
 ContextDraft apply(const PromptTemplate& t, const ContextDraft& draft);
 
+// The id a template saved under this name gets: the name in lower case cut into its runs of
+// letters and digits (any other character separates them), joined by "-"; a name without a
+// letter or digit gets a new UUID, so that each save of it is a template of its own.
+QString customID(const QString& name);
+// The draft's task as a template named as typed (without the spaces and tabs around it), in the
+// draft's layout; a layout name the composer does not know is saved as Sections.
+PromptTemplate fromDraft(const QString& typedName, const ContextDraft& draft);
+
 // The user's templates in stored order; empty when there are none or the stored value cannot be
 // read as a whole (one bad element drops the list).
 QList<PromptTemplate> loadCustom(const Defaults& defaults);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
@@ -17,6 +18,9 @@
 namespace vellicord {
 
 namespace {
+
+// The letters or digits that make a temporary file's name unique.
+constexpr qsizetype uniquePartLength = 6;
 
 QByteArray native(const QString& path)
 {
@@ -68,17 +72,35 @@ QString replacedFile(const QString& path)
     return target;
 }
 
-// ".Vellicord.json.tmp-" followed by the six letters or digits mkostemp() puts in.
+// ".Vellicord.json.tmp-" followed by six letters or digits.
 bool isTemporaryName(QByteArrayView name, QByteArrayView prefix)
 {
-    constexpr qsizetype uniquePart = 6;
-    if (name.size() != prefix.size() + uniquePart || !name.startsWith(prefix))
+    if (name.size() != prefix.size() + uniquePartLength || !name.startsWith(prefix))
         return false;
-    for (const char c : name.last(uniquePart)) {
+    for (const char c : name.last(uniquePartLength)) {
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
             return false;
     }
     return true;
+}
+
+// A new file named the prefix and six letters or digits, created with the mode (less the umask,
+// which the kernel applies as it creates the file: reading the umask here would mean changing it
+// for every thread a moment). Returns its descriptor and its name.
+std::pair<int, QByteArray> createTemporary(const QByteArray& prefix, mode_t mode, const QString& target)
+{
+    static constexpr char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = prefix;
+        for (qsizetype i = 0; i < uniquePartLength; ++i)
+            name.append(alphabet[QRandomGenerator::global()->bounded(int(sizeof alphabet - 1))]);
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0)
+            return {fd, name};
+        if (errno != EEXIST)
+            fail("Could not create a temporary file for", target);
+    }
+    fail("Could not create a temporary file for", target, EEXIST);
 }
 
 class FileDescriptor {
@@ -270,21 +292,22 @@ private:
     QString target_;
 };
 
-std::unique_ptr<PendingWrite> PosixFileSystem::prepareAtomicWrite(const QString& path, QByteArrayView bytes)
+std::unique_ptr<PendingWrite> PosixFileSystem::prepareAtomicWrite(const QString& path, QByteArrayView bytes,
+                                                                  NewFileAccess access)
 {
     const QString target = replacedFile(path);
     const QFileInfo info(target);
-    QByteArray temporary
-        = native(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1String(temporaryMarker))
-        + "XXXXXX";
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0)
-        fail("Could not create a temporary file for", target);
-    auto pending = std::make_unique<PosixPendingWrite>(*this, temporary, target);
-    // Keep the permissions of the file being replaced; a new library is private to its user.
+    const QByteArray prefix
+        = native(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1String(temporaryMarker));
+    // A file replaced keeps its permissions; a new library is private to its user, and a new
+    // document is readable by others as far as the user's umask lets it be.
     struct stat existing;
-    const mode_t mode = ::stat(native(target).constData(), &existing) == 0 ? (existing.st_mode & 07777) : 0600;
-    if (::fchmod(fd.get(), mode) != 0)
+    const bool replacing = ::stat(native(target).constData(), &existing) == 0;
+    const auto [descriptor, temporary]
+        = createTemporary(prefix, access == NewFileAccess::everyone ? 0644 : 0600, target);
+    FileDescriptor fd(descriptor);
+    auto pending = std::make_unique<PosixPendingWrite>(*this, temporary, target);
+    if (replacing && ::fchmod(fd.get(), existing.st_mode & 07777) != 0)
         fail("Could not write", target);
     writeTemporary(fd.get(), bytes, target);
     syncFile(fd.get(), target);

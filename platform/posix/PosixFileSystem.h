@@ -19,7 +19,8 @@ public:
     void createDirectories(const QString& path) override;
     void copyFile(const QString& from, const QString& to) override;
     QByteArray readFile(const QString& path) const override;
-    std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes) override;
+    std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes,
+                                                     NewFileAccess access = NewFileAccess::owner) override;
     int removeTemporaryFiles(const QString& path) override;
     std::unique_ptr<AppendFile> openForAppending(const QString& path) override;
 

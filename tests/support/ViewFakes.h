@@ -4,12 +4,14 @@
 #include "support/FakeAccessibility.h"
 #include "support/FakeDesktop.h"
 #include "support/FakePasteboard.h"
+#include "support/FakeSaveDialog.h"
 #include "support/TemporaryLibrary.h"
 
 #include <QDialog>
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -38,6 +40,10 @@ struct ViewFakes : TemporaryLibrary {
             .accessibility = accessibility,
             .shortcutDisplay = [this] { return shortcut; },
             .requestCapture = [this] { ++captureRequests; },
+            .fileSystem = files,
+            .chooseSaveFile
+            = [this](QWidget& view, const ViewServices::SaveFileRequest& request,
+                     ViewServices::SaveFileAnswer answer) { saveDialog.run(view, request, std::move(answer)); },
             .runModal =
                 [this](QDialog& sheet) {
                     sheets.append(&sheet);
@@ -52,6 +58,7 @@ struct ViewFakes : TemporaryLibrary {
     FakePasteboard pasteboard;
     FakeDesktop desktop;
     FakeAccessibility accessibility;
+    FakeSaveDialog saveDialog;
     QString shortcut = QStringLiteral("⌃⌥⌘C");
     int captureRequests = 0;
     // Every sheet put up, in order (null once it is gone), and what answers each as it comes up.

@@ -85,4 +85,33 @@ TEST(TextBinding, EditorAndStoredTextStayInStep)
     EXPECT_EQ(field.maxLength(), std::numeric_limits<int>::max());
 }
 
+// The binding keeps the editor's text rather than reading a long document again: what it keeps
+// must be what the editor holds after every kind of change.
+TEST(TextBinding, TheTextKeptIsTheEditorsText)
+{
+    const auto held = [](const QPlainTextEdit& editor) {
+        return editor.document()->toRawText().replace(QChar::ParagraphSeparator, u'\n');
+    };
+    const struct {
+        const char* name;
+        QString stored;
+    } cases[] = {
+        {"carriage returns", QStringLiteral("a\r\nb\rc")},
+        {"paragraph separators", QStringLiteral("a\u2029b")},
+        {"frame marks", QStringLiteral("a\uFDD0b\uFDD1c")},
+        {"line separator and no-break space", QStringLiteral("a\u2028b\u00A0c")},
+    };
+    QPlainTextEdit editor;
+    TextBinding binding(editor, [](const QString&) {});
+    binding.show(QStringLiteral("start"));
+    for (const auto& c : cases) {
+        binding.show(c.stored);
+        EXPECT_EQ(binding.text(), held(editor)) << c.name;
+        QTest::keyClicks(&editor, QStringLiteral("x"));
+        EXPECT_EQ(binding.text(), held(editor)) << c.name << ", typed into";
+        editor.undo();
+        EXPECT_EQ(binding.text(), held(editor)) << c.name << ", undone";
+    }
+}
+
 } // namespace

@@ -1,5 +1,7 @@
 #include "Tovak/library/ContentView.h"
 
+#include "Tovak/composer/ComposeDraftPane.h"
+#include "Tovak/composer/ComposeView.h"
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/NameSheet.h"
@@ -261,15 +263,20 @@ TEST(ContentView, ComposeColumnAndTitle)
     EXPECT_EQ(w.window.windowTitle(), QStringLiteral("Vellicord"));
     ASSERT_TRUE(w.content->newPromptButton()->isEnabled());
     w.content->newPromptButton()->click();
-    EXPECT_EQ(w.content->composeColumn()->currentWidget(), w.content->composer());
-    EXPECT_EQ(w.content->composer()->text(), QStringLiteral("Prompt 1"));
+    const auto shownName = [&] {
+        ComposeView* composer = w.content->composer();
+        EXPECT_EQ(w.content->composeColumn()->currentWidget(), composer);
+        return composer && composer->draftPane() ? composer->draftPane()->nameField()->text() : QString();
+    };
+    EXPECT_EQ(shownName(), QStringLiteral("Prompt 1"));
     EXPECT_EQ(w.window.windowTitle(), QStringLiteral("Vellicord \u2014 Prompt 1"));
     // A draft that is gone shows the placeholder, and the window is named after the active prompt.
     const QUuid second = w.store->newDraft(QStringLiteral("Second"))->id;
     w.state().setSidebarSelection(SidebarItem::draft(second));
-    EXPECT_EQ(w.content->composer()->text(), QStringLiteral("Second"));
+    EXPECT_EQ(shownName(), QStringLiteral("Second"));
     w.store->deleteDraft(second);
     EXPECT_EQ(w.content->composeColumn()->currentWidget(), w.content->missingDraftPlaceholder());
+    EXPECT_EQ(w.content->composer(), nullptr) << "the composer goes with its prompt";
     EXPECT_EQ(w.window.windowTitle(), QStringLiteral("Vellicord \u2014 Prompt 1"));
 
     Shown unreadable("not a library");

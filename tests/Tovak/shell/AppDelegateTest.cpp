@@ -126,6 +126,7 @@ struct Harness : ViewFakes {
             .hotKeys = *hotKeys,
             .loginItem = loginItem,
             .updates = updates,
+            .fileSystem = files,
             .capture = [this]() -> SelectionCapture::Outcome {
                 ++captures;
                 std::unique_lock lock(mutex);

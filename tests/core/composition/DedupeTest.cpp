@@ -1,5 +1,6 @@
 #include "core/composition/Dedupe.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QTextBoundaryFinder>
 
@@ -214,7 +215,7 @@ TEST(DedupeTest, RandomTextsMatchTheLiteralReading)
             }
             pairs.push_back({QUuid::createUuid(), text});
         }
-        for (double threshold : {0.85, 0.5, 0.0}) {
+        for (double threshold : {0.85, 0.5, 0.2, 0.0, 1.0}) {
             ASSERT_EQ(Dedupe::duplicateGroups(pairs, threshold), groupsReference(pairs, threshold))
                 << "round " << round << " threshold " << threshold;
         }
@@ -223,6 +224,81 @@ TEST(DedupeTest, RandomTextsMatchTheLiteralReading)
                       similarityReference(pairs[0].text, pairs[1].text))
                 << "round " << round;
         }
+    }
+}
+
+// A prompt's sources as the composer hands them over: the included entries with a capture, each
+// with its body as the prompt renders it.
+TEST(DedupeTest, DuplicateEntriesOfADraft)
+{
+    // 42 distinct letters and digits: 40 trigrams. One letter changed alters 3 of them (0.925
+    // similar), two adjacent letters 4 (0.9), three 5 (0.875), and 3 trigrams of 20 exactly 0.85.
+    const QString base = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789\u03B1\u03B2\u03B3\u03B4\u03B5\u03B6");
+    const auto changed = [&](std::initializer_list<std::pair<int, QChar>> letters, QString text = QString()) {
+        if (text.isEmpty())
+            text = base;
+        for (const auto& [at, letter] : letters)
+            text[at] = letter;
+        return text;
+    };
+    const QString near1 = changed({{5, u'\u03C9'}}); // 0.925 to base
+    const QString near2 = changed({{30, u'\u03C8'}, {31, u'\u03C7'}}, near1); // 0.9 to near1, 0.825 to base
+    const QString alphabet = QStringLiteral("abcdefghijklmnopqrstuv"),
+                  atThreshold = QStringLiteral("abcdefghijklmnopqrsxuv"),
+                  belowThreshold = QStringLiteral("abcdefghijklmnopqrxyuv");
+    ASSERT_DOUBLE_EQ(Dedupe::similarity(alphabet, atThreshold), 0.85);
+    ASSERT_LT(Dedupe::similarity(base, near2), 0.85);
+
+    struct Source {
+        QString text;
+        bool include = true;
+        bool pin = false;
+        std::optional<QString> customText;
+        bool captured = true;
+    };
+    const Source gone{QStringLiteral("same"), true, false, std::nullopt, false};
+    const struct {
+        const char* name;
+        QList<Source> sources;
+        QList<int> removed;
+    } cases[] = {
+        {"equal once normalised", {{QStringLiteral("same")}, {QStringLiteral("Same!")}}, {1}},
+        {"different", {{base}, {alphabet}}, {}},
+        {"a copy of an excluded one stays", {{base, false}, {base}}, {}},
+        {"a pinned copy goes", {{base}, {near1, true, true}}, {1}},
+        {"the first of a pinned pair stays", {{base, true, true}, {near1}}, {1}},
+        {"chains are not merged", {{base}, {near1}, {near2}}, {1, 2}},
+        {"at the threshold", {{alphabet}, {atThreshold}}, {1}},
+        {"below the threshold", {{alphabet}, {belowThreshold}}, {}},
+        {"a trim counts: trimmed apart", {{base}, {base, true, false, alphabet}}, {}},
+        {"a trim counts: trimmed alike", {{alphabet}, {base, true, false, alphabet}}, {1}},
+        {"captures gone take no part", {gone, {QStringLiteral("same")}, gone, {QStringLiteral("same")}}, {3}},
+        {"blank bodies never match", {{QStringLiteral(" \n ")}, {QStringLiteral("\t")}}, {}},
+        {"one source", {{base}}, {}},
+    };
+    for (const auto& c : cases) {
+        ContextDraft draft;
+        QHash<QUuid, Selection> library;
+        QList<QUuid> entryIDs;
+        for (const Source& s : c.sources) {
+            const Selection capture(QUuid::createUuid(), s.text, std::nullopt, QStringLiteral("App"), std::nullopt,
+                                    std::nullopt, std::nullopt, std::nullopt, {}, QDateTime());
+            if (s.captured)
+                library.insert(capture.id, capture);
+            entryIDs.append(QUuid::createUuid());
+            draft.entries.append({entryIDs.last(), capture.id, s.include, s.pin, false, std::nullopt, s.customText});
+        }
+        QList<QUuid> expected;
+        for (int index : c.removed)
+            expected.append(entryIDs[index]);
+        EXPECT_EQ(Dedupe::duplicateEntries(draft,
+                                           [&](const QUuid& id) -> std::optional<Selection> {
+                                               const auto found = library.constFind(id);
+                                               return found == library.cend() ? std::nullopt
+                                                                              : std::optional<Selection>(*found);
+                                           }),
+                  expected)
+            << c.name;
     }
 }
 

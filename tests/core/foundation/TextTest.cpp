@@ -37,20 +37,29 @@ TEST(TextTest, Trimming)
         const char* name;
         QString text;
         QString trimmed;
+        QString horizontally; // only spaces and tabs taken off
     } cases[] = {
-        {"spaces and newlines", QStringLiteral(" \t\r\n word \n"), QStringLiteral("word")},
-        {"nbsp removed", QStringLiteral("\u00A0word\u00A0"), QStringLiteral("word")},
-        {"ideographic space removed", QStringLiteral("\u3000word\u3000"), QStringLiteral("word")},
-        {"line and paragraph separators", QStringLiteral("\u2028word\u2029"), QStringLiteral("word")},
-        {"next line and vertical tab", QStringLiteral("\u0085\u000Bword\u000C"), QStringLiteral("word")},
-        {"zero width space kept", QStringLiteral("\u200Bword\u200B"), QStringLiteral("\u200Bword\u200B")},
-        {"byte order mark kept", QStringLiteral("\uFEFFword"), QStringLiteral("\uFEFFword")},
-        {"inner space kept", QStringLiteral(" a  b "), QStringLiteral("a  b")},
-        {"all white space", QStringLiteral(" \n\t\u3000"), QString()},
+        {"spaces and newlines", QStringLiteral(" \t\r\n word \n"), QStringLiteral("word"),
+         QStringLiteral("\r\n word \n")},
+        {"nbsp removed", QStringLiteral("\u00A0word\u00A0"), QStringLiteral("word"), QStringLiteral("word")},
+        {"ideographic space removed", QStringLiteral("\u3000word\u3000"), QStringLiteral("word"),
+         QStringLiteral("word")},
+        {"line and paragraph separators", QStringLiteral("\u2028word\u2029"), QStringLiteral("word"),
+         QStringLiteral("\u2028word\u2029")},
+        {"next line and vertical tab", QStringLiteral("\u0085\u000Bword\u000C"), QStringLiteral("word"),
+         QStringLiteral("\u0085\u000Bword\u000C")},
+        {"zero width space kept", QStringLiteral("\u200Bword\u200B"), QStringLiteral("\u200Bword\u200B"),
+         QStringLiteral("\u200Bword\u200B")},
+        {"byte order mark kept", QStringLiteral("\uFEFFword"), QStringLiteral("\uFEFFword"),
+         QStringLiteral("\uFEFFword")},
+        {"inner space kept", QStringLiteral(" a  b "), QStringLiteral("a  b"), QStringLiteral("a  b")},
+        {"all white space", QStringLiteral(" \n\t\u3000"), QString(), QStringLiteral("\n")},
+        {"only spaces and tabs", QStringLiteral("\t \u2003 "), QString(), QString()},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Text::trimmed(c.text), c.trimmed) << c.name;
         EXPECT_EQ(Text::isBlank(c.text), c.trimmed.isEmpty()) << c.name;
+        EXPECT_EQ(Text::trimmedHorizontally(c.text), c.horizontally) << c.name;
     }
 }
 
@@ -69,6 +78,16 @@ TEST(TextTest, CanonicalEquivalence)
         {"case differs", QStringLiteral("Abc"), QStringLiteral("abc"), false},
         {"compatibility forms differ", QStringLiteral("\uFB01"), QStringLiteral("fi"), false},
         {"empty and empty", QString(), QStringLiteral(""), true},
+        {"within a long shared text", QStringLiteral("Read — then caf\u00E9 — and more"),
+         QStringLiteral("Read — then cafe\u0301 — and more"), true},
+        {"marks reordered between shared ends", QStringLiteral("x a\u0301\u0316 y"),
+         QStringLiteral("x a\u0316\u0301 y"), true},
+        {"a shared mark on a different base", QStringLiteral("pre E\u0301 post"), QStringLiteral("pre e\u0301 post"),
+         false},
+        {"a shared mark composing with what differs", QStringLiteral("\u00E9\u0301x"), QStringLiteral("e\u0301\u0301x"),
+         true},
+        {"decomposed at the very end", QStringLiteral("na\u00EF"), QStringLiteral("nai\u0308"), true},
+        {"one is the other's start", QStringLiteral("\u00E9t\u00E9"), QStringLiteral("\u00E9t\u00E9s"), false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Text::equal(c.a, c.b), c.equal) << c.name;

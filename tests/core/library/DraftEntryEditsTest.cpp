@@ -93,6 +93,19 @@ TEST(DraftEntryEdits, EachEditFindsItsEntryByIdAndLeavesTheRest)
          "e1 e2x e3p e4[keep]"},
         {"add a capture", [](ContextDraft d) { return addToDraft(d, uuid(99)); }, "e1 e2x e3p e4[keep] +99"},
         {"add a capture already there", [](ContextDraft d) { return addToDraft(d, uuid(12)); }, "e1 e2x e3p e4[keep]"},
+        {"add several, some there or twice",
+         [](ContextDraft d) {
+             return addToDraft(d, QList<QUuid>{uuid(99), uuid(12), uuid(98), uuid(99)});
+         },
+         "e1 e2x e3p e4[keep] +99 +98"},
+        {"remove entries",
+         [&](ContextDraft d) {
+             return removeEntries(d, {uuid(1), uuid(3), missing});
+         },
+         "e2x e4[keep]"},
+        {"remove excluded", [](ContextDraft d) { return removeExcluded(d); }, "e1 e3p e4[keep]"},
+        {"remove excluded, none left", [](ContextDraft d) { return removeExcluded(removeExcluded(d)); },
+         "e1 e3p e4[keep]"},
     };
     for (const auto& c : cases) {
         const ContextDraft before = draft();

@@ -56,6 +56,36 @@ TEST_F(PosixFileSystemTest, atomicWriteReplacesAndKeepsPermissions)
     EXPECT_EQ(folderContents(root.path()).size(), 1u) << "no temporary file stays";
 }
 
+TEST_F(PosixFileSystemTest, newFilesAreCreatedWithTheirAccessLessTheUmask)
+{
+    writeFile(path("kept.md"), "old");
+    ::chmod(QFile::encodeName(path("kept.md")).constData(), 0640);
+    struct Case {
+        const char* name;
+        const char* file;
+        NewFileAccess access;
+        mode_t umask;
+        mode_t expected;
+    };
+    const Case cases[] = {
+        {"library", "library.json", NewFileAccess::owner, 022, 0600},
+        {"library under a lax umask", "lax.json", NewFileAccess::owner, 0, 0600},
+        {"document", "prompt.md", NewFileAccess::everyone, 022, 0644},
+        {"document under a private umask", "private.md", NewFileAccess::everyone, 077, 0600},
+        {"document under a group umask", "group.md", NewFileAccess::everyone, 027, 0640},
+        {"document replacing one keeps its mode", "kept.md", NewFileAccess::everyone, 022, 0640},
+    };
+    const mode_t before = ::umask(022);
+    for (const Case& c : cases) {
+        ::umask(c.umask);
+        files.writeAtomically(path(c.file), "new", c.access);
+        EXPECT_EQ(modeOf(path(c.file)), c.expected) << c.name;
+        EXPECT_EQ(readFile(path(c.file)), QByteArray("new")) << c.name;
+    }
+    ::umask(before);
+    EXPECT_EQ(folderContents(root.path()).size(), 6u) << "no temporary file stays";
+}
+
 TEST_F(PosixFileSystemTest, failedStepsLeaveThePreviousFileAndNoTemporary)
 {
     struct Case {

@@ -1,0 +1,142 @@
+#include "Tovak/composer/ComposerSheet.h"
+
+#include "Tovak/kit/Controls.h"
+#include "Tovak/kit/TextStyles.h"
+#include "Tovak/kit/Theme.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vellicord {
+
+namespace {
+
+// The editor's rounded border, a hairline in the separator colour around the text's background.
+// The editor sits inside it with room enough that its square corners stay within the curve.
+class EditorFrame final : public QWidget {
+public:
+    static constexpr int inset = 3;
+    static constexpr qreal radius = 6;
+
+    explicit EditorFrame(QWidget* parent)
+        : QWidget(parent)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+        painter.fillPath(shape, palette().color(QPalette::Base));
+        painter.setPen(QPen(Theme::colors(palette()).separator, 1));
+        painter.drawPath(shape);
+    }
+};
+
+} // namespace
+
+ComposerSheet::ComposerSheet(const QString& title, const QString& mainTitle, QSize minimum, QSize ideal, int spacing,
+                             QWidget* parent)
+    : QDialog(parent)
+    , ideal_(ideal)
+{
+    setWindowTitle(title);
+    setWindowModality(Qt::WindowModal);
+    setMinimumSize(minimum);
+    column_ = new QVBoxLayout(this);
+    column_->setContentsMargins(20, 20, 20, 20);
+    column_->setSpacing(spacing);
+    auto* heading = new QLabel(title, this);
+    heading->setTextFormat(Qt::PlainText);
+    heading->setFont(TextStyles::title3Semibold());
+    column_->addWidget(heading);
+
+    cancel_ = Controls::button(QStringLiteral("Cancel"), Controls::Size::regular, this);
+    // A button reads "&" as the mark of a mnemonic: "Split & Add" would show as "Split _Add".
+    main_ = Controls::button(QString(mainTitle).replace(u'&', QStringLiteral("&&")), Controls::Size::regular, this);
+    // The dialog turns Return into a click of its default button, and ignores Return while that
+    // button is disabled; no field of a sheet acts on Return itself, so one press acts once.
+    main_->setDefault(true);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(main_, &QPushButton::clicked, this, &ComposerSheet::mainClicked);
+}
+
+QSize ComposerSheet::sizeHint() const
+{
+    const QSize natural = QDialog::sizeHint();
+    return {std::max(natural.width(), ideal_.width()), std::max(natural.height(), ideal_.height())};
+}
+
+void ComposerSheet::addHelp(const QString& text)
+{
+    help_ = new QLabel(text, this);
+    help_->setTextFormat(Qt::PlainText);
+    help_->setWordWrap(true);
+    help_->setFont(TextStyles::caption());
+    column_->addWidget(help_);
+    applyColors();
+}
+
+QPlainTextEdit* ComposerSheet::addEditor(int minimumHeight)
+{
+    auto* frame = new EditorFrame(this);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(EditorFrame::inset, EditorFrame::inset, EditorFrame::inset, EditorFrame::inset);
+    auto* editor = new QPlainTextEdit(frame);
+    editor->setFrameShape(QFrame::NoFrame);
+    editor->setFont(TextStyles::monospaced(12));
+    layout->addWidget(editor);
+    frame->setMinimumHeight(minimumHeight);
+    column_->addWidget(frame, 1);
+    return editor;
+}
+
+void ComposerSheet::addField(QWidget* field)
+{
+    column_->addWidget(field);
+}
+
+void ComposerSheet::addButtons(bool withCountLine)
+{
+    auto* row = new QHBoxLayout;
+    if (withCountLine) {
+        countLine_ = new QLabel(this);
+        countLine_->setTextFormat(Qt::PlainText);
+        countLine_->setFont(TextStyles::caption());
+        row->addWidget(countLine_);
+    }
+    row->addStretch(1);
+    row->addWidget(cancel_);
+    row->addWidget(main_);
+    column_->addLayout(row);
+    applyColors();
+}
+
+void ComposerSheet::applyColors()
+{
+    const QColor secondary = Theme::colors(palette()).secondaryLabel;
+    for (QLabel* label : {help_, countLine_}) {
+        if (label)
+            Controls::tint(*label, secondary);
+    }
+}
+
+void ComposerSheet::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        applyColors();
+    QDialog::changeEvent(event);
+}
+
+} // namespace vellicord
