@@ -489,6 +489,17 @@ qsizetype Store::count(const SourceIdentity& identity) const
     });
 }
 
+QList<Selection> Store::draftSelections(const ContextDraft& draft) const
+{
+    QList<Selection> named;
+    named.reserve(draft.entries.size());
+    for (const ContextDraftEntry& entry : draft.entries) {
+        if (const Selection* selection = find(entry.selectionID))
+            named.append(*selection);
+    }
+    return named;
+}
+
 std::optional<ContextDraft> Store::activeDraft() const
 {
     if (activeDraftID_)

@@ -118,6 +118,9 @@ public:
     qsizetype count(const SourceIdentity& identity) const;
 
     // Drafts.
+    // The captures the draft's entries name, in entry order, as find() finds them (an id of no
+    // capture is left out): what composing the draft reads, without a pass over the library.
+    QList<Selection> draftSelections(const ContextDraft& draft) const;
     std::optional<ContextDraft> activeDraft() const;
     std::optional<ContextDraft> findDraft(const QUuid& id) const;
     ContextDraft ensureActiveDraft();

@@ -1,5 +1,6 @@
 #include "core/library/Store.h"
 
+#include "core/composition/ContextComposer.h"
 #include "core/library/LibrarySamples.h"
 #include "core/library/StorePersistence.h"
 #include "support/TemporaryLibrary.h"
@@ -661,6 +662,45 @@ TEST_F(StoreTest, OnlyWhatExistsGoesIntoPromptsAndGroups)
         EXPECT_EQ(store->selections(group.id).size(), c.members) << c.name;
         for (const Selection& s : store->selections())
             EXPECT_EQ(s.groupIDs.isEmpty(), c.members == 0 || !c.ids.contains(s.id)) << c.name;
+    }
+}
+
+// Composing reads only the captures a draft names; the prompt must be the one the whole library
+// gives, whatever the entries point at.
+TEST_F(StoreTest, ADraftsCapturesComposeAsTheWholeLibraryDoes)
+{
+    auto store = open();
+    for (int i = 0; i < 600; ++i) // more than one chunk of captures
+        store->add(LibrarySamples::selection(i));
+    const auto entry = [](int capture, bool include = true) {
+        return ContextDraftEntry{LibrarySamples::id(100000 + capture),
+                                 LibrarySamples::id(capture),
+                                 include,
+                                 false,
+                                 false,
+                                 std::nullopt,
+                                 std::nullopt};
+    };
+    const struct {
+        const char* name;
+        QList<ContextDraftEntry> entries;
+        qsizetype named;
+    } cases[] = {
+        {"none", {}, 0},
+        {"captures from both ends of the library", {entry(599), entry(0), entry(300)}, 3},
+        {"an id of no capture is left out", {entry(5), entry(9999), entry(6)}, 2},
+        {"left-out entries are named too, excluded when composed", {entry(7, false), entry(8)}, 2},
+    };
+    for (const auto& c : cases) {
+        ContextDraft draft = store->ensureActiveDraft();
+        draft.task = QStringLiteral("Summarise.");
+        draft.entries = c.entries;
+        const QList<Selection> named = store->draftSelections(draft);
+        EXPECT_EQ(named.size(), c.named) << c.name;
+        const auto prompt = [&](const QList<Selection>& selections) {
+            return ContextComposer::compose(draft, selections, std::nullopt, std::nullopt, std::nullopt, true).text;
+        };
+        EXPECT_EQ(prompt(named), prompt(store->selections().toList())) << c.name;
     }
 }
 
