@@ -73,6 +73,10 @@ public:
     explicit TaskEditor(QWidget* parent)
         : QPlainTextEdit(parent)
     {
+        // A pasted address or identifier longer than the field wraps too, rather than scrolling
+        // sideways out of sight.
+        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
                 &TaskEditor::fit);
         fit();

@@ -81,15 +81,6 @@ QLabel* plainLabel(const QString& text, const QFont& font, QWidget* parent)
     return label;
 }
 
-// The filled button of the pane's main action, in the accent colour.
-void makeProminent(QPushButton& button)
-{
-    QPalette palette = button.palette();
-    palette.setColor(QPalette::Button, Theme::colors(button.palette()).accent);
-    palette.setColor(QPalette::ButtonText, Qt::white);
-    button.setPalette(palette);
-}
-
 } // namespace
 
 const QString ComposePreviewPane::generatedCaption
@@ -305,10 +296,8 @@ QWidget* ComposePreviewPane::buildActions(QWidget* parent)
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
-    copy_ = new QPushButton(row);
+    copy_ = Controls::prominentButton(QStringLiteral("Copy Prompt"), row);
     copy_->setObjectName(QStringLiteral("CopyPrompt"));
-    copy_->setAutoDefault(false);
-    copy_->setFont(TextStyles::body());
     copy_->setToolTip(QStringLiteral("Copy the prompt (Ctrl+Shift+C)"));
     connect(copy_, &QPushButton::clicked, this, &ComposePreviewPane::copyPrompt);
     layout->addWidget(copy_);
@@ -336,7 +325,6 @@ void ComposePreviewPane::applyColors()
         Controls::tint(*label, colors.secondaryLabel);
     exportWarning_->setColor(colors.orange);
     export_->setIcon(Symbols::icon(QStringLiteral("square.and.arrow.down"), palette().color(QPalette::ButtonText)));
-    makeProminent(*copy_);
     showCopyButton();
 }
 

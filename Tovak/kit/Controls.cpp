@@ -8,6 +8,8 @@
 #include <QPainterPath>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace vellicord::Controls {
 
 namespace {
@@ -24,7 +26,8 @@ public:
     QSize sizeHint() const override
     {
         const QFontMetrics metrics(font());
-        return {metrics.horizontalAdvance(text()) + 28, metrics.height() + 12};
+        const int symbol = icon().isNull() ? 0 : iconSize().width() + symbolGap;
+        return {metrics.horizontalAdvance(text()) + symbol + 28, std::max(metrics.height(), iconSize().height()) + 12};
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -50,8 +53,24 @@ protected:
         }
         painter.setPen(ink);
         painter.setFont(font());
-        painter.drawText(rect(), Qt::AlignCenter, text());
+        if (icon().isNull()) {
+            painter.drawText(rect(), Qt::AlignCenter, text());
+            return;
+        }
+        // The symbol and the title are centred together, the symbol drawn in the title's ink.
+        const int textWidth = painter.fontMetrics().horizontalAdvance(text());
+        const QSize symbol = iconSize();
+        const int left = (width() - symbol.width() - symbolGap - textWidth) / 2;
+        if (!isEnabled())
+            painter.setOpacity(ink.alphaF());
+        icon().paint(&painter, QRect(QPoint(left, (height() - symbol.height()) / 2), symbol));
+        painter.setOpacity(1);
+        painter.drawText(QRect(left + symbol.width() + symbolGap, 0, textWidth + 1, height()), Qt::AlignVCenter,
+                         text());
     }
+
+private:
+    static constexpr int symbolGap = 6;
 };
 
 } // namespace
