@@ -18,4 +18,10 @@ bool Desktop::isOpenable(const QString& address)
     return (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
 }
 
+bool Desktop::isRevealable(const QString& path)
+{
+    // A captured path is another application's text: a NUL would cut it short on its way to the file system.
+    return path.startsWith(u'/') && !path.contains(QChar(u'\0'));
+}
+
 } // namespace vellicord

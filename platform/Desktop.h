@@ -26,7 +26,9 @@ public:
     // any other address (file:, javascript:, a relative or malformed one) is refused and logged. True when handed on.
     virtual bool openURL(const QString& address) = 0;
     // Shows the file selected in the file manager (org.freedesktop.FileManager1.ShowItems over the
-    // session D-Bus), else opens its folder; never opens the file itself. False when there is nothing to show.
+    // session D-Bus), else opens its folder; never opens the file itself. Absolute paths only: a
+    // relative one would be resolved against wherever the program was started. False when there is
+    // nothing to show.
     virtual bool revealFile(const QString& path) = 0;
     // The icon of an application, by its desktop-file id (the bundle identifier: the id without ".desktop")
     // when given, else by its display name; a null QIcon when there is none.
@@ -38,6 +40,8 @@ public:
     // The address rule, shared by the backend and the fake so both refuse alike: true for http, https and
     // mailto addresses that parse (QUrl in StrictMode) and, for http(s), have a host.
     static bool isOpenable(const QString& address);
+    // The path rule, shared alike: an absolute path ("/..."); never "~", a relative path or an address.
+    static bool isRevealable(const QString& path);
 
 Q_SIGNALS:
     void appearanceChanged();

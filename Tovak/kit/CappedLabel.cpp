@@ -22,6 +22,9 @@ CappedLabel::CappedLabel(int maximumLines, Qt::Alignment alignment, QWidget* par
 
 void CappedLabel::setFullText(const QString& text)
 {
+    // The same text again asks for no new layout.
+    if (text == full_ && !full_.isEmpty())
+        return;
     full_ = text;
     setText(lines(width()));
     updateGeometry();
@@ -58,6 +61,15 @@ QSize CappedLabel::extent(int width) const
         .size();
 }
 
+void CappedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    if (mode == elideMode_)
+        return;
+    elideMode_ = mode;
+    setText(lines(width()));
+    updateGeometry();
+}
+
 QString CappedLabel::lines(int width) const
 {
     if (full_.isEmpty() || width <= 0)
@@ -66,6 +78,8 @@ QString CappedLabel::lines(int width) const
     text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
     text.replace(u'\r', QChar::LineSeparator);
     text.replace(u'\n', QChar::LineSeparator);
+    if (elideMode_ == Qt::ElideMiddle)
+        return middleElided(text, width);
     QTextLayout layout(text, font());
     QTextOption option(alignment());
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -87,6 +101,55 @@ QString CappedLabel::lines(int width) const
     }
     layout.endLayout();
     return shown.join(u'\n');
+}
+
+// The text's lines at the width, at most `limit` of them plus one when more would follow.
+QStringList CappedLabel::wrapped(const QString& text, int width, int limit) const
+{
+    QTextLayout layout(text, font());
+    QTextOption option(alignment());
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QStringList shown;
+    for (QTextLine line = layout.createLine(); line.isValid() && shown.size() <= limit; line = layout.createLine()) {
+        line.setLineWidth(width);
+        QStringView part = QStringView(text).mid(line.textStart(), line.textLength());
+        while (!part.isEmpty() && part.back().isSpace())
+            part.chop(1);
+        shown.append(part.toString());
+    }
+    layout.endLayout();
+    return shown;
+}
+
+// The longest start-and-end of the text that fits the lines, found by halving: a handful of
+// layouts however long the text.
+QString CappedLabel::middleElided(const QString& text, int width) const
+{
+    QStringList all = wrapped(text, width, maximumLines_);
+    if (all.size() <= maximumLines_)
+        return all.join(u'\n');
+    const auto cut = [&text](qsizetype kept) {
+        qsizetype head = (kept + 1) / 2;
+        qsizetype tail = kept / 2;
+        // Never split a surrogate pair.
+        if (head > 0 && QChar::isHighSurrogate(text[head - 1].unicode()))
+            --head;
+        if (tail > 0 && QChar::isLowSurrogate(text[text.size() - tail].unicode()))
+            --tail;
+        return text.left(head) + QChar(0x2026) + text.right(tail);
+    };
+    qsizetype fits = 0;
+    qsizetype tooMany = text.size();
+    while (tooMany - fits > 1) {
+        const qsizetype kept = (fits + tooMany) / 2;
+        if (wrapped(cut(kept), width, maximumLines_).size() <= maximumLines_)
+            fits = kept;
+        else
+            tooMany = kept;
+    }
+    return wrapped(cut(fits), width, maximumLines_).join(u'\n');
 }
 
 } // namespace vellicord

@@ -5,13 +5,16 @@
 namespace vellicord {
 
 // Plain text in at most a number of lines at the label's width, the last one ending in "…" when
-// the text needs more. The lines are broken here rather than by QLabel's word wrap, so that the
-// cap holds at every width and the height asked for is the height the lines take.
+// the text needs more (or, eliding in the middle, the text's start and end with "…" between them,
+// as addresses and paths read best). The lines are broken here rather than by QLabel's word wrap,
+// so that the cap holds at every width and the height asked for is the height the lines take.
 class CappedLabel final : public QLabel {
 public:
     CappedLabel(int maximumLines, Qt::Alignment alignment, QWidget* parent = nullptr);
 
     void setFullText(const QString& text);
+    // Qt::ElideRight (the default) or Qt::ElideMiddle.
+    void setElideMode(Qt::TextElideMode mode);
     const QString& fullText() const { return full_; }
 
     bool hasHeightForWidth() const override { return true; }
@@ -25,8 +28,11 @@ protected:
 private:
     QSize extent(int width) const;
     QString lines(int width) const;
+    QStringList wrapped(const QString& text, int width, int limit) const;
+    QString middleElided(const QString& text, int width) const;
 
     int maximumLines_;
+    Qt::TextElideMode elideMode_ = Qt::ElideRight;
     QString full_;
 };
 

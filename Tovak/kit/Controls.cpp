@@ -26,8 +26,11 @@ public:
     QSize sizeHint() const override
     {
         const QFontMetrics metrics(font());
-        const int symbol = icon().isNull() ? 0 : iconSize().width() + symbolGap;
-        return {metrics.horizontalAdvance(text()) + symbol + 28, std::max(metrics.height(), iconSize().height()) + 12};
+        const int symbol = icon().isNull() ? 0 : iconSize().width() + gap();
+        // A symbol alone needs less room than a title.
+        const int margins = text().isEmpty() ? 18 : 28;
+        return {metrics.horizontalAdvance(text()) + symbol + margins,
+                std::max(metrics.height(), iconSize().height()) + 12};
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -60,17 +63,16 @@ protected:
         // The symbol and the title are centred together, the symbol drawn in the title's ink.
         const int textWidth = painter.fontMetrics().horizontalAdvance(text());
         const QSize symbol = iconSize();
-        const int left = (width() - symbol.width() - symbolGap - textWidth) / 2;
+        const int left = (width() - symbol.width() - gap() - textWidth) / 2;
         if (!isEnabled())
             painter.setOpacity(ink.alphaF());
         icon().paint(&painter, QRect(QPoint(left, (height() - symbol.height()) / 2), symbol));
         painter.setOpacity(1);
-        painter.drawText(QRect(left + symbol.width() + symbolGap, 0, textWidth + 1, height()), Qt::AlignVCenter,
-                         text());
+        painter.drawText(QRect(left + symbol.width() + gap(), 0, textWidth + 1, height()), Qt::AlignVCenter, text());
     }
 
 private:
-    static constexpr int symbolGap = 6;
+    int gap() const { return text().isEmpty() ? 0 : 6; }
 };
 
 } // namespace

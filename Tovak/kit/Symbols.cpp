@@ -172,6 +172,8 @@ const QHash<QString, QString>& drawings()
         {QStringLiteral("checkmark.shield"),
          QStringLiteral(R"(<path d="M12 2.6 L19.6 5.4 L19.6 11.2 C19.6 16 16.4 19.6 12 21.4 C7.6 19.6 4.4 16 4.4 11.2 L4.4 5.4 Z" fill="none" stroke="INK" stroke-width="1.6" stroke-linejoin="round"/>
 <path d="M8.4 11.8 L11 14.4 L15.8 9" fill="none" stroke="INK" stroke-width="1.8" stroke-linecap="round" stroke-linejoin="round"/>)")},
+        {QStringLiteral("circle"),
+         QStringLiteral(R"(<circle cx="12" cy="12" r="9.6" fill="none" stroke="INK" stroke-width="1.7"/>)")},
     };
     // clang-format on
     return table;

@@ -8,13 +8,17 @@
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
+#include "Tovak/library/AddToPromptBanner.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/EmptyStateView.h"
 #include "Tovak/library/IconCache.h"
+#include "Tovak/library/LibraryBulkActions.h"
 #include "Tovak/library/LibrarySelectionList.h"
+#include "Tovak/library/LibraryToolbar.h"
 #include "Tovak/library/NameSheet.h"
 #include "Tovak/library/PermissionBanner.h"
 #include "Tovak/library/PersistenceStatusBanner.h"
+#include "Tovak/library/SelectionDetailView.h"
 #include "Tovak/library/SidebarModel.h"
 #include "Tovak/library/SidebarView.h"
 #include "Tovak/library/UnavailableLibraryView.h"
@@ -23,20 +27,17 @@
 #include "platform/Accessibility.h"
 #include "platform/Desktop.h"
 
-#include <QActionGroup>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QToolBar>
-#include <QToolButton>
+#include <QTimeZone>
 #include <QVBoxLayout>
 
 namespace vellicord {
@@ -53,17 +54,6 @@ QWidget* padded(QWidget* banner, QWidget* parent)
     return frame;
 }
 
-QString sortSymbol(SortMode mode)
-{
-    switch (mode) {
-    case SortMode::newestFirst: return QStringLiteral("arrow.down.to.line");
-    case SortMode::oldestFirst: return QStringLiteral("arrow.up.to.line");
-    case SortMode::byApp: return QStringLiteral("app");
-    case SortMode::bySource: return QStringLiteral("link");
-    }
-    return {};
-}
-
 } // namespace
 
 ContentView::ContentView(ViewServices services, QWidget* parent)
@@ -72,6 +62,7 @@ ContentView::ContentView(ViewServices services, QWidget* parent)
     , state_(std::make_unique<ContentViewState>(services_.store, services_.scheduler, services_.clock))
     , icons_(std::make_unique<IconCache>(services_.desktop))
     , sidebarModel_(std::make_unique<SidebarModel>(services_.store))
+    , bulkActions_(std::make_unique<LibraryBulkActions>(*state_, services_.store, services_.pasteboard))
 {
     if (!services_.runModal)
         services_.runModal = [](QDialog& sheet) { sheet.open(); };
@@ -98,11 +89,15 @@ ContentView::ContentView(ViewServices services, QWidget* parent)
         searchField_->selectAll();
     });
     connect(&state, &ContentViewState::presentationChanged, this, &ContentView::presentGroupSheet);
+    connect(&state, &ContentViewState::selectionChanged, this, &ContentView::showInspected);
     connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, this, &ContentView::answer);
     refresh();
 }
 
-ContentView::~ContentView() = default;
+ContentView::~ContentView()
+{
+    delete toolBar_.data();
+}
 
 WelcomeView* ContentView::welcomeSheet() const
 {
@@ -153,33 +148,18 @@ SidebarView* ContentView::buildSidebar(QWidget* parent)
 
 void ContentView::buildToolBar()
 {
-    toolBar_ = new QToolBar(QStringLiteral("Library"), this);
-    toolBar_->setObjectName(QStringLiteral("LibraryToolBar"));
-    toolBar_->setMovable(false);
-    toolBar_->setFloatable(false);
-    auto* spacer = new QWidget(toolBar_);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolBar_->addWidget(spacer);
-
-    sortButton_ = new QToolButton(toolBar_);
-    sortButton_->setText(QStringLiteral("Sort"));
-    sortButton_->setAccessibleName(QStringLiteral("Sort"));
-    sortButton_->setToolTip(QStringLiteral("Sort selections"));
-    sortButton_->setIcon(Symbols::icon(QStringLiteral("arrow.up.arrow.down"), palette().color(QPalette::ButtonText)));
-    sortButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    sortButton_->setPopupMode(QToolButton::InstantPopup);
-    auto* menu = new QMenu(sortButton_);
-    auto* choices = new QActionGroup(menu);
-    for (SortMode mode : SortModes::allCases()) {
-        QAction* choice = menu->addAction(Symbols::icon(sortSymbol(mode), palette().color(QPalette::Text)),
-                                          SortModes::rawValue(mode));
-        choice->setCheckable(true);
-        choice->setChecked(mode == state_->sortMode());
-        choices->addAction(choice);
-        connect(choice, &QAction::triggered, this, [this, mode] { state_->setSortMode(mode); });
-    }
-    sortButton_->setMenu(menu);
-
+    toolBar_ = new LibraryToolbar(*state_, *bulkActions_,
+                                  LibraryToolbar::Services{
+                                      .store = services_.store,
+                                      .shortcutDisplay = services_.shortcutDisplay,
+                                      .requestCapture = services_.requestCapture,
+                                      .requestNewGroup =
+                                          [this] {
+                                              if (!sheetUp())
+                                                  bulkActions_->newGroupWithSelection();
+                                          },
+                                  },
+                                  this);
     searchField_ = new QLineEdit(toolBar_);
     searchField_->setObjectName(QStringLiteral("SearchField"));
     searchField_->setPlaceholderText(QStringLiteral("Search all selections"));
@@ -191,8 +171,7 @@ void ContentView::buildToolBar()
     searchField_->setMinimumWidth(200);
     searchField_->setMaximumWidth(280);
     connect(searchField_, &QLineEdit::textChanged, this, [this](const QString& text) { state_->setSearchText(text); });
-    toolBar_->addWidget(searchField_);
-    toolBar_->addWidget(sortButton_);
+    toolBar_->addLibraryWidget(searchField_);
 }
 
 QWidget* ContentView::buildLibraryPage()
@@ -215,13 +194,15 @@ QWidget* ContentView::buildLibraryPage()
     permissionBanner_ = new PermissionBanner;
     columnLayout->addWidget(padded(permissionBanner_, column));
     body_ = new QStackedWidget(column);
-    list_ = new LibrarySelectionList(*state_, *icons_, services_.pasteboard, body_);
+    list_ = new LibrarySelectionList(*state_, *icons_, services_.pasteboard, services_.desktop, body_);
     emptyState_ = new EmptyStateView(body_);
     unavailable_ = new UnavailableLibraryView(LibraryRecoveryPresentation::unreadable, body_);
     body_->addWidget(list_);
     body_->addWidget(emptyState_);
     body_->addWidget(unavailable_);
     columnLayout->addWidget(body_, 1);
+    banner_ = new AddToPromptBanner(services_.scheduler, column);
+    connect(bulkActions_.get(), &LibraryBulkActions::addedToPrompt, banner_, &AddToPromptBanner::flash);
 
     detail_ = new QStackedWidget(split);
     detail_->setObjectName(QStringLiteral("DetailPane"));
@@ -240,8 +221,19 @@ QWidget* ContentView::buildLibraryPage()
     placeholderLayout->addWidget(prompt);
     placeholderLayout->addStretch();
     blankDetail_ = new QWidget(detail_);
+    // The inspector writes dates in the user's locale and time zone.
+    inspector_ = new SelectionDetailView(SelectionDetailView::Services{.store = services_.store,
+                                                                       .pasteboard = services_.pasteboard,
+                                                                       .scheduler = services_.scheduler,
+                                                                       .desktop = services_.desktop,
+                                                                       .icons = *icons_},
+                                         QLocale(), QTimeZone::systemTimeZone(), detail_);
+    // Deleting does not move the inspector itself: the capture leaves the list, and the state moves on.
+    connect(inspector_, &SelectionDetailView::deleteRequested, this,
+            [this](const QUuid& id) { services_.store.remove(id); });
     detail_->addWidget(inspectorPlaceholder_);
     detail_->addWidget(blankDetail_);
+    detail_->addWidget(inspector_);
 
     split->setSizes({220, 360, 540});
     split->setStretchFactor(0, 0);
@@ -313,8 +305,6 @@ void ContentView::refresh()
     const bool usable = status.allowsLibraryChanges();
     const bool composing = state.sidebarSelection() && state.sidebarSelection()->showsComposer();
     pages_->setCurrentWidget(composing ? composePage_ : libraryPage_);
-    for (QAction* action : toolBar_->actions())
-        action->setVisible(!composing);
 
     const bool empty = state.model().rowCount() == 0;
     storageBanner_->setStatus(status);
@@ -338,7 +328,7 @@ void ContentView::refresh()
                                       : LibraryRecoveryPresentation::unreadable);
         body_->setCurrentWidget(unavailable_);
     }
-    detail_->setCurrentWidget(usable ? inspectorPlaceholder_ : blankDetail_);
+    showInspected();
 
     composeBanner_->setStatus(status);
     composeBanner_->parentWidget()->setVisible(status != StorePersistenceStatus::ready);
@@ -352,6 +342,16 @@ void ContentView::refresh()
 
     if (window() != this)
         window()->setWindowTitle(state.navigationTitleText());
+}
+
+void ContentView::showInspected()
+{
+    const std::optional<QUuid>& inspected = state_->detailSelectionID();
+    inspector_->setSelectionID(inspected);
+    if (inspector_->selectionID())
+        detail_->setCurrentWidget(inspector_);
+    else
+        detail_->setCurrentWidget(services_.store.canModifyLibrary() ? inspectorPlaceholder_ : blankDetail_);
 }
 
 // A composer is made for one prompt and goes with it: another prompt, or leaving the compose

@@ -3,6 +3,7 @@
 #include "Tovak/kit/ViewServices.h"
 
 #include "Tovak/library/ContentViewState.h"
+#include "Tovak/library/LibraryToolbar.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -15,17 +16,18 @@ class QLineEdit;
 class QPushButton;
 class QSplitter;
 class QStackedWidget;
-class QToolBar;
-class QToolButton;
 
 namespace vellicord {
 
+class AddToPromptBanner;
 class ComposeView;
 class EmptyStateView;
 class IconCache;
+class LibraryBulkActions;
 class LibrarySelectionList;
 class PermissionBanner;
 class PersistenceStatusBanner;
+class SelectionDetailView;
 class SidebarModel;
 class SidebarView;
 class UnavailableLibraryView;
@@ -44,10 +46,16 @@ public:
     ~ContentView() override;
 
     ContentViewState& state() { return *state_; }
-    // The window's toolbar: the search field and the Sort menu (shown with the library only).
-    QToolBar* toolBar() const { return toolBar_; }
+    // The window's toolbar: the capture button, the bulk actions, the Sort menu and the search field.
+    LibraryToolbar* toolBar() const { return toolBar_; }
+    LibraryBulkActions& bulkActions() { return *bulkActions_; }
+    // How many captures the last addition put into the prompt, over the top of the list.
+    AddToPromptBanner* addToPromptBanner() const { return banner_; }
     QLineEdit* searchField() const { return searchField_; }
     LibrarySelectionList* list() const { return list_; }
+    // The detail pane: the inspector of the inspected capture, or its placeholder.
+    QStackedWidget* detailPane() const { return detail_; }
+    SelectionDetailView* inspector() const { return inspector_; }
     // The sidebar of the layout shown, and each layout's own.
     SidebarView* sidebar() const;
     SidebarView* librarySidebar() const { return librarySidebar_; }
@@ -76,6 +84,7 @@ private:
     QWidget* buildComposePage();
     QWidget* buildMissingDraftPlaceholder(QWidget* parent);
     void refresh();
+    void showInspected();
     void showComposer(const std::optional<QUuid>& draftID);
     void showWelcome();
     bool sheetUp() const;
@@ -89,9 +98,11 @@ private:
     std::unique_ptr<ContentViewState> state_;
     std::unique_ptr<IconCache> icons_;
     std::unique_ptr<SidebarModel> sidebarModel_;
-    QToolBar* toolBar_ = nullptr;
+    std::unique_ptr<LibraryBulkActions> bulkActions_;
+    // The window takes the toolbar in; it goes with this view all the same, as it works on its state.
+    QPointer<LibraryToolbar> toolBar_;
     QLineEdit* searchField_ = nullptr;
-    QToolButton* sortButton_ = nullptr;
+    AddToPromptBanner* banner_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     SidebarView* librarySidebar_ = nullptr;
     SidebarView* composeSidebar_ = nullptr;
@@ -104,6 +115,7 @@ private:
     EmptyStateView* emptyState_ = nullptr;
     UnavailableLibraryView* unavailable_ = nullptr;
     QStackedWidget* detail_ = nullptr;
+    SelectionDetailView* inspector_ = nullptr;
     QWidget* inspectorPlaceholder_ = nullptr;
     QWidget* blankDetail_ = nullptr;
     PersistenceStatusBanner* composeBanner_ = nullptr;

@@ -29,6 +29,9 @@ class ContentViewState final : public QObject {
 public:
     ContentViewState(Store& store, Scheduler& scheduler, const Clock& clock, QObject* parent = nullptr);
 
+    // The library the window shows.
+    Store& store() const { return store_; }
+
     const std::optional<SidebarItem>& sidebarSelection() const { return sidebarSelection_; }
     void setSidebarSelection(const std::optional<SidebarItem>& item);
     // The search as typed; the list searches for it trimmed and lower-cased.

@@ -1,13 +1,19 @@
 #include "Tovak/library/LibrarySelectionList.h"
 
+#include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/library/CaptureActions.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/SelectionRowDelegate.h"
 #include "core/capture/Clipboard.h"
 #include "core/library/SelectionDragIDs.h"
+#include "core/library/Store.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDrag>
 #include <QHelpEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QToolTip>
@@ -17,10 +23,11 @@
 namespace vellicord {
 
 LibrarySelectionList::LibrarySelectionList(ContentViewState& state, IconCache& icons, Pasteboard& pasteboard,
-                                           QWidget* parent)
+                                           Desktop& desktop, QWidget* parent)
     : QListView(parent)
     , state_(state)
     , pasteboard_(pasteboard)
+    , desktop_(desktop)
     , delegate_(new SelectionRowDelegate(icons, this))
 {
     setObjectName(QStringLiteral("LibrarySelectionList"));
@@ -161,8 +168,8 @@ void LibrarySelectionList::copyPlainText(int row)
     const std::optional<Selection> selection = model.selectionAt(row);
     if (!selection)
         return;
-    Clipboard::writePlain(selection->text, pasteboard_);
-    model.flashCopied(selection->id);
+    if (Clipboard::writePlain(selection->text, pasteboard_))
+        model.flashCopied(selection->id);
 }
 
 QString LibrarySelectionList::dragPayload(int row) const
@@ -191,6 +198,74 @@ bool LibrarySelectionList::viewportEvent(QEvent* event)
         return true;
     }
     return QListView::viewportEvent(event);
+}
+
+QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)
+{
+    const std::optional<Selection> found = state_.model().selectionAt(row);
+    if (!found)
+        return nullptr;
+    const Selection selection = *found;
+    const QUuid id = selection.id;
+    Store& store = state_.store();
+    SelectionListModel& model = state_.model();
+    Pasteboard& pasteboard = pasteboard_;
+    auto* menu = new QMenu(parent);
+    const auto item = [menu](const QString& title, auto action) {
+        QObject::connect(menu->addAction(title), &QAction::triggered, menu, action);
+    };
+    // The row may have moved or gone by the time a copy is made: its mark is found by the capture's id.
+    item(QStringLiteral("Copy as Markdown"), [&model, &pasteboard, selection] {
+        if (Clipboard::writeMarkdown(selection.markdown, pasteboard))
+            model.flashCopied(selection.id);
+    });
+    item(QStringLiteral("Copy Plain Text"), [&model, &pasteboard, selection] {
+        if (Clipboard::writePlain(selection.text, pasteboard))
+            model.flashCopied(selection.id);
+    });
+    item(QStringLiteral("Add to Prompt"), [&store, id] { store.addSelectionToActiveDraft(id); });
+    if (selection.sourceURL) {
+        menu->addSeparator();
+        CaptureActions::addOpenItems(*menu, desktop_, pasteboard, selection);
+    }
+    if (selection.filePath) {
+        menu->addSeparator();
+        CaptureActions::addRevealItem(*menu, desktop_, selection);
+    }
+    menu->addSeparator();
+    const std::optional<QString> detail = selection.sourceDetail();
+    const QString source = detail ? u'"' + *detail + u'"' : selection.appName;
+    item(QStringLiteral("Copy All from ") + CaptureActions::menuText(source), [&store, &model, &pasteboard, selection] {
+        if (CaptureActions::copyAllFromSource(store, selection, pasteboard))
+            model.flashCopied(selection.id);
+    });
+    menu->addSeparator();
+    QMenu* groups = menu->addMenu(QStringLiteral("Add to Group…"));
+    CaptureActions::addGroupItems(*groups, store, selection);
+    groups->addSeparator();
+    QObject::connect(groups->addAction(QStringLiteral("New Group…")), &QAction::triggered, menu, [selection] {
+        NotificationCenter::defaultCenter().post(AppNotification::vellicordRequestNewGroup,
+                                                 QVariant::fromValue(selection));
+    });
+    if (!selection.groupIDs.isEmpty()) {
+        const QSet<QUuid> memberships(selection.groupIDs.cbegin(), selection.groupIDs.cend());
+        item(QStringLiteral("Remove from All Groups"),
+             [&store, memberships, id] { store.removeFromGroups(memberships, {id}); });
+    }
+    menu->addSeparator();
+    item(QStringLiteral("Delete"), [&store, id] { store.remove(id); });
+    return menu;
+}
+
+void LibrarySelectionList::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The scroll area hands on the viewport's event: its position is in the viewport already.
+    const QModelIndex index = indexAt(event->pos());
+    if (!index.isValid())
+        return;
+    std::unique_ptr<QMenu> menu(contextMenu(index.row(), this));
+    if (menu)
+        menu->exec(event->globalPos());
 }
 
 } // namespace vellicord

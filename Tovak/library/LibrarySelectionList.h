@@ -4,9 +4,12 @@
 #include <QPoint>
 #include <QUuid>
 
+class QMenu;
+
 namespace vellicord {
 
 class ContentViewState;
+class Desktop;
 class IconCache;
 class Pasteboard;
 class SelectionRowDelegate;
@@ -14,11 +17,13 @@ class SelectionRowDelegate;
 // The middle column of the main window: the captures shown, one row each, in several selection.
 // The window's state holds the truth of which captures are selected; the list shows it and hands
 // the user's changes back. A double click on a row copies its plain text; the grip of a row drags
-// the selected captures (or that one alone) into a prompt or a group.
+// the selected captures (or that one alone) into a prompt or a group; a secondary click opens the
+// row's menu, which acts on that row's capture alone, never on the selection.
 class LibrarySelectionList final : public QListView {
     Q_OBJECT
 public:
-    LibrarySelectionList(ContentViewState& state, IconCache& icons, Pasteboard& pasteboard, QWidget* parent = nullptr);
+    LibrarySelectionList(ContentViewState& state, IconCache& icons, Pasteboard& pasteboard, Desktop& desktop,
+                         QWidget* parent = nullptr);
 
     SelectionRowDelegate& rowDelegate() const { return *delegate_; }
     // The plain-text copy of a double click, and of the "Copy plain text" action.
@@ -26,6 +31,9 @@ public:
     // What a drag from the row's grip carries: the whole selection when the row is in it, else
     // the row alone.
     QString dragPayload(int row) const;
+    // The row's menu, made as it opens: what it offers depends on the capture (a page, a file, its
+    // groups) and on the library's groups. The caller owns it.
+    QMenu* contextMenu(int row, QWidget* parent = nullptr);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -34,6 +42,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyboardSearch(const QString& search) override;
     bool viewportEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void showSelection();
@@ -43,6 +52,7 @@ private:
 
     ContentViewState& state_;
     Pasteboard& pasteboard_;
+    Desktop& desktop_;
     SelectionRowDelegate* delegate_;
     bool syncing_ = false;
     int gripRow_ = -1;

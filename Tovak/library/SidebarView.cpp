@@ -26,8 +26,6 @@ namespace {
 
 using Kind = SidebarModel::Kind;
 
-const QString plainSeparator = QStringLiteral("\n\n---\n\n");
-
 QSet<QUuid> asSet(const QList<QUuid>& ids)
 {
     return QSet<QUuid>(ids.cbegin(), ids.cend());
@@ -40,15 +38,6 @@ QSet<QUuid> idsOf(const QList<Selection>& selections)
     for (const Selection& s : selections)
         ids.insert(s.id);
     return ids;
-}
-
-QString plainTexts(const QList<Selection>& selections)
-{
-    QStringList texts;
-    texts.reserve(selections.size());
-    for (const Selection& s : selections)
-        texts.append(s.text);
-    return texts.join(plainSeparator);
 }
 
 } // namespace
@@ -398,7 +387,7 @@ void SidebarView::copyGroupMarkdown(const SelectionGroup& group)
 
 void SidebarView::copyGroupPlain(const SelectionGroup& group)
 {
-    Clipboard::writePlain(plainTexts(services_.store.selections(group.id)), services_.pasteboard);
+    Clipboard::writePlain(SelectionsMarkdown::plainText(services_.store.selections(group.id)), services_.pasteboard);
 }
 
 void SidebarView::addSourceToPrompt(const QList<QUuid>& selectionIDs)
@@ -427,7 +416,7 @@ void SidebarView::copySourceMarkdown(const SourceIdentity& identity)
 
 void SidebarView::copySourcePlain(const SourceIdentity& identity)
 {
-    Clipboard::writePlain(plainTexts(sourceSelections(identity)), services_.pasteboard);
+    Clipboard::writePlain(SelectionsMarkdown::plainText(sourceSelections(identity)), services_.pasteboard);
 }
 
 } // namespace vellicord

@@ -1,5 +1,6 @@
 #include "core/capture/Clipboard.h"
 
+#include "core/capture/CaptureLog.h"
 #include "core/foundation/Text.h"
 #include "core/richtext/MarkdownHtml.h"
 #include "core/richtext/OfflineHTMLConverter.h"
@@ -18,6 +19,13 @@ void setData(PasteboardItem& item, const QString& target, const QByteArray& byte
         }
     }
     item.append({target, bytes});
+}
+
+bool written(bool taken, const QString& what)
+{
+    if (!taken)
+        CaptureLog::app(QStringLiteral("Copy failed: the clipboard did not take the ") + what);
+    return taken;
 }
 
 } // namespace
@@ -166,21 +174,22 @@ std::optional<QByteArray> htmlData(const QString& markdown)
     return html.toUtf8();
 }
 
-void writeMarkdown(const QString& markdown, Pasteboard& pasteboard)
+bool writeMarkdown(const QString& markdown, Pasteboard& pasteboard)
 {
     const QByteArray utf8 = Text::repairingSurrogates(markdown).toUtf8();
     PasteboardItem item{{QStringLiteral("UTF8_STRING"), utf8}, {QStringLiteral("text/plain;charset=utf-8"), utf8}};
     const std::optional<QByteArray> html = htmlData(markdown);
     if (html && !html->isEmpty())
         item.append({QStringLiteral("text/html"), *html});
-    pasteboard.write({item});
+    return written(pasteboard.write({item}), QStringLiteral("Markdown"));
 }
 
 bool writePlain(const QString& text, Pasteboard& pasteboard)
 {
     const QByteArray utf8 = Text::repairingSurrogates(text).toUtf8();
-    return pasteboard.write(
-        {PasteboardItem{{QStringLiteral("UTF8_STRING"), utf8}, {QStringLiteral("text/plain;charset=utf-8"), utf8}}});
+    return written(pasteboard.write({PasteboardItem{{QStringLiteral("UTF8_STRING"), utf8},
+                                                    {QStringLiteral("text/plain;charset=utf-8"), utf8}}}),
+                   QStringLiteral("plain text"));
 }
 
 } // namespace vellicord::Clipboard

@@ -52,8 +52,9 @@ std::optional<QString> parsePageTitle(const QString& html);
 // HTML rendered from Markdown, for editors that paste formatted text.
 std::optional<QByteArray> htmlData(const QString& markdown);
 
-void writeMarkdown(const QString& markdown, Pasteboard& pasteboard);
-// True when the clipboard took the text.
+// Both answer whether the clipboard took the content; a refusal is logged, so that a copy the user
+// was told about never fails unseen.
+bool writeMarkdown(const QString& markdown, Pasteboard& pasteboard);
 bool writePlain(const QString& text, Pasteboard& pasteboard);
 
 } // namespace Clipboard

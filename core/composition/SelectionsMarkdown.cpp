@@ -55,4 +55,13 @@ QString fromSource(const QList<Selection>& selections, const SourceIdentity& sou
     return elements.join(separator);
 }
 
+QString plainText(const QList<Selection>& selections)
+{
+    QStringList texts;
+    texts.reserve(selections.size());
+    for (const Selection& selection : selections)
+        texts.append(selection.text);
+    return texts.join(separator);
+}
+
 } // namespace vellicord::SelectionsMarkdown

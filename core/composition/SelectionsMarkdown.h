@@ -17,6 +17,8 @@ QString single(const Selection& selection);
 QString document(const QList<Selection>& selections);
 // The same under a heading naming the source: its address, file path or application.
 QString fromSource(const QList<Selection>& selections, const SourceIdentity& source);
+// The plain texts, in the order given (the order shown), separated by the same rule.
+QString plainText(const QList<Selection>& selections);
 
 } // namespace SelectionsMarkdown
 } // namespace vellicord

@@ -139,10 +139,14 @@ public:
     // The paragraph containing the position, its terminator (LF, CR, CR LF or U+2029) included.
     Range paragraphRange(qsizetype position) const;
 
+    // Same characters and same attributes over the same ranges (lists and list items by identity).
+    friend bool operator==(const AttributedText&, const AttributedText&) = default;
+
 private:
     struct Run {
         qsizetype start;
         Attributes attributes;
+        friend bool operator==(const Run&, const Run&) = default;
     };
     qsizetype runIndexAt(qsizetype index) const;
     qsizetype runEnd(qsizetype runIndex) const;

@@ -105,8 +105,10 @@ bool XdgDesktop::openURL(const QString& address)
 
 bool XdgDesktop::revealFile(const QString& path)
 {
-    const QFileInfo file(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    if (path.isEmpty() || !file.exists())
+    if (!isRevealable(path))
+        return false;
+    const QFileInfo file(QDir::cleanPath(path));
+    if (!file.exists())
         return false;
     if (showItems_(QUrl::fromLocalFile(file.filePath())))
         return true;

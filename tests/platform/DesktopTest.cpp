@@ -30,5 +30,27 @@ TEST(DesktopTest, OnlyWebAndMailAddressesAreOpenable)
         EXPECT_EQ(Desktop::isOpenable(QString::fromUtf8(c.address)), c.openable) << c.address;
 }
 
+TEST(DesktopTest, OnlyAbsolutePathsAreRevealable)
+{
+    struct Case {
+        QString path;
+        bool revealable;
+    };
+    const Case cases[] = {
+        {QStringLiteral("/home/user/Notes/plan.md"), true},
+        {QStringLiteral("/"), true},
+        {QStringLiteral("/tmp/../etc/hosts"), true}, // still absolute; the folder shown is where it lies
+        {QStringLiteral("plan.md"), false},
+        {QStringLiteral("./plan.md"), false},
+        {QStringLiteral("../plan.md"), false},
+        {QStringLiteral("~/plan.md"), false},
+        {QStringLiteral("file:///home/user/plan.md"), false},
+        {QString(), false},
+        {QStringLiteral("/home/user/plan.md") + QChar(u'\0') + QStringLiteral(".txt"), false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Desktop::isRevealable(c.path), c.revealable) << qPrintable(c.path);
+}
+
 } // namespace
 } // namespace vellicord

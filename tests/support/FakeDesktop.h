@@ -8,7 +8,7 @@
 
 namespace vellicord {
 
-// Records what the views ask the desktop for; refuses addresses by the same rule as the real one.
+// Records what the views ask the desktop for; refuses addresses and paths by the same rules as the real one.
 class FakeDesktop final : public Desktop {
 public:
     Appearance current = Appearance::light;
@@ -40,6 +40,8 @@ public:
 
     bool revealFile(const QString& path) override
     {
+        if (!isRevealable(path))
+            return false;
         revealed.append(path);
         return true;
     }

@@ -43,7 +43,9 @@ TEST(Symbols, EveryNameTheViewsUseIsDrawn)
           "doc.text",
           // The composer's panes, rows and menus.
           "ellipsis", "ellipsis.circle", "pin.fill", "lock.doc", "note.text", "scissors", "scissors.badge.ellipsis",
-          "wand.and.stars", "doc.badge.plus", "doc.on.clipboard", "square.and.arrow.down"}) {
+          "wand.and.stars", "doc.badge.plus", "doc.on.clipboard", "square.and.arrow.down",
+          // The inspector.
+          "doc.plaintext", "circle"}) {
         EXPECT_TRUE(Symbols::has(QString::fromLatin1(name))) << name;
         const QPixmap pixmap = Symbols::icon(QString::fromLatin1(name), Qt::red).pixmap(QSize(24, 24), 2.0);
         EXPECT_EQ(pixmap.size(), QSize(48, 48)) << name;

@@ -4,7 +4,9 @@
 #include "Tovak/composer/ComposeView.h"
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/library/AddToPromptBanner.h"
 #include "Tovak/library/NameSheet.h"
+#include "Tovak/library/SelectionDetailView.h"
 #include "Tovak/library/SidebarModel.h"
 #include "Tovak/library/SidebarView.h"
 #include "Tovak/library/WelcomeView.h"
@@ -15,10 +17,12 @@
 #include <QDir>
 #include <QEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -336,6 +340,8 @@ TEST(ContentView, RendersBothLayoutsAndTheSheets)
         }
     };
     content.state().setSidebarSelection(SidebarItem::group(reading));
+    content.toolBar()->button(LibraryToolbar::Item::selectAll)->click();
+    content.addToPromptBanner()->flash(1, 3);
     write(window, QSize(1120, 660), QStringLiteral("layout-library-group"));
     content.state().setSidebarSelection(SidebarItem::prompt());
     write(window, QSize(1120, 660), QStringLiteral("layout-compose-placeholder"));
@@ -356,4 +362,47 @@ TEST(ContentView, RendersBothLayoutsAndTheSheets)
     content.state().requestDeleteGroup(*fakes.store->findGroup(reading));
     write(*content.groupSheet(), QSize(), QStringLiteral("alert-delete-group"));
     content.state().dismissDeleteAlert();
+}
+
+// The detail pane shows the inspector of the inspected capture; deleting it there removes it from
+// the library, and the pane falls back as the window's selection moves on.
+TEST(ContentView, DetailPaneInspectsAndFallsBackAfterADelete)
+{
+    ViewFakes fakes;
+    QList<QUuid> ids;
+    for (const char* text : {"first", "second"}) {
+        const Selection s(QUuid::createUuid(), QString::fromUtf8(text), std::nullopt, QStringLiteral("App"),
+                          std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, fakes.time.now());
+        fakes.store->add(s);
+        ids.append(s.id);
+    }
+    QWidget window;
+    auto* content = new ContentView(fakes.services(), &window);
+    window.show();
+    QStackedWidget* pane = content->detailPane();
+    SelectionDetailView* inspector = content->inspector();
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        bool inspecting;
+        std::optional<QUuid> shown;
+    };
+    const Step steps[] = {
+        {"nothing inspected", [] {}, false, std::nullopt},
+        {"a capture chosen", [&] { content->state().selectInList({ids[0]}); }, true, ids[0]},
+        {"deleted from the inspector",
+         [&] {
+             QMenu* more = inspector->moreMenu();
+             Q_EMIT more->aboutToShow();
+             more->actions().last()->trigger();
+         },
+         false, std::nullopt},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        EXPECT_EQ(pane->currentWidget() == inspector, step.inspecting) << step.name;
+        EXPECT_EQ(inspector->selectionID(), step.shown) << step.name;
+    }
+    EXPECT_FALSE(fakes.store->findByID(ids[0]));
+    EXPECT_TRUE(fakes.store->findByID(ids[1]));
 }

@@ -176,10 +176,12 @@ TEST(LibraryBrowserX11, SearchTheLibraryAndCopyARowByDoubleClick)
         60000))
         << "the window over the whole library, read through the accessibility interface";
 
-    const QString window = run(QStringLiteral("xdotool"),
-                               {QStringLiteral("search"), QStringLiteral("--pid"), QString::number(program.processId()),
-                                QStringLiteral("--name"), QStringLiteral("^Vellicord")})
-                               .section(u'\n', 0, 0);
+    // The window on screen: the program has unmapped windows of its own too.
+    const QString window
+        = run(QStringLiteral("xdotool"),
+              {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+               QString::number(program.processId()), QStringLiteral("--name"), QStringLiteral("^Vellicord")})
+              .section(u'\n', 0, 0);
     ASSERT_FALSE(window.isEmpty());
     run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
     run(QStringLiteral("xdotool"),
@@ -292,6 +294,120 @@ TEST(LibraryBrowserX11, NewPromptFromTheKeyboardIsShownAndSaved)
         }
     };
     EXPECT_TRUE(waitFor(saved, 5000)) << "the prompt in the library file";
+
+    program.terminate();
+    EXPECT_TRUE(program.waitForFinished(20000));
+}
+
+// The real program: a search, Control-A in the list, then "Delete" in the toolbar. Only the rows
+// the search left are selected and deleted, and after the save the library file no longer holds
+// them while it still holds the capture the search hid.
+TEST(LibraryBrowserX11, ControlAThenDeleteFromTheToolbar)
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || QStandardPaths::findExecutable("xdotool").isEmpty())
+        GTEST_SKIP() << "needs a D-Bus session bus and xdotool";
+    QTemporaryDir home;
+    const QString file = home.filePath(QStringLiteral("data/Vellicord/Vellicord.json"));
+    StoreSnapshot library;
+    for (int n = 0; n < 3; ++n)
+        library.selections.append(LibrarySamples::selection(n));
+    library.selections[0].text = library.selections[0].markdown = QStringLiteral("Zebra one");
+    library.selections[2].text = library.selections[2].markdown = QStringLiteral("Zebra two");
+    QDir().mkpath(QFileInfo(file).path());
+    QDir().mkpath(home.filePath(QStringLiteral("run")));
+    LibrarySamples::writeFile(file, StorePersistence::encode(library));
+
+    QProcess program;
+    program.setProcessEnvironment(environmentIn(home));
+    program.start(QStringLiteral(VELLICORD_BINARY), {QStringLiteral("-showWindowOnLaunch")});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    ASSERT_EQ(atspi_init() <= 1, true);
+    Accessible app, list, toolbar;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (!app)
+                app = application(program.processId());
+            if (app && !list)
+                list = find(app, ATSPI_ROLE_LIST, QStringLiteral("Captures"));
+            if (app && !toolbar)
+                toolbar = find(app, ATSPI_ROLE_TOOL_BAR, QStringLiteral("Library"));
+            return bool(list) && bool(toolbar) && list.childCount() == 3;
+        },
+        30000))
+        << "the list and the toolbar, read through the accessibility interface";
+
+    const QString window
+        = run(QStringLiteral("xdotool"),
+              {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+               QString::number(program.processId()), QStringLiteral("--name"), QStringLiteral("^Vellicord")})
+              .section(u'\n', 0, 0);
+    ASSERT_FALSE(window.isEmpty());
+    run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+f")});
+    QThread::msleep(600);
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), QStringLiteral("zebra")});
+    ASSERT_TRUE(waitFor([&] { return list.childCount() == 2; }, 10000)) << "rows: " << list.childCount();
+
+    const auto clickOn = [](const Accessible& element) {
+        AtspiComponent* component = atspi_accessible_get_component_iface(element.object);
+        if (!component)
+            return false;
+        AtspiRect* extents = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
+        g_object_unref(component);
+        if (!extents)
+            return false;
+        const int x = extents->x + extents->width / 2;
+        const int y = extents->y + extents->height / 2;
+        g_free(extents);
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QString::number(x), QString::number(y), QStringLiteral("click"),
+             QStringLiteral("1")});
+        return true;
+    };
+    // A click on a row puts the keys in the list; Control-A there selects every row shown.
+    ASSERT_TRUE(clickOn(list.child(0)));
+    QThread::msleep(300);
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+a")});
+    const auto showing = [](const Accessible& element) {
+        AtspiStateSet* states = atspi_accessible_get_state_set(element.object);
+        const bool shown = states && atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+        if (states)
+            g_object_unref(states);
+        return shown;
+    };
+    Accessible remove;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            remove = find(toolbar, ATSPI_ROLE_PUSH_BUTTON, QStringLiteral("Delete"));
+            if (!remove || !showing(remove))
+                return false;
+            gchar* description = atspi_accessible_get_description(remove.object, nullptr);
+            const QString help = QString::fromUtf8(description);
+            g_free(description);
+            return help == QStringLiteral("Delete 2 selection(s)");
+        },
+        10000))
+        << "the toolbar's Delete for the two rows shown";
+    ASSERT_TRUE(clickOn(remove));
+
+    const auto stored = [&] {
+        QFile saved(file);
+        if (!saved.open(QIODevice::ReadOnly))
+            return QList<QUuid>{};
+        try {
+            QList<QUuid> ids;
+            for (const Selection& s : StorePersistence::decode(saved.readAll()).selections)
+                ids.append(s.id);
+            return ids;
+        } catch (const std::exception&) {
+            return QList<QUuid>{};
+        }
+    };
+    EXPECT_TRUE(waitFor([&] { return stored() == QList<QUuid>{LibrarySamples::id(1)}; }, 5000))
+        << "the library file holds only the capture the search hid";
 
     program.terminate();
     EXPECT_TRUE(program.waitForFinished(20000));

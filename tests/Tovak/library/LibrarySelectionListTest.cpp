@@ -1,12 +1,16 @@
 #include "Tovak/library/LibrarySelectionList.h"
 
+#include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/SelectionRowDelegate.h"
+#include "core/capture/Clipboard.h"
 #include "core/library/SelectionDragIDs.h"
 #include "support/ViewFakes.h"
 
 #include <QAbstractItemModelTester>
+#include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -35,7 +39,7 @@ struct List : ViewFakes {
         }
         state = std::make_unique<ContentViewState>(*store, time, time);
         icons = std::make_unique<IconCache>(desktop);
-        view = std::make_unique<LibrarySelectionList>(*state, *icons, pasteboard);
+        view = std::make_unique<LibrarySelectionList>(*state, *icons, pasteboard, desktop);
         view->resize(360, 600);
         view->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
@@ -159,6 +163,197 @@ TEST(LibrarySelectionList, GripDragsTheSelectionOrItsRowAlone)
     QTest::mousePress(list.view->viewport(), Qt::LeftButton, {}, list.grip(3));
     QTest::mouseRelease(list.view->viewport(), Qt::LeftButton, {}, list.grip(3));
     EXPECT_EQ(list.state->selectedIDs(), list.rows({0, 1}));
+}
+
+// Opens the row's menu and names its items: "-" for a divider, "(off)" after a disabled item, a
+// submenu as its title followed by its items in brackets.
+QStringList menuItems(QMenu& menu)
+{
+    QStringList names;
+    for (QAction* action : menu.actions()) {
+        if (action->isSeparator())
+            names.append(QStringLiteral("-"));
+        else if (action->menu())
+            names.append(action->text() + QStringLiteral(" [") + menuItems(*action->menu()).join(QStringLiteral(", "))
+                         + u']');
+        else
+            names.append(action->text() + (action->isEnabled() ? QString() : QStringLiteral(" (off)")));
+    }
+    return names;
+}
+
+QAction* menuItem(QMenu& menu, const QString& text)
+{
+    for (QAction* action : menu.actions()) {
+        if (action->text() == text)
+            return action;
+        if (action->menu()) {
+            if (QAction* inner = menuItem(*action->menu(), text))
+                return inner;
+        }
+    }
+    return nullptr;
+}
+
+// The menu of one row offers what fits its capture, acts on that capture alone whatever is
+// selected, and opens a page or reveals a file only through the desktop's rules.
+TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
+{
+    const QString page = QStringLiteral("https://example.com/a?b=1");
+    const QStringList head{QStringLiteral("Copy as Markdown"), QStringLiteral("Copy Plain Text"),
+                           QStringLiteral("Add to Prompt")};
+    const QString noGroups = QStringLiteral("Add to Group… [No groups yet (off), -, New Group…]");
+    struct Case {
+        const char* name;
+        std::optional<QString> url;
+        std::optional<QString> file;
+        QString app;
+        bool grouped; // the library has groups "R&D" and "Later", the capture is in "R&D"
+        QStringList middle; // between the head and the groups
+        QString groups;
+        QStringList opened;
+        QStringList revealed;
+    };
+    const Case cases[] = {
+        {"web page and file",
+         page,
+         QStringLiteral("/home/u/a.pdf"),
+         QStringLiteral("Firefox"),
+         false,
+         {"-", "Open in Browser", "Copy URL", "-", "Reveal in Finder", "-", "Copy All from \"" + page + "\"", "-"},
+         noGroups,
+         {page},
+         {QStringLiteral("/home/u/a.pdf")}},
+        {"script address",
+         QStringLiteral("javascript:alert(1)"),
+         std::nullopt,
+         QStringLiteral("Firefox"),
+         false,
+         {"-", "Open in Browser (off)", "Copy URL", "-", "Copy All from \"javascript:alert(1)\"", "-"},
+         noGroups,
+         {},
+         {}},
+        {"relative file",
+         std::nullopt,
+         QStringLiteral("notes/a.md"),
+         QStringLiteral("Editor"),
+         false,
+         {"-", "Reveal in Finder (off)", "-", "Copy All from \"notes/a.md\"", "-"},
+         noGroups,
+         {},
+         {}},
+        {"neither, in a group",
+         std::nullopt,
+         std::nullopt,
+         QStringLiteral("Notes & Co"),
+         true,
+         {"-", "Copy All from Notes && Co", "-"},
+         QStringLiteral("Add to Group… [R&&D, Later, -, New Group…]"),
+         {},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        List list(2);
+        Store& store = *list.store;
+        QList<QUuid> groups;
+        if (c.grouped) {
+            groups.append(store.addGroup(QStringLiteral("R&D"), QStringLiteral("#FF0000"))->id);
+            store.addGroup(QStringLiteral("Later"), QStringLiteral("#00FF00"));
+        }
+        const Selection capture(QUuid::createUuid(), QStringLiteral("plain"), QStringLiteral("**rich**"), c.app,
+                                std::nullopt, c.url, std::nullopt, c.file, groups, list.time.now());
+        store.add(capture);
+        const int row = list.state->model().rowOf(capture.id);
+        list.click(row == 0 ? 1 : 0);
+        const QSet<QUuid> selected = list.state->selectedIDs();
+        ASSERT_FALSE(selected.contains(capture.id));
+        std::unique_ptr<QMenu> menu(list.view->contextMenu(row));
+        ASSERT_TRUE(menu);
+        QStringList expected = head + c.middle + QStringList{c.groups};
+        if (c.grouped)
+            expected.append(QStringLiteral("Remove from All Groups"));
+        expected += QStringList{QStringLiteral("-"), QStringLiteral("Delete")};
+        EXPECT_EQ(menuItems(*menu), expected);
+        if (c.grouped) {
+            EXPECT_TRUE(menuItem(*menu, QStringLiteral("R&&D"))->isChecked());
+        }
+        for (const QString& open : {QStringLiteral("Open in Browser"), QStringLiteral("Reveal in Finder")}) {
+            if (QAction* action = menuItem(*menu, open))
+                action->trigger();
+        }
+        EXPECT_EQ(list.desktop.opened, c.opened);
+        EXPECT_EQ(list.desktop.revealed, c.revealed);
+        menuItem(*menu, QStringLiteral("Add to Prompt"))->trigger();
+        EXPECT_EQ(store.activeDraft()->entries.size(), 1);
+        EXPECT_EQ(store.activeDraft()->entries.first().selectionID, capture.id) << "the row's, not the selection's";
+        EXPECT_EQ(list.state->selectedIDs(), selected);
+    }
+}
+
+TEST(LibrarySelectionList, RowMenuActions)
+{
+    const QString page = QStringLiteral("https://example.com/a");
+    List list(0);
+    Store& store = *list.store;
+    const QUuid first = store.addGroup(QStringLiteral("First"), QStringLiteral("#FF0000"))->id;
+    const QUuid second = store.addGroup(QStringLiteral("Second"), QStringLiteral("#00FF00"))->id;
+    const Selection hidden(QUuid::createUuid(), QStringLiteral("hidden by the search"), std::nullopt,
+                           QStringLiteral("Firefox"), std::nullopt, page, std::nullopt, std::nullopt, {},
+                           list.time.now());
+    const Selection capture(QUuid::createUuid(), QStringLiteral("plain"), QStringLiteral("**rich**"),
+                            QStringLiteral("Firefox"), std::nullopt, page, std::nullopt, std::nullopt, {first, second},
+                            list.time.now());
+    store.add(hidden);
+    store.add(capture);
+    list.state->setSearchText(QStringLiteral("plain"));
+    ASSERT_EQ(list.state->model().rowCount(), 1);
+    const auto trigger = [&](const QString& item) {
+        std::unique_ptr<QMenu> menu(list.view->contextMenu(0));
+        menuItem(*menu, item)->trigger();
+    };
+    const auto clipboard = [&] { return Clipboard::plainText(list.pasteboard).value_or(QString()); };
+    struct Case {
+        const char* item;
+        bool taken;
+        QString clipboard; // what the clipboard holds after, or a part of it
+        bool copied;
+    };
+    const Case cases[] = {
+        {"Copy as Markdown", true, QStringLiteral("**rich**"), true},
+        {"Copy Plain Text", true, QStringLiteral("plain"), true},
+        {"Copy URL", true, page, false},
+        {"Copy All from \"https://example.com/a\"", true, QStringLiteral("hidden by the search"), true},
+        {"Copy Plain Text", false, QStringLiteral("before"), false},
+        {"Copy as Markdown", false, QStringLiteral("before"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        Clipboard::writePlain(QStringLiteral("before"), list.pasteboard);
+        list.pasteboard.writesSucceed = c.taken;
+        trigger(QString::fromUtf8(c.item));
+        list.pasteboard.writesSucceed = true;
+        EXPECT_TRUE(clipboard().contains(c.clipboard));
+        EXPECT_EQ(list.state->model().isCopied(capture.id), c.copied);
+        list.time.advance(SelectionListModel::copiedDuration);
+    }
+
+    QVariant requested;
+    QObject receiver;
+    QObject::connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, &receiver,
+                     [&](const QString& name, const QVariant& object) {
+                         if (name == AppNotification::vellicordRequestNewGroup)
+                             requested = object;
+                     });
+    trigger(QStringLiteral("New Group…"));
+    EXPECT_EQ(requested.value<Selection>().id, capture.id);
+    trigger(QStringLiteral("Second"));
+    EXPECT_EQ(store.findByID(capture.id)->groupIDs, (QList<QUuid>{first, second})) << "in it once";
+    trigger(QStringLiteral("Remove from All Groups"));
+    EXPECT_TRUE(store.findByID(capture.id)->groupIDs.isEmpty());
+    trigger(QStringLiteral("Delete"));
+    EXPECT_FALSE(store.findByID(capture.id));
+    EXPECT_TRUE(store.findByID(hidden.id));
 }
 
 } // namespace

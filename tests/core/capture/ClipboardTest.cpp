@@ -1,6 +1,7 @@
 #include "core/capture/Clipboard.h"
 
 #include "support/FakePasteboard.h"
+#include "support/LogRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -199,6 +200,34 @@ TEST(ClipboardTest, WritesPlainTextAndMarkdown)
     EXPECT_EQ(Clipboard::plainText(pasteboard), u"**bold**");
     ASSERT_TRUE(Clipboard::htmlData(pasteboard));
     EXPECT_TRUE(Clipboard::htmlData(pasteboard)->contains("<strong>bold</strong>"));
+}
+
+// A copy reports whether the clipboard took it, so that "Copied" is never shown for a refusal;
+// the refusal is logged and leaves what the clipboard held.
+TEST(ClipboardTest, WritesReportWhetherTheClipboardTookThem)
+{
+    struct Case {
+        const char* name;
+        bool (*write)(const QString&, Pasteboard&);
+        bool accepted;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"plain, taken", Clipboard::writePlain, true, nullptr},
+        {"Markdown, taken", Clipboard::writeMarkdown, true, nullptr},
+        {"plain, refused", Clipboard::writePlain, false, "app: Copy failed: the clipboard did not take the plain text"},
+        {"Markdown, refused", Clipboard::writeMarkdown, false,
+         "app: Copy failed: the clipboard did not take the Markdown"},
+    };
+    for (const Case& c : cases) {
+        LogRecorder log;
+        FakePasteboard pasteboard;
+        pasteboard.set({{{QStringLiteral("UTF8_STRING"), QByteArray("before")}}});
+        pasteboard.writesSucceed = c.accepted;
+        EXPECT_EQ(c.write(QStringLiteral("*new*"), pasteboard), c.accepted) << c.name;
+        EXPECT_EQ(Clipboard::plainText(pasteboard), c.accepted ? u"*new*" : u"before") << c.name;
+        EXPECT_EQ(log.lines, c.logged ? QStringList{QString::fromUtf8(c.logged)} : QStringList()) << c.name;
+    }
 }
 
 } // namespace

@@ -97,6 +97,13 @@ TEST_F(XdgDesktopTest, RevealShowsTheItemOrOpensItsFolderNeverTheItem)
          {QUrl::fromLocalFile(home.path())}},
         {"missing file", home.filePath(QStringLiteral("docs/gone.txt")), true, false, {}, {}},
         {"no path", QString(), true, false, {}, {}},
+        // A captured path names a file where it was captured, not where this program started.
+        {"relative path to an existing file",
+         QDir::current().relativeFilePath(file.toLocalFile()),
+         true,
+         false,
+         {},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
