@@ -197,8 +197,8 @@ void KeystrokeInEditedPreview(benchmark::State& state)
 {
     ContextDraft draft = largeDraft();
     draft.previewText
-        = ContextComposer::compose(draft, largeLibrary().fakes.store->selections(), ContextComposer::defaultPreamble(),
-                                   draft.modelProfile(), std::nullopt, true)
+        = ContextComposer::compose(draft, largeLibrary().fakes.store->draftSelections(draft),
+                                   ContextComposer::defaultPreamble(), draft.modelProfile(), std::nullopt, true)
               .text;
     std::unique_ptr<ComposeView> view = openComposer(draft);
     QPlainTextEdit* editor = view->previewPane()->editor();

@@ -2,6 +2,7 @@
 // whole save against writing the same bytes twice with fsync, and the load at start.
 #include "core/library/StorePersistence.h"
 #include "platform/posix/PosixFileSystem.h"
+#include "tests/core/library/LibrarySamples.h"
 
 #include <QTemporaryDir>
 
@@ -11,69 +12,15 @@
 #include <memory>
 #include <cstdio>
 #include <fcntl.h>
-#include <random>
 #include <unistd.h>
 
 namespace vellicord {
 namespace {
 
-// A library that looks like a real one: paragraphs of prose (a few non-ASCII letters and
-// quotes), their Markdown, a page address and title, some captures in a group, a few drafts.
-StoreSnapshot realisticLibrary(int captures)
-{
-    static const QString words[] = {
-        QStringLiteral("the"),       QStringLiteral("library"),  QStringLiteral("captures"), QStringLiteral("passage"),
-        QStringLiteral("weather"),   QStringLiteral("model"),    QStringLiteral("prompt"),   QStringLiteral("naïve"),
-        QStringLiteral("résumé"),    QStringLiteral("“quoted”"), QStringLiteral("of"),       QStringLiteral("and"),
-        QStringLiteral("application"), QStringLiteral("context"), QStringLiteral("window"),  QStringLiteral("source"),
-    };
-    std::mt19937 random(42);
-    std::uniform_int_distribution<int> word(0, 15);
-    std::uniform_int_distribution<int> length(30, 110);
-    StoreSnapshot snapshot;
-    for (int g = 0; g < 20; ++g)
-        snapshot.groups.append({QUuid::createUuid(), QStringLiteral("Group %1").arg(g), QStringLiteral("#3366FF"),
-                                QDateTime::fromSecsSinceEpoch(1772353800 + g, Qt::UTC)});
-    snapshot.selections.reserve(captures);
-    for (int n = 0; n < captures; ++n) {
-        QString text;
-        const int count = length(random);
-        for (int w = 0; w < count; ++w) {
-            text += words[word(random)];
-            text += w % 17 == 16 ? QStringLiteral(".\n") : QStringLiteral(" ");
-        }
-        QList<QUuid> groups;
-        if (n % 5 == 0)
-            groups.append(snapshot.groups[n % 20].id);
-        snapshot.selections.append(Selection(QUuid::createUuid(), text, QStringLiteral("**Note** ") + text,
-                                             QStringLiteral("Firefox"), QStringLiteral("org.mozilla.firefox"),
-                                             QStringLiteral("https://example.org/articles/%1?ref=library").arg(n),
-                                             QStringLiteral("Article number %1 — a title").arg(n), std::nullopt, groups,
-                                             QDateTime::fromSecsSinceEpoch(1772353800 + n, Qt::UTC)));
-    }
-    QList<ContextDraft> drafts;
-    for (int d = 0; d < 5; ++d) {
-        ContextDraft draft;
-        draft.id = QUuid::createUuid();
-        draft.name = QStringLiteral("Draft %1").arg(d);
-        draft.task = QStringLiteral("Summarise the captures.");
-        draft.templateName = QStringLiteral("Sections");
-        draft.modelProfileID = QStringLiteral("gpt-4o");
-        draft.createdAt = draft.updatedAt = QDateTime::fromSecsSinceEpoch(1772353800, Qt::UTC);
-        for (int e = 0; e < 20 && e < captures; ++e)
-            draft.entries.append({QUuid::createUuid(), snapshot.selections[e].id, true, false, false, std::nullopt,
-                                  std::nullopt});
-        drafts.append(draft);
-    }
-    snapshot.drafts = drafts;
-    snapshot.activeDraftID = drafts.first().id;
-    return snapshot;
-}
-
 const StoreSnapshot& library(int captures)
 {
-    static const StoreSnapshot small = realisticLibrary(10000);
-    static const StoreSnapshot large = realisticLibrary(100000);
+    static const StoreSnapshot small = LibrarySamples::realistic(10000);
+    static const StoreSnapshot large = LibrarySamples::realistic(100000);
     return captures == 10000 ? small : large;
 }
 

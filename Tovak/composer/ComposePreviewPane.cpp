@@ -425,7 +425,8 @@ void ComposePreviewPane::refresh()
         return;
     }
     const ModelProfile& profile = draft->modelProfile();
-    composed_ = ContextComposer::compose(*draft, services_.store.selections(), preamble(), profile, std::nullopt, true);
+    composed_ = ContextComposer::compose(*draft, services_.store.draftSelections(*draft), preamble(), profile,
+                                         std::nullopt, true);
     const bool edited = draft->previewText.has_value();
     const bool writable = services_.store.canModifyLibrary();
     pages_->setCurrentWidget(content_);
@@ -578,7 +579,7 @@ void ComposePreviewPane::reduceToFit()
         return;
     const ModelProfile& profile = draft->modelProfile();
     const ContextComposer::Reduction reduction = ContextComposer::reduceToFit(
-        *draft, services_.store.selections(), profile, profile.contextTokens, preamble());
+        *draft, services_.store.draftSelections(*draft), profile, profile.contextTokens, preamble());
     if (reduction.entries != draft->entries)
         change([&](ContextDraft& fresh) { fresh.entries = reduction.entries; });
     setBudgetFeedback(reduction.feedback.join(u' '));
@@ -590,8 +591,8 @@ void ComposePreviewPane::copySplit()
     if (!draft)
         return;
     const ModelProfile& profile = draft->modelProfile();
-    const SplitCopyPlan plan = ContextComposer::planSplitCopy(*draft, services_.store.selections(), preamble(), profile,
-                                                              profile.contextTokens);
+    const SplitCopyPlan plan = ContextComposer::planSplitCopy(*draft, services_.store.draftSelections(*draft),
+                                                              preamble(), profile, profile.contextTokens);
     if (!plan.clipboardText) {
         setShowCopied(false);
         setBudgetFeedback(plan.notice);

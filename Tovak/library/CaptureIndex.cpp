@@ -28,7 +28,7 @@ void CaptureIndex::rebuild()
 {
     if (pendingSearch_.valid())
         pendingSearch_.wait();
-    const QList<Selection> selections = store_.selections();
+    const SelectionList selections = store_.selections();
     const size_t n = size_t(selections.size());
     ids_.clear();
     times_.clear();
@@ -59,8 +59,9 @@ void CaptureIndex::rebuild()
     });
 
     dead_ = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const Selection& s = selections[qsizetype(i)];
+    size_t i = 0;
+    for (auto it = selections.begin(); it != selections.end(); ++it, ++i) {
+        const Selection& s = *it;
         ids_.push_back(s.id);
         times_.push_back(s.createdAt.toMSecsSinceEpoch());
         sequences_.push_back(n - 1 - i);

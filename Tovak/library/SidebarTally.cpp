@@ -9,15 +9,18 @@ namespace vellicord {
 SidebarTally::SidebarTally(const Store& store)
     : store_(store)
 {
-    const QList<Selection>& all = store_.selections();
+    const SelectionList& all = store_.selections();
     captures_.reserve(all.size());
     Touched touched;
     // From the oldest, so that each source's captures line up oldest first and the newest gives
     // the source its identity.
-    for (qsizetype i = all.size() - 1; i >= 0; --i) {
-        add(all[i], touched);
-        for (const QUuid& group : all[i].groupIDs)
-            ++groupCounts_[group];
+    for (qsizetype c = all.chunkCount() - 1; c >= 0; --c) {
+        const QList<Selection>& chunk = all.chunk(c);
+        for (auto it = chunk.crbegin(); it != chunk.crend(); ++it) {
+            add(*it, touched);
+            for (const QUuid& group : it->groupIDs)
+                ++groupCounts_[group];
+        }
     }
     for (Source source = 0; source < Source(sources_.size()); ++source) {
         if (!sources_[size_t(source)].members.empty())

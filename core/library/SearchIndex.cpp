@@ -419,7 +419,7 @@ qsizetype SearchIndex::units(const Entry& e)
         + (e.sourceURL ? e.sourceURL->size() : 0) + (e.filePath ? e.filePath->size() : 0);
 }
 
-void SearchIndex::rebuild(const QList<Selection>& selections)
+void SearchIndex::rebuild(const SelectionList& selections)
 {
     QHash<QUuid, size_t> previous;
     previous.reserve(qsizetype(entries_.size()));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/library/Selection.h"
+#include "core/library/SelectionList.h"
 
 #include <QList>
 #include <QString>
@@ -22,7 +23,7 @@ class SearchIndex {
 public:
     // Indexes the captures in order; captures whose fields are the same (shared) strings as at the
     // last rebuild keep what was made for them.
-    void rebuild(const QList<Selection>& selections);
+    void rebuild(const SelectionList& selections);
     // Indexes one more capture after the others; its position is the size before. The positions of
     // the others stay.
     qsizetype append(const Selection& selection);

@@ -23,7 +23,8 @@ struct SortItem {
 
 // Gives each distinct name an id, and each id the position of its name in the collation order,
 // so that the comparison of two captures costs two integer comparisons.
-std::vector<SortItem> precompute(const QList<Selection>& selections, SortMode mode)
+template <typename Selections>
+std::vector<SortItem> precompute(const Selections& selections, SortMode mode)
 {
     std::vector<SortItem> items;
     items.reserve(size_t(selections.size()));
@@ -94,19 +95,26 @@ std::optional<SortMode> fromRawValue(const QString& text)
     return std::nullopt;
 }
 
-QList<Selection> sort(SortMode mode, const QList<Selection>& selections)
-{
-    if (selections.size() < 2)
-        return selections;
+namespace {
 
-    std::vector<uint32_t> order(size_t(selections.size()));
+template <typename Selections>
+QList<Selection> sortedCopy(SortMode mode, const Selections& selections)
+{
+    std::vector<const Selection*> records;
+    records.reserve(size_t(selections.size()));
+    for (const Selection& s : selections)
+        records.push_back(&s);
+    if (records.size() < 2)
+        return QList<Selection>(selections.begin(), selections.end());
+
+    std::vector<uint32_t> order(records.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = uint32_t(i);
 
     if (mode == SortMode::newestFirst || mode == SortMode::oldestFirst) {
         std::vector<int64_t> times(order.size());
         for (size_t i = 0; i < order.size(); ++i)
-            times[i] = selections[qsizetype(i)].createdAt.toMSecsSinceEpoch();
+            times[i] = records[i]->createdAt.toMSecsSinceEpoch();
         const bool newest = mode == SortMode::newestFirst;
         mergeSort(order, [&](uint32_t a, uint32_t b) { return newest ? times[a] > times[b] : times[a] < times[b]; });
     } else {
@@ -123,10 +131,22 @@ QList<Selection> sort(SortMode mode, const QList<Selection>& selections)
     }
 
     QList<Selection> sorted;
-    sorted.reserve(selections.size());
+    sorted.reserve(qsizetype(records.size()));
     for (uint32_t index : order)
-        sorted.append(selections[qsizetype(index)]);
+        sorted.append(*records[index]);
     return sorted;
+}
+
+} // namespace
+
+QList<Selection> sort(SortMode mode, const QList<Selection>& selections)
+{
+    return sortedCopy(mode, selections);
+}
+
+QList<Selection> sort(SortMode mode, const SelectionList& selections)
+{
+    return sortedCopy(mode, selections);
 }
 
 QString searchText(const Selection& s)

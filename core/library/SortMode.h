@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/library/Selection.h"
+#include "core/library/SelectionList.h"
 
 #include <QList>
 #include <QString>
@@ -24,6 +25,7 @@ std::optional<SortMode> fromRawValue(const QString& text);
 // whose names are the same text are newest first; other names go A to Z in the user's locale
 // with case ignored; names that differ only in case keep their input order.
 QList<Selection> sort(SortMode mode, const QList<Selection>& selections);
+QList<Selection> sort(SortMode mode, const SelectionList& selections);
 
 // Whether a capture matches a query: an empty query matches everything; otherwise the query
 // must occur, unchanged, in the capture's search text.

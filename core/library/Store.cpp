@@ -68,6 +68,21 @@ Store::Store(std::optional<QString> storeURL, Services services, QObject* parent
     if (!activeDraftID_ && !drafts_.isEmpty())
         activeDraftID_ = drafts_.first().id;
     reindexSelections();
+
+    // After a load that found library and backup alike (or made them so), the files hold the
+    // library as loaded. A backup that could not be refreshed is not alike, and a first start has
+    // no files yet: the first save request writes both.
+    const bool level = loaded.status == StorePersistenceStatus::ready
+        || loaded.status == StorePersistenceStatus::recoveredFromBackup;
+    if (loaded.snapshot && level)
+        *written_ = revision_;
+    // Every change of what the library file holds is announced by one of these; counting them tells
+    // a save request whether there is anything to write.
+    const auto changed = [this] { ++revision_; };
+    connect(this, &Store::selectionsChanged, this, changed);
+    connect(this, &Store::groupsChanged, this, changed);
+    connect(this, &Store::draftsChanged, this, changed);
+    connect(this, &Store::activeDraftIDChanged, this, changed);
 }
 
 Store::~Store()
@@ -113,10 +128,10 @@ void Store::writeSnapshot()
 {
     if (!canModifyLibrary())
         return;
-    services_.saveQueue.async(
-        [persistence = persistence_, snapshot = this->snapshot(), self = QPointer<Store>(this)]() mutable {
-            persist(persistence, std::move(snapshot), self);
-        });
+    services_.saveQueue.async([persistence = persistence_, snapshot = this->snapshot(), revision = revision_,
+                               written = written_, self = QPointer<Store>(this)]() mutable {
+        persist(persistence, std::move(snapshot), revision, written, self);
+    });
 }
 
 bool Store::saveNow()
@@ -129,16 +144,25 @@ bool Store::saveNow()
     }
     StoreSnapshot snapshot = this->snapshot();
     bool written = false;
-    services_.saveQueue.sync(
-        [&, self = QPointer<Store>(this)] { written = persist(persistence_, std::move(snapshot), self); });
+    services_.saveQueue.sync([&, self = QPointer<Store>(this)] {
+        written = persist(persistence_, std::move(snapshot), revision_, written_, self);
+    });
     return written;
 }
 
-bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot, QPointer<Store> store)
+bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot, quint64 revision,
+                    const std::shared_ptr<std::optional<quint64>>& written, QPointer<Store> store)
 {
+    // Both files already hold this library: writing it again would cost a whole encode, check and
+    // two synced writes (a quit of a large library) for nothing.
+    if (*written == revision)
+        return true;
     try {
         persistence->write(std::move(snapshot));
+        *written = revision;
     } catch (const std::exception& error) {
+        // The files may now hold neither this library nor the one written before.
+        written->reset();
         logApp(QStringLiteral("Store save failed: ") + StorePersistence::describe(error));
         const StorePersistenceStatus status = StorePersistence::failureStatus(error);
         onMainThread([store, status] {
@@ -171,26 +195,53 @@ void Store::clearTransientPersistenceStatus()
 
 void Store::reindexSelections()
 {
-    positionFromEnd_.clear();
-    positionFromEnd_.reserve(selections_.size());
+    sequences_.clear();
+    sequences_.reserve(selections_.size());
     const qsizetype n = selections_.size();
-    // From the back, so that of two captures with one id the first in the list is the one found.
-    for (qsizetype i = n - 1; i >= 0; --i)
-        positionFromEnd_.insert(selections_[i].id, n - 1 - i);
+    qsizetype i = 0;
+    for (const Selection& s : selections_) {
+        // Of two captures with one id (no file that loads holds them), the first is the one found.
+        if (!sequences_.contains(s.id))
+            sequences_.insert(s.id, quint64(n - 1 - i));
+        ++i;
+    }
+    nextSequence_ = quint64(n);
+}
+
+quint64 Store::sequenceAt(qsizetype chunk) const
+{
+    return sequences_.value(selections_.chunk(chunk).first().id);
 }
 
 qsizetype Store::selectionIndex(const QUuid& id) const
 {
-    const auto it = positionFromEnd_.constFind(id);
-    return it == positionFromEnd_.cend() ? -1 : selections_.size() - 1 - it.value();
+    const auto it = sequences_.constFind(id);
+    if (it == sequences_.cend())
+        return -1;
+    const quint64 sequence = it.value();
+    // The chunk that holds it is the last one whose first capture is not older.
+    qsizetype low = 0, high = selections_.chunkCount();
+    while (high - low > 1) {
+        const qsizetype middle = (low + high) / 2;
+        if (sequenceAt(middle) >= sequence)
+            low = middle;
+        else
+            high = middle;
+    }
+    const QList<Selection>& chunk = selections_.chunk(low);
+    for (qsizetype offset = 0; offset < chunk.size(); ++offset) {
+        if (chunk[offset].id == id)
+            return selections_.chunkStart(low) + offset;
+    }
+    return -1;
 }
 
 void Store::add(const Selection& selection)
 {
-    if (!canModifyLibrary() || positionFromEnd_.contains(selection.id))
+    if (!canModifyLibrary() || sequences_.contains(selection.id))
         return;
     selections_.prepend(selection);
-    positionFromEnd_.insert(selection.id, selections_.size() - 1);
+    sequences_.insert(selection.id, nextSequence_++);
     SelectionsChange change{.added = {selection.id}};
     for (const QUuid& group : selection.groupIDs)
         ++change.memberships[group];
@@ -208,20 +259,24 @@ void Store::remove(const QSet<QUuid>& ids)
     if (!canModifyLibrary())
         return;
     QSet<QUuid> removed;
+    std::vector<qsizetype> indices;
     for (const QUuid& id : ids) {
-        if (positionFromEnd_.contains(id))
-            removed.insert(id);
+        const qsizetype index = selectionIndex(id);
+        if (index < 0)
+            continue;
+        removed.insert(id);
+        indices.push_back(index);
     }
     if (!removed.isEmpty()) {
+        std::sort(indices.begin(), indices.end());
         SelectionsChange change{.removed = removed};
-        selections_.removeIf([&](const Selection& s) {
-            if (!removed.contains(s.id))
-                return false;
-            for (const QUuid& group : s.groupIDs)
+        for (const qsizetype index : indices) {
+            for (const QUuid& group : selections_.at(index).groupIDs)
                 --change.memberships[group];
-            return true;
-        });
-        reindexSelections();
+        }
+        selections_.removeAt(indices);
+        for (const QUuid& id : std::as_const(removed))
+            sequences_.remove(id);
         Q_EMIT selectionsChanged(change);
     }
     bool draftsChanged = false;
@@ -262,7 +317,7 @@ QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const Q
         Selection s(QUuid::createUuid(), chunk, std::nullopt, appName, std::nullopt, std::nullopt, std::nullopt,
                     std::nullopt, {}, services_.clock.now());
         selections_.prepend(s);
-        positionFromEnd_.insert(s.id, selections_.size() - 1);
+        sequences_.insert(s.id, nextSequence_++);
         made.append(s);
     }
     if (!made.isEmpty()) {
@@ -313,9 +368,10 @@ void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
     QSet<QUuid> updated;
     updated.reserve(qsizetype(indices.size()));
     for (qsizetype index : indices) {
-        Selection& selection = selections_[index];
-        if (selection.groupIDs.contains(groupID))
+        // Read before written: a capture already in the group leaves its chunk shared.
+        if (selections_.at(index).groupIDs.contains(groupID))
             continue;
+        Selection& selection = selections_[index];
         selection.groupIDs.append(groupID);
         updated.insert(selection.id);
     }
@@ -331,13 +387,20 @@ void Store::deleteGroup(QUuid groupID)
         return;
     if (groups_.removeIf([&](const SelectionGroup& g) { return g.id == groupID; }) > 0)
         Q_EMIT groupsChanged();
+    // Read first, then changed: only the chunks that hold members are copied while a save holds them.
+    std::vector<qsizetype> members;
+    qsizetype index = 0;
+    for (const Selection& s : selections_) {
+        if (s.groupIDs.contains(groupID))
+            members.push_back(index);
+        ++index;
+    }
     SelectionsChange change;
     qsizetype left = 0;
-    for (qsizetype i = 0; i < selections_.size(); ++i) {
-        if (selections_.at(i).groupIDs.contains(groupID)) {
-            left += selections_[i].groupIDs.removeAll(groupID);
-            change.updated.insert(selections_.at(i).id);
-        }
+    for (const qsizetype member : members) {
+        Selection& s = selections_[member];
+        left += s.groupIDs.removeAll(groupID);
+        change.updated.insert(s.id);
     }
     if (!change.updated.isEmpty()) {
         change.memberships.insert(groupID, -left);
@@ -425,6 +488,17 @@ qsizetype Store::count(const SourceIdentity& identity) const
     return std::count_if(selections_.cbegin(), selections_.cend(), [&](const Selection& s) {
         return Text::equal(SourceIdentity::from(s).identifier, identity.identifier);
     });
+}
+
+QList<Selection> Store::draftSelections(const ContextDraft& draft) const
+{
+    QList<Selection> named;
+    named.reserve(draft.entries.size());
+    for (const ContextDraftEntry& entry : draft.entries) {
+        if (const Selection* selection = find(entry.selectionID))
+            named.append(*selection);
+    }
+    return named;
 }
 
 std::optional<ContextDraft> Store::activeDraft() const

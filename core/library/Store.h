@@ -3,6 +3,7 @@
 #include "core/library/ContextDraft.h"
 #include "core/library/Selection.h"
 #include "core/library/SelectionGroup.h"
+#include "core/library/SelectionList.h"
 #include "core/library/SourceAggregate.h"
 #include "core/library/StorePersistenceStatus.h"
 #include "core/library/StoreSnapshot.h"
@@ -74,7 +75,8 @@ public:
     // The library file this store loads and saves.
     QString storeURL() const;
 
-    const QList<Selection>& selections() const { return selections_; }
+    // Cheap to copy: a copy shares the records, and later changes of the store do not reach it.
+    const SelectionList& selections() const { return selections_; }
     const QList<SelectionGroup>& groups() const { return groups_; }
     const QList<ContextDraft>& drafts() const { return drafts_; }
     std::optional<QUuid> activeDraftID() const { return activeDraftID_; }
@@ -84,8 +86,9 @@ public:
     StorePersistenceStatus persistenceStatus() const { return persistenceStatus_; }
     bool canModifyLibrary() const { return persistenceStatus_.allowsLibraryChanges(); }
 
-    // Writes the library now, on the save queue, and waits: true when it was written. A save that
-    // was pending is cancelled; nothing is written when the library may not be changed.
+    // Writes the library now, on the save queue, and waits: true when the files hold it. A save that
+    // was pending is cancelled; nothing is written when the library may not be changed, nor when
+    // it has not changed since the files last took it whole.
     bool saveNow();
 
     // Captures.
@@ -115,6 +118,9 @@ public:
     qsizetype count(const SourceIdentity& identity) const;
 
     // Drafts.
+    // The captures the draft's entries name, in entry order, as find() finds them (an id of no
+    // capture is left out): what composing the draft reads, without a pass over the library.
+    QList<Selection> draftSelections(const ContextDraft& draft) const;
     std::optional<ContextDraft> activeDraft() const;
     std::optional<ContextDraft> findDraft(const QUuid& id) const;
     ContextDraft ensureActiveDraft();
@@ -139,13 +145,14 @@ private:
     StoreSnapshot snapshot() const;
     void scheduleSave();
     void writeSnapshot();
-    // Runs on the save queue; reports to the main thread. True when written.
-    static bool persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot,
-                        QPointer<Store> store);
+    // Runs on the save queue; reports to the main thread. True when the files hold the snapshot.
+    static bool persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot, quint64 revision,
+                        const std::shared_ptr<std::optional<quint64>>& written, QPointer<Store> store);
     void setPersistenceStatus(StorePersistenceStatus status);
     void clearTransientPersistenceStatus();
 
     qsizetype selectionIndex(const QUuid& id) const;
+    quint64 sequenceAt(qsizetype chunk) const;
     void reindexSelections();
     ContextDraft makeDraft(const QString& name) const;
     void setActiveDraftID(std::optional<QUuid> id);
@@ -154,17 +161,24 @@ private:
     std::shared_ptr<StorePersistence> persistence_;
     bool recoveredDuringLaunch_ = false;
 
-    QList<Selection> selections_;
+    SelectionList selections_;
     QList<SelectionGroup> groups_;
     QList<ContextDraft> drafts_;
     std::optional<QUuid> activeDraftID_;
     bool collectIntoActiveDraft_ = false;
     StorePersistenceStatus persistenceStatus_ = StorePersistenceStatus::ready;
 
-    // Where each capture stands, counted from the end of selections_: new captures go to the
-    // front, so these positions stay valid until a capture is removed.
-    QHash<QUuid, qsizetype> positionFromEnd_;
+    // Each capture's place in the library order, never renumbered: the list runs from the highest
+    // sequence to the lowest, so a capture is found by a binary search over the chunks, and
+    // neither a capture put at the front nor one removed moves the others' sequences.
+    QHash<QUuid, quint64> sequences_;
+    quint64 nextSequence_ = 0;
     std::optional<Scheduler::Item> pendingSave_;
+    // How many changes the library has had, and the count that library file and backup both hold
+    // (none when they may differ from each other or from the library); the latter is read and
+    // written on the save queue once the store is made.
+    quint64 revision_ = 0;
+    std::shared_ptr<std::optional<quint64>> written_ = std::make_shared<std::optional<quint64>>();
 };
 
 } // namespace vellicord

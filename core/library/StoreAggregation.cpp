@@ -10,7 +10,10 @@
 
 namespace vellicord::StoreAggregation {
 
-QList<SourceAggregate> sources(const QList<Selection>& selections)
+namespace {
+
+template <typename Selections>
+QList<SourceAggregate> aggregate(const Selections& selections)
 {
     // Identifiers are grouped as texts are compared everywhere: canonically equivalent is equal.
     QHash<QString, qsizetype> indexOf;
@@ -44,6 +47,18 @@ QList<SourceAggregate> sources(const QList<Selection>& selections)
     for (qsizetype index : order)
         sorted.append(std::move(aggregates[index]));
     return sorted;
+}
+
+} // namespace
+
+QList<SourceAggregate> sources(const QList<Selection>& selections)
+{
+    return aggregate(selections);
+}
+
+QList<SourceAggregate> sources(const SelectionList& selections)
+{
+    return aggregate(selections);
 }
 
 } // namespace vellicord::StoreAggregation

@@ -115,29 +115,37 @@ void checkUniqueness(const StoreSnapshot& snapshot)
         throw StorePersistence::PersistenceError(ErrorCase::duplicateIdentity);
 }
 
-// Captures are most of a library: a large list is decoded on several threads.
-QList<Selection> decodeSelections(simdjson::dom::array items)
+// Captures are most of a library: a large list is decoded on several threads, straight into the
+// chunks the store keeps them in.
+SelectionList decodeSelections(simdjson::dom::array items)
 {
     std::vector<Value> elements;
     elements.reserve(items.size());
     for (Value item : items)
         elements.push_back(item);
-    QList<Selection> list(qsizetype(elements.size()));
-    Selection* const out = list.data();
-    Parallel::forChunks(elements.size(), Parallel::threadsFor(elements.size(), 2048),
+    const size_t chunkCapacity = size_t(SelectionList::chunkCapacity);
+    QList<QList<Selection>> chunks((qsizetype(elements.size()) + SelectionList::chunkCapacity - 1)
+                                   / SelectionList::chunkCapacity);
+    Parallel::forChunks(size_t(chunks.size()), Parallel::threadsFor(elements.size(), 2048),
                         [&](size_t, size_t begin, size_t end) {
-                            for (size_t i = begin; i < end; ++i) {
-                                requireUniqueKeys(elements[i], "selection");
-                                out[i] = RecordCodec::decodeSelection(elements[i]);
+                            for (size_t chunk = begin; chunk < end; ++chunk) {
+                                QList<Selection>& out = chunks[qsizetype(chunk)];
+                                const size_t first = chunk * chunkCapacity;
+                                const size_t last = std::min(elements.size(), first + chunkCapacity);
+                                out.reserve(qsizetype(last - first));
+                                for (size_t i = first; i < last; ++i) {
+                                    requireUniqueKeys(elements[i], "selection");
+                                    out.append(RecordCodec::decodeSelection(elements[i]));
+                                }
                             }
                         });
-    return list;
+    return SelectionList::fromChunks(std::move(chunks));
 }
 
 StoreSnapshot decodeSnapshot(Value root)
 {
     std::optional<int64_t> version;
-    std::optional<QList<Selection>> selections;
+    std::optional<SelectionList> selections;
     std::optional<QList<SelectionGroup>> groups;
     StoreSnapshot snapshot;
     // A key given twice, at any depth, makes the document unreadable: taking either value would
@@ -200,32 +208,33 @@ StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
 }
 
 // Roughly the encoded size, so the output buffer is allocated once.
-size_t estimatedSize(const QList<Selection>& selections)
+size_t estimatedSize(const SelectionList& selections, qsizetype firstChunk, qsizetype endChunk)
 {
     size_t size = 0;
-    for (const Selection& s : selections)
-        size += 420 + size_t(s.text.size() + s.markdown.size() + s.appName.size()) * 11 / 10
-            + size_t(s.sourceURL ? s.sourceURL->size() : 0) + size_t(s.sourceTitle ? s.sourceTitle->size() : 0)
-            + size_t(s.filePath ? s.filePath->size() : 0) + size_t(s.groupIDs.size()) * 48;
+    for (qsizetype chunk = firstChunk; chunk < endChunk; ++chunk)
+        for (const Selection& s : selections.chunk(chunk))
+            size += 420 + size_t(s.text.size() + s.markdown.size() + s.appName.size()) * 11 / 10
+                + size_t(s.sourceURL ? s.sourceURL->size() : 0) + size_t(s.sourceTitle ? s.sourceTitle->size() : 0)
+                + size_t(s.filePath ? s.filePath->size() : 0) + size_t(s.groupIDs.size()) * 48;
     return size;
 }
 
 // Captures are most of a library: a large list is encoded in parts on several threads, each part
 // by a writer that continues the selections array two levels deep.
-std::vector<std::string> encodeSelections(const QList<Selection>& selections)
+std::vector<std::string> encodeSelections(const SelectionList& selections)
 {
-    const size_t count = size_t(selections.size());
-    const size_t chunks = Parallel::threadsFor(count, 2048);
-    std::vector<std::string> parts(chunks);
-    Parallel::forChunks(count, chunks, [&](size_t chunk, size_t begin, size_t end) {
-        const QList<Selection> range = selections.mid(qsizetype(begin), qsizetype(end - begin));
-        std::string& part = parts[chunk];
-        part.reserve(estimatedSize(range));
-        JsonWriter writer(part, 2, int(begin));
-        for (const Selection& selection : range)
-            RecordCodec::encode(writer, selection);
+    const size_t chunks = size_t(selections.chunkCount());
+    const size_t parts = Parallel::threadsFor(size_t(selections.size()), 2048);
+    std::vector<std::string> encoded(parts);
+    Parallel::forChunks(chunks, parts, [&](size_t part, size_t begin, size_t end) {
+        std::string& out = encoded[part];
+        out.reserve(estimatedSize(selections, qsizetype(begin), qsizetype(end)));
+        JsonWriter writer(out, 2, begin < chunks ? int(selections.chunkStart(qsizetype(begin))) : 0);
+        for (size_t chunk = begin; chunk < end; ++chunk)
+            for (const Selection& selection : selections.chunk(qsizetype(chunk)))
+                RecordCodec::encode(writer, selection);
     });
-    return parts;
+    return encoded;
 }
 
 } // namespace
@@ -484,10 +493,18 @@ StoreLoadResult StorePersistence::load()
     std::thread backupReader([&] { backup = read(backupURL_); });
     bool incompatible = hasIncompatibleVersion(primary);
     backupReader.join();
-    if (!incompatible) {
-        const bool sameBytes = !primary.error && !backup.error && primary.bytes == backup.bytes;
-        incompatible = !sameBytes && hasIncompatibleVersion(backup);
+    const bool sameBytes = !primary.error && !backup.error && primary.bytes == backup.bytes;
+    if (sameBytes) {
+        // Equal bytes parse and decode alike, so the backup is the library's parsed document, and
+        // neither file's bytes are wanted again: a copy on disk is made from the disk. Letting
+        // both go before the records are made keeps two copies of a large library out of the
+        // peak of the start.
+        backup.parsed = primary.parsed;
+        primary.bytes = QByteArray();
+        backup.bytes = QByteArray();
     }
+    if (!incompatible)
+        incompatible = !sameBytes && hasIncompatibleVersion(backup);
     if (incompatible) {
         writesAllowed_ = false;
         logEvent(QStringLiteral(
@@ -495,7 +512,7 @@ StoreLoadResult StorePersistence::load()
         return {std::nullopt, StorePersistenceStatus::incompatibleVersion};
     }
     if (fileManager_.exists(storeURL_))
-        return loadPrimary(primary, backup);
+        return loadPrimary(primary, backup, sameBytes);
     if (fileManager_.exists(backupURL_))
         return recoverMissingPrimary(backup);
     return {std::nullopt, StorePersistenceStatus::ready};
@@ -513,7 +530,7 @@ void StorePersistence::removeLeftoverTemporaryFiles()
         logEvent(QStringLiteral("Removed %1 temporary files left by interrupted saves.").arg(removed));
 }
 
-StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const FileRead& backup)
+StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const FileRead& backup, bool sameBytes)
 {
     StoreSnapshot snapshot;
     try {
@@ -523,7 +540,7 @@ StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const Fil
         return recoverFromBackup(backup);
     }
     // Equal bytes decode alike, so a backup identical to a valid library is valid too.
-    if (!backup.error && backup.bytes == primary.bytes)
+    if (sameBytes)
         return {std::move(snapshot), StorePersistenceStatus::ready};
     try {
         fileManager_.writeAtomically(backupURL_, primary.bytes);

@@ -92,7 +92,8 @@ private:
     FileRead read(const QString& path) const;
     static bool hasIncompatibleVersion(FileRead& file);
     static StoreSnapshot decode(const FileRead& file);
-    StoreLoadResult loadPrimary(const FileRead& primary, const FileRead& backup);
+    // sameBytes: the backup's bytes were those of the library (both since let go).
+    StoreLoadResult loadPrimary(const FileRead& primary, const FileRead& backup, bool sameBytes);
     StoreLoadResult recoverMissingPrimary(const FileRead& backup);
     StoreLoadResult recoverFromBackup(const FileRead& backup);
     bool preserveUnreadablePrimary();

@@ -63,7 +63,7 @@ struct Composer : ViewFakes {
     {
         ContextDraft d = draft();
         d.previewText.reset();
-        return ContextComposer::compose(d, store->selections(),
+        return ContextComposer::compose(d, store->selections().toList(),
                                         preamble ? std::optional(ContextComposer::defaultPreamble()) : std::nullopt,
                                         d.modelProfile(), std::nullopt, true)
             .text;

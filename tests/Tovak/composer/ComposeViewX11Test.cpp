@@ -177,9 +177,10 @@ TEST(ComposeViewX11, TypeATaskAndCopyThePromptWithControlShiftC)
     run(QStringLiteral("xdotool"),
         {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+shift+c")});
     const ContextDraft& stored = saved->drafts->first();
-    const QString expected = ContextComposer::compose(stored, saved->selections, ContextComposer::defaultPreamble(),
-                                                      stored.modelProfile(), std::nullopt, true)
-                                 .text;
+    const QString expected
+        = ContextComposer::compose(stored, saved->selections.toList(), ContextComposer::defaultPreamble(),
+                                   stored.modelProfile(), std::nullopt, true)
+              .text;
     ASSERT_TRUE(expected.contains(typed));
     QString clipboard;
     EXPECT_TRUE(waitFor(

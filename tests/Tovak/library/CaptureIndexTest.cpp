@@ -77,7 +77,7 @@ TEST(CaptureIndex, AgreesWithThePlainDerivationThroughChanges)
                               QStringLiteral("ta b"),
                               QStringLiteral("zz")};
     for (int step = 0; step < 150; ++step) {
-        const QList<Selection>& all = store->selections();
+        const SelectionList& all = store->selections();
         const auto any = [&] { return all[qsizetype(random.bounded(int(all.size())))]; };
         switch (random.bounded(5)) {
         case 0:

@@ -70,7 +70,7 @@ QList<Selection> library(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     try {
-        return StorePersistence::decode(file.readAll()).selections;
+        return StorePersistence::decode(file.readAll()).selections.toList();
     } catch (...) {
         return {};
     }

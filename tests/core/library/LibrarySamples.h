@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <map>
+#include <random>
 #include <string>
 
 #include <unistd.h>
@@ -54,6 +55,59 @@ inline StoreSnapshot library(int count, int salt = 0)
         draft.entries.append({id(700000 + salt), id(salt * 1000), true, false, false, std::nullopt, std::nullopt});
     snapshot.drafts = QList<ContextDraft>{draft};
     snapshot.activeDraftID = draft.id;
+    return snapshot;
+}
+
+// A library that looks like a real one: paragraphs of prose (a few non-ASCII letters and
+// quotes), their Markdown, a page address and title, every fifth capture in one of 20 groups, and
+// five drafts of 20 entries. 100,000 captures make a file of about 145 MB.
+inline StoreSnapshot realistic(int captures)
+{
+    static const QString words[] = {
+        QStringLiteral("the"),         QStringLiteral("library"), QStringLiteral("captures"), QStringLiteral("passage"),
+        QStringLiteral("weather"),     QStringLiteral("model"),   QStringLiteral("prompt"),   QStringLiteral("naïve"),
+        QStringLiteral("résumé"),      QStringLiteral("“quoted”"), QStringLiteral("of"),      QStringLiteral("and"),
+        QStringLiteral("application"), QStringLiteral("context"), QStringLiteral("window"),   QStringLiteral("source"),
+    };
+    std::mt19937 random(42);
+    std::uniform_int_distribution<int> word(0, 15);
+    std::uniform_int_distribution<int> length(30, 110);
+    StoreSnapshot snapshot;
+    for (int g = 0; g < 20; ++g)
+        snapshot.groups.append({QUuid::createUuid(), QStringLiteral("Group %1").arg(g), QStringLiteral("#3366FF"),
+                                QDateTime::fromSecsSinceEpoch(1772353800 + g, Qt::UTC)});
+    for (int n = 0; n < captures; ++n) {
+        QString text;
+        const int count = length(random);
+        for (int w = 0; w < count; ++w) {
+            text += words[word(random)];
+            text += w % 17 == 16 ? QStringLiteral(".\n") : QStringLiteral(" ");
+        }
+        QList<QUuid> groups;
+        if (n % 5 == 0)
+            groups.append(snapshot.groups[n % 20].id);
+        snapshot.selections.append(Selection(QUuid::createUuid(), text, QStringLiteral("**Note** ") + text,
+                                             QStringLiteral("Firefox"), QStringLiteral("org.mozilla.firefox"),
+                                             QStringLiteral("https://example.org/articles/%1?ref=library").arg(n),
+                                             QStringLiteral("Article number %1 — a title").arg(n), std::nullopt, groups,
+                                             QDateTime::fromSecsSinceEpoch(1772353800 + n, Qt::UTC)));
+    }
+    QList<ContextDraft> drafts;
+    for (int d = 0; d < 5; ++d) {
+        ContextDraft draft;
+        draft.id = QUuid::createUuid();
+        draft.name = QStringLiteral("Draft %1").arg(d);
+        draft.task = QStringLiteral("Summarise the captures.");
+        draft.templateName = QStringLiteral("Sections");
+        draft.modelProfileID = QStringLiteral("gpt-4o");
+        draft.createdAt = draft.updatedAt = QDateTime::fromSecsSinceEpoch(1772353800, Qt::UTC);
+        for (int e = 0; e < 20 && e < captures; ++e)
+            draft.entries.append({QUuid::createUuid(), snapshot.selections[e].id, true, false, false, std::nullopt,
+                                  std::nullopt});
+        drafts.append(draft);
+    }
+    snapshot.drafts = drafts;
+    snapshot.activeDraftID = drafts.first().id;
     return snapshot;
 }
 

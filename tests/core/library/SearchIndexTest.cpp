@@ -58,7 +58,7 @@ TEST(SearchIndexTest, AgreesWithMatchesOnRandomLibraries)
         }
         if (random.bounded(4) == 0 && !selections.isEmpty())
             selections.removeAt(qsizetype(random.bounded(int(selections.size()))));
-        index.rebuild(selections);
+        index.rebuild(SelectionList(selections));
         ASSERT_EQ(index.size(), selections.size());
         for (int q = 0; q < 20; ++q) {
             const QString query = Text::lowercased(randomText(random, 4));
@@ -251,7 +251,7 @@ TEST(SearchIndexTest, ScansOverThreadsAgreeWithMatches)
         selections.append(test::capture(spec));
     }
     SearchIndex index;
-    index.rebuild(selections);
+    index.rebuild(SelectionList(selections));
     QList<qsizetype> everyThird;
     for (qsizetype i = 0; i < selections.size(); i += 3)
         everyThird.append(i);

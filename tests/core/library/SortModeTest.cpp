@@ -67,7 +67,7 @@ TEST(SortModeTest, StabilityAndCaseOnlyDifferences)
     const QList<Selection> caseOnly{capture({.appName = QStringLiteral("notes"), .createdAt = 1, .id = 1}),
                                     capture({.appName = QStringLiteral("Notes"), .createdAt = 9, .id = 2})};
     EXPECT_EQ(idsOf(SortModes::sort(SortMode::byApp, caseOnly)), (QList<int>{1, 2}));
-    EXPECT_TRUE(SortModes::sort(SortMode::bySource, {}).isEmpty());
+    EXPECT_TRUE(SortModes::sort(SortMode::bySource, QList<Selection>()).isEmpty());
 }
 
 // Equal names mixed with names that differ only in case make the rule inconsistent; the sort must

@@ -40,7 +40,7 @@ TEST(StoreAggregationTest, GroupsByIdentifierAndOrdersByDisplay)
     EXPECT_EQ(result[2].id(), QStringLiteral("Terminal"));
     EXPECT_EQ(result[2].identity.bundleID, QStringLiteral("a"));
     EXPECT_EQ(result[3].id(), QStringLiteral("zsh")) << "lower-case names sort among the others";
-    EXPECT_TRUE(StoreAggregation::sources({}).isEmpty());
+    EXPECT_TRUE(StoreAggregation::sources(QList<Selection>()).isEmpty());
 }
 
 TEST(StoreAggregationTest, CanonicallyEqualIdentifiersAreOneSource)

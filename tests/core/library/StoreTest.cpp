@@ -1,5 +1,6 @@
 #include "core/library/Store.h"
 
+#include "core/composition/ContextComposer.h"
 #include "core/library/LibrarySamples.h"
 #include "core/library/StorePersistence.h"
 #include "support/TemporaryLibrary.h"
@@ -9,6 +10,10 @@
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+
+#include <sys/stat.h>
 
 namespace vellicord {
 namespace {
@@ -145,6 +150,132 @@ TEST_F(StoreTest, DestroyingTheStoreWritesThePendingSave)
     store->add(LibrarySamples::selection(1));
     store.reset();
     EXPECT_EQ(onDisk().selections.size(), 1);
+}
+
+// A quit saves the library; when nothing changed since library and backup last took it whole,
+// neither file is touched (same inode, same modification time), also after operations that
+// change nothing yet ask for a save.
+TEST(StoreSaving, QuittingAnUnchangedLibraryWritesNothing)
+{
+    using Stamp = std::pair<ino_t, timespec>;
+    const auto stamp = [](const QString& path) {
+        struct stat info {};
+        ::stat(QFile::encodeName(path).constData(), &info);
+        return Stamp{info.st_ino, info.st_mtim};
+    };
+    const auto same = [](const Stamp& a, const Stamp& b) {
+        return a.first == b.first && a.second.tv_sec == b.second.tv_sec && a.second.tv_nsec == b.second.tv_nsec;
+    };
+    struct Case {
+        const char* name;
+        std::function<void(TemporaryLibrary&)> beforeOpening;
+        std::function<void(Store&, TemporaryLibrary&)> change;
+        bool savedBeforeQuit;
+        bool quitWrites;
+    };
+    const QUuid first = LibrarySamples::id(0);
+    const Case cases[] = {
+        {"nothing done", {}, {}, false, false},
+        {"ids of no capture deleted",
+         {},
+         [](Store& s, TemporaryLibrary& l) {
+             s.remove(LibrarySamples::id(99));
+             l.settle();
+         },
+         false,
+         false},
+        {"the active draft chosen again",
+         {},
+         [](Store& s, TemporaryLibrary& l) {
+             s.activateDraft(*s.activeDraftID());
+             l.settle();
+         },
+         false,
+         false},
+        {"captures already in the group added to it",
+         {},
+         [&](Store& s, TemporaryLibrary& l) {
+             s.addToGroup(s.groups().first().id, {first});
+             l.settle();
+         },
+         false,
+         false},
+        {"the collect switch turned",
+         {},
+         [](Store& s, TemporaryLibrary&) { s.setCollectIntoActiveDraft(true); },
+         false,
+         false},
+        {"a capture added and saved",
+         {},
+         [](Store& s, TemporaryLibrary& l) {
+             s.add(LibrarySamples::selection(50));
+             l.settle();
+         },
+         true,
+         false},
+        {"a capture added, quit before its save",
+         {},
+         [](Store& s, TemporaryLibrary&) { s.add(LibrarySamples::selection(50)); },
+         false,
+         true},
+        {"a capture removed and saved, then ids of no capture deleted",
+         {},
+         [&](Store& s, TemporaryLibrary& l) {
+             s.remove(first);
+             l.settle();
+             s.remove(first);
+             l.settle();
+         },
+         true,
+         false},
+        {"a save that failed: the quit tries again",
+         {},
+         [](Store& s, TemporaryLibrary& l) {
+             l.files.fail(FaultyFileSystem::Operation::rename, l.libraryPath);
+             s.add(LibrarySamples::selection(50));
+             l.settle();
+             l.files.clearFailures();
+         },
+         false,
+         true},
+        {"a first start: the files come with the quit",
+         [](TemporaryLibrary& l) {
+             QFile::remove(l.libraryPath);
+             QFile::remove(l.backupPath);
+         },
+         {},
+         false,
+         true},
+        {"a backup that could not be refreshed at start",
+         [](TemporaryLibrary& l) {
+             TemporaryLibrary::writeAll(l.backupPath, "{}");
+             l.files.fail(FaultyFileSystem::Operation::rename, l.backupPath);
+         },
+         [](Store&, TemporaryLibrary& l) { l.files.clearFailures(); }, false, true},
+    };
+    for (const Case& c : cases) {
+        TemporaryLibrary library;
+        StoreSnapshot start = LibrarySamples::library(3);
+        start.selections[0].groupIDs = {start.groups.first().id};
+        const QByteArray bytes = LibrarySamples::bytes(start);
+        TemporaryLibrary::writeAll(library.libraryPath, bytes);
+        TemporaryLibrary::writeAll(library.backupPath, bytes);
+        if (c.beforeOpening)
+            c.beforeOpening(library);
+        auto store = library.open();
+        const Stamp libraryOpened = stamp(library.libraryPath), backupOpened = stamp(library.backupPath);
+        if (c.change)
+            c.change(*store, library);
+        const Stamp libraryBefore = stamp(library.libraryPath), backupBefore = stamp(library.backupPath);
+        EXPECT_EQ(!same(libraryBefore, libraryOpened), c.savedBeforeQuit) << c.name;
+        EXPECT_EQ(!same(backupBefore, backupOpened), c.savedBeforeQuit) << c.name;
+        EXPECT_TRUE(store->saveNow()) << c.name;
+        store.reset();
+        EXPECT_EQ(!same(stamp(library.libraryPath), libraryBefore), c.quitWrites) << c.name;
+        EXPECT_EQ(!same(stamp(library.backupPath), backupBefore), c.quitWrites) << c.name;
+        EXPECT_EQ(TemporaryLibrary::readAll(library.libraryPath), TemporaryLibrary::readAll(library.backupPath))
+            << c.name;
+    }
 }
 
 TEST_F(StoreTest, FailedSavesSetTheStatusAndTheNextGoodSaveClearsIt)
@@ -538,6 +669,45 @@ TEST_F(StoreTest, OnlyWhatExistsGoesIntoPromptsAndGroups)
         EXPECT_EQ(store->selections(group.id).size(), c.members) << c.name;
         for (const Selection& s : store->selections())
             EXPECT_EQ(s.groupIDs.isEmpty(), c.members == 0 || !c.ids.contains(s.id)) << c.name;
+    }
+}
+
+// Composing reads only the captures a draft names; the prompt must be the one the whole library
+// gives, whatever the entries point at.
+TEST_F(StoreTest, ADraftsCapturesComposeAsTheWholeLibraryDoes)
+{
+    auto store = open();
+    for (int i = 0; i < 600; ++i) // more than one chunk of captures
+        store->add(LibrarySamples::selection(i));
+    const auto entry = [](int capture, bool include = true) {
+        return ContextDraftEntry{LibrarySamples::id(100000 + capture),
+                                 LibrarySamples::id(capture),
+                                 include,
+                                 false,
+                                 false,
+                                 std::nullopt,
+                                 std::nullopt};
+    };
+    const struct {
+        const char* name;
+        QList<ContextDraftEntry> entries;
+        qsizetype named;
+    } cases[] = {
+        {"none", {}, 0},
+        {"captures from both ends of the library", {entry(599), entry(0), entry(300)}, 3},
+        {"an id of no capture is left out", {entry(5), entry(9999), entry(6)}, 2},
+        {"left-out entries are named too, excluded when composed", {entry(7, false), entry(8)}, 2},
+    };
+    for (const auto& c : cases) {
+        ContextDraft draft = store->ensureActiveDraft();
+        draft.task = QStringLiteral("Summarise.");
+        draft.entries = c.entries;
+        const QList<Selection> named = store->draftSelections(draft);
+        EXPECT_EQ(named.size(), c.named) << c.name;
+        const auto prompt = [&](const QList<Selection>& selections) {
+            return ContextComposer::compose(draft, selections, std::nullopt, std::nullopt, std::nullopt, true).text;
+        };
+        EXPECT_EQ(prompt(named), prompt(store->selections().toList())) << c.name;
     }
 }
 

@@ -1,0 +1,255 @@
+// How the library's costs grow with its size: loading at start, a save against two fsync'd writes of
+// the same bytes, the slowest of a set of searches, and the sort "Newest first", each at 1,000,
+// 10,000, 100,000 and 1,000,000 realistic captures, with the growth per 10x printed at the end.
+// The largest size needs about 8 GB of memory; --max_captures=100000 stops before it.
+#include "core/library/SearchIndex.h"
+#include "core/library/SortMode.h"
+#include "core/library/StorePersistence.h"
+#include "platform/posix/PosixFileSystem.h"
+#include "tests/core/library/LibrarySamples.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vellicord {
+namespace {
+
+// figure -> captures -> milliseconds
+std::map<std::string, std::map<int, double>>& figures()
+{
+    static std::map<std::string, std::map<int, double>> table;
+    return table;
+}
+
+// The library of the size being measured; one at a time, since the largest is large.
+const StoreSnapshot& library(int captures)
+{
+    static int made = -1;
+    static std::unique_ptr<StoreSnapshot> snapshot;
+    if (made != captures) {
+        snapshot.reset();
+        snapshot = std::make_unique<StoreSnapshot>(LibrarySamples::realistic(captures));
+        made = captures;
+    }
+    return *snapshot;
+}
+
+// A folder on the disk (not a memory-backed temporary folder, where fsync costs nothing).
+QString diskFolder()
+{
+    const QString cache = qEnvironmentVariableIsEmpty("XDG_CACHE_HOME") ? QDir::homePath() + QStringLiteral("/.cache")
+                                                                        : qEnvironmentVariable("XDG_CACHE_HOME");
+    QDir().mkpath(cache);
+    return cache + QStringLiteral("/vellicord-bench-XXXXXX");
+}
+
+double millisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+void writeTwiceWithSync(const QString& folder, const QByteArray& bytes)
+{
+    for (const char* name : {"/plain.json", "/plain.backup.json"}) {
+        const int fd = ::open(QFile::encodeName(folder + QLatin1String(name)).constData(),
+                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        size_t done = 0;
+        while (done < size_t(bytes.size())) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size()) - done);
+            if (n <= 0)
+                break;
+            done += size_t(n);
+        }
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// The start's load of a library whose backup is up to date: both files read, the library decoded.
+void Load(benchmark::State& state)
+{
+    const int captures = int(state.range(0));
+    QTemporaryDir root(diskFolder());
+    PosixFileSystem files;
+    const QString storePath = root.path() + QStringLiteral("/Vellicord.json");
+    StorePersistence(storePath, StorePersistence::backupURL(storePath), files).write(library(captures));
+    std::vector<double> times;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        auto result = std::make_unique<StoreLoadResult>(
+            StorePersistence(storePath, StorePersistence::backupURL(storePath), files).load());
+        times.push_back(millisecondsSince(start));
+        if (result->status != StorePersistenceStatus::ready)
+            state.SkipWithError("the library did not load");
+        state.PauseTiming(); // freeing the library is not loading it
+        result.reset();
+        state.ResumeTiming();
+    }
+    figures()["load_ms"][captures] = state.counters["load_ms"] = median(times);
+    state.counters["file_MB"] = double(QFileInfo(storePath).size()) / 1e6;
+}
+
+// A whole save (encode, read-back check, both files replaced) against writing the same bytes to two
+// files with fsync, alternating, so that both see the same disk.
+void Save(benchmark::State& state)
+{
+    const int captures = int(state.range(0));
+    QTemporaryDir root(diskFolder());
+    PosixFileSystem files;
+    const QString storePath = root.path() + QStringLiteral("/Vellicord.json");
+    StorePersistence persistence(storePath, StorePersistence::backupURL(storePath), files);
+    const StoreSnapshot& snapshot = library(captures);
+    const QByteArray bytes = StorePersistence::encode(snapshot);
+    std::vector<double> saves, plains;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        persistence.write(snapshot);
+        saves.push_back(millisecondsSince(start));
+        start = std::chrono::steady_clock::now();
+        writeTwiceWithSync(root.path(), bytes);
+        plains.push_back(millisecondsSince(start));
+    }
+    double save = 0, plain = 0;
+    for (size_t i = 0; i < saves.size(); ++i) {
+        save += saves[i];
+        plain += plains[i];
+    }
+    figures()["save_ms"][captures] = state.counters["save_ms"] = median(saves);
+    state.counters["two_writes_ms"] = median(plains);
+    figures()["save_ratio"][captures] = state.counters["ratio"] = save / plain;
+}
+
+// The slowest of queries a user might type: words of the captures, a pair of them, letters,
+// an address and one that matches nothing, each already lower-cased as the list prepares it.
+void SearchWorst(benchmark::State& state)
+{
+    const int captures = int(state.range(0));
+    SearchIndex index;
+    index.rebuild(library(captures).selections);
+    const QStringList queries{QStringLiteral("t"),           QStringLiteral("the"),
+                              QStringLiteral("weather mo"),  QStringLiteral("naïve résumé"),
+                              QStringLiteral("“quoted” of"), QStringLiteral("articles/4242?"),
+                              QStringLiteral("zzqx"),        QStringLiteral("source window the")};
+    std::map<QString, std::vector<double>> times;
+    for (auto _ : state) {
+        for (const QString& query : queries) {
+            const auto start = std::chrono::steady_clock::now();
+            benchmark::DoNotOptimize(index.matching(query).size());
+            times[query].push_back(millisecondsSince(start));
+        }
+    }
+    double worst = 0;
+    QString worstQuery;
+    for (const auto& [query, values] : times) {
+        if (median(values) > worst) {
+            worst = median(values);
+            worstQuery = query;
+        }
+    }
+    figures()["search_worst_ms"][captures] = state.counters["worst_ms"] = worst;
+    state.SetLabel("worst: \"" + worstQuery.toStdString() + "\"");
+}
+
+void SortNewestFirst(benchmark::State& state)
+{
+    const int captures = int(state.range(0));
+    const auto& selections = library(captures).selections;
+    std::vector<double> times;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        auto sorted = SortModes::sort(SortMode::newestFirst, selections);
+        times.push_back(millisecondsSince(start));
+        benchmark::DoNotOptimize(sorted.size());
+        state.PauseTiming();
+        sorted = {};
+        state.ResumeTiming();
+    }
+    figures()["sort_newest_ms"][captures] = state.counters["sort_ms"] = median(times);
+}
+
+void printGrowth()
+{
+    std::printf("\n%-18s", "figure");
+    std::vector<int> sizes;
+    for (const auto& [figure, values] : figures())
+        for (const auto& [captures, ms] : values)
+            if (std::find(sizes.begin(), sizes.end(), captures) == sizes.end())
+                sizes.push_back(captures);
+    std::sort(sizes.begin(), sizes.end());
+    for (int captures : sizes)
+        std::printf("%12d", captures);
+    std::printf("   growth per 10x\n");
+    for (const auto& [figure, values] : figures()) {
+        std::printf("%-18s", figure.c_str());
+        for (int captures : sizes) {
+            const auto it = values.find(captures);
+            if (it == values.end())
+                std::printf("%12s", "-");
+            else
+                std::printf("%12.3f", it->second);
+        }
+        std::printf("  ");
+        for (size_t i = 1; i < sizes.size(); ++i) {
+            const auto a = values.find(sizes[i - 1]);
+            const auto b = values.find(sizes[i]);
+            if (a != values.end() && b != values.end() && a->second > 0)
+                std::printf(" %.1fx", b->second / a->second);
+        }
+        std::printf("\n");
+    }
+}
+
+} // namespace
+} // namespace vellicord
+
+int main(int argc, char** argv)
+{
+    using namespace vellicord;
+    QCoreApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    int maxCaptures = 1000000;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--max_captures=", 15) == 0)
+            maxCaptures = std::atoi(argv[i] + 15);
+    }
+    for (int captures = 1000; captures <= maxCaptures; captures *= 10) {
+        const int runs = captures >= 1000000 ? 3 : captures >= 100000 ? 5 : 20;
+        benchmark::RegisterBenchmark("Load", Load)->Arg(captures)->Iterations(runs)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("Save", Save)->Arg(captures)->Iterations(runs)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("SearchWorst", SearchWorst)
+            ->Arg(captures)
+            ->Iterations(runs)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("SortNewestFirst", SortNewestFirst)
+            ->Arg(captures)
+            ->Iterations(runs)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    printGrowth();
+    return 0;
+}
