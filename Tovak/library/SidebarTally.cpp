@@ -7,9 +7,13 @@
 namespace vellicord {
 
 SidebarTally::SidebarTally(const Store& store)
+    : SidebarTally(store, store.selections())
+{
+}
+
+SidebarTally::SidebarTally(const Store& store, const SelectionList& all)
     : store_(store)
 {
-    const SelectionList& all = store_.selections();
     captures_.reserve(all.size());
     Touched touched;
     // From the oldest, so that each source's captures line up oldest first and the newest gives

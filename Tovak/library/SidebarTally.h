@@ -33,6 +33,9 @@ public:
     };
 
     explicit SidebarTally(const Store& store);
+    // Counts the given captures (the store's, as they were at some moment) without reading the
+    // store: safe on another thread. The store is read only by apply(), on the store's thread.
+    SidebarTally(const Store& store, const SelectionList& selections);
 
     Touched apply(const Store::SelectionsChange& change);
 
