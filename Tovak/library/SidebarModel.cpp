@@ -22,7 +22,7 @@ SidebarModel::SidebarModel(Store& store, QObject* parent)
         // The list is shared, not copied: the thread counts what the store held at this moment,
         // and the changes from then on are applied once it is done.
         pendingTally_ = std::async(std::launch::async, [this, &store, selections = store_.selections()] {
-            auto tally = std::make_unique<SidebarTally>(store, selections);
+            auto tally = std::make_unique<SidebarTally>(store, selections, &stopTally_);
             // The destructor waits for this thread, so the model is still there to post to.
             QMetaObject::invokeMethod(this, &SidebarModel::takeTally, Qt::QueuedConnection);
             return tally;
@@ -37,6 +37,7 @@ SidebarModel::SidebarModel(Store& store, QObject* parent)
 
 SidebarModel::~SidebarModel()
 {
+    stopTally_ = true;
     if (pendingTally_.valid())
         pendingTally_.wait();
 }

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QUuid>
 
+#include <atomic>
 #include <future>
 #include <memory>
 #include <optional>
@@ -53,7 +54,7 @@ public:
     static constexpr qsizetype countedAsideFrom = 5000;
 
     explicit SidebarModel(Store& store, QObject* parent = nullptr);
-    // A count still being made is waited for: its thread reads the library's strings.
+    // A count still being made is stopped and waited for: its thread reads the library's strings.
     ~SidebarModel() override;
 
     // The sources and the groups' counts are known.
@@ -109,6 +110,7 @@ private:
     Store& store_;
     std::unique_ptr<SidebarTally> tally_;
     std::future<std::unique_ptr<SidebarTally>> pendingTally_;
+    std::atomic<bool> stopTally_ = false; // the model is going: a quit need not wait for the count
     // The changes made while the count was being made, applied to it once it is.
     std::vector<Store::SelectionsChange> missed_;
     std::vector<Row> rows_;

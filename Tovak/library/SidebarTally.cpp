@@ -11,7 +11,7 @@ SidebarTally::SidebarTally(const Store& store)
 {
 }
 
-SidebarTally::SidebarTally(const Store& store, const SelectionList& all)
+SidebarTally::SidebarTally(const Store& store, const SelectionList& all, const std::atomic<bool>* stop)
     : store_(store)
 {
     captures_.reserve(all.size());
@@ -19,6 +19,8 @@ SidebarTally::SidebarTally(const Store& store, const SelectionList& all)
     // From the oldest, so that each source's captures line up oldest first and the newest gives
     // the source its identity.
     for (qsizetype c = all.chunkCount() - 1; c >= 0; --c) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return;
         const QList<Selection>& chunk = all.chunk(c);
         for (auto it = chunk.crbegin(); it != chunk.crend(); ++it) {
             add(*it, touched);
@@ -26,6 +28,8 @@ SidebarTally::SidebarTally(const Store& store, const SelectionList& all)
                 ++groupCounts_[group];
         }
     }
+    if (stop && stop->load(std::memory_order_relaxed))
+        return;
     for (Source source = 0; source < Source(sources_.size()); ++source) {
         if (!sources_[size_t(source)].members.empty())
             order_.push_back(source);
