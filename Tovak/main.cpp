@@ -223,6 +223,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // The library is read while the application connects to the display and builds its windows:
+    // the lock is held and the adoption is done, so nothing else writes it.
+    Store::Preload library = Store::preload(std::nullopt, files);
+
     QApplication application(argc, argv);
     // No display name: Qt's X11 windows append it to every title that does not end with it, and
     // the main window's title would read "Vellicord — Prompt 1 — Vellicord".
@@ -235,17 +239,17 @@ int main(int argc, char** argv)
 
     ThreadSerialQueue saveQueue("com.vellicord.store.save");
     TimerScheduler scheduler(&application);
-    Store store(
-        std::nullopt,
-        Store::Services{
-            .fileSystem = files, .defaults = defaults, .saveQueue = saveQueue, .scheduler = scheduler, .clock = clock});
-
     X11CaptureServices captureServices(clock);
     X11HotKeys hotKeys;
     HotKeyManager hotKeyManager(hotKeys, defaults);
     XdgAutostart autostart(QString(), QCoreApplication::applicationFilePath());
     SystemSound sound;
     UpdateController updates(bundle);
+    // Made last before the delegate, so that the library has been loading for all of the above.
+    Store store(
+        std::move(library),
+        Store::Services{
+            .fileSystem = files, .defaults = defaults, .saveQueue = saveQueue, .scheduler = scheduler, .clock = clock});
 
     AppDelegate delegate(AppDelegate::Services{
         .store = store,

@@ -21,8 +21,12 @@ CaptureIndex::CaptureIndex(const Store& store)
     rebuild();
 }
 
-// A search index still being made is waited for: its thread reads the library's strings.
-CaptureIndex::~CaptureIndex() = default;
+// A search index still being made is stopped, then waited for (the future's own destructor), so
+// that quitting soon after start-up does not wait for a whole library to be indexed.
+CaptureIndex::~CaptureIndex()
+{
+    abandoned_->store(true, std::memory_order_relaxed);
+}
 
 void CaptureIndex::rebuild()
 {
@@ -52,9 +56,9 @@ void CaptureIndex::rebuild()
     staleGroups_.assign(n, 0);
     staleCount_ = 0;
     // The list is shared, not copied: the thread reads what the store held at this moment.
-    pendingSearch_ = std::async(std::launch::async, [selections] {
+    pendingSearch_ = std::async(std::launch::async, [selections, abandoned = abandoned_] {
         auto index = std::make_unique<SearchIndex>();
-        index->rebuild(selections);
+        index->rebuild(selections, abandoned.get());
         return index;
     });
 

@@ -13,6 +13,7 @@
 #include <QUuid>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <future>
 #include <memory>
@@ -99,6 +100,8 @@ private:
 
     std::unique_ptr<SearchIndex> search_;
     std::future<std::unique_ptr<SearchIndex>> pendingSearch_;
+    // Set when the index goes: a search index still being made is of no use any more.
+    std::shared_ptr<std::atomic<bool>> abandoned_ = std::make_shared<std::atomic<bool>>(false);
     std::vector<std::variant<Append, Erase>> searchChanges_;
     QString hitsQuery_;
     QList<qsizetype> hits_; // slots that match hitsQuery_, ascending

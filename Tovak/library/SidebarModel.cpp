@@ -15,8 +15,19 @@ size_t qHash(const SidebarModel::Row& row, size_t seed)
 SidebarModel::SidebarModel(Store& store, QObject* parent)
     : QAbstractListModel(parent)
     , store_(store)
-    , tally_(store)
 {
+    if (store_.selections().size() < countedAsideFrom) {
+        tally_ = std::make_unique<SidebarTally>(store_);
+    } else {
+        // The list is shared, not copied: the thread counts what the store held at this moment,
+        // and the changes from then on are applied once it is done.
+        pendingTally_ = std::async(std::launch::async, [this, &store, selections = store_.selections()] {
+            auto tally = std::make_unique<SidebarTally>(store, selections, &stopTally_);
+            // The destructor waits for this thread, so the model is still there to post to.
+            QMetaObject::invokeMethod(this, &SidebarModel::takeTally, Qt::QueuedConnection);
+            return tally;
+        });
+    }
     rows_ = layout();
     connect(&store_, &Store::selectionsChanged, this, &SidebarModel::follow);
     for (auto signal :
@@ -24,10 +35,36 @@ SidebarModel::SidebarModel(Store& store, QObject* parent)
         connect(&store_, signal, this, &SidebarModel::relayout);
 }
 
+SidebarModel::~SidebarModel()
+{
+    stopTally_ = true;
+    if (pendingTally_.valid())
+        pendingTally_.wait();
+}
+
+void SidebarModel::takeTally()
+{
+    if (!pendingTally_.valid())
+        return;
+    tally_ = pendingTally_.get();
+    for (const Store::SelectionsChange& change : missed_)
+        tally_->apply(change);
+    missed_.clear();
+    Q_EMIT updateStarted();
+    moveTo(layout());
+    for (int row = 0; row < int(rows_.size()); ++row) {
+        if (rows_[size_t(row)].kind == Kind::group)
+            changed(row);
+    }
+    Q_EMIT updateFinished();
+    Q_EMIT counted();
+}
+
 std::vector<SidebarModel::Row> SidebarModel::layout() const
 {
     std::vector<Row> rows;
-    rows.reserve(tally_.sources().size() + size_t(store_.groups().size() + store_.drafts().size()) + 12);
+    rows.reserve((tally_ ? tally_->sources().size() : 0) + size_t(store_.groups().size() + store_.drafts().size())
+                 + 12);
     rows.push_back({Kind::header, {}, -1, QStringLiteral("Prompt")});
     if (const std::optional<ContextDraft> active = store_.activeDraft())
         rows.push_back({Kind::prompt});
@@ -50,10 +87,12 @@ std::vector<SidebarModel::Row> SidebarModel::layout() const
         rows.push_back({Kind::footer, {}, -1, QStringLiteral("Organize selections manually")});
 
     rows.push_back({Kind::header, {}, -1, QStringLiteral("Sources")});
-    if (tally_.sources().empty())
-        rows.push_back({Kind::noSources});
-    for (SidebarTally::Source source : tally_.sources())
-        rows.push_back({Kind::source, {}, source});
+    if (tally_) {
+        if (tally_->sources().empty())
+            rows.push_back({Kind::noSources});
+        for (SidebarTally::Source source : tally_->sources())
+            rows.push_back({Kind::source, {}, source});
+    }
     rows.push_back({Kind::status});
     return rows;
 }
@@ -82,7 +121,7 @@ QVariant SidebarModel::data(const QModelIndex& index, int role) const
         case Kind::allSelections: return QStringLiteral("All Selections");
         case Kind::group: return store_.findGroup(row.id) ? store_.findGroup(row.id)->name : QString();
         case Kind::newGroup: return QStringLiteral("New Group…");
-        case Kind::source: return tally_.identity(row.source).appName;
+        case Kind::source: return tally_->identity(row.source).appName;
         case Kind::noSources: return QStringLiteral("Nothing captured yet");
         case Kind::status:
             return attention ? QStringLiteral("Library status needs attention") : QStringLiteral("Local library ready");
@@ -91,11 +130,11 @@ QVariant SidebarModel::data(const QModelIndex& index, int role) const
     case SubtitleRole:
     case Qt::ToolTipRole:
         if (row.kind == Kind::source)
-            return tally_.identity(row.source).display();
+            return tally_->identity(row.source).display();
         return {};
     case Qt::AccessibleDescriptionRole:
         if (row.kind == Kind::source)
-            return tally_.identity(row.source).display();
+            return tally_->identity(row.source).display();
         if (row.kind == Kind::status)
             return QStringLiteral("Local persistence status");
         return {};
@@ -104,8 +143,8 @@ QVariant SidebarModel::data(const QModelIndex& index, int role) const
         case Kind::prompt: return store_.activeDraft() ? int(store_.activeDraft()->includedCount()) : 0;
         case Kind::draft: return store_.findDraft(row.id) ? int(store_.findDraft(row.id)->includedCount()) : 0;
         case Kind::allSelections: return int(store_.selections().size());
-        case Kind::group: return int(tally_.groupCount(row.id));
-        case Kind::source: return int(tally_.count(row.source));
+        case Kind::group: return tally_ ? QVariant(int(tally_->groupCount(row.id))) : QVariant();
+        case Kind::source: return int(tally_->count(row.source));
         default: return {};
         }
     case SymbolRole:
@@ -164,7 +203,7 @@ std::optional<SidebarItem> SidebarModel::item(int row) const
     case Kind::draft: return SidebarItem::draft(r.id);
     case Kind::allSelections: return SidebarItem::allSelections();
     case Kind::group: return SidebarItem::group(r.id);
-    case Kind::source: return SidebarItem::source(tally_.identity(r.source));
+    case Kind::source: return SidebarItem::source(tally_->identity(r.source));
     default: return std::nullopt;
     }
 }
@@ -182,7 +221,9 @@ int SidebarModel::rowOf(const SidebarItem& item) const
         wanted = {Kind::group, group->id};
     } else if (const auto* source = item.as<SidebarItem::Source>()) {
         // A source keeps its row while the capture that names it changes: the identifier decides.
-        const std::optional<SidebarTally::Source> found = tally_.find(source->identity.identifier);
+        if (!tally_)
+            return -1;
+        const std::optional<SidebarTally::Source> found = tally_->find(source->identity.identifier);
         if (!found)
             return -1;
         wanted = {Kind::source, {}, *found};
@@ -209,7 +250,7 @@ std::optional<SourceIdentity> SidebarModel::sourceIdentity(int row) const
 {
     if (kind(row) != Kind::source)
         return std::nullopt;
-    return tally_.identity(rows_[size_t(row)].source);
+    return tally_->identity(rows_[size_t(row)].source);
 }
 
 bool SidebarModel::isDropTarget(int row) const
@@ -225,7 +266,7 @@ bool SidebarModel::hasDragGrip(int row) const
 QList<QUuid> SidebarModel::selectionIDs(int row) const
 {
     if (kind(row) == Kind::source)
-        return tally_.selectionIDs(rows_[size_t(row)].source);
+        return tally_->selectionIDs(rows_[size_t(row)].source);
     QList<QUuid> ids;
     if (kind(row) == Kind::group) {
         for (const Selection& s : store_.selections(rows_[size_t(row)].id))
@@ -242,7 +283,17 @@ QString SidebarModel::dragPayload(int row) const
 
 void SidebarModel::follow(const Store::SelectionsChange& change)
 {
-    const SidebarTally::Touched touched = tally_.apply(change);
+    if (!tally_) {
+        missed_.push_back(change);
+        Q_EMIT updateStarted();
+        for (int row = 0; row < int(rows_.size()); ++row) {
+            if (rows_[size_t(row)].kind == Kind::allSelections)
+                changed(row);
+        }
+        Q_EMIT updateFinished();
+        return;
+    }
+    const SidebarTally::Touched touched = tally_->apply(change);
     Q_EMIT updateStarted();
     if (touched.sourcesReordered)
         moveTo(layout());

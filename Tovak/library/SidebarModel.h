@@ -9,6 +9,9 @@
 #include <QSet>
 #include <QUuid>
 
+#include <atomic>
+#include <future>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -18,6 +21,10 @@ namespace vellicord {
 // groups and the sources with their counts, and the state of the library file, as one flat list.
 // Headers, footers, notes and the status row cannot be chosen; the "New Prompt…" and "New Group…"
 // rows act when clicked. Every change of the Store moves only the rows it touches. Main thread only.
+//
+// A large library's sources are counted on a thread of their own, so that opening the window waits
+// for none of it: until they are, the sources section is empty and groups show no count, and then
+// the source rows come in as inserted rows.
 class SidebarModel final : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -43,7 +50,15 @@ public:
         AttentionRole, // the status row asks for attention (bool)
     };
 
+    // From this many captures on, the sources are counted on another thread.
+    static constexpr qsizetype countedAsideFrom = 5000;
+
     explicit SidebarModel(Store& store, QObject* parent = nullptr);
+    // A count still being made is stopped and waited for: its thread reads the library's strings.
+    ~SidebarModel() override;
+
+    // The sources and the groups' counts are known.
+    bool isCounted() const { return tally_ != nullptr; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -72,6 +87,8 @@ Q_SIGNALS:
     // model's doing, not the user's.
     void updateStarted();
     void updateFinished();
+    // The sources and the groups' counts have come in, rows and all.
+    void counted();
 
 private:
     struct Row {
@@ -88,9 +105,14 @@ private:
     void relayout();
     void moveTo(std::vector<Row> next);
     void changed(int row);
+    void takeTally();
 
     Store& store_;
-    SidebarTally tally_;
+    std::unique_ptr<SidebarTally> tally_;
+    std::future<std::unique_ptr<SidebarTally>> pendingTally_;
+    std::atomic<bool> stopTally_ = false; // the model is going: a quit need not wait for the count
+    // The changes made while the count was being made, applied to it once it is.
+    std::vector<Store::SelectionsChange> missed_;
     std::vector<Row> rows_;
 };
 

@@ -7,14 +7,20 @@
 namespace vellicord {
 
 SidebarTally::SidebarTally(const Store& store)
+    : SidebarTally(store, store.selections())
+{
+}
+
+SidebarTally::SidebarTally(const Store& store, const SelectionList& all, const std::atomic<bool>* stop)
     : store_(store)
 {
-    const SelectionList& all = store_.selections();
     captures_.reserve(all.size());
     Touched touched;
     // From the oldest, so that each source's captures line up oldest first and the newest gives
     // the source its identity.
     for (qsizetype c = all.chunkCount() - 1; c >= 0; --c) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return;
         const QList<Selection>& chunk = all.chunk(c);
         for (auto it = chunk.crbegin(); it != chunk.crend(); ++it) {
             add(*it, touched);
@@ -22,6 +28,8 @@ SidebarTally::SidebarTally(const Store& store)
                 ++groupCounts_[group];
         }
     }
+    if (stop && stop->load(std::memory_order_relaxed))
+        return;
     for (Source source = 0; source < Source(sources_.size()); ++source) {
         if (!sources_[size_t(source)].members.empty())
             order_.push_back(source);

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -33,6 +34,10 @@ public:
     };
 
     explicit SidebarTally(const Store& store);
+    // Counts the given captures (the store's, as they were at some moment) without reading the
+    // store: safe on another thread. The store is read only by apply(), on the store's thread.
+    // Once `stop` is set it stops early, and what it counted is of no use.
+    SidebarTally(const Store& store, const SelectionList& selections, const std::atomic<bool>* stop = nullptr);
 
     Touched apply(const Store::SelectionsChange& change);
 

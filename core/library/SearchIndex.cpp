@@ -419,7 +419,7 @@ qsizetype SearchIndex::units(const Entry& e)
         + (e.sourceURL ? e.sourceURL->size() : 0) + (e.filePath ? e.filePath->size() : 0);
 }
 
-void SearchIndex::rebuild(const SelectionList& selections)
+void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<bool>* stop)
 {
     QHash<QUuid, size_t> previous;
     previous.reserve(qsizetype(entries_.size()));
@@ -433,6 +433,8 @@ void SearchIndex::rebuild(const SelectionList& selections)
     std::vector<uint64_t> fingerprints(size_t(selections.size()) * fingerprintWords, 0);
     qsizetype liveUnits = 0;
     for (const Selection& s : selections) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return;
         uint64_t* bits = fingerprints.data() + entries.size() * fingerprintWords;
         const auto old = previous.constFind(s.id);
         if (old != previous.cend()) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -22,8 +23,9 @@ namespace vellicord {
 class SearchIndex {
 public:
     // Indexes the captures in order; captures whose fields are the same (shared) strings as at the
-    // last rebuild keep what was made for them.
-    void rebuild(const SelectionList& selections);
+    // last rebuild keep what was made for them. When `stop` becomes true the rebuild ends early and
+    // leaves the index as it was.
+    void rebuild(const SelectionList& selections, const std::atomic<bool>* stop = nullptr);
     // Indexes one more capture after the others; its position is the size before. The positions of
     // the others stay.
     qsizetype append(const Selection& selection);

@@ -44,13 +44,39 @@ QString Store::storeURL() const
     return persistence_->storeURL();
 }
 
+Store::Preload Store::preload(std::optional<QString> storeURL, FileSystem& fileSystem)
+{
+    const QString url = storeURL ? *storeURL : defaultStoreURL(fileSystem);
+    auto persistence = std::make_shared<StorePersistence>(url, backupURL(url), fileSystem);
+    std::future<StoreLoadResult> loaded = std::async(std::launch::async, [persistence] { return persistence->load(); });
+    return Preload{std::move(persistence), std::move(loaded)};
+}
+
+namespace {
+
+// The same load, run where the store is made.
+Store::Preload loadHere(std::optional<QString> storeURL, FileSystem& fileSystem)
+{
+    const QString url = storeURL ? *storeURL : Store::defaultStoreURL(fileSystem);
+    auto persistence = std::make_shared<StorePersistence>(url, Store::backupURL(url), fileSystem);
+    std::future<StoreLoadResult> loaded
+        = std::async(std::launch::deferred, [persistence] { return persistence->load(); });
+    return Store::Preload{std::move(persistence), std::move(loaded)};
+}
+
+} // namespace
+
 Store::Store(std::optional<QString> storeURL, Services services, QObject* parent)
+    : Store(loadHere(std::move(storeURL), services.fileSystem), services, parent)
+{
+}
+
+Store::Store(Preload preload, Services services, QObject* parent)
     : QObject(parent)
     , services_(services)
+    , persistence_(std::move(preload.persistence))
 {
-    const QString url = storeURL ? *storeURL : defaultStoreURL(services_.fileSystem);
-    persistence_ = std::make_shared<StorePersistence>(url, backupURL(url), services_.fileSystem);
-    const StoreLoadResult loaded = persistence_->load();
+    const StoreLoadResult loaded = preload.loaded.get();
     recoveredDuringLaunch_ = loaded.status == StorePersistenceStatus::recoveredFromBackup;
     persistenceStatus_ = loaded.status;
     if (loaded.snapshot) {

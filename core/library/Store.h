@@ -5,6 +5,7 @@
 #include "core/library/SelectionGroup.h"
 #include "core/library/SelectionList.h"
 #include "core/library/SourceAggregate.h"
+#include "core/library/StoreLoadResult.h"
 #include "core/library/StorePersistenceStatus.h"
 #include "core/library/StoreSnapshot.h"
 #include "platform/Clock.h"
@@ -23,6 +24,7 @@
 #include <QUuid>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -63,8 +65,21 @@ public:
     static constexpr std::chrono::milliseconds saveDelay{400};
     static constexpr char collectIntoActiveDraftKey[] = "Vellicord.collectIntoActiveDraft";
 
+    // The library file being read, checked and decoded ahead of the store that takes it.
+    struct Preload {
+        std::shared_ptr<StorePersistence> persistence;
+        std::future<StoreLoadResult> loaded;
+    };
+
+    // Starts loading the library (the given file, or Vellicord/Vellicord.json in the data folder)
+    // on a thread of its own, so that the application can build its windows meanwhile. Only once
+    // the single-instance lock is held and nothing else writes the library.
+    static Preload preload(std::optional<QString> storeURL, FileSystem& fileSystem);
+
     // Loads the library synchronously: the given file, or Vellicord/Vellicord.json in the data folder.
     Store(std::optional<QString> storeURL, Services services, QObject* parent = nullptr);
+    // Takes the library a preload read, waiting for it; the file system is the preload's.
+    Store(Preload preload, Services services, QObject* parent = nullptr);
     // Writes a pending save first and waits for the writes already queued.
     ~Store() override;
 

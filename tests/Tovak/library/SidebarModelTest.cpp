@@ -1,6 +1,7 @@
 #include "Tovak/library/SidebarModel.h"
 
 #include "core/library/SelectionDragIDs.h"
+#include "core/library/StorePersistence.h"
 #include "support/TemporaryLibrary.h"
 
 #include <QAbstractItemModelTester>
@@ -8,6 +9,8 @@
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace vellicord;
 
@@ -246,6 +249,89 @@ TEST(SidebarModel, DragTextsAndTargets)
         EXPECT_EQ(row >= 0, c.found) << qPrintable(c.item.id());
         EXPECT_EQ(model.isDropTarget(row), c.dropTarget) << qPrintable(c.item.id());
         EXPECT_EQ(model.hasDragGrip(row), c.grip) << qPrintable(c.item.id());
+    }
+}
+
+// A large library's sources are counted on another thread: the sidebar has its other rows at once,
+// and the sources and group counts come in later as inserted and changed rows, the changes made
+// meanwhile included, never by a reset.
+TEST(SidebarModel, LargeLibraryCountedAside)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Store&, const QUuid& group)> change;
+    };
+    const auto newest = [](const Store& store, int count) {
+        QSet<QUuid> ids;
+        for (int i = 0; i < count; ++i)
+            ids.insert(store.selections()[i].id);
+        return ids;
+    };
+    const Case cases[] = {
+        {"no change", [](Store&, const QUuid&) {}},
+        {"captures added",
+         [](Store& store, const QUuid& group) {
+             store.add(capture(QStringLiteral("Newcomer")));
+             store.add(capture(QStringLiteral("App 3"), {}, {}, {group}));
+         }},
+        {"newest captures removed", [&](Store& store, const QUuid&) { store.remove(newest(store, 40)); }},
+        {"group filled and emptied",
+         [&](Store& store, const QUuid& group) {
+             store.addToGroup(group, newest(store, 300));
+             store.removeFromGroups({group}, newest(store, 7));
+         }},
+        {"group deleted", [](Store& store, const QUuid& group) { store.deleteGroup(group); }},
+    };
+    for (const Case& c : cases) {
+        TemporaryLibrary library;
+        StoreSnapshot snapshot;
+        snapshot.version = StoreSnapshot::currentVersion;
+        const SelectionGroup group{QUuid::createUuid(), QStringLiteral("G"), QStringLiteral("#000000"),
+                                   QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC)};
+        snapshot.groups.append(group);
+        QList<Selection> captures;
+        for (int n = 0; n < int(SidebarModel::countedAsideFrom) + 50; ++n) {
+            const QString app = QStringLiteral("App %1").arg(n % 7);
+            std::optional<QString> url;
+            if (n % 5 == 0)
+                url = QStringLiteral("https://site.example/") + QString::number(n % 3);
+            captures.append(capture(app, url, {}, n % 3 == 0 ? QList<QUuid>{group.id} : QList<QUuid>{}));
+        }
+        snapshot.selections = SelectionList(captures);
+        TemporaryLibrary::writeAll(library.libraryPath, StorePersistence::encode(snapshot));
+        auto store = library.open();
+        ASSERT_EQ(store->selections().size(), captures.size()) << c.name;
+
+        SidebarModel model(*store);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy counted(&model, &SidebarModel::counted);
+        EXPECT_FALSE(model.isCounted()) << c.name;
+        EXPECT_FALSE(model.index(model.rowOf(SidebarItem::group(group.id))).data(SidebarModel::CountRole).isValid())
+            << c.name;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            EXPECT_NE(model.kind(row), Kind::source) << c.name;
+            EXPECT_NE(model.kind(row), Kind::noSources) << c.name;
+        }
+
+        c.change(*store, group.id);
+        ASSERT_TRUE(counted.wait(20000)) << c.name;
+        EXPECT_TRUE(model.isCounted()) << c.name;
+
+        QList<SourceAggregate> shown;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            if (const std::optional<SourceIdentity> identity = model.sourceIdentity(row)) {
+                const QList<QUuid> ids = model.selectionIDs(row);
+                shown.append({*identity, ids.size(), ids});
+                EXPECT_EQ(model.index(row).data(SidebarModel::CountRole).toInt(), ids.size()) << c.name;
+            }
+        }
+        EXPECT_EQ(shown, store->sourceAggregates()) << c.name;
+        for (const SelectionGroup& g : store->groups())
+            EXPECT_EQ(model.index(model.rowOf(SidebarItem::group(g.id))).data(SidebarModel::CountRole).toInt(),
+                      store->selections(g.id).size())
+                << c.name;
+        EXPECT_EQ(resets.count(), 0) << c.name;
     }
 }
 

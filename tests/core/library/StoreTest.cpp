@@ -53,6 +53,39 @@ TEST_F(StoreTest, StartRepairsTheActiveDraftWithoutWriting)
     EXPECT_TRUE(store->drafts().isEmpty());
 }
 
+// A library read ahead on another thread is the library the store would have loaded itself, the
+// recovery from the backup included.
+TEST_F(StoreTest, PreloadedLibraryIsTheOneLoadedInPlace)
+{
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> library, backup;
+        Status status;
+        qsizetype captures;
+    };
+    const QByteArray valid = LibrarySamples::bytes(LibrarySamples::library(3));
+    const Case cases[] = {
+        {"both files alike", valid, valid, Status::ready, 3},
+        {"unreadable library", QByteArray("{ not json"), valid, Status::recoveredFromBackup, 3},
+        {"missing library", std::nullopt, valid, Status::recoveredFromBackup, 3},
+        {"first start", std::nullopt, std::nullopt, Status::ready, 0},
+    };
+    for (const Case& c : cases) {
+        for (const QString& path : {libraryPath, backupPath})
+            QFile::remove(path);
+        if (c.library)
+            writeAll(libraryPath, *c.library);
+        if (c.backup)
+            writeAll(backupPath, *c.backup);
+        Store store(Store::preload(libraryPath, files), services());
+        EXPECT_EQ(store.persistenceStatus(), c.status) << c.name;
+        EXPECT_EQ(store.selections().size(), c.captures) << c.name;
+        if (c.captures > 0) {
+            EXPECT_EQ(readAll(libraryPath), valid) << c.name;
+        }
+    }
+}
+
 TEST_F(StoreTest, VersionOneLoadsAndIsSavedAsVersionTwo)
 {
     QByteArray bytes = LibrarySamples::bytes(LibrarySamples::library(2));
