@@ -1,3 +1,5 @@
+#include "Tovak/export/AppScreenshotExporter.h"
+#include "Tovak/export/RenderEnvironment.h"
 #include "Tovak/kit/Theme.h"
 #include "Tovak/kit/VellicordMark.h"
 #include "Tovak/shell/AppDelegate.h"
@@ -24,6 +26,7 @@
 #include "platform/xdg/XdgDesktop.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
@@ -107,13 +110,54 @@ void keepClipboard(X11Pasteboard& pasteboard)
     }
 }
 
+// The export prints its one result line and nothing else: Qt's warnings and the library's log
+// lines would otherwise reach standard error.
+void discardMessage(QtMsgType, const QMessageLogContext&, const QString&)
+{
+}
+
+// Runs an export in a fixed rendering environment with a QApplication of its own, which is gone
+// again when it returns, as is everything the export made.
+void runExport(int& argc, char** argv, const std::function<void(const ExportServices&)>& work)
+{
+    RenderEnvironment environment;
+    qInstallMessageHandler(discardMessage);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QApplication application(argc, argv);
+    QApplication::setCursorFlashTime(0);
+    Theme::apply(application, Appearance::light);
+    PosixFileSystem files;
+    TimerScheduler scheduler(&application);
+    work(ExportServices{
+        .fileSystem = files,
+        .scheduler = scheduler,
+        .makeSaveQueue = [] { return std::make_unique<ThreadSerialQueue>("com.vellicord.store.save"); },
+        .makeDefaults = [](const QString& suiteName, const QString& folder) -> std::unique_ptr<Defaults> {
+            return std::make_unique<SettingsDefaults>(suiteName, folder);
+        },
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const QStringList arguments = argumentList(argc, argv);
-    if (const std::optional<int> status
-        = CommandLine::dispatch(arguments, CommandLine::defaultExports(), stdout, stderr))
+    const CommandLine::Exports exports{
+        .surfaces =
+            [&](const QString& directory) {
+                runExport(argc, argv, [&](const ExportServices& services) {
+                    AppScreenshotExporter::exportSurfaces(directory, arguments, services);
+                });
+            },
+        .sampleScreenshot =
+            [&](const QString& file) {
+                runExport(argc, argv, [&](const ExportServices& services) {
+                    AppScreenshotExporter::exportSampleScreenshot(file, services);
+                });
+            },
+    };
+    if (const std::optional<int> status = CommandLine::dispatch(arguments, exports, stdout, stderr))
         return *status;
 
     // The lock comes before anything reads the library, so a second copy never loads it and

@@ -14,13 +14,7 @@ void writeLine(std::FILE* stream, const QString& line)
 
 } // namespace
 
-Exports defaultExports()
-{
-    return {AppScreenshotExporter::exportSurfaces, AppScreenshotExporter::exportSampleScreenshot};
-}
-
-std::optional<int> dispatch(const QStringList& arguments, const Exports& exports, std::FILE* out,
-                            std::FILE* err)
+std::optional<int> dispatch(const QStringList& arguments, const Exports& exports, std::FILE* out, std::FILE* err)
 {
     if (arguments.contains(QStringLiteral("-verifyLists"))) {
         writeLine(err, QStringLiteral("List verification requires a debug build."));

@@ -17,13 +17,9 @@ struct Exports {
     std::function<void(const QString& file)> sampleScreenshot;
 };
 
-// The exporters of this build.
-Exports defaultExports();
-
 // The exit status when the process should end here; none when the application should start.
 // Result lines go to out, messages and errors to err.
-std::optional<int> dispatch(const QStringList& arguments, const Exports& exports, std::FILE* out,
-                            std::FILE* err);
+std::optional<int> dispatch(const QStringList& arguments, const Exports& exports, std::FILE* out, std::FILE* err);
 
 } // namespace CommandLine
 } // namespace vellicord

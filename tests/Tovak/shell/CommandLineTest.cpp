@@ -93,6 +93,10 @@ TEST(CommandLine, OptionsDecideInTheirOrder)
          QStringLiteral("error: Provide an output directory after -exportUISurfaces.\n"), {}},
         {"screenshot without path", {QStringLiteral("-exportSampleScreenshot")}, 1, {},
          QStringLiteral("error: Provide an output path after -exportSampleScreenshot.\n"), {}},
+        {"storage failure into an empty name", {QStringLiteral("-exportStorageFailureSurfaces"), QString(), QStringLiteral("/tmp/d")}, 1, {},
+         QStringLiteral("error: Provide an output directory after -exportUISurfaces.\n"), {}},
+        {"screenshot into an empty name", {QStringLiteral("-exportSampleScreenshot"), QString()}, 1, {},
+         QStringLiteral("error: Provide an output path after -exportSampleScreenshot.\n"), {}},
         {"no options start the application", {QStringLiteral("-showWindowOnLaunch")}, std::nullopt, {}, {}, {}},
     };
     for (const Case& c : cases) {
@@ -124,11 +128,11 @@ TEST(CommandLine, ProgramPrintsExactlyAndExits)
          "error: Provide an output directory after -exportUISurfaces.\n"},
         {"screenshot without path", {QStringLiteral("-exportSampleScreenshot")}, 1,
          "error: Provide an output path after -exportSampleScreenshot.\n"},
-        // The renderings are not in this build: the export ends with its render error.
-        {"surfaces", {QStringLiteral("-exportUISurfaces"), QStringLiteral("/tmp")}, 1,
-         "error: SwiftUI did not render the temporary Vellicord sample view.\n"},
-        {"screenshot", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("/tmp/shot.png")}, 1,
-         "error: SwiftUI did not render the temporary Vellicord sample view.\n"},
+        // An empty argument is no place: the current folder is never written over.
+        {"surfaces into an empty name", {QStringLiteral("-exportUISurfaces"), QString()}, 1,
+         "error: Provide an output directory after -exportUISurfaces.\n"},
+        {"screenshot into an empty name", {QStringLiteral("-exportSampleScreenshot"), QString()}, 1,
+         "error: Provide an output path after -exportSampleScreenshot.\n"},
     };
     for (const Case& c : cases) {
         QProcess program;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+
+namespace vellicord {
+
+// Accessibility as on a first start, before the user has allowed it: the images show the way to
+// allow it, whatever this machine allows.
+class SnapshotAccessibility final : public Accessibility {
+public:
+    bool isProcessTrusted() override { return false; }
+    std::unique_ptr<AccessibilityElement> focusedElement(qint32) override { return nullptr; }
+    std::optional<QString> primarySelection(qint32) override { return std::nullopt; }
+};
+
+} // namespace vellicord

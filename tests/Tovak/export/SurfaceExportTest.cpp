@@ -1,0 +1,431 @@
+#include "Tovak/export/AppScreenshotExporter.h"
+#include "Tovak/export/SampleData.h"
+#include "Tovak/export/SnapshotFixture.h"
+#include "Tovak/export/StorageFailureSurfaceCanvas.h"
+#include "Tovak/library/UnavailableLibraryView.h"
+#include "core/library/PromptTemplates.h"
+#include "support/FaultyFileSystem.h"
+#include "support/ManualClock.h"
+#include "support/ManualScheduler.h"
+#include "support/ManualSerialQueue.h"
+#include "support/MemoryDefaults.h"
+#include "support/ViewFakes.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace vellicord;
+
+namespace {
+
+const QStringList xdgFolders = {QStringLiteral("XDG_DATA_HOME"), QStringLiteral("XDG_CONFIG_HOME"),
+                                QStringLiteral("XDG_CACHE_HOME"), QStringLiteral("XDG_STATE_HOME")};
+
+// Every file under the folder, relative to it.
+QStringList filesUnder(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(folder).relativeFilePath(it.next()));
+    files.sort();
+    return files;
+}
+
+// A home of its own for one run of the program: empty data, settings, cache, state and
+// temporary folders, no display.
+struct Home {
+    QTemporaryDir root;
+
+    QString path(const QString& name) const { return root.filePath(name); }
+
+    QProcessEnvironment environment(const std::map<QString, QString>& extra = {}) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("HOME"), path(QStringLiteral("user")));
+        environment.insert(QStringLiteral("TMPDIR"), path(QStringLiteral("tmp")));
+        for (const QString& name : xdgFolders)
+            environment.insert(name, path(QStringLiteral("user/") + name));
+        for (const auto& [name, value] : extra)
+            environment.insert(name, value);
+        return environment;
+    }
+
+    Home()
+    {
+        QDir().mkpath(path(QStringLiteral("tmp")));
+        for (const QString& name : xdgFolders)
+            QDir().mkpath(path(QStringLiteral("user/") + name));
+    }
+};
+
+struct Outcome {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Outcome run(const QStringList& arguments, const QProcessEnvironment& environment)
+{
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VELLICORD_BINARY), arguments);
+    if (!program.waitForFinished(120000))
+        return {};
+    return {program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
+}
+
+// The sizes in points, which at scale 1 are the sizes in pixels.
+const std::map<QString, QSize> catalogueSizes = {
+    {QStringLiteral("library-wide.png"), QSize(1120, 660)},
+    {QStringLiteral("library-compact.png"), QSize(980, 600)},
+    {QStringLiteral("library-dark.png"), QSize(1120, 660)},
+    {QStringLiteral("compose-wide.png"), QSize(1280, 760)},
+    {QStringLiteral("compose-compact.png"), QSize(980, 600)},
+    {QStringLiteral("compose-dark.png"), QSize(1280, 760)},
+    {QStringLiteral("detail.png"), QSize(420, 660)},
+    {QStringLiteral("empty-compose.png"), QSize(980, 600)},
+    {QStringLiteral("compose-edited-compact.png"), QSize(980, 600)},
+    {QStringLiteral("compose-edited-empty.png"), QSize(980, 600)},
+    {QStringLiteral("sheet-trim.png"), QSize(520, 380)},
+    {QStringLiteral("sheet-import.png"), QSize(540, 420)},
+    {QStringLiteral("sheet-save-template.png"), QSize(340, 180)},
+    {QStringLiteral("settings.png"), QSize(520, 380)},
+    {QStringLiteral("welcome.png"), QSize(520, 520)},
+    {QStringLiteral("empty-library.png"), QSize(980, 600)},
+    {QStringLiteral("empty-search.png"), QSize(500, 360)},
+    {QStringLiteral("empty-scope.png"), QSize(500, 360)},
+    {QStringLiteral("sheet-new-group.png"), QSize(360, 190)},
+    {QStringLiteral("library-unreadable-light.png"), QSize(980, 600)},
+    {QStringLiteral("library-unreadable-dark.png"), QSize(980, 600)},
+    {QStringLiteral("library-incompatible-light.png"), QSize(980, 600)},
+    {QStringLiteral("library-incompatible-dark.png"), QSize(980, 600)},
+};
+
+std::map<QString, QSize> storageFailureSizes()
+{
+    std::map<QString, QSize> sizes;
+    for (const auto& [file, size] : catalogueSizes) {
+        if (file.startsWith(u"library-unreadable") || file.startsWith(u"library-incompatible"))
+            sizes.emplace(file, size);
+    }
+    return sizes;
+}
+
+// How many distinct colours a sample of the image holds: a blank image has one.
+int colours(const QImage& image)
+{
+    QSet<QRgb> seen;
+    for (int y = 0; y < image.height(); y += 3) {
+        for (int x = 0; x < image.width(); x += 3)
+            seen.insert(image.pixel(x, y));
+    }
+    return int(seen.size());
+}
+
+std::map<QString, QByteArray> contents(const QString& folder)
+{
+    std::map<QString, QByteArray> files;
+    for (const QString& name : filesUnder(folder))
+        files.emplace(name, TemporaryLibrary::readAll(folder + u'/' + name));
+    return files;
+}
+
+// What a library's fixtures need, over fakes.
+struct FixtureServices {
+    FaultyFileSystem files;
+    ManualScheduler time;
+    ExportServices services{
+        .fileSystem = files,
+        .scheduler = time,
+        .makeSaveQueue = [] { return std::make_unique<ManualSerialQueue>(); },
+        .makeDefaults = [](const QString&, const QString&) { return std::make_unique<MemoryDefaults>(); },
+    };
+};
+
+} // namespace
+
+// The program itself, as a user runs it on a machine without a display: each mode writes exactly
+// its files at their sizes, says so in one line, and leaves nothing in the temporary folder or in
+// the user's folders.
+TEST(SurfaceExport, ProgramWritesEachModeWithoutADisplay)
+{
+    struct Case {
+        const char* name;
+        QStringList arguments; // "OUT" stands for the output folder
+        QString written; // the folder or file named by the result line, under OUT
+        std::map<QString, QSize> files;
+        bool outIsAFile = false; // so nothing can be written: the run fails after its libraries exist
+    };
+    const QString shot = QStringLiteral("shots/sample.png");
+    const Case cases[] = {
+        {"catalogue", {QStringLiteral("-exportUISurfaces"), QStringLiteral("OUT")}, QString(), catalogueSizes},
+        {"storage failures only, wherever the option stands",
+         {QStringLiteral("-exportUISurfaces"), QStringLiteral("OUT"), QStringLiteral("-exportStorageFailureSurfaces")},
+         QString(),
+         storageFailureSizes()},
+        {"sample screenshot at twice the points, its folder made",
+         {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("OUT/") + shot},
+         shot,
+         {{shot, QSize(2240, 1320)}}},
+        {"catalogue into a file", {QStringLiteral("-exportUISurfaces"), QStringLiteral("OUT/images")}, {}, {}, true},
+        {"sample screenshot into a file",
+         {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("OUT/a.png")},
+         {},
+         {},
+         true},
+    };
+    for (const Case& c : cases) {
+        Home home;
+        const QString out = home.path(QStringLiteral("out"));
+        QStringList arguments = c.arguments;
+        arguments.replaceInStrings(QStringLiteral("OUT"), out);
+        if (c.outIsAFile)
+            TemporaryLibrary::writeAll(out, "in the way");
+        const Outcome result = run(arguments, home.environment());
+        QStringList untouched = xdgFolders;
+        untouched.sort();
+        EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList()) << c.name;
+        EXPECT_EQ(filesUnder(home.path(QStringLiteral("user"))), untouched) << c.name;
+        if (c.outIsAFile) {
+            EXPECT_EQ(result.status, 1) << c.name;
+            EXPECT_EQ(result.out, QByteArray()) << c.name;
+            EXPECT_TRUE(result.err.startsWith("error: ") && result.err.count('\n') == 1)
+                << c.name << ": " << result.err.constData();
+            EXPECT_EQ(TemporaryLibrary::readAll(out), "in the way") << c.name;
+            continue;
+        }
+        ASSERT_EQ(result.status, 0) << c.name << ": " << result.err.constData();
+        const QString named = c.written.isEmpty() ? out : out + u'/' + c.written;
+        const QByteArray line = c.written.isEmpty() ? "==> UI surfaces: " : "==> sample screenshot: ";
+        EXPECT_EQ(result.out, line + named.toUtf8() + '\n') << c.name;
+        EXPECT_EQ(result.err, QByteArray()) << c.name;
+
+        QStringList expected;
+        for (const auto& [file, size] : c.files) {
+            expected.append(file);
+            const QImage image(out + u'/' + file);
+            EXPECT_EQ(image.size(), size) << c.name << ": " << qPrintable(file);
+            EXPECT_GT(colours(image), 8) << c.name << ": " << qPrintable(file) << " is blank";
+        }
+        // Images that show different states of the same view must differ.
+        for (const auto& [one, other] : {std::pair{"compose-compact.png", "compose-edited-compact.png"},
+                                         std::pair{"compose-edited-compact.png", "compose-edited-empty.png"},
+                                         std::pair{"library-wide.png", "library-dark.png"}}) {
+            if (c.files.count(QLatin1String(one)) && c.files.count(QLatin1String(other))) {
+                EXPECT_NE(QImage(out + u'/' + QLatin1String(one)), QImage(out + u'/' + QLatin1String(other)))
+                    << c.name << ": " << one << " and " << other;
+            }
+        }
+        if (!c.written.isEmpty())
+            expected.prepend(c.written.section(u'/', 0, 0));
+        expected.sort();
+        EXPECT_EQ(filesUnder(out), expected) << c.name;
+    }
+}
+
+// The same bytes on every run, whatever scaling, font resolution or fonts the user has chosen.
+TEST(SurfaceExport, SameBytesOnEveryRunWhateverTheUserChose)
+{
+    Home plain;
+    Home chosen;
+    const QString userFonts = chosen.path(QStringLiteral("user/XDG_CONFIG_HOME/fontconfig/fonts.conf"));
+    QDir().mkpath(QFileInfo(userFonts).absolutePath());
+    TemporaryLibrary::writeAll(userFonts,
+                               "<?xml version=\"1.0\"?><fontconfig><match target=\"font\"><edit "
+                               "name=\"antialias\" mode=\"assign\"><bool>false</bool></edit></match>"
+                               "</fontconfig>");
+    struct Case {
+        const char* name;
+        const Home& home;
+        std::map<QString, QString> environment;
+    };
+    const Case cases[] = {
+        {"first run", plain, {}},
+        {"second run into the same folder", plain, {}},
+        {"scaled, another font resolution, the user's fonts",
+         chosen,
+         {{QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2")},
+          {QStringLiteral("QT_FONT_DPI"), QStringLiteral("144")},
+          {QStringLiteral("FONTCONFIG_FILE"), userFonts},
+          {QStringLiteral("TZ"), QStringLiteral("Asia/Tokyo")},
+          {QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8")}}},
+    };
+    std::map<QString, QByteArray> first;
+    for (const Case& c : cases) {
+        const QString out = c.home.path(QStringLiteral("out"));
+        const QProcessEnvironment environment = c.home.environment(c.environment);
+        ASSERT_EQ(run({QStringLiteral("-exportUISurfaces"), out}, environment).status, 0) << c.name;
+        ASSERT_EQ(
+            run({QStringLiteral("-exportSampleScreenshot"), out + QStringLiteral("/sample.png")}, environment).status,
+            0)
+            << c.name;
+        const std::map<QString, QByteArray> images = contents(out);
+        ASSERT_EQ(images.size(), catalogueSizes.size() + 1) << c.name;
+        if (first.empty()) {
+            first = images;
+            continue;
+        }
+        for (const auto& [file, bytes] : images)
+            EXPECT_TRUE(bytes == first[file]) << c.name << ": " << qPrintable(file) << " differs";
+    }
+}
+
+TEST(SnapshotFixture, StagesTheLibraryAndLeavesNothingBehind)
+{
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> contents;
+        StorePersistenceStatus status;
+        std::optional<FaultyFileSystem::Operation> failure;
+    };
+    const Case cases[] = {
+        {"no file: an empty library", std::nullopt, StorePersistenceStatus::ready, std::nullopt},
+        {"not JSON, no backup", QByteArrayLiteral("unreadable fixture"), StorePersistenceStatus::unreadablePrimary,
+         std::nullopt},
+        {"a newer format", QByteArrayLiteral("{\"version\":999}"), StorePersistenceStatus::incompatibleVersion,
+         std::nullopt},
+        {"the library file cannot be written", QByteArrayLiteral("{}"), StorePersistenceStatus::ready,
+         FaultyFileSystem::Operation::write},
+    };
+    QTemporaryDir temporary;
+    const QByteArray formerTemporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    ManualClock clock;
+    QSet<QString> folders;
+    for (const Case& c : cases) {
+        FixtureServices fakes;
+        if (c.failure) {
+            fakes.files.fail(*c.failure);
+            EXPECT_THROW(SnapshotFixture(fakes.services, clock, c.contents), FileSystemError) << c.name;
+        } else {
+            SnapshotFixture fixture(fakes.services, clock, c.contents);
+            EXPECT_EQ(fixture.store().persistenceStatus(), c.status) << c.name;
+            EXPECT_TRUE(fixture.store().selections().isEmpty()) << c.name;
+            EXPECT_FALSE(fixture.defaults().boolValue(QString::fromLatin1(Store::collectIntoActiveDraftKey))) << c.name;
+            EXPECT_TRUE(fixture.defaults().value(QStringLiteral("Vellicord.customPromptTemplates"))) << c.name;
+            EXPECT_TRUE(PromptTemplates::loadCustom(fixture.defaults()).isEmpty()) << c.name;
+            EXPECT_TRUE(fixture.suiteName().startsWith(u"VellicordSnapshot.")) << c.name;
+            folders.insert(fixture.directory());
+            const QString folder = fixture.directory();
+            fixture.store().ensureActiveDraft();
+            fixture.cleanUp();
+            EXPECT_FALSE(QFileInfo::exists(folder)) << c.name;
+            fixture.cleanUp(); // a second time, with the folder gone
+        }
+        EXPECT_EQ(filesUnder(temporary.path()), QStringList()) << c.name;
+    }
+    EXPECT_EQ(folders.size(), 3);
+    qputenv("TMPDIR", formerTemporary);
+}
+
+// Encoded in memory, then written atomically: a failure leaves no file, and an earlier image as it was.
+TEST(SurfaceExport, RenderWritesWholeImagesOrNothing)
+{
+    struct Case {
+        const char* name;
+        QSize size;
+        int scale;
+        std::optional<FaultyFileSystem::Operation> failure;
+        const char* folder;
+        QSize pixels; // empty: the write fails
+    };
+    const Case cases[] = {
+        {"scale 1", QSize(500, 360), 1, std::nullopt, "", QSize(500, 360)},
+        {"scale 2: twice the pixels of the points", QSize(1120, 660), 2, std::nullopt, "", QSize(2240, 1320)},
+        {"the disk fills half-way", QSize(500, 360), 1, FaultyFileSystem::Operation::write, "", QSize()},
+        {"the rename fails", QSize(500, 360), 1, FaultyFileSystem::Operation::rename, "", QSize()},
+        {"no such folder", QSize(500, 360), 1, std::nullopt, "/missing", QSize()},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir folder;
+        FaultyFileSystem files;
+        const QString path = folder.path() + QLatin1String(c.folder) + QStringLiteral("/image.png");
+        const QByteArray earlier = "an earlier image";
+        if (!*c.folder)
+            TemporaryLibrary::writeAll(path, earlier);
+        if (c.failure)
+            files.fail(*c.failure);
+        QLabel view(QStringLiteral("Drawn"));
+        if (c.pixels.isEmpty()) {
+            EXPECT_THROW(AppScreenshotExporter::render(view, c.size, c.scale, Appearance::dark, path, files),
+                         FileSystemError)
+                << c.name;
+            EXPECT_EQ(QFileInfo::exists(path) ? TemporaryLibrary::readAll(path) : QByteArray(),
+                      *c.folder ? QByteArray() : earlier)
+                << c.name;
+            EXPECT_EQ(filesUnder(folder.path()), QStringList({QStringLiteral("image.png")}).mid(*c.folder ? 1 : 0))
+                << c.name;
+            continue;
+        }
+        AppScreenshotExporter::render(view, c.size, c.scale, Appearance::dark, path, files);
+        const QImage image(path);
+        EXPECT_EQ(image.size(), c.pixels) << c.name;
+        // 72 points per inch, so the image is read back at its size in points.
+        EXPECT_EQ(qRound(image.width() / (image.dotsPerMeterX() * 0.0254) * 72), c.size.width()) << c.name;
+    }
+}
+
+TEST(SurfaceExport, SampleLibraryHoldsItsGroupAndPrompt)
+{
+    ViewFakes fakes;
+    AppScreenshotExporter::populateSampleStore(*fakes.store);
+    const Store& store = *fakes.store;
+    const QList<Selection> samples = SampleData::sampleSelections(SampleData::screenshotReferenceDate());
+    QStringList texts;
+    for (const Selection& s : store.selections())
+        texts.append(s.text);
+    QStringList sampleTexts;
+    for (const Selection& s : samples)
+        sampleTexts.append(s.text);
+    EXPECT_EQ(texts, sampleTexts);
+    ASSERT_EQ(store.groups().size(), 1);
+    const SelectionGroup& group = store.groups().first();
+    EXPECT_EQ(group.name, QStringLiteral("Swift research"));
+    EXPECT_EQ(group.colorHex, QStringLiteral("#245BD7"));
+    QStringList members;
+    for (const Selection& s : store.selections(group.id))
+        members.append(s.appName);
+    members.sort();
+    EXPECT_EQ(members, QStringList({QStringLiteral("Safari"), QStringLiteral("Terminal")}));
+    const std::optional<ContextDraft> prompt = store.activeDraft();
+    ASSERT_TRUE(prompt);
+    QStringList sources;
+    for (const ContextDraftEntry& entry : prompt->entries) {
+        EXPECT_TRUE(entry.include);
+        sources.append(store.findByID(entry.selectionID)->appName);
+    }
+    EXPECT_EQ(sources,
+              QStringList({QStringLiteral("Safari"), QStringLiteral("Terminal"), QStringLiteral("Notes"),
+                           QStringLiteral("Google Chrome")}));
+}
+
+TEST(StorageFailureSurfaceCanvas, ShowsTheUnavailableLibraryOnlyWhenItIs)
+{
+    const std::pair<StorePersistenceStatus, bool> cases[] = {
+        {StorePersistenceStatus::ready, false},
+        {StorePersistenceStatus::recoveredFromBackup, false},
+        {StorePersistenceStatus::unreadablePrimary, true},
+        {StorePersistenceStatus::incompatibleVersion, true},
+        {StorePersistenceStatus::backupUnavailable, false},
+        {StorePersistenceStatus::saveFailed, false},
+    };
+    for (const auto& [status, shown] : cases) {
+        StorageFailureSurfaceCanvas canvas(status);
+        EXPECT_EQ(canvas.findChild<UnavailableLibraryView*>() != nullptr, shown) << status.name();
+    }
+}
