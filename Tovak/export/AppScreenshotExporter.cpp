@@ -334,7 +334,7 @@ void render(QWidget& view, QSize size, int scale, Appearance appearance, const Q
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image) || png.isEmpty())
         throw ExportError(ExportError::Kind::encodeFailed);
-    files.writeAtomically(path, png);
+    files.writeAtomically(path, png, NewFileAccess::everyone);
 }
 
 void populateSampleStore(Store& store)

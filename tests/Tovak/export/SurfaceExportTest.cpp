@@ -221,6 +221,9 @@ TEST(SurfaceExport, ProgramWritesEachModeWithoutADisplay)
             const QImage image(out + u'/' + file);
             EXPECT_EQ(image.size(), size) << c.name << ": " << qPrintable(file);
             EXPECT_GT(colours(image), 8) << c.name << ": " << qPrintable(file) << " is blank";
+            // Images a user asked for are readable by others, as any document they save.
+            EXPECT_TRUE(QFileInfo(out + u'/' + file).permissions() & QFileDevice::ReadOther)
+                << c.name << ": " << qPrintable(file);
         }
         // Images that show different states of the same view must differ.
         for (const auto& [one, other] : {std::pair{"compose-compact.png", "compose-edited-compact.png"},
