@@ -386,11 +386,26 @@ void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
     // rather than all over memory in the order of a hash.
     std::vector<qsizetype> indices;
     indices.reserve(size_t(selectionIDs.size()));
-    for (const QUuid& id : selectionIDs) {
-        if (const qsizetype index = selectionIndex(id); index >= 0)
-            indices.push_back(index);
+    if (selectionIDs.size() > selections_.size() / 64) {
+        // Many ids: one walk of the library costs less than finding each of them.
+        // Of two captures with one id, only the first is the one found, as by id.
+        QSet<QUuid> seen;
+        seen.reserve(selectionIDs.size());
+        qsizetype index = 0;
+        for (const Selection& s : selections_) {
+            if (selectionIDs.contains(s.id) && !seen.contains(s.id)) {
+                seen.insert(s.id);
+                indices.push_back(index);
+            }
+            ++index;
+        }
+    } else {
+        for (const QUuid& id : selectionIDs) {
+            if (const qsizetype index = selectionIndex(id); index >= 0)
+                indices.push_back(index);
+        }
+        std::sort(indices.begin(), indices.end());
     }
-    std::sort(indices.begin(), indices.end());
     QSet<QUuid> updated;
     updated.reserve(qsizetype(indices.size()));
     for (qsizetype index : indices) {
