@@ -53,14 +53,7 @@ QList<Selection> LibraryBulkActions::chosen() const
 {
     // By row, from the selection itself: a few captures chosen from a long list cost no walk of it.
     const SelectionListModel& model = state_.model();
-    std::vector<int> rows;
-    rows.reserve(size_t(state_.selectedIDs().size()));
-    for (const QUuid& id : state_.selectedIDs()) {
-        const int row = model.rowOf(id);
-        if (row >= 0)
-            rows.push_back(row);
-    }
-    std::sort(rows.begin(), rows.end());
+    const std::vector<int> rows = model.rowsOf(state_.selectedIDs());
     QList<Selection> selections;
     selections.reserve(qsizetype(rows.size()));
     for (int row : rows) {

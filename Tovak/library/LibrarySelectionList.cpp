@@ -68,14 +68,7 @@ void LibrarySelectionList::takeSelection()
 void LibrarySelectionList::showSelection()
 {
     const SelectionListModel& model = state_.model();
-    std::vector<int> rows;
-    rows.reserve(size_t(state_.selectedIDs().size()));
-    for (const QUuid& id : state_.selectedIDs()) {
-        const int row = model.rowOf(id);
-        if (row >= 0)
-            rows.push_back(row);
-    }
-    std::sort(rows.begin(), rows.end());
+    const std::vector<int> rows = model.rowsOf(state_.selectedIDs());
     QItemSelection selection;
     for (size_t i = 0; i < rows.size();) {
         size_t end = i;

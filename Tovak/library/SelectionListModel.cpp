@@ -1,5 +1,7 @@
 #include "Tovak/library/SelectionListModel.h"
 
+#include <algorithm>
+
 #include "Tovak/kit/RelativeDate.h"
 #include "platform/Clock.h"
 #include "platform/Scheduler.h"
@@ -105,6 +107,18 @@ int SelectionListModel::rowOf(const QUuid& id) const
     if (!slot || *slot >= rowOfSlot_.size())
         return -1;
     return rowOfSlot_[*slot];
+}
+
+std::vector<int> SelectionListModel::rowsOf(const QSet<QUuid>& ids) const
+{
+    std::vector<int> rows;
+    rows.reserve(size_t(ids.size()));
+    for (const QUuid& id : ids) {
+        if (const int row = rowOf(id); row >= 0)
+            rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 std::optional<Selection> SelectionListModel::selectionAt(int row) const

@@ -53,6 +53,8 @@ public:
     QUuid idAt(int row) const;
     // The row that shows the capture, or -1.
     int rowOf(const QUuid& id) const;
+    // The rows of those of the ids that are shown, in ascending order.
+    std::vector<int> rowsOf(const QSet<QUuid>& ids) const;
     bool isShown(const QUuid& id) const { return rowOf(id) >= 0; }
     std::optional<Selection> selectionAt(int row) const;
     // The captures shown, in their order.
