@@ -81,6 +81,22 @@ void SelectionList::removeAt(const std::vector<qsizetype>& indices)
         const qsizetype end = start + old.size();
         if (*next >= end)
             continue;
+        if (chunks_.isDetached() && old.isDetached()) {
+            // No other list holds the chunk: the kept captures move up in place.
+            QList<Selection>& items = chunks_[chunk];
+            qsizetype kept = 0;
+            for (qsizetype index = start; index < end; ++index) {
+                if (next != indices.cend() && *next == index) {
+                    ++next;
+                    continue;
+                }
+                if (kept != index - start)
+                    items[kept] = std::move(items[index - start]);
+                ++kept;
+            }
+            items.remove(kept, items.size() - kept);
+            continue;
+        }
         // Only the kept captures are copied, also when another list shares the chunk.
         QList<Selection> kept;
         kept.reserve(old.size());

@@ -239,6 +239,33 @@ quint64 Store::sequenceAt(qsizetype chunk) const
     return sequences_.value(selections_.chunk(chunk).first().id);
 }
 
+std::vector<qsizetype> Store::indicesOf(const QSet<QUuid>& ids) const
+{
+    std::vector<qsizetype> indices;
+    indices.reserve(size_t(ids.size()));
+    if (ids.size() > selections_.size() / 64) {
+        // Many ids: one walk of the library, front to back, costs less than finding each of them
+        // all over memory. Of two captures with one id, only the first is the one found, as by id.
+        QSet<QUuid> seen;
+        seen.reserve(ids.size());
+        qsizetype index = 0;
+        for (const Selection& s : selections_) {
+            if (ids.contains(s.id) && !seen.contains(s.id)) {
+                seen.insert(s.id);
+                indices.push_back(index);
+            }
+            ++index;
+        }
+        return indices;
+    }
+    for (const QUuid& id : ids) {
+        if (const qsizetype index = selectionIndex(id); index >= 0)
+            indices.push_back(index);
+    }
+    std::sort(indices.begin(), indices.end());
+    return indices;
+}
+
 qsizetype Store::selectionIndex(const QUuid& id) const
 {
     const auto it = sequences_.constFind(id);
@@ -284,24 +311,18 @@ void Store::remove(const QSet<QUuid>& ids)
 {
     if (!canModifyLibrary())
         return;
-    QSet<QUuid> removed;
-    std::vector<qsizetype> indices;
-    for (const QUuid& id : ids) {
-        const qsizetype index = selectionIndex(id);
-        if (index < 0)
-            continue;
-        removed.insert(id);
-        indices.push_back(index);
-    }
-    if (!removed.isEmpty()) {
-        std::sort(indices.begin(), indices.end());
-        SelectionsChange change{.removed = removed};
+    const std::vector<qsizetype> indices = indicesOf(ids);
+    if (!indices.empty()) {
+        SelectionsChange change;
+        change.removed.reserve(qsizetype(indices.size()));
         for (const qsizetype index : indices) {
-            for (const QUuid& group : selections_.at(index).groupIDs)
+            const Selection& s = selections_.at(index);
+            change.removed.insert(s.id);
+            for (const QUuid& group : s.groupIDs)
                 --change.memberships[group];
         }
         selections_.removeAt(indices);
-        for (const QUuid& id : std::as_const(removed))
+        for (const QUuid& id : std::as_const(change.removed))
             sequences_.remove(id);
         Q_EMIT selectionsChanged(change);
     }
@@ -382,30 +403,7 @@ void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
     // leave its id on captures with nothing to show it.
     if (!canModifyLibrary() || !findGroup(groupID))
         return;
-    // In library order: a group of a whole library then walks the captures once, front to back,
-    // rather than all over memory in the order of a hash.
-    std::vector<qsizetype> indices;
-    indices.reserve(size_t(selectionIDs.size()));
-    if (selectionIDs.size() > selections_.size() / 64) {
-        // Many ids: one walk of the library costs less than finding each of them.
-        // Of two captures with one id, only the first is the one found, as by id.
-        QSet<QUuid> seen;
-        seen.reserve(selectionIDs.size());
-        qsizetype index = 0;
-        for (const Selection& s : selections_) {
-            if (selectionIDs.contains(s.id) && !seen.contains(s.id)) {
-                seen.insert(s.id);
-                indices.push_back(index);
-            }
-            ++index;
-        }
-    } else {
-        for (const QUuid& id : selectionIDs) {
-            if (const qsizetype index = selectionIndex(id); index >= 0)
-                indices.push_back(index);
-        }
-        std::sort(indices.begin(), indices.end());
-    }
+    const std::vector<qsizetype> indices = indicesOf(selectionIDs);
     QSet<QUuid> updated;
     updated.reserve(qsizetype(indices.size()));
     for (qsizetype index : indices) {
@@ -472,20 +470,18 @@ void Store::removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& sel
     if (!canModifyLibrary())
         return;
     SelectionsChange change;
-    for (const QUuid& id : selectionIDs) {
-        const qsizetype index = selectionIndex(id);
-        if (index < 0)
-            continue;
+    for (const qsizetype index : indicesOf(selectionIDs)) {
         const Selection& s = selections_.at(index);
         if (std::none_of(s.groupIDs.cbegin(), s.groupIDs.cend(), [&](const QUuid& g) { return groupIDs.contains(g); }))
             continue;
+        change.updated.insert(s.id);
+        // The capture is changed only now: a read leaves a chunk a save holds shared.
         selections_[index].groupIDs.removeIf([&](const QUuid& g) {
             if (!groupIDs.contains(g))
                 return false;
             --change.memberships[g];
             return true;
         });
-        change.updated.insert(id);
     }
     if (!change.updated.isEmpty())
         Q_EMIT selectionsChanged(change);
@@ -669,23 +665,17 @@ qsizetype Store::addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs)
     // entries that compose to nothing yet count in the prompt's badge: they are left out. New
     // entries follow the library's order, so that adding a set of captures gives the same draft
     // every time.
-    std::vector<std::pair<qsizetype, QUuid>> known;
-    known.reserve(size_t(selectionIDs.size()));
-    for (const QUuid& id : selectionIDs) {
-        const qsizetype index = selectionIndex(id);
-        if (index >= 0)
-            known.emplace_back(index, id);
-    }
+    const std::vector<qsizetype> known = indicesOf(selectionIDs);
     if (known.empty())
         return 0;
-    std::sort(known.begin(), known.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     ContextDraft draft = ensureActiveDraft();
 
     QSet<QUuid> present;
     for (const ContextDraftEntry& entry : draft.entries)
         present.insert(entry.selectionID);
     qsizetype added = 0;
-    for (const auto& [index, id] : known) {
+    for (const qsizetype index : known) {
+        const QUuid id = selections_.at(index).id;
         if (present.contains(id))
             continue;
         draft.entries.append({QUuid::createUuid(), id, true, false, false, std::nullopt, std::nullopt});

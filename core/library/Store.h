@@ -27,6 +27,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace vellicord {
 
@@ -167,6 +168,8 @@ private:
     void clearTransientPersistenceStatus();
 
     qsizetype selectionIndex(const QUuid& id) const;
+    // The list indices of the captures these ids name, ascending; ids of no capture are skipped.
+    std::vector<qsizetype> indicesOf(const QSet<QUuid>& ids) const;
     quint64 sequenceAt(qsizetype chunk) const;
     void reindexSelections();
     ContextDraft makeDraft(const QString& name) const;

@@ -26,14 +26,22 @@ Selection numbered(int n)
 }
 
 // Every operation agrees with a plain list through a long random run, across chunk boundaries,
-// and every chunk stays neither empty nor overfull.
+// and every chunk stays neither empty nor overfull; a copy taken now and then (a save's snapshot)
+// keeps what it held, whether the changes after it share its chunks or not.
 TEST(SelectionListTest, AgreesWithAPlainList)
 {
     QRandomGenerator random(5);
     SelectionList list;
     QList<Selection> plain;
+    SelectionList held;
+    QList<Selection> heldPlain;
     int next = 0;
     for (int step = 0; step < 3000; ++step) {
+        if (step % 97 == 0) {
+            ASSERT_TRUE(held.toList() == heldPlain) << step;
+            held = step % 2 == 0 ? list : SelectionList();
+            heldPlain = held.toList();
+        }
         const int what = int(random.bounded(10));
         if (what < 4) {
             list.prepend(numbered(next));
