@@ -71,10 +71,13 @@ void CaptureIndex::rebuild()
         sequences_.push_back(n - 1 - i);
         groupIDs_.push_back(s.groupIDs);
         // Of two captures with one id, the store finds the first; the list shows that one only.
-        const bool first = !slots_.contains(s.id);
+        // One look-up for both the question and the insertion: this runs at start for every capture.
+        const qsizetype before = slots_.size();
+        Slot& slot = slots_[s.id];
+        const bool first = slots_.size() > before;
         alive_.push_back(first ? 1 : 0);
         if (first) {
-            slots_.insert(s.id, Slot(i));
+            slot = Slot(i);
         } else {
             searchChanges_.emplace_back(Erase{qsizetype(i)});
             ++dead_;

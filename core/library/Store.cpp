@@ -227,8 +227,11 @@ void Store::reindexSelections()
     qsizetype i = 0;
     for (const Selection& s : selections_) {
         // Of two captures with one id (no file that loads holds them), the first is the one found.
-        if (!sequences_.contains(s.id))
-            sequences_.insert(s.id, quint64(n - 1 - i));
+        // One look-up for both: this runs at start for every capture.
+        const qsizetype before = sequences_.size();
+        quint64& sequence = sequences_[s.id];
+        if (sequences_.size() > before)
+            sequence = quint64(n - 1 - i);
         ++i;
     }
     nextSequence_ = quint64(n);

@@ -1,9 +1,12 @@
 #include "platform/posix/PosixFileSystem.h"
 
+#include "core/foundation/Parallel.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -262,24 +265,42 @@ bool PosixFileSystem::hasContents(const QString& path, QByteArrayView bytes) con
         fail("Could not read", path);
     if (S_ISDIR(info.st_mode))
         fail("Could not read", path, EISDIR);
-    if (S_ISREG(info.st_mode) && info.st_size != bytes.size())
+    if (!S_ISREG(info.st_mode))
+        return readFile(path) == bytes;
+    if (info.st_size != bytes.size())
         return false;
-    // Piece by piece: a comparison of two large files holds neither of them whole.
-    std::vector<char> piece(size_t(1) << 20);
-    qsizetype compared = 0;
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), piece.data(), piece.size());
-        if (n < 0) {
-            if (errno == EINTR)
+    // Piece by piece, a part of the file per thread: comparing two large files holds neither of
+    // them whole, and takes no longer than reading one.
+    constexpr size_t piece = size_t(1) << 20;
+    const size_t size = size_t(bytes.size());
+    const size_t parts = Parallel::threadsFor(size, 8 * piece);
+    std::vector<int> differs(parts, 0), errors(parts, 0);
+    Parallel::forChunks(parts, parts, [&](size_t part, size_t, size_t) {
+        std::vector<char> buffer(piece);
+        size_t at = size * part / parts;
+        const size_t end = size * (part + 1) / parts;
+        while (at < end) {
+            const ssize_t n = ::pread(fd.get(), buffer.data(), std::min(piece, end - at), off_t(at));
+            if (n < 0 && errno == EINTR)
                 continue;
-            fail("Could not read", path);
+            if (n <= 0) {
+                // The file shrank while it was read, or could not be read.
+                errors[part] = n < 0 ? errno : 0;
+                differs[part] = 1;
+                return;
+            }
+            if (std::memcmp(buffer.data(), bytes.data() + at, size_t(n)) != 0) {
+                differs[part] = 1;
+                return;
+            }
+            at += size_t(n);
         }
-        if (n == 0)
-            return compared == bytes.size();
-        if (compared + n > bytes.size() || std::memcmp(piece.data(), bytes.data() + compared, size_t(n)) != 0)
-            return false;
-        compared += n;
+    });
+    for (const int error : errors) {
+        if (error != 0)
+            fail("Could not read", path, error);
     }
+    return std::none_of(differs.cbegin(), differs.cend(), [](int d) { return d != 0; });
 }
 
 QByteArray PosixFileSystem::readFile(const QString& path) const
