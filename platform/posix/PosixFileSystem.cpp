@@ -7,11 +7,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -194,6 +196,89 @@ void PosixFileSystem::copyFile(const QString& from, const QString& to)
     } catch (...) {
         ::unlink(native(to).constData());
         throw;
+    }
+}
+
+namespace {
+
+// A file's pages mapped read-only, with zero pages of our own behind them for the padding.
+class MappedContents : public FileContents {
+public:
+    MappedContents(void* base, size_t length, qsizetype size)
+        : base_(base)
+        , length_(length)
+        , size_(size)
+    {
+    }
+    ~MappedContents() override { ::munmap(base_, length_); }
+    QByteArrayView bytes() const override { return QByteArrayView(static_cast<const char*>(base_), size_); }
+
+private:
+    void* base_;
+    size_t length_;
+    qsizetype size_;
+};
+
+} // namespace
+
+std::unique_ptr<const FileContents> PosixFileSystem::readContents(const QString& path) const
+{
+    // Below this a copy costs next to nothing; above it, reading a copy costs a page fault and a
+    // copy per page of a file that is most likely in the page cache already, where a mapping costs
+    // neither (about 100 ms against 2 ms for a library of 140 MB).
+    constexpr off_t mappedFrom = 1 << 20;
+    FileDescriptor fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail("Could not open", path);
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0)
+        fail("Could not read", path);
+    if (!S_ISREG(info.st_mode) || info.st_size < mappedFrom)
+        return FileSystem::readContents(path);
+    const size_t size = size_t(info.st_size);
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    const size_t length = (size + size_t(FileContents::padding) + page - 1) / page * page;
+    // The file's pages go over the start of a zeroed region, so the padding behind its last byte
+    // is always there to read. The library is only ever replaced by a rename, never rewritten in
+    // place, so the pages stay those of the file that was opened.
+    void* base = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED)
+        fail("Could not read", path);
+    if (::mmap(base, size, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd.get(), 0) == MAP_FAILED) {
+        const int code = errno;
+        ::munmap(base, length);
+        fail("Could not read", path, code);
+    }
+    return std::make_unique<MappedContents>(base, length, qsizetype(size));
+}
+
+bool PosixFileSystem::hasContents(const QString& path, QByteArrayView bytes) const
+{
+    FileDescriptor fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail("Could not open", path);
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0)
+        fail("Could not read", path);
+    if (S_ISDIR(info.st_mode))
+        fail("Could not read", path, EISDIR);
+    if (S_ISREG(info.st_mode) && info.st_size != bytes.size())
+        return false;
+    // Piece by piece: a comparison of two large files holds neither of them whole.
+    std::vector<char> piece(size_t(1) << 20);
+    qsizetype compared = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), piece.data(), piece.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("Could not read", path);
+        }
+        if (n == 0)
+            return compared == bytes.size();
+        if (compared + n > bytes.size() || std::memcmp(piece.data(), bytes.data() + compared, size_t(n)) != 0)
+            return false;
+        compared += n;
     }
 }
 
