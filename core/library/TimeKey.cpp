@@ -9,8 +9,8 @@ namespace {
 // The ranks are distinct, so the order is total and needs no stable sort to be the stable one.
 template<typename Less> void sortKeys(std::vector<TimeKey>& keys, Less less)
 {
-    // A library is kept newest first, so one of the orders by time is mostly its own order and the
-    // other its reverse: a pass that finds so spares the sort.
+    // Keys given in the order of a library kept newest first are already in one order by time and,
+    // where no two times are equal, in the reverse of the other: a pass that finds so spares the sort.
     if (std::is_sorted(keys.begin(), keys.end(), less))
         return;
     if (std::is_sorted(keys.rbegin(), keys.rend(), less)) {
