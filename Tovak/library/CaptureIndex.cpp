@@ -32,6 +32,8 @@ CaptureIndex::~CaptureIndex()
 
 void CaptureIndex::rebuild()
 {
+    // Made anew once searched, the search index is started again at once.
+    const bool searched = search_ != nullptr || pendingSearch_.valid();
     if (pendingSearch_.valid())
         pendingSearch_.wait();
     const SelectionList selections = store_.selections();
@@ -57,12 +59,11 @@ void CaptureIndex::rebuild()
     search_.reset();
     staleGroups_.assign(n, 0);
     staleCount_ = 0;
-    // The list is shared, not copied: the thread reads what the store held at this moment.
-    pendingSearch_ = std::async(std::launch::async, [selections, abandoned = abandoned_] {
-        auto index = std::make_unique<SearchIndex>();
-        index->rebuild(selections, abandoned.get());
-        return index;
-    });
+    // The list is shared, not copied: the search index is made of what the store holds now,
+    // whenever it is started.
+    searchSource_ = selections;
+    if (searched)
+        prepareSearch();
 
     // What each capture's slot holds is read on several threads, chunk by chunk; the look-ups by
     // id then walk the ids alone, one after the other.
@@ -108,8 +109,21 @@ void CaptureIndex::rebuild()
     ++generation_;
 }
 
+void CaptureIndex::prepareSearch()
+{
+    if (!searchSource_)
+        return;
+    pendingSearch_ = std::async(std::launch::async, [selections = std::move(*searchSource_), abandoned = abandoned_] {
+        auto index = std::make_unique<SearchIndex>();
+        index->rebuild(selections, abandoned.get());
+        return index;
+    });
+    searchSource_.reset();
+}
+
 SearchIndex& CaptureIndex::search()
 {
+    prepareSearch();
     if (pendingSearch_.valid()) {
         search_ = pendingSearch_.get();
         for (const auto& change : searchChanges_) {
@@ -192,7 +206,7 @@ void CaptureIndex::ensureNames()
 CaptureIndex::Slot CaptureIndex::add(const Selection& s)
 {
     const Slot slot = Slot(ids_.size());
-    if (pendingSearch_.valid())
+    if (pendingSearch_.valid() || searchSource_)
         searchChanges_.emplace_back(Append{s});
     else
         search_->append(s);
@@ -241,7 +255,7 @@ void CaptureIndex::apply(const Store::SelectionsChange& change)
         for (const Slot slot : gone) {
             alive_[slot] = 0;
             ++dead_;
-            if (pendingSearch_.valid())
+            if (pendingSearch_.valid() || searchSource_)
                 searchChanges_.emplace_back(Erase{qsizetype(slot)});
             else
                 search_->erase(qsizetype(slot));

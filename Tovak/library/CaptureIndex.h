@@ -29,8 +29,9 @@ namespace vellicord {
 //
 // Captures live in slots, numbered as the search index numbers them; a slot is never reused until
 // the index is made anew (`generation()` says when). What only a search, an order by name or a
-// source needs is made when first needed: the search index on a thread of its own, from the moment
-// the index is made, so that opening the window waits for none of it.
+// source needs is made when first needed: the search index on a thread of its own from the moment
+// `prepareSearch()` asks for it (once the window has painted) or a search needs it, so that
+// opening the window waits for none of it and shares the processor with none of it.
 class CaptureIndex {
 public:
     using Slot = uint32_t;
@@ -51,6 +52,8 @@ public:
     Slot slotCount() const { return Slot(ids_.size()); }
     // Grows by one each time the slots are numbered anew.
     int generation() const { return generation_; }
+    // Starts making the search index on a thread, unless it is made or being made.
+    void prepareSearch();
 
 private:
     // The changes that reach the search index while it is being made, applied to it once it is.
@@ -100,6 +103,9 @@ private:
 
     std::unique_ptr<SearchIndex> search_;
     std::future<std::unique_ptr<SearchIndex>> pendingSearch_;
+    // What the search index is to be made of until it is started: the captures when the slots
+    // were numbered (a copy that shares them with the store).
+    std::optional<SelectionList> searchSource_;
     // Set when the index goes: a search index still being made is of no use any more.
     std::shared_ptr<std::atomic<bool>> abandoned_ = std::make_shared<std::atomic<bool>>(false);
     std::vector<std::variant<Append, Erase>> searchChanges_;

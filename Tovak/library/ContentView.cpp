@@ -38,6 +38,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimeZone>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vellicord {
@@ -370,6 +371,20 @@ void ContentView::showComposer(const std::optional<QUuid>& draftID)
         composeColumn_->addWidget(composer_);
     }
     composeColumn_->setCurrentWidget(composer_ ? static_cast<QWidget*>(composer_) : missingDraft_);
+}
+
+void ContentView::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (painted_)
+        return;
+    painted_ = true;
+    // What the window does not show at once (the search index, the sources' counts) is made on
+    // other threads once it has painted, so that opening it shares the processor with neither.
+    QTimer::singleShot(0, this, [this] {
+        state_->model().prepareSearch();
+        sidebarModel_->startCounting();
+    });
 }
 
 void ContentView::showEvent(QShowEvent* event)

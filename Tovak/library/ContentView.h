@@ -73,6 +73,7 @@ public:
 protected:
     // Each time the content comes on screen, an empty library that can be changed is greeted.
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     // Closing the window is a way out of a group sheet.
     void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -126,6 +127,7 @@ private:
     QPointer<WelcomeView> welcome_;
     QPointer<QDialog> sheet_;
     ContentViewState::Presentation sheetShows_ = ContentViewState::Presentation::none;
+    bool painted_ = false;
 };
 
 } // namespace vellicord

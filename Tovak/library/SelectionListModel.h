@@ -43,6 +43,8 @@ public:
 
     // The query is trimmed and lower-cased already; an empty one lets everything through.
     void setFilter(const SidebarItem& scope, const QString& query, SortMode mode);
+    // Starts making the search index on another thread (a search would otherwise make it first).
+    void prepareSearch() { index_.prepareSearch(); }
     // Capture times are stated relative to this date, in numbers, instead of to now.
     void setRelativeDateReference(std::optional<QDateTime> reference);
     void setTimeZone(const QTimeZone& zone);

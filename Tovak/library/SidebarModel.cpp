@@ -19,20 +19,28 @@ SidebarModel::SidebarModel(Store& store, QObject* parent)
     if (store_.selections().size() < countedAsideFrom) {
         tally_ = std::make_unique<SidebarTally>(store_);
     } else {
-        // The list is shared, not copied: the thread counts what the store held at this moment,
-        // and the changes from then on are applied once it is done.
-        pendingTally_ = std::async(std::launch::async, [this, &store, selections = store_.selections()] {
-            auto tally = std::make_unique<SidebarTally>(store, selections, &stopTally_);
-            // The destructor waits for this thread, so the model is still there to post to.
-            QMetaObject::invokeMethod(this, &SidebarModel::takeTally, Qt::QueuedConnection);
-            return tally;
-        });
+        // The list is shared, not copied: the count is of what the store holds at this moment,
+        // whenever it starts, and the changes from then on are applied once it is done.
+        countSource_ = store_.selections();
     }
     rows_ = layout();
     connect(&store_, &Store::selectionsChanged, this, &SidebarModel::follow);
     for (auto signal :
          {&Store::groupsChanged, &Store::draftsChanged, &Store::activeDraftIDChanged, &Store::persistenceStatusChanged})
         connect(&store_, signal, this, &SidebarModel::relayout);
+}
+
+void SidebarModel::startCounting()
+{
+    if (!countSource_)
+        return;
+    pendingTally_ = std::async(std::launch::async, [this, selections = std::move(*countSource_)] {
+        auto tally = std::make_unique<SidebarTally>(store_, selections, &stopTally_);
+        // The destructor waits for this thread, so the model is still there to post to.
+        QMetaObject::invokeMethod(this, &SidebarModel::takeTally, Qt::QueuedConnection);
+        return tally;
+    });
+    countSource_.reset();
 }
 
 SidebarModel::~SidebarModel()

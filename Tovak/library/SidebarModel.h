@@ -50,7 +50,8 @@ public:
         AttentionRole, // the status row asks for attention (bool)
     };
 
-    // From this many captures on, the sources are counted on another thread.
+    // From this many captures on, the sources are counted on another thread, from the moment
+    // `startCounting()` asks for it (once the window has painted).
     static constexpr qsizetype countedAsideFrom = 5000;
 
     explicit SidebarModel(Store& store, QObject* parent = nullptr);
@@ -59,6 +60,8 @@ public:
 
     // The sources and the groups' counts are known.
     bool isCounted() const { return tally_ != nullptr; }
+    // Starts counting on another thread, unless counted or counting; `counted()` says when done.
+    void startCounting();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -110,6 +113,8 @@ private:
     Store& store_;
     std::unique_ptr<SidebarTally> tally_;
     std::future<std::unique_ptr<SidebarTally>> pendingTally_;
+    // What the count is made of until it is started: the captures when the model was made.
+    std::optional<SelectionList> countSource_;
     std::atomic<bool> stopTally_ = false; // the model is going: a quit need not wait for the count
     // The changes made while the count was being made, applied to it once it is.
     std::vector<Store::SelectionsChange> missed_;

@@ -315,6 +315,8 @@ TEST(SidebarModel, LargeLibraryCountedAside)
         }
 
         c.change(*store, group.id);
+        EXPECT_FALSE(model.isCounted()) << "counting waits until it is asked for, " << c.name;
+        model.startCounting();
         ASSERT_TRUE(counted.wait(20000)) << c.name;
         EXPECT_TRUE(model.isCounted()) << c.name;
 
