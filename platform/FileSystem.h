@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace vellicord {
 
@@ -40,6 +41,30 @@ public:
     virtual ~AppendFile() = default;
     // Throws FileSystemError when the bytes could not all be written.
     virtual void append(QByteArrayView bytes) = 0;
+};
+
+// The whole content of a file, read-only, followed by at least `padding` readable bytes, so that a
+// parser that reads ahead in blocks may run over it in place.
+class FileContents {
+public:
+    static constexpr qsizetype padding = 64;
+
+    virtual ~FileContents() = default;
+    virtual QByteArrayView bytes() const = 0;
+};
+
+// Contents held in memory.
+class BufferContents : public FileContents {
+public:
+    explicit BufferContents(QByteArray bytes)
+        : bytes_(std::move(bytes))
+    {
+        bytes_.reserve(bytes_.size() + padding);
+    }
+    QByteArrayView bytes() const override { return bytes_; }
+
+private:
+    QByteArray bytes_;
 };
 
 // The first half of an atomic write: the new content is on the disk under a temporary name in
@@ -83,6 +108,14 @@ public:
     virtual void copyFile(const QString& from, const QString& to) = 0;
     // The whole content of a file.
     virtual QByteArray readFile(const QString& path) const = 0;
+    // The same for a file read once and let go of soon, such as a large library at start: it may
+    // be the file's pages mapped in place rather than a copy of them. Throws as readFile.
+    virtual std::unique_ptr<const FileContents> readContents(const QString& path) const
+    {
+        return std::make_unique<BufferContents>(readFile(path));
+    }
+    // Whether the file holds exactly these bytes. Throws as readFile.
+    virtual bool hasContents(const QString& path, QByteArrayView bytes) const { return readFile(path) == bytes; }
     // Replaces the file with the bytes so that a failed or interrupted write leaves the previous
     // file whole and a finished one survives a power loss. A link at the path stays a link: the
     // file it leads to is replaced, in its own folder; a link whose target is missing is an error.

@@ -1,5 +1,6 @@
 #include "Tovak/library/CaptureIndex.h"
 
+#include "core/foundation/Parallel.h"
 #include "core/foundation/Text.h"
 #include "core/library/SourceIdentity.h"
 
@@ -62,19 +63,36 @@ void CaptureIndex::rebuild()
         return index;
     });
 
+    // What each capture's slot holds is read on several threads, chunk by chunk; the look-ups by
+    // id then walk the ids alone, one after the other.
+    ids_.resize(n);
+    times_.resize(n);
+    sequences_.resize(n);
+    groupIDs_.resize(n);
+    Parallel::forChunks(size_t(selections.chunkCount()), Parallel::threadsFor(n, 16384),
+                        [&](size_t, size_t begin, size_t end) {
+                            for (size_t chunk = begin; chunk < end; ++chunk) {
+                                size_t i = size_t(selections.chunkStart(qsizetype(chunk)));
+                                for (const Selection& s : selections.chunk(qsizetype(chunk))) {
+                                    ids_[i] = s.id;
+                                    times_[i] = s.createdAt.toMSecsSinceEpoch();
+                                    sequences_[i] = n - 1 - i;
+                                    groupIDs_[i] = s.groupIDs;
+                                    ++i;
+                                }
+                            }
+                        });
     dead_ = 0;
-    size_t i = 0;
-    for (auto it = selections.begin(); it != selections.end(); ++it, ++i) {
-        const Selection& s = *it;
-        ids_.push_back(s.id);
-        times_.push_back(s.createdAt.toMSecsSinceEpoch());
-        sequences_.push_back(n - 1 - i);
-        groupIDs_.push_back(s.groupIDs);
+    alive_.resize(n);
+    for (size_t i = 0; i < n; ++i) {
         // Of two captures with one id, the store finds the first; the list shows that one only.
-        const bool first = !slots_.contains(s.id);
-        alive_.push_back(first ? 1 : 0);
+        // One look-up for both the question and the insertion: this runs at start for every capture.
+        const qsizetype before = slots_.size();
+        Slot& slot = slots_[ids_[i]];
+        const bool first = slots_.size() > before;
+        alive_[i] = first ? 1 : 0;
         if (first) {
-            slots_.insert(s.id, Slot(i));
+            slot = Slot(i);
         } else {
             searchChanges_.emplace_back(Erase{qsizetype(i)});
             ++dead_;

@@ -1,5 +1,6 @@
 #include "core/library/Store.h"
 
+#include "core/foundation/Parallel.h"
 #include "core/foundation/Text.h"
 #include "core/library/AppLog.h"
 #include "core/library/StoreAggregation.h"
@@ -222,14 +223,26 @@ void Store::clearTransientPersistenceStatus()
 void Store::reindexSelections()
 {
     sequences_.clear();
-    sequences_.reserve(selections_.size());
     const qsizetype n = selections_.size();
-    qsizetype i = 0;
-    for (const Selection& s : selections_) {
+    sequences_.reserve(n);
+    // The ids are gathered on several threads first: the look-ups then walk them one after the
+    // other instead of every record of a large library.
+    std::vector<QUuid> ids(static_cast<size_t>(n));
+    Parallel::forChunks(size_t(selections_.chunkCount()), Parallel::threadsFor(size_t(n), 16384),
+                        [&](size_t, size_t begin, size_t end) {
+                            for (size_t chunk = begin; chunk < end; ++chunk) {
+                                size_t i = size_t(selections_.chunkStart(qsizetype(chunk)));
+                                for (const Selection& s : selections_.chunk(qsizetype(chunk)))
+                                    ids[i++] = s.id;
+                            }
+                        });
+    for (qsizetype i = 0; i < n; ++i) {
         // Of two captures with one id (no file that loads holds them), the first is the one found.
-        if (!sequences_.contains(s.id))
-            sequences_.insert(s.id, quint64(n - 1 - i));
-        ++i;
+        // One look-up for both: this runs at start for every capture.
+        const qsizetype before = sequences_.size();
+        quint64& sequence = sequences_[ids[size_t(i)]];
+        if (sequences_.size() > before)
+            sequence = quint64(n - 1 - i);
     }
     nextSequence_ = quint64(n);
 }

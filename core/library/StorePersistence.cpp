@@ -1,6 +1,7 @@
 #include "core/library/StorePersistence.h"
 
 #include "core/foundation/JsonReader.h"
+#include "core/foundation/JsonSplit.h"
 #include "core/foundation/JsonWriter.h"
 #include "core/foundation/Parallel.h"
 #include "core/library/FileLogger.h"
@@ -116,33 +117,74 @@ void checkUniqueness(const StoreSnapshot& snapshot)
 }
 
 // Captures are most of a library: a large list is decoded on several threads, straight into the
-// chunks the store keeps them in.
-SelectionList decodeSelections(simdjson::dom::array items)
+// chunks the store keeps them in. element(parser, i) gives the i-th capture's JSON, parsed with the
+// thread's own parser where it needs one.
+template<typename Element> SelectionList decodeSelections(size_t count, Element element)
 {
-    std::vector<Value> elements;
-    elements.reserve(items.size());
-    for (Value item : items)
-        elements.push_back(item);
     const size_t chunkCapacity = size_t(SelectionList::chunkCapacity);
-    QList<QList<Selection>> chunks((qsizetype(elements.size()) + SelectionList::chunkCapacity - 1)
+    QList<QList<Selection>> chunks((qsizetype(count) + SelectionList::chunkCapacity - 1)
                                    / SelectionList::chunkCapacity);
-    Parallel::forChunks(size_t(chunks.size()), Parallel::threadsFor(elements.size(), 2048),
+    Parallel::forChunks(size_t(chunks.size()), Parallel::threadsFor(count, 2048),
                         [&](size_t, size_t begin, size_t end) {
+                            // Two levels less than the whole document's limit: a capture nested
+                            // too deeply for the whole document is too deep here as well.
+                            simdjson::dom::parser parser(simdjson::SIMDJSON_MAXSIZE_BYTES);
+                            check(parser.allocate(0, simdjson::DEFAULT_MAX_DEPTH - 2), "document");
                             for (size_t chunk = begin; chunk < end; ++chunk) {
                                 QList<Selection>& out = chunks[qsizetype(chunk)];
                                 const size_t first = chunk * chunkCapacity;
-                                const size_t last = std::min(elements.size(), first + chunkCapacity);
+                                const size_t last = std::min(count, first + chunkCapacity);
                                 out.reserve(qsizetype(last - first));
                                 for (size_t i = first; i < last; ++i) {
-                                    requireUniqueKeys(elements[i], "selection");
-                                    out.append(RecordCodec::decodeSelection(elements[i]));
+                                    const Value item = element(parser, i);
+                                    requireUniqueKeys(item, "selection");
+                                    out.append(RecordCodec::decodeSelection(item));
                                 }
                             }
                         });
     return SelectionList::fromChunks(std::move(chunks));
 }
 
-StoreSnapshot decodeSnapshot(Value root)
+SelectionList decodeSelections(simdjson::dom::array items)
+{
+    std::vector<Value> elements;
+    elements.reserve(items.size());
+    for (Value item : items)
+        elements.push_back(item);
+    return decodeSelections(elements.size(), [&](simdjson::dom::parser&, size_t i) { return elements[i]; });
+}
+
+// A large document split for parsing on several threads: the captures' list is most of it, and
+// parsing it whole (one thread building the tree of the entire document, as large again as the
+// file) was most of the start of a large library. Each capture is parsed on its own, and the rest
+// of the document (the frame) with the list emptied; together with the separators the split
+// checks, they cover every byte the whole parse would.
+struct SplitDocument {
+    std::string frame; // with padding behind it
+    std::vector<std::string_view> captures; // in the document's bytes, which must outlive this
+};
+
+std::optional<SplitDocument> splitDocument(const char* data, size_t size)
+{
+    // Below this one thread parses the whole document about as fast.
+    constexpr size_t splitFrom = size_t(1) << 20;
+    if (size < splitFrom)
+        return std::nullopt;
+    const std::string_view json(data, size);
+    std::optional<JsonSplit::ArrayMembers> list
+        = JsonSplit::objectsOfMember(json, "selections", Parallel::threadsFor(size, size_t(4) << 20));
+    if (!list || list->members.empty())
+        return std::nullopt;
+    SplitDocument split;
+    split.captures = std::move(list->members);
+    split.frame.reserve(list->open + 1 + (size - list->close) + simdjson::SIMDJSON_PADDING);
+    split.frame.append(json.substr(0, list->open + 1));
+    split.frame.append(json.substr(list->close));
+    return split;
+}
+
+// captures: the captures' JSON when the document was split, its list in the root then empty.
+StoreSnapshot decodeSnapshot(Value root, const std::vector<std::string_view>* captures)
 {
     std::optional<int64_t> version;
     std::optional<SelectionList> selections;
@@ -160,7 +202,16 @@ StoreSnapshot decodeSnapshot(Value root)
         if (key == "version") {
             version = integer(field.value, "version");
         } else if (key == "selections") {
-            selections = decodeSelections(array(field.value, "selections"));
+            const simdjson::dom::array items = array(field.value, "selections");
+            if (captures) {
+                selections = decodeSelections(captures->size(), [&](simdjson::dom::parser& parser, size_t i) {
+                    Value item;
+                    check(parser.parse((*captures)[i].data(), (*captures)[i].size(), false).get(item), "document");
+                    return item;
+                });
+            } else {
+                selections = decodeSelections(items);
+            }
         } else if (key == "groups") {
             const simdjson::dom::array items = array(field.value, "groups");
             QList<SelectionGroup> list;
@@ -190,17 +241,28 @@ StoreSnapshot decodeSnapshot(Value root)
 }
 
 // Version screen, full decode and uniqueness of a parsed document.
-StoreSnapshot decodeRoot(Value root)
+StoreSnapshot decodeRoot(Value root, const std::vector<std::string_view>* captures = nullptr)
 {
     if (const auto version = headerVersion(root); version && !isReadableVersion(*version))
         throw StorePersistence::PersistenceError(ErrorCase::incompatibleVersion);
-    StoreSnapshot snapshot = decodeSnapshot(root);
+    StoreSnapshot snapshot = decodeSnapshot(root, captures);
     checkUniqueness(snapshot);
     return snapshot;
 }
 
 StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
 {
+    if (padded) {
+        if (const std::optional<SplitDocument> split = splitDocument(data, size)) {
+            try {
+                simdjson::dom::parser frameParser;
+                return decodeRoot(parseDocument(frameParser, split->frame.data(), split->frame.size(), true),
+                                  &split->captures);
+            } catch (...) {
+                // Parsed whole below, for the error the whole document gives.
+            }
+        }
+    }
     simdjson::dom::parser parser;
     // A document that is not JSON fails here, before the version screen, with the same error the
     // full decode would give.
@@ -443,16 +505,23 @@ StorePersistence::FileRead StorePersistence::read(const QString& path) const
 {
     FileRead file;
     try {
-        file.bytes = fileManager_.readFile(path);
+        file.contents = fileManager_.readContents(path);
     } catch (...) {
         file.error = std::current_exception();
     }
     return file;
 }
 
+QByteArrayView StorePersistence::FileRead::bytes() const
+{
+    return contents ? contents->bytes() : QByteArrayView();
+}
+
 struct StorePersistence::ParsedDocument {
     simdjson::dom::parser parser;
-    std::optional<Value> root;
+    std::optional<Value> root; // of the frame, when the document was split
+    std::optional<SplitDocument> split;
+    std::shared_ptr<const FileContents> contents; // what the split's captures lie in
     std::exception_ptr error; // the parse error, when the bytes are not JSON
 };
 
@@ -460,15 +529,29 @@ bool StorePersistence::hasIncompatibleVersion(FileRead& file)
 {
     if (file.error)
         return false;
+    static_assert(FileContents::padding >= qsizetype(simdjson::SIMDJSON_PADDING));
     file.parsed = std::make_shared<ParsedDocument>();
+    ParsedDocument& parsed = *file.parsed;
+    const QByteArrayView bytes = file.bytes();
     try {
-        file.parsed->root = parseDocument(file.parsed->parser, file.bytes.constData(), size_t(file.bytes.size()),
-                                          hasPadding(file.bytes));
+        parsed.split = splitDocument(bytes.data(), size_t(bytes.size()));
+        if (parsed.split) {
+            try {
+                parsed.root
+                    = parseDocument(parsed.parser, parsed.split->frame.data(), parsed.split->frame.size(), true);
+                parsed.contents = file.contents;
+            } catch (...) {
+                // The whole document reports its own error.
+                parsed.split.reset();
+            }
+        }
+        if (!parsed.split)
+            parsed.root = parseDocument(parsed.parser, bytes.data(), size_t(bytes.size()), true);
     } catch (...) {
-        file.parsed->error = std::current_exception();
+        parsed.error = std::current_exception();
         return false;
     }
-    const auto version = headerVersion(*file.parsed->root);
+    const auto version = headerVersion(*parsed.root);
     return version && !isReadableVersion(*version);
 }
 
@@ -476,32 +559,45 @@ StoreSnapshot StorePersistence::decode(const FileRead& file)
 {
     if (file.error)
         std::rethrow_exception(file.error);
+    const QByteArrayView bytes = file.bytes();
     if (!file.parsed)
-        return decode(file.bytes);
+        return decodeBytes(bytes.data(), size_t(bytes.size()), true);
     if (file.parsed->error)
         std::rethrow_exception(file.parsed->error);
-    return decodeRoot(*file.parsed->root);
+    if (!file.parsed->split)
+        return decodeRoot(*file.parsed->root);
+    try {
+        return decodeRoot(*file.parsed->root, &file.parsed->split->captures);
+    } catch (...) {
+        // A document that does not decode fails with the error the whole of it gives, wherever
+        // the split found the fault first.
+        return decodeBytes(bytes.data(), size_t(bytes.size()), true);
+    }
 }
 
 StoreLoadResult StorePersistence::load()
 {
     removeLeftoverTemporaryFiles();
     FileRead primary = read(storeURL_);
-    // The backup is read while the library is parsed; it is looked at only when the library
-    // passes the version screen.
-    FileRead backup;
-    std::thread backupReader([&] { backup = read(backupURL_); });
+    // Whether the backup holds the library's bytes is found while the library is parsed, by
+    // reading the backup piece by piece rather than whole. Only a backup that differs is read and
+    // looked at, and only when the library passes the version screen.
+    bool sameBytes = false;
+    std::thread backupComparer([&] {
+        try {
+            sameBytes = !primary.error && fileManager_.hasContents(backupURL_, primary.bytes());
+        } catch (const FileSystemError&) {
+            // An unreadable backup is read again below, where its error is kept.
+        }
+    });
     bool incompatible = hasIncompatibleVersion(primary);
-    backupReader.join();
-    const bool sameBytes = !primary.error && !backup.error && primary.bytes == backup.bytes;
+    backupComparer.join();
+    FileRead backup;
     if (sameBytes) {
-        // Equal bytes parse and decode alike, so the backup is the library's parsed document, and
-        // neither file's bytes are wanted again: a copy on disk is made from the disk. Letting
-        // both go before the records are made keeps two copies of a large library out of the
-        // peak of the start.
-        backup.parsed = primary.parsed;
-        primary.bytes = QByteArray();
-        backup.bytes = QByteArray();
+        // Equal bytes parse and decode alike, so the backup is the library's parsed document.
+        backup = primary;
+    } else {
+        backup = read(backupURL_);
     }
     if (!incompatible)
         incompatible = !sameBytes && hasIncompatibleVersion(backup);
@@ -543,7 +639,7 @@ StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const Fil
     if (sameBytes)
         return {std::move(snapshot), StorePersistenceStatus::ready};
     try {
-        fileManager_.writeAtomically(backupURL_, primary.bytes);
+        fileManager_.writeAtomically(backupURL_, primary.bytes());
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("The local store backup could not be refreshed."), error);
         return {std::move(snapshot), StorePersistenceStatus::backupUnavailable};
@@ -564,7 +660,7 @@ StoreLoadResult StorePersistence::recoverMissingPrimary(const FileRead& backup)
     }
     try {
         fileManager_.createDirectories(QFileInfo(storeURL_).path());
-        fileManager_.writeAtomically(storeURL_, backup.bytes);
+        fileManager_.writeAtomically(storeURL_, backup.bytes());
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The valid backup could not be restored as the missing primary store."), error);
@@ -593,7 +689,7 @@ StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
         return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
     }
     try {
-        fileManager_.writeAtomically(storeURL_, backup.bytes);
+        fileManager_.writeAtomically(storeURL_, backup.bytes());
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The valid backup could not be restored as the primary store."), error);

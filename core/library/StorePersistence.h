@@ -82,17 +82,19 @@ public:
 private:
     struct ParsedDocument;
     struct FileRead {
-        QByteArray bytes;
+        std::shared_ptr<const FileContents> contents;
         std::exception_ptr error; // set when the file could not be read
         // The JSON of the bytes, parsed once for the version screen and kept for the decode.
         std::shared_ptr<ParsedDocument> parsed;
+
+        QByteArrayView bytes() const;
     };
 
     void removeLeftoverTemporaryFiles();
     FileRead read(const QString& path) const;
     static bool hasIncompatibleVersion(FileRead& file);
     static StoreSnapshot decode(const FileRead& file);
-    // sameBytes: the backup's bytes were those of the library (both since let go).
+    // sameBytes: the backup holds the library's bytes.
     StoreLoadResult loadPrimary(const FileRead& primary, const FileRead& backup, bool sameBytes);
     StoreLoadResult recoverMissingPrimary(const FileRead& backup);
     StoreLoadResult recoverFromBackup(const FileRead& backup);

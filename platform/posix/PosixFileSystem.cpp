@@ -1,17 +1,22 @@
 #include "platform/posix/PosixFileSystem.h"
 
+#include "core/foundation/Parallel.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -195,6 +200,107 @@ void PosixFileSystem::copyFile(const QString& from, const QString& to)
         ::unlink(native(to).constData());
         throw;
     }
+}
+
+namespace {
+
+// A file's pages mapped read-only, with zero pages of our own behind them for the padding.
+class MappedContents : public FileContents {
+public:
+    MappedContents(void* base, size_t length, qsizetype size)
+        : base_(base)
+        , length_(length)
+        , size_(size)
+    {
+    }
+    ~MappedContents() override { ::munmap(base_, length_); }
+    QByteArrayView bytes() const override { return QByteArrayView(static_cast<const char*>(base_), size_); }
+
+private:
+    void* base_;
+    size_t length_;
+    qsizetype size_;
+};
+
+} // namespace
+
+std::unique_ptr<const FileContents> PosixFileSystem::readContents(const QString& path) const
+{
+    // Below this a copy costs next to nothing; above it, reading a copy costs a page fault and a
+    // copy per page of a file that is most likely in the page cache already, where a mapping costs
+    // neither (about 100 ms against 2 ms for a library of 140 MB).
+    constexpr off_t mappedFrom = 1 << 20;
+    FileDescriptor fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail("Could not open", path);
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0)
+        fail("Could not read", path);
+    if (!S_ISREG(info.st_mode) || info.st_size < mappedFrom)
+        return FileSystem::readContents(path);
+    const size_t size = size_t(info.st_size);
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    const size_t length = (size + size_t(FileContents::padding) + page - 1) / page * page;
+    // The file's pages go over the start of a zeroed region, so the padding behind its last byte
+    // is always there to read. The library is only ever replaced by a rename, never rewritten in
+    // place, so the pages stay those of the file that was opened.
+    void* base = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED)
+        fail("Could not read", path);
+    if (::mmap(base, size, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd.get(), 0) == MAP_FAILED) {
+        const int code = errno;
+        ::munmap(base, length);
+        fail("Could not read", path, code);
+    }
+    return std::make_unique<MappedContents>(base, length, qsizetype(size));
+}
+
+bool PosixFileSystem::hasContents(const QString& path, QByteArrayView bytes) const
+{
+    FileDescriptor fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail("Could not open", path);
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0)
+        fail("Could not read", path);
+    if (S_ISDIR(info.st_mode))
+        fail("Could not read", path, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        return readFile(path) == bytes;
+    if (info.st_size != bytes.size())
+        return false;
+    // Piece by piece, a part of the file per thread: comparing two large files holds neither of
+    // them whole, and takes no longer than reading one.
+    constexpr size_t piece = size_t(1) << 20;
+    const size_t size = size_t(bytes.size());
+    const size_t parts = Parallel::threadsFor(size, 8 * piece);
+    std::vector<int> differs(parts, 0), errors(parts, 0);
+    Parallel::forChunks(parts, parts, [&](size_t part, size_t, size_t) {
+        std::vector<char> buffer(piece);
+        size_t at = size * part / parts;
+        const size_t end = size * (part + 1) / parts;
+        while (at < end) {
+            const ssize_t n = ::pread(fd.get(), buffer.data(), std::min(piece, end - at), off_t(at));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                // The file shrank while it was read, or could not be read.
+                errors[part] = n < 0 ? errno : 0;
+                differs[part] = 1;
+                return;
+            }
+            if (std::memcmp(buffer.data(), bytes.data() + at, size_t(n)) != 0) {
+                differs[part] = 1;
+                return;
+            }
+            at += size_t(n);
+        }
+    });
+    for (const int error : errors) {
+        if (error != 0)
+            fail("Could not read", path, error);
+    }
+    return std::none_of(differs.cbegin(), differs.cend(), [](int d) { return d != 0; });
 }
 
 QByteArray PosixFileSystem::readFile(const QString& path) const

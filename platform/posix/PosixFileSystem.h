@@ -19,6 +19,8 @@ public:
     void createDirectories(const QString& path) override;
     void copyFile(const QString& from, const QString& to) override;
     QByteArray readFile(const QString& path) const override;
+    std::unique_ptr<const FileContents> readContents(const QString& path) const override;
+    bool hasContents(const QString& path, QByteArrayView bytes) const override;
     std::unique_ptr<PendingWrite> prepareAtomicWrite(const QString& path, QByteArrayView bytes,
                                                      NewFileAccess access = NewFileAccess::owner) override;
     int removeTemporaryFiles(const QString& path) override;

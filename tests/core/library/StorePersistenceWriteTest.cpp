@@ -443,6 +443,74 @@ TEST(StorePersistenceCodec, largeLibraryReportsItsFirstError)
     }
 }
 
+// A large document is parsed capture by capture on several threads. Whatever its bytes, that
+// gives what one parse of the whole document gives: the same library, or the same error.
+TEST(StorePersistenceCodec, aLargeDocumentSplitForThreadsDecodesAsAWholeParseWould)
+{
+    const QByteArray base = bytes(library(6000));
+    ASSERT_GT(base.size(), 1 << 20) << "too small to be split";
+    const QByteArray firstCapture = "\n    {\n      \"appName\"";
+    const QByteArray between = "},\n    {";
+    const auto replaceFirst = [](QByteArray from, const QByteArray& what, const QByteArray& with) {
+        const qsizetype at = from.indexOf(what);
+        EXPECT_GE(at, 0) << what.constData();
+        return at < 0 ? from : from.replace(at, what.size(), with);
+    };
+    struct Case {
+        const char* name;
+        std::function<QByteArray(QByteArray)> change;
+    };
+    const Case cases[] = {
+        {"unchanged", [](QByteArray d) { return d; }},
+        {"line breaks CRLF", [](QByteArray d) { return d.replace("\n", "\r\n"); }},
+        {"no line breaks", [](QByteArray d) { return d.replace("\n", ""); }},
+        {"brackets, quotes and backslashes in a text",
+         [&](QByteArray d) {
+             return replaceFirst(d, "Passage 7 about", R"(} ] [ { \" \\\" \\\\ \\ \"\n    {\" about)");
+         }},
+        {"an unknown member holding a list named like the captures",
+         [&](QByteArray d) { return replaceFirst(d, firstCapture, "\n    {\n\"selections\": [{}], \"appName\""); }},
+        {"the key written with an escape",
+         [&](QByteArray d) { return replaceFirst(d, "\"selections\"", "\"select\\u0069ons\""); }},
+        {"a second captures list", [](QByteArray d) { return d.insert(d.lastIndexOf('}'), ", \"selections\": []"); }},
+        {"a capture that is a number",
+         [&](QByteArray d) { return replaceFirst(d, firstCapture, "\n    42,\n    {\n      \"appName\""); }},
+        {"a capture that is a list",
+         [&](QByteArray d) { return replaceFirst(d, firstCapture, "\n    [],\n    {\n      \"appName\""); }},
+        {"a missing comma", [&](QByteArray d) { return replaceFirst(d, between, "}\n    {"); }},
+        {"two commas", [&](QByteArray d) { return replaceFirst(d, between, "},,\n    {"); }},
+        {"a trailing comma", [](QByteArray d) { return d.replace(d.lastIndexOf("}\n  ]"), 1, "},"); }},
+        {"a line break inside a text",
+         [&](QByteArray d) { return replaceFirst(d, "Passage 9 about", "Passage\n    {9 about"); }},
+        {"an unclosed capture", [&](QByteArray d) { return replaceFirst(d, between, ",\n    {"); }},
+        {"a repeated key in a capture",
+         [&](QByteArray d) { return replaceFirst(d, firstCapture, "\n    {\n\"appName\": \"x\", \"appName\""); }},
+        {"bytes after the document", [](QByteArray d) { return d.append(" x"); }},
+        {"a text that is not UTF-8", [&](QByteArray d) { return replaceFirst(d, "Passage 11", "Passage \xff"); }},
+    };
+    for (const Case& c : cases) {
+        QByteArray document = c.change(base);
+        document.reserve(document.size() + 64); // padded: the split path
+        const std::string whole = document.toStdString(); // not padded: one parse of the whole
+        std::optional<StoreSnapshot> split, reference;
+        std::string splitError, referenceError;
+        try {
+            split = StorePersistence::decode(document);
+        } catch (const std::exception& error) {
+            splitError = StorePersistence::describe(error).toStdString();
+        }
+        try {
+            reference = StorePersistence::decode(std::string_view(whole));
+        } catch (const std::exception& error) {
+            referenceError = StorePersistence::describe(error).toStdString();
+        }
+        EXPECT_EQ(splitError, referenceError) << c.name;
+        EXPECT_EQ(split.has_value(), reference.has_value()) << c.name;
+        if (split && reference)
+            EXPECT_TRUE(*split == *reference) << c.name;
+    }
+}
+
 TEST(StorePersistenceCodec, libraryAndBackupNames)
 {
     EXPECT_EQ(StorePersistence::backupURL(QStringLiteral("/d/Vellicord.json")),

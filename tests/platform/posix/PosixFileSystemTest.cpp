@@ -200,6 +200,40 @@ TEST_F(PosixFileSystemTest, copyReadAndFolders)
     EXPECT_FALSE(files.exists(path("a/missing")));
 }
 
+// Contents read whole or mapped give the file's bytes with readable padding behind them, whatever
+// the size (a large file's last byte ending a page included), and tell equal files from others.
+TEST_F(PosixFileSystemTest, contentsAndComparison)
+{
+    const qsizetype page = qsizetype(::sysconf(_SC_PAGESIZE));
+    for (const qsizetype size :
+         {qsizetype(0), qsizetype(5), qsizetype(4 << 20), qsizetype(4 << 20) - 10, qsizetype(4 << 20) + page - 1}) {
+        QByteArray bytes(size, '\0');
+        for (qsizetype i = 0; i < size; ++i)
+            bytes[i] = char('a' + i % 26);
+        writeFile(path("file"), bytes);
+        const auto contents = files.readContents(path("file"));
+        ASSERT_EQ(contents->bytes(), QByteArrayView(bytes)) << size;
+        // Read, as a parser reading ahead would (a fault or the address checker stops here if not).
+        const char* end = contents->bytes().data() + size;
+        int sum = 0;
+        for (qsizetype i = 0; i < FileContents::padding; ++i)
+            sum += end[i];
+        if (size >= 1 << 20)
+            EXPECT_EQ(sum, 0) << "a mapped file is followed by zeros, " << size;
+        EXPECT_TRUE(files.hasContents(path("file"), bytes)) << size;
+        EXPECT_FALSE(files.hasContents(path("file"), bytes + "x")) << size;
+        if (size > 0) {
+            QByteArray other = bytes;
+            other[size - 1] = '!';
+            EXPECT_FALSE(files.hasContents(path("file"), other)) << size;
+            EXPECT_FALSE(files.hasContents(path("file"), bytes.chopped(1))) << size;
+        }
+    }
+    EXPECT_THROW(files.readContents(path("missing")), FileSystemError);
+    EXPECT_THROW(files.hasContents(path("missing"), "x"), FileSystemError);
+    EXPECT_THROW(files.hasContents(root.path(), "x"), FileSystemError);
+}
+
 TEST_F(PosixFileSystemTest, appendingCreatesAndAppends)
 {
     files.openForAppending(path("log"))->append("one\n");
