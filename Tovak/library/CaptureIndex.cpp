@@ -3,6 +3,7 @@
 #include "core/foundation/Parallel.h"
 #include "core/foundation/Text.h"
 #include "core/library/SourceIdentity.h"
+#include "core/library/TimeKey.h"
 
 #include <algorithm>
 
@@ -297,26 +298,35 @@ const std::vector<CaptureIndex::Slot>& CaptureIndex::order(SortMode mode)
     order->reserve(slots_.size());
     if (mode == SortMode::newestFirst || mode == SortMode::oldestFirst) {
         // By time, and among equal times in the library's order: the stable sort of the library.
+        std::vector<TimeKey> keys;
+        keys.reserve(slots_.size());
         for (Slot slot = 0; slot < Slot(ids_.size()); ++slot) {
             if (alive_[slot])
-                order->push_back(slot);
+                keys.push_back({times_[slot], uint32_t(nextSequence_ - 1 - sequences_[slot]), slot});
         }
-        const bool newest = mode == SortMode::newestFirst;
-        std::sort(order->begin(), order->end(), [&](Slot a, Slot b) {
-            if (times_[a] != times_[b])
-                return newest ? times_[a] > times_[b] : times_[a] < times_[b];
-            return sequences_[a] > sequences_[b];
-        });
+        TimeKey::sort(keys, mode == SortMode::newestFirst);
+        for (const TimeKey& key : keys)
+            order->push_back(Slot(key.index));
         return *order;
     }
     ensureNames();
+    // The list's positions to slots. Of two captures with one id only the first has a slot, and
+    // it stands where its own name and time sort it.
+    const SelectionList& selections = store_.selections();
+    constexpr Slot none = ~Slot(0);
+    std::vector<Slot> slotAt;
+    slotAt.reserve(size_t(selections.size()));
     std::vector<uint8_t> placed(ids_.size(), 0);
-    for (const Selection& s : SortModes::sort(mode, store_.selections())) {
+    for (const Selection& s : selections) {
         const auto it = slots_.constFind(s.id);
-        if (it != slots_.cend() && !placed[it.value()]) {
+        const bool first = it != slots_.cend() && !placed[it.value()];
+        if (first)
             placed[it.value()] = 1;
-            order->push_back(it.value());
-        }
+        slotAt.push_back(first ? it.value() : none);
+    }
+    for (const uint32_t position : SortModes::order(mode, selections)) {
+        if (slotAt[position] != none)
+            order->push_back(slotAt[position]);
     }
     return *order;
 }

@@ -7,8 +7,7 @@ using namespace JsonReader;
 namespace {
 
 // Calls visit(key, value) for every member of an object, once per key in document order.
-template <typename Visit>
-void forEachMember(Value value, std::string_view context, Visit visit)
+template<typename Visit> void forEachMember(Value value, std::string_view context, Visit visit)
 {
     for (const simdjson::dom::key_value_pair field : JsonReader::object(value, context))
         visit(field.key, field.value);
@@ -110,7 +109,27 @@ QList<QUuid> decodeUuidList(Value value, std::string_view context)
     return ids;
 }
 
+QString RecurringTexts::text(std::string_view utf8)
+{
+    // A few dozen applications make most libraries; past that the rest are decoded each time.
+    constexpr size_t kept = 64;
+    for (const auto& [bytes, text] : known_) {
+        if (bytes == utf8)
+            return text;
+    }
+    QString made = JsonReader::fromUtf8(utf8);
+    if (known_.size() < kept)
+        known_.emplace_back(std::string(utf8), made);
+    return made;
+}
+
 Selection decodeSelection(Value value)
+{
+    RecurringTexts recurring;
+    return decodeSelectionWith(value, recurring);
+}
+
+Selection decodeSelectionWith(Value value, RecurringTexts& recurring)
 {
     std::optional<QUuid> id;
     std::optional<QString> text, markdown, appName;
@@ -125,9 +144,10 @@ Selection decodeSelection(Value value)
         else if (key == "markdown")
             markdown = string(v, "selection.markdown");
         else if (key == "appName")
-            appName = string(v, "selection.appName");
+            appName = recurring.text(utf8(v, "selection.appName"));
         else if (key == "bundleID")
-            s.bundleID = optionalString(v, "selection.bundleID");
+            s.bundleID
+                = isNull(v) ? std::nullopt : std::optional<QString>(recurring.text(utf8(v, "selection.bundleID")));
         else if (key == "sourceURL")
             s.sourceURL = optionalAddress(v, "selection.sourceURL");
         else if (key == "sourceTitle")
@@ -253,8 +273,8 @@ ModelProfile decodeProfile(Value value)
         else if (key == "charsPerToken")
             charsPerToken = number(v, "profile.charsPerToken");
     });
-    return {required(id, "profile.id"), required(name, "profile.name"), required(contextTokens, "profile.contextTokens"),
-            required(charsPerToken, "profile.charsPerToken")};
+    return {required(id, "profile.id"), required(name, "profile.name"),
+            required(contextTokens, "profile.contextTokens"), required(charsPerToken, "profile.charsPerToken")};
 }
 
 SourceIdentity decodeIdentity(Value value)

@@ -4,6 +4,7 @@
 #include "core/foundation/MergeSort.h"
 #include "core/foundation/Text.h"
 #include "core/library/SourceIdentity.h"
+#include "core/library/TimeKey.h"
 
 #include <QHash>
 
@@ -17,14 +18,14 @@ namespace {
 
 struct SortItem {
     int64_t time;
-    int name;     // equal ids: the same text (canonically equivalent)
+    int name; // equal ids: the same text (canonically equivalent)
     int position; // of the name in the user's case-insensitive order; equal for names that compare the same
+    uint32_t index; // in the library list
 };
 
 // Gives each distinct name an id, and each id the position of its name in the collation order,
 // so that the comparison of two captures costs two integer comparisons.
-template <typename Selections>
-std::vector<SortItem> precompute(const Selections& selections, SortMode mode)
+template<typename Selections> std::vector<SortItem> precompute(const Selections& selections, SortMode mode)
 {
     std::vector<SortItem> items;
     items.reserve(size_t(selections.size()));
@@ -38,7 +39,7 @@ std::vector<SortItem> precompute(const Selections& selections, SortMode mode)
             it = ids.insert(key, int(names.size()));
             names.append(name);
         }
-        items.push_back({s.createdAt.toMSecsSinceEpoch(), it.value(), 0});
+        items.push_back({s.createdAt.toMSecsSinceEpoch(), it.value(), 0, uint32_t(items.size())});
     }
 
     const CaseInsensitiveCollation collation;
@@ -74,14 +75,10 @@ const QList<SortMode>& allCases()
 QString rawValue(SortMode mode)
 {
     switch (mode) {
-    case SortMode::newestFirst:
-        return QStringLiteral("Newest first");
-    case SortMode::oldestFirst:
-        return QStringLiteral("Oldest first");
-    case SortMode::byApp:
-        return QStringLiteral("By app");
-    case SortMode::bySource:
-        return QStringLiteral("By source");
+    case SortMode::newestFirst: return QStringLiteral("Newest first");
+    case SortMode::oldestFirst: return QStringLiteral("Oldest first");
+    case SortMode::byApp: return QStringLiteral("By app");
+    case SortMode::bySource: return QStringLiteral("By source");
     }
     return {};
 }
@@ -97,47 +94,59 @@ std::optional<SortMode> fromRawValue(const QString& text)
 
 namespace {
 
-template <typename Selections>
-QList<Selection> sortedCopy(SortMode mode, const Selections& selections)
+template<typename Selections> std::vector<uint32_t> positions(SortMode mode, const Selections& selections)
+{
+    std::vector<uint32_t> order;
+    order.reserve(size_t(selections.size()));
+    if (mode == SortMode::newestFirst || mode == SortMode::oldestFirst) {
+        std::vector<TimeKey> keys;
+        keys.reserve(size_t(selections.size()));
+        for (const Selection& s : selections) {
+            const auto index = uint32_t(keys.size());
+            keys.push_back({s.createdAt.toMSecsSinceEpoch(), index, index});
+        }
+        TimeKey::sort(keys, mode == SortMode::newestFirst);
+        for (const TimeKey& key : keys)
+            order.push_back(key.index);
+        return order;
+    }
+    std::vector<SortItem> items = precompute(selections, mode);
+    // Not a strict weak ordering when equal names mix with names that differ only in case;
+    // the merge sort copes with that.
+    mergeSort(items, [](const SortItem& x, const SortItem& y) {
+        if (x.name == y.name)
+            return x.time > y.time;
+        return x.position < y.position;
+    });
+    for (const SortItem& item : items)
+        order.push_back(item.index);
+    return order;
+}
+
+template<typename Selections> QList<Selection> sortedCopy(SortMode mode, const Selections& selections)
 {
     std::vector<const Selection*> records;
     records.reserve(size_t(selections.size()));
     for (const Selection& s : selections)
         records.push_back(&s);
-    if (records.size() < 2)
-        return QList<Selection>(selections.begin(), selections.end());
-
-    std::vector<uint32_t> order(records.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = uint32_t(i);
-
-    if (mode == SortMode::newestFirst || mode == SortMode::oldestFirst) {
-        std::vector<int64_t> times(order.size());
-        for (size_t i = 0; i < order.size(); ++i)
-            times[i] = records[i]->createdAt.toMSecsSinceEpoch();
-        const bool newest = mode == SortMode::newestFirst;
-        mergeSort(order, [&](uint32_t a, uint32_t b) { return newest ? times[a] > times[b] : times[a] < times[b]; });
-    } else {
-        const std::vector<SortItem> items = precompute(selections, mode);
-        // Not a strict weak ordering when equal names mix with names that differ only in case;
-        // the merge sort copes with that.
-        mergeSort(order, [&](uint32_t a, uint32_t b) {
-            const SortItem& x = items[a];
-            const SortItem& y = items[b];
-            if (x.name == y.name)
-                return x.time > y.time;
-            return x.position < y.position;
-        });
-    }
-
     QList<Selection> sorted;
     sorted.reserve(qsizetype(records.size()));
-    for (uint32_t index : order)
-        sorted.append(*records[index]);
+    for (const uint32_t position : positions(mode, selections))
+        sorted.append(*records[position]);
     return sorted;
 }
 
 } // namespace
+
+std::vector<uint32_t> order(SortMode mode, const QList<Selection>& selections)
+{
+    return positions(mode, selections);
+}
+
+std::vector<uint32_t> order(SortMode mode, const SelectionList& selections)
+{
+    return positions(mode, selections);
+}
 
 QList<Selection> sort(SortMode mode, const QList<Selection>& selections)
 {
@@ -153,8 +162,8 @@ QString searchText(const Selection& s)
 {
     const QChar lineFeed(u'\n');
     QString joined;
-    joined.reserve(s.text.size() + s.markdown.size() + s.appName.size()
-                   + (s.sourceURL ? s.sourceURL->size() : 0) + (s.filePath ? s.filePath->size() : 0) + 4);
+    joined.reserve(s.text.size() + s.markdown.size() + s.appName.size() + (s.sourceURL ? s.sourceURL->size() : 0)
+                   + (s.filePath ? s.filePath->size() : 0) + 4);
     joined.append(s.text).append(lineFeed).append(s.markdown).append(lineFeed).append(s.appName).append(lineFeed);
     if (s.sourceURL)
         joined.append(*s.sourceURL);

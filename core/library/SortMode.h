@@ -6,7 +6,9 @@
 #include <QList>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace vellicord {
 
@@ -21,9 +23,12 @@ const QList<SortMode>& allCases();
 QString rawValue(SortMode mode);
 std::optional<SortMode> fromRawValue(const QString& text);
 
-// The captures in the mode's order; a stable sort. Under "By app" and "By source" captures
-// whose names are the same text are newest first; other names go A to Z in the user's locale
-// with case ignored; names that differ only in case keep their input order.
+// The positions of the captures in the list, in the mode's order; a stable sort. Under "By app"
+// and "By source" captures whose names are the same text are newest first; other names go A to Z
+// in the user's locale with case ignored; names that differ only in case keep their input order.
+std::vector<uint32_t> order(SortMode mode, const QList<Selection>& selections);
+std::vector<uint32_t> order(SortMode mode, const SelectionList& selections);
+// Copies of the captures in that order.
 QList<Selection> sort(SortMode mode, const QList<Selection>& selections);
 QList<Selection> sort(SortMode mode, const SelectionList& selections);
 

@@ -130,6 +130,7 @@ template<typename Element> SelectionList decodeSelections(size_t count, Element 
                             // too deeply for the whole document is too deep here as well.
                             simdjson::dom::parser parser(simdjson::SIMDJSON_MAXSIZE_BYTES);
                             check(parser.allocate(0, simdjson::DEFAULT_MAX_DEPTH - 2), "document");
+                            RecordCodec::RecurringTexts recurring;
                             for (size_t chunk = begin; chunk < end; ++chunk) {
                                 QList<Selection>& out = chunks[qsizetype(chunk)];
                                 const size_t first = chunk * chunkCapacity;
@@ -138,7 +139,7 @@ template<typename Element> SelectionList decodeSelections(size_t count, Element 
                                 for (size_t i = first; i < last; ++i) {
                                     const Value item = element(parser, i);
                                     requireUniqueKeys(item, "selection");
-                                    out.append(RecordCodec::decodeSelection(item));
+                                    out.append(RecordCodec::decodeSelectionWith(item, recurring));
                                 }
                             }
                         });

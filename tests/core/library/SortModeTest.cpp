@@ -39,7 +39,10 @@ TEST(SortModeTest, Orders)
         capture({.appName = QStringLiteral("alpha"), .createdAt = 300, .id = 0x12}),
         capture({.appName = QStringLiteral("Zed"), .createdAt = 200, .id = 0x13}),
         capture({.appName = QStringLiteral("Mail"), .sourceURL = url, .createdAt = 100, .id = 0x14}),
-        capture({.appName = QStringLiteral("Editor"), .filePath = QStringLiteral("/c/notes"), .createdAt = 300, .id = 0x15}),
+        capture({.appName = QStringLiteral("Editor"),
+                 .filePath = QStringLiteral("/c/notes"),
+                 .createdAt = 300,
+                 .id = 0x15}),
         capture({.appName = QStringLiteral("Web"), .sourceURL = url, .createdAt = 200, .id = 0x16}),
     };
     const struct {
@@ -70,6 +73,35 @@ TEST(SortModeTest, StabilityAndCaseOnlyDifferences)
     EXPECT_TRUE(SortModes::sort(SortMode::bySource, QList<Selection>()).isEmpty());
 }
 
+// The positions of the library list in the order by time: a library kept newest first is one
+// order and the reverse of the other, except where equal times keep their library order.
+TEST(SortModeTest, OrderByTime)
+{
+    const struct {
+        const char* name;
+        QList<qint64> times; // of the list's captures, in list order
+        std::vector<uint32_t> newest, oldest;
+    } cases[] = {
+        {"no captures", {}, {}, {}},
+        {"one capture", {7}, {0}, {0}},
+        {"all at one time", {5, 5, 5}, {0, 1, 2}, {0, 1, 2}},
+        {"kept newest first", {9, 5, 1}, {0, 1, 2}, {2, 1, 0}},
+        {"kept oldest first", {1, 5, 9}, {2, 1, 0}, {0, 1, 2}},
+        {"newest first with a tie", {9, 5, 5, 1}, {0, 1, 2, 3}, {3, 1, 2, 0}},
+        {"oldest first with a tie", {1, 5, 5, 9}, {3, 1, 2, 0}, {0, 1, 2, 3}},
+        {"mixed, ties apart", {5, 9, 1, 9, 5}, {1, 3, 0, 4, 2}, {2, 0, 4, 1, 3}},
+        {"before the epoch", {-1000, 0, -2000}, {1, 0, 2}, {2, 0, 1}},
+    };
+    for (const auto& c : cases) {
+        QList<Selection> input;
+        for (const qint64 time : c.times)
+            input.append(capture({.createdAt = time, .id = int(input.size())}));
+        EXPECT_EQ(SortModes::order(SortMode::newestFirst, input), c.newest) << c.name;
+        EXPECT_EQ(SortModes::order(SortMode::oldestFirst, input), c.oldest) << c.name;
+        EXPECT_EQ(SortModes::order(SortMode::newestFirst, SelectionList(input)), c.newest) << c.name;
+    }
+}
+
 // Equal names mixed with names that differ only in case make the rule inconsistent; the sort must
 // still end with every capture exactly once, equal names newest first when they end up adjacent
 // only through the defined part of the order, and names in case-insensitive order.
@@ -82,7 +114,8 @@ TEST(SortModeTest, MixedCaseNamesTerminateAsPermutation)
         const int n = 1 + int(random.bounded(60));
         for (int i = 0; i < n; ++i)
             input.append(capture({.appName = names[int(random.bounded(names.size()))],
-                                  .createdAt = qint64(random.bounded(10)), .id = i + 1}));
+                                  .createdAt = qint64(random.bounded(10)),
+                                  .id = i + 1}));
         for (SortMode mode : {SortMode::byApp, SortMode::bySource}) {
             const QList<Selection> sorted = SortModes::sort(mode, input);
             ASSERT_EQ(sorted.size(), input.size());
@@ -102,7 +135,8 @@ TEST(SortModeTest, MixedCaseNamesTerminateAsPermutation)
 
 TEST(SortModeTest, Search)
 {
-    const Selection s = capture({.text = QStringLiteral("Hello World"), .appName = QStringLiteral("Browser"),
+    const Selection s = capture({.text = QStringLiteral("Hello World"),
+                                 .appName = QStringLiteral("Browser"),
                                  .bundleID = QStringLiteral("org.browser"),
                                  .sourceURL = QStringLiteral("https://Example.com/Path"),
                                  .sourceTitle = QStringLiteral("Page Title"),

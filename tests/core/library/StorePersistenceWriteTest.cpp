@@ -506,8 +506,9 @@ TEST(StorePersistenceCodec, aLargeDocumentSplitForThreadsDecodesAsAWholeParseWou
         }
         EXPECT_EQ(splitError, referenceError) << c.name;
         EXPECT_EQ(split.has_value(), reference.has_value()) << c.name;
-        if (split && reference)
+        if (split && reference) {
             EXPECT_TRUE(*split == *reference) << c.name;
+        }
     }
 }
 

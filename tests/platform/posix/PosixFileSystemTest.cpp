@@ -218,8 +218,9 @@ TEST_F(PosixFileSystemTest, contentsAndComparison)
         int sum = 0;
         for (qsizetype i = 0; i < FileContents::padding; ++i)
             sum += end[i];
-        if (size >= 1 << 20)
+        if (size >= 1 << 20) {
             EXPECT_EQ(sum, 0) << "a mapped file is followed by zeros, " << size;
+        }
         EXPECT_TRUE(files.hasContents(path("file"), bytes)) << size;
         EXPECT_FALSE(files.hasContents(path("file"), bytes + "x")) << size;
         if (size > 0) {
