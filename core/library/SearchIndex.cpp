@@ -16,7 +16,12 @@ namespace vellicord {
 
 namespace {
 
+// A fingerprint has bits for single units and pairs of adjacent units, and after them bits for
+// runs of four. When the captures are written with few distinct words, every one of them holds
+// every unit and pair of a query of such words, but the runs across the space between two words
+// still tell them apart.
 constexpr uint32_t bitCount = 512;
+constexpr uint32_t runBitCount = 1024;
 // A thread of its own pays for being started; a scan that reads fewer units than this for each
 // thread stays on fewer threads.
 constexpr size_t unitsPerThread = 256 * 1024;
@@ -25,9 +30,11 @@ constexpr size_t unitsPerThread = 256 * 1024;
 // by unit.
 constexpr int maxAlternatives = 4;
 // The captures' texts lie scattered over the heap, and waiting for each to come from memory can be
-// most of a scan (when most captures match at their start, as with a first letter): the texts of
-// the captures that pass the fingerprints are asked for this many at a time.
+// most of a scan (when most captures match near their start, as with a first letter or a common
+// word): the starts of the texts of the captures that pass the fingerprints are asked for this many
+// at a time.
 constexpr size_t batchSize = 16;
+constexpr qsizetype prefetchBytes = 256;
 
 // One bit for a single UTF-16 unit, one for a pair of adjacent units.
 uint32_t unitBit(char16_t a)
@@ -44,6 +51,26 @@ uint32_t pairBit(char16_t a, char16_t b)
 void setBit(uint64_t* bits, uint32_t bit)
 {
     bits[bit >> 6] |= uint64_t(1) << (bit & 63);
+}
+
+// Two bits for a run of four units (`run` holds them first to last, sixteen bits each). Two,
+// because the runs of a capture fill many bits: a run it does not hold then rarely finds both set.
+// Units are mostly small numbers, so every bit of the run is mixed into every bit of the hash.
+uint64_t runHash(uint64_t run)
+{
+    run ^= run >> 33;
+    run *= 0xFF51AFD7ED558CCDull;
+    run ^= run >> 33;
+    run *= 0xC4CEB9FE1A85EC53ull;
+    run ^= run >> 33;
+    return run;
+}
+
+void setRunBits(uint64_t* bits, uint64_t run)
+{
+    const uint64_t hash = runHash(run);
+    setBit(bits, bitCount + uint32_t(hash & (runBitCount - 1)));
+    setBit(bits, bitCount + uint32_t((hash >> 32) & (runBitCount - 1)));
 }
 
 bool sameString(const QString& a, const QString& b)
@@ -136,7 +163,8 @@ private:
     std::vector<std::pair<char16_t, char16_t>> raised_; // (lower case, unit) for regular units that change
 };
 
-// The fingerprint of a search text: its units and the pairs of adjacent units, fed one at a time.
+// The fingerprint of a search text: its units, pairs and runs of four adjacent units, fed one at
+// a time.
 class FingerprintWriter {
 public:
     explicit FingerprintWriter(uint64_t* bits)
@@ -147,23 +175,32 @@ public:
     void add(char16_t unit)
     {
         setBit(bits_, unitBit(unit));
-        if (started_)
-            setBit(bits_, pairBit(previous_, unit));
-        previous_ = unit;
-        started_ = true;
+        recent_ = recent_ << 16 | unit;
+        if (seen_ >= 1)
+            setBit(bits_, pairBit(char16_t(recent_ >> 16), unit));
+        if (seen_ >= 3)
+            setRunBits(bits_, recent_);
+        ++seen_;
     }
 
-    // A text whose units and inner pairs are in already: only the pair that leads into it is new.
-    void addAgain(char16_t first, char16_t last)
+    // A copy of a field already added, each unit as it lower-cases: only the pairs and runs that
+    // lead into it are new, and the ones that leave it need only its last units.
+    void addAgain(QStringView copy, const UnitCase& cases)
     {
-        add(first);
-        previous_ = last;
+        const qsizetype n = copy.size();
+        const qsizetype lead = n <= 6 ? n : 3;
+        for (qsizetype i = 0; i < lead; ++i)
+            add(cases.lower(copy[i].unicode()));
+        for (qsizetype i = std::max(lead, n - 3); i < n; ++i) {
+            recent_ = recent_ << 16 | cases.lower(copy[i].unicode());
+            ++seen_;
+        }
     }
 
 private:
     uint64_t* bits_;
-    char16_t previous_ = 0;
-    bool started_ = false;
+    uint64_t recent_ = 0; // the last four units, the latest lowest
+    qsizetype seen_ = 0;
 };
 
 // Adds the field's lower-cased units to the fingerprint. False when one of them does not
@@ -212,13 +249,20 @@ public:
         , lower_(UnitCase::instance().lowerTable())
     {
         const size_t m = units_.size();
+        std::array<uint64_t, fingerprintWords> bits{};
+        uint64_t run = 0;
         for (size_t i = 0; i < m; ++i) {
-            bits_.push_back(unitBit(units_[i]));
+            setBit(bits.data(), unitBit(units_[i]));
             if (i + 1 < m)
-                bits_.push_back(pairBit(units_[i], units_[i + 1]));
+                setBit(bits.data(), pairBit(units_[i], units_[i + 1]));
+            run = run << 16 | units_[i];
+            if (i >= 3)
+                setRunBits(bits.data(), run);
         }
-        std::sort(bits_.begin(), bits_.end());
-        bits_.erase(std::unique(bits_.begin(), bits_.end()), bits_.end());
+        for (int w = 0; w < fingerprintWords; ++w) {
+            if (bits[size_t(w)])
+                words_.push_back({w, bits[size_t(w)]});
+        }
         lineFeed_ = std::find(units_.begin(), units_.end(), u'\n') != units_.end();
 
         exact_.first.fill(units_.front());
@@ -237,15 +281,16 @@ public:
         }
     }
 
+    qsizetype size() const { return qsizetype(units_.size()); }
     bool holdsLineFeed() const { return lineFeed_; }
 
     bool mayOccurIn(const uint64_t* fingerprint) const
     {
-        for (uint32_t bit : bits_) {
-            if (!(fingerprint[bit >> 6] & (uint64_t(1) << (bit & 63))))
-                return false;
-        }
-        return true;
+        // Without a branch per bit, which the processor could not predict.
+        uint64_t missing = 0;
+        for (const auto& [word, bits] : words_)
+            missing |= bits & ~fingerprint[word];
+        return missing == 0;
     }
 
     // Whether the needle occurs in the text, each unit of which compared as it lower-cases.
@@ -378,15 +423,14 @@ private:
 
     std::vector<char16_t> units_;
     const char16_t* lower_;
-    std::vector<uint32_t> bits_;
+    std::vector<std::pair<int, uint64_t>> words_; // the fingerprint's words that hold the needle's bits
     bool lineFeed_ = false;
     Anchors exact_, folding_;
 };
 
 SearchIndex::Entry SearchIndex::entryFor(const Selection& s, uint64_t* fingerprint)
 {
-    Entry e{s.id, s.text, s.markdown, s.appName, s.sourceURL, s.filePath, QString(), false, false};
-    e.markdownIsText = sameString(s.text, s.markdown) || s.text == s.markdown;
+    Entry e{s.id, s.text, s.markdown, s.appName, s.sourceURL, s.filePath, QString(), textIn(s.markdown, s.text), false};
     const UnitCase& cases = UnitCase::instance();
     const std::array<QStringView, 5> fields{s.text, s.markdown, s.appName, optionalView(s.sourceURL),
                                             optionalView(s.filePath)};
@@ -394,12 +438,18 @@ SearchIndex::Entry SearchIndex::entryFor(const Selection& s, uint64_t* fingerpri
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i > 0)
             writer.add(u'\n');
-        if (i == 1 && e.markdownIsText) {
-            if (!s.text.isEmpty())
-                writer.addAgain(cases.lower(fields[0].front().unicode()), cases.lower(fields[0].back().unicode()));
-            continue;
+        bool inPlace;
+        if (i == 1 && e.textInMarkdown >= 0) {
+            const qsizetype textEnd = e.textInMarkdown + s.text.size();
+            inPlace = addInPlace(fields[1].first(e.textInMarkdown), cases, writer);
+            if (inPlace) {
+                writer.addAgain(fields[0], cases);
+                inPlace = addInPlace(fields[1].sliced(textEnd), cases, writer);
+            }
+        } else {
+            inPlace = addInPlace(fields[i], cases, writer);
         }
-        if (!addInPlace(fields[i], cases, writer)) {
+        if (!inPlace) {
             e.lowered = SortModes::searchText(s);
             std::fill(fingerprint, fingerprint + fingerprintWords, 0);
             FingerprintWriter whole(fingerprint);
@@ -415,7 +465,7 @@ qsizetype SearchIndex::units(const Entry& e)
 {
     if (!e.lowered.isNull())
         return e.lowered.size();
-    return e.text.size() + (e.markdownIsText ? 0 : e.markdown.size()) + e.appName.size()
+    return e.text.size() + e.markdown.size() - (e.textInMarkdown >= 0 ? e.text.size() : 0) + e.appName.size()
         + (e.sourceURL ? e.sourceURL->size() : 0) + (e.filePath ? e.filePath->size() : 0);
 }
 
@@ -479,6 +529,31 @@ void SearchIndex::erase(qsizetype position)
     ++erased_;
 }
 
+qsizetype SearchIndex::textIn(const QString& markdown, const QString& text)
+{
+    if (sameString(text, markdown))
+        return 0;
+    if (text.isEmpty() || markdown.size() < text.size())
+        return -1;
+    return QStringView(markdown).indexOf(QStringView(text));
+}
+
+bool SearchIndex::markdownMatches(const Entry& e, const Needle& needle)
+{
+    const QStringView markdown(e.markdown);
+    if (e.textInMarkdown < 0)
+        return needle.occursInFolding(markdown);
+    // Asked after the text, which did not match: only a match that begins before the Markdown's
+    // copy of the text or ends after it is left.
+    const qsizetype reach = needle.size() - 1;
+    const qsizetype before = e.textInMarkdown + reach;
+    const qsizetype after = e.textInMarkdown + e.text.size() - reach;
+    if (after <= before)
+        return needle.occursInFolding(markdown);
+    return needle.occursInFolding(markdown.first(std::min(before, markdown.size())))
+        || needle.occursInFolding(markdown.sliced(after));
+}
+
 bool SearchIndex::entryMatches(const Entry& e, const Needle& needle, QString& joined)
 {
     if (e.erased)
@@ -498,9 +573,8 @@ bool SearchIndex::entryMatches(const Entry& e, const Needle& needle, QString& jo
     }
     // No unit lower-cases to the line feed that joins the fields, so a match without one lies
     // within a field.
-    return needle.occursInFolding(e.text) || (!e.markdownIsText && needle.occursInFolding(e.markdown))
-        || needle.occursInFolding(e.appName) || needle.occursInFolding(optionalView(e.sourceURL))
-        || needle.occursInFolding(optionalView(e.filePath));
+    return needle.occursInFolding(e.text) || markdownMatches(e, needle) || needle.occursInFolding(e.appName)
+        || needle.occursInFolding(optionalView(e.sourceURL)) || needle.occursInFolding(optionalView(e.filePath));
 }
 
 QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizetype>* among) const
@@ -530,7 +604,11 @@ QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizety
                 const size_t i = positionAt(k);
                 if (needle.mayOccurIn(fingerprints_.data() + i * fingerprintWords)) {
                     const Entry& e = entries_[i];
-                    __builtin_prefetch((e.lowered.isNull() ? e.text : e.lowered).constData());
+                    const QString& text = e.lowered.isNull() ? e.text : e.lowered;
+                    const char* start = reinterpret_cast<const char*>(text.constData());
+                    const char* end = start + text.size() * qsizetype(sizeof(QChar));
+                    for (const char* line = start; line < std::min(end, start + prefetchBytes); line += 64)
+                        __builtin_prefetch(line);
                     candidates[n++] = i;
                 }
             }

@@ -15,8 +15,9 @@ namespace vellicord {
 
 // The library list's search, kept ready between keystrokes. It reads the captures' own strings
 // (shared with the store, so they cost nothing more) and keeps per capture only a small fingerprint
-// of the lower-cased characters and character pairs its search text (SortModes::searchText)
-// contains, so that most captures that cannot match are passed over without reading their text.
+// of the lower-cased characters, character pairs and runs of four its search text
+// (SortModes::searchText) contains, so that most captures that cannot match are passed over
+// without reading their text.
 // The rest are scanned in place, each unit compared as it lower-cases, on several threads when
 // there is much to read; a capture whose text does not lower-case unit for unit keeps its
 // lower-cased search text instead. The results are exactly those of SortModes::matches.
@@ -42,7 +43,8 @@ public:
     bool matches(qsizetype position, const QString& query) const;
 
 private:
-    static constexpr int fingerprintWords = 8; // 512 bits: one cache line, read in order
+    // 512 bits for units and pairs, 1024 for runs of four: three cache lines, read in order.
+    static constexpr int fingerprintWords = 24;
 
     struct Entry {
         QUuid id;
@@ -52,7 +54,9 @@ private:
         // unit (İ, the Kelvin sign, cased letters outside the first plane, unpaired surrogates):
         // those cannot be compared in place.
         QString lowered;
-        bool markdownIsText = false; // then a match in the Markdown is one in the text
+        // Where the Markdown holds the text as it is (at 0 when they are equal), or -1: a match in
+        // that copy is one in the text.
+        qsizetype textInMarkdown = -1;
         bool erased = false;
     };
 
@@ -60,6 +64,8 @@ private:
 
     static Entry entryFor(const Selection& selection, uint64_t* fingerprint);
     static qsizetype units(const Entry& entry);
+    static qsizetype textIn(const QString& markdown, const QString& text);
+    static bool markdownMatches(const Entry& entry, const Needle& needle);
     static bool entryMatches(const Entry& entry, const Needle& needle, QString& joined);
 
     std::vector<Entry> entries_;

@@ -86,6 +86,8 @@ TEST(SearchIndexTest, AppendAndEraseAgreeWithMatches)
             Selection s = test::capture(spec);
             if (random.bounded(3) == 0)
                 s.markdown = randomText(random, 6);
+            else if (random.bounded(2) == 0)
+                s.markdown = randomText(random, 4) + s.text + randomText(random, 4);
             ASSERT_EQ(index.append(s), byPosition.size());
             byPosition.append(s);
             alive.append(true);
@@ -174,6 +176,46 @@ TEST(SearchIndexTest, MatchesAsTheLowerCasedSearchText)
         index.append(test::capture({.id = 2}));
         index.append(s);
         EXPECT_EQ(index.matches(1, c.query), c.matches) << c.name;
+        EXPECT_EQ(index.matching(c.query), c.matches ? QList<qsizetype>{1} : QList<qsizetype>{}) << c.name;
+    }
+}
+
+// A Markdown that holds the text is read only around its copy of it, and its fingerprint skips the
+// copy: matches that begin before the copy or end after it, and runs of four that cross into or out
+// of it, must still be found.
+TEST(SearchIndexTest, MarkdownHoldingTheTextMatchesAroundItsCopy)
+{
+    const struct {
+        const char* name;
+        QString text, markdown, query;
+        bool matches;
+    } cases[] = {
+        {"from before the copy into it", "Hello world", "**Note** Hello world", "note** hello", true},
+        {"from the copy into after it", "Hello world", "Hello world [link](u)", "world [li", true},
+        {"within the copy", "Hello world", "**Note** Hello world", "o wor", true},
+        {"not across where the copy ends", "Hello world", "**Note** Hello world!", "world?", false},
+        {"a text shorter than the query", "ab", "[ab](u)", "[ab](", true},
+        {"a text shorter than the query, out of it", "ab", "[ab](u)", "b](u", true},
+        {"a text shorter than the query, no match", "ab", "[ab](u)", "ab](x", false},
+        {"the copy twice, across the first's end", "ab", "ab-ab", "b-a", true},
+        {"the copy twice, into the second", "ab", "ab-ab", "-ab", true},
+        {"a long copy, out of it", "abcdefghij", "abcdefghij!!", "hij!", true},
+        {"a long copy, past its end", "abcdefghij", "abcdefghij!!", "j!!x", false},
+        {"a short copy, into it", "abc", "<abc>", "<abc", true},
+        {"a short copy, out of it", "abc", "<abc>", "abc>", true},
+        {"the text into the Markdown's start", "Abcdefghij", "<Abcdefghij>", "ghij\n<abc", true},
+        {"an equal Markdown into the app", "Abcdefghij", "Abcdefghij", "fghij\napp", true},
+        {"an equal Markdown out of the text", "Abcdefghij", "Abcdefghij", "hij\nabcd", true},
+        {"İ before the copy", "ZED", "\u0130 ZED", "i\u0307 zed", true},
+        {"İ before the copy is no plain i", "ZED", "\u0130 ZED", "i zed", false},
+    };
+    for (const auto& c : cases) {
+        const Selection s(test::uuid(1), c.text, c.markdown, "App", std::nullopt, std::nullopt, std::nullopt,
+                          std::nullopt, {}, test::at(1'700'000'000));
+        ASSERT_EQ(SortModes::matches(c.query, s), c.matches) << c.name; // the table itself
+        SearchIndex index;
+        index.append(test::capture({.id = 2}));
+        index.append(s);
         EXPECT_EQ(index.matching(c.query), c.matches ? QList<qsizetype>{1} : QList<qsizetype>{}) << c.name;
     }
 }
