@@ -35,9 +35,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -145,12 +142,6 @@ void runExport(int& argc, char** argv, const std::function<void(const ExportServ
 
 int main(int argc, char** argv)
 {
-#ifdef __GLIBC__
-    // A large library is decoded on several threads at start, each allocating its captures' text
-    // in an arena of its own. Arenas grow in steps of the top pad; the default of 128 KiB makes a
-    // few thousand steps for 100,000 captures, each of which stops the others' page faults.
-    ::mallopt(M_TOP_PAD, 4 << 20);
-#endif
     const QStringList arguments = argumentList(argc, argv);
     const CommandLine::Exports exports{
         .surfaces =

@@ -130,6 +130,8 @@ template<typename Element> SelectionList decodeSelections(size_t count, Element 
                             // too deeply for the whole document is too deep here as well.
                             simdjson::dom::parser parser(simdjson::SIMDJSON_MAXSIZE_BYTES);
                             check(parser.allocate(0, simdjson::DEFAULT_MAX_DEPTH - 2), "document");
+                            // A capture takes about twice its JSON, most of which is text.
+                            const Parallel::ThreadHeap heap(size_t(end - begin) * chunkCapacity * 3072);
                             RecordCodec::RecurringTexts recurring;
                             for (size_t chunk = begin; chunk < end; ++chunk) {
                                 QList<Selection>& out = chunks[qsizetype(chunk)];
