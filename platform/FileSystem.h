@@ -51,6 +51,13 @@ public:
 
     virtual ~FileContents() = default;
     virtual QByteArrayView bytes() const = 0;
+    // The bytes from `from` to `to` are done with for now: a mapped file lets go of the pages
+    // that lie wholly inside them, which are read from the file again if they are read again.
+    virtual void release(qsizetype from, qsizetype to) const
+    {
+        Q_UNUSED(from);
+        Q_UNUSED(to);
+    }
 };
 
 // Contents held in memory.

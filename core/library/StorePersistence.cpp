@@ -118,8 +118,9 @@ void checkUniqueness(const StoreSnapshot& snapshot)
 
 // Captures are most of a library: a large list is decoded on several threads, straight into the
 // chunks the store keeps them in. element(parser, i) gives the i-th capture's JSON, parsed with the
-// thread's own parser where it needs one.
-template<typename Element> SelectionList decodeSelections(size_t count, Element element)
+// thread's own parser where it needs one; done(first, last) is told of the captures decoded, a few
+// thousand at a time.
+template<typename Element, typename Done> SelectionList decodeSelections(size_t count, Element element, Done done)
 {
     const size_t chunkCapacity = size_t(SelectionList::chunkCapacity);
     QList<QList<Selection>> chunks((qsizetype(count) + SelectionList::chunkCapacity - 1)
@@ -133,6 +134,9 @@ template<typename Element> SelectionList decodeSelections(size_t count, Element 
                             // A capture takes about twice its JSON, most of which is text.
                             const Parallel::ThreadHeap heap(size_t(end - begin) * chunkCapacity * 3072);
                             RecordCodec::RecurringTexts recurring;
+                            // Each call to done may cost every thread of the process a pause.
+                            constexpr size_t chunksPerDone = 16;
+                            size_t undone = begin * chunkCapacity;
                             for (size_t chunk = begin; chunk < end; ++chunk) {
                                 QList<Selection>& out = chunks[qsizetype(chunk)];
                                 const size_t first = chunk * chunkCapacity;
@@ -142,6 +146,10 @@ template<typename Element> SelectionList decodeSelections(size_t count, Element 
                                     const Value item = element(parser, i);
                                     requireUniqueKeys(item, "selection");
                                     out.append(RecordCodec::decodeSelectionWith(item, recurring));
+                                }
+                                if ((chunk - begin + 1) % chunksPerDone == 0 || chunk + 1 == end) {
+                                    done(undone, last);
+                                    undone = last;
                                 }
                             }
                         });
@@ -154,7 +162,8 @@ SelectionList decodeSelections(simdjson::dom::array items)
     elements.reserve(items.size());
     for (Value item : items)
         elements.push_back(item);
-    return decodeSelections(elements.size(), [&](simdjson::dom::parser&, size_t i) { return elements[i]; });
+    return decodeSelections(
+        elements.size(), [&](simdjson::dom::parser&, size_t i) { return elements[i]; }, [](size_t, size_t) {});
 }
 
 // A large document split for parsing on several threads: the captures' list is most of it, and
@@ -165,6 +174,9 @@ SelectionList decodeSelections(simdjson::dom::array items)
 struct SplitDocument {
     std::string frame; // with padding behind it
     std::vector<std::string_view> captures; // in the document's bytes, which must outlive this
+    // The file the bytes are, when they are: the pages of captures decoded are let go of as the
+    // decode goes, so that the file and the records made of it are not both held whole.
+    const FileContents* file = nullptr;
 };
 
 std::optional<SplitDocument> splitDocument(const char* data, size_t size)
@@ -186,8 +198,8 @@ std::optional<SplitDocument> splitDocument(const char* data, size_t size)
     return split;
 }
 
-// captures: the captures' JSON when the document was split, its list in the root then empty.
-StoreSnapshot decodeSnapshot(Value root, const std::vector<std::string_view>* captures)
+// split: the captures' JSON when the document was split, its list in the root then empty.
+StoreSnapshot decodeSnapshot(Value root, const SplitDocument* split)
 {
     std::optional<int64_t> version;
     std::optional<SelectionList> selections;
@@ -206,12 +218,22 @@ StoreSnapshot decodeSnapshot(Value root, const std::vector<std::string_view>* ca
             version = integer(field.value, "version");
         } else if (key == "selections") {
             const simdjson::dom::array items = array(field.value, "selections");
-            if (captures) {
-                selections = decodeSelections(captures->size(), [&](simdjson::dom::parser& parser, size_t i) {
-                    Value item;
-                    check(parser.parse((*captures)[i].data(), (*captures)[i].size(), false).get(item), "document");
-                    return item;
-                });
+            if (split) {
+                const std::vector<std::string_view>& captures = split->captures;
+                selections = decodeSelections(
+                    captures.size(),
+                    [&](simdjson::dom::parser& parser, size_t i) {
+                        Value item;
+                        check(parser.parse(captures[i].data(), captures[i].size(), false).get(item), "document");
+                        return item;
+                    },
+                    [&](size_t first, size_t last) {
+                        if (!split->file)
+                            return;
+                        const char* start = split->file->bytes().data();
+                        split->file->release(captures[first].data() - start,
+                                             captures[last - 1].data() + captures[last - 1].size() - start);
+                    });
             } else {
                 selections = decodeSelections(items);
             }
@@ -244,11 +266,11 @@ StoreSnapshot decodeSnapshot(Value root, const std::vector<std::string_view>* ca
 }
 
 // Version screen, full decode and uniqueness of a parsed document.
-StoreSnapshot decodeRoot(Value root, const std::vector<std::string_view>* captures = nullptr)
+StoreSnapshot decodeRoot(Value root, const SplitDocument* split = nullptr)
 {
     if (const auto version = headerVersion(root); version && !isReadableVersion(*version))
         throw StorePersistence::PersistenceError(ErrorCase::incompatibleVersion);
-    StoreSnapshot snapshot = decodeSnapshot(root, captures);
+    StoreSnapshot snapshot = decodeSnapshot(root, split);
     checkUniqueness(snapshot);
     return snapshot;
 }
@@ -259,8 +281,7 @@ StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
         if (const std::optional<SplitDocument> split = splitDocument(data, size)) {
             try {
                 simdjson::dom::parser frameParser;
-                return decodeRoot(parseDocument(frameParser, split->frame.data(), split->frame.size(), true),
-                                  &split->captures);
+                return decodeRoot(parseDocument(frameParser, split->frame.data(), split->frame.size(), true), &*split);
             } catch (...) {
                 // Parsed whole below, for the error the whole document gives.
             }
@@ -543,6 +564,7 @@ bool StorePersistence::hasIncompatibleVersion(FileRead& file)
                 parsed.root
                     = parseDocument(parsed.parser, parsed.split->frame.data(), parsed.split->frame.size(), true);
                 parsed.contents = file.contents;
+                parsed.split->file = parsed.contents.get();
             } catch (...) {
                 // The whole document reports its own error.
                 parsed.split.reset();
@@ -570,7 +592,7 @@ StoreSnapshot StorePersistence::decode(const FileRead& file)
     if (!file.parsed->split)
         return decodeRoot(*file.parsed->root);
     try {
-        return decodeRoot(*file.parsed->root, &file.parsed->split->captures);
+        return decodeRoot(*file.parsed->root, &*file.parsed->split);
     } catch (...) {
         // A document that does not decode fails with the error the whole of it gives, wherever
         // the split found the fault first.

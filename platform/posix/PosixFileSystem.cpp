@@ -215,6 +215,14 @@ public:
     }
     ~MappedContents() override { ::munmap(base_, length_); }
     QByteArrayView bytes() const override { return QByteArrayView(static_cast<const char*>(base_), size_); }
+    void release(qsizetype from, qsizetype to) const override
+    {
+        const qsizetype page = qsizetype(::sysconf(_SC_PAGESIZE));
+        const qsizetype first = (std::max<qsizetype>(from, 0) + page - 1) / page * page;
+        const qsizetype end = std::min(to, size_) / page * page;
+        if (end > first)
+            ::madvise(static_cast<char*>(base_) + first, size_t(end - first), MADV_DONTNEED);
+    }
 
 private:
     void* base_;

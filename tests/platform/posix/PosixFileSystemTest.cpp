@@ -201,7 +201,8 @@ TEST_F(PosixFileSystemTest, copyReadAndFolders)
 }
 
 // Contents read whole or mapped give the file's bytes with readable padding behind them, whatever
-// the size (a large file's last byte ending a page included), and tell equal files from others.
+// the size (a large file's last byte ending a page included), also after their pages were let go
+// of, and tell equal files from others.
 TEST_F(PosixFileSystemTest, contentsAndComparison)
 {
     const qsizetype page = qsizetype(::sysconf(_SC_PAGESIZE));
@@ -221,6 +222,9 @@ TEST_F(PosixFileSystemTest, contentsAndComparison)
         if (size >= 1 << 20) {
             EXPECT_EQ(sum, 0) << "a mapped file is followed by zeros, " << size;
         }
+        // Let go of, the pages read the same again.
+        contents->release(1, size - 1);
+        EXPECT_EQ(contents->bytes(), QByteArrayView(bytes)) << size;
         EXPECT_TRUE(files.hasContents(path("file"), bytes)) << size;
         EXPECT_FALSE(files.hasContents(path("file"), bytes + "x")) << size;
         if (size > 0) {
