@@ -230,6 +230,54 @@ private:
     qsizetype size_;
 };
 
+// A file opened to be read, with what fstat says of it; a folder is refused.
+struct OpenedFile {
+    explicit OpenedFile(const QString& path)
+        : fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC))
+    {
+    }
+    FileDescriptor fd;
+    struct stat info {};
+};
+
+std::unique_ptr<OpenedFile> openToRead(const QString& path)
+{
+    auto file = std::make_unique<OpenedFile>(path);
+    if (file->fd.get() < 0)
+        fail("Could not open", path);
+    if (::fstat(file->fd.get(), &file->info) != 0)
+        fail("Could not read", path);
+    if (S_ISDIR(file->info.st_mode))
+        fail("Could not read", path, EISDIR);
+    return file;
+}
+
+// The rest of an open file, with spare room behind it so that a JSON parser can read the buffer
+// in place without copying it.
+QByteArray readAll(const OpenedFile& file, const QString& path)
+{
+    QByteArray bytes;
+    bytes.reserve(qsizetype(file.info.st_size) + FileContents::padding);
+    // One byte more than the size, so the read that finds the end needs no larger buffer.
+    bytes.resize(qsizetype(file.info.st_size) + 1);
+    qsizetype size = 0;
+    for (;;) {
+        if (bytes.size() == size)
+            bytes.resize(size * 2 + 65536);
+        const ssize_t n = ::read(file.fd.get(), bytes.data() + size, size_t(bytes.size() - size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("Could not read", path);
+        }
+        if (n == 0)
+            break;
+        size += n;
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
 } // namespace
 
 std::unique_ptr<const FileContents> PosixFileSystem::readContents(const QString& path) const
@@ -239,15 +287,10 @@ std::unique_ptr<const FileContents> PosixFileSystem::readContents(const QString&
     // neither (about 100 ms against nothing for a library of 140 MB). The pages are not populated
     // here: the threads that first read them fault them in side by side.
     constexpr off_t mappedFrom = 1 << 20;
-    FileDescriptor fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        fail("Could not open", path);
-    struct stat info;
-    if (::fstat(fd.get(), &info) != 0)
-        fail("Could not read", path);
-    if (!S_ISREG(info.st_mode) || info.st_size < mappedFrom)
-        return FileSystem::readContents(path);
-    const size_t size = size_t(info.st_size);
+    const std::unique_ptr<OpenedFile> file = openToRead(path);
+    if (!S_ISREG(file->info.st_mode) || file->info.st_size < mappedFrom)
+        return std::make_unique<BufferContents>(readAll(*file, path));
+    const size_t size = size_t(file->info.st_size);
     const size_t page = size_t(::sysconf(_SC_PAGESIZE));
     const size_t length = (size + size_t(FileContents::padding) + page - 1) / page * page;
     // The file's pages go over the start of a zeroed region, so the padding behind its last byte
@@ -256,7 +299,7 @@ std::unique_ptr<const FileContents> PosixFileSystem::readContents(const QString&
     void* base = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (base == MAP_FAILED)
         fail("Could not read", path);
-    if (::mmap(base, size, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd.get(), 0) == MAP_FAILED) {
+    if (::mmap(base, size, PROT_READ, MAP_PRIVATE | MAP_FIXED, file->fd.get(), 0) == MAP_FAILED) {
         const int code = errno;
         ::munmap(base, length);
         fail("Could not read", path, code);
@@ -266,17 +309,10 @@ std::unique_ptr<const FileContents> PosixFileSystem::readContents(const QString&
 
 bool PosixFileSystem::hasContents(const QString& path, QByteArrayView bytes) const
 {
-    FileDescriptor fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        fail("Could not open", path);
-    struct stat info;
-    if (::fstat(fd.get(), &info) != 0)
-        fail("Could not read", path);
-    if (S_ISDIR(info.st_mode))
-        fail("Could not read", path, EISDIR);
-    if (!S_ISREG(info.st_mode))
-        return readFile(path) == bytes;
-    if (info.st_size != bytes.size())
+    const std::unique_ptr<OpenedFile> file = openToRead(path);
+    if (!S_ISREG(file->info.st_mode))
+        return readAll(*file, path) == bytes;
+    if (file->info.st_size != bytes.size())
         return false;
     // Piece by piece, a part of the file per thread: comparing two large files holds neither of
     // them whole, and takes no longer than reading one.
@@ -289,7 +325,7 @@ bool PosixFileSystem::hasContents(const QString& path, QByteArrayView bytes) con
         size_t at = size * part / parts;
         const size_t end = size * (part + 1) / parts;
         while (at < end) {
-            const ssize_t n = ::pread(fd.get(), buffer.data(), std::min(piece, end - at), off_t(at));
+            const ssize_t n = ::pread(file->fd.get(), buffer.data(), std::min(piece, end - at), off_t(at));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
@@ -314,35 +350,7 @@ bool PosixFileSystem::hasContents(const QString& path, QByteArrayView bytes) con
 
 QByteArray PosixFileSystem::readFile(const QString& path) const
 {
-    FileDescriptor fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        fail("Could not open", path);
-    struct stat info;
-    if (::fstat(fd.get(), &info) != 0)
-        fail("Could not read", path);
-    if (S_ISDIR(info.st_mode))
-        fail("Could not read", path, EISDIR);
-    QByteArray bytes;
-    // Spare room at the end lets a JSON parser read the buffer in place without copying it.
-    bytes.reserve(qsizetype(info.st_size) + 64);
-    // One byte more than the size, so the read that finds the end needs no larger buffer.
-    bytes.resize(qsizetype(info.st_size) + 1);
-    qsizetype size = 0;
-    for (;;) {
-        if (bytes.size() == size)
-            bytes.resize(size * 2 + 65536);
-        const ssize_t n = ::read(fd.get(), bytes.data() + size, size_t(bytes.size() - size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail("Could not read", path);
-        }
-        if (n == 0)
-            break;
-        size += n;
-    }
-    bytes.resize(size);
-    return bytes;
+    return readAll(*openToRead(path), path);
 }
 
 void PosixFileSystem::writeTemporary(int fd, QByteArrayView bytes, const QString& target)
