@@ -1,6 +1,5 @@
 #include "Tovak/library/CaptureIndex.h"
 
-#include "core/foundation/Parallel.h"
 #include "core/foundation/Text.h"
 #include "core/library/SourceIdentity.h"
 #include "core/library/TimeKey.h"
@@ -71,19 +70,13 @@ void CaptureIndex::rebuild()
     times_.resize(n);
     sequences_.resize(n);
     groupIDs_.resize(n);
-    Parallel::forChunks(size_t(selections.chunkCount()), Parallel::threadsFor(n, 16384),
-                        [&](size_t, size_t begin, size_t end) {
-                            for (size_t chunk = begin; chunk < end; ++chunk) {
-                                size_t i = size_t(selections.chunkStart(qsizetype(chunk)));
-                                for (const Selection& s : selections.chunk(qsizetype(chunk))) {
-                                    ids_[i] = s.id;
-                                    times_[i] = s.createdAt.toMSecsSinceEpoch();
-                                    sequences_[i] = n - 1 - i;
-                                    groupIDs_[i] = s.groupIDs;
-                                    ++i;
-                                }
-                            }
-                        });
+    selections.forEachInParallel([&](qsizetype index, const Selection& s) {
+        const size_t i = size_t(index);
+        ids_[i] = s.id;
+        times_[i] = s.createdAt.toMSecsSinceEpoch();
+        sequences_[i] = n - 1 - i;
+        groupIDs_[i] = s.groupIDs;
+    });
     dead_ = 0;
     alive_.resize(n);
     for (size_t i = 0; i < n; ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/foundation/Parallel.h"
 #include "core/library/Selection.h"
 
 #include <QList>
@@ -90,6 +91,10 @@ public:
     const_iterator cbegin() const { return begin(); }
     const_iterator cend() const { return end(); }
 
+    // Calls visit(index, capture) for every capture, a large list on several threads, each a run
+    // of whole chunks; visit may only write what belongs to its index.
+    template<typename Visit> void forEachInParallel(Visit visit) const;
+
     // The chunks, for work split over threads: every chunk holds at least one capture.
     qsizetype chunkCount() const { return chunks_.size(); }
     const QList<Selection>& chunk(qsizetype index) const { return chunks_[index]; }
@@ -118,6 +123,18 @@ private:
     QList<qsizetype> starts_;
     qsizetype size_ = 0;
 };
+
+template<typename Visit> void SelectionList::forEachInParallel(Visit visit) const
+{
+    Parallel::forChunks(size_t(chunks_.size()), Parallel::threadsFor(size_t(size_), 16384),
+                        [&](size_t, size_t begin, size_t end) {
+                            for (size_t chunk = begin; chunk < end; ++chunk) {
+                                qsizetype index = starts_[qsizetype(chunk)];
+                                for (const Selection& selection : chunks_[qsizetype(chunk)])
+                                    visit(index++, selection);
+                            }
+                        });
+}
 
 template<typename Predicate> qsizetype SelectionList::removeIf(Predicate remove)
 {

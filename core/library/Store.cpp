@@ -1,6 +1,5 @@
 #include "core/library/Store.h"
 
-#include "core/foundation/Parallel.h"
 #include "core/foundation/Text.h"
 #include "core/library/AppLog.h"
 #include "core/library/StoreAggregation.h"
@@ -228,14 +227,7 @@ void Store::reindexSelections()
     // The ids are gathered on several threads first: the look-ups then walk them one after the
     // other instead of every record of a large library.
     std::vector<QUuid> ids(static_cast<size_t>(n));
-    Parallel::forChunks(size_t(selections_.chunkCount()), Parallel::threadsFor(size_t(n), 16384),
-                        [&](size_t, size_t begin, size_t end) {
-                            for (size_t chunk = begin; chunk < end; ++chunk) {
-                                size_t i = size_t(selections_.chunkStart(qsizetype(chunk)));
-                                for (const Selection& s : selections_.chunk(qsizetype(chunk)))
-                                    ids[i++] = s.id;
-                            }
-                        });
+    selections_.forEachInParallel([&](qsizetype i, const Selection& s) { ids[size_t(i)] = s.id; });
     for (qsizetype i = 0; i < n; ++i) {
         // Of two captures with one id (no file that loads holds them), the first is the one found.
         // One look-up for both: this runs at start for every capture.
