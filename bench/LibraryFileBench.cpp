@@ -1,5 +1,6 @@
 // The library file's figures: encode and decode speed of the whole document, the cost of a
 // whole save against writing the same bytes twice with fsync, and the load at start.
+#include "bench/DiskWrites.h"
 #include "core/library/StorePersistence.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "tests/core/library/LibrarySamples.h"
@@ -9,13 +10,17 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace vellicord {
 namespace {
+
+using bench::diskFolder;
+using bench::millisecondsSince;
+using bench::writeTwiceWithSync;
 
 const StoreSnapshot& library(int captures)
 {
@@ -49,38 +54,6 @@ void Decode(benchmark::State& state)
         state.ResumeTiming();
     }
     state.SetBytesProcessed(int64_t(document.size()) * state.iterations());
-}
-
-// A folder on the disk (not a memory-backed temporary folder, where fsync costs nothing).
-QString diskFolder()
-{
-    const QString cache = qEnvironmentVariableIsEmpty("XDG_CACHE_HOME") ? QDir::homePath() + QStringLiteral("/.cache")
-                                                                         : qEnvironmentVariable("XDG_CACHE_HOME");
-    QDir().mkpath(cache);
-    return cache + QStringLiteral("/vellicord-bench-XXXXXX");
-}
-
-double millisecondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The baseline: the same bytes written to two files, each with fsync.
-void writeTwiceWithSync(const QString& folder, const QByteArray& bytes)
-{
-    for (const char* name : {"/plain.json", "/plain.backup.json"}) {
-        const int fd = ::open(QFile::encodeName(folder + QLatin1String(name)).constData(),
-                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        size_t done = 0;
-        while (done < size_t(bytes.size())) {
-            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size()) - done);
-            if (n <= 0)
-                break;
-            done += size_t(n);
-        }
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 // A whole save (encode, verify-decode, two atomic writes) against two fsync'd writes of the same

@@ -3,6 +3,7 @@
 // and the sort of the keys the list keeps alone), each at 1,000,
 // 10,000, 100,000 and 1,000,000 realistic captures, with the growth per 10x printed at the end.
 // The largest size needs about 8 GB of memory; --max_captures=100000 stops before it.
+#include "bench/DiskWrites.h"
 #include "core/library/SearchIndex.h"
 #include "core/library/SortMode.h"
 #include "core/library/StorePersistence.h"
@@ -33,6 +34,10 @@
 namespace vellicord {
 namespace {
 
+using bench::diskFolder;
+using bench::millisecondsSince;
+using bench::writeTwiceWithSync;
+
 // figure -> captures -> milliseconds
 std::map<std::string, std::map<int, double>>& figures()
 {
@@ -51,37 +56,6 @@ const StoreSnapshot& library(int captures)
         made = captures;
     }
     return *snapshot;
-}
-
-// A folder on the disk (not a memory-backed temporary folder, where fsync costs nothing).
-QString diskFolder()
-{
-    const QString cache = qEnvironmentVariableIsEmpty("XDG_CACHE_HOME") ? QDir::homePath() + QStringLiteral("/.cache")
-                                                                        : qEnvironmentVariable("XDG_CACHE_HOME");
-    QDir().mkpath(cache);
-    return cache + QStringLiteral("/vellicord-bench-XXXXXX");
-}
-
-double millisecondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-void writeTwiceWithSync(const QString& folder, const QByteArray& bytes)
-{
-    for (const char* name : {"/plain.json", "/plain.backup.json"}) {
-        const int fd = ::open(QFile::encodeName(folder + QLatin1String(name)).constData(),
-                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        size_t done = 0;
-        while (done < size_t(bytes.size())) {
-            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size()) - done);
-            if (n <= 0)
-                break;
-            done += size_t(n);
-        }
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 double median(std::vector<double> values)
