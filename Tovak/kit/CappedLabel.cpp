@@ -80,31 +80,20 @@ QString CappedLabel::lines(int width) const
     text.replace(u'\n', QChar::LineSeparator);
     if (elideMode_ == Qt::ElideMiddle)
         return middleElided(text, width);
-    QTextLayout layout(text, font());
-    QTextOption option(alignment());
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QStringList shown;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        if (shown.size() == maximumLines_ - 1) {
-            QString rest = text.mid(line.textStart());
-            rest.replace(QChar::LineSeparator, u' ');
-            shown.append(fontMetrics().elidedText(rest.trimmed(), Qt::ElideRight, width));
-            break;
-        }
-        QStringView part = QStringView(text).mid(line.textStart(), line.textLength());
-        while (!part.isEmpty() && part.back().isSpace())
-            part.chop(1);
-        shown.append(part.toString());
+    // The last line shown holds the rest of the text, on one line, cut short where it must be.
+    qsizetype rest = -1;
+    QStringList shown = wrapped(text, width, maximumLines_ - 1, &rest);
+    if (rest >= 0) {
+        QString tail = text.mid(rest);
+        tail.replace(QChar::LineSeparator, u' ');
+        shown.append(fontMetrics().elidedText(tail.trimmed(), Qt::ElideRight, width));
     }
-    layout.endLayout();
     return shown.join(u'\n');
 }
 
-// The text's lines at the width, at most `limit` of them plus one when more would follow.
-QStringList CappedLabel::wrapped(const QString& text, int width, int limit) const
+// The text's lines at the width, at most `limit` of them (none when `limit` is negative), each
+// without the white space it ends with; `rest` is where the text goes on after them, or -1.
+QStringList CappedLabel::wrapped(const QString& text, int width, int limit, qsizetype* rest) const
 {
     QTextLayout layout(text, font());
     QTextOption option(alignment());
@@ -112,8 +101,13 @@ QStringList CappedLabel::wrapped(const QString& text, int width, int limit) cons
     layout.setTextOption(option);
     layout.beginLayout();
     QStringList shown;
-    for (QTextLine line = layout.createLine(); line.isValid() && shown.size() <= limit; line = layout.createLine()) {
+    *rest = -1;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(width);
+        if (shown.size() == limit) {
+            *rest = line.textStart();
+            break;
+        }
         QStringView part = QStringView(text).mid(line.textStart(), line.textLength());
         while (!part.isEmpty() && part.back().isSpace())
             part.chop(1);
@@ -127,8 +121,9 @@ QStringList CappedLabel::wrapped(const QString& text, int width, int limit) cons
 // layouts however long the text.
 QString CappedLabel::middleElided(const QString& text, int width) const
 {
-    QStringList all = wrapped(text, width, maximumLines_);
-    if (all.size() <= maximumLines_)
+    qsizetype rest = -1;
+    const QStringList all = wrapped(text, width, maximumLines_, &rest);
+    if (rest < 0)
         return all.join(u'\n');
     const auto cut = [&text](qsizetype kept) {
         qsizetype head = (kept + 1) / 2;
@@ -144,12 +139,13 @@ QString CappedLabel::middleElided(const QString& text, int width) const
     qsizetype tooMany = text.size();
     while (tooMany - fits > 1) {
         const qsizetype kept = (fits + tooMany) / 2;
-        if (wrapped(cut(kept), width, maximumLines_).size() <= maximumLines_)
+        wrapped(cut(kept), width, maximumLines_, &rest);
+        if (rest < 0)
             fits = kept;
         else
             tooMany = kept;
     }
-    return wrapped(cut(fits), width, maximumLines_).join(u'\n');
+    return wrapped(cut(fits), width, maximumLines_, &rest).join(u'\n');
 }
 
 } // namespace vellicord

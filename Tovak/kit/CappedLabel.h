@@ -28,7 +28,7 @@ protected:
 private:
     QSize extent(int width) const;
     QString lines(int width) const;
-    QStringList wrapped(const QString& text, int width, int limit) const;
+    QStringList wrapped(const QString& text, int width, int limit, qsizetype* rest) const;
     QString middleElided(const QString& text, int width) const;
 
     int maximumLines_;
