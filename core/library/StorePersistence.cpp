@@ -275,22 +275,52 @@ StoreSnapshot decodeRoot(Value root, const SplitDocument* split = nullptr)
     return snapshot;
 }
 
-StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
+// A document parsed for decoding: split when it is large and can be, else whole.
+struct Parsed {
+    simdjson::dom::parser parser;
+    Value root; // of the frame, when split
+    std::optional<SplitDocument> split;
+};
+
+// A document that is not JSON fails here, before the version screen, with the error the whole
+// document gives.
+void parse(Parsed& parsed, const char* data, size_t size, bool padded)
 {
     if (padded) {
-        if (const std::optional<SplitDocument> split = splitDocument(data, size)) {
+        parsed.split = splitDocument(data, size);
+        if (parsed.split) {
             try {
-                simdjson::dom::parser frameParser;
-                return decodeRoot(parseDocument(frameParser, split->frame.data(), split->frame.size(), true), &*split);
+                parsed.root
+                    = parseDocument(parsed.parser, parsed.split->frame.data(), parsed.split->frame.size(), true);
+                return;
             } catch (...) {
-                // Parsed whole below, for the error the whole document gives.
+                // The whole document reports its own error.
+                parsed.split.reset();
             }
         }
     }
-    simdjson::dom::parser parser;
-    // A document that is not JSON fails here, before the version screen, with the same error the
-    // full decode would give.
-    return decodeRoot(parseDocument(parser, data, size, padded));
+    parsed.root = parseDocument(parsed.parser, data, size, padded);
+}
+
+StoreSnapshot decodeParsed(const Parsed& parsed, const char* data, size_t size, bool padded)
+{
+    if (!parsed.split)
+        return decodeRoot(parsed.root);
+    try {
+        return decodeRoot(parsed.root, &*parsed.split);
+    } catch (...) {
+        // A document that does not decode fails with the error the whole of it gives, wherever
+        // the split found the fault first.
+        simdjson::dom::parser parser;
+        return decodeRoot(parseDocument(parser, data, size, padded));
+    }
+}
+
+StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
+{
+    Parsed parsed;
+    parse(parsed, data, size, padded);
+    return decodeParsed(parsed, data, size, padded);
 }
 
 // Roughly the encoded size, so the output buffer is allocated once.
@@ -541,10 +571,7 @@ QByteArrayView StorePersistence::FileRead::bytes() const
     return contents ? contents->bytes() : QByteArrayView();
 }
 
-struct StorePersistence::ParsedDocument {
-    simdjson::dom::parser parser;
-    std::optional<Value> root; // of the frame, when the document was split
-    std::optional<SplitDocument> split;
+struct StorePersistence::ParsedDocument : Parsed {
     std::shared_ptr<const FileContents> contents; // what the split's captures lie in
     std::exception_ptr error; // the parse error, when the bytes are not JSON
 };
@@ -558,25 +585,16 @@ bool StorePersistence::hasIncompatibleVersion(FileRead& file)
     ParsedDocument& parsed = *file.parsed;
     const QByteArrayView bytes = file.bytes();
     try {
-        parsed.split = splitDocument(bytes.data(), size_t(bytes.size()));
-        if (parsed.split) {
-            try {
-                parsed.root
-                    = parseDocument(parsed.parser, parsed.split->frame.data(), parsed.split->frame.size(), true);
-                parsed.contents = file.contents;
-                parsed.split->file = parsed.contents.get();
-            } catch (...) {
-                // The whole document reports its own error.
-                parsed.split.reset();
-            }
-        }
-        if (!parsed.split)
-            parsed.root = parseDocument(parsed.parser, bytes.data(), size_t(bytes.size()), true);
+        parse(parsed, bytes.data(), size_t(bytes.size()), true);
     } catch (...) {
         parsed.error = std::current_exception();
         return false;
     }
-    const auto version = headerVersion(*parsed.root);
+    if (parsed.split) {
+        parsed.contents = file.contents;
+        parsed.split->file = parsed.contents.get();
+    }
+    const auto version = headerVersion(parsed.root);
     return version && !isReadableVersion(*version);
 }
 
@@ -589,15 +607,7 @@ StoreSnapshot StorePersistence::decode(const FileRead& file)
         return decodeBytes(bytes.data(), size_t(bytes.size()), true);
     if (file.parsed->error)
         std::rethrow_exception(file.parsed->error);
-    if (!file.parsed->split)
-        return decodeRoot(*file.parsed->root);
-    try {
-        return decodeRoot(*file.parsed->root, &*file.parsed->split);
-    } catch (...) {
-        // A document that does not decode fails with the error the whole of it gives, wherever
-        // the split found the fault first.
-        return decodeBytes(bytes.data(), size_t(bytes.size()), true);
-    }
+    return decodeParsed(*file.parsed, bytes.data(), size_t(bytes.size()), true);
 }
 
 StoreLoadResult StorePersistence::load()
