@@ -4,6 +4,7 @@
 // 10,000, 100,000 and 1,000,000 realistic captures, with the growth per 10x printed at the end.
 // The largest size needs about 8 GB of memory; --max_captures=100000 stops before it.
 #include "bench/DiskWrites.h"
+#include "bench/MachineLoad.h"
 #include "core/library/SearchIndex.h"
 #include "core/library/SortMode.h"
 #include "core/library/StorePersistence.h"
@@ -85,6 +86,8 @@ void Load(benchmark::State& state)
         state.ResumeTiming();
     }
     figures()["load_ms"][captures] = state.counters["load_ms"] = median(times);
+    state.counters["load_max_ms"] = *std::max_element(times.begin(), times.end());
+    bench::reportLoad(state);
     state.counters["file_MB"] = double(QFileInfo(storePath).size()) / 1e6;
 }
 
@@ -116,6 +119,7 @@ void Save(benchmark::State& state)
     figures()["save_ms"][captures] = state.counters["save_ms"] = median(saves);
     state.counters["two_writes_ms"] = median(plains);
     figures()["save_ratio"][captures] = state.counters["ratio"] = save / plain;
+    bench::reportLoad(state);
 }
 
 // The slowest of queries a user might type: words of the captures, a pair of them, letters,
@@ -146,6 +150,7 @@ void SearchWorst(benchmark::State& state)
         }
     }
     figures()["search_worst_ms"][captures] = state.counters["worst_ms"] = worst;
+    bench::reportLoad(state);
     state.SetLabel("worst: \"" + worstQuery.toStdString() + "\"");
 }
 
@@ -165,6 +170,7 @@ void SortNewestFirst(benchmark::State& state)
         state.ResumeTiming();
     }
     figures()["sort_newest_ms"][captures] = state.counters["sort_ms"] = median(times);
+    bench::reportLoad(state);
 }
 
 // The sort the library list runs for "Newest first", from the times its index keeps, over captures
@@ -192,6 +198,7 @@ void SortKeysNewestFirst(benchmark::State& state)
         benchmark::DoNotOptimize(keys.data());
     }
     figures()["sort_keys_ms"][captures] = state.counters["sort_ms"] = median(times);
+    bench::reportLoad(state);
 }
 
 void printGrowth()
