@@ -174,7 +174,7 @@ SelectionList decodeSelections(simdjson::dom::array items)
 struct SplitDocument {
     std::string frame; // with padding behind it
     std::vector<std::string_view> captures; // in the document's bytes, which must outlive this
-    // The file the bytes are, when they are: the pages of captures decoded are let go of as the
+    // The file the bytes are, when they are: the memory of captures decoded is given back as the
     // decode goes, so that the file and the records made of it are not both held whole.
     const FileContents* file = nullptr;
 };
@@ -310,7 +310,10 @@ StoreSnapshot decodeParsed(const Parsed& parsed, const char* data, size_t size, 
         return decodeRoot(parsed.root, &*parsed.split);
     } catch (...) {
         // A document that does not decode fails with the error the whole of it gives, wherever
-        // the split found the fault first.
+        // the split found the fault first. Its file's bytes are read again where the decode gave
+        // them back.
+        if (parsed.split->file)
+            parsed.split->file->restore();
         simdjson::dom::parser parser;
         return decodeRoot(parseDocument(parser, data, size, padded));
     }
@@ -590,15 +593,13 @@ bool StorePersistence::hasIncompatibleVersion(FileRead& file)
         parsed.error = std::current_exception();
         return false;
     }
-    if (parsed.split) {
+    if (parsed.split)
         parsed.contents = file.contents;
-        parsed.split->file = parsed.contents.get();
-    }
     const auto version = headerVersion(parsed.root);
     return version && !isReadableVersion(*version);
 }
 
-StoreSnapshot StorePersistence::decode(const FileRead& file)
+StoreSnapshot StorePersistence::decode(const FileRead& file, bool bytesWantedAfter)
 {
     if (file.error)
         std::rethrow_exception(file.error);
@@ -607,6 +608,10 @@ StoreSnapshot StorePersistence::decode(const FileRead& file)
         return decodeBytes(bytes.data(), size_t(bytes.size()), true);
     if (file.parsed->error)
         std::rethrow_exception(file.parsed->error);
+    // Bytes written to the other file afterwards are kept whole: read again, they would be the
+    // file as it is then, not as it was loaded.
+    if (file.parsed->split)
+        file.parsed->split->file = bytesWantedAfter ? nullptr : file.contents.get();
     return decodeParsed(*file.parsed, bytes.data(), size_t(bytes.size()), true);
 }
 
@@ -665,7 +670,7 @@ StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const Fil
 {
     StoreSnapshot snapshot;
     try {
-        snapshot = decode(primary);
+        snapshot = decode(primary, !sameBytes);
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("The primary store is unreadable. Vellicord will check its backup."), error);
         return recoverFromBackup(backup);
@@ -687,7 +692,7 @@ StoreLoadResult StorePersistence::recoverMissingPrimary(const FileRead& backup)
 {
     StoreSnapshot snapshot;
     try {
-        snapshot = decode(backup);
+        snapshot = decode(backup, true);
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The primary store is missing and its backup is unreadable."), error);
@@ -712,7 +717,7 @@ StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
         writesAllowed_ = false;
     StoreSnapshot snapshot;
     try {
-        snapshot = decode(backup);
+        snapshot = decode(backup, true);
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The store backup is unavailable or unreadable."), error);

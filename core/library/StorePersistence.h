@@ -93,7 +93,8 @@ private:
     void removeLeftoverTemporaryFiles();
     FileRead read(const QString& path) const;
     static bool hasIncompatibleVersion(FileRead& file);
-    static StoreSnapshot decode(const FileRead& file);
+    // bytesWantedAfter: the file's bytes are written elsewhere once decoded.
+    static StoreSnapshot decode(const FileRead& file, bool bytesWantedAfter);
     // sameBytes: the backup holds the library's bytes.
     StoreLoadResult loadPrimary(const FileRead& primary, const FileRead& backup, bool sameBytes);
     StoreLoadResult recoverMissingPrimary(const FileRead& backup);

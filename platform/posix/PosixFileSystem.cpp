@@ -11,6 +11,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -204,32 +206,6 @@ void PosixFileSystem::copyFile(const QString& from, const QString& to)
 
 namespace {
 
-// A file's pages mapped read-only, with zero pages of our own behind them for the padding.
-class MappedContents : public FileContents {
-public:
-    MappedContents(void* base, size_t length, qsizetype size)
-        : base_(base)
-        , length_(length)
-        , size_(size)
-    {
-    }
-    ~MappedContents() override { ::munmap(base_, length_); }
-    QByteArrayView bytes() const override { return QByteArrayView(static_cast<const char*>(base_), size_); }
-    void release(qsizetype from, qsizetype to) const override
-    {
-        const qsizetype page = qsizetype(::sysconf(_SC_PAGESIZE));
-        const qsizetype first = (std::max<qsizetype>(from, 0) + page - 1) / page * page;
-        const qsizetype end = std::min(to, size_) / page * page;
-        if (end > first)
-            ::madvise(static_cast<char*>(base_) + first, size_t(end - first), MADV_DONTNEED);
-    }
-
-private:
-    void* base_;
-    size_t length_;
-    qsizetype size_;
-};
-
 // A file opened to be read, with what fstat says of it; a folder is refused.
 struct OpenedFile {
     explicit OpenedFile(const QString& path)
@@ -250,6 +226,24 @@ std::unique_ptr<OpenedFile> openToRead(const QString& path)
     if (S_ISDIR(file->info.st_mode))
         fail("Could not read", path, EISDIR);
     return file;
+}
+
+// Reading a file that another program changed meanwhile fails with this error: the bytes read
+// may be part old and part new.
+constexpr int changedWhileRead = ESTALE;
+
+// Whether the file is still the one read: same size, not written or changed since. A program
+// that rewrites a file in place, or cuts it short, changes its modification time.
+void checkUnchanged(const OpenedFile& file, const QString& path)
+{
+    struct stat now;
+    if (::fstat(file.fd.get(), &now) != 0)
+        fail("Could not read", path);
+    const struct stat& then = file.info;
+    if (now.st_size != then.st_size || now.st_mtim.tv_sec != then.st_mtim.tv_sec
+        || now.st_mtim.tv_nsec != then.st_mtim.tv_nsec || now.st_ctim.tv_sec != then.st_ctim.tv_sec
+        || now.st_ctim.tv_nsec != then.st_ctim.tv_nsec)
+        fail("Could not read", path, changedWhileRead);
 }
 
 // The rest of an open file, with spare room behind it so that a JSON parser can read the buffer
@@ -278,33 +272,123 @@ QByteArray readAll(const OpenedFile& file, const QString& path)
     return bytes;
 }
 
+// A large file's bytes, read into memory of their own with zeros behind them for the padding. The
+// file is read, not mapped: the pages of a mapping are the file's own, and a program that cut the
+// file short while they were parsed would stop this one with a bus error.
+class ReadContents : public FileContents {
+public:
+    // readAt: pread, or what a test puts in its place.
+    using ReadAt = std::function<ssize_t(int fd, char* into, size_t length, off_t offset)>;
+
+    ReadContents(ReadAt readAt, std::unique_ptr<OpenedFile> file, QString path)
+        : readAt_(std::move(readAt))
+        , file_(std::move(file))
+        , path_(std::move(path))
+        , size_(size_t(file_->info.st_size))
+        , length_((size_ + size_t(padding) + pageSize() - 1) / pageSize() * pageSize())
+    {
+        // Straight from the kernel, so that what release() gives back leaves the process at once.
+        void* base = ::mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED)
+            fail("Could not read", path_);
+        base_ = static_cast<char*>(base);
+        try {
+            read(0, size_);
+            checkUnchanged(*file_, path_);
+        } catch (...) {
+            ::munmap(base_, length_);
+            throw;
+        }
+    }
+    ~ReadContents() override { ::munmap(base_, length_); }
+
+    QByteArrayView bytes() const override { return QByteArrayView(base_, qsizetype(size_)); }
+
+    void release(qsizetype from, qsizetype to) const override
+    {
+        const size_t page = pageSize();
+        const size_t first = (size_t(std::max<qsizetype>(from, 0)) + page - 1) / page * page;
+        const size_t end = std::min(size_t(std::max<qsizetype>(to, 0)), size_) / page * page;
+        if (end <= first)
+            return;
+        ::madvise(base_ + first, end - first, MADV_DONTNEED);
+        const std::lock_guard lock(releasedMutex_);
+        released_.emplace_back(first, end);
+    }
+
+    void restore() const override
+    {
+        const std::lock_guard lock(releasedMutex_);
+        if (released_.empty())
+            return;
+        for (const auto& [first, end] : released_)
+            read(first, end);
+        released_.clear();
+        checkUnchanged(*file_, path_);
+    }
+
+private:
+    static size_t pageSize() { return size_t(::sysconf(_SC_PAGESIZE)); }
+
+    // Reads the file's bytes from `from` to `to` into their place, a part per thread: copying a
+    // large file out of the page cache is most of what reading it costs, and it divides.
+    void read(size_t from, size_t to) const
+    {
+        constexpr size_t piece = size_t(4) << 20;
+        const size_t parts = Parallel::threadsFor(to - from, 4 * piece);
+        std::vector<int> errors(parts, 0);
+        Parallel::forChunks(parts, parts, [&](size_t part, size_t, size_t) {
+            size_t at = from + (to - from) * part / parts;
+            const size_t end = from + (to - from) * (part + 1) / parts;
+            while (at < end) {
+                const ssize_t n = readAt_(file_->fd.get(), base_ + at, std::min(piece, end - at), off_t(at));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    // Nothing where the file had bytes: it was cut short meanwhile.
+                    errors[part] = n < 0 ? errno : changedWhileRead;
+                    return;
+                }
+                at += size_t(n);
+            }
+        });
+        for (const int error : errors) {
+            if (error != 0)
+                fail("Could not read", path_, error);
+        }
+    }
+
+    ReadAt readAt_;
+    std::unique_ptr<OpenedFile> file_; // kept open for restore()
+    QString path_;
+    size_t size_;
+    size_t length_;
+    char* base_ = nullptr;
+    mutable std::mutex releasedMutex_;
+    mutable std::vector<std::pair<size_t, size_t>> released_;
+};
+
 } // namespace
+
+ssize_t PosixFileSystem::readAt(int fd, char* into, size_t length, off_t offset) const
+{
+    return ::pread(fd, into, length, offset);
+}
 
 std::unique_ptr<const FileContents> PosixFileSystem::readContents(const QString& path) const
 {
-    // Below this a copy costs next to nothing; above it, reading a copy costs a page fault and a
-    // copy per page of a file that is most likely in the page cache already, where a mapping costs
-    // neither (about 100 ms against nothing for a library of 140 MB). The pages are not populated
-    // here: the threads that first read them fault them in side by side.
-    constexpr off_t mappedFrom = 1 << 20;
-    const std::unique_ptr<OpenedFile> file = openToRead(path);
-    if (!S_ISREG(file->info.st_mode) || file->info.st_size < mappedFrom)
-        return std::make_unique<BufferContents>(readAll(*file, path));
-    const size_t size = size_t(file->info.st_size);
-    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
-    const size_t length = (size + size_t(FileContents::padding) + page - 1) / page * page;
-    // The file's pages go over the start of a zeroed region, so the padding behind its last byte
-    // is always there to read. The library is only ever replaced by a rename, never rewritten in
-    // place, so the pages stay those of the file that was opened.
-    void* base = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (base == MAP_FAILED)
-        fail("Could not read", path);
-    if (::mmap(base, size, PROT_READ, MAP_PRIVATE | MAP_FIXED, file->fd.get(), 0) == MAP_FAILED) {
-        const int code = errno;
-        ::munmap(base, length);
-        fail("Could not read", path, code);
+    // Below this one read into a buffer of the library's own costs next to nothing.
+    constexpr off_t readInPartsFrom = 1 << 20;
+    std::unique_ptr<OpenedFile> file = openToRead(path);
+    if (!S_ISREG(file->info.st_mode) || file->info.st_size < readInPartsFrom) {
+        QByteArray bytes = readAll(*file, path);
+        if (S_ISREG(file->info.st_mode))
+            checkUnchanged(*file, path);
+        return std::make_unique<BufferContents>(std::move(bytes));
     }
-    return std::make_unique<MappedContents>(base, length, qsizetype(size));
+    return std::make_unique<ReadContents>(
+        [this](int fd, char* into, size_t length, off_t offset) { return readAt(fd, into, length, offset); },
+        std::move(file), path);
 }
 
 bool PosixFileSystem::hasContents(const QString& path, QByteArrayView bytes) const

@@ -200,9 +200,9 @@ TEST_F(PosixFileSystemTest, copyReadAndFolders)
     EXPECT_FALSE(files.exists(path("a/missing")));
 }
 
-// Contents read whole or mapped give the file's bytes with readable padding behind them, whatever
-// the size (a large file's last byte ending a page included), also after their pages were let go
-// of, and tell equal files from others.
+// Contents read whole or in parts give the file's bytes with readable padding behind them, whatever
+// the size (a large file's last byte ending a page included), also once their memory was given
+// back and read again, and tell equal files from others.
 TEST_F(PosixFileSystemTest, contentsAndComparison)
 {
     const qsizetype page = qsizetype(::sysconf(_SC_PAGESIZE));
@@ -220,10 +220,11 @@ TEST_F(PosixFileSystemTest, contentsAndComparison)
         for (qsizetype i = 0; i < FileContents::padding; ++i)
             sum += end[i];
         if (size >= 1 << 20) {
-            EXPECT_EQ(sum, 0) << "a mapped file is followed by zeros, " << size;
+            EXPECT_EQ(sum, 0) << "a large file is followed by zeros, " << size;
         }
-        // Let go of, the pages read the same again.
+        // Given back and read again, the bytes are the same.
         contents->release(1, size - 1);
+        contents->restore();
         EXPECT_EQ(contents->bytes(), QByteArrayView(bytes)) << size;
         EXPECT_TRUE(files.hasContents(path("file"), bytes)) << size;
         EXPECT_FALSE(files.hasContents(path("file"), bytes + "x")) << size;
