@@ -18,9 +18,10 @@ namespace vellicord {
 // of the lower-cased characters, character pairs and runs of four its search text
 // (SortModes::searchText) contains, so that most captures that cannot match are passed over
 // without reading their text.
-// The rest are scanned in place, each unit compared as it lower-cases, on several threads when
-// there is much to read; a capture whose text does not lower-case unit for unit keeps its
-// lower-cased search text instead. The results are exactly those of SortModes::matches.
+// The rest are scanned in place (text and Markdown in their UTF-8, the other fields in UTF-16),
+// each character compared as it lower-cases, on several threads when there is much to read; a
+// capture whose text does not lower-case character for character keeps its lower-cased search
+// text instead. The results are exactly those of SortModes::matches.
 class SearchIndex {
 public:
     // Indexes the captures in order; captures whose fields are the same (shared) strings as at the
@@ -48,25 +49,29 @@ private:
 
     struct Entry {
         QUuid id;
-        QString text, markdown, appName;
+        Utf8Text text, markdown; // scanned in their UTF-8
+        QString appName;
         std::optional<QString> sourceURL, filePath;
-        // The lower-cased search text, only for a capture whose fields do not lower-case unit for
-        // unit (İ, the Kelvin sign, cased letters outside the first plane, unpaired surrogates):
-        // those cannot be compared in place.
+        // The lower-cased search text, only for a capture whose fields do not lower-case character
+        // for character into as many bytes (İ, the Kelvin sign, ẞ, cased letters outside the first
+        // plane, unpaired surrogates): those cannot be compared in place.
         QString lowered;
-        // Where the Markdown holds the text as it is (at 0 when they are equal), or -1: a match in
-        // that copy is one in the text.
+        // Where the Markdown's bytes hold the text's as they are (at 0 when they are equal), or
+        // -1: a match in that copy is one in the text.
         qsizetype textInMarkdown = -1;
         bool erased = false;
     };
 
     class Needle;
+    class Utf8Needle;
+    struct Query;
 
     static Entry entryFor(const Selection& selection, uint64_t* fingerprint);
     static qsizetype units(const Entry& entry);
-    static qsizetype textIn(const QString& markdown, const QString& text);
-    static bool markdownMatches(const Entry& entry, const Needle& needle);
-    static bool entryMatches(const Entry& entry, const Needle& needle, QString& joined);
+    static qsizetype textIn(const Utf8Text& markdown, const Utf8Text& text);
+    static bool occursIn(const Utf8Text& field, const Query& query);
+    static bool markdownMatches(const Entry& entry, const Query& query);
+    static bool entryMatches(const Entry& entry, const Query& query, QString& joined);
 
     std::vector<Entry> entries_;
     std::vector<uint64_t> fingerprints_; // fingerprintWords per entry

@@ -332,7 +332,7 @@ size_t estimatedSize(const SelectionList& selections, qsizetype firstChunk, qsiz
     size_t size = 0;
     for (qsizetype chunk = firstChunk; chunk < endChunk; ++chunk)
         for (const Selection& s : selections.chunk(chunk))
-            size += 420 + size_t(s.text.size() + s.markdown.size() + s.appName.size()) * 11 / 10
+            size += 420 + size_t(s.text.byteSize() + s.markdown.byteSize() + s.appName.size()) * 11 / 10
                 + size_t(s.sourceURL ? s.sourceURL->size() : 0) + size_t(s.sourceTitle ? s.sourceTitle->size() : 0)
                 + size_t(s.filePath ? s.filePath->size() : 0) + size_t(s.groupIDs.size()) * 48;
     return size;
