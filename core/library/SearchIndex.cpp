@@ -769,20 +769,19 @@ void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<boo
             previous.insert(entries_[i].id, i);
     }
 
-    std::vector<Entry> entries;
-    entries.reserve(size_t(selections.size()));
-    std::vector<uint64_t> fingerprints(size_t(selections.size()) * fingerprintWords, 0);
+    BlockVector<Entry> entries;
+    BlockVector<Fingerprint> fingerprints;
     qsizetype liveUnits = 0;
     for (const Selection& s : selections) {
         if (stop && stop->load(std::memory_order_relaxed))
             return;
-        uint64_t* bits = fingerprints.data() + entries.size() * fingerprintWords;
+        uint64_t* bits = fingerprints.emplace_back().data();
         const auto old = previous.constFind(s.id);
         if (old != previous.cend()) {
             const Entry& e = entries_[old.value()];
             if (e.text.isSharedWith(s.text) && e.markdown.isSharedWith(s.markdown) && sameString(e.appName, s.appName)
                 && sameOptional(e.sourceURL, s.sourceURL) && sameOptional(e.filePath, s.filePath)) {
-                std::copy_n(fingerprints_.data() + old.value() * fingerprintWords, fingerprintWords, bits);
+                std::copy_n(fingerprints_[old.value()].data(), fingerprintWords, bits);
                 entries.push_back(e);
                 liveUnits += units(e);
                 continue;
@@ -799,8 +798,7 @@ void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<boo
 
 qsizetype SearchIndex::append(const Selection& selection)
 {
-    fingerprints_.resize(fingerprints_.size() + fingerprintWords, 0);
-    entries_.push_back(entryFor(selection, fingerprints_.data() + fingerprints_.size() - fingerprintWords));
+    entries_.push_back(entryFor(selection, fingerprints_.emplace_back().data()));
     liveUnits_ += units(entries_.back());
     return qsizetype(entries_.size()) - 1;
 }
@@ -813,7 +811,7 @@ void SearchIndex::erase(qsizetype position)
     liveUnits_ -= units(e);
     e.erased = true;
     // No query passes an empty fingerprint, so a scan need not read the entry to pass it over.
-    std::fill_n(fingerprints_.data() + size_t(position) * fingerprintWords, fingerprintWords, 0);
+    fingerprints_[size_t(position)].fill(0);
     e.text = e.markdown = Utf8Text();
     e.appName = e.lowered = QString();
     e.sourceURL.reset();
@@ -904,7 +902,7 @@ QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizety
             size_t n = 0;
             for (size_t k = from; k < std::min(end, from + batchSize); ++k) {
                 const size_t i = positionAt(k);
-                if (needle.utf16.mayOccurIn(fingerprints_.data() + i * fingerprintWords)) {
+                if (needle.utf16.mayOccurIn(fingerprints_[i].data())) {
                     const Entry& e = entries_[i];
                     const char* start = e.lowered.isNull() ? e.text.utf8().data()
                                                            : reinterpret_cast<const char*>(e.lowered.constData());

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/foundation/BlockVector.h"
 #include "core/library/Selection.h"
 #include "core/library/SelectionList.h"
 
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -73,8 +75,11 @@ private:
     static bool markdownMatches(const Entry& entry, const Query& query);
     static bool entryMatches(const Entry& entry, const Query& query, QString& joined);
 
-    std::vector<Entry> entries_;
-    std::vector<uint64_t> fingerprints_; // fingerprintWords per entry
+    using Fingerprint = std::array<uint64_t, fingerprintWords>;
+
+    // Kept in blocks, so that a capture added to a large library moves none of the others.
+    BlockVector<Entry> entries_;
+    BlockVector<Fingerprint> fingerprints_;
     qsizetype erased_ = 0;
     qsizetype liveUnits_ = 0; // of the fields of the captures not forgotten: how much a full scan reads
 };
