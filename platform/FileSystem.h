@@ -43,25 +43,26 @@ public:
     virtual void append(QByteArrayView bytes) = 0;
 };
 
-// The whole content of a file as it was when it was read, read-only, followed by at least
-// `padding` readable bytes, so that a parser that reads ahead in blocks may run over it in place.
-// What another program does to the file afterwards does not reach these bytes.
+// The whole content of a file, read-only, followed by at least `padding` readable bytes, so that a
+// parser that reads ahead in blocks may run over it in place. Another program may change the file
+// while it is read: check() tells, and only bytes read before a check() that passes are the file's.
 class FileContents {
 public:
     static constexpr qsizetype padding = 64;
 
     virtual ~FileContents() = default;
     virtual QByteArrayView bytes() const = 0;
-    // The bytes from `from` to `to` are done with: the memory that holds only them may be given
-    // back, and until restore() they are not to be read. May be called on several threads at once.
+    // The bytes from `from` to `to` are done with for now: a mapped file lets go of the pages
+    // that lie wholly inside them, which are read from the file again if they are read again.
     virtual void release(qsizetype from, qsizetype to) const
     {
         Q_UNUSED(from);
         Q_UNUSED(to);
     }
-    // Reads again what release() gave back, so that bytes() are whole again. Throws
-    // FileSystemError when the file is no longer what was read.
-    virtual void restore() const {}
+    // Throws FileSystemError when the file has changed since it was opened (another program wrote
+    // it in place or cut it short): the bytes read from it may then be part of another version, or
+    // zeros where it was cut short. Never a bus error.
+    virtual void check() const {}
 };
 
 // Contents held in memory.
@@ -119,9 +120,8 @@ public:
     virtual void copyFile(const QString& from, const QString& to) = 0;
     // The whole content of a file.
     virtual QByteArray readFile(const QString& path) const = 0;
-    // The same for a file read once and let go of soon, such as a large library at start, in memory
-    // that can be given back piece by piece. A file that changes while it is read (another program
-    // writing it in place, cutting it short) is not read: throws FileSystemError, as readFile.
+    // The same for a file read once and let go of soon, such as a large library at start: it may
+    // be the file's pages mapped in place rather than a copy of them. Throws as readFile.
     virtual std::unique_ptr<const FileContents> readContents(const QString& path) const
     {
         return std::make_unique<BufferContents>(readFile(path));

@@ -174,7 +174,7 @@ SelectionList decodeSelections(simdjson::dom::array items)
 struct SplitDocument {
     std::string frame; // with padding behind it
     std::vector<std::string_view> captures; // in the document's bytes, which must outlive this
-    // The file the bytes are, when they are: the memory of captures decoded is given back as the
+    // The file the bytes are, when they are: the pages of captures decoded are let go of as the
     // decode goes, so that the file and the records made of it are not both held whole.
     const FileContents* file = nullptr;
 };
@@ -310,10 +310,7 @@ StoreSnapshot decodeParsed(const Parsed& parsed, const char* data, size_t size, 
         return decodeRoot(parsed.root, &*parsed.split);
     } catch (...) {
         // A document that does not decode fails with the error the whole of it gives, wherever
-        // the split found the fault first. Its file's bytes are read again where the decode gave
-        // them back.
-        if (parsed.split->file)
-            parsed.split->file->restore();
+        // the split found the fault first.
         simdjson::dom::parser parser;
         return decodeRoot(parseDocument(parser, data, size, padded));
     }
@@ -593,26 +590,42 @@ bool StorePersistence::hasIncompatibleVersion(FileRead& file)
         parsed.error = std::current_exception();
         return false;
     }
-    if (parsed.split)
+    if (parsed.split) {
         parsed.contents = file.contents;
+        parsed.split->file = parsed.contents.get();
+    }
     const auto version = headerVersion(parsed.root);
     return version && !isReadableVersion(*version);
 }
 
-StoreSnapshot StorePersistence::decode(const FileRead& file, bool bytesWantedAfter)
+StoreSnapshot StorePersistence::decode(const FileRead& file)
 {
     if (file.error)
         std::rethrow_exception(file.error);
-    const QByteArrayView bytes = file.bytes();
-    if (!file.parsed)
-        return decodeBytes(bytes.data(), size_t(bytes.size()), true);
-    if (file.parsed->error)
-        std::rethrow_exception(file.parsed->error);
-    // Bytes written to the other file afterwards are kept whole: read again, they would be the
-    // file as it is then, not as it was loaded.
-    if (file.parsed->split)
-        file.parsed->split->file = bytesWantedAfter ? nullptr : file.contents.get();
-    return decodeParsed(*file.parsed, bytes.data(), size_t(bytes.size()), true);
+    // A file another program changed during the load (in place, or cut short) is not what was
+    // read: that, rather than what its bytes say, is why it cannot be loaded.
+    StoreSnapshot snapshot;
+    try {
+        const QByteArrayView bytes = file.bytes();
+        if (!file.parsed)
+            snapshot = decodeBytes(bytes.data(), size_t(bytes.size()), true);
+        else if (file.parsed->error)
+            std::rethrow_exception(file.parsed->error);
+        else
+            snapshot = decodeParsed(*file.parsed, bytes.data(), size_t(bytes.size()), true);
+    } catch (...) {
+        file.contents->check();
+        throw;
+    }
+    file.contents->check();
+    return snapshot;
+}
+
+void StorePersistence::writeCopy(const QString& path, const FileRead& file)
+{
+    const std::unique_ptr<PendingWrite> pending = fileManager_.prepareAtomicWrite(path, file.bytes());
+    file.contents->check();
+    pending->commit();
 }
 
 StoreLoadResult StorePersistence::load()
@@ -670,16 +683,18 @@ StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const Fil
 {
     StoreSnapshot snapshot;
     try {
-        snapshot = decode(primary, !sameBytes);
+        snapshot = decode(primary);
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("The primary store is unreadable. Vellicord will check its backup."), error);
-        return recoverFromBackup(backup);
+        // A backup found to hold the library's bytes was not read on its own; a library changed
+        // during the load says nothing of it.
+        return recoverFromBackup(sameBytes ? read(backupURL_) : backup);
     }
     // Equal bytes decode alike, so a backup identical to a valid library is valid too.
     if (sameBytes)
         return {std::move(snapshot), StorePersistenceStatus::ready};
     try {
-        fileManager_.writeAtomically(backupURL_, primary.bytes());
+        writeCopy(backupURL_, primary);
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("The local store backup could not be refreshed."), error);
         return {std::move(snapshot), StorePersistenceStatus::backupUnavailable};
@@ -692,7 +707,7 @@ StoreLoadResult StorePersistence::recoverMissingPrimary(const FileRead& backup)
 {
     StoreSnapshot snapshot;
     try {
-        snapshot = decode(backup, true);
+        snapshot = decode(backup);
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The primary store is missing and its backup is unreadable."), error);
@@ -700,7 +715,7 @@ StoreLoadResult StorePersistence::recoverMissingPrimary(const FileRead& backup)
     }
     try {
         fileManager_.createDirectories(QFileInfo(storeURL_).path());
-        fileManager_.writeAtomically(storeURL_, backup.bytes());
+        writeCopy(storeURL_, backup);
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The valid backup could not be restored as the missing primary store."), error);
@@ -717,7 +732,7 @@ StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
         writesAllowed_ = false;
     StoreSnapshot snapshot;
     try {
-        snapshot = decode(backup, true);
+        snapshot = decode(backup);
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The store backup is unavailable or unreadable."), error);
@@ -729,7 +744,7 @@ StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
         return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
     }
     try {
-        fileManager_.writeAtomically(storeURL_, backup.bytes());
+        writeCopy(storeURL_, backup);
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The valid backup could not be restored as the primary store."), error);

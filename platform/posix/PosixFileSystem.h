@@ -2,8 +2,6 @@
 
 #include "platform/FileSystem.h"
 
-#include <sys/types.h>
-
 namespace vellicord {
 
 // The real file system. Atomic writes go to a temporary file in the target's folder, which is
@@ -34,10 +32,6 @@ public:
 
 protected:
     friend class PosixPendingWrite;
-
-    // Reads part of a large file being read whole, as pread does, so that tests can change the
-    // file while it is read. Runs on several threads at once.
-    virtual ssize_t readAt(int fd, char* into, size_t length, off_t offset) const;
 
     // The steps of an atomic write that can fail on their own, so that tests can make one of
     // them fail or see their order: writing and flushing the temporary file, renaming it over the
