@@ -1,5 +1,6 @@
 #include "Tovak/library/CaptureIndex.h"
 
+#include "core/foundation/Parallel.h"
 #include "core/foundation/Text.h"
 #include "core/library/SourceIdentity.h"
 #include "core/library/TimeKey.h"
@@ -110,7 +111,7 @@ void CaptureIndex::prepareSearch()
 {
     if (!searchSource_)
         return;
-    pendingSearch_ = std::async(std::launch::async, [selections = std::move(*searchSource_), abandoned = abandoned_] {
+    pendingSearch_ = Parallel::inBackground([selections = std::move(*searchSource_), abandoned = abandoned_] {
         auto index = std::make_unique<SearchIndex>();
         index->rebuild(selections, abandoned.get());
         return index;
