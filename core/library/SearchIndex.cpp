@@ -719,7 +719,7 @@ struct SearchIndex::Query {
 
 SearchIndex::Entry SearchIndex::entryFor(const Selection& s, uint64_t* fingerprint)
 {
-    Entry e{s.id, s.text, s.markdown, s.appName, s.sourceURL, s.filePath, QString(), textIn(s.markdown, s.text), false};
+    Entry e{s.text, QString(), textIn(s.markdown, s.text), false, s.markdown, s.appName, s.sourceURL, s.filePath, s.id};
     const UnitCase& cases = UnitCase::instance();
     const std::array<QStringView, 3> shortFields{s.appName, optionalView(s.sourceURL), optionalView(s.filePath)};
     FingerprintWriter writer(fingerprint);

@@ -49,11 +49,10 @@ private:
     // 512 bits for units and pairs, 1024 for runs of four: three cache lines, read in order.
     static constexpr int fingerprintWords = 24;
 
-    struct Entry {
-        QUuid id;
-        Utf8Text text, markdown; // scanned in their UTF-8
-        QString appName;
-        std::optional<QString> sourceURL, filePath;
+    // What a scan reads of most captures (the text, whether it is compared in place, whether the
+    // capture is forgotten) lies in the entry's first cache line.
+    struct alignas(64) Entry {
+        Utf8Text text; // scanned in its UTF-8, as the Markdown
         // The lower-cased search text, only for a capture whose fields do not lower-case character
         // for character into as many bytes (İ, the Kelvin sign, ẞ, cased letters outside the first
         // plane, unpaired surrogates): those cannot be compared in place.
@@ -62,6 +61,10 @@ private:
         // -1: a match in that copy is one in the text.
         qsizetype textInMarkdown = -1;
         bool erased = false;
+        Utf8Text markdown;
+        QString appName;
+        std::optional<QString> sourceURL, filePath;
+        QUuid id;
     };
 
     class Needle;
