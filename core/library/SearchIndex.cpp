@@ -322,6 +322,125 @@ bool hasAvx2()
 #endif
 }
 
+#ifdef __SSE2__
+template<typename Unit> __attribute__((target("avx2"))) inline __m256i splatAvx2(Unit unit)
+{
+    if constexpr (sizeof(Unit) == 1)
+        return _mm256_set1_epi8(char(unit));
+    else
+        return _mm256_set1_epi16(short(unit));
+}
+
+template<typename Unit> __attribute__((target("avx2"))) inline __m256i equalAvx2(__m256i a, __m256i b)
+{
+    if constexpr (sizeof(Unit) == 1)
+        return _mm256_cmpeq_epi8(a, b);
+    else
+        return _mm256_cmpeq_epi16(a, b);
+}
+
+template<typename Unit> inline __m128i splatSse2(Unit unit)
+{
+    if constexpr (sizeof(Unit) == 1)
+        return _mm_set1_epi8(char(unit));
+    else
+        return _mm_set1_epi16(short(unit));
+}
+
+template<typename Unit> inline __m128i equalSse2(__m128i a, __m128i b)
+{
+    if constexpr (sizeof(Unit) == 1)
+        return _mm_cmpeq_epi8(a, b);
+    else
+        return _mm_cmpeq_epi16(a, b);
+}
+
+// Whether a needle occurs in the text, its units of one byte (UTF-8) or two (UTF-16): its first and
+// its last unit are compared at many starts at once, each with the units it may stand for
+// (`alternatives` of each), and only where both agree does verify(start) compare the rest. The
+// last block ends at the last start, so no load reads past the text; it may look at some starts a
+// second time. This one compares 32 bytes at once, on processors that have AVX2.
+template<typename Unit, int alternatives, typename Verify>
+__attribute__((target("avx2"))) bool anchorsMatchAvx2(const Unit* text, size_t starts, size_t last,
+                                                      const Unit* firsts, const Unit* lasts, Verify verify)
+{
+    constexpr size_t perBlock = 32 / sizeof(Unit);
+    __m256i heads[alternatives], tails[alternatives];
+    for (int k = 0; k < alternatives; ++k) {
+        heads[k] = splatAvx2(firsts[k]);
+        tails[k] = splatAvx2(lasts[k]);
+    }
+    for (size_t pos = 0;; pos += perBlock) {
+        const bool lastBlock = pos + perBlock >= starts;
+        if (lastBlock)
+            pos = starts - perBlock;
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos + last));
+        __m256i atFirst = equalAvx2<Unit>(a, heads[0]), atLast = equalAvx2<Unit>(b, tails[0]);
+        for (int k = 1; k < alternatives; ++k) {
+            atFirst = _mm256_or_si256(atFirst, equalAvx2<Unit>(a, heads[k]));
+            atLast = _mm256_or_si256(atLast, equalAvx2<Unit>(b, tails[k]));
+        }
+        // One bit per byte: a unit of two bytes needs one of its two.
+        unsigned mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(atFirst, atLast)));
+        if constexpr (sizeof(Unit) == 2)
+            mask &= 0x55555555u;
+        for (; mask; mask &= mask - 1) {
+            if (verify(pos + size_t(__builtin_ctz(mask)) / sizeof(Unit)))
+                return true;
+        }
+        if (lastBlock)
+            return false;
+    }
+}
+
+// The same, 16 bytes at once.
+template<typename Unit, int alternatives, typename Verify>
+bool anchorsMatchSse2(const Unit* text, size_t starts, size_t last, const Unit* firsts, const Unit* lasts,
+                      Verify verify)
+{
+    constexpr size_t perBlock = 16 / sizeof(Unit);
+    __m128i heads[alternatives], tails[alternatives];
+    for (int k = 0; k < alternatives; ++k) {
+        heads[k] = splatSse2(firsts[k]);
+        tails[k] = splatSse2(lasts[k]);
+    }
+    for (size_t pos = 0;; pos += perBlock) {
+        const bool lastBlock = pos + perBlock >= starts;
+        if (lastBlock)
+            pos = starts - perBlock;
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos + last));
+        __m128i atFirst = equalSse2<Unit>(a, heads[0]), atLast = equalSse2<Unit>(b, tails[0]);
+        for (int k = 1; k < alternatives; ++k) {
+            atFirst = _mm_or_si128(atFirst, equalSse2<Unit>(a, heads[k]));
+            atLast = _mm_or_si128(atLast, equalSse2<Unit>(b, tails[k]));
+        }
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast)));
+        if constexpr (sizeof(Unit) == 2)
+            mask &= 0x5555u;
+        for (; mask; mask &= mask - 1) {
+            if (verify(pos + size_t(__builtin_ctz(mask)) / sizeof(Unit)))
+                return true;
+        }
+        if (lastBlock)
+            return false;
+    }
+}
+
+// Calls scan.operator()<count>() with the count of alternatives as a constant, so that the scans
+// compare with exactly as many.
+template<typename Scan> bool withAlternatives(int alternatives, Scan scan)
+{
+    switch (alternatives) {
+    case 1: return scan.template operator()<1>();
+    case 2: return scan.template operator()<2>();
+    case 3: return scan.template operator()<3>();
+    default: return scan.template operator()<maxAlternatives>();
+    }
+}
+#endif
+
 } // namespace
 
 // The query's units with its fingerprint bits, and the units its first and last may stand for in
@@ -411,12 +530,17 @@ private:
         const size_t starts = n - m + 1;
 #ifdef __SSE2__
         if (anchors.alternatives <= maxAlternatives) {
+            const auto verify = [&](size_t start) { return middleEqual<folding>(text + start); };
+            const char16_t* firsts = anchors.first.data();
+            const char16_t* lasts = anchors.last.data();
             if (starts >= 16 && hasAvx2())
-                return withAlternatives(
-                    anchors, [&]<int count>() { return occursInAvx2<folding, count>(text, starts, anchors); });
+                return withAlternatives(anchors.alternatives, [&]<int count>() {
+                    return anchorsMatchAvx2<char16_t, count>(text, starts, m - 1, firsts, lasts, verify);
+                });
             if (starts >= 8)
-                return withAlternatives(
-                    anchors, [&]<int count>() { return occursInSse2<folding, count>(text, starts, anchors); });
+                return withAlternatives(anchors.alternatives, [&]<int count>() {
+                    return anchorsMatchSse2<char16_t, count>(text, starts, m - 1, firsts, lasts, verify);
+                });
         }
 #endif
         const char16_t head = units_.front(), tail = units_.back();
@@ -427,84 +551,6 @@ private:
         }
         return false;
     }
-
-#ifdef __SSE2__
-    template<typename Scan> static bool withAlternatives(const Anchors& anchors, Scan scan)
-    {
-        switch (anchors.alternatives) {
-        case 1: return scan.template operator()<1>();
-        case 2: return scan.template operator()<2>();
-        case 3: return scan.template operator()<3>();
-        default: return scan.template operator()<maxAlternatives>();
-        }
-    }
-
-    // The same as occursInSse2, sixteen starts at a time, on processors that have AVX2.
-    template<bool folding, int alternatives>
-    __attribute__((target("avx2"))) bool occursInAvx2(const char16_t* text, size_t starts, const Anchors& anchors) const
-    {
-        const size_t last = units_.size() - 1;
-        __m256i heads[alternatives], tails[alternatives];
-        for (int k = 0; k < alternatives; ++k) {
-            heads[k] = _mm256_set1_epi16(short(anchors.first[size_t(k)]));
-            tails[k] = _mm256_set1_epi16(short(anchors.last[size_t(k)]));
-        }
-        for (size_t pos = 0;; pos += 16) {
-            // The last block ends at the last start, so no load reads past the text; it may look
-            // at some starts a second time.
-            const bool lastBlock = pos + 16 >= starts;
-            if (lastBlock)
-                pos = starts - 16;
-            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos + last));
-            __m256i atFirst = _mm256_cmpeq_epi16(a, heads[0]), atLast = _mm256_cmpeq_epi16(b, tails[0]);
-            for (int k = 1; k < alternatives; ++k) {
-                atFirst = _mm256_or_si256(atFirst, _mm256_cmpeq_epi16(a, heads[k]));
-                atLast = _mm256_or_si256(atLast, _mm256_cmpeq_epi16(b, tails[k]));
-            }
-            // Two bits per unit; one is enough.
-            unsigned mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(atFirst, atLast))) & 0x55555555u;
-            for (; mask; mask &= mask - 1) {
-                if (middleEqual<folding>(text + pos + size_t(__builtin_ctz(mask)) / 2))
-                    return true;
-            }
-            if (lastBlock)
-                return false;
-        }
-    }
-
-    // Compares the first and the last unit of the needle at eight starts at once, each with the
-    // units it may stand for, and only where both agree compares the units between.
-    template<bool folding, int alternatives>
-    bool occursInSse2(const char16_t* text, size_t starts, const Anchors& anchors) const
-    {
-        const size_t last = units_.size() - 1;
-        __m128i heads[alternatives], tails[alternatives];
-        for (int k = 0; k < alternatives; ++k) {
-            heads[k] = _mm_set1_epi16(short(anchors.first[size_t(k)]));
-            tails[k] = _mm_set1_epi16(short(anchors.last[size_t(k)]));
-        }
-        for (size_t pos = 0;; pos += 8) {
-            const bool lastBlock = pos + 8 >= starts;
-            if (lastBlock)
-                pos = starts - 8;
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos + last));
-            __m128i atFirst = _mm_cmpeq_epi16(a, heads[0]), atLast = _mm_cmpeq_epi16(b, tails[0]);
-            for (int k = 1; k < alternatives; ++k) {
-                atFirst = _mm_or_si128(atFirst, _mm_cmpeq_epi16(a, heads[k]));
-                atLast = _mm_or_si128(atLast, _mm_cmpeq_epi16(b, tails[k]));
-            }
-            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast))) & 0x5555u;
-            for (; mask; mask &= mask - 1) {
-                if (middleEqual<folding>(text + pos + size_t(__builtin_ctz(mask)) / 2))
-                    return true;
-            }
-            if (lastBlock)
-                return false;
-        }
-    }
-#endif
 
     std::vector<char16_t> units_;
     const char16_t* lower_;
@@ -559,10 +605,16 @@ public:
         const size_t starts = n - m + 1;
 #ifdef __SSE2__
         if (alternatives_ <= maxAlternatives) {
+            const auto verify = [&](size_t start) { return matchesAt(text + start); };
+            const auto* bytes = reinterpret_cast<const uchar*>(text);
             if (starts >= 32 && hasAvx2())
-                return withAlternatives([&]<int count>() { return occursInAvx2<count>(text, starts); });
+                return withAlternatives(alternatives_, [&]<int count>() {
+                    return anchorsMatchAvx2<uchar, count>(bytes, starts, m - 1, first_.data(), last_.data(), verify);
+                });
             if (starts >= 16)
-                return withAlternatives([&]<int count>() { return occursInSse2<count>(text, starts); });
+                return withAlternatives(alternatives_, [&]<int count>() {
+                    return anchorsMatchSse2<uchar, count>(bytes, starts, m - 1, first_.data(), last_.data(), verify);
+                });
         }
 #endif
         for (size_t pos = 0; pos < starts; ++pos) {
@@ -617,81 +669,6 @@ private:
         }
         return true;
     }
-
-#ifdef __SSE2__
-    template<typename Scan> bool withAlternatives(Scan scan) const
-    {
-        switch (alternatives_) {
-        case 1: return scan.template operator()<1>();
-        case 2: return scan.template operator()<2>();
-        case 3: return scan.template operator()<3>();
-        default: return scan.template operator()<maxAlternatives>();
-        }
-    }
-
-    // Compares the first and the last byte of the needle at 32 starts at once, each with the bytes
-    // it may stand for, and only where both agree compares the rest.
-    template<int alternatives>
-    __attribute__((target("avx2"))) bool occursInAvx2(const char* text, size_t starts) const
-    {
-        const size_t last = bytes_.size() - 1;
-        __m256i heads[alternatives], tails[alternatives];
-        for (int k = 0; k < alternatives; ++k) {
-            heads[k] = _mm256_set1_epi8(char(first_[size_t(k)]));
-            tails[k] = _mm256_set1_epi8(char(last_[size_t(k)]));
-        }
-        for (size_t pos = 0;; pos += 32) {
-            // The last block ends at the last start, so no load reads past the text; it may look
-            // at some starts a second time.
-            const bool lastBlock = pos + 32 >= starts;
-            if (lastBlock)
-                pos = starts - 32;
-            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos + last));
-            __m256i atFirst = _mm256_cmpeq_epi8(a, heads[0]), atLast = _mm256_cmpeq_epi8(b, tails[0]);
-            for (int k = 1; k < alternatives; ++k) {
-                atFirst = _mm256_or_si256(atFirst, _mm256_cmpeq_epi8(a, heads[k]));
-                atLast = _mm256_or_si256(atLast, _mm256_cmpeq_epi8(b, tails[k]));
-            }
-            for (unsigned mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(atFirst, atLast))); mask;
-                 mask &= mask - 1) {
-                if (matchesAt(text + pos + size_t(__builtin_ctz(mask))))
-                    return true;
-            }
-            if (lastBlock)
-                return false;
-        }
-    }
-
-    template<int alternatives> bool occursInSse2(const char* text, size_t starts) const
-    {
-        const size_t last = bytes_.size() - 1;
-        __m128i heads[alternatives], tails[alternatives];
-        for (int k = 0; k < alternatives; ++k) {
-            heads[k] = _mm_set1_epi8(char(first_[size_t(k)]));
-            tails[k] = _mm_set1_epi8(char(last_[size_t(k)]));
-        }
-        for (size_t pos = 0;; pos += 16) {
-            const bool lastBlock = pos + 16 >= starts;
-            if (lastBlock)
-                pos = starts - 16;
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos + last));
-            __m128i atFirst = _mm_cmpeq_epi8(a, heads[0]), atLast = _mm_cmpeq_epi8(b, tails[0]);
-            for (int k = 1; k < alternatives; ++k) {
-                atFirst = _mm_or_si128(atFirst, _mm_cmpeq_epi8(a, heads[k]));
-                atLast = _mm_or_si128(atLast, _mm_cmpeq_epi8(b, tails[k]));
-            }
-            for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast))); mask;
-                 mask &= mask - 1) {
-                if (matchesAt(text + pos + size_t(__builtin_ctz(mask))))
-                    return true;
-            }
-            if (lastBlock)
-                return false;
-        }
-    }
-#endif
 
     std::vector<char> bytes_;
     std::vector<std::pair<char32_t, int>> characters_; // each with its length in bytes
