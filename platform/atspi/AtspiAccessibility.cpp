@@ -1,5 +1,6 @@
 #include "platform/atspi/AtspiAccessibility.h"
 
+#include "core/foundation/Address.h"
 #include "platform/x11/X11SelectionReader.h"
 
 #include <QCoreApplication>
@@ -123,11 +124,12 @@ public:
         const std::optional<QString> address = documentAddress();
         if (!address)
             return std::nullopt;
-        const bool web = address->startsWith(u"http://", Qt::CaseInsensitive)
-            || address->startsWith(u"https://", Qt::CaseInsensitive);
-        if (name == u"AXURL" && web)
+        // A browser's window is a document too, of its own pages (chrome:, about:): neither the
+        // page's address nor a file the user opened.
+        const Address::DocumentKind kind = Address::documentKind(*address);
+        if (name == u"AXURL" && kind == Address::DocumentKind::webPage)
             return address;
-        if (name == u"AXDocument" && !web)
+        if (name == u"AXDocument" && kind == Address::DocumentKind::localFile)
             return address;
         return std::nullopt;
     }
