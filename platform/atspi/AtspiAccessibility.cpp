@@ -1,6 +1,7 @@
 #include "platform/atspi/AtspiAccessibility.h"
 
 #include "core/foundation/Address.h"
+#include "core/foundation/Text.h"
 #include "platform/x11/X11SelectionReader.h"
 
 #include <QCoreApplication>
@@ -326,27 +327,32 @@ std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 
     return std::make_unique<AtspiElement>(std::move(element), deadline);
 }
 
-std::optional<QString> AtspiAccessibility::primarySelection(qint32 pid)
+std::optional<Accessibility::SelectionText> AtspiAccessibility::primarySelection(qint32 pid, Clock::time_point end)
 {
     const xcb_window_t owner = primary_->owner();
     if (owner == XCB_NONE || pid <= 0 || primary_->connection().windowPid(owner) != pid)
         return std::nullopt;
-    const auto deadline = Clock::now() + primaryTimeout;
-    const auto limit = Clock::now() + primaryTransferLimit;
-    const std::optional<QStringList> targets = primary_->targets(deadline, limit);
+    const auto deadline = std::min(Clock::now() + primaryTimeout, end);
+    const std::optional<QStringList> targets = primary_->targets(deadline, end);
     if (!targets)
         return std::nullopt;
+    const auto arrived = [](const PasteboardData& data) {
+        return (data.status == PasteboardData::Status::ok || data.status == PasteboardData::Status::partial)
+            && !data.bytes.isEmpty();
+    };
     for (const QString& target : PasteboardTypes::targets(PasteboardType::string)) {
         if (!targets->contains(target))
             continue;
-        const PasteboardData data = primary_->convert(target, deadline, limit);
-        if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
-            return QString::fromUtf8(data.bytes);
+        const PasteboardData data = primary_->convert(target, deadline, end);
+        if (data.status == PasteboardData::Status::partial && arrived(data))
+            return SelectionText{Text::fromUtf8Prefix(data.bytes), false};
+        if (arrived(data))
+            return SelectionText{QString::fromUtf8(data.bytes)};
     }
     if (targets->contains(u"STRING")) {
-        const PasteboardData data = primary_->convert(QStringLiteral("STRING"), deadline, limit);
-        if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
-            return QString::fromLatin1(data.bytes);
+        const PasteboardData data = primary_->convert(QStringLiteral("STRING"), deadline, end);
+        if (arrived(data))
+            return SelectionText{QString::fromLatin1(data.bytes), data.status == PasteboardData::Status::ok};
     }
     return std::nullopt;
 }

@@ -352,7 +352,7 @@ TEST(ComposePreviewPane, CopySplitReportsOnlyWhatTheClipboardTook)
             expected += notice;
         EXPECT_EQ(pane.budgetFeedback(), expected) << c.name;
         EXPECT_EQ(pane.showCopied(), c.copied) << c.name;
-        const QString clipboard = QString::fromUtf8(*composer.pasteboard.dataForType(PasteboardType::string));
+        const QString clipboard = QString::fromUtf8(composer.pasteboard.dataForType(PasteboardType::string).bytes);
         if (!c.copied) {
             EXPECT_EQ(clipboard, earlier) << c.name;
             continue;
@@ -380,7 +380,7 @@ TEST(ComposePreviewPane, CopyPromptAndItsShortcutFlashCopiedFromTheEarliestCopy)
     composer.update([](ContextDraft& d) { d.previewText = QStringLiteral("Edited prompt"); });
 
     QTest::keyClick(pane.editor(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(composer.pasteboard.dataForType(PasteboardType::string), QByteArray("Edited prompt"));
+    EXPECT_EQ(composer.pasteboard.dataForType(PasteboardType::string).bytes, QByteArray("Edited prompt"));
     EXPECT_EQ(pane.copyButton()->text(), QStringLiteral("Copied"));
     composer.time.advance(500ms);
     pane.copyButton()->click();

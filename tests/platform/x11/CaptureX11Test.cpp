@@ -29,6 +29,7 @@ namespace vellicord {
 namespace {
 
 using test::onWorker;
+using namespace std::chrono_literals;
 
 // Runs an X client to its end while serving the clipboard; its standard output.
 QByteArray runClient(const QString& program, const QStringList& arguments, const QByteArray& input = {})
@@ -350,7 +351,10 @@ TEST_F(CaptureEndToEndX11Test, ClearedSelectionInAQtApplicationIsNoSelection)
         QThread::msleep(50);
     }
     ASSERT_EQ(selected, u"");
-    ASSERT_EQ(onWorker([&] { return accessibility.primarySelection(qint32(editor.pid())); }), u"beta");
+    const auto primary = onWorker(
+        [&] { return accessibility.primarySelection(qint32(editor.pid()), std::chrono::steady_clock::now() + 1s); });
+    ASSERT_TRUE(primary);
+    ASSERT_EQ(primary->text, u"beta");
 
     const SelectionCapture::Outcome outcome = capture();
     ASSERT_TRUE(std::holds_alternative<CaptureError>(outcome)) << std::get<CaptureResult>(outcome).text.toStdString();
@@ -383,6 +387,39 @@ TEST_F(CaptureEndToEndX11Test, SlowIncrementalCopyEndsAtTheTimeLimit)
     EXPECT_EQ(std::get<CaptureResult>(outcome).text, u"slow text");
     EXPECT_TRUE(
         lines.contains(u"Capture: time limit of 4 s reached while the copy was read; what had not arrived is left out"))
+        << lines.join(u'\n').toStdString();
+    EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
+}
+
+TEST_F(CaptureEndToEndX11Test, SlowSelectionKeepsWhatArrivedByTheTimeLimit)
+{
+    // A terminal that copies by selecting, asked for a very long selection: its PRIMARY arrives in
+    // increments of 64 KiB, one every 0.3 s, for longer than a capture reads.
+    setClipboardWithXclip(desktop.pasteboard(), QStringLiteral("UTF8_STRING"), "kept");
+    SelectionWindow window({QStringLiteral("--class"), QStringLiteral("xterm"), QStringLiteral("--slow-primary"),
+                            QStringLiteral("--text"), QStringLiteral("long")});
+    QStringList lines;
+    std::mutex linesMutex;
+    CaptureLog::setSink([&](CaptureLog::Channel, CaptureLog::Level, const QString& line) {
+        std::lock_guard lock(linesMutex);
+        lines.append(line);
+    });
+    QElapsedTimer timer;
+    timer.start();
+    const SelectionCapture::Outcome outcome = capture();
+    const qint64 elapsed = timer.elapsed();
+    CaptureLog::setSink(nullptr);
+
+    EXPECT_LT(elapsed, SelectionCapture::timeLimit.count() + 1000);
+    ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome))
+        << std::get<CaptureError>(outcome).errorDescription().toStdString();
+    // Whole increments, more than arrived in the 1.5 s the selection once had on its own.
+    const QString& text = std::get<CaptureResult>(outcome).text;
+    EXPECT_EQ(text.size() % (64 * 1024), 0) << text.size();
+    EXPECT_GE(text.size(), 8 * 64 * 1024) << text.size();
+    EXPECT_TRUE(text.startsWith(u"abcdefghijklmnopqrstuvwxyzabc"));
+    EXPECT_TRUE(lines.contains(
+        u"Capture: time limit of 4 s reached while the selection was read; what had not arrived is left out"))
         << lines.join(u'\n').toStdString();
     EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
 }
