@@ -144,9 +144,11 @@ bool isDelimiterRow(QStringView line)
 // Where a backslash keeps a line of text from starting a block (a heading, quote, list item,
 // thematic break, setext underline, fence or table delimiter row): the index to put it at, or -1
 // for a line that starts none. The line has no leading blanks; white space at its end counts as
-// gone, as the Markdown's last line loses it.
-qsizetype blockStartEscape(QStringView line)
+// gone, as the Markdown's last line loses it. A fence of tildes gets one before each of them
+// (`count`): its last two alone would strike text through.
+qsizetype blockStartEscape(QStringView line, qsizetype& count)
 {
+    count = 1;
     while (!line.isEmpty() && Text::isWhiteSpace(line.back().unicode()))
         line.chop(1);
     const qsizetype n = line.size();
@@ -172,7 +174,7 @@ qsizetype blockStartEscape(QStringView line)
             return 0;
         return isDelimiterRow(line) ? 0 : -1;
     case u'=': return onlySpacesAndTabs(line.sliced(runOf(u'='))) ? 0 : -1;
-    case u'~': return runOf(u'~') >= 3 ? 0 : -1;
+    case u'~': count = runOf(u'~'); return count >= 3 ? 0 : -1;
     case u'|':
     case u':': return isDelimiterRow(line) ? 0 : -1;
     default: break;
@@ -196,9 +198,10 @@ std::vector<qsizetype> escapeBlockStarts(QString& out, const std::vector<qsizety
         qsizetype end = out.indexOf(u'\n', start);
         if (end < 0)
             end = out.size();
-        const qsizetype offset = blockStartEscape(QStringView(out).sliced(start, end - start));
-        if (offset >= 0)
-            escapes.push_back(start + offset);
+        qsizetype count = 1;
+        const qsizetype offset = blockStartEscape(QStringView(out).sliced(start, end - start), count);
+        for (qsizetype k = 0; offset >= 0 && k < count; ++k)
+            escapes.push_back(start + offset + k);
     }
     if (escapes.empty())
         return escapes;
