@@ -32,8 +32,9 @@ bool setUpAtspi()
         return false;
     if (!atspi_get_a11y_bus())
         return false;
-    // AT-SPI's messages are handled on a context of our own, on the capture's thread, never by
-    // the GUI thread's GLib loop while a capture reads the library's caches.
+    // AT-SPI's messages are handled on a context of our own, under the lock (by the capture's
+    // thread and the dispatching one), never by the GUI thread's GLib loop while a capture reads
+    // the library's caches.
     atspiContext = g_main_context_new();
     atspi_set_main_context(atspiContext);
     atspi_set_timeout(int(AtspiAccessibility::callTimeout.count()), int(AtspiAccessibility::callTimeout.count()));
@@ -140,6 +141,12 @@ public:
         std::lock_guard lock(atspiMutex);
         if (Clock::now() >= deadline_)
             return nullptr;
+        // A web page's document is as far as a capture reads: above it stands the browser's own
+        // interface, which holds neither the page's selection nor a file of the user's. Walking it
+        // would only cost calls, each of which a busy browser may take its time to answer.
+        if (const std::optional<QString> address = documentAddress();
+            address && Address::documentKind(*address) == Address::DocumentKind::webPage)
+            return nullptr;
         GError* error = nullptr;
         Ref up(atspi_accessible_get_parent(object_.object, &error));
         if (!ok(error) || !up.object)
@@ -193,7 +200,15 @@ private:
         return name;
     }
 
+    // Asked once: the same answer serves the address, the document path and the walk up.
     std::optional<QString> documentAddress()
+    {
+        if (!address_)
+            address_ = readDocumentAddress();
+        return *address_;
+    }
+
+    std::optional<QString> readDocumentAddress()
     {
         AtspiDocument* document = atspi_accessible_get_document_iface(object_.object);
         if (!document)
@@ -217,6 +232,7 @@ private:
 
     Ref object_;
     Clock::time_point deadline_;
+    std::optional<std::optional<QString>> address_;
 };
 
 Ref applicationOf(qint32 pid, Clock::time_point deadline)
@@ -291,6 +307,15 @@ Ref focusedBySearch(AtspiAccessible* root, Clock::time_point deadline)
     return found;
 }
 
+// Applications' announcements (a page that loads sends thousands) keep the library's cache
+// current. Unread, they pile up on the connection, and the next call would first have to wade
+// through all that arrived since the last capture; a browser's can take a second.
+void handleAnnouncements()
+{
+    std::lock_guard lock(atspiMutex);
+    for (int handled = 0; handled < 100000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {}
+}
+
 } // namespace
 
 AtspiAccessibility::AtspiAccessibility()
@@ -298,7 +323,27 @@ AtspiAccessibility::AtspiAccessibility()
 {
 }
 
-AtspiAccessibility::~AtspiAccessibility() = default;
+AtspiAccessibility::~AtspiAccessibility()
+{
+    {
+        std::lock_guard lock(dispatchMutex_);
+        stopping_ = true;
+    }
+    stop_.notify_all();
+    if (dispatcher_.joinable())
+        dispatcher_.join();
+}
+
+void AtspiAccessibility::startDispatching()
+{
+    std::call_once(dispatching_, [this] {
+        dispatcher_ = std::thread([this] {
+            std::unique_lock lock(dispatchMutex_);
+            while (!stop_.wait_for(lock, dispatchInterval, [this] { return stopping_; }))
+                handleAnnouncements();
+        });
+    });
+}
 
 bool AtspiAccessibility::isProcessTrusted()
 {
@@ -313,9 +358,9 @@ std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 
     std::lock_guard lock(atspiMutex);
     if (!atspiAvailable())
         return nullptr;
-    // Applications' announcements queued since the last capture keep the library's cache current;
-    // handling them here also keeps the queue from growing.
-    for (int handled = 0; handled < 10000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {}
+    // Once connected, announcements are read as they come; here only those since the last turn.
+    startDispatching();
+    handleAnnouncements();
     Ref app = applicationOf(pid, deadline);
     if (!app.object)
         return nullptr;
