@@ -359,7 +359,12 @@ void InlineMarkdownWriter::addCode(QStringView code, unsigned traits, const QStr
     for (qsizetype k = 0; k <= code.size(); ++k) {
         if (k < code.size() && code[k] != QChar(lineSeparator))
             continue;
-        addContent(Kind::code, code.sliced(from, k - from), {}, traits, link);
+        // White space alone shows as white space in any font: a paragraph of it is empty.
+        const QStringView segment = code.sliced(from, k - from);
+        if (!segment.isEmpty() && Text::isBlank(segment))
+            addSpace(segment);
+        else
+            addContent(Kind::code, segment, {}, traits, link);
         if (k < code.size())
             pieces_.push_back({Kind::lineBreak});
         from = k + 1;
