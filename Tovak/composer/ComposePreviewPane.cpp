@@ -61,10 +61,8 @@ const QString generatedCaption = QStringLiteral("Edit any text here. Edits are s
 const QString editedCaption = QStringLiteral(
     "Edited preview · saved only in this prompt. Task, source, template, and preamble changes apply after reset.");
 
-QWidget* padded(QWidget* content, QWidget* parent, QMargins margins = {inset, 0, inset, 0})
-{
-    return Controls::padded(content, margins, parent);
-}
+// Every section stands in from the pane's sides.
+constexpr QMargins sides{inset, 0, inset, 0};
 
 } // namespace
 
@@ -107,19 +105,19 @@ QWidget* ComposePreviewPane::buildContent()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
     header_ = Controls::plainLabel(QStringLiteral("Preview"), TextStyles::headline(), content);
-    column->addWidget(padded(header_, content, {inset, inset, inset, 0}));
-    column->addWidget(padded(buildCaptionRow(content), content));
+    column->addWidget(Controls::padded(header_, {inset, inset, inset, 0}, content));
+    column->addWidget(Controls::padded(buildCaptionRow(content), sides, content));
     controls_ = buildControls(content);
-    column->addWidget(padded(controls_, content, {inset, 2, inset, 0}));
+    column->addWidget(Controls::padded(controls_, {inset, 2, inset, 0}, content));
     meter_ = new TokenBudgetMeter(content);
     connect(meter_->reduceButton(), &QPushButton::clicked, this,
             [this] { showBudgetFeedback(session_.reduceToFit()); });
     connect(meter_->splitButton(), &QPushButton::clicked, this, [this] { showBudgetFeedback(session_.copySplit()); });
-    column->addWidget(padded(meter_, content));
+    column->addWidget(Controls::padded(meter_, sides, content));
     column->addWidget(new Divider(content));
-    column->addWidget(padded(buildPreview(content), content), 1);
+    column->addWidget(Controls::padded(buildPreview(content), sides, content), 1);
     column->addWidget(new Divider(content));
-    column->addWidget(padded(buildActions(content), content, {inset, inset - 10, inset, inset}));
+    column->addWidget(Controls::padded(buildActions(content), {inset, inset - 10, inset, inset}, content));
     return content;
 }
 
