@@ -114,7 +114,7 @@ Q_SIGNALS:
 
 private:
     void applyFilter();
-    void prune();
+    void dropHiddenSelection();
 
     Store& store_;
     SelectionListModel model_;

@@ -137,7 +137,7 @@ SelectionDetailView::SelectionDetailView(Services services, QLocale dateLocale, 
     root->addWidget(buildFooter());
 
     Store& store = services_.store;
-    connect(&store, &Store::selectionsChanged, this, &SelectionDetailView::follow);
+    connect(&store, &Store::selectionsChanged, this, &SelectionDetailView::reshowChangedCapture);
     connect(&store, &Store::groupsChanged, this, [this] {
         if (selection_)
             showGroups();
@@ -381,7 +381,7 @@ std::optional<QUuid> SelectionDetailView::selectionID() const
     return selection_ ? std::optional<QUuid>(selection_->id) : std::nullopt;
 }
 
-void SelectionDetailView::follow(const Store::SelectionsChange& change)
+void SelectionDetailView::reshowChangedCapture(const Store::SelectionsChange& change)
 {
     if (!selection_ || !change.updated.contains(selection_->id))
         return;

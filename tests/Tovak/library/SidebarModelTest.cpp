@@ -290,7 +290,7 @@ TEST(SidebarModel, LargeLibraryCountedAside)
                                    QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC)};
         snapshot.groups.append(group);
         QList<Selection> captures;
-        for (int n = 0; n < int(SidebarModel::countedAsideFrom) + 50; ++n) {
+        for (int n = 0; n < int(SidebarModel::backgroundCountThreshold) + 50; ++n) {
             const QString app = QStringLiteral("App %1").arg(n % 7);
             std::optional<QString> url;
             if (n % 5 == 0)
