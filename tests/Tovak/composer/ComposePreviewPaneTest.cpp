@@ -2,6 +2,7 @@
 
 #include "QtPrinters.h"
 #include "Tovak/composer/ComposeView.h"
+#include "Tovak/composer/PromptFixture.h"
 #include "Tovak/composer/TokenBudgetMeter.h"
 #include "Tovak/kit/SymbolLabel.h"
 #include "Tovak/kit/Theme.h"
@@ -35,18 +36,7 @@ struct Composer : ViewFakes {
     explicit Composer(const QStringList& texts = {QStringLiteral("First source"), QStringLiteral("Second source")},
                       const std::function<void(ContextDraft&)>& edit = {})
     {
-        ContextDraft draft = *store->newDraft(QStringLiteral("Reading list"));
-        draft.task = QStringLiteral("Summarise.");
-        for (const QString& text : texts) {
-            const Selection capture(QUuid::createUuid(), text, std::nullopt, QStringLiteral("Notes"), std::nullopt,
-                                    std::nullopt, std::nullopt, std::nullopt, {}, time.now());
-            store->add(capture);
-            draft.entries.append({QUuid::createUuid(), capture.id, true, false, false, std::nullopt, std::nullopt});
-        }
-        if (edit)
-            edit(draft);
-        store->updateDraft(draft);
-        draftID = draft.id;
+        draftID = test::storePrompt(*this, texts, edit).id;
         view = std::make_unique<ComposeView>(services(), draftID);
         view->resize(960, 640);
     }

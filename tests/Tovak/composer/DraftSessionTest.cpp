@@ -1,6 +1,7 @@
 #include "Tovak/composer/DraftSession.h"
 
 #include "QtPrinters.h"
+#include "Tovak/composer/PromptFixture.h"
 #include "core/composition/ContextComposer.h"
 #include "core/library/FileLogger.h"
 #include "support/ManualSerialQueue.h"
@@ -27,19 +28,10 @@ struct Session : ViewFakes {
     explicit Session(const QStringList& texts = {QStringLiteral("First source"), QStringLiteral("Second source")},
                      const std::function<void(ContextDraft&)>& edit = {})
     {
-        ContextDraft draft = *store->newDraft(QStringLiteral("Reading list"));
-        draft.task = QStringLiteral("Summarise.");
-        for (const QString& text : texts) {
-            const Selection capture(QUuid::createUuid(), text, std::nullopt, QStringLiteral("Notes"), std::nullopt,
-                                    std::nullopt, std::nullopt, std::nullopt, {}, time.now());
-            store->add(capture);
-            draft.entries.append({QUuid::createUuid(), capture.id, true, false, false, std::nullopt, std::nullopt});
-            entries.append(draft.entries.last().id);
-        }
-        if (edit)
-            edit(draft);
-        store->updateDraft(draft);
+        const ContextDraft draft = test::storePrompt(*this, texts, edit);
         draftID = draft.id;
+        for (const ContextDraftEntry& entry : draft.entries)
+            entries.append(entry.id);
         session = std::make_unique<DraftSession>(services(), draftID);
     }
 
