@@ -112,7 +112,13 @@ QWidget* ComposePreviewPane::buildContent()
     meter_ = new TokenBudgetMeter(content);
     connect(meter_->reduceButton(), &QPushButton::clicked, this,
             [this] { showBudgetFeedback(session_.reduceToFit()); });
-    connect(meter_->splitButton(), &QPushButton::clicked, this, [this] { showBudgetFeedback(session_.copySplit()); });
+    connect(meter_->splitButton(), &QPushButton::clicked, this, [this] {
+        // Writing the clipboard may run the event loop a moment, in which the composer may go.
+        const QPointer<ComposePreviewPane> alive(this);
+        const QString feedback = session_.copySplit();
+        if (alive)
+            showBudgetFeedback(feedback);
+    });
     column->addWidget(Controls::padded(meter_, sides, content));
     column->addWidget(new Divider(content));
     column->addWidget(Controls::padded(buildPreview(content), sides, content), 1);
