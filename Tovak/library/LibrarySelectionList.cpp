@@ -1,6 +1,7 @@
 #include "Tovak/library/LibrarySelectionList.h"
 
 #include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/GripDrag.h"
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/CaptureActions.h"
 #include "Tovak/library/ContentViewState.h"
@@ -9,14 +10,9 @@
 #include "core/library/SelectionDragIDs.h"
 #include "core/library/Store.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
-#include <QDrag>
-#include <QHelpEvent>
 #include <QMenu>
-#include <QMimeData>
 #include <QMouseEvent>
-#include <QToolTip>
 
 #include <algorithm>
 
@@ -43,6 +39,11 @@ LibrarySelectionList::LibrarySelectionList(ContentViewState& state, IconCache& i
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideRight);
     setDragEnabled(false); // drags start at a row's grip only
+    new GripDrag(*this,
+                 GripDrag::Row{
+                     .gripRect = [this](const QModelIndex& index) { return delegate_->gripRect(visualRect(index)); },
+                     .payload = [this](const QModelIndex& index) { return dragPayload(index.row()); },
+                 });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!syncing_)
             takeSelection();
@@ -92,59 +93,11 @@ void LibrarySelectionList::showSelection()
     syncing_ = false;
 }
 
-bool LibrarySelectionList::inGrip(const QPoint& position) const
-{
-    const QModelIndex index = indexAt(position);
-    return index.isValid() && delegate_->gripRect(visualRect(index)).contains(position);
-}
-
-void LibrarySelectionList::mousePressEvent(QMouseEvent* event)
-{
-    // The grip drags; it leaves the selection as it is.
-    if (event->button() == Qt::LeftButton && inGrip(event->position().toPoint())) {
-        gripRow_ = indexAt(event->position().toPoint()).row();
-        gripPress_ = event->position().toPoint();
-        event->accept();
-        return;
-    }
-    gripRow_ = -1;
-    QListView::mousePressEvent(event);
-}
-
-void LibrarySelectionList::mouseMoveEvent(QMouseEvent* event)
-{
-    if (gripRow_ >= 0) {
-        if ((event->position().toPoint() - gripPress_).manhattanLength() >= QApplication::startDragDistance()) {
-            const int row = gripRow_;
-            gripRow_ = -1;
-            startDrag(row);
-        }
-        event->accept();
-        return;
-    }
-    QListView::mouseMoveEvent(event);
-}
-
-void LibrarySelectionList::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (gripRow_ >= 0) {
-        gripRow_ = -1;
-        event->accept();
-        return;
-    }
-    QListView::mouseReleaseEvent(event);
-}
-
 // The second click of a double click copies the row; a third click is an ordinary press again.
 void LibrarySelectionList::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    const QPoint position = event->position().toPoint();
-    if (inGrip(position)) {
-        event->accept();
-        return;
-    }
     QListView::mouseDoubleClickEvent(event);
-    const QModelIndex index = indexAt(position);
+    const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && index.isValid())
         copyPlainText(index.row());
 }
@@ -169,28 +122,6 @@ QString LibrarySelectionList::dragPayload(int row) const
 {
     const QUuid id = state_.model().idAt(row);
     return SelectionDragIDs::encode(state_.selectedIDs().contains(id) ? state_.selectedIDs() : QSet<QUuid>{id});
-}
-
-void LibrarySelectionList::startDrag(int row)
-{
-    auto* data = new QMimeData;
-    data->setText(dragPayload(row));
-    auto* drag = new QDrag(this);
-    drag->setMimeData(data);
-    drag->exec(Qt::CopyAction);
-}
-
-bool LibrarySelectionList::viewportEvent(QEvent* event)
-{
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        if (inGrip(help->pos()))
-            QToolTip::showText(help->globalPos(), QStringLiteral("Drag to add to a prompt or group"), viewport());
-        else
-            QToolTip::hideText();
-        return true;
-    }
-    return QListView::viewportEvent(event);
 }
 
 QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)

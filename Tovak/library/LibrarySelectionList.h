@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QListView>
-#include <QPoint>
 #include <QUuid>
 
 class QMenu;
@@ -36,27 +35,19 @@ public:
     QMenu* contextMenu(int row, QWidget* parent = nullptr);
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyboardSearch(const QString& search) override;
-    bool viewportEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void showSelection();
     void takeSelection();
-    bool inGrip(const QPoint& position) const;
-    void startDrag(int row);
 
     ContentViewState& state_;
     Pasteboard& pasteboard_;
     Desktop& desktop_;
     SelectionRowDelegate* delegate_;
     bool syncing_ = false;
-    int gripRow_ = -1;
-    QPoint gripPress_;
 };
 
 } // namespace vellicord

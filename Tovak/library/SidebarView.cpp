@@ -1,5 +1,6 @@
 #include "Tovak/library/SidebarView.h"
 
+#include "Tovak/kit/GripDrag.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/SidebarModel.h"
 #include "Tovak/library/SidebarRowDelegate.h"
@@ -9,16 +10,11 @@
 #include "core/library/Store.h"
 #include "platform/Scheduler.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
-#include <QDrag>
 #include <QDragEnterEvent>
-#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
-#include <QMouseEvent>
-#include <QToolTip>
 
 namespace vellicord {
 
@@ -68,6 +64,16 @@ SidebarView::SidebarView(SidebarModel& model, ContentViewState& state, Services 
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
+    new GripDrag(*this,
+                 GripDrag::Row{
+                     .gripRect =
+                         [this](const QModelIndex& index) {
+                             return model_.hasDragGrip(index.row())
+                                 ? SidebarRowDelegate::gripRect(index, visualRect(index))
+                                 : QRect();
+                         },
+                     .payload = [this](const QModelIndex& index) { return model_.dragPayload(index.row()); },
+                 });
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!syncing_ && !updating_)
@@ -143,71 +149,6 @@ void SidebarView::keyPressEvent(QKeyEvent* event)
         return;
     }
     QListView::keyPressEvent(event);
-}
-
-bool SidebarView::inGrip(const QPoint& position) const
-{
-    const QModelIndex index = indexAt(position);
-    return index.isValid() && model_.hasDragGrip(index.row())
-        && SidebarRowDelegate::gripRect(index, visualRect(index)).contains(position);
-}
-
-void SidebarView::mousePressEvent(QMouseEvent* event)
-{
-    // The grip drags; it leaves the selection as it is.
-    if (event->button() == Qt::LeftButton && inGrip(event->position().toPoint())) {
-        gripRow_ = indexAt(event->position().toPoint()).row();
-        gripPress_ = event->position().toPoint();
-        event->accept();
-        return;
-    }
-    gripRow_ = -1;
-    QListView::mousePressEvent(event);
-}
-
-void SidebarView::mouseMoveEvent(QMouseEvent* event)
-{
-    if (gripRow_ >= 0) {
-        if ((event->position().toPoint() - gripPress_).manhattanLength() >= QApplication::startDragDistance()) {
-            const int row = gripRow_;
-            gripRow_ = -1;
-            startDrag(row);
-        }
-        event->accept();
-        return;
-    }
-    QListView::mouseMoveEvent(event);
-}
-
-void SidebarView::mouseReleaseEvent(QMouseEvent* event)
-{
-    if (gripRow_ >= 0) {
-        gripRow_ = -1;
-        event->accept();
-        return;
-    }
-    QListView::mouseReleaseEvent(event);
-}
-
-void SidebarView::startDrag(int row)
-{
-    auto* data = new QMimeData;
-    data->setText(model_.dragPayload(row));
-    auto* drag = new QDrag(this);
-    drag->setMimeData(data);
-    drag->exec(Qt::CopyAction);
-}
-
-bool SidebarView::viewportEvent(QEvent* event)
-{
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        if (inGrip(help->pos())) {
-            QToolTip::showText(help->globalPos(), QStringLiteral("Drag to add to a prompt or group"), viewport());
-            return true;
-        }
-    }
-    return QListView::viewportEvent(event);
 }
 
 void SidebarView::setHoveredDropTarget(const std::optional<SidebarItem>& target)

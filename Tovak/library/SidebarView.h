@@ -4,7 +4,6 @@
 #include "core/library/SelectionGroup.h"
 
 #include <QListView>
-#include <QPoint>
 #include <QSet>
 #include <QUuid>
 
@@ -69,23 +68,17 @@ public:
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
 
 private:
     void showSelection();
     void takeSelection();
     void act(const QModelIndex& index);
-    bool inGrip(const QPoint& position) const;
-    void startDrag(int row);
     void setHoveredDropTarget(const std::optional<SidebarItem>& target);
     int dropRow(const QPoint& position) const;
     void receive(const SidebarItem& target, const QSet<QUuid>& ids);
@@ -99,8 +92,6 @@ private:
     std::optional<SidebarItem> hoveredDropTarget_;
     bool syncing_ = false; // the selection is being set from the window's state
     bool updating_ = false; // the model is moving rows
-    int gripRow_ = -1;
-    QPoint gripPress_;
 };
 
 } // namespace vellicord
