@@ -170,6 +170,9 @@ int SidebarView::dropRow(const QPoint& position) const
     return index.row();
 }
 
+// The entry is taken wherever the drag comes in (over a header, a source, a row's own grip): a
+// refused entry gets no moves, so a drag that came in away from a target could never reach one.
+// Each move then says whether the row under the pointer takes the drop.
 void SidebarView::dragEnterEvent(QDragEnterEvent* event)
 {
     if (!event->mimeData()->hasText()) {
@@ -177,7 +180,8 @@ void SidebarView::dragEnterEvent(QDragEnterEvent* event)
         return;
     }
     event->acceptProposedAction();
-    dragMoveEvent(event);
+    const int row = dropRow(event->position().toPoint());
+    setHoveredDropTarget(row < 0 ? std::nullopt : model_.item(row));
 }
 
 void SidebarView::dragMoveEvent(QDragMoveEvent* event)
