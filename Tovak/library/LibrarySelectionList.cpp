@@ -93,6 +93,28 @@ void LibrarySelectionList::showSelection()
     syncing_ = false;
 }
 
+// A secondary click opens the row's menu over the selection as it is: the menu acts on its own
+// row, and the selection is what the toolbar's actions work on.
+void LibrarySelectionList::mousePressEvent(QMouseEvent* event)
+{
+    menuPress_ = event->button() == Qt::RightButton;
+    if (menuPress_) {
+        event->accept();
+        return;
+    }
+    QListView::mousePressEvent(event);
+}
+
+void LibrarySelectionList::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (menuPress_ && event->button() == Qt::RightButton) {
+        menuPress_ = false;
+        event->accept();
+        return;
+    }
+    QListView::mouseReleaseEvent(event);
+}
+
 // The second click of a double click copies the row; a third click is an ordinary press again.
 void LibrarySelectionList::mouseDoubleClickEvent(QMouseEvent* event)
 {

@@ -17,7 +17,7 @@ class SelectionRowDelegate;
 // The window's state holds the truth of which captures are selected; the list shows it and hands
 // the user's changes back. A double click on a row copies its plain text; the grip of a row drags
 // the selected captures (or that one alone) into a prompt or a group; a secondary click opens the
-// row's menu, which acts on that row's capture alone, never on the selection.
+// row's menu, which acts on that row's capture alone and leaves the selection as it was.
 class LibrarySelectionList final : public QListView {
     Q_OBJECT
 public:
@@ -35,6 +35,8 @@ public:
     QMenu* contextMenu(int row, QWidget* parent = nullptr);
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyboardSearch(const QString& search) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -48,6 +50,7 @@ private:
     Desktop& desktop_;
     SelectionRowDelegate* delegate_;
     bool syncing_ = false;
+    bool menuPress_ = false; // a secondary press, which opens the row's menu and selects nothing
 };
 
 } // namespace vellicord

@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 
 namespace vellicord {
 
@@ -149,6 +150,28 @@ void SidebarView::keyPressEvent(QKeyEvent* event)
         return;
     }
     QListView::keyPressEvent(event);
+}
+
+// A secondary click opens the row's menu over what the window shows: choosing the row would
+// navigate away before the menu is up.
+void SidebarView::mousePressEvent(QMouseEvent* event)
+{
+    menuPress_ = event->button() == Qt::RightButton;
+    if (menuPress_) {
+        event->accept();
+        return;
+    }
+    QListView::mousePressEvent(event);
+}
+
+void SidebarView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (menuPress_ && event->button() == Qt::RightButton) {
+        menuPress_ = false;
+        event->accept();
+        return;
+    }
+    QListView::mouseReleaseEvent(event);
 }
 
 void SidebarView::setHoveredDropTarget(const std::optional<SidebarItem>& target)

@@ -24,8 +24,9 @@ class Store;
 
 // The first column of the window, in both layouts: the sidebar's rows (one model for both), the
 // window's navigation target as its selection, drops of captures onto the active prompt and the
-// groups, drags of a group's or a source's captures from their grips, and the rows' menus. It
-// changes the library only through the Store, or asks the window through its callbacks.
+// groups, drags of a group's or a source's captures from their grips, and the rows' menus, which
+// open over what the window shows without changing it.
+// It changes the library only through the Store, or asks the window through its callbacks.
 class SidebarView final : public QListView {
     Q_OBJECT
 public:
@@ -68,6 +69,8 @@ public:
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -92,6 +95,7 @@ private:
     std::optional<SidebarItem> hoveredDropTarget_;
     bool syncing_ = false; // the selection is being set from the window's state
     bool updating_ = false; // the model is moving rows
+    bool menuPress_ = false; // a secondary press, which opens the row's menu and chooses nothing
 };
 
 } // namespace vellicord

@@ -73,6 +73,13 @@ TEST(LibrarySelectionList, ClicksKeysAndSelectAllChooseWhatIsShown)
     list.click(3, Qt::ControlModifier);
     EXPECT_EQ(state.selectedIDs(), list.rows({1, 3}));
     EXPECT_EQ(state.detailSelectionID(), list.ids[3]) << "the added row is inspected";
+    // A secondary click opens a row's menu over the selection as it is, on a row in it or not.
+    for (const int row : {4, 3}) {
+        QTest::mousePress(list.view->viewport(), Qt::RightButton, {}, list.centre(row));
+        QTest::mouseRelease(list.view->viewport(), Qt::RightButton, {}, list.centre(row));
+    }
+    EXPECT_EQ(state.selectedIDs(), list.rows({1, 3}));
+    EXPECT_EQ(state.detailSelectionID(), list.ids[3]);
     list.click(3, Qt::ControlModifier);
     EXPECT_EQ(state.selectedIDs(), list.rows({1}));
     EXPECT_EQ(state.detailSelectionID(), list.ids[1]);
