@@ -1,5 +1,6 @@
 #include "Tovak/library/LibrarySelectionList.h"
 
+#include "Tovak/kit/AccessibleList.h"
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/GripDrag.h"
 #include "Tovak/kit/NotificationCenter.h"
@@ -10,6 +11,7 @@
 #include "core/library/SelectionDragIDs.h"
 #include "core/library/Store.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -44,6 +46,11 @@ LibrarySelectionList::LibrarySelectionList(ContentViewState& state, IconCache& i
                      .gripRect = [this](const QModelIndex& index) { return delegate_->gripRect(visualRect(index)); },
                      .payload = [this](const QModelIndex& index) { return dragPayload(index.row()); },
                  });
+    AccessibleList::attach(*this,
+                           AccessibleList::Actions{
+                               .names = [this](int row) { return accessibleActions(row); },
+                               .run = [this](int row, const QString& name) { runAccessibleAction(row, name); },
+                           });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!syncing_)
             takeSelection();
@@ -144,6 +151,24 @@ QString LibrarySelectionList::dragPayload(int row) const
 {
     const QUuid id = state_.model().idAt(row);
     return SelectionDragIDs::encode(state_.selectedIDs().contains(id) ? state_.selectedIDs() : QSet<QUuid>{id});
+}
+
+QStringList LibrarySelectionList::accessibleActions(int) const
+{
+    return {QAccessibleActionInterface::toggleAction(), QStringLiteral("Copy plain text"),
+            QStringLiteral("Add to active prompt")};
+}
+
+void LibrarySelectionList::runAccessibleAction(int row, const QString& name)
+{
+    if (name == QAccessibleActionInterface::toggleAction()) {
+        selectionModel()->select(model()->index(row, 0), QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+    } else if (name == QStringLiteral("Copy plain text")) {
+        copyPlainText(row);
+    } else if (name == QStringLiteral("Add to active prompt")) {
+        // As the row's menu item: the prompt's badge shows the addition.
+        state_.store().addSelectionToActiveDraft(state_.model().idAt(row));
+    }
 }
 
 QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)

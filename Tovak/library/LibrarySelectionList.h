@@ -17,7 +17,8 @@ class SelectionRowDelegate;
 // The window's state holds the truth of which captures are selected; the list shows it and hands
 // the user's changes back. A double click on a row copies its plain text; the grip of a row drags
 // the selected captures (or that one alone) into a prompt or a group; a secondary click opens the
-// row's menu, which acts on that row's capture alone and leaves the selection as it was.
+// row's menu, which acts on that row's capture alone and leaves the selection as it was. A screen
+// reader finds a row's copy and its addition to the prompt among the row's actions.
 class LibrarySelectionList final : public QListView {
     Q_OBJECT
 public:
@@ -44,6 +45,8 @@ protected:
 private:
     void showSelection();
     void takeSelection();
+    QStringList accessibleActions(int row) const;
+    void runAccessibleAction(int row, const QString& name);
 
     ContentViewState& state_;
     Pasteboard& pasteboard_;

@@ -1,5 +1,6 @@
 #include "Tovak/library/SidebarView.h"
 
+#include "Tovak/kit/AccessibleList.h"
 #include "Tovak/kit/GripDrag.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/SidebarModel.h"
@@ -10,6 +11,7 @@
 #include "core/library/Store.h"
 #include "platform/Scheduler.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
@@ -75,6 +77,11 @@ SidebarView::SidebarView(SidebarModel& model, ContentViewState& state, Services 
                          },
                      .payload = [this](const QModelIndex& index) { return model_.dragPayload(index.row()); },
                  });
+    AccessibleList::attach(*this,
+                           AccessibleList::Actions{
+                               .names = [this](int row) { return accessibleActions(row); },
+                               .run = [this](int row, const QString&) { press(row); },
+                           });
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!syncing_ && !updating_)
@@ -172,6 +179,23 @@ void SidebarView::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     QListView::mouseReleaseEvent(event);
+}
+
+// A row that can be chosen is chosen; "New Prompt…" and "New Group…" act; the others offer nothing.
+QStringList SidebarView::accessibleActions(int row) const
+{
+    const Kind kind = model_.kind(row);
+    if (model_.item(row) || kind == Kind::newPrompt || kind == Kind::newGroup)
+        return {QAccessibleActionInterface::pressAction()};
+    return {};
+}
+
+void SidebarView::press(int row)
+{
+    if (const std::optional<SidebarItem> item = model_.item(row))
+        state_.setSidebarSelection(item);
+    else
+        act(model_.index(row));
 }
 
 void SidebarView::setHoveredDropTarget(const std::optional<SidebarItem>& target)

@@ -25,7 +25,7 @@ class Store;
 // The first column of the window, in both layouts: the sidebar's rows (one model for both), the
 // window's navigation target as its selection, drops of captures onto the active prompt and the
 // groups, drags of a group's or a source's captures from their grips, and the rows' menus, which
-// open over what the window shows without changing it.
+// open over what the window shows without changing it. A screen reader presses a row to choose it.
 // It changes the library only through the Store, or asks the window through its callbacks.
 class SidebarView final : public QListView {
     Q_OBJECT
@@ -82,6 +82,8 @@ private:
     void showSelection();
     void takeSelection();
     void act(const QModelIndex& index);
+    QStringList accessibleActions(int row) const;
+    void press(int row);
     void setHoveredDropTarget(const std::optional<SidebarItem>& target);
     int dropRow(const QPoint& position) const;
     void receive(const SidebarItem& target, const QSet<QUuid>& ids);

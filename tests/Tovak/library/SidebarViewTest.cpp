@@ -8,6 +8,7 @@
 #include "core/library/SelectionDragIDs.h"
 #include "support/ViewFakes.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -390,6 +391,34 @@ TEST(SidebarView, ActionRowsAct)
     QTest::keyClick(&w.sidebar(), Qt::Key_Return);
     EXPECT_TRUE(w.content->state().showNewGroupSheet());
     EXPECT_TRUE(w.content->groupSheet());
+}
+
+// A screen reader presses a row: a row that can be chosen is shown, and it alone is chosen;
+// "New Group…" asks for its sheet; a header offers nothing.
+TEST(SidebarView, ScreenReaderPressesRows)
+{
+    Window w;
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&w.sidebar());
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->childCount(), w.model().rowCount());
+    const auto row = [&](int r) { return list->child(r); };
+    const QString press = QAccessibleActionInterface::pressAction();
+    EXPECT_EQ(row(w.row(SidebarItem::group(w.group)))->text(QAccessible::Name), QStringLiteral("G"));
+    EXPECT_EQ(row(w.headerRow(QStringLiteral("Groups")))->actionInterface()->actionNames(), QStringList());
+    for (const SidebarItem& item :
+         {SidebarItem::group(w.group), SidebarItem::source(w.c.sourceIdentity()), SidebarItem::allSelections()}) {
+        const int r = w.row(item);
+        EXPECT_EQ(row(r)->actionInterface()->actionNames(), QStringList{press}) << r;
+        row(r)->actionInterface()->doAction(press);
+        EXPECT_EQ(w.content->state().sidebarSelection(), item) << r;
+        EXPECT_EQ(w.sidebar().selectionModel()->selectedIndexes().size(), 1) << r;
+        EXPECT_TRUE(row(r)->state().selected) << r;
+    }
+    for (int r = 0; r < w.model().rowCount(); ++r) {
+        if (w.model().kind(r) == SidebarModel::Kind::newGroup)
+            row(r)->actionInterface()->doAction(press);
+    }
+    EXPECT_TRUE(w.content->state().showNewGroupSheet());
 }
 
 } // namespace
