@@ -13,6 +13,7 @@
 
 #include <QAccessible>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -135,6 +136,21 @@ void LibrarySelectionList::mouseDoubleClickEvent(QMouseEvent* event)
 // would stall a long list.
 void LibrarySelectionList::keyboardSearch(const QString&)
 {
+}
+
+// The list takes the keys at its first row without choosing it; with nothing chosen, the first
+// arrow chooses the row the keys are on rather than the one after it.
+void LibrarySelectionList::keyPressEvent(QKeyEvent* event)
+{
+    const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    if (arrow && event->modifiers() == Qt::NoModifier && currentIndex().isValid()
+        && !selectionModel()->hasSelection()) {
+        selectionModel()->setCurrentIndex(currentIndex(),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void LibrarySelectionList::copyPlainText(int row)

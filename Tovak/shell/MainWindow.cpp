@@ -5,7 +5,7 @@
 #include "Tovak/library/ContentView.h"
 #include "Tovak/shell/MainMenu.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QMenuBar>
 #include <QScreen>
 #include <QToolBar>
@@ -32,6 +32,14 @@ MainWindow::MainWindow(const ViewServices& services, AppActions& actions, QWidge
             move(frame.topLeft());
         }
     }
+}
+
+// The first time the window is shown its toolbar is up by now, with the search field.
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!focusWidget())
+        content_->focusFirst();
 }
 
 } // namespace vellicord

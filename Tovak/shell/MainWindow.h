@@ -18,6 +18,9 @@ public:
 
     ContentView* contentView() const { return content_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     ContentView* content_;
 };

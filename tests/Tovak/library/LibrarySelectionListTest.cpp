@@ -68,6 +68,12 @@ TEST(LibrarySelectionList, ClicksKeysAndSelectAllChooseWhatIsShown)
 {
     List list;
     ContentViewState& state = *list.state;
+    // The list takes the keys at its first row, choosing nothing; the first arrow chooses that row.
+    list.view->selectionModel()->setCurrentIndex(list.view->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    QTest::keyClick(list.view.get(), Qt::Key_Down);
+    EXPECT_EQ(state.selectedIDs(), list.rows({0}));
+    QTest::keyClick(list.view.get(), Qt::Key_Down);
+    EXPECT_EQ(state.selectedIDs(), list.rows({1}));
     list.click(1);
     EXPECT_EQ(state.selectedIDs(), list.rows({1}));
     EXPECT_EQ(state.detailSelectionID(), list.ids[1]);

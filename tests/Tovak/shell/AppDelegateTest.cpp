@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QFile>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -519,6 +520,23 @@ TEST(AppDelegate, CaptureOnLaunchAsksAfterItsDelay)
     EXPECT_EQ(refused.captures.load(), 0);
     ASSERT_TRUE(refused.delegate->mainWindow());
     EXPECT_TRUE(refused.delegate->mainWindow()->isVisible());
+}
+
+// The window starts with the keys in the list, or in the search field while the list shows
+// nothing, never on the toolbar's capture button (where the space bar would capture).
+TEST(AppDelegate, KeysStartInTheListOrInTheSearchField)
+{
+    for (const bool captures : {false, true}) {
+        Harness h;
+        if (captures)
+            h.store->add(Selection(QUuid::createUuid(), QStringLiteral("text"), std::nullopt, QStringLiteral("App"),
+                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, h.time.now()));
+        h.delegate->showMainWindow();
+        ContentView* content = h.delegate->mainWindow()->contentView();
+        EXPECT_EQ(h.delegate->mainWindow()->focusWidget(),
+                  captures ? static_cast<QWidget*>(content->list()) : static_cast<QWidget*>(content->searchField()))
+            << (captures ? "captures" : "none");
+    }
 }
 
 TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
