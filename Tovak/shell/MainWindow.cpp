@@ -6,6 +6,7 @@
 #include "Tovak/shell/MainMenu.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QScreen>
 #include <QToolBar>
@@ -34,12 +35,43 @@ MainWindow::MainWindow(const ViewServices& services, AppActions& actions, QWidge
     }
 }
 
+MainWindow::~MainWindow() = default;
+
 // The first time the window is shown its toolbar is up by now, with the search field.
 void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (!focusWidget())
         content_->focusFirst();
+}
+
+void MainWindow::holdTyping()
+{
+    if (typingHolds_++ == 0)
+        qApp->installEventFilter(this);
+}
+
+void MainWindow::releaseTyping()
+{
+    if (typingHolds_ == 0 || --typingHolds_ > 0)
+        return;
+    qApp->removeEventFilter(this);
+    for (std::unique_ptr<QKeyEvent>& key : std::exchange(heldKeys_, {})) {
+        if (QWidget* target = focusWidget() ? focusWidget() : this)
+            QCoreApplication::sendEvent(target, key.get());
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (static_cast<QWidget*>(watched)->window() != this
+        || key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    heldKeys_.emplace_back(key->clone());
+    return true;
 }
 
 } // namespace vellicord
