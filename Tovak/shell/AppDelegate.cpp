@@ -312,6 +312,7 @@ void AppDelegate::showMainWindow()
     if (!mainWindow_)
         mainWindow_ = new MainWindow(viewServices(), *actions_);
     bringForward(*mainWindow_);
+    mainWindow_->raiseSheets();
 }
 
 MainWindow* AppDelegate::mainWindow() const

@@ -37,12 +37,42 @@ MainWindow::MainWindow(const ViewServices& services, AppActions& actions, QWidge
 
 MainWindow::~MainWindow() = default;
 
+namespace {
+
+void raiseSheetsOf(const QWidget& window)
+{
+    for (QWidget* sheet : QApplication::topLevelWidgets()) {
+        if (sheet != &window && sheet->isVisible() && sheet->windowModality() == Qt::WindowModal
+            && sheet->parentWidget() && sheet->parentWidget()->window() == &window) {
+            sheet->raise();
+            sheet->activateWindow();
+            raiseSheetsOf(*sheet);
+        }
+    }
+}
+
+} // namespace
+
+void MainWindow::raiseSheets()
+{
+    raiseSheetsOf(*this);
+}
+
 // The first time the window is shown its toolbar is up by now, with the search field.
 void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (!focusWidget())
         content_->focusFirst();
+}
+
+// The window manager activates the window when it maps it, after a sheet opened as it was being
+// shown, and when the user clicks it while a sheet blocks it; either way it goes above the sheet.
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        raiseSheets();
 }
 
 void MainWindow::holdTyping()

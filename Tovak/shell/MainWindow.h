@@ -24,6 +24,11 @@ public:
 
     ContentView* contentView() const { return content_; }
 
+    // Puts the window's sheets (and theirs) above it, the last one active: raised over its sheet,
+    // the window would hide it and, blocked by it, take no click. Done whenever the window comes
+    // forward, by a request of ours or by the window manager.
+    void raiseSheets();
+
     // Keys typed into the window while a request is on its way to its content (the window being
     // shown) are held, and handed on in order once it has arrived, to whatever then has the
     // keyboard: the query typed right after Control-F reaches the search field, not the list or
@@ -33,6 +38,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
