@@ -377,7 +377,7 @@ QString joinLines(const std::vector<Paragraph>& paragraphs, const AttributedText
     for (const Paragraph& p : paragraphs) {
         const Line line = renderParagraph(source, p, bodySize, memo, writer);
         // An empty paragraph of an item that has no content yet: an empty line would end the item.
-        if (previousLine.isEmptyItem && p.isListContinuation && line.text.isEmpty())
+        if (previousLine.isEmptyItem && p.isListContinuation && Text::isBlank(line.text))
             continue;
         const QList<TextListRef> current = p.style ? p.style->textLists : QList<TextListRef>();
         const qsizetype common = commonPrefix(previous, current);

@@ -168,6 +168,9 @@ TEST(RenderedMarkdown, PageTextStaysTextAndStructureStaysStructure)
         {"indented text is no code block", "rtf", "{\\rtf1 \\pard     indented\\par}", "indented", "<p>indented</p>"},
         {"nor a heading first in a nested item", "html", "<ol><li><ol><li><h1>one</h1></li></ol></li></ol>",
          "1. \n    1. # one", "<ol> <li> <ol> <li> <h1>one</h1> </li> </ol> </li> </ol>"},
+        {"nor what follows white space first in an item", "html",
+         "<ol><li><pre>&#9;</pre><pre>x</pre><ol start=\"3\"><li>y</li></ol></li></ol>", "1. \n    `x`\n\n    3. y",
+         "<ol> <li> <p><code>x</code></p> <ol start=\"3\"> <li>y</li> </ol> </li> </ol>"},
         {"nor a list right inside a list", "html", "<p>x</p><ol><ol start=\"3\"><li>y</li></ol></ol>", "x\n\n3. y",
          "<p>x</p> <ol start=\"3\"> <li>y</li> </ol>"},
         // Tildes that could pair strike nothing through; a heading keeps a closing run of "#".
