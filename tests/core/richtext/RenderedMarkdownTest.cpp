@@ -26,21 +26,32 @@ QString markdownOf(const char* kind, const char* data)
     return text ? MarkdownSerializer::convert(*text) : QStringLiteral("<nil>");
 }
 
-// What a reader of the Markdown sees, as HTML, written on one line.
+// What a reader of the Markdown sees, as HTML, written on one line: rendered as the application
+// renders captures, CommonMark with strikethrough and tables.
 QString rendered(const QString& markdown)
 {
     return MarkdownHtml::render(markdown).trimmed().replace(u'\n', u' ');
 }
 
+struct Case {
+    const char* name;
+    const char* kind; // "html" or "rtf"
+    const char* input;
+    const char* markdown;
+    const char* html; // as the Markdown renders
+};
+
+template<size_t n> void expectRendered(const Case (&cases)[n])
+{
+    for (const Case& c : cases) {
+        const QString markdown = markdownOf(c.kind, c.input);
+        EXPECT_EQ(markdown, QString::fromUtf8(c.markdown)) << c.name;
+        EXPECT_EQ(rendered(markdown), QString::fromUtf8(c.html)) << c.name;
+    }
+}
+
 TEST(RenderedMarkdown, CapturedRichTextReadsAsThePageShowedIt)
 {
-    struct Case {
-        const char* name;
-        const char* kind; // "html" or "rtf"
-        const char* input;
-        const char* markdown;
-        const char* html; // as CommonMark renders the Markdown
-    };
     const Case cases[] = {
         // Code spans holding backticks: a longer fence, no backslashes, a space beside an edge backtick.
         {"code with a backtick run", "html", "<code>echo `date`</code>", "`` echo `date` ``",
@@ -124,23 +135,11 @@ TEST(RenderedMarkdown, CapturedRichTextReadsAsThePageShowedIt)
         {"RTF web link", "rtf", "{\\rtf1{\\field{\\*\\fldinst{HYPERLINK \"HTTPS://a.example/\"}}{\\fldrslt x}}}",
          "[x](HTTPS://a.example/)", "<p><a href=\"HTTPS://a.example/\">x</a></p>"},
     };
-    for (const Case& c : cases) {
-        const QString markdown = markdownOf(c.kind, c.input);
-        EXPECT_EQ(markdown, QString::fromUtf8(c.markdown)) << c.name;
-        EXPECT_EQ(rendered(markdown), QString::fromUtf8(c.html)) << c.name;
-    }
+    expectRendered(cases);
 }
 
 TEST(RenderedMarkdown, PageTextStaysTextAndStructureStaysStructure)
 {
-    // Rendered as the application renders captures: CommonMark with strikethrough and tables.
-    struct Case {
-        const char* name;
-        const char* kind; // "html" or "rtf"
-        const char* input;
-        const char* markdown;
-        const char* html;
-    };
     const Case cases[] = {
         // Text at the start of a line that a reader would take for the start of a block.
         {"setext dashes", "html", "<p>intro</p><p>---</p><p>after</p>", "intro\n\\---\nafter",
@@ -205,11 +204,7 @@ TEST(RenderedMarkdown, PageTextStaysTextAndStructureStaysStructure)
          "<h2>Real</h2> <ol> <li>one</li> <li>two</li> </ol> <blockquote> <p>quoted</p> </blockquote> <p><em>em</em> "
          "and <strong>bold</strong></p>"},
     };
-    for (const Case& c : cases) {
-        const QString markdown = markdownOf(c.kind, c.input);
-        EXPECT_EQ(markdown, QString::fromUtf8(c.markdown)) << c.name;
-        EXPECT_EQ(rendered(markdown), QString::fromUtf8(c.html)) << c.name;
-    }
+    expectRendered(cases);
 }
 
 // What a reader sees of one paragraph, character by character (white space left out): the
