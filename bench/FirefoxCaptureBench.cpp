@@ -4,33 +4,18 @@
 // store) over the real desktop services: the copy command and the clipboard over X11, the page's
 // address and the selection over AT-SPI.
 //
-// Prints the median and worst of 20 captures, and where a capture's time goes: each kind of call
-// to the accessibility interface, the copy command, the wait for the copy, the clipboard's reads
-// and writes. Then, on the same page, the AT-SPI calls a capture's accessibility read is made of,
-// one by one.
+// Prints the median and worst of 20 captures, and where a capture's time goes: from the press to
+// the capture's start, each kind of call to the accessibility interface (each an AT-SPI call or a
+// few), the copy command, the waits for the copy, the clipboard's reads and writes, and from the
+// capture's end to the library.
 //
 // Installs nothing: without Firefox it says so and ends. Needs an X server and a D-Bus session with
 // the accessibility bus (at-spi2-core): without them it runs itself under dbus-run-session and
 // xvfb-run.
-#include "Tovak/shell/AppDelegate.h"
-#include "Tovak/shell/CaptureRequest.h"
-#include "Tovak/shell/HotKeyManager.h"
-#include "Tovak/shell/UpdateController.h"
+#include "bench/CaptureApplication.h"
 #include "bench/X11BenchMain.h"
-#include "core/library/Store.h"
 #include "platform/Accessibility.h"
 #include "platform/KeyEvents.h"
-#include "platform/posix/PosixFileSystem.h"
-#include "platform/posix/ThreadSerialQueue.h"
-#include "platform/qt/SettingsDefaults.h"
-#include "platform/qt/SystemClock.h"
-#include "platform/qt/TimerScheduler.h"
-#include "platform/x11/X11CaptureServices.h"
-#include "platform/x11/X11HotKeys.h"
-#include "platform/x11/X11Pasteboard.h"
-#include "support/FakeDesktop.h"
-#include "support/FakeLoginItem.h"
-#include "support/FakeSound.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,7 +35,6 @@
 #include <mutex>
 #include <vector>
 
-#include <atspi/atspi.h>
 #include <unistd.h>
 
 // Xlib's macros (None, Bool) clash with Qt's names: after every Qt header.
@@ -70,14 +54,6 @@ const QString paragraph = QStringLiteral(
     "grew faster than the original estimates, and why the second pumping station was delayed by almost four years. "
     "It draws on the published review, interviews with engineers and the minutes of forty-two public meetings held "
     "between 2012 and 2018, and it ends with the recommendations that the regional authority accepted in full.");
-
-void spin(int ms, const std::function<bool()>& done = {})
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms && !(done && done()))
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-}
 
 double millisecondsSince(Steady::time_point start)
 {
@@ -404,7 +380,7 @@ void tripleClick(Display* display, Window window)
         XTestFakeButtonEvent(display, 1, True, CurrentTime);
         XTestFakeButtonEvent(display, 1, False, CurrentTime);
         XFlush(display);
-        spin(40);
+        bench::spin(40);
     }
 }
 
@@ -420,93 +396,6 @@ bool pageIsAccessible(Accessibility& accessibility, qint32 pid, const QString& a
     return false;
 }
 
-// The AT-SPI calls that a capture's accessibility read is made of, one by one on the page as it
-// is: how long each takes.
-void probeAtspi(qint32 pid, int rounds)
-{
-    CallTimes times;
-    auto call = [&](const char* kind, auto&& work) { return timed(times, QString::fromLatin1(kind), work); };
-    for (int round = 0; round < rounds; ++round) {
-        AtspiAccessible* desktop = atspi_get_desktop(0);
-        AtspiAccessible* app = nullptr;
-        const int count
-            = call("desktop: child count", [&] { return atspi_accessible_get_child_count(desktop, nullptr); });
-        for (int i = 0; i < count && !app; ++i) {
-            AtspiAccessible* child = call("desktop: child at index",
-                                          [&] { return atspi_accessible_get_child_at_index(desktop, i, nullptr); });
-            if (!child)
-                continue;
-            const guint childPid
-                = call("application: process id", [&] { return atspi_accessible_get_process_id(child, nullptr); });
-            if (qint32(childPid) == pid)
-                app = child;
-            else
-                g_object_unref(child);
-        }
-        g_object_unref(desktop);
-        if (!app)
-            continue;
-        AtspiAccessible* focused = call("application: focused element (collection)", [&] {
-            AtspiCollection* collection = atspi_accessible_get_collection_iface(app);
-            AtspiStateSet* states = atspi_state_set_new(nullptr);
-            atspi_state_set_add(states, ATSPI_STATE_FOCUSED);
-            AtspiMatchRule* rule
-                = atspi_match_rule_new(states, ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr,
-                                       ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE);
-            GArray* matches = collection ? atspi_collection_get_matches(
-                                  collection, rule, ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, nullptr)
-                                         : nullptr;
-            AtspiAccessible* first = matches && matches->len > 0
-                ? static_cast<AtspiAccessible*>(g_object_ref(g_array_index(matches, AtspiAccessible*, 0)))
-                : nullptr;
-            if (matches) {
-                for (guint i = 0; i < matches->len; ++i)
-                    g_object_unref(g_array_index(matches, AtspiAccessible*, i));
-                g_array_free(matches, TRUE);
-            }
-            g_object_unref(rule);
-            g_object_unref(states);
-            if (collection)
-                g_object_unref(collection);
-            return first;
-        });
-        g_object_unref(app);
-        for (AtspiAccessible* element = focused; element;) {
-            call("element: role", [&] { return atspi_accessible_get_role(element, nullptr); });
-            if (AtspiText* text
-                = call("element: text interface", [&] { return atspi_accessible_get_text_iface(element); })) {
-                const int selections
-                    = call("element: selection count", [&] { return atspi_text_get_n_selections(text, nullptr); });
-                for (int i = 0; i < selections; ++i) {
-                    AtspiRange* range
-                        = call("element: selection range", [&] { return atspi_text_get_selection(text, i, nullptr); });
-                    if (range)
-                        g_free(call("element: selected text", [&] {
-                            return atspi_text_get_text(text, range->start_offset, range->end_offset, nullptr);
-                        }));
-                    g_free(range);
-                }
-                g_object_unref(text);
-            }
-            if (AtspiDocument* document
-                = call("element: document interface", [&] { return atspi_accessible_get_document_iface(element); })) {
-                g_free(call("element: document address (DocURL)", [&] {
-                    return atspi_document_get_document_attribute_value(document, const_cast<gchar*>("DocURL"), nullptr);
-                }));
-                g_object_unref(document);
-            }
-            AtspiAccessible* up
-                = call("element: parent", [&] { return atspi_accessible_get_parent(element, nullptr); });
-            g_object_unref(element);
-            element = up && atspi_accessible_get_role(up, nullptr) != ATSPI_ROLE_DESKTOP_FRAME ? up : nullptr;
-            if (up && !element)
-                g_object_unref(up);
-        }
-        times.endCapture();
-    }
-    times.print("AT-SPI calls of one accessibility read, made one by one");
-}
-
 void ShortcutPressToCaptureFromFirefox(benchmark::State& state)
 {
     const QString firefox = firefoxProgram();
@@ -514,22 +403,12 @@ void ShortcutPressToCaptureFromFirefox(benchmark::State& state)
         state.SkipWithError("Firefox is not installed (firefox-esr or firefox): nothing to measure");
         return;
     }
-    QTemporaryDir home;
     QTemporaryDir profile;
     writeProfile(profile.path());
     PageServer page;
 
-    PosixFileSystem files;
-    SettingsDefaults defaults(QStringLiteral("com.ruvo.vellicord"), home.path());
-    ThreadSerialQueue saveQueue("com.vellicord.store.save");
-    TimerScheduler scheduler(qApp);
-    SystemClock clock;
-    Store store(
-        home.filePath(QStringLiteral("Vellicord/Vellicord.json")),
-        Store::Services{
-            .fileSystem = files, .defaults = defaults, .saveQueue = saveQueue, .scheduler = scheduler, .clock = clock});
-    X11CaptureServices desktopServices{clock};
-    const CaptureServices real = desktopServices.services();
+    bench::CaptureApplication app;
+    const CaptureServices real = app.desktopServices.services();
     CallTimes times;
     // When the shortcut was pressed and when the capture ended, for the time around the capture.
     std::atomic<Steady::time_point> pressed{};
@@ -544,39 +423,14 @@ void ShortcutPressToCaptureFromFirefox(benchmark::State& state)
                                         .keyEvents = keyEvents,
                                         .processRunner = real.processRunner,
                                         .clock = captureClock};
-    X11HotKeys keys;
-    HotKeyManager hotKeys(keys, defaults);
-    FakeSound sound;
-    FakeLoginItem loginItem;
-    FakeDesktop desktop;
-    UpdateController updates{BundleInfo{}};
-    AppDelegate delegate(AppDelegate::Services{
-        .store = store,
-        .pasteboard = desktopServices.pasteboard(),
-        .scheduler = scheduler,
-        .clock = clock,
-        .defaults = defaults,
-        .desktop = desktop,
-        .accessibility = real.accessibility,
-        .workspace = real.workspace,
-        .sound = sound,
-        .hotKeys = hotKeys,
-        .loginItem = loginItem,
-        .updates = updates,
-        .fileSystem = files,
-        .capture =
-            [&] {
-                times.add(QStringLiteral("shortcut press to the capture's start"), millisecondsSince(pressed));
-                SelectionCapture::Outcome outcome = SelectionCapture(timedServices).capture();
-                captured = Steady::now();
-                return outcome;
-            },
-        .processId = QCoreApplication::applicationPid(),
-        .log = [](const QString&) {},
-    });
-    hotKeys.onCapture = [&] { delegate.captureRequest().captureNow(); };
+    app.capture = [&] {
+        times.add(QStringLiteral("shortcut press to the capture's start"), millisecondsSince(pressed));
+        SelectionCapture::Outcome outcome = SelectionCapture(timedServices).capture();
+        captured = Steady::now();
+        return outcome;
+    };
     Display* display = XOpenDisplay(nullptr);
-    if (!display || !hotKeys.registerCombo(HotKeyCombo::defaultCombo())) {
+    if (!display || !app.hotKeys.registerCombo(HotKeyCombo::defaultCombo())) {
         state.SkipWithError("no X server or the shortcut is taken");
         return;
     }
@@ -593,7 +447,7 @@ void ShortcutPressToCaptureFromFirefox(benchmark::State& state)
                    profile.path(), page.address()});
     const qint32 pid = qint32(browser.processId());
     Window window = 0;
-    spin(60000, [&] {
+    bench::spin(60000, [&] {
         window = windowOf(display, pid);
         return window && page.requests > 0;
     });
@@ -604,14 +458,11 @@ void ShortcutPressToCaptureFromFirefox(benchmark::State& state)
     activate(display, window);
     QElapsedTimer waited;
     waited.start();
-    spin(30000, [&] { return pageIsAccessible(real.accessibility, pid, page.address()); });
+    bench::spin(30000, [&] { return pageIsAccessible(real.accessibility, pid, page.address()); });
     std::printf("Firefox %s showed the page; its document was on the accessibility bus %lld ms later\n",
                 qPrintable(firefox), waited.elapsed());
-    // The first synthetic key switches the server's keyboard device; the shortcut is grabbed anew.
-    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Shift_L), True, CurrentTime);
-    XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_Shift_L), False, CurrentTime);
-    XFlush(display);
-    spin(300);
+    bench::switchToSyntheticKeyboard(display);
+    bench::spin(300);
 
     std::vector<double> milliseconds;
     int asSelected = 0;
@@ -621,25 +472,25 @@ void ShortcutPressToCaptureFromFirefox(benchmark::State& state)
         state.PauseTiming();
         activate(display, window);
         tripleClick(display, window);
-        spin(400);
+        bench::spin(400);
         times.discard(); // what happened before the press belongs to no capture
         state.ResumeTiming();
 
-        const qsizetype before = store.selections().size();
+        const qsizetype before = app.store.selections().size();
         QElapsedTimer timer;
         timer.start();
         pressed = Steady::now();
         vellicord::bench::pressShortcut(display);
-        spin(10000, [&] { return store.selections().size() > before; });
+        bench::spin(10000, [&] { return app.store.selections().size() > before; });
         const double elapsed = double(timer.nsecsElapsed()) / 1e6;
         times.add(QStringLiteral("capture's end to the capture in the library"), millisecondsSince(captured));
         state.SetIterationTime(elapsed / 1e3);
         milliseconds.push_back(elapsed);
 
         state.PauseTiming();
-        spin(200);
-        if (store.selections().size() > before) {
-            const Selection& saved = store.selections().first();
+        bench::spin(200);
+        if (app.store.selections().size() > before) {
+            const Selection& saved = app.store.selections().first();
             lastText = saved.text;
             asSelected += saved.text == paragraph;
             withAddress += saved.sourceURL == page.address();
@@ -648,7 +499,7 @@ void ShortcutPressToCaptureFromFirefox(benchmark::State& state)
         state.ResumeTiming();
     }
     bench::reportLatencies(state, milliseconds);
-    state.counters["saved"] = double(store.selections().size());
+    state.counters["saved"] = double(app.store.selections().size());
     state.counters["text_as_selected"] = asSelected;
     state.counters["with_page_address"] = withAddress;
     std::printf("\nThe last capture's text: \"%s\"\nEach capture, ms:", qPrintable(lastText.left(120)));
@@ -656,13 +507,10 @@ void ShortcutPressToCaptureFromFirefox(benchmark::State& state)
         std::printf(" %.0f", ms);
     std::printf("\n\n");
     times.print("Where a capture's time goes");
-    std::printf("\n");
-    probeAtspi(pid, captures);
 
     browser.terminate();
     if (!browser.waitForFinished(5000))
         browser.kill();
-    delegate.applicationWillTerminate();
     XCloseDisplay(display);
 }
 BENCHMARK(ShortcutPressToCaptureFromFirefox)->Iterations(captures)->UseManualTime()->Unit(benchmark::kMillisecond);
