@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <span>
 #include <string_view>
 
 namespace vellicord {
@@ -191,7 +192,7 @@ qsizetype blockStartEscape(QStringView line, qsizetype& count)
 
 // Escapes the lines starting at these positions (ascending) that would start a block, in one
 // pass however many lines there are; where the backslashes went, ascending.
-std::vector<qsizetype> escapeBlockStarts(QString& out, const std::vector<qsizetype>& lineStarts)
+std::vector<qsizetype> escapeBlockStarts(QString& out, std::span<const qsizetype> lineStarts)
 {
     std::vector<qsizetype> escapes;
     for (const qsizetype start : lineStarts) {
@@ -703,7 +704,8 @@ QString InlineMarkdownWriter::finish(QStringView continuation) const
             else if (!out.isEmpty())
                 out += piece.text;
         }
-        escapeBlockStarts(out, {0});
+        const qsizetype start = 0;
+        escapeBlockStarts(out, std::span(&start, 1));
         return out;
     }
     Plan plan;
