@@ -328,7 +328,7 @@ QString ComposeDraftPane::sourceCountText(qsizetype included, qsizetype sources)
 QString ComposeDraftPane::emptyStateText(const QString& hotkeyDisplay)
 {
     return QStringLiteral("No sources yet. Select text anywhere and press ") + hotkeyDisplay
-        + QStringLiteral(" with “Collect into Prompt” on (menu bar) to add it here — or import pasted text below.");
+        + QStringLiteral(" with “Collect into Prompt” on (system tray) to add it here — or import pasted text below.");
 }
 
 bool ComposeDraftPane::showsDraft() const

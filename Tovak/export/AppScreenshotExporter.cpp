@@ -40,7 +40,7 @@ namespace vellicord::AppScreenshotExporter {
 namespace {
 
 const QString storageFailureOption = QStringLiteral("-exportStorageFailureSurfaces");
-const QString hotkey = QString::fromUtf16(UISurfaceCanvas::hotkeyDisplay);
+const QString hotkey = UISurfaceCanvas::hotkeyDisplay();
 const QString sampleGroupName = QStringLiteral("Swift research");
 const QString sampleGroupColor = QStringLiteral("#245BD7");
 // A group of no library: the empty state of a scope that holds nothing.

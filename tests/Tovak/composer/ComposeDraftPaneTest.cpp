@@ -79,9 +79,9 @@ TEST(ComposeDraftPane, CountsSourcesAndShowsTheEmptyStateOnlyWithoutEntries)
         EXPECT_EQ(pane.view->showsEmptyState(), c.empty) << c.name;
         EXPECT_EQ(pane.view->rows().size(), c.rows) << c.name;
     }
-    EXPECT_EQ(ComposeDraftPane::emptyStateText(QStringLiteral("⌃⌥⌘C")),
-              QStringLiteral("No sources yet. Select text anywhere and press ⌃⌥⌘C with “Collect into Prompt” on (menu "
-                             "bar) to add it here — or import pasted text below."));
+    EXPECT_EQ(ComposeDraftPane::emptyStateText(QStringLiteral("Ctrl+Alt+Super+C")),
+              QStringLiteral("No sources yet. Select text anywhere and press Ctrl+Alt+Super+C with “Collect into "
+                             "Prompt” on (system tray) to add it here — or import pasted text below."));
 }
 
 TEST(ComposeDraftPane, RowsShowTheirEntryTokensBadgesAndState)
