@@ -26,6 +26,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -315,7 +316,13 @@ void render(QWidget& view, QSize size, int scale, Appearance appearance, const Q
     QWidget* const formerParent = view.parentWidget();
     auto* layout = new QVBoxLayout(&frame);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(&view);
+    // A sheet (a dialog) keeps its own size, centred as it sits over its window, so that its image
+    // looks as it does live; where it grows (a text editor), it takes the frame. Any other view is a
+    // window's content and fills the frame.
+    if (qobject_cast<QDialog*>(&view))
+        layout->addWidget(&view, 0, Qt::AlignCenter);
+    else
+        layout->addWidget(&view);
     // Work the views queue for their first appearance is done before the picture is taken.
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();

@@ -56,9 +56,10 @@ void exportSampleScreenshot(const QString& file, const ExportServices& services)
 // The files exportSurfaces writes, in the order it writes them.
 QStringList surfaceFileNames(bool storageFailureOnly);
 
-// Draws the view at the size in points, scale pixels per point, in the appearance, with en_US and
-// UTC, and writes it as a PNG file, atomically: encoded in memory first, so that a failure leaves
-// no file and an earlier file as it was. Throws renderFailed, encodeFailed or the write's error.
+// Draws the view in a frame of the size in points (a sheet at its own size, centred; any other
+// view filling it), at scale pixels per point, in the appearance, with en_US and UTC, and writes it
+// as a PNG file, atomically: encoded in memory first, so that a failure leaves no file and an
+// earlier file as it was. Throws renderFailed, encodeFailed or the write's error.
 void render(QWidget& view, QSize size, int scale, Appearance appearance, const QString& path, FileSystem& files);
 
 // The sample library of the catalogue: the six samples, the group "Swift research" with the first

@@ -1,8 +1,16 @@
+#include "Tovak/composer/EntryTrimSheet.h"
+#include "Tovak/composer/ImportSheet.h"
+#include "Tovak/composer/SaveTemplateSheet.h"
 #include "Tovak/export/AppScreenshotExporter.h"
 #include "Tovak/export/SampleData.h"
 #include "Tovak/export/SnapshotFixture.h"
 #include "Tovak/export/StorageFailureSurfaceCanvas.h"
+#include "Tovak/export/UISurfaceCanvas.h"
+#include "Tovak/kit/Theme.h"
+#include "Tovak/library/NameSheet.h"
 #include "Tovak/library/UnavailableLibraryView.h"
+#include "Tovak/library/WelcomeView.h"
+#include "core/library/ModelProfile.h"
 #include "core/library/PromptTemplates.h"
 #include "support/FaultyFileSystem.h"
 #include "support/ManualClock.h"
@@ -11,6 +19,7 @@
 #include "support/MemoryDefaults.h"
 #include "support/ViewFakes.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QImage>
@@ -430,5 +439,73 @@ TEST(StorageFailureSurfaceCanvas, ShowsTheUnavailableLibraryOnlyWhenItIs)
     for (const auto& [status, shown] : cases) {
         StorageFailureSurfaceCanvas canvas(status);
         EXPECT_EQ(canvas.findChild<UnavailableLibraryView*>() != nullptr, shown) << status.name();
+    }
+}
+
+// A sheet's image is the sheet as it shows over its window: drawn at the size it opens at, centred
+// in the image's frame, pixel for pixel what the open sheet shows.
+TEST(SurfaceExport, SheetsAreDrawnAsTheyOpen)
+{
+    struct Case {
+        const char* file;
+        std::function<std::unique_ptr<QDialog>()> make;
+        QSize frame;
+    };
+    const Case cases[] = {
+        {"welcome.png", [] { return std::make_unique<WelcomeView>(true, UISurfaceCanvas::hotkeyDisplay()); },
+         QSize(520, 520)},
+        {"sheet-trim.png",
+         [] {
+             return std::make_unique<EntryTrimSheet>(ModelProfile::gpt4o(), QStringLiteral("Swift concurrency."),
+                                                     nullptr);
+         },
+         QSize(520, 380)},
+        {"sheet-import.png",
+         [] {
+             return std::make_unique<ImportSheet>(
+                 QStringLiteral("First imported paragraph.\n\nSecond imported paragraph."), nullptr);
+         },
+         QSize(540, 420)},
+        {"sheet-save-template.png",
+         [] { return std::make_unique<SaveTemplateSheet>(QStringLiteral("Research summary"), nullptr); },
+         QSize(340, 180)},
+        {"sheet-new-group.png",
+         [] {
+             return std::make_unique<NameSheet>(QStringLiteral("New Group"), QStringLiteral("Create"),
+                                                QStringLiteral("Research"));
+         },
+         QSize(360, 190)},
+    };
+    QTemporaryDir folder;
+    const QString kept = qEnvironmentVariable("VELLICORD_RENDER_DIR");
+    for (const Case& c : cases) {
+        // Opened as a dialog opens: as wide as it asks, or as the frame when it asks for more (a user
+        // may narrow it so far), and as tall as its texts need at that width. Not the active window,
+        // as no image is: no focus ring.
+        const std::unique_ptr<QDialog> open = c.make();
+        Theme::apply(*open, Appearance::light);
+        open->setAttribute(Qt::WA_DontShowOnScreen);
+        open->show();
+        const int width = std::min(open->sizeHint().width(), c.frame.width());
+        open->resize(width, open->hasHeightForWidth() ? open->heightForWidth(width) : open->sizeHint().height());
+        QCoreApplication::processEvents();
+        const QImage shown = open->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        open->hide();
+
+        FaultyFileSystem files;
+        const QString path = folder.filePath(QLatin1String(c.file));
+        const std::unique_ptr<QDialog> drawn = c.make();
+        AppScreenshotExporter::render(*drawn, c.frame, 1, Appearance::light, path, files);
+        const QImage image = QImage(path).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(image.size(), c.frame) << c.file;
+        ASSERT_TRUE(shown.width() <= c.frame.width() && shown.height() <= c.frame.height())
+            << c.file << ": opens at " << shown.width() << "×" << shown.height();
+        const QPoint corner((c.frame.width() - shown.width()) / 2, (c.frame.height() - shown.height()) / 2);
+        EXPECT_EQ(image.copy(QRect(corner, shown.size())), shown) << c.file << " is not the sheet as it opens";
+        if (!kept.isEmpty()) {
+            QDir().mkpath(kept);
+            shown.save(kept + QStringLiteral("/open-") + QLatin1String(c.file));
+            image.save(kept + QStringLiteral("/drawn-") + QLatin1String(c.file));
+        }
     }
 }
