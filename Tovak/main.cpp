@@ -124,6 +124,7 @@ void runExport(int& argc, char** argv, const std::function<void(const ExportServ
     qInstallMessageHandler(discardMessage);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QApplication application(argc, argv);
+    RenderEnvironment::checkFonts();
     QApplication::setCursorFlashTime(0);
     Theme::apply(application, Appearance::light);
     PosixFileSystem files;

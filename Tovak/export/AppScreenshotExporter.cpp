@@ -289,6 +289,9 @@ QString ExportError::description() const
     case Kind::missingSurfacesDirectory: return QStringLiteral("Provide an output directory after -exportUISurfaces.");
     case Kind::renderFailed: return QStringLiteral("SwiftUI did not render the temporary Vellicord sample view.");
     case Kind::encodeFailed: return QStringLiteral("The rendered bitmap could not be encoded as PNG.");
+    case Kind::fontsMissing:
+        return QStringLiteral("The fonts the images are drawn with are missing or unreadable: DejaVu Sans, DejaVu "
+                              "Sans Mono and DejaVu Serif, regular and bold (the package fonts-dejavu-core).");
     }
     return {};
 }

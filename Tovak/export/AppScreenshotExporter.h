@@ -25,7 +25,7 @@ namespace AppScreenshotExporter {
 
 class ExportError final : public std::exception {
 public:
-    enum class Kind { missingOutputPath, missingSurfacesDirectory, renderFailed, encodeFailed };
+    enum class Kind { missingOutputPath, missingSurfacesDirectory, renderFailed, encodeFailed, fontsMissing };
 
     explicit ExportError(Kind kind)
         : kind_(kind)

@@ -250,6 +250,76 @@ TEST(SurfaceExport, ProgramWritesEachModeWithoutADisplay)
     }
 }
 
+// Where the export finds its fonts; a test puts another folder in its place for one run.
+const QString fontFolder = QStringLiteral("/usr/share/fonts/truetype/dejavu");
+
+// Runs the program with another folder mounted in place of the fonts, in a mount namespace of its
+// own, as a machine without them would have it; none when this machine allows no such namespace.
+std::optional<Outcome> runWithFonts(const QString& fonts, const QStringList& arguments,
+                                    const QProcessEnvironment& environment)
+{
+    const QString mountThenRun = QStringLiteral("mount --bind \"$0\" %1 && exec \"$@\"").arg(fontFolder);
+    QProcess probe;
+    probe.start(QStringLiteral("unshare"),
+                {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"), mountThenRun, fonts,
+                 QStringLiteral("true")});
+    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+        return std::nullopt;
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral("unshare"),
+                  QStringList{QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"), mountThenRun, fonts,
+                              QStringLiteral(VELLICORD_BINARY)}
+                      + arguments);
+    if (!program.waitForFinished(120000))
+        return Outcome{};
+    return Outcome{program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
+}
+
+// Without its fonts the export would draw empty boxes: it says so and draws nothing.
+TEST(SurfaceExport, MissingOrUnreadableFontsStopItBeforeAnyImage)
+{
+    const QStringList present = QDir(fontFolder).entryList(QDir::Files);
+    struct Case {
+        const char* name;
+        std::function<bool(const QString& file)> kept; // which of the font files stay
+        bool damaged = false; // the kept files are cut short
+    };
+    const Case cases[] = {
+        {"no fonts at all", [](const QString&) { return false; }},
+        {"no bold face of the sans", [](const QString& file) { return file != u"DejaVuSans-Bold.ttf"; }},
+        {"no monospaced face", [](const QString& file) { return !file.startsWith(u"DejaVuSansMono"); }},
+        {"every font unreadable", [](const QString&) { return true; }, true},
+    };
+    for (const Case& c : cases) {
+        Home home;
+        const QString fonts = home.path(QStringLiteral("fonts"));
+        QDir().mkpath(fonts);
+        for (const QString& file : present) {
+            if (!c.kept(file))
+                continue;
+            QByteArray bytes = TemporaryLibrary::readAll(fontFolder + u'/' + file);
+            TemporaryLibrary::writeAll(fonts + u'/' + file, c.damaged ? bytes.left(100) : bytes);
+        }
+        const QString out = home.path(QStringLiteral("out"));
+        for (const QStringList& arguments :
+             {QStringList{QStringLiteral("-exportUISurfaces"), out},
+              QStringList{QStringLiteral("-exportSampleScreenshot"), out + QStringLiteral("/sample.png")}}) {
+            const std::optional<Outcome> result = runWithFonts(fonts, arguments, home.environment());
+            if (!result)
+                GTEST_SKIP() << "this machine allows no mount namespace (unshare -rm), so fonts cannot be hidden";
+            EXPECT_EQ(result->status, 1) << c.name;
+            EXPECT_EQ(result->out, QByteArray()) << c.name;
+            EXPECT_EQ(result->err,
+                      "error: The fonts the images are drawn with are missing or unreadable: DejaVu Sans, DejaVu Sans "
+                      "Mono and DejaVu Serif, regular and bold (the package fonts-dejavu-core).\n")
+                << c.name;
+            EXPECT_FALSE(QFileInfo::exists(out)) << c.name;
+            EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList()) << c.name;
+        }
+    }
+}
+
 // The same bytes on every run, whatever scaling, font resolution or fonts the user has chosen.
 TEST(SurfaceExport, SameBytesOnEveryRunWhateverTheUserChose)
 {
