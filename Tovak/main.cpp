@@ -11,6 +11,7 @@
 #include "core/library/AppLog.h"
 #include "core/library/FileLogger.h"
 #include "core/library/Store.h"
+#include "platform/NativePath.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/ThreadSerialQueue.h"
 #include "platform/qt/SettingsDefaults.h"
@@ -42,11 +43,12 @@ using namespace vellicord;
 
 namespace {
 
+// Paths among them keep their bytes, also those that are not UTF-8.
 QStringList argumentList(int argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(NativePath::decode(argv[i]));
     return arguments;
 }
 

@@ -23,19 +23,25 @@
 #include "core/library/ModelProfile.h"
 #include "core/library/Store.h"
 #include "platform/FileSystem.h"
+#include "platform/NativePath.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
-#include <QFileInfo>
 #include <QImageWriter>
 #include <QTimeZone>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vellicord::AppScreenshotExporter {
 namespace {
@@ -51,7 +57,8 @@ const QString sampleLibraryPath = QStringLiteral("/home/alex/.local/share/Vellic
 // PNG states its density in pixels per metre: 72 points per inch, times the scale.
 constexpr double pointsPerMetre = 72.0 / 0.0254;
 
-std::optional<QString> readOption(const QStringList& arguments, const QStringList& names, ExportError::Kind missing)
+// The argument after the first of the names, as it stands, even when it looks like another option.
+std::optional<QString> optionArgument(const QStringList& arguments, const QStringList& names, ExportError::Kind missing)
 {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         if (!names.contains(arguments[i]))
@@ -59,10 +66,36 @@ std::optional<QString> readOption(const QStringList& arguments, const QStringLis
         // An empty argument names no place; taken as the current folder, it would be written over.
         if (i + 1 == arguments.size() || arguments[i + 1].isEmpty())
             throw ExportError(missing);
-        // Taken as it stands, even when it looks like another option.
-        return QDir::cleanPath(QDir::current().absoluteFilePath(arguments[i + 1]));
+        return arguments[i + 1];
     }
     return std::nullopt;
+}
+
+// The path made absolute and cleaned, its bytes kept: the current folder is read as bytes too,
+// as Qt would read it as UTF-8 and put U+FFFD in place of what is not.
+QString absolutePath(const QString& path)
+{
+    if (QDir::isAbsolutePath(path))
+        return QDir::cleanPath(path);
+    char* const current = ::getcwd(nullptr, 0);
+    if (!current)
+        throw FileSystemError(QStringLiteral("Could not read the current folder for"), path, errno);
+    const QString folder = NativePath::decode(current);
+    std::free(current);
+    return QDir::cleanPath(folder + u'/' + path);
+}
+
+// A path written as a folder's: "DIR/", "DIR/." or "..".
+bool namesFolder(const QString& path)
+{
+    const QString last = path.section(u'/', -1);
+    return last.isEmpty() || last == u"." || last == u"..";
+}
+
+bool isFolder(const QString& path)
+{
+    struct stat info;
+    return ::stat(NativePath::encode(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // The views' services in the export: a clock at the samples' time, no clipboard, no application
@@ -289,6 +322,8 @@ QString ExportError::description() const
     case Kind::missingSurfacesDirectory: return QStringLiteral("Provide an output directory after -exportUISurfaces.");
     case Kind::renderFailed: return QStringLiteral("SwiftUI did not render the temporary Vellicord sample view.");
     case Kind::encodeFailed: return QStringLiteral("The rendered bitmap could not be encoded as PNG.");
+    case Kind::outputIsFolder:
+        return QStringLiteral("Provide a file path after -exportSampleScreenshot, not a folder.");
     case Kind::fontsMissing:
         return QStringLiteral("The fonts the images are drawn with are missing or unreadable: DejaVu Sans, DejaVu "
                               "Sans Mono and DejaVu Serif, regular and bold (the package fonts-dejavu-core).");
@@ -298,13 +333,22 @@ QString ExportError::description() const
 
 std::optional<QString> requestedSurfacesDirectory(const QStringList& arguments)
 {
-    return readOption(arguments, {QStringLiteral("-exportUISurfaces"), storageFailureOption},
-                      ExportError::Kind::missingSurfacesDirectory);
+    const std::optional<QString> path
+        = optionArgument(arguments, {QStringLiteral("-exportUISurfaces"), storageFailureOption},
+                         ExportError::Kind::missingSurfacesDirectory);
+    return path ? std::optional(absolutePath(*path)) : std::nullopt;
 }
 
 std::optional<QString> requestedOutputURL(const QStringList& arguments)
 {
-    return readOption(arguments, {QStringLiteral("-exportSampleScreenshot")}, ExportError::Kind::missingOutputPath);
+    const std::optional<QString> path
+        = optionArgument(arguments, {QStringLiteral("-exportSampleScreenshot")}, ExportError::Kind::missingOutputPath);
+    if (!path)
+        return std::nullopt;
+    // Cleaned, "shots/" would become a file named "shots".
+    if (namesFolder(*path) || isFolder(absolutePath(*path)))
+        throw ExportError(ExportError::Kind::outputIsFolder);
+    return absolutePath(*path);
 }
 
 void render(QWidget& view, QSize size, int scale, Appearance appearance, const QString& path, FileSystem& files)
@@ -421,7 +465,7 @@ void exportSampleScreenshot(const QString& file, const ExportServices& services)
                                                        .clock = stage.clock,
                                                        .desktop = stage.desktop},
                            samples->first().id);
-    services.fileSystem.createDirectories(QFileInfo(file).absolutePath());
+    services.fileSystem.createDirectories(file.left(std::max<qsizetype>(file.lastIndexOf(u'/'), 1)));
     render(view, QSize(1120, 660), 2, Appearance::light, file, services.fileSystem);
 }
 

@@ -25,7 +25,14 @@ namespace AppScreenshotExporter {
 
 class ExportError final : public std::exception {
 public:
-    enum class Kind { missingOutputPath, missingSurfacesDirectory, renderFailed, encodeFailed, fontsMissing };
+    enum class Kind {
+        missingOutputPath,
+        missingSurfacesDirectory,
+        renderFailed,
+        encodeFailed,
+        outputIsFolder,
+        fontsMissing,
+    };
 
     explicit ExportError(Kind kind)
         : kind_(kind)
@@ -40,10 +47,12 @@ private:
 };
 
 // The argument after the first "-exportUISurfaces" or "-exportStorageFailureSurfaces", as an
-// absolute, cleaned directory path; none without either option; throws missingSurfacesDirectory
-// when the option is the last argument or is followed by an empty one.
+// absolute, cleaned directory path with the argument's bytes (NativePath); none without either
+// option; throws missingSurfacesDirectory when the option is the last argument or is followed by an
+// empty one.
 std::optional<QString> requestedSurfacesDirectory(const QStringList& arguments);
-// The same for "-exportSampleScreenshot"; throws missingOutputPath.
+// The same for "-exportSampleScreenshot"; throws missingOutputPath, and outputIsFolder for a path
+// that names a folder ("shots/", or one that is there).
 std::optional<QString> requestedOutputURL(const QStringList& arguments);
 
 // The whole catalogue into the directory (made when missing), or, when the arguments hold

@@ -32,6 +32,8 @@
 
 #include <map>
 
+#include <sys/stat.h>
+
 using namespace vellicord;
 
 namespace {
@@ -247,6 +249,97 @@ TEST(SurfaceExport, ProgramWritesEachModeWithoutADisplay)
             expected.prepend(c.written.section(u'/', 0, 0));
         expected.sort();
         EXPECT_EQ(filesUnder(out), expected) << c.name;
+    }
+}
+
+// The program run by the shell, so that its arguments can hold any bytes: in `arguments`, "$OUT"
+// is the output folder, and printf's escapes make the bytes that are not text.
+struct Started {
+    QProcess program;
+
+    Started(const Home& home, const QByteArray& arguments, const std::map<QString, QString>& environment = {})
+    {
+        QProcessEnvironment variables = home.environment(environment);
+        variables.insert(QStringLiteral("OUT"), home.path(QStringLiteral("out")));
+        variables.insert(QStringLiteral("PROGRAM"), QStringLiteral(VELLICORD_BINARY));
+        program.setProcessEnvironment(variables);
+        program.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), QStringLiteral("exec \"$PROGRAM\" ") + QString::fromUtf8(arguments)});
+    }
+
+    Outcome finish()
+    {
+        if (!program.waitForFinished(120000))
+            return {};
+        return {program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
+    }
+};
+
+bool existsAsBytes(const QByteArray& path)
+{
+    struct stat info;
+    return ::lstat(path.constData(), &info) == 0;
+}
+
+// Whatever a path holds, the program writes where it was told and says so in one line.
+TEST(SurfaceExport, PathsKeepTheirBytesAndTheResultIsOneLine)
+{
+    struct Case {
+        const char* name;
+        QByteArray arguments;
+        int status;
+        QByteArray out; // "OUT" stands for the output folder
+        QByteArray err;
+        QList<QByteArray> written; // under OUT, as bytes
+    };
+    const Case cases[] = {
+        {"a folder name that is not UTF-8",
+         "-exportStorageFailureSurfaces \"$OUT/$(printf 'caf\\351')\"",
+         0,
+         "==> UI surfaces: OUT/caf\\xE9\n",
+         "",
+         {"caf\xE9/library-unreadable-dark.png"}},
+        {"a line feed and a terminal escape in the folder's name",
+         "-exportStorageFailureSurfaces \"$OUT/$(printf 'a\\nb\\033[31m')\"",
+         0,
+         "==> UI surfaces: OUT/a\\nb\\x1B[31m\n",
+         "",
+         {"a\nb\x1B[31m/library-incompatible-light.png"}},
+        {"a screenshot in a folder that is not UTF-8",
+         "-exportSampleScreenshot \"$OUT/$(printf 'x\\351')/s.png\"",
+         0,
+         "==> sample screenshot: OUT/x\\xE9/s.png\n",
+         "",
+         {"x\xE9/s.png"}},
+        {"a screenshot into a path written as a folder",
+         "-exportSampleScreenshot \"$OUT/shots/\"",
+         1,
+         "",
+         "error: Provide a file path after -exportSampleScreenshot, not a folder.\n",
+         {}},
+        {"a screenshot into a folder that is there",
+         "-exportSampleScreenshot \"$OUT\"",
+         1,
+         "",
+         "error: Provide a file path after -exportSampleScreenshot, not a folder.\n",
+         {}},
+    };
+    for (const Case& c : cases) {
+        Home home;
+        const QByteArray out = QFile::encodeName(home.path(QStringLiteral("out")));
+        QDir().mkpath(home.path(QStringLiteral("out")));
+        const Outcome result = Started(home, c.arguments).finish();
+        EXPECT_EQ(result.status, c.status) << c.name << ": " << result.err.constData();
+        EXPECT_EQ(result.out, QByteArray(c.out).replace("OUT", out)) << c.name;
+        EXPECT_EQ(result.err, c.err) << c.name;
+        for (const QByteArray& file : c.written)
+            EXPECT_TRUE(existsAsBytes(out + '/' + file)) << c.name << ": " << file.constData();
+        if (c.written.isEmpty())
+            EXPECT_EQ(filesUnder(home.path(QStringLiteral("out"))), QStringList()) << c.name;
+        EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList()) << c.name;
+        // Qt's own removal reads names as UTF-8 and would leave these.
+        QProcess::execute(QStringLiteral("rm"),
+                          {QStringLiteral("-rf"), QStringLiteral("--"), home.path(QStringLiteral("out"))});
     }
 }
 
