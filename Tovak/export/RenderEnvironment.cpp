@@ -1,6 +1,7 @@
 #include "Tovak/export/RenderEnvironment.h"
 
 #include "Tovak/export/AppScreenshotExporter.h"
+#include "Tovak/export/TemporaryFolder.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -54,14 +55,6 @@ const char* const unsetVariables[] = {
     "LANGUAGE",
 };
 
-QString makeTemporaryFolder()
-{
-    QByteArray path = QFile::encodeName(QDir::tempPath() + QStringLiteral("/VellicordRender.XXXXXX"));
-    if (!::mkdtemp(path.data()))
-        throw FileSystemError(QStringLiteral("Could not create"), QFile::decodeName(path), errno);
-    return QFile::decodeName(path);
-}
-
 } // namespace
 
 QStringList RenderEnvironment::installedFontFiles()
@@ -110,7 +103,7 @@ void RenderEnvironment::checkFonts()
 }
 
 RenderEnvironment::RenderEnvironment()
-    : folder_(makeTemporaryFolder())
+    : folder_(TemporaryFolder::makePrivate(QStringLiteral("VellicordRender")))
 {
     const QString fonts = folder_ + QStringLiteral("/fonts");
     const QString cache = folder_ + QStringLiteral("/cache");

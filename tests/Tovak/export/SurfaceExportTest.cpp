@@ -281,17 +281,20 @@ bool existsAsBytes(const QByteArray& path)
     return ::lstat(path.constData(), &info) == 0;
 }
 
-// Whatever a path holds, the program writes where it was told and says so in one line.
-TEST(SurfaceExport, PathsKeepTheirBytesAndTheResultIsOneLine)
+// Whatever a path holds, the program writes where it was told and says so in one line; without a
+// temporary folder to work in it stops, and never makes its folders at the root instead.
+TEST(SurfaceExport, PathsKeepTheirBytesAndNothingIsWrittenElsewhere)
 {
     struct Case {
         const char* name;
         QByteArray arguments;
         int status;
-        QByteArray out; // "OUT" stands for the output folder
+        QByteArray out; // "OUT" stands for the output folder, "HOME" for the run's own folder
         QByteArray err;
         QList<QByteArray> written; // under OUT, as bytes
+        std::map<QString, QString> environment = {}; // "HOME" as above
     };
+    const QByteArray folderError = "error: Provide a file path after -exportSampleScreenshot, not a folder.\n";
     const Case cases[] = {
         {"a folder name that is not UTF-8",
          "-exportStorageFailureSurfaces \"$OUT/$(printf 'caf\\351')\"",
@@ -315,28 +318,47 @@ TEST(SurfaceExport, PathsKeepTheirBytesAndTheResultIsOneLine)
          "-exportSampleScreenshot \"$OUT/shots/\"",
          1,
          "",
-         "error: Provide a file path after -exportSampleScreenshot, not a folder.\n",
+         folderError,
          {}},
-        {"a screenshot into a folder that is there",
-         "-exportSampleScreenshot \"$OUT\"",
+        {"a screenshot into a folder that is there", "-exportSampleScreenshot \"$OUT\"", 1, "", folderError, {}},
+        {"a temporary folder that is not there",
+         "-exportUISurfaces \"$OUT\"",
          1,
          "",
-         "error: Provide a file path after -exportSampleScreenshot, not a folder.\n",
-         {}},
+         "error: Could not create a folder in the temporary folder HOME/missing: No such file or directory\n",
+         {},
+         {{QStringLiteral("TMPDIR"), QStringLiteral("HOME/missing")}}},
+        {"a temporary folder that is a file",
+         "-exportSampleScreenshot \"$OUT/s.png\"",
+         1,
+         "",
+         "error: Could not create a folder in the temporary folder HOME/tmp/file: Not a directory\n",
+         {},
+         {{QStringLiteral("TMPDIR"), QStringLiteral("HOME/tmp/file")}}},
     };
+    const auto atTheRoot = [] {
+        return QDir(QStringLiteral("/")).entryList({QStringLiteral("Vellicord*")}, QDir::AllEntries | QDir::Hidden);
+    };
+    const QStringList rootBefore = atTheRoot();
     for (const Case& c : cases) {
         Home home;
+        const QByteArray homeBytes = QFile::encodeName(home.root.path());
         const QByteArray out = QFile::encodeName(home.path(QStringLiteral("out")));
         QDir().mkpath(home.path(QStringLiteral("out")));
-        const Outcome result = Started(home, c.arguments).finish();
+        TemporaryLibrary::writeAll(home.path(QStringLiteral("tmp/file")), "in the way");
+        std::map<QString, QString> environment;
+        for (const auto& [name, value] : c.environment)
+            environment.emplace(name, QString(value).replace(QStringLiteral("HOME"), home.root.path()));
+        const Outcome result = Started(home, c.arguments, environment).finish();
         EXPECT_EQ(result.status, c.status) << c.name << ": " << result.err.constData();
         EXPECT_EQ(result.out, QByteArray(c.out).replace("OUT", out)) << c.name;
-        EXPECT_EQ(result.err, c.err) << c.name;
+        EXPECT_EQ(result.err, QByteArray(c.err).replace("HOME", homeBytes)) << c.name;
         for (const QByteArray& file : c.written)
             EXPECT_TRUE(existsAsBytes(out + '/' + file)) << c.name << ": " << file.constData();
         if (c.written.isEmpty())
             EXPECT_EQ(filesUnder(home.path(QStringLiteral("out"))), QStringList()) << c.name;
-        EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList()) << c.name;
+        EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList({QStringLiteral("file")})) << c.name;
+        EXPECT_EQ(atTheRoot(), rootBefore) << c.name;
         // Qt's own removal reads names as UTF-8 and would leave these.
         QProcess::execute(QStringLiteral("rm"),
                           {QStringLiteral("-rf"), QStringLiteral("--"), home.path(QStringLiteral("out"))});
