@@ -112,6 +112,34 @@ void keepClipboard(X11Pasteboard& pasteboard)
     }
 }
 
+// SIGINT, SIGTERM and SIGHUP during an export: the handler only notes the signal. The export stops
+// before its next image and removes its throwaway folders on the way out, as after any error; then
+// the process ends by that signal, as it would have at once.
+volatile std::sig_atomic_t exportInterruption = 0;
+
+void onExportSignal(int signal)
+{
+    exportInterruption = signal;
+}
+
+void noteSignalsDuringExport()
+{
+    struct sigaction action = {};
+    action.sa_handler = onExportSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+void endByNotedSignal()
+{
+    if (const int signal = exportInterruption) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+}
+
 // The export prints its one result line and nothing else: Qt's warnings and the library's log
 // lines would otherwise reach standard error.
 void discardMessage(QtMsgType, const QMessageLogContext&, const QString&)
@@ -122,6 +150,7 @@ void discardMessage(QtMsgType, const QMessageLogContext&, const QString&)
 // again when it returns, as is everything the export made.
 void runExport(int& argc, char** argv, const std::function<void(const ExportServices&)>& work)
 {
+    noteSignalsDuringExport();
     RenderEnvironment environment;
     qInstallMessageHandler(discardMessage);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -138,7 +167,11 @@ void runExport(int& argc, char** argv, const std::function<void(const ExportServ
         .makeDefaults = [](const QString& suiteName, const QString& folder) -> std::unique_ptr<Defaults> {
             return std::make_unique<SettingsDefaults>(suiteName, folder);
         },
+        .interrupted = [] { return exportInterruption != 0; },
     });
+    // A signal after the last image: the run did not end as asked, so it is not reported as done.
+    if (exportInterruption)
+        throw AppScreenshotExporter::ExportError(AppScreenshotExporter::ExportError::Kind::interrupted);
 }
 
 } // namespace
@@ -160,8 +193,10 @@ int main(int argc, char** argv)
                 });
             },
     };
-    if (const std::optional<int> status = CommandLine::dispatch(arguments, exports, stdout, stderr))
+    if (const std::optional<int> status = CommandLine::dispatch(arguments, exports, stdout, stderr)) {
+        endByNotedSignal();
         return *status;
+    }
 
     // The lock comes before anything reads the library, so a second copy never loads it and
     // can never write an older library over the running copy's.

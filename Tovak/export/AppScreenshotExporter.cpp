@@ -98,6 +98,12 @@ bool isFolder(const QString& path)
     return ::stat(NativePath::encode(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+void stopIfInterrupted(const ExportServices& services)
+{
+    if (services.interrupted())
+        throw ExportError(ExportError::Kind::interrupted);
+}
+
 // The views' services in the export: a clock at the samples' time, no clipboard, no application
 // icons, no access to other applications; nothing the views offer to do reaches anything.
 struct Stage {
@@ -306,6 +312,7 @@ void exportStorageFailureSurfaces(const QString& directory, const ExportServices
         if (fixture.store().persistenceStatus() != failure.expected || !fixture.store().selections().isEmpty())
             throw ExportError(ExportError::Kind::renderFailed);
         for (const Appearance appearance : {Appearance::light, Appearance::dark}) {
+            stopIfInterrupted(services);
             StorageFailureSurfaceCanvas canvas(fixture.store().persistenceStatus());
             render(canvas, QSize(980, 600), 1, appearance, directory + u'/' + storageFailureFile(failure, appearance),
                    services.fileSystem);
@@ -324,6 +331,7 @@ QString ExportError::description() const
     case Kind::encodeFailed: return QStringLiteral("The rendered bitmap could not be encoded as PNG.");
     case Kind::outputIsFolder:
         return QStringLiteral("Provide a file path after -exportSampleScreenshot, not a folder.");
+    case Kind::interrupted: return QStringLiteral("The export was interrupted.");
     case Kind::fontsMissing:
         return QStringLiteral("The fonts the images are drawn with are missing or unreadable: DejaVu Sans, DejaVu "
                               "Sans Mono and DejaVu Serif, regular and bold (the package fonts-dejavu-core).");
@@ -437,6 +445,7 @@ void exportSurfaces(const QString& directory, const QStringList& arguments, cons
 
     Context context{stage, services, populated, empty, firstID, draftID, emptyDraftID};
     for (const Surface& surface : catalogue()) {
+        stopIfInterrupted(services);
         if (surface.before)
             surface.before(context);
         const std::unique_ptr<QWidget> view = surface.view(context);
@@ -466,6 +475,7 @@ void exportSampleScreenshot(const QString& file, const ExportServices& services)
                                                        .desktop = stage.desktop},
                            samples->first().id);
     services.fileSystem.createDirectories(file.left(std::max<qsizetype>(file.lastIndexOf(u'/'), 1)));
+    stopIfInterrupted(services);
     render(view, QSize(1120, 660), 2, Appearance::light, file, services.fileSystem);
 }
 

@@ -32,6 +32,7 @@ public:
         encodeFailed,
         outputIsFolder,
         fontsMissing,
+        interrupted,
     };
 
     explicit ExportError(Kind kind)
@@ -57,7 +58,8 @@ std::optional<QString> requestedOutputURL(const QStringList& arguments);
 
 // The whole catalogue into the directory (made when missing), or, when the arguments hold
 // "-exportStorageFailureSurfaces" anywhere, the storage-failure images alone. Throws the first
-// error; images written before it stay.
+// error, and interrupted before the next image once the services say so; images written before
+// stay, the throwaway libraries go.
 void exportSurfaces(const QString& directory, const QStringList& arguments, const ExportServices& services);
 // The sample main window, 1120 × 660 points at scale 2, into the file (its folder made when missing).
 void exportSampleScreenshot(const QString& file, const ExportServices& services);

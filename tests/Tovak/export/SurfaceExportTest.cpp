@@ -27,10 +27,13 @@
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <map>
+
+#include <csignal>
 
 #include <sys/stat.h>
 
@@ -362,6 +365,46 @@ TEST(SurfaceExport, PathsKeepTheirBytesAndNothingIsWrittenElsewhere)
         // Qt's own removal reads names as UTF-8 and would leave these.
         QProcess::execute(QStringLiteral("rm"),
                           {QStringLiteral("-rf"), QStringLiteral("--"), home.path(QStringLiteral("out"))});
+    }
+}
+
+// Interrupted midway (Control-C, a kill, a closed terminal), the export removes its throwaway
+// libraries and fonts before it ends, by the same signal; the images it finished stay whole.
+TEST(SurfaceExport, InterruptedItLeavesNothingBehindAndEndsByTheSignal)
+{
+    struct Case {
+        const char* name;
+        QByteArray arguments;
+        int signal;
+        std::function<bool(const Home&)> midway; // when the signal is sent
+    };
+    const auto imageWritten = [](const Home& home) { return !filesUnder(home.path(QStringLiteral("out"))).isEmpty(); };
+    const auto started = [](const Home& home) { return !filesUnder(home.path(QStringLiteral("tmp"))).isEmpty(); };
+    // The catalogue has 22 images to go after its first, the screenshot all its work after the
+    // first temporary folder: the signal comes well before the end.
+    const Case cases[] = {
+        {"catalogue, Control-C after its first image", "-exportUISurfaces \"$OUT\"", SIGINT, imageWritten},
+        {"catalogue, killed after its first image", "-exportUISurfaces \"$OUT\"", SIGTERM, imageWritten},
+        {"catalogue, its terminal closed after its first image", "-exportUISurfaces \"$OUT\"", SIGHUP, imageWritten},
+        {"sample screenshot, Control-C as it starts", "-exportSampleScreenshot \"$OUT/s.png\"", SIGINT, started},
+    };
+    for (const Case& c : cases) {
+        Home home;
+        Started run(home, c.arguments);
+        ASSERT_TRUE(run.program.waitForStarted()) << c.name;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.midway(home); }, 60000)) << c.name;
+        ::kill(pid_t(run.program.processId()), c.signal);
+        ASSERT_TRUE(run.program.waitForFinished(60000)) << c.name;
+        EXPECT_EQ(run.program.exitStatus(), QProcess::CrashExit) << c.name;
+        EXPECT_EQ(run.program.exitCode(), c.signal) << c.name;
+        EXPECT_EQ(run.program.readAllStandardOutput(), QByteArray()) << c.name;
+        EXPECT_EQ(run.program.readAllStandardError(), "error: The export was interrupted.\n") << c.name;
+        EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList()) << c.name;
+        for (const QString& file : filesUnder(home.path(QStringLiteral("out")))) {
+            EXPECT_TRUE(file.endsWith(u".png") && !file.startsWith(u'.')) << c.name << ": " << qPrintable(file);
+            EXPECT_FALSE(QImage(home.path(QStringLiteral("out/")) + file).isNull())
+                << c.name << ": " << qPrintable(file);
+        }
     }
 }
 
