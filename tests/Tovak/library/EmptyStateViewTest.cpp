@@ -12,8 +12,8 @@ using namespace vellicord;
 namespace {
 
 const QString accessSubtitle = QStringLiteral(
-    "Run Vellicord on an X display with the XTEST extension to read selected text, then select anything on your "
-    "computer and press Ctrl+Alt+Super+C to save it.");
+    "Run Vellicord on an X display to read selected text, then select anything on your computer and press "
+    "Ctrl+Alt+Super+C to save it.");
 const QString captureSubtitle = QStringLiteral(
     "Select text anywhere on your computer and press Ctrl+Alt+Super+C to save it here (or click the viewfinder "
     "button).");

@@ -715,8 +715,8 @@ TEST(AppDelegate, TextsNameThisDesktopAndTheChosenShortcut)
              firstRun,
              {QStringLiteral("Select text in another app, then press %1 to save it with its source when available.")
                   .arg(hotkey),
-              QStringLiteral("Run Vellicord on an X display with the XTEST extension to read selected text, then "
-                             "select anything on your computer and press %1 to save it.")
+              QStringLiteral("Run Vellicord on an X display to read selected text, then select anything on your "
+                             "computer and press %1 to save it.")
                   .arg(hotkey),
               QStringLiteral("Capture the current selection (hotkey: %1)").arg(hotkey)}},
             {"main window with a capture: list, row menu, inspector and its menus", library, {}},
@@ -730,8 +730,8 @@ TEST(AppDelegate, TextsNameThisDesktopAndTheChosenShortcut)
             {"capture failures", failures, {}},
             {"images of the library, whatever the shortcut",
              textsOf(&emptyLibraryImage) + textsOf(&libraryImage),
-             {QStringLiteral("Run Vellicord on an X display with the XTEST extension to read selected text, then "
-                             "select anything on your computer and press Alt+Shift+C to save it.")}},
+             {QStringLiteral("Run Vellicord on an X display to read selected text, then select anything on your "
+                             "computer and press Alt+Shift+C to save it.")}},
         };
         for (const Surface& surface : surfaces) {
             EXPECT_GT(surface.texts.size(), 1) << combination.name << ", " << surface.name;
