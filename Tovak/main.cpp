@@ -272,7 +272,7 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("vellicord"));
     QApplication::setQuitOnLastWindowClosed(false);
     XdgDesktop desktop;
-    Theme::follow(application, desktop);
+    Theme::matchDesktop(application, desktop);
     application.setWindowIcon(QIcon::fromTheme(QStringLiteral("vellicord"), VellicordMark::trayIcon()));
 
     ThreadSerialQueue saveQueue("com.vellicord.store.save");

@@ -48,7 +48,6 @@ public:
     ContentViewState& state() { return *state_; }
     // The window's toolbar: the capture button, the bulk actions, the Sort menu and the search field.
     LibraryToolbar* toolBar() const { return toolBar_; }
-    LibraryBulkActions& bulkActions() { return *bulkActions_; }
     // How many captures the last addition put into the prompt, over the top of the list.
     AddToPromptBanner* addToPromptBanner() const { return banner_; }
     QLineEdit* searchField() const { return searchField_; }

@@ -3,6 +3,7 @@
 #include "Tovak/kit/CappedLabel.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/DateStyles.h"
+#include "Tovak/kit/Divider.h"
 #include "Tovak/kit/DisplayTextMeasurer.h"
 #include "Tovak/kit/FormSection.h"
 #include "Tovak/kit/SymbolView.h"
@@ -37,22 +38,6 @@ namespace vellicord {
 namespace {
 
 constexpr int footerPadding = 10;
-
-class Divider final : public QWidget {
-public:
-    explicit Divider(QWidget* parent)
-        : QWidget(parent)
-    {
-        setFixedHeight(1);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), Theme::colors(palette()).separator);
-    }
-};
 
 // A surface in one palette role: the window behind the inspector, the control background behind
 // its footer.
@@ -107,14 +92,6 @@ QPixmap roundedIcon(const QIcon& icon, qreal scale)
     return image;
 }
 
-QLabel* plainLabel(const QFont& font, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    return label;
-}
-
 // Changing a button's symbol lays the row out again; a symbol that did not change is left alone.
 void setSymbol(QAbstractButton& button, const QString& symbol, const QColor& color)
 {
@@ -160,7 +137,7 @@ SelectionDetailView::SelectionDetailView(Services services, QLocale dateLocale, 
     root->addWidget(buildFooter());
 
     Store& store = services_.store;
-    connect(&store, &Store::selectionsChanged, this, &SelectionDetailView::follow);
+    connect(&store, &Store::selectionsChanged, this, &SelectionDetailView::reshowChangedCapture);
     connect(&store, &Store::groupsChanged, this, [this] {
         if (selection_)
             showGroups();
@@ -201,7 +178,7 @@ QWidget* SelectionDetailView::buildHeader()
     source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     sourceLine->addWidget(source_, 1);
     texts->addLayout(sourceLine);
-    date_ = plainLabel(TextStyles::caption(), header);
+    date_ = Controls::plainLabel(QString(), TextStyles::caption(), header);
     texts->addWidget(date_);
     layout->addLayout(texts, 1);
     return header;
@@ -252,7 +229,7 @@ QWidget* SelectionDetailView::buildBody()
     grid->setColumnStretch(1, 1);
     int line = 0;
     const auto addRow = [&](const QString& title, QWidget* value) {
-        QLabel* label = plainLabel(TextStyles::caption(), rows);
+        QLabel* label = Controls::plainLabel(QString(), TextStyles::caption(), rows);
         label->setText(title);
         grid->addWidget(label, line, 0, Qt::AlignLeft | Qt::AlignTop);
         grid->addWidget(value, line, 1, Qt::AlignTop);
@@ -285,7 +262,7 @@ QWidget* SelectionDetailView::buildBody()
     promptLine->addStretch(1);
     promptSymbol_ = new SymbolView(QStringLiteral("circle"), 12, &ThemeColors::secondaryLabel, promptValue);
     promptLine->addWidget(promptSymbol_, 0, Qt::AlignVCenter);
-    promptText_ = plainLabel(TextStyles::caption(), promptValue);
+    promptText_ = Controls::plainLabel(QString(), TextStyles::caption(), promptValue);
     promptText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     promptLine->addWidget(promptText_);
     prompt_ = addRow(QStringLiteral("Prompt"), promptValue);
@@ -404,7 +381,7 @@ std::optional<QUuid> SelectionDetailView::selectionID() const
     return selection_ ? std::optional<QUuid>(selection_->id) : std::nullopt;
 }
 
-void SelectionDetailView::follow(const Store::SelectionsChange& change)
+void SelectionDetailView::reshowChangedCapture(const Store::SelectionsChange& change)
 {
     if (!selection_ || !change.updated.contains(selection_->id))
         return;
@@ -493,7 +470,7 @@ void SelectionDetailView::showGroups()
         auto* dot = new QLabel(row);
         dot->setPixmap(groupDot(qColor(group.color()), devicePixelRatioF()));
         line->addWidget(dot, 0, Qt::AlignVCenter);
-        QLabel* name = plainLabel(TextStyles::body(), row);
+        QLabel* name = Controls::plainLabel(QString(), TextStyles::body(), row);
         name->setText(group.name);
         name->setObjectName(QStringLiteral("GroupName"));
         line->addWidget(name, 1);

@@ -382,8 +382,9 @@ TEST(SurfaceExport, PathsKeepTheirBytesAndNothingIsWrittenElsewhere)
         EXPECT_EQ(result.err, QByteArray(c.err).replace("HOME", homeBytes)) << c.name;
         for (const QByteArray& file : c.written)
             EXPECT_TRUE(existsAsBytes(out + '/' + file)) << c.name << ": " << file.constData();
-        if (c.written.isEmpty())
+        if (c.written.isEmpty()) {
             EXPECT_EQ(filesUnder(home.path(QStringLiteral("out"))), QStringList()) << c.name;
+        }
         EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList({QStringLiteral("file")})) << c.name;
         EXPECT_EQ(atTheRoot(), rootBefore) << c.name;
         // Qt's own removal reads names as UTF-8 and would leave these.
