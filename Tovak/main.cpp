@@ -65,8 +65,19 @@ const QString adoptionFailure = QStringLiteral(
     "Vellicord could not copy your existing Tovak data. Your data was not changed, and Vellicord did not "
     "start. Resolve the local storage problem, then open Vellicord again.");
 
-// SIGTERM, SIGINT and SIGHUP end the application the normal way (library saved, shortcut
-// released): the handler only writes a byte, which the event loop reads.
+// SIGTERM, SIGINT and SIGHUP: a terminal closed or Control-C pressed, a logout, a kill.
+void handleTerminationSignals(void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+// They end the application the normal way (library saved, shortcut released): the handler only
+// writes a byte, which the event loop reads.
 int signalPipe[2] = {-1, -1};
 
 void onTerminationSignal(int)
@@ -85,12 +96,7 @@ void quitOnTerminationSignals(QObject& context)
         [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
         QApplication::quit();
     });
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+    handleTerminationSignals(onTerminationSignal);
 }
 
 // What the user copied stays on the clipboard after we end, also when it was we who put it back.
@@ -112,24 +118,14 @@ void keepClipboard(X11Pasteboard& pasteboard)
     }
 }
 
-// SIGINT, SIGTERM and SIGHUP during an export: the handler only notes the signal. The export stops
-// before its next image and removes its throwaway folders on the way out, as after any error; then
-// the process ends by that signal, as it would have at once.
+// During an export the termination signals are only noted. The export stops before its next image
+// and removes its throwaway folders on the way out, as after any error; then the process ends by
+// that signal, as it would have at once.
 volatile std::sig_atomic_t exportInterruption = 0;
 
 void onExportSignal(int signal)
 {
     exportInterruption = signal;
-}
-
-void noteSignalsDuringExport()
-{
-    struct sigaction action = {};
-    action.sa_handler = onExportSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
 }
 
 void endByNotedSignal()
@@ -150,7 +146,7 @@ void discardMessage(QtMsgType, const QMessageLogContext&, const QString&)
 // again when it returns, as is everything the export made.
 void runExport(int& argc, char** argv, const std::function<void(const ExportServices&)>& work)
 {
-    noteSignalsDuringExport();
+    handleTerminationSignals(onExportSignal);
     RenderEnvironment environment;
     qInstallMessageHandler(discardMessage);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
