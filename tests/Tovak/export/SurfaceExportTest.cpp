@@ -279,19 +279,32 @@ TEST(SurfaceExport, ProgramWritesEachModeWithoutADisplay)
     }
 }
 
+// Where the export finds its fonts; a test can put another folder in their place for one run.
+const QString fontFolder = QStringLiteral("/usr/share/fonts/truetype/dejavu");
+
 // The program run by the shell, so that its arguments can hold any bytes: in `arguments`, "$OUT"
-// is the output folder, and printf's escapes make the bytes that are not text.
+// is the output folder, and printf's escapes make the bytes that are not text. With `fonts`, that
+// folder is mounted in place of the fonts, in a mount namespace of the program's own, as on a
+// machine without them.
 struct Started {
     QProcess program;
 
-    Started(const Home& home, const QByteArray& arguments, const std::map<QString, QString>& environment = {})
+    Started(const Home& home, const QByteArray& arguments, const std::map<QString, QString>& environment = {},
+            const QString& fonts = {})
     {
         QProcessEnvironment variables = home.environment(environment);
         variables.insert(QStringLiteral("OUT"), home.path(QStringLiteral("out")));
         variables.insert(QStringLiteral("PROGRAM"), QStringLiteral(VELLICORD_BINARY));
+        variables.insert(QStringLiteral("FONTS"), fonts);
         program.setProcessEnvironment(variables);
-        program.start(QStringLiteral("/bin/sh"),
-                      {QStringLiteral("-c"), QStringLiteral("exec \"$PROGRAM\" ") + QString::fromUtf8(arguments)});
+        const QString run = QStringLiteral("exec \"$PROGRAM\" ") + QString::fromUtf8(arguments);
+        if (fonts.isEmpty()) {
+            program.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), run});
+            return;
+        }
+        program.start(QStringLiteral("unshare"),
+                      {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+                       QStringLiteral("mount --bind \"$FONTS\" %1 && %2").arg(fontFolder, run)});
     }
 
     Outcome finish()
@@ -433,35 +446,11 @@ TEST(SurfaceExport, InterruptedItLeavesNothingBehindAndEndsByTheSignal)
     }
 }
 
-// Where the export finds its fonts; a test puts another folder in its place for one run.
-const QString fontFolder = QStringLiteral("/usr/share/fonts/truetype/dejavu");
-
-// Runs the program with another folder mounted in place of the fonts, in a mount namespace of its
-// own, as a machine without them would have it; none when this machine allows no such namespace.
-std::optional<Outcome> runWithFonts(const QString& fonts, const QStringList& arguments,
-                                    const QProcessEnvironment& environment)
-{
-    const QString mountThenRun = QStringLiteral("mount --bind \"$0\" %1 && exec \"$@\"").arg(fontFolder);
-    QProcess probe;
-    probe.start(QStringLiteral("unshare"),
-                {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"), mountThenRun, fonts,
-                 QStringLiteral("true")});
-    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
-        return std::nullopt;
-    QProcess program;
-    program.setProcessEnvironment(environment);
-    program.start(QStringLiteral("unshare"),
-                  QStringList{QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"), mountThenRun, fonts,
-                              QStringLiteral(VELLICORD_BINARY)}
-                      + arguments);
-    if (!program.waitForFinished(120000))
-        return Outcome{};
-    return Outcome{program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
-}
-
 // Without its fonts the export would draw empty boxes: it says so and draws nothing.
 TEST(SurfaceExport, MissingOrUnreadableFontsStopItBeforeAnyImage)
 {
+    if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("true")}) != 0)
+        GTEST_SKIP() << "this machine allows no mount namespace (unshare -rm), so its fonts cannot be hidden";
     const QStringList present = QDir(fontFolder).entryList(QDir::Files);
     struct Case {
         const char* name;
@@ -484,20 +473,15 @@ TEST(SurfaceExport, MissingOrUnreadableFontsStopItBeforeAnyImage)
             QByteArray bytes = TemporaryLibrary::readAll(fontFolder + u'/' + file);
             TemporaryLibrary::writeAll(fonts + u'/' + file, c.damaged ? bytes.left(100) : bytes);
         }
-        const QString out = home.path(QStringLiteral("out"));
-        for (const QStringList& arguments :
-             {QStringList{QStringLiteral("-exportUISurfaces"), out},
-              QStringList{QStringLiteral("-exportSampleScreenshot"), out + QStringLiteral("/sample.png")}}) {
-            const std::optional<Outcome> result = runWithFonts(fonts, arguments, home.environment());
-            if (!result)
-                GTEST_SKIP() << "this machine allows no mount namespace (unshare -rm), so fonts cannot be hidden";
-            EXPECT_EQ(result->status, 1) << c.name;
-            EXPECT_EQ(result->out, QByteArray()) << c.name;
-            EXPECT_EQ(result->err,
+        for (const QByteArray arguments : {"-exportUISurfaces \"$OUT\"", "-exportSampleScreenshot \"$OUT/s.png\""}) {
+            const Outcome result = Started(home, arguments, {}, fonts).finish();
+            EXPECT_EQ(result.status, 1) << c.name;
+            EXPECT_EQ(result.out, QByteArray()) << c.name;
+            EXPECT_EQ(result.err,
                       "error: The fonts the images are drawn with are missing or unreadable: DejaVu Sans, DejaVu Sans "
                       "Mono and DejaVu Serif, regular and bold (the package fonts-dejavu-core).\n")
                 << c.name;
-            EXPECT_FALSE(QFileInfo::exists(out)) << c.name;
+            EXPECT_FALSE(QFileInfo::exists(home.path(QStringLiteral("out")))) << c.name;
             EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList()) << c.name;
         }
     }
