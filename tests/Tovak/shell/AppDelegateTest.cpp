@@ -534,6 +534,54 @@ TEST(AppDelegate, CaptureOnLaunchAsksAfterItsDelay)
     EXPECT_TRUE(refused.delegate->mainWindow()->isVisible());
 }
 
+// The window starts with the keys in the list, or in the search field while the list shows
+// nothing, never on the toolbar's capture button (where the space bar would capture).
+TEST(AppDelegate, KeysStartInTheListOrInTheSearchField)
+{
+    for (const bool captures : {false, true}) {
+        Harness h;
+        if (captures)
+            h.store->add(Selection(QUuid::createUuid(), QStringLiteral("text"), std::nullopt, QStringLiteral("App"),
+                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, h.time.now()));
+        h.delegate->showMainWindow();
+        ContentView* content = h.delegate->mainWindow()->contentView();
+        EXPECT_EQ(h.delegate->mainWindow()->focusWidget(),
+                  captures ? static_cast<QWidget*>(content->list()) : static_cast<QWidget*>(content->searchField()))
+            << (captures ? "captures" : "none");
+    }
+}
+
+// Control-F in a window on screen focuses the search field at once, so the query typed right after
+// it lands there; a window being shown gets the request 0.35 s later, and the letters typed
+// meanwhile reach the field, not the list.
+TEST(AppDelegate, FocusSearchTakesTheKeysTypedRightAfterIt)
+{
+    Harness h;
+    h.store->add(Selection(QUuid::createUuid(), QStringLiteral("text"), std::nullopt, QStringLiteral("App"),
+                           std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, h.time.now()));
+    QStringList posted;
+    QObject::connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, h.delegate.get(),
+                     [&](const QString& name) { posted.append(name); });
+    h.delegate->actions().focusSearch->trigger();
+    MainWindow* window = h.delegate->mainWindow();
+    ASSERT_TRUE(window);
+    QLineEdit* field = window->contentView()->searchField();
+    QTest::keyClicks(window->contentView()->list(), QStringLiteral("ab"));
+    h.time.advance(349ms);
+    EXPECT_TRUE(posted.isEmpty());
+    EXPECT_EQ(field->text(), QString());
+    h.time.advance(1ms);
+    EXPECT_EQ(posted, QStringList{AppNotification::vellicordFocusSearch});
+    EXPECT_EQ(field->text(), QStringLiteral("ab"));
+    EXPECT_EQ(window->focusWidget(), field);
+
+    window->contentView()->list()->setFocus();
+    h.delegate->actions().focusSearch->trigger();
+    EXPECT_EQ(posted.size(), 2) << "at once";
+    QTest::keyClicks(window->focusWidget(), QStringLiteral("c"));
+    EXPECT_EQ(field->text(), QStringLiteral("c"));
+}
+
 TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
 {
     Harness blocked(Library::unreadable);
