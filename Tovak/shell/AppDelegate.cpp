@@ -70,8 +70,8 @@ QString AppDelegate::accessibilityTitle()
 QString AppDelegate::accessibilityText()
 {
     return QStringLiteral("To read your selected text and capture formatted copies, Vellicord must have "
-                          "Accessibility permission.\n\nOpen System Settings → Privacy & Security → "
-                          "Accessibility, switch on Vellicord, then try again.");
+                          "Accessibility permission.\n\nRun Vellicord on an X display with the XTEST extension "
+                          "(an X11 session, or XWayland), then try again.");
 }
 
 void AppDelegate::log(const QString& message) const
@@ -182,7 +182,7 @@ void AppDelegate::showAccessibilityPrompt()
 {
     QMessageBox box(QMessageBox::Warning, accessibilityTitle(), accessibilityTitle());
     box.setInformativeText(accessibilityText());
-    QPushButton* open = box.addButton(QStringLiteral("Open System Settings"), QMessageBox::AcceptRole);
+    QPushButton* open = box.addButton(QStringLiteral("Open Accessibility Settings"), QMessageBox::AcceptRole);
     box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
     box.setDefaultButton(open);
     services_.runModal(box);

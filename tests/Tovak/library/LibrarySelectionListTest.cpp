@@ -234,7 +234,8 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
          QStringLiteral("/home/u/a.pdf"),
          QStringLiteral("Firefox"),
          false,
-         {"-", "Open in Browser", "Copy URL", "-", "Reveal in Finder", "-", "Copy All from \"" + page + "\"", "-"},
+         {"-", "Open in Browser", "Copy URL", "-", "Open Containing Folder", "-", "Copy All from \"" + page + "\"",
+          "-"},
          noGroups,
          {page},
          {QStringLiteral("/home/u/a.pdf")}},
@@ -252,7 +253,7 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
          QStringLiteral("notes/a.md"),
          QStringLiteral("Editor"),
          false,
-         {"-", "Reveal in Finder (off)", "-", "Copy All from \"notes/a.md\"", "-"},
+         {"-", "Open Containing Folder (off)", "-", "Copy All from \"notes/a.md\"", "-"},
          noGroups,
          {},
          {}},
@@ -292,7 +293,7 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
         if (c.grouped) {
             EXPECT_TRUE(menuItem(*menu, QStringLiteral("R&&D"))->isChecked());
         }
-        for (const QString& open : {QStringLiteral("Open in Browser"), QStringLiteral("Reveal in Finder")}) {
+        for (const QString& open : {QStringLiteral("Open in Browser"), QStringLiteral("Open Containing Folder")}) {
             if (QAction* action = menuItem(*menu, open))
                 action->trigger();
         }
