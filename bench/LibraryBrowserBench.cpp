@@ -435,8 +435,7 @@ void CopyMarkdownOfAThousand(benchmark::State& state)
         copy->trigger();
         copies.push_back(elapsed(timer));
         processor.push_back(threadMilliseconds() - started);
-        const std::optional<QByteArray> written = b.fakes->pasteboard.dataForType(PasteboardType::string);
-        bytes = written ? written->size() : 0;
+        bytes = b.fakes->pasteboard.dataForType(PasteboardType::string).bytes.size();
     }
     bench::reportLatencies(state, copies);
     state.counters["markdown_KB"] = double(bytes) / 1024;

@@ -1,6 +1,7 @@
 #include "core/foundation/Text.h"
 
 #include <QHash>
+#include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -290,6 +291,13 @@ QString repairingSurrogates(const QString& text)
         out[i] = QChar(0xFFFD);
     }
     return out;
+}
+
+QString fromUtf8Prefix(const QByteArray& bytes)
+{
+    // A decoder that keeps state holds back the bytes of a character not yet complete.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(bytes);
 }
 
 } // namespace vellicord::Text

@@ -64,5 +64,9 @@ QString lowercased(const QString& text);
 QString repairingSurrogates(const QString& text);
 bool hasLoneSurrogate(QStringView text);
 
+// The text of UTF-8 bytes that may have been cut off anywhere (a transfer stopped before its
+// end): a character whose bytes did not all arrive is left out rather than shown as U+FFFD.
+QString fromUtf8Prefix(const QByteArray& bytes);
+
 } // namespace Text
 } // namespace vellicord

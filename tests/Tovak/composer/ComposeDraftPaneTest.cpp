@@ -179,7 +179,7 @@ TEST(ComposeDraftPane, MenusFollowTheEntryAndItsPlaceAmongAllEntries)
               QStringLiteral("Copy as Markdown|Copy Plain|-|Pin|Use verbatim text|Trim or Edit…|Remove from Prompt"));
 
     trigger(pane.row(3).makeContextMenu(), QStringLiteral("Copy as Markdown"));
-    EXPECT_EQ(pane.pasteboard.dataForType(PasteboardType::string), QByteArray("Source 3 headline\nand its body"))
+    EXPECT_EQ(pane.pasteboard.dataForType(PasteboardType::string).bytes, QByteArray("Source 3 headline\nand its body"))
         << "the capture as captured, not the prompt's trimmed text";
     trigger(pane.row(3).makeOptionsMenu(), QStringLiteral("Trim or edit…"));
     ASSERT_TRUE(pane.view->trimSheet());

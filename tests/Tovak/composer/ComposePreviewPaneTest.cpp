@@ -312,7 +312,7 @@ TEST(ComposePreviewPane, CopyPromptAndItsShortcutFlashCopiedFromTheEarliestCopy)
     composer.update([](ContextDraft& d) { d.previewText = QStringLiteral("Edited prompt"); });
 
     QTest::keyClick(pane.editor(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(composer.pasteboard.dataForType(PasteboardType::string), QByteArray("Edited prompt"));
+    EXPECT_EQ(composer.pasteboard.dataForType(PasteboardType::string).bytes, QByteArray("Edited prompt"));
     EXPECT_EQ(pane.copyButton()->text(), QStringLiteral("Copied"));
     composer.time.advance(500ms);
     pane.copyButton()->click();

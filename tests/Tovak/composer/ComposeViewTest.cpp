@@ -96,7 +96,7 @@ TEST(ComposeView, ReadOnlyLibraryLeavesOnlyThePreviewWorking)
     QTest::keyClicks(preview.editor(), QStringLiteral("typed"));
     EXPECT_EQ(library.store->findDraft(library.draftID)->previewText, std::nullopt);
     preview.copyButton()->click();
-    EXPECT_EQ(library.pasteboard.dataForType(PasteboardType::string), preview.shownText().toUtf8());
+    EXPECT_EQ(library.pasteboard.dataForType(PasteboardType::string).bytes, preview.shownText().toUtf8());
     EXPECT_EQ(preview.copyButton()->text(), QStringLiteral("Copied"));
 }
 

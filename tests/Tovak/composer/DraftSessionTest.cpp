@@ -45,7 +45,7 @@ struct Session : ViewFakes {
             names.append(QStringLiteral("e%1").arg(entries.indexOf(e.id) + 1));
         return names.join(u' ');
     }
-    QString clipboard() { return QString::fromUtf8(pasteboard.dataForType(PasteboardType::string).value_or("")); }
+    QString clipboard() { return QString::fromUtf8(pasteboard.dataForType(PasteboardType::string).bytes); }
     static void turn() { QCoreApplication::processEvents(); }
 };
 

@@ -113,7 +113,7 @@ TEST(LibrarySelectionList, DoubleClickCopiesTheTextOnceAndShowsCopiedForAWhile)
     List list;
     QTest::mouseDClick(list.view->viewport(), Qt::LeftButton, {}, list.centre(2));
     EXPECT_EQ(list.pasteboard.writes, 1);
-    EXPECT_EQ(list.pasteboard.dataForType(PasteboardType::string), QByteArray("capture 3\nmore"));
+    EXPECT_EQ(list.pasteboard.dataForType(PasteboardType::string).bytes, QByteArray("capture 3\nmore"));
     EXPECT_TRUE(list.state->model().isCopied(list.ids[2]));
     // The third click of a triple click is an ordinary press.
     QTest::mousePress(list.view->viewport(), Qt::LeftButton, {}, list.centre(2));
@@ -390,7 +390,7 @@ TEST(LibrarySelectionList, ScreenReaderRowActions)
               (QStringList{QAccessibleActionInterface::toggleAction(), QStringLiteral("Copy plain text"),
                            QStringLiteral("Add to active prompt")}));
     actions->doAction(QStringLiteral("Copy plain text"));
-    EXPECT_EQ(list.pasteboard.dataForType(PasteboardType::string), QByteArray("capture 3\nmore"));
+    EXPECT_EQ(list.pasteboard.dataForType(PasteboardType::string).bytes, QByteArray("capture 3\nmore"));
     EXPECT_TRUE(list.state->model().isCopied(list.ids[2]));
     actions->doAction(QStringLiteral("Add to active prompt"));
     ASSERT_TRUE(list.store->activeDraft());

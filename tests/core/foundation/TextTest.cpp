@@ -126,4 +126,21 @@ TEST(TextTest, LoneSurrogatesAreReplaced)
     }
 }
 
+TEST(TextTest, TextOfBytesCutOffAnywhere)
+{
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QString text;
+    } cases[] = {
+        {"whole", QByteArray("caf\xc3\xa9"), QStringLiteral("caf\u00e9")},
+        {"a two-byte character cut", QByteArray("caf\xc3"), QStringLiteral("caf")},
+        {"a four-byte character cut after three", QByteArray("a\xf0\x9f\x98"), QStringLiteral("a")},
+        {"a four-byte character whole", QByteArray("a\xf0\x9f\x98\x80"), QStringLiteral("a\U0001F600")},
+        {"nothing", QByteArray(), QString()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Text::fromUtf8Prefix(c.bytes), c.text) << c.name;
+}
+
 } // namespace
