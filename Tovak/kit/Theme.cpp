@@ -1,9 +1,9 @@
 #include "Tovak/kit/Theme.h"
 
+#include "Tovak/kit/ControlStyle.h"
 #include "Tovak/kit/TextStyles.h"
 
 #include <QApplication>
-#include <QStyleFactory>
 #include <QWidget>
 
 namespace vellicord::Theme {
@@ -21,6 +21,7 @@ ThemeColors colors(Appearance appearance)
             .red = QColor(255, 69, 58),
             .teal = QColor(64, 200, 224),
             .separator = QColor(255, 255, 255, 26),
+            .controlOutline = QColor(124, 124, 124),
             .formBackground = QColor(30, 30, 30),
             .formSection = QColor(44, 44, 46),
             .panelBackground = QColor(40, 40, 42, 245),
@@ -36,6 +37,7 @@ ThemeColors colors(Appearance appearance)
         .red = QColor(255, 59, 48),
         .teal = QColor(89, 173, 196),
         .separator = QColor(0, 0, 0, 26),
+        .controlOutline = QColor(128, 128, 128),
         .formBackground = QColor(240, 240, 242),
         .formSection = QColor(255, 255, 255),
         .panelBackground = QColor(246, 246, 246, 245),
@@ -91,7 +93,7 @@ ThemeColors colors(const QPalette& palette)
 
 void apply(QApplication& application, Appearance appearance)
 {
-    application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    application.setStyle(new ControlStyle);
     application.setPalette(palette(appearance));
     application.setFont(TextStyles::body());
 }

@@ -22,6 +22,9 @@ struct ThemeColors {
     QColor red;
     QColor teal;
     QColor separator;
+    // The edge of a control (a box, a field, a button): 3:1 or more against the window, the text
+    // background and a form's sections, so that a control is seen before its contents are.
+    QColor controlOutline;
     QColor formBackground; // behind the sections of a grouped form
     QColor formSection; // a section's box
     QColor panelBackground; // floating panels (the capture confirmation)
@@ -36,7 +39,8 @@ ThemeColors colors(Appearance appearance);
 Appearance appearance(const QPalette& palette);
 ThemeColors colors(const QPalette& palette);
 
-// Fusion, the palette, and DejaVu Sans at the body size as the application font.
+// The control style (Fusion with the theme's control edges), the palette, and
+// DejaVu Sans at the body size as the application font.
 void apply(QApplication& application, Appearance appearance);
 // Applies the desktop's appearance now and again whenever the desktop changes it.
 void matchDesktop(QApplication& application, Desktop& desktop);
