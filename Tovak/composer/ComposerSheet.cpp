@@ -34,10 +34,9 @@ ComposerSheet::ComposerSheet(const QString& title, const QString& mainTitle, QSi
 
     cancel_ = Controls::button(QStringLiteral("Cancel"), Controls::Size::regular, this);
     // A button reads "&" as the mark of a mnemonic: "Split & Add" would show as "Split _Add".
-    main_ = Controls::button(QString(mainTitle).replace(u'&', QStringLiteral("&&")), Controls::Size::regular, this);
     // The dialog turns Return into a click of its default button, and ignores Return while that
     // button is disabled; no field of a sheet acts on Return itself, so one press acts once.
-    main_->setDefault(true);
+    main_ = Controls::defaultButton(QString(mainTitle).replace(u'&', QStringLiteral("&&")), this);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(main_, &QPushButton::clicked, this, &ComposerSheet::mainClicked);
 }

@@ -3,6 +3,7 @@
 #include "Tovak/kit/Theme.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QStyleFactory>
 #include <QStyleOption>
@@ -12,6 +13,13 @@
 namespace vellicord {
 
 namespace {
+
+bool isDefaultButton(const QStyleOption* option)
+{
+    const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+    return button && (button->features & QStyleOptionButton::DefaultButton)
+        && !(button->features & QStyleOptionButton::Flat);
+}
 
 // Draws the edge over the one Fusion drew, on the same outermost ring of pixels: the control
 // outline, the accent while focused, faded while disabled (as the rest of the control is).
@@ -41,11 +49,43 @@ ControlStyle::ControlStyle()
 {
 }
 
+void ControlStyle::paintProminentBezel(QPainter& painter, const QRect& rect, const QPalette& palette, State state)
+{
+    QColor fill = Theme::colors(palette).accent;
+    const bool enabled = state & State_Enabled;
+    if (!enabled)
+        fill.setAlphaF(0.35f);
+    else if (state & (State_Sunken | State_On))
+        fill = fill.darker(120);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+    painter.fillPath(shape, fill);
+    if (enabled && (state & State_HasFocus) && (state & State_KeyboardFocusChange)) {
+        painter.setPen(QPen(fill.lighter(140), 1.5));
+        painter.drawPath(shape);
+    }
+    painter.restore();
+}
+
+QColor ControlStyle::prominentInk(State state)
+{
+    QColor ink(Qt::white);
+    if (!(state & State_Enabled))
+        ink.setAlphaF(0.75f);
+    return ink;
+}
+
 void ControlStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                                  const QWidget* widget) const
 {
     switch (element) {
     case PE_PanelButtonCommand:
+        if (isDefaultButton(option)) {
+            paintProminentBezel(*painter, option->rect, option->palette, option->state);
+            return;
+        }
         QProxyStyle::drawPrimitive(element, option, painter, widget);
         // A flat button shows no bezel until it is pressed.
         if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
@@ -68,6 +108,18 @@ void ControlStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* o
         return;
     default: QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
+}
+
+void ControlStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                               const QWidget* widget) const
+{
+    if (element == CE_PushButtonLabel && isDefaultButton(option)) {
+        QStyleOptionButton label = *qstyleoption_cast<const QStyleOptionButton*>(option);
+        label.palette.setColor(QPalette::ButtonText, prominentInk(option->state));
+        QProxyStyle::drawControl(element, &label, painter, widget);
+        return;
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
 }
 
 } // namespace vellicord

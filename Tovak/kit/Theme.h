@@ -39,7 +39,7 @@ ThemeColors colors(Appearance appearance);
 Appearance appearance(const QPalette& palette);
 ThemeColors colors(const QPalette& palette);
 
-// The control style (Fusion with the theme's control edges), the palette, and
+// The control style (Fusion with the theme's control edges and default button), the palette, and
 // DejaVu Sans at the body size as the application font.
 void apply(QApplication& application, Appearance appearance);
 // Applies the desktop's appearance now and again whenever the desktop changes it.

@@ -1,3 +1,4 @@
+#include "QtPrinters.h"
 #include "Tovak/composer/EntryTrimSheet.h"
 #include "Tovak/composer/ImportSheet.h"
 #include "Tovak/composer/SaveTemplateSheet.h"
@@ -17,7 +18,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStyleOptionButton>
 #include <QToolButton>
 
@@ -194,3 +197,56 @@ TEST(ControlStyle, EveryControlsEdgeStandsOutInBothAppearances)
     }
 }
 
+// The button Return presses looks the same in every sheet and alert, in both appearances: filled
+// with the accent and titled in white, beside a "Cancel" that is not filled.
+TEST(ControlStyle, DefaultButtonIsFilledAlikeEverywhere)
+{
+    Theme::apply(*qApp, Appearance::light);
+    const struct {
+        const char* name;
+        std::function<std::unique_ptr<QWidget>()> make;
+    } windows[] = {
+        {"new group", [] { return std::make_unique<NameSheet>("New Group", "Create", "Research"); }},
+        {"rename group", [] { return std::make_unique<NameSheet>("Rename Group", "Rename", "Research"); }},
+        {"trim", [] { return std::make_unique<EntryTrimSheet>(ModelProfile::gpt4o(), "Text.", nullptr); }},
+        {"import", [] { return std::make_unique<ImportSheet>("First.\n\nSecond.", nullptr); }},
+        {"save template", [] { return std::make_unique<SaveTemplateSheet>("Summary", nullptr); }},
+        {"welcome", [] { return std::make_unique<WelcomeView>(false, "Alt+Shift+C"); }},
+        {"alert",
+         [] {
+             auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, "Token budget", "Token budget",
+                                                      QMessageBox::Ok | QMessageBox::Cancel);
+             box->setDefaultButton(QMessageBox::Ok);
+             return box;
+         }},
+    };
+    for (const auto& w : windows) {
+        for (const Appearance appearance : {Appearance::light, Appearance::dark}) {
+            const std::string where = std::string(w.name) + (appearance == Appearance::dark ? ", dark" : ", light");
+            std::unique_ptr<QWidget> window = w.make();
+            Theme::apply(*window, appearance);
+            const QImage image = OffscreenRenderer::render(*window, QSize(), 1.0);
+            const QColor accent = Theme::colors(appearance).accent;
+            int defaults = 0;
+            for (QPushButton* button : window->findChildren<QPushButton*>()) {
+                if (!button->isVisibleTo(window.get()))
+                    continue;
+                // Beside the title, inside the rounded corners.
+                const QColor fill = image.pixelColor(button->mapTo(window.get(), QPoint(4, button->height() / 2)));
+                if (!button->isDefault()) {
+                    EXPECT_NE(fill.name(), accent.name()) << where << ": " << button->text().toStdString();
+                    continue;
+                }
+                ++defaults;
+                EXPECT_EQ(fill.name(), accent.name()) << where << ": " << button->text().toStdString();
+                int brightest = 0;
+                const QRect inside(button->mapTo(window.get(), QPoint()), button->size());
+                for (int y = inside.top(); y <= inside.bottom(); ++y)
+                    for (int x = inside.left(); x <= inside.right(); ++x)
+                        brightest = std::max(brightest, qGray(image.pixel(x, y)));
+                EXPECT_GE(brightest, 250) << where << ": a white title";
+            }
+            EXPECT_EQ(defaults, 1) << where;
+        }
+    }
+}
