@@ -122,7 +122,7 @@ QString sourceCountText(qsizetype included, qsizetype sources)
 QString emptyStateText(const QString& hotkeyDisplay)
 {
     return QStringLiteral("No sources yet. Select text anywhere and press ") + hotkeyDisplay
-        + QStringLiteral(" with “Collect into Prompt” on (menu bar) to add it here — or import pasted text below.");
+        + QStringLiteral(" with “Collect into Prompt” on (system tray) to add it here — or import pasted text below.");
 }
 
 } // namespace

@@ -390,6 +390,14 @@ void ContentView::showEvent(QShowEvent* event)
         showWelcome();
 }
 
+void ContentView::focusFirst()
+{
+    if (body_->currentWidget() == list_ && list_->isVisible())
+        list_->setFocus(Qt::OtherFocusReason);
+    else if (searchField_->isVisible())
+        searchField_->setFocus(Qt::OtherFocusReason);
+}
+
 void ContentView::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);

@@ -68,6 +68,9 @@ public:
     WelcomeView* welcomeSheet() const;
     // The group sheet or the delete alert, while one is up.
     QDialog* groupSheet() const;
+    // Gives the keys to the list, or to the search field when the list shows nothing: where a
+    // window starts, rather than on the toolbar's first button (where the space bar captures).
+    void focusFirst();
 
 protected:
     // Each time the content comes on screen, an empty library that can be changed is greeted.

@@ -150,8 +150,8 @@ TEST(ComposeDraftPane, CountsSourcesAndShowsTheEmptyStateOnlyWithoutEntries)
     }
     Pane empty;
     EXPECT_EQ(empty.view->findChild<QWidget*>(QStringLiteral("EmptyState"))->findChild<QLabel*>()->text(),
-              QStringLiteral("No sources yet. Select text anywhere and press ⌃⌥⌘C with “Collect into Prompt” on (menu "
-                             "bar) to add it here — or import pasted text below."));
+              QStringLiteral("No sources yet. Select text anywhere and press Ctrl+Alt+Super+C with “Collect into "
+                             "Prompt” on (system tray) to add it here — or import pasted text below."));
 }
 
 TEST(ComposeDraftPane, RowsShowTheirEntryTokensBadgesAndState)
