@@ -1,4 +1,4 @@
-#include "Tovak/kit/ControlStyle.h"
+#include "Tovak/kit/Theme.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -36,7 +36,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", listing ? "offscreen" : VELLICORD_TEST_PLATFORM);
     QApplication app(argc, argv);
     // Views draw with the application's own style, as in the program.
-    app.setStyle(new vellicord::ControlStyle);
+    app.setStyle(vellicord::Theme::makeStyle());
     ::testing::InitGoogleTest(&argc, argv);
     defaultHandler = qInstallMessageHandler(failOnSymbolReports);
     return RUN_ALL_TESTS();

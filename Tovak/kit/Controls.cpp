@@ -1,7 +1,7 @@
 #include "Tovak/kit/Controls.h"
 
-#include "Tovak/kit/ControlStyle.h"
 #include "Tovak/kit/TextStyles.h"
+#include "Tovak/kit/Theme.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -44,8 +44,8 @@ protected:
         option.initFrom(this);
         if (isDown())
             option.state |= QStyle::State_Sunken;
-        ControlStyle::paintProminentBezel(painter, rect(), palette(), option.state);
-        const QColor ink = ControlStyle::prominentInk(option.state);
+        Theme::paintProminentBezel(painter, rect(), palette(), option.state);
+        const QColor ink = Theme::prominentInk(option.state);
         painter.setPen(ink);
         painter.setFont(font());
         if (icon().isNull()) {

@@ -16,8 +16,8 @@ namespace Controls {
 
 enum class Size { regular, small };
 
-// A bordered push button that never turns into a window's default button; the small size has
-// the smaller text of a banner's button.
+// A bordered push button that taking the focus never makes a window's default button; the small
+// size has the smaller text of a banner's button.
 QPushButton* button(const QString& title, Size size, QWidget* parent);
 // The filled button in the accent colour that stands for a view's main action; it draws itself
 // from the palette, so it follows the appearance, and fades while disabled.

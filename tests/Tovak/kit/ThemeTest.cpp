@@ -1,3 +1,5 @@
+#include "Tovak/kit/Theme.h"
+
 #include "QtPrinters.h"
 #include "Tovak/composer/EntryTrimSheet.h"
 #include "Tovak/composer/ImportSheet.h"
@@ -5,7 +7,6 @@
 #include "Tovak/export/AppScreenshotExporter.h"
 #include "Tovak/export/UISurfaceCanvas.h"
 #include "Tovak/kit/OffscreenRenderer.h"
-#include "Tovak/kit/Theme.h"
 #include "Tovak/library/NameSheet.h"
 #include "Tovak/library/WelcomeView.h"
 #include "Tovak/shell/SettingsView.h"
@@ -162,7 +163,7 @@ const Surface surfaces[] = {
 // Every enabled control of the catalogue's surfaces shows its edge at 3:1 or more against what
 // surrounds it, in both appearances (an excluded source's box included, so it can be included
 // again). With VELLICORD_RENDER_DIR set, the figures are printed and the renders kept there.
-TEST(ControlStyle, EveryControlsEdgeStandsOutInBothAppearances)
+TEST(Theme, EveryControlsEdgeStandsOutInBothAppearances)
 {
     Theme::apply(*qApp, Appearance::light);
     const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR");
@@ -199,7 +200,7 @@ TEST(ControlStyle, EveryControlsEdgeStandsOutInBothAppearances)
 
 // The button Return presses looks the same in every sheet and alert, in both appearances: filled
 // with the accent and titled in white, beside a "Cancel" that is not filled.
-TEST(ControlStyle, DefaultButtonIsFilledAlikeEverywhere)
+TEST(Theme, DefaultButtonIsFilledAlikeEverywhere)
 {
     Theme::apply(*qApp, Appearance::light);
     const struct {
