@@ -16,7 +16,6 @@
 #include "core/foundation/UuidText.h"
 #include "core/library/PromptTemplates.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QDrag>
 #include <QEvent>
 #include <QFontMetrics>
@@ -31,6 +30,8 @@
 #include <QScrollArea>
 #include <QSet>
 #include <QStackedWidget>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -41,10 +42,15 @@ namespace vellicord {
 
 namespace {
 
-// The task: as tall as its lines, between two and five, then scrolling. Its lines are counted
-// again when it gets a new width, which wraps them anew.
+// The task: as tall as its lines, between two and five, then scrolling. The scroll bar is shown or
+// hidden outright, by the lines at the whole width: left to come and go by itself, it came over
+// lines still wrapped for the whole width and cut their last letters. Shown, it narrows the
+// viewport, and the editor wraps its lines anew for it.
 class TaskEditor final : public QPlainTextEdit {
 public:
+    static constexpr int fewestLines = 2;
+    static constexpr int mostLines = 5;
+
     explicit TaskEditor(QWidget* parent)
         : QPlainTextEdit(parent)
     {
@@ -52,8 +58,8 @@ public:
         // sideways out of sight.
         setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-                &TaskEditor::fit);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        connect(document(), &QTextDocument::contentsChanged, this, &TaskEditor::fit);
         fit();
     }
 
@@ -63,13 +69,43 @@ protected:
         QPlainTextEdit::resizeEvent(event);
         fit();
     }
+    void changeEvent(QEvent* event) override
+    {
+        QPlainTextEdit::changeEvent(event);
+        if (event->type() == QEvent::FontChange)
+            fit();
+    }
 
 private:
+    // The lines the text takes wrapped in a viewport of this width, as the editor wraps them,
+    // counted up to the limit: a long task costs no more than its first lines.
+    int lines(int viewportWidth, int limit) const
+    {
+        const qreal width = viewportWidth - 2 * document()->documentMargin();
+        int count = 0;
+        for (QTextBlock block = document()->begin(); block.isValid() && count < limit; block = block.next()) {
+            QTextLayout layout(block.text(), document()->defaultFont());
+            layout.setTextOption(document()->defaultTextOption());
+            layout.beginLayout();
+            while (count < limit) {
+                QTextLine line = layout.createLine();
+                if (!line.isValid())
+                    break;
+                line.setLineWidth(width);
+                ++count;
+            }
+            layout.endLayout();
+        }
+        return count;
+    }
+
     void fit()
     {
-        const int lines = std::clamp(document()->lineCount(), 2, 5);
+        const int lineCount = lines(contentsRect().width(), mostLines + 1);
+        setVerticalScrollBarPolicy(lineCount > mostLines ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        const int shown = std::clamp(lineCount, fewestLines, mostLines);
         const QMargins margins = contentsMargins();
-        setFixedHeight(lines * fontMetrics().lineSpacing() + int(std::ceil(2 * document()->documentMargin()))
+        setFixedHeight(shown * fontMetrics().lineSpacing() + int(std::ceil(2 * document()->documentMargin()))
                        + 2 * frameWidth() + margins.top() + margins.bottom());
     }
 };

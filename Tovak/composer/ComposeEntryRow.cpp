@@ -227,16 +227,24 @@ ComposeEntryRow::ComposeEntryRow(DraftSession& session, const QUuid& entryID, QW
     connect(include_, &QCheckBox::clicked, this, &ComposeEntryRow::includeClicked);
     layout->addWidget(include_, 0, Qt::AlignTop);
 
+    // What an excluded source dims: all but the box, which stays as clear as on any row, as it is
+    // how the source is included again.
+    body_ = new QWidget(this);
+    auto* body = new QHBoxLayout(body_);
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(8);
+    layout->addWidget(body_, 1);
+
     column_ = new QVBoxLayout;
     column_->setSpacing(lineSpacing);
-    summary_ = new Summary(this);
+    summary_ = new Summary(body_);
     column_->addWidget(summary_);
-    layout->addLayout(column_, 1);
+    body->addLayout(column_, 1);
 
-    grip_ = new Grip(*this, this);
-    layout->addWidget(grip_, 0, Qt::AlignTop);
+    grip_ = new Grip(*this, body_);
+    body->addWidget(grip_, 0, Qt::AlignTop);
 
-    options_ = new QToolButton(this);
+    options_ = new QToolButton(body_);
     options_->setAutoRaise(true);
     options_->setFixedSize(18, 18);
     options_->setIconSize(QSize(14, 14));
@@ -245,7 +253,7 @@ ComposeEntryRow::ComposeEntryRow(DraftSession& session, const QUuid& entryID, QW
     // this row while the pane may be taking rows away.
     connect(options_, &QToolButton::clicked, this,
             [this] { makeOptionsMenu()->popup(options_->mapToGlobal(QPoint(0, options_->height()))); });
-    layout->addWidget(options_, 0, Qt::AlignTop);
+    body->addWidget(options_, 0, Qt::AlignTop);
 }
 
 ComposeEntryRow::~ComposeEntryRow() = default;
@@ -307,11 +315,11 @@ void ComposeEntryRow::showState()
     summary_->setAccessibleDescription(summary_->source());
 
     if (included) {
-        setGraphicsEffect(nullptr);
-    } else if (!graphicsEffect()) {
-        auto* effect = new QGraphicsOpacityEffect(this);
+        body_->setGraphicsEffect(nullptr);
+    } else if (!body_->graphicsEffect()) {
+        auto* effect = new QGraphicsOpacityEffect(body_);
         effect->setOpacity(excludedOpacity);
-        setGraphicsEffect(effect);
+        body_->setGraphicsEffect(effect);
     }
     showNote();
 }
@@ -319,7 +327,7 @@ void ComposeEntryRow::showState()
 void ComposeEntryRow::showNote()
 {
     if (showsNote_ && !noteField_) {
-        noteField_ = new QLineEdit(this);
+        noteField_ = new QLineEdit(body_);
         noteField_->setPlaceholderText(QStringLiteral("Note included in the prompt"));
         noteField_->setAccessibleName(QStringLiteral("Note included in the prompt"));
         noteField_->setFont(TextStyles::caption());
@@ -377,7 +385,7 @@ QStringList ComposeEntryRow::badges() const
 
 qreal ComposeEntryRow::opacity() const
 {
-    const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(graphicsEffect());
+    const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(body_->graphicsEffect());
     return effect ? effect->opacity() : 1.0;
 }
 

@@ -51,6 +51,7 @@ public:
     QString tokenText() const;
     QString sourceText() const;
     QStringList badges() const;
+    // The opacity of all but the include box.
     qreal opacity() const;
     bool showsNote() const { return showsNote_; }
     QLineEdit* noteField() const { return noteField_; }
@@ -118,6 +119,7 @@ private:
 
     bool showsNote_ = false;
     QCheckBox* include_ = nullptr;
+    QWidget* body_ = nullptr;
     QVBoxLayout* column_ = nullptr;
     Summary* summary_ = nullptr;
     Grip* grip_ = nullptr;

@@ -3,6 +3,7 @@
 #include "Tovak/composer/TokenBudgetMeter.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/Divider.h"
+#include "Tovak/kit/EditorFrame.h"
 #include "Tovak/kit/SymbolLabel.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextBinding.h"
@@ -20,8 +21,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -32,30 +31,6 @@ namespace vellicord {
 namespace {
 
 constexpr int inset = 14;
-
-// The text sits on the text background in a rounded box outlined by a hairline. The editor is
-// inset far enough that its square corners stay inside the rounded outline.
-class PreviewFrame final : public QWidget {
-public:
-    explicit PreviewFrame(QWidget* parent)
-        : QWidget(parent)
-    {
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(3, 3, 3, 3);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath box;
-        box.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-        painter.fillPath(box, palette().color(QPalette::Base));
-        painter.setPen(QPen(Theme::colors(palette()).separator, 1));
-        painter.drawPath(box);
-    }
-};
 
 const QString generatedCaption = QStringLiteral("Edit any text here. Edits are saved only in this prompt.");
 const QString editedCaption = QStringLiteral(
@@ -252,14 +227,12 @@ QWidget* ComposePreviewPane::buildControls(QWidget* parent)
 
 QWidget* ComposePreviewPane::buildPreview(QWidget* parent)
 {
-    auto* frame = new PreviewFrame(parent);
-    editor_ = new QPlainTextEdit(frame);
+    editor_ = new QPlainTextEdit(parent);
     editor_->setObjectName(QStringLiteral("PromptPreview"));
-    editor_->setFrameShape(QFrame::NoFrame);
     editor_->setFont(TextStyles::monospaced(12));
     editor_->document()->setDocumentMargin(5);
     editor_->setTabChangesFocus(true);
-    frame->layout()->addWidget(editor_);
+    auto* frame = new EditorFrame(editor_, parent);
     binding_ = new TextBinding(*editor_, [this](const QString& text) {
         session_.change([&](ContextDraft& draft) { draft.previewText = text; });
     });

@@ -6,8 +6,8 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
+#include <QStyleOption>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -40,22 +40,12 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QColor fill = Theme::colors(palette()).accent;
-        QColor ink = Qt::white;
-        if (!isEnabled()) {
-            fill.setAlphaF(0.35f);
-            ink.setAlphaF(0.75f);
-        } else if (isDown()) {
-            fill = fill.darker(120);
-        }
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-        painter.fillPath(shape, fill);
-        if (hasFocus() && isEnabled()) {
-            painter.setPen(QPen(fill.lighter(140), 1.5));
-            painter.drawPath(shape);
-        }
+        QStyleOption option;
+        option.initFrom(this);
+        if (isDown())
+            option.state |= QStyle::State_Sunken;
+        Theme::paintProminentBezel(painter, rect(), palette(), option.state);
+        const QColor ink = Theme::prominentInk(option.state);
         painter.setPen(ink);
         painter.setFont(font());
         if (icon().isNull()) {
@@ -92,6 +82,13 @@ QPushButton* button(const QString& title, Size size, QWidget* parent)
     button->setFont(small ? TextStyles::subheadline() : TextStyles::body());
     // Fusion leaves the title nearly touching the bezel; give it room on both sides.
     button->setMinimumWidth(QFontMetrics(button->font()).horizontalAdvance(title) + (small ? 22 : 30));
+    return button;
+}
+
+QPushButton* defaultButton(const QString& title, QWidget* parent)
+{
+    QPushButton* button = Controls::button(title, Size::regular, parent);
+    button->setDefault(true);
     return button;
 }
 

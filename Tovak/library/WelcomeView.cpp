@@ -1,5 +1,6 @@
 #include "Tovak/library/WelcomeView.h"
 
+#include "Tovak/kit/Controls.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
@@ -81,10 +82,7 @@ WelcomeView::WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay,
 
     auto* footer = new QHBoxLayout;
     footer->addStretch(1);
-    getStarted_ = new QPushButton(QStringLiteral("Get Started"), this);
-    getStarted_->setDefault(true);
-    getStarted_->setAutoDefault(true);
-    getStarted_->setObjectName(QStringLiteral("prominent"));
+    getStarted_ = Controls::defaultButton(QStringLiteral("Get Started"), this);
     connect(getStarted_, &QPushButton::clicked, this, &QDialog::accept);
     footer->addWidget(getStarted_);
     layout->addLayout(footer);
@@ -151,12 +149,6 @@ void WelcomeView::applyColors()
     if (settings_)
         settings_->setIcon(Symbols::icon(QStringLiteral("arrow.up.forward.app"),
                                          palette().color(QPalette::ButtonText)));
-    getStarted_->setStyleSheet(
-        QStringLiteral("QPushButton#prominent { background: %1; color: white; border: none;"
-                       " border-radius: 6px; padding: 5px 16px; font-size: 13px; }"
-                       "QPushButton#prominent:pressed { background: %2; }"
-                       "QPushButton#prominent:focus { outline: none; }")
-            .arg(colors.accent.name(), colors.accent.darker(120).name()));
 }
 
 void WelcomeView::changeEvent(QEvent* event)

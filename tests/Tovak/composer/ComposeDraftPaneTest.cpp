@@ -10,6 +10,7 @@
 #include "core/library/DraftEntryEdits.h"
 #include "core/library/SelectionDragIDs.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -20,12 +21,17 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace vellicord;
 using namespace vellicord::test;
@@ -52,6 +58,72 @@ TEST(ComposeDraftPane, NameAndTaskStoreEveryKeystrokeUntrimmedAndShowChangesFrom
     Pane::turn();
     EXPECT_EQ(pane.view->nameField()->text(), d.name);
     EXPECT_EQ(writes.count(), 8);
+}
+
+// The task field grows to five lines and then scrolls, and every letter of its wrapped lines is in
+// view: beside the scroll bar, the lines are wrapped within the width that the bar leaves. Each
+// prompt is opened with its task, which is then edited at its end.
+TEST(ComposeDraftPane, TaskFieldGrowsToFiveLinesThenScrollsWithEveryLetterInView)
+{
+    const QSize size(380, 520);
+    const auto opened = [&](const QString& task) {
+        auto pane = std::make_unique<Pane>(sources(1));
+        ContextDraft d = pane->draft();
+        d.task = task;
+        pane->store->updateDraft(d);
+        Pane::turn();
+        pane->view->setAttribute(Qt::WA_DontShowOnScreen);
+        pane->view->resize(size);
+        pane->view->show();
+        Pane::turn();
+        return pane;
+    };
+    // A word as wide as a line of the field without the scroll bar.
+    const QString fullLine = [&] {
+        const auto pane = opened(QString());
+        const QPlainTextEdit* task = pane->view->taskField();
+        const qreal line = task->contentsRect().width() - 2 * task->document()->documentMargin();
+        return QString(int(line / QFontMetricsF(task->font()).horizontalAdvance(u'm')), u'm');
+    }();
+    const struct {
+        const char* name;
+        QString text;
+        int lines;
+        bool scrolls;
+    } cases[] = {
+        {"empty", QString(), 2, false},
+        {"one short line", QStringLiteral("Summarise."), 2, false},
+        {"three paragraphs", QStringLiteral("One.\nTwo.\nThree."), 3, false},
+        {"five full lines", QStringList(5, fullLine).join(u'\n'), 5, false},
+        {"six full lines", QStringList(6, fullLine).join(u'\n'), 5, true},
+        {"a long paragraph", QStringLiteral("Compare the approaches, name their trade-offs and end with open questions. ")
+                                 .repeated(5),
+         5, true},
+        {"a long address", QStringLiteral("https://example.org/") + QString(400, u'a'), 5, true},
+    };
+    for (const auto& c : cases) {
+        const auto pane = opened(c.text);
+        QPlainTextEdit* task = pane->view->taskField();
+        for (const char* step : {"opened", "edited"}) {
+            const std::string where = std::string(c.name) + ", " + step;
+            const qreal margin = task->document()->documentMargin();
+            const int lineSpacing = task->fontMetrics().lineSpacing();
+            EXPECT_EQ((task->viewport()->height() - int(std::ceil(2 * margin))) / lineSpacing, c.lines) << where;
+            EXPECT_EQ(task->verticalScrollBar()->isVisible(), c.scrolls) << where;
+            // Where each line's last letter ends, from the viewport's left edge.
+            for (QTextBlock block = task->document()->begin(); block.isValid(); block = block.next()) {
+                task->document()->documentLayout()->blockBoundingRect(block);
+                for (int i = 0; i < block.layout()->lineCount(); ++i) {
+                    const QTextLine line = block.layout()->lineAt(i);
+                    EXPECT_LE(margin + line.x() + line.naturalTextWidth(), task->viewport()->width())
+                        << where << ", line " << i << " of block " << block.blockNumber();
+                }
+            }
+            task->moveCursor(QTextCursor::End);
+            QTest::keyClick(task, Qt::Key_Backspace);
+            Pane::turn();
+        }
+    }
 }
 
 TEST(ComposeDraftPane, CountsSourcesAndShowsTheEmptyStateOnlyWithoutEntries)
@@ -326,8 +398,8 @@ TEST(ComposeDraftPane, DragMovesTheEntryOnEnteringEachRowAndEndsWithTheDrag)
     EXPECT_EQ(pane.order(), QStringLiteral("e2 e3 e4"));
 }
 
-// The pane at the widths it is used at, with badges, an excluded source, a note, and empty; for
-// whoever looks at them (VELLICORD_RENDER_DIR).
+// The pane at the widths it is used at, with badges, an excluded source, a note, a task longer than
+// its field, and empty; for whoever looks at them (VELLICORD_RENDER_DIR).
 TEST(ComposeDraftPane, RendersWideNarrowEmptyAndWithBadges)
 {
     const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR");
@@ -354,18 +426,23 @@ TEST(ComposeDraftPane, RendersWideNarrowEmptyAndWithBadges)
         std::function<void(ContextDraftEntry&, int)> edit;
         QSize size;
         std::optional<QString> notice;
+        QString task = QStringLiteral("Summarise the sources for a reader new to the field.\nKeep it short.");
     };
     const Surface surfaces[] = {
         {"wide", library, {}, {560, 520}},
         {"narrow", library, {}, {300, 520}, QStringLiteral("Applied template “Literature review of recent work”.")},
         {"badges", library, badges, {420, 560}},
         {"empty", {}, {}, {380, 440}},
+        {"long-task", library, {}, {380, 520}, std::nullopt,
+         QStringLiteral("Summarise the sources for a reader who is new to the field. Compare the approaches, name "
+                        "their trade-offs and cite every source by its name. Say where the sources disagree, and why, "
+                        "and which of them a newcomer should read first. End with open questions, and keep it short.")},
     };
     for (const Surface& surface : surfaces) {
         Pane pane(surface.sources, surface.edit);
         pane.store->updateDraft([&] {
             ContextDraft d = pane.draft();
-            d.task = QStringLiteral("Summarise the sources for a reader new to the field.\nKeep it short.");
+            d.task = surface.task;
             return d;
         }());
         pane.session->setNotice(surface.notice);
