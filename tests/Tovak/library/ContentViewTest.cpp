@@ -307,6 +307,66 @@ TEST(ContentView, RevealShowsTheFileInUse)
     EXPECT_FALSE(QDir(elsewhere.path()).exists(QStringLiteral("Vellicord")));
 }
 
+namespace {
+
+// The list's rows as read, in their order.
+QStringList listed(ContentView& content)
+{
+    QStringList rows;
+    const QAbstractItemModel& model = content.state().model();
+    for (int row = 0; row < model.rowCount(); ++row)
+        rows.append(model.index(row, 0).data().toString());
+    return rows;
+}
+
+// The sidebar's source rows as read, in their order.
+QStringList sources(ContentView& content)
+{
+    QStringList rows;
+    const SidebarModel& model = content.sidebar()->sidebarModel();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (model.kind(row) == SidebarModel::Kind::source)
+            rows.append(model.index(row).data().toString() + u' '
+                        + model.index(row).data(SidebarModel::CountRole).toString());
+    }
+    return rows;
+}
+
+} // namespace
+
+// The orders by name ignore case whatever the locale, a machine set to no language included: the
+// list "By app" and the sidebar's sources read the same under C.UTF-8 as under en_US.UTF-8.
+TEST(ContentView, OrdersByNameIgnoreCaseInEveryLocale)
+{
+    for (const char* locale : {"C.UTF-8", "en_US.UTF-8"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+        ViewFakes fakes;
+        qint64 at = 1'700'000'000;
+        for (const QString& app : {u"Banana"_qs, u"Date"_qs, u"apple"_qs, u"cherry"_qs, u"XTerm"_qs}) {
+            fakes.store->add(Selection(QUuid::createUuid(), app.toLower(), std::nullopt, app, std::nullopt,
+                                       std::nullopt, std::nullopt, std::nullopt, {},
+                                       QDateTime::fromSecsSinceEpoch(at++, Qt::UTC)));
+        }
+        fakes.store->add(Selection(QUuid::createUuid(), QStringLiteral("notes"), std::nullopt, QStringLiteral("Editor"),
+                                   std::nullopt, std::nullopt, std::nullopt, QStringLiteral("file:notes"), {},
+                                   QDateTime::fromSecsSinceEpoch(at, Qt::UTC)));
+        QWidget window;
+        auto* content = new ContentView(fakes.services(), &window);
+        window.resize(1120, 660);
+        content->resize(window.size());
+        window.show();
+        content->state().setSortMode(SortMode::byApp);
+        EXPECT_EQ(listed(*content),
+                  (QStringList{u"apple"_qs, u"banana"_qs, u"cherry"_qs, u"date"_qs, u"notes"_qs, u"xterm"_qs}))
+            << locale;
+        EXPECT_EQ(
+            sources(*content),
+            (QStringList{u"apple 1"_qs, u"Banana 1"_qs, u"cherry 1"_qs, u"Date 1"_qs, u"Editor 1"_qs, u"XTerm 1"_qs}))
+            << locale << ": the file's source sorts by its path, file:notes";
+    }
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+}
+
 // Both layouts and the sheets, light and dark, drawn (a symbol unknown fails here) and written
 // for whoever looks at them (VELLICORD_RENDER_DIR).
 TEST(ContentView, RendersBothLayoutsAndTheSheets)
