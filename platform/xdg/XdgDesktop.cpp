@@ -105,15 +105,27 @@ bool XdgDesktop::openURL(const QString& address)
 
 bool XdgDesktop::revealFile(const QString& path)
 {
-    if (!isRevealable(path))
-        return false;
-    const QFileInfo file(QDir::cleanPath(path));
-    if (!file.exists())
-        return false;
-    if (showItems_(QUrl::fromLocalFile(file.filePath())))
+    if (isRevealable(path) && reveal(QDir::cleanPath(path)))
         return true;
-    // The folder that holds it, for a folder too: revealing shows an item where it lies, never opens it.
-    return opener_(QUrl::fromLocalFile(file.absolutePath()));
+    logApp(QStringLiteral("Nothing could be shown for"), path);
+    return false;
+}
+
+bool XdgDesktop::reveal(const QString& path)
+{
+    const QFileInfo item(path);
+    // A dangling link is an item of its folder all the same.
+    if (item.exists() || item.isSymLink()) {
+        if (showItems_(QUrl::fromLocalFile(path)))
+            return true;
+        // The folder that holds it, for a folder too: revealing shows an item where it lies, never opens it.
+        return opener_(QUrl::fromLocalFile(item.absolutePath()));
+    }
+    // Gone (a library file lost, a captured file moved): the nearest folder that is still there.
+    QDir folder = item.absoluteDir();
+    while (!folder.exists() && !folder.isRoot())
+        folder.setPath(QFileInfo(folder.path()).absolutePath());
+    return folder.exists() && opener_(QUrl::fromLocalFile(folder.path()));
 }
 
 QIcon XdgDesktop::applicationIcon(const std::optional<QString>& bundleID, const QString& appName)

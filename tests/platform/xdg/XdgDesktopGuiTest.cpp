@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QImage>
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -73,9 +74,34 @@ TEST_F(XdgDesktopTest, OpenerGetsOnlyOpenableAddresses)
     EXPECT_EQ(opened, (QList<QUrl>{QUrl(web), QUrl(mail)}));
 }
 
+QStringList* appLog = nullptr;
+
+// The "app" log's lines while it lives (they are debug lines, off unless asked for).
+struct AppLogLines {
+    QStringList lines;
+    QtMessageHandler previous;
+    AppLogLines()
+    {
+        appLog = &lines;
+        QLoggingCategory::setFilterRules(QStringLiteral("com.ruvo.vellicord.app.debug=true"));
+        previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& line) {
+            if (appLog && context.category && QByteArray(context.category) == "com.ruvo.vellicord.app")
+                appLog->append(line);
+        });
+    }
+    ~AppLogLines()
+    {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+        appLog = nullptr;
+    }
+};
+
 TEST_F(XdgDesktopTest, RevealShowsTheItemOrOpensItsFolderNeverTheItem)
 {
     write(home, QStringLiteral("docs/report.txt"), "text");
+    ASSERT_TRUE(
+        QFile::link(home.filePath(QStringLiteral("docs/none.json")), home.filePath(QStringLiteral("docs/link.json"))));
     const QUrl file = QUrl::fromLocalFile(home.filePath(QStringLiteral("docs/report.txt")));
     const QUrl folder = QUrl::fromLocalFile(home.filePath(QStringLiteral("docs")));
     struct Case {
@@ -95,7 +121,20 @@ TEST_F(XdgDesktopTest, RevealShowsTheItemOrOpensItsFolderNeverTheItem)
          true,
          {folder},
          {QUrl::fromLocalFile(home.path())}},
-        {"missing file", home.filePath(QStringLiteral("docs/gone.txt")), true, false, {}, {}},
+        // Gone: the nearest folder still there, as a lost library's folder holds its backup.
+        {"missing file", home.filePath(QStringLiteral("docs/gone.txt")), true, true, {}, {folder}},
+        {"missing file in missing folders",
+         home.filePath(QStringLiteral("docs/old/older/gone.txt")),
+         true,
+         true,
+         {},
+         {folder}},
+        {"dangling link shown where it lies",
+         home.filePath(QStringLiteral("docs/link.json")),
+         true,
+         true,
+         {QUrl::fromLocalFile(home.filePath(QStringLiteral("docs/link.json")))},
+         {}},
         {"no path", QString(), true, false, {}, {}},
         // A captured path names a file where it was captured, not where this program started.
         {"relative path to an existing file",
@@ -110,9 +149,13 @@ TEST_F(XdgDesktopTest, RevealShowsTheItemOrOpensItsFolderNeverTheItem)
         shown.clear();
         opened.clear();
         fileManagerAnswers = c.fileManagerAnswers;
+        AppLogLines log;
         EXPECT_EQ(desktop().revealFile(c.path), c.revealed);
         EXPECT_EQ(shown, c.shown);
         EXPECT_EQ(opened, c.opened);
+        // What was asked is logged when nothing could be shown.
+        EXPECT_EQ(log.lines,
+                  c.revealed ? QStringList() : QStringList{QStringLiteral("Nothing could be shown for ") + c.path});
     }
 }
 
