@@ -174,6 +174,16 @@ TEST_F(XdgDesktopTest, ApplicationIconsComeFromDesktopEntries)
     write(system, QStringLiteral("applications/sketch.desktop"), entry("Sketch", icons + "/blue.png"));
     write(system, QStringLiteral("applications/org.example.Plain.desktop"), entry("Plain", {}));
     write(system, QStringLiteral("applications/org.example.Moved.desktop"), entry("Moved", "/no/such/icon.png"));
+    // Names outside any theme Qt can read (no index.theme): an SVG in hicolor, an image in pixmaps.
+    write(system, QStringLiteral("icons/hicolor/scalable/apps/mini.term.svg"),
+          "<svg xmlns='http://www.w3.org/2000/svg' width='48' height='48'><rect width='48' height='48' "
+          "fill='#f00'/></svg>");
+    write(system, QStringLiteral("applications/debian-term.desktop"), entry("Term", "mini.term"));
+    QDir().mkpath(system.filePath(QStringLiteral("pixmaps")));
+    QImage green(8, 8, QImage::Format_ARGB32);
+    green.fill(Qt::green);
+    ASSERT_TRUE(green.save(system.filePath(QStringLiteral("pixmaps/old.tool.png"))));
+    write(system, QStringLiteral("applications/old-tool.desktop"), entry("Old Tool", "old.tool"));
     struct Case {
         std::optional<QString> bundleID;
         QString appName;
@@ -185,6 +195,8 @@ TEST_F(XdgDesktopTest, ApplicationIconsComeFromDesktopEntries)
         {QStringLiteral("org.example.Plain"), QStringLiteral("Sketch"), QColor(Qt::blue)},
         {QStringLiteral("org.example.Moved"), QStringLiteral("Moved"), std::nullopt},
         {QStringLiteral("org.example.Unknown"), QStringLiteral("Unknown"), std::nullopt},
+        {QStringLiteral("debian-term"), QStringLiteral("Term"), QColor(Qt::red)},
+        {std::nullopt, QStringLiteral("Old Tool"), QColor(Qt::green)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bundleID.value_or(QStringLiteral("-")).toStdString() + " " + c.appName.toStdString());
