@@ -93,7 +93,7 @@ void apply(QApplication& application, Appearance appearance)
 {
     application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     application.setPalette(palette(appearance));
-    application.setFont(TextStyles::body());
+    application.setFont(TextStyles::application());
 }
 
 void follow(QApplication& application, Desktop& desktop)
