@@ -23,7 +23,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -93,17 +92,14 @@ QPixmap groupDot(const QColor& color, qreal scale)
     return dot;
 }
 
-QPixmap roundedIcon(const QIcon& icon, qreal scale)
+QPixmap applicationIcon(IconCache& icons, const Selection& selection, const QColor& symbolColor, qreal scale)
 {
     QPixmap image(QSize(38, 38) * scale);
     image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath corners;
-    corners.addRoundedRect(QRectF(0, 0, 38, 38), 8, 8);
-    painter.setClipPath(corners);
-    icon.paint(&painter, QRect(0, 0, 38, 38));
+    icons.paint(painter, QRect(0, 0, 38, 38), 8, selection.bundleID, selection.appName, symbolColor);
     return image;
 }
 
@@ -419,7 +415,8 @@ void SelectionDetailView::showCapture(const Selection& selection, bool fresh)
     const bool sameMarkdown = !fresh && passageMarkdown_ == selection.markdown;
     selection_ = selection;
     if (!sameApp)
-        icon_->setPixmap(roundedIcon(services_.icons.icon(selection.bundleID, selection.appName), devicePixelRatioF()));
+        icon_->setPixmap(
+            applicationIcon(services_.icons, selection, Theme::colors(palette()).secondaryLabel, devicePixelRatioF()));
     title_->setFullText(recordTitle());
     const auto [sourceText, symbol] = sourceInfo();
     sourceSymbol_->setSymbol(symbol, &ThemeColors::secondaryLabel);
@@ -741,6 +738,8 @@ void SelectionDetailView::changeEvent(QEvent* event)
 void SelectionDetailView::retint()
 {
     const ThemeColors colors = Theme::colors(palette());
+    if (selection_)
+        icon_->setPixmap(applicationIcon(services_.icons, *selection_, colors.secondaryLabel, devicePixelRatioF()));
     Controls::tint(*source_, colors.secondaryLabel);
     Controls::tint(*date_, colors.tertiaryLabel);
     Controls::tint(*promptText_, colors.secondaryLabel);
