@@ -18,6 +18,7 @@
 #include "platform/Scheduler.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -489,9 +490,14 @@ void SelectionDetailView::showGroups()
         line->setSpacing(6);
         auto* dot = new QLabel(row);
         dot->setPixmap(groupDot(qColor(group.color()), devicePixelRatioF()));
-        line->addWidget(dot, 0, Qt::AlignVCenter);
-        QLabel* name = plainLabel(TextStyles::body(), row);
-        name->setText(group.name);
+        // Beside the name's first line, when a long name wraps.
+        dot->setAlignment(Qt::AlignCenter);
+        dot->setFixedHeight(QFontMetrics(TextStyles::body()).height());
+        line->addWidget(dot, 0, Qt::AlignTop);
+        // A long name wraps within the pane rather than widening it.
+        auto* name = new CappedLabel(2, Qt::AlignLeft | Qt::AlignVCenter, row);
+        name->setFont(TextStyles::body());
+        name->setFullText(group.name);
         name->setObjectName(QStringLiteral("GroupName"));
         line->addWidget(name, 1);
         groupRows_->addWidget(row);
