@@ -47,6 +47,8 @@ void addGroupItems(QMenu& menu, Store& store, const Selection& selection)
         QAction* item = menu.addAction(menuText(group.name));
         item->setCheckable(true);
         item->setChecked(selection.groupIDs.contains(group.id));
+        // A library that cannot be changed shows where the capture belongs, and takes no change.
+        item->setEnabled(store.canModifyLibrary());
         QObject::connect(item, &QAction::triggered, &menu,
                          [&store, groupID = group.id, id] { store.addToGroup(groupID, {id}); });
     }

@@ -162,6 +162,7 @@ SelectionDetailView::SelectionDetailView(Services services, QLocale dateLocale, 
         if (selection_)
             showGroups();
     });
+    connect(&store, &Store::persistenceStatusChanged, this, &SelectionDetailView::showFooter);
     for (auto signal : {&Store::draftsChanged, &Store::activeDraftIDChanged})
         connect(&store, signal, this, [this] {
             if (selection_)
@@ -540,7 +541,8 @@ void SelectionDetailView::showFooter()
     }
     for (QPushButton* button : {promptWide_, promptCompact_}) {
         setSymbol(*button, QStringLiteral("text.badge.plus"), ink);
-        button->setEnabled(!inPrompt_);
+        // As the toolbar's: nothing is added to a library that cannot be changed.
+        button->setEnabled(!inPrompt_ && services_.store.canModifyLibrary());
         setTexts(*button,
                  inPrompt_ ? QStringLiteral("Already in the active prompt")
                            : QStringLiteral("Add to the active prompt"),
@@ -610,8 +612,9 @@ void SelectionDetailView::fillMoreMenu()
     menu.addSeparator();
     fillGroupMenu(*menu.addMenu(QStringLiteral("Add to Group")));
     menu.addSeparator();
-    connect(menu.addAction(QStringLiteral("Delete")), &QAction::triggered, this,
-            [this, id = selection.id] { Q_EMIT deleteRequested(id); });
+    QAction* remove = menu.addAction(QStringLiteral("Delete"));
+    remove->setEnabled(services_.store.canModifyLibrary());
+    connect(remove, &QAction::triggered, this, [this, id = selection.id] { Q_EMIT deleteRequested(id); });
 }
 
 void SelectionDetailView::copyMarkdown()

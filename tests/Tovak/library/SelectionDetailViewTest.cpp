@@ -5,6 +5,7 @@
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/RichMarkdownView.h"
 #include "core/capture/Clipboard.h"
+#include "core/library/LibrarySamples.h"
 #include "support/ViewFakes.h"
 
 #include <QApplication>
@@ -39,8 +40,14 @@ struct Inspector : ViewFakes {
     IconCache icons{desktop};
     std::unique_ptr<SelectionDetailView> view;
 
-    explicit Inspector(int width = 420)
+    // locked: a library opened read-only from its backup, the library file could not be restored.
+    explicit Inspector(int width = 420, bool locked = false)
     {
+        if (locked) {
+            writeAll(backupPath, LibrarySamples::bytes(LibrarySamples::library(2)));
+            files.fail(FaultyFileSystem::Operation::write);
+            store = open();
+        }
         view = std::make_unique<SelectionDetailView>(
             SelectionDetailView::Services{
                 .store = *store, .pasteboard = pasteboard, .scheduler = time, .desktop = desktop, .icons = icons},
@@ -384,6 +391,29 @@ TEST(SelectionDetailView, GroupItemsAddButNeverRemove)
     Inspector::item(view.moreMenu(), u"Delete"_qs)->trigger();
     ASSERT_EQ(deletions.size(), 1);
     EXPECT_EQ(deletions.first().first().value<QUuid>(), id);
+}
+
+// A library that cannot be changed: what would change it is off, as in the toolbar; the copies and
+// what only shows stay on.
+TEST(SelectionDetailView, ALibraryThatCannotChangeOffersNoChange)
+{
+    Inspector inspector(900, true);
+    ASSERT_FALSE(inspector.store->canModifyLibrary());
+    SelectionDetailView& view = *inspector.view;
+    // The capture that is not in the library's prompt.
+    const QUuid inPrompt = inspector.store->activeDraft()->entries.first().selectionID;
+    const QUuid id = inspector.store->selections()[0].id == inPrompt ? inspector.store->selections()[1].id
+                                                                     : inspector.store->selections()[0].id;
+    view.setSelectionID(id);
+    EXPECT_FALSE(view.promptButton()->isEnabled());
+    EXPECT_EQ(view.promptButton()->text(), QStringLiteral("Add to Prompt"));
+    EXPECT_TRUE(view.copyMarkdownButton()->isEnabled());
+    EXPECT_EQ(Inspector::items(view.groupMenu()), QStringList{u"Reading (off)"_qs});
+    const QStringList more = Inspector::items(view.moreMenu());
+    EXPECT_EQ(more.first(), QStringLiteral("Copy All from Source"));
+    EXPECT_EQ(more.last(), QStringLiteral("Delete (off)"));
+    view.addToPrompt();
+    EXPECT_EQ(inspector.store->activeDraft()->entries.size(), 1);
 }
 
 // A link in the passage is never followed by the view: a click hands its address to the desktop,
