@@ -29,7 +29,6 @@
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QStackedWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vellicord {
@@ -305,18 +304,16 @@ QPushButton* SelectionDetailView::footerButton(bool prominent, QWidget* parent)
     return button;
 }
 
-QToolButton* SelectionDetailView::menuButton(const QString& title, const QString& symbol, const QString& help,
+// A button that opens its menu, of the footer's other buttons' look: its arrow stands inside it,
+// after the title, where a tool button's would sit on its border.
+QPushButton* SelectionDetailView::menuButton(const QString& title, const QString& symbol, const QString& help,
                                              QMenu* menu, QWidget* parent)
 {
-    auto* button = new QToolButton(parent);
+    QPushButton* button = footerButton(false, parent);
     button->setText(title);
     button->setProperty("symbol", symbol);
     button->setToolTip(help);
     button->setAccessibleName(title);
-    button->setFont(TextStyles::body());
-    button->setIconSize(QSize(14, 14));
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setPopupMode(QToolButton::InstantPopup);
     button->setMenu(menu);
     return button;
 }
@@ -548,7 +545,7 @@ void SelectionDetailView::showFooter()
                            : QStringLiteral("Add to the active prompt"),
                  inPrompt_ ? QStringLiteral("Already in prompt") : QStringLiteral("Add to prompt"));
     }
-    for (QToolButton* button : {groupWide_, moreWide_, moreCompact_})
+    for (QPushButton* button : {groupWide_, moreWide_, moreCompact_})
         setSymbol(*button, button->property("symbol").toString(), ink);
     chooseFooterRow();
 }
@@ -582,12 +579,12 @@ QPushButton* SelectionDetailView::promptButton() const
     return showsWideFooter() ? promptWide_ : promptCompact_;
 }
 
-QToolButton* SelectionDetailView::groupButton() const
+QPushButton* SelectionDetailView::groupButton() const
 {
     return showsWideFooter() ? groupWide_ : nullptr;
 }
 
-QToolButton* SelectionDetailView::moreButton() const
+QPushButton* SelectionDetailView::moreButton() const
 {
     return showsWideFooter() ? moreWide_ : moreCompact_;
 }
