@@ -43,7 +43,7 @@ TEST(Symbols, EveryNameTheViewsUseIsDrawn)
           "text.quote", "safari", "doc", "app.dashed", "line.3.horizontal", "link", "exclamationmark.triangle",
           "doc.text.magnifyingglass", "arrow.counterclockwise.circle.fill", "arrow.up.arrow.down", "arrow.down.to.line",
           "arrow.up.to.line", "app", "viewfinder", "checkmark.circle", "text.badge.plus", "folder.badge.plus",
-          "doc.text",
+          "doc.text", "rectangle.stack.badge.plus",
           // The composer's panes, rows and menus.
           "ellipsis", "ellipsis.circle", "pin.fill", "lock.doc", "note.text", "scissors", "scissors.badge.ellipsis",
           "wand.and.stars", "doc.badge.plus", "doc.on.clipboard", "square.and.arrow.down",
