@@ -9,6 +9,7 @@
 #include "Tovak/composer/ComposeEntryRow.h"
 #include "Tovak/composer/ComposePreviewPane.h"
 #include "Tovak/composer/ComposeView.h"
+#include "Tovak/composer/DraftSession.h"
 #include "Tovak/composer/ImportSheet.h"
 #include "Tovak/composer/TokenBudgetMeter.h"
 #include "bench/X11BenchMain.h"
@@ -98,13 +99,34 @@ double elapsed(const QElapsedTimer& timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-std::unique_ptr<ComposeDraftPane> openPane()
+// The draft pane over its session, as the composer makes them.
+struct DraftPane {
+    explicit DraftPane(ViewFakes& fakes, const QUuid& draftID)
+        : session(fakes.services(), draftID)
+        , pane(fakes.services(), session)
+    {
+        pane.resize(420, 760);
+        pane.show();
+    }
+    DraftSession session;
+    ComposeDraftPane pane;
+};
+
+std::unique_ptr<DraftPane> openPane()
 {
-    auto pane = std::make_unique<ComposeDraftPane>(library().fakes.services(), library().draftID);
-    pane->resize(420, 760);
-    pane->show();
-    pane->repaint();
-    return pane;
+    auto opened = std::make_unique<DraftPane>(library().fakes, library().draftID);
+    opened->pane.repaint();
+    return opened;
+}
+
+ComposeEntryRow* firstRow(const ComposeDraftPane& pane)
+{
+    ComposeEntryRow* first = nullptr;
+    for (ComposeEntryRow* row : pane.findChildren<ComposeEntryRow*>()) {
+        if (!first || row->y() < first->y())
+            first = row;
+    }
+    return first;
 }
 
 void OpenDraft(benchmark::State& state)
@@ -113,7 +135,7 @@ void OpenDraft(benchmark::State& state)
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        std::unique_ptr<ComposeDraftPane> pane = openPane();
+        std::unique_ptr<DraftPane> pane = openPane();
         opens.push_back(elapsed(timer));
         pane.reset();
         QCoreApplication::processEvents();
@@ -143,7 +165,8 @@ std::vector<double> typeInto(QWidget& widget, const QString& text)
 
 void KeystrokeInTask(benchmark::State& state)
 {
-    std::unique_ptr<ComposeDraftPane> pane = openPane();
+    std::unique_ptr<DraftPane> opened = openPane();
+    ComposeDraftPane* pane = &opened->pane;
     QCoreApplication::processEvents();
     pane->taskField()->setFocus();
     pane->taskField()->moveCursor(QTextCursor::End);
@@ -159,9 +182,9 @@ BENCHMARK(KeystrokeInTask)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void KeystrokeInNote(benchmark::State& state)
 {
-    std::unique_ptr<ComposeDraftPane> pane = openPane();
+    std::unique_ptr<DraftPane> opened = openPane();
     QCoreApplication::processEvents();
-    QLineEdit* note = pane->rows().first()->noteField();
+    QLineEdit* note = firstRow(opened->pane)->noteField();
     note->setFocus();
     note->end(false);
     std::vector<double> keystrokes;
@@ -211,7 +234,7 @@ void KeystrokeInEditedPreview(benchmark::State& state)
     }
     bench::reportLatencies(state, keystrokes);
     state.counters["prompt_chars"] = double(editor->document()->characterCount());
-    state.counters["meter_tokens"] = double(view->previewPane()->composed().tokens);
+    state.counters["meter_tokens"] = double(view->session().composed().tokens);
     state.SetLabel("a keystroke in the edited preview of a 2 MB prompt: stored, counted, meter shown, repainted");
 }
 BENCHMARK(KeystrokeInEditedPreview)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -236,7 +259,7 @@ BENCHMARK(KeystrokeInTaskRecomposes)->Unit(benchmark::kMillisecond)->Iterations(
 
 // A budget action on the 2 MB prompt against a 16k budget, until the view shows its outcome; the
 // prompt is put back and the alert closed between runs, outside the time measured.
-void budgetAction(benchmark::State& state, void (ComposePreviewPane::*action)(), const char* label)
+void budgetAction(benchmark::State& state, QPushButton* (TokenBudgetMeter::*button)() const, const char* label)
 {
     ContextDraft draft = largeDraft();
     draft.modelProfileID = QStringLiteral("local-16k");
@@ -246,7 +269,7 @@ void budgetAction(benchmark::State& state, void (ComposePreviewPane::*action)(),
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        (pane.*action)();
+        (pane.meter()->*button)()->click();
         QCoreApplication::processEvents();
         view->repaint();
         runs.push_back(elapsed(timer));
@@ -263,14 +286,14 @@ void budgetAction(benchmark::State& state, void (ComposePreviewPane::*action)(),
 
 void ReduceToFitLarge(benchmark::State& state)
 {
-    budgetAction(state, &ComposePreviewPane::reduceToFit,
+    budgetAction(state, &TokenBudgetMeter::reduceButton,
                  "Reduce to Fit on a 500-source 2 MB prompt against 16k tokens: reduced, stored, view updated");
 }
 BENCHMARK(ReduceToFitLarge)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void CopySplitLarge(benchmark::State& state)
 {
-    budgetAction(state, &ComposePreviewPane::copySplit,
+    budgetAction(state, &TokenBudgetMeter::splitButton,
                  "Copy Split of a 500-source 2 MB prompt into 16k-token messages: planned, copied, alert shown");
 }
 BENCHMARK(CopySplitLarge)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -301,9 +324,8 @@ void ImportPastedText(benchmark::State& state)
         state.PauseTiming();
         ViewFakes fakes;
         const ContextDraft draft = *fakes.store->newDraft(QStringLiteral("Imported"));
-        ComposeDraftPane pane(fakes.services(), draft.id);
-        pane.resize(420, 760);
-        pane.show();
+        DraftPane opened(fakes, draft.id);
+        ComposeDraftPane& pane = opened.pane;
         QCoreApplication::processEvents();
         pane.showImportSheet();
         ImportSheet& sheet = *pane.importSheet();
@@ -322,7 +344,7 @@ void ImportPastedText(benchmark::State& state)
         QCoreApplication::processEvents();
         pane.repaint();
         imports.push_back(elapsed(timer));
-        chunks = pane.rows().size();
+        chunks = fakes.store->findDraft(draft.id)->entries.size();
     }
     std::vector<double> totals(pastes.size());
     for (size_t i = 0; i < totals.size(); ++i)
@@ -393,9 +415,8 @@ struct DuplicatesLibrary {
 void RemoveDuplicates(benchmark::State& state)
 {
     DuplicatesLibrary* library = &bench::sharedFixture<DuplicatesLibrary>();
-    ComposeDraftPane pane(library->fakes.services(), library->draft.id);
-    pane.resize(420, 760);
-    pane.show();
+    DraftPane opened(library->fakes, library->draft.id);
+    ComposeDraftPane& pane = opened.pane;
     QCoreApplication::processEvents();
     std::vector<double> runs;
     qsizetype removed = 0;
@@ -408,7 +429,7 @@ void RemoveDuplicates(benchmark::State& state)
 
         QElapsedTimer timer;
         timer.start();
-        pane.removeDuplicates();
+        opened.session.removeDuplicates();
         QCoreApplication::processEvents();
         pane.repaint();
         runs.push_back(elapsed(timer));

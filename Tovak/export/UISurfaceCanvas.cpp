@@ -13,7 +13,9 @@
 #include "Tovak/library/SelectionDetailView.h"
 #include "Tovak/library/SidebarModel.h"
 #include "Tovak/library/SidebarView.h"
+#include "Tovak/shell/HotKeyCombo.h"
 #include "core/library/Store.h"
+#include "platform/CarbonKeys.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -174,7 +176,7 @@ QWidget* UISurfaceCanvas::buildEmptyLibrary(QWidget* parent)
         .needsAccessibility = true,
         .searchText = QString(),
         .sidebarSelection = SidebarItem::allSelections(),
-        .hotkeyDisplay = QString::fromUtf16(hotkeyDisplay),
+        .hotkeyDisplay = hotkeyDisplay(),
     });
     empty->setMinimumWidth(300);
     panes->addWidget(empty);
@@ -185,10 +187,15 @@ QWidget* UISurfaceCanvas::buildEmptyLibrary(QWidget* parent)
     return panes;
 }
 
+QString UISurfaceCanvas::hotkeyDisplay()
+{
+    return HotKeyCombo{.keyCode = 8, .modsCarbon = CarbonKeys::optionKey | CarbonKeys::shiftKey}.display();
+}
+
 QWidget* UISurfaceCanvas::buildComposer(QWidget* parent)
 {
     ViewServices services = services_;
-    services.shortcutDisplay = [] { return QString::fromUtf16(hotkeyDisplay); };
+    services.shortcutDisplay = [] { return hotkeyDisplay(); };
     auto* composer = new ComposeView(services, mode_.id, true, parent);
     composer->setMinimumWidth(680);
     return composer;

@@ -4,9 +4,11 @@
 #include "Tovak/kit/Theme.h"
 
 #include <QFontMetrics>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -99,6 +101,23 @@ void tint(QWidget& widget, const QColor& color)
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);
     widget.setPalette(palette);
+}
+
+QLabel* plainLabel(const QString& text, const QFont& font, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    return label;
+}
+
+QWidget* padded(QWidget* content, const QMargins& margins, QWidget* parent)
+{
+    auto* frame = new QWidget(parent);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(margins);
+    layout->addWidget(content);
+    return frame;
 }
 
 } // namespace vellicord::Controls

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QMargins>
 #include <QString>
 
 class QColor;
+class QFont;
+class QLabel;
 class QPushButton;
 class QWidget;
 
@@ -21,6 +24,11 @@ QPushButton* button(const QString& title, Size size, QWidget* parent);
 QPushButton* prominentButton(const QString& title, QWidget* parent);
 // Gives a label (or any widget drawing its text in WindowText) one text colour.
 void tint(QWidget& widget, const QColor& color);
+// A label that shows its text as it is, never as rich text: captured names and texts may hold
+// anything.
+QLabel* plainLabel(const QString& text, const QFont& font, QWidget* parent);
+// The content in a frame of its own, inset by the margins.
+QWidget* padded(QWidget* content, const QMargins& margins, QWidget* parent);
 
 } // namespace Controls
 } // namespace vellicord

@@ -96,7 +96,7 @@ void apply(QApplication& application, Appearance appearance)
     application.setFont(TextStyles::application());
 }
 
-void follow(QApplication& application, Desktop& desktop)
+void matchDesktop(QApplication& application, Desktop& desktop)
 {
     apply(application, desktop.appearance());
     QObject::connect(&desktop, &Desktop::appearanceChanged, &application,

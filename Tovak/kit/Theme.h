@@ -39,7 +39,7 @@ ThemeColors colors(const QPalette& palette);
 // Fusion, the palette, and DejaVu Sans at the body size as the application font.
 void apply(QApplication& application, Appearance appearance);
 // Applies the desktop's appearance now and again whenever the desktop changes it.
-void follow(QApplication& application, Desktop& desktop);
+void matchDesktop(QApplication& application, Desktop& desktop);
 // Gives one widget (and its children) an appearance, for offscreen renders of both.
 void apply(QWidget& widget, Appearance appearance);
 

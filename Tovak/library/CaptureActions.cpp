@@ -72,7 +72,7 @@ void addRevealItem(QMenu& menu, Desktop& desktop, const Selection& selection)
     if (!selection.filePath)
         return;
     const QString path = *selection.filePath;
-    QAction* reveal = menu.addAction(QStringLiteral("Reveal in Finder"));
+    QAction* reveal = menu.addAction(QStringLiteral("Open Containing Folder"));
     reveal->setEnabled(Desktop::isRevealable(path));
     QObject::connect(reveal, &QAction::triggered, &menu, [&desktop, path] { desktop.revealFile(path); });
 }

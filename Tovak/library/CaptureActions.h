@@ -35,7 +35,7 @@ void addGroupItems(QMenu& menu, Store& store, const Selection& selection);
 // https and mailto addresses only; "Copy URL" copies the address as captured. Only for a capture
 // with an address.
 void addOpenItems(QMenu& menu, Desktop& desktop, Pasteboard& pasteboard, const Selection& selection);
-// "Reveal in Finder" shows the file in the file manager, never opens it; enabled for an absolute
+// "Open Containing Folder" shows the file in the file manager, never opens it; enabled for an absolute
 // path only. Only for a capture with a file.
 void addRevealItem(QMenu& menu, Desktop& desktop, const Selection& selection);
 

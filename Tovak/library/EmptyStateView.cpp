@@ -148,10 +148,10 @@ QString EmptyStateView::subtitle(const Content& content)
     if (showsGroup(content))
         return QStringLiteral("This group does not contain any captures.");
     if (content.needsAccessibility)
-        return QStringLiteral("Allow Vellicord in System Settings to read selected text, then select anything "
-                              "on your Mac and press ")
+        return QStringLiteral("Run Vellicord on an X display to read selected text, then select anything on your "
+                              "computer and press ")
             + content.hotkeyDisplay + QStringLiteral(" to save it.");
-    return QStringLiteral("Select text anywhere on your Mac and press ") + content.hotkeyDisplay
+    return QStringLiteral("Select text anywhere on your computer and press ") + content.hotkeyDisplay
         + QStringLiteral(" to save it here (or click the viewfinder button).");
 }
 

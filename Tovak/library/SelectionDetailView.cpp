@@ -3,6 +3,7 @@
 #include "Tovak/kit/CappedLabel.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/DateStyles.h"
+#include "Tovak/kit/Divider.h"
 #include "Tovak/kit/DisplayTextMeasurer.h"
 #include "Tovak/kit/FormSection.h"
 #include "Tovak/kit/SymbolView.h"
@@ -36,22 +37,6 @@ namespace vellicord {
 namespace {
 
 constexpr int footerPadding = 10;
-
-class Divider final : public QWidget {
-public:
-    explicit Divider(QWidget* parent)
-        : QWidget(parent)
-    {
-        setFixedHeight(1);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), Theme::colors(palette()).separator);
-    }
-};
 
 // A surface in one palette role: the window behind the inspector, the control background behind
 // its footer.
@@ -103,14 +88,6 @@ QPixmap applicationIcon(IconCache& icons, const Selection& selection, const QCol
     return image;
 }
 
-QLabel* plainLabel(const QFont& font, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    return label;
-}
-
 // Changing a button's symbol lays the row out again; a symbol that did not change is left alone.
 void setSymbol(QAbstractButton& button, const QString& symbol, const QColor& color)
 {
@@ -156,7 +133,7 @@ SelectionDetailView::SelectionDetailView(Services services, QLocale dateLocale, 
     root->addWidget(buildFooter());
 
     Store& store = services_.store;
-    connect(&store, &Store::selectionsChanged, this, &SelectionDetailView::follow);
+    connect(&store, &Store::selectionsChanged, this, &SelectionDetailView::reshowChangedCapture);
     connect(&store, &Store::groupsChanged, this, [this] {
         if (selection_)
             showGroups();
@@ -198,7 +175,7 @@ QWidget* SelectionDetailView::buildHeader()
     source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     sourceLine->addWidget(source_, 1);
     texts->addLayout(sourceLine);
-    date_ = plainLabel(TextStyles::caption(), header);
+    date_ = Controls::plainLabel(QString(), TextStyles::caption(), header);
     texts->addWidget(date_);
     layout->addLayout(texts, 1);
     return header;
@@ -249,7 +226,7 @@ QWidget* SelectionDetailView::buildBody()
     grid->setColumnStretch(1, 1);
     int line = 0;
     const auto addRow = [&](const QString& title, QWidget* value) {
-        QLabel* label = plainLabel(TextStyles::caption(), rows);
+        QLabel* label = Controls::plainLabel(QString(), TextStyles::caption(), rows);
         label->setText(title);
         grid->addWidget(label, line, 0, Qt::AlignLeft | Qt::AlignTop);
         grid->addWidget(value, line, 1, Qt::AlignTop);
@@ -282,7 +259,7 @@ QWidget* SelectionDetailView::buildBody()
     promptLine->addStretch(1);
     promptSymbol_ = new SymbolView(QStringLiteral("circle"), 12, &ThemeColors::secondaryLabel, promptValue);
     promptLine->addWidget(promptSymbol_, 0, Qt::AlignVCenter);
-    promptText_ = plainLabel(TextStyles::caption(), promptValue);
+    promptText_ = Controls::plainLabel(QString(), TextStyles::caption(), promptValue);
     promptText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     promptLine->addWidget(promptText_);
     prompt_ = addRow(QStringLiteral("Prompt"), promptValue);
@@ -399,7 +376,7 @@ std::optional<QUuid> SelectionDetailView::selectionID() const
     return selection_ ? std::optional<QUuid>(selection_->id) : std::nullopt;
 }
 
-void SelectionDetailView::follow(const Store::SelectionsChange& change)
+void SelectionDetailView::reshowChangedCapture(const Store::SelectionsChange& change)
 {
     if (!selection_ || !change.updated.contains(selection_->id))
         return;

@@ -106,7 +106,7 @@ private:
     QPushButton* menuButton(const QString& title, const QString& symbol, const QString& help, QMenu* menu,
                             QWidget* parent);
 
-    void follow(const Store::SelectionsChange& change);
+    void reshowChangedCapture(const Store::SelectionsChange& change);
     void showCapture(const Selection& selection, bool fresh);
     void showPassage(const Selection& selection);
     void showGroups();

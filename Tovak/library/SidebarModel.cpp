@@ -16,7 +16,7 @@ SidebarModel::SidebarModel(Store& store, QObject* parent)
     : QAbstractListModel(parent)
     , store_(store)
 {
-    if (store_.selections().size() < countedAsideFrom) {
+    if (store_.selections().size() < backgroundCountThreshold) {
         tally_ = std::make_unique<SidebarTally>(store_);
     } else {
         // The list is shared, not copied: the count is of what the store holds at this moment,
@@ -24,7 +24,7 @@ SidebarModel::SidebarModel(Store& store, QObject* parent)
         countSource_ = store_.selections();
     }
     rows_ = layout();
-    connect(&store_, &Store::selectionsChanged, this, &SidebarModel::follow);
+    connect(&store_, &Store::selectionsChanged, this, &SidebarModel::applyStoreChange);
     for (auto signal :
          {&Store::groupsChanged, &Store::draftsChanged, &Store::activeDraftIDChanged, &Store::persistenceStatusChanged})
         connect(&store_, signal, this, &SidebarModel::relayout);
@@ -37,7 +37,7 @@ void SidebarModel::startCounting()
     pendingTally_ = std::async(std::launch::async, [this, selections = std::move(*countSource_)] {
         auto tally = std::make_unique<SidebarTally>(store_, selections, &stopTally_);
         // The destructor waits for this thread, so the model is still there to post to.
-        QMetaObject::invokeMethod(this, &SidebarModel::takeTally, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &SidebarModel::showBackgroundCount, Qt::QueuedConnection);
         return tally;
     });
     countSource_.reset();
@@ -50,7 +50,7 @@ SidebarModel::~SidebarModel()
         pendingTally_.wait();
 }
 
-void SidebarModel::takeTally()
+void SidebarModel::showBackgroundCount()
 {
     if (!pendingTally_.valid())
         return;
@@ -289,7 +289,7 @@ QString SidebarModel::dragPayload(int row) const
     return SelectionDragIDs::encode(QSet<QUuid>(ids.cbegin(), ids.cend()));
 }
 
-void SidebarModel::follow(const Store::SelectionsChange& change)
+void SidebarModel::applyStoreChange(const Store::SelectionsChange& change)
 {
     if (!tally_) {
         missed_.push_back(change);

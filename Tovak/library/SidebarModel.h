@@ -52,7 +52,7 @@ public:
 
     // From this many captures on, the sources are counted on another thread, from the moment
     // `startCounting()` asks for it (once the window has painted).
-    static constexpr qsizetype countedAsideFrom = 5000;
+    static constexpr qsizetype backgroundCountThreshold = 5000;
 
     explicit SidebarModel(Store& store, QObject* parent = nullptr);
     // A count still being made is stopped and waited for: its thread reads the library's strings.
@@ -104,11 +104,12 @@ private:
     friend size_t qHash(const Row& row, size_t seed);
 
     std::vector<Row> layout() const;
-    void follow(const Store::SelectionsChange& change);
+    void applyStoreChange(const Store::SelectionsChange& change);
     void relayout();
     void moveTo(std::vector<Row> next);
     void changed(int row);
-    void takeTally();
+    // The count made on the other thread, brought up to date and shown.
+    void showBackgroundCount();
 
     Store& store_;
     std::unique_ptr<SidebarTally> tally_;

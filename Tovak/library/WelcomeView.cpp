@@ -68,8 +68,8 @@ WelcomeView::WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay,
     layout->addLayout(header);
 
     layout->addWidget(step(QStringLiteral("Grant access"),
-                           QStringLiteral("Allow Vellicord in System Settings → Privacy & Security → "
-                                          "Accessibility to read selected text."),
+                           QStringLiteral("Run Vellicord on an X display with the XTEST extension to read "
+                                          "selected text."),
                            QStringLiteral("hand.raised"), needsAccessibility));
     layout->addWidget(step(QStringLiteral("Select and capture"), captureStepText(hotkeyDisplay),
                            QStringLiteral("text.viewfinder"), false));
@@ -125,7 +125,7 @@ QWidget* WelcomeView::step(const QString& title, const QString& text, const QStr
     secondary_.append(body);
     column->addWidget(body);
     if (needsSettingsButton) {
-        settings_ = new QPushButton(QStringLiteral("Open System Settings"), row);
+        settings_ = new QPushButton(QStringLiteral("Open Accessibility Settings"), row);
         settings_->setFont(TextStyles::callout());
         settings_->setAutoDefault(false);
         settings_->setIconSize(QSize(13, 13));

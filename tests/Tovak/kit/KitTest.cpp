@@ -97,7 +97,7 @@ TEST(Theme, FollowsTheDesktopWhenItChanges)
     {
         FakeDesktop desktop;
         desktop.current = Appearance::dark;
-        Theme::follow(*application, desktop);
+        Theme::matchDesktop(*application, desktop);
         EXPECT_EQ(Theme::appearance(QApplication::palette()), Appearance::dark);
         desktop.setAppearance(Appearance::light);
         EXPECT_EQ(Theme::appearance(QApplication::palette()), Appearance::light);

@@ -60,7 +60,7 @@ TEST(ContentView, WelcomesAnEmptyLibraryEachTimeItIsShown)
 
     ViewFakes fakes;
     fakes.accessibility.trusted = false;
-    fakes.shortcut = QStringLiteral("⇧F5");
+    fakes.shortcut = QStringLiteral("Shift+F5");
     QWidget window;
     auto* content = new ContentView(fakes.services(), &window);
     window.show();
@@ -68,7 +68,7 @@ TEST(ContentView, WelcomesAnEmptyLibraryEachTimeItIsShown)
     ASSERT_TRUE(welcome);
     bool namesShortcut = false;
     for (QLabel* label : welcome->findChildren<QLabel*>())
-        namesShortcut |= label->text() == WelcomeView::captureStepText(QStringLiteral("⇧F5"));
+        namesShortcut |= label->text() == WelcomeView::captureStepText(QStringLiteral("Shift+F5"));
     EXPECT_TRUE(namesShortcut);
     ASSERT_TRUE(welcome->settingsButton());
     welcome->settingsButton()->click();

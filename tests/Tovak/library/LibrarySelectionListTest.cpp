@@ -10,6 +10,7 @@
 #include "support/ViewFakes.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -67,12 +68,25 @@ TEST(LibrarySelectionList, ClicksKeysAndSelectAllChooseWhatIsShown)
 {
     List list;
     ContentViewState& state = *list.state;
+    // The list takes the keys at its first row, choosing nothing; the first arrow chooses that row.
+    list.view->selectionModel()->setCurrentIndex(list.view->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    QTest::keyClick(list.view.get(), Qt::Key_Down);
+    EXPECT_EQ(state.selectedIDs(), list.rows({0}));
+    QTest::keyClick(list.view.get(), Qt::Key_Down);
+    EXPECT_EQ(state.selectedIDs(), list.rows({1}));
     list.click(1);
     EXPECT_EQ(state.selectedIDs(), list.rows({1}));
     EXPECT_EQ(state.detailSelectionID(), list.ids[1]);
     list.click(3, Qt::ControlModifier);
     EXPECT_EQ(state.selectedIDs(), list.rows({1, 3}));
     EXPECT_EQ(state.detailSelectionID(), list.ids[3]) << "the added row is inspected";
+    // A secondary click opens a row's menu over the selection as it is, on a row in it or not.
+    for (const int row : {4, 3}) {
+        QTest::mousePress(list.view->viewport(), Qt::RightButton, {}, list.centre(row));
+        QTest::mouseRelease(list.view->viewport(), Qt::RightButton, {}, list.centre(row));
+    }
+    EXPECT_EQ(state.selectedIDs(), list.rows({1, 3}));
+    EXPECT_EQ(state.detailSelectionID(), list.ids[3]);
     list.click(3, Qt::ControlModifier);
     EXPECT_EQ(state.selectedIDs(), list.rows({1}));
     EXPECT_EQ(state.detailSelectionID(), list.ids[1]);
@@ -220,7 +234,8 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
          QStringLiteral("/home/u/a.pdf"),
          QStringLiteral("Firefox"),
          false,
-         {"-", "Open in Browser", "Copy URL", "-", "Reveal in Finder", "-", "Copy All from \"" + page + "\"", "-"},
+         {"-", "Open in Browser", "Copy URL", "-", "Open Containing Folder", "-", "Copy All from \"" + page + "\"",
+          "-"},
          noGroups,
          {page},
          {QStringLiteral("/home/u/a.pdf")}},
@@ -238,7 +253,7 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
          QStringLiteral("notes/a.md"),
          QStringLiteral("Editor"),
          false,
-         {"-", "Reveal in Finder (off)", "-", "Copy All from \"notes/a.md\"", "-"},
+         {"-", "Open Containing Folder (off)", "-", "Copy All from \"notes/a.md\"", "-"},
          noGroups,
          {},
          {}},
@@ -278,7 +293,7 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
         if (c.grouped) {
             EXPECT_TRUE(menuItem(*menu, QStringLiteral("R&&D"))->isChecked());
         }
-        for (const QString& open : {QStringLiteral("Open in Browser"), QStringLiteral("Reveal in Finder")}) {
+        for (const QString& open : {QStringLiteral("Open in Browser"), QStringLiteral("Open Containing Folder")}) {
             if (QAction* action = menuItem(*menu, open))
                 action->trigger();
         }
@@ -354,6 +369,41 @@ TEST(LibrarySelectionList, RowMenuActions)
     trigger(QStringLiteral("Delete"));
     EXPECT_FALSE(store.findByID(capture.id));
     EXPECT_TRUE(store.findByID(hidden.id));
+}
+
+// A screen reader reads the rows the list shows, by their headlines, and finds among a row's actions
+// its plain-text copy and its addition to the active prompt besides choosing it.
+TEST(LibrarySelectionList, ScreenReaderRowActions)
+{
+    List list;
+    QAccessibleInterface* rows = QAccessible::queryAccessibleInterface(list.view.get());
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(rows->role(), QAccessible::List);
+    ASSERT_EQ(rows->childCount(), 6);
+    QAccessibleInterface* row = rows->child(2);
+    EXPECT_EQ(row->text(QAccessible::Name), QStringLiteral("capture 3"));
+    EXPECT_EQ(rows->indexOfChild(row), 2);
+    EXPECT_EQ(row->rect().center(), list.view->viewport()->mapToGlobal(list.centre(2)));
+    QAccessibleActionInterface* actions = row->actionInterface();
+    ASSERT_TRUE(actions);
+    EXPECT_EQ(actions->actionNames(),
+              (QStringList{QAccessibleActionInterface::toggleAction(), QStringLiteral("Copy plain text"),
+                           QStringLiteral("Add to active prompt")}));
+    actions->doAction(QStringLiteral("Copy plain text"));
+    EXPECT_EQ(list.pasteboard.dataForType(PasteboardType::string), QByteArray("capture 3\nmore"));
+    EXPECT_TRUE(list.state->model().isCopied(list.ids[2]));
+    actions->doAction(QStringLiteral("Add to active prompt"));
+    ASSERT_TRUE(list.store->activeDraft());
+    EXPECT_EQ(list.store->activeDraft()->entries.size(), 1);
+    EXPECT_EQ(list.store->activeDraft()->entries.first().selectionID, list.ids[2]);
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(list.state->selectedIDs(), list.rows({2}));
+    EXPECT_TRUE(row->state().selected);
+
+    // The rows follow the list: a search leaves one, read by its own headline.
+    list.state->setSearchText(QStringLiteral("capture 1"));
+    ASSERT_EQ(rows->childCount(), 1);
+    EXPECT_EQ(rows->child(0)->text(QAccessible::Name), QStringLiteral("capture 1"));
 }
 
 } // namespace

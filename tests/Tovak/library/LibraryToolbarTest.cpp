@@ -134,7 +134,8 @@ TEST(LibraryToolbar, ItemsInEachState)
             EXPECT_EQ(w.toolbar().button(item)->toolTip(), w.toolbar().helpText(item)) << c.name;
         }
         EXPECT_EQ(items.join(u' '), QString::fromUtf8(c.items)) << c.name;
-        EXPECT_EQ(help.takeFirst(), QStringLiteral("Capture the current selection (hotkey: ⌃⌥⌘C)")) << c.name;
+        EXPECT_EQ(help.takeFirst(), QStringLiteral("Capture the current selection (hotkey: Ctrl+Alt+Super+C)"))
+            << c.name;
         EXPECT_EQ(help.join(QStringLiteral(" | ")), QString::fromUtf8(c.help)) << c.name;
         bool search = false;
         for (QAction* action : w.toolbar().actions())

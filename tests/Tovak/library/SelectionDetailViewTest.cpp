@@ -339,12 +339,12 @@ TEST(SelectionDetailView, MoreMenuPerKindOfCapture)
          {}},
         {"file",
          {QStringLiteral("x"), std::nullopt, std::nullopt, QStringLiteral("/home/u/notes.md")},
-         QStringList{u"Copy All from Source"_qs, u"Reveal in Finder"_qs} + tail,
+         QStringList{u"Copy All from Source"_qs, u"Open Containing Folder"_qs} + tail,
          {},
          {u"/home/u/notes.md"_qs}},
         {"relative file",
          {QStringLiteral("x"), std::nullopt, std::nullopt, QStringLiteral("notes.md")},
-         QStringList{u"Copy All from Source"_qs, u"Reveal in Finder (off)"_qs} + tail,
+         QStringList{u"Copy All from Source"_qs, u"Open Containing Folder (off)"_qs} + tail,
          {},
          {}},
         {"neither", {QStringLiteral("x")}, QStringList{u"Copy All from Source"_qs} + tail, {}, {}},
@@ -355,7 +355,7 @@ TEST(SelectionDetailView, MoreMenuPerKindOfCapture)
         inspector.inspect(c.capture);
         QMenu* more = inspector.view->moreMenu();
         EXPECT_EQ(Inspector::items(more), c.items);
-        for (const QString& open : {u"Open in Browser"_qs, u"Reveal in Finder"_qs}) {
+        for (const QString& open : {u"Open in Browser"_qs, u"Open Containing Folder"_qs}) {
             if (QAction* action = Inspector::item(more, open))
                 action->trigger();
         }

@@ -87,6 +87,27 @@ TEST(SidebarModel, RowsCountsFootersAndStatus)
           QStringLiteral("+New Prompt…"), QStringLiteral("~Assemble sources into a prompt"), QStringLiteral("#Library"),
           QStringLiteral("All Selections (1)"), QStringLiteral("#Groups"), QStringLiteral("+New Group…"),
           QStringLiteral("#Sources"), QStringLiteral("Notes/Notes (1)"), QStringLiteral("Local library ready")}},
+        {"a prompt counts its included sources only, the active one and the others alike",
+         {},
+         [](Store& store, TemporaryLibrary&) {
+             store.add(capture(QStringLiteral("Notes")));
+             store.add(capture(QStringLiteral("Mail")));
+             const QSet<QUuid> both{store.selections()[0].id, store.selections()[1].id};
+             const QUuid other = store.newDraft(QStringLiteral("Other"))->id;
+             store.addSelectionsToActiveDraft(both);
+             const QUuid active = store.newDraft(QStringLiteral("Active"))->id;
+             store.addSelectionsToActiveDraft(both);
+             for (const QUuid& id : {other, active}) {
+                 ContextDraft draft = *store.findDraft(id);
+                 draft.entries[0].include = false;
+                 store.updateDraft(draft);
+             }
+         },
+         {QStringLiteral("#Prompt"), QStringLiteral("Active (1)"), QStringLiteral("Other (1)"),
+          QStringLiteral("+New Prompt…"), QStringLiteral("~Assemble sources into a prompt"), QStringLiteral("#Library"),
+          QStringLiteral("All Selections (2)"), QStringLiteral("#Groups"), QStringLiteral("+New Group…"),
+          QStringLiteral("#Sources"), QStringLiteral("Mail/Mail (1)"), QStringLiteral("Notes/Notes (1)"),
+          QStringLiteral("Local library ready")}},
         {"groups: an empty one counts 0; a capture in two groups counts in each and once in the library; one "
          "page from two browsers is one source named by its newest capture",
          {},
@@ -290,7 +311,7 @@ TEST(SidebarModel, LargeLibraryCountedAside)
                                    QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC)};
         snapshot.groups.append(group);
         QList<Selection> captures;
-        for (int n = 0; n < int(SidebarModel::countedAsideFrom) + 50; ++n) {
+        for (int n = 0; n < int(SidebarModel::backgroundCountThreshold) + 50; ++n) {
             const QString app = QStringLiteral("App %1").arg(n % 7);
             std::optional<QString> url;
             if (n % 5 == 0)

@@ -405,8 +405,8 @@ TEST(CaptureErrorTest, EveryMessage)
         {CaptureError::notTrusted(), u"Vellicord needs Accessibility permission to read selected text."},
         {CaptureError::noFrontmostApp(), u"No frontmost application found."},
         {CaptureError::chromePDF(),
-         u"Chrome\u2019s built-in PDF viewer can\u2019t be captured programmatically. Open the PDF in Preview (or use "
-         u"right-click \u2192 Copy inside Chrome), then capture again."},
+         u"Chrome\u2019s built-in PDF viewer can\u2019t be captured programmatically. Open the PDF in a PDF viewer (or "
+         u"use right-click \u2192 Copy inside Chrome), then capture again."},
         {CaptureError::clipboardRestoreFailed(),
          u"Capture was not saved because Vellicord could not restore your clipboard. Copy the original content again."},
     };
