@@ -71,7 +71,29 @@ void IconCache::paint(QPainter& painter, const QRect& rect, qreal radius, const 
             return;
         }
     }
-    Symbols::paint(painter, quotation, QRectF(rect), symbolColor);
+    painter.drawPixmap(
+        rect, symbol(rect.size(), painter.device() ? painter.device()->devicePixelRatioF() : 1.0, symbolColor));
+}
+
+QPixmap IconCache::symbol(const QSize& size, qreal scale, const QColor& color)
+{
+    const QString key = QStringLiteral("symbol|%1x%2@%3|%4")
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(scale)
+                            .arg(color.name(QColor::HexArgb));
+    if (const auto it = drawings_.constFind(key); it != drawings_.cend())
+        return it.value();
+    QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        Symbols::paint(painter, quotation, QRectF(QPointF(0, 0), QSizeF(size)), color);
+    }
+    const QPixmap drawing = QPixmap::fromImage(image);
+    drawings_.insert(key, drawing);
+    return drawing;
 }
 
 QPixmap IconCache::drawn(const QString& key, const QIcon& icon, const QSize& size, qreal scale, qreal radius)

@@ -36,12 +36,14 @@ private:
     static QString keyOf(const std::optional<QString>& bundleID, const QString& appName);
     // The icon drawn at a size, rounded; null when it draws nothing there.
     QPixmap drawn(const QString& key, const QIcon& icon, const QSize& size, qreal scale, qreal radius);
+    // The quotation symbol drawn at a size in a colour: its SVG is drawn once for each.
+    QPixmap symbol(const QSize& size, qreal scale, const QColor& color);
 
     Desktop& desktop_;
     const QIcon fallback_; // every application found nowhere shares it, so a drawing tells it apart
     QMutex lock_;
     QHash<QString, QIcon> cache_;
-    QHash<QString, QPixmap> drawings_; // by application and size
+    QHash<QString, QPixmap> drawings_; // by application (or symbol colour) and size
 };
 
 } // namespace vellicord
