@@ -62,44 +62,30 @@ QIcon IconCache::icon(const std::optional<QString>& bundleID, const QString& app
 void IconCache::paint(QPainter& painter, const QRect& rect, qreal radius, const std::optional<QString>& bundleID,
                       const QString& appName, const QColor& symbolColor)
 {
+    const qreal scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QRect area(QPoint(0, 0), rect.size());
     const QIcon found = icon(bundleID, appName);
+    QPixmap image;
     if (found.cacheKey() != fallback_.cacheKey()) {
-        const qreal scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-        const QPixmap image = drawn(keyOf(bundleID, appName), found, rect.size(), scale, radius);
-        if (!image.isNull()) {
-            painter.drawPixmap(rect, image);
-            return;
-        }
+        image = drawing(keyOf(bundleID, appName) + QStringLiteral("|r%1").arg(radius), rect.size(), scale,
+                        [&](QPainter& canvas) {
+                            QPainterPath corners;
+                            corners.addRoundedRect(QRectF(area), radius, radius);
+                            canvas.setClipPath(corners);
+                            found.paint(&canvas, area);
+                        });
     }
-    painter.drawPixmap(
-        rect, symbol(rect.size(), painter.device() ? painter.device()->devicePixelRatioF() : 1.0, symbolColor));
+    if (image.isNull()) {
+        image = drawing(QStringLiteral("symbol:") + symbolColor.name(QColor::HexArgb), rect.size(), scale,
+                        [&](QPainter& canvas) { Symbols::paint(canvas, quotation, QRectF(area), symbolColor); });
+    }
+    painter.drawPixmap(rect, image);
 }
 
-QPixmap IconCache::symbol(const QSize& size, qreal scale, const QColor& color)
+QPixmap IconCache::drawing(const QString& key, const QSize& size, qreal scale,
+                           const std::function<void(QPainter&)>& draw)
 {
-    const QString key = QStringLiteral("symbol|%1x%2@%3|%4")
-                            .arg(size.width())
-                            .arg(size.height())
-                            .arg(scale)
-                            .arg(color.name(QColor::HexArgb));
-    if (const auto it = drawings_.constFind(key); it != drawings_.cend())
-        return it.value();
-    QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        Symbols::paint(painter, quotation, QRectF(QPointF(0, 0), QSizeF(size)), color);
-    }
-    const QPixmap drawing = QPixmap::fromImage(image);
-    drawings_.insert(key, drawing);
-    return drawing;
-}
-
-QPixmap IconCache::drawn(const QString& key, const QIcon& icon, const QSize& size, qreal scale, qreal radius)
-{
-    const QString sized
-        = key + QStringLiteral("|%1x%2@%3r%4").arg(size.width()).arg(size.height()).arg(scale).arg(radius);
+    const QString sized = key + QStringLiteral("|%1x%2@%3").arg(size.width()).arg(size.height()).arg(scale);
     if (const auto it = drawings_.constFind(sized); it != drawings_.cend())
         return it.value();
     QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
@@ -109,10 +95,7 @@ QPixmap IconCache::drawn(const QString& key, const QIcon& icon, const QSize& siz
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        QPainterPath corners;
-        corners.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), radius, radius);
-        painter.setClipPath(corners);
-        icon.paint(&painter, QRect(QPoint(0, 0), size));
+        draw(painter);
     }
     const QPixmap result = paintsSomething(image) ? QPixmap::fromImage(image) : QPixmap();
     drawings_.insert(sized, result);

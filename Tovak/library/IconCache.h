@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QPainter;
@@ -34,16 +35,15 @@ public:
 
 private:
     static QString keyOf(const std::optional<QString>& bundleID, const QString& appName);
-    // The icon drawn at a size, rounded; null when it draws nothing there.
-    QPixmap drawn(const QString& key, const QIcon& icon, const QSize& size, qreal scale, qreal radius);
-    // The quotation symbol drawn at a size in a colour: its SVG is drawn once for each.
-    QPixmap symbol(const QSize& size, qreal scale, const QColor& color);
+    // What `draw` paints into a clear image of the size, made once for each key and size; null
+    // when it paints nothing there.
+    QPixmap drawing(const QString& key, const QSize& size, qreal scale, const std::function<void(QPainter&)>& draw);
 
     Desktop& desktop_;
     const QIcon fallback_; // every application found nowhere shares it, so a drawing tells it apart
     QMutex lock_;
     QHash<QString, QIcon> cache_;
-    QHash<QString, QPixmap> drawings_; // by application (or symbol colour) and size
+    QHash<QString, QPixmap> drawings_; // by application or symbol colour, and size
 };
 
 } // namespace vellicord
