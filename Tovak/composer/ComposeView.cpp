@@ -3,11 +3,11 @@
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposePreviewPane.h"
 #include "Tovak/kit/Controls.h"
+#include "Tovak/kit/SplitView.h"
 #include "Tovak/kit/Theme.h"
 
 #include <QEvent>
 #include <QLabel>
-#include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -51,7 +51,7 @@ bool ComposeView::showsDraft() const
 // nothing else.
 void ComposeView::buildPanes()
 {
-    split_ = new QSplitter(Qt::Horizontal, pages_);
+    split_ = new SplitView(Qt::Horizontal, pages_);
     split_->setObjectName(QStringLiteral("ComposeSplit"));
     // Neither pane can be dragged shut: a pane dragged to nothing would look like a lost prompt.
     split_->setChildrenCollapsible(false);

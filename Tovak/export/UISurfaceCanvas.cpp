@@ -2,6 +2,7 @@
 
 #include "Tovak/composer/ComposeView.h"
 #include "Tovak/export/SampleData.h"
+#include "Tovak/kit/SplitView.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/library/ContentViewState.h"
@@ -28,7 +29,7 @@ namespace {
 
 QSplitter* split(QWidget* parent)
 {
-    auto* splitter = new QSplitter(Qt::Horizontal, parent);
+    auto* splitter = new SplitView(Qt::Horizontal, parent);
     splitter->setChildrenCollapsible(false);
     return splitter;
 }

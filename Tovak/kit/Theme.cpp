@@ -220,7 +220,7 @@ void apply(QApplication& application, Appearance appearance)
 {
     application.setStyle(makeStyle());
     application.setPalette(palette(appearance));
-    application.setFont(TextStyles::body());
+    application.setFont(TextStyles::application());
 }
 
 void matchDesktop(QApplication& application, Desktop& desktop)

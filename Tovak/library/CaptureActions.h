@@ -27,7 +27,8 @@ bool copyAllFromSource(const Store& store, const Selection& selection, Pasteboar
 QString menuText(const QString& text);
 
 // The group items: "No groups yet" when there are none, else one item per group in the library's
-// order, checked when the capture is in it, that adds the capture to it (never takes it out).
+// order, checked when the capture is in it, that adds the capture to it (never takes it out);
+// disabled while the library cannot be changed.
 void addGroupItems(QMenu& menu, Store& store, const Selection& selection);
 
 // "Open in Browser" opens the page through the desktop's allow-list, so it is enabled for http,

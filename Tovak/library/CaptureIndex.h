@@ -78,7 +78,6 @@ private:
     void name(Slot slot, const Selection& selection);
     Slot add(const Selection& selection);
     int nameID(const QString& name);
-    int identifierID(const QString& identifier);
     const QCollatorSortKey& nameKey(int id);
     const std::vector<Slot>& order(SortMode mode);
     void insertIntoOrder(SortMode mode, std::vector<Slot>& order, Slot slot);
@@ -94,8 +93,7 @@ private:
     std::vector<uint64_t> sequences_; // library order: a higher sequence stands nearer the front
     bool named_ = false; // the three name tables below are made (only an order by name or a source needs them)
     std::vector<int> appNames_; // ids of texts, canonically equal texts sharing one
-    std::vector<int> sourceNames_;
-    std::vector<int> sourceIdentifiers_; // ids of exact texts
+    std::vector<int> sourceNames_; // a source's list is the captures of one of these ids
     std::vector<QList<QUuid>> groupIDs_; // as of the last readGroups()
     std::vector<uint8_t> staleGroups_; // by slot: its groups changed since
     qsizetype staleCount_ = 0; // slots marked in staleGroups_, read again when a group is listed
@@ -107,7 +105,6 @@ private:
     std::vector<QString> names_;
     std::vector<std::optional<QCollatorSortKey>> nameKeys_;
     std::optional<CaseInsensitiveCollation> collation_;
-    QHash<QString, int> identifierIDs_;
 
     std::unique_ptr<SearchIndex> search_;
     std::future<std::unique_ptr<SearchIndex>> pendingSearch_;

@@ -4,6 +4,7 @@
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/kit/SplitView.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
@@ -35,7 +36,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QSplitter>
 #include <QStackedWidget>
 #include <QTimeZone>
 #include <QTimer>
@@ -170,7 +170,7 @@ void ContentView::buildToolBar()
 
 QWidget* ContentView::buildLibraryPage()
 {
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* split = new SplitView(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("LibrarySplit"));
     split->setChildrenCollapsible(false);
 
@@ -245,7 +245,7 @@ QWidget* ContentView::buildLibraryPage()
 
 QWidget* ContentView::buildComposePage()
 {
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* split = new SplitView(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("ComposeSplit"));
     split->setChildrenCollapsible(false);
     composeSidebar_ = buildSidebar(split);

@@ -19,18 +19,17 @@
 #include "platform/Scheduler.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QStackedWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vellicord {
@@ -78,17 +77,14 @@ QPixmap groupDot(const QColor& color, qreal scale)
     return dot;
 }
 
-QPixmap roundedIcon(const QIcon& icon, qreal scale)
+QPixmap applicationIcon(IconCache& icons, const Selection& selection, const QColor& symbolColor, qreal scale)
 {
     QPixmap image(QSize(38, 38) * scale);
     image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath corners;
-    corners.addRoundedRect(QRectF(0, 0, 38, 38), 8, 8);
-    painter.setClipPath(corners);
-    icon.paint(&painter, QRect(0, 0, 38, 38));
+    icons.paint(painter, QRect(0, 0, 38, 38), 8, selection.bundleID, selection.appName, symbolColor);
     return image;
 }
 
@@ -142,6 +138,7 @@ SelectionDetailView::SelectionDetailView(Services services, QLocale dateLocale, 
         if (selection_)
             showGroups();
     });
+    connect(&store, &Store::persistenceStatusChanged, this, &SelectionDetailView::showFooter);
     for (auto signal : {&Store::draftsChanged, &Store::activeDraftIDChanged})
         connect(&store, signal, this, [this] {
             if (selection_)
@@ -284,18 +281,16 @@ QPushButton* SelectionDetailView::footerButton(bool prominent, QWidget* parent)
     return button;
 }
 
-QToolButton* SelectionDetailView::menuButton(const QString& title, const QString& symbol, const QString& help,
+// A button that opens its menu, of the footer's other buttons' look: its arrow stands inside it,
+// after the title, where a tool button's would sit on its border.
+QPushButton* SelectionDetailView::menuButton(const QString& title, const QString& symbol, const QString& help,
                                              QMenu* menu, QWidget* parent)
 {
-    auto* button = new QToolButton(parent);
+    QPushButton* button = footerButton(false, parent);
     button->setText(title);
     button->setProperty("symbol", symbol);
     button->setToolTip(help);
     button->setAccessibleName(title);
-    button->setFont(TextStyles::body());
-    button->setIconSize(QSize(14, 14));
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setPopupMode(QToolButton::InstantPopup);
     button->setMenu(menu);
     return button;
 }
@@ -396,7 +391,8 @@ void SelectionDetailView::showCapture(const Selection& selection, bool fresh)
     const bool sameMarkdown = !fresh && passageMarkdown_ == selection.markdown;
     selection_ = selection;
     if (!sameApp)
-        icon_->setPixmap(roundedIcon(services_.icons.icon(selection.bundleID, selection.appName), devicePixelRatioF()));
+        icon_->setPixmap(
+            applicationIcon(services_.icons, selection, Theme::colors(palette()).secondaryLabel, devicePixelRatioF()));
     title_->setFullText(recordTitle());
     const auto [sourceText, symbol] = sourceInfo();
     sourceSymbol_->setSymbol(symbol, &ThemeColors::secondaryLabel);
@@ -469,9 +465,14 @@ void SelectionDetailView::showGroups()
         line->setSpacing(6);
         auto* dot = new QLabel(row);
         dot->setPixmap(groupDot(qColor(group.color()), devicePixelRatioF()));
-        line->addWidget(dot, 0, Qt::AlignVCenter);
-        QLabel* name = Controls::plainLabel(QString(), TextStyles::body(), row);
-        name->setText(group.name);
+        // Beside the name's first line, when a long name wraps.
+        dot->setAlignment(Qt::AlignCenter);
+        dot->setFixedHeight(QFontMetrics(TextStyles::body()).height());
+        line->addWidget(dot, 0, Qt::AlignTop);
+        // A long name wraps within the pane rather than widening it.
+        auto* name = new CappedLabel(2, Qt::AlignLeft | Qt::AlignVCenter, row);
+        name->setFont(TextStyles::body());
+        name->setFullText(group.name);
         name->setObjectName(QStringLiteral("GroupName"));
         line->addWidget(name, 1);
         groupRows_->addWidget(row);
@@ -514,13 +515,14 @@ void SelectionDetailView::showFooter()
     }
     for (QPushButton* button : {promptWide_, promptCompact_}) {
         setSymbol(*button, QStringLiteral("text.badge.plus"), ink);
-        button->setEnabled(!inPrompt_);
+        // As the toolbar's: nothing is added to a library that cannot be changed.
+        button->setEnabled(!inPrompt_ && services_.store.canModifyLibrary());
         setTexts(*button,
                  inPrompt_ ? QStringLiteral("Already in the active prompt")
                            : QStringLiteral("Add to the active prompt"),
                  inPrompt_ ? QStringLiteral("Already in prompt") : QStringLiteral("Add to prompt"));
     }
-    for (QToolButton* button : {groupWide_, moreWide_, moreCompact_})
+    for (QPushButton* button : {groupWide_, moreWide_, moreCompact_})
         setSymbol(*button, button->property("symbol").toString(), ink);
     chooseFooterRow();
 }
@@ -554,12 +556,12 @@ QPushButton* SelectionDetailView::promptButton() const
     return showsWideFooter() ? promptWide_ : promptCompact_;
 }
 
-QToolButton* SelectionDetailView::groupButton() const
+QPushButton* SelectionDetailView::groupButton() const
 {
     return showsWideFooter() ? groupWide_ : nullptr;
 }
 
-QToolButton* SelectionDetailView::moreButton() const
+QPushButton* SelectionDetailView::moreButton() const
 {
     return showsWideFooter() ? moreWide_ : moreCompact_;
 }
@@ -584,8 +586,9 @@ void SelectionDetailView::fillMoreMenu()
     menu.addSeparator();
     fillGroupMenu(*menu.addMenu(QStringLiteral("Add to Group")));
     menu.addSeparator();
-    connect(menu.addAction(QStringLiteral("Delete")), &QAction::triggered, this,
-            [this, id = selection.id] { Q_EMIT deleteRequested(id); });
+    QAction* remove = menu.addAction(QStringLiteral("Delete"));
+    remove->setEnabled(services_.store.canModifyLibrary());
+    connect(remove, &QAction::triggered, this, [this, id = selection.id] { Q_EMIT deleteRequested(id); });
 }
 
 void SelectionDetailView::copyMarkdown()
@@ -718,6 +721,8 @@ void SelectionDetailView::changeEvent(QEvent* event)
 void SelectionDetailView::retint()
 {
     const ThemeColors colors = Theme::colors(palette());
+    if (selection_)
+        icon_->setPixmap(applicationIcon(services_.icons, *selection_, colors.secondaryLabel, devicePixelRatioF()));
     Controls::tint(*source_, colors.secondaryLabel);
     Controls::tint(*date_, colors.tertiaryLabel);
     Controls::tint(*promptText_, colors.secondaryLabel);

@@ -370,9 +370,16 @@ TEST(AppDelegate, ASaveThatFailsOnAFullDiskIsReported)
     EXPECT_FALSE(h.store->saveNow()) << "the save at quit fails too, and says so";
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(h.libraryPath).path()));
 
+    // A capture while the last save failed is kept, and the panel says it is not yet on disk.
     h.files.clearFailures();
     h.request().captureNow();
     h.finishCapture();
+    ASSERT_TRUE(h.toast());
+    EXPECT_FALSE(h.toast()->success);
+    EXPECT_EQ(h.toast()->title, QStringLiteral("Kept, not yet on disk · Notes"));
+    EXPECT_EQ(h.toast()->snippet, QStringLiteral("First line"));
+    EXPECT_EQ(h.toast()->source, QStringLiteral("Vellicord could not save the latest changes."));
+    EXPECT_EQ(h.log.last(), QStringLiteral("Saved selection from Notes (not yet on disk: the last save failed)"));
     h.settle();
     EXPECT_EQ(h.store->persistenceStatus(), StorePersistenceStatus::ready);
     EXPECT_FALSE(shownBanner());
