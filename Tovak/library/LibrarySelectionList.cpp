@@ -199,8 +199,13 @@ QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)
     Pasteboard& pasteboard = pasteboard_;
     auto* menu = new QMenu(parent);
     const auto item = [menu](const QString& title, auto action) {
-        QObject::connect(menu->addAction(title), &QAction::triggered, menu, action);
+        QAction* added = menu->addAction(title);
+        QObject::connect(added, &QAction::triggered, menu, action);
+        return added;
     };
+    // A library that cannot be changed shows what would change it disabled, as the toolbar and the
+    // inspector do; the copies and what only opens stay on.
+    const bool changeable = store.canModifyLibrary();
     // The row may have moved or gone by the time a copy is made: its mark is found by the capture's id.
     item(QStringLiteral("Copy as Markdown"), [&model, &pasteboard, selection] {
         if (Clipboard::writeMarkdown(selection.markdown, pasteboard))
@@ -210,7 +215,8 @@ QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)
         if (Clipboard::writePlain(selection.text, pasteboard))
             model.flashCopied(selection.id);
     });
-    item(QStringLiteral("Add to Prompt"), [&store, id] { store.addSelectionToActiveDraft(id); });
+    item(QStringLiteral("Add to Prompt"), [&store, id] { store.addSelectionToActiveDraft(id); })
+        ->setEnabled(changeable);
     if (selection.sourceURL) {
         menu->addSeparator();
         CaptureActions::addOpenItems(*menu, desktop_, pasteboard, selection);
@@ -230,17 +236,20 @@ QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)
     QMenu* groups = menu->addMenu(QStringLiteral("Add to Group…"));
     CaptureActions::addGroupItems(*groups, store, selection);
     groups->addSeparator();
-    QObject::connect(groups->addAction(QStringLiteral("New Group…")), &QAction::triggered, menu, [selection] {
+    QAction* newGroup = groups->addAction(QStringLiteral("New Group…"));
+    newGroup->setEnabled(changeable);
+    QObject::connect(newGroup, &QAction::triggered, menu, [selection] {
         NotificationCenter::defaultCenter().post(AppNotification::vellicordRequestNewGroup,
                                                  QVariant::fromValue(selection));
     });
     if (!selection.groupIDs.isEmpty()) {
         const QSet<QUuid> memberships(selection.groupIDs.cbegin(), selection.groupIDs.cend());
         item(QStringLiteral("Remove from All Groups"),
-             [&store, memberships, id] { store.removeFromGroups(memberships, {id}); });
+             [&store, memberships, id] { store.removeFromGroups(memberships, {id}); })
+            ->setEnabled(changeable);
     }
     menu->addSeparator();
-    item(QStringLiteral("Delete"), [&store, id] { store.remove(id); });
+    item(QStringLiteral("Delete"), [&store, id] { store.remove(id); })->setEnabled(changeable);
     return menu;
 }
 

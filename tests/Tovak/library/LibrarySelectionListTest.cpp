@@ -6,6 +6,7 @@
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/SelectionRowDelegate.h"
 #include "core/capture/Clipboard.h"
+#include "core/library/LibrarySamples.h"
 #include "core/library/SelectionDragIDs.h"
 #include "support/ViewFakes.h"
 
@@ -304,6 +305,29 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
         EXPECT_EQ(store.activeDraft()->entries.first().selectionID, capture.id) << "the row's, not the selection's";
         EXPECT_EQ(list.state->selectedIDs(), selected);
     }
+}
+
+// A library opened read-only from its backup: what would change it is off in the row's menu too, as
+// in the toolbar and the inspector; the copies stay on.
+TEST(LibrarySelectionList, RowMenuOffersNoChangeToALibraryThatCannotChange)
+{
+    List list(0);
+    list.writeAll(list.backupPath, LibrarySamples::bytes(LibrarySamples::library(2)));
+    list.files.fail(FaultyFileSystem::Operation::write);
+    list.store = list.open();
+    ASSERT_FALSE(list.store->canModifyLibrary());
+    list.state = std::make_unique<ContentViewState>(*list.store, list.time, list.time);
+    list.view = std::make_unique<LibrarySelectionList>(*list.state, *list.icons, list.pasteboard, list.desktop);
+    std::unique_ptr<QMenu> menu(list.view->contextMenu(0));
+    ASSERT_TRUE(menu);
+    const QStringList items = menuItems(*menu);
+    for (const char* item : {"Copy as Markdown", "Copy Plain Text"})
+        EXPECT_TRUE(items.contains(QString::fromUtf8(item))) << item;
+    for (const char* item : {"Add to Prompt (off)", "Delete (off)"})
+        EXPECT_TRUE(items.contains(QString::fromUtf8(item))) << item;
+    const QString groups = *std::find_if(items.cbegin(), items.cend(),
+                                         [](const QString& i) { return i.startsWith(u"Add to Group…"); });
+    EXPECT_TRUE(groups.endsWith(QStringLiteral("New Group… (off)]"))) << qPrintable(groups);
 }
 
 TEST(LibrarySelectionList, RowMenuActions)
