@@ -110,8 +110,9 @@ std::optional<QString> DraftSession::preamble() const
 const ComposedContext& DraftSession::composed()
 {
     if (!composed_) {
-        composed_ = draft_ ? ContextComposer::compose(*draft_, store_.draftSelections(*draft_), preamble(),
-                                                      draft_->modelProfile(), std::nullopt, true)
+        composed_ = draft_ ? ContextComposer::compose(
+                        *draft_, [this](const QUuid& id) { return store_.find(id); }, preamble(),
+                        draft_->modelProfile(), std::nullopt, true, compositionCache_)
                            : ComposedContext{};
     }
     return *composed_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/composition/CompositionCache.h"
 #include "core/composition/PromptAssembly.h"
 #include "core/foundation/JsonSyntax.h"
 #include "core/foundation/Text.h"
@@ -275,9 +276,8 @@ int64_t tokensFor(qsizetype characters, const ModelProfile& profile)
     return TokenEstimator::estimateForCharacters(characters, profile.charsPerToken);
 }
 
-ComposedContext previewContext(const QString& preview, const ModelProfile& profile, std::optional<int64_t> maxTokens)
+ComposedContext previewContext(const QString& preview, int64_t tokens, std::optional<int64_t> maxTokens)
 {
-    const int64_t tokens = TokenEstimator::estimate(preview, profile);
     return {preview, tokens, budgetFeedback(tokens, maxTokens), 0};
 }
 
@@ -410,8 +410,23 @@ ComposedContext compose(const ContextDraft& draft, const QList<Selection>& selec
 {
     const ModelProfile& use = resolved(draft, profile);
     if (draft.previewText)
-        return previewContext(*draft.previewText, use, maxTokens);
+        return previewContext(*draft.previewText, TokenEstimator::estimate(*draft.previewText, use), maxTokens);
     const PromptAssembly assembly(draft, selections, preamble);
+    return composeMembers(assembly, allMembers(assembly), groupBySource, use, maxTokens);
+}
+
+ComposedContext compose(const ContextDraft& draft, const std::function<const Selection*(const QUuid&)>& capture,
+                        const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
+                        std::optional<int64_t> maxTokens, bool groupBySource, CompositionCache& cache)
+{
+    const ModelProfile& use = resolved(draft, profile);
+    if (draft.previewText)
+        return previewContext(*draft.previewText, tokensFor(cache.previewCharacters(*draft.previewText), use),
+                              maxTokens);
+    const PromptAssembly assembly(draft, capture, preamble,
+                                  [&cache](const ContextDraftEntry& entry, const Selection& selection,
+                                           ComposerTemplate layout) { return cache.part(entry, selection, layout); });
+    cache.forgetUnused();
     return composeMembers(assembly, allMembers(assembly), groupBySource, use, maxTokens);
 }
 
@@ -482,7 +497,7 @@ QList<ComposedContext> splitForMessages(const ContextDraft& draft, const QList<S
 {
     const ModelProfile& use = resolved(draft, profile);
     if (draft.previewText)
-        return {previewContext(*draft.previewText, use, maxTokens)};
+        return {previewContext(*draft.previewText, TokenEstimator::estimate(*draft.previewText, use), maxTokens)};
     const PromptAssembly assembly(draft, selections, preamble);
     if (!assembly.hasContent())
         return {};

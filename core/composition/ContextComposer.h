@@ -10,11 +10,15 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace vellicord {
+
+class CompositionCache;
 
 // Turns a prompt draft and the captures it names into prompt text. Nothing here keeps state or
 // fails: problems come back as feedback lines or a notice in the result. `selections` is always
@@ -38,10 +42,16 @@ QString xmlEscape(const QString& text);
 ComposedContext compose(const ContextDraft& draft, const QList<Selection>& selections,
                         const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
                         std::optional<int64_t> maxTokens, bool groupBySource);
+// The same prompt, of the captures that `capture` finds by id, made with what the cache kept from
+// the compositions before it: only the entries, captures and preview text that changed since are
+// prepared and counted again.
+ComposedContext compose(const ContextDraft& draft, const std::function<const Selection*(const QUuid&)>& capture,
+                        const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
+                        std::optional<int64_t> maxTokens, bool groupBySource, CompositionCache& cache);
 
 struct Reduction {
     QList<ContextDraftEntry> entries; // the draft's entries without the removed ones
-    QStringList feedback;             // one or two lines
+    QStringList feedback; // one or two lines
 };
 // Drops unpinned sources, last first, until the prompt fits the budget or only pinned ones are
 // left. Never changes the draft; the caller stores the returned entries.
