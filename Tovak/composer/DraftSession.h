@@ -2,6 +2,7 @@
 
 #include "core/composition/ComposedContext.h"
 #include "core/composition/CompositionCache.h"
+#include "core/composition/ContextComposer.h"
 #include "core/library/ContextDraft.h"
 #include "core/library/PromptTemplate.h"
 #include "core/library/Selection.h"
@@ -156,6 +157,7 @@ private:
     void storeChanged(Changes what);
     void showStored();
     std::optional<QString> preamble() const;
+    ContextComposer::CachedCaptures captures();
     void flashCopied();
     void setShowCopied(bool shown);
     void setExportError(const std::optional<QString>& error);

@@ -37,18 +37,22 @@ std::optional<QString> detectCodeLanguage(const QString& text);
 QString sourceLine(const Selection& selection);
 QString xmlEscape(const QString& text);
 
+// The captures a draft names, found by id, with the cache that keeps what was made of them from
+// one composition to the next: for the composer, which composes the same prompt again at every
+// keystroke. Results are those of the same operation over the captures found.
+struct CachedCaptures {
+    std::function<const Selection*(const QUuid&)> find;
+    CompositionCache& cache;
+};
+
 // The draft's prompt in its layout. A missing profile means the draft's own; a missing budget
 // means no budget feedback. An edited preview is returned exactly as stored.
 ComposedContext compose(const ContextDraft& draft, const QList<Selection>& selections,
                         const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
                         std::optional<int64_t> maxTokens, bool groupBySource);
-// The same prompt, of the captures that `capture` finds by id, made with what the cache kept from
-// the compositions before it: only the entries, captures and preview text that changed since are
-// prepared and counted again.
-ComposedContext compose(const ContextDraft& draft, const std::function<const Selection*(const QUuid&)>& capture,
+ComposedContext compose(const ContextDraft& draft, const CachedCaptures& captures,
                         const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
-                        std::optional<int64_t> maxTokens, bool groupBySource, CompositionCache& cache);
-
+                        std::optional<int64_t> maxTokens, bool groupBySource);
 struct Reduction {
     QList<ContextDraftEntry> entries; // the draft's entries without the removed ones
     QStringList feedback; // one or two lines
@@ -56,6 +60,9 @@ struct Reduction {
 // Drops unpinned sources, last first, until the prompt fits the budget or only pinned ones are
 // left. Never changes the draft; the caller stores the returned entries.
 Reduction reduceToFit(const ContextDraft& draft, const QList<Selection>& selections,
+                      const std::optional<ModelProfile>& profile, int64_t maxTokens,
+                      const std::optional<QString>& preamble);
+Reduction reduceToFit(const ContextDraft& draft, const CachedCaptures& captures,
                       const std::optional<ModelProfile>& profile, int64_t maxTokens,
                       const std::optional<QString>& preamble);
 
@@ -66,6 +73,9 @@ QList<ComposedContext> splitForMessages(const ContextDraft& draft, const QList<S
                                         const std::optional<ModelProfile>& profile, int64_t maxTokens);
 // Whether the split can be copied, the labelled clipboard text when it can, and the notice.
 SplitCopyPlan planSplitCopy(const ContextDraft& draft, const QList<Selection>& selections,
+                            const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
+                            int64_t maxTokens);
+SplitCopyPlan planSplitCopy(const ContextDraft& draft, const CachedCaptures& captures,
                             const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
                             int64_t maxTokens);
 

@@ -26,17 +26,21 @@ struct Prompt {
     {
         return ContextComposer::compose(draft, library, preamble, profile, budget, grouped);
     }
-    ComposedContext cached(CompositionCache& cache) const
+    // The captures by id, the first with an id as the list's operations take it.
+    ContextComposer::CachedCaptures cached(CompositionCache& cache) const
     {
-        // The first capture with an id, as a fresh composition takes it.
-        const auto find = [this](const QUuid& id) -> const Selection* {
-            for (const Selection& s : library) {
-                if (s.id == id)
-                    return &s;
-            }
-            return nullptr;
-        };
-        return ContextComposer::compose(draft, find, preamble, profile, budget, grouped, cache);
+        return {[this](const QUuid& id) -> const Selection* {
+                    for (const Selection& s : library) {
+                        if (s.id == id)
+                            return &s;
+                    }
+                    return nullptr;
+                },
+                cache};
+    }
+    ComposedContext composed(CompositionCache& cache) const
+    {
+        return ContextComposer::compose(draft, cached(cache), preamble, profile, budget, grouped);
     }
 };
 
@@ -129,7 +133,7 @@ TEST(CompositionCacheTest, EditsComposeAsAFreshComposition)
     CompositionCache cache;
     for (const auto& e : edits) {
         e.edit(prompt);
-        ASSERT_EQ(prompt.cached(cache), prompt.fresh()) << e.name;
+        ASSERT_EQ(prompt.composed(cache), prompt.fresh()) << e.name;
     }
 }
 
@@ -156,7 +160,8 @@ QString randomText(std::mt19937& random)
     return text;
 }
 
-// Random edits of every kind, one after another on the same prompt and cache.
+// Random edits of every kind, one after another on the same prompt and cache; the budget's
+// remedies, which reuse the cache too, after some of them.
 TEST(CompositionCacheTest, RandomEditsComposeAsAFreshComposition)
 {
     std::mt19937 random(20261208);
@@ -221,7 +226,23 @@ TEST(CompositionCacheTest, RandomEditsComposeAsAFreshComposition)
             break;
         default: prompt.grouped = !prompt.grouped; break;
         }
-        ASSERT_EQ(prompt.cached(cache), prompt.fresh()) << "step " << step << " edit " << kind;
+        ASSERT_EQ(prompt.composed(cache), prompt.fresh()) << "step " << step << " edit " << kind;
+        if (step % 3 == 0) {
+            const int64_t budget = pick(-1, 200);
+            const auto reduced = ContextComposer::reduceToFit(prompt.draft, prompt.cached(cache), prompt.profile,
+                                                              budget, prompt.preamble);
+            const auto expected
+                = ContextComposer::reduceToFit(prompt.draft, prompt.library, prompt.profile, budget, prompt.preamble);
+            ASSERT_EQ(reduced.entries, expected.entries) << "step " << step;
+            ASSERT_EQ(reduced.feedback, expected.feedback) << "step " << step;
+            const SplitCopyPlan plan = ContextComposer::planSplitCopy(prompt.draft, prompt.cached(cache),
+                                                                      prompt.preamble, prompt.profile, budget);
+            const SplitCopyPlan fresh
+                = ContextComposer::planSplitCopy(prompt.draft, prompt.library, prompt.preamble, prompt.profile, budget);
+            ASSERT_EQ(plan.messages, fresh.messages) << "step " << step;
+            ASSERT_EQ(plan.clipboardText, fresh.clipboardText) << "step " << step;
+            ASSERT_EQ(plan.notice, fresh.notice) << "step " << step;
+        }
     }
 }
 
