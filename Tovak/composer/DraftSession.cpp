@@ -102,6 +102,13 @@ const ModelProfile& DraftSession::profile() const
     return draft_ ? draft_->modelProfile() : ModelProfile::gpt4o();
 }
 
+// The library's captures, and what the compositions before made of those in this prompt: the
+// preview, the meter and the budget's remedies each compose the same sources again.
+ContextComposer::CachedCaptures DraftSession::captures()
+{
+    return {[this](const QUuid& id) { return store_.find(id); }, compositionCache_};
+}
+
 std::optional<QString> DraftSession::preamble() const
 {
     return usePreamble_ ? std::optional<QString>(ContextComposer::defaultPreamble()) : std::nullopt;
@@ -110,9 +117,9 @@ std::optional<QString> DraftSession::preamble() const
 const ComposedContext& DraftSession::composed()
 {
     if (!composed_) {
-        composed_ = draft_ ? ContextComposer::compose(*draft_, store_.draftSelections(*draft_), preamble(),
-                                                      draft_->modelProfile(), std::nullopt, true)
-                           : ComposedContext{};
+        composed_ = draft_
+            ? ContextComposer::compose(*draft_, captures(), preamble(), draft_->modelProfile(), std::nullopt, true)
+            : ComposedContext{};
     }
     return *composed_;
 }
@@ -307,8 +314,8 @@ QString DraftSession::reduceToFit()
     if (!draft)
         return {};
     const ModelProfile& profile = draft->modelProfile();
-    const ContextComposer::Reduction reduction = ContextComposer::reduceToFit(
-        *draft, store_.draftSelections(*draft), profile, profile.contextTokens, preamble());
+    const ContextComposer::Reduction reduction
+        = ContextComposer::reduceToFit(*draft, captures(), profile, profile.contextTokens, preamble());
     if (reduction.entries != draft->entries)
         change([&](ContextDraft& d) { d.entries = reduction.entries; });
     return reduction.feedback.join(u' ');
@@ -320,8 +327,8 @@ QString DraftSession::copySplit()
     if (!draft)
         return {};
     const ModelProfile& profile = draft->modelProfile();
-    const SplitCopyPlan plan = ContextComposer::planSplitCopy(*draft, store_.draftSelections(*draft), preamble(),
-                                                              profile, profile.contextTokens);
+    const SplitCopyPlan plan
+        = ContextComposer::planSplitCopy(*draft, captures(), preamble(), profile, profile.contextTokens);
     if (!plan.clipboardText) {
         setShowCopied(false);
         return plan.notice;

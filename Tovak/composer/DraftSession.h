@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/composition/ComposedContext.h"
+#include "core/composition/CompositionCache.h"
+#include "core/composition/ContextComposer.h"
 #include "core/library/ContextDraft.h"
 #include "core/library/PromptTemplate.h"
 #include "core/library/Selection.h"
@@ -62,7 +64,8 @@ public:
     // The shown draft's model, "gpt-4o" without a draft.
     const ModelProfile& profile() const;
     // The prompt the shown draft composes to (its edited preview, when it has one); composed when
-    // first asked for after a change, never kept across one.
+    // first asked for after a change, never kept across one. What a change left as it was (the
+    // other sources, the rest of the preview) is not prepared or counted again.
     const ComposedContext& composed();
 
     // The one way to change the draft: the library's copy, edited and stored. Nothing without it.
@@ -154,6 +157,7 @@ private:
     void storeChanged(Changes what);
     void showStored();
     std::optional<QString> preamble() const;
+    ContextComposer::CachedCaptures captures();
     void flashCopied();
     void setShowCopied(bool shown);
     void setExportError(const std::optional<QString>& error);
@@ -166,6 +170,7 @@ private:
     const QUuid draftID_;
     std::optional<ContextDraft> draft_;
     std::optional<ComposedContext> composed_;
+    CompositionCache compositionCache_;
     Changes pending_; // what the Store changed since the draft was last shown
     std::optional<QString> notice_;
     bool usePreamble_ = true;

@@ -25,8 +25,9 @@ SidebarModel::SidebarModel(Store& store, QObject* parent)
     }
     rows_ = layout();
     connect(&store_, &Store::selectionsChanged, this, &SidebarModel::applyStoreChange);
-    for (auto signal :
-         {&Store::groupsChanged, &Store::draftsChanged, &Store::activeDraftIDChanged, &Store::persistenceStatusChanged})
+    shownDrafts_ = draftRows();
+    connect(&store_, &Store::draftsChanged, this, &SidebarModel::applyDraftsChange);
+    for (auto signal : {&Store::groupsChanged, &Store::activeDraftIDChanged, &Store::persistenceStatusChanged})
         connect(&store_, signal, this, &SidebarModel::relayout);
 }
 
@@ -315,8 +316,26 @@ void SidebarModel::applyStoreChange(const Store::SelectionsChange& change)
 }
 
 // Groups, drafts and the library's state change a few rows, none of the sources'.
+std::vector<SidebarModel::DraftRow> SidebarModel::draftRows() const
+{
+    std::vector<DraftRow> drafts;
+    drafts.reserve(size_t(store_.drafts().size()));
+    for (const ContextDraft& draft : store_.drafts())
+        drafts.push_back({draft.id, draft.name, draft.includedCount()});
+    return drafts;
+}
+
+// Every keystroke in a prompt's task, notes or preview changes the drafts, and none of it shows
+// here: the rows are laid out and repainted only when a prompt's name, count or place changed.
+void SidebarModel::applyDraftsChange()
+{
+    if (draftRows() != shownDrafts_)
+        relayout();
+}
+
 void SidebarModel::relayout()
 {
+    shownDrafts_ = draftRows();
     Q_EMIT updateStarted();
     moveTo(layout());
     for (int row = 0; row < int(rows_.size()); ++row) {

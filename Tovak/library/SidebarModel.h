@@ -102,9 +102,18 @@ private:
         friend bool operator==(const Row&, const Row&) = default;
     };
     friend size_t qHash(const Row& row, size_t seed);
+    // What the rows show of a prompt.
+    struct DraftRow {
+        QUuid id;
+        QString name;
+        qsizetype included = 0;
+        friend bool operator==(const DraftRow&, const DraftRow&) = default;
+    };
 
     std::vector<Row> layout() const;
+    std::vector<DraftRow> draftRows() const;
     void applyStoreChange(const Store::SelectionsChange& change);
+    void applyDraftsChange();
     void relayout();
     void moveTo(std::vector<Row> next);
     void changed(int row);
@@ -120,6 +129,7 @@ private:
     // The changes made while the count was being made, applied to it once it is.
     std::vector<Store::SelectionsChange> missed_;
     std::vector<Row> rows_;
+    std::vector<DraftRow> shownDrafts_;
 };
 
 } // namespace vellicord

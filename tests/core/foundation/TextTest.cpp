@@ -88,6 +88,14 @@ TEST(TextTest, CanonicalEquivalence)
          true},
         {"decomposed at the very end", QStringLiteral("na\u00EF"), QStringLiteral("nai\u0308"), true},
         {"one is the other's start", QStringLiteral("\u00E9t\u00E9"), QStringLiteral("\u00E9t\u00E9s"), false},
+        {"decomposed far into long texts",
+         QStringLiteral("word ").repeated(300) + QStringLiteral("caf\u00E9 ").repeated(80),
+         QStringLiteral("word ").repeated(300) + QStringLiteral("cafe\u0301 ")
+             + QStringLiteral("caf\u00E9 ").repeated(79),
+         true},
+        {"one letter apart in long texts",
+         QStringLiteral("x").repeated(1000) + u'a' + QStringLiteral("y").repeated(1000),
+         QStringLiteral("x").repeated(1000) + u'b' + QStringLiteral("y").repeated(1000), false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Text::equal(c.a, c.b), c.equal) << c.name;
