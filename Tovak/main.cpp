@@ -11,6 +11,7 @@
 #include "core/library/AppLog.h"
 #include "core/library/FileLogger.h"
 #include "core/library/Store.h"
+#include "platform/NativePath.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/ThreadSerialQueue.h"
 #include "platform/qt/SettingsDefaults.h"
@@ -42,11 +43,12 @@ using namespace vellicord;
 
 namespace {
 
+// Paths among them keep their bytes, also those that are not UTF-8.
 QStringList argumentList(int argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(NativePath::decode(argv[i]));
     return arguments;
 }
 
@@ -63,8 +65,19 @@ const QString adoptionFailure = QStringLiteral(
     "Vellicord could not copy your existing Tovak data. Your data was not changed, and Vellicord did not "
     "start. Resolve the local storage problem, then open Vellicord again.");
 
-// SIGTERM, SIGINT and SIGHUP end the application the normal way (library saved, shortcut
-// released): the handler only writes a byte, which the event loop reads.
+// SIGTERM, SIGINT and SIGHUP: a terminal closed or Control-C pressed, a logout, a kill.
+void handleTerminationSignals(void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+// They end the application the normal way (library saved, shortcut released): the handler only
+// writes a byte, which the event loop reads.
 int signalPipe[2] = {-1, -1};
 
 void onTerminationSignal(int)
@@ -83,12 +96,7 @@ void quitOnTerminationSignals(QObject& context)
         [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
         QApplication::quit();
     });
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+    handleTerminationSignals(onTerminationSignal);
 }
 
 // What the user copied stays on the clipboard after we end, also when it was we who put it back.
@@ -113,6 +121,24 @@ X11Pasteboard::Handover keepClipboard(X11Pasteboard& pasteboard)
     return handover;
 }
 
+// During an export the termination signals are only noted. The export stops before its next image
+// and removes its throwaway folders on the way out, as after any error; then the process ends by
+// that signal, as it would have at once.
+volatile std::sig_atomic_t exportInterruption = 0;
+
+void onExportSignal(int signal)
+{
+    exportInterruption = signal;
+}
+
+void endByNotedSignal()
+{
+    if (const int signal = exportInterruption) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+}
+
 // The export prints its one result line and nothing else: Qt's warnings and the library's log
 // lines would otherwise reach standard error.
 void discardMessage(QtMsgType, const QMessageLogContext&, const QString&)
@@ -123,10 +149,12 @@ void discardMessage(QtMsgType, const QMessageLogContext&, const QString&)
 // again when it returns, as is everything the export made.
 void runExport(int& argc, char** argv, const std::function<void(const ExportServices&)>& work)
 {
+    handleTerminationSignals(onExportSignal);
     RenderEnvironment environment;
     qInstallMessageHandler(discardMessage);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QApplication application(argc, argv);
+    RenderEnvironment::checkFonts();
     QApplication::setCursorFlashTime(0);
     Theme::apply(application, Appearance::light);
     PosixFileSystem files;
@@ -138,7 +166,11 @@ void runExport(int& argc, char** argv, const std::function<void(const ExportServ
         .makeDefaults = [](const QString& suiteName, const QString& folder) -> std::unique_ptr<Defaults> {
             return std::make_unique<SettingsDefaults>(suiteName, folder);
         },
+        .interrupted = [] { return exportInterruption != 0; },
     });
+    // A signal after the last image: the run did not end as asked, so it is not reported as done.
+    if (exportInterruption)
+        throw AppScreenshotExporter::ExportError(AppScreenshotExporter::ExportError::Kind::interrupted);
 }
 
 } // namespace
@@ -160,8 +192,10 @@ int main(int argc, char** argv)
                 });
             },
     };
-    if (const std::optional<int> status = CommandLine::dispatch(arguments, exports, stdout, stderr))
+    if (const std::optional<int> status = CommandLine::dispatch(arguments, exports, stdout, stderr)) {
+        endByNotedSignal();
         return *status;
+    }
 
     // The lock comes before anything reads the library, so a second copy never loads it and
     // can never write an older library over the running copy's.
@@ -237,7 +271,7 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("vellicord"));
     QApplication::setQuitOnLastWindowClosed(false);
     XdgDesktop desktop;
-    Theme::follow(application, desktop);
+    Theme::matchDesktop(application, desktop);
     application.setWindowIcon(QIcon::fromTheme(QStringLiteral("vellicord"), VellicordMark::trayIcon()));
 
     ThreadSerialQueue saveQueue("com.vellicord.store.save");

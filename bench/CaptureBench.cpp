@@ -85,9 +85,8 @@ void measureCaptures(benchmark::State& state, const char* label, const QStringLi
         state.PauseTiming();
         if (const auto* result = std::get_if<CaptureResult>(&outcome); result && result->text == u"selected text")
             ++captured;
-        const std::optional<QByteArray> now
-            = onWorker([&] { return pasteboard.dataForType(PasteboardType::string); }, 1);
-        if (now == userBytes)
+        const PasteboardData now = onWorker([&] { return pasteboard.dataForType(PasteboardType::string); }, 1);
+        if (now.status == PasteboardData::Status::ok && now.bytes == userBytes)
             ++restored;
         state.ResumeTiming();
     }

@@ -403,8 +403,7 @@ void copyMarkdownOfAThousand(benchmark::State& state)
         copy->trigger();
         copies.push_back(elapsed(timer));
         processor.push_back(threadMilliseconds() - started);
-        const std::optional<QByteArray> written = b.fakes->pasteboard.dataForType(PasteboardType::string);
-        bytes = written ? written->size() : 0;
+        bytes = b.fakes->pasteboard.dataForType(PasteboardType::string).bytes.size();
     }
     bench::reportLatencies(state, copies);
     bench::reportLoad(state);

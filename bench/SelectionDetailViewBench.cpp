@@ -1,10 +1,13 @@
 // The capture inspector on the main thread: selecting a capture of 10 KB and of 1 MB of Markdown
 // until it is shown (rendering, the document, its layout at the inspector's width and a paint),
 // and what a change of the library that leaves the inspected capture alone costs it: document
-// replacements and layout requests in the inspector, counted. Needs an X server: without DISPLAY
+// replacements and layout requests in the inspector, counted; a capture with a title or address
+// far longer than a label shows, until painted and until idle. Needs an X server: without DISPLAY
 // it runs itself under xvfb-run.
 #include "Tovak/kit/AttributedDocument.h"
 #include "Tovak/kit/DisplayTextMeasurer.h"
+#include "Tovak/library/ContentView.h"
+#include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/RichMarkdownView.h"
 #include "Tovak/library/SelectionDetailView.h"
@@ -174,6 +177,94 @@ void UnrelatedStoreChanges(benchmark::State& state)
     state.counters["layout_requests"] = layouts.count;
 }
 BENCHMARK(UnrelatedStoreChanges)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// A capture whose title (1 MiB) or address (200,000 characters) runs far past what a label shows,
+// as a page may give it: selecting it until it is painted, then until the inspector has nothing
+// left to lay out (the main thread goes idle; the wait is given up after 5 s).
+void selectHuge(benchmark::State& state, bool title, bool window)
+{
+    Bench bench;
+    // In the window, the list's row and the sidebar's source show the capture too.
+    std::unique_ptr<ContentView> content;
+    if (window) {
+        bench.view.hide();
+        content = std::make_unique<ContentView>(bench.services());
+        content->resize(1120, 660);
+        content->show();
+        QApplication::processEvents();
+    }
+    QWidget& shown = window ? static_cast<QWidget&>(*content) : bench.view;
+    const auto select = [&](const QUuid& id) {
+        if (window)
+            content->state().selectInList({id});
+        else
+            bench.view.setSelectionID(id);
+    };
+    const QString words = QStringLiteral("A title that goes on and on ");
+    QString hugeTitle;
+    while (hugeTitle.size() < 1024 * 1024)
+        hugeTitle += words;
+    const QString hugeAddress = QStringLiteral("https://example.com/search?q=") + QString(200'000 - 29, u'a');
+    const Selection huge(QUuid::createUuid(), QStringLiteral("A short passage."), std::nullopt,
+                         QStringLiteral("Firefox"), std::nullopt,
+                         title ? QStringLiteral("https://example.com/a") : hugeAddress,
+                         title ? hugeTitle : QStringLiteral("A page"), std::nullopt, {}, bench.time.now());
+    bench.store->add(huge);
+    const QUuid small = bench.add(QStringLiteral("A short capture."));
+    std::vector<double> painted;
+    std::vector<double> idle;
+    int layoutsAfterPaint = 0;
+    for (auto _ : state) {
+        select(small);
+        for (int i = 0; i < 8; ++i)
+            QApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        select(huge.id);
+        for (int i = 0; i < 8; ++i)
+            QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        shown.repaint();
+        painted.push_back(double(timer.nsecsElapsed()) / 1e6);
+        // Idle: a pass of the event loop that lays nothing out and has nothing left to do.
+        LayoutCounter layouts(shown);
+        int before = -1;
+        while (layouts.count != before && timer.elapsed() < 5000) {
+            before = layouts.count;
+            QApplication::processEvents();
+        }
+        idle.push_back(double(timer.nsecsElapsed()) / 1e6);
+        layoutsAfterPaint += layouts.count;
+    }
+    bench::reportLatencies(state, painted);
+    std::sort(idle.begin(), idle.end());
+    state.counters["idle_median_ms"] = idle[idle.size() / 2];
+    state.counters["idle_max_ms"] = idle.back();
+    state.counters["layouts_after_paint"] = double(layoutsAfterPaint) / double(painted.size());
+}
+
+void SelectCaptureWithHugeTitle(benchmark::State& state)
+{
+    selectHuge(state, true, false);
+}
+BENCHMARK(SelectCaptureWithHugeTitle)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void SelectCaptureWithHugeAddress(benchmark::State& state)
+{
+    selectHuge(state, false, false);
+}
+BENCHMARK(SelectCaptureWithHugeAddress)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void SelectCaptureWithHugeTitleInTheWindow(benchmark::State& state)
+{
+    selectHuge(state, true, true);
+}
+BENCHMARK(SelectCaptureWithHugeTitleInTheWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void SelectCaptureWithHugeAddressInTheWindow(benchmark::State& state)
+{
+    selectHuge(state, false, true);
+}
+BENCHMARK(SelectCaptureWithHugeAddressInTheWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include <QStringView>
 #include <QtGlobal>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -30,8 +31,13 @@ public:
     virtual std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) = 0;
     // The text the process last selected, where the desktop keeps it apart from the interface
     // (X11's PRIMARY selection): for applications whose elements tell nothing. Nullopt when
-    // another process holds it.
-    virtual std::optional<QString> primarySelection(qint32 pid) = 0;
+    // another process holds it. A long selection that is still arriving at `end` (or whose owner
+    // stops sending) gives what arrived, not complete.
+    struct SelectionText {
+        QString text;
+        bool complete = true;
+    };
+    virtual std::optional<SelectionText> primarySelection(qint32 pid, std::chrono::steady_clock::time_point end) = 0;
 };
 
 } // namespace vellicord

@@ -12,7 +12,7 @@ struct Key {
     uint32_t keysym;
     int qtKey;
     int shiftedQtKey; // the Qt key the same key gives with Shift on a US layout, 0 when the same
-    const char16_t* glyph; // null: the keysym's character, upper-cased
+    const char16_t* name; // null: the keysym's character, upper-cased
 };
 
 // Carbon codes are the ANSI key positions of a Mac keyboard (kVK_ANSI_A = 0 and so on).
@@ -34,26 +34,26 @@ constexpr std::array keys{
     Key{0x1D, '0', Qt::Key_0, Qt::Key_ParenRight, nullptr}, Key{0x1E, ']', Qt::Key_BracketRight, Qt::Key_BraceRight, nullptr},
     Key{0x1F, 'o', Qt::Key_O, 0, nullptr}, Key{0x20, 'u', Qt::Key_U, 0, nullptr},
     Key{0x21, '[', Qt::Key_BracketLeft, Qt::Key_BraceLeft, nullptr}, Key{0x22, 'i', Qt::Key_I, 0, nullptr},
-    Key{0x23, 'p', Qt::Key_P, 0, nullptr}, Key{0x24, 0xff0d, Qt::Key_Return, Qt::Key_Enter, u"↩"},
+    Key{0x23, 'p', Qt::Key_P, 0, nullptr}, Key{0x24, 0xff0d, Qt::Key_Return, Qt::Key_Enter, u"Return"},
     Key{0x25, 'l', Qt::Key_L, 0, nullptr}, Key{0x26, 'j', Qt::Key_J, 0, nullptr},
     Key{0x27, '\'', Qt::Key_Apostrophe, Qt::Key_QuoteDbl, nullptr}, Key{0x28, 'k', Qt::Key_K, 0, nullptr},
     Key{0x29, ';', Qt::Key_Semicolon, Qt::Key_Colon, nullptr}, Key{0x2A, '\\', Qt::Key_Backslash, Qt::Key_Bar, nullptr},
     Key{0x2B, ',', Qt::Key_Comma, Qt::Key_Less, nullptr}, Key{0x2C, '/', Qt::Key_Slash, Qt::Key_Question, nullptr},
     Key{0x2D, 'n', Qt::Key_N, 0, nullptr}, Key{0x2E, 'm', Qt::Key_M, 0, nullptr},
-    Key{0x2F, '.', Qt::Key_Period, Qt::Key_Greater, nullptr}, Key{0x30, 0xff09, Qt::Key_Tab, Qt::Key_Backtab, u"⇥"},
+    Key{0x2F, '.', Qt::Key_Period, Qt::Key_Greater, nullptr}, Key{0x30, 0xff09, Qt::Key_Tab, Qt::Key_Backtab, u"Tab"},
     Key{0x31, ' ', Qt::Key_Space, 0, u"Space"}, Key{0x32, '`', Qt::Key_QuoteLeft, Qt::Key_AsciiTilde, nullptr},
-    Key{0x33, 0xff08, Qt::Key_Backspace, 0, u"⌫"}, Key{0x35, 0xff1b, Qt::Key_Escape, 0, u"⎋"},
+    Key{0x33, 0xff08, Qt::Key_Backspace, 0, u"Backspace"}, Key{0x35, 0xff1b, Qt::Key_Escape, 0, u"Esc"},
     Key{0x60, 0xffc2, Qt::Key_F5, 0, u"F5"}, Key{0x61, 0xffc3, Qt::Key_F6, 0, u"F6"},
     Key{0x62, 0xffc4, Qt::Key_F7, 0, u"F7"}, Key{0x63, 0xffc0, Qt::Key_F3, 0, u"F3"},
     Key{0x64, 0xffc5, Qt::Key_F8, 0, u"F8"}, Key{0x65, 0xffc6, Qt::Key_F9, 0, u"F9"},
     Key{0x67, 0xffc8, Qt::Key_F11, 0, u"F11"}, Key{0x6D, 0xffc7, Qt::Key_F10, 0, u"F10"},
-    Key{0x6F, 0xffc9, Qt::Key_F12, 0, u"F12"}, Key{0x73, 0xff50, Qt::Key_Home, 0, u"↖"},
-    Key{0x74, 0xff55, Qt::Key_PageUp, 0, u"⇞"}, Key{0x75, 0xffff, Qt::Key_Delete, 0, u"⌦"},
-    Key{0x76, 0xffc1, Qt::Key_F4, 0, u"F4"}, Key{0x77, 0xff57, Qt::Key_End, 0, u"↘"},
-    Key{0x78, 0xffbf, Qt::Key_F2, 0, u"F2"}, Key{0x79, 0xff56, Qt::Key_PageDown, 0, u"⇟"},
-    Key{0x7A, 0xffbe, Qt::Key_F1, 0, u"F1"}, Key{0x7B, 0xff51, Qt::Key_Left, 0, u"←"},
-    Key{0x7C, 0xff53, Qt::Key_Right, 0, u"→"}, Key{0x7D, 0xff54, Qt::Key_Down, 0, u"↓"},
-    Key{0x7E, 0xff52, Qt::Key_Up, 0, u"↑"},
+    Key{0x6F, 0xffc9, Qt::Key_F12, 0, u"F12"}, Key{0x73, 0xff50, Qt::Key_Home, 0, u"Home"},
+    Key{0x74, 0xff55, Qt::Key_PageUp, 0, u"PgUp"}, Key{0x75, 0xffff, Qt::Key_Delete, 0, u"Del"},
+    Key{0x76, 0xffc1, Qt::Key_F4, 0, u"F4"}, Key{0x77, 0xff57, Qt::Key_End, 0, u"End"},
+    Key{0x78, 0xffbf, Qt::Key_F2, 0, u"F2"}, Key{0x79, 0xff56, Qt::Key_PageDown, 0, u"PgDown"},
+    Key{0x7A, 0xffbe, Qt::Key_F1, 0, u"F1"}, Key{0x7B, 0xff51, Qt::Key_Left, 0, u"Left"},
+    Key{0x7C, 0xff53, Qt::Key_Right, 0, u"Right"}, Key{0x7D, 0xff54, Qt::Key_Down, 0, u"Down"},
+    Key{0x7E, 0xff52, Qt::Key_Up, 0, u"Up"},
 };
 
 const Key* find(uint32_t carbonKeyCode)
@@ -83,13 +83,13 @@ std::optional<uint32_t> fromQtKey(int qtKey)
     return std::nullopt;
 }
 
-QString glyph(uint32_t carbonKeyCode)
+QString keyName(uint32_t carbonKeyCode)
 {
     const Key* key = find(carbonKeyCode);
     if (!key)
         return QStringLiteral("?");
-    if (key->glyph)
-        return QString::fromUtf16(key->glyph);
+    if (key->name)
+        return QString::fromUtf16(key->name);
     return QString(QChar(char16_t(key->keysym))).toUpper();
 }
 

@@ -9,7 +9,7 @@ namespace vellicord {
 
 // The shortcut is kept as a Carbon virtual key code and Carbon modifier bits, so that a stored
 // shortcut means the same key everywhere. This table maps those codes to what the desktop knows:
-// X keysyms for grabbing, Qt keys for recording, and the glyph shown to the user.
+// X keysyms for grabbing, Qt keys for recording, and the key's name shown to the user.
 namespace CarbonKeys {
 
 inline constexpr uint32_t commandKey = 0x100;
@@ -25,9 +25,10 @@ std::optional<uint32_t> keysym(uint32_t carbonKeyCode);
 // The Carbon key code of a Qt key (Qt::Key value), shifted US symbols included ("!" is the 1 key);
 // none for modifiers alone and for keys not in the table.
 std::optional<uint32_t> fromQtKey(int qtKey);
-// What a menu shows for the key: the upper-cased character, or a symbol for keys that type none
-// (↩ ⇥ ⌫ ⎋ arrows), "F1" for function keys, "?" for codes not in the table.
-QString glyph(uint32_t carbonKeyCode);
+// The key as Linux desktops write it in a shortcut: the upper-cased character, the key's name for
+// keys that type none ("Return", "Tab", "Backspace", "Esc", "Left"), "F1" for function keys, "?"
+// for codes not in the table.
+QString keyName(uint32_t carbonKeyCode);
 
 } // namespace CarbonKeys
 } // namespace vellicord

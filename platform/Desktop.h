@@ -26,9 +26,10 @@ public:
     // any other address (file:, javascript:, a relative or malformed one) is refused and logged. True when handed on.
     virtual bool openURL(const QString& address) = 0;
     // Shows the file selected in the file manager (org.freedesktop.FileManager1.ShowItems over the
-    // session D-Bus), else opens its folder; never opens the file itself. Absolute paths only: a
-    // relative one would be resolved against wherever the program was started. False when there is
-    // nothing to show.
+    // session D-Bus), else opens its folder; never opens the file itself. A file that is gone opens
+    // the nearest folder on its path that is still there. Absolute paths only: a relative one would
+    // be resolved against wherever the program was started. False, and the path logged, when there
+    // is nothing to show.
     virtual bool revealFile(const QString& path) = 0;
     // The icon of an application, by its desktop-file id (the bundle identifier: the id without ".desktop")
     // when given, else by its display name; a null QIcon when there is none.

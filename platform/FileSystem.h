@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/NativePath.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -27,7 +29,9 @@ public:
 private:
     static std::string describe(const QString& action, const QString& path, int code)
     {
-        return (action + QStringLiteral(" ") + path + QStringLiteral(": ")).toStdString() + std::strerror(code);
+        // The path's own bytes, also where they are not UTF-8.
+        return (action + QStringLiteral(" ")).toStdString() + NativePath::encode(path).toStdString() + ": "
+            + std::strerror(code);
     }
 
     QString path_;

@@ -16,10 +16,12 @@ namespace vellicord {
 // One clipboard item: its content under each target, in the order the owner offered them.
 using PasteboardItem = QList<std::pair<QString, QByteArray>>;
 
-// What reading one target gave: its bytes, nothing because the owner refused that target, or
-// nothing because the owner did not answer in time (the clipboard is then unreadable, not empty).
+// What reading one target gave: its bytes; the bytes that arrived of a transfer cut short (the
+// owner stopped sending, or the read's time ran out); nothing because the owner refused that
+// target; or nothing because the owner did not answer in time (the clipboard is then unreadable,
+// not empty).
 struct PasteboardData {
-    enum class Status { ok, refused, noAnswer };
+    enum class Status { ok, partial, refused, noAnswer };
     Status status = Status::refused;
     QByteArray bytes;
 };
@@ -39,15 +41,16 @@ public:
     virtual PasteboardData data(int item, const QString& target) = 0;
 
     // The first item's content of a known kind, decoded to UTF-8 for text kinds (HTML sent as
-    // UTF-16 is transcoded); nullopt when the clipboard has none.
-    virtual std::optional<QByteArray> dataForType(PasteboardType type) = 0;
+    // UTF-16 is transcoded): ok, or partial with what arrived; refused when the clipboard has none.
+    virtual PasteboardData dataForType(PasteboardType type) = 0;
 
     // Replaces the clipboard's content by these items; an empty list clears it. True when the
     // clipboard holds them (or is empty) afterwards.
     virtual bool write(const QList<PasteboardItem>& items) = 0;
 
-    // Reads end by this time whatever their own timeouts allow (a read cut short is unanswered);
-    // nullopt lifts the limit. A capture bounds all its reads so. Writes are never cut short.
+    // Reads end by this time whatever their own timeouts allow (a read cut short is partial when
+    // something arrived, else unanswered); nullopt lifts the limit. A capture bounds all its reads
+    // so. Writes are never cut short.
     virtual void limitReads(std::optional<std::chrono::steady_clock::time_point> end) = 0;
 };
 

@@ -1,3 +1,5 @@
+#include "Tovak/kit/Theme.h"
+
 #include <QApplication>
 #include <QLocale>
 
@@ -33,6 +35,8 @@ int main(int argc, char** argv)
     const bool listing = argc > 1 && QByteArray(argv[1]).startsWith("--gtest_list_tests");
     qputenv("QT_QPA_PLATFORM", listing ? "offscreen" : VELLICORD_TEST_PLATFORM);
     QApplication app(argc, argv);
+    // Views draw with the application's own style, as in the program.
+    app.setStyle(vellicord::Theme::makeStyle());
     ::testing::InitGoogleTest(&argc, argv);
     defaultHandler = qInstallMessageHandler(failOnSymbolReports);
     return RUN_ALL_TESTS();

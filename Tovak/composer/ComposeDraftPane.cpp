@@ -6,24 +6,17 @@
 #include "Tovak/composer/SaveTemplateSheet.h"
 #include "Tovak/kit/CappedLabel.h"
 #include "Tovak/kit/Controls.h"
+#include "Tovak/kit/Divider.h"
 #include "Tovak/kit/FirstFitLayout.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextBinding.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
-#include "core/composition/ContextComposer.h"
-#include "core/composition/Dedupe.h"
-#include "core/composition/TextImport.h"
-#include "core/foundation/Text.h"
 #include "core/foundation/UuidText.h"
-#include "core/library/DraftEntryEdits.h"
 #include "core/library/PromptTemplates.h"
-#include "core/library/Store.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QDrag>
-#include <QDropEvent>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -31,13 +24,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QSet>
 #include <QStackedWidget>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -48,28 +42,15 @@ namespace vellicord {
 
 namespace {
 
-// A thin line between the header, the sources and the footer.
-class Divider final : public QWidget {
-public:
-    explicit Divider(QWidget* parent)
-        : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), Theme::colors(palette()).separator);
-    }
-};
-
-// The task: as tall as its lines, between two and five, then scrolling. Its lines are counted
-// again when it gets a new width, which wraps them anew.
+// The task: as tall as its lines, between two and five, then scrolling. The scroll bar is shown or
+// hidden outright, by the lines at the whole width: left to come and go by itself, it came over
+// lines still wrapped for the whole width and cut their last letters. Shown, it narrows the
+// viewport, and the editor wraps its lines anew for it.
 class TaskEditor final : public QPlainTextEdit {
 public:
+    static constexpr int fewestLines = 2;
+    static constexpr int mostLines = 5;
+
     explicit TaskEditor(QWidget* parent)
         : QPlainTextEdit(parent)
     {
@@ -77,8 +58,8 @@ public:
         // sideways out of sight.
         setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-                &TaskEditor::fit);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        connect(document(), &QTextDocument::contentsChanged, this, &TaskEditor::fit);
         fit();
     }
 
@@ -88,23 +69,68 @@ protected:
         QPlainTextEdit::resizeEvent(event);
         fit();
     }
+    void changeEvent(QEvent* event) override
+    {
+        QPlainTextEdit::changeEvent(event);
+        if (event->type() == QEvent::FontChange)
+            fit();
+    }
 
 private:
+    // The lines the text takes wrapped in a viewport of this width, as the editor wraps them,
+    // counted up to the limit: a long task costs no more than its first lines.
+    int lines(int viewportWidth, int limit) const
+    {
+        const qreal width = viewportWidth - 2 * document()->documentMargin();
+        int count = 0;
+        for (QTextBlock block = document()->begin(); block.isValid() && count < limit; block = block.next()) {
+            QTextLayout layout(block.text(), document()->defaultFont());
+            layout.setTextOption(document()->defaultTextOption());
+            layout.beginLayout();
+            while (count < limit) {
+                QTextLine line = layout.createLine();
+                if (!line.isValid())
+                    break;
+                line.setLineWidth(width);
+                ++count;
+            }
+            layout.endLayout();
+        }
+        return count;
+    }
+
     void fit()
     {
-        const int lines = std::clamp(document()->lineCount(), 2, 5);
+        const int lineCount = lines(contentsRect().width(), mostLines + 1);
+        setVerticalScrollBarPolicy(lineCount > mostLines ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        const int shown = std::clamp(lineCount, fewestLines, mostLines);
         const QMargins margins = contentsMargins();
-        setFixedHeight(lines * fontMetrics().lineSpacing() + int(std::ceil(2 * document()->documentMargin()))
+        setFixedHeight(shown * fontMetrics().lineSpacing() + int(std::ceil(2 * document()->documentMargin()))
                        + 2 * frameWidth() + margins.top() + margins.bottom());
     }
 };
 
+// "3 included · 1 source"
+QString sourceCountText(qsizetype included, qsizetype sources)
+{
+    return QStringLiteral("%1 included · %2 source%3")
+        .arg(included)
+        .arg(sources)
+        .arg(sources == 1 ? QString() : QStringLiteral("s"));
+}
+
+QString emptyStateText(const QString& hotkeyDisplay)
+{
+    return QStringLiteral("No sources yet. Select text anywhere and press ") + hotkeyDisplay
+        + QStringLiteral(" with “Collect into Prompt” on (system tray) to add it here — or import pasted text below.");
+}
+
 } // namespace
 
-ComposeDraftPane::ComposeDraftPane(ViewServices services, const QUuid& draftID, QWidget* parent)
+ComposeDraftPane::ComposeDraftPane(ViewServices services, DraftSession& session, QWidget* parent)
     : QWidget(parent)
     , services_(std::move(services))
-    , draftID_(draftID)
+    , session_(session)
     , runDrag_([](QDrag& drag) { return drag.exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction); })
 {
     if (!services_.runModal)
@@ -146,15 +172,7 @@ ComposeDraftPane::ComposeDraftPane(ViewServices services, const QUuid& draftID, 
     notFound_->setAlignment(Qt::AlignCenter);
     pages_->addWidget(notFound_);
 
-    Store& store = services_.store;
-    connect(&store, &Store::draftsChanged, this, &ComposeDraftPane::scheduleRefresh);
-    connect(&store, &Store::selectionsChanged, this, [this](const Store::SelectionsChange& change) {
-        // Captures changed in place keep their text; only captures coming and going show here.
-        if (!change.added.isEmpty() || !change.removed.isEmpty()) {
-            entriesStale_ = true;
-            scheduleRefresh();
-        }
-    });
+    connect(&session_, &DraftSession::changed, this, &ComposeDraftPane::sessionChanged);
     applyColors();
     showNotice();
     refresh();
@@ -194,10 +212,7 @@ QWidget* ComposeDraftPane::buildHeader()
     name_->setAccessibleName(QStringLiteral("Prompt name"));
     name_->setFont(TextStyles::title3Semibold());
     nameBinding_ = new TextBinding(*name_, [this](const QString& text) {
-        change([&](ContextDraft draft) {
-            draft.name = text;
-            return draft;
-        });
+        session_.change([&](ContextDraft& draft) { draft.name = text; });
     });
     layout->addWidget(name_);
 
@@ -207,10 +222,7 @@ QWidget* ComposeDraftPane::buildHeader()
     task_->setAccessibleName(QStringLiteral("Task or instructions for the model"));
     task_->setTabChangesFocus(true);
     taskBinding_ = new TextBinding(*task_, [this](const QString& text) {
-        change([&](ContextDraft draft) {
-            draft.task = text;
-            return draft;
-        });
+        session_.change([&](ContextDraft& draft) { draft.task = text; });
     });
     layout->addWidget(task_);
 
@@ -219,21 +231,21 @@ QWidget* ComposeDraftPane::buildHeader()
         {{.orientation = Qt::Horizontal, .spacing = 8, .stretchAfter = 0}, {.orientation = Qt::Vertical, .spacing = 6}},
         actions);
     fit->setContentsMargins(0, 0, 0, 0);
-    headerActions_ = new QWidget(actions);
-    auto* actionsLayout = new QHBoxLayout(headerActions_);
+    auto* headerActions = new QWidget(actions);
+    auto* actionsLayout = new QHBoxLayout(headerActions);
     actionsLayout->setContentsMargins(0, 0, 0, 0);
     actionsLayout->setSpacing(8);
-    templateButton_ = menuButton(QStringLiteral("Template"), QStringLiteral("wand.and.stars"), headerActions_);
+    templateButton_ = menuButton(QStringLiteral("Template"), QStringLiteral("wand.and.stars"), headerActions);
     templateButton_->setToolTip(QStringLiteral("Apply a ready-made task template"));
     // Opened with popup() rather than the button's own menu, which would run an event loop inside
     // the pane's button.
     connect(templateButton_, &QToolButton::clicked, this,
             [this] { makeTemplateMenu()->popup(templateButton_->mapToGlobal(QPoint(0, templateButton_->height()))); });
     actionsLayout->addWidget(templateButton_);
-    importButton_ = menuButton(QStringLiteral("Import text…"), QStringLiteral("doc.badge.plus"), headerActions_);
+    importButton_ = menuButton(QStringLiteral("Import text…"), QStringLiteral("doc.badge.plus"), headerActions);
     connect(importButton_, &QToolButton::clicked, this, &ComposeDraftPane::showImportSheet);
     actionsLayout->addWidget(importButton_);
-    fit->addWidget(headerActions_);
+    fit->addWidget(headerActions);
     sourceCountLabel_ = new QLabel(actions);
     sourceCountLabel_->setObjectName(QStringLiteral("SourceCount"));
     sourceCountLabel_->setTextFormat(Qt::PlainText);
@@ -280,18 +292,13 @@ QWidget* ComposeDraftPane::buildFooter()
     label->addWidget(noticeText_, 1);
     layout->addLayout(label, 1);
     layout->addSpacing(4);
-    footerActions_ = new QWidget(footer);
-    auto* actions = new QHBoxLayout(footerActions_);
-    actions->setContentsMargins(0, 0, 0, 0);
-    actions->setSpacing(8);
-    cleanupButton_ = menuButton(QStringLiteral("Cleanup"), QStringLiteral("ellipsis.circle"), footerActions_);
+    cleanupButton_ = menuButton(QStringLiteral("Cleanup"), QStringLiteral("ellipsis.circle"), footer);
     connect(cleanupButton_, &QToolButton::clicked, this, [this] {
         QMenu* menu = makeCleanupMenu();
         menu->popup(cleanupButton_->mapToGlobal(QPoint(0, -menu->sizeHint().height())));
     });
-    actions->addWidget(cleanupButton_);
-    footerActions_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    layout->addWidget(footerActions_);
+    cleanupButton_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    layout->addWidget(cleanupButton_);
     return footer;
 }
 
@@ -301,7 +308,8 @@ void ComposeDraftPane::applyColors()
     Controls::tint(*notFound_, colors.secondaryLabel);
     Controls::tint(*sourceCountLabel_, colors.secondaryLabel);
     Controls::tint(*emptyText_, colors.secondaryLabel);
-    Controls::tint(*noticeText_, notice_ && !notice_->isEmpty() ? colors.secondaryLabel : colors.tertiaryLabel);
+    const std::optional<QString>& notice = session_.notice();
+    Controls::tint(*noticeText_, notice && !notice->isEmpty() ? colors.secondaryLabel : colors.tertiaryLabel);
     for (QToolButton* button : {templateButton_, importButton_, cleanupButton_})
         button->setIcon(Symbols::icon(button->property("symbol").toString(), palette().color(QPalette::ButtonText)));
     QPalette background = scroll_->viewport()->palette();
@@ -317,47 +325,20 @@ void ComposeDraftPane::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-QString ComposeDraftPane::sourceCountText(qsizetype included, qsizetype sources)
+void ComposeDraftPane::sessionChanged(DraftSession::Changes what)
 {
-    return QStringLiteral("%1 included · %2 source%3")
-        .arg(included)
-        .arg(sources)
-        .arg(sources == 1 ? QString() : QStringLiteral("s"));
-}
-
-QString ComposeDraftPane::emptyStateText(const QString& hotkeyDisplay)
-{
-    return QStringLiteral("No sources yet. Select text anywhere and press ") + hotkeyDisplay
-        + QStringLiteral(" with “Collect into Prompt” on (menu bar) to add it here — or import pasted text below.");
-}
-
-bool ComposeDraftPane::showsDraft() const
-{
-    return pages_->currentWidget() == content_;
-}
-
-bool ComposeDraftPane::showsEmptyState() const
-{
-    return showsDraft() && body_->currentWidget() == emptyState_;
-}
-
-QString ComposeDraftPane::footerText() const
-{
-    return noticeText_->fullText();
-}
-
-void ComposeDraftPane::scheduleRefresh()
-{
-    if (refreshPending_)
-        return;
-    refreshPending_ = true;
-    QMetaObject::invokeMethod(this, &ComposeDraftPane::refresh, Qt::QueuedConnection);
+    // Captures changed in place keep their text; only captures coming and going show here.
+    if (what & DraftSession::Change::captures)
+        entriesStale_ = true;
+    if (what & (DraftSession::Change::draft | DraftSession::Change::captures))
+        refresh();
+    if (what & DraftSession::Change::notice)
+        showNotice();
 }
 
 void ComposeDraftPane::refresh()
 {
-    refreshPending_ = false;
-    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
+    const std::optional<ContextDraft>& draft = session_.draft();
     if (!draft) {
         pages_->setCurrentWidget(notFound_);
         shown_.reset();
@@ -399,8 +380,13 @@ bool ComposeDraftPane::showChangedEntries(const ContextDraft& draft)
         if (ComposeEntryRow* row = rows_.value(now[i].id))
             row->setEntry(now[i], row->selection(), draft.modelProfile(), i, now.size());
     }
-    sourceCountLabel_->setText(sourceCountText(draft.includedCount(), sourceCount_));
+    showSourceCount(draft);
     return true;
+}
+
+void ComposeDraftPane::showSourceCount(const ContextDraft& draft)
+{
+    sourceCountLabel_->setText(sourceCountText(draft.includedCount(), sourceCount_));
 }
 
 void ComposeDraftPane::showEntries(const ContextDraft& draft)
@@ -416,12 +402,14 @@ void ComposeDraftPane::showEntries(const ContextDraft& draft)
         if (kept.contains(entry.id))
             continue;
         // An entry whose capture left the library keeps its place and its counts, without a row.
-        const std::optional<Selection> selection = services_.store.findByID(entry.selectionID);
+        const Selection* selection = session_.capture(entry.selectionID);
         if (!selection)
             continue;
         ComposeEntryRow* row = rows_.value(entry.id);
         if (!row) {
-            row = new ComposeEntryRow(*this, entry.id, list_);
+            row = new ComposeEntryRow(session_, entry.id, list_);
+            connect(row, &ComposeEntryRow::trimRequested, this, &ComposeDraftPane::beginTrim);
+            connect(row, &ComposeEntryRow::dragRequested, this, &ComposeDraftPane::startDrag);
             rows_.insert(entry.id, row);
         }
         row->setEntry(entry, *selection, profile, index, count);
@@ -434,19 +422,19 @@ void ComposeDraftPane::showEntries(const ContextDraft& draft)
             ++it;
             continue;
         }
-        retire(it.value());
+        discardRow(it.value());
         it = rows_.erase(it);
     }
-    arrange(order);
+    placeRows(order);
     sourceCount_ = sources.size();
-    sourceCountLabel_->setText(sourceCountText(draft.includedCount(), sources.size()));
+    showSourceCount(draft);
     body_->setCurrentWidget(draft.entries.isEmpty() ? emptyState_ : static_cast<QWidget*>(scroll_));
 }
 
 // Puts the rows in the layout in the given order, moving only those between the first and the
 // last that changed place: a drag step or a move by the menu touches the rows between the two
 // places, not the whole list.
-void ComposeDraftPane::arrange(const QList<ComposeEntryRow*>& order)
+void ComposeDraftPane::placeRows(const QList<ComposeEntryRow*>& order)
 {
     const QList<ComposeEntryRow*> before = std::exchange(order_, order);
     const qsizetype common = std::min(before.size(), order.size());
@@ -464,162 +452,52 @@ void ComposeDraftPane::arrange(const QList<ComposeEntryRow*>& order)
     }
 }
 
-void ComposeDraftPane::retire(ComposeEntryRow* row)
+void ComposeDraftPane::discardRow(ComposeEntryRow* row)
 {
     row->hide();
     // The row a drag started from stays until the drag has ended.
     if (row == draggedRow_)
-        retired_.append(row);
+        discarded_.append(row);
     else
         row->deleteLater();
 }
 
-void ComposeDraftPane::setNotice(const std::optional<QString>& notice)
-{
-    if (notice_ == notice)
-        return;
-    notice_ = notice;
-    showNotice();
-    Q_EMIT noticeChanged();
-    if (!notice)
-        return;
-    // Not cancelled when the notice changes: at its time it clears only the text it was set for.
-    // The pane may be gone by then.
-    services_.scheduler.after(noticeDuration, [pane = QPointer<ComposeDraftPane>(this), text = *notice] {
-        if (pane && pane->notice_ == text)
-            pane->setNotice(std::nullopt);
-    });
-}
-
 void ComposeDraftPane::showNotice()
 {
-    const bool shows = notice_ && !notice_->isEmpty();
+    const std::optional<QString>& notice = session_.notice();
+    const bool shows = notice && !notice->isEmpty();
     noticeSymbol_->setSymbol(shows ? QStringLiteral("info.circle") : QStringLiteral("scissors"),
                              shows ? &ThemeColors::secondaryLabel : &ThemeColors::tertiaryLabel);
-    noticeText_->setFullText(shows ? *notice_ : QStringLiteral("Trimmed text changes only this prompt."));
+    noticeText_->setFullText(shows ? *notice : QStringLiteral("Trimmed text changes only this prompt."));
     const ThemeColors colors = Theme::colors(palette());
     Controls::tint(*noticeText_, shows ? colors.secondaryLabel : colors.tertiaryLabel);
-}
-
-void ComposeDraftPane::change(const std::function<ContextDraft(ContextDraft)>& edit)
-{
-    Store& store = services_.store;
-    if (const std::optional<ContextDraft> draft = store.findDraft(draftID_))
-        store.updateDraft(edit(*draft));
-}
-
-void ComposeDraftPane::toggleInclude(const QUuid& entryID)
-{
-    change([&](ContextDraft draft) { return DraftEntryEdits::toggleInclude(std::move(draft), entryID); });
-}
-
-void ComposeDraftPane::togglePin(const QUuid& entryID)
-{
-    change([&](ContextDraft draft) { return DraftEntryEdits::togglePin(std::move(draft), entryID); });
-}
-
-void ComposeDraftPane::toggleVerbatim(const QUuid& entryID)
-{
-    change([&](ContextDraft draft) { return DraftEntryEdits::toggleVerbatim(std::move(draft), entryID); });
-}
-
-void ComposeDraftPane::move(const QUuid& entryID, int offset)
-{
-    change([&](ContextDraft draft) { return DraftEntryEdits::move(std::move(draft), entryID, offset); });
-}
-
-void ComposeDraftPane::moveEntry(const std::optional<QUuid>& dragged, const QUuid& target)
-{
-    if (!DraftEntryEdits::dropMoves(dragged, target))
-        return;
-    change([&](ContextDraft draft) { return DraftEntryEdits::moveEntry(std::move(draft), *dragged, target); });
-}
-
-void ComposeDraftPane::remove(const QUuid& entryID)
-{
-    change([&](ContextDraft draft) { return DraftEntryEdits::remove(std::move(draft), entryID); });
-}
-
-QString ComposeDraftPane::note(const QUuid& entryID) const
-{
-    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
-    return draft ? DraftEntryEdits::note(*draft, entryID) : QString();
-}
-
-void ComposeDraftPane::setNote(const QUuid& entryID, const QString& text)
-{
-    change([&](ContextDraft draft) { return DraftEntryEdits::setNote(std::move(draft), entryID, text); });
-}
-
-void ComposeDraftPane::addToDraft(const QUuid& selectionID)
-{
-    change([&](ContextDraft draft) { return DraftEntryEdits::addToDraft(std::move(draft), selectionID); });
-}
-
-std::optional<ContextDraftEntry> ComposeDraftPane::storedEntry(const QUuid& entryID) const
-{
-    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
-    if (!draft)
-        return std::nullopt;
-    for (const ContextDraftEntry& entry : draft->entries) {
-        if (entry.id == entryID)
-            return entry;
-    }
-    return std::nullopt;
 }
 
 void ComposeDraftPane::beginTrim(const QUuid& entryID)
 {
     if (sheetUp())
         return;
-    const std::optional<ContextDraftEntry> entry = storedEntry(entryID);
-    if (!entry)
-        return;
-    const std::optional<Selection> selection = services_.store.findByID(entry->selectionID);
-    if (!selection)
+    const std::optional<QString> body = session_.entryBody(entryID);
+    if (!body)
         return;
     // The text first, then the entry: naming the entry is what opens the sheet.
-    editingText_ = ContextComposer::entryBody(*entry, *selection);
+    editingText_ = *body;
     editingEntryID_ = entryID;
-    Q_EMIT trimRequested();
-
-    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
-    auto* sheet = new EntryTrimSheet(draft ? draft->modelProfile() : ModelProfile::gpt4o(), editingText_, this);
+    auto* sheet = new EntryTrimSheet(session_.profile(), editingText_, this);
     trimSheet_ = sheet;
     connect(sheet, &EntryTrimSheet::textEdited, this, [this](const QString& text) { editingText_ = text; });
-    connect(sheet, &ComposerSheet::mainClicked, this, [this, sheet] {
-        if (editingEntryID_)
-            applyTrim(*editingEntryID_);
-        editingEntryID_.reset();
-        sheet->accept();
-    });
+    connect(sheet, &ComposerSheet::mainClicked, this, [this, sheet] { applyTrim(*sheet); });
     // However it closes, the next trim may be of another entry; the text stays as it was.
     connect(sheet, &QDialog::finished, this, [this] { editingEntryID_.reset(); });
     present(*sheet);
 }
 
-void ComposeDraftPane::applyTrim(const QUuid& entryID)
+void ComposeDraftPane::applyTrim(EntryTrimSheet& sheet)
 {
-    Store& store = services_.store;
-    std::optional<QString> body;
-    if (const std::optional<ContextDraftEntry> entry = storedEntry(entryID)) {
-        if (const std::optional<Selection> selection = store.findByID(entry->selectionID))
-            body = ContextComposer::entryBody(*entry, *selection);
-    }
-    // The editor holds every line break as a line feed: a body with carriage returns comes back
-    // from an untouched sheet as the body it showed, and that is no change.
-    QString edited = editingText_;
-    if (body && Text::equal(edited, TextBinding::paragraphsAsLineFeeds(*body)))
-        edited = *body;
-    const DraftEntryEdits::TrimCase trim = DraftEntryEdits::trimCase(edited, body);
-    change([&](ContextDraft draft) { return DraftEntryEdits::applyTrim(std::move(draft), entryID, edited, trim); });
-    switch (trim) {
-    case DraftEntryEdits::TrimCase::clear:
-        setNotice(QStringLiteral("Trim cleared — using the captured source again."));
-        break;
-    case DraftEntryEdits::TrimCase::unchanged: setNotice(QStringLiteral("No change made.")); break;
-    case DraftEntryEdits::TrimCase::set: setNotice(QStringLiteral("Trim applied.")); break;
-    }
+    if (editingEntryID_)
+        session_.applyTrim(*editingEntryID_, editingText_);
+    editingEntryID_.reset();
+    sheet.accept();
 }
 
 void ComposeDraftPane::showImportSheet()
@@ -633,34 +511,14 @@ void ComposeDraftPane::showImportSheet()
     present(*sheet);
 }
 
+// The sheet stays, with its text, when nothing was added.
 void ComposeDraftPane::addImported()
 {
-    Store& store = services_.store;
-    // Captures made for a prompt that is gone would land in the library unasked for.
-    if (!store.findDraft(draftID_))
+    if (!session_.addImported(importText_))
         return;
-    const QList<Selection> made = store.addImportedTextChunks(
-        TextImport::chunks(importText_, TextImport::composerChunkLength), QString::fromLatin1(importAppName));
-    if (made.isEmpty())
-        return;
-    QList<QUuid> ids;
-    ids.reserve(made.size());
-    for (const Selection& capture : made)
-        ids.append(capture.id);
-    // One change for all the chunks: one refresh of every view of the draft, not one per chunk.
-    change([&](ContextDraft draft) { return DraftEntryEdits::addToDraft(std::move(draft), ids); });
-    setNotice(QStringLiteral("Imported %1 chunk%2 into the prompt.")
-                  .arg(made.size())
-                  .arg(made.size() == 1 ? QString() : QStringLiteral("s")));
     importText_.clear();
     if (importSheet_)
         importSheet_->accept();
-}
-
-void ComposeDraftPane::applyTemplate(const PromptTemplate& t)
-{
-    change([&](ContextDraft draft) { return PromptTemplates::apply(t, draft); });
-    setNotice(QStringLiteral("Applied template “") + t.name + QStringLiteral("”."));
 }
 
 void ComposeDraftPane::showSaveTemplateSheet()
@@ -674,16 +532,11 @@ void ComposeDraftPane::showSaveTemplateSheet()
     present(*sheet);
 }
 
+// The name typed stays for the next opening.
 void ComposeDraftPane::saveTemplate()
 {
-    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
-    if (!draft)
-        return;
-    const PromptTemplate saved = PromptTemplates::fromDraft(newTemplateName_, *draft);
-    PromptTemplates::saveCustom(saved, services_.defaults);
-    if (templateSheet_)
+    if (session_.saveTemplate(newTemplateName_) && templateSheet_)
         templateSheet_->accept();
-    setNotice(QStringLiteral("Saved template “") + saved.name + QStringLiteral("”."));
 }
 
 QMenu* ComposeDraftPane::makeTemplateMenu()
@@ -693,12 +546,12 @@ QMenu* ComposeDraftPane::makeTemplateMenu()
     // A menu reads "&" as the mark of a mnemonic; a template's name is shown as it is.
     const auto addTemplate = [&](const PromptTemplate& t) {
         QAction* item = menu->addAction(QString(t.name).replace(u'&', QStringLiteral("&&")), this,
-                                        [this, t] { applyTemplate(t); });
+                                        [this, t] { session_.applyTemplate(t); });
         item->setData(t.id);
     };
     for (const PromptTemplate& t : PromptTemplates::builtins())
         addTemplate(t);
-    const QList<PromptTemplate> custom = PromptTemplates::loadCustom(services_.defaults);
+    const QList<PromptTemplate> custom = session_.customTemplates();
     if (!custom.isEmpty()) {
         menu->addSeparator();
         for (const PromptTemplate& t : custom)
@@ -714,43 +567,16 @@ QMenu* ComposeDraftPane::makeCleanupMenu()
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const QColor ink = palette().color(QPalette::Text);
-    QAction* duplicates
-        = menu->addAction(Symbols::icon(QStringLiteral("scissors.badge.ellipsis"), ink),
-                          QStringLiteral("Remove Duplicates"), this, &ComposeDraftPane::removeDuplicates);
-    QAction* excluded
-        = menu->addAction(Symbols::icon(QStringLiteral("trash"), ink), QStringLiteral("Remove Excluded Sources"), this,
-                          &ComposeDraftPane::removeExcludedSources);
-    // As the draft was last shown: what the user sees is what the commands act on.
-    const QList<ContextDraftEntry> entries = shown_ ? shown_->entries : QList<ContextDraftEntry>();
-    duplicates->setEnabled(entries.size() >= 2);
-    excluded->setEnabled(
-        std::any_of(entries.cbegin(), entries.cend(), [](const ContextDraftEntry& entry) { return !entry.include; }));
+    DraftSession* session = &session_;
+    QAction* duplicates = menu->addAction(Symbols::icon(QStringLiteral("scissors.badge.ellipsis"), ink),
+                                          QStringLiteral("Remove Duplicates"), this,
+                                          [session] { session->removeDuplicates(); });
+    QAction* excluded = menu->addAction(Symbols::icon(QStringLiteral("trash"), ink),
+                                        QStringLiteral("Remove Excluded Sources"), this,
+                                        [session] { session->removeExcludedSources(); });
+    duplicates->setEnabled(session_.canRemoveDuplicates());
+    excluded->setEnabled(session_.canRemoveExcludedSources());
     return menu;
-}
-
-void ComposeDraftPane::removeDuplicates()
-{
-    Store& store = services_.store;
-    const std::optional<ContextDraft> draft = store.findDraft(draftID_);
-    if (!draft)
-        return;
-    const QList<QUuid> removed
-        = Dedupe::duplicateEntries(*draft, [&store](const QUuid& id) { return store.findByID(id); });
-    if (removed.isEmpty()) {
-        setNotice(QStringLiteral("No near-duplicate sources found."));
-        return;
-    }
-    const QSet<QUuid> ids(removed.cbegin(), removed.cend());
-    change([&](ContextDraft d) { return DraftEntryEdits::removeEntries(std::move(d), ids); });
-    setNotice(QStringLiteral("Removed %1 duplicate source%2.")
-                  .arg(removed.size())
-                  .arg(removed.size() == 1 ? QString() : QStringLiteral("s")));
-}
-
-void ComposeDraftPane::removeExcludedSources()
-{
-    change([](ContextDraft draft) { return DraftEntryEdits::removeExcluded(std::move(draft)); });
-    setNotice(QStringLiteral("Removed excluded sources."));
 }
 
 void ComposeDraftPane::present(ComposerSheet& sheet)
@@ -814,7 +640,7 @@ void ComposeDraftPane::startDrag(const QUuid& entryID)
 void ComposeDraftPane::runDrag(const QUuid& entryID)
 {
     ComposeEntryRow* row = rows_.value(entryID);
-    if (draggedEntryID_ || !row)
+    if (session_.draggedEntryID() || !row)
         return;
     auto* data = new QMimeData;
     data->setText(UuidText::format(entryID));
@@ -822,7 +648,7 @@ void ComposeDraftPane::runDrag(const QUuid& entryID)
     drag->setMimeData(data);
     drag->setPixmap(row->grab());
     drag->setHotSpot(row->grip()->geometry().center());
-    draggedEntryID_ = entryID;
+    session_.setDraggedEntryID(entryID);
     draggedRow_ = row;
     const QPointer<ComposeDraftPane> alive(this);
     const QPointer<QDrag> running(drag);
@@ -831,26 +657,10 @@ void ComposeDraftPane::runDrag(const QUuid& entryID)
         running->deleteLater();
     if (!alive)
         return;
-    draggedEntryID_.reset();
+    session_.setDraggedEntryID(std::nullopt);
     draggedRow_ = nullptr;
-    for (ComposeEntryRow* retired : std::exchange(retired_, {}))
-        retired->deleteLater();
-}
-
-bool ComposeDraftPane::carriesEntryDrag(const QDropEvent& event) const
-{
-    // Nothing of the event is read while no drag of ours runs: reading another application's
-    // text would ask that application for it.
-    if (!draggedEntryID_ || !shown_)
-        return false;
-    const QMimeData* data = event.mimeData();
-    if (!data || !data->hasText())
-        return false;
-    const std::optional<QUuid> id = UuidText::parse(data->text());
-    if (!id || *id != *draggedEntryID_)
-        return false;
-    return std::any_of(shown_->entries.cbegin(), shown_->entries.cend(),
-                       [&](const ContextDraftEntry& entry) { return entry.id == *id; });
+    for (ComposeEntryRow* discarded : std::exchange(discarded_, {}))
+        discarded->deleteLater();
 }
 
 } // namespace vellicord

@@ -1,13 +1,13 @@
 #include "Tovak/composer/ComposeEntryRow.h"
 
-#include "Tovak/composer/ComposeDraftPane.h"
+#include "Tovak/composer/DraftSession.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextBinding.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
-#include "core/capture/Clipboard.h"
 #include "core/composition/ContextComposer.h"
 #include "core/foundation/Text.h"
+#include "core/foundation/UuidText.h"
 #include "core/library/SourceIdentity.h"
 #include "core/library/TokenEstimator.h"
 
@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolButton>
@@ -196,7 +197,7 @@ protected:
         if (press_ && (event->buttons() & Qt::LeftButton)
             && (event->position().toPoint() - *press_).manhattanLength() >= QApplication::startDragDistance()) {
             press_.reset();
-            row_.pane_.startDrag(row_.entryID_);
+            Q_EMIT row_.dragRequested(row_.entryID_);
         }
         event->accept();
     }
@@ -211,9 +212,9 @@ private:
     std::optional<QPoint> press_;
 };
 
-ComposeEntryRow::ComposeEntryRow(ComposeDraftPane& pane, const QUuid& entryID, QWidget* parent)
+ComposeEntryRow::ComposeEntryRow(DraftSession& session, const QUuid& entryID, QWidget* parent)
     : QWidget(parent)
-    , pane_(pane)
+    , session_(session)
     , entryID_(entryID)
 {
     setAcceptDrops(true);
@@ -226,16 +227,24 @@ ComposeEntryRow::ComposeEntryRow(ComposeDraftPane& pane, const QUuid& entryID, Q
     connect(include_, &QCheckBox::clicked, this, &ComposeEntryRow::includeClicked);
     layout->addWidget(include_, 0, Qt::AlignTop);
 
+    // What an excluded source dims: all but the box, which stays as clear as on any row, as it is
+    // how the source is included again.
+    body_ = new QWidget(this);
+    auto* body = new QHBoxLayout(body_);
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(8);
+    layout->addWidget(body_, 1);
+
     column_ = new QVBoxLayout;
     column_->setSpacing(lineSpacing);
-    summary_ = new Summary(this);
+    summary_ = new Summary(body_);
     column_->addWidget(summary_);
-    layout->addLayout(column_, 1);
+    body->addLayout(column_, 1);
 
-    grip_ = new Grip(*this, this);
-    layout->addWidget(grip_, 0, Qt::AlignTop);
+    grip_ = new Grip(*this, body_);
+    body->addWidget(grip_, 0, Qt::AlignTop);
 
-    options_ = new QToolButton(this);
+    options_ = new QToolButton(body_);
     options_->setAutoRaise(true);
     options_->setFixedSize(18, 18);
     options_->setIconSize(QSize(14, 14));
@@ -244,7 +253,7 @@ ComposeEntryRow::ComposeEntryRow(ComposeDraftPane& pane, const QUuid& entryID, Q
     // this row while the pane may be taking rows away.
     connect(options_, &QToolButton::clicked, this,
             [this] { makeOptionsMenu()->popup(options_->mapToGlobal(QPoint(0, options_->height()))); });
-    layout->addWidget(options_, 0, Qt::AlignTop);
+    body->addWidget(options_, 0, Qt::AlignTop);
 }
 
 ComposeEntryRow::~ComposeEntryRow() = default;
@@ -306,11 +315,11 @@ void ComposeEntryRow::showState()
     summary_->setAccessibleDescription(summary_->source());
 
     if (included) {
-        setGraphicsEffect(nullptr);
-    } else if (!graphicsEffect()) {
-        auto* effect = new QGraphicsOpacityEffect(this);
+        body_->setGraphicsEffect(nullptr);
+    } else if (!body_->graphicsEffect()) {
+        auto* effect = new QGraphicsOpacityEffect(body_);
         effect->setOpacity(excludedOpacity);
-        setGraphicsEffect(effect);
+        body_->setGraphicsEffect(effect);
     }
     showNote();
 }
@@ -318,14 +327,14 @@ void ComposeEntryRow::showState()
 void ComposeEntryRow::showNote()
 {
     if (showsNote_ && !noteField_) {
-        noteField_ = new QLineEdit(this);
+        noteField_ = new QLineEdit(body_);
         noteField_->setPlaceholderText(QStringLiteral("Note included in the prompt"));
         noteField_->setAccessibleName(QStringLiteral("Note included in the prompt"));
         noteField_->setFont(TextStyles::caption());
         noteField_->installEventFilter(this);
-        // Typing goes to the pane at once; a blank note is stored as none and read back as "".
+        // Typing goes to the library at once; a blank note is stored as none and read back as "".
         noteBinding_ = new TextBinding(
-            *noteField_, [this](const QString& text) { pane_.setNote(entryID_, text); },
+            *noteField_, [this](const QString& text) { session_.setNote(entryID_, text); },
             [](const QString& text) { return Text::isBlank(text) ? QString() : text; });
         column_->addWidget(noteField_);
     }
@@ -343,9 +352,9 @@ void ComposeEntryRow::setShowsNote(bool shows)
 
 void ComposeEntryRow::includeClicked()
 {
-    pane_.toggleInclude(entryID_);
+    session_.toggleInclude(entryID_);
     // The box shows what is stored, also when the library refused the change.
-    if (const std::optional<ContextDraftEntry> stored = pane_.storedEntry(entryID_))
+    if (const std::optional<ContextDraftEntry> stored = session_.storedEntry(entryID_))
         include_->setChecked(stored->include);
     else
         include_->setChecked(entry_.include);
@@ -376,7 +385,7 @@ QStringList ComposeEntryRow::badges() const
 
 qreal ComposeEntryRow::opacity() const
 {
-    const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(graphicsEffect());
+    const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(body_->graphicsEffect());
     return effect ? effect->opacity() : 1.0;
 }
 
@@ -385,23 +394,23 @@ QMenu* ComposeEntryRow::makeOptionsMenu()
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const QUuid id = entryID_;
-    ComposeDraftPane* pane = &pane_;
+    DraftSession* session = &session_;
     menu->addAction(entry_.pin ? QStringLiteral("Unpin") : QStringLiteral("Pin"), this,
-                    [pane, id] { pane->togglePin(id); });
+                    [session, id] { session->togglePin(id); });
     menu->addAction(entry_.verbatim ? QStringLiteral("Use formatted text") : QStringLiteral("Use verbatim text"), this,
-                    [pane, id] { pane->toggleVerbatim(id); });
-    menu->addAction(QStringLiteral("Trim or edit…"), this, [pane, id] { pane->beginTrim(id); });
+                    [session, id] { session->toggleVerbatim(id); });
+    menu->addAction(QStringLiteral("Trim or edit…"), this, [this] { Q_EMIT trimRequested(entryID_); });
     menu->addAction(showsNote_ ? QStringLiteral("Hide Note Field") : QStringLiteral("Add Note"), this,
                     [this] { setShowsNote(!showsNote_); });
     if (entry_.note)
-        menu->addAction(QStringLiteral("Clear Note"), this, [pane, id] { pane->setNote(id, QString()); });
+        menu->addAction(QStringLiteral("Clear Note"), this, [session, id] { session->setNote(id, QString()); });
     menu->addSeparator();
-    QAction* up = menu->addAction(QStringLiteral("Move Up"), this, [pane, id] { pane->move(id, -1); });
+    QAction* up = menu->addAction(QStringLiteral("Move Up"), this, [session, id] { session->move(id, -1); });
     up->setEnabled(index_ != 0);
-    QAction* down = menu->addAction(QStringLiteral("Move Down"), this, [pane, id] { pane->move(id, +1); });
+    QAction* down = menu->addAction(QStringLiteral("Move Down"), this, [session, id] { session->move(id, +1); });
     down->setEnabled(index_ != entryCount_ - 1);
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Remove from Prompt"), this, [pane, id] { pane->remove(id); });
+    menu->addAction(QStringLiteral("Remove from Prompt"), this, [session, id] { session->remove(id); });
     return menu;
 }
 
@@ -410,21 +419,18 @@ QMenu* ComposeEntryRow::makeContextMenu()
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const QUuid id = entryID_;
-    ComposeDraftPane* pane = &pane_;
-    // The capture as it was captured, never the prompt's trimmed text or its note.
-    const QString markdown = selection_.markdown;
-    const QString plain = selection_.text;
+    DraftSession* session = &session_;
     menu->addAction(QStringLiteral("Copy as Markdown"), this,
-                    [pane, markdown] { Clipboard::writeMarkdown(markdown, pane->pasteboard()); });
+                    [session, id] { session->copySource(id, DraftSession::CopyAs::markdown); });
     menu->addAction(QStringLiteral("Copy Plain"), this,
-                    [pane, plain] { Clipboard::writePlain(plain, pane->pasteboard()); });
+                    [session, id] { session->copySource(id, DraftSession::CopyAs::plain); });
     menu->addSeparator();
     menu->addAction(entry_.pin ? QStringLiteral("Unpin") : QStringLiteral("Pin"), this,
-                    [pane, id] { pane->togglePin(id); });
+                    [session, id] { session->togglePin(id); });
     menu->addAction(entry_.verbatim ? QStringLiteral("Use formatted text") : QStringLiteral("Use verbatim text"), this,
-                    [pane, id] { pane->toggleVerbatim(id); });
-    menu->addAction(QStringLiteral("Trim or Edit…"), this, [pane, id] { pane->beginTrim(id); });
-    menu->addAction(QStringLiteral("Remove from Prompt"), this, [pane, id] { pane->remove(id); });
+                    [session, id] { session->toggleVerbatim(id); });
+    menu->addAction(QStringLiteral("Trim or Edit…"), this, [this] { Q_EMIT trimRequested(entryID_); });
+    menu->addAction(QStringLiteral("Remove from Prompt"), this, [session, id] { session->remove(id); });
     return menu;
 }
 
@@ -434,20 +440,38 @@ void ComposeEntryRow::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 }
 
+bool ComposeEntryRow::carriesEntryDrag(const QDropEvent& event) const
+{
+    // Nothing of the event is read while no drag of ours runs: reading another application's
+    // text would ask that application for it.
+    const std::optional<QUuid>& dragged = session_.draggedEntryID();
+    const std::optional<ContextDraft>& draft = session_.draft();
+    if (!dragged || !draft)
+        return false;
+    const QMimeData* data = event.mimeData();
+    if (!data || !data->hasText())
+        return false;
+    const std::optional<QUuid> id = UuidText::parse(data->text());
+    if (!id || *id != *dragged)
+        return false;
+    return std::any_of(draft->entries.cbegin(), draft->entries.cend(),
+                       [&](const ContextDraftEntry& entry) { return entry.id == *id; });
+}
+
 void ComposeEntryRow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!pane_.carriesEntryDrag(*event)) {
+    if (!carriesEntryDrag(*event)) {
         event->ignore();
         return;
     }
     event->setDropAction(Qt::MoveAction);
     event->accept();
-    pane_.moveEntry(pane_.draggedEntryID(), entryID_);
+    session_.moveEntry(session_.draggedEntryID(), entryID_);
 }
 
 void ComposeEntryRow::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!pane_.carriesEntryDrag(*event)) {
+    if (!carriesEntryDrag(*event)) {
         event->ignore();
         return;
     }
@@ -458,7 +482,7 @@ void ComposeEntryRow::dragMoveEvent(QDragMoveEvent* event)
 void ComposeEntryRow::dropEvent(QDropEvent* event)
 {
     // The order changed on entering; the drop only ends the gesture.
-    if (!pane_.carriesEntryDrag(*event)) {
+    if (!carriesEntryDrag(*event)) {
         event->ignore();
         return;
     }
@@ -473,19 +497,19 @@ bool ComposeEntryRow::eventFilter(QObject* watched, QEvent* event)
     if (watched == noteField_) {
         switch (event->type()) {
         case QEvent::DragEnter:
-            if (pane_.carriesEntryDrag(*static_cast<QDropEvent*>(event))) {
+            if (carriesEntryDrag(*static_cast<QDropEvent*>(event))) {
                 dragEnterEvent(static_cast<QDragEnterEvent*>(event));
                 return true;
             }
             break;
         case QEvent::DragMove:
-            if (pane_.carriesEntryDrag(*static_cast<QDropEvent*>(event))) {
+            if (carriesEntryDrag(*static_cast<QDropEvent*>(event))) {
                 dragMoveEvent(static_cast<QDragMoveEvent*>(event));
                 return true;
             }
             break;
         case QEvent::Drop:
-            if (pane_.carriesEntryDrag(*static_cast<QDropEvent*>(event))) {
+            if (carriesEntryDrag(*static_cast<QDropEvent*>(event))) {
                 dropEvent(static_cast<QDropEvent*>(event));
                 return true;
             }
@@ -515,11 +539,13 @@ void ComposeEntryRow::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
+// The separator is the row's bottom pixel filled, as the kit's divider is: a translucent line is
+// drawn by the raster engine's thread pool, a hundred times slower, and every row on screen
+// repaints whenever the list moves under a taller task field.
 void ComposeEntryRow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setPen(Theme::colors(palette()).separator);
-    painter.drawLine(0, height() - 1, width(), height() - 1);
+    painter.fillRect(QRect(0, height() - 1, width(), 1), Theme::colors(palette()).separator);
 }
 
 } // namespace vellicord

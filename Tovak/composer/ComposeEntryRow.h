@@ -19,17 +19,19 @@ class QVBoxLayout;
 
 namespace vellicord {
 
-class ComposeDraftPane;
+class DraftSession;
 class TextBinding;
 
 // One source of a prompt in the draft pane: whether it takes part, its headline, its size in
 // tokens and where it came from, badges for what was done to it, its note, a grip to drag it into
-// place and its options. The row changes nothing itself: every edit goes to the pane by the
-// entry's id, and the pane shows the stored result. The whole row is where a dragged source of
-// the same prompt is dropped: entering it moves the dragged source to its place.
+// place and its options. The row changes nothing itself: every edit goes to the session by the
+// entry's id, and the pane shows the stored result; what needs the pane (the trim sheet, the drag
+// itself) the row asks for by a signal. The whole row is where a dragged source of the same prompt
+// is dropped: entering it moves the dragged source to its place.
 class ComposeEntryRow final : public QWidget {
+    Q_OBJECT
 public:
-    ComposeEntryRow(ComposeDraftPane& pane, const QUuid& entryID, QWidget* parent);
+    ComposeEntryRow(DraftSession& session, const QUuid& entryID, QWidget* parent);
     ~ComposeEntryRow() override;
 
     // Shows the entry as stored, with its capture, the prompt's model and its place among all the
@@ -49,6 +51,7 @@ public:
     QString tokenText() const;
     QString sourceText() const;
     QStringList badges() const;
+    // The opacity of all but the include box.
     qreal opacity() const;
     bool showsNote() const { return showsNote_; }
     QLineEdit* noteField() const { return noteField_; }
@@ -63,6 +66,11 @@ public:
 
     // The longest part of a headline that is laid out; the rest could never be seen in a row.
     static constexpr qsizetype headlineLimit = 300;
+
+Q_SIGNALS:
+    void trimRequested(const QUuid& entryID);
+    // The grip was dragged far enough to start a drag.
+    void dragRequested(const QUuid& entryID);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -83,8 +91,11 @@ private:
     void showState();
     void includeClicked();
     void applyColors();
+    // A drag of this prompt's source that the session started, and nothing else: text or captures
+    // dragged from anywhere else are refused, so that no source application takes them for moved.
+    bool carriesEntryDrag(const QDropEvent& event) const;
 
-    ComposeDraftPane& pane_;
+    DraftSession& session_;
     const QUuid entryID_;
     ContextDraftEntry entry_;
     Selection selection_;
@@ -108,6 +119,7 @@ private:
 
     bool showsNote_ = false;
     QCheckBox* include_ = nullptr;
+    QWidget* body_ = nullptr;
     QVBoxLayout* column_ = nullptr;
     Summary* summary_ = nullptr;
     Grip* grip_ = nullptr;

@@ -3,21 +3,15 @@
 #include "Tovak/composer/TokenBudgetMeter.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/Divider.h"
+#include "Tovak/kit/EditorFrame.h"
 #include "Tovak/kit/SymbolLabel.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextBinding.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
 #include "Tovak/kit/ToggleSwitch.h"
-#include "core/capture/Clipboard.h"
-#include "core/composition/ContextComposer.h"
-#include "core/foundation/Text.h"
-#include "core/library/AppLog.h"
 #include "core/library/ComposerTemplate.h"
 #include "core/library/ModelProfile.h"
-#include "core/library/Store.h"
-#include "platform/FileSystem.h"
-#include "platform/Scheduler.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -27,8 +21,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -40,61 +32,19 @@ namespace {
 
 constexpr int inset = 14;
 
-// The text sits on the text background in a rounded box outlined by a hairline. The editor is
-// inset far enough that its square corners stay inside the rounded outline.
-class PreviewFrame final : public QWidget {
-public:
-    explicit PreviewFrame(QWidget* parent)
-        : QWidget(parent)
-    {
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(3, 3, 3, 3);
-    }
+const QString generatedCaption = QStringLiteral("Edit any text here. Edits are saved only in this prompt.");
+const QString editedCaption = QStringLiteral(
+    "Edited preview · saved only in this prompt. Task, source, template, and preamble changes apply after reset.");
 
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath box;
-        box.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-        painter.fillPath(box, palette().color(QPalette::Base));
-        painter.setPen(QPen(Theme::colors(palette()).separator, 1));
-        painter.drawPath(box);
-    }
-};
-
-QWidget* padded(QWidget* content, QWidget* parent, QMargins margins = {inset, 0, inset, 0})
-{
-    auto* frame = new QWidget(parent);
-    auto* layout = new QVBoxLayout(frame);
-    layout->setContentsMargins(margins);
-    layout->addWidget(content);
-    return frame;
-}
-
-QLabel* plainLabel(const QString& text, const QFont& font, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    return label;
-}
+// Every section stands in from the pane's sides.
+constexpr QMargins sides{inset, 0, inset, 0};
 
 } // namespace
 
-const QString ComposePreviewPane::generatedCaption
-    = QStringLiteral("Edit any text here. Edits are saved only in this prompt.");
-const QString ComposePreviewPane::editedCaption = QStringLiteral(
-    "Edited preview · saved only in this prompt. Task, source, template, and preamble changes apply after reset.");
-const QString ComposePreviewPane::exportFailedText = QStringLiteral("Prompt could not be exported.");
-const QString ComposePreviewPane::copyFailedText = QStringLiteral("The messages could not be copied to the clipboard.");
-
-ComposePreviewPane::ComposePreviewPane(ViewServices services, const QUuid& draftID, bool usePreamble, QWidget* parent)
+ComposePreviewPane::ComposePreviewPane(ViewServices services, DraftSession& session, QWidget* parent)
     : QWidget(parent)
     , services_(std::move(services))
-    , draftID_(draftID)
-    , usePreamble_(usePreamble)
+    , session_(session)
 {
     setObjectName(QStringLiteral("ComposePreviewPane"));
     pages_ = new QStackedWidget(this);
@@ -103,7 +53,7 @@ ComposePreviewPane::ComposePreviewPane(ViewServices services, const QUuid& draft
     layout->addWidget(pages_);
     content_ = buildContent();
     pages_->addWidget(content_);
-    nothing_ = plainLabel(QStringLiteral("Nothing to preview"), font(), pages_);
+    nothing_ = Controls::plainLabel(QStringLiteral("Nothing to preview"), font(), pages_);
     nothing_->setAlignment(Qt::AlignCenter);
     pages_->addWidget(nothing_);
 
@@ -112,17 +62,10 @@ ComposePreviewPane::ComposePreviewPane(ViewServices services, const QUuid& draft
     auto* copy = new QAction(QStringLiteral("Copy Prompt"), this);
     copy->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     copy->setShortcutContext(Qt::WindowShortcut);
-    connect(copy, &QAction::triggered, this, &ComposePreviewPane::copyPrompt);
+    connect(copy, &QAction::triggered, &session_, &DraftSession::copyPrompt);
     addAction(copy);
 
-    Store& store = services_.store;
-    connect(&store, &Store::draftsChanged, this, &ComposePreviewPane::scheduleRefresh);
-    connect(&store, &Store::persistenceStatusChanged, this, &ComposePreviewPane::scheduleRefresh);
-    connect(&store, &Store::selectionsChanged, this, [this](const Store::SelectionsChange& change) {
-        // Captures changed in place changed their groups only, which no prompt shows.
-        if (!change.added.isEmpty() || !change.removed.isEmpty())
-            scheduleRefresh();
-    });
+    connect(&session_, &DraftSession::changed, this, &ComposePreviewPane::sessionChanged);
     applyColors();
     refresh();
     chooseForm();
@@ -136,19 +79,26 @@ QWidget* ComposePreviewPane::buildContent()
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
-    header_ = plainLabel(QStringLiteral("Preview"), TextStyles::headline(), content);
-    column->addWidget(padded(header_, content, {inset, inset, inset, 0}));
-    column->addWidget(padded(buildCaptionRow(content), content));
+    header_ = Controls::plainLabel(QStringLiteral("Preview"), TextStyles::headline(), content);
+    column->addWidget(Controls::padded(header_, {inset, inset, inset, 0}, content));
+    column->addWidget(Controls::padded(buildCaptionRow(content), sides, content));
     controls_ = buildControls(content);
-    column->addWidget(padded(controls_, content, {inset, 2, inset, 0}));
+    column->addWidget(Controls::padded(controls_, {inset, 2, inset, 0}, content));
     meter_ = new TokenBudgetMeter(content);
-    connect(meter_->reduceButton(), &QPushButton::clicked, this, &ComposePreviewPane::reduceToFit);
-    connect(meter_->splitButton(), &QPushButton::clicked, this, &ComposePreviewPane::copySplit);
-    column->addWidget(padded(meter_, content));
+    connect(meter_->reduceButton(), &QPushButton::clicked, this,
+            [this] { showBudgetFeedback(session_.reduceToFit()); });
+    connect(meter_->splitButton(), &QPushButton::clicked, this, [this] {
+        // Writing the clipboard may run the event loop a moment, in which the composer may go.
+        const QPointer<ComposePreviewPane> alive(this);
+        const QString feedback = session_.copySplit();
+        if (alive)
+            showBudgetFeedback(feedback);
+    });
+    column->addWidget(Controls::padded(meter_, sides, content));
     column->addWidget(new Divider(content));
-    column->addWidget(padded(buildPreview(content), content), 1);
+    column->addWidget(Controls::padded(buildPreview(content), sides, content), 1);
     column->addWidget(new Divider(content));
-    column->addWidget(padded(buildActions(content), content, {inset, inset - 10, inset, inset}));
+    column->addWidget(Controls::padded(buildActions(content), {inset, inset - 10, inset, inset}, content));
     return content;
 }
 
@@ -157,7 +107,7 @@ QWidget* ComposePreviewPane::buildCaptionRow(QWidget* parent)
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    caption_ = plainLabel(QString(), TextStyles::caption(), row);
+    caption_ = Controls::plainLabel(QString(), TextStyles::caption(), row);
     caption_->setObjectName(QStringLiteral("PreviewCaption"));
     caption_->setWordWrap(true);
     secondaryLabels_.append(caption_);
@@ -179,7 +129,7 @@ QComboBox* ComposePreviewPane::makeTemplatePicker(QWidget* parent)
     }
     connect(picker, &QComboBox::activated, this, [this, picker](int index) {
         const QString raw = picker->itemData(index).toString();
-        change([&](ContextDraft& draft) { draft.templateName = raw; });
+        session_.change([&](ContextDraft& draft) { draft.templateName = raw; });
     });
     return picker;
 }
@@ -192,7 +142,7 @@ QComboBox* ComposePreviewPane::makeModelPicker(QWidget* parent)
         picker->addItem(profile.name, profile.id);
     connect(picker, &QComboBox::activated, this, [this, picker](int index) {
         const QString id = picker->itemData(index).toString();
-        change([&](ContextDraft& draft) { draft.modelProfileID = id; });
+        session_.change([&](ContextDraft& draft) { draft.modelProfileID = id; });
     });
     return picker;
 }
@@ -211,7 +161,7 @@ ComposePreviewPane::Form ComposePreviewPane::buildWideForm(QWidget* parent)
         auto* stack = new QVBoxLayout(box);
         stack->setContentsMargins(0, 0, 0, 0);
         stack->setSpacing(3);
-        QLabel* label = plainLabel(title, TextStyles::caption(), box);
+        QLabel* label = Controls::plainLabel(title, TextStyles::caption(), box);
         secondaryLabels_.append(label);
         stack->addWidget(label);
         control->setParent(box);
@@ -243,7 +193,7 @@ ComposePreviewPane::Form ComposePreviewPane::buildNarrowForm(QWidget* parent)
     grid->setVerticalSpacing(8);
     const QString titles[] = {QStringLiteral("Template"), QStringLiteral("Model"), QStringLiteral("Preamble")};
     for (int row = 0; row < 3; ++row) {
-        QLabel* label = plainLabel(titles[row], TextStyles::callout(), form.container);
+        QLabel* label = Controls::plainLabel(titles[row], TextStyles::callout(), form.container);
         secondaryLabels_.append(label);
         grid->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
     }
@@ -271,22 +221,21 @@ QWidget* ComposePreviewPane::buildControls(QWidget* parent)
     layout->addWidget(wide_.container);
     layout->addWidget(narrow_.container);
     for (QAbstractButton* toggle : {wide_.preamble, narrow_.preamble})
-        connect(toggle, &QAbstractButton::clicked, this, [this](bool checked) { setUsePreamble(checked); });
+        connect(toggle, &QAbstractButton::clicked, &session_, &DraftSession::setUsePreamble);
     return controls;
 }
 
 QWidget* ComposePreviewPane::buildPreview(QWidget* parent)
 {
-    auto* frame = new PreviewFrame(parent);
-    editor_ = new QPlainTextEdit(frame);
+    editor_ = new QPlainTextEdit(parent);
     editor_->setObjectName(QStringLiteral("PromptPreview"));
-    editor_->setFrameShape(QFrame::NoFrame);
     editor_->setFont(TextStyles::monospaced(12));
     editor_->document()->setDocumentMargin(5);
     editor_->setTabChangesFocus(true);
-    frame->layout()->addWidget(editor_);
-    binding_ = new TextBinding(
-        *editor_, [this](const QString& text) { change([&](ContextDraft& draft) { draft.previewText = text; }); });
+    auto* frame = new EditorFrame(editor_, parent);
+    binding_ = new TextBinding(*editor_, [this](const QString& text) {
+        session_.change([&](ContextDraft& draft) { draft.previewText = text; });
+    });
     return frame;
 }
 
@@ -299,7 +248,7 @@ QWidget* ComposePreviewPane::buildActions(QWidget* parent)
     copy_ = Controls::prominentButton(QStringLiteral("Copy Prompt"), row);
     copy_->setObjectName(QStringLiteral("CopyPrompt"));
     copy_->setToolTip(QStringLiteral("Copy the prompt (Ctrl+Shift+C)"));
-    connect(copy_, &QPushButton::clicked, this, &ComposePreviewPane::copyPrompt);
+    connect(copy_, &QPushButton::clicked, &session_, &DraftSession::copyPrompt);
     layout->addWidget(copy_);
     export_ = Controls::button(QStringLiteral("Export"), Controls::Size::regular, row);
     export_->setObjectName(QStringLiteral("ExportPrompt"));
@@ -381,67 +330,46 @@ QAbstractButton* ComposePreviewPane::preambleToggle() const
     return shownForm().preamble;
 }
 
-bool ComposePreviewPane::showsDraft() const
-{
-    return pages_->currentWidget() == content_;
-}
-
 QString ComposePreviewPane::shownText() const
 {
     return binding_->text();
 }
 
-bool ComposePreviewPane::showsExportWarning() const
+void ComposePreviewPane::sessionChanged(DraftSession::Changes what)
 {
-    return !exportWarning_->isHidden();
+    using Change = DraftSession::Change;
+    if (what & (Change::draft | Change::captures | Change::library | Change::preamble))
+        refresh();
+    if (what & Change::copied)
+        showCopyButton();
+    if (what & Change::exportError)
+        showExportError();
 }
 
-QString ComposePreviewPane::exportWarningText() const
-{
-    return exportWarning_->text();
-}
-
-void ComposePreviewPane::scheduleRefresh()
-{
-    if (refreshPending_)
-        return;
-    refreshPending_ = true;
-    QMetaObject::invokeMethod(this, &ComposePreviewPane::refresh, Qt::QueuedConnection);
-}
-
-std::optional<QString> ComposePreviewPane::preamble() const
-{
-    return usePreamble_ ? std::optional<QString>(ContextComposer::defaultPreamble()) : std::nullopt;
-}
-
-// Composes the prompt anew: the text is never kept from one change of the library to the next.
 void ComposePreviewPane::refresh()
 {
-    refreshPending_ = false;
-    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
+    const std::optional<ContextDraft>& draft = session_.draft();
     if (!draft) {
-        composed_.reset();
         pages_->setCurrentWidget(nothing_);
         return;
     }
+    const ComposedContext& composed = session_.composed();
     const ModelProfile& profile = draft->modelProfile();
-    composed_ = ContextComposer::compose(*draft, services_.store.draftSelections(*draft), preamble(), profile,
-                                         std::nullopt, true);
     const bool edited = draft->previewText.has_value();
-    const bool writable = services_.store.canModifyLibrary();
+    const bool writable = session_.canModifyLibrary();
     pages_->setCurrentWidget(content_);
     caption_->setText(edited ? editedCaption : generatedCaption);
     reset_->setVisible(edited);
     reset_->setEnabled(writable);
     showControls(*draft, edited, writable);
-    meter_->setMeasure(composed_->tokens, profile.contextTokens, !edited, writable);
+    meter_->setMeasure(composed.tokens, profile.contextTokens, !edited, writable);
     // The text stays selectable and copyable while the library cannot be changed.
     editor_->setReadOnly(!writable);
     editor_->setTextInteractionFlags(writable ? Qt::TextEditorInteraction
                                               : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     editor_->setAccessibleName(writable ? QStringLiteral("Prompt preview")
                                         : QStringLiteral("Prompt preview, read only"));
-    binding_->show(composed_->text);
+    binding_->show(composed.text);
 }
 
 void ComposePreviewPane::showControls(const ContextDraft& draft, bool edited, bool writable)
@@ -460,33 +388,8 @@ void ComposePreviewPane::showControls(const ContextDraft& draft, bool edited, bo
         form->modelPicker->setCurrentIndex(modelIndex);
         form->templateField->setEnabled(!edited);
         form->preamble->setEnabled(!edited);
-        form->preamble->setChecked(usePreamble_);
+        form->preamble->setChecked(session_.usePreamble());
     }
-}
-
-ComposedContext ComposePreviewPane::composed()
-{
-    if (refreshPending_ || !composed_)
-        refresh();
-    return composed_.value_or(ComposedContext{});
-}
-
-void ComposePreviewPane::setUsePreamble(bool use)
-{
-    if (usePreamble_ == use)
-        return;
-    usePreamble_ = use;
-    refresh();
-    Q_EMIT usePreambleChanged();
-}
-
-void ComposePreviewPane::change(const std::function<void(ContextDraft&)>& edit)
-{
-    std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
-    if (!draft)
-        return;
-    edit(*draft);
-    services_.store.updateDraft(*draft);
 }
 
 void ComposePreviewPane::confirmReset()
@@ -504,21 +407,16 @@ void ComposePreviewPane::confirmReset()
     box->setDefaultButton(QMessageBox::Cancel);
     connect(box, &QMessageBox::buttonClicked, this, [this, reset](QAbstractButton* clicked) {
         if (clicked == reset)
-            resetToGenerated();
+            session_.change([](ContextDraft& draft) { draft.previewText.reset(); });
     });
     resetConfirmation_ = box;
     services_.runModal(*box);
 }
 
-void ComposePreviewPane::resetToGenerated()
+void ComposePreviewPane::showBudgetFeedback(const QString& feedback)
 {
-    change([](ContextDraft& draft) { draft.previewText.reset(); });
-}
-
-void ComposePreviewPane::setBudgetFeedback(const QString& feedback)
-{
-    budgetFeedback_ = feedback;
-    if (budgetAlert_) {
+    // An alert closed in this turn of the event loop is still there, on its way out.
+    if (budgetAlert_ && budgetAlert_->isVisible()) {
         budgetAlert_->setInformativeText(feedback);
         return;
     }
@@ -528,148 +426,42 @@ void ComposePreviewPane::setBudgetFeedback(const QString& feedback)
     alert->setText(QStringLiteral("Token budget"));
     alert->setInformativeText(feedback);
     alert->setStandardButtons(QMessageBox::Ok);
-    // However the alert goes (its button, Escape, the window's close button), the feedback goes.
-    connect(alert, &QDialog::finished, this, [this] { budgetFeedback_.reset(); });
     budgetAlert_ = alert;
     services_.runModal(*alert);
 }
 
 void ComposePreviewPane::showCopyButton()
 {
-    copy_->setText(showCopied_ ? QStringLiteral("Copied") : QStringLiteral("Copy Prompt"));
-    copy_->setIcon(Symbols::icon(showCopied_ ? QStringLiteral("checkmark.circle") : QStringLiteral("doc.on.clipboard"),
-                                 Qt::white));
-}
-
-void ComposePreviewPane::setShowCopied(bool shown)
-{
-    if (showCopied_ == shown)
-        return;
-    showCopied_ = shown;
-    showCopyButton();
-    Q_EMIT showCopiedChanged();
-}
-
-// Each copy has its own wait, never restarted or cancelled: the first to run out ends the state.
-void ComposePreviewPane::flashCopied()
-{
-    setShowCopied(true);
-    services_.scheduler.after(copiedDuration, [pane = QPointer<ComposePreviewPane>(this)] {
-        if (pane)
-            pane->setShowCopied(false);
-    });
-}
-
-void ComposePreviewPane::copyPrompt()
-{
-    if (!services_.store.findDraft(draftID_))
-        return;
-    const QString text = composed().text;
-    // Writing the clipboard may run the event loop a moment, in which the pane may go.
-    const QPointer<ComposePreviewPane> alive(this);
-    const bool copied = Clipboard::writePlain(text, services_.pasteboard);
-    if (alive && copied)
-        flashCopied();
-}
-
-void ComposePreviewPane::reduceToFit()
-{
-    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
-    if (!draft)
-        return;
-    const ModelProfile& profile = draft->modelProfile();
-    const ContextComposer::Reduction reduction = ContextComposer::reduceToFit(
-        *draft, services_.store.draftSelections(*draft), profile, profile.contextTokens, preamble());
-    if (reduction.entries != draft->entries)
-        change([&](ContextDraft& fresh) { fresh.entries = reduction.entries; });
-    setBudgetFeedback(reduction.feedback.join(u' '));
-}
-
-void ComposePreviewPane::copySplit()
-{
-    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
-    if (!draft)
-        return;
-    const ModelProfile& profile = draft->modelProfile();
-    const SplitCopyPlan plan = ContextComposer::planSplitCopy(*draft, services_.store.draftSelections(*draft),
-                                                              preamble(), profile, profile.contextTokens);
-    if (!plan.clipboardText) {
-        setShowCopied(false);
-        setBudgetFeedback(plan.notice);
-        return;
-    }
-    const QPointer<ComposePreviewPane> alive(this);
-    const bool copied = Clipboard::writePlain(*plan.clipboardText, services_.pasteboard);
-    if (!alive)
-        return;
-    if (!copied) {
-        setShowCopied(false);
-        setBudgetFeedback(copyFailedText);
-        return;
-    }
-    setBudgetFeedback(QStringLiteral("Copied %1 messages to the clipboard. ").arg(plan.messages.size()) + plan.notice);
-    flashCopied();
+    const bool copied = session_.showCopied();
+    copy_->setText(copied ? QStringLiteral("Copied") : QStringLiteral("Copy Prompt"));
+    copy_->setIcon(
+        Symbols::icon(copied ? QStringLiteral("checkmark.circle") : QStringLiteral("doc.on.clipboard"), Qt::white));
 }
 
 void ComposePreviewPane::exportPrompt()
 {
-    const std::optional<ContextDraft> draft = services_.store.findDraft(draftID_);
-    if (!draft || !services_.chooseSaveFile)
+    const std::optional<QString> name = session_.exportFileName();
+    if (!name || !services_.chooseSaveFile)
         return;
-    const QString text = composed().text;
+    const QString text = session_.promptText();
     services_.chooseSaveFile(*this,
                              ViewServices::SaveFileRequest{
                                  .title = QStringLiteral("Export Prompt"),
-                                 .suggestedName = safeFileName(draft->name) + QStringLiteral(".md"),
+                                 .suggestedName = *name,
                                  .nameFilters = {QStringLiteral("Plain text (*.md *.txt)")},
                                  .defaultSuffix = QStringLiteral("md"),
                              },
                              [this, text](const std::optional<QString>& path) {
                                  if (path)
-                                     writeExport(*path, text);
+                                     session_.exportPrompt(*path, text);
                              });
 }
 
-void ComposePreviewPane::writeExport(const QString& path, const QString& text)
+void ComposePreviewPane::showExportError()
 {
-    try {
-        // Whole or not at all: an existing file keeps its old content when any step fails.
-        services_.fileSystem.writeAtomically(path, Text::repairingSurrogates(text).toUtf8(), NewFileAccess::everyone);
-    } catch (const std::exception& error) {
-        logApp(QStringLiteral("Prompt export failed: ") + QString::fromLocal8Bit(error.what()));
-        setExportError(exportFailedText);
-        return;
-    }
-    setExportError(std::nullopt);
-}
-
-void ComposePreviewPane::setExportError(const std::optional<QString>& error)
-{
-    if (exportError_ == error)
-        return;
-    exportError_ = error;
+    const std::optional<QString>& error = session_.exportError();
     exportWarning_->setText(error.value_or(QString()));
     exportWarning_->setVisible(error.has_value());
-    Q_EMIT exportErrorChanged();
-}
-
-QString ComposePreviewPane::safeFileName(const QString& name)
-{
-    QString stem;
-    stem.reserve(name.size());
-    Text::forEachGrapheme(name, [&](QStringView character) {
-        const char32_t first = character.size() > 1 && character[0].isHighSurrogate() && character[1].isLowSurrogate()
-            ? QChar::surrogateToUcs4(character[0], character[1])
-            : character[0].unicode();
-        const bool kept = QChar::isLetter(first) || QChar::isNumber(first) || character == u"-" || character == u"_"
-            || character == u" ";
-        if (kept)
-            stem += character;
-        else
-            stem += u'-';
-    });
-    stem = Text::trimmed(stem);
-    return stem.isEmpty() ? QStringLiteral("prompt") : stem;
 }
 
 } // namespace vellicord

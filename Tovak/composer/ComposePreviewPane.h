@@ -1,18 +1,13 @@
 #pragma once
 
+#include "Tovak/composer/DraftSession.h"
 #include "Tovak/kit/ViewServices.h"
-#include "core/composition/ComposedContext.h"
 #include "core/library/ContextDraft.h"
 
 #include <QMessageBox>
 #include <QPointer>
 #include <QString>
-#include <QUuid>
 #include <QWidget>
-
-#include <chrono>
-#include <functional>
-#include <optional>
 
 class QAbstractButton;
 class QComboBox;
@@ -23,59 +18,25 @@ class QStackedWidget;
 
 namespace vellicord {
 
+class DraftSession;
 class SymbolLabel;
 class TextBinding;
 class TokenBudgetMeter;
 
-// The right pane of the composer: the prompt as the model will read it, composed anew from the
-// draft whenever the library changes, and editable in place. The first edit makes the draft's
-// preview an edited one (kept in the draft only, never in the captures) until it is reset. Above
-// the text: the layout, the model and the grounding instruction, and the token meter with its
-// remedies; below it: copying and exporting. Every write looks the draft up anew by its id and
-// stores a changed copy; a draft that is gone shows "Nothing to preview". Main thread.
+// The right pane of the composer: the prompt as the model will read it, as its session composes
+// it, and editable in place. The first edit makes the draft's preview an edited one (kept in the
+// draft only, never in the captures) until it is reset. Above the text: the layout, the model and
+// the grounding instruction, and the token meter with its remedies; below it: copying and
+// exporting. A draft that is gone shows "Nothing to preview". Main thread.
 class ComposePreviewPane final : public QWidget {
     Q_OBJECT
 public:
-    ComposePreviewPane(ViewServices services, const QUuid& draftID, bool usePreamble, QWidget* parent = nullptr);
+    // The session outlives the pane.
+    ComposePreviewPane(ViewServices services, DraftSession& session, QWidget* parent = nullptr);
     ~ComposePreviewPane() override;
 
-    QUuid draftID() const { return draftID_; }
-
-    // Whether a generated prompt begins with the grounding instruction; the composer's choice,
-    // never stored in the draft.
-    bool usePreamble() const { return usePreamble_; }
-    void setUsePreamble(bool use);
-    // The Copied state of the copy button: on for 1.4 s after each copy the clipboard took,
-    // counted from the earliest copy whose time has not run out.
-    bool showCopied() const { return showCopied_; }
-    static constexpr std::chrono::milliseconds copiedDuration{1400};
-    // Why the last export failed, until an export succeeds.
-    const std::optional<QString>& exportError() const { return exportError_; }
-    // What the "Token budget" alert says while it is up.
-    const std::optional<QString>& budgetFeedback() const { return budgetFeedback_; }
-
-    // The prompt as it is shown (the edited preview, or the generated text).
-    ComposedContext composed();
-
-    void copyPrompt();
-    void exportPrompt();
-    void reduceToFit();
-    void copySplit();
-    // Asks whether to drop the preview edits; "Reset to Generated Text" drops them.
-    void confirmReset();
-
-    // A file name stem from a prompt's name: letters, digits, "-", "_" and inner spaces stay,
-    // every other character becomes "-"; "prompt" when nothing is left.
-    static QString safeFileName(const QString& name);
-
-    static const QString generatedCaption;
-    static const QString editedCaption;
-    static const QString exportFailedText;
-    static const QString copyFailedText;
-
-    // What the pane shows.
-    bool showsDraft() const;
     QPlainTextEdit* editor() const { return editor_; }
+    // The editor's text, as the draft would store it.
     QString shownText() const;
     QLabel* caption() const { return caption_; }
     QPushButton* resetButton() const { return reset_; }
@@ -89,15 +50,9 @@ public:
     TokenBudgetMeter* meter() const { return meter_; }
     QPushButton* copyButton() const { return copy_; }
     QPushButton* exportButton() const { return export_; }
-    bool showsExportWarning() const;
-    QString exportWarningText() const;
+    // The "Token budget" alert while it is up, and the reset confirmation.
     QMessageBox* budgetAlert() const { return budgetAlert_; }
     QMessageBox* resetConfirmation() const { return resetConfirmation_; }
-
-Q_SIGNALS:
-    void usePreambleChanged();
-    void showCopiedChanged();
-    void exportErrorChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -126,28 +81,17 @@ private:
     void chooseForm();
     const Form& shownForm() const;
 
-    void scheduleRefresh();
+    void sessionChanged(DraftSession::Changes what);
     void refresh();
     void showControls(const ContextDraft& draft, bool edited, bool writable);
     void showCopyButton();
-    std::optional<QString> preamble() const;
-
-    void change(const std::function<void(ContextDraft&)>& edit);
-    void flashCopied();
-    void setShowCopied(bool shown);
-    void setExportError(const std::optional<QString>& error);
-    void setBudgetFeedback(const QString& feedback);
-    void writeExport(const QString& path, const QString& text);
-    void resetToGenerated();
+    void showExportError();
+    void showBudgetFeedback(const QString& feedback);
+    void confirmReset();
+    void exportPrompt();
 
     ViewServices services_;
-    const QUuid draftID_;
-    bool usePreamble_ = true;
-    bool showCopied_ = false;
-    std::optional<QString> exportError_;
-    std::optional<QString> budgetFeedback_;
-    std::optional<ComposedContext> composed_;
-    bool refreshPending_ = false;
+    DraftSession& session_;
 
     QStackedWidget* pages_ = nullptr;
     QWidget* content_ = nullptr;

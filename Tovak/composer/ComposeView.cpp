@@ -3,12 +3,11 @@
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposePreviewPane.h"
 #include "Tovak/kit/Controls.h"
+#include "Tovak/kit/SplitView.h"
 #include "Tovak/kit/Theme.h"
-#include "core/library/Store.h"
 
 #include <QEvent>
 #include <QLabel>
-#include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -17,8 +16,7 @@ namespace vellicord {
 ComposeView::ComposeView(ViewServices services, const QUuid& draftID, bool usePreamble, QWidget* parent)
     : QWidget(parent)
     , services_(std::move(services))
-    , draftID_(draftID)
-    , usePreamble_(usePreamble)
+    , session_(std::make_unique<DraftSession>(services_, draftID, usePreamble))
 {
     setObjectName(QStringLiteral("ComposeView"));
     pages_ = new QStackedWidget(this);
@@ -31,13 +29,18 @@ ComposeView::ComposeView(ViewServices services, const QUuid& draftID, bool usePr
     Controls::tint(*notFound_, Theme::colors(palette()).secondaryLabel);
     pages_->addWidget(notFound_);
 
-    Store& store = services_.store;
-    connect(&store, &Store::draftsChanged, this, &ComposeView::scheduleRefresh);
-    connect(&store, &Store::persistenceStatusChanged, this, &ComposeView::scheduleRefresh);
+    connect(session_.get(), &DraftSession::changed, this, [this](DraftSession::Changes what) {
+        if (what & (DraftSession::Change::draft | DraftSession::Change::library))
+            refresh();
+    });
     refresh();
 }
 
-ComposeView::~ComposeView() = default;
+// The panes go first, while the session they show is whole.
+ComposeView::~ComposeView()
+{
+    delete pages_;
+}
 
 bool ComposeView::showsDraft() const
 {
@@ -48,13 +51,13 @@ bool ComposeView::showsDraft() const
 // nothing else.
 void ComposeView::buildPanes()
 {
-    split_ = new QSplitter(Qt::Horizontal, pages_);
+    split_ = new SplitView(Qt::Horizontal, pages_);
     split_->setObjectName(QStringLiteral("ComposeSplit"));
     // Neither pane can be dragged shut: a pane dragged to nothing would look like a lost prompt.
     split_->setChildrenCollapsible(false);
-    draftPane_ = new ComposeDraftPane(services_, draftID_, split_);
+    draftPane_ = new ComposeDraftPane(services_, *session_, split_);
     draftPane_->setMinimumWidth(draftPaneMinimumWidth);
-    previewPane_ = new ComposePreviewPane(services_, draftID_, usePreamble_, split_);
+    previewPane_ = new ComposePreviewPane(services_, *session_, split_);
     previewPane_->setMinimumWidth(previewMinimumWidth);
     split_->addWidget(draftPane_);
     split_->addWidget(previewPane_);
@@ -64,25 +67,15 @@ void ComposeView::buildPanes()
     pages_->addWidget(split_);
 }
 
-void ComposeView::scheduleRefresh()
-{
-    if (refreshPending_)
-        return;
-    refreshPending_ = true;
-    QMetaObject::invokeMethod(this, &ComposeView::refresh, Qt::QueuedConnection);
-}
-
 void ComposeView::refresh()
 {
-    refreshPending_ = false;
-    const Store& store = services_.store;
-    if (!store.findDraft(draftID_)) {
+    if (!session_->draft()) {
         pages_->setCurrentWidget(notFound_);
         return;
     }
     if (!split_)
         buildPanes();
-    draftPane_->setEnabled(store.canModifyLibrary());
+    draftPane_->setEnabled(session_->canModifyLibrary());
     pages_->setCurrentWidget(split_);
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "Tovak/composer/DraftSession.h"
 #include "Tovak/kit/ViewServices.h"
 
 #include <QUuid>
 #include <QWidget>
+
+#include <memory>
 
 class QLabel;
 class QSplitter;
@@ -18,14 +21,15 @@ class ComposePreviewPane;
 // the user can drag but never so far that a pane goes (the draft pane keeps 300 pixels, the
 // preview 360). While the library cannot be changed the draft pane does not react; the preview
 // goes on showing, copying and exporting the prompt. When the prompt is gone, only "Prompt not
-// found" is shown. The panes keep the composer's state: the notice in the draft pane, the
-// preamble switch, the Copied state and the export warning in the preview. Main thread.
+// found" is shown. The composer's state (the notice, the preamble switch, the Copied state, the
+// export warning) lives in the draft's session, which both panes show. Main thread.
 class ComposeView final : public QWidget {
 public:
     ComposeView(ViewServices services, const QUuid& draftID, bool usePreamble = true, QWidget* parent = nullptr);
     ~ComposeView() override;
 
-    QUuid draftID() const { return draftID_; }
+    QUuid draftID() const { return session_->draftID(); }
+    DraftSession& session() const { return *session_; }
     bool showsDraft() const;
     // The panes, once the prompt was found.
     ComposeDraftPane* draftPane() const { return draftPane_; }
@@ -43,13 +47,11 @@ protected:
 
 private:
     void buildPanes();
-    void scheduleRefresh();
     void refresh();
 
     ViewServices services_;
-    const QUuid draftID_;
-    const bool usePreamble_;
-    bool refreshPending_ = false;
+    // Made before the panes and let go of after them.
+    std::unique_ptr<DraftSession> session_;
     QStackedWidget* pages_ = nullptr;
     QLabel* notFound_ = nullptr;
     QSplitter* split_ = nullptr;

@@ -1,14 +1,13 @@
 #include "Tovak/composer/ComposerSheet.h"
 
 #include "Tovak/kit/Controls.h"
+#include "Tovak/kit/EditorFrame.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -16,35 +15,6 @@
 #include <algorithm>
 
 namespace vellicord {
-
-namespace {
-
-// The editor's rounded border, a hairline in the separator colour around the text's background.
-// The editor sits inside it with room enough that its square corners stay within the curve.
-class EditorFrame final : public QWidget {
-public:
-    static constexpr int inset = 3;
-    static constexpr qreal radius = 6;
-
-    explicit EditorFrame(QWidget* parent)
-        : QWidget(parent)
-    {
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
-        painter.fillPath(shape, palette().color(QPalette::Base));
-        painter.setPen(QPen(Theme::colors(palette()).separator, 1));
-        painter.drawPath(shape);
-    }
-};
-
-} // namespace
 
 ComposerSheet::ComposerSheet(const QString& title, const QString& mainTitle, QSize minimum, QSize ideal, int spacing,
                              QWidget* parent)
@@ -64,10 +34,9 @@ ComposerSheet::ComposerSheet(const QString& title, const QString& mainTitle, QSi
 
     cancel_ = Controls::button(QStringLiteral("Cancel"), Controls::Size::regular, this);
     // A button reads "&" as the mark of a mnemonic: "Split & Add" would show as "Split _Add".
-    main_ = Controls::button(QString(mainTitle).replace(u'&', QStringLiteral("&&")), Controls::Size::regular, this);
     // The dialog turns Return into a click of its default button, and ignores Return while that
     // button is disabled; no field of a sheet acts on Return itself, so one press acts once.
-    main_->setDefault(true);
+    main_ = Controls::defaultButton(QString(mainTitle).replace(u'&', QStringLiteral("&&")), this);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(main_, &QPushButton::clicked, this, &ComposerSheet::mainClicked);
 }
@@ -90,13 +59,9 @@ void ComposerSheet::addHelp(const QString& text)
 
 QPlainTextEdit* ComposerSheet::addEditor(int minimumHeight)
 {
-    auto* frame = new EditorFrame(this);
-    auto* layout = new QVBoxLayout(frame);
-    layout->setContentsMargins(EditorFrame::inset, EditorFrame::inset, EditorFrame::inset, EditorFrame::inset);
-    auto* editor = new QPlainTextEdit(frame);
-    editor->setFrameShape(QFrame::NoFrame);
+    auto* editor = new QPlainTextEdit(this);
     editor->setFont(TextStyles::monospaced(12));
-    layout->addWidget(editor);
+    auto* frame = new EditorFrame(editor, this);
     frame->setMinimumHeight(minimumHeight);
     column_->addWidget(frame, 1);
     return editor;

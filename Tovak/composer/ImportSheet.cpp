@@ -20,11 +20,11 @@ ImportSheet::ImportSheet(const QString& text, QWidget* parent)
     editor_->setAccessibleName(QStringLiteral("Import text"));
     addButtons(true);
     binding_ = new TextBinding(*editor_, [this](const QString& typed) {
-        follow(typed);
+        showChunkCount(typed);
         Q_EMIT textEdited(typed);
     });
     binding_->show(text);
-    follow(binding_->text());
+    showChunkCount(binding_->text());
 }
 
 QString ImportSheet::text() const
@@ -39,7 +39,7 @@ QString ImportSheet::countText(const QString& text)
         + QStringLiteral(" ready");
 }
 
-void ImportSheet::follow(const QString& text)
+void ImportSheet::showChunkCount(const QString& text)
 {
     countLine()->setText(countText(text));
     mainButton()->setEnabled(!Text::isBlank(text));

@@ -30,7 +30,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void follow(const QString& text);
+    // The count line and the button, for the text as it stands.
+    void showChunkCount(const QString& text);
 
     QPlainTextEdit* editor_;
     TextBinding* binding_;

@@ -18,15 +18,15 @@ SaveTemplateSheet::SaveTemplateSheet(const QString& name, QWidget* parent)
     field_->setAccessibleName(QStringLiteral("Template name"));
     addField(field_);
     addButtons(false);
-    const auto follow
+    const auto enableSave
         = [this](const QString& text) { mainButton()->setEnabled(!Text::trimmedHorizontally(text).isEmpty()); };
     // Return in the field reaches the dialog, which clicks "Save": connecting the field's own
     // returnPressed as well would save twice.
-    connect(field_, &QLineEdit::textEdited, this, [this, follow](const QString& text) {
-        follow(text);
+    connect(field_, &QLineEdit::textEdited, this, [this, enableSave](const QString& text) {
+        enableSave(text);
         Q_EMIT nameEdited(text);
     });
-    follow(name);
+    enableSave(name);
 }
 
 void SaveTemplateSheet::showEvent(QShowEvent* event)

@@ -23,24 +23,31 @@
 #include "core/library/ModelProfile.h"
 #include "core/library/Store.h"
 #include "platform/FileSystem.h"
+#include "platform/NativePath.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
-#include <QFileInfo>
 #include <QImageWriter>
 #include <QTimeZone>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vellicord::AppScreenshotExporter {
 namespace {
 
 const QString storageFailureOption = QStringLiteral("-exportStorageFailureSurfaces");
-const QString hotkey = QString::fromUtf16(UISurfaceCanvas::hotkeyDisplay);
+const QString hotkey = UISurfaceCanvas::hotkeyDisplay();
 const QString sampleGroupName = QStringLiteral("Swift research");
 const QString sampleGroupColor = QStringLiteral("#245BD7");
 // A group of no library: the empty state of a scope that holds nothing.
@@ -50,7 +57,8 @@ const QString sampleLibraryPath = QStringLiteral("/home/alex/.local/share/Vellic
 // PNG states its density in pixels per metre: 72 points per inch, times the scale.
 constexpr double pointsPerMetre = 72.0 / 0.0254;
 
-std::optional<QString> readOption(const QStringList& arguments, const QStringList& names, ExportError::Kind missing)
+// The argument after the first of the names, as it stands, even when it looks like another option.
+std::optional<QString> optionArgument(const QStringList& arguments, const QStringList& names, ExportError::Kind missing)
 {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         if (!names.contains(arguments[i]))
@@ -58,10 +66,42 @@ std::optional<QString> readOption(const QStringList& arguments, const QStringLis
         // An empty argument names no place; taken as the current folder, it would be written over.
         if (i + 1 == arguments.size() || arguments[i + 1].isEmpty())
             throw ExportError(missing);
-        // Taken as it stands, even when it looks like another option.
-        return QDir::cleanPath(QDir::current().absoluteFilePath(arguments[i + 1]));
+        return arguments[i + 1];
     }
     return std::nullopt;
+}
+
+// The path made absolute and cleaned, its bytes kept: the current folder is read as bytes too,
+// as Qt would read it as UTF-8 and put U+FFFD in place of what is not.
+QString absolutePath(const QString& path)
+{
+    if (QDir::isAbsolutePath(path))
+        return QDir::cleanPath(path);
+    char* const current = ::getcwd(nullptr, 0);
+    if (!current)
+        throw FileSystemError(QStringLiteral("Could not read the current folder for"), path, errno);
+    const QString folder = NativePath::decode(current);
+    std::free(current);
+    return QDir::cleanPath(folder + u'/' + path);
+}
+
+// A path written as a folder's: "DIR/", "DIR/." or "..".
+bool namesFolder(const QString& path)
+{
+    const QString last = path.section(u'/', -1);
+    return last.isEmpty() || last == u"." || last == u"..";
+}
+
+bool isFolder(const QString& path)
+{
+    struct stat info;
+    return ::stat(NativePath::encode(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+void stopIfInterrupted(const ExportServices& services)
+{
+    if (services.interrupted())
+        throw ExportError(ExportError::Kind::interrupted);
 }
 
 // The views' services in the export: a clock at the samples' time, no clipboard, no application
@@ -272,6 +312,7 @@ void exportStorageFailureSurfaces(const QString& directory, const ExportServices
         if (fixture.store().persistenceStatus() != failure.expected || !fixture.store().selections().isEmpty())
             throw ExportError(ExportError::Kind::renderFailed);
         for (const Appearance appearance : {Appearance::light, Appearance::dark}) {
+            stopIfInterrupted(services);
             StorageFailureSurfaceCanvas canvas(fixture.store().persistenceStatus());
             render(canvas, QSize(980, 600), 1, appearance, directory + u'/' + storageFailureFile(failure, appearance),
                    services.fileSystem);
@@ -288,19 +329,34 @@ QString ExportError::description() const
     case Kind::missingSurfacesDirectory: return QStringLiteral("Provide an output directory after -exportUISurfaces.");
     case Kind::renderFailed: return QStringLiteral("SwiftUI did not render the temporary Vellicord sample view.");
     case Kind::encodeFailed: return QStringLiteral("The rendered bitmap could not be encoded as PNG.");
+    case Kind::outputIsFolder:
+        return QStringLiteral("Provide a file path after -exportSampleScreenshot, not a folder.");
+    case Kind::interrupted: return QStringLiteral("The export was interrupted.");
+    case Kind::fontsMissing:
+        return QStringLiteral("The fonts the images are drawn with are missing or unreadable: DejaVu Sans, DejaVu "
+                              "Sans Mono and DejaVu Serif, regular and bold (the package fonts-dejavu-core).");
     }
     return {};
 }
 
 std::optional<QString> requestedSurfacesDirectory(const QStringList& arguments)
 {
-    return readOption(arguments, {QStringLiteral("-exportUISurfaces"), storageFailureOption},
-                      ExportError::Kind::missingSurfacesDirectory);
+    const std::optional<QString> path
+        = optionArgument(arguments, {QStringLiteral("-exportUISurfaces"), storageFailureOption},
+                         ExportError::Kind::missingSurfacesDirectory);
+    return path ? std::optional(absolutePath(*path)) : std::nullopt;
 }
 
 std::optional<QString> requestedOutputURL(const QStringList& arguments)
 {
-    return readOption(arguments, {QStringLiteral("-exportSampleScreenshot")}, ExportError::Kind::missingOutputPath);
+    const std::optional<QString> path
+        = optionArgument(arguments, {QStringLiteral("-exportSampleScreenshot")}, ExportError::Kind::missingOutputPath);
+    if (!path)
+        return std::nullopt;
+    // Cleaned, "shots/" would become a file named "shots".
+    if (namesFolder(*path) || isFolder(absolutePath(*path)))
+        throw ExportError(ExportError::Kind::outputIsFolder);
+    return absolutePath(*path);
 }
 
 void render(QWidget& view, QSize size, int scale, Appearance appearance, const QString& path, FileSystem& files)
@@ -315,7 +371,13 @@ void render(QWidget& view, QSize size, int scale, Appearance appearance, const Q
     QWidget* const formerParent = view.parentWidget();
     auto* layout = new QVBoxLayout(&frame);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(&view);
+    // A sheet (a dialog) keeps its own size, centred as it sits over its window, so that its image
+    // looks as it does live; where it grows (a text editor), it takes the frame. Any other view is a
+    // window's content and fills the frame.
+    if (qobject_cast<QDialog*>(&view))
+        layout->addWidget(&view, 0, Qt::AlignCenter);
+    else
+        layout->addWidget(&view);
     // Work the views queue for their first appearance is done before the picture is taken.
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
@@ -383,6 +445,7 @@ void exportSurfaces(const QString& directory, const QStringList& arguments, cons
 
     Context context{stage, services, populated, empty, firstID, draftID, emptyDraftID};
     for (const Surface& surface : catalogue()) {
+        stopIfInterrupted(services);
         if (surface.before)
             surface.before(context);
         const std::unique_ptr<QWidget> view = surface.view(context);
@@ -411,7 +474,8 @@ void exportSampleScreenshot(const QString& file, const ExportServices& services)
                                                        .clock = stage.clock,
                                                        .desktop = stage.desktop},
                            samples->first().id);
-    services.fileSystem.createDirectories(QFileInfo(file).absolutePath());
+    services.fileSystem.createDirectories(file.left(std::max<qsizetype>(file.lastIndexOf(u'/'), 1)));
+    stopIfInterrupted(services);
     render(view, QSize(1120, 660), 2, Appearance::light, file, services.fileSystem);
 }
 

@@ -1,6 +1,7 @@
 #include "Tovak/export/AppScreenshotView.h"
 
 #include "Tovak/export/SampleData.h"
+#include "Tovak/kit/SplitView.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/IconCache.h"
@@ -9,7 +10,6 @@
 #include "Tovak/library/SelectionRowDelegate.h"
 
 #include <QLabel>
-#include <QSplitter>
 #include <QTimeZone>
 #include <QVBoxLayout>
 
@@ -26,7 +26,7 @@ AppScreenshotView::AppScreenshotView(Services services, const QUuid& selectedID,
     state_->model().setTimeZone(QTimeZone::utc());
     state_->setSelection({selectedID}, selectedID);
 
-    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    auto* splitter = new SplitView(Qt::Horizontal, this);
     splitter->setChildrenCollapsible(false);
     auto* pane = new QWidget(splitter);
     pane->setMinimumWidth(380);

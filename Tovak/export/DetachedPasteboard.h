@@ -11,7 +11,7 @@ public:
     qint64 changeCount() override { return 0; }
     std::optional<QList<QStringList>> itemTargets() override { return QList<QStringList>(); }
     PasteboardData data(int, const QString&) override { return {}; }
-    std::optional<QByteArray> dataForType(PasteboardType) override { return std::nullopt; }
+    PasteboardData dataForType(PasteboardType) override { return {}; }
     bool write(const QList<PasteboardItem>&) override { return false; }
     void limitReads(std::optional<std::chrono::steady_clock::time_point>) override {}
 };

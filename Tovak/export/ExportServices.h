@@ -22,6 +22,8 @@ struct ExportServices {
     std::function<std::unique_ptr<SerialQueue>()> makeSaveQueue;
     // The defaults suite named suiteName, kept inside the folder.
     std::function<std::unique_ptr<Defaults>(const QString& suiteName, const QString& folder)> makeDefaults;
+    // Whether the user asked the export to stop (a signal); it stops before its next image.
+    std::function<bool()> interrupted = [] { return false; };
 };
 
 } // namespace vellicord

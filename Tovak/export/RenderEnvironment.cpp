@@ -1,11 +1,17 @@
 #include "Tovak/export/RenderEnvironment.h"
 
+#include "Tovak/export/AppScreenshotExporter.h"
+#include "Tovak/export/TemporaryFolder.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+#include <QRawFont>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -13,11 +19,18 @@
 namespace vellicord {
 namespace {
 
-// fonts-dejavu-core: TextStyles draws with DejaVu Sans and DejaVu Sans Mono.
+// fonts-dejavu-core: TextStyles draws with DejaVu Sans and DejaVu Sans Mono, and rich text that
+// asks for a serif gets DejaVu Serif.
 const char* const fontFolder = "/usr/share/fonts/truetype/dejavu";
-const char* const fontFiles[] = {
-    "DejaVuSans.ttf",          "DejaVuSans-Bold.ttf", "DejaVuSansMono.ttf",
-    "DejaVuSansMono-Bold.ttf", "DejaVuSerif.ttf",     "DejaVuSerif-Bold.ttf",
+struct PinnedFont {
+    const char* file;
+    const char* family;
+    bool bold;
+};
+const PinnedFont pinnedFonts[] = {
+    {"DejaVuSans.ttf", "DejaVu Sans", false},          {"DejaVuSans-Bold.ttf", "DejaVu Sans", true},
+    {"DejaVuSansMono.ttf", "DejaVu Sans Mono", false}, {"DejaVuSansMono-Bold.ttf", "DejaVu Sans Mono", true},
+    {"DejaVuSerif.ttf", "DejaVu Serif", false},        {"DejaVuSerif-Bold.ttf", "DejaVu Serif", true},
 };
 
 // Each of these changes the size or the look of what Qt draws: scaling, a font resolution, a
@@ -42,21 +55,13 @@ const char* const unsetVariables[] = {
     "LANGUAGE",
 };
 
-QString makeTemporaryFolder()
-{
-    QByteArray path = QFile::encodeName(QDir::tempPath() + QStringLiteral("/VellicordRender.XXXXXX"));
-    if (!::mkdtemp(path.data()))
-        throw FileSystemError(QStringLiteral("Could not create"), QFile::decodeName(path), errno);
-    return QFile::decodeName(path);
-}
-
 } // namespace
 
 QStringList RenderEnvironment::installedFontFiles()
 {
     QStringList files;
-    for (const char* name : fontFiles) {
-        const QString path = QLatin1String(fontFolder) + u'/' + QLatin1String(name);
+    for (const PinnedFont& font : pinnedFonts) {
+        const QString path = QLatin1String(fontFolder) + u'/' + QLatin1String(font.file);
         if (QFileInfo::exists(path))
             files.append(path);
     }
@@ -79,8 +84,26 @@ QByteArray RenderEnvironment::fontConfig(const QString& fontFolder, const QStrin
     return config;
 }
 
+void RenderEnvironment::checkFonts()
+{
+    // A missing or unreadable font does not stop Qt from drawing: it draws empty boxes, or another
+    // face, and the images would look written when they are not. The environment's fontconfig lists
+    // only the pinned folder, and only the files in it that it could read.
+    for (const PinnedFont& pinned : pinnedFonts) {
+        const QString family = QString::fromLatin1(pinned.family);
+        const QStringList styles = QFontDatabase::styles(family);
+        const bool found = std::any_of(styles.begin(), styles.end(), [&](const QString& style) {
+            return QFontDatabase::bold(family, style) == pinned.bold && !QFontDatabase::italic(family, style);
+        });
+        QFont font(family);
+        font.setBold(pinned.bold);
+        if (!found || !QRawFont::fromFont(font).supportsCharacter(u'A'))
+            throw AppScreenshotExporter::ExportError(AppScreenshotExporter::ExportError::Kind::fontsMissing);
+    }
+}
+
 RenderEnvironment::RenderEnvironment()
-    : folder_(makeTemporaryFolder())
+    : folder_(TemporaryFolder::makePrivate(QStringLiteral("VellicordRender")))
 {
     const QString fonts = folder_ + QStringLiteral("/fonts");
     const QString cache = folder_ + QStringLiteral("/cache");

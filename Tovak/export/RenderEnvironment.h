@@ -22,6 +22,9 @@ public:
 
     // The fonts of the project's font package, those of them that are on this machine.
     static QStringList installedFontFiles();
+    // Throws ExportError fontsMissing unless every font the environment pins (each family in its
+    // regular and bold face) is there and draws. Needs the QApplication made under the environment.
+    static void checkFonts();
     // The fontconfig that lists those fonts only, with its cache in the cache folder.
     static QByteArray fontConfig(const QString& fontFolder, const QString& cacheFolder);
 

@@ -10,7 +10,10 @@ class SnapshotAccessibility final : public Accessibility {
 public:
     bool isProcessTrusted() override { return false; }
     std::unique_ptr<AccessibilityElement> focusedElement(qint32) override { return nullptr; }
-    std::optional<QString> primarySelection(qint32) override { return std::nullopt; }
+    std::optional<SelectionText> primarySelection(qint32, std::chrono::steady_clock::time_point) override
+    {
+        return std::nullopt;
+    }
 };
 
 } // namespace vellicord

@@ -1,5 +1,6 @@
 #include "Tovak/export/SnapshotFixture.h"
 
+#include "Tovak/export/TemporaryFolder.h"
 #include "core/library/PromptTemplates.h"
 #include "core/library/Store.h"
 #include "platform/Defaults.h"
@@ -7,30 +8,14 @@
 #include "platform/SerialQueue.h"
 
 #include <QDir>
-#include <QFile>
 #include <QUuid>
 
-#include <cerrno>
-#include <cstdlib>
-
 namespace vellicord {
-namespace {
-
-QString makePrivateFolder(const QString& prefix)
-{
-    QByteArray path = QFile::encodeName(QDir::tempPath() + u'/' + prefix + QStringLiteral(".XXXXXX"));
-    // mkdtemp: a new folder only its owner can enter, never one that was there before.
-    if (!::mkdtemp(path.data()))
-        throw FileSystemError(QStringLiteral("Could not create"), QFile::decodeName(path), errno);
-    return QFile::decodeName(path);
-}
-
-} // namespace
 
 SnapshotFixture::SnapshotFixture(const ExportServices& services, Clock& clock,
                                  const std::optional<QByteArray>& contents)
     : suiteName_(QStringLiteral("VellicordSnapshot.") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
-    , directory_(makePrivateFolder(QStringLiteral("VellicordSnapshot")))
+    , directory_(TemporaryFolder::makePrivate(QStringLiteral("VellicordSnapshot")))
 {
     try {
         defaults_ = services.makeDefaults(suiteName_, directory_);

@@ -2,6 +2,7 @@
 
 #include "Tovak/composer/ComposeView.h"
 #include "Tovak/export/SampleData.h"
+#include "Tovak/kit/SplitView.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/library/ContentViewState.h"
@@ -12,7 +13,9 @@
 #include "Tovak/library/SelectionDetailView.h"
 #include "Tovak/library/SidebarModel.h"
 #include "Tovak/library/SidebarView.h"
+#include "Tovak/shell/HotKeyCombo.h"
 #include "core/library/Store.h"
+#include "platform/CarbonKeys.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -26,7 +29,7 @@ namespace {
 
 QSplitter* split(QWidget* parent)
 {
-    auto* splitter = new QSplitter(Qt::Horizontal, parent);
+    auto* splitter = new SplitView(Qt::Horizontal, parent);
     splitter->setChildrenCollapsible(false);
     return splitter;
 }
@@ -173,7 +176,7 @@ QWidget* UISurfaceCanvas::buildEmptyLibrary(QWidget* parent)
         .needsAccessibility = true,
         .searchText = QString(),
         .sidebarSelection = SidebarItem::allSelections(),
-        .hotkeyDisplay = QString::fromUtf16(hotkeyDisplay),
+        .hotkeyDisplay = hotkeyDisplay(),
     });
     empty->setMinimumWidth(300);
     panes->addWidget(empty);
@@ -184,10 +187,15 @@ QWidget* UISurfaceCanvas::buildEmptyLibrary(QWidget* parent)
     return panes;
 }
 
+QString UISurfaceCanvas::hotkeyDisplay()
+{
+    return HotKeyCombo{.keyCode = 8, .modsCarbon = CarbonKeys::optionKey | CarbonKeys::shiftKey}.display();
+}
+
 QWidget* UISurfaceCanvas::buildComposer(QWidget* parent)
 {
     ViewServices services = services_;
-    services.shortcutDisplay = [] { return QString::fromUtf16(hotkeyDisplay); };
+    services.shortcutDisplay = [] { return hotkeyDisplay(); };
     auto* composer = new ComposeView(services, mode_.id, true, parent);
     composer->setMinimumWidth(680);
     return composer;

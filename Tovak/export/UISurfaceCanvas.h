@@ -40,7 +40,8 @@ public:
     const ContentViewState& state() const { return *state_; }
     SidebarView* sidebar() const { return sidebar_; }
 
-    static constexpr char16_t hotkeyDisplay[] = u"⌥⇧C";
+    // The shortcut every image shows: Alt+Shift+C, whatever the user chose.
+    static QString hotkeyDisplay();
 
 protected:
     void changeEvent(QEvent* event) override;

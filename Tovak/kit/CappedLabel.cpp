@@ -1,5 +1,7 @@
 #include "Tovak/kit/CappedLabel.h"
 
+#include "Tovak/kit/BoundedText.h"
+
 #include <QResizeEvent>
 #include <QStringList>
 #include <QTextLayout>
@@ -13,6 +15,7 @@ CappedLabel::CappedLabel(int maximumLines, Qt::Alignment alignment, QWidget* par
     : QLabel(parent)
     , maximumLines_(std::max(1, maximumLines))
 {
+    forget();
     setTextFormat(Qt::PlainText);
     setAlignment(alignment);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
@@ -26,6 +29,7 @@ void CappedLabel::setFullText(const QString& text)
     if (text == full_ && !full_.isEmpty())
         return;
     full_ = text;
+    forget();
     setText(lines(width()));
     updateGeometry();
 }
@@ -37,7 +41,10 @@ int CappedLabel::heightForWidth(int width) const
 
 QSize CappedLabel::sizeHint() const
 {
-    const QSize natural = extent(maximumWidth());
+    // Wider than any pane the label stands in: a natural width beyond it is of no use, and finding
+    // it would lay out as much again of a long text.
+    constexpr int widest = 2048;
+    const QSize natural = extent(std::min(maximumWidth(), widest));
     return {std::min(natural.width(), maximumWidth()), natural.height()};
 }
 
@@ -45,6 +52,16 @@ QSize CappedLabel::minimumSizeHint() const
 {
     const int width = std::min(sizeHint().width(), 120);
     return {width, heightForWidth(width)};
+}
+
+void CappedLabel::changeEvent(QEvent* event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        forget();
+        setText(lines(width()));
+        updateGeometry();
+    }
 }
 
 void CappedLabel::resizeEvent(QResizeEvent* event)
@@ -66,15 +83,35 @@ void CappedLabel::setElideMode(Qt::TextElideMode mode)
     if (mode == elideMode_)
         return;
     elideMode_ = mode;
+    forget();
     setText(lines(width()));
     updateGeometry();
 }
 
 QString CappedLabel::lines(int width) const
 {
-    if (full_.isEmpty() || width <= 0)
-        return full_;
-    QString text = full_;
+    // A layout pass asks about the natural width, the minimum and the width given, each several
+    // times: the last few are kept, so that each is laid out once.
+    for (const auto& [known, text] : shown_) {
+        if (known == width)
+            return text;
+    }
+    std::rotate(shown_.rbegin(), shown_.rbegin() + 1, shown_.rend());
+    shown_[0] = {width, layOut(width)};
+    return shown_[0].second;
+}
+
+void CappedLabel::forget()
+{
+    shown_.fill({-1, QString()});
+}
+
+QString CappedLabel::layOut(int width) const
+{
+    // Only what the lines can show is laid out, however long the text.
+    QString text = BoundedText::forLines(full_, width > 0 ? width : INT_MAX, maximumLines_, elideMode_);
+    if (text.isEmpty() || width <= 0)
+        return text;
     text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
     text.replace(u'\r', QChar::LineSeparator);
     text.replace(u'\n', QChar::LineSeparator);

@@ -2,12 +2,17 @@
 
 #include <QLabel>
 
+#include <array>
+#include <utility>
+
 namespace vellicord {
 
 // Plain text in at most a number of lines at the label's width, the last one ending in "…" when
 // the text needs more (or, eliding in the middle, the text's start and end with "…" between them,
 // as addresses and paths read best). The lines are broken here rather than by QLabel's word wrap,
 // so that the cap holds at every width and the height asked for is the height the lines take.
+// Only as much of the text as the lines can show is ever laid out, so a text of any length costs
+// the same.
 class CappedLabel final : public QLabel {
 public:
     CappedLabel(int maximumLines, Qt::Alignment alignment, QWidget* parent = nullptr);
@@ -23,17 +28,22 @@ public:
     QSize minimumSizeHint() const override;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     QSize extent(int width) const;
     QString lines(int width) const;
+    QString layOut(int width) const;
+    void forget();
     QStringList wrapped(const QString& text, int width, int limit, qsizetype* rest) const;
     QString middleElided(const QString& text, int width) const;
 
     int maximumLines_;
     Qt::TextElideMode elideMode_ = Qt::ElideRight;
     QString full_;
+    // The lines at the widths asked about last.
+    mutable std::array<std::pair<int, QString>, 4> shown_;
 };
 
 } // namespace vellicord

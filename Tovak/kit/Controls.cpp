@@ -4,9 +4,11 @@
 #include "Tovak/kit/Theme.h"
 
 #include <QFontMetrics>
+#include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
+#include <QStyleOption>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -38,22 +40,12 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QColor fill = Theme::colors(palette()).accent;
-        QColor ink = Qt::white;
-        if (!isEnabled()) {
-            fill.setAlphaF(0.35f);
-            ink.setAlphaF(0.75f);
-        } else if (isDown()) {
-            fill = fill.darker(120);
-        }
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-        painter.fillPath(shape, fill);
-        if (hasFocus() && isEnabled()) {
-            painter.setPen(QPen(fill.lighter(140), 1.5));
-            painter.drawPath(shape);
-        }
+        QStyleOption option;
+        option.initFrom(this);
+        if (isDown())
+            option.state |= QStyle::State_Sunken;
+        Theme::paintProminentBezel(painter, rect(), palette(), option.state);
+        const QColor ink = Theme::prominentInk(option.state);
         painter.setPen(ink);
         painter.setFont(font());
         if (icon().isNull()) {
@@ -93,12 +85,36 @@ QPushButton* button(const QString& title, Size size, QWidget* parent)
     return button;
 }
 
+QPushButton* defaultButton(const QString& title, QWidget* parent)
+{
+    QPushButton* button = Controls::button(title, Size::regular, parent);
+    button->setDefault(true);
+    return button;
+}
+
 void tint(QWidget& widget, const QColor& color)
 {
     QPalette palette = widget.palette();
     palette.setColor(QPalette::WindowText, color);
     palette.setColor(QPalette::Text, color);
     widget.setPalette(palette);
+}
+
+QLabel* plainLabel(const QString& text, const QFont& font, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    return label;
+}
+
+QWidget* padded(QWidget* content, const QMargins& margins, QWidget* parent)
+{
+    auto* frame = new QWidget(parent);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(margins);
+    layout->addWidget(content);
+    return frame;
 }
 
 } // namespace vellicord::Controls

@@ -26,7 +26,11 @@ QString datePattern(Style style, const QLocale& locale)
 QString timePattern(Style style, const QLocale& locale)
 {
     switch (style) {
-    case Style::shortStyle: return locale.timeFormat(QLocale::ShortFormat);
+    case Style::shortStyle: {
+        // A short time has hours and minutes only; the C locale's short format has seconds too.
+        static const QRegularExpression seconds(QStringLiteral("[:.]ss(\\.z+)?"));
+        return locale.timeFormat(QLocale::ShortFormat).remove(seconds);
+    }
     case Style::medium: {
         static const QRegularExpression zone(QStringLiteral("\\s*\\(?t+\\)?"));
         return locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();

@@ -117,6 +117,10 @@ const QHash<QString, QString>& drawings()
         {QStringLiteral("text.badge.plus"),
          QStringLiteral(R"(<path d="M3.5 4.5 L20.5 4.5 M3.5 9.5 L20.5 9.5 M3.5 14.5 L11 14.5" stroke="INK" stroke-width="1.7" stroke-linecap="round"/>
 <path d="M17.5 13.6 L17.5 21.4 M13.6 17.5 L21.4 17.5" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>)")},
+        {QStringLiteral("rectangle.stack.badge.plus"),
+         QStringLiteral(R"(<path d="M6.5 4.2 L16.5 4.2" stroke="INK" stroke-width="1.6" stroke-linecap="round"/>
+<path d="M12.4 19.3 L5.5 19.3 C4.4 19.3 3.5 18.4 3.5 17.3 L3.5 9.5 C3.5 8.4 4.4 7.5 5.5 7.5 L17.5 7.5 C18.6 7.5 19.5 8.4 19.5 9.5 L19.5 12.2" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>
+<path d="M18 14.3 L18 21.7 M14.3 18 L21.7 18" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>)")},
         {QStringLiteral("folder.badge.plus"),
          QStringLiteral(R"(<path d="M12.5 18.8 L5 18.8 C3.7 18.8 2.8 17.9 2.8 16.6 L2.8 6.1 C2.8 4.8 3.7 3.9 5 3.9 L9 3.9 L11 6.1 L17.8 6.1 C19.1 6.1 20 7.1 20 8.4 L20 12.4 M2.8 8.8 L20 8.8" fill="none" stroke="INK" stroke-width="1.6" stroke-linecap="round" stroke-linejoin="round"/>
 <path d="M18 14.3 L18 21.7 M14.3 18 L21.7 18" stroke="INK" stroke-width="1.9" stroke-linecap="round"/>)")},

@@ -32,6 +32,7 @@ TextBinding::TextBinding(QPlainTextEdit& editor, Write write, Kept kept)
         if (!showing_)
             userEdited();
     });
+    connect(editor.document(), &QTextDocument::contentsChange, this, &TextBinding::followEdit);
 }
 
 TextBinding::TextBinding(QLineEdit& field, Write write, Kept kept)
@@ -68,10 +69,41 @@ QString TextBinding::readEditor() const
     return raw;
 }
 
+namespace {
+
+// Whether the text has a character that QTextCursor::insertText() turns into a new block. Most
+// texts have none: a whole block of the text looked at without stopping early, which the compiler
+// does in vector instructions, is cheaper than looking for each character in turn.
+bool hasParagraphBreak(QStringView text)
+{
+    const auto breaks = [](char16_t c) {
+        return uint16_t((c == u'\r') | (c == char16_t(QChar::ParagraphSeparator)) | ((c & 0xFFFE) == 0xFDD0));
+    };
+    const char16_t* data = text.utf16();
+    const qsizetype size = text.size();
+    constexpr qsizetype block = 256;
+    qsizetype start = 0;
+    for (; start + block <= size; start += block) {
+        uint16_t found = 0;
+        for (qsizetype i = 0; i < block; ++i)
+            found |= breaks(data[start + i]);
+        if (found)
+            return true;
+    }
+    for (; start < size; ++start) {
+        if (breaks(data[start]))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 QString TextBinding::paragraphsAsLineFeeds(QString text)
 {
     // What QTextCursor::insertText() turns into a new block, each read back as one line feed.
-    // Most texts have none of them: looking is cheaper than replacing in a long text.
+    if (!hasParagraphBreak(text))
+        return text;
     if (text.contains(u'\r'))
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     for (const char16_t breaking : {u'\r', char16_t(QChar::ParagraphSeparator), u'\xFDD0', u'\xFDD1'})
@@ -81,17 +113,12 @@ QString TextBinding::paragraphsAsLineFeeds(QString text)
 
 std::optional<TextBinding::Change> TextBinding::difference(QStringView from, QStringView to)
 {
-    if (from == to)
+    qsizetype prefix = Text::sharedPrefixLength(from, to);
+    if (prefix == from.size() && prefix == to.size())
         return std::nullopt;
-    const qsizetype shorter = std::min(from.size(), to.size());
-    qsizetype prefix = 0;
-    while (prefix < shorter && from[prefix] == to[prefix])
-        ++prefix;
     if (prefix > 0 && from[prefix - 1].isHighSurrogate())
         --prefix;
-    qsizetype suffix = 0;
-    while (suffix < shorter - prefix && from[from.size() - 1 - suffix] == to[to.size() - 1 - suffix])
-        ++suffix;
+    qsizetype suffix = Text::sharedSuffixLength(from.sliced(prefix), to.sliced(prefix));
     if (suffix > 0 && from[from.size() - suffix].isLowSurrogate())
         --suffix;
     return Change{prefix, from.size() - prefix - suffix, to.sliced(prefix, to.size() - prefix - suffix).toString()};
@@ -103,10 +130,22 @@ void TextBinding::show(const QString& stored)
         return;
     const QString wanted = editor_ ? paragraphsAsLineFeeds(stored) : stored;
     const QString current = text();
-    const QString kept = kept_ ? kept_(current) : current;
-    if (started_ && (kept == wanted || Text::equal(kept, wanted))) {
-        last_ = stored;
-        return;
+    std::optional<Change> change;
+    if (started_) {
+        // Where the editor's text and the stored one differ is found once: a long text is read
+        // whole by that search alone, and whether they are the same text is decided on what differs.
+        change = difference(current, wanted);
+        bool shown = !change;
+        if (kept_) {
+            const QString kept = kept_(current);
+            shown = kept == wanted || Text::equal(kept, wanted);
+        } else if (change) {
+            shown = Text::equal(current, wanted, change->start, current.size() - change->start - change->removed);
+        }
+        if (shown) {
+            last_ = stored;
+            return;
+        }
     }
     showing_ = true;
     if (!started_) {
@@ -115,13 +154,14 @@ void TextBinding::show(const QString& stored)
         else if (field_)
             field_->setText(wanted);
         started_ = true;
-    } else if (const std::optional<Change> change = difference(current, wanted)) {
+    } else if (change) {
         replace(*change);
     }
     showing_ = false;
     // The editor holds exactly the text wanted now: every character that insertText() would turn
     // into a block is a line feed in it already.
     editorText_ = wanted;
+    following_ = true;
     last_ = stored;
 }
 
@@ -152,10 +192,34 @@ void TextBinding::replace(const Change& change)
         field_->setCursorPosition(int(before + change.inserted.size() - change.removed));
 }
 
+// A change the user made (typing, pasting, undoing) applied to the text kept, as the document
+// reports it: the characters it put in are read, not the whole document. Should the document ever
+// report a change that leaves the kept text of another length than its own, the next edit reads
+// it whole.
+void TextBinding::followEdit(int position, int removed, int added)
+{
+    if (showing_ || !following_ || !editor_)
+        return;
+    // The document counts one paragraph separator more than its text has, after the last block,
+    // and may report a change as reaching it.
+    QTextDocument& document = *editor_->document();
+    const qsizetype size = editorText_.size();
+    const qsizetype start = std::min<qsizetype>(position, size);
+    QTextCursor cursor(&document);
+    cursor.setPosition(int(start));
+    cursor.setPosition(std::min(position + added, document.characterCount() - 1), QTextCursor::KeepAnchor);
+    QString inserted = cursor.selectedText();
+    inserted.replace(QChar::ParagraphSeparator, u'\n');
+    editorText_.replace(start, std::min<qsizetype>(removed, size - start), inserted);
+    following_ = editorText_.size() == document.characterCount() - 1;
+}
+
 void TextBinding::userEdited()
 {
-    if (editor_)
+    if (editor_ && (!started_ || !following_)) {
         editorText_ = readEditor();
+        following_ = true;
+    }
     last_ = text();
     started_ = true;
     if (write_)

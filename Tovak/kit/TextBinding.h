@@ -48,6 +48,7 @@ public:
 
 private:
     void userEdited();
+    void followEdit(int position, int removed, int added);
     void replace(const Change& change);
     QString readEditor() const;
 
@@ -57,8 +58,10 @@ private:
     Kept kept_;
     QString last_; // the text last written or shown: an unchanged stored text is recognised at once
     // What the editor holds, kept since the binding last showed or read it: every change of the
-    // editor's text is one the binding makes or hears of, and reading a long document is slow.
+    // editor's text is one the binding makes or hears of, and reading a long document is slow. A
+    // user's edit is applied to it piece by piece as the document reports it.
     QString editorText_;
+    bool following_ = false; // editorText_ has every edit since it was last read or shown
     bool started_ = false;
     bool showing_ = false;
 };

@@ -1,5 +1,8 @@
 #include "Tovak/kit/TextStyles.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace vellicord::TextStyles {
 
 QFont system(int pixels, QFont::Weight weight)
@@ -21,6 +24,17 @@ QFont callout() { return system(12); }
 QFont subheadline() { return system(11); }
 QFont caption() { return system(10); }
 QFont caption2() { return system(10); }
+
+QFont application()
+{
+    QFont font = body();
+    // A point is 1/72 inch; the screen's logical dots per inch turn the body's pixels into points,
+    // rounded as Qt rounds them back.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal dpi = screen ? qRound(screen->logicalDotsPerInchY()) : 96;
+    font.setPointSizeF(body().pixelSize() * 72.0 / dpi);
+    return font;
+}
 
 QFont monospaced(int pixels)
 {

@@ -19,6 +19,11 @@ QFont caption2();    // 10
 QFont monospaced(int pixels);
 // The system font at a pixel size and weight, for the few places sized on their own.
 QFont system(int pixels, QFont::Weight weight = QFont::Normal);
+// The application's own font: the body, sized in points that make its pixels on this screen. Qt's
+// SVG renderer scales an icon's text by the point size of the font a painter starts with, the
+// application's; a font sized in pixels has none, and an application icon's text (XTerm's "X")
+// would be dropped with a warning.
+QFont application();
 
 } // namespace TextStyles
 } // namespace vellicord

@@ -3,10 +3,102 @@
 #include "Tovak/kit/TextStyles.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
+#include <QTextEdit>
 #include <QWidget>
 
 namespace vellicord::Theme {
+
+namespace {
+
+bool isDefaultButton(const QStyleOption* option)
+{
+    const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+    return button && (button->features & QStyleOptionButton::DefaultButton)
+        && !(button->features & QStyleOptionButton::Flat);
+}
+
+// Draws the edge over the one Fusion drew, on the same outermost ring of pixels: the control
+// outline, the accent while focused, faded while disabled (as the rest of the control is).
+void strokeEdge(QPainter& painter, const QStyleOption& option, qreal radius, bool focused)
+{
+    const ThemeColors colors = Theme::colors(option.palette);
+    QColor color = focused ? colors.accent : colors.controlOutline;
+    if (!(option.state & QStyle::State_Enabled))
+        color.setAlphaF(0.5f);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+    painter.restore();
+}
+
+bool keyboardFocused(const QStyleOption& option)
+{
+    return (option.state & QStyle::State_HasFocus) && (option.state & QStyle::State_KeyboardFocusChange);
+}
+
+// Fusion, with the theme's control edges and default button.
+class ControlStyle final : public QProxyStyle {
+public:
+    ControlStyle()
+        : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion")))
+    {
+    }
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        switch (element) {
+        case PE_PanelButtonCommand:
+            if (isDefaultButton(option)) {
+                paintProminentBezel(*painter, option->rect, option->palette, option->state);
+                return;
+            }
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            // A flat button shows no bezel until it is pressed.
+            if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+                !button || !(button->features & QStyleOptionButton::Flat))
+                strokeEdge(*painter, *option, 2, keyboardFocused(*option));
+            return;
+        case PE_IndicatorCheckBox:
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            strokeEdge(*painter, *option, 0, keyboardFocused(*option));
+            return;
+        case PE_FrameLineEdit:
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            strokeEdge(*painter, *option, 2, option->state & State_HasFocus);
+            return;
+        case PE_Frame:
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            // The frame of a text field; a list or a scrolled pane keeps Fusion's quiet frame.
+            if (qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QTextEdit*>(widget))
+                strokeEdge(*painter, *option, 0, option->state & State_HasFocus);
+            return;
+        default: QProxyStyle::drawPrimitive(element, option, painter, widget);
+        }
+    }
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        if (element == CE_PushButtonLabel && isDefaultButton(option)) {
+            QStyleOptionButton label = *qstyleoption_cast<const QStyleOptionButton*>(option);
+            label.palette.setColor(QPalette::ButtonText, prominentInk(option->state));
+            QProxyStyle::drawControl(element, &label, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+
+} // namespace
 
 ThemeColors colors(Appearance appearance)
 {
@@ -21,6 +113,7 @@ ThemeColors colors(Appearance appearance)
             .red = QColor(255, 69, 58),
             .teal = QColor(64, 200, 224),
             .separator = QColor(255, 255, 255, 26),
+            .controlOutline = QColor(124, 124, 124),
             .formBackground = QColor(30, 30, 30),
             .formSection = QColor(44, 44, 46),
             .panelBackground = QColor(40, 40, 42, 245),
@@ -36,6 +129,7 @@ ThemeColors colors(Appearance appearance)
         .red = QColor(255, 59, 48),
         .teal = QColor(89, 173, 196),
         .separator = QColor(0, 0, 0, 26),
+        .controlOutline = QColor(128, 128, 128),
         .formBackground = QColor(240, 240, 242),
         .formSection = QColor(255, 255, 255),
         .panelBackground = QColor(246, 246, 246, 245),
@@ -89,14 +183,47 @@ ThemeColors colors(const QPalette& palette)
     return colors(appearance(palette));
 }
 
-void apply(QApplication& application, Appearance appearance)
+QStyle* makeStyle()
 {
-    application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    application.setPalette(palette(appearance));
-    application.setFont(TextStyles::body());
+    return new ControlStyle;
 }
 
-void follow(QApplication& application, Desktop& desktop)
+void paintProminentBezel(QPainter& painter, const QRect& rect, const QPalette& palette, QStyle::State state)
+{
+    QColor fill = Theme::colors(palette).accent;
+    const bool enabled = state & QStyle::State_Enabled;
+    if (!enabled)
+        fill.setAlphaF(0.35f);
+    else if (state & (QStyle::State_Sunken | QStyle::State_On))
+        fill = fill.darker(120);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+    painter.fillPath(shape, fill);
+    if (enabled && (state & QStyle::State_HasFocus) && (state & QStyle::State_KeyboardFocusChange)) {
+        painter.setPen(QPen(fill.lighter(140), 1.5));
+        painter.drawPath(shape);
+    }
+    painter.restore();
+}
+
+QColor prominentInk(QStyle::State state)
+{
+    QColor ink(Qt::white);
+    if (!(state & QStyle::State_Enabled))
+        ink.setAlphaF(0.75f);
+    return ink;
+}
+
+void apply(QApplication& application, Appearance appearance)
+{
+    application.setStyle(makeStyle());
+    application.setPalette(palette(appearance));
+    application.setFont(TextStyles::application());
+}
+
+void matchDesktop(QApplication& application, Desktop& desktop)
 {
     apply(application, desktop.appearance());
     QObject::connect(&desktop, &Desktop::appearanceChanged, &application,

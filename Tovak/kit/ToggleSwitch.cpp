@@ -34,6 +34,17 @@ void ToggleSwitch::paintEvent(QPaintEvent*)
     painter.setPen(Qt::NoPen);
     painter.setBrush(fill);
     painter.drawRoundedRect(track, radius, radius);
+    // Off, the track's fill hardly differs from what lies around it: it is outlined like every
+    // control's edge.
+    if (!isChecked()) {
+        QColor edge = colors.controlOutline;
+        if (!isEnabled())
+            edge.setAlphaF(0.5f);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(edge, 1));
+        painter.drawRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
+        painter.setPen(Qt::NoPen);
+    }
 
     const qreal knob = track.height() - 3;
     const qreal x = isChecked() ? track.right() - knob - 1.5 : track.left() + 1.5;

@@ -9,7 +9,6 @@ class VellicordMarkView final : public QWidget {
 public:
     explicit VellicordMarkView(qreal size, QWidget* parent = nullptr);
 
-    qreal markSize() const { return size_; }
     // max(size × 0.075, 1.5)
     qreal lineWidth() const;
     QSize sizeHint() const override;

@@ -42,7 +42,7 @@ struct ViewServices {
     Defaults& defaults;
     Desktop& desktop;
     Accessibility& accessibility; // whether captures may read other applications
-    // The capture shortcut as menus and texts show it ("⌃⌥⌘C"), read when needed.
+    // The capture shortcut as menus and texts show it ("Ctrl+Alt+Super+C"), read when needed.
     std::function<QString()> shortcutDisplay;
     // Asks for a capture of the frontmost application's selection, with all its refusals.
     std::function<void()> requestCapture;

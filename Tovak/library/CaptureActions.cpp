@@ -2,6 +2,7 @@
 
 #include "core/capture/Clipboard.h"
 #include "core/composition/SelectionsMarkdown.h"
+#include "core/foundation/Text.h"
 #include "core/library/SourceIdentity.h"
 #include "core/library/Store.h"
 #include "platform/Desktop.h"
@@ -13,10 +14,11 @@ namespace vellicord::CaptureActions {
 QList<Selection> sameSource(const Store& store, const Selection& selection)
 {
     // A source's identifier is its display text: reading it spares making an identity per capture.
+    // Identifiers are compared as the sidebar groups them: canonically equal texts name one source.
     const QString& identifier = SourceIdentity::displayOf(selection);
     QList<Selection> same;
     for (const Selection& other : store.selections()) {
-        if (SourceIdentity::displayOf(other) == identifier)
+        if (Text::equal(SourceIdentity::displayOf(other), identifier))
             same.append(other);
     }
     return same;
@@ -45,6 +47,8 @@ void addGroupItems(QMenu& menu, Store& store, const Selection& selection)
         QAction* item = menu.addAction(menuText(group.name));
         item->setCheckable(true);
         item->setChecked(selection.groupIDs.contains(group.id));
+        // A library that cannot be changed shows where the capture belongs, and takes no change.
+        item->setEnabled(store.canModifyLibrary());
         QObject::connect(item, &QAction::triggered, &menu,
                          [&store, groupID = group.id, id] { store.addToGroup(groupID, {id}); });
     }
@@ -68,7 +72,7 @@ void addRevealItem(QMenu& menu, Desktop& desktop, const Selection& selection)
     if (!selection.filePath)
         return;
     const QString path = *selection.filePath;
-    QAction* reveal = menu.addAction(QStringLiteral("Reveal in Finder"));
+    QAction* reveal = menu.addAction(QStringLiteral("Open Containing Folder"));
     reveal->setEnabled(Desktop::isRevealable(path));
     QObject::connect(reveal, &QAction::triggered, &menu, [&desktop, path] { desktop.revealFile(path); });
 }

@@ -27,14 +27,15 @@ bool copyAllFromSource(const Store& store, const Selection& selection, Pasteboar
 QString menuText(const QString& text);
 
 // The group items: "No groups yet" when there are none, else one item per group in the library's
-// order, checked when the capture is in it, that adds the capture to it (never takes it out).
+// order, checked when the capture is in it, that adds the capture to it (never takes it out);
+// disabled while the library cannot be changed.
 void addGroupItems(QMenu& menu, Store& store, const Selection& selection);
 
 // "Open in Browser" opens the page through the desktop's allow-list, so it is enabled for http,
 // https and mailto addresses only; "Copy URL" copies the address as captured. Only for a capture
 // with an address.
 void addOpenItems(QMenu& menu, Desktop& desktop, Pasteboard& pasteboard, const Selection& selection);
-// "Reveal in Finder" shows the file in the file manager, never opens it; enabled for an absolute
+// "Open Containing Folder" shows the file in the file manager, never opens it; enabled for an absolute
 // path only. Only for a capture with a file.
 void addRevealItem(QMenu& menu, Desktop& desktop, const Selection& selection);
 

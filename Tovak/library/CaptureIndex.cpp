@@ -47,7 +47,6 @@ void CaptureIndex::rebuild()
     named_ = false;
     appNames_.clear();
     sourceNames_.clear();
-    sourceIdentifiers_.clear();
     // Room for the captures still to come: a vector grown by one capture would copy all the
     // others at once.
     const size_t room = n + n / 16 + 1024;
@@ -156,16 +155,6 @@ int CaptureIndex::nameID(const QString& name)
     return id;
 }
 
-int CaptureIndex::identifierID(const QString& identifier)
-{
-    const auto it = identifierIDs_.constFind(identifier);
-    if (it != identifierIDs_.cend())
-        return it.value();
-    const int id = int(identifierIDs_.size());
-    identifierIDs_.insert(identifier, id);
-    return id;
-}
-
 const QCollatorSortKey& CaptureIndex::nameKey(int id)
 {
     if (!collation_)
@@ -179,10 +168,9 @@ const QCollatorSortKey& CaptureIndex::nameKey(int id)
 void CaptureIndex::name(Slot slot, const Selection& s)
 {
     // A source's identifier is its display text: the address, else the path, else the application.
-    const QString& source = SourceIdentity::displayOf(s);
+    // Canonically equal identifiers name one source, as the sidebar counts it.
     appNames_[slot] = nameID(s.appName);
-    sourceNames_[slot] = nameID(source);
-    sourceIdentifiers_[slot] = identifierID(source);
+    sourceNames_[slot] = nameID(SourceIdentity::displayOf(s));
 }
 
 // The names of the captures, wanted only by the orders by name and by a source's list.
@@ -192,7 +180,6 @@ void CaptureIndex::ensureNames()
         return;
     appNames_.assign(ids_.size(), -1);
     sourceNames_.assign(ids_.size(), -1);
-    sourceIdentifiers_.assign(ids_.size(), -1);
     for (const Selection& s : store_.selections()) {
         const auto it = slots_.constFind(s.id);
         if (it != slots_.cend() && appNames_[it.value()] < 0)
@@ -218,7 +205,6 @@ CaptureIndex::Slot CaptureIndex::add(const Selection& s)
     if (named_) {
         appNames_.push_back(-1);
         sourceNames_.push_back(-1);
-        sourceIdentifiers_.push_back(-1);
         name(slot, s);
     }
     for (SortMode mode : SortModes::allCases()) {
@@ -408,8 +394,8 @@ std::vector<CaptureIndex::Slot> CaptureIndex::visible(const SidebarItem& scope, 
     std::optional<int> identifier;
     if (const auto* source = scope.as<SidebarItem::Source>()) {
         ensureNames();
-        const auto it = identifierIDs_.constFind(source->identity.identifier);
-        if (it == identifierIDs_.cend())
+        const auto it = nameIDs_.constFind(Text::canonical(source->identity.identifier));
+        if (it == nameIDs_.cend())
             return result;
         identifier = it.value();
     }
@@ -419,7 +405,7 @@ std::vector<CaptureIndex::Slot> CaptureIndex::visible(const SidebarItem& scope, 
             continue;
         if (group && !groupIDs_[slot].contains(group->id))
             continue;
-        if (identifier && sourceIdentifiers_[slot] != *identifier)
+        if (identifier && sourceNames_[slot] != *identifier)
             continue;
         result.push_back(slot);
     }

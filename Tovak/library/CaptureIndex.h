@@ -27,10 +27,18 @@ namespace vellicord {
 // text, its source and its groups, kept up to date change by change. The list for a scope, a query
 // and an order is then one pass over an order already sorted, never a sort or a new index.
 //
+// Its life: the capture list's model (SelectionListModel) makes it over the Store when the window
+// is built and hands it each change of the Store's captures; it lives and is used on the main
+// thread only. The one piece made elsewhere is the search index, on a thread of its own, from a
+// copy of the captures that shares them with the Store; the changes that come meanwhile wait in
+// `searchChanges_` and are applied to it once it is taken.
+//
 // Captures live in slots, numbered as the search index numbers them; a slot is never reused until
-// the index is made anew (`generation()` says when). What only a search, an order by name or a
-// source needs is made when first needed: the search index on a thread of its own from the moment
-// `prepareSearch()` asks for it (once the window has painted) or a search needs it, so that
+// the index is made anew. A generation is one such numbering: the slots are numbered anew (and
+// `generation()` grows by one) when the index is made and again when forgotten slots have come to
+// outweigh the living, so a slot kept from an earlier generation names nothing. What only a
+// search, an order by name or a source needs is made when first needed: the search index from the
+// moment `prepareSearch()` asks for it (once the window has painted) or a search needs it, so that
 // opening the window waits for none of it and shares the processor with none of it.
 class CaptureIndex {
 public:
@@ -70,7 +78,6 @@ private:
     void name(Slot slot, const Selection& selection);
     Slot add(const Selection& selection);
     int nameID(const QString& name);
-    int identifierID(const QString& identifier);
     const QCollatorSortKey& nameKey(int id);
     const std::vector<Slot>& order(SortMode mode);
     void insertIntoOrder(SortMode mode, std::vector<Slot>& order, Slot slot);
@@ -84,22 +91,20 @@ private:
     std::vector<QUuid> ids_;
     std::vector<int64_t> times_;
     std::vector<uint64_t> sequences_; // library order: a higher sequence stands nearer the front
-    bool named_ = false; // the names below are made
+    bool named_ = false; // the three name tables below are made (only an order by name or a source needs them)
     std::vector<int> appNames_; // ids of texts, canonically equal texts sharing one
-    std::vector<int> sourceNames_;
-    std::vector<int> sourceIdentifiers_; // ids of exact texts
+    std::vector<int> sourceNames_; // a source's list is the captures of one of these ids
     std::vector<QList<QUuid>> groupIDs_; // as of the last readGroups()
     std::vector<uint8_t> staleGroups_; // by slot: its groups changed since
-    qsizetype staleCount_ = 0;
-    std::vector<uint8_t> alive_;
-    qsizetype dead_ = 0;
+    qsizetype staleCount_ = 0; // slots marked in staleGroups_, read again when a group is listed
+    std::vector<uint8_t> alive_; // by slot: 0 once its capture was removed (or repeats an earlier id)
+    qsizetype dead_ = 0; // slots not alive, kept until the slots are numbered anew
     QHash<QUuid, Slot> slots_;
 
     QHash<QString, int> nameIDs_; // by canonical text
     std::vector<QString> names_;
     std::vector<std::optional<QCollatorSortKey>> nameKeys_;
     std::optional<CaseInsensitiveCollation> collation_;
-    QHash<QString, int> identifierIDs_;
 
     std::unique_ptr<SearchIndex> search_;
     std::future<std::unique_ptr<SearchIndex>> pendingSearch_;

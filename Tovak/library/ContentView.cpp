@@ -4,6 +4,7 @@
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/kit/SplitView.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
@@ -35,7 +36,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QSplitter>
 #include <QStackedWidget>
 #include <QTimeZone>
 #include <QTimer>
@@ -46,14 +46,7 @@ namespace vellicord {
 namespace {
 
 // The banners above the list stand 12 points in from the sides and 8 below what is above them.
-QWidget* padded(QWidget* banner, QWidget* parent)
-{
-    auto* frame = new QWidget(parent);
-    auto* layout = new QVBoxLayout(frame);
-    layout->setContentsMargins(12, 8, 12, 0);
-    layout->addWidget(banner);
-    return frame;
-}
+constexpr QMargins bannerMargins{12, 8, 12, 0};
 
 } // namespace
 
@@ -177,7 +170,7 @@ void ContentView::buildToolBar()
 
 QWidget* ContentView::buildLibraryPage()
 {
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* split = new SplitView(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("LibrarySplit"));
     split->setChildrenCollapsible(false);
 
@@ -191,9 +184,9 @@ QWidget* ContentView::buildLibraryPage()
     columnLayout->setContentsMargins(0, 0, 0, 0);
     columnLayout->setSpacing(0);
     storageBanner_ = new PersistenceStatusBanner(services_.store.persistenceStatus());
-    columnLayout->addWidget(padded(storageBanner_, column));
+    columnLayout->addWidget(Controls::padded(storageBanner_, bannerMargins, column));
     permissionBanner_ = new PermissionBanner;
-    columnLayout->addWidget(padded(permissionBanner_, column));
+    columnLayout->addWidget(Controls::padded(permissionBanner_, bannerMargins, column));
     body_ = new QStackedWidget(column);
     list_ = new LibrarySelectionList(*state_, *icons_, services_.pasteboard, services_.desktop, body_);
     emptyState_ = new EmptyStateView(body_);
@@ -252,7 +245,7 @@ QWidget* ContentView::buildLibraryPage()
 
 QWidget* ContentView::buildComposePage()
 {
-    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* split = new SplitView(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("ComposeSplit"));
     split->setChildrenCollapsible(false);
     composeSidebar_ = buildSidebar(split);
@@ -262,7 +255,7 @@ QWidget* ContentView::buildComposePage()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     composeBanner_ = new PersistenceStatusBanner(services_.store.persistenceStatus());
-    layout->addWidget(padded(composeBanner_, column));
+    layout->addWidget(Controls::padded(composeBanner_, bannerMargins, column));
     composeColumn_ = new QStackedWidget(column);
     composeColumn_->setObjectName(QStringLiteral("ComposeColumn"));
     missingDraft_ = buildMissingDraftPlaceholder(composeColumn_);
@@ -395,6 +388,14 @@ void ContentView::showEvent(QShowEvent* event)
     refresh();
     if (services_.store.selections().isEmpty() && services_.store.canModifyLibrary())
         showWelcome();
+}
+
+void ContentView::focusFirst()
+{
+    if (body_->currentWidget() == list_ && list_->isVisible())
+        list_->setFocus(Qt::OtherFocusReason);
+    else if (searchField_->isVisible())
+        searchField_->setFocus(Qt::OtherFocusReason);
 }
 
 void ContentView::changeEvent(QEvent* event)

@@ -48,7 +48,6 @@ public:
     ContentViewState& state() { return *state_; }
     // The window's toolbar: the capture button, the bulk actions, the Sort menu and the search field.
     LibraryToolbar* toolBar() const { return toolBar_; }
-    LibraryBulkActions& bulkActions() { return *bulkActions_; }
     // How many captures the last addition put into the prompt, over the top of the list.
     AddToPromptBanner* addToPromptBanner() const { return banner_; }
     QLineEdit* searchField() const { return searchField_; }
@@ -69,6 +68,9 @@ public:
     WelcomeView* welcomeSheet() const;
     // The group sheet or the delete alert, while one is up.
     QDialog* groupSheet() const;
+    // Gives the keys to the list, or to the search field when the list shows nothing: where a
+    // window starts, rather than on the toolbar's first button (where the space bar captures).
+    void focusFirst();
 
 protected:
     // Each time the content comes on screen, an empty library that can be changed is greeted.

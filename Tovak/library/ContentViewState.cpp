@@ -11,7 +11,7 @@ ContentViewState::ContentViewState(Store& store, Scheduler& scheduler, const Clo
     , model_(store, scheduler, clock)
 {
     applyFilter();
-    connect(&model_, &SelectionListModel::shownChanged, this, &ContentViewState::prune);
+    connect(&model_, &SelectionListModel::shownChanged, this, &ContentViewState::dropHiddenSelection);
     for (auto signal : {&Store::draftsChanged, &Store::activeDraftIDChanged})
         connect(&store_, signal, this, &ContentViewState::titleChanged);
 }
@@ -94,7 +94,7 @@ void ContentViewState::setSelection(const QSet<QUuid>& ids, const std::optional<
 
 // Whenever the captures shown change, the selection keeps only those still shown, and the
 // inspector moves to one of them when its capture went away.
-void ContentViewState::prune()
+void ContentViewState::dropHiddenSelection()
 {
     bool changed = false;
     if (std::any_of(selectedIDs_.cbegin(), selectedIDs_.cend(), [&](const QUuid& id) { return !model_.isShown(id); })) {

@@ -92,7 +92,6 @@ public:
     void dismissNewGroupSheet();
 
     bool requestRenameGroup(const SelectionGroup& group);
-    const std::optional<SelectionGroup>& groupToRename() const { return groupToRename_; }
     const QString& renameGroupName() const { return renameGroupName_; }
     void setRenameGroupName(const QString& name) { renameGroupName_ = name; }
     // Renames to the trimmed name and closes the sheet; false, and the sheet stays, for a blank name.
@@ -100,7 +99,6 @@ public:
     void dismissRenameSheet();
 
     bool requestDeleteGroup(const SelectionGroup& group);
-    const std::optional<SelectionGroup>& groupPendingDeletion() const { return groupPendingDeletion_; }
     // Deletes the group (its captures stay); the window shows the whole library when it showed it.
     void deleteGroupAndClose();
     void dismissDeleteAlert();
@@ -116,7 +114,7 @@ Q_SIGNALS:
 
 private:
     void applyFilter();
-    void prune();
+    void dropHiddenSelection();
 
     Store& store_;
     SelectionListModel model_;

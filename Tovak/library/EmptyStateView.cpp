@@ -91,10 +91,10 @@ EmptyStateView::EmptyStateView(QWidget* parent)
     subtitle_->setFont(TextStyles::callout());
     layout->addWidget(subtitle_, 0, Qt::AlignHCenter);
 
-    enableAccessibility_ = new QPushButton(QStringLiteral("Enable Accessibility"), this);
-    enableAccessibility_->setObjectName(QStringLiteral("prominent"));
-    enableAccessibility_->setAutoDefault(false);
+    enableAccessibility_ = Controls::prominentButton(QStringLiteral("Enable Accessibility"), this);
     enableAccessibility_->setIconSize(QSize(16, 16));
+    // White on the accent in both appearances, like its title.
+    enableAccessibility_->setIcon(Symbols::icon(QStringLiteral("hand.raised"), Qt::white));
     connect(enableAccessibility_, &QPushButton::clicked, this, &EmptyStateView::enableAccessibilityRequested);
     layout->addWidget(enableAccessibility_, 0, Qt::AlignHCenter);
     layout->addStretch(1);
@@ -148,10 +148,10 @@ QString EmptyStateView::subtitle(const Content& content)
     if (showsGroup(content))
         return QStringLiteral("This group does not contain any captures.");
     if (content.needsAccessibility)
-        return QStringLiteral("Allow Vellicord in System Settings to read selected text, then select anything "
-                              "on your Mac and press ")
+        return QStringLiteral("Run Vellicord on an X display to read selected text, then select anything on your "
+                              "computer and press ")
             + content.hotkeyDisplay + QStringLiteral(" to save it.");
-    return QStringLiteral("Select text anywhere on your Mac and press ") + content.hotkeyDisplay
+    return QStringLiteral("Select text anywhere on your computer and press ") + content.hotkeyDisplay
         + QStringLiteral(" to save it here (or click the viewfinder button).");
 }
 
@@ -164,14 +164,7 @@ QSize EmptyStateView::sizeHint() const
 
 void EmptyStateView::applyColors()
 {
-    const ThemeColors colors = Theme::colors(palette());
-    Controls::tint(*subtitle_, colors.secondaryLabel);
-    enableAccessibility_->setIcon(Symbols::icon(QStringLiteral("hand.raised"), Qt::white));
-    enableAccessibility_->setStyleSheet(
-        QStringLiteral("QPushButton#prominent { background: %1; color: white; border: none;"
-                       " border-radius: 6px; padding: 5px 14px; font-size: 13px; }"
-                       "QPushButton#prominent:pressed { background: %2; }")
-            .arg(colors.accent.name(), colors.accent.darker(120).name()));
+    Controls::tint(*subtitle_, Theme::colors(palette()).secondaryLabel);
 }
 
 void EmptyStateView::changeEvent(QEvent* event)

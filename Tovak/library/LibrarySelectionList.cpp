@@ -1,6 +1,8 @@
 #include "Tovak/library/LibrarySelectionList.h"
 
+#include "Tovak/kit/AccessibleList.h"
 #include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/GripDrag.h"
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/CaptureActions.h"
 #include "Tovak/library/ContentViewState.h"
@@ -9,14 +11,11 @@
 #include "core/library/SelectionDragIDs.h"
 #include "core/library/Store.h"
 
-#include <QApplication>
+#include <QAccessible>
 #include <QContextMenuEvent>
-#include <QDrag>
-#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
-#include <QMimeData>
 #include <QMouseEvent>
-#include <QToolTip>
 
 #include <algorithm>
 
@@ -48,6 +47,16 @@ LibrarySelectionList::LibrarySelectionList(ContentViewState& state, IconCache& i
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideRight);
     setDragEnabled(false); // drags start at a row's grip only
+    new GripDrag(*this,
+                 GripDrag::Row{
+                     .gripRect = [this](const QModelIndex& index) { return delegate_->gripRect(visualRect(index)); },
+                     .payload = [this](const QModelIndex& index) { return dragPayload(index.row()); },
+                 });
+    AccessibleList::attach(*this,
+                           AccessibleList::Actions{
+                               .names = [this](int row) { return accessibleActions(row); },
+                               .run = [this](int row, const QString& name) { runAccessibleAction(row, name); },
+                           });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!syncing_)
             takeSelection();
@@ -97,43 +106,22 @@ void LibrarySelectionList::showSelection()
     syncing_ = false;
 }
 
-bool LibrarySelectionList::inGrip(const QPoint& position) const
-{
-    const QModelIndex index = indexAt(position);
-    return index.isValid() && delegate_->gripRect(visualRect(index)).contains(position);
-}
-
+// A secondary click opens the row's menu over the selection as it is: the menu acts on its own
+// row, and the selection is what the toolbar's actions work on.
 void LibrarySelectionList::mousePressEvent(QMouseEvent* event)
 {
-    // The grip drags; it leaves the selection as it is.
-    if (event->button() == Qt::LeftButton && inGrip(event->position().toPoint())) {
-        gripRow_ = indexAt(event->position().toPoint()).row();
-        gripPress_ = event->position().toPoint();
+    menuPress_ = event->button() == Qt::RightButton;
+    if (menuPress_) {
         event->accept();
         return;
     }
-    gripRow_ = -1;
     QListView::mousePressEvent(event);
-}
-
-void LibrarySelectionList::mouseMoveEvent(QMouseEvent* event)
-{
-    if (gripRow_ >= 0) {
-        if ((event->position().toPoint() - gripPress_).manhattanLength() >= QApplication::startDragDistance()) {
-            const int row = gripRow_;
-            gripRow_ = -1;
-            startDrag(row);
-        }
-        event->accept();
-        return;
-    }
-    QListView::mouseMoveEvent(event);
 }
 
 void LibrarySelectionList::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (gripRow_ >= 0) {
-        gripRow_ = -1;
+    if (menuPress_ && event->button() == Qt::RightButton) {
+        menuPress_ = false;
         event->accept();
         return;
     }
@@ -143,13 +131,8 @@ void LibrarySelectionList::mouseReleaseEvent(QMouseEvent* event)
 // The second click of a double click copies the row; a third click is an ordinary press again.
 void LibrarySelectionList::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    const QPoint position = event->position().toPoint();
-    if (inGrip(position)) {
-        event->accept();
-        return;
-    }
     QListView::mouseDoubleClickEvent(event);
-    const QModelIndex index = indexAt(position);
+    const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton && index.isValid())
         copyPlainText(index.row());
 }
@@ -158,6 +141,21 @@ void LibrarySelectionList::mouseDoubleClickEvent(QMouseEvent* event)
 // would stall a long list.
 void LibrarySelectionList::keyboardSearch(const QString&)
 {
+}
+
+// The list takes the keys at its first row without choosing it; with nothing chosen, the first
+// arrow chooses the row the keys are on rather than the one after it.
+void LibrarySelectionList::keyPressEvent(QKeyEvent* event)
+{
+    const bool arrow = event->key() == Qt::Key_Up || event->key() == Qt::Key_Down;
+    if (arrow && event->modifiers() == Qt::NoModifier && currentIndex().isValid()
+        && !selectionModel()->hasSelection()) {
+        selectionModel()->setCurrentIndex(currentIndex(),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void LibrarySelectionList::copyPlainText(int row)
@@ -176,26 +174,22 @@ QString LibrarySelectionList::dragPayload(int row) const
     return SelectionDragIDs::encode(state_.selectedIDs().contains(id) ? state_.selectedIDs() : QSet<QUuid>{id});
 }
 
-void LibrarySelectionList::startDrag(int row)
+QStringList LibrarySelectionList::accessibleActions(int) const
 {
-    auto* data = new QMimeData;
-    data->setText(dragPayload(row));
-    auto* drag = new QDrag(this);
-    drag->setMimeData(data);
-    drag->exec(Qt::CopyAction);
+    return {QAccessibleActionInterface::toggleAction(), QStringLiteral("Copy plain text"),
+            QStringLiteral("Add to active prompt")};
 }
 
-bool LibrarySelectionList::viewportEvent(QEvent* event)
+void LibrarySelectionList::runAccessibleAction(int row, const QString& name)
 {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        if (inGrip(help->pos()))
-            QToolTip::showText(help->globalPos(), QStringLiteral("Drag to add to a prompt or group"), viewport());
-        else
-            QToolTip::hideText();
-        return true;
+    if (name == QAccessibleActionInterface::toggleAction()) {
+        selectionModel()->select(model()->index(row, 0), QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+    } else if (name == QStringLiteral("Copy plain text")) {
+        copyPlainText(row);
+    } else if (name == QStringLiteral("Add to active prompt")) {
+        // As the row's menu item: the prompt's badge shows the addition.
+        state_.store().addSelectionToActiveDraft(state_.model().idAt(row));
     }
-    return QListView::viewportEvent(event);
 }
 
 QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)
@@ -210,8 +204,13 @@ QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)
     Pasteboard& pasteboard = pasteboard_;
     auto* menu = new QMenu(parent);
     const auto item = [menu](const QString& title, auto action) {
-        QObject::connect(menu->addAction(title), &QAction::triggered, menu, action);
+        QAction* added = menu->addAction(title);
+        QObject::connect(added, &QAction::triggered, menu, action);
+        return added;
     };
+    // A library that cannot be changed shows what would change it disabled, as the toolbar and the
+    // inspector do; the copies and what only opens stay on.
+    const bool changeable = store.canModifyLibrary();
     // The row may have moved or gone by the time a copy is made: its mark is found by the capture's id.
     item(QStringLiteral("Copy as Markdown"), [&model, &pasteboard, selection] {
         if (Clipboard::writeMarkdown(selection.markdown, pasteboard))
@@ -221,7 +220,8 @@ QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)
         if (Clipboard::writePlain(selection.text, pasteboard))
             model.flashCopied(selection.id);
     });
-    item(QStringLiteral("Add to Prompt"), [&store, id] { store.addSelectionToActiveDraft(id); });
+    item(QStringLiteral("Add to Prompt"), [&store, id] { store.addSelectionToActiveDraft(id); })
+        ->setEnabled(changeable);
     if (selection.sourceURL) {
         menu->addSeparator();
         CaptureActions::addOpenItems(*menu, desktop_, pasteboard, selection);
@@ -241,17 +241,20 @@ QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)
     QMenu* groups = menu->addMenu(QStringLiteral("Add to Group…"));
     CaptureActions::addGroupItems(*groups, store, selection);
     groups->addSeparator();
-    QObject::connect(groups->addAction(QStringLiteral("New Group…")), &QAction::triggered, menu, [selection] {
+    QAction* newGroup = groups->addAction(QStringLiteral("New Group…"));
+    newGroup->setEnabled(changeable);
+    QObject::connect(newGroup, &QAction::triggered, menu, [selection] {
         NotificationCenter::defaultCenter().post(AppNotification::vellicordRequestNewGroup,
                                                  QVariant::fromValue(selection));
     });
     if (!selection.groupIDs.isEmpty()) {
         const QSet<QUuid> memberships(selection.groupIDs.cbegin(), selection.groupIDs.cend());
         item(QStringLiteral("Remove from All Groups"),
-             [&store, memberships, id] { store.removeFromGroups(memberships, {id}); });
+             [&store, memberships, id] { store.removeFromGroups(memberships, {id}); })
+            ->setEnabled(changeable);
     }
     menu->addSeparator();
-    item(QStringLiteral("Delete"), [&store, id] { store.remove(id); });
+    item(QStringLiteral("Delete"), [&store, id] { store.remove(id); })->setEnabled(changeable);
     return menu;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QListView>
-#include <QPoint>
 #include <QUuid>
 
 class QMenu;
@@ -18,7 +17,8 @@ class SelectionRowDelegate;
 // The window's state holds the truth of which captures are selected; the list shows it and hands
 // the user's changes back. A double click on a row copies its plain text; the grip of a row drags
 // the selected captures (or that one alone) into a prompt or a group; a secondary click opens the
-// row's menu, which acts on that row's capture alone, never on the selection.
+// row's menu, which acts on that row's capture alone and leaves the selection as it was. A screen
+// reader finds a row's copy and its addition to the prompt among the row's actions.
 class LibrarySelectionList final : public QListView {
     Q_OBJECT
 public:
@@ -37,26 +37,24 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyboardSearch(const QString& search) override;
-    bool viewportEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void showSelection();
     void takeSelection();
-    bool inGrip(const QPoint& position) const;
-    void startDrag(int row);
+    QStringList accessibleActions(int row) const;
+    void runAccessibleAction(int row, const QString& name);
 
     ContentViewState& state_;
     Pasteboard& pasteboard_;
     Desktop& desktop_;
     SelectionRowDelegate* delegate_;
     bool syncing_ = false;
-    int gripRow_ = -1;
-    QPoint gripPress_;
+    bool menuPress_ = false; // a secondary press, which opens the row's menu and selects nothing
 };
 
 } // namespace vellicord

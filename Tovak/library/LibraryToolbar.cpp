@@ -1,5 +1,6 @@
 #include "Tovak/library/LibraryToolbar.h"
 
+#include "Tovak/kit/ChoiceMenuStyle.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/Theme.h"
 #include "Tovak/library/ContentViewState.h"
@@ -68,11 +69,13 @@ LibraryToolbar::LibraryToolbar(ContentViewState& state, LibraryBulkActions& acti
             });
     connect(addItem(Item::selectAll, QStringLiteral("Select All"), QStringLiteral("checkmark.circle")),
             &QToolButton::clicked, this, inGroup(&LibraryBulkActions::selectAllInCollection));
-    addItem(Item::addCollectionToPrompt, QStringLiteral("Add Collection to Prompt"), QStringLiteral("text.badge.plus"));
+    // The whole group's items have symbols of their own, told apart from the selection's beside them.
+    addItem(Item::addCollectionToPrompt, QStringLiteral("Add Collection to Prompt"),
+            QStringLiteral("rectangle.stack.badge.plus"));
     addMenu(Item::addCollectionToPrompt,
             {{QStringLiteral("Add to Active Prompt"), inGroup(&LibraryBulkActions::addCollectionToPrompt)},
              {QStringLiteral("New Prompt from Collection"), inGroup(&LibraryBulkActions::newPromptFromCollection)}});
-    addItem(Item::copyCollection, QStringLiteral("Copy Collection"), QStringLiteral("doc.on.doc"));
+    addItem(Item::copyCollection, QStringLiteral("Copy Collection"), QStringLiteral("doc.on.clipboard"));
     addMenu(Item::copyCollection,
             {{QStringLiteral("Copy as Markdown"), inGroup(&LibraryBulkActions::copyCollectionMarkdown)},
              {QStringLiteral("Copy Plain Text"), inGroup(&LibraryBulkActions::copyCollectionPlain)}});
@@ -92,6 +95,7 @@ LibraryToolbar::LibraryToolbar(ContentViewState& state, LibraryBulkActions& acti
 
     addItem(Item::sort, QStringLiteral("Sort"), QStringLiteral("arrow.up.arrow.down"));
     QMenu* sortMenu = addMenu(Item::sort, {});
+    new ChoiceMenuStyle(sortMenu);
     auto* choices = new QActionGroup(sortMenu);
     for (SortMode mode : SortModes::allCases()) {
         QAction* choice = sortMenu->addAction(SortModes::rawValue(mode));

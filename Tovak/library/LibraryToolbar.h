@@ -39,7 +39,7 @@ public:
 
     struct Services {
         Store& store;
-        // The capture shortcut as it is shown ("⌃⌥⌘C"), read when the help text is made.
+        // The capture shortcut as it is shown ("Ctrl+Alt+Super+C"), read when the help text is made.
         std::function<QString()> shortcutDisplay;
         std::function<void()> requestCapture;
         // The window's new-group sheet for the selected captures, unless another sheet is up.

@@ -35,10 +35,9 @@ NameSheet::NameSheet(const QString& title, const QString& actionTitle, const QSt
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     cancel_ = Controls::button(QStringLiteral("Cancel"), Controls::Size::regular, this);
-    action_ = Controls::prominentButton(actionTitle, this);
     // The dialog turns Return into a click of its default button, and ignores it while the
     // button is disabled.
-    action_->setDefault(true);
+    action_ = Controls::defaultButton(actionTitle, this);
     buttons->addWidget(cancel_);
     buttons->addWidget(action_);
     layout->addLayout(buttons);

@@ -21,7 +21,6 @@ public:
     QSize sizeHint() const override;
 
     QLineEdit* nameField() const { return field_; }
-    QPushButton* actionButton() const { return action_; }
     QPushButton* cancelButton() const { return cancel_; }
 
     // Submits the name unless it is blank.

@@ -58,7 +58,7 @@ PersistenceStatusBanner::Presentation PersistenceStatusBanner::presentation(Stor
     switch (status) {
     case StorePersistenceStatus::ready:
         return {QStringLiteral("checkmark.circle.fill"), false, QStringLiteral("Local library ready"),
-                QStringLiteral("Vellicord stores this library and its backup on this Mac."), false};
+                QStringLiteral("Vellicord stores this library and its backup on this computer."), false};
     case StorePersistenceStatus::recoveredFromBackup:
         return {QStringLiteral("arrow.counterclockwise.circle.fill"), false, QStringLiteral("Library recovered"),
                 QStringLiteral("Vellicord restored a known-good local backup and preserved the unreadable data."),

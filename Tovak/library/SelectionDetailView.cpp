@@ -3,6 +3,7 @@
 #include "Tovak/kit/CappedLabel.h"
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/DateStyles.h"
+#include "Tovak/kit/Divider.h"
 #include "Tovak/kit/DisplayTextMeasurer.h"
 #include "Tovak/kit/FormSection.h"
 #include "Tovak/kit/SymbolView.h"
@@ -18,18 +19,17 @@
 #include "platform/Scheduler.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QStackedWidget>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vellicord {
@@ -37,22 +37,6 @@ namespace vellicord {
 namespace {
 
 constexpr int footerPadding = 10;
-
-class Divider final : public QWidget {
-public:
-    explicit Divider(QWidget* parent)
-        : QWidget(parent)
-    {
-        setFixedHeight(1);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), Theme::colors(palette()).separator);
-    }
-};
 
 // A surface in one palette role: the window behind the inspector, the control background behind
 // its footer.
@@ -93,26 +77,15 @@ QPixmap groupDot(const QColor& color, qreal scale)
     return dot;
 }
 
-QPixmap roundedIcon(const QIcon& icon, qreal scale)
+QPixmap applicationIcon(IconCache& icons, const Selection& selection, const QColor& symbolColor, qreal scale)
 {
     QPixmap image(QSize(38, 38) * scale);
     image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath corners;
-    corners.addRoundedRect(QRectF(0, 0, 38, 38), 8, 8);
-    painter.setClipPath(corners);
-    icon.paint(&painter, QRect(0, 0, 38, 38));
+    icons.paint(painter, QRect(0, 0, 38, 38), 8, selection.bundleID, selection.appName, symbolColor);
     return image;
-}
-
-QLabel* plainLabel(const QFont& font, QWidget* parent)
-{
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    return label;
 }
 
 // Changing a button's symbol lays the row out again; a symbol that did not change is left alone.
@@ -160,11 +133,12 @@ SelectionDetailView::SelectionDetailView(Services services, QLocale dateLocale, 
     root->addWidget(buildFooter());
 
     Store& store = services_.store;
-    connect(&store, &Store::selectionsChanged, this, &SelectionDetailView::follow);
+    connect(&store, &Store::selectionsChanged, this, &SelectionDetailView::reshowChangedCapture);
     connect(&store, &Store::groupsChanged, this, [this] {
         if (selection_)
             showGroups();
     });
+    connect(&store, &Store::persistenceStatusChanged, this, &SelectionDetailView::showFooter);
     for (auto signal : {&Store::draftsChanged, &Store::activeDraftIDChanged})
         connect(&store, signal, this, [this] {
             if (selection_)
@@ -201,7 +175,7 @@ QWidget* SelectionDetailView::buildHeader()
     source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     sourceLine->addWidget(source_, 1);
     texts->addLayout(sourceLine);
-    date_ = plainLabel(TextStyles::caption(), header);
+    date_ = Controls::plainLabel(QString(), TextStyles::caption(), header);
     texts->addWidget(date_);
     layout->addLayout(texts, 1);
     return header;
@@ -252,7 +226,7 @@ QWidget* SelectionDetailView::buildBody()
     grid->setColumnStretch(1, 1);
     int line = 0;
     const auto addRow = [&](const QString& title, QWidget* value) {
-        QLabel* label = plainLabel(TextStyles::caption(), rows);
+        QLabel* label = Controls::plainLabel(QString(), TextStyles::caption(), rows);
         label->setText(title);
         grid->addWidget(label, line, 0, Qt::AlignLeft | Qt::AlignTop);
         grid->addWidget(value, line, 1, Qt::AlignTop);
@@ -285,7 +259,7 @@ QWidget* SelectionDetailView::buildBody()
     promptLine->addStretch(1);
     promptSymbol_ = new SymbolView(QStringLiteral("circle"), 12, &ThemeColors::secondaryLabel, promptValue);
     promptLine->addWidget(promptSymbol_, 0, Qt::AlignVCenter);
-    promptText_ = plainLabel(TextStyles::caption(), promptValue);
+    promptText_ = Controls::plainLabel(QString(), TextStyles::caption(), promptValue);
     promptText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     promptLine->addWidget(promptText_);
     prompt_ = addRow(QStringLiteral("Prompt"), promptValue);
@@ -307,18 +281,16 @@ QPushButton* SelectionDetailView::footerButton(bool prominent, QWidget* parent)
     return button;
 }
 
-QToolButton* SelectionDetailView::menuButton(const QString& title, const QString& symbol, const QString& help,
+// A button that opens its menu, of the footer's other buttons' look: its arrow stands inside it,
+// after the title, where a tool button's would sit on its border.
+QPushButton* SelectionDetailView::menuButton(const QString& title, const QString& symbol, const QString& help,
                                              QMenu* menu, QWidget* parent)
 {
-    auto* button = new QToolButton(parent);
+    QPushButton* button = footerButton(false, parent);
     button->setText(title);
     button->setProperty("symbol", symbol);
     button->setToolTip(help);
     button->setAccessibleName(title);
-    button->setFont(TextStyles::body());
-    button->setIconSize(QSize(14, 14));
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setPopupMode(QToolButton::InstantPopup);
     button->setMenu(menu);
     return button;
 }
@@ -404,7 +376,7 @@ std::optional<QUuid> SelectionDetailView::selectionID() const
     return selection_ ? std::optional<QUuid>(selection_->id) : std::nullopt;
 }
 
-void SelectionDetailView::follow(const Store::SelectionsChange& change)
+void SelectionDetailView::reshowChangedCapture(const Store::SelectionsChange& change)
 {
     if (!selection_ || !change.updated.contains(selection_->id))
         return;
@@ -419,7 +391,8 @@ void SelectionDetailView::showCapture(const Selection& selection, bool fresh)
     const bool sameMarkdown = !fresh && passageMarkdown_ == selection.markdown;
     selection_ = selection;
     if (!sameApp)
-        icon_->setPixmap(roundedIcon(services_.icons.icon(selection.bundleID, selection.appName), devicePixelRatioF()));
+        icon_->setPixmap(
+            applicationIcon(services_.icons, selection, Theme::colors(palette()).secondaryLabel, devicePixelRatioF()));
     title_->setFullText(recordTitle());
     const auto [sourceText, symbol] = sourceInfo();
     sourceSymbol_->setSymbol(symbol, &ThemeColors::secondaryLabel);
@@ -492,9 +465,14 @@ void SelectionDetailView::showGroups()
         line->setSpacing(6);
         auto* dot = new QLabel(row);
         dot->setPixmap(groupDot(qColor(group.color()), devicePixelRatioF()));
-        line->addWidget(dot, 0, Qt::AlignVCenter);
-        QLabel* name = plainLabel(TextStyles::body(), row);
-        name->setText(group.name);
+        // Beside the name's first line, when a long name wraps.
+        dot->setAlignment(Qt::AlignCenter);
+        dot->setFixedHeight(QFontMetrics(TextStyles::body()).height());
+        line->addWidget(dot, 0, Qt::AlignTop);
+        // A long name wraps within the pane rather than widening it.
+        auto* name = new CappedLabel(2, Qt::AlignLeft | Qt::AlignVCenter, row);
+        name->setFont(TextStyles::body());
+        name->setFullText(group.name);
         name->setObjectName(QStringLiteral("GroupName"));
         line->addWidget(name, 1);
         groupRows_->addWidget(row);
@@ -537,13 +515,14 @@ void SelectionDetailView::showFooter()
     }
     for (QPushButton* button : {promptWide_, promptCompact_}) {
         setSymbol(*button, QStringLiteral("text.badge.plus"), ink);
-        button->setEnabled(!inPrompt_);
+        // As the toolbar's: nothing is added to a library that cannot be changed.
+        button->setEnabled(!inPrompt_ && services_.store.canModifyLibrary());
         setTexts(*button,
                  inPrompt_ ? QStringLiteral("Already in the active prompt")
                            : QStringLiteral("Add to the active prompt"),
                  inPrompt_ ? QStringLiteral("Already in prompt") : QStringLiteral("Add to prompt"));
     }
-    for (QToolButton* button : {groupWide_, moreWide_, moreCompact_})
+    for (QPushButton* button : {groupWide_, moreWide_, moreCompact_})
         setSymbol(*button, button->property("symbol").toString(), ink);
     chooseFooterRow();
 }
@@ -577,12 +556,12 @@ QPushButton* SelectionDetailView::promptButton() const
     return showsWideFooter() ? promptWide_ : promptCompact_;
 }
 
-QToolButton* SelectionDetailView::groupButton() const
+QPushButton* SelectionDetailView::groupButton() const
 {
     return showsWideFooter() ? groupWide_ : nullptr;
 }
 
-QToolButton* SelectionDetailView::moreButton() const
+QPushButton* SelectionDetailView::moreButton() const
 {
     return showsWideFooter() ? moreWide_ : moreCompact_;
 }
@@ -607,8 +586,9 @@ void SelectionDetailView::fillMoreMenu()
     menu.addSeparator();
     fillGroupMenu(*menu.addMenu(QStringLiteral("Add to Group")));
     menu.addSeparator();
-    connect(menu.addAction(QStringLiteral("Delete")), &QAction::triggered, this,
-            [this, id = selection.id] { Q_EMIT deleteRequested(id); });
+    QAction* remove = menu.addAction(QStringLiteral("Delete"));
+    remove->setEnabled(services_.store.canModifyLibrary());
+    connect(remove, &QAction::triggered, this, [this, id = selection.id] { Q_EMIT deleteRequested(id); });
 }
 
 void SelectionDetailView::copyMarkdown()
@@ -741,6 +721,8 @@ void SelectionDetailView::changeEvent(QEvent* event)
 void SelectionDetailView::retint()
 {
     const ThemeColors colors = Theme::colors(palette());
+    if (selection_)
+        icon_->setPixmap(applicationIcon(services_.icons, *selection_, colors.secondaryLabel, devicePixelRatioF()));
     Controls::tint(*source_, colors.secondaryLabel);
     Controls::tint(*date_, colors.tertiaryLabel);
     Controls::tint(*promptText_, colors.secondaryLabel);

@@ -17,7 +17,6 @@ class QMenu;
 class QPushButton;
 class QScrollArea;
 class QStackedWidget;
-class QToolButton;
 class QVBoxLayout;
 
 namespace vellicord {
@@ -78,8 +77,8 @@ public:
     QPushButton* copyMarkdownButton() const;
     QPushButton* copyPlainButton() const;
     QPushButton* promptButton() const;
-    QToolButton* groupButton() const; // wide row only
-    QToolButton* moreButton() const;
+    QPushButton* groupButton() const; // wide row only
+    QPushButton* moreButton() const;
     // Built afresh each time they open (aboutToShow).
     QMenu* groupMenu() const { return groupMenu_; }
     QMenu* moreMenu() const { return moreMenu_; }
@@ -104,10 +103,10 @@ private:
     QWidget* buildBody();
     QWidget* buildFooter();
     QPushButton* footerButton(bool prominent, QWidget* parent);
-    QToolButton* menuButton(const QString& title, const QString& symbol, const QString& help, QMenu* menu,
+    QPushButton* menuButton(const QString& title, const QString& symbol, const QString& help, QMenu* menu,
                             QWidget* parent);
 
-    void follow(const Store::SelectionsChange& change);
+    void reshowChangedCapture(const Store::SelectionsChange& change);
     void showCapture(const Selection& selection, bool fresh);
     void showPassage(const Selection& selection);
     void showGroups();
@@ -161,12 +160,12 @@ private:
     QPushButton* markdownWide_ = nullptr;
     QPushButton* plainWide_ = nullptr;
     QPushButton* promptWide_ = nullptr;
-    QToolButton* groupWide_ = nullptr;
-    QToolButton* moreWide_ = nullptr;
+    QPushButton* groupWide_ = nullptr;
+    QPushButton* moreWide_ = nullptr;
     QPushButton* markdownCompact_ = nullptr;
     QPushButton* plainCompact_ = nullptr;
     QPushButton* promptCompact_ = nullptr;
-    QToolButton* moreCompact_ = nullptr;
+    QPushButton* moreCompact_ = nullptr;
     QMenu* groupMenu_ = nullptr;
     QMenu* moreMenu_ = nullptr;
 };

@@ -22,7 +22,7 @@ SelectionListModel::SelectionListModel(Store& store, Scheduler& scheduler, const
         groups_.insert(group.id, group);
     rows_ = index_.visible(scope_, query_, mode_);
     numberRows();
-    connect(&store_, &Store::selectionsChanged, this, &SelectionListModel::follow);
+    connect(&store_, &Store::selectionsChanged, this, &SelectionListModel::applyStoreChange);
     // A renamed or recoloured group changes the chips of its rows.
     connect(&store_, &Store::groupsChanged, this, [this] {
         groups_.clear();
@@ -203,7 +203,7 @@ void SelectionListModel::repaint(const QUuid& id)
         Q_EMIT dataChanged(index(row), index(row));
 }
 
-void SelectionListModel::follow(const Store::SelectionsChange& change)
+void SelectionListModel::applyStoreChange(const Store::SelectionsChange& change)
 {
     index_.apply(change);
     if (index_.generation() != generation_) {
@@ -257,6 +257,10 @@ void SelectionListModel::moveTo(std::vector<CaptureIndex::Slot> next)
             endRemoveRows();
             changed = true;
         } else {
+            // A capture in both lists comes here only in the same order in each: a run of new
+            // rows is what stands before the next row kept.
+            Q_ASSERT_X(j < next.size() && !inOld[next[j]], "SelectionListModel::moveTo",
+                       "the rows shown and the new ones are in different orders");
             size_t end = j;
             while (end < next.size() && !inOld[next[end]])
                 ++end;

@@ -87,7 +87,7 @@ Q_SIGNALS:
     void shownChanged();
 
 private:
-    void follow(const Store::SelectionsChange& change);
+    void applyStoreChange(const Store::SelectionsChange& change);
     void moveTo(std::vector<CaptureIndex::Slot> rows);
     void numberRows();
     void repaint(const QUuid& id);

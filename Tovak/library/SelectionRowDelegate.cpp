@@ -1,15 +1,16 @@
 #include "Tovak/library/SelectionRowDelegate.h"
 
+#include "Tovak/kit/BoundedText.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/SelectionListModel.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTextLayout>
 
 namespace vellicord {
@@ -33,29 +34,106 @@ int lineHeight(const QFont& font)
     return QFontMetrics(font).height();
 }
 
-// The headline in at most two lines, the second elided at its end.
-void drawHeadline(QPainter& painter, const QString& text, const QRect& rect, const QFont& font)
+// The colours of a row's texts and marks: on the selection, everything in its text colour.
+struct Ink {
+    QColor label;
+    QColor secondary;
+    QColor tertiary;
+    bool selected;
+};
+
+void drawIcon(QPainter& painter, IconCache& icons, const Selection& selection, const QRect& rect, const Ink& ink)
 {
-    const QFontMetrics metrics(font);
-    QTextLayout layout(text, font);
-    QTextOption wrap;
-    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(wrap);
-    layout.beginLayout();
-    QTextLine first = layout.createLine();
-    first.setLineWidth(rect.width());
-    QTextLine second = layout.createLine();
-    if (second.isValid())
-        second.setLineWidth(rect.width());
-    layout.endLayout();
-    const int height = metrics.height();
-    const QString firstLine = text.mid(first.textStart(), first.textLength());
-    painter.drawText(QRect(rect.left(), rect.top(), rect.width(), height), Qt::AlignLeft | Qt::AlignVCenter, firstLine);
-    if (second.isValid()) {
-        const QString rest = text.mid(second.textStart());
-        painter.drawText(QRect(rect.left(), rect.top() + height, rect.width(), height),
-                         Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(rest, Qt::ElideRight, rect.width()));
+    icons.paint(painter, rect, iconRadius, selection.bundleID, selection.appName, ink.secondary);
+}
+
+void drawTime(QPainter& painter, const SelectionRowDelegate::Geometry& g, const QString& age, bool copied,
+              const Ink& ink)
+{
+    painter.setFont(TextStyles::caption());
+    painter.setPen(ink.secondary);
+    painter.drawText(g.time, Qt::AlignRight | Qt::AlignVCenter, age);
+    if (!copied)
+        return;
+    const QFont caption2 = TextStyles::caption2();
+    const QString text = QStringLiteral("Copied");
+    const int width = QFontMetrics(caption2).horizontalAdvance(text);
+    const int symbol = g.copied.height() - 2;
+    painter.setFont(caption2);
+    painter.drawText(g.copied, Qt::AlignRight | Qt::AlignVCenter, text);
+    Symbols::paint(painter, QStringLiteral("checkmark"),
+                   QRectF(g.copied.right() + 1 - width - 3 - symbol, g.copied.top() + 1, symbol, symbol),
+                   ink.secondary);
+}
+
+void drawHeadline(QPainter& painter, const QStringList& lines, const QRect& rect, const Ink& ink)
+{
+    const QFont body = TextStyles::body();
+    const int height = lineHeight(body);
+    painter.setFont(body);
+    painter.setPen(ink.label);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        painter.drawText(QRect(rect.left(), rect.top() + int(i) * height, rect.width(), height),
+                         Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+}
+
+void drawSource(QPainter& painter, const Selection& selection, const QRect& rect, const Ink& ink)
+{
+    const int symbol = lineHeight(TextStyles::caption2()) - 2;
+    Symbols::paint(painter, SelectionListModel::sourceSymbol(selection),
+                   QRectF(rect.left(), rect.top() + (rect.height() - symbol) / 2.0, symbol, symbol), ink.secondary);
+    const QFont caption = TextStyles::caption();
+    const QRect text = rect.adjusted(symbol + 5, 0, 0, 0);
+    const int width = std::max(0, text.width());
+    // An address may run to megabytes: only what one line can show is measured.
+    const QString shown = BoundedText::forLines(SelectionListModel::sourceText(selection), width, 1, Qt::ElideMiddle);
+    painter.setFont(caption);
+    painter.setPen(ink.secondary);
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetrics(caption).elidedText(shown, Qt::ElideMiddle, width));
+}
+
+// The first two groups as chips, and how many more: the count always shows, the names give way.
+void drawChips(QPainter& painter, const QList<SelectionGroup>& groups, const QRect& rect, const Ink& ink)
+{
+    const QFont caption2 = TextStyles::caption2();
+    const QFontMetrics metrics(caption2);
+    const QString more = groups.size() > 2 ? QStringLiteral("+%1").arg(groups.size() - 2) : QString();
+    const int moreWidth = more.isEmpty() ? 0 : metrics.horizontalAdvance(more);
+    const qsizetype shown = std::min<qsizetype>(2, groups.size());
+    const int room = rect.width() - moreWidth - int(shown) * (chipDot + 4 + chipSpacing);
+    const int nameWidth = std::clamp(room / int(shown), 0, chipNameWidth);
+    int x = rect.left();
+    painter.setFont(caption2);
+    for (qsizetype i = 0; i < shown; ++i) {
+        const RgbaColor c = groups[i].color();
+        const QRectF dot(x, rect.top() + (rect.height() - chipDot) / 2.0, chipDot, chipDot);
+        // On the selection a dot of any colour keeps a ring of the selection's text colour, so that
+        // a blue group reads on the blue.
+        painter.setPen(ink.selected ? QPen(ink.label, 1.5) : QPen(Qt::NoPen));
+        painter.setBrush(QColor::fromRgbF(float(c.red), float(c.green), float(c.blue), float(c.alpha)));
+        painter.drawEllipse(ink.selected ? dot.adjusted(-0.5, -0.5, 0.5, 0.5) : dot);
+        x += chipDot + 4;
+        const QString name
+            = metrics.elidedText(BoundedText::forLines(groups[i].name, nameWidth, 1), Qt::ElideRight, nameWidth);
+        const int width = metrics.horizontalAdvance(name);
+        painter.setPen(ink.secondary);
+        painter.drawText(QRect(x, rect.top(), width, rect.height()), Qt::AlignLeft | Qt::AlignVCenter, name);
+        x += width + chipSpacing;
     }
+    if (!more.isEmpty()) {
+        painter.setPen(ink.tertiary);
+        painter.drawText(QRect(x, rect.top(), moreWidth, rect.height()), Qt::AlignLeft | Qt::AlignVCenter, more);
+    }
+}
+
+// Rows are parted by a line, except where the selection's own colour parts them.
+bool showsSeparator(const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (option.state & QStyle::State_Selected || index.row() + 1 >= index.model()->rowCount())
+        return false;
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    return !(view && view->selectionModel() && view->selectionModel()->isRowSelected(index.row() + 1));
 }
 
 } // namespace
@@ -84,18 +162,67 @@ QRect SelectionRowDelegate::gripRect(const QRect& row) const
     const int side = gripSymbol + 2 * gripPadding;
     const QFontMetrics caption(TextStyles::caption());
     // The grip stands before the time column, whose width follows its text; a fixed reserve keeps
-    // the grip where the pointer finds it.
+    // the grip where the pointer finds it, in the middle of the row's height.
     const int timeWidth = caption.horizontalAdvance(QStringLiteral("88 minutes ago"));
-    return QRect(row.right() - horizontalPadding - timeWidth - spacing - side + 1, row.top() + verticalPadding - 2,
+    return QRect(row.right() - horizontalPadding - timeWidth - spacing - side + 1, row.center().y() - side / 2 + 1,
                  side, side);
+}
+
+SelectionRowDelegate::Geometry SelectionRowDelegate::geometry(const QRect& row, int headlineLines, bool hasGroups,
+                                                              int ageWidth) const
+{
+    const int body = lineHeight(TextStyles::body());
+    const int caption = lineHeight(TextStyles::caption());
+    const int caption2 = lineHeight(TextStyles::caption2());
+    const int block = headlineLines * body + lineSpacing + caption + (hasGroups ? lineSpacing + caption2 : 0);
+    const int top = row.top() + std::max(verticalPadding, (row.height() - block) / 2);
+    const int right = row.right() - horizontalPadding + 1;
+
+    Geometry g;
+    g.icon = QRect(row.left() + horizontalPadding, top, iconSize, iconSize);
+    g.time = QRect(right - ageWidth, top, ageWidth, caption);
+    const QFontMetrics small(TextStyles::caption2());
+    const int copiedWidth = small.horizontalAdvance(QStringLiteral("Copied")) + 3 + small.height();
+    g.copied = QRect(right - copiedWidth, top + caption + lineSpacing, copiedWidth, small.height());
+    g.grip = gripRect(row);
+    const int x = g.icon.right() + 1 + spacing;
+    int textRight = right - ageWidth - spacing;
+    if (!g.grip.isEmpty())
+        textRight = std::min(textRight, g.grip.left() - spacing);
+    const int width = std::max(0, textRight - x);
+    g.headline = QRect(x, top, width, headlineLines * body);
+    g.source = QRect(x, g.headline.bottom() + 1 + lineSpacing, width, caption);
+    if (hasGroups)
+        g.chips = QRect(x, g.source.bottom() + 1 + lineSpacing, width, caption2);
+    g.separator = QRect(x, row.bottom(), std::max(0, right - x), 1);
+    return g;
+}
+
+QStringList SelectionRowDelegate::headlineLines(const QString& headline, int width)
+{
+    const QFont body = TextStyles::body();
+    QTextLayout layout(headline, body);
+    QTextOption wrap;
+    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(wrap);
+    layout.beginLayout();
+    QTextLine first = layout.createLine();
+    if (first.isValid())
+        first.setLineWidth(width);
+    QTextLine second = layout.createLine();
+    layout.endLayout();
+    if (!first.isValid())
+        return {headline};
+    QStringList lines{headline.mid(first.textStart(), first.textLength())};
+    if (second.isValid())
+        lines.append(QFontMetrics(body).elidedText(headline.mid(second.textStart()), Qt::ElideRight, width));
+    return lines;
 }
 
 void SelectionRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const auto* model = qobject_cast<const SelectionListModel*>(index.model());
-    if (!model)
-        return;
-    const std::optional<Selection> selection = model->selectionAt(index.row());
+    const std::optional<Selection> selection = model ? model->selectionAt(index.row()) : std::nullopt;
     if (!selection)
         return;
 
@@ -109,109 +236,31 @@ void SelectionRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
 
     const ThemeColors colors = Theme::colors(option.palette);
     const bool selected = option.state & QStyle::State_Selected;
-    const QColor label = selected ? option.palette.color(QPalette::HighlightedText) : colors.label;
-    const QColor secondary = selected ? option.palette.color(QPalette::HighlightedText) : colors.secondaryLabel;
-    const QColor tertiary = selected ? option.palette.color(QPalette::HighlightedText) : colors.tertiaryLabel;
+    const QColor onSelection = option.palette.color(QPalette::HighlightedText);
+    const Ink ink{selected ? onSelection : colors.label, selected ? onSelection : colors.secondaryLabel,
+                  selected ? onSelection : colors.tertiaryLabel, selected};
+
+    const QString age = model->relativeDate(*selection);
+    const QList<SelectionGroup> groups = model->groupsOf(*selection);
+    const int ageWidth = QFontMetrics(TextStyles::caption()).horizontalAdvance(age);
+    const QRect row = option.rect;
+    const QStringList lines
+        = headlineLines(index.data(Qt::DisplayRole).toString(), geometry(row, 2, false, ageWidth).headline.width());
+    const Geometry g = geometry(row, int(lines.size()), !groups.isEmpty(), ageWidth);
 
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    const QRect row = option.rect;
-    int x = row.left() + horizontalPadding;
-    const int top = row.top() + verticalPadding;
-
-    const QRect iconRect(x, top, iconSize, iconSize);
-    {
-        painter->save();
-        QPainterPath rounded;
-        rounded.addRoundedRect(iconRect, iconRadius, iconRadius);
-        painter->setClipPath(rounded);
-        icons_.icon(selection->bundleID, selection->appName).paint(painter, iconRect);
-        painter->restore();
-    }
-    x += iconSize + spacing;
-
-    // The time column and the grip on the right; the text takes the rest.
-    const QFont caption = TextStyles::caption();
-    const QFont caption2 = TextStyles::caption2();
-    const QFontMetrics captionMetrics(caption);
-    const QString age = model->relativeDate(*selection);
-    const int ageWidth = captionMetrics.horizontalAdvance(age);
-    const int right = row.right() - horizontalPadding + 1;
-    painter->setFont(caption);
-    painter->setPen(secondary);
-    painter->drawText(QRect(right - ageWidth, top, ageWidth, lineHeight(caption)), Qt::AlignRight | Qt::AlignVCenter,
-                      age);
-    int textRight = right - ageWidth - spacing;
-    if (model->isCopied(selection->id)) {
-        const QFontMetrics metrics(caption2);
-        const QString copied = QStringLiteral("Copied");
-        const int width = metrics.horizontalAdvance(copied);
-        const int y = top + lineHeight(caption) + lineSpacing;
-        const int symbol = metrics.height() - 2;
-        painter->setFont(caption2);
-        painter->drawText(QRect(right - width, y, width, metrics.height()), Qt::AlignRight | Qt::AlignVCenter, copied);
-        Symbols::paint(*painter, QStringLiteral("checkmark"), QRectF(right - width - 3 - symbol, y + 1, symbol, symbol),
-                       secondary);
-    }
-    if (showsGrip_) {
-        const QRect grip = gripRect(row);
+    drawIcon(*painter, icons_, *selection, g.icon, ink);
+    drawTime(*painter, g, age, model->isCopied(selection->id), ink);
+    if (!g.grip.isEmpty())
         Symbols::paint(*painter, QStringLiteral("line.3.horizontal"),
-                       QRectF(grip.adjusted(gripPadding, gripPadding, -gripPadding, -gripPadding)), tertiary);
-        textRight = std::min(textRight, grip.left() - spacing);
-    }
-    const int textWidth = std::max(0, textRight - x);
-
-    // Headline, at most two lines of its first characters.
-    const QFont body = TextStyles::body();
-    painter->setFont(body);
-    painter->setPen(label);
-    const QString headline = index.data(Qt::DisplayRole).toString();
-    drawHeadline(*painter, headline, QRect(x, top, textWidth, 2 * lineHeight(body)), body);
-    int y = top + 2 * lineHeight(body) + lineSpacing;
-
-    // Where it came from.
-    const int captionHeight = lineHeight(caption);
-    const int symbolSize = lineHeight(caption2) - 2;
-    Symbols::paint(*painter, SelectionListModel::sourceSymbol(*selection),
-                   QRectF(x, y + (captionHeight - symbolSize) / 2.0, symbolSize, symbolSize), secondary);
-    painter->setFont(caption);
-    painter->setPen(secondary);
-    const int sourceX = x + symbolSize + 5;
-    painter->drawText(QRect(sourceX, y, std::max(0, textRight - sourceX), captionHeight),
-                      Qt::AlignLeft | Qt::AlignVCenter,
-                      captionMetrics.elidedText(SelectionListModel::sourceText(*selection), Qt::ElideMiddle,
-                                                std::max(0, textRight - sourceX)));
-    y += captionHeight + lineSpacing;
-
-    // The first two groups as chips, and how many more: the count always shows, the names give way.
-    const QList<SelectionGroup> groups = model->groupsOf(*selection);
-    if (!groups.isEmpty()) {
-        const QFontMetrics metrics(caption2);
-        const int height = metrics.height();
-        const QString more = groups.size() > 2 ? QStringLiteral("+%1").arg(groups.size() - 2) : QString();
-        const int moreWidth = more.isEmpty() ? 0 : metrics.horizontalAdvance(more);
-        const qsizetype shown = std::min<qsizetype>(2, groups.size());
-        const int room = textRight - x - moreWidth - int(shown) * (chipDot + 4 + chipSpacing);
-        const int nameWidth = std::clamp(room / int(shown), 0, chipNameWidth);
-        int chipX = x;
-        painter->setFont(caption2);
-        for (qsizetype i = 0; i < shown; ++i) {
-            const RgbaColor c = groups[i].color();
-            painter->setPen(Qt::NoPen);
-            painter->setBrush(QColor::fromRgbF(float(c.red), float(c.green), float(c.blue), float(c.alpha)));
-            painter->drawEllipse(QRectF(chipX, y + (height - chipDot) / 2.0, chipDot, chipDot));
-            chipX += chipDot + 4;
-            const QString name = metrics.elidedText(groups[i].name, Qt::ElideRight, nameWidth);
-            const int width = metrics.horizontalAdvance(name);
-            painter->setPen(secondary);
-            painter->drawText(QRect(chipX, y, width, height), Qt::AlignLeft | Qt::AlignVCenter, name);
-            chipX += width + chipSpacing;
-        }
-        if (!more.isEmpty()) {
-            painter->setPen(tertiary);
-            painter->drawText(QRect(chipX, y, moreWidth, height), Qt::AlignLeft | Qt::AlignVCenter, more);
-        }
-    }
+                       QRectF(g.grip.adjusted(gripPadding, gripPadding, -gripPadding, -gripPadding)), ink.tertiary);
+    drawHeadline(*painter, lines, g.headline, ink);
+    drawSource(*painter, *selection, g.source, ink);
+    if (!groups.isEmpty())
+        drawChips(*painter, groups, g.chips, ink);
+    if (showsSeparator(option, index))
+        painter->fillRect(g.separator, colors.separator);
     painter->restore();
 }
 

@@ -17,7 +17,7 @@ SidebarModel::SidebarModel(Store& store, QObject* parent)
     : QAbstractListModel(parent)
     , store_(store)
 {
-    if (store_.selections().size() < countedAsideFrom) {
+    if (store_.selections().size() < backgroundCountThreshold) {
         tally_ = std::make_unique<SidebarTally>(store_);
     } else {
         // The list is shared, not copied: the count is of what the store holds at this moment,
@@ -25,9 +25,10 @@ SidebarModel::SidebarModel(Store& store, QObject* parent)
         countSource_ = store_.selections();
     }
     rows_ = layout();
-    connect(&store_, &Store::selectionsChanged, this, &SidebarModel::follow);
-    for (auto signal :
-         {&Store::groupsChanged, &Store::draftsChanged, &Store::activeDraftIDChanged, &Store::persistenceStatusChanged})
+    connect(&store_, &Store::selectionsChanged, this, &SidebarModel::applyStoreChange);
+    shownDrafts_ = draftRows();
+    connect(&store_, &Store::draftsChanged, this, &SidebarModel::applyDraftsChange);
+    for (auto signal : {&Store::groupsChanged, &Store::activeDraftIDChanged, &Store::persistenceStatusChanged})
         connect(&store_, signal, this, &SidebarModel::relayout);
 }
 
@@ -38,7 +39,7 @@ void SidebarModel::startCounting()
     pendingTally_ = Parallel::inBackground([this, selections = std::move(*countSource_)] {
         auto tally = std::make_unique<SidebarTally>(store_, selections, &stopTally_);
         // The destructor waits for this thread, so the model is still there to post to.
-        QMetaObject::invokeMethod(this, &SidebarModel::takeTally, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &SidebarModel::showBackgroundCount, Qt::QueuedConnection);
         return tally;
     });
     countSource_.reset();
@@ -51,7 +52,7 @@ SidebarModel::~SidebarModel()
         pendingTally_.wait();
 }
 
-void SidebarModel::takeTally()
+void SidebarModel::showBackgroundCount()
 {
     if (!pendingTally_.valid())
         return;
@@ -290,7 +291,7 @@ QString SidebarModel::dragPayload(int row) const
     return SelectionDragIDs::encode(QSet<QUuid>(ids.cbegin(), ids.cend()));
 }
 
-void SidebarModel::follow(const Store::SelectionsChange& change)
+void SidebarModel::applyStoreChange(const Store::SelectionsChange& change)
 {
     if (!tally_) {
         missed_.push_back(change);
@@ -316,8 +317,26 @@ void SidebarModel::follow(const Store::SelectionsChange& change)
 }
 
 // Groups, drafts and the library's state change a few rows, none of the sources'.
+std::vector<SidebarModel::DraftRow> SidebarModel::draftRows() const
+{
+    std::vector<DraftRow> drafts;
+    drafts.reserve(size_t(store_.drafts().size()));
+    for (const ContextDraft& draft : store_.drafts())
+        drafts.push_back({draft.id, draft.name, draft.includedCount()});
+    return drafts;
+}
+
+// Every keystroke in a prompt's task, notes or preview changes the drafts, and none of it shows
+// here: the rows are laid out and repainted only when a prompt's name, count or place changed.
+void SidebarModel::applyDraftsChange()
+{
+    if (draftRows() != shownDrafts_)
+        relayout();
+}
+
 void SidebarModel::relayout()
 {
+    shownDrafts_ = draftRows();
     Q_EMIT updateStarted();
     moveTo(layout());
     for (int row = 0; row < int(rows_.size()); ++row) {

@@ -52,7 +52,7 @@ public:
 
     // From this many captures on, the sources are counted on another thread, from the moment
     // `startCounting()` asks for it (once the window has painted).
-    static constexpr qsizetype countedAsideFrom = 5000;
+    static constexpr qsizetype backgroundCountThreshold = 5000;
 
     explicit SidebarModel(Store& store, QObject* parent = nullptr);
     // A count still being made is stopped and waited for: its thread reads the library's strings.
@@ -102,13 +102,23 @@ private:
         friend bool operator==(const Row&, const Row&) = default;
     };
     friend size_t qHash(const Row& row, size_t seed);
+    // What the rows show of a prompt.
+    struct DraftRow {
+        QUuid id;
+        QString name;
+        qsizetype included = 0;
+        friend bool operator==(const DraftRow&, const DraftRow&) = default;
+    };
 
     std::vector<Row> layout() const;
-    void follow(const Store::SelectionsChange& change);
+    std::vector<DraftRow> draftRows() const;
+    void applyStoreChange(const Store::SelectionsChange& change);
+    void applyDraftsChange();
     void relayout();
     void moveTo(std::vector<Row> next);
     void changed(int row);
-    void takeTally();
+    // The count made on the other thread, brought up to date and shown.
+    void showBackgroundCount();
 
     Store& store_;
     std::unique_ptr<SidebarTally> tally_;
@@ -119,6 +129,7 @@ private:
     // The changes made while the count was being made, applied to it once it is.
     std::vector<Store::SelectionsChange> missed_;
     std::vector<Row> rows_;
+    std::vector<DraftRow> shownDrafts_;
 };
 
 } // namespace vellicord

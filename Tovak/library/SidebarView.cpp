@@ -1,5 +1,7 @@
 #include "Tovak/library/SidebarView.h"
 
+#include "Tovak/kit/AccessibleList.h"
+#include "Tovak/kit/GripDrag.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/SidebarModel.h"
 #include "Tovak/library/SidebarRowDelegate.h"
@@ -9,16 +11,13 @@
 #include "core/library/Store.h"
 #include "platform/Scheduler.h"
 
-#include <QApplication>
+#include <QAccessible>
 #include <QContextMenuEvent>
-#include <QDrag>
 #include <QDragEnterEvent>
-#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QToolTip>
 
 namespace vellicord {
 
@@ -68,6 +67,21 @@ SidebarView::SidebarView(SidebarModel& model, ContentViewState& state, Services 
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
+    new GripDrag(*this,
+                 GripDrag::Row{
+                     .gripRect =
+                         [this](const QModelIndex& index) {
+                             return model_.hasDragGrip(index.row())
+                                 ? SidebarRowDelegate::gripRect(index, visualRect(index))
+                                 : QRect();
+                         },
+                     .payload = [this](const QModelIndex& index) { return model_.dragPayload(index.row()); },
+                 });
+    AccessibleList::attach(*this,
+                           AccessibleList::Actions{
+                               .names = [this](int row) { return accessibleActions(row); },
+                               .run = [this](int row, const QString&) { press(row); },
+                           });
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!syncing_ && !updating_)
@@ -145,69 +159,43 @@ void SidebarView::keyPressEvent(QKeyEvent* event)
     QListView::keyPressEvent(event);
 }
 
-bool SidebarView::inGrip(const QPoint& position) const
-{
-    const QModelIndex index = indexAt(position);
-    return index.isValid() && model_.hasDragGrip(index.row())
-        && SidebarRowDelegate::gripRect(index, visualRect(index)).contains(position);
-}
-
+// A secondary click opens the row's menu over what the window shows: choosing the row would
+// navigate away before the menu is up.
 void SidebarView::mousePressEvent(QMouseEvent* event)
 {
-    // The grip drags; it leaves the selection as it is.
-    if (event->button() == Qt::LeftButton && inGrip(event->position().toPoint())) {
-        gripRow_ = indexAt(event->position().toPoint()).row();
-        gripPress_ = event->position().toPoint();
+    menuPress_ = event->button() == Qt::RightButton;
+    if (menuPress_) {
         event->accept();
         return;
     }
-    gripRow_ = -1;
     QListView::mousePressEvent(event);
-}
-
-void SidebarView::mouseMoveEvent(QMouseEvent* event)
-{
-    if (gripRow_ >= 0) {
-        if ((event->position().toPoint() - gripPress_).manhattanLength() >= QApplication::startDragDistance()) {
-            const int row = gripRow_;
-            gripRow_ = -1;
-            startDrag(row);
-        }
-        event->accept();
-        return;
-    }
-    QListView::mouseMoveEvent(event);
 }
 
 void SidebarView::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (gripRow_ >= 0) {
-        gripRow_ = -1;
+    if (menuPress_ && event->button() == Qt::RightButton) {
+        menuPress_ = false;
         event->accept();
         return;
     }
     QListView::mouseReleaseEvent(event);
 }
 
-void SidebarView::startDrag(int row)
+// A row that can be chosen is chosen; "New Prompt…" and "New Group…" act; the others offer nothing.
+QStringList SidebarView::accessibleActions(int row) const
 {
-    auto* data = new QMimeData;
-    data->setText(model_.dragPayload(row));
-    auto* drag = new QDrag(this);
-    drag->setMimeData(data);
-    drag->exec(Qt::CopyAction);
+    const Kind kind = model_.kind(row);
+    if (model_.item(row) || kind == Kind::newPrompt || kind == Kind::newGroup)
+        return {QAccessibleActionInterface::pressAction()};
+    return {};
 }
 
-bool SidebarView::viewportEvent(QEvent* event)
+void SidebarView::press(int row)
 {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        if (inGrip(help->pos())) {
-            QToolTip::showText(help->globalPos(), QStringLiteral("Drag to add to a prompt or group"), viewport());
-            return true;
-        }
-    }
-    return QListView::viewportEvent(event);
+    if (const std::optional<SidebarItem> item = model_.item(row))
+        state_.setSidebarSelection(item);
+    else
+        act(model_.index(row));
 }
 
 void SidebarView::setHoveredDropTarget(const std::optional<SidebarItem>& target)
@@ -229,6 +217,9 @@ int SidebarView::dropRow(const QPoint& position) const
     return index.row();
 }
 
+// The entry is taken wherever the drag comes in (over a header, a source, a row's own grip): a
+// refused entry gets no moves, so a drag that came in away from a target could never reach one.
+// Each move then says whether the row under the pointer takes the drop.
 void SidebarView::dragEnterEvent(QDragEnterEvent* event)
 {
     if (!event->mimeData()->hasText()) {
@@ -236,7 +227,8 @@ void SidebarView::dragEnterEvent(QDragEnterEvent* event)
         return;
     }
     event->acceptProposedAction();
-    dragMoveEvent(event);
+    const int row = dropRow(event->position().toPoint());
+    setHoveredDropTarget(row < 0 ? std::nullopt : model_.item(row));
 }
 
 void SidebarView::dragMoveEvent(QDragMoveEvent* event)

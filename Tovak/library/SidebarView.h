@@ -4,7 +4,6 @@
 #include "core/library/SelectionGroup.h"
 
 #include <QListView>
-#include <QPoint>
 #include <QSet>
 #include <QUuid>
 
@@ -25,8 +24,9 @@ class Store;
 
 // The first column of the window, in both layouts: the sidebar's rows (one model for both), the
 // window's navigation target as its selection, drops of captures onto the active prompt and the
-// groups, drags of a group's or a source's captures from their grips, and the rows' menus. It
-// changes the library only through the Store, or asks the window through its callbacks.
+// groups, drags of a group's or a source's captures from their grips, and the rows' menus, which
+// open over what the window shows without changing it. A screen reader presses a row to choose it.
+// It changes the library only through the Store, or asks the window through its callbacks.
 class SidebarView final : public QListView {
     Q_OBJECT
 public:
@@ -70,7 +70,6 @@ protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
     void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -78,14 +77,13 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool viewportEvent(QEvent* event) override;
 
 private:
     void showSelection();
     void takeSelection();
     void act(const QModelIndex& index);
-    bool inGrip(const QPoint& position) const;
-    void startDrag(int row);
+    QStringList accessibleActions(int row) const;
+    void press(int row);
     void setHoveredDropTarget(const std::optional<SidebarItem>& target);
     int dropRow(const QPoint& position) const;
     void receive(const SidebarItem& target, const QSet<QUuid>& ids);
@@ -99,8 +97,7 @@ private:
     std::optional<SidebarItem> hoveredDropTarget_;
     bool syncing_ = false; // the selection is being set from the window's state
     bool updating_ = false; // the model is moving rows
-    int gripRow_ = -1;
-    QPoint gripPress_;
+    bool menuPress_ = false; // a secondary press, which opens the row's menu and chooses nothing
 };
 
 } // namespace vellicord

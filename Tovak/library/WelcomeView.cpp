@@ -1,5 +1,6 @@
 #include "Tovak/library/WelcomeView.h"
 
+#include "Tovak/kit/Controls.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
@@ -68,8 +69,8 @@ WelcomeView::WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay,
     layout->addLayout(header);
 
     layout->addWidget(step(QStringLiteral("Grant access"),
-                           QStringLiteral("Allow Vellicord in System Settings → Privacy & Security → "
-                                          "Accessibility to read selected text."),
+                           QStringLiteral("Run Vellicord on an X display with the XTEST extension to read "
+                                          "selected text."),
                            QStringLiteral("hand.raised"), needsAccessibility));
     layout->addWidget(step(QStringLiteral("Select and capture"), captureStepText(hotkeyDisplay),
                            QStringLiteral("text.viewfinder"), false));
@@ -81,10 +82,7 @@ WelcomeView::WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay,
 
     auto* footer = new QHBoxLayout;
     footer->addStretch(1);
-    getStarted_ = new QPushButton(QStringLiteral("Get Started"), this);
-    getStarted_->setDefault(true);
-    getStarted_->setAutoDefault(true);
-    getStarted_->setObjectName(QStringLiteral("prominent"));
+    getStarted_ = Controls::defaultButton(QStringLiteral("Get Started"), this);
     connect(getStarted_, &QPushButton::clicked, this, &QDialog::accept);
     footer->addWidget(getStarted_);
     layout->addLayout(footer);
@@ -125,7 +123,7 @@ QWidget* WelcomeView::step(const QString& title, const QString& text, const QStr
     secondary_.append(body);
     column->addWidget(body);
     if (needsSettingsButton) {
-        settings_ = new QPushButton(QStringLiteral("Open System Settings"), row);
+        settings_ = new QPushButton(QStringLiteral("Open Accessibility Settings"), row);
         settings_->setFont(TextStyles::callout());
         settings_->setAutoDefault(false);
         settings_->setIconSize(QSize(13, 13));
@@ -151,12 +149,6 @@ void WelcomeView::applyColors()
     if (settings_)
         settings_->setIcon(Symbols::icon(QStringLiteral("arrow.up.forward.app"),
                                          palette().color(QPalette::ButtonText)));
-    getStarted_->setStyleSheet(
-        QStringLiteral("QPushButton#prominent { background: %1; color: white; border: none;"
-                       " border-radius: 6px; padding: 5px 16px; font-size: 13px; }"
-                       "QPushButton#prominent:pressed { background: %2; }"
-                       "QPushButton#prominent:focus { outline: none; }")
-            .arg(colors.accent.name(), colors.accent.darker(120).name()));
 }
 
 void WelcomeView::changeEvent(QEvent* event)

@@ -70,8 +70,8 @@ QString AppDelegate::accessibilityTitle()
 QString AppDelegate::accessibilityText()
 {
     return QStringLiteral("To read your selected text and capture formatted copies, Vellicord must have "
-                          "Accessibility permission.\n\nOpen System Settings → Privacy & Security → "
-                          "Accessibility, switch on Vellicord, then try again.");
+                          "Accessibility permission.\n\nRun Vellicord on an X display with the XTEST extension "
+                          "(an X11 session, or XWayland), then try again.");
 }
 
 void AppDelegate::log(const QString& message) const
@@ -182,7 +182,7 @@ void AppDelegate::showAccessibilityPrompt()
 {
     QMessageBox box(QMessageBox::Warning, accessibilityTitle(), accessibilityTitle());
     box.setInformativeText(accessibilityText());
-    QPushButton* open = box.addButton(QStringLiteral("Open System Settings"), QMessageBox::AcceptRole);
+    QPushButton* open = box.addButton(QStringLiteral("Open Accessibility Settings"), QMessageBox::AcceptRole);
     box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
     box.setDefaultButton(open);
     services_.runModal(box);
@@ -273,11 +273,25 @@ void AppDelegate::menuFocusSearch()
 
 void AppDelegate::postAfterWindowReady(const QString& name)
 {
+    // A window on screen takes the request at once, so that the keys typed right after the
+    // command go where it leads (Control-F, then the query).
+    const bool onScreen = mainWindow_ && mainWindow_->isVisible() && !mainWindow_->isMinimized();
     showMainWindow();
-    // A window made just now gets the time to set up its content before the request arrives.
-    services_.scheduler.after(windowReadyDelay, [self = QPointer<AppDelegate>(this), name] {
-        if (self)
-            NotificationCenter::defaultCenter().post(name);
+    if (onScreen) {
+        NotificationCenter::defaultCenter().post(name);
+        return;
+    }
+    // A window being shown gets the time to set up its content before the request arrives; what is
+    // typed for the search meanwhile waits for the search field.
+    const bool search = name == AppNotification::vellicordFocusSearch;
+    if (search)
+        mainWindow_->holdTyping();
+    services_.scheduler.after(windowReadyDelay, [self = QPointer<AppDelegate>(this), name, search] {
+        if (!self)
+            return;
+        NotificationCenter::defaultCenter().post(name);
+        if (search && self->mainWindow_)
+            self->mainWindow_->releaseTyping();
     });
 }
 
@@ -298,6 +312,7 @@ void AppDelegate::showMainWindow()
     if (!mainWindow_)
         mainWindow_ = new MainWindow(viewServices(), *actions_);
     bringForward(*mainWindow_);
+    mainWindow_->raiseSheets();
 }
 
 MainWindow* AppDelegate::mainWindow() const

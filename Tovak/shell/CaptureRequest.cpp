@@ -151,10 +151,13 @@ void CaptureRequest::complete(const std::optional<SelectionCapture::Outcome>& ou
     Store& store = services_.store;
     store.add(selection);
     const bool addedToPrompt = store.collectIntoActiveDraft() && store.addSelectionToActiveDraft(selection.id);
-    toast_.showSaved(selection, addedToPrompt);
+    // The capture is written with the library's next save; while the last one failed, it may never be.
+    const bool lastSaveFailed = store.persistenceStatus() == StorePersistenceStatus::saveFailed;
+    toast_.showSaved(selection, addedToPrompt, lastSaveFailed);
     services_.sound.playPop();
     services_.log(QStringLiteral("Saved selection from ") + result.appName
-                  + (addedToPrompt ? QStringLiteral(" + prompt") : QString()));
+                  + (addedToPrompt ? QStringLiteral(" + prompt") : QString())
+                  + (lastSaveFailed ? QStringLiteral(" (not yet on disk: the last save failed)") : QString()));
     Q_EMIT finished();
 }
 

@@ -40,9 +40,16 @@ CaptureToastView::Content CaptureToastController::failureContent(const QString& 
     return {false, QStringLiteral("Nothing saved"), message, std::nullopt};
 }
 
-void CaptureToastController::showSaved(const Selection& selection, bool addedToPrompt)
+CaptureToastView::Content CaptureToastController::keptContent(const Selection& selection, bool addedToPrompt)
 {
-    present(savedContent(selection, addedToPrompt));
+    const QString reason = QStringLiteral("Vellicord could not save the latest changes.");
+    return {false, QStringLiteral("Kept, not yet on disk · ") + selection.appName, selection.headline(),
+            addedToPrompt ? QStringLiteral("added to Prompt · ") + reason : reason};
+}
+
+void CaptureToastController::showSaved(const Selection& selection, bool addedToPrompt, bool lastSaveFailed)
+{
+    present(lastSaveFailed ? keptContent(selection, addedToPrompt) : savedContent(selection, addedToPrompt));
 }
 
 void CaptureToastController::present(const CaptureToastView::Content& content)

@@ -27,10 +27,14 @@ public:
     static constexpr int fadeOutMs = 250;
 
     void present(const CaptureToastView::Content& content);
-    void showSaved(const Selection& selection, bool addedToPrompt);
+    // lastSaveFailed: the library's file could not be written the last time, so the capture is in
+    // the library but not yet on disk, and the panel says so rather than "Saved".
+    void showSaved(const Selection& selection, bool addedToPrompt, bool lastSaveFailed);
 
     // The success content of a saved capture.
     static CaptureToastView::Content savedContent(const Selection& selection, bool addedToPrompt);
+    // The warning of a capture kept in the library while its file cannot be written.
+    static CaptureToastView::Content keptContent(const Selection& selection, bool addedToPrompt);
     // The failure content with a message.
     static CaptureToastView::Content failureContent(const QString& message);
 

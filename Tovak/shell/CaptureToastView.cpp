@@ -1,5 +1,6 @@
 #include "Tovak/shell/CaptureToastView.h"
 
+#include "Tovak/kit/BoundedText.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
@@ -48,6 +49,16 @@ QStringList snippetLines(const QString& text, int width)
     return lines;
 }
 
+// A capture's first line or address may run to megabytes: the panel keeps what its lines can show.
+CaptureToastView::Content bounded(CaptureToastView::Content content)
+{
+    content.title = BoundedText::forLines(content.title, maxTextWidth, 1);
+    content.snippet = BoundedText::forLines(content.snippet, maxTextWidth, 2);
+    if (content.source)
+        content.source = BoundedText::forLines(*content.source, maxTextWidth, 1, Qt::ElideMiddle);
+    return content;
+}
+
 } // namespace
 
 struct CaptureToastView::Layout {
@@ -61,7 +72,7 @@ struct CaptureToastView::Layout {
 
 CaptureToastView::CaptureToastView(Content content, bool translucent, QWidget* parent)
     : QWidget(parent)
-    , content_(std::move(content))
+    , content_(bounded(std::move(content)))
     , translucent_(translucent)
 {
     setAttribute(Qt::WA_TranslucentBackground, translucent_);

@@ -3,22 +3,26 @@
 #include "core/foundation/JsonReader.h"
 #include "platform/CarbonKeys.h"
 
+#include <QStringList>
+
 #include <limits>
 
 namespace vellicord {
 
 QString HotKeyCombo::display() const
 {
-    QString text;
+    // Linux desktops name the modifiers and join them with "+"; command is the Super key here.
+    QStringList parts;
     if (modsCarbon & CarbonKeys::controlKey)
-        text += u'⌃';
+        parts.append(QStringLiteral("Ctrl"));
     if (modsCarbon & CarbonKeys::optionKey)
-        text += u'⌥';
+        parts.append(QStringLiteral("Alt"));
     if (modsCarbon & CarbonKeys::shiftKey)
-        text += u'⇧';
+        parts.append(QStringLiteral("Shift"));
     if (modsCarbon & CarbonKeys::commandKey)
-        text += u'⌘';
-    return text + CarbonKeys::glyph(keyCode);
+        parts.append(QStringLiteral("Super"));
+    parts.append(CarbonKeys::keyName(keyCode));
+    return parts.join(u'+');
 }
 
 QByteArray HotKeyCombo::json() const

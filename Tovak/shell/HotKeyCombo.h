@@ -18,7 +18,8 @@ struct HotKeyCombo {
 
     static HotKeyCombo defaultCombo() { return {}; }
 
-    // Modifier glyphs in the order ⌃ ⌥ ⇧ ⌘, then the key's glyph; no separators.
+    // As Linux desktops write a shortcut: the modifiers in the order Ctrl, Alt, Shift, Super, then
+    // the key, joined by "+" ("Ctrl+Alt+Super+C").
     QString display() const;
 
     QByteArray json() const;

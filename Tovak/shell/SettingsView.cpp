@@ -21,7 +21,6 @@
 namespace vellicord {
 namespace {
 
-const QString approvalNote = QStringLiteral("macOS needs approval in System Settings → General → Login Items.");
 const QString failureNote = QStringLiteral("Vellicord could not update launch at login.");
 
 void setColor(QWidget& widget, const QColor& color)
@@ -273,10 +272,9 @@ void SettingsView::applyLaunchAtLogin(bool wanted)
         if (status == LoginItem::Status::enabled)
             return;
         error = item->registerItem();
-        if (!error) {
-            launchAtLoginNote_ = item->status() == LoginItem::Status::requiresApproval
-                ? std::optional(approvalNote) : std::nullopt;
-        }
+        // An autostart entry takes effect at the next login; the desktop asks no one to approve it.
+        if (!error)
+            launchAtLoginNote_.reset();
     } else {
         if (status == LoginItem::Status::enabled || status == LoginItem::Status::requiresApproval)
             error = item->unregisterItem();

@@ -13,7 +13,7 @@ QString CaptureError::errorDescription() const
         return QStringLiteral("No frontmost application found.");
     case Kind::chromePDF:
         return QStringLiteral("Chrome\u2019s built-in PDF viewer can\u2019t be captured programmatically. Open the PDF "
-                              "in Preview (or use right-click \u2192 Copy inside Chrome), then capture again.");
+                              "in a PDF viewer (or use right-click \u2192 Copy inside Chrome), then capture again.");
     case Kind::clipboardRestoreFailed:
         return QStringLiteral("Capture was not saved because Vellicord could not restore your clipboard. Copy the "
                               "original content again.");

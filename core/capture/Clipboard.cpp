@@ -21,6 +21,17 @@ void setData(PasteboardItem& item, const QString& target, const QByteArray& byte
     item.append({target, bytes});
 }
 
+// The clipboard's data of a kind, also what arrived of it; `complete` (where given) tells which.
+std::optional<QByteArray> data(Pasteboard& pasteboard, PasteboardType type, bool* complete)
+{
+    PasteboardData read = pasteboard.dataForType(type);
+    if (read.status != PasteboardData::Status::ok && read.status != PasteboardData::Status::partial)
+        return std::nullopt;
+    if (complete)
+        *complete = read.status == PasteboardData::Status::ok;
+    return std::move(read.bytes);
+}
+
 bool written(bool taken, const QString& what)
 {
     if (!taken)
@@ -45,6 +56,7 @@ PasteboardSnapshot snapshot(Pasteboard& pasteboard)
             switch (data.status) {
             case PasteboardData::Status::ok: setData(item, target, data.bytes); break;
             case PasteboardData::Status::refused: break;
+            case PasteboardData::Status::partial:
             case PasteboardData::Status::noAnswer: result.complete = false; break;
             }
         }
@@ -77,19 +89,22 @@ QStringList availableTypes(Pasteboard& pasteboard)
     return types;
 }
 
-std::optional<QString> string(Pasteboard& pasteboard, PasteboardType type)
+std::optional<QString> string(Pasteboard& pasteboard, PasteboardType type, bool* complete)
 {
-    const std::optional<QByteArray> bytes = pasteboard.dataForType(type);
+    bool whole = true;
+    const std::optional<QByteArray> bytes = data(pasteboard, type, &whole);
     if (!bytes)
         return std::nullopt;
-    return QString::fromUtf8(*bytes);
+    if (complete)
+        *complete = whole;
+    return whole ? QString::fromUtf8(*bytes) : Text::fromUtf8Prefix(*bytes);
 }
 
-std::optional<QString> plainText(Pasteboard& pasteboard)
+std::optional<QString> plainText(Pasteboard& pasteboard, bool* complete)
 {
-    if (std::optional<QString> text = string(pasteboard, PasteboardType::string))
+    if (std::optional<QString> text = string(pasteboard, PasteboardType::string, complete))
         return text;
-    return string(pasteboard, PasteboardType::tabularText);
+    return string(pasteboard, PasteboardType::tabularText, complete);
 }
 
 std::optional<AttributedText> attributedString(const QByteArray& html)
@@ -97,20 +112,20 @@ std::optional<AttributedText> attributedString(const QByteArray& html)
     return OfflineHTMLConverter::convert(html);
 }
 
-std::optional<AttributedText> richAttributedString(Pasteboard& pasteboard)
+std::optional<AttributedText> richAttributedString(Pasteboard& pasteboard, bool* complete)
 {
-    if (const std::optional<QByteArray> html = htmlData(pasteboard)) {
+    if (const std::optional<QByteArray> html = htmlData(pasteboard, complete)) {
         if (std::optional<AttributedText> text = attributedString(*html))
             return text;
     }
-    if (const std::optional<QByteArray> rtf = pasteboard.dataForType(PasteboardType::rtf))
+    if (const std::optional<QByteArray> rtf = data(pasteboard, PasteboardType::rtf, complete))
         return RtfReader::read(*rtf);
     return std::nullopt;
 }
 
-std::optional<QByteArray> htmlData(Pasteboard& pasteboard)
+std::optional<QByteArray> htmlData(Pasteboard& pasteboard, bool* complete)
 {
-    return pasteboard.dataForType(PasteboardType::html);
+    return data(pasteboard, PasteboardType::html, complete);
 }
 
 std::optional<QString> htmlTitle(Pasteboard& pasteboard)

@@ -36,15 +36,17 @@ qint64 changeCount(Pasteboard& pasteboard);
 // The targets the clipboard offers, item after item, in the owner's order.
 QStringList availableTypes(Pasteboard& pasteboard);
 
-// The clipboard's string, else its tabular text; not trimmed.
-std::optional<QString> plainText(Pasteboard& pasteboard);
-std::optional<QString> string(Pasteboard& pasteboard, PasteboardType type);
+// The clipboard's string, else its tabular text; not trimmed. Where `complete` is given it tells
+// whether all of it arrived: of a transfer cut short (an owner that stopped sending, or the
+// capture's time limit) the reads give what arrived.
+std::optional<QString> plainText(Pasteboard& pasteboard, bool* complete = nullptr);
+std::optional<QString> string(Pasteboard& pasteboard, PasteboardType type, bool* complete = nullptr);
 
 // Formatted text from HTML, else RTF (RTFD has no X11 form).
-std::optional<AttributedText> richAttributedString(Pasteboard& pasteboard);
+std::optional<AttributedText> richAttributedString(Pasteboard& pasteboard, bool* complete = nullptr);
 std::optional<AttributedText> attributedString(const QByteArray& html);
 
-std::optional<QByteArray> htmlData(Pasteboard& pasteboard);
+std::optional<QByteArray> htmlData(Pasteboard& pasteboard, bool* complete = nullptr);
 // The title of the HTML on the clipboard; none for HTML over 1 MiB.
 std::optional<QString> htmlTitle(Pasteboard& pasteboard);
 std::optional<QString> parsePageTitle(const QString& html);

@@ -36,6 +36,16 @@ void logTimeLimit(const QString& when)
                     + when);
 }
 
+// What had arrived of a transfer cut short is kept; the log says why the rest is missing.
+void logLeftOut(const QString& what, bool atTimeLimit)
+{
+    if (atTimeLimit)
+        logTimeLimit(QStringLiteral("while ") + what + QStringLiteral(" was read; what had not arrived is left out"));
+    else
+        CaptureLog::app(QStringLiteral("Capture: the application stopped sending ") + what
+                        + QStringLiteral("; what had not arrived is left out"));
+}
+
 // Lifts the capture's limit on clipboard reads on every way out of it.
 struct ReadLimit {
     Pasteboard& pasteboard;
@@ -89,7 +99,7 @@ SelectionCapture::Outcome SelectionCapture::capture()
     qint64 preCount = 0;
     const Clipboard::PasteboardSnapshot snapshot = takeSnapshot(preCount);
 
-    AXExtract ax = extractAX(services_.accessibility, pid);
+    AXExtract ax = extractAX(services_.accessibility, pid, end, &services_.clock);
 
     // A copy overwrites the clipboard; when what the user had there cannot be put back whole, the
     // capture makes do with what it can read without one.
@@ -103,7 +113,7 @@ SelectionCapture::Outcome SelectionCapture::capture()
         // A terminal that copies by selecting keeps its selection in PRIMARY alone, whatever its
         // interface says.
         if (!copy.sent && !ax.selectedText && ax.selectionReported)
-            ax.selectedText = primaryText(services_.accessibility, pid);
+            ax.selectedText = primaryText(services_.accessibility, pid, end, &services_.clock);
     } else {
         CaptureLog::app(QStringLiteral("Capture: the clipboard could not be saved, so no copy command was sent"));
     }
@@ -115,7 +125,9 @@ SelectionCapture::Outcome SelectionCapture::capture()
             services_.clock.sleep(secondReadDelay);
             reading = readCopy(end);
         }
-        if (services_.clock.steadyNow() >= end)
+        if (!reading.complete)
+            logLeftOut(QStringLiteral("the copy"), services_.clock.steadyNow() >= end);
+        else if (services_.clock.steadyNow() >= end)
             logTimeLimit(QStringLiteral("while the copy was read; what had not arrived is left out"));
     }
 
@@ -161,6 +173,9 @@ SelectionCapture::Outcome SelectionCapture::chooseText(const Findings& found)
     };
     const CopyReading& reading = found.reading;
 
+    // A complete selection beats a copy of which only a part arrived.
+    if (found.changed && !reading.complete && hasText(found.ax.selectedText))
+        return result(Text::trimmed(*found.ax.selectedText), std::nullopt);
     if (found.changed) {
         if (hasText(reading.plainText))
             return result(Text::trimmed(*reading.plainText), markdownFrom(reading.formatted));
@@ -236,15 +251,24 @@ SelectionCapture::CopyReading SelectionCapture::readCopy(Clock::TimePoint end)
     // Each read is cut short at the end by the pasteboard; past it, the next are not begun.
     CopyReading reading;
     const auto inTime = [&] { return services_.clock.steadyNow() < end; };
-    reading.plainText = Clipboard::plainText(services_.pasteboard);
-    if (inTime())
-        reading.formatted = Clipboard::richAttributedString(services_.pasteboard);
+    bool whole = true;
+    reading.plainText = Clipboard::plainText(services_.pasteboard, &whole);
+    reading.complete = whole;
+    if (inTime()) {
+        whole = true;
+        reading.formatted = Clipboard::richAttributedString(services_.pasteboard, &whole);
+        // Formatted text of which only a part arrived is worth keeping only as the text itself.
+        if (!whole && hasText(reading.plainText))
+            reading.formatted.reset();
+        reading.complete = reading.complete && whole;
+    }
     if (inTime())
         reading.htmlTitle = Clipboard::htmlTitle(services_.pasteboard);
     return reading;
 }
 
-SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibility, qint32 pid)
+SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibility, qint32 pid, Clock::TimePoint end,
+                                                        const Clock* clock)
 {
     AXExtract extract;
     std::optional<QString> address;
@@ -287,16 +311,19 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibi
     // One that reports an empty selection has nothing selected: its PRIMARY may be a selection
     // the user has since cleared.
     if (!extract.selectedText && !extract.selectionReported)
-        extract.selectedText = primaryText(accessibility, pid);
+        extract.selectedText = primaryText(accessibility, pid, end, clock);
     return extract;
 }
 
-std::optional<QString> SelectionCapture::primaryText(Accessibility& accessibility, qint32 pid)
+std::optional<QString> SelectionCapture::primaryText(Accessibility& accessibility, qint32 pid, Clock::TimePoint end,
+                                                     const Clock* clock)
 {
-    std::optional<QString> primary = accessibility.primarySelection(pid);
-    if (!primary || primary->isEmpty())
+    std::optional<Accessibility::SelectionText> primary = accessibility.primarySelection(pid, end);
+    if (!primary || primary->text.isEmpty())
         return std::nullopt;
-    return primary;
+    if (!primary->complete)
+        logLeftOut(QStringLiteral("the selection"), clock && clock->steadyNow() >= end);
+    return std::move(primary->text);
 }
 
 bool SelectionCapture::waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline, Pasteboard& pasteboard,

@@ -58,7 +58,10 @@ public:
         bool selectionReported = false;
     };
     static constexpr int maxAXElements = 12;
-    static AXExtract extractAX(Accessibility& accessibility, qint32 pid);
+    // `end` on `clock`: the capture's time limit, where a slow transfer of the desktop's selection
+    // stops.
+    static AXExtract extractAX(Accessibility& accessibility, qint32 pid, Clock::TimePoint end = Clock::TimePoint::max(),
+                               const Clock* clock = nullptr);
 
     static bool waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline, Pasteboard& pasteboard,
                                         Clock& clock);
@@ -72,11 +75,13 @@ public:
     static std::optional<QString> markdownFrom(const std::optional<AttributedText>& formatted);
 
 private:
-    // What the copy put on the clipboard.
+    // What the copy put on the clipboard; not complete when some of it had not arrived when the
+    // reads stopped.
     struct CopyReading {
         std::optional<QString> plainText;
         std::optional<AttributedText> formatted;
         std::optional<QString> htmlTitle;
+        bool complete = true;
 
         bool isEmpty() const;
     };
@@ -95,7 +100,8 @@ private:
 
     // The text by the first road that has one: the copy, Accessibility, the browser.
     Outcome chooseText(const Findings& found);
-    static std::optional<QString> primaryText(Accessibility& accessibility, qint32 pid);
+    static std::optional<QString> primaryText(Accessibility& accessibility, qint32 pid, Clock::TimePoint end,
+                                              const Clock* clock);
     CopyReading readCopy(Clock::TimePoint end);
     struct CopyAttempt {
         bool sent = false; // false: the application takes no copy command, so none can come

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/composition/CompositionCache.h"
 #include "core/composition/PromptAssembly.h"
 #include "core/foundation/JsonSyntax.h"
 #include "core/foundation/Text.h"
@@ -275,9 +276,8 @@ int64_t tokensFor(qsizetype characters, const ModelProfile& profile)
     return TokenEstimator::estimateForCharacters(characters, profile.charsPerToken);
 }
 
-ComposedContext previewContext(const QString& preview, const ModelProfile& profile, std::optional<int64_t> maxTokens)
+ComposedContext previewContext(const QString& preview, int64_t tokens, std::optional<int64_t> maxTokens)
 {
-    const int64_t tokens = TokenEstimator::estimate(preview, profile);
     return {preview, tokens, budgetFeedback(tokens, maxTokens), 0};
 }
 
@@ -324,6 +324,27 @@ QString messageLabel(qsizetype position, qsizetype count, int64_t tokens)
     return QStringLiteral("\u2014\u2014 MESSAGE ") + QString::number(position + 1) + QStringLiteral(" OF ")
         + QString::number(count) + QStringLiteral(" \u00B7 ") + TokenEstimator::format(tokens)
         + QStringLiteral(" tokens \u2014\u2014");
+}
+
+// The draft's assembly, made when an operation first needs it: from the library's list of
+// captures, or from captures found by id with the parts a cache kept.
+using Assemble = std::function<PromptAssembly()>;
+
+Assemble fromList(const ContextDraft& draft, const QList<Selection>& selections, const std::optional<QString>& preamble)
+{
+    return [&] { return PromptAssembly(draft, selections, preamble); };
+}
+
+Assemble fromCache(const ContextDraft& draft, const CachedCaptures& captures, const std::optional<QString>& preamble)
+{
+    return [&] {
+        CompositionCache& cache = captures.cache;
+        PromptAssembly assembly(draft, captures.find, preamble,
+                                [&cache](const ContextDraftEntry& entry, const Selection& selection,
+                                         ComposerTemplate layout) { return cache.part(entry, selection, layout); });
+        cache.forgetUnused();
+        return assembly;
+    };
 }
 
 } // namespace
@@ -410,14 +431,27 @@ ComposedContext compose(const ContextDraft& draft, const QList<Selection>& selec
 {
     const ModelProfile& use = resolved(draft, profile);
     if (draft.previewText)
-        return previewContext(*draft.previewText, use, maxTokens);
+        return previewContext(*draft.previewText, TokenEstimator::estimate(*draft.previewText, use), maxTokens);
     const PromptAssembly assembly(draft, selections, preamble);
     return composeMembers(assembly, allMembers(assembly), groupBySource, use, maxTokens);
 }
 
-Reduction reduceToFit(const ContextDraft& draft, const QList<Selection>& selections,
-                      const std::optional<ModelProfile>& profile, int64_t maxTokens,
-                      const std::optional<QString>& preamble)
+ComposedContext compose(const ContextDraft& draft, const CachedCaptures& captures,
+                        const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
+                        std::optional<int64_t> maxTokens, bool groupBySource)
+{
+    const ModelProfile& use = resolved(draft, profile);
+    if (draft.previewText)
+        return previewContext(*draft.previewText, tokensFor(captures.cache.previewCharacters(*draft.previewText), use),
+                              maxTokens);
+    const PromptAssembly assembly = fromCache(draft, captures, preamble)();
+    return composeMembers(assembly, allMembers(assembly), groupBySource, use, maxTokens);
+}
+
+namespace {
+
+Reduction reduceWith(const ContextDraft& draft, const Assemble& assemble, const std::optional<ModelProfile>& profile,
+                     int64_t maxTokens)
 {
     if (draft.previewText)
         return {draft.entries,
@@ -426,7 +460,7 @@ Reduction reduceToFit(const ContextDraft& draft, const QList<Selection>& selecti
     if (maxTokens < 1)
         return {draft.entries,
                 {QStringLiteral("The token budget must be greater than zero. No sources were removed.")}};
-    const PromptAssembly assembly(draft, selections, preamble);
+    const PromptAssembly assembly = assemble();
     if (!assembly.hasContent())
         return {draft.entries, {QStringLiteral("Nothing to reduce.")}};
 
@@ -476,14 +510,13 @@ Reduction reduceToFit(const ContextDraft& draft, const QList<Selection>& selecti
     return result;
 }
 
-QList<ComposedContext> splitForMessages(const ContextDraft& draft, const QList<Selection>& selections,
-                                        const std::optional<QString>& preamble,
-                                        const std::optional<ModelProfile>& profile, int64_t maxTokens)
+QList<ComposedContext> splitWith(const ContextDraft& draft, const Assemble& assemble,
+                                 const std::optional<ModelProfile>& profile, int64_t maxTokens)
 {
     const ModelProfile& use = resolved(draft, profile);
     if (draft.previewText)
-        return {previewContext(*draft.previewText, use, maxTokens)};
-    const PromptAssembly assembly(draft, selections, preamble);
+        return {previewContext(*draft.previewText, TokenEstimator::estimate(*draft.previewText, use), maxTokens)};
+    const PromptAssembly assembly = assemble();
     if (!assembly.hasContent())
         return {};
     if (maxTokens < 1 || assembly.entries().empty())
@@ -494,9 +527,8 @@ QList<ComposedContext> splitForMessages(const ContextDraft& draft, const QList<S
     return messages;
 }
 
-SplitCopyPlan planSplitCopy(const ContextDraft& draft, const QList<Selection>& selections,
-                            const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
-                            int64_t maxTokens)
+SplitCopyPlan planWith(const ContextDraft& draft, const Assemble& assemble, const std::optional<ModelProfile>& profile,
+                       int64_t maxTokens)
 {
     SplitCopyPlan plan;
     if (draft.previewText) {
@@ -504,7 +536,7 @@ SplitCopyPlan planSplitCopy(const ContextDraft& draft, const QList<Selection>& s
                                      "generated text first.");
         return plan;
     }
-    plan.messages = splitForMessages(draft, selections, preamble, profile, maxTokens);
+    plan.messages = splitWith(draft, assemble, profile, maxTokens);
     if (maxTokens < 1) {
         plan.notice = zeroBudgetLine();
         return plan;
@@ -531,6 +563,43 @@ SplitCopyPlan planSplitCopy(const ContextDraft& draft, const QList<Selection>& s
     plan.notice = QStringLiteral("Message token counts are estimates. Paste each message separately without its "
                                  "separator label.");
     return plan;
+}
+
+} // namespace
+
+Reduction reduceToFit(const ContextDraft& draft, const QList<Selection>& selections,
+                      const std::optional<ModelProfile>& profile, int64_t maxTokens,
+                      const std::optional<QString>& preamble)
+{
+    return reduceWith(draft, fromList(draft, selections, preamble), profile, maxTokens);
+}
+
+Reduction reduceToFit(const ContextDraft& draft, const CachedCaptures& captures,
+                      const std::optional<ModelProfile>& profile, int64_t maxTokens,
+                      const std::optional<QString>& preamble)
+{
+    return reduceWith(draft, fromCache(draft, captures, preamble), profile, maxTokens);
+}
+
+QList<ComposedContext> splitForMessages(const ContextDraft& draft, const QList<Selection>& selections,
+                                        const std::optional<QString>& preamble,
+                                        const std::optional<ModelProfile>& profile, int64_t maxTokens)
+{
+    return splitWith(draft, fromList(draft, selections, preamble), profile, maxTokens);
+}
+
+SplitCopyPlan planSplitCopy(const ContextDraft& draft, const QList<Selection>& selections,
+                            const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
+                            int64_t maxTokens)
+{
+    return planWith(draft, fromList(draft, selections, preamble), profile, maxTokens);
+}
+
+SplitCopyPlan planSplitCopy(const ContextDraft& draft, const CachedCaptures& captures,
+                            const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
+                            int64_t maxTokens)
+{
+    return planWith(draft, fromCache(draft, captures, preamble), profile, maxTokens);
 }
 
 } // namespace vellicord::ContextComposer

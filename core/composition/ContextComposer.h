@@ -10,11 +10,15 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace vellicord {
+
+class CompositionCache;
 
 // Turns a prompt draft and the captures it names into prompt text. Nothing here keeps state or
 // fails: problems come back as feedback lines or a notice in the result. `selections` is always
@@ -33,19 +37,32 @@ std::optional<QString> detectCodeLanguage(const QString& text);
 QString sourceLine(const Selection& selection);
 QString xmlEscape(const QString& text);
 
+// The captures a draft names, found by id, with the cache that keeps what was made of them from
+// one composition to the next: for the composer, which composes the same prompt again at every
+// keystroke. Results are those of the same operation over the captures found.
+struct CachedCaptures {
+    std::function<const Selection*(const QUuid&)> find;
+    CompositionCache& cache;
+};
+
 // The draft's prompt in its layout. A missing profile means the draft's own; a missing budget
 // means no budget feedback. An edited preview is returned exactly as stored.
 ComposedContext compose(const ContextDraft& draft, const QList<Selection>& selections,
                         const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
                         std::optional<int64_t> maxTokens, bool groupBySource);
-
+ComposedContext compose(const ContextDraft& draft, const CachedCaptures& captures,
+                        const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
+                        std::optional<int64_t> maxTokens, bool groupBySource);
 struct Reduction {
     QList<ContextDraftEntry> entries; // the draft's entries without the removed ones
-    QStringList feedback;             // one or two lines
+    QStringList feedback; // one or two lines
 };
 // Drops unpinned sources, last first, until the prompt fits the budget or only pinned ones are
 // left. Never changes the draft; the caller stores the returned entries.
 Reduction reduceToFit(const ContextDraft& draft, const QList<Selection>& selections,
+                      const std::optional<ModelProfile>& profile, int64_t maxTokens,
+                      const std::optional<QString>& preamble);
+Reduction reduceToFit(const ContextDraft& draft, const CachedCaptures& captures,
                       const std::optional<ModelProfile>& profile, int64_t maxTokens,
                       const std::optional<QString>& preamble);
 
@@ -56,6 +73,9 @@ QList<ComposedContext> splitForMessages(const ContextDraft& draft, const QList<S
                                         const std::optional<ModelProfile>& profile, int64_t maxTokens);
 // Whether the split can be copied, the labelled clipboard text when it can, and the notice.
 SplitCopyPlan planSplitCopy(const ContextDraft& draft, const QList<Selection>& selections,
+                            const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
+                            int64_t maxTokens);
+SplitCopyPlan planSplitCopy(const ContextDraft& draft, const CachedCaptures& captures,
                             const std::optional<QString>& preamble, const std::optional<ModelProfile>& profile,
                             int64_t maxTokens);
 

@@ -43,13 +43,6 @@ PromptAssembly::PromptAssembly(const ContextDraft& draft, const QList<Selection>
                                const std::optional<QString>& preamble)
     : layout_(ComposerTemplates::forDraftTemplate(draft.templateName))
 {
-    prepareEntries(draft, selections);
-    buildFrame(draft, preamble);
-    buildPieces();
-}
-
-void PromptAssembly::prepareEntries(const ContextDraft& draft, const QList<Selection>& selections)
-{
     // Only the ids the draft names are looked up, so a large library costs one pass over it.
     QHash<QUuid, const Selection*> byID;
     for (const ContextDraftEntry& entry : draft.entries) {
@@ -67,16 +60,36 @@ void PromptAssembly::prepareEntries(const ContextDraft& draft, const QList<Selec
             --unresolved;
         }
     }
+    prepareEntries(
+        draft, [&byID](const QUuid& id) { return byID.value(id); },
+        [](const ContextDraftEntry& entry, const Selection& selection, ComposerTemplate layout) {
+            return std::make_shared<const Part>(
+                makePart(entry, selection, layout, ContextComposer::entryBody(entry, selection)));
+        });
+    buildFrame(draft, preamble);
+    numberSources();
+}
 
+PromptAssembly::PromptAssembly(const ContextDraft& draft, const Captures& captures,
+                               const std::optional<QString>& preamble, const Parts& parts)
+    : layout_(ComposerTemplates::forDraftTemplate(draft.templateName))
+{
+    prepareEntries(draft, captures, parts);
+    buildFrame(draft, preamble);
+    numberSources();
+}
+
+void PromptAssembly::prepareEntries(const ContextDraft& draft, const Captures& captures, const Parts& parts)
+{
     std::vector<PreparedEntry> unpinned;
     for (qsizetype index = 0; index < draft.entries.size(); ++index) {
         const ContextDraftEntry& entry = draft.entries[index];
         if (!entry.include)
             continue;
-        const Selection* selection = byID.value(entry.selectionID);
+        const Selection* selection = captures(entry.selectionID);
         if (!selection)
             continue;
-        PreparedEntry prepared{index, &entry, selection, ContextComposer::entryBody(entry, *selection)};
+        PreparedEntry prepared{index, &entry, selection, parts(entry, *selection, layout_)};
         (entry.pin ? entries_ : unpinned).push_back(std::move(prepared));
     }
     for (PreparedEntry& prepared : unpinned)
@@ -136,38 +149,43 @@ void PromptAssembly::buildFrame(const ContextDraft& draft, const std::optional<Q
     f.tailChars = Text::graphemeCount(f.tail);
 }
 
-void PromptAssembly::buildPieces()
+PromptAssembly::Part PromptAssembly::makePart(const ContextDraftEntry& entry, const Selection& selection,
+                                              ComposerTemplate layout, const QString& body)
+{
+    Part p;
+    const QString label = ContextComposer::sourceLine(selection);
+    const std::optional<QString> note = trimmedNote(entry);
+    switch (layout) {
+    case ComposerTemplate::sections:
+        p.heading = QStringLiteral("## SOURCE: ") + label + QStringLiteral("\n\n");
+        p.item = note ? body + QStringLiteral("\n\n_Note: ") + *note + QStringLiteral("_") : body;
+        break;
+    case ComposerTemplate::xml:
+        p.heading = QStringLiteral("<source name=\"") + ContextComposer::xmlEscape(label) + QStringLiteral("\">\n");
+        p.item = ContextComposer::xmlEscape(note ? body + QStringLiteral("\n\n(_Note: ") + *note + QStringLiteral("_)")
+                                                 : body);
+        break;
+    case ComposerTemplate::plain:
+        p.heading = QStringLiteral("SOURCE: ") + label + QStringLiteral("\n\n");
+        p.item = note ? body + QStringLiteral("\n\nNOTE: ") + *note : body;
+        break;
+    }
+    p.headingChars = Text::graphemeCount(p.heading);
+    p.itemChars = Text::graphemeCount(p.item);
+    p.itemEndsInReturn = endsInReturn(p.item);
+    p.sourceKey = sourceKey(selection);
+    return p;
+}
+
+void PromptAssembly::numberSources()
 {
     QHash<QString, qsizetype> keys;
-    pieces_.reserve(entries_.size());
+    sourceKeys_.reserve(entries_.size());
     for (const PreparedEntry& prepared : entries_) {
-        Pieces p;
-        const QString label = ContextComposer::sourceLine(*prepared.selection);
-        const std::optional<QString> note = trimmedNote(*prepared.entry);
-        switch (layout_) {
-        case ComposerTemplate::sections:
-            p.heading = QStringLiteral("## SOURCE: ") + label + QStringLiteral("\n\n");
-            p.item = note ? prepared.body + QStringLiteral("\n\n_Note: ") + *note + QStringLiteral("_") : prepared.body;
-            break;
-        case ComposerTemplate::xml:
-            p.heading = QStringLiteral("<source name=\"") + ContextComposer::xmlEscape(label) + QStringLiteral("\">\n");
-            p.item = ContextComposer::xmlEscape(
-                note ? prepared.body + QStringLiteral("\n\n(_Note: ") + *note + QStringLiteral("_)") : prepared.body);
-            break;
-        case ComposerTemplate::plain:
-            p.heading = QStringLiteral("SOURCE: ") + label + QStringLiteral("\n\n");
-            p.item = note ? prepared.body + QStringLiteral("\n\nNOTE: ") + *note : prepared.body;
-            break;
-        }
-        p.headingChars = Text::graphemeCount(p.heading);
-        p.itemChars = Text::graphemeCount(p.item);
-        p.itemEndsInReturn = endsInReturn(p.item);
-        const QString key = sourceKey(*prepared.selection);
-        auto known = keys.constFind(key);
-        p.sourceKey = known != keys.cend() ? *known : keys.size();
+        auto known = keys.constFind(prepared.part->sourceKey);
         if (known == keys.cend())
-            keys.insert(key, p.sourceKey);
-        pieces_.push_back(std::move(p));
+            known = keys.insert(prepared.part->sourceKey, keys.size());
+        sourceKeys_.push_back(*known);
     }
     sourceKeyCount_ = keys.size();
 }
@@ -201,7 +219,7 @@ std::vector<std::vector<qsizetype>> PromptAssembly::sections(const std::vector<q
     }
     std::vector<qsizetype> sectionOfKey(size_t(sourceKeyCount_), -1);
     for (qsizetype member : members) {
-        qsizetype& section = sectionOfKey[size_t(pieces_[size_t(member)].sourceKey)];
+        qsizetype& section = sectionOfKey[size_t(sourceKeys_[size_t(member)])];
         if (section < 0) {
             section = qsizetype(result.size());
             result.emplace_back();
@@ -219,20 +237,20 @@ QString PromptAssembly::render(const std::vector<qsizetype>& members, bool group
     const auto grouped = sections(members, groupBySource);
     qsizetype size = f.head.size() + f.firstLead.size() + f.tail.size();
     for (const auto& section : grouped) {
-        size += f.lead.size() + f.close.size() + pieces_[size_t(section.front())].heading.size();
+        size += f.lead.size() + f.close.size() + part(section.front()).heading.size();
         for (qsizetype member : section)
-            size += pieces_[size_t(member)].item.size() + itemSeparatorChars;
+            size += part(member).item.size() + itemSeparatorChars;
     }
     QString text;
     text.reserve(size);
     text += f.head;
     for (size_t s = 0; s < grouped.size(); ++s) {
         text += s == 0 ? f.firstLead : f.lead;
-        text += pieces_[size_t(grouped[s].front())].heading;
+        text += part(grouped[s].front()).heading;
         for (size_t i = 0; i < grouped[s].size(); ++i) {
             if (i > 0)
                 text += QStringLiteral("\n\n");
-            text += pieces_[size_t(grouped[s][i])].item;
+            text += part(grouped[s][i]).item;
         }
         text += f.close;
     }
@@ -250,7 +268,7 @@ qsizetype PromptAssembly::characters(const std::vector<qsizetype>& members, bool
     }
     Count count;
     for (qsizetype member : members) {
-        const Pieces& p = pieces_[size_t(member)];
+        const Part& p = part(member);
         ++count.sections;
         ++count.items;
         count.pieces += p.headingChars + p.itemChars;
@@ -268,16 +286,17 @@ PromptAssembly::Tally::Tally(const PromptAssembly& assembly)
 
 PromptAssembly::Count PromptAssembly::Tally::added(qsizetype member) const
 {
-    const Pieces& p = assembly_.pieces_[size_t(member)];
+    const Part& p = assembly_.part(member);
+    const qsizetype key = assembly_.sourceKeys_[size_t(member)];
     Count c = count_;
     ++c.items;
     c.pieces += p.itemChars;
     c.endsInReturn += p.itemEndsInReturn ? 1 : 0;
-    if (!present_[size_t(p.sourceKey)]) {
+    if (!present_[size_t(key)]) {
         ++c.sections;
         c.pieces += p.headingChars;
         c.lastEndsInReturn = p.itemEndsInReturn;
-    } else if (p.sourceKey == lastKey_) {
+    } else if (key == lastKey_) {
         c.lastEndsInReturn = p.itemEndsInReturn;
     }
     return c;
@@ -291,7 +310,7 @@ qsizetype PromptAssembly::Tally::charactersWith(qsizetype member) const
 void PromptAssembly::Tally::add(qsizetype member)
 {
     count_ = added(member);
-    const qsizetype key = assembly_.pieces_[size_t(member)].sourceKey;
+    const qsizetype key = assembly_.sourceKeys_[size_t(member)];
     if (!present_[size_t(key)]) {
         present_[size_t(key)] = 1;
         touched_.push_back(key);

@@ -7,7 +7,10 @@
 
 #include <QList>
 #include <QString>
+#include <QUuid>
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -15,7 +18,7 @@ namespace vellicord {
 
 // One draft made ready for rendering in its layout, for the composer's operations only: the
 // entries that take part (included, capture present; pinned first, each part in draft order),
-// each with its body and its rendered pieces counted once. Any run of those entries then renders,
+// each with its rendered part counted once. Any run of those entries then renders,
 // or is counted in characters, without preparing or counting a body again; reducing and
 // splitting a large draft depend on that.
 //
@@ -25,16 +28,40 @@ namespace vellicord {
 // forms one character with the line feed after it.
 class PromptAssembly {
 public:
+    // What one entry adds to the prompt in a layout. It is made from the entry and its capture
+    // alone, never from the rest of the draft, so a part made once serves every composition in
+    // which the same entry names the same capture.
+    struct Part {
+        QString heading; // the section heading when this entry's capture represents its section
+        QString item; // body and note as the layout writes them
+        qsizetype headingChars = 0;
+        qsizetype itemChars = 0;
+        bool itemEndsInReturn = false;
+        QString sourceKey; // the same text for entries from the same source
+    };
+    // The part of an entry whose body (ContextComposer::entryBody) is given.
+    static Part makePart(const ContextDraftEntry& entry, const Selection& selection, ComposerTemplate layout,
+                         const QString& body);
+
     struct PreparedEntry {
         qsizetype index; // position in the draft's entries
         const ContextDraftEntry* entry;
         const Selection* selection;
-        QString body;
+        std::shared_ptr<const Part> part;
     };
+
+    // The capture an id names, or none.
+    using Captures = std::function<const Selection*(const QUuid&)>;
+    // Where the parts come from: made afresh, or kept from an earlier composition.
+    using Parts
+        = std::function<std::shared_ptr<const Part>(const ContextDraftEntry&, const Selection&, ComposerTemplate)>;
 
     // Keeps references to draft and selections, which must outlive it.
     PromptAssembly(const ContextDraft& draft, const QList<Selection>& selections,
                    const std::optional<QString>& preamble);
+    // The captures found by id; the captures found and the parts must outlive it.
+    PromptAssembly(const ContextDraft& draft, const Captures& captures, const std::optional<QString>& preamble,
+                   const Parts& parts);
 
     const std::vector<PreparedEntry>& entries() const { return entries_; }
     // Whether there is anything to compose: a task, a preamble the layout shows, or an entry.
@@ -50,7 +77,7 @@ public:
     struct Count {
         qsizetype sections = 0;
         qsizetype items = 0;
-        qsizetype pieces = 0;       // characters of the section headings and items
+        qsizetype pieces = 0; // characters of the section headings and items
         qsizetype endsInReturn = 0; // items that end in a carriage return
         bool lastEndsInReturn = false; // the last item of the last section does
     };
@@ -76,28 +103,20 @@ public:
     };
 
 private:
-    struct Pieces {
-        QString heading; // the section heading when this entry's capture represents its section
-        QString item;    // body and note as the layout writes them
-        qsizetype headingChars = 0;
-        qsizetype itemChars = 0;
-        bool itemEndsInReturn = false;
-        qsizetype sourceKey = 0; // the same number for entries from the same source
-    };
     struct Frame {
-        QString empty;      // the whole text when there is no source section
-        QString head;       // before the first section
-        QString firstLead;  // before the first section, after head
-        QString lead;       // before every later section
-        QString close;      // after every section's items
-        QString tail;       // after the last section
-        qsizetype emptyChars = 0, headChars = 0, firstLeadChars = 0, leadChars = 0, closeChars = 0,
-                  tailChars = 0;
+        QString empty; // the whole text when there is no source section
+        QString head; // before the first section
+        QString firstLead; // before the first section, after head
+        QString lead; // before every later section
+        QString close; // after every section's items
+        QString tail; // after the last section
+        qsizetype emptyChars = 0, headChars = 0, firstLeadChars = 0, leadChars = 0, closeChars = 0, tailChars = 0;
     };
 
-    void prepareEntries(const ContextDraft& draft, const QList<Selection>& selections);
+    void prepareEntries(const ContextDraft& draft, const Captures& captures, const Parts& parts);
     void buildFrame(const ContextDraft& draft, const std::optional<QString>& preamble);
-    void buildPieces();
+    void numberSources();
+    const Part& part(qsizetype member) const { return *entries_[size_t(member)].part; }
     qsizetype total(const Count& count) const;
     // The members in sections: each section's members in order, sections in order of first member.
     std::vector<std::vector<qsizetype>> sections(const std::vector<qsizetype>& members, bool groupBySource) const;
@@ -106,7 +125,7 @@ private:
     bool hasTask_ = false;
     bool hasPreamble_ = false; // a preamble the layout shows
     std::vector<PreparedEntry> entries_;
-    std::vector<Pieces> pieces_;
+    std::vector<qsizetype> sourceKeys_; // by entry: the same number for entries from the same source
     qsizetype sourceKeyCount_ = 0;
     Frame frame_;
 };

@@ -58,4 +58,13 @@ bool isValid(std::string_view utf8)
     return check(qsizetype(utf8.size()), [&](qsizetype i) { return char16_t(uchar(utf8[size_t(i)])); });
 }
 
+DocumentKind documentKind(QStringView address)
+{
+    if (address.startsWith(u"http://", Qt::CaseInsensitive) || address.startsWith(u"https://", Qt::CaseInsensitive))
+        return DocumentKind::webPage;
+    if (address.startsWith(u"file:", Qt::CaseInsensitive) || address.startsWith(u'/'))
+        return DocumentKind::localFile;
+    return DocumentKind::other;
+}
+
 } // namespace vellicord::Address

@@ -15,5 +15,11 @@ namespace Address {
 bool isValid(QStringView text);
 bool isValid(std::string_view utf8);
 
+// What the address of a document another application shows names: a web page (http or https),
+// a document on this machine (a file: address or an absolute path), or neither (a browser's own
+// pages and the like: chrome:, about:, resource:, moz-extension:, data:, view-source:).
+enum class DocumentKind { webPage, localFile, other };
+DocumentKind documentKind(QStringView address);
+
 } // namespace Address
 } // namespace vellicord

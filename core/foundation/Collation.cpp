@@ -4,13 +4,26 @@
 
 namespace vellicord {
 
+namespace {
+
+// The C locale names no language, and Qt's collator treats it as no collation at all: it compares
+// code points, and its sort keys then ignore the case setting that its compare() honours (upper
+// case before lower, "Banana" before "apple"). Unicode's default order, which English collates by
+// unchanged, serves a process started without a language (C, C.UTF-8, POSIX).
+QLocale collatingLocale(const QLocale& locale)
+{
+    return locale.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates) : locale;
+}
+
+} // namespace
+
 CaseInsensitiveCollation::CaseInsensitiveCollation()
     : CaseInsensitiveCollation(QLocale())
 {
 }
 
 CaseInsensitiveCollation::CaseInsensitiveCollation(const QLocale& locale)
-    : collator_(locale)
+    : collator_(collatingLocale(locale))
 {
     collator_.setCaseSensitivity(Qt::CaseInsensitive);
     collator_.setNumericMode(false);

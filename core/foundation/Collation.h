@@ -11,7 +11,8 @@ namespace vellicord {
 // make one per sort (or per thread) and never share it across threads.
 class CaseInsensitiveCollation {
 public:
-    // Collates by the current default locale (QLocale()).
+    // Collates by the current default locale (QLocale()); a locale without a language (C, POSIX)
+    // by Unicode's default order, so that case is ignored there too.
     CaseInsensitiveCollation();
     explicit CaseInsensitiveCollation(const QLocale& locale);
 

@@ -1,9 +1,11 @@
 #include "core/foundation/Text.h"
 
 #include <QHash>
+#include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
+#include <cstring>
 
 namespace vellicord::Text {
 
@@ -168,6 +170,25 @@ qsizetype graphemeCount(QStringView text)
     return count;
 }
 
+qsizetype graphemeCountAfterEdit(QStringView before, qsizetype beforeCount, QStringView after)
+{
+    const qsizetype prefix = sharedPrefixLength(before, after);
+    if (prefix == before.size() && prefix == after.size())
+        return beforeCount;
+    const qsizetype suffix = sharedSuffixLength(before.sliced(prefix), after.sliced(prefix));
+    // From just after the last line feed of the shared start to just after the first line feed of
+    // the shared end: outside that the two texts have the same lines, counted the same.
+    const qsizetype start = before.first(prefix).lastIndexOf(u'\n') + 1;
+    qsizetype beforeEnd = before.size();
+    qsizetype afterEnd = after.size();
+    if (const qsizetype lineFeed = before.indexOf(u'\n', before.size() - suffix); lineFeed >= 0) {
+        beforeEnd = lineFeed + 1;
+        afterEnd = beforeEnd - (before.size() - after.size());
+    }
+    return beforeCount - graphemeCount(before.sliced(start, beforeEnd - start))
+        + graphemeCount(after.sliced(start, afterEnd - start));
+}
+
 bool hasComplexGraphemes(QStringView text)
 {
     for (QChar c : text) {
@@ -216,22 +237,59 @@ QString canonical(const QString& text)
     return isTriviallyNormalized(text) ? text : text.normalized(QString::NormalizationForm_C);
 }
 
+namespace {
+
+// Long enough that the call costs little against the comparison, short enough that the first
+// difference is found soon after.
+constexpr qsizetype comparedBlock = 256;
+
+} // namespace
+
+qsizetype sharedPrefixLength(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const char16_t* x = a.utf16();
+    const char16_t* y = b.utf16();
+    if (x == y)
+        return n;
+    qsizetype i = 0;
+    while (i + comparedBlock <= n && std::memcmp(x + i, y + i, comparedBlock * sizeof(char16_t)) == 0)
+        i += comparedBlock;
+    while (i < n && x[i] == y[i])
+        ++i;
+    return i;
+}
+
+qsizetype sharedSuffixLength(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const char16_t* x = a.utf16() + a.size();
+    const char16_t* y = b.utf16() + b.size();
+    if (x == y)
+        return n;
+    qsizetype i = 0;
+    while (i + comparedBlock <= n
+           && std::memcmp(x - i - comparedBlock, y - i - comparedBlock, comparedBlock * sizeof(char16_t)) == 0)
+        i += comparedBlock;
+    while (i < n && x[-i - 1] == y[-i - 1])
+        ++i;
+    return i;
+}
+
 bool equal(const QString& a, const QString& b)
 {
     if (a == b)
         return true;
+    const qsizetype prefix = sharedPrefixLength(a, b);
+    return equal(a, b, prefix, sharedSuffixLength(QStringView(a).sliced(prefix), QStringView(b).sliced(prefix)));
+}
+
+bool equal(QStringView x, QStringView y, qsizetype prefix, qsizetype suffix)
+{
     // Only where the two differ can they differ canonically. Both are cut before an ASCII
     // character of what they share at each end (nothing before such a character composes or is
     // reordered with anything after it), so that two long texts differing in a few characters, a
     // preview and its stored text, are normalised in those few only.
-    const QStringView x(a), y(b);
-    const qsizetype shorter = std::min(x.size(), y.size());
-    qsizetype prefix = 0;
-    while (prefix < shorter && x[prefix] == y[prefix])
-        ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < shorter - prefix && x[x.size() - 1 - suffix] == y[y.size() - 1 - suffix])
-        ++suffix;
     qsizetype start = prefix - 1;
     while (start > 0 && x[start].unicode() >= 0x80)
         --start;
@@ -242,6 +300,8 @@ bool equal(const QString& a, const QString& b)
     const qsizetype shared = x.size() - end;
     const QStringView left = x.sliced(start, end - start);
     const QStringView right = y.sliced(start, y.size() - shared - start);
+    if (left == right)
+        return true;
     if (isTriviallyNormalized(left) && isTriviallyNormalized(right))
         return false;
     return canonical(left.toString()) == canonical(right.toString());
@@ -290,6 +350,13 @@ QString repairingSurrogates(const QString& text)
         out[i] = QChar(0xFFFD);
     }
     return out;
+}
+
+QString fromUtf8Prefix(const QByteArray& bytes)
+{
+    // A decoder that keeps state holds back the bytes of a character not yet complete.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(bytes);
 }
 
 } // namespace vellicord::Text

@@ -20,6 +20,11 @@ qsizetype graphemeCount(QStringView text);
 // text's length. Empty for empty text.
 std::vector<qsizetype> graphemeEnds(QStringView text);
 
+// The count of `after` from the count of `before`, an earlier version of the same text: only the
+// lines in which the two differ are counted again (a line ends after its line feed). An edit of a
+// long text is counted at the cost of its lines.
+qsizetype graphemeCountAfterEdit(QStringView before, qsizetype beforeCount, QStringView after);
+
 // True when some code unit may join a neighbour into one grapheme cluster (combining marks,
 // joiners, Hangul jamo, surrogates and everything not known to be safe); without such units every
 // code unit is a cluster of its own, apart from CR LF.
@@ -49,8 +54,16 @@ bool isBlank(QStringView text);
 // Line breaks stay.
 QString trimmedHorizontally(const QString& text);
 
+// How many code units two texts share at their start, and at their end. Compared a block at a
+// time, so that a long text and an edit of it are told apart at the speed of memory.
+qsizetype sharedPrefixLength(QStringView a, QStringView b);
+qsizetype sharedSuffixLength(QStringView a, QStringView b);
+
 // Canonical equivalence: "é" as one code point equals "e" followed by U+0301.
 bool equal(const QString& a, const QString& b);
+// The same, for texts known to share their first `prefix` and last `suffix` code units (or more):
+// only what lies between them is looked at.
+bool equal(QStringView a, QStringView b, qsizetype prefix, qsizetype suffix);
 // The canonical (NFC) form, under which equal() texts are identical: a key for hash tables.
 QString canonical(const QString& text);
 // A hash consistent with equal().
@@ -63,6 +76,10 @@ QString lowercased(const QString& text);
 // encoded as UTF-8. Returns the text unchanged (and unshared) when it has none.
 QString repairingSurrogates(const QString& text);
 bool hasLoneSurrogate(QStringView text);
+
+// The text of UTF-8 bytes that may have been cut off anywhere (a transfer stopped before its
+// end): a character whose bytes did not all arrive is left out rather than shown as U+FFFD.
+QString fromUtf8Prefix(const QByteArray& bytes);
 
 } // namespace Text
 } // namespace vellicord

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <span>
 #include <string_view>
 
 namespace vellicord {
@@ -97,22 +98,125 @@ bool startsReference(const Ahead& at, qsizetype j)
     return count > 0 && at[j] == u';';
 }
 
-// A line after a hard break that starts like a heading, quote, list item, thematic break,
-// setext underline or fence would end the paragraph; a backslash keeps it text.
-void escapeBlockStart(QString& out, qsizetype at)
+bool isSpaceOrTab(char16_t c)
 {
-    if (at >= out.size())
-        return;
-    const char16_t first = out[at].unicode();
-    if (first == u'#' || first == u'>' || first == u'-' || first == u'+' || first == u'=' || first == u'~') {
-        out.insert(at, u'\\');
-        return;
+    return c == u' ' || c == u'\t';
+}
+
+bool onlySpacesAndTabs(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return isSpaceOrTab(c.unicode()); });
+}
+
+// A table's delimiter row ("|---|:-:|", ":--", "-|-"): under a line of as many cells it makes a
+// table.
+bool isDelimiterRow(QStringView line)
+{
+    const qsizetype n = line.size();
+    qsizetype i = 0;
+    const auto skipBlanks = [&] {
+        while (i < n && isSpaceOrTab(line[i].unicode()))
+            ++i;
+    };
+    if (i < n && line[i] == u'|')
+        ++i;
+    for (bool cells = false;; ++i) {
+        skipBlanks();
+        if (i == n)
+            return cells;
+        if (line[i] == u':')
+            ++i;
+        const qsizetype dashes = i;
+        while (i < n && line[i] == u'-')
+            ++i;
+        if (i == dashes)
+            return false;
+        if (i < n && line[i] == u':')
+            ++i;
+        skipBlanks();
+        cells = true;
+        if (i == n)
+            return true;
+        if (line[i] != u'|')
+            return false;
     }
+}
+
+// Where a backslash keeps a line of text from starting a block (a heading, quote, list item,
+// thematic break, setext underline, fence or table delimiter row): the index to put it at, or -1
+// for a line that starts none. The line has no leading blanks; white space at its end counts as
+// gone, as the Markdown's last line loses it. A fence of tildes gets one before each of them
+// (`count`): its last two alone would strike text through.
+qsizetype blockStartEscape(QStringView line, qsizetype& count)
+{
+    count = 1;
+    while (!line.isEmpty() && Text::isWhiteSpace(line.back().unicode()))
+        line.chop(1);
+    const qsizetype n = line.size();
+    if (n == 0)
+        return -1;
+    const auto endsMarker = [&](qsizetype at) { return at == n || isSpaceOrTab(line[at].unicode()); };
+    const auto runOf = [&](char16_t c) {
+        qsizetype k = 0;
+        while (k < n && line[k] == c)
+            ++k;
+        return k;
+    };
+    switch (line[0].unicode()) {
+    case u'>': return 0;
+    case u'#': {
+        const qsizetype hashes = runOf(u'#');
+        return hashes <= 6 && endsMarker(hashes) ? 0 : -1;
+    }
+    case u'+': return endsMarker(1) ? 0 : -1;
+    case u'-':
+        if (endsMarker(1)
+            || std::all_of(line.begin(), line.end(), [](QChar c) { return c == u'-' || isSpaceOrTab(c.unicode()); }))
+            return 0;
+        return isDelimiterRow(line) ? 0 : -1;
+    case u'=': return onlySpacesAndTabs(line.sliced(runOf(u'='))) ? 0 : -1;
+    case u'~': count = runOf(u'~'); return count >= 3 ? 0 : -1;
+    case u'|':
+    case u':': return isDelimiterRow(line) ? 0 : -1;
+    default: break;
+    }
+    // An ordered list item: up to nine digits, then "." or ")".
     qsizetype digits = 0;
-    while (at + digits < out.size() && digits < 10 && out[at + digits].isDigit() && out[at + digits].unicode() < 128)
+    while (digits < n && digits < 10 && line[digits] >= u'0' && line[digits] <= u'9')
         ++digits;
-    if (digits > 0 && digits < 10 && at + digits < out.size() && (out[at + digits] == u'.' || out[at + digits] == u')'))
-        out.insert(at + digits, u'\\');
+    if (digits > 0 && digits < 10 && digits < n && (line[digits] == u'.' || line[digits] == u')')
+        && endsMarker(digits + 1))
+        return digits;
+    return -1;
+}
+
+// Escapes the lines starting at these positions (ascending) that would start a block, in one
+// pass however many lines there are; where the backslashes went, ascending.
+std::vector<qsizetype> escapeBlockStarts(QString& out, std::span<const qsizetype> lineStarts)
+{
+    std::vector<qsizetype> escapes;
+    for (const qsizetype start : lineStarts) {
+        qsizetype end = out.indexOf(u'\n', start);
+        if (end < 0)
+            end = out.size();
+        qsizetype count = 1;
+        const qsizetype offset = blockStartEscape(QStringView(out).sliced(start, end - start), count);
+        for (qsizetype k = 0; offset >= 0 && k < count; ++k)
+            escapes.push_back(start + offset + k);
+    }
+    if (escapes.empty())
+        return escapes;
+    QString escaped;
+    escaped.reserve(out.size() + qsizetype(escapes.size()));
+    qsizetype copied = 0;
+    for (const qsizetype at : escapes) {
+        escaped += QStringView(out).sliced(copied, at - copied);
+        escaped += u'\\';
+        copied = at;
+    }
+    escaped += QStringView(out).sliced(copied);
+    out = std::move(escaped);
+    return escapes;
 }
 
 // How CommonMark classes the neighbours of a run of markers.
@@ -143,6 +247,30 @@ Neighbour classify(char32_t c)
     if (c < 128)
         return (c > 0x20 && c < 0x7F && !isAsciiAlphanumeric(char16_t(c))) ? Neighbour::punctuation : Neighbour::other;
     return QChar::isPunct(c) ? Neighbour::punctuation : Neighbour::other;
+}
+
+// A run of one or two tildes strikes the text through up to another such run, unless white space
+// stands on both sides of it (longer runs strike nothing): such a run is written escaped. What
+// stands before it is what was written last, markers included. A reader with strikethrough looks
+// past a run of tildes for a marker's neighbour, so that a marker right beside one may not be
+// read as a marker: a run of any length next to a marker is escaped too. Returns where the run
+// ends.
+qsizetype appendTildes(QString& out, QStringView text, const Ahead& at, qsizetype i, bool markerMayFollow)
+{
+    qsizetype end = i;
+    while (end < text.size() && text[end] == u'~')
+        ++end;
+    const bool spaceBefore = out.isEmpty() || classify(codePointBefore(out, out.size())) == Neighbour::space;
+    const bool spaceAfter = at[end] == 0 || classify(at[end]) == Neighbour::space;
+    const bool pairs = end - i <= 2 && !(spaceBefore && spaceAfter);
+    const bool afterMarker = i == 0 && !out.isEmpty() && (out.back() == u'*' || out.back() == u'_');
+    const bool beforeMarker = markerMayFollow && end == text.size();
+    for (qsizetype k = i; k < end; ++k) {
+        if (pairs || afterMarker || beforeMarker)
+            out += u'\\';
+        out += u'~';
+    }
+    return end;
 }
 
 } // namespace
@@ -232,7 +360,12 @@ void InlineMarkdownWriter::addCode(QStringView code, unsigned traits, const QStr
     for (qsizetype k = 0; k <= code.size(); ++k) {
         if (k < code.size() && code[k] != QChar(lineSeparator))
             continue;
-        addContent(Kind::code, code.sliced(from, k - from), {}, traits, link);
+        // White space alone shows as white space in any font: a paragraph of it is empty.
+        const QStringView segment = code.sliced(from, k - from);
+        if (!segment.isEmpty() && Text::isBlank(segment))
+            addSpace(segment);
+        else
+            addContent(Kind::code, segment, {}, traits, link);
         if (k < code.size())
             pieces_.push_back({Kind::lineBreak});
         from = k + 1;
@@ -348,20 +481,21 @@ InlineMarkdownWriter::Emitted InlineMarkdownWriter::emit(const Plan& plan) const
             break;
         }
     };
-    qsizetype lineStart = -1; // where the line after the last hard break starts
+    std::vector<qsizetype> lineStarts{0};
     // Between two contents only white space and line breaks; at the edges of the paragraph no
-    // line breaks (a hard break ends no paragraph).
+    // line breaks (a hard break ends no paragraph), and at its start no white space either: a
+    // reader drops it, or takes four blanks for a code block.
     auto neutral = [&](size_t from, size_t to, bool edge) {
         bool breaks = false;
         for (size_t i = from; i < to; ++i)
             breaks = breaks || pieces_[i].kind == Kind::lineBreak;
         for (size_t i = from; i < to; ++i) {
-            if (pieces_[i].kind == Kind::space && !breaks) {
+            if (pieces_[i].kind == Kind::space && !breaks && !out.isEmpty()) {
                 out += pieces_[i].text;
             } else if (pieces_[i].kind == Kind::lineBreak && !edge) {
                 out += QStringLiteral("\\\n");
                 e.hasLineBreak = true;
-                lineStart = out.size();
+                lineStarts.push_back(out.size());
             }
         }
     };
@@ -408,10 +542,10 @@ InlineMarkdownWriter::Emitted InlineMarkdownWriter::emit(const Plan& plan) const
             e.flags[p] |= stack[i] == strong ? strongFlag : stack[i] == emphasis ? emphasisFlag : linkFlag;
         const Piece& piece = pieces_[p];
         if (piece.kind == Kind::text) {
-            const qsizetype at = out.size();
-            appendEscaped(out, piece.text, piece.following);
-            if (at == lineStart)
-                escapeBlockStart(out, at);
+            // A marker closes right after the text, or opens before what touches it.
+            const bool markerMayFollow = (e.flags[p] & (strongFlag | emphasisFlag)) != 0
+                || (p + 1 < pieces_.size() && (pieces_[p + 1].kind == Kind::text || pieces_[p + 1].kind == Kind::code));
+            appendEscaped(out, piece.text, piece.following, markerMayFollow);
         } else {
             appendCodeSpan(out, visible(piece));
         }
@@ -420,6 +554,14 @@ InlineMarkdownWriter::Emitted InlineMarkdownWriter::emit(const Plan& plan) const
     while (depth > 0)
         close();
     neutral(next, pieces_.size(), true);
+    // Last, as a reader sees each whole line: markers and code spans written into it start no block.
+    const std::vector<qsizetype> escapes = escapeBlockStarts(out, lineStarts);
+    size_t before = 0;
+    for (Emitted::MarkerRun& run : e.runs) {
+        while (before < escapes.size() && escapes[before] <= run.start)
+            ++before;
+        run.start += qsizetype(before);
+    }
     return e;
 }
 
@@ -559,9 +701,11 @@ QString InlineMarkdownWriter::finish(QStringView continuation) const
         for (const Piece& piece : pieces_) {
             if (piece.kind == Kind::text)
                 appendEscaped(out, piece.text, piece.following);
-            else
+            else if (!out.isEmpty())
                 out += piece.text;
         }
+        const qsizetype start = 0;
+        escapeBlockStarts(out, std::span(&start, 1));
         return out;
     }
     Plan plan;
@@ -601,11 +745,11 @@ QString InlineMarkdownWriter::finish(QStringView continuation) const
     return text;
 }
 
-void InlineMarkdownWriter::appendEscaped(QString& out, QStringView text, QStringView following)
+void InlineMarkdownWriter::appendEscaped(QString& out, QStringView text, QStringView following, bool markerMayFollow)
 {
     qsizetype first = 0;
     const qsizetype n = text.size();
-    auto special = [](char16_t c) { return alwaysEscaped(c) || c == u'<' || c == u'&'; };
+    auto special = [](char16_t c) { return alwaysEscaped(c) || c == u'<' || c == u'&' || c == u'~'; };
     while (first < n && !special(text[first].unicode()))
         ++first;
     if (first == n) {
@@ -616,6 +760,10 @@ void InlineMarkdownWriter::appendEscaped(QString& out, QStringView text, QString
     const Ahead at(text, following);
     for (qsizetype i = first; i < n; ++i) {
         const char16_t c = text[i].unicode();
+        if (c == u'~') {
+            i = appendTildes(out, text, at, i, markerMayFollow) - 1;
+            continue;
+        }
         if (alwaysEscaped(c) || (c == u'<' && startsTagOrAutolink(at, i + 1))
             || (c == u'&' && startsReference(at, i + 1)))
             out += u'\\';
@@ -645,6 +793,11 @@ void InlineMarkdownWriter::appendCodeSpan(QString& out, QStringView code)
         current = c == u'`' ? current + 1 : 0;
         longest = std::max(longest, current);
         onlySpaces = onlySpaces && c == u' ';
+    }
+    // A reader takes no fence longer than 80 backticks: such code can only be text.
+    if (longest >= 80) {
+        appendEscaped(out, code, {});
+        return;
     }
     // A reader takes one space off each end of a span that starts and ends with one, and reads a
     // backtick at either end as part of the fence.

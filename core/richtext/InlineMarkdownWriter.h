@@ -18,8 +18,10 @@ namespace vellicord {
 // parser itself, and emphasis that does not come back as written is left out rather than shown
 // as stray asterisks. Text is escaped where CommonMark would read it as markup: the six
 // characters that always are, "<" where it would start a tag or an automatic link, "&" where it
-// would start a character reference, "!" before a link. Code spans are fenced with more
-// backticks than any run inside them. Line separators (U+2028) become hard line breaks.
+// would start a character reference, "!" before a link, "~" where it could strike text through,
+// and the start of a line that would start a block. Code spans are fenced with more backticks
+// than any run inside them (code with a run of 80, more than a reader takes, is written as text). Line separators
+// (U+2028) become hard line breaks. White space at the start of the paragraph is left out.
 //
 // Text is viewed, not copied: what is handed in must outlive the writer.
 class InlineMarkdownWriter {
@@ -43,8 +45,9 @@ public:
     // True when the paragraph has visible text and all of it is code.
     bool allCode() const;
 
-    // Escaped text (see above), appended to out.
-    static void appendEscaped(QString& out, QStringView text, QStringView following);
+    // Escaped text (see above), appended to out; `markerMayFollow`: an emphasis marker may stand
+    // right after it.
+    static void appendEscaped(QString& out, QStringView text, QStringView following, bool markerMayFollow = false);
     // The text with only "&" written as "&amp;" where it would start a character reference, as
     // link targets need it.
     static void appendEscapedReferences(QString& out, QStringView text);

@@ -50,6 +50,9 @@ struct Line {
     // lazy continuation takes the next line in) or a paragraph of code alone.
     bool isQuote = false;
     bool isPreformatted = false;
+    // A list item's marker alone: its content follows on the next lines, with no empty line
+    // between (after one, a reader ends the item).
+    bool isEmptyItem = false;
 };
 
 const QStringList& monoFamilies()
@@ -176,7 +179,17 @@ QString renderHeading(const AttributedText& source, Range range)
     // A heading is one line: a line separator in it is a space.
     QString text = source.substring(range);
     text.replace(QChar(0x2028), u' ');
-    return escapedPlain(text);
+    QString out = escapedPlain(text);
+    // A reader takes a run of "#" at the end, after a blank, for the heading's closing sequence.
+    qsizetype end = out.size();
+    while (end > 0 && isSpaceOrTab(out[end - 1]))
+        --end;
+    qsizetype start = end;
+    while (start > 0 && out[start - 1] == u'#')
+        --start;
+    if (start < end && (start == 0 || isSpaceOrTab(out[start - 1])))
+        out.insert(start, u'\\');
+    return out;
 }
 
 // The runs of a paragraph: code spans, emphasis and links, as the inline writer nests them.
@@ -209,7 +222,7 @@ Line renderParagraph(const AttributedText& source, const Paragraph& paragraph, d
     Range range = rangeAfterTrimmingNewlines(paragraph.range, source.string());
     if (text.isEmpty() || range.length == 0) {
         if (paragraph.hasMarkers() && !paragraph.isListContinuation)
-            return Line{paragraph.lastListMarker()};
+            return Line{.text = paragraph.lastListMarker(), .isEmptyItem = true};
         return Line{};
     }
     const int level = headingLevel(source, range, bodySize);
@@ -229,8 +242,12 @@ Line renderParagraph(const AttributedText& source, const Paragraph& paragraph, d
     }
     renderInline(source, range, memo, writer);
     const bool outsideLists = !paragraph.hasMarkers();
-    return Line{prefix + writer.finish(continuation), false, outsideLists && paragraph.isQuote,
-                outsideLists && writer.allCode()};
+    const QString content = writer.finish(continuation);
+    // White space alone is no content either.
+    return Line{.text = prefix + content,
+                .isQuote = outsideLists && paragraph.isQuote,
+                .isPreformatted = outsideLists && writer.allCode(),
+                .isEmptyItem = content.isEmpty() && paragraph.hasMarkers() && !paragraph.isListContinuation};
 }
 
 class ParagraphSplitter {
@@ -276,9 +293,13 @@ private:
             const AttributedText::TextList* list = lists[level].get();
             const bool innermost = level == lists.size() - 1;
             int64_t number;
+            // A list nested in a list without an item of its own (an ol right inside an ol) has no
+            // line to stand under: indented all the same, a reader would take it for code.
+            bool hasItem = true;
             if (!innermost) {
                 const auto counter = counters_.find(list);
-                number = counter != counters_.end() ? counter->second : list->startingItemNumber;
+                hasItem = counter != counters_.end();
+                number = hasItem ? counter->second : list->startingItemNumber;
             } else {
                 number = innermostNumber(list, item, p);
             }
@@ -287,7 +308,8 @@ private:
                 return std::nullopt;
             p.markers.append(*m);
             p.markerIndents.append(indent);
-            indent += contentIndent(*m);
+            if (hasItem)
+                indent += contentIndent(*m);
         }
         p.isQuote = !p.hasMarkers() && p.style->firstLineHeadIndent >= quoteThreshold_;
         return p;
@@ -354,6 +376,9 @@ QString joinLines(const std::vector<Paragraph>& paragraphs, const AttributedText
     };
     for (const Paragraph& p : paragraphs) {
         const Line line = renderParagraph(source, p, bodySize, memo, writer);
+        // An empty paragraph of an item that has no content yet: an empty line would end the item.
+        if (previousLine.isEmptyItem && p.isListContinuation && Text::isBlank(line.text))
+            continue;
         const QList<TextListRef> current = p.style ? p.style->textLists : QList<TextListRef>();
         const qsizetype common = commonPrefix(previous, current);
         const qsizetype m = std::min(previous.size(), current.size());
@@ -376,9 +401,7 @@ QString joinLines(const std::vector<Paragraph>& paragraphs, const AttributedText
         // A reader would take the line into the quote, or into the paragraph of code before it.
         if ((previousLine.isQuote && !line.isQuote) || (previousLine.isPreformatted && !line.isPreformatted))
             blankUnlessAfterBlank();
-        if (p.isListContinuation)
-            blankUnlessAfterBlank();
-        if (line.isHeading)
+        if ((p.isListContinuation || line.isHeading) && !previousLine.isEmptyItem)
             blankUnlessAfterBlank();
         lines.append(line.text);
         previous = current;

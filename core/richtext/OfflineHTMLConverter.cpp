@@ -4,6 +4,7 @@
 
 #include <QUrl>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -21,55 +22,87 @@ using ListMarkerFormat = AttributedText::ListMarkerFormat;
 
 enum ElementFlag : unsigned { block = 1, formatting = 2, hiddenElement = 4 };
 
+struct ElementEntry {
+    std::string_view name;
+    unsigned flags;
+};
+
+// Sorted by name, for a binary search. Besides the elements a paragraph break belongs to in any
+// reading, every element HTML lays out as a block of its own is a block here: without a break, a
+// term and its definition, a summary and its details, or a figure and its caption would run
+// together into one word.
+constexpr ElementEntry elementTable[] = {
+    {"a", formatting},
+    {"address", block},
+    {"article", block},
+    {"aside", block},
+    {"b", formatting},
+    {"blockquote", block | formatting},
+    {"br", block},
+    {"caption", block},
+    {"center", block},
+    {"code", formatting},
+    {"dd", block},
+    {"details", block},
+    {"dialog", block},
+    {"dir", block},
+    {"div", block},
+    {"dl", block},
+    {"dt", block},
+    {"em", formatting},
+    {"fieldset", block},
+    {"figcaption", block},
+    {"figure", block},
+    {"footer", block},
+    {"form", block},
+    {"h1", block | formatting},
+    {"h2", block | formatting},
+    {"h3", block | formatting},
+    {"h4", block | formatting},
+    {"h5", block | formatting},
+    {"h6", block | formatting},
+    {"head", hiddenElement},
+    {"header", block},
+    {"hgroup", block},
+    {"hr", block},
+    {"i", formatting},
+    {"kbd", formatting},
+    {"legend", block},
+    {"li", block | formatting},
+    {"listing", block},
+    {"main", block},
+    {"menu", block},
+    {"nav", block},
+    {"ol", block | formatting},
+    {"p", block | formatting},
+    {"plaintext", block},
+    {"pre", block | formatting},
+    {"samp", formatting},
+    {"script", hiddenElement},
+    {"search", block},
+    {"section", block},
+    {"strong", formatting},
+    {"style", hiddenElement},
+    {"summary", block},
+    {"table", block},
+    {"tbody", block},
+    {"template", hiddenElement},
+    {"tfoot", block},
+    {"thead", block},
+    {"title", hiddenElement},
+    {"tr", block},
+    {"ul", block | formatting},
+    {"xmp", block},
+};
+static_assert(std::is_sorted(std::begin(elementTable), std::end(elementTable),
+                             [](const ElementEntry& a, const ElementEntry& b) { return a.name < b.name; }));
+
 unsigned elementFlags(std::string_view name)
 {
-    struct Entry {
-        std::string_view name;
-        unsigned flags;
-    };
-    static constexpr Entry table[] = {
-        {"p", block | formatting},
-        {"div", block},
-        {"section", block},
-        {"article", block},
-        {"header", block},
-        {"footer", block},
-        {"main", block},
-        {"br", block},
-        {"hr", block},
-        {"li", block | formatting},
-        {"ul", block | formatting},
-        {"ol", block | formatting},
-        {"blockquote", block | formatting},
-        {"pre", block | formatting},
-        {"h1", block | formatting},
-        {"h2", block | formatting},
-        {"h3", block | formatting},
-        {"h4", block | formatting},
-        {"h5", block | formatting},
-        {"h6", block | formatting},
-        {"tr", block},
-        {"b", formatting},
-        {"strong", formatting},
-        {"i", formatting},
-        {"em", formatting},
-        {"code", formatting},
-        {"kbd", formatting},
-        {"samp", formatting},
-        {"a", formatting},
-        {"head", hiddenElement},
-        {"title", hiddenElement},
-        {"script", hiddenElement},
-        {"style", hiddenElement},
-        {"template", hiddenElement},
-    };
-    if (name.size() > 10)
-        return 0;
-    for (const Entry& entry : table) {
-        if (entry.name == name)
-            return entry.flags;
-    }
-    return 0;
+    const auto found
+        = std::lower_bound(std::begin(elementTable), std::end(elementTable), name,
+                           [](const ElementEntry& entry, std::string_view key) { return entry.name < key; });
+    return found != std::end(elementTable) && found->name == name ? found->flags : 0;
 }
 
 bool isTokenizerSpace(char c)

@@ -1,5 +1,7 @@
 #include "platform/atspi/AtspiAccessibility.h"
 
+#include "core/foundation/Address.h"
+#include "core/foundation/Text.h"
 #include "platform/x11/X11SelectionReader.h"
 
 #include <QCoreApplication>
@@ -30,8 +32,9 @@ bool setUpAtspi()
         return false;
     if (!atspi_get_a11y_bus())
         return false;
-    // AT-SPI's messages are handled on a context of our own, on the capture's thread, never by
-    // the GUI thread's GLib loop while a capture reads the library's caches.
+    // AT-SPI's messages are handled on a context of our own, under the lock (by the capture's
+    // thread and the dispatching one), never by the GUI thread's GLib loop while a capture reads
+    // the library's caches.
     atspiContext = g_main_context_new();
     atspi_set_main_context(atspiContext);
     atspi_set_timeout(int(AtspiAccessibility::callTimeout.count()), int(AtspiAccessibility::callTimeout.count()));
@@ -123,11 +126,12 @@ public:
         const std::optional<QString> address = documentAddress();
         if (!address)
             return std::nullopt;
-        const bool web = address->startsWith(u"http://", Qt::CaseInsensitive)
-            || address->startsWith(u"https://", Qt::CaseInsensitive);
-        if (name == u"AXURL" && web)
+        // A browser's window is a document too, of its own pages (chrome:, about:): neither the
+        // page's address nor a file the user opened.
+        const Address::DocumentKind kind = Address::documentKind(*address);
+        if (name == u"AXURL" && kind == Address::DocumentKind::webPage)
             return address;
-        if (name == u"AXDocument" && !web)
+        if (name == u"AXDocument" && kind == Address::DocumentKind::localFile)
             return address;
         return std::nullopt;
     }
@@ -136,6 +140,12 @@ public:
     {
         std::lock_guard lock(atspiMutex);
         if (Clock::now() >= deadline_)
+            return nullptr;
+        // A web page's document is as far as a capture reads: above it stands the browser's own
+        // interface, which holds neither the page's selection nor a file of the user's. Walking it
+        // would only cost calls, each of which a busy browser may take its time to answer.
+        if (const std::optional<QString> address = documentAddress();
+            address && Address::documentKind(*address) == Address::DocumentKind::webPage)
             return nullptr;
         GError* error = nullptr;
         Ref up(atspi_accessible_get_parent(object_.object, &error));
@@ -190,7 +200,15 @@ private:
         return name;
     }
 
+    // Asked once: the same answer serves the address, the document path and the walk up.
     std::optional<QString> documentAddress()
+    {
+        if (!address_)
+            address_ = readDocumentAddress();
+        return *address_;
+    }
+
+    std::optional<QString> readDocumentAddress()
     {
         AtspiDocument* document = atspi_accessible_get_document_iface(object_.object);
         if (!document)
@@ -214,6 +232,7 @@ private:
 
     Ref object_;
     Clock::time_point deadline_;
+    std::optional<std::optional<QString>> address_;
 };
 
 Ref applicationOf(qint32 pid, Clock::time_point deadline)
@@ -288,6 +307,15 @@ Ref focusedBySearch(AtspiAccessible* root, Clock::time_point deadline)
     return found;
 }
 
+// Applications' announcements (a page that loads sends thousands) keep the library's cache
+// current. Unread, they pile up on the connection, and the next call would first have to wade
+// through all that arrived since the last capture; a browser's can take a second.
+void handleAnnouncements()
+{
+    std::lock_guard lock(atspiMutex);
+    for (int handled = 0; handled < 100000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {}
+}
+
 } // namespace
 
 AtspiAccessibility::AtspiAccessibility()
@@ -295,7 +323,27 @@ AtspiAccessibility::AtspiAccessibility()
 {
 }
 
-AtspiAccessibility::~AtspiAccessibility() = default;
+AtspiAccessibility::~AtspiAccessibility()
+{
+    {
+        std::lock_guard lock(dispatchMutex_);
+        stopping_ = true;
+    }
+    stop_.notify_all();
+    if (dispatcher_.joinable())
+        dispatcher_.join();
+}
+
+void AtspiAccessibility::startDispatching()
+{
+    std::call_once(dispatching_, [this] {
+        dispatcher_ = std::thread([this] {
+            std::unique_lock lock(dispatchMutex_);
+            while (!stop_.wait_for(lock, dispatchInterval, [this] { return stopping_; }))
+                handleAnnouncements();
+        });
+    });
+}
 
 bool AtspiAccessibility::isProcessTrusted()
 {
@@ -310,9 +358,9 @@ std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 
     std::lock_guard lock(atspiMutex);
     if (!atspiAvailable())
         return nullptr;
-    // Applications' announcements queued since the last capture keep the library's cache current;
-    // handling them here also keeps the queue from growing.
-    for (int handled = 0; handled < 10000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {}
+    // Once connected, announcements are read as they come; here only those since the last turn.
+    startDispatching();
+    handleAnnouncements();
     Ref app = applicationOf(pid, deadline);
     if (!app.object)
         return nullptr;
@@ -324,27 +372,32 @@ std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 
     return std::make_unique<AtspiElement>(std::move(element), deadline);
 }
 
-std::optional<QString> AtspiAccessibility::primarySelection(qint32 pid)
+std::optional<Accessibility::SelectionText> AtspiAccessibility::primarySelection(qint32 pid, Clock::time_point end)
 {
     const xcb_window_t owner = primary_->owner();
     if (owner == XCB_NONE || pid <= 0 || primary_->connection().windowPid(owner) != pid)
         return std::nullopt;
-    const auto deadline = Clock::now() + primaryTimeout;
-    const auto limit = Clock::now() + primaryTransferLimit;
-    const std::optional<QStringList> targets = primary_->targets(deadline, limit);
+    const auto deadline = std::min(Clock::now() + primaryTimeout, end);
+    const std::optional<QStringList> targets = primary_->targets(deadline, end);
     if (!targets)
         return std::nullopt;
+    const auto arrived = [](const PasteboardData& data) {
+        return (data.status == PasteboardData::Status::ok || data.status == PasteboardData::Status::partial)
+            && !data.bytes.isEmpty();
+    };
     for (const QString& target : PasteboardTypes::targets(PasteboardType::string)) {
         if (!targets->contains(target))
             continue;
-        const PasteboardData data = primary_->convert(target, deadline, limit);
-        if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
-            return QString::fromUtf8(data.bytes);
+        const PasteboardData data = primary_->convert(target, deadline, end);
+        if (data.status == PasteboardData::Status::partial && arrived(data))
+            return SelectionText{Text::fromUtf8Prefix(data.bytes), false};
+        if (arrived(data))
+            return SelectionText{QString::fromUtf8(data.bytes)};
     }
     if (targets->contains(u"STRING")) {
-        const PasteboardData data = primary_->convert(QStringLiteral("STRING"), deadline, limit);
-        if (data.status == PasteboardData::Status::ok && !data.bytes.isEmpty())
-            return QString::fromLatin1(data.bytes);
+        const PasteboardData data = primary_->convert(QStringLiteral("STRING"), deadline, end);
+        if (arrived(data))
+            return SelectionText{QString::fromLatin1(data.bytes), data.status == PasteboardData::Status::ok};
     }
     return std::nullopt;
 }

@@ -3,7 +3,10 @@
 #include "platform/Accessibility.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace vellicord {
 
@@ -12,8 +15,9 @@ class X11SelectionReader;
 
 // Other applications' interfaces through AT-SPI: the focused element of a process, its selected
 // text, and the document address of the document it sits in. Every call is time-limited and one
-// capture's walk has about a second in all. The PRIMARY selection, where selecting text on X11 puts
-// it, is read for applications that tell AT-SPI nothing (or when there is no accessibility bus).
+// capture's walk has about a second in all; a web page's document is the top of its walk. The PRIMARY selection, where
+// selecting text on X11 puts it, is read for applications that tell AT-SPI nothing (or when there is no accessibility
+// bus).
 //
 // Trusted means what the copy command needs: an X display with the XTEST extension.
 class AtspiAccessibility final : public Accessibility {
@@ -23,16 +27,25 @@ public:
 
     static constexpr std::chrono::milliseconds callTimeout{250};
     static constexpr std::chrono::milliseconds walkBudget{1000};
+    // How long PRIMARY's owner has to start answering; a large selection sent in increments may
+    // then go on arriving up to the end the caller gives.
     static constexpr std::chrono::milliseconds primaryTimeout{300};
-    // A large selection sent in increments may take longer than the answer, but not this long.
-    static constexpr std::chrono::milliseconds primaryTransferLimit{1500};
+    // How often applications' announcements are read while no capture runs.
+    static constexpr std::chrono::milliseconds dispatchInterval{100};
 
     bool isProcessTrusted() override;
     std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) override;
-    std::optional<QString> primarySelection(qint32 pid) override;
+    std::optional<SelectionText> primarySelection(qint32 pid, std::chrono::steady_clock::time_point end) override;
 
 private:
+    void startDispatching();
+
     std::unique_ptr<X11SelectionReader> primary_;
+    std::once_flag dispatching_;
+    std::mutex dispatchMutex_;
+    std::condition_variable stop_;
+    bool stopping_ = false;
+    std::thread dispatcher_;
 };
 
 } // namespace vellicord

@@ -1,6 +1,7 @@
 #include "platform/posix/PosixFileSystem.h"
 
 #include "core/foundation/Parallel.h"
+#include "platform/NativePath.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,7 +33,7 @@ constexpr qsizetype uniquePartLength = 6;
 
 QByteArray native(const QString& path)
 {
-    return QFile::encodeName(path);
+    return NativePath::encode(path);
 }
 
 [[noreturn]] void fail(const char* action, const QString& path, int code = errno)
@@ -75,7 +76,7 @@ QString replacedFile(const QString& path)
     char* resolved = ::realpath(native(path).constData(), nullptr);
     if (!resolved)
         fail("Could not follow the link", path);
-    const QString target = QFile::decodeName(resolved);
+    const QString target = NativePath::decode(resolved);
     std::free(resolved);
     return target;
 }
@@ -527,7 +528,7 @@ public:
     {
         const QByteArray temporary = std::exchange(temporary_, QByteArray());
         try {
-            files_.replace(QFile::decodeName(temporary), target_);
+            files_.replace(NativePath::decode(temporary), target_);
         } catch (...) {
             ::unlink(temporary.constData());
             throw;

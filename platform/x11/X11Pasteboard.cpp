@@ -125,20 +125,20 @@ PasteboardData X11Pasteboard::data(int item, const QString& target)
     return reader_->convert(target, deadline(), readLimit_);
 }
 
-std::optional<QByteArray> X11Pasteboard::dataForType(PasteboardType type)
+PasteboardData X11Pasteboard::dataForType(PasteboardType type)
 {
     budgetEnd_ = {};
     const std::optional<QStringList> offered = reader_->targets(deadline(), readLimit_);
     if (!offered)
-        return std::nullopt;
+        return {};
     for (const QString& target : PasteboardTypes::targets(type)) {
         if (!offered->contains(target))
             continue;
         const PasteboardData read = reader_->convert(target, deadline(), readLimit_);
-        if (read.status == PasteboardData::Status::ok)
-            return PasteboardTypes::asUtf8(type, read.bytes);
+        if (read.status == PasteboardData::Status::ok || read.status == PasteboardData::Status::partial)
+            return {read.status, PasteboardTypes::asUtf8(type, read.bytes)};
     }
-    return std::nullopt;
+    return {};
 }
 
 bool X11Pasteboard::write(const QList<PasteboardItem>& items)

@@ -33,7 +33,7 @@ public:
     qint64 changeCount() override;
     std::optional<QList<QStringList>> itemTargets() override;
     PasteboardData data(int item, const QString& target) override;
-    std::optional<QByteArray> dataForType(PasteboardType type) override;
+    PasteboardData dataForType(PasteboardType type) override;
     bool write(const QList<PasteboardItem>& items) override;
     void limitReads(std::optional<std::chrono::steady_clock::time_point> end) override;
 

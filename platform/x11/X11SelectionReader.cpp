@@ -201,7 +201,8 @@ PasteboardData X11SelectionReader::readIncrementally(xcb_atom_t property, Clock:
 {
     // Deleting the INCR announcement asks the owner for the first chunk; each chunk is deleted in
     // turn, and an empty chunk ends the transfer. Each chunk may take up to its own timeout, as a
-    // large transfer is expected to take longer than a small one.
+    // large transfer is expected to take longer than a small one. A transfer cut short gives what
+    // arrived: the caller decides whether a part will do.
     xcb_connection_t* c = x11_.get();
     QByteArray data;
     data.reserve(announced);
@@ -218,7 +219,7 @@ PasteboardData X11SelectionReader::readIncrementally(xcb_atom_t property, Clock:
             },
             chunkDeadline)};
         if (!event)
-            return {PasteboardData::Status::noAnswer, {}};
+            return {data.isEmpty() ? PasteboardData::Status::noAnswer : PasteboardData::Status::partial, data};
         bool tooLarge = false;
         const std::optional<QByteArray> chunk
             = x11_.property(window_, property, nullptr, maximumTransferBytes - data.size(), &tooLarge);

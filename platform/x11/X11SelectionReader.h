@@ -30,7 +30,8 @@ public:
     // offers none; nullopt when it did not answer before the deadline, refused to tell, or offered
     // more than maximumTargets.
     // An answer is awaited until the deadline; an incremental transfer that has started goes on
-    // past it (see transferOverrun), never past the limit.
+    // past it (see transferOverrun), never past the limit. A transfer that stops there, or whose
+    // owner stops sending, is partial.
     std::optional<QStringList> targets(Clock::time_point deadline, Clock::time_point limit = Clock::time_point::max());
     PasteboardData convert(const QString& target, Clock::time_point deadline,
                            Clock::time_point limit = Clock::time_point::max());

@@ -13,9 +13,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QImageReader>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include <algorithm>
+#include <climits>
 
 namespace vellicord {
 namespace {
@@ -60,6 +64,46 @@ bool showInFileManager(const QUrl& file)
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
+// The image files of every format Qt reads, by the name's suffixes.
+QStringList imageFiles(const QDir& folder, const QString& name)
+{
+    QStringList found;
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        const QString file = folder.filePath(name + u'.' + QString::fromLatin1(format));
+        if (QFileInfo::exists(file))
+            found.append(file);
+    }
+    return found;
+}
+
+// A name looked up without the icon theme, as the icon theme specification's last resort does: the
+// hicolor folders, the scalable one first and then the largest, then the pixmaps folders. Qt reads
+// a theme only by its index.theme, which a machine without a desktop may lack while its
+// applications' icons lie in hicolor all the same (XTerm's "mini.xterm", an SVG).
+QIcon iconFileNamed(const QString& name)
+{
+    const auto locate = [](const QString& folder) {
+        return QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, folder, QStandardPaths::LocateDirectory);
+    };
+    for (const QString& root : locate(QStringLiteral("icons/hicolor"))) {
+        QStringList sizes = QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        const auto side
+            = [](const QString& size) { return size == u"scalable" ? INT_MAX : size.section(u'x', 0, 0).toInt(); };
+        std::stable_sort(sizes.begin(), sizes.end(),
+                         [&](const QString& a, const QString& b) { return side(a) > side(b); });
+        for (const QString& size : sizes) {
+            if (const QStringList files = imageFiles(QDir(root + u'/' + size + QStringLiteral("/apps")), name);
+                !files.isEmpty())
+                return QIcon(files.first());
+        }
+    }
+    for (const QString& root : locate(QStringLiteral("pixmaps"))) {
+        if (const QStringList files = imageFiles(QDir(root), name); !files.isEmpty())
+            return QIcon(files.first());
+    }
+    return {};
+}
+
 // A desktop entry's Icon value: an absolute path to an image, or a name in the icon theme.
 QIcon iconFromValue(const QString& value)
 {
@@ -67,7 +111,9 @@ QIcon iconFromValue(const QString& value)
         return {};
     if (QDir::isAbsolutePath(value))
         return QFileInfo::exists(value) ? QIcon(value) : QIcon();
-    return QIcon::fromTheme(value);
+    if (QIcon themed = QIcon::fromTheme(value); !themed.isNull())
+        return themed;
+    return iconFileNamed(value);
 }
 
 } // namespace
@@ -105,15 +151,27 @@ bool XdgDesktop::openURL(const QString& address)
 
 bool XdgDesktop::revealFile(const QString& path)
 {
-    if (!isRevealable(path))
-        return false;
-    const QFileInfo file(QDir::cleanPath(path));
-    if (!file.exists())
-        return false;
-    if (showItems_(QUrl::fromLocalFile(file.filePath())))
+    if (isRevealable(path) && reveal(QDir::cleanPath(path)))
         return true;
-    // The folder that holds it, for a folder too: revealing shows an item where it lies, never opens it.
-    return opener_(QUrl::fromLocalFile(file.absolutePath()));
+    logApp(QStringLiteral("Nothing could be shown for"), path);
+    return false;
+}
+
+bool XdgDesktop::reveal(const QString& path)
+{
+    const QFileInfo item(path);
+    // A dangling link is an item of its folder all the same.
+    if (item.exists() || item.isSymLink()) {
+        if (showItems_(QUrl::fromLocalFile(path)))
+            return true;
+        // The folder that holds it, for a folder too: revealing shows an item where it lies, never opens it.
+        return opener_(QUrl::fromLocalFile(item.absolutePath()));
+    }
+    // Gone (a library file lost, a captured file moved): the nearest folder that is still there.
+    QDir folder = item.absoluteDir();
+    while (!folder.exists() && !folder.isRoot())
+        folder.setPath(QFileInfo(folder.path()).absolutePath());
+    return folder.exists() && opener_(QUrl::fromLocalFile(folder.path()));
 }
 
 QIcon XdgDesktop::applicationIcon(const std::optional<QString>& bundleID, const QString& appName)

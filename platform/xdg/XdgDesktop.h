@@ -39,6 +39,8 @@ private Q_SLOTS:
     void portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
 
 private:
+    bool reveal(const QString& path);
+
     Opener opener_;
     ItemsShower showItems_;
     Appearance appearance_;

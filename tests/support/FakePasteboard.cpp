@@ -43,22 +43,24 @@ PasteboardData FakePasteboard::data(int item, const QString& target)
     if (refusedTargets.contains(target) || item < 0 || item >= items.size())
         return {};
     for (const auto& [name, bytes] : items.at(item)) {
+        if (name == target && cutShortTargets.contains(target))
+            return {PasteboardData::Status::partial, bytes.first(bytes.size() / 2)};
         if (name == target)
             return {PasteboardData::Status::ok, bytes};
     }
     return {};
 }
 
-std::optional<QByteArray> FakePasteboard::dataForType(PasteboardType type)
+PasteboardData FakePasteboard::dataForType(PasteboardType type)
 {
     if (items.isEmpty())
-        return std::nullopt;
+        return {};
     for (const QString& target : PasteboardTypes::targets(type)) {
         const PasteboardData read = data(0, target);
-        if (read.status == PasteboardData::Status::ok)
-            return PasteboardTypes::asUtf8(type, read.bytes);
+        if (read.status == PasteboardData::Status::ok || read.status == PasteboardData::Status::partial)
+            return {read.status, PasteboardTypes::asUtf8(type, read.bytes)};
     }
-    return std::nullopt;
+    return {};
 }
 
 bool FakePasteboard::write(const QList<PasteboardItem>& newItems)

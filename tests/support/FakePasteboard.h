@@ -17,6 +17,7 @@ public:
     bool answers = true; // false: every read times out
     QStringList refusedTargets; // offered but never converted
     QStringList silentTargets; // offered but never answered
+    QStringList cutShortTargets; // offered, but only the first half of their data arrives
     bool writesSucceed = true;
     int writes = 0;
     // Runs before each change-count read (to change the clipboard "while" something else happens).
@@ -33,7 +34,7 @@ public:
     qint64 changeCount() override;
     std::optional<QList<QStringList>> itemTargets() override;
     PasteboardData data(int item, const QString& target) override;
-    std::optional<QByteArray> dataForType(PasteboardType type) override;
+    PasteboardData dataForType(PasteboardType type) override;
     bool write(const QList<PasteboardItem>& newItems) override;
     void limitReads(std::optional<Clock::TimePoint> end) override { readLimit = end; }
 

@@ -2,7 +2,7 @@
 // on the clipboard when it receives Control-C, and answers requests for it.
 //
 //   SelectionWindow [--text T] [--html H] [--no-copy] [--silent-clipboard] [--refuse-targets] [--class C]
-//                   [--copy-needs-shift] [--slow-increments] [--clipboard-manager]
+//                   [--copy-needs-shift] [--slow-increments] [--slow-primary] [--clipboard-manager]
 //
 // --text      the selected text (PRIMARY, and UTF8_STRING on the clipboard after a copy)
 // --html      the copy also (or, without --text, only) offers text/html
@@ -13,6 +13,8 @@
 // --copy-needs-shift  copies on Control-Shift-C only, like most terminals
 // --slow-increments   sends its copied text in increments of ten bytes, one every 0.3 s, and never
 //                     ends, like an application that answers a copy slowly
+// --slow-primary      sends its selection (PRIMARY) in increments of 64 KiB of letters, one every
+//                     0.3 s, and never ends, like a terminal asked for a very long selection
 // --clipboard-manager a clipboard manager: owns CLIPBOARD_MANAGER, and on SAVE_TARGETS saves every
 //                     format of the clipboard, takes the clipboard and serves them from then on
 // Prints "ready" and the window's id when the window has the focus.
@@ -109,6 +111,7 @@ int main(int argc, char** argv)
     bool refuseTargets = false;
     bool needsShift = false;
     bool slowIncrements = false;
+    bool slowPrimary = false;
     bool manager = false;
     std::string windowClass;
     for (int i = 1; i < argc; ++i) {
@@ -130,6 +133,8 @@ int main(int argc, char** argv)
             needsShift = true;
         } else if (arg == "--slow-increments") {
             slowIncrements = true;
+        } else if (arg == "--slow-primary") {
+            slowPrimary = true;
         } else if (arg == "--clipboard-manager") {
             manager = true;
         }
@@ -165,8 +170,16 @@ int main(int argc, char** argv)
     const std::vector<xcb_atom_t> meta{targets, atom("MULTIPLE"), atom("TIMESTAMP"), saveTargets};
     std::vector<Saved> saved;
     bool servesSaved = false;
-    // The increments under way: the requestor's window and property.
-    std::vector<std::pair<xcb_window_t, xcb_atom_t>> trickles;
+    // The increments under way: the requestor's window and property, and what each increment holds.
+    struct Trickle {
+        xcb_window_t requestor;
+        xcb_atom_t property;
+        std::string increment;
+    };
+    std::vector<Trickle> trickles;
+    std::string letters(64 * 1024, 'a');
+    for (size_t i = 0; i < letters.size(); ++i)
+        letters[i] = char('a' + i % 26);
 
     // Keycode to first keysym, to recognise "c".
     const xcb_setup_t* setup = xcb_get_setup(c);
@@ -209,12 +222,14 @@ int main(int argc, char** argv)
         }
         case XCB_PROPERTY_NOTIFY: {
             auto* notify = reinterpret_cast<xcb_property_notify_event_t*>(event);
-            for (const auto& [requestor, property] : trickles) {
-                if (notify->state != XCB_PROPERTY_DELETE || notify->window != requestor || notify->atom != property)
+            for (const Trickle& trickle : trickles) {
+                if (notify->state != XCB_PROPERTY_DELETE || notify->window != trickle.requestor
+                    || notify->atom != trickle.property)
                     continue;
                 const timespec pause{0, 300'000'000};
                 nanosleep(&pause, nullptr);
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, requestor, property, utf8, 8, 10, "0123456789");
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, trickle.requestor, trickle.property, utf8, 8,
+                                    uint32_t(trickle.increment.size()), trickle.increment.data());
             }
             break;
         }
@@ -285,13 +300,14 @@ int main(int argc, char** argv)
                 offered.insert(offered.begin(), targets);
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM, 32,
                                     uint32_t(offered.size()), offered.data());
-            } else if (request->target == utf8 && hasText && forClipboard && slowIncrements) {
+            } else if (request->target == utf8 && hasText
+                       && (forClipboard ? slowIncrements : request->selection == primary && slowPrimary)) {
                 const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
                 xcb_change_window_attributes(c, request->requestor, XCB_CW_EVENT_MASK, &mask);
-                const uint32_t size = 1'000'000;
+                const uint32_t size = forClipboard ? 1'000'000 : 2'000'000;
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, incr, 32, 1,
                                     &size);
-                trickles.emplace_back(request->requestor, request->property);
+                trickles.push_back({request->requestor, request->property, forClipboard ? "0123456789" : letters});
             } else if (request->target == utf8 && hasText) {
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, utf8, 8,
                                     uint32_t(text.size()), text.data());

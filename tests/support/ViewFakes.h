@@ -59,7 +59,7 @@ struct ViewFakes : TemporaryLibrary {
     FakeDesktop desktop;
     FakeAccessibility accessibility;
     FakeSaveDialog saveDialog;
-    QString shortcut = QStringLiteral("⌃⌥⌘C");
+    QString shortcut = QStringLiteral("Ctrl+Alt+Super+C");
     int captureRequests = 0;
     // Every sheet put up, in order (null once it is gone), and what answers each as it comes up.
     QList<QPointer<QDialog>> sheets;

@@ -96,16 +96,16 @@ TEST(ComposeDraftPaneActions, TrimAppliesOnlyARealChangeAndClearsOnBlank)
             c.edit(trim->editor());
         pane.time.advance(1s);
         trim->mainButton()->click();
-        EXPECT_EQ(pane.view->notice(), QString::fromUtf8(c.notice)) << c.name;
+        EXPECT_EQ(pane.footer(), QString::fromUtf8(c.notice)) << c.name;
         EXPECT_EQ(pane.draft().entries[0].customText, c.stored) << c.name;
         EXPECT_EQ(pane.draft().updatedAt, pane.time.now()) << c.name << ": stored in every case";
-        EXPECT_EQ(pane.view->editingEntryID(), std::nullopt) << c.name;
         EXPECT_TRUE(closed(sheet)) << c.name;
     }
 }
 
 TEST(ComposeDraftPaneActions, ADismissedTrimStoresNothingAndTheNextEntryCanBeTrimmed)
 {
+    const QString hint = QStringLiteral("Trimmed text changes only this prompt.");
     Pane pane(sources(2));
     pane.view->show();
     trigger(pane.row(1).makeOptionsMenu(), QStringLiteral("Trim or edit…"));
@@ -119,14 +119,11 @@ TEST(ComposeDraftPaneActions, ADismissedTrimStoresNothingAndTheNextEntryCanBeTri
     QTest::keyClick(pane.view->trimSheet()->editor(), Qt::Key_Escape);
     EXPECT_TRUE(closed(first));
     EXPECT_EQ(writes.count(), 0);
-    EXPECT_EQ(pane.view->editingEntryID(), std::nullopt);
-    EXPECT_EQ(pane.view->editingText(), QStringLiteral("Source 1 headline\nand its body!")) << "kept as typed";
-    EXPECT_EQ(pane.view->notice(), std::nullopt);
+    EXPECT_EQ(pane.footer(), hint);
 
     pane.view->beginTrim(pane.entries[1]);
     ASSERT_TRUE(pane.view->trimSheet() && pane.view->trimSheet() != first);
     EXPECT_EQ(pane.view->trimSheet()->text(), QStringLiteral("Source 2 headline\nand its body"));
-    EXPECT_EQ(pane.view->editingEntryID(), pane.entries[1]);
 
     // Its source leaves the library (and so the prompt) while its sheet is up: the sheet goes,
     // with nothing stored. Then the prompt goes while a sheet is up: the sheet goes with it.
@@ -135,16 +132,14 @@ TEST(ComposeDraftPaneActions, ADismissedTrimStoresNothingAndTheNextEntryCanBeTri
     writes.clear();
     Pane::turn();
     EXPECT_TRUE(closed(second));
-    EXPECT_EQ(pane.view->editingEntryID(), std::nullopt);
     EXPECT_EQ(writes.count(), 0);
-    EXPECT_EQ(pane.view->notice(), std::nullopt);
+    EXPECT_EQ(pane.footer(), hint);
     pane.view->beginTrim(pane.entries[0]);
     const QPointer<ComposerSheet> third = pane.view->trimSheet();
     ASSERT_TRUE(third && third != second);
     pane.store->deleteDraft(pane.draftID);
     Pane::turn();
     EXPECT_TRUE(closed(third));
-    EXPECT_EQ(pane.view->editingEntryID(), std::nullopt);
 }
 
 TEST(ComposeDraftPaneActions, ImportAddsEachChunkAsACaptureFromPastedTextInOneChange)
@@ -160,11 +155,11 @@ TEST(ComposeDraftPaneActions, ImportAddsEachChunkAsACaptureFromPastedTextInOneCh
     // Blank text: nothing to add, by the button, by Return, or by the action itself.
     editor->insertPlainText(QStringLiteral("  \t"));
     QTest::keyClick(sheet, Qt::Key_Return);
-    pane.view->addImported();
+    EXPECT_FALSE(pane.session->addImported(QStringLiteral("  \t")));
     EXPECT_EQ(pane.store->selections().size(), captures);
-    EXPECT_EQ(pane.view->notice(), std::nullopt);
+    EXPECT_EQ(pane.footer(), QStringLiteral("Trimmed text changes only this prompt."));
     EXPECT_FALSE(closed(sheet)) << "the sheet stays, with its text";
-    EXPECT_EQ(pane.view->importText(), QStringLiteral("  \t"));
+    EXPECT_EQ(pane.view->importSheet()->text(), QStringLiteral("  \t"));
 
     replaceAll(editor, QString());
     editor->insertPlainText(QStringLiteral("First paragraph.\r\n\r\nSecond\n\n\n\n  Third  "));
@@ -172,7 +167,7 @@ TEST(ComposeDraftPaneActions, ImportAddsEachChunkAsACaptureFromPastedTextInOneCh
     QSignalSpy drafts(pane.store.get(), &Store::draftsChanged);
     QSignalSpy library(pane.store.get(), &Store::selectionsChanged);
     sheet->mainButton()->click();
-    EXPECT_EQ(pane.view->notice(), QStringLiteral("Imported 3 chunks into the prompt."));
+    EXPECT_EQ(pane.footer(), QStringLiteral("Imported 3 chunks into the prompt."));
     EXPECT_EQ(drafts.count(), 1) << "one change of the draft for all the chunks";
     EXPECT_EQ(library.count(), 1);
     const ContextDraft draft = pane.draft();
@@ -188,9 +183,8 @@ TEST(ComposeDraftPaneActions, ImportAddsEachChunkAsACaptureFromPastedTextInOneCh
     EXPECT_EQ(texts, (QStringList{"First paragraph.", "Second", "Third"})) << "in the text's order";
     EXPECT_EQ(pane.store->selections().first().text, QStringLiteral("Third")) << "the library shows the last first";
     EXPECT_TRUE(closed(sheet));
-    EXPECT_EQ(pane.view->importText(), QString());
     Pane::turn();
-    EXPECT_EQ(pane.view->rows().size(), 4);
+    EXPECT_EQ(pane.shown(), QStringLiteral("4 included · 2 sources | e1 new new new"));
 
     // Escape keeps what was typed for the next opening; one chunk is "1 chunk".
     pane.view->showImportSheet();
@@ -205,21 +199,21 @@ TEST(ComposeDraftPaneActions, ImportAddsEachChunkAsACaptureFromPastedTextInOneCh
     ASSERT_TRUE(pane.view->importSheet());
     EXPECT_EQ(pane.view->importSheet()->text(), QStringLiteral("One more"));
     pane.view->importSheet()->mainButton()->click();
-    EXPECT_EQ(pane.view->notice(), QStringLiteral("Imported 1 chunk into the prompt."));
+    EXPECT_EQ(pane.footer(), QStringLiteral("Imported 1 chunk into the prompt."));
 
     // The prompt goes while the sheet is up: the sheet closes, and an import creates nothing.
     pane.view->showImportSheet();
     sheet = pane.view->importSheet();
     ASSERT_TRUE(sheet);
     QTest::keyClicks(pane.view->importSheet()->editor(), QStringLiteral("Orphan"));
-    pane.view->setNotice(std::nullopt);
+    pane.session->setNotice(std::nullopt);
     pane.store->deleteDraft(pane.draftID);
     Pane::turn();
     EXPECT_TRUE(closed(sheet));
     const qsizetype before = pane.store->selections().size();
-    pane.view->addImported();
+    EXPECT_FALSE(pane.session->addImported(QStringLiteral("Orphan")));
     EXPECT_EQ(pane.store->selections().size(), before);
-    EXPECT_EQ(pane.view->notice(), std::nullopt);
+    EXPECT_EQ(pane.session->notice(), std::nullopt);
 }
 
 TEST(ComposeDraftPaneActions, TemplateMenuIsReadAtEachOpeningAppliesAndSavesOnce)
@@ -240,7 +234,7 @@ TEST(ComposeDraftPaneActions, TemplateMenuIsReadAtEachOpeningAppliesAndSavesOnce
     trigger(pane.view->makeTemplateMenu(), QStringLiteral("Review code"));
     EXPECT_EQ(pane.draft().task, PromptTemplates::builtins()[4].task);
     EXPECT_EQ(pane.draft().templateName, QStringLiteral("Sections"));
-    EXPECT_EQ(pane.view->notice(), QStringLiteral("Applied template “Review code”."));
+    EXPECT_EQ(pane.footer(), QStringLiteral("Applied template “Review code”."));
 
     const auto customs = [&] { return PromptTemplates::loadCustom(pane.defaults); };
     trigger(pane.view->makeTemplateMenu(), save);
@@ -253,7 +247,7 @@ TEST(ComposeDraftPaneActions, TemplateMenuIsReadAtEachOpeningAppliesAndSavesOnce
     EXPECT_EQ(customs()[0],
               (PromptTemplate{QStringLiteral("weekly-report"), QStringLiteral("Weekly Report"), pane.draft().task,
                               ComposerTemplate::sections}));
-    EXPECT_EQ(pane.view->notice(), QStringLiteral("Saved template “Weekly Report”."));
+    EXPECT_EQ(pane.footer(), QStringLiteral("Saved template “Weekly Report”."));
     EXPECT_TRUE(closed(sheet));
     EXPECT_EQ(menuText(pane.view->makeTemplateMenu()), builtins + "|-|Weekly Report|-|" + save);
 
@@ -302,7 +296,7 @@ TEST(ComposeDraftPaneActions, CleanupCommandsFollowTheShownDraftAndDeleteEntries
         const char* name;
         const char* entries;
         const char* menu;
-        const char* notice; // after Remove Duplicates; none while it is disabled
+        const char* notice; // after Remove Duplicates; the hint while it is disabled
         const char* order;
         bool stored;
     } cases[] = {
@@ -323,7 +317,7 @@ TEST(ComposeDraftPaneActions, CleanupCommandsFollowTheShownDraftAndDeleteEntries
         EXPECT_EQ(menuText(pane.view->makeCleanupMenu()), QString::fromUtf8(c.menu)) << c.name;
         pane.time.advance(1s);
         trigger(pane.view->makeCleanupMenu(), QStringLiteral("Remove Duplicates"));
-        EXPECT_EQ(pane.view->notice(), c.notice ? std::optional<QString>(QString::fromUtf8(c.notice)) : std::nullopt)
+        EXPECT_EQ(pane.footer(), QString::fromUtf8(c.notice ? c.notice : "Trimmed text changes only this prompt."))
             << c.name;
         EXPECT_EQ(pane.order(), QString::fromUtf8(c.order)) << c.name;
         EXPECT_EQ(pane.draft().updatedAt == pane.time.now(), c.stored) << c.name;
@@ -334,7 +328,7 @@ TEST(ComposeDraftPaneActions, CleanupCommandsFollowTheShownDraftAndDeleteEntries
     Pane& pane = *made;
     EXPECT_EQ(menuText(pane.view->makeCleanupMenu()), both);
     trigger(pane.view->makeCleanupMenu(), QStringLiteral("Remove Excluded Sources"));
-    EXPECT_EQ(pane.view->notice(), QStringLiteral("Removed excluded sources."));
+    EXPECT_EQ(pane.footer(), QStringLiteral("Removed excluded sources."));
     EXPECT_EQ(pane.order(), QStringLiteral("e1 e3"));
     EXPECT_EQ(menuText(pane.view->makeCleanupMenu()), QStringLiteral("Remove Duplicates|Remove Excluded Sources"))
         << "as last shown, until the pane shows the change";

@@ -3,12 +3,14 @@
 #include "QtPrinters.h"
 #include "Tovak/composer/ComposeEntryRow.h"
 #include "Tovak/composer/DraftPaneFixture.h"
+#include "Tovak/composer/EntryTrimSheet.h"
 #include "Tovak/kit/OffscreenRenderer.h"
 #include "Tovak/kit/Theme.h"
 #include "core/foundation/UuidText.h"
 #include "core/library/DraftEntryEdits.h"
 #include "core/library/SelectionDragIDs.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -19,12 +21,17 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace vellicord;
 using namespace vellicord::test;
@@ -53,6 +60,72 @@ TEST(ComposeDraftPane, NameAndTaskStoreEveryKeystrokeUntrimmedAndShowChangesFrom
     EXPECT_EQ(writes.count(), 8);
 }
 
+// The task field grows to five lines and then scrolls, and every letter of its wrapped lines is in
+// view: beside the scroll bar, the lines are wrapped within the width that the bar leaves. Each
+// prompt is opened with its task, which is then edited at its end.
+TEST(ComposeDraftPane, TaskFieldGrowsToFiveLinesThenScrollsWithEveryLetterInView)
+{
+    const QSize size(380, 520);
+    const auto opened = [&](const QString& task) {
+        auto pane = std::make_unique<Pane>(sources(1));
+        ContextDraft d = pane->draft();
+        d.task = task;
+        pane->store->updateDraft(d);
+        Pane::turn();
+        pane->view->setAttribute(Qt::WA_DontShowOnScreen);
+        pane->view->resize(size);
+        pane->view->show();
+        Pane::turn();
+        return pane;
+    };
+    // A word as wide as a line of the field without the scroll bar.
+    const QString fullLine = [&] {
+        const auto pane = opened(QString());
+        const QPlainTextEdit* task = pane->view->taskField();
+        const qreal line = task->contentsRect().width() - 2 * task->document()->documentMargin();
+        return QString(int(line / QFontMetricsF(task->font()).horizontalAdvance(u'm')), u'm');
+    }();
+    const struct {
+        const char* name;
+        QString text;
+        int lines;
+        bool scrolls;
+    } cases[] = {
+        {"empty", QString(), 2, false},
+        {"one short line", QStringLiteral("Summarise."), 2, false},
+        {"three paragraphs", QStringLiteral("One.\nTwo.\nThree."), 3, false},
+        {"five full lines", QStringList(5, fullLine).join(u'\n'), 5, false},
+        {"six full lines", QStringList(6, fullLine).join(u'\n'), 5, true},
+        {"a long paragraph", QStringLiteral("Compare the approaches, name their trade-offs and end with open questions. ")
+                                 .repeated(5),
+         5, true},
+        {"a long address", QStringLiteral("https://example.org/") + QString(400, u'a'), 5, true},
+    };
+    for (const auto& c : cases) {
+        const auto pane = opened(c.text);
+        QPlainTextEdit* task = pane->view->taskField();
+        for (const char* step : {"opened", "edited"}) {
+            const std::string where = std::string(c.name) + ", " + step;
+            const qreal margin = task->document()->documentMargin();
+            const int lineSpacing = task->fontMetrics().lineSpacing();
+            EXPECT_EQ((task->viewport()->height() - int(std::ceil(2 * margin))) / lineSpacing, c.lines) << where;
+            EXPECT_EQ(task->verticalScrollBar()->isVisible(), c.scrolls) << where;
+            // Where each line's last letter ends, from the viewport's left edge.
+            for (QTextBlock block = task->document()->begin(); block.isValid(); block = block.next()) {
+                task->document()->documentLayout()->blockBoundingRect(block);
+                for (int i = 0; i < block.layout()->lineCount(); ++i) {
+                    const QTextLine line = block.layout()->lineAt(i);
+                    EXPECT_LE(margin + line.x() + line.naturalTextWidth(), task->viewport()->width())
+                        << where << ", line " << i << " of block " << block.blockNumber();
+                }
+            }
+            task->moveCursor(QTextCursor::End);
+            QTest::keyClick(task, Qt::Key_Backspace);
+            Pane::turn();
+        }
+    }
+}
+
 TEST(ComposeDraftPane, CountsSourcesAndShowsTheEmptyStateOnlyWithoutEntries)
 {
     const Source page{QStringLiteral("a"), QStringLiteral("Firefox"), QStringLiteral("https://example.org/a")};
@@ -63,25 +136,22 @@ TEST(ComposeDraftPane, CountsSourcesAndShowsTheEmptyStateOnlyWithoutEntries)
         const char* name;
         QList<Source> sources;
         int excluded; // this one, counted from 0; -1 none
-        const char* label;
-        bool empty;
-        int rows;
+        const char* shown;
     } cases[] = {
-        {"no entries", {}, -1, "0 included · 0 sources", true, 0},
-        {"captures gone", {gone, gone}, -1, "2 included · 0 sources", false, 0},
-        {"one page twice, one excluded", {page, samePage, notes}, 2, "2 included · 2 sources", false, 3},
-        {"one", {notes}, -1, "1 included · 1 source", false, 1},
-        {"excluded with a gone one", {gone, page}, 1, "1 included · 1 source", false, 1},
+        {"no entries", {}, -1, "0 included · 0 sources | empty"},
+        {"captures gone", {gone, gone}, -1, "2 included · 0 sources |"},
+        {"one page twice, one excluded", {page, samePage, notes}, 2, "2 included · 2 sources | e1 e2 e3-"},
+        {"one", {notes}, -1, "1 included · 1 source | e1"},
+        {"excluded with a gone one", {gone, page}, 1, "1 included · 1 source | e2-"},
     };
     for (const auto& c : cases) {
         Pane pane(c.sources, [&](ContextDraftEntry& e, int i) { e.include = i != c.excluded; });
-        EXPECT_EQ(pane.view->sourceCountLabel()->text(), QString::fromUtf8(c.label)) << c.name;
-        EXPECT_EQ(pane.view->showsEmptyState(), c.empty) << c.name;
-        EXPECT_EQ(pane.view->rows().size(), c.rows) << c.name;
+        EXPECT_EQ(pane.shown(), QString::fromUtf8(c.shown)) << c.name;
     }
-    EXPECT_EQ(ComposeDraftPane::emptyStateText(QStringLiteral("⌃⌥⌘C")),
-              QStringLiteral("No sources yet. Select text anywhere and press ⌃⌥⌘C with “Collect into Prompt” on (menu "
-                             "bar) to add it here — or import pasted text below."));
+    Pane empty;
+    EXPECT_EQ(empty.view->findChild<QWidget*>(QStringLiteral("EmptyState"))->findChild<QLabel*>()->text(),
+              QStringLiteral("No sources yet. Select text anywhere and press Ctrl+Alt+Super+C with “Collect into "
+                             "Prompt” on (system tray) to add it here — or import pasted text below."));
 }
 
 TEST(ComposeDraftPane, RowsShowTheirEntryTokensBadgesAndState)
@@ -134,22 +204,26 @@ TEST(ComposeDraftPane, RowsShowTheirEntryTokensBadgesAndState)
 
 TEST(ComposeDraftPane, IncludeBoxCallsTheStoreOncePerClickAndShowsTheStoredState)
 {
-    Pane pane(sources(2));
+    Pane pane(sources(3));
     pane.view->show();
     QSignalSpy writes(pane.store.get(), &Store::draftsChanged);
-    pane.row(1).includeBox()->click();
+    pane.row(2).includeBox()->click();
     EXPECT_EQ(writes.count(), 1);
-    EXPECT_FALSE(pane.draft().entries[0].include);
-    EXPECT_FALSE(pane.row(1).includeBox()->isChecked());
+    EXPECT_FALSE(pane.draft().entries[1].include);
+    EXPECT_FALSE(pane.row(2).includeBox()->isChecked());
     Pane::turn();
-    EXPECT_EQ(pane.row(1).opacity(), 0.62);
+    EXPECT_EQ(pane.shown(), QStringLiteral("2 included · 1 source | e1 e2- e3"));
+    EXPECT_EQ(pane.row(2).opacity(), 0.62);
 
     // Changed elsewhere and not shown yet: the click flips what is stored, and the box shows it.
-    pane.store->updateDraft(DraftEntryEdits::toggleInclude(pane.draft(), pane.entries[1]));
-    pane.row(2).includeBox()->click();
+    pane.store->updateDraft(DraftEntryEdits::toggleInclude(pane.draft(), pane.entries[2]));
+    pane.row(3).includeBox()->click();
     EXPECT_EQ(writes.count(), 3);
-    EXPECT_TRUE(pane.draft().entries[1].include);
-    EXPECT_TRUE(pane.row(2).includeBox()->isChecked());
+    EXPECT_TRUE(pane.draft().entries[2].include);
+    EXPECT_TRUE(pane.row(3).includeBox()->isChecked());
+    pane.row(2).includeBox()->click();
+    Pane::turn();
+    EXPECT_EQ(pane.shown(), QStringLiteral("3 included · 1 source | e1 e2 e3"));
 }
 
 TEST(ComposeDraftPane, MenusFollowTheEntryAndItsPlaceAmongAllEntries)
@@ -177,58 +251,20 @@ TEST(ComposeDraftPane, MenusFollowTheEntryAndItsPlaceAmongAllEntries)
               QStringLiteral("Copy as Markdown|Copy Plain|-|Pin|Use verbatim text|Trim or Edit…|Remove from Prompt"));
 
     trigger(pane.row(3).makeContextMenu(), QStringLiteral("Copy as Markdown"));
-    EXPECT_EQ(pane.pasteboard.dataForType(PasteboardType::string), QByteArray("Source 3 headline\nand its body"))
+    EXPECT_EQ(pane.pasteboard.dataForType(PasteboardType::string).bytes, QByteArray("Source 3 headline\nand its body"))
         << "the capture as captured, not the prompt's trimmed text";
-    QSignalSpy trims(pane.view.get(), &ComposeDraftPane::trimRequested);
     trigger(pane.row(3).makeOptionsMenu(), QStringLiteral("Trim or edit…"));
-    EXPECT_EQ(trims.count(), 1);
-    EXPECT_EQ(pane.view->editingEntryID(), pane.entries[2]);
-    EXPECT_EQ(pane.view->editingText(), QStringLiteral("trimmed"));
+    ASSERT_TRUE(pane.view->trimSheet());
+    EXPECT_EQ(pane.view->trimSheet()->text(), QStringLiteral("trimmed")) << "the source's text as it enters the prompt";
     trigger(pane.row(1).makeOptionsMenu(), QStringLiteral("Move Down"));
     EXPECT_EQ(pane.order(), QStringLiteral("e2 e1 e3 e4"));
     Pane::turn();
-    EXPECT_EQ(pane.view->rows().first(), &pane.row(2));
+    EXPECT_EQ(pane.shown(), QStringLiteral("4 included · 1 source | e2 e1 e3"));
     EXPECT_EQ(menuText(pane.row(3).makeOptionsMenu()).contains(QStringLiteral("Move Down!")), false)
         << "a later entry without a row still counts";
 
     Pane single(sources(1));
     EXPECT_TRUE(menuText(single.row(1).makeOptionsMenu()).contains(QStringLiteral("Move Up!|Move Down!")));
-}
-
-TEST(ComposeDraftPane, EveryEditStoresEvenWhenNothingChangedButDropsThatMoveNothing)
-{
-    Pane pane(sources(3));
-    const QUuid missing = QUuid::createUuid();
-    const QUuid e1 = pane.entries[0], e3 = pane.entries[2];
-    const struct {
-        const char* name;
-        std::function<void(ComposeDraftPane&)> edit;
-        bool stored;
-    } cases[] = {
-        {"toggle a missing entry", [&](ComposeDraftPane& p) { p.togglePin(missing); }, true},
-        {"move the first up", [&](ComposeDraftPane& p) { p.move(e1, -1); }, true},
-        {"move the last down", [&](ComposeDraftPane& p) { p.move(e3, +1); }, true},
-        {"remove a missing entry", [&](ComposeDraftPane& p) { p.remove(missing); }, true},
-        {"note a missing entry", [&](ComposeDraftPane& p) { p.setNote(missing, QStringLiteral("x")); }, true},
-        {"add a capture already there", [&](ComposeDraftPane& p) { p.addToDraft(pane.draft().entries[1].selectionID); },
-         true},
-        {"drop without a dragged entry", [&](ComposeDraftPane& p) { p.moveEntry(std::nullopt, e1); }, false},
-        {"drop onto itself", [&](ComposeDraftPane& p) { p.moveEntry(e1, e1); }, false},
-        {"drop onto another", [&](ComposeDraftPane& p) { p.moveEntry(e1, e3); }, true},
-    };
-    for (const auto& c : cases) {
-        pane.time.advance(1s);
-        c.edit(*pane.view);
-        EXPECT_EQ(pane.draft().updatedAt == pane.time.now(), c.stored) << c.name;
-    }
-    EXPECT_EQ(pane.order(), QStringLiteral("e2 e3 e1"));
-
-    pane.store->deleteDraft(pane.draftID);
-    Pane::turn();
-    EXPECT_FALSE(pane.view->showsDraft()) << "Prompt not found";
-    pane.view->toggleInclude(e1);
-    pane.view->addToDraft(QUuid::createUuid());
-    EXPECT_TRUE(pane.store->drafts().isEmpty()) << "a gone draft is not made again";
 }
 
 TEST(ComposeDraftPane, NoteFieldStoresAsTypedABlankNoteAsNoneAndHidesOnlyItself)
@@ -259,48 +295,11 @@ TEST(ComposeDraftPane, NoteFieldStoresAsTypedABlankNoteAsNoneAndHidesOnlyItself)
     EXPECT_FALSE(row.noteField()->isVisible());
 }
 
-TEST(ComposeDraftPane, NoticeGoesFourSecondsAfterItWasSetUnlessItChanged)
-{
-    const std::optional<QString> none;
-    const QString a = QStringLiteral("Applied template “Summary”."), b = QStringLiteral("Trim applied.");
-    struct Step {
-        int at; // milliseconds
-        std::optional<std::optional<QString>> set;
-        std::optional<QString> expected;
-    };
-    const struct {
-        const char* name;
-        QList<Step> steps;
-    } cases[] = {
-        {"alone", {{0, a, a}, {3999, {}, a}, {4000, {}, none}}},
-        {"the same again does not extend it", {{0, a, a}, {2000, a, a}, {4000, {}, none}}},
-        {"a new text has its own 4 s", {{0, a, a}, {2000, b, b}, {4000, {}, b}, {6000, {}, none}}},
-        {"cleared and set again", {{0, a, a}, {1000, none, none}, {2000, a, a}, {4000, {}, none}}},
-    };
-    for (const auto& c : cases) {
-        Pane pane;
-        int now = 0;
-        for (const Step& step : c.steps) {
-            pane.time.advance(std::chrono::milliseconds(step.at - now));
-            now = step.at;
-            if (step.set)
-                pane.view->setNotice(*step.set);
-            EXPECT_EQ(pane.view->notice(), step.expected) << c.name << " at " << step.at;
-            EXPECT_EQ(pane.view->footerText(),
-                      step.expected.value_or(QStringLiteral("Trimmed text changes only this prompt.")))
-                << c.name;
-        }
-        pane.view->setNotice(a);
-        pane.view.reset();
-        pane.time.advance(5s); // the pane went first: its timer touches nothing
-    }
-}
-
 TEST(ComposeDraftPane, CapturesCollectedWhileOpenAppearAsRowsAndRowsAreMovedNotMadeAgain)
 {
     Pane pane(sources(3));
     pane.view->show();
-    const QList<ComposeEntryRow*> before = pane.view->rows();
+    const QList<ComposeEntryRow*> before{&pane.row(1), &pane.row(2), &pane.row(3)};
     const Selection collected(QUuid::createUuid(), QStringLiteral("Collected while open"), std::nullopt,
                               QStringLiteral("Mail"), std::nullopt, std::nullopt, std::nullopt, std::nullopt, {},
                               pane.time.now());
@@ -308,16 +307,18 @@ TEST(ComposeDraftPane, CapturesCollectedWhileOpenAppearAsRowsAndRowsAreMovedNotM
     pane.store->activateDraft(pane.draftID);
     ASSERT_TRUE(pane.store->addSelectionToActiveDraft(collected.id));
     Pane::turn();
-    ASSERT_EQ(pane.view->rows().size(), 4);
-    EXPECT_EQ(pane.view->rows().last()->title(), QStringLiteral("Collected while open"));
-    EXPECT_EQ(pane.view->rows().mid(0, 3), before);
-    EXPECT_EQ(pane.view->sourceCountLabel()->text(), QStringLiteral("4 included · 2 sources"));
+    EXPECT_EQ(pane.shown(), QStringLiteral("4 included · 2 sources | e1 e2 e3 new"));
+    const QUuid added = pane.draft().entries.last().id;
+    EXPECT_EQ(pane.view->row(added)->title(), QStringLiteral("Collected while open"));
+    EXPECT_EQ((QList<ComposeEntryRow*>{&pane.row(1), &pane.row(2), &pane.row(3)}), before);
 
-    pane.view->moveEntry(pane.entries[0], pane.entries[2]);
-    pane.view->remove(pane.entries[1]);
+    pane.session->moveEntry(pane.entries[0], pane.entries[2]);
+    pane.session->remove(pane.entries[1]);
     const QPointer<ComposeEntryRow> removed = before[1];
     Pane::turn();
-    EXPECT_EQ(pane.view->rows(), (QList<ComposeEntryRow*>{before[2], before[0], pane.view->rows().last()}));
+    EXPECT_EQ(pane.shown(), QStringLiteral("3 included · 2 sources | e3 e1 new"));
+    EXPECT_EQ(&pane.row(3), before[2]);
+    EXPECT_EQ(&pane.row(1), before[0]);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(removed.isNull());
 }
@@ -345,7 +346,7 @@ TEST(ComposeDraftPane, DragMovesTheEntryOnEnteringEachRowAndEndsWithTheDrag)
         QCoreApplication::sendEvent(&pane.row(3), &drop);
         EXPECT_TRUE(drop.isAccepted());
         // Its entry goes while it is dragged: the row stays until the drag ends.
-        pane.view->remove(pane.entries[0]);
+        pane.session->remove(pane.entries[0]);
         Pane::turnInsideDrag();
         EXPECT_FALSE(dragged.isNull());
         return Qt::MoveAction;
@@ -358,9 +359,10 @@ TEST(ComposeDraftPane, DragMovesTheEntryOnEnteringEachRowAndEndsWithTheDrag)
               (QStringList{QStringLiteral("1:1 e1 e2 e3 e4"), QStringLiteral("2:1 e2 e1 e3 e4"),
                            QStringLiteral("3:1 e2 e3 e1 e4")}))
         << "its own row moves nothing; each row entered moves it there";
-    EXPECT_EQ(pane.view->draggedEntryID(), std::nullopt) << "cleared when the drag ends";
+    EXPECT_EQ(pane.session->draggedEntryID(), std::nullopt) << "cleared when the drag ends";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dragged.isNull());
+    EXPECT_EQ(pane.shown(), QStringLiteral("3 included · 1 source | e2 e3 e4"));
 
     // After the drag, nothing that enters a row moves anything: not a text of the same id, not
     // captures from the library, not text from elsewhere.
@@ -389,13 +391,15 @@ TEST(ComposeDraftPane, DragMovesTheEntryOnEnteringEachRowAndEndsWithTheDrag)
         EXPECT_FALSE(enter(2, other.get()));
         return Qt::IgnoreAction;
     });
-    pane.view->startDrag(pane.entries[2]);
+    QTest::mousePress(pane.row(3).grip(), Qt::LeftButton, {}, QPoint(9, 11));
+    QTest::mouseMove(pane.row(3).grip(), QPoint(9, 40));
+    QTest::mouseRelease(pane.row(3).grip(), Qt::LeftButton, {}, QPoint(9, 40));
     Pane::turn();
     EXPECT_EQ(pane.order(), QStringLiteral("e2 e3 e4"));
 }
 
-// The pane at the widths it is used at, with badges, an excluded source, a note, and empty; for
-// whoever looks at them (VELLICORD_RENDER_DIR).
+// The pane at the widths it is used at, with badges, an excluded source, a note, a task longer than
+// its field, and empty; for whoever looks at them (VELLICORD_RENDER_DIR).
 TEST(ComposeDraftPane, RendersWideNarrowEmptyAndWithBadges)
 {
     const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR");
@@ -422,21 +426,26 @@ TEST(ComposeDraftPane, RendersWideNarrowEmptyAndWithBadges)
         std::function<void(ContextDraftEntry&, int)> edit;
         QSize size;
         std::optional<QString> notice;
+        QString task = QStringLiteral("Summarise the sources for a reader new to the field.\nKeep it short.");
     };
     const Surface surfaces[] = {
         {"wide", library, {}, {560, 520}},
         {"narrow", library, {}, {300, 520}, QStringLiteral("Applied template “Literature review of recent work”.")},
         {"badges", library, badges, {420, 560}},
         {"empty", {}, {}, {380, 440}},
+        {"long-task", library, {}, {380, 520}, std::nullopt,
+         QStringLiteral("Summarise the sources for a reader who is new to the field. Compare the approaches, name "
+                        "their trade-offs and cite every source by its name. Say where the sources disagree, and why, "
+                        "and which of them a newcomer should read first. End with open questions, and keep it short.")},
     };
     for (const Surface& surface : surfaces) {
         Pane pane(surface.sources, surface.edit);
         pane.store->updateDraft([&] {
             ContextDraft d = pane.draft();
-            d.task = QStringLiteral("Summarise the sources for a reader new to the field.\nKeep it short.");
+            d.task = surface.task;
             return d;
         }());
-        pane.view->setNotice(surface.notice);
+        pane.session->setNotice(surface.notice);
         Pane::turn();
         for (Appearance appearance : {Appearance::light, Appearance::dark}) {
             Theme::apply(*pane.view, appearance);

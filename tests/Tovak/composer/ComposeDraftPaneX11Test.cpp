@@ -1,6 +1,7 @@
 #include "Tovak/composer/ComposeDraftPane.h"
 
 #include "Tovak/composer/ComposeEntryRow.h"
+#include "Tovak/composer/DraftSession.h"
 #include "core/library/StorePersistence.h"
 #include "support/ViewFakes.h"
 
@@ -11,6 +12,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace vellicord;
 
@@ -37,7 +40,8 @@ TEST(ComposeDraftPaneX11, ARowDraggedByItsGripTakesTheTargetsPlaceInTheLibraryFi
     fakes.store->updateDraft(draft);
     fakes.store->saveNow();
 
-    ComposeDraftPane pane(fakes.services(), draft.id);
+    DraftSession session(fakes.services(), draft.id);
+    ComposeDraftPane pane(fakes.services(), session);
     pane.resize(420, 480);
     pane.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&pane));
@@ -60,11 +64,11 @@ TEST(ComposeDraftPaneX11, ARowDraggedByItsGripTakesTheTargetsPlaceInTheLibraryFi
     QElapsedTimer clock;
     clock.start();
     // The drag runs an event loop of its own inside this one until the button is released.
-    while ((xdotool.state() != QProcess::NotRunning || pane.draggedEntryID()) && clock.elapsed() < 20000)
+    while ((xdotool.state() != QProcess::NotRunning || session.draggedEntryID()) && clock.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     QCoreApplication::processEvents();
     EXPECT_EQ(xdotool.exitCode(), 0) << xdotool.readAllStandardError().toStdString();
-    EXPECT_EQ(pane.draggedEntryID(), std::nullopt) << "the drag state ends with the drag";
+    EXPECT_EQ(session.draggedEntryID(), std::nullopt) << "the drag state ends with the drag";
 
     ASSERT_TRUE(fakes.store->saveNow());
     const StoreSnapshot saved = StorePersistence::decode(TemporaryLibrary::readAll(fakes.libraryPath));
@@ -73,8 +77,14 @@ TEST(ComposeDraftPaneX11, ARowDraggedByItsGripTakesTheTargetsPlaceInTheLibraryFi
     for (const ContextDraftEntry& entry : saved.drafts->first().entries)
         order.append(entry.id);
     EXPECT_EQ(order, (QList<QUuid>{entries[1], entries[2], entries[0], entries[3]}));
+    // The rows on screen, top to bottom.
+    QList<ComposeEntryRow*> rows = pane.findChildren<ComposeEntryRow*>();
+    rows.removeIf([](ComposeEntryRow* row) { return !row->isVisible(); });
+    std::sort(rows.begin(), rows.end(), [](ComposeEntryRow* a, ComposeEntryRow* b) {
+        return a->mapToGlobal(QPoint()).y() < b->mapToGlobal(QPoint()).y();
+    });
     QList<QUuid> shown;
-    for (ComposeEntryRow* row : pane.rows())
+    for (ComposeEntryRow* row : rows)
         shown.append(row->entryID());
     EXPECT_EQ(shown, order);
 }

@@ -70,9 +70,10 @@ TEST(ComposeView, ShowsOnlyPromptNotFoundForAPromptThatIsNotThereOrWentAway)
     library.store->deleteDraft(library.draftID);
     QCoreApplication::processEvents();
     EXPECT_FALSE(view.showsDraft());
-    view.previewPane()->copyPrompt();
-    view.previewPane()->exportPrompt();
+    view.session().copyPrompt();
+    view.previewPane()->exportButton()->click();
     EXPECT_TRUE(library.saveDialog.requests.isEmpty());
+    EXPECT_EQ(library.pasteboard.writes, 0);
     EXPECT_TRUE(library.store->drafts().isEmpty()) << "nothing brings a deleted prompt back";
 }
 
@@ -95,8 +96,8 @@ TEST(ComposeView, ReadOnlyLibraryLeavesOnlyThePreviewWorking)
     QTest::keyClicks(preview.editor(), QStringLiteral("typed"));
     EXPECT_EQ(library.store->findDraft(library.draftID)->previewText, std::nullopt);
     preview.copyButton()->click();
-    EXPECT_EQ(library.pasteboard.dataForType(PasteboardType::string), preview.shownText().toUtf8());
-    EXPECT_TRUE(preview.showCopied());
+    EXPECT_EQ(library.pasteboard.dataForType(PasteboardType::string).bytes, preview.shownText().toUtf8());
+    EXPECT_EQ(preview.copyButton()->text(), QStringLiteral("Copied"));
 }
 
 TEST(ComposeView, NeitherPaneCanBeDraggedShut)
@@ -159,8 +160,8 @@ TEST(ComposeView, RendersWideAndCompactEditedOrNotInBothAppearances)
             // The warning of a failed export, and the Copied state, drawn too.
             library.files.fail(FaultyFileSystem::Operation::write);
             library.saveDialog.choice = library.folder.filePath(QStringLiteral("prompt.md"));
-            view.previewPane()->exportPrompt();
-            view.previewPane()->copyPrompt();
+            view.previewPane()->exportButton()->click();
+            view.previewPane()->copyButton()->click();
         }
         QCoreApplication::processEvents();
         for (Appearance appearance : {Appearance::light, Appearance::dark}) {

@@ -2,14 +2,21 @@
 
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
+#include "Tovak/composer/DraftSession.h"
+#include "Tovak/kit/CappedLabel.h"
 #include "support/ViewFakes.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QStringList>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <functional>
 #include <memory>
@@ -25,10 +32,12 @@ struct Source {
     bool captured = true; // false: the entry names a capture that is not in the library
 };
 
-// A prompt whose entries e1, e2, ... name the captures of the sources, over a real Store.
+// A prompt whose entries e1, e2, ... name the captures of the sources, over a real Store; its
+// session, and the draft pane over it.
 struct Pane : ViewFakes {
     QUuid draftID;
     QList<QUuid> entries;
+    std::unique_ptr<DraftSession> session;
     std::unique_ptr<ComposeDraftPane> view;
 
     explicit Pane(const QList<Source>& sources = {}, const std::function<void(ContextDraftEntry&, int)>& edit = {})
@@ -48,19 +57,51 @@ struct Pane : ViewFakes {
         }
         store->updateDraft(draft);
         draftID = draft.id;
-        view = std::make_unique<ComposeDraftPane>(services(), draftID);
+        session = std::make_unique<DraftSession>(services(), draftID);
+        view = std::make_unique<ComposeDraftPane>(services(), *session);
         view->resize(420, 640);
     }
 
     ContextDraft draft() const { return *store->findDraft(draftID); }
+    // e1, e2, ... as made; "new" for an entry added since.
+    QString name(const QUuid& entryID) const
+    {
+        const qsizetype index = entries.indexOf(entryID);
+        return index < 0 ? QStringLiteral("new") : QStringLiteral("e%1").arg(index + 1);
+    }
     // The stored order as e1, e2, ...
     QString order() const
     {
         QStringList names;
         for (const ContextDraftEntry& e : draft().entries)
-            names.append(QStringLiteral("e%1").arg(entries.indexOf(e.id) + 1));
+            names.append(name(e.id));
         return names.join(u' ');
     }
+    // The pane as it reads, top to bottom: the count line, then the rows on screen in their places
+    // (an excluded source marked "-"), or the empty state's text: "2 included · 1 source | e1 e2-".
+    QString shown() const
+    {
+        QString text = view->findChild<QLabel*>(QStringLiteral("SourceCount"))->text() + QStringLiteral(" |");
+        const QWidget* empty = view->findChild<QWidget*>(QStringLiteral("EmptyState"));
+        if (empty->isVisibleTo(view.get()))
+            return text + QStringLiteral(" empty");
+        // Where each row stands once laid out, as it would be by the time it is painted.
+        for (QLayout* layout : view->findChildren<QLayout*>())
+            layout->activate();
+        QList<ComposeEntryRow*> rows;
+        for (ComposeEntryRow* row : view->findChildren<ComposeEntryRow*>()) {
+            if (row->isVisibleTo(view.get()))
+                rows.append(row);
+        }
+        std::sort(rows.begin(), rows.end(), [&](ComposeEntryRow* a, ComposeEntryRow* b) {
+            return a->mapTo(view.get(), QPoint()).y() < b->mapTo(view.get(), QPoint()).y();
+        });
+        for (ComposeEntryRow* row : rows)
+            text += u' ' + name(row->entryID()) + (row->includeBox()->isChecked() ? QString() : QStringLiteral("-"));
+        return text;
+    }
+    // The footer's line: the notice, or the hint.
+    QString footer() const { return view->findChild<CappedLabel*>(QStringLiteral("Notice"))->fullText(); }
     ComposeEntryRow& row(int n) const { return *view->row(entries[n - 1]); }
     // The pane shows what the Store did once the event loop turns.
     static void turn() { QCoreApplication::processEvents(); }

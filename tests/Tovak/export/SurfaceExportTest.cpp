@@ -1,8 +1,16 @@
+#include "Tovak/composer/EntryTrimSheet.h"
+#include "Tovak/composer/ImportSheet.h"
+#include "Tovak/composer/SaveTemplateSheet.h"
 #include "Tovak/export/AppScreenshotExporter.h"
 #include "Tovak/export/SampleData.h"
 #include "Tovak/export/SnapshotFixture.h"
 #include "Tovak/export/StorageFailureSurfaceCanvas.h"
+#include "Tovak/export/UISurfaceCanvas.h"
+#include "Tovak/kit/Theme.h"
+#include "Tovak/library/NameSheet.h"
 #include "Tovak/library/UnavailableLibraryView.h"
+#include "Tovak/library/WelcomeView.h"
+#include "core/library/ModelProfile.h"
 #include "core/library/PromptTemplates.h"
 #include "support/FaultyFileSystem.h"
 #include "support/ManualClock.h"
@@ -11,6 +19,7 @@
 #include "support/MemoryDefaults.h"
 #include "support/ViewFakes.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QImage>
@@ -18,10 +27,15 @@
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <map>
+
+#include <csignal>
+
+#include <sys/stat.h>
 
 using namespace vellicord;
 
@@ -137,6 +151,19 @@ int colours(const QImage& image)
     return int(seen.size());
 }
 
+// The image's mean luminance from 0 (black) to 255 (white), by the weights of Rec. 709.
+double meanLuminance(const QImage& image)
+{
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            sum += 0.2126 * qRed(pixel) + 0.7152 * qGreen(pixel) + 0.0722 * qBlue(pixel);
+        }
+    }
+    return image.isNull() ? 0 : sum / (double(image.width()) * image.height());
+}
+
 std::map<QString, QByteArray> contents(const QString& folder)
 {
     std::map<QString, QByteArray> files;
@@ -227,17 +254,236 @@ TEST(SurfaceExport, ProgramWritesEachModeWithoutADisplay)
         }
         // Images that show different states of the same view must differ.
         for (const auto& [one, other] : {std::pair{"compose-compact.png", "compose-edited-compact.png"},
-                                         std::pair{"compose-edited-compact.png", "compose-edited-empty.png"},
-                                         std::pair{"library-wide.png", "library-dark.png"}}) {
+                                         std::pair{"compose-edited-compact.png", "compose-edited-empty.png"}}) {
             if (c.files.count(QLatin1String(one)) && c.files.count(QLatin1String(other))) {
                 EXPECT_NE(QImage(out + u'/' + QLatin1String(one)), QImage(out + u'/' + QLatin1String(other)))
                     << c.name << ": " << one << " and " << other;
             }
         }
+        // A light image is mostly light and its dark twin mostly dark (a light window is about 235
+        // of 255, a dark one about 45): a pair drawn in one appearance, or with their names swapped,
+        // fails here.
+        for (const auto& [light, dark] :
+             {std::pair{"library-wide.png", "library-dark.png"}, std::pair{"compose-wide.png", "compose-dark.png"},
+              std::pair{"library-unreadable-light.png", "library-unreadable-dark.png"},
+              std::pair{"library-incompatible-light.png", "library-incompatible-dark.png"}}) {
+            if (!c.files.count(QLatin1String(light)) || !c.files.count(QLatin1String(dark)))
+                continue;
+            EXPECT_GT(meanLuminance(QImage(out + u'/' + QLatin1String(light))), 170) << c.name << ": " << light;
+            EXPECT_LT(meanLuminance(QImage(out + u'/' + QLatin1String(dark))), 85) << c.name << ": " << dark;
+        }
         if (!c.written.isEmpty())
             expected.prepend(c.written.section(u'/', 0, 0));
         expected.sort();
         EXPECT_EQ(filesUnder(out), expected) << c.name;
+    }
+}
+
+// Where the export finds its fonts; a test can put another folder in their place for one run.
+const QString fontFolder = QStringLiteral("/usr/share/fonts/truetype/dejavu");
+
+// The program run by the shell, so that its arguments can hold any bytes: in `arguments`, "$OUT"
+// is the output folder, and printf's escapes make the bytes that are not text. With `fonts`, that
+// folder is mounted in place of the fonts, in a mount namespace of the program's own, as on a
+// machine without them.
+struct Started {
+    QProcess program;
+
+    Started(const Home& home, const QByteArray& arguments, const std::map<QString, QString>& environment = {},
+            const QString& fonts = {})
+    {
+        QProcessEnvironment variables = home.environment(environment);
+        variables.insert(QStringLiteral("OUT"), home.path(QStringLiteral("out")));
+        variables.insert(QStringLiteral("PROGRAM"), QStringLiteral(VELLICORD_BINARY));
+        variables.insert(QStringLiteral("FONTS"), fonts);
+        program.setProcessEnvironment(variables);
+        const QString run = QStringLiteral("exec \"$PROGRAM\" ") + QString::fromUtf8(arguments);
+        if (fonts.isEmpty()) {
+            program.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), run});
+            return;
+        }
+        program.start(QStringLiteral("unshare"),
+                      {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"),
+                       QStringLiteral("mount --bind \"$FONTS\" %1 && %2").arg(fontFolder, run)});
+    }
+
+    Outcome finish()
+    {
+        if (!program.waitForFinished(120000))
+            return {};
+        return {program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
+    }
+};
+
+bool existsAsBytes(const QByteArray& path)
+{
+    struct stat info;
+    return ::lstat(path.constData(), &info) == 0;
+}
+
+// Whatever a path holds, the program writes where it was told and says so in one line; without a
+// temporary folder to work in it stops, and never makes its folders at the root instead.
+TEST(SurfaceExport, PathsKeepTheirBytesAndNothingIsWrittenElsewhere)
+{
+    struct Case {
+        const char* name;
+        QByteArray arguments;
+        int status;
+        QByteArray out; // "OUT" stands for the output folder, "HOME" for the run's own folder
+        QByteArray err;
+        QList<QByteArray> written; // under OUT, as bytes
+        std::map<QString, QString> environment = {}; // "HOME" as above
+    };
+    const QByteArray folderError = "error: Provide a file path after -exportSampleScreenshot, not a folder.\n";
+    const Case cases[] = {
+        {"a folder name that is not UTF-8",
+         "-exportStorageFailureSurfaces \"$OUT/$(printf 'caf\\351')\"",
+         0,
+         "==> UI surfaces: OUT/caf\\xE9\n",
+         "",
+         {"caf\xE9/library-unreadable-dark.png"}},
+        {"a line feed and a terminal escape in the folder's name",
+         "-exportStorageFailureSurfaces \"$OUT/$(printf 'a\\nb\\033[31m')\"",
+         0,
+         "==> UI surfaces: OUT/a\\nb\\x1B[31m\n",
+         "",
+         {"a\nb\x1B[31m/library-incompatible-light.png"}},
+        {"a screenshot in a folder that is not UTF-8",
+         "-exportSampleScreenshot \"$OUT/$(printf 'x\\351')/s.png\"",
+         0,
+         "==> sample screenshot: OUT/x\\xE9/s.png\n",
+         "",
+         {"x\xE9/s.png"}},
+        {"a screenshot into a path written as a folder",
+         "-exportSampleScreenshot \"$OUT/shots/\"",
+         1,
+         "",
+         folderError,
+         {}},
+        {"a screenshot into a folder that is there", "-exportSampleScreenshot \"$OUT\"", 1, "", folderError, {}},
+        {"a temporary folder that is not there",
+         "-exportUISurfaces \"$OUT\"",
+         1,
+         "",
+         "error: Could not create a folder in the temporary folder HOME/missing: No such file or directory\n",
+         {},
+         {{QStringLiteral("TMPDIR"), QStringLiteral("HOME/missing")}}},
+        {"a temporary folder that is a file",
+         "-exportSampleScreenshot \"$OUT/s.png\"",
+         1,
+         "",
+         "error: Could not create a folder in the temporary folder HOME/tmp/file: Not a directory\n",
+         {},
+         {{QStringLiteral("TMPDIR"), QStringLiteral("HOME/tmp/file")}}},
+    };
+    const auto atTheRoot = [] {
+        return QDir(QStringLiteral("/")).entryList({QStringLiteral("Vellicord*")}, QDir::AllEntries | QDir::Hidden);
+    };
+    const QStringList rootBefore = atTheRoot();
+    for (const Case& c : cases) {
+        Home home;
+        const QByteArray homeBytes = QFile::encodeName(home.root.path());
+        const QByteArray out = QFile::encodeName(home.path(QStringLiteral("out")));
+        QDir().mkpath(home.path(QStringLiteral("out")));
+        TemporaryLibrary::writeAll(home.path(QStringLiteral("tmp/file")), "in the way");
+        std::map<QString, QString> environment;
+        for (const auto& [name, value] : c.environment)
+            environment.emplace(name, QString(value).replace(QStringLiteral("HOME"), home.root.path()));
+        const Outcome result = Started(home, c.arguments, environment).finish();
+        EXPECT_EQ(result.status, c.status) << c.name << ": " << result.err.constData();
+        EXPECT_EQ(result.out, QByteArray(c.out).replace("OUT", out)) << c.name;
+        EXPECT_EQ(result.err, QByteArray(c.err).replace("HOME", homeBytes)) << c.name;
+        for (const QByteArray& file : c.written)
+            EXPECT_TRUE(existsAsBytes(out + '/' + file)) << c.name << ": " << file.constData();
+        if (c.written.isEmpty()) {
+            EXPECT_EQ(filesUnder(home.path(QStringLiteral("out"))), QStringList()) << c.name;
+        }
+        EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList({QStringLiteral("file")})) << c.name;
+        EXPECT_EQ(atTheRoot(), rootBefore) << c.name;
+        // Qt's own removal reads names as UTF-8 and would leave these.
+        QProcess::execute(QStringLiteral("rm"),
+                          {QStringLiteral("-rf"), QStringLiteral("--"), home.path(QStringLiteral("out"))});
+    }
+}
+
+// Interrupted midway (Control-C, a kill, a closed terminal), the export removes its throwaway
+// libraries and fonts before it ends, by the same signal; the images it finished stay whole.
+TEST(SurfaceExport, InterruptedItLeavesNothingBehindAndEndsByTheSignal)
+{
+    struct Case {
+        const char* name;
+        QByteArray arguments;
+        int signal;
+        std::function<bool(const Home&)> midway; // when the signal is sent
+    };
+    const auto imageWritten = [](const Home& home) { return !filesUnder(home.path(QStringLiteral("out"))).isEmpty(); };
+    const auto started = [](const Home& home) { return !filesUnder(home.path(QStringLiteral("tmp"))).isEmpty(); };
+    // The catalogue has 22 images to go after its first, the screenshot all its work after the
+    // first temporary folder: the signal comes well before the end.
+    const Case cases[] = {
+        {"catalogue, Control-C after its first image", "-exportUISurfaces \"$OUT\"", SIGINT, imageWritten},
+        {"catalogue, killed after its first image", "-exportUISurfaces \"$OUT\"", SIGTERM, imageWritten},
+        {"catalogue, its terminal closed after its first image", "-exportUISurfaces \"$OUT\"", SIGHUP, imageWritten},
+        {"sample screenshot, Control-C as it starts", "-exportSampleScreenshot \"$OUT/s.png\"", SIGINT, started},
+    };
+    for (const Case& c : cases) {
+        Home home;
+        Started run(home, c.arguments);
+        ASSERT_TRUE(run.program.waitForStarted()) << c.name;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.midway(home); }, 60000)) << c.name;
+        ::kill(pid_t(run.program.processId()), c.signal);
+        ASSERT_TRUE(run.program.waitForFinished(60000)) << c.name;
+        EXPECT_EQ(run.program.exitStatus(), QProcess::CrashExit) << c.name;
+        EXPECT_EQ(run.program.exitCode(), c.signal) << c.name;
+        EXPECT_EQ(run.program.readAllStandardOutput(), QByteArray()) << c.name;
+        EXPECT_EQ(run.program.readAllStandardError(), "error: The export was interrupted.\n") << c.name;
+        EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList()) << c.name;
+        for (const QString& file : filesUnder(home.path(QStringLiteral("out")))) {
+            EXPECT_TRUE(file.endsWith(u".png") && !file.startsWith(u'.')) << c.name << ": " << qPrintable(file);
+            EXPECT_FALSE(QImage(home.path(QStringLiteral("out/")) + file).isNull())
+                << c.name << ": " << qPrintable(file);
+        }
+    }
+}
+
+// Without its fonts the export would draw empty boxes: it says so and draws nothing.
+TEST(SurfaceExport, MissingOrUnreadableFontsStopItBeforeAnyImage)
+{
+    if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("true")}) != 0)
+        GTEST_SKIP() << "this machine allows no mount namespace (unshare -rm), so its fonts cannot be hidden";
+    const QStringList present = QDir(fontFolder).entryList(QDir::Files);
+    struct Case {
+        const char* name;
+        std::function<bool(const QString& file)> kept; // which of the font files stay
+        bool damaged = false; // the kept files are cut short
+    };
+    const Case cases[] = {
+        {"no fonts at all", [](const QString&) { return false; }},
+        {"no bold face of the sans", [](const QString& file) { return file != u"DejaVuSans-Bold.ttf"; }},
+        {"no monospaced face", [](const QString& file) { return !file.startsWith(u"DejaVuSansMono"); }},
+        {"every font unreadable", [](const QString&) { return true; }, true},
+    };
+    for (const Case& c : cases) {
+        Home home;
+        const QString fonts = home.path(QStringLiteral("fonts"));
+        QDir().mkpath(fonts);
+        for (const QString& file : present) {
+            if (!c.kept(file))
+                continue;
+            QByteArray bytes = TemporaryLibrary::readAll(fontFolder + u'/' + file);
+            TemporaryLibrary::writeAll(fonts + u'/' + file, c.damaged ? bytes.left(100) : bytes);
+        }
+        for (const QByteArray arguments : {"-exportUISurfaces \"$OUT\"", "-exportSampleScreenshot \"$OUT/s.png\""}) {
+            const Outcome result = Started(home, arguments, {}, fonts).finish();
+            EXPECT_EQ(result.status, 1) << c.name;
+            EXPECT_EQ(result.out, QByteArray()) << c.name;
+            EXPECT_EQ(result.err,
+                      "error: The fonts the images are drawn with are missing or unreadable: DejaVu Sans, DejaVu Sans "
+                      "Mono and DejaVu Serif, regular and bold (the package fonts-dejavu-core).\n")
+                << c.name;
+            EXPECT_FALSE(QFileInfo::exists(home.path(QStringLiteral("out")))) << c.name;
+            EXPECT_EQ(filesUnder(home.path(QStringLiteral("tmp"))), QStringList()) << c.name;
+        }
     }
 }
 
@@ -430,5 +676,73 @@ TEST(StorageFailureSurfaceCanvas, ShowsTheUnavailableLibraryOnlyWhenItIs)
     for (const auto& [status, shown] : cases) {
         StorageFailureSurfaceCanvas canvas(status);
         EXPECT_EQ(canvas.findChild<UnavailableLibraryView*>() != nullptr, shown) << status.name();
+    }
+}
+
+// A sheet's image is the sheet as it shows over its window: drawn at the size it opens at, centred
+// in the image's frame, pixel for pixel what the open sheet shows.
+TEST(SurfaceExport, SheetsAreDrawnAsTheyOpen)
+{
+    struct Case {
+        const char* file;
+        std::function<std::unique_ptr<QDialog>()> make;
+        QSize frame;
+    };
+    const Case cases[] = {
+        {"welcome.png", [] { return std::make_unique<WelcomeView>(true, UISurfaceCanvas::hotkeyDisplay()); },
+         QSize(520, 520)},
+        {"sheet-trim.png",
+         [] {
+             return std::make_unique<EntryTrimSheet>(ModelProfile::gpt4o(), QStringLiteral("Swift concurrency."),
+                                                     nullptr);
+         },
+         QSize(520, 380)},
+        {"sheet-import.png",
+         [] {
+             return std::make_unique<ImportSheet>(
+                 QStringLiteral("First imported paragraph.\n\nSecond imported paragraph."), nullptr);
+         },
+         QSize(540, 420)},
+        {"sheet-save-template.png",
+         [] { return std::make_unique<SaveTemplateSheet>(QStringLiteral("Research summary"), nullptr); },
+         QSize(340, 180)},
+        {"sheet-new-group.png",
+         [] {
+             return std::make_unique<NameSheet>(QStringLiteral("New Group"), QStringLiteral("Create"),
+                                                QStringLiteral("Research"));
+         },
+         QSize(360, 190)},
+    };
+    QTemporaryDir folder;
+    const QString kept = qEnvironmentVariable("VELLICORD_RENDER_DIR");
+    for (const Case& c : cases) {
+        // Opened as a dialog opens: as wide as it asks, or as the frame when it asks for more (a user
+        // may narrow it so far), and as tall as its texts need at that width. Not the active window,
+        // as no image is: no focus ring.
+        const std::unique_ptr<QDialog> open = c.make();
+        Theme::apply(*open, Appearance::light);
+        open->setAttribute(Qt::WA_DontShowOnScreen);
+        open->show();
+        const int width = std::min(open->sizeHint().width(), c.frame.width());
+        open->resize(width, open->hasHeightForWidth() ? open->heightForWidth(width) : open->sizeHint().height());
+        QCoreApplication::processEvents();
+        const QImage shown = open->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        open->hide();
+
+        FaultyFileSystem files;
+        const QString path = folder.filePath(QLatin1String(c.file));
+        const std::unique_ptr<QDialog> drawn = c.make();
+        AppScreenshotExporter::render(*drawn, c.frame, 1, Appearance::light, path, files);
+        const QImage image = QImage(path).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(image.size(), c.frame) << c.file;
+        ASSERT_TRUE(shown.width() <= c.frame.width() && shown.height() <= c.frame.height())
+            << c.file << ": opens at " << shown.width() << "×" << shown.height();
+        const QPoint corner((c.frame.width() - shown.width()) / 2, (c.frame.height() - shown.height()) / 2);
+        EXPECT_EQ(image.copy(QRect(corner, shown.size())), shown) << c.file << " is not the sheet as it opens";
+        if (!kept.isEmpty()) {
+            QDir().mkpath(kept);
+            shown.save(kept + QStringLiteral("/open-") + QLatin1String(c.file));
+            image.save(kept + QStringLiteral("/drawn-") + QLatin1String(c.file));
+        }
     }
 }

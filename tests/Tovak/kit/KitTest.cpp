@@ -5,6 +5,9 @@
 #include "support/FakeDesktop.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFontInfo>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -40,7 +43,7 @@ TEST(Symbols, EveryNameTheViewsUseIsDrawn)
           "text.quote", "safari", "doc", "app.dashed", "line.3.horizontal", "link", "exclamationmark.triangle",
           "doc.text.magnifyingglass", "arrow.counterclockwise.circle.fill", "arrow.up.arrow.down", "arrow.down.to.line",
           "arrow.up.to.line", "app", "viewfinder", "checkmark.circle", "text.badge.plus", "folder.badge.plus",
-          "doc.text",
+          "doc.text", "rectangle.stack.badge.plus",
           // The composer's panes, rows and menus.
           "ellipsis", "ellipsis.circle", "pin.fill", "lock.doc", "note.text", "scissors", "scissors.badge.ellipsis",
           "wand.and.stars", "doc.badge.plus", "doc.on.clipboard", "square.and.arrow.down",
@@ -94,12 +97,52 @@ TEST(Theme, FollowsTheDesktopWhenItChanges)
     {
         FakeDesktop desktop;
         desktop.current = Appearance::dark;
-        Theme::follow(*application, desktop);
+        Theme::matchDesktop(*application, desktop);
         EXPECT_EQ(Theme::appearance(QApplication::palette()), Appearance::dark);
         desktop.setAppearance(Appearance::light);
         EXPECT_EQ(Theme::appearance(QApplication::palette()), Appearance::light);
     }
     QApplication::setPalette(saved);
+}
+
+QStringList* warnings = nullptr;
+
+// The application's font keeps the body's 13 pixels, sized in points, so that an application icon
+// drawn from an SVG keeps its text (XTerm's "X", sized as font-size:59.8px) and warns of nothing.
+TEST(Theme, ApplicationFontLeavesIconsTheirText)
+{
+    auto* application = qobject_cast<QApplication*>(QCoreApplication::instance());
+    ASSERT_TRUE(application);
+    const QFont savedFont = QApplication::font();
+    const QPalette savedPalette = QApplication::palette();
+    Theme::apply(*application, Appearance::light);
+    EXPECT_EQ(QFontInfo(QApplication::font()).pixelSize(), 13);
+    EXPECT_EQ(QFontInfo(QApplication::font()).family(), QStringLiteral("DejaVu Sans"));
+
+    QTemporaryDir folder;
+    const auto icon = [&](const QByteArray& body) {
+        QFile file(folder.filePath(QString::number(qHash(body)) + QStringLiteral(".svg")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<svg xmlns='http://www.w3.org/2000/svg' width='48' height='48'>" + body + "</svg>");
+        file.close();
+        QImage image(38, 38, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        QIcon(file.fileName()).paint(&painter, image.rect());
+        return image;
+    };
+    QStringList seen;
+    warnings = &seen;
+    const QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) { warnings->append(m); });
+    const QImage withText = icon("<text x='4' y='40' style='font-size:59.79689407px'>X</text>");
+    const QImage without = icon({});
+    qInstallMessageHandler(previous);
+    warnings = nullptr;
+    EXPECT_NE(withText, without) << "the text is drawn";
+    EXPECT_TRUE(seen.isEmpty()) << qPrintable(seen.join(u'\n'));
+    QApplication::setFont(savedFont);
+    QApplication::setPalette(savedPalette);
 }
 
 TEST(OffscreenRenderer, DrawsAtTheScaleAndReportsWriteFailures)

@@ -37,6 +37,8 @@ TEST(DateStyles, InTheLocaleAndZoneGiven)
          QStringLiteral("14 Nov 2023 at 22:13")},
         {QLocale(QLocale::German, QLocale::Germany), QTimeZone::utc(), Style::full, Style::medium,
          QStringLiteral("Dienstag, 14. November 2023 22:13:20")},
+        // The locale of a machine set to no language: its short time has seconds, the style none.
+        {QLocale::c(), QTimeZone::utc(), Style::medium, Style::shortStyle, QStringLiteral("14 Nov 2023 22:13")},
     };
     for (const Case& c : cases)
         EXPECT_EQ(DateStyles::format(instant, c.date, c.time, c.locale, c.zone), c.written) << qPrintable(c.written);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 
 using namespace vellicord;
@@ -111,6 +112,86 @@ TEST(TextBinding, TheTextKeptIsTheEditorsText)
         EXPECT_EQ(binding.text(), held(editor)) << c.name << ", typed into";
         editor.undo();
         EXPECT_EQ(binding.text(), held(editor)) << c.name << ", undone";
+    }
+
+    // Each edit is followed as the document reports it, not read whole: after each, the text kept
+    // and the text written are what the editor holds.
+    QStringList written;
+    QPlainTextEdit typed;
+    TextBinding follower(typed, [&](const QString& text) { written.append(text); });
+    follower.show(QStringLiteral("first line\nsecond line\nthird"));
+    const auto at = [&](int position, int anchor = -1) {
+        QTextCursor cursor(typed.document());
+        cursor.setPosition(anchor < 0 ? position : anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        typed.setTextCursor(cursor);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> edit;
+    } edits[] = {
+        {"typed at the start",
+         [&] {
+             at(0);
+             QTest::keyClicks(&typed, QStringLiteral("A "));
+         }},
+        {"typed at the end",
+         [&] {
+             typed.moveCursor(QTextCursor::End);
+             QTest::keyClicks(&typed, QStringLiteral("!"));
+         }},
+        {"a new line",
+         [&] {
+             at(5);
+             QTest::keyClick(&typed, Qt::Key_Return);
+         }},
+        {"a line joined by backspace",
+         [&] {
+             at(6);
+             QTest::keyClick(&typed, Qt::Key_Backspace);
+         }},
+        {"a line joined by delete",
+         [&] {
+             at(12);
+             QTest::keyClick(&typed, Qt::Key_Delete);
+         }},
+        {"a selection across lines typed over",
+         [&] {
+             at(20, 3);
+             QTest::keyClicks(&typed, QStringLiteral("x"));
+         }},
+        {"lines pasted",
+         [&] {
+             at(2);
+             typed.insertPlainText(QStringLiteral("p\r\nq\u2029r\rs"));
+         }},
+        {"everything typed over",
+         [&] {
+             typed.selectAll();
+             QTest::keyClicks(&typed, QStringLiteral("new"));
+         }},
+        {"undone", [&] { typed.undo(); }},
+        {"redone", [&] { typed.redo(); }},
+        {"a mark after a line feed",
+         [&] {
+             at(4);
+             typed.insertPlainText(QStringLiteral("\n\u0301"));
+         }},
+        {"cut",
+         [&] {
+             at(5, 1);
+             typed.cut();
+         }},
+        {"replaced whole", [&] { typed.setPlainText(QStringLiteral("other\ntext")); }},
+        {"emptied", [&] { typed.clear(); }},
+        {"typed into the empty editor", [&] { QTest::keyClicks(&typed, QStringLiteral("again")); }},
+    };
+    for (const auto& e : edits) {
+        written.clear();
+        e.edit();
+        EXPECT_EQ(follower.text(), held(typed)) << e.name;
+        ASSERT_FALSE(written.isEmpty()) << e.name;
+        EXPECT_EQ(written.last(), held(typed)) << e.name;
     }
 }
 

@@ -1,11 +1,11 @@
 #include "Tovak/kit/VellicordMark.h"
 #include "Tovak/kit/VellicordMarkView.h"
+#include "support/Contrast.h"
 
 #include <QPainter>
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 using namespace vellicord;
@@ -34,25 +34,7 @@ TEST(VellicordMark, BracketGeometryAndLineWidths)
     EXPECT_EQ(qAlpha(status.pixel(18, 8)), 0);
 }
 
-namespace {
-
-double luminance(QRgb colour)
-{
-    const auto channel = [](int value) {
-        const double c = value / 255.0;
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour)) + 0.0722 * channel(qBlue(colour));
-}
-
-double contrast(QRgb a, QRgb b)
-{
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-} // namespace
+using vellicord::test::contrast;
 
 TEST(VellicordMark, TrayMarkReadsOnLightAndDarkPanels)
 {

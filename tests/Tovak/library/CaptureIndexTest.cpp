@@ -21,8 +21,9 @@ QList<QUuid> reference(const Store& store, const SidebarItem& scope, const QStri
     for (const Selection& s : store.selections()) {
         if (const auto* group = scope.as<SidebarItem::Group>(); group && !s.groupIDs.contains(group->id))
             continue;
+        // One source for canonically equal identifiers, as the sidebar counts it.
         if (const auto* source = scope.as<SidebarItem::Source>();
-            source && SourceIdentity::from(s).identifier != source->identity.identifier)
+            source && !Text::equal(SourceIdentity::from(s).identifier, source->identity.identifier))
             continue;
         if (SortModes::matches(query, s))
             kept.append(s);

@@ -10,6 +10,8 @@
 #include "Tovak/library/SidebarModel.h"
 #include "Tovak/library/SidebarView.h"
 #include "Tovak/library/WelcomeView.h"
+#include "core/capture/Clipboard.h"
+#include "core/foundation/Text.h"
 #include "core/library/Store.h"
 #include "support/ViewFakes.h"
 
@@ -58,7 +60,7 @@ TEST(ContentView, WelcomesAnEmptyLibraryEachTimeItIsShown)
 
     ViewFakes fakes;
     fakes.accessibility.trusted = false;
-    fakes.shortcut = QStringLiteral("⇧F5");
+    fakes.shortcut = QStringLiteral("Shift+F5");
     QWidget window;
     auto* content = new ContentView(fakes.services(), &window);
     window.show();
@@ -66,7 +68,7 @@ TEST(ContentView, WelcomesAnEmptyLibraryEachTimeItIsShown)
     ASSERT_TRUE(welcome);
     bool namesShortcut = false;
     for (QLabel* label : welcome->findChildren<QLabel*>())
-        namesShortcut |= label->text() == WelcomeView::captureStepText(QStringLiteral("⇧F5"));
+        namesShortcut |= label->text() == WelcomeView::captureStepText(QStringLiteral("Shift+F5"));
     EXPECT_TRUE(namesShortcut);
     ASSERT_TRUE(welcome->settingsButton());
     welcome->settingsButton()->click();
@@ -305,6 +307,105 @@ TEST(ContentView, RevealShowsTheFileInUse)
     EXPECT_EQ(w.desktop.revealed, QStringList{w.store->storeURL()});
     EXPECT_EQ(w.store->storeURL(), w.libraryPath);
     EXPECT_FALSE(QDir(elsewhere.path()).exists(QStringLiteral("Vellicord")));
+}
+
+namespace {
+
+// The list's rows as read, in their order.
+QStringList listed(ContentView& content)
+{
+    QStringList rows;
+    const QAbstractItemModel& model = content.state().model();
+    for (int row = 0; row < model.rowCount(); ++row)
+        rows.append(model.index(row, 0).data().toString());
+    return rows;
+}
+
+// The sidebar's source rows as read, in their order.
+QStringList sources(ContentView& content)
+{
+    QStringList rows;
+    const SidebarModel& model = content.sidebar()->sidebarModel();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (model.kind(row) == SidebarModel::Kind::source)
+            rows.append(model.index(row).data().toString() + u' '
+                        + model.index(row).data(SidebarModel::CountRole).toString());
+    }
+    return rows;
+}
+
+} // namespace
+
+// One source, one answer: an application name written composed (NFC) and decomposed (NFD) is one
+// source in the sidebar; choosing it lists both captures, and "Copy All from Source" copies both.
+TEST(ContentView, OneSourceForCanonicallyEqualNames)
+{
+    ViewFakes fakes;
+    const QString composed = QStringLiteral("Caf\u00E9");
+    const QString decomposed = QStringLiteral("Cafe\u0301");
+    const auto add = [&](const QString& text, const QString& app, qint64 at) {
+        fakes.store->add(Selection(QUuid::createUuid(), text, std::nullopt, app, std::nullopt, std::nullopt,
+                                   std::nullopt, std::nullopt, {}, QDateTime::fromSecsSinceEpoch(at, Qt::UTC)));
+    };
+    add(QStringLiteral("composed"), composed, 1'700'000'000);
+    add(QStringLiteral("decomposed"), decomposed, 1'700'000'100);
+    add(QStringLiteral("elsewhere"), QStringLiteral("Notes"), 1'700'000'200);
+    QWidget window;
+    auto* content = new ContentView(fakes.services(), &window);
+    window.resize(1120, 660);
+    content->resize(window.size());
+    window.show();
+    // Titled as the newest capture writes it.
+    ASSERT_EQ(sources(*content), (QStringList{decomposed + QStringLiteral(" 2"), u"Notes 1"_qs}));
+
+    SidebarModel& sidebar = content->sidebar()->sidebarModel();
+    for (int row = 0; row < sidebar.rowCount(); ++row) {
+        if (sidebar.kind(row) == SidebarModel::Kind::source
+            && Text::equal(sidebar.index(row).data().toString(), composed))
+            content->state().setSidebarSelection(*sidebar.item(row));
+    }
+    EXPECT_EQ(listed(*content), (QStringList{u"decomposed"_qs, u"composed"_qs}));
+
+    for (int row : {0, 1}) {
+        content->state().selectInList({content->state().model().idAt(row)});
+        content->inspector()->copyAllFromSource();
+        const QString copied = Clipboard::plainText(fakes.pasteboard).value_or(QString());
+        EXPECT_TRUE(copied.contains(u"composed"_qs) && copied.contains(u"decomposed"_qs)) << "from row " << row;
+        EXPECT_FALSE(copied.contains(u"elsewhere"_qs));
+    }
+}
+
+// The orders by name ignore case whatever the locale, a machine set to no language included: the
+// list "By app" and the sidebar's sources read the same under C.UTF-8 as under en_US.UTF-8.
+TEST(ContentView, OrdersByNameIgnoreCaseInEveryLocale)
+{
+    for (const char* locale : {"C.UTF-8", "en_US.UTF-8"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+        ViewFakes fakes;
+        qint64 at = 1'700'000'000;
+        for (const QString& app : {u"Banana"_qs, u"Date"_qs, u"apple"_qs, u"cherry"_qs, u"XTerm"_qs}) {
+            fakes.store->add(Selection(QUuid::createUuid(), app.toLower(), std::nullopt, app, std::nullopt,
+                                       std::nullopt, std::nullopt, std::nullopt, {},
+                                       QDateTime::fromSecsSinceEpoch(at++, Qt::UTC)));
+        }
+        fakes.store->add(Selection(QUuid::createUuid(), QStringLiteral("notes"), std::nullopt, QStringLiteral("Editor"),
+                                   std::nullopt, std::nullopt, std::nullopt, QStringLiteral("file:notes"), {},
+                                   QDateTime::fromSecsSinceEpoch(at, Qt::UTC)));
+        QWidget window;
+        auto* content = new ContentView(fakes.services(), &window);
+        window.resize(1120, 660);
+        content->resize(window.size());
+        window.show();
+        content->state().setSortMode(SortMode::byApp);
+        EXPECT_EQ(listed(*content),
+                  (QStringList{u"apple"_qs, u"banana"_qs, u"cherry"_qs, u"date"_qs, u"notes"_qs, u"xterm"_qs}))
+            << locale;
+        EXPECT_EQ(
+            sources(*content),
+            (QStringList{u"apple 1"_qs, u"Banana 1"_qs, u"cherry 1"_qs, u"Date 1"_qs, u"Editor 1"_qs, u"XTerm 1"_qs}))
+            << locale << ": the file's source sorts by its path, file:notes";
+    }
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
 }
 
 // Both layouts and the sheets, light and dark, drawn (a symbol unknown fails here) and written

@@ -12,10 +12,11 @@ using namespace vellicord;
 namespace {
 
 const QString accessSubtitle = QStringLiteral(
-    "Allow Vellicord in System Settings to read selected text, then select anything on your Mac and press ⌃⌥⌘C to "
-    "save it.");
+    "Run Vellicord on an X display to read selected text, then select anything on your computer and press "
+    "Ctrl+Alt+Super+C to save it.");
 const QString captureSubtitle = QStringLiteral(
-    "Select text anywhere on your Mac and press ⌃⌥⌘C to save it here (or click the viewfinder button).");
+    "Select text anywhere on your computer and press Ctrl+Alt+Super+C to save it here (or click the viewfinder "
+    "button).");
 
 QString noMatch(const QString& query)
 {
@@ -76,7 +77,7 @@ TEST(EmptyStateView, SymbolTitleAndSubtitleByWhatIsShown)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const EmptyStateView::Content content{c.isFiltering, c.needsAccessibility, c.search, c.selection,
-                                              QStringLiteral("⌃⌥⌘C")};
+                                              QStringLiteral("Ctrl+Alt+Super+C")};
         EXPECT_EQ(EmptyStateView::symbolName(content), QLatin1String(c.symbol));
         EXPECT_EQ(EmptyStateView::title(content), QString::fromUtf8(c.title));
         EXPECT_EQ(EmptyStateView::subtitle(content), c.subtitle);
@@ -111,7 +112,7 @@ TEST(EmptyStateView, SubtitleShowsAtMostThreeLinesOfPlainText)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EmptyStateView view;
-        view.setContent({true, false, c.search, SidebarItem::allSelections(), QStringLiteral("⌃⌥⌘C")});
+        view.setContent({true, false, c.search, SidebarItem::allSelections(), QStringLiteral("Ctrl+Alt+Super+C")});
         view.resize(c.viewWidth, view.heightForWidth(c.viewWidth));
         view.show();
         auto* subtitle = view.findChild<QLabel*>(QStringLiteral("subtitle"));

@@ -6,10 +6,12 @@
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/SelectionRowDelegate.h"
 #include "core/capture/Clipboard.h"
+#include "core/library/LibrarySamples.h"
 #include "core/library/SelectionDragIDs.h"
 #include "support/ViewFakes.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -67,12 +69,25 @@ TEST(LibrarySelectionList, ClicksKeysAndSelectAllChooseWhatIsShown)
 {
     List list;
     ContentViewState& state = *list.state;
+    // The list takes the keys at its first row, choosing nothing; the first arrow chooses that row.
+    list.view->selectionModel()->setCurrentIndex(list.view->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    QTest::keyClick(list.view.get(), Qt::Key_Down);
+    EXPECT_EQ(state.selectedIDs(), list.rows({0}));
+    QTest::keyClick(list.view.get(), Qt::Key_Down);
+    EXPECT_EQ(state.selectedIDs(), list.rows({1}));
     list.click(1);
     EXPECT_EQ(state.selectedIDs(), list.rows({1}));
     EXPECT_EQ(state.detailSelectionID(), list.ids[1]);
     list.click(3, Qt::ControlModifier);
     EXPECT_EQ(state.selectedIDs(), list.rows({1, 3}));
     EXPECT_EQ(state.detailSelectionID(), list.ids[3]) << "the added row is inspected";
+    // A secondary click opens a row's menu over the selection as it is, on a row in it or not.
+    for (const int row : {4, 3}) {
+        QTest::mousePress(list.view->viewport(), Qt::RightButton, {}, list.centre(row));
+        QTest::mouseRelease(list.view->viewport(), Qt::RightButton, {}, list.centre(row));
+    }
+    EXPECT_EQ(state.selectedIDs(), list.rows({1, 3}));
+    EXPECT_EQ(state.detailSelectionID(), list.ids[3]);
     list.click(3, Qt::ControlModifier);
     EXPECT_EQ(state.selectedIDs(), list.rows({1}));
     EXPECT_EQ(state.detailSelectionID(), list.ids[1]);
@@ -99,7 +114,7 @@ TEST(LibrarySelectionList, DoubleClickCopiesTheTextOnceAndShowsCopiedForAWhile)
     List list;
     QTest::mouseDClick(list.view->viewport(), Qt::LeftButton, {}, list.centre(2));
     EXPECT_EQ(list.pasteboard.writes, 1);
-    EXPECT_EQ(list.pasteboard.dataForType(PasteboardType::string), QByteArray("capture 3\nmore"));
+    EXPECT_EQ(list.pasteboard.dataForType(PasteboardType::string).bytes, QByteArray("capture 3\nmore"));
     EXPECT_TRUE(list.state->model().isCopied(list.ids[2]));
     // The third click of a triple click is an ordinary press.
     QTest::mousePress(list.view->viewport(), Qt::LeftButton, {}, list.centre(2));
@@ -220,7 +235,8 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
          QStringLiteral("/home/u/a.pdf"),
          QStringLiteral("Firefox"),
          false,
-         {"-", "Open in Browser", "Copy URL", "-", "Reveal in Finder", "-", "Copy All from \"" + page + "\"", "-"},
+         {"-", "Open in Browser", "Copy URL", "-", "Open Containing Folder", "-", "Copy All from \"" + page + "\"",
+          "-"},
          noGroups,
          {page},
          {QStringLiteral("/home/u/a.pdf")}},
@@ -238,7 +254,7 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
          QStringLiteral("notes/a.md"),
          QStringLiteral("Editor"),
          false,
-         {"-", "Reveal in Finder (off)", "-", "Copy All from \"notes/a.md\"", "-"},
+         {"-", "Open Containing Folder (off)", "-", "Copy All from \"notes/a.md\"", "-"},
          noGroups,
          {},
          {}},
@@ -278,7 +294,7 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
         if (c.grouped) {
             EXPECT_TRUE(menuItem(*menu, QStringLiteral("R&&D"))->isChecked());
         }
-        for (const QString& open : {QStringLiteral("Open in Browser"), QStringLiteral("Reveal in Finder")}) {
+        for (const QString& open : {QStringLiteral("Open in Browser"), QStringLiteral("Open Containing Folder")}) {
             if (QAction* action = menuItem(*menu, open))
                 action->trigger();
         }
@@ -289,6 +305,29 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
         EXPECT_EQ(store.activeDraft()->entries.first().selectionID, capture.id) << "the row's, not the selection's";
         EXPECT_EQ(list.state->selectedIDs(), selected);
     }
+}
+
+// A library opened read-only from its backup: what would change it is off in the row's menu too, as
+// in the toolbar and the inspector; the copies stay on.
+TEST(LibrarySelectionList, RowMenuOffersNoChangeToALibraryThatCannotChange)
+{
+    List list(0);
+    list.writeAll(list.backupPath, LibrarySamples::bytes(LibrarySamples::library(2)));
+    list.files.fail(FaultyFileSystem::Operation::write);
+    list.store = list.open();
+    ASSERT_FALSE(list.store->canModifyLibrary());
+    list.state = std::make_unique<ContentViewState>(*list.store, list.time, list.time);
+    list.view = std::make_unique<LibrarySelectionList>(*list.state, *list.icons, list.pasteboard, list.desktop);
+    std::unique_ptr<QMenu> menu(list.view->contextMenu(0));
+    ASSERT_TRUE(menu);
+    const QStringList items = menuItems(*menu);
+    for (const char* item : {"Copy as Markdown", "Copy Plain Text"})
+        EXPECT_TRUE(items.contains(QString::fromUtf8(item))) << item;
+    for (const char* item : {"Add to Prompt (off)", "Delete (off)"})
+        EXPECT_TRUE(items.contains(QString::fromUtf8(item))) << item;
+    const QString groups = *std::find_if(items.cbegin(), items.cend(),
+                                         [](const QString& i) { return i.startsWith(u"Add to Group…"); });
+    EXPECT_TRUE(groups.endsWith(QStringLiteral("New Group… (off)]"))) << qPrintable(groups);
 }
 
 TEST(LibrarySelectionList, RowMenuActions)
@@ -354,6 +393,41 @@ TEST(LibrarySelectionList, RowMenuActions)
     trigger(QStringLiteral("Delete"));
     EXPECT_FALSE(store.findByID(capture.id));
     EXPECT_TRUE(store.findByID(hidden.id));
+}
+
+// A screen reader reads the rows the list shows, by their headlines, and finds among a row's actions
+// its plain-text copy and its addition to the active prompt besides choosing it.
+TEST(LibrarySelectionList, ScreenReaderRowActions)
+{
+    List list;
+    QAccessibleInterface* rows = QAccessible::queryAccessibleInterface(list.view.get());
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(rows->role(), QAccessible::List);
+    ASSERT_EQ(rows->childCount(), 6);
+    QAccessibleInterface* row = rows->child(2);
+    EXPECT_EQ(row->text(QAccessible::Name), QStringLiteral("capture 3"));
+    EXPECT_EQ(rows->indexOfChild(row), 2);
+    EXPECT_EQ(row->rect().center(), list.view->viewport()->mapToGlobal(list.centre(2)));
+    QAccessibleActionInterface* actions = row->actionInterface();
+    ASSERT_TRUE(actions);
+    EXPECT_EQ(actions->actionNames(),
+              (QStringList{QAccessibleActionInterface::toggleAction(), QStringLiteral("Copy plain text"),
+                           QStringLiteral("Add to active prompt")}));
+    actions->doAction(QStringLiteral("Copy plain text"));
+    EXPECT_EQ(list.pasteboard.dataForType(PasteboardType::string).bytes, QByteArray("capture 3\nmore"));
+    EXPECT_TRUE(list.state->model().isCopied(list.ids[2]));
+    actions->doAction(QStringLiteral("Add to active prompt"));
+    ASSERT_TRUE(list.store->activeDraft());
+    EXPECT_EQ(list.store->activeDraft()->entries.size(), 1);
+    EXPECT_EQ(list.store->activeDraft()->entries.first().selectionID, list.ids[2]);
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(list.state->selectedIDs(), list.rows({2}));
+    EXPECT_TRUE(row->state().selected);
+
+    // The rows follow the list: a search leaves one, read by its own headline.
+    list.state->setSearchText(QStringLiteral("capture 1"));
+    ASSERT_EQ(rows->childCount(), 1);
+    EXPECT_EQ(rows->child(0)->text(QAccessible::Name), QStringLiteral("capture 1"));
 }
 
 } // namespace

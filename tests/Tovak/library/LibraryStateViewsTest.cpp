@@ -32,7 +32,7 @@ QPushButton* buttonTitled(const QWidget& view, const QString& title)
 
 EmptyStateView::Content emptyLibrary(bool needsAccessibility)
 {
-    return {false, needsAccessibility, QString(), SidebarItem::allSelections(), QStringLiteral("⌃⌥⌘C")};
+    return {false, needsAccessibility, QString(), SidebarItem::allSelections(), QStringLiteral("Ctrl+Alt+Super+C")};
 }
 
 } // namespace
@@ -132,10 +132,11 @@ TEST(LibraryStateViews, RenderInBothAppearancesAndScales)
         {"empty-welcome", empty(emptyLibrary(true)), 360, 420},
         {"empty-welcome-narrow", empty(emptyLibrary(true)), 300, 420},
         {"empty-nothing", empty(emptyLibrary(false)), 360, 420},
-        {"empty-source", empty({true, false, QString(), SidebarItem::source(page), QStringLiteral("⌃⌥⌘C")}), 360, 420},
+        {"empty-source", empty({true, false, QString(), SidebarItem::source(page), QStringLiteral("Ctrl+Alt+Super+C")}),
+         360, 420},
         {"empty-search-pasted",
          empty({true, false, QStringLiteral("<b>attention</b> is all you need ").repeated(500),
-                SidebarItem::group(QUuid::createUuid()), QStringLiteral("⌃⌥⌘C")}),
+                SidebarItem::group(QUuid::createUuid()), QStringLiteral("Ctrl+Alt+Super+C")}),
          360, 420},
         {"unavailable-unreadable",
          [] { return std::make_unique<UnavailableLibraryView>(LibraryRecoveryPresentation::unreadable); }, 360, 420},

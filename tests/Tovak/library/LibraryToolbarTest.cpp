@@ -1,11 +1,15 @@
 #include "Tovak/library/LibraryToolbar.h"
 
+#include "Tovak/kit/OffscreenRenderer.h"
+#include "Tovak/kit/Theme.h"
 #include "Tovak/library/AddToPromptBanner.h"
 #include "Tovak/library/ContentView.h"
 #include "Tovak/library/LibraryBulkActions.h"
 #include "Tovak/library/LibrarySelectionList.h"
 #include "support/ViewFakes.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTextDocument>
@@ -130,7 +134,8 @@ TEST(LibraryToolbar, ItemsInEachState)
             EXPECT_EQ(w.toolbar().button(item)->toolTip(), w.toolbar().helpText(item)) << c.name;
         }
         EXPECT_EQ(items.join(u' '), QString::fromUtf8(c.items)) << c.name;
-        EXPECT_EQ(help.takeFirst(), QStringLiteral("Capture the current selection (hotkey: ⌃⌥⌘C)")) << c.name;
+        EXPECT_EQ(help.takeFirst(), QStringLiteral("Capture the current selection (hotkey: Ctrl+Alt+Super+C)"))
+            << c.name;
         EXPECT_EQ(help.join(QStringLiteral(" | ")), QString::fromUtf8(c.help)) << c.name;
         bool search = false;
         for (QAction* action : w.toolbar().actions())
@@ -186,6 +191,61 @@ TEST(LibraryToolbar, NamesShowAsTyped)
         }
         menu->actions().last()->trigger();
         EXPECT_EQ(g.state().groupPendingSelectionIDs(), QSet<QUuid>{g.first}) << c.name << ": New Group… for it";
+    }
+}
+
+// With a group shown and rows selected, every item shown has a symbol of its own, and the sort
+// menu marks the order in use with a check mark beside its symbol, drawn light and dark for
+// whoever looks at them (VELLICORD_RENDER_DIR).
+TEST(LibraryToolbar, EachItemItsOwnSymbolAndTheOrderInUseChecked)
+{
+    Window w;
+    w.state().setSidebarSelection(SidebarItem::group(w.reading));
+    w.state().setSelection({w.first}, w.first);
+    QList<std::pair<const char*, QImage>> shown;
+    for (int i = 0; i <= int(Item::sort); ++i) {
+        if (w.toolbar().shows(Item(i)))
+            shown.append({itemName(Item(i)), w.toolbar().button(Item(i))->icon().pixmap(QSize(16, 16)).toImage()});
+    }
+    ASSERT_EQ(shown.size(), 9);
+    for (qsizetype a = 0; a < shown.size(); ++a) {
+        for (qsizetype b = a + 1; b < shown.size(); ++b)
+            EXPECT_NE(shown[a].second, shown[b].second) << shown[a].first << " and " << shown[b].first;
+    }
+
+    QMenu* sort = w.toolbar().button(Item::sort)->menu();
+    const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR");
+    for (SortMode mode : {SortMode::newestFirst, SortMode::byApp}) {
+        w.state().setSortMode(mode);
+        for (Appearance appearance : {Appearance::light, Appearance::dark}) {
+            // The toolbar paints the menu's symbols in its own palette's colours.
+            Theme::apply(w.window, appearance);
+            Theme::apply(*sort, appearance);
+            sort->adjustSize();
+            const QImage image = OffscreenRenderer::render(*sort, sort->sizeHint(), 1.0);
+            // The check column is inked on the order in use only.
+            for (QAction* entry : sort->actions()) {
+                const QRect row = sort->actionGeometry(entry);
+                int inked = 0;
+                for (int x = row.left() + 4; x < row.left() + 20; ++x) {
+                    for (int y = row.top() + 2; y <= row.bottom() - 2; ++y)
+                        inked += image.pixelColor(x, y) != image.pixelColor(row.right() - 2, row.center().y());
+                }
+                EXPECT_EQ(inked > 0, entry->text() == SortModes::rawValue(mode)) << qPrintable(entry->text());
+            }
+            if (!folder.isEmpty() && mode == SortMode::byApp) {
+                QDir().mkpath(folder);
+                image.save(QStringLiteral("%1/sort-menu-%2.png")
+                               .arg(folder, appearance == Appearance::dark ? u"dark" : u"light"));
+            }
+        }
+    }
+    if (!folder.isEmpty()) {
+        Theme::apply(w.window, Appearance::light);
+        w.toolbar().resize(760, w.toolbar().sizeHint().height());
+        QCoreApplication::processEvents();
+        OffscreenRenderer::writePng(w.toolbar(), w.toolbar().size(), 2.0,
+                                    folder + QStringLiteral("/toolbar-group-and-selection.png"));
     }
 }
 

@@ -50,7 +50,7 @@ TEST(PersistenceStatusBanner, PresentationByStatus)
     };
     const Case cases[] = {
         {S::ready, "checkmark.circle.fill", false, "Local library ready",
-         QStringLiteral("Vellicord stores this library and its backup on this Mac."), false},
+         QStringLiteral("Vellicord stores this library and its backup on this computer."), false},
         {S::recoveredFromBackup, "arrow.counterclockwise.circle.fill", false, "Library recovered",
          QStringLiteral("Vellicord restored a known-good local backup and preserved the unreadable data."), false},
         {S::unreadablePrimary, warning, true, "Library unavailable", unreadableMessage, true},

@@ -5,10 +5,12 @@
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/RichMarkdownView.h"
 #include "core/capture/Clipboard.h"
+#include "core/library/LibrarySamples.h"
 #include "support/ViewFakes.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
@@ -38,8 +40,14 @@ struct Inspector : ViewFakes {
     IconCache icons{desktop};
     std::unique_ptr<SelectionDetailView> view;
 
-    explicit Inspector(int width = 420)
+    // locked: a library opened read-only from its backup, the library file could not be restored.
+    explicit Inspector(int width = 420, bool locked = false)
     {
+        if (locked) {
+            writeAll(backupPath, LibrarySamples::bytes(LibrarySamples::library(2)));
+            files.fail(FaultyFileSystem::Operation::write);
+            store = open();
+        }
         view = std::make_unique<SelectionDetailView>(
             SelectionDetailView::Services{
                 .store = *store, .pasteboard = pasteboard, .scheduler = time, .desktop = desktop, .icons = icons},
@@ -331,12 +339,12 @@ TEST(SelectionDetailView, MoreMenuPerKindOfCapture)
          {}},
         {"file",
          {QStringLiteral("x"), std::nullopt, std::nullopt, QStringLiteral("/home/u/notes.md")},
-         QStringList{u"Copy All from Source"_qs, u"Reveal in Finder"_qs} + tail,
+         QStringList{u"Copy All from Source"_qs, u"Open Containing Folder"_qs} + tail,
          {},
          {u"/home/u/notes.md"_qs}},
         {"relative file",
          {QStringLiteral("x"), std::nullopt, std::nullopt, QStringLiteral("notes.md")},
-         QStringList{u"Copy All from Source"_qs, u"Reveal in Finder (off)"_qs} + tail,
+         QStringList{u"Copy All from Source"_qs, u"Open Containing Folder (off)"_qs} + tail,
          {},
          {}},
         {"neither", {QStringLiteral("x")}, QStringList{u"Copy All from Source"_qs} + tail, {}, {}},
@@ -347,7 +355,7 @@ TEST(SelectionDetailView, MoreMenuPerKindOfCapture)
         inspector.inspect(c.capture);
         QMenu* more = inspector.view->moreMenu();
         EXPECT_EQ(Inspector::items(more), c.items);
-        for (const QString& open : {u"Open in Browser"_qs, u"Reveal in Finder"_qs}) {
+        for (const QString& open : {u"Open in Browser"_qs, u"Open Containing Folder"_qs}) {
             if (QAction* action = Inspector::item(more, open))
                 action->trigger();
         }
@@ -383,6 +391,29 @@ TEST(SelectionDetailView, GroupItemsAddButNeverRemove)
     Inspector::item(view.moreMenu(), u"Delete"_qs)->trigger();
     ASSERT_EQ(deletions.size(), 1);
     EXPECT_EQ(deletions.first().first().value<QUuid>(), id);
+}
+
+// A library that cannot be changed: what would change it is off, as in the toolbar; the copies and
+// what only shows stay on.
+TEST(SelectionDetailView, ALibraryThatCannotChangeOffersNoChange)
+{
+    Inspector inspector(900, true);
+    ASSERT_FALSE(inspector.store->canModifyLibrary());
+    SelectionDetailView& view = *inspector.view;
+    // The capture that is not in the library's prompt.
+    const QUuid inPrompt = inspector.store->activeDraft()->entries.first().selectionID;
+    const QUuid id = inspector.store->selections()[0].id == inPrompt ? inspector.store->selections()[1].id
+                                                                     : inspector.store->selections()[0].id;
+    view.setSelectionID(id);
+    EXPECT_FALSE(view.promptButton()->isEnabled());
+    EXPECT_EQ(view.promptButton()->text(), QStringLiteral("Add to Prompt"));
+    EXPECT_TRUE(view.copyMarkdownButton()->isEnabled());
+    EXPECT_EQ(Inspector::items(view.groupMenu()), QStringList{u"Reading (off)"_qs});
+    const QStringList more = Inspector::items(view.moreMenu());
+    EXPECT_EQ(more.first(), QStringLiteral("Copy All from Source"));
+    EXPECT_EQ(more.last(), QStringLiteral("Delete (off)"));
+    view.addToPrompt();
+    EXPECT_EQ(inspector.store->activeDraft()->entries.size(), 1);
 }
 
 // A link in the passage is never followed by the view: a click hands its address to the desktop,
@@ -505,6 +536,46 @@ TEST(SelectionDetailView, LongPassageScrollsItself)
     }
 }
 
+// Long names, titles and addresses are elided or wrapped within the pane: the body is never wider
+// than what shows it, and every group's name ends inside it.
+TEST(SelectionDetailView, LongTextsStayWithinThePane)
+{
+    const QString words = QStringLiteral("Readings for the quarterly planning meeting with the infrastructure team");
+    const QString unbroken = QStringLiteral("https://example.com/") + QString(300, u'x');
+    struct Case {
+        const char* name;
+        QString group;
+        Capture capture;
+    };
+    const Case cases[] = {
+        {"a 79-character group name", words + QStringLiteral(" (Q3)"), {QStringLiteral("text")}},
+        {"a group name without a break", QString(120, u'g'), {QStringLiteral("text")}},
+        {"a long title and address", QStringLiteral("G"), {QStringLiteral("text"), unbroken, words + words}},
+        {"a long path",
+         QStringLiteral("G"),
+         {QStringLiteral("text"), std::nullopt, std::nullopt, u"/home/"_qs + QString(200, u'p')}},
+    };
+    for (int width : {380, 520}) {
+        for (const Case& c : cases) {
+            Inspector inspector(width);
+            const QUuid group = inspector.store->addGroup(c.group, QStringLiteral("#245BD7"))->id;
+            inspector.inspect(c.capture, {group});
+            for (int i = 0; i < 8; ++i)
+                QApplication::processEvents();
+            const auto* body = inspector.view->findChild<QScrollArea*>();
+            ASSERT_TRUE(body);
+            const int viewport = body->viewport()->width();
+            EXPECT_LE(body->widget()->width(), viewport) << c.name << " at " << width;
+            for (const QLabel* label : inspector.view->findChildren<QLabel*>()) {
+                if (!label->isVisible() || !body->widget()->isAncestorOf(label))
+                    continue;
+                const int right = label->mapTo(body->viewport(), QPoint(label->width(), 0)).x();
+                EXPECT_LE(right, viewport) << c.name << " at " << width << ": " << qPrintable(label->text().left(40));
+            }
+        }
+    }
+}
+
 // The inspector at the size it is used at, over a capture with a heading, a nested list, code and
 // a link, in both appearances; for whoever looks at them (VELLICORD_RENDER_DIR).
 TEST(SelectionDetailView, Renders)
@@ -522,9 +593,12 @@ TEST(SelectionDetailView, Renders)
         Store& store = *inspector.store;
         const QUuid reading = store.addGroup(QStringLiteral("Reading"), QStringLiteral("#FF9500"))->id;
         const QUuid work = store.addGroup(QStringLiteral("Work"), QStringLiteral("#34C759"))->id;
+        const QString planningName = QStringLiteral("Readings for the quarterly planning meeting with the "
+                                                    "infrastructure and platform teams");
+        const QUuid planning = store.addGroup(planningName, QStringLiteral("#245BD7"))->id;
         const QUuid id = inspector.inspect({QStringLiteral("Attention"), u"https://arxiv.org/abs/1706.03762"_qs,
                                             u"Attention Is All You Need"_qs, std::nullopt, markdown},
-                                           {work, reading});
+                                           {work, reading, planning});
         store.addSelectionToActiveDraft(id);
         inspector.view->copyMarkdown();
         // The layouts the new capture asked for, each asking its parent's in turn, as the event loop would.

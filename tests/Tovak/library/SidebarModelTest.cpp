@@ -87,6 +87,27 @@ TEST(SidebarModel, RowsCountsFootersAndStatus)
           QStringLiteral("+New Prompt…"), QStringLiteral("~Assemble sources into a prompt"), QStringLiteral("#Library"),
           QStringLiteral("All Selections (1)"), QStringLiteral("#Groups"), QStringLiteral("+New Group…"),
           QStringLiteral("#Sources"), QStringLiteral("Notes/Notes (1)"), QStringLiteral("Local library ready")}},
+        {"a prompt counts its included sources only, the active one and the others alike",
+         {},
+         [](Store& store, TemporaryLibrary&) {
+             store.add(capture(QStringLiteral("Notes")));
+             store.add(capture(QStringLiteral("Mail")));
+             const QSet<QUuid> both{store.selections()[0].id, store.selections()[1].id};
+             const QUuid other = store.newDraft(QStringLiteral("Other"))->id;
+             store.addSelectionsToActiveDraft(both);
+             const QUuid active = store.newDraft(QStringLiteral("Active"))->id;
+             store.addSelectionsToActiveDraft(both);
+             for (const QUuid& id : {other, active}) {
+                 ContextDraft draft = *store.findDraft(id);
+                 draft.entries[0].include = false;
+                 store.updateDraft(draft);
+             }
+         },
+         {QStringLiteral("#Prompt"), QStringLiteral("Active (1)"), QStringLiteral("Other (1)"),
+          QStringLiteral("+New Prompt…"), QStringLiteral("~Assemble sources into a prompt"), QStringLiteral("#Library"),
+          QStringLiteral("All Selections (2)"), QStringLiteral("#Groups"), QStringLiteral("+New Group…"),
+          QStringLiteral("#Sources"), QStringLiteral("Mail/Mail (1)"), QStringLiteral("Notes/Notes (1)"),
+          QStringLiteral("Local library ready")}},
         {"groups: an empty one counts 0; a capture in two groups counts in each and once in the library; one "
          "page from two browsers is one source named by its newest capture",
          {},
@@ -136,6 +157,50 @@ TEST(SidebarModel, RowsCountsFootersAndStatus)
         SidebarModel fresh(*store);
         EXPECT_EQ(rows(fresh), c.expected) << c.name << ": made at once";
     }
+}
+
+// A keystroke in a prompt changes the draft, mostly in what no row shows: those changes leave the
+// rows alone (no update to repaint), and the rest show as a model made afresh shows them.
+TEST(SidebarModel, APromptsRowsFollowOnlyWhatTheyShow)
+{
+    TemporaryLibrary library;
+    auto store = library.open();
+    store->add(capture(QStringLiteral("Notes")));
+    store->add(capture(QStringLiteral("Mail")));
+    const QUuid other = store->newDraft(QStringLiteral("Other"))->id;
+    const QUuid active = store->newDraft(QStringLiteral("Active"))->id;
+    store->addSelectionsToActiveDraft({store->selections()[0].id, store->selections()[1].id});
+    SidebarModel model(*store);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    const struct {
+        const char* name;
+        QUuid draft;
+        std::function<void(ContextDraft&)> edit;
+        bool shows;
+    } edits[] = {
+        {"a character typed in the task", active, [](ContextDraft& d) { d.task += u'x'; }, false},
+        {"a note typed", active, [](ContextDraft& d) { d.entries[0].note = QStringLiteral("n"); }, false},
+        {"the preview edited", active, [](ContextDraft& d) { d.previewText = QStringLiteral("p"); }, false},
+        {"the layout chosen", active, [](ContextDraft& d) { d.templateName = QStringLiteral("Plain"); }, false},
+        {"a source pinned", active, [](ContextDraft& d) { d.entries[1].pin = true; }, false},
+        {"a source excluded", active, [](ContextDraft& d) { d.entries[0].include = false; }, true},
+        {"the active prompt renamed", active, [](ContextDraft& d) { d.name = QStringLiteral("Renamed"); }, true},
+        {"another prompt renamed", other, [](ContextDraft& d) { d.name = QStringLiteral("Else"); }, true},
+        {"another prompt's task typed", other, [](ContextDraft& d) { d.task = QStringLiteral("t"); }, false},
+    };
+    for (const auto& e : edits) {
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        ContextDraft draft = *store->findDraft(e.draft);
+        e.edit(draft);
+        store->updateDraft(draft);
+        EXPECT_EQ(changed.count() + inserted.count() + removed.count() > 0, e.shows) << e.name;
+        SidebarModel fresh(*store);
+        EXPECT_EQ(rows(model), rows(fresh)) << e.name;
+    }
+    EXPECT_EQ(rows(model).mid(0, 3),
+              (QStringList{QStringLiteral("#Prompt"), QStringLiteral("Renamed (1)"), QStringLiteral("Else (0)")}));
 }
 
 // The counts follow every kind of change the library allows, row by row and never by a reset, and
@@ -290,7 +355,7 @@ TEST(SidebarModel, LargeLibraryCountedAside)
                                    QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC)};
         snapshot.groups.append(group);
         QList<Selection> captures;
-        for (int n = 0; n < int(SidebarModel::countedAsideFrom) + 50; ++n) {
+        for (int n = 0; n < int(SidebarModel::backgroundCountThreshold) + 50; ++n) {
             const QString app = QStringLiteral("App %1").arg(n % 7);
             std::optional<QString> url;
             if (n % 5 == 0)

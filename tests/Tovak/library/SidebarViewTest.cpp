@@ -8,6 +8,7 @@
 #include "core/library/SelectionDragIDs.h"
 #include "support/ViewFakes.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -92,6 +93,13 @@ TEST(SidebarView, SelectionRoundTripsWithoutLoops)
     QTest::mousePress(w.sidebar().viewport(), Qt::LeftButton, {}, grip);
     QTest::mouseRelease(w.sidebar().viewport(), Qt::LeftButton, {}, grip);
     EXPECT_EQ(changes.count(), 0);
+    // A secondary click opens a row's menu over what the window shows: it chooses nothing.
+    for (const SidebarItem& item : {SidebarItem::group(w.group), SidebarItem::prompt()}) {
+        QTest::mousePress(w.sidebar().viewport(), Qt::RightButton, {}, w.centre(w.row(item)));
+        QTest::mouseRelease(w.sidebar().viewport(), Qt::RightButton, {}, w.centre(w.row(item)));
+    }
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_EQ(w.shownInSidebar(w.sidebar()), SidebarItem::allSelections());
 
     w.click(w.row(SidebarItem::group(w.group)));
     EXPECT_EQ(state.sidebarSelection(), SidebarItem::group(w.group));
@@ -132,7 +140,9 @@ TEST(SidebarView, SelectionRoundTripsWithoutLoops)
 }
 
 // Captures dragged onto the sidebar: only the active prompt and the groups take them, the text is
-// read at the drop, and the library changes once the drag is over, by what exists only.
+// read at the drop, and the library changes once the drag is over, by what exists only. A drag
+// with text is let in wherever it enters (over a header, a source row, its own grip), and then
+// reaches a target it moves onto.
 TEST(SidebarView, Drops)
 {
     enum Target { prompt, group, groupsHeader, source, allSelections };
@@ -142,6 +152,7 @@ TEST(SidebarView, Drops)
         std::function<QString(const Window&)> text; // none: a drag without plain text
         bool accepted;
         qsizetype promptCount, groupCount;
+        std::optional<Target> enteredAt = std::nullopt; // where the drag came in, when not at its target
     };
     const auto ids = [](std::initializer_list<QUuid> list) { return SelectionDragIDs::encode(QSet<QUuid>(list)); };
     const Case cases[] = {
@@ -157,7 +168,13 @@ TEST(SidebarView, Drops)
          true, 1, 2},
         {"a source's grip onto a group", group,
          [](const Window& w) { return w.model().dragPayload(w.row(SidebarItem::source(w.a.sourceIdentity()))); }, true,
-         1, 2},
+         1, 2, source},
+        {"in over the Groups header, onto a group", group, [&](const Window& w) { return ids({w.c.id}); }, true, 1, 2,
+         groupsHeader},
+        {"in over All Selections, onto the prompt", prompt, [&](const Window& w) { return ids({w.c.id}); }, true, 2, 1,
+         allSelections},
+        {"in over a group, away onto a header", groupsHeader, [&](const Window& w) { return ids({w.c.id}); }, false, 1,
+         1, group},
         {"ids of no capture onto the prompt", prompt, [&](const Window&) { return ids({QUuid::createUuid()}); }, true,
          1, 1},
         {"ids of no capture onto a group", group,
@@ -174,23 +191,27 @@ TEST(SidebarView, Drops)
     };
     for (const Case& c : cases) {
         Window w;
-        int row = -1;
-        switch (c.target) {
-        case prompt: row = w.row(SidebarItem::prompt()); break;
-        case group: row = w.row(SidebarItem::group(w.group)); break;
-        case groupsHeader: row = w.headerRow(QStringLiteral("Groups")); break;
-        case source: row = w.row(SidebarItem::source(w.a.sourceIdentity())); break;
-        case allSelections: row = w.row(SidebarItem::allSelections()); break;
-        }
+        const auto rowOf = [&w](Target target) {
+            switch (target) {
+            case prompt: return w.row(SidebarItem::prompt());
+            case group: return w.row(SidebarItem::group(w.group));
+            case groupsHeader: return w.headerRow(QStringLiteral("Groups"));
+            case source: return w.row(SidebarItem::source(w.a.sourceIdentity()));
+            case allSelections: return w.row(SidebarItem::allSelections());
+            }
+            return -1;
+        };
         QMimeData data;
         if (c.text)
             data.setText(c.text(w));
         else
             data.setData(QStringLiteral("application/octet-stream"), "x");
-        const QPoint at = w.centre(row);
+        const QPoint at = w.centre(rowOf(c.target));
         QWidget* viewport = w.sidebar().viewport();
-        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QDragEnterEvent enter(w.centre(rowOf(c.enteredAt.value_or(c.target))), Qt::CopyAction, &data, Qt::LeftButton,
+                              {});
         QApplication::sendEvent(viewport, &enter);
+        EXPECT_EQ(enter.isAccepted(), bool(c.text)) << c.name << ": the entry";
         QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(viewport, &move);
         EXPECT_EQ(w.sidebar().hoveredDropTarget().has_value(), c.accepted) << c.name;
@@ -370,6 +391,34 @@ TEST(SidebarView, ActionRowsAct)
     QTest::keyClick(&w.sidebar(), Qt::Key_Return);
     EXPECT_TRUE(w.content->state().showNewGroupSheet());
     EXPECT_TRUE(w.content->groupSheet());
+}
+
+// A screen reader presses a row: a row that can be chosen is shown, and it alone is chosen;
+// "New Group…" asks for its sheet; a header offers nothing.
+TEST(SidebarView, ScreenReaderPressesRows)
+{
+    Window w;
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&w.sidebar());
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->childCount(), w.model().rowCount());
+    const auto row = [&](int r) { return list->child(r); };
+    const QString press = QAccessibleActionInterface::pressAction();
+    EXPECT_EQ(row(w.row(SidebarItem::group(w.group)))->text(QAccessible::Name), QStringLiteral("G"));
+    EXPECT_EQ(row(w.headerRow(QStringLiteral("Groups")))->actionInterface()->actionNames(), QStringList());
+    for (const SidebarItem& item :
+         {SidebarItem::group(w.group), SidebarItem::source(w.c.sourceIdentity()), SidebarItem::allSelections()}) {
+        const int r = w.row(item);
+        EXPECT_EQ(row(r)->actionInterface()->actionNames(), QStringList{press}) << r;
+        row(r)->actionInterface()->doAction(press);
+        EXPECT_EQ(w.content->state().sidebarSelection(), item) << r;
+        EXPECT_EQ(w.sidebar().selectionModel()->selectedIndexes().size(), 1) << r;
+        EXPECT_TRUE(row(r)->state().selected) << r;
+    }
+    for (int r = 0; r < w.model().rowCount(); ++r) {
+        if (w.model().kind(r) == SidebarModel::Kind::newGroup)
+            row(r)->actionInterface()->doAction(press);
+    }
+    EXPECT_TRUE(w.content->state().showNewGroupSheet());
 }
 
 } // namespace

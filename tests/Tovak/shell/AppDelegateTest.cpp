@@ -1,17 +1,23 @@
 #include "Tovak/shell/AppDelegate.h"
 
+#include "Tovak/export/UISurfaceCanvas.h"
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/NotificationCenter.h"
+#include "Tovak/kit/ToggleSwitch.h"
 #include "Tovak/library/ContentView.h"
+#include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/LibrarySelectionList.h"
 #include "Tovak/library/PersistenceStatusBanner.h"
 #include "Tovak/library/UnavailableLibraryView.h"
+#include "Tovak/library/WelcomeView.h"
 #include "Tovak/shell/AppActions.h"
 #include "Tovak/shell/CaptureRequest.h"
 #include "Tovak/shell/CaptureToastView.h"
 #include "Tovak/shell/HotKeyManager.h"
 #include "Tovak/shell/MainWindow.h"
+#include "Tovak/shell/StatusMenu.h"
 #include "Tovak/shell/UpdateController.h"
+#include "core/capture/CaptureError.h"
 #include "core/library/Store.h"
 #include "core/library/StorePersistence.h"
 #include "platform/CarbonKeys.h"
@@ -26,9 +32,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -88,6 +98,7 @@ struct Harness : ViewFakes {
     UpdateController updates{BundleInfo{}};
     QStringList log;
     QStringList alerts;
+    QStringList alertButtons;
     std::atomic<int> captures = 0;
     SelectionCapture::Outcome outcome = notesResult();
     std::mutex mutex;
@@ -148,6 +159,8 @@ struct Harness : ViewFakes {
             .runModal =
                 [this](QMessageBox& box) {
                     alerts.append(box.text() + QStringLiteral(" | ") + box.informativeText());
+                    for (QAbstractButton* button : box.buttons())
+                        alertButtons.append(button->text());
                     return 0;
                 },
             .trayAvailable = tray,
@@ -247,8 +260,8 @@ TEST(AppDelegate, RefusalsComeInTheirOrderWithTheirFeedback)
     ASSERT_EQ(h.alerts.size(), 1);
     EXPECT_EQ(h.alerts.first(),
               QStringLiteral("Vellicord needs Accessibility access | To read your selected text and capture formatted "
-                             "copies, Vellicord must have Accessibility permission.\n\nOpen System Settings → Privacy "
-                             "& Security → Accessibility, switch on Vellicord, then try again."));
+                             "copies, Vellicord must have Accessibility permission.\n\nRun Vellicord on an X display "
+                             "with the XTEST extension (an X11 session, or XWayland), then try again."));
 }
 
 TEST(AppDelegate, CompletedCapturesAreSavedAndConfirmed)
@@ -357,9 +370,16 @@ TEST(AppDelegate, ASaveThatFailsOnAFullDiskIsReported)
     EXPECT_FALSE(h.store->saveNow()) << "the save at quit fails too, and says so";
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(h.libraryPath).path()));
 
+    // A capture while the last save failed is kept, and the panel says it is not yet on disk.
     h.files.clearFailures();
     h.request().captureNow();
     h.finishCapture();
+    ASSERT_TRUE(h.toast());
+    EXPECT_FALSE(h.toast()->success);
+    EXPECT_EQ(h.toast()->title, QStringLiteral("Kept, not yet on disk · Notes"));
+    EXPECT_EQ(h.toast()->snippet, QStringLiteral("First line"));
+    EXPECT_EQ(h.toast()->source, QStringLiteral("Vellicord could not save the latest changes."));
+    EXPECT_EQ(h.log.last(), QStringLiteral("Saved selection from Notes (not yet on disk: the last save failed)"));
     h.settle();
     EXPECT_EQ(h.store->persistenceStatus(), StorePersistenceStatus::ready);
     EXPECT_FALSE(shownBanner());
@@ -521,6 +541,54 @@ TEST(AppDelegate, CaptureOnLaunchAsksAfterItsDelay)
     EXPECT_TRUE(refused.delegate->mainWindow()->isVisible());
 }
 
+// The window starts with the keys in the list, or in the search field while the list shows
+// nothing, never on the toolbar's capture button (where the space bar would capture).
+TEST(AppDelegate, KeysStartInTheListOrInTheSearchField)
+{
+    for (const bool captures : {false, true}) {
+        Harness h;
+        if (captures)
+            h.store->add(Selection(QUuid::createUuid(), QStringLiteral("text"), std::nullopt, QStringLiteral("App"),
+                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, h.time.now()));
+        h.delegate->showMainWindow();
+        ContentView* content = h.delegate->mainWindow()->contentView();
+        EXPECT_EQ(h.delegate->mainWindow()->focusWidget(),
+                  captures ? static_cast<QWidget*>(content->list()) : static_cast<QWidget*>(content->searchField()))
+            << (captures ? "captures" : "none");
+    }
+}
+
+// Control-F in a window on screen focuses the search field at once, so the query typed right after
+// it lands there; a window being shown gets the request 0.35 s later, and the letters typed
+// meanwhile reach the field, not the list.
+TEST(AppDelegate, FocusSearchTakesTheKeysTypedRightAfterIt)
+{
+    Harness h;
+    h.store->add(Selection(QUuid::createUuid(), QStringLiteral("text"), std::nullopt, QStringLiteral("App"),
+                           std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, h.time.now()));
+    QStringList posted;
+    QObject::connect(&NotificationCenter::defaultCenter(), &NotificationCenter::posted, h.delegate.get(),
+                     [&](const QString& name) { posted.append(name); });
+    h.delegate->actions().focusSearch->trigger();
+    MainWindow* window = h.delegate->mainWindow();
+    ASSERT_TRUE(window);
+    QLineEdit* field = window->contentView()->searchField();
+    QTest::keyClicks(window->contentView()->list(), QStringLiteral("ab"));
+    h.time.advance(349ms);
+    EXPECT_TRUE(posted.isEmpty());
+    EXPECT_EQ(field->text(), QString());
+    h.time.advance(1ms);
+    EXPECT_EQ(posted, QStringList{AppNotification::vellicordFocusSearch});
+    EXPECT_EQ(field->text(), QStringLiteral("ab"));
+    EXPECT_EQ(window->focusWidget(), field);
+
+    window->contentView()->list()->setFocus();
+    h.delegate->actions().focusSearch->trigger();
+    EXPECT_EQ(posted.size(), 2) << "at once";
+    QTest::keyClicks(window->focusWidget(), QStringLiteral("c"));
+    EXPECT_EQ(field->text(), QStringLiteral("c"));
+}
+
 TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
 {
     Harness blocked(Library::unreadable);
@@ -579,4 +647,158 @@ TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
     settings->close();
     h.delegate->showSettings();
     EXPECT_EQ(h.delegate->settingsWindow(), settings);
+}
+
+namespace {
+
+// Every text a user can read or hear on the widget and what it holds: labels, buttons, fields'
+// placeholders, tooltips, accessible names and descriptions, and the items of its menus.
+void collectTexts(QObject& object, QStringList& texts)
+{
+    const auto add = [&](const QString& text) {
+        if (!text.isEmpty())
+            texts.append(text);
+    };
+    if (auto* menu = qobject_cast<QMenu*>(&object)) {
+        Q_EMIT menu->aboutToShow();
+        for (QAction* item : menu->actions()) {
+            add(item->text());
+            add(item->toolTip());
+            if (item->menu())
+                collectTexts(*item->menu(), texts);
+        }
+    }
+    if (auto* widget = qobject_cast<QWidget*>(&object)) {
+        add(widget->toolTip());
+        add(widget->accessibleName());
+        add(widget->accessibleDescription());
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            add(label->text());
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            add(button->text());
+            if (auto* push = qobject_cast<QPushButton*>(widget); push && push->menu())
+                collectTexts(*push->menu(), texts);
+        }
+        if (auto* field = qobject_cast<QLineEdit*>(widget))
+            add(field->placeholderText());
+        for (QAction* action : widget->actions()) {
+            add(action->text());
+            add(action->toolTip());
+            if (action->menu())
+                collectTexts(*action->menu(), texts);
+        }
+    }
+    for (QObject* child : object.children())
+        collectTexts(*child, texts);
+}
+
+QStringList textsOf(QObject* object)
+{
+    QStringList texts;
+    if (object)
+        collectTexts(*object, texts);
+    return texts;
+}
+
+} // namespace
+
+// What the program says on a Linux desktop names this desktop's things, never the Mac's, and the
+// shortcut it shows is the one registered, written as Linux desktops write it.
+TEST(AppDelegate, TextsNameThisDesktopAndTheChosenShortcut)
+{
+    const QRegularExpression macNames(QStringLiteral(
+        "\\bMac\\b|macOS|Finder|System Settings|System Preferences|Privacy & Security|Login Items|\\bDock\\b|"
+        "\\bin Preview\\b|[⌘⌥⌃⇧↩⌫⎋⇥]"));
+    struct Combination {
+        const char* name;
+        HotKeyCombo combo;
+        QString shown;
+    };
+    const Combination combinations[] = {
+        {"the default shortcut", HotKeyCombo::defaultCombo(), QStringLiteral("Ctrl+Alt+Super+C")},
+        {"a shortcut chosen in the settings", {0x60, CarbonKeys::shiftKey}, QStringLiteral("Shift+F5")},
+    };
+    for (const Combination& combination : combinations) {
+        Harness h;
+        h.accessibility.trusted = false;
+        h.loginItem.afterRegister = LoginItem::Status::requiresApproval;
+        ASSERT_TRUE(h.hotKeys->registerCombo(combination.combo));
+        h.delegate->applicationDidFinishLaunching({QStringLiteral("vellicord")});
+        h.delegate->showAccessibilityPrompt();
+        h.delegate->showMainWindow();
+        MainWindow* window = h.delegate->mainWindow();
+        ASSERT_TRUE(window && window->contentView()->welcomeSheet()) << combination.name;
+        const QStringList firstRun = textsOf(window);
+        window->contentView()->welcomeSheet()->accept();
+
+        // A capture from a page and a file, inspected, and a prompt without sources.
+        h.store->add(Selection(QUuid::createUuid(), QStringLiteral("Passage"), std::nullopt, QStringLiteral("Firefox"),
+                               QStringLiteral("org.mozilla.firefox"), QStringLiteral("https://example.com/a"),
+                               QStringLiteral("A page"), QStringLiteral("/home/ada/a.pdf"), {},
+                               QDateTime::currentDateTimeUtc()));
+        ContentView& content = *window->contentView();
+        content.state().setSelection({h.store->selections().first().id}, h.store->selections().first().id);
+        const QStringList library = textsOf(window) + textsOf(content.list()->contextMenu(0, window));
+        h.store->ensureActiveDraft();
+        content.state().setSidebarSelection(SidebarItem::prompt());
+
+        h.delegate->showSettings();
+        ToggleSwitch* launchAtLogin = nullptr;
+        for (QAbstractButton* button : h.delegate->settingsWindow()->findChildren<QAbstractButton*>())
+            launchAtLogin = launchAtLogin ? launchAtLogin : dynamic_cast<ToggleSwitch*>(button);
+        ASSERT_TRUE(launchAtLogin) << combination.name;
+        launchAtLogin->click();
+
+        QStringList failures;
+        for (const CaptureError& error :
+             {CaptureError::noSelection(QString()), CaptureError::notTrusted(), CaptureError::noFrontmostApp(),
+              CaptureError::chromePDF(), CaptureError::clipboardRestoreFailed()})
+            failures.append(error.errorDescription());
+        const QString hotkey = combination.shown;
+        // The canvases the exported images are drawn from.
+        UISurfaceCanvas emptyLibraryImage(h.delegate->viewServices(), UISurfaceCanvas::Mode::emptyLibrary());
+        UISurfaceCanvas libraryImage(h.delegate->viewServices(),
+                                     UISurfaceCanvas::Mode::library(h.store->selections().first().id));
+        struct Surface {
+            const char* name;
+            QStringList texts;
+            QStringList withShortcut; // texts of the surface that name the shortcut, exactly
+        };
+        const Surface surfaces[] = {
+            {"tray menu", textsOf(h.delegate->statusMenu()), {QStringLiteral("Capture Selection  (%1)").arg(hotkey)}},
+            {"main window at first run: welcome sheet, empty library, permission banner, toolbar",
+             firstRun,
+             {QStringLiteral("Select text in another app, then press %1 to save it with its source when available.")
+                  .arg(hotkey),
+              QStringLiteral("Run Vellicord on an X display to read selected text, then select anything on your "
+                             "computer and press %1 to save it.")
+                  .arg(hotkey),
+              QStringLiteral("Capture the current selection (hotkey: %1)").arg(hotkey)}},
+            {"main window with a capture: list, row menu, inspector and its menus", library, {}},
+            {"main window with an empty prompt",
+             textsOf(window),
+             {QStringLiteral("No sources yet. Select text anywhere and press %1 with “Collect into Prompt” on (system "
+                             "tray) to add it here — or import pasted text below.")
+                  .arg(hotkey)}},
+            {"settings window, launch at login turned on", textsOf(h.delegate->settingsWindow()), {hotkey}},
+            {"accessibility alert", h.alerts + h.alertButtons, {}},
+            {"capture failures", failures, {}},
+            {"images of the library, whatever the shortcut",
+             textsOf(&emptyLibraryImage) + textsOf(&libraryImage),
+             {QStringLiteral("Run Vellicord on an X display to read selected text, then select anything on your "
+                             "computer and press Alt+Shift+C to save it.")}},
+        };
+        for (const Surface& surface : surfaces) {
+            EXPECT_GT(surface.texts.size(), 1) << combination.name << ", " << surface.name;
+            for (const QString& text : surface.texts)
+                EXPECT_FALSE(macNames.match(text).hasMatch())
+                    << combination.name << ", " << surface.name << ": " << qPrintable(text);
+            for (const QString& expected : surface.withShortcut)
+                EXPECT_TRUE(surface.texts.contains(expected))
+                    << combination.name << ", " << surface.name << ": no " << qPrintable(expected);
+        }
+        EXPECT_TRUE(h.alertButtons.contains(QStringLiteral("Open Accessibility Settings"))) << combination.name;
+        EXPECT_TRUE(firstRun.contains(QStringLiteral("Open Accessibility Settings"))) << combination.name;
+        EXPECT_TRUE(library.contains(QStringLiteral("Open Containing Folder"))) << combination.name;
+    }
 }

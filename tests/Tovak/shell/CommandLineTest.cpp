@@ -1,5 +1,6 @@
 #include "Tovak/export/AppScreenshotExporter.h"
 #include "Tovak/shell/CommandLine.h"
+#include "platform/NativePath.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,6 +66,7 @@ TEST(CommandLine, OptionsDecideInTheirOrder)
         QStringList exported;
     };
     const QString lists = QStringLiteral("List verification requires a debug build.\n");
+    const QString folderError = QStringLiteral("error: Provide a file path after -exportSampleScreenshot, not a folder.\n");
     const Case cases[] = {
         {"verify lists", {QStringLiteral("-verifyLists")}, 1, {}, lists, {}},
         {"verify prompt UX", {QStringLiteral("-verifyPromptUX")}, 1, {}, QStringLiteral("UI verification requires a debug build.\n"), {}},
@@ -98,6 +100,16 @@ TEST(CommandLine, OptionsDecideInTheirOrder)
         {"screenshot into an empty name", {QStringLiteral("-exportSampleScreenshot"), QString()}, 1, {},
          QStringLiteral("error: Provide an output path after -exportSampleScreenshot.\n"), {}},
         {"no options start the application", {QStringLiteral("-showWindowOnLaunch")}, std::nullopt, {}, {}, {}},
+        // A path's bytes are kept; the result stays one line, its control characters, bytes that are
+        // not UTF-8 and backslashes escaped.
+        {"a folder name that is not UTF-8", {QStringLiteral("-exportUISurfaces"), NativePath::decode("/tmp/caf\xE9")}, 0,
+         QStringLiteral("==> UI surfaces: /tmp/caf\\xE9\n"), {}, {QStringLiteral("surfaces ") + NativePath::decode("/tmp/caf\xE9")}},
+        {"control characters in the path", {QStringLiteral("-exportUISurfaces"), QStringLiteral("/tmp/a\nb\\c\t\x1B[31m\u0085")}, 0,
+         QStringLiteral("==> UI surfaces: /tmp/a\\nb\\\\c\\t\\x1B[31m\\u0085\n"), {},
+         {QStringLiteral("surfaces /tmp/a\nb\\c\t\x1B[31m\u0085")}},
+        {"screenshot into a path written as a folder", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("shots/")}, 1, {}, folderError, {}},
+        {"screenshot into ..", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("a/..")}, 1, {}, folderError, {}},
+        {"screenshot into a folder that is there", {QStringLiteral("-exportSampleScreenshot"), QDir::tempPath()}, 1, {}, folderError, {}},
     };
     for (const Case& c : cases) {
         const Outcome outcome = run(c.arguments);

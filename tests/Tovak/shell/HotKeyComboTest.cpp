@@ -12,15 +12,19 @@ TEST(HotKeyCombo, DisplayShowsModifiersInFixedOrderThenTheKey)
         QString expected;
     };
     const Case cases[] = {
-        {"default", HotKeyCombo::defaultCombo(), QStringLiteral("⌃⌥⌘C")},
-        {"all four", {8, 0x1B00}, QStringLiteral("⌃⌥⇧⌘C")},
+        {"default", HotKeyCombo::defaultCombo(), QStringLiteral("Ctrl+Alt+Super+C")},
+        {"all four", {8, 0x1B00}, QStringLiteral("Ctrl+Alt+Shift+Super+C")},
         {"no modifiers", {8, 0}, QStringLiteral("C")},
-        {"shift K", {40, 0x200}, QStringLiteral("⇧K")},
-        {"other bits ignored", {40, 0x100 | 0x0001 | 0x10000}, QStringLiteral("⌘K")},
-        {"digit", {0x12, 0x100}, QStringLiteral("⌘1")},
-        {"return", {0x24, 0x1000}, QStringLiteral("⌃↩")},
-        {"function key", {0x7A, 0x800}, QStringLiteral("⌥F1")},
-        {"unknown key code", {70000, 0x100}, QStringLiteral("⌘?")},
+        {"shift K", {40, 0x200}, QStringLiteral("Shift+K")},
+        {"other bits ignored", {40, 0x100 | 0x0001 | 0x10000}, QStringLiteral("Super+K")},
+        {"digit", {0x12, 0x100}, QStringLiteral("Super+1")},
+        {"return", {0x24, 0x1000}, QStringLiteral("Ctrl+Return")},
+        {"escape", {0x35, 0x1800}, QStringLiteral("Ctrl+Alt+Esc")},
+        {"arrow", {0x7B, 0x200}, QStringLiteral("Shift+Left")},
+        {"page down", {0x79, 0x100}, QStringLiteral("Super+PgDown")},
+        {"space", {0x31, 0x1000}, QStringLiteral("Ctrl+Space")},
+        {"function key", {0x7A, 0x800}, QStringLiteral("Alt+F1")},
+        {"unknown key code", {70000, 0x100}, QStringLiteral("Super+?")},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.combo.display(), c.expected) << c.name;

@@ -146,7 +146,7 @@ TEST_F(HotKeyManagerTest, RecorderReportsATakenCombinationAndKeepsThePreviousOne
     recorder.start();
     recorder.handleKey(Qt::Key_K, Qt::MetaModifier);
     EXPECT_FALSE(recorder.isRecording());
-    EXPECT_EQ(failure, QStringLiteral("“⌘K” is already in use by another app."));
+    EXPECT_EQ(failure, QStringLiteral("“Super+K” is already in use by another app."));
     EXPECT_EQ(manager.currentCombo(), HotKeyCombo::defaultCombo());
     EXPECT_TRUE(manager.isRegistered());
 }

@@ -42,13 +42,13 @@ const std::vector<Surface>& surfaces()
         {"settings",
          [] {
              return std::make_unique<SettingsView>(SettingsView::SnapshotValues{
-                 QStringLiteral("⌃⌥⌘C"), true,
+                 QStringLiteral("Ctrl+Alt+Super+C"), true,
                  QStringLiteral("/home/ada/.local/share/Vellicord/Vellicord.json"),
                  QStringLiteral("1.0 (1)")});
          },
          QSize(520, 360)},
         {"welcome",
-         [] { return std::make_unique<WelcomeView>(true, QStringLiteral("⌃⌥⌘C")); },
+         [] { return std::make_unique<WelcomeView>(true, QStringLiteral("Ctrl+Alt+Super+C")); },
          QSize()},
         {"toast-saved",
          [] {

@@ -11,7 +11,7 @@ using namespace vellicord;
 TEST(StatusMenu, ItemsInOrderAndRefreshedOnEveryOpening)
 {
     AppActions actions;
-    AppActions::State state{QStringLiteral("⌃⌥⌘C"), true, false};
+    AppActions::State state{QStringLiteral("Ctrl+Alt+Super+C"), true, false};
     StatusMenu menu(actions, [&] { actions.update(state); });
     Q_EMIT menu.aboutToShow();
 
@@ -20,7 +20,7 @@ TEST(StatusMenu, ItemsInOrderAndRefreshedOnEveryOpening)
         titles.append(item->isSeparator() ? QStringLiteral("-") : item->text());
     EXPECT_EQ(
         titles,
-        (QStringList{QStringLiteral("Open Vellicord"), QStringLiteral("Capture Selection  (⌃⌥⌘C)"),
+        (QStringList{QStringLiteral("Open Vellicord"), QStringLiteral("Capture Selection  (Ctrl+Alt+Super+C)"),
                      QStringLiteral("New Prompt…"), QStringLiteral("Open Prompt…"),
                      QStringLiteral("Collect into Prompt"), QStringLiteral("-"), QStringLiteral("Check for Updates…"),
                      QStringLiteral("Settings…"), QStringLiteral("-"), QStringLiteral("Quit Vellicord")}));
@@ -35,9 +35,9 @@ TEST(StatusMenu, ItemsInOrderAndRefreshedOnEveryOpening)
     EXPECT_EQ(shown, shared);
 
     // The shortcut changed in the settings and the library became read-only: the next opening shows it.
-    state = {QStringLiteral("⇧K"), false, true};
+    state = {QStringLiteral("Shift+K"), false, true};
     Q_EMIT menu.aboutToShow();
-    EXPECT_EQ(actions.captureSelection->text(), QStringLiteral("Capture Selection  (⇧K)"));
+    EXPECT_EQ(actions.captureSelection->text(), QStringLiteral("Capture Selection  (Shift+K)"));
     for (QAction* item : {actions.captureSelection, actions.newPrompt, actions.goToPrompt, actions.openPrompt,
                           actions.collectIntoPrompt})
         EXPECT_FALSE(item->isEnabled()) << qPrintable(item->text());

@@ -405,8 +405,8 @@ TEST(CaptureErrorTest, EveryMessage)
         {CaptureError::notTrusted(), u"Vellicord needs Accessibility permission to read selected text."},
         {CaptureError::noFrontmostApp(), u"No frontmost application found."},
         {CaptureError::chromePDF(),
-         u"Chrome\u2019s built-in PDF viewer can\u2019t be captured programmatically. Open the PDF in Preview (or use "
-         u"right-click \u2192 Copy inside Chrome), then capture again."},
+         u"Chrome\u2019s built-in PDF viewer can\u2019t be captured programmatically. Open the PDF in a PDF viewer (or "
+         u"use right-click \u2192 Copy inside Chrome), then capture again."},
         {CaptureError::clipboardRestoreFailed(),
          u"Capture was not saved because Vellicord could not restore your clipboard. Copy the original content again."},
     };
@@ -537,6 +537,56 @@ TEST_F(SelectionCaptureTest, SlowCopyIsCutAtTheTimeLimit)
                                      u"arrived is left out"),
                   c.limitLogged)
             << log.lines.join(u'\n').toStdString();
+    }
+}
+
+TEST_F(SelectionCaptureTest, WhatArrivedOfACutShortTransferIsKept)
+{
+    using Chain = QList<QHash<QString, QString>>;
+    const Chain selected{{{QStringLiteral("AXSelectedText"), QStringLiteral("from accessibility")}}};
+    const QString copyLeftOut
+        = QStringLiteral("app: Capture: the application stopped sending the copy; what had not arrived is left out");
+    const QString selectionLeftOut = QStringLiteral(
+        "app: Capture: the application stopped sending the selection; what had not arrived is left out");
+    struct Case {
+        const char* name;
+        bool copyCutShort;
+        Chain chain; // empty: the application tells Accessibility nothing
+        bool hasCopyCommand;
+        std::optional<QString> primary; // what arrived of PRIMARY before its owner stopped sending
+        QString text;
+        QString logged; // empty: nothing left out
+    };
+    const Case cases[] = {
+        {"part of a copy, nothing else", true, {}, true, std::nullopt, QStringLiteral("cop"), copyLeftOut},
+        {"part of a copy, all of the selection from accessibility", true, selected, true, std::nullopt,
+         QStringLiteral("from accessibility"), copyLeftOut},
+        {"part of the selection of a terminal without a copy command",
+         false,
+         {},
+         false,
+         QStringLiteral("in primary"),
+         QStringLiteral("in primary"),
+         selectionLeftOut},
+        {"all of a copy", false, selected, true, std::nullopt, QStringLiteral("copied"), QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pasteboard.set({userItem});
+        // The copy alone is sent slowly, not what the user had.
+        const QString copyTarget = QStringLiteral("text/plain;charset=utf-8");
+        pasteboard.cutShortTargets = c.copyCutShort ? QStringList{copyTarget} : QStringList{};
+        answerCopy(1, {{copyTarget, QByteArray("copied")}});
+        keys.copies = 0;
+        keys.hasCopyCommand = c.hasCopyCommand;
+        accessibility.chain = c.chain;
+        accessibility.primary = c.primary;
+        accessibility.primaryComplete = false;
+        log.lines.clear();
+        EXPECT_EQ(result(capture()).text, c.text);
+        EXPECT_EQ(pasteboard.items, QList<PasteboardItem>{userItem});
+        const QStringList leftOut = log.lines.filter(QStringLiteral("left out"));
+        EXPECT_EQ(leftOut, c.logged.isEmpty() ? QStringList() : QStringList{c.logged});
     }
 }
 

@@ -37,4 +37,34 @@ TEST(AddressTest, Validity)
     }
 }
 
+TEST(AddressTest, DocumentKinds)
+{
+    using Kind = Address::DocumentKind;
+    const struct {
+        const char* address;
+        Kind kind;
+    } cases[] = {
+        {"https://example.com/article", Kind::webPage},
+        {"HTTP://EXAMPLE.COM/", Kind::webPage},
+        {"file:///home/me/notes.txt", Kind::localFile},
+        {"FILE:///home/me/Report%20final.odt", Kind::localFile},
+        {"/home/me/notes.txt", Kind::localFile},
+        {"chrome://browser/content/browser.xhtml", Kind::other},
+        {"about:blank", Kind::other},
+        {"about:reader?url=https://example.com/article", Kind::other},
+        {"resource://pdf.js/web/viewer.html", Kind::other},
+        {"moz-extension://0b1c2d3e/popup.html", Kind::other},
+        {"data:text/html,<p>x</p>", Kind::other},
+        {"view-source:https://example.com/", Kind::other},
+        {"blob:https://example.com/0b1c2d3e", Kind::other},
+        {"javascript:void(0)", Kind::other},
+        {"ftp://example.com/file.txt", Kind::other},
+        {"https:example.com", Kind::other},
+        {"notes.txt", Kind::other},
+        {"", Kind::other},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Address::documentKind(QString::fromUtf8(c.address)), c.kind) << c.address;
+}
+
 } // namespace

@@ -70,6 +70,34 @@ TEST(TextGraphemesTest, MatchesFullSegmentationOnRandomText)
     }
 }
 
+// An edit is counted again only around the lines it touched: random edits of random texts, some
+// long enough to be compared in blocks, must count as the whole edited text does.
+TEST(TextGraphemesTest, AnEditCountsAsTheWholeEditedText)
+{
+    const QStringList letters{QStringLiteral("a"),      QStringLiteral(" "),          QStringLiteral("\r"),
+                              QStringLiteral("\n"),     QStringLiteral("\r\n"),       QStringLiteral("\u0301"),
+                              QStringLiteral("\u200D"), QStringLiteral("\U0001F600"), QStringLiteral("\U0001F1E6"),
+                              QStringLiteral("\u1100"), QStringLiteral("\u1161"),     QStringLiteral("\U0001F3FD"),
+                              QStringLiteral("\u0915"), QStringLiteral("\u094D"),     QStringLiteral("\u00E9")};
+    std::mt19937 random(1207);
+    const auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    const auto text = [&](int most) {
+        QString t;
+        for (int n = pick(0, most); n > 0; --n)
+            t += letters[pick(0, int(letters.size()) - 1)];
+        return t;
+    };
+    for (int round = 0; round < 6000; ++round) {
+        // Every tenth text is long: its shared ends run over several compared blocks.
+        const QString before = round % 10 == 0 ? text(40).repeated(30) + text(20) : text(30);
+        QString after = before;
+        const int at = pick(0, int(after.size()));
+        after.replace(at, pick(0, std::min(4, int(after.size()) - at)), text(3));
+        ASSERT_EQ(Text::graphemeCountAfterEdit(before, Text::graphemeCount(before), after), Text::graphemeCount(after))
+            << "round " << round << " " << QString::fromLatin1(after.toUtf8().toHex(' ')).toStdString();
+    }
+}
+
 TEST(TextGraphemesTest, EveryCharacterBelowCombiningMarksStandsAlone)
 {
     for (char16_t c = 0; c < 0x300; ++c) {

@@ -88,6 +88,14 @@ TEST(TextTest, CanonicalEquivalence)
          true},
         {"decomposed at the very end", QStringLiteral("na\u00EF"), QStringLiteral("nai\u0308"), true},
         {"one is the other's start", QStringLiteral("\u00E9t\u00E9"), QStringLiteral("\u00E9t\u00E9s"), false},
+        {"decomposed far into long texts",
+         QStringLiteral("word ").repeated(300) + QStringLiteral("caf\u00E9 ").repeated(80),
+         QStringLiteral("word ").repeated(300) + QStringLiteral("cafe\u0301 ")
+             + QStringLiteral("caf\u00E9 ").repeated(79),
+         true},
+        {"one letter apart in long texts",
+         QStringLiteral("x").repeated(1000) + u'a' + QStringLiteral("y").repeated(1000),
+         QStringLiteral("x").repeated(1000) + u'b' + QStringLiteral("y").repeated(1000), false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Text::equal(c.a, c.b), c.equal) << c.name;
@@ -124,6 +132,23 @@ TEST(TextTest, LoneSurrogatesAreReplaced)
         EXPECT_EQ(Text::repairingSurrogates(c.in), c.out) << c.name;
         EXPECT_EQ(Text::hasLoneSurrogate(c.in), c.in != c.out) << c.name;
     }
+}
+
+TEST(TextTest, TextOfBytesCutOffAnywhere)
+{
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QString text;
+    } cases[] = {
+        {"whole", QByteArray("caf\xc3\xa9"), QStringLiteral("caf\u00e9")},
+        {"a two-byte character cut", QByteArray("caf\xc3"), QStringLiteral("caf")},
+        {"a four-byte character cut after three", QByteArray("a\xf0\x9f\x98"), QStringLiteral("a")},
+        {"a four-byte character whole", QByteArray("a\xf0\x9f\x98\x80"), QStringLiteral("a\U0001F600")},
+        {"nothing", QByteArray(), QString()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Text::fromUtf8Prefix(c.bytes), c.text) << c.name;
 }
 
 } // namespace

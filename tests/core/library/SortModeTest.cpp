@@ -1,5 +1,6 @@
 #include "core/library/SortMode.h"
 #include "core/library/SourceIdentity.h"
+#include "core/library/StoreAggregation.h"
 
 #include "support/Records.h"
 
@@ -71,6 +72,34 @@ TEST(SortModeTest, StabilityAndCaseOnlyDifferences)
                                     capture({.appName = QStringLiteral("Notes"), .createdAt = 9, .id = 2})};
     EXPECT_EQ(idsOf(SortModes::sort(SortMode::byApp, caseOnly)), (QList<int>{1, 2}));
     EXPECT_TRUE(SortModes::sort(SortMode::bySource, QList<Selection>()).isEmpty());
+}
+
+// The orders by name ignore case in every locale the program may be started in, a machine set to
+// no language (C.UTF-8, where Qt's collator compares code points) included.
+TEST(SortModeTest, OrdersByNameIgnoreCaseInEveryLocale)
+{
+    const QList<Selection> input{
+        capture({.appName = QStringLiteral("Banana"), .id = 1}),
+        capture({.appName = QStringLiteral("Date"), .id = 2}),
+        capture({.appName = QStringLiteral("apple"), .id = 3}),
+        capture({.appName = QStringLiteral("cherry"), .id = 4}),
+        capture({.appName = QStringLiteral("XTerm"), .id = 5}),
+        capture({.appName = QStringLiteral("Files"), .filePath = QStringLiteral("file:notes"), .id = 6}),
+        capture({.appName = QStringLiteral("\u00C9tude"), .id = 7}),
+    };
+    const QList<int> byName{3, 1, 4, 2, 7, 6, 5};
+    for (const char* name : {"C.UTF-8", "en_US.UTF-8", "C"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        EXPECT_EQ(idsOf(SortModes::sort(SortMode::byApp, input)), byName) << name;
+        EXPECT_EQ(idsOf(SortModes::sort(SortMode::bySource, input)), byName) << name;
+        QList<int> sources;
+        for (const SourceAggregate& source : StoreAggregation::sources(input))
+            sources.append(int(source.selectionIDs.first().data4[7]));
+        EXPECT_EQ(sources, byName) << name << ": the sidebar's sources";
+        EXPECT_TRUE(SourceIdentity::from(input[2]) < SourceIdentity::from(input[0])) << name;
+        EXPECT_FALSE(SourceIdentity::from(input[0]) < SourceIdentity::from(input[2])) << name;
+    }
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
 }
 
 // The positions of the library list in the order by time: a library kept newest first is one

@@ -83,7 +83,7 @@ C D)x"},
 </div></body></html>
 )x",
      R"x(Hi Anna,
-1. Send the **draft** by Friday
+1\. Send the **draft** by Friday
 Thanks & regards,
 Ben
 **From:** Anna \<anna@example.org>

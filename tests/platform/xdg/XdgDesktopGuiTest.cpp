@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QImage>
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -73,9 +74,34 @@ TEST_F(XdgDesktopTest, OpenerGetsOnlyOpenableAddresses)
     EXPECT_EQ(opened, (QList<QUrl>{QUrl(web), QUrl(mail)}));
 }
 
+QStringList* appLog = nullptr;
+
+// The "app" log's lines while it lives (they are debug lines, off unless asked for).
+struct AppLogLines {
+    QStringList lines;
+    QtMessageHandler previous;
+    AppLogLines()
+    {
+        appLog = &lines;
+        QLoggingCategory::setFilterRules(QStringLiteral("com.ruvo.vellicord.app.debug=true"));
+        previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& line) {
+            if (appLog && context.category && QByteArray(context.category) == "com.ruvo.vellicord.app")
+                appLog->append(line);
+        });
+    }
+    ~AppLogLines()
+    {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+        appLog = nullptr;
+    }
+};
+
 TEST_F(XdgDesktopTest, RevealShowsTheItemOrOpensItsFolderNeverTheItem)
 {
     write(home, QStringLiteral("docs/report.txt"), "text");
+    ASSERT_TRUE(
+        QFile::link(home.filePath(QStringLiteral("docs/none.json")), home.filePath(QStringLiteral("docs/link.json"))));
     const QUrl file = QUrl::fromLocalFile(home.filePath(QStringLiteral("docs/report.txt")));
     const QUrl folder = QUrl::fromLocalFile(home.filePath(QStringLiteral("docs")));
     struct Case {
@@ -95,7 +121,20 @@ TEST_F(XdgDesktopTest, RevealShowsTheItemOrOpensItsFolderNeverTheItem)
          true,
          {folder},
          {QUrl::fromLocalFile(home.path())}},
-        {"missing file", home.filePath(QStringLiteral("docs/gone.txt")), true, false, {}, {}},
+        // Gone: the nearest folder still there, as a lost library's folder holds its backup.
+        {"missing file", home.filePath(QStringLiteral("docs/gone.txt")), true, true, {}, {folder}},
+        {"missing file in missing folders",
+         home.filePath(QStringLiteral("docs/old/older/gone.txt")),
+         true,
+         true,
+         {},
+         {folder}},
+        {"dangling link shown where it lies",
+         home.filePath(QStringLiteral("docs/link.json")),
+         true,
+         true,
+         {QUrl::fromLocalFile(home.filePath(QStringLiteral("docs/link.json")))},
+         {}},
         {"no path", QString(), true, false, {}, {}},
         // A captured path names a file where it was captured, not where this program started.
         {"relative path to an existing file",
@@ -110,9 +149,13 @@ TEST_F(XdgDesktopTest, RevealShowsTheItemOrOpensItsFolderNeverTheItem)
         shown.clear();
         opened.clear();
         fileManagerAnswers = c.fileManagerAnswers;
+        AppLogLines log;
         EXPECT_EQ(desktop().revealFile(c.path), c.revealed);
         EXPECT_EQ(shown, c.shown);
         EXPECT_EQ(opened, c.opened);
+        // What was asked is logged when nothing could be shown.
+        EXPECT_EQ(log.lines,
+                  c.revealed ? QStringList() : QStringList{QStringLiteral("Nothing could be shown for ") + c.path});
     }
 }
 
@@ -131,6 +174,16 @@ TEST_F(XdgDesktopTest, ApplicationIconsComeFromDesktopEntries)
     write(system, QStringLiteral("applications/sketch.desktop"), entry("Sketch", icons + "/blue.png"));
     write(system, QStringLiteral("applications/org.example.Plain.desktop"), entry("Plain", {}));
     write(system, QStringLiteral("applications/org.example.Moved.desktop"), entry("Moved", "/no/such/icon.png"));
+    // Names outside any theme Qt can read (no index.theme): an SVG in hicolor, an image in pixmaps.
+    write(system, QStringLiteral("icons/hicolor/scalable/apps/mini.term.svg"),
+          "<svg xmlns='http://www.w3.org/2000/svg' width='48' height='48'><rect width='48' height='48' "
+          "fill='#f00'/></svg>");
+    write(system, QStringLiteral("applications/debian-term.desktop"), entry("Term", "mini.term"));
+    QDir().mkpath(system.filePath(QStringLiteral("pixmaps")));
+    QImage green(8, 8, QImage::Format_ARGB32);
+    green.fill(Qt::green);
+    ASSERT_TRUE(green.save(system.filePath(QStringLiteral("pixmaps/old.tool.png"))));
+    write(system, QStringLiteral("applications/old-tool.desktop"), entry("Old Tool", "old.tool"));
     struct Case {
         std::optional<QString> bundleID;
         QString appName;
@@ -142,6 +195,8 @@ TEST_F(XdgDesktopTest, ApplicationIconsComeFromDesktopEntries)
         {QStringLiteral("org.example.Plain"), QStringLiteral("Sketch"), QColor(Qt::blue)},
         {QStringLiteral("org.example.Moved"), QStringLiteral("Moved"), std::nullopt},
         {QStringLiteral("org.example.Unknown"), QStringLiteral("Unknown"), std::nullopt},
+        {QStringLiteral("debian-term"), QStringLiteral("Term"), QColor(Qt::red)},
+        {std::nullopt, QStringLiteral("Old Tool"), QColor(Qt::green)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bundleID.value_or(QStringLiteral("-")).toStdString() + " " + c.appName.toStdString());

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace vellicord {
+
+// What a label can show of a text, taken before the text is laid out: a captured title, address or
+// name may run to megabytes, and laying it out whole to show two lines of it would hold the main
+// thread for seconds. A bound counts every character as at least two pixels wide, so what is cut
+// off could never have been shown.
+namespace BoundedText {
+
+// The most characters that lines of this width can show.
+qsizetype limit(int width, int lines);
+// The text when it is within the limit; else its start followed by "…" (Qt::ElideRight), or its
+// start and its end around "…" (Qt::ElideMiddle), each part within the limit. A surrogate pair is
+// never split.
+QString forLines(const QString& text, int width, int lines, Qt::TextElideMode mode = Qt::ElideRight);
+
+} // namespace BoundedText
+} // namespace vellicord
