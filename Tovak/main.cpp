@@ -100,10 +100,12 @@ void quitOnTerminationSignals(QObject& context)
 }
 
 // What the user copied stays on the clipboard after we end, also when it was we who put it back.
-void keepClipboard(X11Pasteboard& pasteboard)
+// Returns how: a clipboard manager takes it only as the application object goes.
+X11Pasteboard::Handover keepClipboard(X11Pasteboard& pasteboard)
 {
     const QString keeper = QCoreApplication::applicationDirPath() + u'/' + QLatin1String(ClipboardKeeper::programName);
-    switch (pasteboard.keepAfterExit(keeper)) {
+    const X11Pasteboard::Handover handover = pasteboard.keepAfterExit(keeper);
+    switch (handover) {
     case X11Pasteboard::Handover::notOurs: break;
     case X11Pasteboard::Handover::manager: logApp(QStringLiteral("Clipboard left to the clipboard manager")); break;
     case X11Pasteboard::Handover::keeper:
@@ -116,6 +118,7 @@ void keepClipboard(X11Pasteboard& pasteboard)
         logApp(QStringLiteral("Clipboard could not be kept after exit: ") + keeper + QStringLiteral(" did not start"));
         break;
     }
+    return handover;
 }
 
 // During an export the termination signals are only noted. The export stops before its next image
@@ -314,19 +317,25 @@ int main(int argc, char** argv)
     quitOnTerminationSignals(application);
 
     bool captureEnded = true;
+    bool libraryKept = false;
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, [&] {
         // A copy launched from now on waits for the lock, which is let go of once the library is
         // saved, instead of asking this one for a window it will not show.
         instance.stopListening();
         captureEnded = delegate.applicationWillTerminate();
-        keepClipboard(captureServices.pasteboard());
+        const bool handedToManager = keepClipboard(captureServices.pasteboard()) == X11Pasteboard::Handover::manager;
+        libraryKept = (store.isSaved() || !store.canModifyLibrary()) && !handedToManager;
     });
 
     delegate.applicationDidFinishLaunching(arguments);
     const int status = application.exec();
-    if (!captureEnded) {
-        // The capture thread still uses the desktop services; leave without tearing them down,
-        // once the lines already logged are written.
+    if (!captureEnded || libraryKept) {
+        // Leave without tearing anything down, once the lines already logged are written and the
+        // lock is let go of: the capture thread still uses the desktop services, or the library
+        // is in its files (or may not be changed) and nothing is left to keep (but a clipboard
+        // for the clipboard manager, which takes it as the application object goes). Freeing a
+        // library of a million captures one record at a time took most of a second of quitting.
+        instance.release();
         FileLogger::setShared(nullptr);
         logQueue.sync([] {});
         std::_Exit(status);

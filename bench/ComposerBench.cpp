@@ -75,7 +75,7 @@ struct Library {
                               std::nullopt, url, QStringLiteral("Article %1").arg(i), std::nullopt, {},
                               QDateTime::fromSecsSinceEpoch(1'700'000'000 + i * 60, Qt::UTC));
             fakes.store->add(s);
-            characters += s.text.size();
+            characters += s.text.toString().size();
             draft.entries.append({QUuid::createUuid(), s.id, i % 7 != 0, i % 11 == 0, false,
                                   i == 0 ? std::optional<QString>(QStringLiteral("Cite")) : std::nullopt,
                                   std::nullopt});

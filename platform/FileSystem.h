@@ -48,7 +48,8 @@ public:
 };
 
 // The whole content of a file, read-only, followed by at least `padding` readable bytes, so that a
-// parser that reads ahead in blocks may run over it in place.
+// parser that reads ahead in blocks may run over it in place. Another program may change the file
+// while it is read: check() tells, and only bytes read before a check() that passes are the file's.
 class FileContents {
 public:
     static constexpr qsizetype padding = 64;
@@ -62,6 +63,10 @@ public:
         Q_UNUSED(from);
         Q_UNUSED(to);
     }
+    // Throws FileSystemError when the file has changed since it was opened (another program wrote
+    // it in place or cut it short): the bytes read from it may then be part of another version, or
+    // zeros where it was cut short. Never a bus error.
+    virtual void check() const {}
 };
 
 // Contents held in memory.

@@ -1,5 +1,6 @@
 #include "Tovak/library/CaptureIndex.h"
 
+#include "core/foundation/Parallel.h"
 #include "core/foundation/Text.h"
 #include "core/library/SourceIdentity.h"
 #include "core/library/TimeKey.h"
@@ -46,15 +47,19 @@ void CaptureIndex::rebuild()
     named_ = false;
     appNames_.clear();
     sourceNames_.clear();
-    ids_.reserve(n);
-    times_.reserve(n);
-    sequences_.reserve(n);
-    groupIDs_.reserve(n);
-    alive_.reserve(n);
+    // Room for the captures still to come: a vector grown by one capture would copy all the
+    // others at once.
+    const size_t room = n + n / 16 + 1024;
+    ids_.reserve(room);
+    times_.reserve(room);
+    sequences_.reserve(room);
+    groupIDs_.reserve(room);
+    alive_.reserve(room);
     slots_.reserve(qsizetype(n));
 
     searchChanges_.clear();
     search_.reset();
+    staleGroups_.reserve(room);
     staleGroups_.assign(n, 0);
     staleCount_ = 0;
     // The list is shared, not copied: the search index is made of what the store holds now,
@@ -105,7 +110,7 @@ void CaptureIndex::prepareSearch()
 {
     if (!searchSource_)
         return;
-    pendingSearch_ = std::async(std::launch::async, [selections = std::move(*searchSource_), abandoned = abandoned_] {
+    pendingSearch_ = Parallel::inBackground([selections = std::move(*searchSource_), abandoned = abandoned_] {
         auto index = std::make_unique<SearchIndex>();
         index->rebuild(selections, abandoned.get());
         return index;

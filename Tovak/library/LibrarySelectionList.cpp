@@ -33,8 +33,13 @@ LibrarySelectionList::LibrarySelectionList(ContentViewState& state, IconCache& i
     setAccessibleName(QStringLiteral("Captures"));
     setModel(&state_.model());
     setItemDelegate(delegate_);
-    // One height for every row: a list of any length lays out at once.
+    // One height for every row, and the rows laid out a large batch at a time: laid out whole after
+    // every change of the rows shown, a million rows took 10 to 20 ms of each keystroke of a
+    // search. The first batch holds the rows in view; the rest follow in the next turns of the
+    // event loop.
     setUniformItemSizes(true);
+    setLayoutMode(QListView::Batched);
+    setBatchSize(65536);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

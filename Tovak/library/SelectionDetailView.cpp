@@ -410,7 +410,7 @@ void SelectionDetailView::showCapture(const Selection& selection, bool fresh)
     static_cast<CappedLabel*>(fileRow_.value)->setFullText(selection.filePath.value_or(QString()));
     static_cast<CappedLabel*>(captured_.value)->setFullText(formattedCaptureDate(true));
     static_cast<CappedLabel*>(length_.value)
-        ->setFullText(QString::number(Text::graphemeCount(selection.text)) + QStringLiteral(" characters"));
+        ->setFullText(QString::number(Text::graphemeCount(selection.text.toString())) + QStringLiteral(" characters"));
     showGroups();
     showPrompt();
     showFooter();
@@ -428,7 +428,7 @@ void SelectionDetailView::showPassage(const Selection& selection)
     AttributedText::Attributes attributes;
     attributes.font = AttributedText::Font::system(measurer_->systemFontSize());
     attributes.foregroundColor = AttributedText::Color::label;
-    plain.append(selection.text, attributes);
+    plain.append(selection.text.toString(), attributes);
     passage_->setAttributedText(plain);
 }
 

@@ -50,6 +50,14 @@ public:
     void setTimeZone(const QTimeZone& zone);
 
     int rowCount(const QModelIndex& parent = {}) const override;
+    // The list view asks for every row's index each time it lays out its rows (a search over a
+    // million captures lays out a million): without the base class's checks, which ask
+    // rowCount() and columnCount() for each.
+    QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override
+    {
+        return row >= 0 && size_t(row) < rows_.size() && column == 0 && !parent.isValid() ? createIndex(row, 0)
+                                                                                        : QModelIndex();
+    }
     QVariant data(const QModelIndex& index, int role) const override;
 
     QUuid idAt(int row) const;

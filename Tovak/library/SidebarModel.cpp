@@ -1,5 +1,6 @@
 #include "Tovak/library/SidebarModel.h"
 
+#include "core/foundation/Parallel.h"
 #include "core/library/SelectionDragIDs.h"
 
 #include <QColor>
@@ -35,7 +36,7 @@ void SidebarModel::startCounting()
 {
     if (!countSource_)
         return;
-    pendingTally_ = std::async(std::launch::async, [this, selections = std::move(*countSource_)] {
+    pendingTally_ = Parallel::inBackground([this, selections = std::move(*countSource_)] {
         auto tally = std::make_unique<SidebarTally>(store_, selections, &stopTally_);
         // The destructor waits for this thread, so the model is still there to post to.
         QMetaObject::invokeMethod(this, &SidebarModel::showBackgroundCount, Qt::QueuedConnection);

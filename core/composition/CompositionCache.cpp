@@ -14,6 +14,11 @@ bool same(const QString& a, const QString& b)
     return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
 }
 
+bool same(const Utf8Text& a, const Utf8Text& b)
+{
+    return a.isSharedWith(b) || a == b;
+}
+
 bool same(const std::optional<QString>& a, const std::optional<QString>& b)
 {
     return a.has_value() == b.has_value() && (!a || same(*a, *b));

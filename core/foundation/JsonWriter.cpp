@@ -121,14 +121,17 @@ void JsonWriter::string(std::string_view utf8)
 {
     beforeValue();
     out_.push_back('"');
-    for (char c : utf8) {
-        const auto u = uchar(c);
-        if (u == '"' || u == '\\' || u < 0x20)
-            appendEscaped(out_, QString(QChar(u)));
-        else
-            out_.push_back(c);
-    }
+    appendEscaped(out_, utf8);
     out_.push_back('"');
+}
+
+void JsonWriter::string(const Utf8Text& text)
+{
+    if (!text.isUtf8()) {
+        string(text.toString());
+        return;
+    }
+    string(text.utf8());
 }
 
 void JsonWriter::boolean(bool value)
@@ -282,6 +285,54 @@ void JsonWriter::appendEscaped(std::string& out, const QString& text)
         }
     }
     out.resize(size_t(dst - out.data()));
+}
+
+void JsonWriter::appendEscaped(std::string& out, std::string_view utf8)
+{
+    const char* p = utf8.data();
+    const char* const end = p + utf8.size();
+    while (p < end) {
+        // Runs without a quote, a backslash or a control character are copied as they are.
+        const char* run = p;
+#ifdef __SSE2__
+        while (end - run >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(run));
+            // Bytes below 0x20, compared without sign: 0x80 and above are never control.
+            const __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(v, _mm_set1_epi8(0x1F)), _mm_set1_epi8(0x1F));
+            const __m128i quote = _mm_cmpeq_epi8(v, _mm_set1_epi8('"'));
+            const __m128i backslash = _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'));
+            const unsigned special
+                = unsigned(_mm_movemask_epi8(_mm_or_si128(control, _mm_or_si128(quote, backslash))));
+            if (special != 0) {
+                run += __builtin_ctz(special);
+                break;
+            }
+            run += 16;
+        }
+#endif
+        while (run < end && uchar(*run) >= 0x20 && *run != '"' && *run != '\\')
+            ++run;
+        out.append(p, size_t(run - p));
+        if (run == end)
+            break;
+        // One escape, written as for the same character in UTF-16.
+        static constexpr char hex[] = "0123456789abcdef";
+        const auto c = uchar(*run);
+        switch (c) {
+        case '"': out.append("\\\""); break;
+        case '\\': out.append("\\\\"); break;
+        case '\n': out.append("\\n"); break;
+        case '\r': out.append("\\r"); break;
+        case '\t': out.append("\\t"); break;
+        case '\b': out.append("\\b"); break;
+        case '\f': out.append("\\f"); break;
+        default:
+            out.append("\\u00");
+            out.push_back(hex[c >> 4]);
+            out.push_back(hex[c & 0xF]);
+        }
+        p = run + 1;
+    }
 }
 
 } // namespace vellicord

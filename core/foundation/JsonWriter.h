@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/foundation/Utf8Text.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QUuid>
@@ -38,6 +40,7 @@ public:
 
     void string(const QString& text);
     void string(std::string_view utf8);
+    void string(const Utf8Text& text);
     void boolean(bool value);
     void integer(int64_t value);
     void number(double value);
@@ -47,6 +50,7 @@ public:
 
     // "key": value pairs; the optional forms write nothing when the value is absent.
     void member(std::string_view name, const QString& text) { key(name); string(text); }
+    void member(std::string_view name, const Utf8Text& text) { key(name); string(text); }
     void member(std::string_view name, bool value) { key(name); boolean(value); }
     void member(std::string_view name, int64_t value) { key(name); integer(value); }
     void member(std::string_view name, const QUuid& id) { key(name); uuid(id); }
@@ -68,6 +72,8 @@ public:
 
     // Appends the UTF-8 of text, JSON-escaped, without quotes.
     static void appendEscaped(std::string& out, const QString& text);
+    // The same of text already in UTF-8 (valid): the same bytes as for the text in UTF-16.
+    static void appendEscaped(std::string& out, std::string_view utf8);
 
 private:
     struct Level {

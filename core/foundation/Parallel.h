@@ -6,8 +6,12 @@
 #include <cstddef>
 #include <cstdlib>
 #include <exception>
+#include <future>
 #include <thread>
 #include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace vellicord {
 
@@ -89,6 +93,18 @@ template<typename Work> void forChunks(size_t count, size_t chunks, Work work)
         if (error)
             std::rethrow_exception(error);
     }
+}
+
+// Starts work that can wait (an index made once the window has painted) on a thread of its own, at
+// a priority below the interface's: on a busy machine it takes only the processor time the window
+// and the programs of the user's own do not want. The thread's nice value is 10; nothing raises it
+// again (an unprivileged thread could not).
+template<typename Work> auto inBackground(Work work) -> std::future<decltype(work())>
+{
+    return std::async(std::launch::async, [work = std::move(work)]() mutable {
+        ::setpriority(PRIO_PROCESS, ::gettid(), 10);
+        return work();
+    });
 }
 
 } // namespace Parallel

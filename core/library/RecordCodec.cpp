@@ -132,7 +132,8 @@ Selection decodeSelection(Value value)
 Selection decodeSelectionWith(Value value, RecurringTexts& recurring)
 {
     std::optional<QUuid> id;
-    std::optional<QString> text, markdown, appName;
+    std::optional<std::string_view> text, markdown;
+    std::optional<QString> appName;
     std::optional<QList<QUuid>> groupIDs;
     std::optional<QDateTime> createdAt;
     Selection s;
@@ -140,9 +141,9 @@ Selection decodeSelectionWith(Value value, RecurringTexts& recurring)
         if (key == "id")
             id = uuid(v, "selection.id");
         else if (key == "text")
-            text = string(v, "selection.text");
+            text = utf8(v, "selection.text");
         else if (key == "markdown")
-            markdown = string(v, "selection.markdown");
+            markdown = utf8(v, "selection.markdown");
         else if (key == "appName")
             appName = recurring.text(utf8(v, "selection.appName"));
         else if (key == "bundleID")
@@ -160,8 +161,11 @@ Selection decodeSelectionWith(Value value, RecurringTexts& recurring)
             createdAt = date(v, "selection.createdAt");
     });
     s.id = required(id, "selection.id");
-    s.text = required(text, "selection.text");
-    s.markdown = required(markdown, "selection.markdown");
+    // Kept as the file holds them; a Markdown that is the text (a capture from plain text) is
+    // the text's own copy.
+    s.text = Utf8Text::fromUtf8(required(text, "selection.text"));
+    const std::string_view markdownBytes = required(markdown, "selection.markdown");
+    s.markdown = markdownBytes == *text ? s.text : Utf8Text::fromUtf8(markdownBytes);
     s.appName = required(appName, "selection.appName");
     s.groupIDs = required(groupIDs, "selection.groupIDs");
     s.createdAt = required(createdAt, "selection.createdAt");

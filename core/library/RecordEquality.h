@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/foundation/Text.h"
+#include "core/foundation/Utf8Text.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -18,6 +19,8 @@ namespace vellicord {
 namespace RecordEquality {
 
 inline bool same(const QString& a, const QString& b) { return Text::equal(a, b); }
+// The same bytes are the same text; other bytes may still be canonically equivalent.
+inline bool same(const Utf8Text& a, const Utf8Text& b) { return a == b || Text::equal(a, b); }
 
 inline bool same(const std::optional<QString>& a, const std::optional<QString>& b)
 {
@@ -29,6 +32,7 @@ inline bool same(const std::optional<QString>& a, const std::optional<QString>& 
 inline bool sameAddress(const std::optional<QString>& a, const std::optional<QString>& b) { return a == b; }
 
 inline size_t hashPart(const QString& text, size_t seed) { return Text::hash(text, seed); }
+inline size_t hashPart(const Utf8Text& text, size_t seed) { return Text::hash(text, seed); }
 inline size_t hashPart(const std::optional<QString>& text, size_t seed)
 {
     return text ? Text::hash(*text, seed) : ::qHash(0x9E3779B9u, seed);

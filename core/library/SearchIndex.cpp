@@ -1,6 +1,7 @@
 #include "core/library/SearchIndex.h"
 
 #include "core/foundation/Parallel.h"
+#include "core/foundation/Text.h"
 #include "core/library/SortMode.h"
 
 #include <QHash>
@@ -88,6 +89,26 @@ QStringView optionalView(const std::optional<QString>& field)
     return field ? QStringView(*field) : QStringView();
 }
 
+int utf8Length(char32_t c)
+{
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
+// The length of the character a byte of UTF-8 begins, or 0 for a byte within a character.
+int leadLength(unsigned char b)
+{
+    return b < 0x80 ? 1 : b < 0xC0 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+}
+
+// Whether a character outside the first plane stays itself when lower-cased: it is then compared
+// as it is.
+bool keepsCase(char32_t c)
+{
+    const char16_t pair[2] = {QChar::highSurrogate(c), QChar::lowSurrogate(c)};
+    const QString text = QString::fromRawData(reinterpret_cast<const QChar*>(pair), 2);
+    return text.toLower() == text;
+}
+
 // How each UTF-16 unit lower-cases on its own, taken once from QString::toLower() itself so that
 // a text compared unit by unit through this table agrees with the text lower-cased as a whole.
 class UnitCase {
@@ -104,6 +125,10 @@ public:
     // Kelvin sign), so that a search for ASCII need not look at other units. Surrogates are not:
     // only with their pair do they say how they lower-case.
     bool regular(char16_t unit) const { return !(irregular_[unit >> 6] >> (unit & 63) & 1); }
+
+    // Whether it also lower-cases into as many bytes of UTF-8 (not Ⱥ, ẞ, the Ohm sign): a text in
+    // UTF-8 of such units is compared in place byte for byte where its characters begin.
+    bool regularInUtf8(char16_t unit) const { return !(irregularInUtf8_[unit >> 6] >> (unit & 63) & 1); }
 
     // The units that lower-case to the unit in a text that may be compared in place.
     std::vector<char16_t> unitsLoweringTo(char16_t unit) const
@@ -147,6 +172,10 @@ private:
             }
         }
         std::sort(raised_.begin(), raised_.end());
+        for (uint32_t u = 0; u < 0x10000; ++u) {
+            if (!regular(char16_t(u)) || utf8Length(lower_[u]) != utf8Length(u))
+                irregularInUtf8_[u >> 6] |= uint64_t(1) << (u & 63);
+        }
     }
 
     void set(char16_t unit, std::optional<char16_t> lower)
@@ -160,6 +189,7 @@ private:
 
     std::array<char16_t, 0x10000> lower_{};
     std::array<uint64_t, 0x10000 / 64> irregular_{};
+    std::array<uint64_t, 0x10000 / 64> irregularInUtf8_{};
     std::vector<std::pair<char16_t, char16_t>> raised_; // (lower case, unit) for regular units that change
 };
 
@@ -183,18 +213,55 @@ public:
         ++seen_;
     }
 
-    // A copy of a field already added, each unit as it lower-cases: only the pairs and runs that
-    // lead into it are new, and the ones that leave it need only its last units.
-    void addAgain(QStringView copy, const UnitCase& cases)
+    // A copy of a field already added (valid UTF-8 of characters that compare in place): only the
+    // pairs and runs that lead into it are new, and the ones that leave it need only its last units.
+    void addAgain(std::string_view copy, const UnitCase& cases)
     {
-        const qsizetype n = copy.size();
-        const qsizetype lead = n <= 6 ? n : 3;
-        for (qsizetype i = 0; i < lead; ++i)
-            add(cases.lower(copy[i].unicode()));
-        for (qsizetype i = std::max(lead, n - 3); i < n; ++i) {
-            recent_ = recent_ << 16 | cases.lower(copy[i].unicode());
+        // Four bytes or more per unit at most: a longer copy holds more than six units.
+        if (copy.size() <= 24) {
+            forEachUnit(copy, cases, [this](char16_t unit) { add(unit); });
+            return;
+        }
+        int lead = 0;
+        const char* p = copy.data();
+        while (lead < 3) {
+            const char32_t c = Utf8Text::next(p);
+            lead += forEachUnitOf(c, cases, [this](char16_t unit) { add(unit); });
+        }
+        // The last three units: at most three characters back from the end.
+        const char* tail = copy.data() + copy.size();
+        for (int characters = 0; characters < 3; ++characters) {
+            do
+                --tail;
+            while (leadLength(static_cast<unsigned char>(*tail)) == 0);
+        }
+        std::array<char16_t, 6> units{};
+        size_t count = 0;
+        forEachUnit(std::string_view(tail, size_t(copy.data() + copy.size() - tail)), cases,
+                    [&](char16_t unit) { units[count++] = unit; });
+        for (size_t i = count - 3; i < count; ++i) {
+            recent_ = recent_ << 16 | units[i];
             ++seen_;
         }
+    }
+
+    // Calls visit with each UTF-16 unit of the UTF-8 as it lower-cases.
+    template<typename Visit> static void forEachUnit(std::string_view utf8, const UnitCase& cases, Visit visit)
+    {
+        const char* const end = utf8.data() + utf8.size();
+        for (const char* p = utf8.data(); p < end;)
+            forEachUnitOf(Utf8Text::next(p), cases, visit);
+    }
+    // The same for one character; how many units it has.
+    template<typename Visit> static int forEachUnitOf(char32_t c, const UnitCase& cases, Visit visit)
+    {
+        if (c < 0x10000) {
+            visit(cases.lower(char16_t(c)));
+            return 1;
+        }
+        visit(QChar::highSurrogate(c));
+        visit(QChar::lowSurrogate(c));
+        return 2;
     }
 
 private:
@@ -227,6 +294,24 @@ bool addInPlace(QStringView field, const UnitCase& cases, FingerprintWriter& wri
     return true;
 }
 
+// The same for a field in UTF-8: false when one of its characters does not lower-case into one of
+// as many bytes, so that it cannot be compared in place.
+bool addInPlace(std::string_view field, const UnitCase& cases, FingerprintWriter& writer)
+{
+    const char* const end = field.data() + field.size();
+    for (const char* p = field.data(); p < end;) {
+        const char32_t c = Utf8Text::next(p);
+        if (c >= 0x10000) {
+            if (!keepsCase(c))
+                return false;
+        } else if (!cases.regularInUtf8(char16_t(c))) {
+            return false;
+        }
+        FingerprintWriter::forEachUnitOf(c, cases, [&writer](char16_t unit) { writer.add(unit); });
+    }
+    return true;
+}
+
 bool hasAvx2()
 {
 #ifdef __SSE2__
@@ -236,6 +321,125 @@ bool hasAvx2()
     return false;
 #endif
 }
+
+#ifdef __SSE2__
+template<typename Unit> __attribute__((target("avx2"))) inline __m256i splatAvx2(Unit unit)
+{
+    if constexpr (sizeof(Unit) == 1)
+        return _mm256_set1_epi8(char(unit));
+    else
+        return _mm256_set1_epi16(short(unit));
+}
+
+template<typename Unit> __attribute__((target("avx2"))) inline __m256i equalAvx2(__m256i a, __m256i b)
+{
+    if constexpr (sizeof(Unit) == 1)
+        return _mm256_cmpeq_epi8(a, b);
+    else
+        return _mm256_cmpeq_epi16(a, b);
+}
+
+template<typename Unit> inline __m128i splatSse2(Unit unit)
+{
+    if constexpr (sizeof(Unit) == 1)
+        return _mm_set1_epi8(char(unit));
+    else
+        return _mm_set1_epi16(short(unit));
+}
+
+template<typename Unit> inline __m128i equalSse2(__m128i a, __m128i b)
+{
+    if constexpr (sizeof(Unit) == 1)
+        return _mm_cmpeq_epi8(a, b);
+    else
+        return _mm_cmpeq_epi16(a, b);
+}
+
+// Whether a needle occurs in the text, its units of one byte (UTF-8) or two (UTF-16): its first and
+// its last unit are compared at many starts at once, each with the units it may stand for
+// (`alternatives` of each), and only where both agree does verify(start) compare the rest. The
+// last block ends at the last start, so no load reads past the text; it may look at some starts a
+// second time. This one compares 32 bytes at once, on processors that have AVX2.
+template<typename Unit, int alternatives, typename Verify>
+__attribute__((target("avx2"))) bool anchorsMatchAvx2(const Unit* text, size_t starts, size_t last,
+                                                      const Unit* firsts, const Unit* lasts, Verify verify)
+{
+    constexpr size_t perBlock = 32 / sizeof(Unit);
+    __m256i heads[alternatives], tails[alternatives];
+    for (int k = 0; k < alternatives; ++k) {
+        heads[k] = splatAvx2(firsts[k]);
+        tails[k] = splatAvx2(lasts[k]);
+    }
+    for (size_t pos = 0;; pos += perBlock) {
+        const bool lastBlock = pos + perBlock >= starts;
+        if (lastBlock)
+            pos = starts - perBlock;
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos + last));
+        __m256i atFirst = equalAvx2<Unit>(a, heads[0]), atLast = equalAvx2<Unit>(b, tails[0]);
+        for (int k = 1; k < alternatives; ++k) {
+            atFirst = _mm256_or_si256(atFirst, equalAvx2<Unit>(a, heads[k]));
+            atLast = _mm256_or_si256(atLast, equalAvx2<Unit>(b, tails[k]));
+        }
+        // One bit per byte: a unit of two bytes needs one of its two.
+        unsigned mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(atFirst, atLast)));
+        if constexpr (sizeof(Unit) == 2)
+            mask &= 0x55555555u;
+        for (; mask; mask &= mask - 1) {
+            if (verify(pos + size_t(__builtin_ctz(mask)) / sizeof(Unit)))
+                return true;
+        }
+        if (lastBlock)
+            return false;
+    }
+}
+
+// The same, 16 bytes at once.
+template<typename Unit, int alternatives, typename Verify>
+bool anchorsMatchSse2(const Unit* text, size_t starts, size_t last, const Unit* firsts, const Unit* lasts,
+                      Verify verify)
+{
+    constexpr size_t perBlock = 16 / sizeof(Unit);
+    __m128i heads[alternatives], tails[alternatives];
+    for (int k = 0; k < alternatives; ++k) {
+        heads[k] = splatSse2(firsts[k]);
+        tails[k] = splatSse2(lasts[k]);
+    }
+    for (size_t pos = 0;; pos += perBlock) {
+        const bool lastBlock = pos + perBlock >= starts;
+        if (lastBlock)
+            pos = starts - perBlock;
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos + last));
+        __m128i atFirst = equalSse2<Unit>(a, heads[0]), atLast = equalSse2<Unit>(b, tails[0]);
+        for (int k = 1; k < alternatives; ++k) {
+            atFirst = _mm_or_si128(atFirst, equalSse2<Unit>(a, heads[k]));
+            atLast = _mm_or_si128(atLast, equalSse2<Unit>(b, tails[k]));
+        }
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast)));
+        if constexpr (sizeof(Unit) == 2)
+            mask &= 0x5555u;
+        for (; mask; mask &= mask - 1) {
+            if (verify(pos + size_t(__builtin_ctz(mask)) / sizeof(Unit)))
+                return true;
+        }
+        if (lastBlock)
+            return false;
+    }
+}
+
+// Calls scan.operator()<count>() with the count of alternatives as a constant, so that the scans
+// compare with exactly as many.
+template<typename Scan> bool withAlternatives(int alternatives, Scan scan)
+{
+    switch (alternatives) {
+    case 1: return scan.template operator()<1>();
+    case 2: return scan.template operator()<2>();
+    case 3: return scan.template operator()<3>();
+    default: return scan.template operator()<maxAlternatives>();
+    }
+}
+#endif
 
 } // namespace
 
@@ -326,12 +530,17 @@ private:
         const size_t starts = n - m + 1;
 #ifdef __SSE2__
         if (anchors.alternatives <= maxAlternatives) {
+            const auto verify = [&](size_t start) { return middleEqual<folding>(text + start); };
+            const char16_t* firsts = anchors.first.data();
+            const char16_t* lasts = anchors.last.data();
             if (starts >= 16 && hasAvx2())
-                return withAlternatives(
-                    anchors, [&]<int count>() { return occursInAvx2<folding, count>(text, starts, anchors); });
+                return withAlternatives(anchors.alternatives, [&]<int count>() {
+                    return anchorsMatchAvx2<char16_t, count>(text, starts, m - 1, firsts, lasts, verify);
+                });
             if (starts >= 8)
-                return withAlternatives(
-                    anchors, [&]<int count>() { return occursInSse2<folding, count>(text, starts, anchors); });
+                return withAlternatives(anchors.alternatives, [&]<int count>() {
+                    return anchorsMatchSse2<char16_t, count>(text, starts, m - 1, firsts, lasts, verify);
+                });
         }
 #endif
         const char16_t head = units_.front(), tail = units_.back();
@@ -343,84 +552,6 @@ private:
         return false;
     }
 
-#ifdef __SSE2__
-    template<typename Scan> static bool withAlternatives(const Anchors& anchors, Scan scan)
-    {
-        switch (anchors.alternatives) {
-        case 1: return scan.template operator()<1>();
-        case 2: return scan.template operator()<2>();
-        case 3: return scan.template operator()<3>();
-        default: return scan.template operator()<maxAlternatives>();
-        }
-    }
-
-    // The same as occursInSse2, sixteen starts at a time, on processors that have AVX2.
-    template<bool folding, int alternatives>
-    __attribute__((target("avx2"))) bool occursInAvx2(const char16_t* text, size_t starts, const Anchors& anchors) const
-    {
-        const size_t last = units_.size() - 1;
-        __m256i heads[alternatives], tails[alternatives];
-        for (int k = 0; k < alternatives; ++k) {
-            heads[k] = _mm256_set1_epi16(short(anchors.first[size_t(k)]));
-            tails[k] = _mm256_set1_epi16(short(anchors.last[size_t(k)]));
-        }
-        for (size_t pos = 0;; pos += 16) {
-            // The last block ends at the last start, so no load reads past the text; it may look
-            // at some starts a second time.
-            const bool lastBlock = pos + 16 >= starts;
-            if (lastBlock)
-                pos = starts - 16;
-            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos + last));
-            __m256i atFirst = _mm256_cmpeq_epi16(a, heads[0]), atLast = _mm256_cmpeq_epi16(b, tails[0]);
-            for (int k = 1; k < alternatives; ++k) {
-                atFirst = _mm256_or_si256(atFirst, _mm256_cmpeq_epi16(a, heads[k]));
-                atLast = _mm256_or_si256(atLast, _mm256_cmpeq_epi16(b, tails[k]));
-            }
-            // Two bits per unit; one is enough.
-            unsigned mask = unsigned(_mm256_movemask_epi8(_mm256_and_si256(atFirst, atLast))) & 0x55555555u;
-            for (; mask; mask &= mask - 1) {
-                if (middleEqual<folding>(text + pos + size_t(__builtin_ctz(mask)) / 2))
-                    return true;
-            }
-            if (lastBlock)
-                return false;
-        }
-    }
-
-    // Compares the first and the last unit of the needle at eight starts at once, each with the
-    // units it may stand for, and only where both agree compares the units between.
-    template<bool folding, int alternatives>
-    bool occursInSse2(const char16_t* text, size_t starts, const Anchors& anchors) const
-    {
-        const size_t last = units_.size() - 1;
-        __m128i heads[alternatives], tails[alternatives];
-        for (int k = 0; k < alternatives; ++k) {
-            heads[k] = _mm_set1_epi16(short(anchors.first[size_t(k)]));
-            tails[k] = _mm_set1_epi16(short(anchors.last[size_t(k)]));
-        }
-        for (size_t pos = 0;; pos += 8) {
-            const bool lastBlock = pos + 8 >= starts;
-            if (lastBlock)
-                pos = starts - 8;
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + pos + last));
-            __m128i atFirst = _mm_cmpeq_epi16(a, heads[0]), atLast = _mm_cmpeq_epi16(b, tails[0]);
-            for (int k = 1; k < alternatives; ++k) {
-                atFirst = _mm_or_si128(atFirst, _mm_cmpeq_epi16(a, heads[k]));
-                atLast = _mm_or_si128(atLast, _mm_cmpeq_epi16(b, tails[k]));
-            }
-            unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(atFirst, atLast))) & 0x5555u;
-            for (; mask; mask &= mask - 1) {
-                if (middleEqual<folding>(text + pos + size_t(__builtin_ctz(mask)) / 2))
-                    return true;
-            }
-            if (lastBlock)
-                return false;
-        }
-    }
-#endif
-
     std::vector<char16_t> units_;
     const char16_t* lower_;
     std::vector<std::pair<int, uint64_t>> words_; // the fingerprint's words that hold the needle's bits
@@ -428,35 +559,172 @@ private:
     Anchors exact_, folding_;
 };
 
+// The query's UTF-8, with the bytes its first and last characters may begin and end with in a
+// text in UTF-8 scanned in place, made once per query. A character that lower-cases to another
+// keeps its length in bytes there, so a match of the query spans exactly its bytes.
+class SearchIndex::Utf8Needle {
+public:
+    explicit Utf8Needle(const QString& query)
+        : lower_(UnitCase::instance().lowerTable())
+    {
+        const QByteArray utf8 = query.toUtf8();
+        bytes_.assign(utf8.cbegin(), utf8.cend());
+        ascii_ = std::all_of(bytes_.cbegin(), bytes_.cend(), [](char b) { return uchar(b) < 0x80; });
+        const char* const end = bytes_.data() + bytes_.size();
+        for (const char* p = bytes_.data(); p < end;) {
+            const char* at = p;
+            const char32_t c = Utf8Text::next(p);
+            characters_.push_back({c, int(p - at)});
+        }
+        const std::vector<uchar> first = endBytes(characters_.front().first, true);
+        const std::vector<uchar> last = endBytes(characters_.back().first, false);
+        possible_ = !first.empty() && !last.empty();
+        alternatives_ = int(std::max(first.size(), last.size()));
+        for (const uchar b : first)
+            firstSet_[b] = true;
+        for (const uchar b : last)
+            lastSet_[b] = true;
+        if (possible_ && alternatives_ <= maxAlternatives) {
+            // Unused alternatives repeat the first, so every vector compares with the same count.
+            first_.fill(first.front());
+            last_.fill(last.front());
+            std::copy(first.begin(), first.end(), first_.begin());
+            std::copy(last.begin(), last.end(), last_.begin());
+        }
+    }
+
+    qsizetype size() const { return qsizetype(bytes_.size()); }
+
+    // Whether the needle occurs in the text, each character compared as it lower-cases.
+    bool occursIn(std::string_view view) const
+    {
+        const size_t n = view.size(), m = bytes_.size();
+        if (m > n || !possible_)
+            return false;
+        const char* text = view.data();
+        const size_t starts = n - m + 1;
+#ifdef __SSE2__
+        if (alternatives_ <= maxAlternatives) {
+            const auto verify = [&](size_t start) { return matchesAt(text + start); };
+            const auto* bytes = reinterpret_cast<const uchar*>(text);
+            if (starts >= 32 && hasAvx2())
+                return withAlternatives(alternatives_, [&]<int count>() {
+                    return anchorsMatchAvx2<uchar, count>(bytes, starts, m - 1, first_.data(), last_.data(), verify);
+                });
+            if (starts >= 16)
+                return withAlternatives(alternatives_, [&]<int count>() {
+                    return anchorsMatchSse2<uchar, count>(bytes, starts, m - 1, first_.data(), last_.data(), verify);
+                });
+        }
+#endif
+        for (size_t pos = 0; pos < starts; ++pos) {
+            if (firstSet_[uchar(text[pos])] && lastSet_[uchar(text[pos + m - 1])] && matchesAt(text + pos))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    // The first (or last) bytes of the characters that lower-case to the character and compare
+    // in place.
+    static std::vector<uchar> endBytes(char32_t c, bool lead)
+    {
+        std::vector<char32_t> characters;
+        if (c >= 0x10000) {
+            characters.push_back(c);
+        } else {
+            const UnitCase& cases = UnitCase::instance();
+            for (const char16_t unit : cases.unitsLoweringTo(char16_t(c))) {
+                if (!QChar::isSurrogate(unit) && cases.regularInUtf8(unit))
+                    characters.push_back(unit);
+            }
+        }
+        std::vector<uchar> bytes;
+        for (const char32_t character : characters) {
+            const QByteArray utf8 = QString::fromUcs4(&character, 1).toUtf8();
+            const uchar b = uchar(lead ? utf8.front() : utf8.back());
+            if (std::find(bytes.begin(), bytes.end(), b) == bytes.end())
+                bytes.push_back(b);
+        }
+        return bytes;
+    }
+
+    bool matchesAt(const char* at) const
+    {
+        if (ascii_) {
+            // A character outside ASCII never lower-cases into it here: its bytes never compare equal.
+            for (size_t j = 1; j + 1 < bytes_.size(); ++j) {
+                const auto b = uchar(at[j]);
+                if ((b < 0x80 ? lower_[b] : b) != uchar(bytes_[j]))
+                    return false;
+            }
+            return true;
+        }
+        for (const auto& [c, length] : characters_) {
+            if (leadLength(uchar(*at)) != length)
+                return false;
+            const char32_t t = Utf8Text::next(at);
+            if ((t < 0x10000 ? lower_[t] : t) != c)
+                return false;
+        }
+        return true;
+    }
+
+    std::vector<char> bytes_;
+    std::vector<std::pair<char32_t, int>> characters_; // each with its length in bytes
+    const char16_t* lower_;
+    bool ascii_ = true;
+    bool possible_ = true;
+    int alternatives_ = 1;
+    std::array<uchar, maxAlternatives> first_{}, last_{};
+    std::array<bool, 256> firstSet_{}, lastSet_{};
+};
+
+// A query in both forms: in UTF-16 for the short fields and the lower-cased search texts, in
+// UTF-8 for text and Markdown (none for a query UTF-8 cannot hold, which then reads them as
+// UTF-16).
+struct SearchIndex::Query {
+    explicit Query(const QString& query)
+        : utf16(query)
+    {
+        if (!Text::hasLoneSurrogate(query))
+            utf8.emplace(query);
+    }
+    Needle utf16;
+    std::optional<Utf8Needle> utf8;
+};
+
 SearchIndex::Entry SearchIndex::entryFor(const Selection& s, uint64_t* fingerprint)
 {
-    Entry e{s.id, s.text, s.markdown, s.appName, s.sourceURL, s.filePath, QString(), textIn(s.markdown, s.text), false};
+    Entry e{s.text, QString(), textIn(s.markdown, s.text), false, s.markdown, s.appName, s.sourceURL, s.filePath, s.id};
     const UnitCase& cases = UnitCase::instance();
-    const std::array<QStringView, 5> fields{s.text, s.markdown, s.appName, optionalView(s.sourceURL),
-                                            optionalView(s.filePath)};
+    const std::array<QStringView, 3> shortFields{s.appName, optionalView(s.sourceURL), optionalView(s.filePath)};
     FingerprintWriter writer(fingerprint);
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            writer.add(u'\n');
-        bool inPlace;
-        if (i == 1 && e.textInMarkdown >= 0) {
-            const qsizetype textEnd = e.textInMarkdown + s.text.size();
-            inPlace = addInPlace(fields[1].first(e.textInMarkdown), cases, writer);
+    bool inPlace = s.text.isUtf8() && s.markdown.isUtf8() && addInPlace(s.text.utf8(), cases, writer);
+    if (inPlace) {
+        writer.add(u'\n');
+        const std::string_view markdown = s.markdown.utf8();
+        if (e.textInMarkdown >= 0) {
+            const size_t textEnd = size_t(e.textInMarkdown + s.text.byteSize());
+            inPlace = addInPlace(markdown.substr(0, size_t(e.textInMarkdown)), cases, writer);
             if (inPlace) {
-                writer.addAgain(fields[0], cases);
-                inPlace = addInPlace(fields[1].sliced(textEnd), cases, writer);
+                writer.addAgain(s.text.utf8(), cases);
+                inPlace = addInPlace(markdown.substr(textEnd), cases, writer);
             }
         } else {
-            inPlace = addInPlace(fields[i], cases, writer);
+            inPlace = addInPlace(markdown, cases, writer);
         }
-        if (!inPlace) {
-            e.lowered = SortModes::searchText(s);
-            std::fill(fingerprint, fingerprint + fingerprintWords, 0);
-            FingerprintWriter whole(fingerprint);
-            for (QChar c : std::as_const(e.lowered))
-                whole.add(c.unicode());
-            break;
-        }
+    }
+    for (size_t i = 0; inPlace && i < shortFields.size(); ++i) {
+        writer.add(u'\n');
+        inPlace = addInPlace(shortFields[i], cases, writer);
+    }
+    if (!inPlace) {
+        e.lowered = SortModes::searchText(s);
+        std::fill(fingerprint, fingerprint + fingerprintWords, 0);
+        FingerprintWriter whole(fingerprint);
+        for (QChar c : std::as_const(e.lowered))
+            whole.add(c.unicode());
     }
     return e;
 }
@@ -465,8 +733,8 @@ qsizetype SearchIndex::units(const Entry& e)
 {
     if (!e.lowered.isNull())
         return e.lowered.size();
-    return e.text.size() + e.markdown.size() - (e.textInMarkdown >= 0 ? e.text.size() : 0) + e.appName.size()
-        + (e.sourceURL ? e.sourceURL->size() : 0) + (e.filePath ? e.filePath->size() : 0);
+    return e.text.byteSize() + e.markdown.byteSize() - (e.textInMarkdown >= 0 ? e.text.byteSize() : 0)
+        + e.appName.size() + (e.sourceURL ? e.sourceURL->size() : 0) + (e.filePath ? e.filePath->size() : 0);
 }
 
 void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<bool>* stop)
@@ -478,20 +746,19 @@ void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<boo
             previous.insert(entries_[i].id, i);
     }
 
-    std::vector<Entry> entries;
-    entries.reserve(size_t(selections.size()));
-    std::vector<uint64_t> fingerprints(size_t(selections.size()) * fingerprintWords, 0);
+    BlockVector<Entry> entries;
+    BlockVector<Fingerprint> fingerprints;
     qsizetype liveUnits = 0;
     for (const Selection& s : selections) {
         if (stop && stop->load(std::memory_order_relaxed))
             return;
-        uint64_t* bits = fingerprints.data() + entries.size() * fingerprintWords;
+        uint64_t* bits = fingerprints.emplace_back().data();
         const auto old = previous.constFind(s.id);
         if (old != previous.cend()) {
             const Entry& e = entries_[old.value()];
-            if (sameString(e.text, s.text) && sameString(e.markdown, s.markdown) && sameString(e.appName, s.appName)
+            if (e.text.isSharedWith(s.text) && e.markdown.isSharedWith(s.markdown) && sameString(e.appName, s.appName)
                 && sameOptional(e.sourceURL, s.sourceURL) && sameOptional(e.filePath, s.filePath)) {
-                std::copy_n(fingerprints_.data() + old.value() * fingerprintWords, fingerprintWords, bits);
+                std::copy_n(fingerprints_[old.value()].data(), fingerprintWords, bits);
                 entries.push_back(e);
                 liveUnits += units(e);
                 continue;
@@ -508,8 +775,7 @@ void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<boo
 
 qsizetype SearchIndex::append(const Selection& selection)
 {
-    fingerprints_.resize(fingerprints_.size() + fingerprintWords, 0);
-    entries_.push_back(entryFor(selection, fingerprints_.data() + fingerprints_.size() - fingerprintWords));
+    entries_.push_back(entryFor(selection, fingerprints_.emplace_back().data()));
     liveUnits_ += units(entries_.back());
     return qsizetype(entries_.size()) - 1;
 }
@@ -522,48 +788,59 @@ void SearchIndex::erase(qsizetype position)
     liveUnits_ -= units(e);
     e.erased = true;
     // No query passes an empty fingerprint, so a scan need not read the entry to pass it over.
-    std::fill_n(fingerprints_.data() + size_t(position) * fingerprintWords, fingerprintWords, 0);
-    e.text = e.markdown = e.appName = e.lowered = QString();
+    fingerprints_[size_t(position)].fill(0);
+    e.text = e.markdown = Utf8Text();
+    e.appName = e.lowered = QString();
     e.sourceURL.reset();
     e.filePath.reset();
     ++erased_;
 }
 
-qsizetype SearchIndex::textIn(const QString& markdown, const QString& text)
+qsizetype SearchIndex::textIn(const Utf8Text& markdown, const Utf8Text& text)
 {
-    if (sameString(text, markdown))
+    if (markdown.isSharedWith(text))
         return 0;
-    if (text.isEmpty() || markdown.size() < text.size())
+    if (text.isEmpty() || !text.isUtf8() || !markdown.isUtf8() || markdown.byteSize() < text.byteSize())
         return -1;
-    return QStringView(markdown).indexOf(QStringView(text));
+    const size_t at = markdown.utf8().find(text.utf8());
+    return at == std::string_view::npos ? -1 : qsizetype(at);
 }
 
-bool SearchIndex::markdownMatches(const Entry& e, const Needle& needle)
+bool SearchIndex::occursIn(const Utf8Text& field, const Query& query)
 {
-    const QStringView markdown(e.markdown);
-    if (e.textInMarkdown < 0)
-        return needle.occursInFolding(markdown);
+    if (query.utf8 && field.isUtf8())
+        return query.utf8->occursIn(field.utf8());
+    return query.utf16.occursInFolding(field.toString());
+}
+
+bool SearchIndex::markdownMatches(const Entry& e, const Query& query)
+{
+    if (e.textInMarkdown < 0 || !query.utf8)
+        return occursIn(e.markdown, query);
     // Asked after the text, which did not match: only a match that begins before the Markdown's
     // copy of the text or ends after it is left.
-    const qsizetype reach = needle.size() - 1;
+    const std::string_view markdown = e.markdown.utf8();
+    const qsizetype reach = query.utf8->size() - 1;
     const qsizetype before = e.textInMarkdown + reach;
-    const qsizetype after = e.textInMarkdown + e.text.size() - reach;
+    const qsizetype after = e.textInMarkdown + e.text.byteSize() - reach;
     if (after <= before)
-        return needle.occursInFolding(markdown);
-    return needle.occursInFolding(markdown.first(std::min(before, markdown.size())))
-        || needle.occursInFolding(markdown.sliced(after));
+        return query.utf8->occursIn(markdown);
+    return query.utf8->occursIn(markdown.substr(0, size_t(std::min(before, qsizetype(markdown.size())))))
+        || query.utf8->occursIn(markdown.substr(size_t(after)));
 }
 
-bool SearchIndex::entryMatches(const Entry& e, const Needle& needle, QString& joined)
+bool SearchIndex::entryMatches(const Entry& e, const Query& query, QString& joined)
 {
     if (e.erased)
         return false;
+    const Needle& needle = query.utf16;
     if (!e.lowered.isNull())
         return needle.occursInLowered(e.lowered);
     if (needle.holdsLineFeed()) {
         // The match may run across the fields, as it would in the search text that joins them.
         joined.resize(0);
-        joined.append(e.text).append(u'\n').append(e.markdown).append(u'\n').append(e.appName).append(u'\n');
+        joined.append(e.text.toString()).append(u'\n').append(e.markdown.toString()).append(u'\n');
+        joined.append(e.appName).append(u'\n');
         if (e.sourceURL)
             joined.append(*e.sourceURL);
         joined.append(u'\n');
@@ -571,9 +848,9 @@ bool SearchIndex::entryMatches(const Entry& e, const Needle& needle, QString& jo
             joined.append(*e.filePath);
         return needle.occursInFolding(joined);
     }
-    // No unit lower-cases to the line feed that joins the fields, so a match without one lies
+    // No character lower-cases to the line feed that joins the fields, so a match without one lies
     // within a field.
-    return needle.occursInFolding(e.text) || markdownMatches(e, needle) || needle.occursInFolding(e.appName)
+    return occursIn(e.text, query) || markdownMatches(e, query) || needle.occursInFolding(e.appName)
         || needle.occursInFolding(optionalView(e.sourceURL)) || needle.occursInFolding(optionalView(e.filePath));
 }
 
@@ -589,7 +866,7 @@ QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizety
         }
         return result;
     }
-    const Needle needle(query);
+    const Query needle(query);
     // How much the scan may read decides how many threads it is worth.
     const size_t live = entries_.size() - size_t(erased_);
     const size_t units = live > 0 ? size_t(liveUnits_) / live * count : 0;
@@ -602,11 +879,12 @@ QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizety
             size_t n = 0;
             for (size_t k = from; k < std::min(end, from + batchSize); ++k) {
                 const size_t i = positionAt(k);
-                if (needle.mayOccurIn(fingerprints_.data() + i * fingerprintWords)) {
+                if (needle.utf16.mayOccurIn(fingerprints_[i].data())) {
                     const Entry& e = entries_[i];
-                    const QString& text = e.lowered.isNull() ? e.text : e.lowered;
-                    const char* start = reinterpret_cast<const char*>(text.constData());
-                    const char* end = start + text.size() * qsizetype(sizeof(QChar));
+                    const char* start = e.lowered.isNull() ? e.text.utf8().data()
+                                                           : reinterpret_cast<const char*>(e.lowered.constData());
+                    const char* end = start
+                        + (e.lowered.isNull() ? e.text.byteSize() : e.lowered.size() * qsizetype(sizeof(QChar)));
                     for (const char* line = start; line < std::min(end, start + prefetchBytes); line += 64)
                         __builtin_prefetch(line);
                     candidates[n++] = i;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/foundation/BlockVector.h"
 #include "core/library/Selection.h"
 #include "core/library/SelectionList.h"
 
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -18,9 +20,10 @@ namespace vellicord {
 // of the lower-cased characters, character pairs and runs of four its search text
 // (SortModes::searchText) contains, so that most captures that cannot match are passed over
 // without reading their text.
-// The rest are scanned in place, each unit compared as it lower-cases, on several threads when
-// there is much to read; a capture whose text does not lower-case unit for unit keeps its
-// lower-cased search text instead. The results are exactly those of SortModes::matches.
+// The rest are scanned in place (text and Markdown in their UTF-8, the other fields in UTF-16),
+// each character compared as it lower-cases, on several threads when there is much to read; a
+// capture whose text does not lower-case character for character keeps its lower-cased search
+// text instead. The results are exactly those of SortModes::matches.
 class SearchIndex {
 public:
     // Indexes the captures in order; captures whose fields are the same (shared) strings as at the
@@ -46,30 +49,40 @@ private:
     // 512 bits for units and pairs, 1024 for runs of four: three cache lines, read in order.
     static constexpr int fingerprintWords = 24;
 
-    struct Entry {
-        QUuid id;
-        QString text, markdown, appName;
-        std::optional<QString> sourceURL, filePath;
-        // The lower-cased search text, only for a capture whose fields do not lower-case unit for
-        // unit (İ, the Kelvin sign, cased letters outside the first plane, unpaired surrogates):
-        // those cannot be compared in place.
+    // What a scan reads of most captures (the text, whether it is compared in place, whether the
+    // capture is forgotten) lies in the entry's first cache line.
+    struct alignas(64) Entry {
+        Utf8Text text; // scanned in its UTF-8, as the Markdown
+        // The lower-cased search text, only for a capture whose fields do not lower-case character
+        // for character into as many bytes (İ, the Kelvin sign, ẞ, cased letters outside the first
+        // plane, unpaired surrogates): those cannot be compared in place.
         QString lowered;
-        // Where the Markdown holds the text as it is (at 0 when they are equal), or -1: a match in
-        // that copy is one in the text.
+        // Where the Markdown's bytes hold the text's as they are (at 0 when they are equal), or
+        // -1: a match in that copy is one in the text.
         qsizetype textInMarkdown = -1;
         bool erased = false;
+        Utf8Text markdown;
+        QString appName;
+        std::optional<QString> sourceURL, filePath;
+        QUuid id;
     };
 
     class Needle;
+    class Utf8Needle;
+    struct Query;
 
     static Entry entryFor(const Selection& selection, uint64_t* fingerprint);
     static qsizetype units(const Entry& entry);
-    static qsizetype textIn(const QString& markdown, const QString& text);
-    static bool markdownMatches(const Entry& entry, const Needle& needle);
-    static bool entryMatches(const Entry& entry, const Needle& needle, QString& joined);
+    static qsizetype textIn(const Utf8Text& markdown, const Utf8Text& text);
+    static bool occursIn(const Utf8Text& field, const Query& query);
+    static bool markdownMatches(const Entry& entry, const Query& query);
+    static bool entryMatches(const Entry& entry, const Query& query, QString& joined);
 
-    std::vector<Entry> entries_;
-    std::vector<uint64_t> fingerprints_; // fingerprintWords per entry
+    using Fingerprint = std::array<uint64_t, fingerprintWords>;
+
+    // Kept in blocks, so that a capture added to a large library moves none of the others.
+    BlockVector<Entry> entries_;
+    BlockVector<Fingerprint> fingerprints_;
     qsizetype erased_ = 0;
     qsizetype liveUnits_ = 0; // of the fields of the captures not forgotten: how much a full scan reads
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/foundation/Utf8Text.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -11,11 +13,13 @@ namespace vellicord {
 
 struct SourceIdentity;
 
-// One capture: a passage of text with where it came from.
+// One capture: a passage of text with where it came from. The passage and its Markdown, most of a
+// library's memory, are kept as UTF-8 and made QStrings where they are read; a Markdown that is
+// the text is the text's own copy.
 struct Selection {
     QUuid id;
-    QString text;
-    QString markdown;
+    Utf8Text text;
+    Utf8Text markdown;
     QString appName;
     std::optional<QString> bundleID;
     std::optional<QString> sourceURL; // the page address, exactly as given
@@ -26,7 +30,7 @@ struct Selection {
 
     Selection() = default;
     // Without a Markdown form the Markdown is the text; an empty Markdown form stays empty.
-    Selection(QUuid id, QString text, std::optional<QString> markdown, QString appName,
+    Selection(QUuid id, Utf8Text text, std::optional<Utf8Text> markdown, QString appName,
               std::optional<QString> bundleID, std::optional<QString> sourceURL,
               std::optional<QString> sourceTitle, std::optional<QString> filePath,
               QList<QUuid> groupIDs, QDateTime createdAt);

@@ -161,10 +161,12 @@ QList<Selection> sort(SortMode mode, const SelectionList& selections)
 QString searchText(const Selection& s)
 {
     const QChar lineFeed(u'\n');
+    const QString text = s.text;
+    const QString markdown = s.markdown;
     QString joined;
-    joined.reserve(s.text.size() + s.markdown.size() + s.appName.size() + (s.sourceURL ? s.sourceURL->size() : 0)
+    joined.reserve(text.size() + markdown.size() + s.appName.size() + (s.sourceURL ? s.sourceURL->size() : 0)
                    + (s.filePath ? s.filePath->size() : 0) + 4);
-    joined.append(s.text).append(lineFeed).append(s.markdown).append(lineFeed).append(s.appName).append(lineFeed);
+    joined.append(text).append(lineFeed).append(markdown).append(lineFeed).append(s.appName).append(lineFeed);
     if (s.sourceURL)
         joined.append(*s.sourceURL);
     joined.append(lineFeed);

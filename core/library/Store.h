@@ -106,6 +106,9 @@ public:
     // was pending is cancelled; nothing is written when the library may not be changed, nor when
     // it has not changed since the files last took it whole.
     bool saveNow();
+    // Whether the library file and its backup hold the library as it is (the last save wrote it,
+    // or nothing changed since the load); read once the save queue is idle, as after saveNow().
+    bool isSaved() const { return *written_ == revision_; }
 
     // Captures.
     void add(const Selection& selection);

@@ -329,7 +329,7 @@ size_t estimatedSize(const SelectionList& selections, qsizetype firstChunk, qsiz
     size_t size = 0;
     for (qsizetype chunk = firstChunk; chunk < endChunk; ++chunk)
         for (const Selection& s : selections.chunk(chunk))
-            size += 420 + size_t(s.text.size() + s.markdown.size() + s.appName.size()) * 11 / 10
+            size += 420 + size_t(s.text.byteSize() + s.markdown.byteSize() + s.appName.size()) * 11 / 10
                 + size_t(s.sourceURL ? s.sourceURL->size() : 0) + size_t(s.sourceTitle ? s.sourceTitle->size() : 0)
                 + size_t(s.filePath ? s.filePath->size() : 0) + size_t(s.groupIDs.size()) * 48;
     return size;
@@ -602,12 +602,30 @@ StoreSnapshot StorePersistence::decode(const FileRead& file)
 {
     if (file.error)
         std::rethrow_exception(file.error);
-    const QByteArrayView bytes = file.bytes();
-    if (!file.parsed)
-        return decodeBytes(bytes.data(), size_t(bytes.size()), true);
-    if (file.parsed->error)
-        std::rethrow_exception(file.parsed->error);
-    return decodeParsed(*file.parsed, bytes.data(), size_t(bytes.size()), true);
+    // A file another program changed during the load (in place, or cut short) is not what was
+    // read: that, rather than what its bytes say, is why it cannot be loaded.
+    StoreSnapshot snapshot;
+    try {
+        const QByteArrayView bytes = file.bytes();
+        if (!file.parsed)
+            snapshot = decodeBytes(bytes.data(), size_t(bytes.size()), true);
+        else if (file.parsed->error)
+            std::rethrow_exception(file.parsed->error);
+        else
+            snapshot = decodeParsed(*file.parsed, bytes.data(), size_t(bytes.size()), true);
+    } catch (...) {
+        file.contents->check();
+        throw;
+    }
+    file.contents->check();
+    return snapshot;
+}
+
+void StorePersistence::writeCopy(const QString& path, const FileRead& file)
+{
+    const std::unique_ptr<PendingWrite> pending = fileManager_.prepareAtomicWrite(path, file.bytes());
+    file.contents->check();
+    pending->commit();
 }
 
 StoreLoadResult StorePersistence::load()
@@ -668,13 +686,15 @@ StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const Fil
         snapshot = decode(primary);
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("The primary store is unreadable. Vellicord will check its backup."), error);
-        return recoverFromBackup(backup);
+        // A backup found to hold the library's bytes was not read on its own; a library changed
+        // during the load says nothing of it.
+        return recoverFromBackup(sameBytes ? read(backupURL_) : backup);
     }
     // Equal bytes decode alike, so a backup identical to a valid library is valid too.
     if (sameBytes)
         return {std::move(snapshot), StorePersistenceStatus::ready};
     try {
-        fileManager_.writeAtomically(backupURL_, primary.bytes());
+        writeCopy(backupURL_, primary);
     } catch (const std::exception& error) {
         logFailure(QStringLiteral("The local store backup could not be refreshed."), error);
         return {std::move(snapshot), StorePersistenceStatus::backupUnavailable};
@@ -695,7 +715,7 @@ StoreLoadResult StorePersistence::recoverMissingPrimary(const FileRead& backup)
     }
     try {
         fileManager_.createDirectories(QFileInfo(storeURL_).path());
-        fileManager_.writeAtomically(storeURL_, backup.bytes());
+        writeCopy(storeURL_, backup);
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The valid backup could not be restored as the missing primary store."), error);
@@ -724,7 +744,7 @@ StoreLoadResult StorePersistence::recoverFromBackup(const FileRead& backup)
         return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
     }
     try {
-        fileManager_.writeAtomically(storeURL_, backup.bytes());
+        writeCopy(storeURL_, backup);
     } catch (const std::exception& error) {
         writesAllowed_ = false;
         logFailure(QStringLiteral("The valid backup could not be restored as the primary store."), error);

@@ -93,7 +93,10 @@ private:
     void removeLeftoverTemporaryFiles();
     FileRead read(const QString& path) const;
     static bool hasIncompatibleVersion(FileRead& file);
+    // Also throws the file's error when another program changed it during the load.
     static StoreSnapshot decode(const FileRead& file);
+    // Replaces the file at the path with the bytes of the one read, unless that one changed.
+    void writeCopy(const QString& path, const FileRead& file);
     // sameBytes: the backup holds the library's bytes.
     StoreLoadResult loadPrimary(const FileRead& primary, const FileRead& backup, bool sameBytes);
     StoreLoadResult recoverMissingPrimary(const FileRead& backup);

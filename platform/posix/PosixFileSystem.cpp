@@ -8,10 +8,13 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -205,32 +208,6 @@ void PosixFileSystem::copyFile(const QString& from, const QString& to)
 
 namespace {
 
-// A file's pages mapped read-only, with zero pages of our own behind them for the padding.
-class MappedContents : public FileContents {
-public:
-    MappedContents(void* base, size_t length, qsizetype size)
-        : base_(base)
-        , length_(length)
-        , size_(size)
-    {
-    }
-    ~MappedContents() override { ::munmap(base_, length_); }
-    QByteArrayView bytes() const override { return QByteArrayView(static_cast<const char*>(base_), size_); }
-    void release(qsizetype from, qsizetype to) const override
-    {
-        const qsizetype page = qsizetype(::sysconf(_SC_PAGESIZE));
-        const qsizetype first = (std::max<qsizetype>(from, 0) + page - 1) / page * page;
-        const qsizetype end = std::min(to, size_) / page * page;
-        if (end > first)
-            ::madvise(static_cast<char*>(base_) + first, size_t(end - first), MADV_DONTNEED);
-    }
-
-private:
-    void* base_;
-    size_t length_;
-    qsizetype size_;
-};
-
 // A file opened to be read, with what fstat says of it; a folder is refused.
 struct OpenedFile {
     explicit OpenedFile(const QString& path)
@@ -251,6 +228,23 @@ std::unique_ptr<OpenedFile> openToRead(const QString& path)
     if (S_ISDIR(file->info.st_mode))
         fail("Could not read", path, EISDIR);
     return file;
+}
+
+// Reading a file that another program changed meanwhile fails with this error: the bytes read
+// may be part old and part new.
+constexpr int changedWhileRead = ESTALE;
+
+// Whether the file is still the one read: same size, not written or changed since. A program
+// that rewrites a file in place, or cuts it short, changes its modification time.
+bool unchanged(const OpenedFile& file)
+{
+    struct stat now;
+    if (::fstat(file.fd.get(), &now) != 0)
+        return false;
+    const struct stat& then = file.info;
+    return now.st_size == then.st_size && now.st_mtim.tv_sec == then.st_mtim.tv_sec
+        && now.st_mtim.tv_nsec == then.st_mtim.tv_nsec && now.st_ctim.tv_sec == then.st_ctim.tv_sec
+        && now.st_ctim.tv_nsec == then.st_ctim.tv_nsec;
 }
 
 // The rest of an open file, with spare room behind it so that a JSON parser can read the buffer
@@ -279,33 +273,165 @@ QByteArray readAll(const OpenedFile& file, const QString& path)
     return bytes;
 }
 
+// The mapped files being read, where a read that finds a page of a file cut short lands instead of
+// stopping the process. Slots are taken and given back without a lock, as the handler reads them.
+struct MappedRegion {
+    std::atomic<uintptr_t> begin{0};
+    std::atomic<uintptr_t> end{0};
+    std::atomic<bool> cutShort{false};
+};
+constexpr size_t regionCount = 16;
+MappedRegion mappedRegions[regionCount];
+struct sigaction busErrorBefore;
+uintptr_t pageSizeForHandler = 4096;
+
+// A read of a mapped page the file no longer has (another program cut it short) raises SIGBUS. Such
+// a page and the rest of the file's mapping become zeros, which the reader reads on to its end, and
+// the contents count as changed. mmap is not among the functions POSIX calls safe in a signal
+// handler, but on Linux it is the system call alone, which is.
+void onBusError(int signal, siginfo_t* info, void* context)
+{
+    const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (MappedRegion& region : mappedRegions) {
+        const uintptr_t begin = region.begin.load(std::memory_order_acquire);
+        const uintptr_t end = region.end.load(std::memory_order_acquire);
+        if (begin == 0 || address < begin || address >= end)
+            continue;
+        const uintptr_t page = address & ~(pageSizeForHandler - 1);
+        if (::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1,
+                   0)
+            != MAP_FAILED) {
+            region.cutShort.store(true, std::memory_order_release);
+            return;
+        }
+    }
+    // Not a file of ours: what would have happened without this handler.
+    if ((busErrorBefore.sa_flags & SA_SIGINFO) && busErrorBefore.sa_sigaction) {
+        busErrorBefore.sa_sigaction(signal, info, context);
+    } else if (busErrorBefore.sa_handler != SIG_DFL && busErrorBefore.sa_handler != SIG_IGN) {
+        busErrorBefore.sa_handler(signal);
+    } else {
+        // The faulting read runs again on return, and ends the process as it would have.
+        ::signal(signal, SIG_DFL);
+    }
+}
+
+// A file's pages mapped read-only, with zero pages of our own behind them for the padding. The file
+// is mapped, not read into memory of our own: for a large library that costs page faults and a
+// copy of every page (40 to 100 ms more of a start with 100,000 captures). Another program cutting
+// the file short during the load is caught instead (onBusError) and makes the contents count as
+// changed, as does any other change of the file since it was opened.
+class MappedContents : public FileContents {
+public:
+    MappedContents(std::unique_ptr<OpenedFile> file, QString path)
+        : file_(std::move(file))
+        , path_(std::move(path))
+        , size_(size_t(file_->info.st_size))
+    {
+        static std::once_flag handlerInstalled;
+        std::call_once(handlerInstalled, [] {
+            pageSizeForHandler = uintptr_t(::sysconf(_SC_PAGESIZE));
+            struct sigaction action {};
+            action.sa_sigaction = onBusError;
+            action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+            sigemptyset(&action.sa_mask);
+            ::sigaction(SIGBUS, &action, &busErrorBefore);
+        });
+        const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+        length_ = (size_ + size_t(padding) + page - 1) / page * page;
+        void* base = ::mmap(nullptr, length_, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED)
+            fail("Could not read", path_);
+        base_ = static_cast<char*>(base);
+        if (::mmap(base_, size_, PROT_READ, MAP_PRIVATE | MAP_FIXED, file_->fd.get(), 0) == MAP_FAILED) {
+            const int code = errno;
+            ::munmap(base_, length_);
+            fail("Could not read", path_, code);
+        }
+        // The file's own pages, up to the first of the padding; a slot taken once the pages are there.
+        for (MappedRegion& candidate : mappedRegions) {
+            uintptr_t free = 0;
+            if (candidate.begin.compare_exchange_strong(free, reinterpret_cast<uintptr_t>(base_))) {
+                region_ = &candidate;
+                region_->cutShort.store(false);
+                region_->end.store(reinterpret_cast<uintptr_t>(base_) + (size_ + page - 1) / page * page,
+                                   std::memory_order_release);
+                break;
+            }
+        }
+        if (!region_) {
+            // More large files at once than this process ever reads: read this one instead.
+            ::munmap(base_, length_);
+            fail("Could not read", path_, EMFILE);
+        }
+    }
+
+    ~MappedContents() override
+    {
+        region_->end.store(0);
+        region_->begin.store(0, std::memory_order_release);
+        ::munmap(base_, length_);
+    }
+
+    QByteArrayView bytes() const override { return QByteArrayView(base_, qsizetype(size_)); }
+
+    void release(qsizetype from, qsizetype to) const override
+    {
+        const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+        const size_t first = (size_t(std::max<qsizetype>(from, 0)) + page - 1) / page * page;
+        const size_t end = std::min(size_t(std::max<qsizetype>(to, 0)), size_) / page * page;
+        if (end > first)
+            ::madvise(base_ + first, end - first, MADV_DONTNEED);
+    }
+
+    void check() const override
+    {
+        if (region_->cutShort.load(std::memory_order_acquire) || !unchanged(*file_))
+            fail("Could not read", path_, changedWhileRead);
+    }
+
+private:
+    std::unique_ptr<OpenedFile> file_; // kept open to tell whether it changed
+    QString path_;
+    size_t size_;
+    size_t length_ = 0;
+    char* base_ = nullptr;
+    MappedRegion* region_ = nullptr;
+};
+
+// A small file's bytes, read whole.
+class ReadContents : public BufferContents {
+public:
+    ReadContents(std::unique_ptr<OpenedFile> file, const QString& path)
+        : BufferContents(readAll(*file, path))
+        , file_(std::move(file))
+        , path_(path)
+    {
+    }
+    void check() const override
+    {
+        if (S_ISREG(file_->info.st_mode) && !unchanged(*file_))
+            fail("Could not read", path_, changedWhileRead);
+    }
+
+private:
+    std::unique_ptr<OpenedFile> file_;
+    QString path_;
+};
+
 } // namespace
 
 std::unique_ptr<const FileContents> PosixFileSystem::readContents(const QString& path) const
 {
     // Below this a copy costs next to nothing; above it, reading a copy costs a page fault and a
     // copy per page of a file that is most likely in the page cache already, where a mapping costs
-    // neither (about 100 ms against nothing for a library of 140 MB). The pages are not populated
-    // here: the threads that first read them fault them in side by side.
+    // neither. The pages are not populated here: the threads that first read them fault them in
+    // side by side.
     constexpr off_t mappedFrom = 1 << 20;
-    const std::unique_ptr<OpenedFile> file = openToRead(path);
+    std::unique_ptr<OpenedFile> file = openToRead(path);
     if (!S_ISREG(file->info.st_mode) || file->info.st_size < mappedFrom)
-        return std::make_unique<BufferContents>(readAll(*file, path));
-    const size_t size = size_t(file->info.st_size);
-    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
-    const size_t length = (size + size_t(FileContents::padding) + page - 1) / page * page;
-    // The file's pages go over the start of a zeroed region, so the padding behind its last byte
-    // is always there to read. The library is only ever replaced by a rename, never rewritten in
-    // place, so the pages stay those of the file that was opened.
-    void* base = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (base == MAP_FAILED)
-        fail("Could not read", path);
-    if (::mmap(base, size, PROT_READ, MAP_PRIVATE | MAP_FIXED, file->fd.get(), 0) == MAP_FAILED) {
-        const int code = errno;
-        ::munmap(base, length);
-        fail("Could not read", path, code);
-    }
-    return std::make_unique<MappedContents>(base, length, qsizetype(size));
+        return std::make_unique<ReadContents>(std::move(file), path);
+    return std::make_unique<MappedContents>(std::move(file), path);
 }
 
 bool PosixFileSystem::hasContents(const QString& path, QByteArrayView bytes) const

@@ -48,6 +48,8 @@ public:
     // Holder of the lock, when it quits: a later copy then waits for the lock instead of for an
     // answer that will not come.
     void stopListening();
+    // Holder of the lock, ending without destroying this object: lets go of the lock now.
+    void release() { lock_.reset(); }
     // Another copy: delivers the request, retrying while the holder is still starting up.
     bool sendShowWindowRequest(int timeoutMs = 2000) const;
 

@@ -1,11 +1,17 @@
 #include "support/ManualScheduler.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace vellicord {
 
 Scheduler::Item ManualScheduler::after(std::chrono::milliseconds delay, Work work)
 {
+    // Work called off just before is let go of now: a debounce calls off its work at every change,
+    // and a hundred thousand changes would otherwise pile up as many closures, all freed at once
+    // by the next advance (which left the allocator milliseconds of sorting for whatever came next).
+    while (!due_.empty() && std::prev(due_.end())->second.first.isCancelled())
+        due_.erase(std::prev(due_.end()));
     Item item;
     due_.emplace(std::make_pair(elapsed() + delay, sequence_++), std::make_pair(item, std::move(work)));
     return item;

@@ -53,6 +53,10 @@ TEST(JsonWriterTest, EscapingAndUtf8)
         JsonWriter w(out);
         w.string(c.text);
         EXPECT_EQ(out, c.json) << c.name;
+        // The same text kept as UTF-8 is written with the same bytes.
+        std::string fromUtf8;
+        JsonWriter(fromUtf8).string(Utf8Text(c.text));
+        EXPECT_EQ(fromUtf8, c.json) << c.name << " (from UTF-8)";
 
         simdjson::dom::parser parser;
         const QString back = JsonReader::string(JsonReader::parse(parser, out), "value");
@@ -155,6 +159,11 @@ TEST(JsonWriterTest, EscapingMatchesAReferenceOnRandomText)
         for (int i = 0; i < n; ++i)
             text += plainRun(random) != 0 ? QChar(u'x') : QChar(alphabet[pick(random)]);
         ASSERT_EQ(escaped(text), referenceEscaped(text)) << "round " << round;
+        if (!Text::hasLoneSurrogate(text)) {
+            std::string fromUtf8;
+            JsonWriter::appendEscaped(fromUtf8, text.toUtf8().toStdString());
+            ASSERT_EQ(fromUtf8, referenceEscaped(text)) << "round " << round << " from UTF-8";
+        }
     }
 }
 

@@ -49,6 +49,21 @@ TEST(RecordCodecTest, GoldenSelection)
               "}");
 }
 
+// A Markdown that is the text, as a capture from plain text has it, is read into the text's own
+// copy; any other is a copy of its own.
+TEST(RecordCodecTest, MarkdownThatIsTheTextIsKeptOnce)
+{
+    for (const bool same : {true, false}) {
+        Selection written = test::capture({.text = QStringLiteral("Passage \u00E9\n")});
+        written.markdown = same ? QStringLiteral("Passage \u00E9\n") : QStringLiteral("Passage \u00E9 ");
+        const Selection read = RecordCodec::fromJson<Selection>(RecordCodec::toJson(written), [](JsonReader::Value v) {
+            return RecordCodec::decodeSelection(v);
+        });
+        EXPECT_EQ(read, written) << same;
+        EXPECT_EQ(read.markdown.isSharedWith(read.text), same) << same;
+    }
+}
+
 TEST(RecordCodecTest, GoldenGroupDraftAndEntry)
 {
     const SelectionGroup group{test::uuid(9), QStringLiteral("Work"), QStringLiteral("#4F8EF7"), test::at(0)};

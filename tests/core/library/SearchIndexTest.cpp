@@ -22,14 +22,16 @@ QList<qsizetype> reference(const QList<Selection>& selections, const QString& qu
     return result;
 }
 
-// Mostly units that lower-case unit for unit (é, Ω and the Ohm sign, an emoji), now and then one
-// that makes a capture's lower case differ from a unit-by-unit one: İ, the Kelvin sign, a cased
-// letter outside the first plane, unpaired surrogates.
+// Mostly units that lower-case unit for unit (é and É, Ω and the Ohm sign, an emoji, a letter of
+// three bytes), now and then one that makes a capture's lower case differ from a unit-by-unit one
+// or take other bytes: İ, the Kelvin sign, a cased letter outside the first plane, unpaired
+// surrogates, ẞ, Ⱥ, the Ångström sign.
 QString randomText(QRandomGenerator& random, int maxLength)
 {
-    static const QStringList pieces{"a", "b", "ab", "ba",     " ",      "\n", "\u00E9",
-                                    "E", "K", "k",  "\u03A9", "\u2126", "x",  "\U0001F600"};
-    static const QStringList rare{"\u0130", "\u212A", "\U00010400", QString(QChar(0xD800)), QString(QChar(0xDC00))};
+    static const QStringList pieces{"a", "b", "ab", "ba",     " ",      "\n", "\u00E9",     "\u00C9",
+                                    "E", "K", "k",  "\u03A9", "\u2126", "x",  "\U0001F600", "\u4E2D"};
+    static const QStringList rare{"\u0130", "\u212A", "\U00010400", QString(QChar(0xD800)), QString(QChar(0xDC00)),
+                                  "\u1E9E", "\u023A", "\u212B"};
     QString text;
     for (int n = int(random.bounded(maxLength)); n > 0; --n) {
         const QStringList& from = random.bounded(12) == 0 ? rare : pieces;
@@ -133,6 +135,9 @@ TEST(SearchIndexTest, MatchesAsTheLowerCasedSearchText)
         {"a letter outside the first plane", "x\U00010400", {}, "App", {}, {}, "x\U00010428", true},
         {"an emoji stays", "A\U0001F600B", {}, "App", {}, {}, "a\U0001F600b", true},
         {"a final sigma stays σ", "\u039F\u0394\u039F\u03A3", {}, "App", {}, {}, "\u03BF\u03B4\u03BF\u03C3", true},
+        {"ẞ is ß, a byte shorter", "STRA\u1E9EE", {}, "App", {}, {}, "stra\u00DFe", true},
+        {"Ⱥ is ⱥ, a byte longer", "\u023A!", {}, "App", {}, {}, "\u2C65!", true},
+        {"the Ångström sign is å", "\u212B", "x", "App", {}, {}, "\u00E5", true},
         {"an unpaired surrogate after a change is replaced",
          "A" + lowSurrogate + "b",
          {},
@@ -248,11 +253,13 @@ TEST(SearchIndexTest, FindsTheQueryAtEveryPlaceInEveryField)
                  {"\u00E9t", "\u00C9T"},
                  {"\u03C9k\u00E9", "\u2126K\u00C9"},
                  {"a\U0001F600b", "A\U0001F600B"},
+                 {"\u4E2Dk", "\u4E2DK"},
                  {"abcdefghijklmnopqrstu", "ABCDEFGHIJKLMNOPQRSTU"}};
     for (const auto& c : cases) {
         SearchIndex index;
         QList<Selection> selections;
-        for (qsizetype length = c.written.size(); length <= 40; ++length) {
+        // Two blocks of the widest scan, in the bytes of UTF-8.
+        for (qsizetype length = c.written.size(); length <= 72; ++length) {
             for (qsizetype at = 0; at + c.written.size() <= length; ++at) {
                 QString present(length, u'x');
                 present.replace(at, c.written.size(), c.written);

@@ -16,7 +16,7 @@ QList<int> numbersOf(const SelectionList& list)
 {
     QList<int> numbers;
     for (const Selection& s : list)
-        numbers.append(s.text.toInt());
+        numbers.append(s.text.toString().toInt());
     return numbers;
 }
 

@@ -39,12 +39,17 @@ TEST(SelectionTest, Headline)
         {"line separator is not a line break", QStringLiteral("a\u2028b"), QStringLiteral("a\u2028b")},
         {"last line trimmed at the end", QStringLiteral("  word  \n \t "), QStringLiteral("word")},
         {"one line trimmed at the end", QStringLiteral("word \t"), QStringLiteral("word")},
+        {"spaces of other kinds before", QStringLiteral("\u00A0\u3000\u2028 word"), QStringLiteral("word")},
+        {"only spaces of other kinds after the line", QStringLiteral("word \n\u00A0\u3000"), QStringLiteral("word")},
+        {"a character beyond the first plane", QStringLiteral("ab\U0001F600cd\ne"), QStringLiteral("ab\U0001F600cd")},
+        {"an unpaired surrogate kept", QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b \n"),
+         QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b")},
     };
     for (const auto& c : cases) {
         const Selection s = capture({.text = c.text});
         EXPECT_EQ(s.headline(), c.headline) << c.name;
         // A list row reads a bounded prefix of the same headline.
-        for (qsizetype limit : {1, 3, 400})
+        for (qsizetype limit : {1, 3, 4, 5, 400})
             EXPECT_EQ(s.headline(limit), c.headline.left(limit)) << c.name << " " << limit;
     }
 }

@@ -12,9 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vellicord {
@@ -707,6 +710,98 @@ std::string rowName(const ::testing::TestParamInfo<Row>& info)
 }
 
 INSTANTIATE_TEST_SUITE_P(StorePersistence, LoadingMatrix, ::testing::ValuesIn(rows()), rowName);
+
+// A large library another program changes while it is loaded: once its contents are open, before
+// its captures are read.
+class ChangingFileSystem : public PosixFileSystem {
+public:
+    enum class Change {
+        cutShort, // to half its size
+        emptied,
+        rewrittenInPlace, // bytes in its middle written over, its size kept
+        grown, // more bytes put at its end
+    };
+
+    ChangingFileSystem(QString path, Change change)
+        : path_(std::move(path))
+        , change_(change)
+    {
+    }
+
+    std::unique_ptr<const FileContents> readContents(const QString& path) const override
+    {
+        auto contents = PosixFileSystem::readContents(path);
+        if (path == path_)
+            std::call_once(once_, [this] { apply(); });
+        return contents;
+    }
+
+private:
+    void apply() const
+    {
+        const QByteArray path = QFile::encodeName(path_);
+        struct stat info {};
+        ::stat(path.constData(), &info);
+        const int fd = ::open(path.constData(), O_WRONLY);
+        switch (change_) {
+        case Change::cutShort: ::ftruncate(fd, info.st_size / 2); break;
+        case Change::emptied: ::ftruncate(fd, 0); break;
+        case Change::rewrittenInPlace: ::pwrite(fd, "xxxxxxxxxxxxxxxx", 16, info.st_size / 2); break;
+        case Change::grown: ::pwrite(fd, "\n\n\n\n", 4, info.st_size); break;
+        }
+        // A program's write comes some time after the file was opened; a clock that moves in steps
+        // of milliseconds could otherwise give it the time of the opening.
+        const timespec later[2] = {info.st_atim, {info.st_mtim.tv_sec + 1, info.st_mtim.tv_nsec}};
+        ::futimens(fd, later);
+        ::close(fd);
+    }
+
+    QString path_;
+    Change change_;
+    mutable std::once_flag once_;
+};
+
+// A file that changes or shrinks during a load counts as damaged and never stops the process: a
+// file cut short under the decode's reads (mapped pages it no longer has were a bus error) reads as
+// zeros where it was cut, and any change at all makes the load set it aside and take the backup.
+TEST(StorePersistenceLoad, aLibraryChangedDuringTheLoadCountsAsDamaged)
+{
+    using Change = ChangingFileSystem::Change;
+    const struct {
+        const char* name;
+        Change change;
+        bool backupSame; // the backup holds the library's bytes, else an older library
+    } cases[] = {
+        {"cut short", Change::cutShort, true},
+        {"cut short, older backup", Change::cutShort, false},
+        {"emptied", Change::emptied, true},
+        {"rewritten in place", Change::rewrittenInPlace, false},
+        {"grown", Change::grown, true},
+    };
+    // Large enough to be mapped and decoded capture by capture on several threads.
+    const QByteArray read = bytes(library(6000, 0));
+    const QByteArray older = bytes(library(6000, 1));
+    ASSERT_GT(read.size(), 2 << 20);
+    for (const auto& c : cases) {
+        QTemporaryDir root;
+        const QString storePath = root.path() + QStringLiteral("/Vellicord.json");
+        const QString backupPath = StorePersistence::backupURL(storePath);
+        writeFile(storePath, read);
+        const QByteArray backup = c.backupSame ? read : older;
+        writeFile(backupPath, backup);
+        ChangingFileSystem files(storePath, c.change);
+        StorePersistence persistence(storePath, backupPath, files);
+        const StoreLoadResult result = persistence.load();
+
+        EXPECT_EQ(result.status.name(), Status(Status::recoveredFromBackup).name()) << c.name;
+        ASSERT_TRUE(result.snapshot) << c.name;
+        EXPECT_EQ(*result.snapshot, StorePersistence::decode(backup)) << c.name;
+        const QByteArray setAside = readFile(root.path() + QStringLiteral("/Vellicord.unreadable.json"));
+        EXPECT_NE(setAside, read) << c.name << ": the file as the other program left it";
+        EXPECT_EQ(readFile(storePath), backup) << c.name << ": the backup put in its place";
+        EXPECT_EQ(readFile(backupPath), backup) << c.name;
+    }
+}
 
 TEST(StorePersistenceLoad, writeAfterUnreadableLoadIsRefused)
 {

@@ -187,7 +187,7 @@ TEST_F(StoreTest, DestroyingTheStoreWritesThePendingSave)
 
 // A quit saves the library; when nothing changed since library and backup last took it whole,
 // neither file is touched (same inode, same modification time), also after operations that
-// change nothing yet ask for a save.
+// change nothing yet ask for a save, and the store says the files hold the library.
 TEST(StoreSaving, QuittingAnUnchangedLibraryWritesNothing)
 {
     using Stamp = std::pair<ino_t, timespec>;
@@ -302,7 +302,10 @@ TEST(StoreSaving, QuittingAnUnchangedLibraryWritesNothing)
         const Stamp libraryBefore = stamp(library.libraryPath), backupBefore = stamp(library.backupPath);
         EXPECT_EQ(!same(libraryBefore, libraryOpened), c.savedBeforeQuit) << c.name;
         EXPECT_EQ(!same(backupBefore, backupOpened), c.savedBeforeQuit) << c.name;
+        // What tells a quitting program it may leave without freeing the library.
+        EXPECT_EQ(store->isSaved(), !c.quitWrites) << c.name;
         EXPECT_TRUE(store->saveNow()) << c.name;
+        EXPECT_TRUE(store->isSaved()) << c.name;
         store.reset();
         EXPECT_EQ(!same(stamp(library.libraryPath), libraryBefore), c.quitWrites) << c.name;
         EXPECT_EQ(!same(stamp(library.backupPath), backupBefore), c.quitWrites) << c.name;

@@ -4,10 +4,14 @@
 #include "core/library/LibrarySamples.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -225,6 +229,7 @@ TEST_F(PosixFileSystemTest, contentsAndComparison)
         // Let go of, the pages read the same again.
         contents->release(1, size - 1);
         EXPECT_EQ(contents->bytes(), QByteArrayView(bytes)) << size;
+        EXPECT_NO_THROW(contents->check()) << size;
         EXPECT_TRUE(files.hasContents(path("file"), bytes)) << size;
         EXPECT_FALSE(files.hasContents(path("file"), bytes + "x")) << size;
         if (size > 0) {
@@ -237,6 +242,49 @@ TEST_F(PosixFileSystemTest, contentsAndComparison)
     EXPECT_THROW(files.readContents(path("missing")), FileSystemError);
     EXPECT_THROW(files.hasContents(path("missing"), "x"), FileSystemError);
     EXPECT_THROW(files.hasContents(root.path(), "x"), FileSystemError);
+}
+
+// Another program changes a file whose contents are being read: cut short, the pages it no longer
+// has read as zeros (a bus error would end the process), and either way the contents count as
+// changed.
+TEST_F(PosixFileSystemTest, contentsOfAFileChangedWhileReadCountAsChanged)
+{
+    const qsizetype page = qsizetype(::sysconf(_SC_PAGESIZE));
+    const qsizetype size = 4 << 20;
+    const struct {
+        const char* name;
+        qsizetype cutTo; // or -1: bytes written over in place
+    } cases[] = {{"cut short", size / 2 + 100}, {"emptied", 0}, {"written over in place", -1}};
+    for (const auto& c : cases) {
+        writeFile(path("file"), QByteArray(size, 'a'));
+        const auto contents = files.readContents(path("file"));
+        const QByteArray native = QFile::encodeName(path("file"));
+        if (c.cutTo >= 0) {
+            ASSERT_EQ(::truncate(native.constData(), c.cutTo), 0) << c.name;
+        } else {
+            const int fd = ::open(native.constData(), O_WRONLY);
+            ASSERT_EQ(::pwrite(fd, "bb", 2, size / 2), 2) << c.name;
+            // Changed a second later, whatever the clock's steps.
+            struct stat info {};
+            ::fstat(fd, &info);
+            const timespec later[2] = {info.st_atim, {info.st_mtim.tv_sec + 1, info.st_mtim.tv_nsec}};
+            ::futimens(fd, later);
+            ::close(fd);
+        }
+        const QByteArrayView bytes = contents->bytes();
+        ASSERT_EQ(bytes.size(), size) << c.name;
+        if (c.cutTo >= 0) {
+            const qsizetype kept = c.cutTo / page * page;
+            EXPECT_EQ(bytes.first(kept), QByteArray(kept, 'a')) << c.name;
+            EXPECT_EQ(bytes.sliced(size - page), QByteArray(page, '\0')) << c.name;
+        }
+        try {
+            contents->check();
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const FileSystemError& error) {
+            EXPECT_EQ(error.code(), ESTALE) << c.name;
+        }
+    }
 }
 
 TEST_F(PosixFileSystemTest, appendingCreatesAndAppends)
