@@ -76,7 +76,7 @@ QStringList imageFiles(const QDir& folder, const QString& name)
     return found;
 }
 
-// A name looked up without the icon theme, as the icon theme specification's last resort does: the
+// A name looked up without the icon theme, as desktops do when no theme has it: the
 // hicolor folders, the scalable one first and then the largest, then the pixmaps folders. Qt reads
 // a theme only by its index.theme, which a machine without a desktop may lack while its
 // applications' icons lie in hicolor all the same (XTerm's "mini.xterm", an SVG).
