@@ -141,9 +141,10 @@ void checkUniqueness(const StoreSnapshot& snapshot, CaptureIds* ids)
 // Captures are most of a library: a large list is decoded on several threads, straight into the
 // chunks the store keeps them in. element(parser, i) gives the i-th capture's JSON, parsed with the
 // thread's own parser where it needs one; done(first, last) is told of the captures decoded, a few
-// thousand at a time. With ids, only the captures' ids are kept there and the list stays empty.
-template<typename Element, typename Done>
-SelectionList decodeSelections(size_t count, Element element, Done done, CaptureIds* ids = nullptr)
+// thousand at a time; heapFor(first, last) gives the memory their records take, about. With ids,
+// only the captures' ids are kept there and the list stays empty.
+template<typename Element, typename Done, typename HeapFor>
+SelectionList decodeSelections(size_t count, Element element, Done done, HeapFor heapFor, CaptureIds* ids)
 {
     const size_t chunkCapacity = size_t(SelectionList::chunkCapacity);
     QList<QList<Selection>> chunks((qsizetype(count) + SelectionList::chunkCapacity - 1)
@@ -158,8 +159,8 @@ SelectionList decodeSelections(size_t count, Element element, Done done, Capture
                             // too deeply for the whole document is too deep here as well.
                             simdjson::dom::parser parser(simdjson::SIMDJSON_MAXSIZE_BYTES);
                             check(parser.allocate(0, simdjson::DEFAULT_MAX_DEPTH - 2), "document");
-                            // A capture takes about twice its JSON, most of which is text.
-                            const Parallel::ThreadHeap heap(ids ? 0 : size_t(end - begin) * chunkCapacity * 3072);
+                            const Parallel::ThreadHeap heap(
+                                ids ? 0 : heapFor(begin * chunkCapacity, std::min(count, end * chunkCapacity)));
                             RecordCodec::RecurringTexts recurring;
                             // Each call to done may cost every thread of the process a pause.
                             constexpr size_t chunksPerDone = 16;
@@ -194,8 +195,10 @@ SelectionList decodeSelections(simdjson::dom::array items, CaptureIds* ids)
     elements.reserve(items.size());
     for (Value item : items)
         elements.push_back(item);
+    // A document this small grows no heap worth readying.
     return decodeSelections(
-        elements.size(), [&](simdjson::dom::parser&, size_t i) { return elements[i]; }, [](size_t, size_t) {}, ids);
+        elements.size(), [&](simdjson::dom::parser&, size_t i) { return elements[i]; }, [](size_t, size_t) {},
+        [](size_t, size_t) { return size_t(0); }, ids);
 }
 
 // A large document split for parsing on several threads: the captures' list is most of it, and
@@ -265,6 +268,10 @@ StoreSnapshot decodeSnapshot(Value root, const SplitDocument* split, CaptureIds*
                         const char* start = split->file->bytes().data();
                         split->file->release(captures[first].data() - start,
                                              captures[last - 1].data() + captures[last - 1].size() - start);
+                    },
+                    // Decoded, a capture takes about what its JSON takes: its texts are most of both.
+                    [&](size_t first, size_t last) {
+                        return size_t(captures[last - 1].data() + captures[last - 1].size() - captures[first].data());
                     },
                     ids);
             } else {
