@@ -200,8 +200,9 @@ void AppDelegate::connectActions()
     on(actions_->settings, &AppDelegate::showSettings);
     on(actions_->checkForUpdates, &AppDelegate::checkForUpdates);
     on(actions_->hide, [] {
+        // The tray icon is drawn in a window of Qt's own; hidden, it leaves the tray for good.
         for (QWidget* window : QApplication::topLevelWidgets())
-            if (window->isVisible() && window->isWindow())
+            if (window->isVisible() && window->isWindow() && !window->inherits("QSystemTrayIconSys"))
                 window->hide();
     });
     on(actions_->quit, [] { QApplication::quit(); });

@@ -139,6 +139,17 @@ TEST(ContentViewState, SelectionFollowsTheListAndWhatIsShown)
     state.selectInList({lib.a, lib.d, lib.b});
     state.selectInList({lib.a, lib.b});
     EXPECT_TRUE(state.detailSelectionID() == lib.a || state.detailSelectionID() == lib.b);
+    // A row that leaves the list's selection (a Control-click, a delete) leaves the inspector alone.
+    const QSet<QUuid> three{lib.a, lib.b, lib.d};
+    for (const QUuid& inspected : three) {
+        for (const QUuid& left : three) {
+            if (left == inspected)
+                continue;
+            state.setSelection(three, inspected);
+            state.selectInList(QSet<QUuid>(three).subtract({left}));
+            EXPECT_EQ(state.detailSelectionID(), inspected);
+        }
+    }
 
     // A search that hides the inspected capture moves the inspector to one that stays.
     state.setSelection({lib.a, lib.d, lib.b}, lib.d);
