@@ -16,7 +16,8 @@ QString render(const QString& markdown)
     const CmarkDocument document(markdown);
     if (!document.root())
         return QString();
-    char* html = cmark_render_html(document.root(), CMARK_OPT_DEFAULT, cmark_parser_get_syntax_extensions(document.parser()));
+    char* html = cmark_render_html(document.root(), CMARK_OPT_DEFAULT | CMARK_OPT_HARDBREAKS,
+                                   cmark_parser_get_syntax_extensions(document.parser()));
     if (!html)
         return QString();
     const QString result = QString::fromUtf8(html);
