@@ -25,4 +25,15 @@ QString render(const QString& markdown)
     return result;
 }
 
+QString ofPlainText(const QString& text)
+{
+    if (text.isEmpty())
+        return QString();
+    const QString lineBreak = QStringLiteral("<br />");
+    QString lines = text.toHtmlEscaped();
+    lines.replace(QStringLiteral("\r\n"), lineBreak).replace(u'\r', lineBreak).replace(u'\n', lineBreak);
+    // Editors that honour the style keep runs of spaces and tabs too, as indented code needs.
+    return QStringLiteral("<p style=\"white-space: pre-wrap\">") + lines + QStringLiteral("</p>\n");
+}
+
 } // namespace vellicord::MarkdownHtml
