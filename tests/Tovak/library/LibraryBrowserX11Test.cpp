@@ -568,10 +568,15 @@ TEST(LibraryBrowserX11, RowsByHandAndByScreenReader)
     QDir().mkpath(QFileInfo(file).path());
     QDir().mkpath(home.filePath(QStringLiteral("run")));
     StoreSnapshot library = LibrarySamples::library(5); // the newest first; the group "Reading"
-    library.selections[2].text = library.selections[2].markdown = QStringLiteral("Rain all day");
+    // A terminal's text (plain: its Markdown is its text), and two passages of Markdown.
+    library.selections[2].text = library.selections[2].markdown
+        = u"Rain all day\nprint(__name__)\n# x\n1. x\n<b>x</b>\n*x*"_qs;
+    library.selections[3].text = u"Passage 3\n\nabout the weather"_qs;
+    library.selections[3].markdown = u"Passage 3\nabout the weather"_qs;
+    library.selections[4].markdown = u"**Passage 4** about [the weather](https://example.org/)"_qs;
     LibrarySamples::writeFile(file, StorePersistence::encode(library));
     const QUuid reading = library.groups.first().id;
-    const auto passage = [&library](int n) { return library.selections[n].text; };
+    const auto passage = [&library](int n) { return library.selections[n].headline(); };
 
     // One order of its hashes each run: where the program may take any member of a set, it takes
     // the same one every time, and a wrong pick shows every time.
@@ -632,6 +637,22 @@ TEST(LibraryBrowserX11, RowsByHandAndByScreenReader)
             steps << QStringLiteral("keyup") << key;
         xdotool(steps);
     };
+    // The inspector as a screen reader reads it: the terminal's text as captured, line by line; the
+    // Markdown rendered, each of its lines a line.
+    Accessible passageView;
+    const QList<std::pair<int, QString>> passages{
+        {2, library.selections[2].text}, {3, u"Passage 3\nabout the weather"_qs}, {4, passage(4)}};
+    for (const auto& [n, text] : passages) {
+        clickRow(n, QStringLiteral("1"));
+        EXPECT_TRUE(waitFor(
+            [&] {
+                if (!passageView)
+                    passageView = shown(program, app, ATSPI_ROLE_TEXT, QStringLiteral("Captured Passage"));
+                return passageView && textOf(passageView) == text;
+            },
+            5000))
+            << qPrintable(passageView ? textOf(passageView) : passage(n));
+    }
     clickRow(2, QStringLiteral("1"));
     clickRow(1, QStringLiteral("1"), {QStringLiteral("ctrl")});
     ASSERT_TRUE(waitFor([&] { return selectedNames(list) == QStringList{passage(2), passage(1)}; }, 5000));
