@@ -353,6 +353,10 @@ TEST(AppDelegate, ASaveThatFailsOnAFullDiskIsReported)
     h.finishCapture();
     ASSERT_TRUE(h.toast());
     EXPECT_EQ(h.toast()->title, QStringLiteral("Saved · Notes"));
+    // The save that follows fails while the panel is up: it says so.
+    h.settle();
+    ASSERT_TRUE(h.toast());
+    EXPECT_EQ(h.toast()->title, QStringLiteral("Kept, not yet on disk · Notes"));
     h.delegate->showMainWindow();
     h.settle();
     EXPECT_EQ(h.store->persistenceStatus(), StorePersistenceStatus::saveFailed);
