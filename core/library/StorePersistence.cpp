@@ -568,7 +568,12 @@ StorePersistence::FileRead StorePersistence::read(const QString& path) const
 
 QByteArrayView StorePersistence::FileRead::bytes() const
 {
-    return contents ? contents->bytes() : QByteArrayView();
+    if (!contents)
+        return {};
+    // Some editors put a byte order mark before a UTF-8 document. It carries no content (the writer
+    // never writes one), and JSON does not allow it.
+    const QByteArrayView all = contents->bytes();
+    return all.startsWith(QByteArrayView("\xEF\xBB\xBF")) ? all.sliced(3) : all;
 }
 
 struct StorePersistence::ParsedDocument : Parsed {

@@ -52,6 +52,8 @@ enum class Content {
     versionTwoPointZero,
     versionThreePointZero,
     versionExponent,
+    pipe, // a named pipe nothing writes into
+    byteOrderMark, // libraryA after the UTF-8 byte order mark an editor may put first
 };
 
 // Where links in the library's folder lead (relative, as a user's link often is).
@@ -106,7 +108,9 @@ QByteArray contentBytes(Content content)
     case Content::repeatedVersion:
         return bytes(library(2)).replace("\"version\": 2\n}", "\"version\": 2,\n  \"version\": 2\n}");
     case Content::partialWrite: return "{\n  \"activeDraftID\": \"0000";
+    case Content::byteOrderMark: return "\xEF\xBB\xBF" + bytes(library(2, 0));
     case Content::none:
+    case Content::pipe:
     case Content::folder:
     case Content::linkElsewhere:
     case Content::danglingLink: break;
@@ -118,6 +122,7 @@ std::string expectedEntry(Content content, const QString& path)
 {
     switch (content) {
     case Content::folder: return "<folder>";
+    case Content::pipe: return "<special file>";
     case Content::linkElsewhere:
         return std::string("<link to ") + elsewhere + QFileInfo(path).fileName().toStdString() + ">";
     case Content::danglingLink:
@@ -132,6 +137,7 @@ void place(const QString& path, Content content)
     switch (content) {
     case Content::none: return;
     case Content::folder: QDir().mkpath(path); return;
+    case Content::pipe: ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); return;
     case Content::linkElsewhere:
         QDir().mkpath(QFileInfo(path).path() + QLatin1Char('/') + QLatin1String(elsewhere));
         writeFile(QFileInfo(path).path() + QLatin1Char('/') + QLatin1String(elsewhere) + name,
@@ -174,6 +180,7 @@ const char* const missingBackup = "Could not open {dir}/Vellicord.backup.json: N
 const char* const libraryTargetMissing = "Could not open {dir}/Vellicord.json: No such file or directory";
 const char* const notCopied = "The unreadable primary store could not be copied and remains in place. ";
 const char* const readOnly = "The backup was opened read-only because the unreadable primary could not be preserved.";
+const char* const libraryNotAFile = "Could not read {dir}/Vellicord.json: Not a regular file";
 
 std::string cat(std::initializer_list<std::string> parts)
 {
@@ -475,6 +482,16 @@ const std::vector<Row>& rows()
           "{dir}/Vellicord.json: Is a directory",
           "The backup was opened read-only because the unreadable primary could not be preserved."},
          {{"Vellicord.json", C::folder}, {"Vellicord.backup.json", C::libraryB}}},
+        // Nothing may wait for a writer to a pipe: it is read as a folder there would be.
+        {"a pipe, valid backup", C::pipe, C::libraryB, {}, {}, Status::unreadablePrimary, C::libraryB,
+         {cat({primaryUnreadable, libraryNotAFile}), cat({notCopied, libraryNotAFile}), readOnly},
+         {{"Vellicord.json", C::pipe}, {"Vellicord.backup.json", C::libraryB}}},
+        {"valid library, backup a pipe", C::libraryA, C::pipe, {}, {}, Status::backupUnavailable, C::libraryA,
+         {"The local store backup could not be refreshed. Could not replace {dir}/Vellicord.backup.json: Not a "
+          "regular file"},
+         {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::pipe}}},
+        {"a byte order mark before a valid library", C::byteOrderMark, C::none, {}, {}, Status::ready, C::libraryA,
+         {refreshed}, {{"Vellicord.json", C::byteOrderMark}, {"Vellicord.backup.json", C::libraryA}}},
         {"bad JSON, valid backup, copy fails",
          C::badJson,
          C::libraryB,
