@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -33,6 +34,17 @@ const char* caseDescription(ErrorCase errorCase)
         return "Changes to the library are not saved in this session: its file could not be opened safely at start.";
     }
     return "";
+}
+
+bool isOutOfSpace(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const FileSystemError& fileError) {
+        return fileError.code() == ENOSPC || fileError.code() == EDQUOT;
+    } catch (...) {
+        return false;
+    }
 }
 
 bool isReadableVersion(int64_t version)
@@ -494,6 +506,14 @@ void StorePersistence::write(StoreSnapshot snapshot)
             libraryError = std::current_exception();
         }
         backupWriter.join();
+        // A disk with room for one more copy of the library, and not two: the library goes first,
+        // and the backup's temporary file takes room only once the library's old file gave up its own.
+        if (libraryError && isOutOfSpace(libraryError)) {
+            backup.reset();
+            backupError = nullptr;
+            libraryError = nullptr;
+            library = fileManager_.prepareAtomicWrite(storeURL_, view);
+        }
     } catch (...) {
         libraryError = std::current_exception();
     }
@@ -505,8 +525,10 @@ void StorePersistence::write(StoreSnapshot snapshot)
         std::rethrow_exception(libraryError);
     library->commit();
     try {
-        if (backupError)
+        if (backupError && !isOutOfSpace(backupError))
             std::rethrow_exception(backupError);
+        if (!backup)
+            backup = fileManager_.prepareAtomicWrite(backupURL_, view);
         backup->commit();
     } catch (...) {
         throw PersistenceError(ErrorCase::backupWriteFailed, std::current_exception());
