@@ -723,10 +723,38 @@ StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const Fil
     try {
         writeCopy(backupURL_, primary);
     } catch (const std::exception& error) {
+        if (changedSinceRead(primary))
+            return rewriteChangedPrimary(std::move(snapshot));
         logFailure(QStringLiteral("The local store backup could not be refreshed."), error);
         return {std::move(snapshot), StorePersistenceStatus::backupUnavailable};
     }
     logEvent(QStringLiteral("The local store backup was refreshed from the valid primary store."));
+    return {std::move(snapshot), StorePersistenceStatus::ready};
+}
+
+bool StorePersistence::changedSinceRead(const FileRead& file)
+{
+    try {
+        file.contents->check();
+    } catch (const FileSystemError&) {
+        return true;
+    }
+    return false;
+}
+
+StoreLoadResult StorePersistence::rewriteChangedPrimary(StoreSnapshot snapshot)
+{
+    // Another program wrote the library, or cut it short, after it was loaded and before its backup
+    // was refreshed from it: the library as loaded, checked whole, is in memory only. It goes to
+    // both files now rather than at the next change, which may never come.
+    logEvent(QStringLiteral("The library file changed while its backup was refreshed from it. Vellicord writes the "
+                            "library it loaded to both files again."));
+    try {
+        write(snapshot);
+    } catch (const std::exception& error) {
+        logFailure(QStringLiteral("The library could not be written again."), error);
+        return {std::move(snapshot), failureStatus(error)};
+    }
     return {std::move(snapshot), StorePersistenceStatus::ready};
 }
 

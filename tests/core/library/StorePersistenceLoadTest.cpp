@@ -729,7 +729,7 @@ std::string rowName(const ::testing::TestParamInfo<Row>& info)
 INSTANTIATE_TEST_SUITE_P(StorePersistence, LoadingMatrix, ::testing::ValuesIn(rows()), rowName);
 
 // A large library another program changes while it is loaded: once its contents are open, before
-// its captures are read.
+// its captures are read, or once they are read, as its backup is written from them.
 class ChangingFileSystem : public PosixFileSystem {
 public:
     enum class Change {
@@ -739,18 +739,27 @@ public:
         grown, // more bytes put at its end
     };
 
-    ChangingFileSystem(QString path, Change change)
+    ChangingFileSystem(QString path, Change change, bool duringRefresh)
         : path_(std::move(path))
         , change_(change)
+        , duringRefresh_(duringRefresh)
     {
     }
 
     std::unique_ptr<const FileContents> readContents(const QString& path) const override
     {
         auto contents = PosixFileSystem::readContents(path);
-        if (path == path_)
+        if (path == path_ && !duringRefresh_)
             std::call_once(once_, [this] { apply(); });
         return contents;
+    }
+
+protected:
+    void writeTemporary(int fd, QByteArrayView bytes, const QString& target) override
+    {
+        if (duringRefresh_)
+            std::call_once(once_, [this] { apply(); });
+        PosixFileSystem::writeTemporary(fd, bytes, target);
     }
 
 private:
@@ -775,12 +784,14 @@ private:
 
     QString path_;
     Change change_;
+    bool duringRefresh_;
     mutable std::once_flag once_;
 };
 
 // A file that changes or shrinks during a load counts as damaged and never stops the process: a
 // file cut short under the decode's reads (mapped pages it no longer has were a bus error) reads as
 // zeros where it was cut, and any change at all makes the load set it aside and take the backup.
+// Changed once it was read whole, the library as read is written again.
 TEST(StorePersistenceLoad, aLibraryChangedDuringTheLoadCountsAsDamaged)
 {
     using Change = ChangingFileSystem::Change;
@@ -788,12 +799,14 @@ TEST(StorePersistenceLoad, aLibraryChangedDuringTheLoadCountsAsDamaged)
         const char* name;
         Change change;
         bool backupSame; // the backup holds the library's bytes, else an older library
+        bool duringRefresh = false;
     } cases[] = {
         {"cut short", Change::cutShort, true},
         {"cut short, older backup", Change::cutShort, false},
         {"emptied", Change::emptied, true},
         {"rewritten in place", Change::rewrittenInPlace, false},
         {"grown", Change::grown, true},
+        {"cut short during the backup refresh", Change::cutShort, false, true},
     };
     // Large enough to be mapped and decoded capture by capture on several threads.
     const QByteArray read = bytes(library(6000, 0));
@@ -806,17 +819,19 @@ TEST(StorePersistenceLoad, aLibraryChangedDuringTheLoadCountsAsDamaged)
         writeFile(storePath, read);
         const QByteArray backup = c.backupSame ? read : older;
         writeFile(backupPath, backup);
-        ChangingFileSystem files(storePath, c.change);
+        ChangingFileSystem files(storePath, c.change, c.duringRefresh);
         StorePersistence persistence(storePath, backupPath, files);
         const StoreLoadResult result = persistence.load();
 
-        EXPECT_EQ(result.status.name(), Status(Status::recoveredFromBackup).name()) << c.name;
+        const QByteArray kept = c.duringRefresh ? read : backup;
+        EXPECT_EQ(result.status.name(), Status(c.duringRefresh ? Status::ready : Status::recoveredFromBackup).name())
+            << c.name;
         ASSERT_TRUE(result.snapshot) << c.name;
-        EXPECT_EQ(*result.snapshot, StorePersistence::decode(backup)) << c.name;
+        EXPECT_EQ(*result.snapshot, StorePersistence::decode(kept)) << c.name;
         const QByteArray setAside = readFile(root.path() + QStringLiteral("/Vellicord.unreadable.json"));
-        EXPECT_NE(setAside, read) << c.name << ": the file as the other program left it";
-        EXPECT_EQ(readFile(storePath), backup) << c.name << ": the backup put in its place";
-        EXPECT_EQ(readFile(backupPath), backup) << c.name;
+        EXPECT_NE(setAside, read) << c.name << ": the file as the other program left it, if set aside";
+        EXPECT_EQ(readFile(storePath), kept) << c.name << ": the backup put in its place, or the library again";
+        EXPECT_EQ(readFile(backupPath), kept) << c.name;
     }
 }
 
