@@ -292,7 +292,9 @@ uintptr_t pageSizeForHandler = 4096;
 // handler, but on Linux it is the system call alone, which is.
 void onBusError(int signal, siginfo_t* info, void* context)
 {
-    const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+    // Only the kernel's report of such a read names an address; a SIGBUS another process sent
+    // (kill -BUS) carries its sender where the address would be, and is never ours to take.
+    const auto address = info->si_code == BUS_ADRERR ? reinterpret_cast<uintptr_t>(info->si_addr) : 0;
     for (MappedRegion& region : mappedRegions) {
         const uintptr_t begin = region.begin.load(std::memory_order_acquire);
         const uintptr_t end = region.end.load(std::memory_order_acquire);
@@ -311,9 +313,15 @@ void onBusError(int signal, siginfo_t* info, void* context)
         busErrorBefore.sa_sigaction(signal, info, context);
     } else if (busErrorBefore.sa_handler != SIG_DFL && busErrorBefore.sa_handler != SIG_IGN) {
         busErrorBefore.sa_handler(signal);
-    } else {
-        // The faulting read runs again on return, and ends the process as it would have.
-        ::signal(signal, SIG_DFL);
+    } else if (busErrorBefore.sa_handler == SIG_DFL || info->si_code > 0) {
+        // Ended by the signal, the first time: raised again, it arrives as the handler returns (a
+        // faulting read would fault again, but a signal sent once never comes back by itself). A
+        // fault ends the process even where the signal was ignored.
+        struct sigaction byDefault {};
+        byDefault.sa_handler = SIG_DFL;
+        sigemptyset(&byDefault.sa_mask);
+        ::sigaction(signal, &byDefault, nullptr);
+        ::raise(signal);
     }
 }
 
