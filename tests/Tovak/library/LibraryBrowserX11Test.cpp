@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -17,11 +18,16 @@
 
 #include <atspi/atspi.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <deque>
+
+#include <sys/mount.h>
+
 // Last: Xlib's macros (None, Bool, ...) would break the headers above.
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-
-#include <deque>
 
 using namespace vellicord;
 
@@ -118,6 +124,9 @@ QProcessEnvironment environmentIn(const QTemporaryDir& home)
     environment.insert(QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
     environment.insert(QStringLiteral("VELLICORD_LOG_DIR"), home.filePath(QStringLiteral("logs")));
+    // A SIGBUS goes to the program's own handler, as it does without the address checker.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":handle_sigbus=0"));
     return environment;
 }
 
@@ -358,8 +367,11 @@ TEST(LibraryBrowserX11, SearchTheLibraryAndCopyARowByDoubleClick)
         },
         5000));
 
-    program.terminate();
+    // A SIGBUS another process sends is no fault in the mapped library: it ends the program at once.
+    ::kill(pid_t(program.processId()), SIGBUS);
     EXPECT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(program.exitCode(), SIGBUS);
 }
 
 // The real program: Control-N makes the first prompt and shows it (the window is titled after
@@ -903,3 +915,50 @@ TEST(ShellX11, ShortcutTakenElsewhereIsReportedAndHideLeavesTheTrayIcon)
 }
 
 } // namespace
+
+// The real program on a full disk: six captures it could not save, and Control-Q. The alert says
+// what would be lost and keeps the program open on Return; with room again, Control-Q saves and quits.
+TEST(LibraryBrowserX11, QuitWithChangesTheDiskCannotTakeAsksFirst)
+{
+    WindowManager manager;
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || !manager.start())
+        GTEST_SKIP() << "needs a D-Bus session bus and a window manager (openbox)";
+    QTemporaryDir home;
+    const QString data = home.filePath(QStringLiteral("data"));
+    QDir().mkpath(data);
+    QDir().mkpath(home.filePath(QStringLiteral("run")));
+    if (::mount("tmpfs", QFile::encodeName(data).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "a small disk of its own needs root to mount: " << std::strerror(errno);
+    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(data).constData(), MNT_DETACH); });
+    LibrarySamples::writeFile(data + QStringLiteral("/filler"), QByteArray(64 << 10, 'x'));
+    QProcess program;
+    ASSERT_TRUE(start(program, home, {QStringLiteral("-showWindowOnLaunch")}));
+    QString window;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            window = launchWindow(program, QStringLiteral("^Vellicord$"));
+            return !window.isEmpty()
+                && LibrarySamples::readFile(home.filePath(QStringLiteral("logs/vellicord.log")))
+                       .contains("save failed");
+        },
+        20000));
+    // Not sent to the window by its id: it is gone before the keys are let go of.
+    const auto quit = [&] {
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window, QStringLiteral("key"),
+                 QStringLiteral("ctrl+q")});
+    };
+    quit();
+    Accessible app;
+    const QString text
+        = QStringLiteral("Vellicord could not write 6 changes to the library file. If you quit now, they "
+                         "will be lost.\n\nMake room on the disk that holds the library, then quit again.");
+    ASSERT_TRUE(waitFor([&] { return bool(shown(program, app, ATSPI_ROLE_LABEL, text)); }, 10000));
+    EXPECT_TRUE(shown(program, app, ATSPI_ROLE_PUSH_BUTTON, QStringLiteral("Quit Anyway")));
+    xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    EXPECT_TRUE(waitFor([&] { return !shown(program, app, ATSPI_ROLE_LABEL, text); }, 5000));
+    EXPECT_FALSE(program.waitForFinished(1000)) << "Return keeps Vellicord open";
+    QFile::remove(data + QStringLiteral("/filler"));
+    quit();
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(storedLibrary(data + QStringLiteral("/Vellicord/Vellicord.json")).selections.size(), 6);
+}

@@ -110,6 +110,8 @@ TEST(CommandLine, OptionsDecideInTheirOrder)
         {"screenshot into a path written as a folder", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("shots/")}, 1, {}, folderError, {}},
         {"screenshot into ..", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("a/..")}, 1, {}, folderError, {}},
         {"screenshot into a folder that is there", {QStringLiteral("-exportSampleScreenshot"), QDir::tempPath()}, 1, {}, folderError, {}},
+        {"screenshot over a device", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("/dev/null")}, 1, {},
+         QStringLiteral("error: Provide a file path after -exportSampleScreenshot, not a device, pipe or socket.\n"), {}},
     };
     for (const Case& c : cases) {
         const Outcome outcome = run(c.arguments);
