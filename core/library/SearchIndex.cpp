@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 
 #ifdef __SSE2__
 #include <immintrin.h>
@@ -746,31 +747,51 @@ void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<boo
             previous.insert(entries_[i].id, i);
     }
 
+    // Each capture's entry is made on its own: the places are made first, then filled on several
+    // threads, a share of the library each.
+    const size_t n = size_t(selections.size());
     BlockVector<Entry> entries;
     BlockVector<Fingerprint> fingerprints;
-    qsizetype liveUnits = 0;
-    for (const Selection& s : selections) {
-        if (stop && stop->load(std::memory_order_relaxed))
-            return;
-        uint64_t* bits = fingerprints.emplace_back().data();
-        const auto old = previous.constFind(s.id);
-        if (old != previous.cend()) {
-            const Entry& e = entries_[old.value()];
-            if (e.text.isSharedWith(s.text) && e.markdown.isSharedWith(s.markdown) && sameString(e.appName, s.appName)
-                && sameOptional(e.sourceURL, s.sourceURL) && sameOptional(e.filePath, s.filePath)) {
-                std::copy_n(fingerprints_[old.value()].data(), fingerprintWords, bits);
-                entries.push_back(e);
-                liveUnits += units(e);
-                continue;
+    for (size_t i = 0; i < n; ++i) {
+        entries.emplace_back();
+        fingerprints.emplace_back();
+    }
+    const size_t chunks = size_t(selections.chunkCount());
+    std::vector<qsizetype> units(chunks, 0);
+    std::atomic<bool> stopped = false;
+    Parallel::forChunks(chunks, Parallel::threadsFor(n, 8192), [&](size_t, size_t begin, size_t end) {
+        for (size_t chunk = begin; chunk < end; ++chunk) {
+            size_t i = size_t(selections.chunkStart(qsizetype(chunk)));
+            for (const Selection& s : selections.chunk(qsizetype(chunk))) {
+                if (stop && stop->load(std::memory_order_relaxed)) {
+                    stopped = true;
+                    return;
+                }
+                uint64_t* bits = fingerprints[i].data();
+                Entry& entry = entries[i++];
+                const auto old = previous.constFind(s.id);
+                if (old != previous.cend()) {
+                    const Entry& e = entries_[old.value()];
+                    if (e.text.isSharedWith(s.text) && e.markdown.isSharedWith(s.markdown)
+                        && sameString(e.appName, s.appName) && sameOptional(e.sourceURL, s.sourceURL)
+                        && sameOptional(e.filePath, s.filePath)) {
+                        std::copy_n(fingerprints_[old.value()].data(), fingerprintWords, bits);
+                        entry = e;
+                        units[chunk] += SearchIndex::units(entry);
+                        continue;
+                    }
+                }
+                entry = entryFor(s, bits);
+                units[chunk] += SearchIndex::units(entry);
             }
         }
-        entries.push_back(entryFor(s, bits));
-        liveUnits += units(entries.back());
-    }
+    });
+    if (stopped)
+        return;
     entries_ = std::move(entries);
     fingerprints_ = std::move(fingerprints);
     erased_ = 0;
-    liveUnits_ = liveUnits;
+    liveUnits_ = std::accumulate(units.begin(), units.end(), qsizetype(0));
 }
 
 qsizetype SearchIndex::append(const Selection& selection)

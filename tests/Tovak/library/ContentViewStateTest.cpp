@@ -2,8 +2,10 @@
 
 #include "core/library/SourceIdentity.h"
 #include "support/TemporaryLibrary.h"
+#include "tests/core/library/LibrarySamples.h"
 
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +100,58 @@ TEST(ContentViewState, ScopeThenQueryThenOrder)
         lib.state->setSearchText(c.search);
         lib.state->setSortMode(c.mode);
         EXPECT_EQ(lib.visible(), c.expected) << c.name;
+    }
+}
+
+// A search typed while the window's search index is still being made takes no wait: the list stays
+// as it was, and once the index is made it shows what the last text asks for, the captures added
+// and deleted meanwhile included, exactly as the plain derivation does.
+TEST(ContentViewState, ASearchTypedWhileTheIndexIsMadeIsAnsweredWhenItIs)
+{
+    TemporaryLibrary library;
+    TemporaryLibrary::writeAll(library.libraryPath, LibrarySamples::bytes(LibrarySamples::everyday(3000)));
+    const std::unique_ptr<Store> store = library.open();
+    const auto ids = [](const QList<Selection>& selections) {
+        QList<QUuid> result;
+        for (const Selection& s : selections)
+            result.append(s.id);
+        return result;
+    };
+    struct Case {
+        const char* name;
+        QStringList typed;
+        bool changeMeanwhile;
+    };
+    const Case cases[] = {
+        {"one letter", {QStringLiteral("t")}, false},
+        {"a word typed on", {QStringLiteral("t"), QStringLiteral("th"), QStringLiteral("The")}, false},
+        {"a letter taken back", {QStringLiteral("the"), QStringLiteral("th")}, false},
+        {"nothing matches", {QStringLiteral("zzqx")}, false},
+        {"non-ASCII", {QStringLiteral("na\u00EFve r\u00E9")}, false},
+        {"captures added and deleted meanwhile", {QStringLiteral("the")}, true},
+    };
+    for (const Case& c : cases) {
+        ContentViewState state(*store, library.time, library.time);
+        state.model().prepareSearch();
+        const QList<QUuid> before = ids(state.visibleSelections());
+        for (const QString& text : c.typed) {
+            state.setSearchText(text);
+            EXPECT_EQ(ids(state.visibleSelections()), before) << c.name << ": the keystroke waited for the index";
+        }
+        if (c.changeMeanwhile) {
+            Selection added = store->selections().first();
+            added.id = QUuid::createUuid();
+            added.createdAt = added.createdAt.addSecs(1);
+            store->add(added);
+            store->remove(store->selections()[5].id);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !state.model().isWaitingForSearch(); }, 60000)) << c.name;
+        QList<Selection> matching;
+        for (const Selection& s : store->selections()) {
+            if (SortModes::matches(state.query(), s))
+                matching.append(s);
+        }
+        EXPECT_EQ(ids(state.visibleSelections()), ids(SortModes::sort(SortMode::newestFirst, matching))) << c.name;
     }
 }
 
