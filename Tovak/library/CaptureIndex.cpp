@@ -17,6 +17,8 @@ constexpr qsizetype compactionThreshold = 4096;
 // Up to this many everyday captures (about 1.5 KB each), the search index is made in a few
 // milliseconds.
 constexpr qsizetype indexedAtOnce = 500;
+// The most earlier queries whose hits are kept while a query is typed on.
+constexpr size_t typedOnKept = 4;
 
 } // namespace
 
@@ -132,6 +134,7 @@ void CaptureIndex::rebuild()
         order.reset();
     hits_.clear();
     hitFlags_.clear();
+    typedOn_.clear();
     if (!hitsQuery_.isEmpty()) {
         for (const QUuid& id : hitIDs)
             hits_.append(qsizetype(slots_.value(id)));
@@ -310,6 +313,9 @@ CaptureIndex::Slot CaptureIndex::add(const Selection& s)
 
 void CaptureIndex::apply(const Store::SelectionsChange& change)
 {
+    // The hits kept of earlier queries know nothing of the captures added or removed.
+    if (!change.added.isEmpty() || !change.removed.isEmpty())
+        typedOn_.clear();
     if (!change.removed.isEmpty()) {
         std::vector<Slot> gone;
         gone.reserve(size_t(change.removed.size()));
@@ -455,13 +461,28 @@ void CaptureIndex::updateHits(const QString& query)
         hitsQuery_.clear();
         hits_.clear();
         hitFlags_.clear();
+        typedOn_.clear();
         return;
     }
-    // A query that holds the previous one can only match among its hits.
-    if (!hitsQuery_.isEmpty() && query.contains(hitsQuery_))
-        hits_ = search().matching(query, &hits_);
-    else
+    // What the query was typed on from stays while it holds it: a letter taken back finds its hits
+    // again without a search, and a query that holds an earlier one can only match among its hits.
+    if (!hitsQuery_.isEmpty())
+        typedOn_.emplace_back(hitsQuery_, std::move(hits_));
+    std::erase_if(typedOn_, [&](const auto& earlier) { return !query.contains(earlier.first); });
+    const auto longest = std::max_element(typedOn_.begin(), typedOn_.end(), [](const auto& a, const auto& b) {
+        return a.first.size() < b.first.size();
+    });
+    if (longest == typedOn_.end()) {
         hits_ = search().matching(query);
+    } else if (longest->first == query) {
+        hits_ = std::move(longest->second);
+        typedOn_.erase(longest);
+    } else {
+        hits_ = search().matching(query, &longest->second);
+    }
+    // The shortest and the latest are kept: each may hold as many hits as there are captures.
+    if (typedOn_.size() > typedOnKept)
+        typedOn_.erase(typedOn_.begin() + 1, typedOn_.end() - qptrdiff(typedOnKept - 1));
     hitsQuery_ = query;
     hitFlags_.assign(ids_.size(), 0);
     for (qsizetype slot : std::as_const(hits_))

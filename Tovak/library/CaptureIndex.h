@@ -137,6 +137,7 @@ private:
     std::vector<std::variant<Append, Erase>> searchChanges_;
     QString hitsQuery_;
     QList<qsizetype> hits_; // slots that match hitsQuery_, ascending
+    std::vector<std::pair<QString, QList<qsizetype>>> typedOn_; // earlier queries held in hitsQuery_, and their hits
     std::vector<uint8_t> hitFlags_; // by slot
 
     std::array<std::optional<std::vector<Slot>>, 4> orders_;
