@@ -35,6 +35,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -66,13 +67,15 @@ const QString adoptionFailure = QStringLiteral(
     "start. Resolve the local storage problem, then open Vellicord again.");
 
 // SIGTERM, SIGINT and SIGHUP: a terminal closed or Control-C pressed, a logout, a kill.
-void handleTerminationSignals(void (*handler)(int))
+constexpr int terminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+void handleSignals(std::span<const int> signals, void (*handler)(int))
 {
     struct sigaction action = {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+    for (const int signal : signals)
         ::sigaction(signal, &action, nullptr);
 }
 
@@ -96,7 +99,7 @@ void quitOnTerminationSignals(QObject& context)
         [[maybe_unused]] const ssize_t read = ::read(signalPipe[0], &byte, 1);
         QApplication::quit();
     });
-    handleTerminationSignals(onTerminationSignal);
+    handleSignals(terminationSignals, onTerminationSignal);
 }
 
 // What the user copied stays on the clipboard after we end, also when it was we who put it back.
@@ -121,9 +124,10 @@ X11Pasteboard::Handover keepClipboard(X11Pasteboard& pasteboard)
     return handover;
 }
 
-// During an export the termination signals are only noted. The export stops before its next image
-// and removes its throwaway folders on the way out, as after any error; then the process ends by
-// that signal, as it would have at once.
+// During an export the termination signals, and SIGQUIT (Control-\ in a terminal), are only
+// noted. The export stops before its next image and removes its throwaway folders on the way out,
+// as after any error; then the process ends by that signal, as it would have at once.
+constexpr int exportInterruptions[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 volatile std::sig_atomic_t exportInterruption = 0;
 
 void onExportSignal(int signal)
@@ -149,7 +153,7 @@ void discardMessage(QtMsgType, const QMessageLogContext&, const QString&)
 // again when it returns, as is everything the export made.
 void runExport(int& argc, char** argv, const std::function<void(const ExportServices&)>& work)
 {
-    handleTerminationSignals(onExportSignal);
+    handleSignals(exportInterruptions, onExportSignal);
     RenderEnvironment environment;
     qInstallMessageHandler(discardMessage);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));

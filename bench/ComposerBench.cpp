@@ -276,9 +276,11 @@ struct Window {
         window->show();
         window->repaint();
         // What the window makes on other threads once it has painted (the search index, the
-        // sources' counts) is done before the figure: a search waits for the index.
+        // sources' counts) is done before the figure: a search is shown once the index is made.
         ContentView& content = *window->contentView();
         content.searchField()->setText(QStringLiteral("budget"));
+        while (content.state().model().isWaitingForSearch())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         content.searchField()->clear();
         const auto* sidebar = static_cast<const SidebarModel*>(content.sidebar()->model());
         QElapsedTimer counting;

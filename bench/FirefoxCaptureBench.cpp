@@ -156,10 +156,10 @@ public:
     {
         return timed(times_, QStringLiteral("accessibility: trusted"), [&] { return real_.isProcessTrusted(); });
     }
-    std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) override
+    std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid, Steady::time_point deadline) override
     {
         std::unique_ptr<AccessibilityElement> element = timed(times_, QStringLiteral("accessibility: focused element"),
-                                                              [&] { return real_.focusedElement(pid); });
+                                                              [&] { return real_.focusedElement(pid, deadline); });
         return element ? std::make_unique<TimedElement>(std::move(element), times_) : nullptr;
     }
     std::optional<SelectionText> primarySelection(qint32 pid, Steady::time_point end) override
@@ -387,7 +387,8 @@ void tripleClick(Display* display, Window window)
 // The page's document on the accessibility bus, once Firefox has made it: then it is loaded.
 bool pageIsAccessible(Accessibility& accessibility, qint32 pid, const QString& address)
 {
-    std::unique_ptr<AccessibilityElement> element = accessibility.focusedElement(pid);
+    std::unique_ptr<AccessibilityElement> element
+        = accessibility.focusedElement(pid, Steady::now() + std::chrono::seconds(1));
     for (int i = 0; element && i < SelectionCapture::maxAXElements; ++i) {
         if (element->stringAttribute(u"AXURL") == address)
             return true;

@@ -227,6 +227,44 @@ void SearchWorst(benchmark::State& state)
     state.SetLabel("worst: \"" + worstQuery.toStdString() + "\"");
 }
 
+// A broad search typed letter by letter over everyday captures, as the library list asks it: "t",
+// then "th" among the captures "t" matched, then "the" among those; each query's median time and
+// the processor time of all threads it took.
+void SearchTypedOn(benchmark::State& state)
+{
+    const int captures = int(state.range(0));
+    SearchIndex index;
+    {
+        const StoreSnapshot everyday = LibrarySamples::everyday(captures);
+        index.rebuild(everyday.selections);
+    }
+    const QStringList typed{QStringLiteral("t"), QStringLiteral("th"), QStringLiteral("the")};
+    std::vector<std::vector<double>> times(size_t(typed.size())), processor(size_t(typed.size()));
+    const auto processMilliseconds = [] {
+        timespec now{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+    };
+    for (auto _ : state) {
+        QList<qsizetype> hits;
+        for (qsizetype q = 0; q < typed.size(); ++q) {
+            const auto start = std::chrono::steady_clock::now();
+            const double cpu = processMilliseconds();
+            hits = q == 0 ? index.matching(typed[q]) : index.matching(typed[q], &hits);
+            times[size_t(q)].push_back(millisecondsSince(start));
+            processor[size_t(q)].push_back(processMilliseconds() - cpu);
+        }
+        benchmark::DoNotOptimize(hits.size());
+    }
+    for (qsizetype q = 0; q < typed.size(); ++q) {
+        const std::string name = typed[q].toStdString();
+        state.counters[name + "_ms"] = median(times[size_t(q)]);
+        state.counters[name + "_max_ms"] = *std::max_element(times[size_t(q)].begin(), times[size_t(q)].end());
+        state.counters[name + "_cpu_ms"] = median(processor[size_t(q)]);
+    }
+    bench::reportLoad(state);
+}
+
 // The order "Newest first" as the library list takes it: the captures' positions, no copies of them.
 void SortNewestFirst(benchmark::State& state)
 {
@@ -332,6 +370,10 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark("SearchWorst", SearchWorst)
             ->Arg(captures)
             ->Iterations(runs)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("SearchTypedOn", SearchTypedOn)
+            ->Arg(captures)
+            ->Iterations(20)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("SortNewestFirst", SortNewestFirst)
             ->Arg(captures)

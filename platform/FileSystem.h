@@ -23,6 +23,10 @@ public:
     {
     }
 
+    // The code of an error about what is at the path being neither a file nor a folder (a pipe, a
+    // socket, a device), which no error number of the system's names.
+    static constexpr int notAFile = -1;
+
     const QString& path() const { return path_; }
     int code() const { return code_; }
 
@@ -31,7 +35,7 @@ private:
     {
         // The path's own bytes, also where they are not UTF-8.
         return (action + QStringLiteral(" ")).toStdString() + NativePath::encode(path).toStdString() + ": "
-            + std::strerror(code);
+            + (code == notAFile ? "Not a regular file" : std::strerror(code));
     }
 
     QString path_;

@@ -5,6 +5,7 @@
 #include "core/capture/Clipboard.h"
 #include "core/composition/ContextComposer.h"
 #include "core/composition/Dedupe.h"
+#include "core/composition/SelectionsMarkdown.h"
 #include "core/composition/TextImport.h"
 #include "core/foundation/Text.h"
 #include "core/library/AppLog.h"
@@ -177,7 +178,7 @@ void DraftSession::copySource(const QUuid& entryID, CopyAs format)
     if (!source)
         return;
     if (format == CopyAs::markdown)
-        Clipboard::writeMarkdown(source->markdown, pasteboard_);
+        Clipboard::writeMarkdown(SelectionsMarkdown::single(*source), pasteboard_);
     else
         Clipboard::writePlain(source->text, pasteboard_);
 }

@@ -92,10 +92,13 @@ bool namesFolder(const QString& path)
     return last.isEmpty() || last == u"." || last == u"..";
 }
 
-bool isFolder(const QString& path)
+// What is at the path, where something is: the image may only replace a file.
+std::optional<mode_t> typeAt(const QString& path)
 {
     struct stat info;
-    return ::stat(NativePath::encode(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (::stat(NativePath::encode(path).constData(), &info) != 0)
+        return std::nullopt;
+    return info.st_mode & S_IFMT;
 }
 
 void stopIfInterrupted(const ExportServices& services)
@@ -331,6 +334,8 @@ QString ExportError::description() const
     case Kind::encodeFailed: return QStringLiteral("The rendered bitmap could not be encoded as PNG.");
     case Kind::outputIsFolder:
         return QStringLiteral("Provide a file path after -exportSampleScreenshot, not a folder.");
+    case Kind::outputIsNotAFile:
+        return QStringLiteral("Provide a file path after -exportSampleScreenshot, not a device, pipe or socket.");
     case Kind::interrupted: return QStringLiteral("The export was interrupted.");
     case Kind::fontsMissing:
         return QStringLiteral("The fonts the images are drawn with are missing or unreadable: DejaVu Sans, DejaVu "
@@ -354,8 +359,11 @@ std::optional<QString> requestedOutputURL(const QStringList& arguments)
     if (!path)
         return std::nullopt;
     // Cleaned, "shots/" would become a file named "shots".
-    if (namesFolder(*path) || isFolder(absolutePath(*path)))
+    const std::optional<mode_t> type = typeAt(absolutePath(*path));
+    if (namesFolder(*path) || type == S_IFDIR)
         throw ExportError(ExportError::Kind::outputIsFolder);
+    if (type && type != S_IFREG)
+        throw ExportError(ExportError::Kind::outputIsNotAFile);
     return absolutePath(*path);
 }
 

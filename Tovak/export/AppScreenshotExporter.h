@@ -31,6 +31,7 @@ public:
         renderFailed,
         encodeFailed,
         outputIsFolder,
+        outputIsNotAFile, // a device, a pipe or a socket
         fontsMissing,
         interrupted,
     };
@@ -52,8 +53,9 @@ private:
 // option; throws missingSurfacesDirectory when the option is the last argument or is followed by an
 // empty one.
 std::optional<QString> requestedSurfacesDirectory(const QStringList& arguments);
-// The same for "-exportSampleScreenshot"; throws missingOutputPath, and outputIsFolder for a path
-// that names a folder ("shots/", or one that is there).
+// The same for "-exportSampleScreenshot"; throws missingOutputPath, outputIsFolder for a path
+// that names a folder ("shots/", or one that is there), and outputIsNotAFile for a device, a pipe
+// or a socket that is there.
 std::optional<QString> requestedOutputURL(const QStringList& arguments);
 
 // The whole catalogue into the directory (made when missing), or, when the arguments hold

@@ -9,7 +9,10 @@ namespace vellicord {
 class SnapshotAccessibility final : public Accessibility {
 public:
     bool isProcessTrusted() override { return false; }
-    std::unique_ptr<AccessibilityElement> focusedElement(qint32) override { return nullptr; }
+    std::unique_ptr<AccessibilityElement> focusedElement(qint32, std::chrono::steady_clock::time_point) override
+    {
+        return nullptr;
+    }
     std::optional<SelectionText> primarySelection(qint32, std::chrono::steady_clock::time_point) override
     {
         return std::nullopt;

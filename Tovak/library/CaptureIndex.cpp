@@ -14,28 +14,59 @@ namespace {
 // Forgotten slots are dropped, and the rest numbered anew, once they are this many and more than
 // half of all: the search then never reads more than twice the library.
 constexpr qsizetype compactionThreshold = 4096;
+// Up to this many everyday captures (about 1.5 KB each), the search index is made in a few
+// milliseconds.
+constexpr qsizetype indexedAtOnce = 500;
+// The most earlier queries whose hits are kept while a query is typed on.
+constexpr size_t typedOnKept = 4;
 
 } // namespace
 
-CaptureIndex::CaptureIndex(const Store& store)
+CaptureIndex::CaptureIndex(const Store& store, std::function<void()> searchMade)
     : store_(store)
+    , searchMade_(std::move(searchMade))
 {
     rebuild();
 }
 
-// A search index still being made is stopped, then waited for (the future's own destructor), so
-// that quitting soon after start-up does not wait for a whole library to be indexed.
+// A search index still being made is stopped, then waited for, so that quitting soon after
+// start-up does not wait for a whole library to be indexed.
 CaptureIndex::~CaptureIndex()
 {
-    abandoned_->store(true, std::memory_order_relaxed);
+    stopSearchBuild();
+}
+
+// Stops the search index being made, and gives it when it was made all the same.
+std::unique_ptr<SearchIndex> CaptureIndex::stopSearchBuild()
+{
+    if (!build_)
+        return nullptr;
+    build_->stop.store(true, std::memory_order_relaxed);
+    builder_.wait();
+    builder_ = {};
+    std::unique_ptr<SearchIndex> made = std::move(build_->made);
+    build_.reset();
+    return made;
 }
 
 void CaptureIndex::rebuild()
 {
-    // Made anew once searched, the search index is started again at once.
-    const bool searched = search_ != nullptr || pendingSearch_.valid();
-    if (pendingSearch_.valid())
-        pendingSearch_.wait();
+    // Made anew once searched, the search index is started again at once, and keeps what its
+    // predecessor made for the captures that stay.
+    const bool searched = search_ != nullptr || build_ != nullptr;
+    std::unique_ptr<SearchIndex> base = stopSearchBuild();
+    if (!base)
+        base = std::move(search_);
+    // The captures the last query matched, found again by id in the new numbering: the list
+    // shown stays filtered without a search while the index is made anew.
+    std::vector<QUuid> hitIDs;
+    if (!hitsQuery_.isEmpty()) {
+        hitIDs.reserve(size_t(hits_.size()));
+        for (const qsizetype slot : std::as_const(hits_)) {
+            if (alive_[size_t(slot)])
+                hitIDs.push_back(ids_[size_t(slot)]);
+        }
+    }
     const SelectionList selections = store_.selections();
     const size_t n = size_t(selections.size());
     ids_.clear();
@@ -65,6 +96,7 @@ void CaptureIndex::rebuild()
     // The list is shared, not copied: the search index is made of what the store holds now,
     // whenever it is started.
     searchSource_ = selections;
+    searchBase_ = std::move(base);
     if (searched)
         prepareSearch();
 
@@ -100,9 +132,17 @@ void CaptureIndex::rebuild()
     nextSequence_ = n;
     for (auto& order : orders_)
         order.reset();
-    hitsQuery_.clear();
     hits_.clear();
     hitFlags_.clear();
+    typedOn_.clear();
+    if (!hitsQuery_.isEmpty()) {
+        for (const QUuid& id : hitIDs)
+            hits_.append(qsizetype(slots_.value(id)));
+        std::sort(hits_.begin(), hits_.end());
+        hitFlags_.assign(n, 0);
+        for (const qsizetype slot : std::as_const(hits_))
+            hitFlags_[size_t(slot)] = 1;
+    }
     ++generation_;
 }
 
@@ -110,19 +150,40 @@ void CaptureIndex::prepareSearch()
 {
     if (!searchSource_)
         return;
-    pendingSearch_ = Parallel::inBackground([selections = std::move(*searchSource_), abandoned = abandoned_] {
-        auto index = std::make_unique<SearchIndex>();
-        index->rebuild(selections, abandoned.get());
-        return index;
+    build_ = std::make_shared<SearchBuild>();
+    builder_ = Parallel::inBackground([selections = std::move(*searchSource_), base = std::move(searchBase_),
+                                       build = build_, made = searchMade_]() mutable {
+        std::unique_ptr<SearchIndex> index = base ? std::move(base) : std::make_unique<SearchIndex>();
+        index->rebuild(selections, &build->stop);
+        if (build->stop.load(std::memory_order_relaxed))
+            return;
+        {
+            const std::lock_guard lock(build->mutex);
+            build->made = std::move(index);
+        }
+        if (made)
+            made();
     });
     searchSource_.reset();
 }
 
-SearchIndex& CaptureIndex::search()
+// The search index when it is made, taken with the changes that came meanwhile; never waits.
+SearchIndex* CaptureIndex::madeSearch()
 {
     prepareSearch();
-    if (pendingSearch_.valid()) {
-        search_ = pendingSearch_.get();
+    if (build_) {
+        std::unique_ptr<SearchIndex> made;
+        {
+            const std::lock_guard lock(build_->mutex);
+            made = std::move(build_->made);
+        }
+        if (!made)
+            return nullptr;
+        // Its thread has only to end.
+        builder_.wait();
+        builder_ = {};
+        build_.reset();
+        search_ = std::move(made);
         for (const auto& change : searchChanges_) {
             if (const auto* append = std::get_if<Append>(&change))
                 search_->append(append->selection);
@@ -131,7 +192,36 @@ SearchIndex& CaptureIndex::search()
         }
         searchChanges_.clear();
     }
-    return *search_;
+    return search_.get();
+}
+
+SearchIndex& CaptureIndex::search()
+{
+    prepareSearch();
+    if (build_)
+        builder_.wait();
+    return *madeSearch();
+}
+
+bool CaptureIndex::canFilter(const QString& query)
+{
+    if (query.isEmpty() || query == hitsQuery_)
+        return true;
+    // A small library is indexed in less time than a keystroke may take.
+    if (!search_ && slots_.size() <= indexedAtOnce) {
+        search();
+        return true;
+    }
+    return madeSearch() != nullptr;
+}
+
+// Whether a capture just added matches the last query: by the search index when it is made, else
+// by the capture's own search text.
+bool CaptureIndex::matchesHitsQuery(Slot slot, const Selection& selection)
+{
+    if (build_ || searchSource_)
+        return SortModes::matches(hitsQuery_, selection);
+    return search_->matches(qsizetype(slot), hitsQuery_);
 }
 
 std::optional<CaptureIndex::Slot> CaptureIndex::slot(const QUuid& id) const
@@ -191,7 +281,7 @@ void CaptureIndex::ensureNames()
 CaptureIndex::Slot CaptureIndex::add(const Selection& s)
 {
     const Slot slot = Slot(ids_.size());
-    if (pendingSearch_.valid() || searchSource_)
+    if (build_ || searchSource_)
         searchChanges_.emplace_back(Append{s});
     else
         search_->append(s);
@@ -211,7 +301,7 @@ CaptureIndex::Slot CaptureIndex::add(const Selection& s)
         if (auto& order = orders_[size_t(mode)])
             insertIntoOrder(mode, *order, slot);
     }
-    const bool hit = !hitsQuery_.isEmpty() && search().matches(qsizetype(slot), hitsQuery_);
+    const bool hit = !hitsQuery_.isEmpty() && matchesHitsQuery(slot, s);
     if (hit)
         hits_.append(qsizetype(slot));
     if (!hitFlags_.empty() || hit) {
@@ -223,6 +313,9 @@ CaptureIndex::Slot CaptureIndex::add(const Selection& s)
 
 void CaptureIndex::apply(const Store::SelectionsChange& change)
 {
+    // The hits kept of earlier queries know nothing of the captures added or removed.
+    if (!change.added.isEmpty() || !change.removed.isEmpty())
+        typedOn_.clear();
     if (!change.removed.isEmpty()) {
         std::vector<Slot> gone;
         gone.reserve(size_t(change.removed.size()));
@@ -239,7 +332,7 @@ void CaptureIndex::apply(const Store::SelectionsChange& change)
         for (const Slot slot : gone) {
             alive_[slot] = 0;
             ++dead_;
-            if (pendingSearch_.valid() || searchSource_)
+            if (build_ || searchSource_)
                 searchChanges_.emplace_back(Erase{qsizetype(slot)});
             else
                 search_->erase(qsizetype(slot));
@@ -368,13 +461,28 @@ void CaptureIndex::updateHits(const QString& query)
         hitsQuery_.clear();
         hits_.clear();
         hitFlags_.clear();
+        typedOn_.clear();
         return;
     }
-    // A query that holds the previous one can only match among its hits.
-    if (!hitsQuery_.isEmpty() && query.contains(hitsQuery_))
-        hits_ = search().matching(query, &hits_);
-    else
+    // What the query was typed on from stays while it holds it: a letter taken back finds its hits
+    // again without a search, and a query that holds an earlier one can only match among its hits.
+    if (!hitsQuery_.isEmpty())
+        typedOn_.emplace_back(hitsQuery_, std::move(hits_));
+    std::erase_if(typedOn_, [&](const auto& earlier) { return !query.contains(earlier.first); });
+    const auto longest = std::max_element(typedOn_.begin(), typedOn_.end(), [](const auto& a, const auto& b) {
+        return a.first.size() < b.first.size();
+    });
+    if (longest == typedOn_.end()) {
         hits_ = search().matching(query);
+    } else if (longest->first == query) {
+        hits_ = std::move(longest->second);
+        typedOn_.erase(longest);
+    } else {
+        hits_ = search().matching(query, &longest->second);
+    }
+    // The shortest and the latest are kept: each may hold as many hits as there are captures.
+    if (typedOn_.size() > typedOnKept)
+        typedOn_.erase(typedOn_.begin() + 1, typedOn_.end() - qptrdiff(typedOnKept - 1));
     hitsQuery_ = query;
     hitFlags_.assign(ids_.size(), 0);
     for (qsizetype slot : std::as_const(hits_))

@@ -15,8 +15,10 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <variant>
 #include <vector>
@@ -29,9 +31,11 @@ namespace vellicord {
 //
 // Its life: the capture list's model (SelectionListModel) makes it over the Store when the window
 // is built and hands it each change of the Store's captures; it lives and is used on the main
-// thread only. The one piece made elsewhere is the search index, on a thread of its own, from a
+// thread only. The one piece made elsewhere is the search index, on threads of their own, from a
 // copy of the captures that shares them with the Store; the changes that come meanwhile wait in
-// `searchChanges_` and are applied to it once it is taken.
+// `searchChanges_` and are applied to it once it is taken. Nothing on the main thread waits for
+// it: a new query is answered only once it is made (canFilter()), and the one given at the start
+// is told on the thread that made it.
 //
 // Captures live in slots, numbered as the search index numbers them; a slot is never reused until
 // the index is made anew. A generation is one such numbering: the slots are numbered anew (and
@@ -44,15 +48,20 @@ class CaptureIndex {
 public:
     using Slot = uint32_t;
 
-    explicit CaptureIndex(const Store& store);
+    // `searchMade` is called on the thread that made the search index, each time one is made.
+    explicit CaptureIndex(const Store& store, std::function<void()> searchMade = {});
     ~CaptureIndex();
 
     // Follows one change of the store's captures; reads the store for what was added or changed.
     void apply(const Store::SelectionsChange& change);
 
     // The captures the scope and the query let through, in the mode's order. The query is already
-    // trimmed and lower-cased; an empty one lets everything through.
+    // trimmed and lower-cased; an empty one lets everything through. A query canFilter() refuses
+    // waits for the search index.
     std::vector<Slot> visible(const SidebarItem& scope, const QString& query, SortMode mode);
+    // Whether visible() answers the query without waiting: it is empty or the last one, or the
+    // search index is made (and is then taken). Starts making the index when nothing has.
+    bool canFilter(const QString& query);
 
     const QUuid& id(Slot slot) const { return ids_[slot]; }
     std::optional<Slot> slot(const QUuid& id) const;
@@ -72,8 +81,18 @@ private:
         qsizetype position;
     };
 
+    // A search index being made on other threads, and what it is once made.
+    struct SearchBuild {
+        std::atomic<bool> stop = false;
+        std::mutex mutex;
+        std::unique_ptr<SearchIndex> made;
+    };
+
     void rebuild();
     SearchIndex& search();
+    SearchIndex* madeSearch();
+    std::unique_ptr<SearchIndex> stopSearchBuild();
+    bool matchesHitsQuery(Slot slot, const Selection& selection);
     void ensureNames();
     void name(Slot slot, const Selection& selection);
     Slot add(const Selection& selection);
@@ -107,15 +126,18 @@ private:
     std::optional<CaseInsensitiveCollation> collation_;
 
     std::unique_ptr<SearchIndex> search_;
-    std::future<std::unique_ptr<SearchIndex>> pendingSearch_;
+    std::function<void()> searchMade_;
+    std::shared_ptr<SearchBuild> build_; // the one under way, until it is taken
+    std::future<void> builder_;
     // What the search index is to be made of until it is started: the captures when the slots
-    // were numbered (a copy that shares them with the store).
+    // were numbered (a copy that shares them with the store), and the index of the slots before,
+    // whose entries for the same captures are kept.
     std::optional<SelectionList> searchSource_;
-    // Set when the index goes: a search index still being made is of no use any more.
-    std::shared_ptr<std::atomic<bool>> abandoned_ = std::make_shared<std::atomic<bool>>(false);
+    std::unique_ptr<SearchIndex> searchBase_;
     std::vector<std::variant<Append, Erase>> searchChanges_;
     QString hitsQuery_;
     QList<qsizetype> hits_; // slots that match hitsQuery_, ascending
+    std::vector<std::pair<QString, QList<qsizetype>>> typedOn_; // earlier queries held in hitsQuery_, and their hits
     std::vector<uint8_t> hitFlags_; // by slot
 
     std::array<std::optional<std::vector<Slot>>, 4> orders_;

@@ -197,6 +197,7 @@ QWidget* ContentView::buildLibraryPage()
     columnLayout->addWidget(body_, 1);
     banner_ = new AddToPromptBanner(services_.scheduler, column);
     connect(bulkActions_.get(), &LibraryBulkActions::addedToPrompt, banner_, &AddToPromptBanner::flash);
+    connect(list_, &LibrarySelectionList::copyRequested, bulkActions_.get(), &LibraryBulkActions::copySelectedPlain);
 
     detail_ = new QStackedWidget(split);
     detail_->setObjectName(QStringLiteral("DetailPane"));

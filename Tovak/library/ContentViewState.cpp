@@ -72,6 +72,8 @@ void ContentViewState::selectInList(const QSet<QUuid>& ids)
     std::optional<QUuid> detail;
     if (!added.isEmpty())
         detail = *added.cbegin();
+    else if (detailSelectionID_ && ids.contains(*detailSelectionID_))
+        detail = detailSelectionID_; // a row left (a Control-click, a delete): the inspected one stays
     else if (!ids.isEmpty())
         detail = *ids.cbegin();
     setSelection(ids, detail);

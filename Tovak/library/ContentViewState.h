@@ -43,7 +43,7 @@ public:
     const QSet<QUuid>& selectedIDs() const { return selectedIDs_; }
     const std::optional<QUuid>& detailSelectionID() const { return detailSelectionID_; }
     // The list's selection changed to these captures: the inspector moves to one just added, else
-    // to one of them, else to none.
+    // stays where it is when that capture is still selected, else moves to one of them, else to none.
     void selectInList(const QSet<QUuid>& ids);
     // Sets both, kept within what is shown.
     void setSelection(const QSet<QUuid>& ids, const std::optional<QUuid>& detail);

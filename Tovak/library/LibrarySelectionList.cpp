@@ -8,6 +8,7 @@
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/SelectionRowDelegate.h"
 #include "core/capture/Clipboard.h"
+#include "core/composition/SelectionsMarkdown.h"
 #include "core/library/SelectionDragIDs.h"
 #include "core/library/Store.h"
 
@@ -213,7 +214,7 @@ QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)
     const bool changeable = store.canModifyLibrary();
     // The row may have moved or gone by the time a copy is made: its mark is found by the capture's id.
     item(QStringLiteral("Copy as Markdown"), [&model, &pasteboard, selection] {
-        if (Clipboard::writeMarkdown(selection.markdown, pasteboard))
+        if (Clipboard::writeMarkdown(SelectionsMarkdown::single(selection), pasteboard))
             model.flashCopied(selection.id);
     });
     item(QStringLiteral("Copy Plain Text"), [&model, &pasteboard, selection] {

@@ -35,6 +35,13 @@ public:
     // groups) and on the library's groups. The caller owns it.
     QMenu* contextMenu(int row, QWidget* parent = nullptr);
 
+public Q_SLOTS:
+    // Edit ▸ Copy while the list has the keys: the window copies the selected captures' text.
+    void copy() { Q_EMIT copyRequested(); }
+
+Q_SIGNALS:
+    void copyRequested();
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

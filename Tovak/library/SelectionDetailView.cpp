@@ -8,12 +8,14 @@
 #include "Tovak/kit/FormSection.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/Symbols.h"
+#include "Tovak/kit/TextBinding.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
 #include "Tovak/library/CaptureActions.h"
 #include "Tovak/library/IconCache.h"
 #include "Tovak/library/RichMarkdownView.h"
 #include "core/capture/Clipboard.h"
+#include "core/composition/SelectionsMarkdown.h"
 #include "core/foundation/Text.h"
 #include "core/richtext/MarkdownDisplay.h"
 #include "platform/Scheduler.h"
@@ -388,7 +390,7 @@ void SelectionDetailView::showCapture(const Selection& selection, bool fresh)
 {
     const bool sameApp = !fresh && selection_ && selection_->bundleID == selection.bundleID
         && selection_->appName == selection.appName;
-    const bool sameMarkdown = !fresh && passageMarkdown_ == selection.markdown;
+    const bool samePassage = !fresh && passageFrom_ == std::pair(selection.text, selection.markdown);
     selection_ = selection;
     if (!sameApp)
         icon_->setPixmap(
@@ -398,7 +400,7 @@ void SelectionDetailView::showCapture(const Selection& selection, bool fresh)
     sourceSymbol_->setSymbol(symbol, &ThemeColors::secondaryLabel);
     source_->setFullText(sourceText);
     date_->setText(headerDate());
-    if (!sameMarkdown)
+    if (!samePassage)
         showPassage(selection);
 
     static_cast<CappedLabel*>(application_.value)->setFullText(selection.appName);
@@ -418,18 +420,19 @@ void SelectionDetailView::showCapture(const Selection& selection, bool fresh)
 
 void SelectionDetailView::showPassage(const Selection& selection)
 {
-    passageMarkdown_ = selection.markdown;
-    if (std::optional<AttributedText> display = MarkdownDisplay::render(selection.markdown, *measurer_)) {
-        passage_->setAttributedText(*display);
-        return;
+    passageFrom_ = std::pair(selection.text, selection.markdown);
+    std::optional<AttributedText> display;
+    if (!SelectionsMarkdown::isPlainText(selection))
+        display = MarkdownDisplay::render(selection.markdown, *measurer_);
+    if (!display) {
+        // A capture of plain text, or Markdown too long or too deep to display: the text as it
+        // was captured, line by line, in the body font.
+        AttributedText::Attributes attributes;
+        attributes.font = AttributedText::Font::system(measurer_->systemFontSize());
+        attributes.foregroundColor = AttributedText::Color::label;
+        display.emplace().append(TextBinding::paragraphsAsLineFeeds(selection.text), attributes);
     }
-    // Markdown too long or too deep to display: the plain text, in the body font.
-    AttributedText plain;
-    AttributedText::Attributes attributes;
-    attributes.font = AttributedText::Font::system(measurer_->systemFontSize());
-    attributes.foregroundColor = AttributedText::Color::label;
-    plain.append(selection.text.toString(), attributes);
-    passage_->setAttributedText(plain);
+    passage_->setAttributedText(*display);
 }
 
 QList<SelectionGroup> SelectionDetailView::groups() const
@@ -593,7 +596,7 @@ void SelectionDetailView::fillMoreMenu()
 
 void SelectionDetailView::copyMarkdown()
 {
-    if (selection_ && Clipboard::writeMarkdown(selection_->markdown, services_.pasteboard))
+    if (selection_ && Clipboard::writeMarkdown(SelectionsMarkdown::single(*selection_), services_.pasteboard))
         flash(&SelectionDetailView::copiedMarkdown_);
 }
 

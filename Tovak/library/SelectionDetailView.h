@@ -126,7 +126,7 @@ private:
     QTimeZone dateTimeZone_;
     std::unique_ptr<DisplayTextMeasurer> measurer_;
     std::optional<Selection> selection_;
-    std::optional<QString> passageMarkdown_; // what the passage was made from
+    std::optional<std::pair<Utf8Text, Utf8Text>> passageFrom_; // the text and Markdown the passage shows
     QList<SelectionGroup> shownGroups_;
     bool inPrompt_ = false;
     bool copiedMarkdown_ = false;

@@ -15,7 +15,8 @@ SelectionListModel::SelectionListModel(Store& store, Scheduler& scheduler, const
     , store_(store)
     , scheduler_(scheduler)
     , clock_(clock)
-    , index_(store)
+    // Told on the thread that made it; the model that waits for it answers on its own thread.
+    , index_(store, [this] { QMetaObject::invokeMethod(this, &SelectionListModel::showWaitingFilter, Qt::QueuedConnection); })
     , generation_(index_.generation())
 {
     for (const SelectionGroup& group : store_.groups())
@@ -37,8 +38,14 @@ SelectionListModel::~SelectionListModel() = default;
 
 void SelectionListModel::setFilter(const SidebarItem& scope, const QString& query, SortMode mode)
 {
+    waiting_.reset();
     if (scope == scope_ && query == query_ && mode == mode_)
         return;
+    // A keystroke never waits for the search index: the list follows once it is made.
+    if (!index_.canFilter(query)) {
+        waiting_ = Filter{scope, query, mode};
+        return;
+    }
     scope_ = scope;
     query_ = query;
     mode_ = mode;
@@ -47,6 +54,14 @@ void SelectionListModel::setFilter(const SidebarItem& scope, const QString& quer
     numberRows();
     endResetModel();
     Q_EMIT shownChanged();
+}
+
+void SelectionListModel::showWaitingFilter()
+{
+    if (waiting_) {
+        const Filter filter = *waiting_;
+        setFilter(filter.scope, filter.query, filter.mode);
+    }
 }
 
 void SelectionListModel::setRelativeDateReference(std::optional<QDateTime> reference)

@@ -22,9 +22,10 @@ class Clock;
 class Scheduler;
 
 // The captures the main window's list shows, one row each, for a scope, a query and an order. A
-// change of those shows the new list at once (a reset, cheap); a change of the library moves only
-// the rows it touches (inserted, removed, changed), so that the selection and the scroll position
-// stay. Main thread only.
+// change of those shows the new list at once (a reset, cheap), but a new query only once the search
+// index is made: until then the list stays as it was, and the latest filter asked for is shown
+// when the index is ready. A change of the library moves only the rows it touches (inserted,
+// removed, changed), so that the selection and the scroll position stay. Main thread only.
 class SelectionListModel final : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -43,6 +44,8 @@ public:
 
     // The query is trimmed and lower-cased already; an empty one lets everything through.
     void setFilter(const SidebarItem& scope, const QString& query, SortMode mode);
+    // A filter given that waits for the search index.
+    bool isWaitingForSearch() const { return waiting_.has_value(); }
     // Starts making the search index on another thread (a search would otherwise make it first).
     void prepareSearch() { index_.prepareSearch(); }
     // Capture times are stated relative to this date, in numbers, instead of to now.
@@ -87,7 +90,14 @@ Q_SIGNALS:
     void shownChanged();
 
 private:
+    struct Filter {
+        SidebarItem scope;
+        QString query;
+        SortMode mode;
+    };
+
     void applyStoreChange(const Store::SelectionsChange& change);
+    void showWaitingFilter();
     void moveTo(std::vector<CaptureIndex::Slot> rows);
     void numberRows();
     void repaint(const QUuid& id);
@@ -100,6 +110,7 @@ private:
     SidebarItem scope_;
     QString query_;
     SortMode mode_ = SortMode::newestFirst;
+    std::optional<Filter> waiting_;
     std::optional<QDateTime> reference_;
     QTimeZone zone_ = QTimeZone::systemTimeZone();
 

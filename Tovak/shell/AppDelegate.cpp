@@ -166,10 +166,46 @@ void AppDelegate::showMainWindowAfterCapture()
 bool AppDelegate::applicationWillTerminate()
 {
     const bool finished = captureRequest_->finish(CaptureRequest::waitOnQuit);
-    services_.store.saveNow();
+    Store& store = services_.store;
+    if (!store.saveNow() && store.unsavedChanges() > 0)
+        log(QStringLiteral("Lost at quit: %1 to the library could not be written to %2")
+                .arg(changesText(store.unsavedChanges()), store.storeURL()));
     services_.hotKeys.release();
     log(QStringLiteral("Vellicord terminated"));
     return finished;
+}
+
+void AppDelegate::quit()
+{
+    Store& store = services_.store;
+    if (!store.saveNow() && store.unsavedChanges() > 0 && !confirmLosingChanges(store.unsavedChanges()))
+        return;
+    QApplication::quit();
+}
+
+QString AppDelegate::unsavedChangesTitle()
+{
+    return QStringLiteral("Your latest changes are not saved");
+}
+
+QString AppDelegate::changesText(quint64 changes)
+{
+    return changes == 1 ? QStringLiteral("1 change") : QStringLiteral("%1 changes").arg(changes);
+}
+
+bool AppDelegate::confirmLosingChanges(quint64 changes)
+{
+    QMessageBox box(QMessageBox::Warning, unsavedChangesTitle(), unsavedChangesTitle());
+    box.setInformativeText(
+        QStringLiteral("Vellicord could not write %1 to the library file. If you quit now, %2 lost."
+                       "\n\nMake room on the disk that holds the library, then quit again.")
+            .arg(changesText(changes), changes == 1 ? QStringLiteral("it will be") : QStringLiteral("they will be")));
+    QPushButton* keep = box.addButton(QStringLiteral("Keep Vellicord Open"), QMessageBox::RejectRole);
+    QPushButton* quit = box.addButton(QStringLiteral("Quit Anyway"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    services_.runModal(box);
+    return box.clickedButton() == quit;
 }
 
 void AppDelegate::showMainWindowFromNotification()
@@ -200,11 +236,12 @@ void AppDelegate::connectActions()
     on(actions_->settings, &AppDelegate::showSettings);
     on(actions_->checkForUpdates, &AppDelegate::checkForUpdates);
     on(actions_->hide, [] {
+        // The tray icon is drawn in a window of Qt's own; hidden, it leaves the tray for good.
         for (QWidget* window : QApplication::topLevelWidgets())
-            if (window->isVisible() && window->isWindow())
+            if (window->isVisible() && window->isWindow() && !window->inherits("QSystemTrayIconSys"))
                 window->hide();
     });
-    on(actions_->quit, [] { QApplication::quit(); });
+    on(actions_->quit, &AppDelegate::quit);
     on(actions_->openVellicord, &AppDelegate::showMainWindow);
     on(actions_->captureSelection, [this] { captureRequest_->captureNow(); });
     on(actions_->newPrompt, &AppDelegate::menuNewPrompt);

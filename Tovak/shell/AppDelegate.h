@@ -84,7 +84,11 @@ public:
     void applicationDidFinishLaunching(const QStringList& arguments);
     // Before the process ends: waits for a running capture (so the clipboard is put back), saves
     // the library synchronously, releases the shortcut. False when the capture was still running.
+    // Changes the library file still cannot take are lost then, and the log says how many.
     bool applicationWillTerminate();
+    // The user's Quit: saves first; when changes still cannot be written, quits only if the user
+    // chooses to lose them.
+    void quit();
 
     void showMainWindowFromNotification();
     // A click on the tray icon, or a second launch.
@@ -111,12 +115,16 @@ public:
 
     static QString accessibilityTitle();
     static QString accessibilityText();
+    static QString unsavedChangesTitle();
+    // "1 change" or "N changes".
+    static QString changesText(quint64 changes);
 
 private:
     void connectActions();
     void refreshActions();
     void postAfterWindowReady(const QString& name);
     void showMainWindowAfterCapture();
+    bool confirmLosingChanges(quint64 changes);
     void buildStatusItem();
     void log(const QString& message) const;
 

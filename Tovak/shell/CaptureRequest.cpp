@@ -32,6 +32,11 @@ CaptureRequest::CaptureRequest(Services services, QObject* parent)
     , services_(std::move(services))
     , toast_(services_.desktop)
 {
+    // A capture is confirmed before the save that writes it, which may then fail.
+    connect(&services_.store, &Store::persistenceStatusChanged, this, [this] {
+        if (services_.store.persistenceStatus() == StorePersistenceStatus::saveFailed)
+            toast_.showSaveFailed();
+    });
 }
 
 CaptureRequest::~CaptureRequest()

@@ -49,7 +49,19 @@ CaptureToastView::Content CaptureToastController::keptContent(const Selection& s
 
 void CaptureToastController::showSaved(const Selection& selection, bool addedToPrompt, bool lastSaveFailed)
 {
-    present(lastSaveFailed ? keptContent(selection, addedToPrompt) : savedContent(selection, addedToPrompt));
+    if (lastSaveFailed) {
+        present(keptContent(selection, addedToPrompt));
+        return;
+    }
+    present(savedContent(selection, addedToPrompt));
+    savedPanel_ = panel_;
+    keptForm_ = keptContent(selection, addedToPrompt);
+}
+
+void CaptureToastController::showSaveFailed()
+{
+    if (savedPanel_ && savedPanel_ == panel_)
+        present(keptForm_);
 }
 
 void CaptureToastController::present(const CaptureToastView::Content& content)

@@ -30,6 +30,8 @@ public:
     // lastSaveFailed: the library's file could not be written the last time, so the capture is in
     // the library but not yet on disk, and the panel says so rather than "Saved".
     void showSaved(const Selection& selection, bool addedToPrompt, bool lastSaveFailed);
+    // The save that followed failed: a "Saved" panel still up turns to the kept form.
+    void showSaveFailed();
 
     // The success content of a saved capture.
     static CaptureToastView::Content savedContent(const Selection& selection, bool addedToPrompt);
@@ -47,6 +49,9 @@ private:
     Desktop& desktop_;
     QPointer<QWidget> panel_;
     QTimer* dismissTimer_;
+    // The panel that says "Saved", and what it says should that save fail.
+    QPointer<QWidget> savedPanel_;
+    CaptureToastView::Content keptForm_;
 };
 
 } // namespace vellicord

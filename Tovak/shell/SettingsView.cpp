@@ -111,7 +111,15 @@ SettingsView::SettingsView(std::optional<SnapshotValues> values, Services servic
             && services_.loginItem->status() == LoginItem::Status::enabled;
         if (services_.hotKeys) {
             recorder_ = new ShortcutRecorder(*services_.hotKeys, this);
-            connect(recorder_, &ShortcutRecorder::recordingChanged, this, [this] { refresh(); });
+            // The keyboard is ours while recording: a combination another client holds would
+            // otherwise go to that client, and the recorder would never hear of it.
+            connect(recorder_, &ShortcutRecorder::recordingChanged, this, [this](bool recording) {
+                if (recording)
+                    grabKeyboard();
+                else
+                    releaseKeyboard();
+                refresh();
+            });
             connect(recorder_, &ShortcutRecorder::recorded, this, [this](const HotKeyCombo& combo) {
                 combo_ = combo;
                 refresh();
@@ -230,6 +238,9 @@ void SettingsView::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::PaletteChange && !tinted_.empty())
         applyColors();
+    // Another window took the focus: the keys the user types now are for it.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        stopRecording();
     QWidget::changeEvent(event);
 }
 

@@ -2,7 +2,6 @@
 
 #include "core/capture/CaptureLog.h"
 #include "core/foundation/Text.h"
-#include "core/richtext/MarkdownHtml.h"
 #include "core/richtext/OfflineHTMLConverter.h"
 #include "core/richtext/RtfReader.h"
 
@@ -179,23 +178,12 @@ std::optional<QString> parsePageTitle(const QString& html)
     return result;
 }
 
-std::optional<QByteArray> htmlData(const QString& markdown)
+bool writeMarkdown(const MarkdownCopy& copy, Pasteboard& pasteboard)
 {
-    if (markdown.isEmpty())
-        return std::nullopt;
-    const QString html = MarkdownHtml::render(markdown);
-    if (html.isEmpty())
-        return std::nullopt;
-    return html.toUtf8();
-}
-
-bool writeMarkdown(const QString& markdown, Pasteboard& pasteboard)
-{
-    const QByteArray utf8 = Text::repairingSurrogates(markdown).toUtf8();
+    const QByteArray utf8 = Text::repairingSurrogates(copy.markdown).toUtf8();
     PasteboardItem item{{QStringLiteral("UTF8_STRING"), utf8}, {QStringLiteral("text/plain;charset=utf-8"), utf8}};
-    const std::optional<QByteArray> html = htmlData(markdown);
-    if (html && !html->isEmpty())
-        item.append({QStringLiteral("text/html"), *html});
+    if (!copy.html.isEmpty())
+        item.append({QStringLiteral("text/html"), Text::repairingSurrogates(copy.html).toUtf8()});
     return written(pasteboard.write({item}), QStringLiteral("Markdown"));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/richtext/AttributedText.h"
+#include "core/richtext/MarkdownHtml.h"
 #include "platform/Pasteboard.h"
 
 #include <QByteArray>
@@ -51,12 +52,9 @@ std::optional<QByteArray> htmlData(Pasteboard& pasteboard, bool* complete = null
 std::optional<QString> htmlTitle(Pasteboard& pasteboard);
 std::optional<QString> parsePageTitle(const QString& html);
 
-// HTML rendered from Markdown, for editors that paste formatted text.
-std::optional<QByteArray> htmlData(const QString& markdown);
-
 // Both answer whether the clipboard took the content; a refusal is logged, so that a copy the user
-// was told about never fails unseen.
-bool writeMarkdown(const QString& markdown, Pasteboard& pasteboard);
+// was told about never fails unseen. Markdown goes as text, with its HTML when it has any.
+bool writeMarkdown(const MarkdownCopy& copy, Pasteboard& pasteboard);
 bool writePlain(const QString& text, Pasteboard& pasteboard);
 
 } // namespace Clipboard

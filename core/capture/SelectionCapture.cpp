@@ -13,6 +13,8 @@
 
 #include <QUrl>
 
+#include <algorithm>
+
 using namespace std::chrono_literals;
 
 namespace vellicord {
@@ -23,10 +25,20 @@ constexpr auto copyWait = 800ms;
 constexpr auto pollInterval = 40ms;
 constexpr auto secondReadDelay = 60ms;
 constexpr int snapshotAttempts = 3;
+// What a copy may take at most: two commands, each waited for, and the second reading.
+constexpr auto copyReserve = 2 * copyWait + secondReadDelay;
 
 bool hasText(const std::optional<QString>& text)
 {
     return text && !text->isEmpty();
+}
+
+// A document's own text holds one object replacement character for each element inside it (a
+// paragraph of a page): a selection of those alone tells that something is selected, not what.
+bool onlyPlaceholders(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](QChar c) { return c == QChar::ObjectReplacementCharacter || c.isSpace(); });
 }
 
 void logTimeLimit(const QString& when)
@@ -98,12 +110,18 @@ SelectionCapture::Outcome SelectionCapture::capture()
 
     qint64 preCount = 0;
     const Clipboard::PasteboardSnapshot snapshot = takeSnapshot(preCount);
-
-    AXExtract ax = extractAX(services_.accessibility, pid, end, &services_.clock);
-
     // A copy overwrites the clipboard; when what the user had there cannot be put back whole, the
     // capture makes do with what it can read without one.
     const bool copied = snapshot.complete;
+
+    // Accessibility may answer slowly (a busy browser): it has the time the copy will not need.
+    AXExtract ax = extractAX(services_.accessibility, pid, end, &services_.clock, copied ? end - copyReserve : end);
+    if (ax.passwordField) {
+        CaptureLog::app(QStringLiteral("Capture: the focused field is a password field; nothing of it is read"));
+        return CaptureError::noSelection(
+            diagnosticDetail(appName, pid, false, -1, false, Clipboard::availableTypes(pasteboard)));
+    }
+
     bool changed = false;
     if (copied && services_.clock.steadyNow() >= end) {
         logTimeLimit(QStringLiteral("before the copy command, so none was sent"));
@@ -268,41 +286,68 @@ SelectionCapture::CopyReading SelectionCapture::readCopy(Clock::TimePoint end)
 }
 
 SelectionCapture::AXExtract SelectionCapture::extractAX(Accessibility& accessibility, qint32 pid, Clock::TimePoint end,
-                                                        const Clock* clock)
+                                                        const Clock* clock, Clock::TimePoint lookupEnd)
 {
     AXExtract extract;
     std::optional<QString> address;
-    std::unique_ptr<AccessibilityElement> element = accessibility.focusedElement(pid);
+    lookupEnd = std::min(lookupEnd, end);
+    // The look-ups that got no answer in time; what they would have found stays out.
+    QStringList ranOut;
+    std::unique_ptr<AccessibilityElement> element = accessibility.focusedElement(pid, lookupEnd);
+    const auto noteTimeUp = [&](const AccessibilityElement* asked, const char16_t* lookUp) {
+        if ((asked && asked->lastReadTimedOut()) || (clock && clock->steadyNow() >= lookupEnd))
+            ranOut.append(QString::fromUtf16(lookUp));
+    };
+    if (!element)
+        noteTimeUp(nullptr, u"the focused element");
+    const auto read = [&](QStringView name, const char16_t* lookUp) {
+        std::optional<QString> value = element->stringAttribute(name);
+        if (!value)
+            noteTimeUp(element.get(), lookUp);
+        return value;
+    };
+    if (element && read(u"AXSubrole", u"the kind of the focused element") == u"AXSecureTextField") {
+        extract.passwordField = true;
+        return extract;
+    }
     auto readSelection = [&] {
         if (extract.selectedText)
             return;
-        std::optional<QString> value = element->stringAttribute(u"AXSelectedText");
+        std::optional<QString> value = read(u"AXSelectedText", u"the selected text");
+        if (value && !value->isEmpty() && onlyPlaceholders(*value))
+            return;
         extract.selectionReported = extract.selectionReported || value.has_value();
         if (value && !value->isEmpty())
             extract.selectedText = std::move(value);
     };
-    auto readOnce = [&](std::optional<QString>& slot, QStringView name) {
+    auto readOnce = [&](std::optional<QString>& slot, QStringView name, const char16_t* lookUp) {
         if (slot)
             return;
-        std::optional<QString> value = element->stringAttribute(name);
+        std::optional<QString> value = read(name, lookUp);
         if (value && !value->isEmpty())
             slot = std::move(value);
     };
     for (int visited = 1; element; ++visited) {
         readSelection();
-        readOnce(extract.filePath, u"AXDocument");
+        readOnce(extract.filePath, u"AXDocument", u"the document path");
         if (!address) {
-            readOnce(address, u"AXURL");
+            readOnce(address, u"AXURL", u"the page address");
             if (address) {
-                if (std::optional<QString> title = element->stringAttribute(u"AXTitle");
-                    title && !Text::isBlank(*title))
+                if (std::optional<QString> title = read(u"AXTitle", u"the page title"); title && !Text::isBlank(*title))
                     extract.title = Text::trimmed(*title);
             }
         }
-        if ((extract.selectedText && extract.filePath && address) || visited == maxAXElements)
+        const bool timeUp = clock && clock->steadyNow() >= lookupEnd;
+        if ((extract.selectedText && extract.filePath && address) || visited == maxAXElements || timeUp)
             break;
-        element = element->parent();
+        std::unique_ptr<AccessibilityElement> up = element->parent();
+        if (!up)
+            noteTimeUp(element.get(), u"the enclosing element");
+        element = std::move(up);
     }
+    if (!ranOut.isEmpty())
+        CaptureLog::app(QStringLiteral("Capture: Accessibility did not answer in time when asked for ")
+                        + ranOut.join(QStringLiteral(", ")) + QStringLiteral("; what it had not told is left out"));
     if (address && Address::isValid(*address))
         extract.sourceURL = address;
     else

@@ -56,12 +56,14 @@ public:
         std::optional<QString> sourceURL;
         std::optional<QString> title;
         bool selectionReported = false;
+        // The focused element is a password field: nothing of it is read, not even through a copy.
+        bool passwordField = false;
     };
     static constexpr int maxAXElements = 12;
     // `end` on `clock`: the capture's time limit, where a slow transfer of the desktop's selection
-    // stops.
+    // stops. `lookupEnd`: where the elements' answers stop; the look-ups left without one are logged.
     static AXExtract extractAX(Accessibility& accessibility, qint32 pid, Clock::TimePoint end = Clock::TimePoint::max(),
-                               const Clock* clock = nullptr);
+                               const Clock* clock = nullptr, Clock::TimePoint lookupEnd = Clock::TimePoint::max());
 
     static bool waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline, Pasteboard& pasteboard,
                                         Clock& clock);

@@ -19,8 +19,9 @@ constexpr PreferencePair preferences[] = {
     {"Tovak.collectIntoActiveDraft", "Vellicord.collectIntoActiveDraft"},
     {"Tovak.customPromptTemplates", "Vellicord.customPromptTemplates"},
     {"captureHotKeyCombo", "captureHotKeyCombo"},
-    {"NSWindow Frame TovakMainWindow", "NSWindow Frame VellicordMainWindow"},
-    {"NSWindow Frame TovakSettingsWindow", "NSWindow Frame VellicordSettingsWindow"},
+    // The windows keep their frames under their autosave names (FrameAutosave).
+    {"NSWindow Frame TovakMainWindow", "VellicordMainWindow"},
+    {"NSWindow Frame TovakSettingsWindow", "VellicordSettingsWindow"},
 };
 
 bool copyStoreIfNeeded(const QString& from, const QString& to, FileSystem& fileManager)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 
 #ifdef __SSE2__
 #include <immintrin.h>
@@ -23,6 +24,8 @@ namespace {
 // still tell them apart.
 constexpr uint32_t bitCount = 512;
 constexpr uint32_t runBitCount = 1024;
+// Then one bit for each ASCII unit, set exactly when the search text holds it.
+constexpr uint32_t asciiBits = bitCount + runBitCount;
 // A thread of its own pays for being started; a scan that reads fewer units than this for each
 // thread stays on fewer threads.
 constexpr size_t unitsPerThread = 256 * 1024;
@@ -193,8 +196,8 @@ private:
     std::vector<std::pair<char16_t, char16_t>> raised_; // (lower case, unit) for regular units that change
 };
 
-// The fingerprint of a search text: its units, pairs and runs of four adjacent units, fed one at
-// a time.
+// The fingerprint of a search text: its units, pairs and runs of four adjacent units, and its ASCII
+// units exactly, fed one at a time.
 class FingerprintWriter {
 public:
     explicit FingerprintWriter(uint64_t* bits)
@@ -205,6 +208,8 @@ public:
     void add(char16_t unit)
     {
         setBit(bits_, unitBit(unit));
+        if (unit < 0x80)
+            setBit(bits_, asciiBits + unit);
         recent_ = recent_ << 16 | unit;
         if (seen_ >= 1)
             setBit(bits_, pairBit(char16_t(recent_ >> 16), unit));
@@ -463,6 +468,12 @@ public:
             if (i >= 3)
                 setRunBits(bits.data(), run);
         }
+        // A query of one ASCII unit is in a search text exactly when the text's bit for it is set.
+        oneAsciiUnit_ = m == 1 && units_.front() < 0x80;
+        if (oneAsciiUnit_) {
+            bits = {};
+            setBit(bits.data(), asciiBits + units_.front());
+        }
         for (int w = 0; w < fingerprintWords; ++w) {
             if (bits[size_t(w)])
                 words_.push_back({w, bits[size_t(w)]});
@@ -488,14 +499,17 @@ public:
     qsizetype size() const { return qsizetype(units_.size()); }
     bool holdsLineFeed() const { return lineFeed_; }
 
-    bool mayOccurIn(const uint64_t* fingerprint) const
+    // Whether the fingerprint at the position lets the needle occur in its text (and, when the
+    // needle is exact(), that it does).
+    bool mayOccurIn(const Fingerprints& fingerprints, size_t position) const
     {
         // Without a branch per bit, which the processor could not predict.
         uint64_t missing = 0;
         for (const auto& [word, bits] : words_)
-            missing |= bits & ~fingerprint[word];
+            missing |= bits & ~fingerprints.word(word, position);
         return missing == 0;
     }
+    bool exact() const { return oneAsciiUnit_; }
 
     // Whether the needle occurs in the text, each unit of which compared as it lower-cases.
     bool occursInFolding(QStringView text) const { return occursIn<true>(text); }
@@ -555,6 +569,7 @@ private:
     std::vector<char16_t> units_;
     const char16_t* lower_;
     std::vector<std::pair<int, uint64_t>> words_; // the fingerprint's words that hold the needle's bits
+    bool oneAsciiUnit_ = false;
     bool lineFeed_ = false;
     Anchors exact_, folding_;
 };
@@ -746,36 +761,60 @@ void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<boo
             previous.insert(entries_[i].id, i);
     }
 
+    // Each capture's entry is made on its own: the places are made first, then filled on several
+    // threads, a share of the library each.
+    const size_t n = size_t(selections.size());
     BlockVector<Entry> entries;
-    BlockVector<Fingerprint> fingerprints;
-    qsizetype liveUnits = 0;
-    for (const Selection& s : selections) {
-        if (stop && stop->load(std::memory_order_relaxed))
-            return;
-        uint64_t* bits = fingerprints.emplace_back().data();
-        const auto old = previous.constFind(s.id);
-        if (old != previous.cend()) {
-            const Entry& e = entries_[old.value()];
-            if (e.text.isSharedWith(s.text) && e.markdown.isSharedWith(s.markdown) && sameString(e.appName, s.appName)
-                && sameOptional(e.sourceURL, s.sourceURL) && sameOptional(e.filePath, s.filePath)) {
-                std::copy_n(fingerprints_[old.value()].data(), fingerprintWords, bits);
-                entries.push_back(e);
-                liveUnits += units(e);
-                continue;
+    Fingerprints fingerprints;
+    for (size_t i = 0; i < n; ++i) {
+        entries.emplace_back();
+        fingerprints.append({});
+    }
+    const size_t chunks = size_t(selections.chunkCount());
+    std::vector<qsizetype> units(chunks, 0);
+    std::atomic<bool> stopped = false;
+    Parallel::forChunks(chunks, Parallel::threadsFor(n, 8192), [&](size_t, size_t begin, size_t end) {
+        for (size_t chunk = begin; chunk < end; ++chunk) {
+            size_t i = size_t(selections.chunkStart(qsizetype(chunk)));
+            for (const Selection& s : selections.chunk(qsizetype(chunk))) {
+                if (stop && stop->load(std::memory_order_relaxed)) {
+                    stopped = true;
+                    return;
+                }
+                const size_t at = i++;
+                Entry& entry = entries[at];
+                const auto old = previous.constFind(s.id);
+                if (old != previous.cend()) {
+                    const Entry& e = entries_[old.value()];
+                    if (e.text.isSharedWith(s.text) && e.markdown.isSharedWith(s.markdown)
+                        && sameString(e.appName, s.appName) && sameOptional(e.sourceURL, s.sourceURL)
+                        && sameOptional(e.filePath, s.filePath)) {
+                        fingerprints.put(at, fingerprints_.at(old.value()));
+                        entry = e;
+                        units[chunk] += SearchIndex::units(entry);
+                        continue;
+                    }
+                }
+                Fingerprint bits{};
+                entry = entryFor(s, bits.data());
+                fingerprints.put(at, bits);
+                units[chunk] += SearchIndex::units(entry);
             }
         }
-        entries.push_back(entryFor(s, bits));
-        liveUnits += units(entries.back());
-    }
+    });
+    if (stopped)
+        return;
     entries_ = std::move(entries);
     fingerprints_ = std::move(fingerprints);
     erased_ = 0;
-    liveUnits_ = liveUnits;
+    liveUnits_ = std::accumulate(units.begin(), units.end(), qsizetype(0));
 }
 
 qsizetype SearchIndex::append(const Selection& selection)
 {
-    entries_.push_back(entryFor(selection, fingerprints_.emplace_back().data()));
+    Fingerprint bits{};
+    entries_.push_back(entryFor(selection, bits.data()));
+    fingerprints_.append(bits);
     liveUnits_ += units(entries_.back());
     return qsizetype(entries_.size()) - 1;
 }
@@ -788,7 +827,7 @@ void SearchIndex::erase(qsizetype position)
     liveUnits_ -= units(e);
     e.erased = true;
     // No query passes an empty fingerprint, so a scan need not read the entry to pass it over.
-    fingerprints_[size_t(position)].fill(0);
+    fingerprints_.put(size_t(position), {});
     e.text = e.markdown = Utf8Text();
     e.appName = e.lowered = QString();
     e.sourceURL.reset();
@@ -879,7 +918,11 @@ QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizety
             size_t n = 0;
             for (size_t k = from; k < std::min(end, from + batchSize); ++k) {
                 const size_t i = positionAt(k);
-                if (needle.utf16.mayOccurIn(fingerprints_[i].data())) {
+                if (!needle.utf16.mayOccurIn(fingerprints_, i))
+                    continue;
+                if (needle.utf16.exact()) {
+                    found[chunk].append(qsizetype(i));
+                } else {
                     const Entry& e = entries_[i];
                     const char* start = e.lowered.isNull() ? e.text.utf8().data()
                                                            : reinterpret_cast<const char*>(e.lowered.constData());

@@ -19,7 +19,8 @@ namespace vellicord {
 // (shared with the store, so they cost nothing more) and keeps per capture only a small fingerprint
 // of the lower-cased characters, character pairs and runs of four its search text
 // (SortModes::searchText) contains, so that most captures that cannot match are passed over
-// without reading their text.
+// without reading their text, and exactly which ASCII characters it holds, so that a query of one
+// of them reads no text at all.
 // The rest are scanned in place (text and Markdown in their UTF-8, the other fields in UTF-16),
 // each character compared as it lower-cases, on several threads when there is much to read; a
 // capture whose text does not lower-case character for character keeps its lower-cased search
@@ -46,8 +47,9 @@ public:
     bool matches(qsizetype position, const QString& query) const;
 
 private:
-    // 512 bits for units and pairs, 1024 for runs of four: three cache lines, read in order.
-    static constexpr int fingerprintWords = 24;
+    // 512 bits for units and pairs, 1024 for runs of four, and 128 that say exactly which ASCII
+    // units the search text holds (a query of one of them is answered by its bit alone).
+    static constexpr int fingerprintWords = 26;
 
     // What a scan reads of most captures (the text, whether it is compared in place, whether the
     // capture is forgotten) lies in the entry's first cache line.
@@ -80,9 +82,36 @@ private:
 
     using Fingerprint = std::array<uint64_t, fingerprintWords>;
 
+    // The captures' fingerprints, a column for each word: a scan reads only the words its query
+    // has bits in, each capture's next to the one before.
+    class Fingerprints {
+    public:
+        void append(const Fingerprint& fingerprint)
+        {
+            for (size_t w = 0; w < columns_.size(); ++w)
+                columns_[w].push_back(fingerprint[w]);
+        }
+        void put(size_t position, const Fingerprint& fingerprint)
+        {
+            for (size_t w = 0; w < columns_.size(); ++w)
+                columns_[w][position] = fingerprint[w];
+        }
+        Fingerprint at(size_t position) const
+        {
+            Fingerprint fingerprint;
+            for (size_t w = 0; w < columns_.size(); ++w)
+                fingerprint[w] = columns_[w][position];
+            return fingerprint;
+        }
+        uint64_t word(int w, size_t position) const { return columns_[size_t(w)][position]; }
+
+    private:
+        std::array<BlockVector<uint64_t>, fingerprintWords> columns_;
+    };
+
     // Kept in blocks, so that a capture added to a large library moves none of the others.
     BlockVector<Entry> entries_;
-    BlockVector<Fingerprint> fingerprints_;
+    Fingerprints fingerprints_;
     qsizetype erased_ = 0;
     qsizetype liveUnits_ = 0; // of the fields of the captures not forgotten: how much a full scan reads
 };

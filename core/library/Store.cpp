@@ -102,6 +102,10 @@ Store::Store(Preload preload, Services services, QObject* parent)
         || loaded.status == StorePersistenceStatus::recoveredFromBackup;
     if (loaded.snapshot && level)
         *written_ = revision_;
+    // A library its file lost after the load, and that could not be written again, is a change the
+    // file does not hold.
+    if (loaded.status == StorePersistenceStatus::saveFailed)
+        changes_ = 1;
     // Every change of what the library file holds is announced by one of these; counting them tells
     // a save request whether there is anything to write.
     const auto changed = [this] { ++revision_; };
@@ -139,6 +143,10 @@ void Store::scheduleSave()
 {
     if (!canModifyLibrary())
         return;
+    if (revision_ != countedRevision_) {
+        ++changes_;
+        countedRevision_ = revision_;
+    }
     if (pendingSave_)
         pendingSave_->cancel();
     QPointer<Store> self(this);
@@ -155,8 +163,9 @@ void Store::writeSnapshot()
     if (!canModifyLibrary())
         return;
     services_.saveQueue.async([persistence = persistence_, snapshot = this->snapshot(), revision = revision_,
-                               written = written_, self = QPointer<Store>(this)]() mutable {
-        persist(persistence, std::move(snapshot), revision, written, self);
+                               written = written_, changes = changes_, changesInFile = changesInFile_,
+                               self = QPointer<Store>(this)]() mutable {
+        persist(persistence, std::move(snapshot), revision, written, changes, changesInFile, self);
     });
 }
 
@@ -171,13 +180,14 @@ bool Store::saveNow()
     StoreSnapshot snapshot = this->snapshot();
     bool written = false;
     services_.saveQueue.sync([&, self = QPointer<Store>(this)] {
-        written = persist(persistence_, std::move(snapshot), revision_, written_, self);
+        written = persist(persistence_, std::move(snapshot), revision_, written_, changes_, changesInFile_, self);
     });
     return written;
 }
 
 bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot, quint64 revision,
-                    const std::shared_ptr<std::optional<quint64>>& written, QPointer<Store> store)
+                    const std::shared_ptr<std::optional<quint64>>& written, quint64 changes,
+                    const std::shared_ptr<quint64>& changesInFile, QPointer<Store> store)
 {
     // Both files already hold this library: writing it again would cost a whole encode, check and
     // two synced writes (a quit of a large library) for nothing.
@@ -186,11 +196,15 @@ bool Store::persist(const std::shared_ptr<StorePersistence>& persistence, StoreS
     try {
         persistence->write(std::move(snapshot));
         *written = revision;
+        *changesInFile = changes;
     } catch (const std::exception& error) {
         // The files may now hold neither this library nor the one written before.
         written->reset();
         logApp(QStringLiteral("Store save failed: ") + StorePersistence::describe(error));
         const StorePersistenceStatus status = StorePersistence::failureStatus(error);
+        // Only the backup failed: the library file holds this library.
+        if (status == StorePersistenceStatus::backupUnavailable)
+            *changesInFile = changes;
         onMainThread([store, status] {
             if (store)
                 store->setPersistenceStatus(status);

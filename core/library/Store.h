@@ -109,6 +109,9 @@ public:
     // Whether the library file and its backup hold the library as it is (the last save wrote it,
     // or nothing changed since the load); read once the save queue is idle, as after saveNow().
     bool isSaved() const { return *written_ == revision_; }
+    // How many changes the library has had that its file does not hold (its backup may lag
+    // behind): one per operation that changed it. Read as isSaved().
+    quint64 unsavedChanges() const { return changes_ - *changesInFile_; }
 
     // Captures.
     void add(const Selection& selection);
@@ -166,7 +169,8 @@ private:
     void writeSnapshot();
     // Runs on the save queue; reports to the main thread. True when the files hold the snapshot.
     static bool persist(const std::shared_ptr<StorePersistence>& persistence, StoreSnapshot snapshot, quint64 revision,
-                        const std::shared_ptr<std::optional<quint64>>& written, QPointer<Store> store);
+                        const std::shared_ptr<std::optional<quint64>>& written, quint64 changes,
+                        const std::shared_ptr<quint64>& changesInFile, QPointer<Store> store);
     void setPersistenceStatus(StorePersistenceStatus status);
     void clearTransientPersistenceStatus();
 
@@ -200,6 +204,11 @@ private:
     // written on the save queue once the store is made.
     quint64 revision_ = 0;
     std::shared_ptr<std::optional<quint64>> written_ = std::make_shared<std::optional<quint64>>();
+    // The operations that changed the library, counted as they schedule a save (at the revision last
+    // counted), and how many of them the library file holds; the latter as written_.
+    quint64 changes_ = 0;
+    quint64 countedRevision_ = 0;
+    std::shared_ptr<quint64> changesInFile_ = std::make_shared<quint64>(0);
 };
 
 } // namespace vellicord

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -37,6 +38,17 @@ const char* caseDescription(ErrorCase errorCase)
         return "Changes to the library are not saved in this session: its file could not be opened safely at start.";
     }
     return "";
+}
+
+bool isOutOfSpace(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const FileSystemError& fileError) {
+        return fileError.code() == ENOSPC || fileError.code() == EDQUOT;
+    } catch (...) {
+        return false;
+    }
 }
 
 bool isReadableVersion(int64_t version)
@@ -555,6 +567,14 @@ void StorePersistence::write(StoreSnapshot snapshot)
             libraryError = std::current_exception();
         }
         backupWriter.join();
+        // A disk with room for one more copy of the library, and not two: the library goes first,
+        // and the backup's temporary file takes room only once the library's old file gave up its own.
+        if (libraryError && isOutOfSpace(libraryError)) {
+            backup.reset();
+            backupError = nullptr;
+            libraryError = nullptr;
+            library = fileManager_.prepareAtomicWrite(storeURL_, view);
+        }
     } catch (...) {
         libraryError = std::current_exception();
     }
@@ -566,8 +586,10 @@ void StorePersistence::write(StoreSnapshot snapshot)
         std::rethrow_exception(libraryError);
     library->commit();
     try {
-        if (backupError)
+        if (backupError && !isOutOfSpace(backupError))
             std::rethrow_exception(backupError);
+        if (!backup)
+            backup = fileManager_.prepareAtomicWrite(backupURL_, view);
         backup->commit();
     } catch (...) {
         throw PersistenceError(ErrorCase::backupWriteFailed, std::current_exception());
@@ -629,7 +651,12 @@ StorePersistence::FileRead StorePersistence::read(const QString& path) const
 
 QByteArrayView StorePersistence::FileRead::bytes() const
 {
-    return contents ? contents->bytes() : QByteArrayView();
+    if (!contents)
+        return {};
+    // Some editors put a byte order mark before a UTF-8 document. It carries no content (the writer
+    // never writes one), and JSON does not allow it.
+    const QByteArrayView all = contents->bytes();
+    return all.startsWith(QByteArrayView("\xEF\xBB\xBF")) ? all.sliced(3) : all;
 }
 
 struct StorePersistence::ParsedDocument : Parsed {
@@ -757,10 +784,38 @@ StoreLoadResult StorePersistence::loadPrimary(const FileRead& primary, const Fil
     try {
         writeCopy(backupURL_, primary);
     } catch (const std::exception& error) {
+        if (changedSinceRead(primary))
+            return rewriteChangedPrimary(std::move(snapshot));
         logFailure(QStringLiteral("The local store backup could not be refreshed."), error);
         return {std::move(snapshot), StorePersistenceStatus::backupUnavailable};
     }
     logEvent(QStringLiteral("The local store backup was refreshed from the valid primary store."));
+    return {std::move(snapshot), StorePersistenceStatus::ready};
+}
+
+bool StorePersistence::changedSinceRead(const FileRead& file)
+{
+    try {
+        file.contents->check();
+    } catch (const FileSystemError&) {
+        return true;
+    }
+    return false;
+}
+
+StoreLoadResult StorePersistence::rewriteChangedPrimary(StoreSnapshot snapshot)
+{
+    // Another program wrote the library, or cut it short, after it was loaded and before its backup
+    // was refreshed from it: the library as loaded, checked whole, is in memory only. It goes to
+    // both files now rather than at the next change, which may never come.
+    logEvent(QStringLiteral("The library file changed while its backup was refreshed from it. Vellicord writes the "
+                            "library it loaded to both files again."));
+    try {
+        write(snapshot);
+    } catch (const std::exception& error) {
+        logFailure(QStringLiteral("The library could not be written again."), error);
+        return {std::move(snapshot), failureStatus(error)};
+    }
     return {std::move(snapshot), StorePersistenceStatus::ready};
 }
 

@@ -99,6 +99,8 @@ private:
     void writeCopy(const QString& path, const FileRead& file);
     // sameBytes: the backup holds the library's bytes.
     StoreLoadResult loadPrimary(const FileRead& primary, const FileRead& backup, bool sameBytes);
+    static bool changedSinceRead(const FileRead& file);
+    StoreLoadResult rewriteChangedPrimary(StoreSnapshot snapshot);
     StoreLoadResult recoverMissingPrimary(const FileRead& backup);
     StoreLoadResult recoverFromBackup(const FileRead& backup);
     bool preserveUnreadablePrimary();

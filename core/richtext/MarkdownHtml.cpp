@@ -16,12 +16,24 @@ QString render(const QString& markdown)
     const CmarkDocument document(markdown);
     if (!document.root())
         return QString();
-    char* html = cmark_render_html(document.root(), CMARK_OPT_DEFAULT, cmark_parser_get_syntax_extensions(document.parser()));
+    char* html = cmark_render_html(document.root(), CMARK_OPT_DEFAULT | CMARK_OPT_HARDBREAKS,
+                                   cmark_parser_get_syntax_extensions(document.parser()));
     if (!html)
         return QString();
     const QString result = QString::fromUtf8(html);
     cmark_get_default_mem_allocator()->free(html);
     return result;
+}
+
+QString ofPlainText(const QString& text)
+{
+    if (text.isEmpty())
+        return QString();
+    const QString lineBreak = QStringLiteral("<br />");
+    QString lines = text.toHtmlEscaped();
+    lines.replace(QStringLiteral("\r\n"), lineBreak).replace(u'\r', lineBreak).replace(u'\n', lineBreak);
+    // Editors that honour the style keep runs of spaces and tabs too, as indented code needs.
+    return QStringLiteral("<p style=\"white-space: pre-wrap\">") + lines + QStringLiteral("</p>\n");
 }
 
 } // namespace vellicord::MarkdownHtml

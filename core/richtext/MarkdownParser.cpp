@@ -129,7 +129,9 @@ bool Walker::visit(cmark_node* node, bool entering)
         addRun(literal(node), MarkdownRun::code);
         break;
     case CMARK_NODE_SOFTBREAK:
-        addRun(QStringLiteral(" "), MarkdownRun::softBreak);
+        // The converter writes the lines the page showed, those of one paragraph or of code, one
+        // line feed apart: each stays a line of its own, as a hard break's line does.
+        addRun(QStringLiteral("\n"), MarkdownRun::softBreak);
         break;
     case CMARK_NODE_LINEBREAK:
         addRun(QStringLiteral("\n"), MarkdownRun::lineBreak);

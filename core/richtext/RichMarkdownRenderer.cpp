@@ -153,7 +153,7 @@ void Renderer::append(const MarkdownRun& run)
     result_.append(separator + run.text, attributes);
 
     previousOutermostList_ = s.lists.isEmpty() ? std::nullopt : std::optional<int>(s.lists.last()->identity);
-    hardBreak_ = hardBreak_ || (run.inlineFlags & MarkdownRun::lineBreak);
+    hardBreak_ = hardBreak_ || (run.inlineFlags & (MarkdownRun::lineBreak | MarkdownRun::softBreak));
     if (s.item)
         seenItems_.insert(s.item->identity);
     previousBlock_ = s.blockIdentity;

@@ -35,6 +35,16 @@ enum class Destination {
     listOverrideTable,
     fieldInstruction,
     fieldResult,
+    paragraphNumbering,
+};
+
+// An old-style list paragraph ({\pn ...}, as WordPad writes it): its level and marker, and no list
+// table behind it.
+struct ParagraphNumbering {
+    int level = -1; // none until \pnlvlblt, \pnlvlbody or \pnlvlN
+    bool bullet = false;
+    ListMarkerFormat format = ListMarkerFormat::decimal;
+    int64_t start = 1;
 };
 
 struct GroupState {
@@ -44,12 +54,14 @@ struct GroupState {
     bool bold = false;
     bool italic = false;
     bool strike = false;
+    bool hidden = false; // \v: text a reader never shows
     int unicodeSkip = 1;
     int leftIndent = 0; // twips
     int firstLineIndent = 0; // twips, relative to the left indent
     QList<double> tabStops; // points
     int listOverride = 0;
     int listLevel = 0;
+    std::optional<ParagraphNumbering> numbering;
     std::optional<AttributedText::Link> link;
     std::optional<AttributedText::Link> fieldLink; // set on a field group once its instruction is read
 };
@@ -223,6 +235,8 @@ private:
     void applyParagraphStyle(qsizetype end);
     Attributes characterAttributes() const;
     QList<TextListRef> textListsFor(int listOverride, int level);
+    QList<TextListRef> numberingListsFor(const std::optional<ParagraphNumbering>& numbering);
+    void paragraphNumberingWord(std::string_view word, bool hasParameter, int parameter);
     bool inText() const
     {
         return state_.destination == Destination::text || state_.destination == Destination::fieldResult;
@@ -256,6 +270,7 @@ private:
     int overrideListId_ = 0;
     std::map<int, int> overrides_; // list override number to list id
     std::map<int, std::vector<TextListRef>> chains_; // the open lists of each override, by level
+    std::vector<TextListRef> numberingChain_; // the open old-style lists, by level
 };
 
 std::optional<AttributedText> Parser::parse()
@@ -405,6 +420,10 @@ void Parser::endGroup()
             levelMarker_.clear();
         }
         break;
+    case Destination::paragraphNumbering:
+        if (state_.destination != Destination::paragraphNumbering)
+            state_.numbering = closed.numbering;
+        break;
     default: break;
     }
 }
@@ -439,7 +458,6 @@ void Parser::startDestination(std::string_view word, bool starred)
         "nonshppict",
         "pntxta",
         "pntxtb",
-        "pn",
         "listname",
         "leveltext",
         "levelnumbers",
@@ -461,6 +479,11 @@ void Parser::startDestination(std::string_view word, bool starred)
     if (word == "levelmarker") {
         levelMarker_.clear();
         state_.destination = Destination::levelMarker;
+        return;
+    }
+    if (word == "pn") {
+        state_.numbering = ParagraphNumbering{};
+        state_.destination = Destination::paragraphNumbering;
         return;
     }
     if (word == "fldinst") {
@@ -541,6 +564,10 @@ void Parser::controlWord(std::string_view word, bool hasParameter, int parameter
             overrides_[parameter] = overrideListId_;
         return;
     }
+    if (state_.destination == Destination::paragraphNumbering) {
+        paragraphNumberingWord(word, hasParameter, parameter);
+        return;
+    }
     if (state_.destination == Destination::levelMarker || state_.destination == Destination::fieldInstruction)
         return;
 
@@ -584,15 +611,19 @@ void Parser::controlWord(std::string_view word, bool hasParameter, int parameter
     } else if (word == "strike" || word == "striked") {
         flushText();
         state_.strike = on != 0;
+    } else if (word == "v") {
+        flushText();
+        state_.hidden = on != 0;
     } else if (word == "plain") {
         flushText();
         state_.font = defaultFont_;
         state_.halfPoints = 24;
-        state_.bold = state_.italic = state_.strike = false;
+        state_.bold = state_.italic = state_.strike = state_.hidden = false;
     } else if (word == "pard") {
         state_.leftIndent = state_.firstLineIndent = 0;
         state_.tabStops.clear();
         state_.listOverride = state_.listLevel = 0;
+        state_.numbering.reset();
     } else if (word == "li") {
         state_.leftIndent = parameter;
     } else if (word == "fi") {
@@ -722,7 +753,7 @@ void Parser::flushText()
     flushBytes();
     if (text_.isEmpty())
         return;
-    if (inText())
+    if (inText() && !state_.hidden)
         output_.append(Text::repairingSurrogates(text_), characterAttributes());
     text_.clear();
 }
@@ -770,6 +801,8 @@ void Parser::applyParagraphStyle(qsizetype end)
     style.firstLineHeadIndent = (double(state_.leftIndent) + state_.firstLineIndent) / 20.0;
     style.tabStops = state_.tabStops;
     style.textLists = textListsFor(state_.listOverride, state_.listLevel);
+    if (style.textLists.isEmpty())
+        style.textLists = numberingListsFor(state_.numbering);
     output_.setParagraphStyle(AttributedText::Range{paragraphStart_, end - paragraphStart_}, style);
     paragraphStart_ = end;
 }
@@ -797,6 +830,49 @@ QList<TextListRef> Parser::textListsFor(int listOverride, int level)
             std::make_shared<AttributedText::TextList>(AttributedText::TextList{definition.format, definition.start}));
     }
     return QList<TextListRef>(chain.begin(), chain.end());
+}
+
+void Parser::paragraphNumberingWord(std::string_view word, bool hasParameter, int parameter)
+{
+    ParagraphNumbering& numbering = *state_.numbering;
+    if (word == "pnlvlblt") {
+        numbering.level = 0;
+        numbering.bullet = true;
+    } else if (word == "pnlvlbody") {
+        numbering.level = 0;
+    } else if (word == "pnlvl" && hasParameter) {
+        numbering.level = std::clamp(parameter - 1, 0, int(maximumListLevels) - 1);
+    } else if (word == "pnucrm") {
+        numbering.format = ListMarkerFormat::uppercaseRoman;
+    } else if (word == "pnlcrm") {
+        numbering.format = ListMarkerFormat::lowercaseRoman;
+    } else if (word == "pnucltr") {
+        numbering.format = ListMarkerFormat::uppercaseAlpha;
+    } else if (word == "pnlcltr") {
+        numbering.format = ListMarkerFormat::lowercaseAlpha;
+    } else if (word == "pnstart" && hasParameter) {
+        numbering.start = parameter;
+    }
+}
+
+// Old-style list paragraphs name no list: a paragraph joins the list of the one before it when that
+// was a list paragraph of the same kind at its level, and starts a new list otherwise.
+QList<TextListRef> Parser::numberingListsFor(const std::optional<ParagraphNumbering>& numbering)
+{
+    if (!numbering || numbering->level < 0) {
+        numberingChain_.clear();
+        return {};
+    }
+    const size_t level = size_t(numbering->level);
+    const ListMarkerFormat format = numbering->bullet ? ListMarkerFormat::disc : numbering->format;
+    if (numberingChain_.size() > level + 1)
+        numberingChain_.resize(level + 1);
+    if (numberingChain_.size() == level + 1 && numberingChain_.back()->markerFormat != format)
+        numberingChain_.pop_back();
+    while (numberingChain_.size() <= level)
+        numberingChain_.push_back(
+            std::make_shared<AttributedText::TextList>(AttributedText::TextList{format, numbering->start}));
+    return QList<TextListRef>(numberingChain_.begin(), numberingChain_.end());
 }
 
 } // namespace

@@ -11,8 +11,9 @@ namespace vellicord {
 // Reads RTF, as word processors and browsers put it on the clipboard, into attributed text:
 // fonts (with monospace detection from the font table), bold, italic, strikethrough, sizes,
 // paragraphs, line breaks and tabs, Unicode and code-page text, indents and tab stops, lists from
-// the list tables, and HYPERLINK fields. A list paragraph keeps its visible marker text
-// ("\t<marker>\t", from the list-text group) the way the platform's own reader does, and the
+// the list tables and from old-style paragraph numbering (\pn), and HYPERLINK fields; hidden text
+// (\v) is left out. A list paragraph keeps its visible marker text ("\t<marker>\t", from the
+// list-text group, or "<marker>\t" from \pntext) the way the platform's own reader does, and the
 // Markdown serializer skips it.
 namespace RtfReader {
 

@@ -20,6 +20,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int maxSearchedElements = 4000;
+// Elements inside a selected text read for their own selections, and how deep they may be nested.
+constexpr int maxEmbeddedElements = 200;
+constexpr int maxEmbeddingDepth = 8;
 
 // libatspi is not made for use from several threads at once; every call goes through this lock.
 std::recursive_mutex atspiMutex;
@@ -37,7 +40,29 @@ bool setUpAtspi()
     // the library's caches.
     atspiContext = g_main_context_new();
     atspi_set_main_context(atspiContext);
-    atspi_set_timeout(int(AtspiAccessibility::callTimeout.count()), int(AtspiAccessibility::callTimeout.count()));
+    const int longest = int(AtspiAccessibility::longestCall.count());
+    atspi_set_timeout(longest, longest);
+    return true;
+}
+
+// The time the calls since the last grant may wait; one that fails after all of it did not get its
+// answer in time. (Under the lock, like the calls.)
+Clock::time_point grantedAt;
+std::chrono::milliseconds granted{0};
+bool callTimedOut = false;
+
+// Lets the next calls wait for their answers until the deadline, a busy application being slow,
+// but each no longer than the longest call; false when the deadline has passed.
+bool allowCallsUntil(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left <= std::chrono::milliseconds::zero()) {
+        callTimedOut = true;
+        return false;
+    }
+    granted = std::min(left, AtspiAccessibility::longestCall);
+    grantedAt = Clock::now();
+    atspi_set_timeout(int(granted.count()), int(granted.count()));
     return true;
 }
 
@@ -85,6 +110,7 @@ bool ok(GError*& error)
 {
     if (!error)
         return true;
+    callTimedOut = callTimedOut || Clock::now() - grantedAt >= granted;
     g_clear_error(&error);
     return false;
 }
@@ -117,10 +143,34 @@ public:
     std::optional<QString> stringAttribute(QStringView name) override
     {
         std::lock_guard lock(atspiMutex);
-        if (Clock::now() >= deadline_)
+        callTimedOut = false;
+        std::optional<QString> value = read(name);
+        timedOut_ = !value && callTimedOut;
+        return value;
+    }
+
+    std::unique_ptr<AccessibilityElement> parent() override
+    {
+        std::lock_guard lock(atspiMutex);
+        callTimedOut = false;
+        std::unique_ptr<AccessibilityElement> up = readParent();
+        timedOut_ = !up && callTimedOut;
+        return up;
+    }
+
+    bool lastReadTimedOut() const override { return timedOut_; }
+
+private:
+    std::optional<QString> read(QStringView name)
+    {
+        if (!allowCallsUntil(deadline_))
             return std::nullopt;
-        if (name == u"AXSelectedText")
-            return selectedText();
+        if (name == u"AXSelectedText") {
+            embeddedRead_ = 0;
+            return selectionOf(object_.object, 0);
+        }
+        if (name == u"AXSubrole")
+            return isPasswordField() ? std::optional<QString>(QStringLiteral("AXSecureTextField")) : std::nullopt;
         if (name == u"AXTitle")
             return documentName();
         const std::optional<QString> address = documentAddress();
@@ -136,10 +186,9 @@ public:
         return std::nullopt;
     }
 
-    std::unique_ptr<AccessibilityElement> parent() override
+    std::unique_ptr<AccessibilityElement> readParent()
     {
-        std::lock_guard lock(atspiMutex);
-        if (Clock::now() >= deadline_)
+        if (!allowCallsUntil(deadline_))
             return nullptr;
         // A web page's document is as far as a capture reads: above it stands the browser's own
         // interface, which holds neither the page's selection nor a file of the user's. Walking it
@@ -156,10 +205,11 @@ public:
         return std::make_unique<AtspiElement>(std::move(up), deadline_);
     }
 
-private:
-    std::optional<QString> selectedText()
+    // What is selected in an element's text: empty when it tells that nothing is, nullopt when it
+    // has no text or did not answer.
+    std::optional<QString> selectionOf(AtspiAccessible* object, int depth)
     {
-        AtspiText* text = atspi_accessible_get_text_iface(object_.object);
+        AtspiText* text = atspi_accessible_get_text_iface(object);
         if (!text)
             return std::nullopt;
         GError* error = nullptr;
@@ -167,13 +217,13 @@ private:
         bool answered = ok(error);
         QStringList parts;
         for (gint i = 0; answered && i < count; ++i) {
-            AtspiRange* range = Clock::now() < deadline_ ? atspi_text_get_selection(text, i, &error) : nullptr;
+            AtspiRange* range = allowCallsUntil(deadline_) ? atspi_text_get_selection(text, i, &error) : nullptr;
             answered = ok(error) && range;
             if (answered && range->end_offset > range->start_offset) {
                 QString part = takeString(atspi_text_get_text(text, range->start_offset, range->end_offset, &error));
                 answered = ok(error);
                 if (answered)
-                    parts.append(part);
+                    parts.append(withEmbeddedSelections(object, text, range->start_offset, part, depth));
             }
             g_free(range);
         }
@@ -184,6 +234,72 @@ private:
         if (parts.isEmpty())
             return QString();
         return parts.join(u'\n');
+    }
+
+    // Each element inside a text (a paragraph of a page, a link in a paragraph) stands in it as one
+    // object replacement character, in the order of the text's children, and what of it is
+    // selected is that element's own selection. One that does not answer keeps its character.
+    QString withEmbeddedSelections(AtspiAccessible* object, AtspiText* text, gint start, const QString& part, int depth)
+    {
+        const QChar placeholder = QChar::ObjectReplacementCharacter;
+        if (!part.contains(placeholder) || depth >= maxEmbeddingDepth)
+            return part;
+        // The child of the part's first placeholder comes after those of the placeholders before it.
+        gint child = 0;
+        if (start > 0) {
+            if (!allowCallsUntil(deadline_))
+                return part;
+            GError* error = nullptr;
+            const QString before = takeString(atspi_text_get_text(text, 0, start, &error));
+            if (!ok(error))
+                return part;
+            child = gint(before.count(placeholder));
+        }
+        QString result;
+        bool afterChild = false;
+        for (const QChar c : part) {
+            if (c != placeholder) {
+                result += c;
+                afterChild = false;
+                continue;
+            }
+            const std::optional<QString> inner = childSelection(object, child++, depth);
+            if (!inner) {
+                result += c;
+                afterChild = false;
+            } else if (!inner->isEmpty()) {
+                // Elements side by side are blocks (paragraphs): a line each.
+                if (afterChild)
+                    result += u'\n';
+                result += *inner;
+                afterChild = true;
+            }
+        }
+        return result;
+    }
+
+    // Nullopt when the child could not be read; empty when nothing of it is selected text.
+    std::optional<QString> childSelection(AtspiAccessible* object, gint index, int depth)
+    {
+        if (++embeddedRead_ > maxEmbeddedElements || !allowCallsUntil(deadline_))
+            return std::nullopt;
+        GError* error = nullptr;
+        Ref child(atspi_accessible_get_child_at_index(object, index, &error));
+        if (!ok(error) || !child.object)
+            return std::nullopt;
+        // An image, say: nothing of it is text.
+        AtspiText* text = atspi_accessible_get_text_iface(child.object);
+        if (!text)
+            return QString();
+        g_object_unref(text);
+        return selectionOf(child.object, depth + 1);
+    }
+
+    bool isPasswordField()
+    {
+        GError* error = nullptr;
+        const AtspiRole role = atspi_accessible_get_role(object_.object, &error);
+        return ok(error) && role == ATSPI_ROLE_PASSWORD_TEXT;
     }
 
     // The accessible name of a document: a web page's title.
@@ -200,12 +316,16 @@ private:
         return name;
     }
 
-    // Asked once: the same answer serves the address, the document path and the walk up.
+    // Asked once: the same answer serves the address, the document path and the walk up. One that
+    // did not come in time is asked for again.
     std::optional<QString> documentAddress()
     {
-        if (!address_)
-            address_ = readDocumentAddress();
-        return *address_;
+        if (address_)
+            return *address_;
+        std::optional<QString> address = readDocumentAddress();
+        if (address || !callTimedOut)
+            address_ = address;
+        return address;
     }
 
     std::optional<QString> readDocumentAddress()
@@ -233,6 +353,8 @@ private:
     Ref object_;
     Clock::time_point deadline_;
     std::optional<std::optional<QString>> address_;
+    int embeddedRead_ = 0;
+    bool timedOut_ = false;
 };
 
 Ref applicationOf(qint32 pid, Clock::time_point deadline)
@@ -242,7 +364,7 @@ Ref applicationOf(qint32 pid, Clock::time_point deadline)
         return Ref();
     GError* error = nullptr;
     const gint count = atspi_accessible_get_child_count(desktop.object, &error);
-    for (gint i = 0; ok(error) && i < count && Clock::now() < deadline; ++i) {
+    for (gint i = 0; ok(error) && i < count && allowCallsUntil(deadline); ++i) {
         Ref app(atspi_accessible_get_child_at_index(desktop.object, i, &error));
         if (!ok(error) || !app.object)
             continue;
@@ -285,7 +407,7 @@ Ref focusedBySearch(AtspiAccessible* root, Clock::time_point deadline)
     QList<AtspiAccessible*> queue{static_cast<AtspiAccessible*>(g_object_ref(root))};
     Ref found;
     int visited = 0;
-    while (!queue.isEmpty() && !found.object && visited < maxSearchedElements && Clock::now() < deadline) {
+    while (!queue.isEmpty() && !found.object && visited < maxSearchedElements && allowCallsUntil(deadline)) {
         Ref current(queue.takeFirst());
         ++visited;
         if (hasState(current.object, ATSPI_STATE_FOCUSED)) {
@@ -350,9 +472,8 @@ bool AtspiAccessibility::isProcessTrusted()
     return primary_->isValid() && primary_->connection().hasExtension("XTEST");
 }
 
-std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 pid)
+std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 pid, Clock::time_point deadline)
 {
-    const auto deadline = Clock::now() + walkBudget;
     if (pid <= 0)
         return nullptr;
     std::lock_guard lock(atspiMutex);
@@ -361,8 +482,10 @@ std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 
     // Once connected, announcements are read as they come; here only those since the last turn.
     startDispatching();
     handleAnnouncements();
+    if (!allowCallsUntil(deadline))
+        return nullptr;
     Ref app = applicationOf(pid, deadline);
-    if (!app.object)
+    if (!app.object || !allowCallsUntil(deadline))
         return nullptr;
     Ref element = focusedByCollection(app.object);
     if (!element.object)

@@ -14,10 +14,10 @@ class X11Connection;
 class X11SelectionReader;
 
 // Other applications' interfaces through AT-SPI: the focused element of a process, its selected
-// text, and the document address of the document it sits in. Every call is time-limited and one
-// capture's walk has about a second in all; a web page's document is the top of its walk. The PRIMARY selection, where
-// selecting text on X11 puts it, is read for applications that tell AT-SPI nothing (or when there is no accessibility
-// bus).
+// text, and the document address of the document it sits in. Every call waits for its answer up to
+// a second, and never past the deadline the caller gave; a web page's document is the top of its walk. The PRIMARY
+// selection, where selecting text on X11 puts it, is read for applications that tell AT-SPI nothing (or when there is
+// no accessibility bus).
 //
 // Trusted means what the copy command needs: an X display with the XTEST extension.
 class AtspiAccessibility final : public Accessibility {
@@ -25,8 +25,9 @@ public:
     AtspiAccessibility();
     ~AtspiAccessibility() override;
 
-    static constexpr std::chrono::milliseconds callTimeout{250};
-    static constexpr std::chrono::milliseconds walkBudget{1000};
+    // How long one call may wait for its answer: a busy application answers late, and one that does
+    // not answer at all must not take the time of every other look-up.
+    static constexpr std::chrono::milliseconds longestCall{1000};
     // How long PRIMARY's owner has to start answering; a large selection sent in increments may
     // then go on arriving up to the end the caller gives.
     static constexpr std::chrono::milliseconds primaryTimeout{300};
@@ -34,7 +35,8 @@ public:
     static constexpr std::chrono::milliseconds dispatchInterval{100};
 
     bool isProcessTrusted() override;
-    std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) override;
+    std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid,
+                                                         std::chrono::steady_clock::time_point deadline) override;
     std::optional<SelectionText> primarySelection(qint32 pid, std::chrono::steady_clock::time_point end) override;
 
 private:

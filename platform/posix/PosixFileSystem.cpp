@@ -208,10 +208,11 @@ void PosixFileSystem::copyFile(const QString& from, const QString& to)
 
 namespace {
 
-// A file opened to be read, with what fstat says of it; a folder is refused.
+// A file opened to be read, with what fstat says of it; anything else is refused. Opening never
+// waits: a pipe would until something writes into it, a terminal or a device may for ever.
 struct OpenedFile {
     explicit OpenedFile(const QString& path)
-        : fd(::open(native(path).constData(), O_RDONLY | O_CLOEXEC))
+        : fd(::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC))
     {
     }
     FileDescriptor fd;
@@ -225,8 +226,8 @@ std::unique_ptr<OpenedFile> openToRead(const QString& path)
         fail("Could not open", path);
     if (::fstat(file->fd.get(), &file->info) != 0)
         fail("Could not read", path);
-    if (S_ISDIR(file->info.st_mode))
-        fail("Could not read", path, EISDIR);
+    if (!S_ISREG(file->info.st_mode))
+        fail("Could not read", path, S_ISDIR(file->info.st_mode) ? EISDIR : FileSystemError::notAFile);
     return file;
 }
 
@@ -291,7 +292,9 @@ uintptr_t pageSizeForHandler = 4096;
 // handler, but on Linux it is the system call alone, which is.
 void onBusError(int signal, siginfo_t* info, void* context)
 {
-    const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+    // Only the kernel's report of such a read names an address; a SIGBUS another process sent
+    // (kill -BUS) carries its sender where the address would be, and is never ours to take.
+    const auto address = info->si_code == BUS_ADRERR ? reinterpret_cast<uintptr_t>(info->si_addr) : 0;
     for (MappedRegion& region : mappedRegions) {
         const uintptr_t begin = region.begin.load(std::memory_order_acquire);
         const uintptr_t end = region.end.load(std::memory_order_acquire);
@@ -310,9 +313,15 @@ void onBusError(int signal, siginfo_t* info, void* context)
         busErrorBefore.sa_sigaction(signal, info, context);
     } else if (busErrorBefore.sa_handler != SIG_DFL && busErrorBefore.sa_handler != SIG_IGN) {
         busErrorBefore.sa_handler(signal);
-    } else {
-        // The faulting read runs again on return, and ends the process as it would have.
-        ::signal(signal, SIG_DFL);
+    } else if (busErrorBefore.sa_handler == SIG_DFL || info->si_code > 0) {
+        // Ended by the signal, the first time: raised again, it arrives as the handler returns (a
+        // faulting read would fault again, but a signal sent once never comes back by itself). A
+        // fault ends the process even where the signal was ignored.
+        struct sigaction byDefault {};
+        byDefault.sa_handler = SIG_DFL;
+        sigemptyset(&byDefault.sa_mask);
+        ::sigaction(signal, &byDefault, nullptr);
+        ::raise(signal);
     }
 }
 
@@ -410,7 +419,7 @@ public:
     }
     void check() const override
     {
-        if (S_ISREG(file_->info.st_mode) && !unchanged(*file_))
+        if (!unchanged(*file_))
             fail("Could not read", path_, changedWhileRead);
     }
 
@@ -429,7 +438,7 @@ std::unique_ptr<const FileContents> PosixFileSystem::readContents(const QString&
     // side by side.
     constexpr off_t mappedFrom = 1 << 20;
     std::unique_ptr<OpenedFile> file = openToRead(path);
-    if (!S_ISREG(file->info.st_mode) || file->info.st_size < mappedFrom)
+    if (file->info.st_size < mappedFrom)
         return std::make_unique<ReadContents>(std::move(file), path);
     return std::make_unique<MappedContents>(std::move(file), path);
 }
@@ -437,8 +446,6 @@ std::unique_ptr<const FileContents> PosixFileSystem::readContents(const QString&
 bool PosixFileSystem::hasContents(const QString& path, QByteArrayView bytes) const
 {
     const std::unique_ptr<OpenedFile> file = openToRead(path);
-    if (!S_ISREG(file->info.st_mode))
-        return readAll(*file, path) == bytes;
     if (file->info.st_size != bytes.size())
         return false;
     // Piece by piece, a part of the file per thread: comparing two large files holds neither of
@@ -553,6 +560,9 @@ std::unique_ptr<PendingWrite> PosixFileSystem::prepareAtomicWrite(const QString&
     // document is readable by others as far as the user's umask lets it be.
     struct stat existing;
     const bool replacing = ::stat(native(target).constData(), &existing) == 0;
+    // Only a file is replaced: a folder, a pipe or a device stays what it is.
+    if (replacing && !S_ISREG(existing.st_mode))
+        fail("Could not replace", target, S_ISDIR(existing.st_mode) ? EISDIR : FileSystemError::notAFile);
     const auto [descriptor, temporary]
         = createTemporary(prefix, access == NewFileAccess::everyone ? 0644 : 0600, target);
     FileDescriptor fd(descriptor);

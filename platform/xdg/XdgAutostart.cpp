@@ -67,8 +67,11 @@ LoginItem::Status XdgAutostart::status() const
     // The desktop may switch an entry off by marking it hidden rather than removing it.
     const QByteArray text = file.readAll();
     for (const QByteArray& line : text.split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed == "Hidden=true" || trimmed == "X-GNOME-Autostart-enabled=false")
+        // Blanks around the "=" are no part of the key or the value.
+        const qsizetype equals = line.indexOf('=');
+        const QByteArray key = line.left(equals).trimmed();
+        const QByteArray value = line.mid(equals + 1).trimmed();
+        if ((key == "Hidden" && value == "true") || (key == "X-GNOME-Autostart-enabled" && value == "false"))
             return Status::notRegistered;
     }
     return Status::enabled;

@@ -10,6 +10,8 @@ public:
 
     std::optional<QString> stringAttribute(QStringView name) override
     {
+        if (!owner.read())
+            return std::nullopt;
         const auto& attributes = owner.chain.at(index);
         const auto found = attributes.find(name.toString());
         if (found == attributes.end())
@@ -19,7 +21,7 @@ public:
 
     std::unique_ptr<AccessibilityElement> parent() override
     {
-        if (index + 1 >= owner.chain.size())
+        if (!owner.read() || index + 1 >= owner.chain.size())
             return nullptr;
         return std::make_unique<FakeElement>(owner, index + 1);
     }
@@ -31,9 +33,17 @@ private:
 
 } // namespace
 
-std::unique_ptr<AccessibilityElement> FakeAccessibility::focusedElement(qint32)
+bool FakeAccessibility::read()
 {
-    if (chain.isEmpty())
+    if (clock)
+        clock->advance(readTime);
+    return !clock || clock->steadyNow() <= deadline;
+}
+
+std::unique_ptr<AccessibilityElement> FakeAccessibility::focusedElement(qint32, Clock::TimePoint until)
+{
+    deadline = until;
+    if (chain.isEmpty() || !read())
         return nullptr;
     return std::make_unique<FakeElement>(*this, 0);
 }

@@ -2,6 +2,8 @@
 
 #include "platform/Accessibility.h"
 
+#include "support/ManualClock.h"
+
 #include <QHash>
 #include <QList>
 
@@ -15,9 +17,15 @@ public:
     int elementsVisited = 0;
     std::optional<QString> primary;
     bool primaryComplete = true; // false: PRIMARY's owner is cut off after that text
+    // With a clock, each read takes this long, and one that ends after the deadline gives nothing.
+    ManualClock* clock = nullptr;
+    std::chrono::milliseconds readTime{0};
+    Clock::TimePoint deadline;
 
     bool isProcessTrusted() override { return trusted; }
-    std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid) override;
+    std::unique_ptr<AccessibilityElement> focusedElement(qint32 pid, Clock::TimePoint deadline) override;
+    // False when the read ran out of time.
+    bool read();
     std::optional<SelectionText> primarySelection(qint32, std::chrono::steady_clock::time_point) override
     {
         if (!primary)

@@ -406,7 +406,7 @@ TEST(SurfaceExport, PathsKeepTheirBytesAndNothingIsWrittenElsewhere)
     }
 }
 
-// Interrupted midway (Control-C, a kill, a closed terminal), the export removes its throwaway
+// Interrupted midway (Control-C or Control-\, a kill, a closed terminal), the export removes its throwaway
 // libraries and fonts before it ends, by the same signal; the images it finished stay whole.
 TEST(SurfaceExport, InterruptedItLeavesNothingBehindAndEndsByTheSignal)
 {
@@ -425,6 +425,7 @@ TEST(SurfaceExport, InterruptedItLeavesNothingBehindAndEndsByTheSignal)
         {"catalogue, killed after its first image", "-exportUISurfaces \"$OUT\"", SIGTERM, imageWritten},
         {"catalogue, its terminal closed after its first image", "-exportUISurfaces \"$OUT\"", SIGHUP, imageWritten},
         {"sample screenshot, Control-C as it starts", "-exportSampleScreenshot \"$OUT/s.png\"", SIGINT, started},
+        {"sample screenshot, Control-\\ as it starts", "-exportSampleScreenshot \"$OUT/s.png\"", SIGQUIT, started},
     };
     for (const Case& c : cases) {
         Home home;

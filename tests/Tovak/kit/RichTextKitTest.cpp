@@ -1,4 +1,5 @@
 #include "Tovak/kit/AttributedDocument.h"
+#include "Tovak/kit/BoundedText.h"
 #include "Tovak/kit/CappedLabel.h"
 #include "Tovak/kit/DateStyles.h"
 #include "Tovak/kit/DisplayTextMeasurer.h"
@@ -154,6 +155,21 @@ TEST(CappedLabel, ElidesInTheMiddleWithinItsLines)
         for (const QString& line : shown)
             EXPECT_LE(label.fontMetrics().horizontalAdvance(line), 240) << qPrintable(line);
     }
+}
+
+// A bound that falls inside a surrogate pair leaves the whole pair out.
+TEST(BoundedText, NeverCutsASurrogatePair)
+{
+    struct Case {
+        QString text;
+        Qt::TextElideMode mode;
+        QString shown; // within 8 pixels: 5 units
+    };
+    for (const Case& c : {Case{QStringLiteral("abcd\U0001F600efgh"), Qt::ElideRight, QStringLiteral("abcd\u2026")},
+                          Case{QStringLiteral("abcd\U0001F600012\U0001F600wxyz"), Qt::ElideMiddle,
+                               QStringLiteral("abcd\u2026wxyz")},
+                          Case{QStringLiteral("abc\U0001F600"), Qt::ElideRight, QStringLiteral("abc\U0001F600")}})
+        EXPECT_EQ(BoundedText::forLines(c.text, 8, 1, c.mode), c.shown) << qPrintable(c.text);
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 
 #include "core/library/SourceIdentity.h"
 #include "support/TemporaryLibrary.h"
+#include "tests/core/library/LibrarySamples.h"
 
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -101,6 +103,66 @@ TEST(ContentViewState, ScopeThenQueryThenOrder)
     }
 }
 
+// A search typed while the window's search index is still being made takes no wait: the list stays
+// as it was, and once the index is made it shows what the last text asks for, the captures added
+// and deleted meanwhile included (most of the library, which numbers the list's captures anew and
+// starts the index again), exactly as the plain derivation does.
+TEST(ContentViewState, ASearchTypedWhileTheIndexIsMadeIsAnsweredWhenItIs)
+{
+    TemporaryLibrary library;
+    TemporaryLibrary::writeAll(library.libraryPath, LibrarySamples::bytes(LibrarySamples::everyday(9000)));
+    const std::unique_ptr<Store> store = library.open();
+    const auto ids = [](const QList<Selection>& selections) {
+        QList<QUuid> result;
+        for (const Selection& s : selections)
+            result.append(s.id);
+        return result;
+    };
+    enum class Meanwhile { nothing, addAndDelete, deleteMost };
+    struct Case {
+        const char* name;
+        QStringList typed;
+        Meanwhile meanwhile;
+    };
+    const Case cases[] = {
+        {"one letter", {QStringLiteral("t")}, Meanwhile::nothing},
+        {"a word typed on", {QStringLiteral("t"), QStringLiteral("th"), QStringLiteral("The")}, Meanwhile::nothing},
+        {"a letter taken back", {QStringLiteral("the"), QStringLiteral("th")}, Meanwhile::nothing},
+        {"nothing matches", {QStringLiteral("zzqx")}, Meanwhile::nothing},
+        {"non-ASCII", {QStringLiteral("na\u00EFve r\u00E9")}, Meanwhile::nothing},
+        {"captures added and deleted meanwhile", {QStringLiteral("the")}, Meanwhile::addAndDelete},
+        {"most of the library deleted meanwhile", {QStringLiteral("budget")}, Meanwhile::deleteMost},
+    };
+    for (const Case& c : cases) {
+        ContentViewState state(*store, library.time, library.time);
+        state.model().prepareSearch();
+        const QList<QUuid> before = ids(state.visibleSelections());
+        for (const QString& text : c.typed) {
+            state.setSearchText(text);
+            EXPECT_EQ(ids(state.visibleSelections()), before) << c.name << ": the keystroke waited for the index";
+        }
+        if (c.meanwhile == Meanwhile::addAndDelete) {
+            Selection added = store->selections().first();
+            added.id = QUuid::createUuid();
+            added.createdAt = added.createdAt.addSecs(1);
+            store->add(added);
+            store->remove(store->selections()[5].id);
+        } else if (c.meanwhile == Meanwhile::deleteMost) {
+            QSet<QUuid> most;
+            for (qsizetype i = 0; i < 5000; ++i)
+                most.insert(store->selections()[i].id);
+            store->remove(most);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !state.model().isWaitingForSearch(); }, 60000)) << c.name;
+        QList<Selection> matching;
+        for (const Selection& s : store->selections()) {
+            if (SortModes::matches(state.query(), s))
+                matching.append(s);
+        }
+        EXPECT_EQ(ids(state.visibleSelections()), ids(SortModes::sort(SortMode::newestFirst, matching))) << c.name;
+    }
+}
+
 TEST(ContentViewState, WindowTitle)
 {
     Library lib;
@@ -139,6 +201,17 @@ TEST(ContentViewState, SelectionFollowsTheListAndWhatIsShown)
     state.selectInList({lib.a, lib.d, lib.b});
     state.selectInList({lib.a, lib.b});
     EXPECT_TRUE(state.detailSelectionID() == lib.a || state.detailSelectionID() == lib.b);
+    // A row that leaves the list's selection (a Control-click, a delete) leaves the inspector alone.
+    const QSet<QUuid> three{lib.a, lib.b, lib.d};
+    for (const QUuid& inspected : three) {
+        for (const QUuid& left : three) {
+            if (left == inspected)
+                continue;
+            state.setSelection(three, inspected);
+            state.selectInList(QSet<QUuid>(three).subtract({left}));
+            EXPECT_EQ(state.detailSelectionID(), inspected);
+        }
+    }
 
     // A search that hides the inspected capture moves the inspector to one that stays.
     state.setSelection({lib.a, lib.d, lib.b}, lib.d);

@@ -156,7 +156,7 @@ TEST(LibraryBulkActions, CopiesTakeTheSelectionInVisibleOrder)
             << c.name;
         w.actions->copySelectedMarkdown();
         EXPECT_EQ(Clipboard::plainText(w.pasteboard),
-                  copied.isEmpty() ? QStringLiteral("before") : SelectionsMarkdown::document(copied))
+                  copied.isEmpty() ? QStringLiteral("before") : SelectionsMarkdown::document(copied).markdown)
             << c.name;
         EXPECT_EQ(bool(Clipboard::htmlData(w.pasteboard)), !copied.isEmpty()) << c.name << ": formatted for editors";
         w.actions->deleteSelected();

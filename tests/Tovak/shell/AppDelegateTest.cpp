@@ -353,6 +353,10 @@ TEST(AppDelegate, ASaveThatFailsOnAFullDiskIsReported)
     h.finishCapture();
     ASSERT_TRUE(h.toast());
     EXPECT_EQ(h.toast()->title, QStringLiteral("Saved · Notes"));
+    // The save that follows fails while the panel is up: it says so.
+    h.settle();
+    ASSERT_TRUE(h.toast());
+    EXPECT_EQ(h.toast()->title, QStringLiteral("Kept, not yet on disk · Notes"));
     h.delegate->showMainWindow();
     h.settle();
     EXPECT_EQ(h.store->persistenceStatus(), StorePersistenceStatus::saveFailed);
@@ -369,6 +373,10 @@ TEST(AppDelegate, ASaveThatFailsOnAFullDiskIsReported)
     EXPECT_TRUE(h.store->canModifyLibrary()) << "captures go on; the next save writes them all";
     EXPECT_FALSE(h.store->saveNow()) << "the save at quit fails too, and says so";
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(h.libraryPath).path()));
+    // A quit that cannot ask (a signal, a logout) says in the log what it lost.
+    h.delegate->applicationWillTerminate();
+    EXPECT_TRUE(h.log.contains(QStringLiteral("Lost at quit: 1 change to the library could not be written to ")
+                               + h.store->storeURL()));
 
     // A capture while the last save failed is kept, and the panel says it is not yet on disk.
     h.files.clearFailures();

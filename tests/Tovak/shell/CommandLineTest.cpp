@@ -104,12 +104,14 @@ TEST(CommandLine, OptionsDecideInTheirOrder)
         // not UTF-8 and backslashes escaped.
         {"a folder name that is not UTF-8", {QStringLiteral("-exportUISurfaces"), NativePath::decode("/tmp/caf\xE9")}, 0,
          QStringLiteral("==> UI surfaces: /tmp/caf\\xE9\n"), {}, {QStringLiteral("surfaces ") + NativePath::decode("/tmp/caf\xE9")}},
-        {"control characters in the path", {QStringLiteral("-exportUISurfaces"), QStringLiteral("/tmp/a\nb\\c\t\x1B[31m\u0085")}, 0,
-         QStringLiteral("==> UI surfaces: /tmp/a\\nb\\\\c\\t\\x1B[31m\\u0085\n"), {},
-         {QStringLiteral("surfaces /tmp/a\nb\\c\t\x1B[31m\u0085")}},
+        {"control characters in the path", {QStringLiteral("-exportUISurfaces"), QStringLiteral("/tmp/a\nb\\c\t\x1B[31m\u0085\x7F")}, 0,
+         QStringLiteral("==> UI surfaces: /tmp/a\\nb\\\\c\\t\\x1B[31m\\u0085\\x7F\n"), {},
+         {QStringLiteral("surfaces /tmp/a\nb\\c\t\x1B[31m\u0085\x7F")}},
         {"screenshot into a path written as a folder", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("shots/")}, 1, {}, folderError, {}},
         {"screenshot into ..", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("a/..")}, 1, {}, folderError, {}},
         {"screenshot into a folder that is there", {QStringLiteral("-exportSampleScreenshot"), QDir::tempPath()}, 1, {}, folderError, {}},
+        {"screenshot over a device", {QStringLiteral("-exportSampleScreenshot"), QStringLiteral("/dev/null")}, 1, {},
+         QStringLiteral("error: Provide a file path after -exportSampleScreenshot, not a device, pipe or socket.\n"), {}},
     };
     for (const Case& c : cases) {
         const Outcome outcome = run(c.arguments);

@@ -191,15 +191,14 @@ TEST(ClipboardTest, WritesPlainTextAndMarkdown)
     ASSERT_EQ(pasteboard.items.size(), 1);
     EXPECT_EQ(Clipboard::plainText(pasteboard), u"caf\u00e9");
 
-    Clipboard::writeMarkdown(QString(), pasteboard);
+    Clipboard::writeMarkdown({}, pasteboard);
     ASSERT_EQ(pasteboard.items.size(), 1);
     EXPECT_EQ(Clipboard::plainText(pasteboard), u"");
     EXPECT_EQ(Clipboard::htmlData(pasteboard), std::nullopt);
 
-    Clipboard::writeMarkdown(QStringLiteral("**bold**"), pasteboard);
+    Clipboard::writeMarkdown({QStringLiteral("**bold**"), QStringLiteral("<p><strong>bold</strong></p>")}, pasteboard);
     EXPECT_EQ(Clipboard::plainText(pasteboard), u"**bold**");
-    ASSERT_TRUE(Clipboard::htmlData(pasteboard));
-    EXPECT_TRUE(Clipboard::htmlData(pasteboard)->contains("<strong>bold</strong>"));
+    EXPECT_EQ(Clipboard::htmlData(pasteboard), "<p><strong>bold</strong></p>");
 }
 
 // A copy reports whether the clipboard took it, so that "Copied" is never shown for a refusal;
@@ -212,12 +211,14 @@ TEST(ClipboardTest, WritesReportWhetherTheClipboardTookThem)
         bool accepted;
         const char* logged;
     };
+    const auto markdown = [](const QString& text, Pasteboard& pasteboard) {
+        return Clipboard::writeMarkdown({text, {}}, pasteboard);
+    };
     const Case cases[] = {
         {"plain, taken", Clipboard::writePlain, true, nullptr},
-        {"Markdown, taken", Clipboard::writeMarkdown, true, nullptr},
+        {"Markdown, taken", markdown, true, nullptr},
         {"plain, refused", Clipboard::writePlain, false, "app: Copy failed: the clipboard did not take the plain text"},
-        {"Markdown, refused", Clipboard::writeMarkdown, false,
-         "app: Copy failed: the clipboard did not take the Markdown"},
+        {"Markdown, refused", markdown, false, "app: Copy failed: the clipboard did not take the Markdown"},
     };
     for (const Case& c : cases) {
         LogRecorder log;

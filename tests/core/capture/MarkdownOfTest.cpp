@@ -21,6 +21,13 @@ TEST(MarkdownOf, PrintsWhatACaptureKeeps)
          "It **works** && `` echo `date` ``\nx"},
         {"upper-case suffix", "PAGE.HTM", "<h2>Title</h2>", 0, "## Title"},
         {"RTF", "note.rtf", "{\\rtf1 \\b bold\\b0\\line next\\par}", 0, "**bold**\\\nnext"},
+        {"RTF hidden text", "hidden.rtf", R"({\rtf1\ansi{\fonttbl{\f0 Times;}}\f0 Keep {\v HIDDEN }this\par})", 0,
+         "Keep this"},
+        {"RTF lists as WordPad writes them", "lists.rtf",
+         R"({\rtf1{\fonttbl{\f0 Calibri;}{\f1\fcharset2 Symbol;}}\pard{\pntext\f1\'B7\tab}{\*\pn\pnlvlblt{\pntxtb\'B7}})"
+         R"(\fi-360\li720\f0 eggs\par{\pntext\f1\'B7\tab}milk\par\pard{\pntext\f0 1.\tab}{\*\pn\pnlvlbody\pndec{\pntxta.}})"
+         R"(\fi-360\li720 first\par{\pntext\f0 2.\tab}second\par})",
+         0, "- eggs\n- milk\n\n<!-- -->\n\n1. first\n2. second"},
         {"HTML the converter refuses", "broken.html", "<p>never closed <b", 1, ""},
         {"HTML without text", "empty.html", "<p> </p><script>x()</script>", 1, ""},
         {"not RTF", "plain.rtf", "just text", 1, ""},

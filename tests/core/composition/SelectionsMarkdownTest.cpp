@@ -26,12 +26,23 @@ TEST(SelectionsMarkdownTest, DocumentRunsOldestFirst)
     const Selection newest = at(QStringLiteral("new"), march5.addDays(1));
     const Selection sameA = at(QStringLiteral("same a"), march5, QStringLiteral("Notes"));
     const Selection sameB = at(QStringLiteral(" same b\n"), march5);
-    EXPECT_EQ(SelectionsMarkdown::document({newest, sameA, sameB}),
+    EXPECT_EQ(SelectionsMarkdown::document({newest, sameA, sameB}).markdown,
               QStringLiteral("## Notes \u00B7 2026-03-05 09:07\n\nsame a\n\n---\n\n"
                              "## Safari \u00B7 2026-03-05 09:07\n\n same b\n\n\n---\n\n"
                              "## Safari \u00B7 2026-03-06 09:07\n\nnew"));
-    EXPECT_EQ(SelectionsMarkdown::document({}), QString());
-    EXPECT_EQ(SelectionsMarkdown::single(sameB), QStringLiteral(" same b\n"));
+    EXPECT_EQ(SelectionsMarkdown::document({}).markdown, QString());
+    EXPECT_EQ(SelectionsMarkdown::single(sameB).markdown, QStringLiteral(" same b\n"));
+}
+
+// What an editor that pastes formatted text gets of each capture: one of plain text as its
+// characters and lines, whatever Markdown would make of them; Markdown rendered, its lines kept.
+TEST(SelectionsMarkdownTest, HtmlShowsEachCaptureAsCaptured)
+{
+    const Selection terminal = capture({QStringLiteral("print(__name__)\n# x\n<b>x</b> *x*")});
+    EXPECT_EQ(SelectionsMarkdown::document({at(QStringLiteral("one\n**two**"), march5), terminal}).html,
+              QStringLiteral("<h2>Safari \u00B7 2026-03-05 09:07</h2>\n<p>one<br />\n<strong>two</strong></p>\n<hr />\n"
+                             "<h2>Safari \u00B7 2026-03-05 09:07</h2>\n<p style=\"white-space: pre-wrap\">"
+                             "print(__name__)<br /># x<br />&lt;b&gt;x&lt;/b&gt; *x*</p>\n"));
 }
 
 // Sets the process time zone for the life of the object.
@@ -53,7 +64,7 @@ TEST(SelectionsMarkdownTest, HeadingUsesLocalTime)
 {
     TimeZoneScope zone("America/New_York");
     const Selection s = at(QStringLiteral("x"), QDateTime(QDate(2026, 3, 5), QTime(14, 7), Qt::UTC));
-    EXPECT_EQ(SelectionsMarkdown::document({s}), QStringLiteral("## Safari \u00B7 2026-03-05 09:07\n\nx"));
+    EXPECT_EQ(SelectionsMarkdown::document({s}).markdown, QStringLiteral("## Safari \u00B7 2026-03-05 09:07\n\nx"));
 }
 
 TEST(SelectionsMarkdownTest, FromSourceHeading)
@@ -74,8 +85,8 @@ TEST(SelectionsMarkdownTest, FromSourceHeading)
          QStringLiteral("# Notes")},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(SelectionsMarkdown::fromSource({}, c.source), c.heading) << c.name;
-        EXPECT_EQ(SelectionsMarkdown::fromSource({s}, c.source),
+        EXPECT_EQ(SelectionsMarkdown::fromSource({}, c.source).markdown, c.heading) << c.name;
+        EXPECT_EQ(SelectionsMarkdown::fromSource({s}, c.source).markdown,
                   c.heading + QStringLiteral("\n\n---\n\n## Safari \u00B7 2026-03-05 09:07\n\nx"))
             << c.name;
     }

@@ -127,8 +127,10 @@ TEST_F(AppDataMigrationTest, SettingsAreAdoptedWhereUnset)
     };
     EXPECT_EQ(migrate(all), (Result{false, 5}));
     EXPECT_EQ(defaults.values.value(QStringLiteral("captureHotKeyCombo")), QVariant(QByteArray(R"({"keyCode":8})")));
-    EXPECT_EQ(defaults.values.value(QStringLiteral("NSWindow Frame VellicordMainWindow")),
-              QVariant(QStringLiteral("0 0 800 600")));
+    // Under the names the windows read their frames by.
+    EXPECT_EQ(defaults.values.value(QStringLiteral("VellicordMainWindow")), QVariant(QStringLiteral("0 0 800 600")));
+    EXPECT_EQ(defaults.values.value(QStringLiteral("VellicordSettingsWindow")),
+              QVariant(QStringLiteral("0 0 400 300")));
     EXPECT_EQ(migrate(all), (Result{false, 0}));
 
     MemoryDefaults fresh;

@@ -227,7 +227,9 @@ inline std::map<std::string, std::string> folderContents(const QString& folder)
             const ssize_t length = ::readlink(QFile::encodeName(info.filePath()).constData(), target, sizeof target);
             entry = "<link to " + std::string(target, size_t(std::max<ssize_t>(length, 0))) + ">";
         } else {
-            entry = info.isDir() ? "<folder>" : readFile(info.filePath()).toStdString();
+            entry = info.isDir() ? "<folder>"
+                : !info.isFile() ? "<special file>"
+                                 : readFile(info.filePath()).toStdString();
         }
     }
     return contents;

@@ -133,6 +133,12 @@ TEST(SearchIndexTest, MatchesAsTheLowerCasedSearchText)
         {"İ is no plain i", "\u0130ZMIR", {}, "App", {}, {}, "izmir", false},
         {"ASCII beside İ still folds", "\u0130 ABC", {}, "App", {}, {}, "abc", true},
         {"a letter outside the first plane", "x\U00010400", {}, "App", {}, {}, "x\U00010428", true},
+        // A query of one ASCII unit is answered by the fingerprint alone.
+        {"one unit: the Kelvin sign alone is k", "\u212A", {}, "App", {}, {}, "k", true},
+        {"one unit: İ holds an i", "\u0130", {}, "App", {}, {}, "i", true},
+        {"one unit: a dotless ı is no i", "\u0131", {}, "Pp", {}, {}, "i", false},
+        {"one unit: a capital is never found", "K", {}, "App", {}, {}, "K", false},
+        {"one unit: in the path", "x", {}, "App", {}, "/q", "q", true},
         {"an emoji stays", "A\U0001F600B", {}, "App", {}, {}, "a\U0001F600b", true},
         {"a final sigma stays σ", "\u039F\u0394\u039F\u03A3", {}, "App", {}, {}, "\u03BF\u03B4\u03BF\u03C3", true},
         {"ẞ is ß, a byte shorter", "STRA\u1E9EE", {}, "App", {}, {}, "stra\u00DFe", true},

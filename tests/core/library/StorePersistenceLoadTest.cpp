@@ -52,6 +52,8 @@ enum class Content {
     versionTwoPointZero,
     versionThreePointZero,
     versionExponent,
+    pipe, // a named pipe nothing writes into
+    byteOrderMark, // libraryA after the UTF-8 byte order mark an editor may put first
 };
 
 // Where links in the library's folder lead (relative, as a user's link often is).
@@ -106,7 +108,9 @@ QByteArray contentBytes(Content content)
     case Content::repeatedVersion:
         return bytes(library(2)).replace("\"version\": 2\n}", "\"version\": 2,\n  \"version\": 2\n}");
     case Content::partialWrite: return "{\n  \"activeDraftID\": \"0000";
+    case Content::byteOrderMark: return "\xEF\xBB\xBF" + bytes(library(2, 0));
     case Content::none:
+    case Content::pipe:
     case Content::folder:
     case Content::linkElsewhere:
     case Content::danglingLink: break;
@@ -118,6 +122,7 @@ std::string expectedEntry(Content content, const QString& path)
 {
     switch (content) {
     case Content::folder: return "<folder>";
+    case Content::pipe: return "<special file>";
     case Content::linkElsewhere:
         return std::string("<link to ") + elsewhere + QFileInfo(path).fileName().toStdString() + ">";
     case Content::danglingLink:
@@ -132,6 +137,7 @@ void place(const QString& path, Content content)
     switch (content) {
     case Content::none: return;
     case Content::folder: QDir().mkpath(path); return;
+    case Content::pipe: ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); return;
     case Content::linkElsewhere:
         QDir().mkpath(QFileInfo(path).path() + QLatin1Char('/') + QLatin1String(elsewhere));
         writeFile(QFileInfo(path).path() + QLatin1Char('/') + QLatin1String(elsewhere) + name,
@@ -174,6 +180,7 @@ const char* const missingBackup = "Could not open {dir}/Vellicord.backup.json: N
 const char* const libraryTargetMissing = "Could not open {dir}/Vellicord.json: No such file or directory";
 const char* const notCopied = "The unreadable primary store could not be copied and remains in place. ";
 const char* const readOnly = "The backup was opened read-only because the unreadable primary could not be preserved.";
+const char* const libraryNotAFile = "Could not read {dir}/Vellicord.json: Not a regular file";
 
 std::string cat(std::initializer_list<std::string> parts)
 {
@@ -475,6 +482,16 @@ const std::vector<Row>& rows()
           "{dir}/Vellicord.json: Is a directory",
           "The backup was opened read-only because the unreadable primary could not be preserved."},
          {{"Vellicord.json", C::folder}, {"Vellicord.backup.json", C::libraryB}}},
+        // Nothing may wait for a writer to a pipe: it is read as a folder there would be.
+        {"a pipe, valid backup", C::pipe, C::libraryB, {}, {}, Status::unreadablePrimary, C::libraryB,
+         {cat({primaryUnreadable, libraryNotAFile}), cat({notCopied, libraryNotAFile}), readOnly},
+         {{"Vellicord.json", C::pipe}, {"Vellicord.backup.json", C::libraryB}}},
+        {"valid library, backup a pipe", C::libraryA, C::pipe, {}, {}, Status::backupUnavailable, C::libraryA,
+         {"The local store backup could not be refreshed. Could not replace {dir}/Vellicord.backup.json: Not a "
+          "regular file"},
+         {{"Vellicord.json", C::libraryA}, {"Vellicord.backup.json", C::pipe}}},
+        {"a byte order mark before a valid library", C::byteOrderMark, C::none, {}, {}, Status::ready, C::libraryA,
+         {refreshed}, {{"Vellicord.json", C::byteOrderMark}, {"Vellicord.backup.json", C::libraryA}}},
         {"bad JSON, valid backup, copy fails",
          C::badJson,
          C::libraryB,
@@ -712,7 +729,7 @@ std::string rowName(const ::testing::TestParamInfo<Row>& info)
 INSTANTIATE_TEST_SUITE_P(StorePersistence, LoadingMatrix, ::testing::ValuesIn(rows()), rowName);
 
 // A large library another program changes while it is loaded: once its contents are open, before
-// its captures are read.
+// its captures are read, or once they are read, as its backup is written from them.
 class ChangingFileSystem : public PosixFileSystem {
 public:
     enum class Change {
@@ -722,18 +739,27 @@ public:
         grown, // more bytes put at its end
     };
 
-    ChangingFileSystem(QString path, Change change)
+    ChangingFileSystem(QString path, Change change, bool duringRefresh)
         : path_(std::move(path))
         , change_(change)
+        , duringRefresh_(duringRefresh)
     {
     }
 
     std::unique_ptr<const FileContents> readContents(const QString& path) const override
     {
         auto contents = PosixFileSystem::readContents(path);
-        if (path == path_)
+        if (path == path_ && !duringRefresh_)
             std::call_once(once_, [this] { apply(); });
         return contents;
+    }
+
+protected:
+    void writeTemporary(int fd, QByteArrayView bytes, const QString& target) override
+    {
+        if (duringRefresh_)
+            std::call_once(once_, [this] { apply(); });
+        PosixFileSystem::writeTemporary(fd, bytes, target);
     }
 
 private:
@@ -758,12 +784,14 @@ private:
 
     QString path_;
     Change change_;
+    bool duringRefresh_;
     mutable std::once_flag once_;
 };
 
 // A file that changes or shrinks during a load counts as damaged and never stops the process: a
 // file cut short under the decode's reads (mapped pages it no longer has were a bus error) reads as
 // zeros where it was cut, and any change at all makes the load set it aside and take the backup.
+// Changed once it was read whole, the library as read is written again.
 TEST(StorePersistenceLoad, aLibraryChangedDuringTheLoadCountsAsDamaged)
 {
     using Change = ChangingFileSystem::Change;
@@ -771,12 +799,14 @@ TEST(StorePersistenceLoad, aLibraryChangedDuringTheLoadCountsAsDamaged)
         const char* name;
         Change change;
         bool backupSame; // the backup holds the library's bytes, else an older library
+        bool duringRefresh = false;
     } cases[] = {
         {"cut short", Change::cutShort, true},
         {"cut short, older backup", Change::cutShort, false},
         {"emptied", Change::emptied, true},
         {"rewritten in place", Change::rewrittenInPlace, false},
         {"grown", Change::grown, true},
+        {"cut short during the backup refresh", Change::cutShort, false, true},
     };
     // Large enough to be mapped and decoded capture by capture on several threads.
     const QByteArray read = bytes(library(6000, 0));
@@ -789,17 +819,19 @@ TEST(StorePersistenceLoad, aLibraryChangedDuringTheLoadCountsAsDamaged)
         writeFile(storePath, read);
         const QByteArray backup = c.backupSame ? read : older;
         writeFile(backupPath, backup);
-        ChangingFileSystem files(storePath, c.change);
+        ChangingFileSystem files(storePath, c.change, c.duringRefresh);
         StorePersistence persistence(storePath, backupPath, files);
         const StoreLoadResult result = persistence.load();
 
-        EXPECT_EQ(result.status.name(), Status(Status::recoveredFromBackup).name()) << c.name;
+        const QByteArray kept = c.duringRefresh ? read : backup;
+        EXPECT_EQ(result.status.name(), Status(c.duringRefresh ? Status::ready : Status::recoveredFromBackup).name())
+            << c.name;
         ASSERT_TRUE(result.snapshot) << c.name;
-        EXPECT_EQ(*result.snapshot, StorePersistence::decode(backup)) << c.name;
+        EXPECT_EQ(*result.snapshot, StorePersistence::decode(kept)) << c.name;
         const QByteArray setAside = readFile(root.path() + QStringLiteral("/Vellicord.unreadable.json"));
-        EXPECT_NE(setAside, read) << c.name << ": the file as the other program left it";
-        EXPECT_EQ(readFile(storePath), backup) << c.name << ": the backup put in its place";
-        EXPECT_EQ(readFile(backupPath), backup) << c.name;
+        EXPECT_NE(setAside, read) << c.name << ": the file as the other program left it, if set aside";
+        EXPECT_EQ(readFile(storePath), kept) << c.name << ": the backup put in its place, or the library again";
+        EXPECT_EQ(readFile(backupPath), kept) << c.name;
     }
 }
 

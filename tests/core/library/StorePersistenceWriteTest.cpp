@@ -7,13 +7,16 @@
 #include "core/library/LibrarySamples.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <functional>
 
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace vellicord {
@@ -269,6 +272,19 @@ TEST_F(StorePersistenceWrite, aLinkedLibraryIsWrittenWhereTheLinkLeads)
         };
         EXPECT_EQ(folderContents(folder), expected(c.folderAfter)) << c.name;
         EXPECT_EQ(folderContents(away), expected(c.awayAfter)) << c.name;
+    }
+}
+
+// A 1.2 MB library on a 4 MiB disk, with room for one more copy and not two: every save writes both.
+TEST_F(StorePersistenceWrite, aDiskWithRoomForOneMoreCopyTakesEverySave)
+{
+    if (::mount("tmpfs", QFile::encodeName(root.path()).constData(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "a small disk of its own needs root to mount: " << std::strerror(errno);
+    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(root.path()).constData(), MNT_DETACH); });
+    StorePersistence persistence(storePath, backupPath, files);
+    for (const int count : {2800, 2801, 2802}) {
+        EXPECT_EQ(save(persistence, library(count)), Status::ready) << count;
+        EXPECT_EQ(readFile(backupPath), bytes(library(count))) << count;
     }
 }
 

@@ -62,7 +62,7 @@ TEST(MarkdownDisplay, Text)
         {"paragraph", "Hello *there*", "Hello there"},
         {"two paragraphs", "a\n\nb", "a\n\nb"},
         {"heading and paragraph", "# H\ntext", "H\n\ntext"},
-        {"soft break", "a\nb", "a b"},
+        {"line feed inside a paragraph", "a\nb", "a\nb"},
         {"bullets", "- a\n- b\n- c", "\u2022\ta\n\u2022\tb\n\u2022\tc"},
         {"ordinals from the start", "3. a\n1. b", "3.\ta\n4.\tb"},
         {"list break comment hidden", "1. a\n\n<!-- -->\n\n5. b", "1.\ta\n\n5.\tb"},
@@ -107,6 +107,7 @@ TEST(MarkdownDisplay, Indents)
     EXPECT_EQ(indents(list, "b"), (Indents{24, 52}));
     EXPECT_EQ(indents(list, "b2"), (Indents{52, 52}));
     EXPECT_EQ(indents(list, "c2"), (Indents{28, 28}));
+    EXPECT_EQ(indents(display("- a\n  b"), "b"), (Indents{28, 28})) << "the next line of an item";
 
     const AttributedText quoted = display("> q\n\n> - a");
     EXPECT_EQ(indents(quoted, "q"), (Indents{16, 16}));

@@ -38,6 +38,13 @@ TEST(SettingsDefaults, valuesPersistPerDomain)
     ASSERT_TRUE(own.has_value());
     EXPECT_EQ(own->value(QStringLiteral("name")).toString(), QStringLiteral("text"));
     EXPECT_EQ(own->size(), 3);
+
+    // A Bool written by hand into the file is text.
+    const std::pair<const char*, bool> byHand[] = {{"true", true}, {"1", true}, {"0", false}, {"false", false}};
+    for (const auto& [text, value] : byHand) {
+        reopened.setValue(QStringLiteral("byHand"), QString::fromLatin1(text));
+        EXPECT_EQ(reopened.boolValue(QStringLiteral("byHand")), value) << text;
+    }
 }
 
 } // namespace

@@ -45,11 +45,14 @@ TEST(XdgAutostart, RegisterWritesTheEntryAndUnregisterRemovesIt)
     EXPECT_TRUE(text.contains("\nType=Application\n"));
     file.close();
 
-    // The desktop switches an entry off by marking it hidden.
-    ASSERT_TRUE(file.open(QIODevice::Append));
-    file.write("Hidden=true\n");
-    file.close();
-    EXPECT_EQ(item.status(), LoginItem::Status::notRegistered);
+    // The desktop switches an entry off by marking it hidden or not enabled.
+    for (const char* off : {"Hidden=true\n", "X-GNOME-Autostart-enabled=false\n", "X-GNOME-Autostart-enabled = false\n"}) {
+        EXPECT_FALSE(item.registerItem());
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(off);
+        file.close();
+        EXPECT_EQ(item.status(), LoginItem::Status::notRegistered) << off;
+    }
 
     EXPECT_FALSE(item.unregisterItem());
     EXPECT_FALSE(QFile::exists(item.entryPath()));
