@@ -50,8 +50,9 @@ template<typename Fixture> Fixture& sharedFixture()
 enum class Application { core, widgets };
 
 // Runs the registered benchmarks on the X server (the real xcb platform for a widgets
-// application); without a display, runs this program again under xvfb-run.
-inline int runOnX11(int argc, char** argv, Application kind)
+// application); without a display, runs this program again under xvfb-run. setUp runs once the
+// application object is made (the application's own look, for instance).
+inline int runOnX11(int argc, char** argv, Application kind, const std::function<void()>& setUp = {})
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         std::vector<char*> command{const_cast<char*>("xvfb-run"), const_cast<char*>("-a")};
@@ -67,6 +68,8 @@ inline int runOnX11(int argc, char** argv, Application kind)
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
+    if (setUp)
+        setUp();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -3,6 +3,8 @@
 #include "Tovak/kit/TextStyles.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -11,6 +13,8 @@
 #include <QStyleOption>
 #include <QTextEdit>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace vellicord::Theme {
 
@@ -95,6 +99,44 @@ public:
             return;
         }
         QProxyStyle::drawControl(element, option, painter, widget);
+    }
+
+    // A tall scroll bar is drawn a band at a time, each band into an image of its own and then onto
+    // the painter: the raster engine splits a fill of about a hundred rows (spans) over its thread
+    // pool and waits for it, and a list's scroll bar is drawn whenever the list above it grows or
+    // shrinks, as a keystroke in the composer's task makes it. On a busy machine those threads wait
+    // for the scheduler, and the keystroke waited with them, several milliseconds. Fusion covers
+    // the whole bar with its groove first, so each band is opaque and lands as it would have been
+    // drawn in place.
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override
+    {
+        const QRect& rect = option->rect;
+        // Logical to device pixels: the screen's scale (or the one a render asked for) and where
+        // the widget lies on the device, nothing else.
+        const QTransform toDevice = painter->deviceTransform();
+        const qreal ratio = toDevice.m11();
+        // Rows of device pixels in a band: fewer than the engine splits, also where a scaled edge of
+        // one pixel is filled as a shape (two spans a row).
+        const int deviceRows = ratio > 1.0 ? 32 : 64;
+        const int band = std::max(1, int(deviceRows / std::max(ratio, 1.0)));
+        if (control != CC_ScrollBar || rect.height() <= band || painter->paintEngine()->type() != QPaintEngine::Raster
+            || toDevice.type() > QTransform::TxScale || ratio != toDevice.m22() || ratio < 1.0
+            || painter->opacity() < 1.0 || painter->compositionMode() != QPainter::CompositionMode_SourceOver) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        QImage image(QSize(rect.width(), band) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        for (int top = rect.top(); top <= rect.bottom(); top += band) {
+            image.fill(Qt::transparent);
+            QPainter bandPainter(&image);
+            bandPainter.setRenderHints(painter->renderHints());
+            bandPainter.translate(-rect.left(), -top);
+            QProxyStyle::drawComplexControl(control, option, &bandPainter, widget);
+            bandPainter.end();
+            painter->drawImage(QPoint(rect.left(), top), image);
+        }
     }
 };
 

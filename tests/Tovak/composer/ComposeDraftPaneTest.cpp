@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -124,6 +125,52 @@ TEST(ComposeDraftPane, TaskFieldGrowsToFiveLinesThenScrollsWithEveryLetterInView
             Pane::turn();
         }
     }
+}
+
+// Typing a task's third line moves the sources below it down as they were drawn instead of painting
+// them all again (a keystroke in a prompt of hundreds of sources took several milliseconds), and
+// the list on the screen is then the list as painted anew.
+TEST(ComposeDraftPane, TaskGrowingALineMovesTheSourcesWithoutPaintingThemAgain)
+{
+    Pane pane(sources(30)); // more than the pane shows: the list scrolls before and after
+    pane.view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pane.view.get()));
+    Pane::turn();
+    struct RowPaints : QObject {
+        int count = 0;
+        bool eventFilter(QObject* object, QEvent* event) override
+        {
+            for (QObject* o = object; event->type() == QEvent::Paint && o; o = o->parent())
+                count += qobject_cast<ComposeEntryRow*>(o) != nullptr;
+            return false;
+        }
+    } rowPaints;
+    qApp->installEventFilter(&rowPaints);
+    QPlainTextEdit* task = pane.view->taskField();
+    const int twoLines = task->height();
+    for (int words = 0; task->height() == twoLines && words < 100; ++words) {
+        QTest::keyClicks(task, QStringLiteral("word "));
+        Pane::turn();
+    }
+    QTest::qWait(20); // the pane laid out and painted for the taller field
+    qApp->removeEventFilter(&rowPaints);
+    ASSERT_GT(task->height(), twoLines);
+    EXPECT_EQ(rowPaints.count, 0);
+    // The list as the screen shows it, and as painted anew; the same after the line is taken back.
+    const auto sameAsPaintedAnew = [&] {
+        const QWidget* list = pane.view->findChild<QWidget*>(QStringLiteral("Sources"));
+        const QRect area(list->mapTo(pane.view.get(), QPoint()), list->size());
+        const QImage shown = QGuiApplication::primaryScreen()->grabWindow(pane.view->winId()).toImage();
+        return shown.copy(area).convertToFormat(QImage::Format_RGB32)
+            == pane.view->grab().toImage().copy(area).convertToFormat(QImage::Format_RGB32);
+    };
+    EXPECT_TRUE(sameAsPaintedAnew());
+    while (task->height() > twoLines) {
+        QTest::keyClick(task, Qt::Key_Backspace);
+        Pane::turn();
+    }
+    QTest::qWait(20);
+    EXPECT_TRUE(sameAsPaintedAnew());
 }
 
 TEST(ComposeDraftPane, CountsSourcesAndShowsTheEmptyStateOnlyWithoutEntries)

@@ -22,11 +22,16 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSemaphore>
+#include <QStyleFactory>
 #include <QStyleOptionButton>
+#include <QThreadPool>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -157,6 +162,44 @@ const Surface surfaces[] = {
      },
      {360, 190}},
 };
+
+// A list's scroll bar, as tall as a window, looks as Fusion draws it, on screens of one and two
+// device pixels to the point, and is drawn without handing part of it to the painting threads of
+// the raster engine (while those threads are all held, a paint that needed one would wait).
+TEST(Theme, TallScrollBarsLookAsFusionDrawsThemWithoutThePaintingThreads)
+{
+    const std::unique_ptr<QStyle> theme(Theme::makeStyle());
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    for (const Appearance appearance : {Appearance::light, Appearance::dark}) {
+        for (const qreal ratio : {1.0, 2.0}) {
+            const std::string where = std::string(appearance == Appearance::dark ? "dark" : "light") + " at "
+                + std::to_string(int(ratio)) + "x";
+            QScrollBar bar(Qt::Vertical);
+            bar.setPalette(Theme::palette(appearance));
+            bar.setRange(0, 5000);
+            bar.setValue(1200);
+            bar.resize(14, 700);
+            const auto drawn = [&](QStyle* style) {
+                bar.setStyle(style);
+                QImage image(bar.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+                image.setDevicePixelRatio(ratio);
+                image.fill(Qt::transparent);
+                bar.render(&image);
+                return image;
+            };
+            QThreadPool& painters = *QThreadPool::globalInstance();
+            QSemaphore letGo;
+            std::atomic<int> heldToTheEnd = 0;
+            for (int i = 0; i < painters.maxThreadCount(); ++i)
+                painters.start([&] { heldToTheEnd += letGo.tryAcquire(1, 5000); });
+            const QImage themed = drawn(theme.get());
+            letGo.release(painters.maxThreadCount());
+            painters.waitForDone();
+            EXPECT_EQ(heldToTheEnd, painters.maxThreadCount()) << where << ": a painting thread was waited for";
+            EXPECT_EQ(themed, drawn(fusion.get())) << where;
+        }
+    }
+}
 
 } // namespace
 
