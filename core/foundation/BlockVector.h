@@ -18,6 +18,7 @@ public:
     T& operator[](size_t index) { return blocks_[index / BlockSize][index % BlockSize]; }
     const T& operator[](size_t index) const { return blocks_[index / BlockSize][index % BlockSize]; }
     T& back() { return (*this)[size_ - 1]; }
+    const T& back() const { return (*this)[size_ - 1]; }
 
     // Appends an element made with its default constructor (numbers as zero) and returns it.
     T& emplace_back()
@@ -27,6 +28,12 @@ public:
         return (*this)[size_++];
     }
     void push_back(T value) { emplace_back() = std::move(value); }
+    // The last element's place is kept for the next append; what it held is let go of now.
+    void pop_back()
+    {
+        back() = T();
+        --size_;
+    }
 
 private:
     std::vector<std::unique_ptr<T[]>> blocks_;

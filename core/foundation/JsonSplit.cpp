@@ -1,7 +1,10 @@
 #include "core/foundation/JsonSplit.h"
 
+#include "core/foundation/BlockVector.h"
+#include "core/foundation/HeapLimits.h"
 #include "core/foundation/Parallel.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace vellicord {
@@ -9,17 +12,22 @@ namespace JsonSplit {
 
 namespace {
 
-// A bracket outside strings, with the depth before it counted from the start of its part.
+// A bracket outside strings, with the depth before it counted from the start of its part. Kept
+// small: a large library has millions of them, held while its document is held whole.
 struct Bracket {
     size_t offset;
-    long depth;
+    int32_t depth;
     char c;
 };
+
+// Deeper than any document is parsed (the parser stops long before), so the depth fits a Bracket.
+constexpr long deepest = long(1) << 30;
 
 struct Part {
     size_t begin = 0;
     size_t end = 0;
-    std::vector<Bracket> brackets;
+    // Kept in blocks: a vector that doubles holds the old copy of all it had beside the new one.
+    BlockVector<Bracket> brackets;
     long depthChange = 0;
     bool valid = true;
 };
@@ -62,11 +70,23 @@ void scan(std::string_view json, Part& part)
             continue;
         }
         if (c == '{' || c == '[') {
-            part.brackets.push_back({at, depth, c});
+            part.brackets.push_back({at, int32_t(depth), c});
             ++depth;
+        } else if (c == ']' && !part.brackets.empty() && part.brackets.back().offset + 1 == at
+                   && part.brackets.back().c == '[') {
+            // An empty list holds no member and leaves the depth as it was: most captures have
+            // an empty list of groups, and dropping the pair saves keeping two brackets for each.
+            // Where a list is looked for (an empty list of captures, a list as a member) its
+            // absence fails the split, as the list there would.
+            part.brackets.pop_back();
+            --depth;
         } else if (c == '}' || c == ']') {
             --depth;
-            part.brackets.push_back({at, depth, c});
+            part.brackets.push_back({at, int32_t(depth), c});
+        }
+        if (depth > deepest || depth < -deepest) {
+            part.valid = false;
+            return;
         }
         ++at;
     }
@@ -125,6 +145,13 @@ std::optional<ArrayMembers> objectsOfMember(std::string_view json, std::string_v
     });
 
     ArrayMembers found;
+    size_t brackets = 0;
+    for (const Part& part : parts)
+        brackets += part.brackets.size();
+    // Each member is two of the brackets: reserved once, the list is never copied as it grows, and
+    // a large one goes back to the system when it is freed.
+    using Member = std::string_view;
+    found.members.reserve(HeapLimits::returnableCapacity(brackets / 2 * sizeof(Member)) / sizeof(Member));
     enum { seeking, inArray, done } state = seeking;
     size_t memberStart = 0;
     size_t previousEnd = 0;
@@ -132,7 +159,8 @@ std::optional<ArrayMembers> objectsOfMember(std::string_view json, std::string_v
     for (const Part& part : parts) {
         if (!part.valid)
             return std::nullopt;
-        for (const Bracket& b : part.brackets) {
+        for (size_t i = 0; i < part.brackets.size(); ++i) {
+            const Bracket& b = part.brackets[i];
             if (state == done)
                 break;
             const long depth = base + b.depth;

@@ -1,5 +1,6 @@
 #include "core/library/StorePersistence.h"
 
+#include "core/foundation/HeapLimits.h"
 #include "core/foundation/JsonReader.h"
 #include "core/foundation/JsonSplit.h"
 #include "core/foundation/JsonWriter.h"
@@ -9,6 +10,9 @@
 #include "core/library/RecordCodec.h"
 
 #include <QFileInfo>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -97,31 +101,49 @@ std::string_view recordName(std::string_view key)
     return key;
 }
 
-template<typename Records, typename Id> bool hasDuplicateIds(const Records& records, Id id)
+// An id as two 64-bit halves, compared faster than QUuid's own order, which looks at its variant first.
+using IdHalves = std::pair<uint64_t, uint64_t>;
+
+IdHalves halves(const QUuid& uuid)
 {
-    if (records.size() < 2)
-        return false;
-    // Compared as two 64-bit halves: QUuid's own order looks at its variant first, which is slow.
-    std::vector<std::pair<uint64_t, uint64_t>> ids;
-    ids.reserve(size_t(records.size()));
-    for (const auto& record : records) {
-        const QUuid uuid = id(record);
-        std::pair<uint64_t, uint64_t> halves;
-        halves.first = uint64_t(uuid.data1) << 32 | uint64_t(uuid.data2) << 16 | uuid.data3;
-        std::memcpy(&halves.second, uuid.data4, 8);
-        ids.push_back(halves);
-    }
+    IdHalves value;
+    value.first = uint64_t(uuid.data1) << 32 | uint64_t(uuid.data2) << 16 | uuid.data3;
+    std::memcpy(&value.second, uuid.data4, 8);
+    return value;
+}
+
+// Sorts the ids.
+bool hasDuplicates(std::vector<IdHalves>& ids)
+{
     std::sort(ids.begin(), ids.end());
     return std::adjacent_find(ids.begin(), ids.end()) != ids.end();
 }
 
-void checkUniqueness(const StoreSnapshot& snapshot)
+template<typename Records, typename Id> bool hasDuplicateIds(const Records& records, Id id)
+{
+    if (records.size() < 2)
+        return false;
+    std::vector<IdHalves> ids;
+    ids.reserve(size_t(records.size()));
+    for (const auto& record : records)
+        ids.push_back(halves(id(record)));
+    return hasDuplicates(ids);
+}
+
+// What a decode keeps of the captures. The check of a save's bytes throws its result away: it keeps
+// only their ids, for the uniqueness test, instead of making a second library beside the store's.
+struct CaptureIds {
+    std::vector<IdHalves> ids;
+};
+
+// ids: the captures' ids, when the decode kept only those (sorted here).
+void checkUniqueness(const StoreSnapshot& snapshot, CaptureIds* ids)
 {
     const auto byId = [](const auto& record) { return record.id; };
     const QList<ContextDraft> noDrafts;
     const QList<ContextDraft>& drafts = snapshot.drafts ? *snapshot.drafts : noDrafts;
-    bool duplicate = hasDuplicateIds(snapshot.selections, byId) || hasDuplicateIds(snapshot.groups, byId)
-        || hasDuplicateIds(drafts, byId);
+    const bool duplicateCapture = ids ? hasDuplicates(ids->ids) : hasDuplicateIds(snapshot.selections, byId);
+    bool duplicate = duplicateCapture || hasDuplicateIds(snapshot.groups, byId) || hasDuplicateIds(drafts, byId);
     for (qsizetype i = 0; !duplicate && i < drafts.size(); ++i)
         duplicate = hasDuplicateIds(drafts[i].entries, byId);
     if (duplicate)
@@ -131,20 +153,26 @@ void checkUniqueness(const StoreSnapshot& snapshot)
 // Captures are most of a library: a large list is decoded on several threads, straight into the
 // chunks the store keeps them in. element(parser, i) gives the i-th capture's JSON, parsed with the
 // thread's own parser where it needs one; done(first, last) is told of the captures decoded, a few
-// thousand at a time.
-template<typename Element, typename Done> SelectionList decodeSelections(size_t count, Element element, Done done)
+// thousand at a time; heapFor(first, last) gives the memory their records take, about. With ids,
+// only the captures' ids are kept there and the list stays empty.
+template<typename Element, typename Done, typename HeapFor>
+SelectionList decodeSelections(size_t count, Element element, Done done, HeapFor heapFor, CaptureIds* ids)
 {
     const size_t chunkCapacity = size_t(SelectionList::chunkCapacity);
     QList<QList<Selection>> chunks((qsizetype(count) + SelectionList::chunkCapacity - 1)
                                    / SelectionList::chunkCapacity);
+    if (ids) {
+        ids->ids.reserve(HeapLimits::returnableCapacity(count * sizeof(IdHalves)) / sizeof(IdHalves));
+        ids->ids.resize(count);
+    }
     Parallel::forChunks(size_t(chunks.size()), Parallel::threadsFor(count, 2048),
                         [&](size_t, size_t begin, size_t end) {
                             // Two levels less than the whole document's limit: a capture nested
                             // too deeply for the whole document is too deep here as well.
                             simdjson::dom::parser parser(simdjson::SIMDJSON_MAXSIZE_BYTES);
                             check(parser.allocate(0, simdjson::DEFAULT_MAX_DEPTH - 2), "document");
-                            // A capture takes about twice its JSON, most of which is text.
-                            const Parallel::ThreadHeap heap(size_t(end - begin) * chunkCapacity * 3072);
+                            const Parallel::ThreadHeap heap(
+                                ids ? 0 : heapFor(begin * chunkCapacity, std::min(count, end * chunkCapacity)));
                             RecordCodec::RecurringTexts recurring;
                             // Each call to done may cost every thread of the process a pause.
                             constexpr size_t chunksPerDone = 16;
@@ -153,11 +181,16 @@ template<typename Element, typename Done> SelectionList decodeSelections(size_t 
                                 QList<Selection>& out = chunks[qsizetype(chunk)];
                                 const size_t first = chunk * chunkCapacity;
                                 const size_t last = std::min(count, first + chunkCapacity);
-                                out.reserve(qsizetype(last - first));
+                                if (!ids)
+                                    out.reserve(qsizetype(last - first));
                                 for (size_t i = first; i < last; ++i) {
                                     const Value item = element(parser, i);
                                     requireUniqueKeys(item, "selection");
-                                    out.append(RecordCodec::decodeSelectionWith(item, recurring));
+                                    Selection selection = RecordCodec::decodeSelectionWith(item, recurring);
+                                    if (ids)
+                                        ids->ids[i] = halves(selection.id);
+                                    else
+                                        out.append(std::move(selection));
                                 }
                                 if ((chunk - begin + 1) % chunksPerDone == 0 || chunk + 1 == end) {
                                     done(undone, last);
@@ -168,14 +201,16 @@ template<typename Element, typename Done> SelectionList decodeSelections(size_t 
     return SelectionList::fromChunks(std::move(chunks));
 }
 
-SelectionList decodeSelections(simdjson::dom::array items)
+SelectionList decodeSelections(simdjson::dom::array items, CaptureIds* ids)
 {
     std::vector<Value> elements;
     elements.reserve(items.size());
     for (Value item : items)
         elements.push_back(item);
+    // A document this small grows no heap worth readying.
     return decodeSelections(
-        elements.size(), [&](simdjson::dom::parser&, size_t i) { return elements[i]; }, [](size_t, size_t) {});
+        elements.size(), [&](simdjson::dom::parser&, size_t i) { return elements[i]; }, [](size_t, size_t) {},
+        [](size_t, size_t) { return size_t(0); }, ids);
 }
 
 // A large document split for parsing on several threads: the captures' list is most of it, and
@@ -211,7 +246,7 @@ std::optional<SplitDocument> splitDocument(const char* data, size_t size)
 }
 
 // split: the captures' JSON when the document was split, its list in the root then empty.
-StoreSnapshot decodeSnapshot(Value root, const SplitDocument* split)
+StoreSnapshot decodeSnapshot(Value root, const SplitDocument* split, CaptureIds* ids)
 {
     std::optional<int64_t> version;
     std::optional<SelectionList> selections;
@@ -245,9 +280,14 @@ StoreSnapshot decodeSnapshot(Value root, const SplitDocument* split)
                         const char* start = split->file->bytes().data();
                         split->file->release(captures[first].data() - start,
                                              captures[last - 1].data() + captures[last - 1].size() - start);
-                    });
+                    },
+                    // Decoded, a capture takes about what its JSON takes: its texts are most of both.
+                    [&](size_t first, size_t last) {
+                        return size_t(captures[last - 1].data() + captures[last - 1].size() - captures[first].data());
+                    },
+                    ids);
             } else {
-                selections = decodeSelections(items);
+                selections = decodeSelections(items, ids);
             }
         } else if (key == "groups") {
             const simdjson::dom::array items = array(field.value, "groups");
@@ -278,12 +318,14 @@ StoreSnapshot decodeSnapshot(Value root, const SplitDocument* split)
 }
 
 // Version screen, full decode and uniqueness of a parsed document.
-StoreSnapshot decodeRoot(Value root, const SplitDocument* split = nullptr)
+StoreSnapshot decodeRoot(Value root, const SplitDocument* split, CaptureIds* ids)
 {
     if (const auto version = headerVersion(root); version && !isReadableVersion(*version))
         throw StorePersistence::PersistenceError(ErrorCase::incompatibleVersion);
-    StoreSnapshot snapshot = decodeSnapshot(root, split);
-    checkUniqueness(snapshot);
+    if (ids)
+        ids->ids.clear();
+    StoreSnapshot snapshot = decodeSnapshot(root, split, ids);
+    checkUniqueness(snapshot, ids);
     return snapshot;
 }
 
@@ -314,25 +356,25 @@ void parse(Parsed& parsed, const char* data, size_t size, bool padded)
     parsed.root = parseDocument(parsed.parser, data, size, padded);
 }
 
-StoreSnapshot decodeParsed(const Parsed& parsed, const char* data, size_t size, bool padded)
+StoreSnapshot decodeParsed(const Parsed& parsed, const char* data, size_t size, bool padded, CaptureIds* ids = nullptr)
 {
     if (!parsed.split)
-        return decodeRoot(parsed.root);
+        return decodeRoot(parsed.root, nullptr, ids);
     try {
-        return decodeRoot(parsed.root, &*parsed.split);
+        return decodeRoot(parsed.root, &*parsed.split, ids);
     } catch (...) {
         // A document that does not decode fails with the error the whole of it gives, wherever
         // the split found the fault first.
         simdjson::dom::parser parser;
-        return decodeRoot(parseDocument(parser, data, size, padded));
+        return decodeRoot(parseDocument(parser, data, size, padded), nullptr, ids);
     }
 }
 
-StoreSnapshot decodeBytes(const char* data, size_t size, bool padded)
+StoreSnapshot decodeBytes(const char* data, size_t size, bool padded, CaptureIds* ids = nullptr)
 {
     Parsed parsed;
     parse(parsed, data, size, padded);
-    return decodeParsed(parsed, data, size, padded);
+    return decodeParsed(parsed, data, size, padded, ids);
 }
 
 // Roughly the encoded size, so the output buffer is allocated once.
@@ -347,6 +389,25 @@ size_t estimatedSize(const SelectionList& selections, qsizetype firstChunk, qsiz
     return size;
 }
 
+// Copies an encoded part into its place in the document, letting go of the pages of a mapped part
+// as they are copied, so that the document and its parts are not both held whole.
+void moveInto(char* to, std::string& part)
+{
+    constexpr size_t slice = size_t(2) << 20;
+    const auto page = uintptr_t(::sysconf(_SC_PAGESIZE));
+    const char* from = part.data();
+    for (size_t done = 0; done < part.size(); done += slice) {
+        const size_t length = std::min(slice, part.size() - done);
+        std::memcpy(to + done, from + done, length);
+        // Only whole pages that lie in the copied bytes: they are never read again.
+        const uintptr_t first = (uintptr_t(from + done) + page - 1) & ~(page - 1);
+        const uintptr_t end = uintptr_t(from + done + length) & ~(page - 1);
+        if (part.capacity() >= HeapLimits::mappedFrom && end > first)
+            ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
+    }
+    std::string().swap(part);
+}
+
 // Captures are most of a library: a large list is encoded in parts on several threads, each part
 // by a writer that continues the selections array two levels deep.
 std::vector<std::string> encodeSelections(const SelectionList& selections)
@@ -356,7 +417,7 @@ std::vector<std::string> encodeSelections(const SelectionList& selections)
     std::vector<std::string> encoded(parts);
     Parallel::forChunks(chunks, parts, [&](size_t part, size_t begin, size_t end) {
         std::string& out = encoded[part];
-        out.reserve(estimatedSize(selections, qsizetype(begin), qsizetype(end)));
+        out.reserve(HeapLimits::returnableCapacity(estimatedSize(selections, qsizetype(begin), qsizetype(end))));
         JsonWriter writer(out, 2, begin < chunks ? int(selections.chunkStart(qsizetype(begin))) : 0);
         for (size_t chunk = begin; chunk < end; ++chunk)
             for (const Selection& selection : selections.chunk(qsizetype(chunk)))
@@ -418,7 +479,7 @@ QByteArray StorePersistence::encode(const StoreSnapshot& snapshot)
     out.key("selections");
     out.beginArray();
     const size_t selectionsAt = frame.size();
-    const std::vector<std::string> parts = encodeSelections(snapshot.selections);
+    std::vector<std::string> parts = encodeSelections(snapshot.selections);
     out.appendEncoded({}, int(snapshot.selections.size()));
     out.endArray();
     out.member("version", snapshot.version);
@@ -432,13 +493,12 @@ QByteArray StorePersistence::encode(const StoreSnapshot& snapshot)
     }
     // Spare capacity behind the bytes lets the read-back check parse them in place.
     QByteArray bytes;
-    bytes.reserve(qsizetype(size + simdjson::SIMDJSON_PADDING));
+    bytes.reserve(qsizetype(HeapLimits::returnableCapacity(size + simdjson::SIMDJSON_PADDING)));
     bytes.resize(qsizetype(size));
     char* const data = bytes.data();
     std::memcpy(data, frame.data(), selectionsAt);
-    Parallel::forChunks(parts.size(), parts.size(), [&](size_t part, size_t, size_t) {
-        std::memcpy(data + offsets[part], parts[part].data(), parts[part].size());
-    });
+    Parallel::forChunks(parts.size(), parts.size(),
+                        [&](size_t part, size_t, size_t) { moveInto(data + offsets[part], parts[part]); });
     const size_t tail = frame.size() - selectionsAt;
     std::memcpy(data + size - tail, frame.data() + selectionsAt, tail);
     return bytes;
@@ -475,7 +535,8 @@ void StorePersistence::write(StoreSnapshot snapshot)
     std::exception_ptr verification;
     std::thread verifier([&] {
         try {
-            decode(bytes);
+            CaptureIds ids;
+            decodeBytes(bytes.constData(), size_t(bytes.size()), hasPadding(bytes), &ids);
         } catch (...) {
             verification = std::current_exception();
         }

@@ -28,6 +28,13 @@ TEST(BlockVectorTest, ElementsStayWhereTheyArePut)
         EXPECT_EQ(&strings[i], places[i]) << i;
         EXPECT_EQ(numbers[i], long(i) * 10) << i;
     }
+    // Taken back across a block's edge, and put again where they were.
+    for (int i = 0; i < 3; ++i)
+        strings.pop_back();
+    strings.push_back("x");
+    EXPECT_EQ(strings.size(), 9u);
+    EXPECT_EQ(strings.back(), "x");
+    EXPECT_EQ(&strings[8], places[8]);
 }
 
 } // namespace

@@ -28,6 +28,7 @@ TEST(JsonSplit, findsTheObjectsOfTheNamedList)
         {"the name as a value", R"({"k":"list","x":[{"a":1}]})", {}},
         {"a member that is not an object", R"({"list":[{"a":1},2]})", {}},
         {"a member that is a list", R"({"list":[{"a":1},[]]})", {}},
+        {"empty lists in members", R"({"list":[{"a":[]},{"b":[[],[1]]}]})", {R"({"a":[]})", R"({"b":[[],[1]]})"}},
         {"no comma", R"({"list":[{"a":1} {"b":1}]})", {}},
         {"two commas", R"({"list":[{"a":1},,{"b":1}]})", {}},
         {"a comma first", R"({"list":[,{"a":1}]})", {}},

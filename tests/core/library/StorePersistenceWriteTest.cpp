@@ -99,9 +99,12 @@ TEST_F(StorePersistenceWrite, duplicateIdsAreRefusedWithBothFilesUnchanged)
     struct Case {
         const char* name;
         std::function<void(StoreSnapshot&)> change;
+        int captures = 2;
     };
     const Case cases[] = {
         {"two selections", [](StoreSnapshot& s) { s.selections.append(s.selections.first()); }},
+        {"two selections far apart in a library checked on several threads",
+         [](StoreSnapshot& s) { s.selections.append(s.selections.first()); }, 6000},
         {"two groups", [](StoreSnapshot& s) { s.groups.append(s.groups.first()); }},
         {"two drafts", [](StoreSnapshot& s) { s.drafts->append(s.drafts->first()); }},
         {"two entries in one draft",
@@ -111,7 +114,7 @@ TEST_F(StorePersistenceWrite, duplicateIdsAreRefusedWithBothFilesUnchanged)
     ASSERT_EQ(save(persistence, library(2)), Status::ready);
     const auto before = folderContents(folder);
     for (const Case& c : cases) {
-        StoreSnapshot snapshot = library(2);
+        StoreSnapshot snapshot = library(c.captures);
         c.change(snapshot);
         try {
             persistence.write(snapshot);
@@ -414,30 +417,36 @@ TEST(StorePersistenceCodec, datesLoseTheirFractions)
 
 TEST(StorePersistenceCodec, largeLibrariesEncodeAndDecodeAsOneWriterWould)
 {
-    // Large enough to be split over threads.
-    const StoreSnapshot snapshot = library(5000);
-    std::string reference;
-    JsonWriter out(reference);
-    out.beginObject();
-    out.member("activeDraftID", snapshot.activeDraftID);
-    out.key("drafts");
-    out.beginArray();
-    RecordCodec::encode(out, snapshot.drafts->first());
-    out.endArray();
-    out.key("groups");
-    out.beginArray();
-    RecordCodec::encode(out, snapshot.groups.first());
-    out.endArray();
-    out.key("selections");
-    out.beginArray();
-    for (const Selection& selection : snapshot.selections)
-        RecordCodec::encode(out, selection);
-    out.endArray();
-    out.member("version", snapshot.version);
-    out.endObject();
-    const std::string encoded = bytes(snapshot).toStdString();
-    EXPECT_TRUE(encoded == reference) << "the parallel encoding differs";
-    EXPECT_EQ(StorePersistence::decode(encoded), snapshot);
+    const std::pair<const char*, StoreSnapshot> cases[] = {
+        {"split over threads", library(5000)},
+        {"in parts copied into place as their memory is let go of", LibrarySamples::realistic(6000)},
+    };
+    for (const auto& [name, snapshot] : cases) {
+        std::string reference;
+        JsonWriter out(reference);
+        out.beginObject();
+        out.member("activeDraftID", snapshot.activeDraftID);
+        out.key("drafts");
+        out.beginArray();
+        for (const ContextDraft& draft : *snapshot.drafts)
+            RecordCodec::encode(out, draft);
+        out.endArray();
+        out.key("groups");
+        out.beginArray();
+        for (const SelectionGroup& group : snapshot.groups)
+            RecordCodec::encode(out, group);
+        out.endArray();
+        out.key("selections");
+        out.beginArray();
+        for (const Selection& selection : snapshot.selections)
+            RecordCodec::encode(out, selection);
+        out.endArray();
+        out.member("version", snapshot.version);
+        out.endObject();
+        const std::string encoded = bytes(snapshot).toStdString();
+        EXPECT_TRUE(encoded == reference) << name << ": the parallel encoding differs";
+        EXPECT_EQ(StorePersistence::decode(encoded), snapshot) << name;
+    }
 }
 
 TEST(StorePersistenceCodec, largeLibraryReportsItsFirstError)
