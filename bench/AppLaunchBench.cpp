@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 #include <memory>
 #include <optional>
 #include <vector>

@@ -5,11 +5,15 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -130,6 +134,61 @@ template<typename Work> void forChunks(size_t count, size_t chunks, Work work)
     for (std::thread& thread : threads)
         thread.join();
     for (const std::exception_ptr& error : errors) {
+        if (error)
+            std::rethrow_exception(error);
+    }
+}
+
+// Calls work(piece, begin, end) for `pieces` consecutive ranges covering [0, count), taken one after
+// another by up to `threads` threads, the calling one among them, and returns once every range is
+// done. For work the user waits on: on a busy machine a thread may start late or lose its processor
+// for a while, and the others take the ranges it has not; the caller waits for the work, never for a
+// thread to be scheduled (one that starts after the last range was taken ends without touching it).
+// When ranges throw, the exception of the earliest is rethrown once all are done.
+template<typename Work> void forPieces(size_t count, size_t pieces, size_t threads, Work work)
+{
+    pieces = std::max<size_t>(1, std::min(pieces, std::max<size_t>(count, 1)));
+    threads = std::max<size_t>(1, std::min(threads, pieces));
+    if (threads == 1) {
+        for (size_t piece = 0; piece < pieces; ++piece)
+            work(piece, count * piece / pieces, count * (piece + 1) / pieces);
+        return;
+    }
+    // Shared with the helper threads, which may outlive the call; only `run` refers to the caller's
+    // objects, and it is called for a taken range only, all of which end before the call returns.
+    struct Job {
+        std::atomic<size_t> next = 0;
+        size_t pieces = 0;
+        std::function<void(size_t)> run;
+        std::mutex mutex;
+        std::condition_variable finished;
+        size_t done = 0;
+        std::vector<std::exception_ptr> errors;
+    };
+    const auto job = std::make_shared<Job>();
+    job->pieces = pieces;
+    job->errors.resize(pieces);
+    job->run = [&](size_t piece) { work(piece, count * piece / pieces, count * (piece + 1) / pieces); };
+    const auto takeRanges = [](Job& job) {
+        for (size_t piece; (piece = job.next.fetch_add(1, std::memory_order_relaxed)) < job.pieces;) {
+            std::exception_ptr error;
+            try {
+                job.run(piece);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            const std::lock_guard lock(job.mutex);
+            job.errors[piece] = error;
+            if (++job.done == job.pieces)
+                job.finished.notify_all();
+        }
+    };
+    for (size_t t = 1; t < threads; ++t)
+        std::thread([job, takeRanges] { takeRanges(*job); }).detach();
+    takeRanges(*job);
+    std::unique_lock lock(job->mutex);
+    job->finished.wait(lock, [&] { return job->done == job->pieces; });
+    for (const std::exception_ptr& error : job->errors) {
         if (error)
             std::rethrow_exception(error);
     }

@@ -34,11 +34,14 @@ constexpr size_t unitsPerThread = 256 * 1024;
 // by unit.
 constexpr int maxAlternatives = 4;
 // The captures' texts lie scattered over the heap, and waiting for each to come from memory can be
-// most of a scan (when most captures match near their start, as with a first letter or a common
-// word): the starts of the texts of the captures that pass the fingerprints are asked for this many
-// at a time.
-constexpr size_t batchSize = 16;
-constexpr qsizetype prefetchBytes = 256;
+// most of a scan (when most captures match near their start, as with a common word): the start of
+// each text a scan reads is asked for this many captures before it is compared.
+constexpr size_t lookAhead = 16;
+constexpr size_t prefetchBytes = 128;
+// A scan on several threads is cut into pieces of at least this many captures, and into this many
+// per thread.
+constexpr size_t minimumPiece = 4096;
+constexpr size_t piecesPerThread = 8;
 
 // One bit for a single UTF-16 unit, one for a pair of adjacent units.
 uint32_t unitBit(char16_t a)
@@ -765,9 +768,11 @@ void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<boo
     // threads, a share of the library each.
     const size_t n = size_t(selections.size());
     BlockVector<Entry> entries;
+    BlockVector<Head> heads;
     Fingerprints fingerprints;
     for (size_t i = 0; i < n; ++i) {
         entries.emplace_back();
+        heads.emplace_back();
         fingerprints.append({});
     }
     const size_t chunks = size_t(selections.chunkCount());
@@ -791,12 +796,14 @@ void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<boo
                         && sameOptional(e.filePath, s.filePath)) {
                         fingerprints.put(at, fingerprints_.at(old.value()));
                         entry = e;
+                        heads[at] = headOf(entry);
                         units[chunk] += SearchIndex::units(entry);
                         continue;
                     }
                 }
                 Fingerprint bits{};
                 entry = entryFor(s, bits.data());
+                heads[at] = headOf(entry);
                 fingerprints.put(at, bits);
                 units[chunk] += SearchIndex::units(entry);
             }
@@ -805,6 +812,7 @@ void SearchIndex::rebuild(const SelectionList& selections, const std::atomic<boo
     if (stopped)
         return;
     entries_ = std::move(entries);
+    heads_ = std::move(heads);
     fingerprints_ = std::move(fingerprints);
     erased_ = 0;
     liveUnits_ = std::accumulate(units.begin(), units.end(), qsizetype(0));
@@ -814,6 +822,7 @@ qsizetype SearchIndex::append(const Selection& selection)
 {
     Fingerprint bits{};
     entries_.push_back(entryFor(selection, bits.data()));
+    heads_.push_back(headOf(entries_.back()));
     fingerprints_.append(bits);
     liveUnits_ += units(entries_.back());
     return qsizetype(entries_.size()) - 1;
@@ -828,6 +837,7 @@ void SearchIndex::erase(qsizetype position)
     e.erased = true;
     // No query passes an empty fingerprint, so a scan need not read the entry to pass it over.
     fingerprints_.put(size_t(position), {});
+    heads_[size_t(position)] = Head();
     e.text = e.markdown = Utf8Text();
     e.appName = e.lowered = QString();
     e.sourceURL.reset();
@@ -889,8 +899,31 @@ bool SearchIndex::entryMatches(const Entry& e, const Query& query, QString& join
     }
     // No character lower-cases to the line feed that joins the fields, so a match without one lies
     // within a field.
-    return occursIn(e.text, query) || markdownMatches(e, query) || needle.occursInFolding(e.appName)
+    return occursIn(e.text, query) || restMatches(e, query);
+}
+
+bool SearchIndex::restMatches(const Entry& e, const Query& query)
+{
+    const Needle& needle = query.utf16;
+    return markdownMatches(e, query) || needle.occursInFolding(e.appName)
         || needle.occursInFolding(optionalView(e.sourceURL)) || needle.occursInFolding(optionalView(e.filePath));
+}
+
+SearchIndex::Head SearchIndex::headOf(const Entry& e)
+{
+    static_assert(sizeof(Head) == 128, "two cache lines, most of them the copied start");
+    if (!e.lowered.isNull())
+        return {reinterpret_cast<const char*>(e.lowered.constData()), -1};
+    if (!e.text.isUtf8())
+        return {};
+    Head head{e.text.utf8().data(), e.text.byteSize()};
+    const std::string_view text = e.text.utf8();
+    size_t cut = std::min(text.size(), head.prefix.size());
+    while (cut < text.size() && leadLength(uchar(text[cut])) == 0)
+        --cut;
+    std::copy_n(text.data(), cut, head.prefix.data());
+    head.prefixSize = uint8_t(cut);
+    return head;
 }
 
 QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizetype>* among) const
@@ -906,43 +939,89 @@ QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizety
         return result;
     }
     const Query needle(query);
-    // How much the scan may read decides how many threads it is worth.
+    // How much the scan may read decides how many threads it is worth; it is shared out in more
+    // pieces than threads, so that a thread the machine keeps waiting holds up little of it.
     const size_t live = entries_.size() - size_t(erased_);
     const size_t units = live > 0 ? size_t(liveUnits_) / live * count : 0;
-    const size_t chunks = Parallel::threadsFor(units, unitsPerThread);
-    std::vector<QList<qsizetype>> found(chunks);
-    Parallel::forChunks(count, chunks, [&](size_t chunk, size_t begin, size_t end) {
-        QString joined;
-        std::array<size_t, batchSize> candidates;
-        for (size_t from = begin; from < end; from += batchSize) {
-            size_t n = 0;
-            for (size_t k = from; k < std::min(end, from + batchSize); ++k) {
-                const size_t i = positionAt(k);
-                if (!needle.utf16.mayOccurIn(fingerprints_, i))
-                    continue;
-                if (needle.utf16.exact()) {
-                    found[chunk].append(qsizetype(i));
-                } else {
-                    const Entry& e = entries_[i];
-                    const char* start = e.lowered.isNull() ? e.text.utf8().data()
-                                                           : reinterpret_cast<const char*>(e.lowered.constData());
-                    const char* end = start
-                        + (e.lowered.isNull() ? e.text.byteSize() : e.lowered.size() * qsizetype(sizeof(QChar)));
-                    for (const char* line = start; line < std::min(end, start + prefetchBytes); line += 64)
-                        __builtin_prefetch(line);
-                    candidates[n++] = i;
-                }
-            }
-            for (size_t c = 0; c < n; ++c) {
-                if (entryMatches(entries_[candidates[c]], needle, joined))
-                    found[chunk].append(qsizetype(candidates[c]));
-            }
-        }
+    const size_t threads = Parallel::threadsFor(units, unitsPerThread);
+    const size_t pieces = threads == 1 ? 1 : std::min(count / minimumPiece + 1, threads * piecesPerThread);
+    std::vector<QList<qsizetype>> found(pieces);
+    Parallel::forPieces(count, pieces, threads, [&](size_t piece, size_t begin, size_t end) {
+        found[piece] = scan(needle, positionAt, begin, end);
     });
     QList<qsizetype> result = std::move(found[0]);
-    for (size_t chunk = 1; chunk < found.size(); ++chunk)
-        result.append(found[chunk]);
+    qsizetype total = 0;
+    for (const QList<qsizetype>& hits : found)
+        total += hits.size();
+    result.reserve(total);
+    for (size_t piece = 1; piece < found.size(); ++piece)
+        result.append(found[piece]);
     return result;
+}
+
+template<typename PositionAt>
+QList<qsizetype> SearchIndex::scan(const Query& query, PositionAt positionAt, size_t begin, size_t end) const
+{
+    QList<qsizetype> hits;
+    const Needle& needle = query.utf16;
+    if (needle.exact()) {
+        for (size_t k = begin; k < end; ++k) {
+            const size_t i = positionAt(k);
+            if (needle.mayOccurIn(fingerprints_, i))
+                hits.append(qsizetype(i));
+        }
+        return hits;
+    }
+    // A capture that its head does not answer waits in line until the memory it is compared in
+    // has come: its text is asked for when it joins the line, and compared lookAhead captures
+    // later. One the head answers joins the line too, so that the hits stay in order.
+    constexpr size_t matched = size_t(1) << 63;
+    std::array<size_t, lookAhead + 1> line;
+    size_t joined = 0, compared = 0;
+    QString joinedText;
+    // Without a line feed, a match in the text is one in the search text.
+    const bool inText = query.utf8 && !needle.holdsLineFeed();
+    const auto compareNext = [&] {
+        const size_t waiting = line[compared++ % line.size()];
+        const size_t i = waiting & ~matched;
+        bool hit = waiting & matched;
+        if (!hit) {
+            const Head& head = heads_[i];
+            if (inText && head.inPlaceSize >= 0)
+                hit = query.utf8->occursIn(head.unread(query.utf8->size())) || restMatches(entries_[i], query);
+            else
+                hit = entryMatches(entries_[i], query, joinedText);
+        }
+        if (hit)
+            hits.append(qsizetype(i));
+    };
+    for (size_t k = begin; k < end; ++k) {
+        const size_t i = positionAt(k);
+        if (!needle.mayOccurIn(fingerprints_, i))
+            continue;
+        const Head& head = heads_[i];
+        if (inText && head.inPlaceSize >= 0 && query.utf8->occursIn(head.prefixView())) {
+            if (joined == compared) {
+                hits.append(qsizetype(i));
+                continue;
+            }
+            line[joined++ % line.size()] = i | matched;
+        } else {
+            if (inText && head.inPlaceSize >= 0) {
+                const std::string_view unread = head.unread(query.utf8->size());
+                for (size_t at = 0; at < std::min(unread.size(), prefetchBytes); at += 64)
+                    __builtin_prefetch(unread.data() + at);
+            } else {
+                __builtin_prefetch(&entries_[i]);
+            }
+            line[joined++ % line.size()] = i;
+        }
+        if (joined - compared > lookAhead)
+            compareNext();
+    }
+    while (compared < joined)
+        compareNext();
+    return hits;
 }
 
 bool SearchIndex::matches(qsizetype position, const QString& query) const

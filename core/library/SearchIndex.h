@@ -7,10 +7,12 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace vellicord {
@@ -79,6 +81,32 @@ private:
     static bool occursIn(const Utf8Text& field, const Query& query);
     static bool markdownMatches(const Entry& entry, const Query& query);
     static bool entryMatches(const Entry& entry, const Query& query, QString& joined);
+    static bool restMatches(const Entry& entry, const Query& query);
+
+    // What a scan reads first of a capture, two cache lines next to the one before: where its
+    // text's UTF-8 starts when it is compared in place (the first field searched, where broad
+    // queries mostly match), and a copy of its first characters, which answers most of those
+    // without reading the text; else the lower-cased search text, size -1.
+    struct alignas(64) Head {
+        const char* start = nullptr;
+        qsizetype inPlaceSize = -1;
+        std::array<char, 111> prefix{};
+        uint8_t prefixSize = 0;
+
+        std::string_view prefixView() const { return std::string_view(prefix.data(), prefixSize); }
+        // The text a needle of that many bytes may still occur in when it is not in the prefix:
+        // from the first place where it would reach past it. A place within a character is no
+        // harm, since a needle begins with a whole one.
+        std::string_view unread(qsizetype needleSize) const
+        {
+            const size_t skip = size_t(std::max<qsizetype>(0, prefixSize - needleSize + 1));
+            return std::string_view(start, size_t(inPlaceSize)).substr(std::min(skip, size_t(inPlaceSize)));
+        }
+    };
+    static Head headOf(const Entry& entry);
+    // The positions among positionAt(begin) to positionAt(end - 1) whose captures match.
+    template<typename PositionAt>
+    QList<qsizetype> scan(const Query& query, PositionAt positionAt, size_t begin, size_t end) const;
 
     using Fingerprint = std::array<uint64_t, fingerprintWords>;
 
@@ -111,6 +139,7 @@ private:
 
     // Kept in blocks, so that a capture added to a large library moves none of the others.
     BlockVector<Entry> entries_;
+    BlockVector<Head> heads_;
     Fingerprints fingerprints_;
     qsizetype erased_ = 0;
     qsizetype liveUnits_ = 0; // of the fields of the captures not forgotten: how much a full scan reads

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace vellicord;
 
 namespace {
@@ -264,8 +266,12 @@ TEST(SearchIndexTest, FindsTheQueryAtEveryPlaceInEveryField)
     for (const auto& c : cases) {
         SearchIndex index;
         QList<Selection> selections;
-        // Two blocks of the widest scan, in the bytes of UTF-8.
-        for (qsizetype length = c.written.size(); length <= 72; ++length) {
+        // Two blocks of the widest scan, in the bytes of UTF-8, and a text longer than the start of
+        // each capture that a scan reads first.
+        std::vector<qsizetype> lengths{140};
+        for (qsizetype length = c.written.size(); length <= 72; ++length)
+            lengths.push_back(length);
+        for (const qsizetype length : lengths) {
             for (qsizetype at = 0; at + c.written.size() <= length; ++at) {
                 QString present(length, u'x');
                 present.replace(at, c.written.size(), c.written);
@@ -299,7 +305,7 @@ TEST(SearchIndexTest, ScansOverThreadsAgreeWithMatches)
 {
     QRandomGenerator random(13);
     QList<Selection> selections;
-    for (int i = 0; i < 4000; ++i) {
+    for (int i = 0; i < 12000; ++i) {
         test::CaptureSpec spec{.text = randomText(random, 400), .appName = randomText(random, 4), .id = i + 1};
         if (random.bounded(2))
             spec.filePath = randomText(random, 8);
