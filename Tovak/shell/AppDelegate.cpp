@@ -166,10 +166,9 @@ void AppDelegate::showMainWindowAfterCapture()
 bool AppDelegate::applicationWillTerminate()
 {
     const bool finished = captureRequest_->finish(CaptureRequest::waitOnQuit);
-    Store& store = services_.store;
-    if (!store.saveNow() && store.unsavedChanges() > 0)
+    if (const quint64 lost = changesTheDiskRefuses())
         log(QStringLiteral("Lost at quit: %1 to the library could not be written to %2")
-                .arg(changesText(store.unsavedChanges()), store.storeURL()));
+                .arg(changesText(lost), services_.store.storeURL()));
     services_.hotKeys.release();
     log(QStringLiteral("Vellicord terminated"));
     return finished;
@@ -177,10 +176,15 @@ bool AppDelegate::applicationWillTerminate()
 
 void AppDelegate::quit()
 {
-    Store& store = services_.store;
-    if (!store.saveNow() && store.unsavedChanges() > 0 && !confirmLosingChanges(store.unsavedChanges()))
+    if (const quint64 lost = changesTheDiskRefuses(); lost > 0 && !confirmLosingChanges(lost))
         return;
     QApplication::quit();
+}
+
+quint64 AppDelegate::changesTheDiskRefuses()
+{
+    Store& store = services_.store;
+    return store.saveNow() ? 0 : store.unsavedChanges();
 }
 
 QString AppDelegate::unsavedChangesTitle()

@@ -125,6 +125,8 @@ private:
     void postAfterWindowReady(const QString& name);
     void showMainWindowAfterCapture();
     bool confirmLosingChanges(quint64 changes);
+    // Saves once more; the changes still not on disk after it (none when it succeeded).
+    quint64 changesTheDiskRefuses();
     void buildStatusItem();
     void log(const QString& message) const;
 

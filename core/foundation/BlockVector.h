@@ -18,7 +18,6 @@ public:
     T& operator[](size_t index) { return blocks_[index / BlockSize][index % BlockSize]; }
     const T& operator[](size_t index) const { return blocks_[index / BlockSize][index % BlockSize]; }
     T& back() { return (*this)[size_ - 1]; }
-    const T& back() const { return (*this)[size_ - 1]; }
 
     // Appends an element made with its default constructor (numbers as zero) and returns it.
     T& emplace_back()

@@ -22,5 +22,11 @@ inline size_t returnableCapacity(size_t bytes)
     return bytes < small ? bytes : std::max(bytes, mappedFrom);
 }
 
+// The same for a buffer of `count` elements of T, in elements.
+template<typename T> size_t returnableCount(size_t count)
+{
+    return returnableCapacity(count * sizeof(T)) / sizeof(T);
+}
+
 } // namespace HeapLimits
 } // namespace vellicord

@@ -150,8 +150,7 @@ std::optional<ArrayMembers> objectsOfMember(std::string_view json, std::string_v
         brackets += part.brackets.size();
     // Each member is two of the brackets: reserved once, the list is never copied as it grows, and
     // a large one goes back to the system when it is freed.
-    using Member = std::string_view;
-    found.members.reserve(HeapLimits::returnableCapacity(brackets / 2 * sizeof(Member)) / sizeof(Member));
+    found.members.reserve(HeapLimits::returnableCount<std::string_view>(brackets / 2));
     enum { seeking, inArray, done } state = seeking;
     size_t memberStart = 0;
     size_t previousEnd = 0;

@@ -107,6 +107,22 @@ private:
     void* pin_ = nullptr;
 };
 
+// Where the i-th of `ranges` consecutive ranges covering [0, count) starts (the last ends at count).
+inline size_t rangeStart(size_t count, size_t ranges, size_t i)
+{
+    return count * i / ranges;
+}
+
+// The error of the earliest range that failed, if any: what a sequential run that stops at the
+// first failure would have thrown.
+inline void rethrowEarliest(const std::vector<std::exception_ptr>& errors)
+{
+    for (const std::exception_ptr& error : errors) {
+        if (error)
+            std::rethrow_exception(error);
+    }
+}
+
 // Calls work(chunk, begin, end) for consecutive ranges covering [0, count), one range per thread,
 // the first on the calling thread. Returns when all are done. When ranges throw, the exception of
 // the earliest range is rethrown, so the caller sees the same error as from a sequential run
@@ -121,7 +137,7 @@ template<typename Work> void forChunks(size_t count, size_t chunks, Work work)
     std::vector<std::exception_ptr> errors(chunks);
     const auto run = [&](size_t chunk) {
         try {
-            work(chunk, count * chunk / chunks, count * (chunk + 1) / chunks);
+            work(chunk, rangeStart(count, chunks, chunk), rangeStart(count, chunks, chunk + 1));
         } catch (...) {
             errors[chunk] = std::current_exception();
         }
@@ -133,10 +149,7 @@ template<typename Work> void forChunks(size_t count, size_t chunks, Work work)
     run(0);
     for (std::thread& thread : threads)
         thread.join();
-    for (const std::exception_ptr& error : errors) {
-        if (error)
-            std::rethrow_exception(error);
-    }
+    rethrowEarliest(errors);
 }
 
 // Calls work(piece, begin, end) for `pieces` consecutive ranges covering [0, count), taken one after
@@ -151,7 +164,7 @@ template<typename Work> void forPieces(size_t count, size_t pieces, size_t threa
     threads = std::max<size_t>(1, std::min(threads, pieces));
     if (threads == 1) {
         for (size_t piece = 0; piece < pieces; ++piece)
-            work(piece, count * piece / pieces, count * (piece + 1) / pieces);
+            work(piece, rangeStart(count, pieces, piece), rangeStart(count, pieces, piece + 1));
         return;
     }
     // Shared with the helper threads, which may outlive the call; only `run` refers to the caller's
@@ -168,7 +181,8 @@ template<typename Work> void forPieces(size_t count, size_t pieces, size_t threa
     const auto job = std::make_shared<Job>();
     job->pieces = pieces;
     job->errors.resize(pieces);
-    job->run = [&](size_t piece) { work(piece, count * piece / pieces, count * (piece + 1) / pieces); };
+    job->run
+        = [&](size_t piece) { work(piece, rangeStart(count, pieces, piece), rangeStart(count, pieces, piece + 1)); };
     const auto takeRanges = [](Job& job) {
         for (size_t piece; (piece = job.next.fetch_add(1, std::memory_order_relaxed)) < job.pieces;) {
             std::exception_ptr error;
@@ -188,10 +202,7 @@ template<typename Work> void forPieces(size_t count, size_t pieces, size_t threa
     takeRanges(*job);
     std::unique_lock lock(job->mutex);
     job->finished.wait(lock, [&] { return job->done == job->pieces; });
-    for (const std::exception_ptr& error : job->errors) {
-        if (error)
-            std::rethrow_exception(error);
-    }
+    rethrowEarliest(job->errors);
 }
 
 // Starts work that can wait (an index made once the window has painted) on a thread of its own, at

@@ -912,9 +912,8 @@ bool SearchIndex::restMatches(const Entry& e, const Query& query)
 SearchIndex::Head SearchIndex::headOf(const Entry& e)
 {
     static_assert(sizeof(Head) == 128, "two cache lines, most of them the copied start");
-    if (!e.lowered.isNull())
-        return {reinterpret_cast<const char*>(e.lowered.constData()), -1};
-    if (!e.text.isUtf8())
+    // A capture searched in its lower-cased search text, or in UTF-16, is compared by entryMatches.
+    if (!e.lowered.isNull() || !e.text.isUtf8())
         return {};
     Head head{e.text.utf8().data(), e.text.byteSize()};
     const std::string_view text = e.text.utf8();

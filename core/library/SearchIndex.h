@@ -86,7 +86,7 @@ private:
     // What a scan reads first of a capture, two cache lines next to the one before: where its
     // text's UTF-8 starts when it is compared in place (the first field searched, where broad
     // queries mostly match), and a copy of its first characters, which answers most of those
-    // without reading the text; else the lower-cased search text, size -1.
+    // without reading the text. Size -1 where the text is not compared in place.
     struct alignas(64) Head {
         const char* start = nullptr;
         qsizetype inPlaceSize = -1;

@@ -162,7 +162,7 @@ SelectionList decodeSelections(size_t count, Element element, Done done, HeapFor
     QList<QList<Selection>> chunks((qsizetype(count) + SelectionList::chunkCapacity - 1)
                                    / SelectionList::chunkCapacity);
     if (ids) {
-        ids->ids.reserve(HeapLimits::returnableCapacity(count * sizeof(IdHalves)) / sizeof(IdHalves));
+        ids->ids.reserve(HeapLimits::returnableCount<IdHalves>(count));
         ids->ids.resize(count);
     }
     Parallel::forChunks(size_t(chunks.size()), Parallel::threadsFor(count, 2048),

@@ -41,6 +41,13 @@ QByteArray native(const QString& path)
     throw FileSystemError(QString::fromLatin1(action), path, code);
 }
 
+// Refuses what is at the path for not being a regular file: a folder as such, anything else (a
+// pipe, a socket, a device) as not a file.
+[[noreturn]] void failNotRegular(const char* action, const QString& path, mode_t mode)
+{
+    fail(action, path, S_ISDIR(mode) ? EISDIR : FileSystemError::notAFile);
+}
+
 QString xdgDirectory(const char* variable, const char* fallback)
 {
     const QString value = qEnvironmentVariable(variable);
@@ -227,7 +234,7 @@ std::unique_ptr<OpenedFile> openToRead(const QString& path)
     if (::fstat(file->fd.get(), &file->info) != 0)
         fail("Could not read", path);
     if (!S_ISREG(file->info.st_mode))
-        fail("Could not read", path, S_ISDIR(file->info.st_mode) ? EISDIR : FileSystemError::notAFile);
+        failNotRegular("Could not read", path, file->info.st_mode);
     return file;
 }
 
@@ -562,7 +569,7 @@ std::unique_ptr<PendingWrite> PosixFileSystem::prepareAtomicWrite(const QString&
     const bool replacing = ::stat(native(target).constData(), &existing) == 0;
     // Only a file is replaced: a folder, a pipe or a device stays what it is.
     if (replacing && !S_ISREG(existing.st_mode))
-        fail("Could not replace", target, S_ISDIR(existing.st_mode) ? EISDIR : FileSystemError::notAFile);
+        failNotRegular("Could not replace", target, existing.st_mode);
     const auto [descriptor, temporary]
         = createTemporary(prefix, access == NewFileAccess::everyone ? 0644 : 0600, target);
     FileDescriptor fd(descriptor);
