@@ -45,6 +45,11 @@ TEST(SelectionsMarkdownTest, HtmlShowsEachCaptureAsCaptured)
                              "<code style=\"white-space: pre-wrap\">    if x:</code></p>\n<hr />\n"
                              "<h2>Safari \u00B7 2026-03-05 09:07</h2>\n<p style=\"white-space: pre-wrap\">"
                              "print(__name__)<br /># x<br />&lt;b&gt;x&lt;/b&gt; *x*</p>\n"));
+    // A Markdown equal to the text, held apart from it, is no Markdown either.
+    Selection apart = terminal;
+    apart.markdown = Utf8Text(terminal.text.toString());
+    ASSERT_FALSE(apart.markdown.isSharedWith(apart.text));
+    EXPECT_EQ(SelectionsMarkdown::single(apart).html, SelectionsMarkdown::single(terminal).html);
 }
 
 // Sets the process time zone for the life of the object.
