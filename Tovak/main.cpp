@@ -315,10 +315,12 @@ int main(int argc, char** argv)
     if (migrationMessage)
         logApp(*migrationMessage);
 
+    // A signal ends the program the normal way from before another copy can find it: whoever sees
+    // it running may end it, and a signal's default action would leave the socket behind.
+    quitOnTerminationSignals(application);
     QObject::connect(&instance, &SingleInstance::showWindowRequested, &delegate,
                      &AppDelegate::showMainWindowFromNotification);
     instance.listen();
-    quitOnTerminationSignals(application);
 
     bool captureEnded = true;
     bool libraryKept = false;

@@ -46,9 +46,9 @@ inline void appendVisible(QString& out, QStringView text)
 // order. None may be taken for markup (a tag, a reference, a link's address, a marker, a heading's
 // closing "#", a setext underline, a thematic break, a fence, a table's pipes, a strikethrough's
 // tildes), and no line of text may become a code block. Rich text from a word processor carries
-// its list markers as text that the serializer skips: with `markersInText`, text with lists is
-// not checked.
-inline void checkReadsBack(const AttributedText& text, const QString& markdown, bool markersInText)
+// each list item's marker as text marked as such at the start of the item, which the item's
+// Markdown marker stands for; the item's own words all stay.
+inline void checkReadsBack(const AttributedText& text, const QString& markdown)
 {
     if (markdown.isEmpty())
         return;
@@ -58,9 +58,12 @@ inline void checkReadsBack(const AttributedText& text, const QString& markdown, 
         if (paragraph.length == 0)
             break;
         const auto& style = text.attributesAt(paragraph.location).paragraphStyle;
-        if (markersInText && style && !style->textLists.isEmpty())
-            return;
-        appendVisible(expected, text.substring(paragraph));
+        qsizetype words = paragraph.location;
+        AttributedText::Range run;
+        while (style && !style->textLists.isEmpty() && words < paragraph.end()
+               && text.attributesAt(words, &run).listMarkerText)
+            words = run.end();
+        appendVisible(expected, text.substring({words, paragraph.end() - words}));
         at = paragraph.end();
     }
 

@@ -111,6 +111,9 @@ public:
         // The heading level of text made from HTML (0 outside headings); absent on other text.
         std::optional<int> heading;
         ListItemRef listItem;
+        // Text a reader wrote for a list item's visible marker (an RTF list text): not the item's
+        // own words, so a writer that draws markers of its own leaves it out.
+        bool listMarkerText = false;
 
         friend bool operator==(const Attributes&, const Attributes&) = default;
     };

@@ -2,6 +2,8 @@
 
 #include "core/richtext/CmarkDocument.h"
 
+#include <QRegularExpression>
+
 #include <cmark-gfm-extension_api.h>
 #include <cmark-gfm.h>
 
@@ -20,9 +22,12 @@ QString render(const QString& markdown)
                                    cmark_parser_get_syntax_extensions(document.parser()));
     if (!html)
         return QString();
-    const QString result = QString::fromUtf8(html);
+    QString result = QString::fromUtf8(html);
     cmark_get_default_mem_allocator()->free(html);
-    return result;
+    // An editor that pastes formatted text collapses the white space of a code span as of any
+    // other text: a line of code would lose its indentation. A code block is preformatted already.
+    static const QRegularExpression codeSpan(QStringLiteral("(?<!<pre>)<code>"));
+    return result.replace(codeSpan, QStringLiteral("<code style=\"white-space: pre-wrap\">"));
 }
 
 QString ofPlainText(const QString& text)

@@ -33,9 +33,6 @@ struct Paragraph {
     bool isListContinuation = false;
     bool restartsList = false;
     bool isQuote = false;
-    // Text that the platform's list handling wrote its visible markers into (anything not made
-    // by the HTML converter); only there may marker text be skipped.
-    bool mayEmbedListMarkers = false;
 
     bool hasMarkers() const { return !markers.isEmpty(); }
     QString lastListMarker() const { return QString(markerIndents.last(), u' ') + markers.last(); }
@@ -129,26 +126,17 @@ Range rangeAfterTrimmingNewlines(Range range, const QString& source)
     return Range{start, end - start};
 }
 
-// Rich text from the platform's list handling carries each visible marker in the text itself, as
-// a tab, the marker and a tab.
-Range stripEmbeddedListMarker(const QString& source, Range range, int maxStrips)
+// A reader of RTF keeps an item's visible marker at the start of its paragraph, marked as such;
+// the line gets a marker of its own instead. Nothing else goes: the item's words may well hold a
+// tab ("Name:<tab>Alice"), and a paragraph of a list may come without any marker text.
+Range stripEmbeddedListMarker(const AttributedText& source, Range range)
 {
-    if (range.length == 0)
-        return range;
-    const QStringView sub = QStringView(source).mid(range.location, range.length);
-    const int limit = std::max(maxStrips, 1);
-    qsizetype offset = 0;
-    for (int k = 0; k < limit; ++k) {
-        while (offset < sub.size() && sub[offset] == u'\t')
-            ++offset;
-        const qsizetype tab = sub.indexOf(u'\t', offset);
-        if (tab < 0)
-            break;
-        if (trimmedSpacesAndTabs(sub.mid(offset, tab - offset)).isEmpty())
-            break;
-        offset = tab + 1;
-    }
-    return Range{range.location + offset, range.length - offset};
+    qsizetype start = range.location;
+    Range run;
+    while (start < range.end() && source.attributesAt(start, &run).listMarkerText)
+        start = run.end();
+    start = std::min(start, range.end());
+    return Range{start, range.end() - start};
 }
 
 // The monospace test compares names against a table; runs mostly share a handful of fonts.
@@ -229,8 +217,7 @@ Line renderParagraph(const AttributedText& source, const Paragraph& paragraph, d
     QString prefix;
     QString continuation;
     if (paragraph.hasMarkers()) {
-        if (paragraph.mayEmbedListMarkers)
-            range = stripEmbeddedListMarker(source.string(), range, int(paragraph.markers.size()));
+        range = stripEmbeddedListMarker(source, range);
         continuation = QString(paragraph.lastContentIndent(), u' ');
         prefix = paragraph.isListContinuation ? continuation : paragraph.lastListMarker();
     } else if (paragraph.isQuote) {
@@ -283,7 +270,6 @@ private:
         p.text = source_.substring(r);
         const Attributes& attributes = source_.attributesAt(r.location);
         p.style = attributes.paragraphStyle;
-        p.mayEmbedListMarkers = !attributes.heading.has_value();
         if (!p.style)
             return p;
         const AttributedText::ListItem* item = attributes.listItem.get();

@@ -55,6 +55,7 @@ struct GroupState {
     bool italic = false;
     bool strike = false;
     bool hidden = false; // \v: text a reader never shows
+    bool listText = false; // in {\listtext} or {\pntext}: the item's marker as the writer drew it
     int unicodeSkip = 1;
     int leftIndent = 0; // twips
     int firstLineIndent = 0; // twips, relative to the left indent
@@ -468,6 +469,10 @@ void Parser::startDestination(std::string_view word, bool starred)
         state_.destination = Destination::fontTable;
         return;
     }
+    if (!starred && (word == "listtext" || word == "pntext")) {
+        state_.listText = true;
+        return;
+    }
     if (word == "listtable") {
         state_.destination = Destination::listTable;
         return;
@@ -779,6 +784,7 @@ Attributes Parser::characterAttributes() const
     if (state_.strike)
         attributes.strikethroughStyle = 1;
     attributes.link = state_.link;
+    attributes.listMarkerText = state_.listText;
     return attributes;
 }
 

@@ -13,8 +13,8 @@ namespace vellicord {
 // paragraphs, line breaks and tabs, Unicode and code-page text, indents and tab stops, lists from
 // the list tables and from old-style paragraph numbering (\pn), and HYPERLINK fields; hidden text
 // (\v) is left out. A list paragraph keeps its visible marker text ("\t<marker>\t", from the
-// list-text group, or "<marker>\t" from \pntext) the way the platform's own reader does, and the
-// Markdown serializer skips it.
+// list-text group, or "<marker>\t" from \pntext) the way the platform's own reader does, marked as
+// such, and the Markdown serializer skips what is marked.
 namespace RtfReader {
 
 inline constexpr qsizetype maximumInputSize = 32 * 1024 * 1024;

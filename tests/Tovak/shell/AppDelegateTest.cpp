@@ -372,6 +372,13 @@ TEST(AppDelegate, ASaveThatFailsOnAFullDiskIsReported)
     EXPECT_EQ(shownBanner()->accessibleName(), QStringLiteral("Changes not saved"));
     EXPECT_TRUE(h.store->canModifyLibrary()) << "captures go on; the next save writes them all";
     EXPECT_FALSE(h.store->saveNow()) << "the save at quit fails too, and says so";
+    // The user's Quit asks before losing even one change.
+    h.delegate->actions().quit->trigger();
+    EXPECT_EQ(h.alerts,
+              QStringList{AppDelegate::unsavedChangesTitle()
+                          + QStringLiteral(
+                              " | Vellicord could not write 1 change to the library file. If you quit now, it will be "
+                              "lost.\n\nMake room on the disk that holds the library, then quit again.")});
     EXPECT_FALSE(QFileInfo::exists(QFileInfo(h.libraryPath).path()));
     // A quit that cannot ask (a signal, a logout) says in the log what it lost.
     h.delegate->applicationWillTerminate();

@@ -35,14 +35,21 @@ TEST(SelectionsMarkdownTest, DocumentRunsOldestFirst)
 }
 
 // What an editor that pastes formatted text gets of each capture: one of plain text as its
-// characters and lines, whatever Markdown would make of them; Markdown rendered, its lines kept.
+// characters and lines, whatever Markdown would make of them; Markdown rendered, its lines and the
+// indentation of its code kept.
 TEST(SelectionsMarkdownTest, HtmlShowsEachCaptureAsCaptured)
 {
     const Selection terminal = capture({QStringLiteral("print(__name__)\n# x\n<b>x</b> *x*")});
-    EXPECT_EQ(SelectionsMarkdown::document({at(QStringLiteral("one\n**two**"), march5), terminal}).html,
-              QStringLiteral("<h2>Safari \u00B7 2026-03-05 09:07</h2>\n<p>one<br />\n<strong>two</strong></p>\n<hr />\n"
+    EXPECT_EQ(SelectionsMarkdown::document({at(QStringLiteral("one\n**two**\n`    if x:`"), march5), terminal}).html,
+              QStringLiteral("<h2>Safari \u00B7 2026-03-05 09:07</h2>\n<p>one<br />\n<strong>two</strong><br />\n"
+                             "<code style=\"white-space: pre-wrap\">    if x:</code></p>\n<hr />\n"
                              "<h2>Safari \u00B7 2026-03-05 09:07</h2>\n<p style=\"white-space: pre-wrap\">"
                              "print(__name__)<br /># x<br />&lt;b&gt;x&lt;/b&gt; *x*</p>\n"));
+    // A Markdown equal to the text, held apart from it, is no Markdown either.
+    Selection apart = terminal;
+    apart.markdown = Utf8Text(terminal.text.toString());
+    ASSERT_FALSE(apart.markdown.isSharedWith(apart.text));
+    EXPECT_EQ(SelectionsMarkdown::single(apart).html, SelectionsMarkdown::single(terminal).html);
 }
 
 // Sets the process time zone for the life of the object.

@@ -143,13 +143,20 @@ TEST(MarkdownSerializer, PlatformLists)
     auto roman = std::make_shared<AttributedText::TextList>(AttributedText::TextList{Format::uppercaseRoman, 4});
     auto disc = std::make_shared<AttributedText::TextList>(AttributedText::TextList{Format::disc, 1});
     auto huge = std::make_shared<AttributedText::TextList>(AttributedText::TextList{Format::decimal, 1000000000});
-    auto in = [](QList<AttributedText::TextListRef> lists) {
-        return with([=](Attributes& a) { a.paragraphStyle = listStyle(lists); });
+    auto in = [](QList<AttributedText::TextListRef> lists, bool marker = false) {
+        return with([=](Attributes& a) {
+            a.paragraphStyle = listStyle(lists);
+            a.listMarkerText = marker;
+        });
     };
+    // The markers as a reader of RTF keeps them.
     AttributedText text;
-    text.append(u"\tIV.\tfour\n", in({roman}));
-    text.append(u"\tV.\tfive\n", in({roman}));
-    text.append(u"\t\u2022\tinner\n", in({roman, disc}));
+    text.append(u"\tIV.\t", in({roman}, true));
+    text.append(u"four\n", in({roman}));
+    text.append(u"\tV.\t", in({roman}, true));
+    text.append(u"five\n", in({roman}));
+    text.append(u"\t\u2022\t", in({roman, disc}, true));
+    text.append(u"inner\n", in({roman, disc}));
     text.append(u"\n", in({roman, disc}));
     text.append(u"after", plain());
     EXPECT_EQ(MarkdownSerializer::convert(text), "4. four\n5. five\n    - inner\n    - \n\nafter");

@@ -27,10 +27,14 @@ QString markdownOf(const char* kind, const char* data)
 }
 
 // What a reader of the Markdown sees, as HTML, written on one line: rendered as the application
-// renders captures, CommonMark with strikethrough and tables.
+// renders captures, CommonMark with strikethrough and tables (less the style that keeps a code
+// span's white space when an editor pastes it).
 QString rendered(const QString& markdown)
 {
-    return MarkdownHtml::render(markdown).trimmed().replace(u'\n', u' ');
+    return MarkdownHtml::render(markdown)
+        .remove(QStringLiteral(" style=\"white-space: pre-wrap\""))
+        .trimmed()
+        .replace(u'\n', u' ');
 }
 
 struct Case {

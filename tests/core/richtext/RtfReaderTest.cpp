@@ -103,6 +103,7 @@ TEST(RtfReader, Text)
         {"cells and rows", "{\\rtf1 a\\cell b\\cell\\row c}", "a\tb\t\nc"},
         {"non-link field keeps its result", "{\\rtf1{\\field{\\*\\fldinst PAGE}{\\fldrslt 7}}}", "7"},
         {"hidden text left out", "{\\rtf1 a\\v b\\v0 c{\\v d\\par e}f\\line}", "acf\u2028"},
+        {"plain shows hidden text again", "{\\rtf1 a\\v b\\plain c}", "ac"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(plain(c.rtf), QString::fromUtf8(c.text)) << c.name;
