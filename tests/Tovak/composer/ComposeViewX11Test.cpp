@@ -123,6 +123,7 @@ TEST(ComposeViewX11, TypeATaskAndCopyThePromptWithControlShiftC)
                                                            {"VELLICORD_LOG_DIR", "logs"}};
     for (const auto& [variable, folder] : folders)
         environment.insert(QString::fromUtf8(variable), home.filePath(QString::fromUtf8(folder)));
+    QDir().mkpath(home.filePath(QStringLiteral("runtime")));
     QProcess program;
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(VELLICORD_BINARY), {QStringLiteral("-showWindowOnLaunch")});

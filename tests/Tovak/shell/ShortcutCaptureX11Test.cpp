@@ -6,6 +6,7 @@
 #include "platform/x11/X11Pasteboard.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -112,6 +113,9 @@ void startApplication(QProcess& app, const QTemporaryDir& home, const QStringLis
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* variable : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
         environment.insert(QString::fromLatin1(variable), home.filePath(QString::fromLatin1(variable)));
+    // A runtime folder that is missing sends the program to the shared one in /tmp, where another
+    // test's copy may answer for it.
+    QDir().mkpath(home.filePath(QStringLiteral("XDG_RUNTIME_DIR")));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("com.ruvo.vellicord.*=true"));
     app.setProcessEnvironment(environment);
