@@ -607,10 +607,11 @@ TEST(AppDelegate, FocusSearchTakesTheKeysTypedRightAfterIt)
 TEST(AppDelegate, EditItemsFollowWhatTheViewWithTheKeysCanDo)
 {
     Harness h;
+    const QString address = u"https://example.com/"_qs + QString(3000, u'a');
     QList<QUuid> ids;
     for (const QString& text : {QStringLiteral("first passage"), QStringLiteral("second passage")}) {
         ids.append(QUuid::createUuid());
-        h.store->add(Selection(ids.last(), text, std::nullopt, QStringLiteral("App"), std::nullopt, std::nullopt,
+        h.store->add(Selection(ids.last(), text, std::nullopt, QStringLiteral("App"), std::nullopt, address,
                                std::nullopt, std::nullopt, {}, h.time.now()));
     }
     h.delegate->showMainWindow();
@@ -634,6 +635,7 @@ TEST(AppDelegate, EditItemsFollowWhatTheViewWithTheKeysCanDo)
     const auto select = [&](QList<QUuid> chosen) {
         content->state().setSelection({chosen.begin(), chosen.end()}, chosen[0]);
     };
+    const auto doubleClick = [](QWidget* view) { QTest::mouseDClick(view, Qt::LeftButton); };
     struct Case {
         const char* name;
         std::function<void()> act;
@@ -652,6 +654,8 @@ TEST(AppDelegate, EditItemsFollowWhatTheViewWithTheKeysCanDo)
         {"no text to paste", [] { QGuiApplication::clipboard()->clear(); }, u"Redo"_qs},
         {"the passage", [&] { content->inspector()->passage().setFocus(); }, u"Select All"_qs},
         {"Control-A", [&] { control(Qt::Key_A); }, u"Copy, Select All"_qs},
+        {"the address", [&] { doubleClick(content->inspector()->findChild<QLabel*>(u"InspectorSource"_qs)); },
+         u"Copy, Select All"_qs},
     };
     for (const Case& c : cases) {
         c.act();
@@ -659,6 +663,8 @@ TEST(AppDelegate, EditItemsFollowWhatTheViewWithTheKeysCanDo)
     }
     EXPECT_EQ(field->text(), QString()) << "Control-Z in the search field undoes";
     EXPECT_EQ(h.store->selections().size(), 2);
+    control(Qt::Key_C);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), address);
     select({ids[1]});
     content->list()->setFocus();
     control(Qt::Key_C);
