@@ -41,10 +41,14 @@ std::optional<bool>& clipboardText()
 
 // Another program may own the clipboard, and asking it is a round trip to that program: asked at
 // most once per change of the clipboard, and only for an editor that could paste, rather than on
-// every keystroke typed into one.
+// every keystroke typed into one. Nor is it asked while the application is in the background,
+// where every copy made elsewhere (a capture's among them) would have it asked; the menu asks
+// again as a window of ours takes the keys.
 bool clipboardHasText()
 {
     std::optional<bool>& known = clipboardText();
+    if (!known && QGuiApplication::applicationState() != Qt::ApplicationActive)
+        return false;
     if (!known) {
         const QMimeData* data = QGuiApplication::clipboard()->mimeData();
         known = data && data->hasText();
