@@ -1,7 +1,13 @@
 #include "Tovak/kit/CappedLabel.h"
 
 #include "Tovak/kit/BoundedText.h"
+#include "Tovak/kit/EditTarget.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QResizeEvent>
 #include <QStringList>
 #include <QTextLayout>
@@ -30,7 +36,9 @@ void CappedLabel::setFullText(const QString& text)
         return;
     full_ = text;
     forget();
-    setText(lines(width()));
+    showLines(lines(width()));
+    // What the label draws may be cut short or broken into lines; a screen reader hears the text.
+    setAccessibleName(BoundedText::forLines(full_, INT_MAX, maximumLines_));
     updateGeometry();
 }
 
@@ -59,7 +67,7 @@ void CappedLabel::changeEvent(QEvent* event)
     QLabel::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         forget();
-        setText(lines(width()));
+        showLines(lines(width()));
         updateGeometry();
     }
 }
@@ -67,7 +75,124 @@ void CappedLabel::changeEvent(QEvent* event)
 void CappedLabel::resizeEvent(QResizeEvent* event)
 {
     QLabel::resizeEvent(event);
-    setText(lines(event->size().width()));
+    showLines(lines(event->size().width()));
+}
+
+// A new layout of the text loses any selection in it.
+void CappedLabel::showLines(const QString& lines)
+{
+    if (lines == text())
+        return;
+    setText(lines);
+    changedSelection();
+}
+
+void CappedLabel::setSelectable()
+{
+    if (edit_)
+        return;
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The label takes the keys when clicked, for Control-C to reach it.
+    setFocusPolicy(Qt::ClickFocus);
+    using Command = EditTarget::Command;
+    const auto can = [this](Command command) {
+        if (command == Command::copy)
+            return hasSelectedText();
+        return command == Command::selectAll && !text().isEmpty();
+    };
+    const auto perform = [this](Command command) {
+        if (command == Command::copy)
+            copy();
+        else
+            selectWhole();
+    };
+    edit_ = &EditTarget::attach(*this, {.can = can, .perform = perform});
+}
+
+bool CappedLabel::selectsWhole() const
+{
+    return edit_ && text() != full_;
+}
+
+void CappedLabel::selectWhole()
+{
+    setSelection(0, int(text().size()));
+    changedSelection();
+    // As selecting all of an editor's text does.
+    if (QClipboard* clipboard = QGuiApplication::clipboard(); clipboard->supportsSelection())
+        clipboard->setText(full_, QClipboard::Selection);
+}
+
+void CappedLabel::copy() const
+{
+    if (!hasSelectedText())
+        return;
+    QString copied = full_;
+    if (!selectsWhole())
+        copied = selectedText().replace(QChar::ParagraphSeparator, u'\n');
+    QGuiApplication::clipboard()->setText(copied);
+}
+
+void CappedLabel::changedSelection()
+{
+    if (edit_)
+        Q_EMIT edit_->changed();
+}
+
+// Where the label draws its text as it is, the toolkit selects it as ever (and puts the part
+// selected in the primary selection); elsewhere the label's own selection takes the mouse.
+bool CappedLabel::event(QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick
+        || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease;
+    if (mouse && selectsWhole()) {
+        selectWholeBy(*static_cast<QMouseEvent*>(event));
+        return true;
+    }
+    const bool handled = QLabel::event(event);
+    if (mouse)
+        changedSelection();
+    return handled;
+}
+
+// A press clears the selection, and a drag or a double click selects the whole text; the third
+// press of a triple click (a line elsewhere) keeps it.
+void CappedLabel::selectWholeBy(const QMouseEvent& event)
+{
+    const bool left = event.button() == Qt::LeftButton;
+    if (event.type() == QEvent::MouseButtonPress && left) {
+        pressedAt_ = event.position().toPoint();
+        if (event.timestamp() - doubleClickedAt_ > quint64(QApplication::doubleClickInterval())) {
+            setSelection(0, 0);
+            changedSelection();
+        }
+    } else if (event.type() == QEvent::MouseButtonDblClick && left) {
+        doubleClickedAt_ = event.timestamp();
+        selectWhole();
+    } else if (event.type() == QEvent::MouseMove && event.buttons() & Qt::LeftButton && !hasSelectedText()
+               && (event.position().toPoint() - pressedAt_).manhattanLength() >= QApplication::startDragDistance()) {
+        selectWhole();
+    }
+}
+
+// The toolkit's own menu would copy the text as drawn.
+void CappedLabel::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!edit_) {
+        QLabel::contextMenuEvent(event);
+        return;
+    }
+    using Command = EditTarget::Command;
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const auto& [title, command] : {std::pair(QStringLiteral("Copy"), Command::copy),
+                                         std::pair(QStringLiteral("Select All"), Command::selectAll)}) {
+        QAction* item = menu->addAction(title, this, [this, command] { edit_->perform(command); });
+        item->setEnabled(edit_->can(command));
+    }
+    menu->popup(event->globalPos());
+    event->accept();
 }
 
 QSize CappedLabel::extent(int width) const
@@ -84,7 +209,7 @@ void CappedLabel::setElideMode(Qt::TextElideMode mode)
         return;
     elideMode_ = mode;
     forget();
-    setText(lines(width()));
+    showLines(lines(width()));
     updateGeometry();
 }
 

@@ -2,6 +2,7 @@
 
 #include "Tovak/kit/AccessibleList.h"
 #include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/EditTarget.h"
 #include "Tovak/kit/GripDrag.h"
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/CaptureActions.h"
@@ -62,6 +63,24 @@ LibrarySelectionList::LibrarySelectionList(ContentViewState& state, IconCache& i
         if (!syncing_)
             takeSelection();
     });
+    // Of the Edit menu, the list copies its selected rows and selects all of them.
+    using Command = EditTarget::Command;
+    const auto can = [this](Command command) {
+        if (command == Command::copy)
+            return selectionModel()->hasSelection();
+        return command == Command::selectAll && model()->rowCount() > 0;
+    };
+    const auto perform = [this](Command command) {
+        if (command == Command::copy)
+            Q_EMIT copyRequested();
+        else
+            selectAll();
+    };
+    EditTarget& edit = EditTarget::attach(*this, {.can = can, .perform = perform});
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, &edit, &EditTarget::changed);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model(), signal, &edit, &EditTarget::changed);
+    connect(model(), &QAbstractItemModel::modelReset, &edit, &EditTarget::changed);
     connect(&state_, &ContentViewState::selectionChanged, this, &LibrarySelectionList::showSelection);
     // A new list loses the view's selection; the state still knows it.
     connect(&state_.model(), &QAbstractItemModel::modelReset, this, &LibrarySelectionList::showSelection);

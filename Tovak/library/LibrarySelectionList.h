@@ -35,11 +35,8 @@ public:
     // groups) and on the library's groups. The caller owns it.
     QMenu* contextMenu(int row, QWidget* parent = nullptr);
 
-public Q_SLOTS:
-    // Edit ▸ Copy while the list has the keys: the window copies the selected captures' text.
-    void copy() { Q_EMIT copyRequested(); }
-
 Q_SIGNALS:
+    // Edit ▸ Copy while the list has the keys and rows are selected: the window copies their text.
     void copyRequested();
 
 protected:

@@ -172,9 +172,10 @@ QWidget* SelectionDetailView::buildHeader()
     sourceSymbol_ = new SymbolView(QStringLiteral("app"), 12, &ThemeColors::secondaryLabel, header);
     sourceLine->addWidget(sourceSymbol_, 0, Qt::AlignVCenter);
     source_ = new CappedLabel(1, Qt::AlignLeft | Qt::AlignVCenter, header);
+    source_->setObjectName(QStringLiteral("InspectorSource"));
     source_->setElideMode(Qt::ElideMiddle);
     source_->setFont(TextStyles::caption());
-    source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    source_->setSelectable();
     sourceLine->addWidget(source_, 1);
     texts->addLayout(sourceLine);
     date_ = Controls::plainLabel(QString(), TextStyles::caption(), header);
@@ -238,7 +239,7 @@ QWidget* SelectionDetailView::buildBody()
     const auto selectable = [&](int lines) {
         auto* value = new CappedLabel(lines, Qt::AlignRight | Qt::AlignTop, rows);
         value->setFont(TextStyles::caption());
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        value->setSelectable();
         // A long address wraps within the box rather than widening the inspector.
         QSizePolicy policy = value->sizePolicy();
         policy.setHorizontalPolicy(QSizePolicy::Ignored);
@@ -261,8 +262,9 @@ QWidget* SelectionDetailView::buildBody()
     promptLine->addStretch(1);
     promptSymbol_ = new SymbolView(QStringLiteral("circle"), 12, &ThemeColors::secondaryLabel, promptValue);
     promptLine->addWidget(promptSymbol_, 0, Qt::AlignVCenter);
-    promptText_ = Controls::plainLabel(QString(), TextStyles::caption(), promptValue);
-    promptText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    promptText_ = new CappedLabel(1, Qt::AlignLeft | Qt::AlignVCenter, promptValue);
+    promptText_->setFont(TextStyles::caption());
+    promptText_->setSelectable();
     promptLine->addWidget(promptText_);
     prompt_ = addRow(QStringLiteral("Prompt"), promptValue);
     provenanceSection->addRow(rows);
@@ -497,7 +499,7 @@ void SelectionDetailView::showPrompt()
     inPrompt_ = in;
     promptSymbol_->setSymbol(in ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle"),
                              in ? &ThemeColors::green : &ThemeColors::secondaryLabel);
-    promptText_->setText(in ? QStringLiteral("Included") : QStringLiteral("Not included"));
+    promptText_->setFullText(in ? QStringLiteral("Included") : QStringLiteral("Not included"));
     showFooter();
 }
 
@@ -675,7 +677,7 @@ QList<std::pair<QString, QString>> SelectionDetailView::provenance() const
         if (!row->label->isHidden())
             rows.append({row->label->text(), static_cast<CappedLabel*>(row->value)->fullText()});
     }
-    rows.append({prompt_.label->text(), promptText_->text()});
+    rows.append({prompt_.label->text(), promptText_->fullText()});
     return rows;
 }
 

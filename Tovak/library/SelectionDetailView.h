@@ -152,7 +152,7 @@ private:
     Row length_{};
     Row prompt_{};
     SymbolView* promptSymbol_ = nullptr;
-    QLabel* promptText_ = nullptr;
+    CappedLabel* promptText_ = nullptr;
 
     QStackedWidget* footerRows_ = nullptr;
     QWidget* wideRow_ = nullptr;

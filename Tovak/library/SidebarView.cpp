@@ -1,6 +1,7 @@
 #include "Tovak/library/SidebarView.h"
 
 #include "Tovak/kit/AccessibleList.h"
+#include "Tovak/kit/EditTarget.h"
 #include "Tovak/kit/GripDrag.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/SidebarModel.h"
@@ -67,6 +68,9 @@ SidebarView::SidebarView(SidebarModel& model, ContentViewState& state, Services 
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
+    // No Edit command applies to the sidebar's rows (their menus copy what they hold): Control-C
+    // here leaves the clipboard alone rather than take a row's title.
+    EditTarget::attach(*this, {});
     new GripDrag(*this,
                  GripDrag::Row{
                      .gripRect =

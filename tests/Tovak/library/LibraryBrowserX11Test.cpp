@@ -586,6 +586,8 @@ TEST(LibraryBrowserX11, RowsByHandAndByScreenReader)
     library.selections[3].text = u"Passage 3\n\nabout the weather"_qs;
     library.selections[3].markdown = u"Passage 3\nabout the weather"_qs;
     library.selections[4].markdown = u"**Passage 4** about [the weather](https://example.org/)"_qs;
+    const QString longAddress = u"https://example.org/"_qs + QString(3000, u'a') + u"/end"_qs;
+    library.selections[1].sourceURL = longAddress;
     LibrarySamples::writeFile(file, StorePersistence::encode(library));
     const QUuid reading = library.groups.first().id;
     const auto passage = [&library](int n) { return library.selections[n].headline(); };
@@ -665,6 +667,25 @@ TEST(LibraryBrowserX11, RowsByHandAndByScreenReader)
             5000))
             << qPrintable(passageView ? textOf(passageView) : passage(n));
     }
+    // An address the inspector draws cut short, dragged across: the primary selection gets all
+    // of it, and so does Control-C.
+    clickRow(1, QStringLiteral("1"));
+    Accessible address;
+    ASSERT_TRUE(waitFor([&] { return bool(address = shown(program, app, ATSPI_ROLE_LABEL, longAddress)); }, 5000));
+    const QRect drawn = extentsOf(address);
+    xdotool({QStringLiteral("mousemove"), QString::number(drawn.left() + 4), QString::number(drawn.center().y()),
+             QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"),
+             QString::number(drawn.center().x()), QString::number(drawn.center().y()), QStringLiteral("mouseup"),
+             QStringLiteral("1")});
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return run(QStringLiteral("xclip"),
+                       {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")})
+                == longAddress;
+        },
+        5000));
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")});
+    EXPECT_TRUE(waitFor([&] { return clipboard() == longAddress; }, 5000));
     clickRow(2, QStringLiteral("1"));
     clickRow(1, QStringLiteral("1"), {QStringLiteral("ctrl")});
     ASSERT_TRUE(waitFor([&] { return selectedNames(list) == QStringList{passage(2), passage(1)}; }, 5000));

@@ -1,5 +1,6 @@
 #include "Tovak/library/SelectionDetailView.h"
 
+#include "Tovak/kit/CappedLabel.h"
 #include "Tovak/kit/OffscreenRenderer.h"
 #include "Tovak/kit/Theme.h"
 #include "Tovak/library/IconCache.h"
@@ -8,7 +9,10 @@
 #include "core/library/LibrarySamples.h"
 #include "support/ViewFakes.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -573,6 +577,71 @@ TEST(SelectionDetailView, LongTextsStayWithinThePane)
                 EXPECT_LE(right, viewport) << c.name << " at " << width << ": " << qPrintable(label->text().left(40));
             }
         }
+    }
+}
+
+// A value the inspector draws cut short or broken into lines is copied whole, however it is
+// selected, by Control-C and by its menu's Copy; a value drawn as it is copies the part selected.
+// A screen reader hears the value, or the start of a very long one.
+TEST(SelectionDetailView, SelectedValuesAreCopiedAsTheyAre)
+{
+    QString address = QStringLiteral("https://example.com/");
+    while (address.size() < 200'000)
+        address += QStringLiteral("segment-%1/").arg(address.size());
+    const QString path = QStringLiteral("/home/u/Documents/Reading list for the quarterly planning meeting.pdf");
+    const QString app = QStringLiteral("Mozilla Firefox");
+    struct Case {
+        const char* name;
+        Capture capture;
+        QString value;
+        int which; // of the selectable labels showing it: the header's, then the row's
+        bool drag; // else a double click at its end
+        QString copied;
+    };
+    const Case cases[] = {
+        {"the header's address of 200,000 characters", {u"text"_qs, address}, address, 0, true, address},
+        {"a path broken into two lines", {u"text"_qs, std::nullopt, std::nullopt, path}, path, 1, true, path},
+        {"a name drawn as it is", {.text = u"text"_qs, .app = app}, app, 1, false, u"Firefox"_qs},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Inspector inspector;
+        inspector.inspect(c.capture);
+        QList<CappedLabel*> labels;
+        for (QLabel* label : inspector.view->findChildren<QLabel*>()) {
+            auto* capped = dynamic_cast<CappedLabel*>(label);
+            if (capped && capped->fullText() == c.value && label->textInteractionFlags() & Qt::TextSelectableByMouse)
+                labels.append(capped);
+        }
+        ASSERT_GT(labels.size(), c.which);
+        CappedLabel* label = labels[c.which];
+        const QRect drawn = label->contentsRect();
+        const QPoint end(drawn.right() - 4, drawn.center().y());
+        if (c.drag) {
+            QTest::mousePress(label, Qt::LeftButton, {}, drawn.topLeft() + QPoint(4, 4));
+            QTest::mouseMove(label, end);
+            QTest::mouseRelease(label, Qt::LeftButton, {}, end);
+        } else {
+            QTest::mouseDClick(label, Qt::LeftButton, {}, end);
+        }
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        QWidget* keys = QApplication::focusWidget();
+        QTest::keyClick(keys ? keys : inspector.view.get(), Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(clipboard->text(), c.copied) << "Control-C";
+
+        clipboard->clear();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, end, label->mapToGlobal(end));
+        QApplication::sendEvent(label, &click);
+        auto* menu = label->findChild<QMenu*>();
+        ASSERT_TRUE(menu);
+        EXPECT_EQ(Inspector::items(menu), (QStringList{u"Copy"_qs, u"Select All"_qs}));
+        Inspector::item(menu, QStringLiteral("Copy"))->trigger();
+        EXPECT_EQ(clipboard->text(), c.copied) << "the menu's Copy";
+
+        const QString heard = QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+        const bool start = heard.endsWith(QChar(0x2026)) && c.value.startsWith(heard.chopped(1));
+        EXPECT_TRUE(heard == c.value || (start && heard.size() < 10'000)) << qPrintable(heard.left(300));
     }
 }
 

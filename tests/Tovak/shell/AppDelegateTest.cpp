@@ -8,6 +8,9 @@
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/LibrarySelectionList.h"
 #include "Tovak/library/PersistenceStatusBanner.h"
+#include "Tovak/library/RichMarkdownView.h"
+#include "Tovak/library/SelectionDetailView.h"
+#include "Tovak/library/SidebarView.h"
 #include "Tovak/library/UnavailableLibraryView.h"
 #include "Tovak/library/WelcomeView.h"
 #include "Tovak/shell/AppActions.h"
@@ -18,6 +21,7 @@
 #include "Tovak/shell/StatusMenu.h"
 #include "Tovak/shell/UpdateController.h"
 #include "core/capture/CaptureError.h"
+#include "core/capture/Clipboard.h"
 #include "core/library/Store.h"
 #include "core/library/StorePersistence.h"
 #include "platform/CarbonKeys.h"
@@ -29,6 +33,7 @@
 #include "support/ViewFakes.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -604,6 +609,75 @@ TEST(AppDelegate, FocusSearchTakesTheKeysTypedRightAfterIt)
     EXPECT_EQ(field->text(), QStringLiteral("c"));
 }
 
+// Each Edit item is enabled exactly when the view with the window's keys can perform it, as the
+// keys move and as what that view can do changes; the keys of a text field stay its own.
+TEST(AppDelegate, EditItemsFollowWhatTheViewWithTheKeysCanDo)
+{
+    Harness h;
+    const QString address = u"https://example.com/"_qs + QString(3000, u'a');
+    QList<QUuid> ids;
+    for (const QString& text : {QStringLiteral("first passage"), QStringLiteral("second passage")}) {
+        ids.append(QUuid::createUuid());
+        h.store->add(Selection(ids.last(), text, std::nullopt, QStringLiteral("App"), std::nullopt, address,
+                               std::nullopt, std::nullopt, {}, h.time.now()));
+    }
+    h.delegate->showMainWindow();
+    MainWindow* window = h.delegate->mainWindow();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ContentView* content = window->contentView();
+    QMenu* edit = window->menuBar()->actions().value(1)->menu();
+    ASSERT_EQ(edit->title(), QStringLiteral("Edit"));
+    // Read as they stand, without opening the menu.
+    const auto enabled = [edit] {
+        QStringList names;
+        for (QAction* item : edit->actions())
+            if (!item->isSeparator() && item->isEnabled())
+                names.append(item->text());
+        return names.join(u", ");
+    };
+    const auto control = [window](Qt::Key key) { QTest::keyClick(window->focusWidget(), key, Qt::ControlModifier); };
+    QLineEdit* field = content->searchField();
+    QGuiApplication::clipboard()->setText(QStringLiteral("on the clipboard"));
+    const auto select = [&](QList<QUuid> chosen) {
+        content->state().setSelection({chosen.begin(), chosen.end()}, chosen[0]);
+    };
+    const auto doubleClick = [](QWidget* view) { QTest::mouseDClick(view, Qt::LeftButton); };
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        QString enabled;
+    };
+    const Case cases[] = {
+        {"the list", [] {}, u"Select All"_qs},
+        {"two rows selected", [&] { select(ids); }, u"Copy, Select All"_qs},
+        {"Control-X, V, Z", [&] { control(Qt::Key_X), control(Qt::Key_V), control(Qt::Key_Z); },
+         u"Copy, Select All"_qs},
+        {"the sidebar", [&] { content->sidebar()->setFocus(); }, QString()},
+        {"the search field", [&] { field->setFocus(); }, u"Paste"_qs},
+        {"typed into", [&] { QTest::keyClicks(field, QStringLiteral("pa")); }, u"Undo, Paste, Select All"_qs},
+        {"Control-A", [&] { control(Qt::Key_A); }, u"Undo, Cut, Copy, Paste"_qs},
+        {"Control-Z", [&] { control(Qt::Key_Z); }, u"Redo, Paste"_qs},
+        {"no text to paste", [] { QGuiApplication::clipboard()->clear(); }, u"Redo"_qs},
+        {"the passage", [&] { content->inspector()->passage().setFocus(); }, u"Select All"_qs},
+        {"Control-A", [&] { control(Qt::Key_A); }, u"Copy, Select All"_qs},
+        {"the address", [&] { doubleClick(content->inspector()->findChild<QLabel*>(u"InspectorSource"_qs)); },
+         u"Copy, Select All"_qs},
+    };
+    for (const Case& c : cases) {
+        c.act();
+        EXPECT_EQ(enabled(), c.enabled) << c.name;
+    }
+    EXPECT_EQ(field->text(), QString()) << "Control-Z in the search field undoes";
+    EXPECT_EQ(h.store->selections().size(), 2);
+    control(Qt::Key_C);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), address);
+    select({ids[1]});
+    content->list()->setFocus();
+    control(Qt::Key_C);
+    EXPECT_EQ(Clipboard::plainText(h.pasteboard).value_or(QString()), u"second passage"_qs);
+}
+
 TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
 {
     Harness blocked(Library::unreadable);
@@ -627,11 +701,12 @@ TEST(AppDelegate, MenuCommandsFollowTheLibraryAndReachTheWindowLater)
     blocked.time.advance(1ms);
     EXPECT_EQ(posted, QStringList{AppNotification::vellicordFocusSearch});
 
-    // The library's commands are disabled in the window's menus too.
+    // The library's commands are disabled in the window's menus too (the Edit items follow the view
+    // with the keys).
     QStringList disabled;
     for (QAction* menu : blocked.delegate->mainWindow()->menuBar()->actions())
         for (QAction* item : menu->menu()->actions())
-            if (!item->isSeparator() && !item->isEnabled())
+            if (menu->text() != QStringLiteral("Edit") && !item->isSeparator() && !item->isEnabled())
                 disabled.append(item->text());
     EXPECT_EQ(disabled, (QStringList{QStringLiteral("New Prompt…"), QStringLiteral("Go to Prompt")}));
 
