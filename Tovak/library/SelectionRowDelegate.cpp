@@ -150,9 +150,14 @@ int SelectionRowDelegate::rowHeight()
         + lineSpacing + lineHeight(TextStyles::caption2()) + verticalPadding;
 }
 
-QSize SelectionRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+// No width of its own: the list widens every row to its viewport, and only a row that asks for
+// less keeps following it. The list keeps one size for all its rows from its last layout; a width
+// taken from that layout outlived a scroll bar's showing or the column's narrowing, and the rows
+// were then hit-tested wider than they were painted, their grips a scroll bar's width or more to
+// the right of where they were drawn.
+QSize SelectionRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
 {
-    return QSize(option.rect.width() > 0 ? option.rect.width() : 300, rowHeight());
+    return QSize(0, rowHeight());
 }
 
 QRect SelectionRowDelegate::gripRect(const QRect& row) const

@@ -12,12 +12,17 @@
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>
+#include <QApplication>
+#include <QDrag>
 #include <QMenu>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace vellicord;
 using namespace std::chrono_literals;
@@ -48,9 +53,23 @@ struct List : ViewFakes {
     }
 
     QPoint centre(int row) const { return view->visualRect(view->model()->index(row, 0)).center(); }
+    // Where the row's grip is drawn: what the list painted with grips and lacks without.
     QPoint grip(int row) const
     {
-        return view->rowDelegate().gripRect(view->visualRect(view->model()->index(row, 0))).center();
+        const QImage with = view->viewport()->grab().toImage();
+        view->rowDelegate().setShowsDragGrip(false);
+        const QImage without = view->viewport()->grab().toImage();
+        view->rowDelegate().setShowsDragGrip(true);
+        const QRect band = view->visualRect(view->model()->index(row, 0));
+        QRect drawn;
+        for (int y = band.top(); y <= band.bottom(); ++y) {
+            for (int x = 0; x < with.width(); ++x) {
+                if (with.pixel(x, y) != without.pixel(x, y))
+                    drawn |= QRect(x, y, 1, 1);
+            }
+        }
+        EXPECT_FALSE(drawn.isEmpty()) << "row " << row << " draws a grip";
+        return drawn.center();
     }
     void click(int row, Qt::KeyboardModifiers modifiers = {})
     {
@@ -167,17 +186,55 @@ TEST(LibrarySelectionList, LibraryChangesMoveRowsNotTheWholeList)
     EXPECT_EQ(list.state->selectedIDs(), selected);
 }
 
+// A press on a row's grip where it is drawn selects nothing, and a move starts a drag of the
+// selection or of that row alone, on a list that was laid out before at another width: showing
+// one row, without a scroll bar, or in a wider column.
 TEST(LibrarySelectionList, GripDragsTheSelectionOrItsRowAlone)
 {
-    List list;
-    list.click(0);
-    list.click(1, Qt::ControlModifier);
-    EXPECT_EQ(list.view->dragPayload(1), SelectionDragIDs::encode(list.rows({0, 1})));
-    EXPECT_EQ(list.view->dragPayload(3), SelectionDragIDs::encode(list.rows({3})));
-    // Pressing a grip leaves the selection as it is.
-    QTest::mousePress(list.view->viewport(), Qt::LeftButton, {}, list.grip(3));
-    QTest::mouseRelease(list.view->viewport(), Qt::LeftButton, {}, list.grip(3));
-    EXPECT_EQ(list.state->selectedIDs(), list.rows({0, 1}));
+    struct Case {
+        const char* name;
+        std::function<void(List&)> before;
+    };
+    const Case cases[] = {
+        {"as opened", [](List&) {}},
+        {"after a search with one result",
+         [](List& list) {
+             list.state->setSearchText(QStringLiteral("capture 7"));
+             QApplication::processEvents();
+             list.state->setSearchText(QString());
+         }},
+        {"after a group of one",
+         [](List& list) {
+             const auto group = list.store->createGroup(QStringLiteral("G"), QStringLiteral("#FF9500"), {list.ids[5]});
+             list.state->setSidebarSelection(SidebarItem::group(group->id));
+             QApplication::processEvents();
+             list.state->setSidebarSelection(SidebarItem::allSelections());
+         }},
+        {"after a wider column",
+         [](List& list) {
+             list.view->resize(560, 600);
+             QApplication::processEvents();
+             list.view->resize(360, 600);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        List list(40);
+        c.before(list);
+        QApplication::processEvents();
+        ASSERT_TRUE(list.view->verticalScrollBar()->isVisible());
+        list.click(0);
+        list.click(1, Qt::ControlModifier);
+        EXPECT_EQ(list.view->dragPayload(1), SelectionDragIDs::encode(list.rows({0, 1})));
+        const QPoint grip = list.grip(3);
+        QTest::mousePress(list.view->viewport(), Qt::LeftButton, {}, grip);
+        QTest::mouseMove(list.view->viewport(), grip + QPoint(0, 30));
+        const auto* drag = list.view->findChild<QDrag*>();
+        EXPECT_EQ(drag ? drag->mimeData()->text() : QString(), SelectionDragIDs::encode(list.rows({3})))
+            << "a drag of the row alone starts";
+        QTest::mouseRelease(list.view->viewport(), Qt::LeftButton, {}, grip + QPoint(0, 30));
+        EXPECT_EQ(list.state->selectedIDs(), list.rows({0, 1}));
+    }
 }
 
 // Opens the row's menu and names its items: "-" for a divider, "(off)" after a disabled item, a
