@@ -132,6 +132,16 @@ QString takeString(gchar* text)
     return result;
 }
 
+// Whether the element is a password field; nullopt when it did not say.
+std::optional<bool> isPasswordText(AtspiAccessible* object)
+{
+    GError* error = nullptr;
+    const AtspiRole role = atspi_accessible_get_role(object, &error);
+    if (!ok(error))
+        return std::nullopt;
+    return role == ATSPI_ROLE_PASSWORD_TEXT;
+}
+
 class AtspiElement final : public AccessibilityElement {
 public:
     AtspiElement(Ref object, Clock::time_point deadline)
@@ -170,7 +180,8 @@ private:
             return selectionOf(object_.object, 0);
         }
         if (name == u"AXSubrole")
-            return isPasswordField() ? std::optional<QString>(QStringLiteral("AXSecureTextField")) : std::nullopt;
+            return isPasswordText(object_.object) == true ? std::optional<QString>(QStringLiteral("AXSecureTextField"))
+                                                          : std::nullopt;
         if (name == u"AXTitle")
             return documentName();
         const std::optional<QString> address = documentAddress();
@@ -206,12 +217,21 @@ private:
     }
 
     // What is selected in an element's text: empty when it tells that nothing is, nullopt when it
-    // has no text or did not answer.
+    // has no text or did not answer. Nothing of a password field is read, not even its mask: it has
+    // nothing selected; nor of an element that does not tell whether it is one: it did not answer.
     std::optional<QString> selectionOf(AtspiAccessible* object, int depth)
     {
+        const std::optional<bool> secret = isPasswordText(object);
+        if (!secret)
+            return std::nullopt;
+        if (*secret) {
+            ++passwordsLeftOut_;
+            return QString();
+        }
         AtspiText* text = atspi_accessible_get_text_iface(object);
         if (!text)
             return std::nullopt;
+        const int passwordsBefore = passwordsLeftOut_;
         GError* error = nullptr;
         const gint count = atspi_text_get_n_selections(text, &error);
         bool answered = ok(error);
@@ -228,12 +248,14 @@ private:
             g_free(range);
         }
         g_object_unref(text);
-        // A text that tells it has no selection has nothing selected: an empty value, not none.
-        if (!answered)
-            return parts.isEmpty() ? std::nullopt : std::optional<QString>(parts.join(u'\n'));
-        if (parts.isEmpty())
+        const QString selected = parts.join(u'\n');
+        // A selection of a password field and the space around it is no selection.
+        if (passwordsLeftOut_ > passwordsBefore && Text::isBlank(selected))
             return QString();
-        return parts.join(u'\n');
+        if (!answered)
+            return parts.isEmpty() ? std::nullopt : std::optional<QString>(selected);
+        // A text that tells it has no selection has nothing selected: an empty value, not none.
+        return selected;
     }
 
     // Each element inside a text (a paragraph of a page, a link in a paragraph) stands in it as one
@@ -295,13 +317,6 @@ private:
         return selectionOf(child.object, depth + 1);
     }
 
-    bool isPasswordField()
-    {
-        GError* error = nullptr;
-        const AtspiRole role = atspi_accessible_get_role(object_.object, &error);
-        return ok(error) && role == ATSPI_ROLE_PASSWORD_TEXT;
-    }
-
     // The accessible name of a document: a web page's title.
     std::optional<QString> documentName()
     {
@@ -354,6 +369,7 @@ private:
     Clock::time_point deadline_;
     std::optional<std::optional<QString>> address_;
     int embeddedRead_ = 0;
+    int passwordsLeftOut_ = 0;
     bool timedOut_ = false;
 };
 
