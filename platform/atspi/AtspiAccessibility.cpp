@@ -8,10 +8,18 @@
 #include <QStringList>
 #include <QThread>
 
+#include <algorithm>
+#include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include <atspi/atspi.h>
+
+// After atspi.h, which brings the GLib and D-Bus types it uses.
+#include <atspi/atspi-gmain.h>
 
 namespace vellicord {
 
@@ -28,12 +36,81 @@ constexpr int maxEmbeddingDepth = 8;
 std::recursive_mutex atspiMutex;
 
 GMainContext* atspiContext = nullptr;
+DBusConnection* accessibilityBus = nullptr;
+
+bool isGuiThread()
+{
+    const QCoreApplication* application = QCoreApplication::instance();
+    return !application || QThread::currentThread() == application->thread();
+}
+
+// Work that a thread holding the lock waits for the GUI thread to do. A wait is given up when the
+// object goes: the GUI thread may be the one waiting for us then.
+struct GuiWork {
+    std::function<void()> work;
+    bool done = false;
+};
+std::mutex guiWorkMutex;
+std::condition_variable guiWorkDone;
+std::vector<std::shared_ptr<GuiWork>> guiWork;
+bool guiWaitsAbandoned = false;
+
+void doGuiWork()
+{
+    std::lock_guard lock(guiWorkMutex);
+    for (const std::shared_ptr<GuiWork>& call : guiWork) {
+        call->work();
+        call->done = true;
+    }
+    guiWork.clear();
+    guiWorkDone.notify_all();
+}
+
+// Runs the work on the GUI thread and waits for it; false when the wait was given up. libatspi first
+// hands its connections to GLib's default context, which the GUI thread's event loop dispatches;
+// moving one to our context from another thread while that loop handles it crashes, so the set-up
+// and the moves run there, between two turns of its loop.
+bool onGuiThread(std::function<void()> work)
+{
+    if (isGuiThread()) {
+        work();
+        return true;
+    }
+    const auto call = std::make_shared<GuiWork>(GuiWork{std::move(work)});
+    std::unique_lock lock(guiWorkMutex);
+    guiWork.push_back(call);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), doGuiWork, Qt::QueuedConnection);
+    guiWorkDone.wait(lock, [&] { return call->done || guiWaitsAbandoned; });
+    std::erase(guiWork, call);
+    return call->done;
+}
+
+// The lock of every libatspi call. A reader on the GUI thread (a test's) may wait for it while the
+// thread that holds it waits for the GUI thread: it does that work meanwhile.
+class AtspiLock {
+public:
+    AtspiLock()
+    {
+        if (!isGuiThread()) {
+            atspiMutex.lock();
+            return;
+        }
+        while (!atspiMutex.try_lock()) {
+            doGuiWork();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ~AtspiLock() { atspiMutex.unlock(); }
+    AtspiLock(const AtspiLock&) = delete;
+    AtspiLock& operator=(const AtspiLock&) = delete;
+};
 
 bool setUpAtspi()
 {
     if (atspi_init() > 1)
         return false;
-    if (!atspi_get_a11y_bus())
+    accessibilityBus = atspi_get_a11y_bus();
+    if (!accessibilityBus)
         return false;
     // AT-SPI's messages are handled on a context of our own, under the lock (by the capture's
     // thread and the dispatching one), never by the GUI thread's GLib loop while a capture reads
@@ -45,6 +122,8 @@ bool setUpAtspi()
     return true;
 }
 
+void keepApplicationConnectionsOurs();
+
 // The time the calls since the last grant may wait; one that fails after all of it did not get its
 // answer in time. (Under the lock, like the calls.)
 Clock::time_point grantedAt;
@@ -55,6 +134,7 @@ bool callTimedOut = false;
 // but each no longer than the longest call; false when the deadline has passed.
 bool allowCallsUntil(Clock::time_point deadline)
 {
+    keepApplicationConnectionsOurs();
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     if (left <= std::chrono::milliseconds::zero()) {
         callTimedOut = true;
@@ -69,15 +149,8 @@ bool allowCallsUntil(Clock::time_point deadline)
 bool atspiAvailable()
 {
     static const bool available = [] {
-        // libatspi first attaches its bus to GLib's default context, which the GUI thread's event
-        // loop dispatches; moving the bus to our context from another thread while that loop
-        // handles it crashes. So the set-up runs on the GUI thread, between two turns of its loop.
-        QCoreApplication* application = QCoreApplication::instance();
-        if (!application || QThread::currentThread() == application->thread())
-            return setUpAtspi();
         bool result = false;
-        QMetaObject::invokeMethod(
-            application, [&result] { result = setUpAtspi(); }, Qt::BlockingQueuedConnection);
+        onGuiThread([&result] { result = setUpAtspi(); });
         return result;
     }();
     return available;
@@ -105,6 +178,37 @@ struct Ref {
             g_object_unref(object);
     }
 };
+
+// Whether the desktop's list of applications was asked for, by the look-up of an application and
+// within its time.
+bool desktopKnown = false;
+
+// Applications whose toolkit offers a connection of its own (GTK's, Firefox's) are asked over it,
+// and libatspi hands each such connection to GLib's default context, that is to the GUI thread's
+// event loop. That loop would then read and dispatch the answers while a capture's call waits for
+// them on the same connection: the call waits out its whole time and fails, though the answer came
+// in a few milliseconds, and libatspi's caches change on two threads at once. So each of them is
+// moved to our context as soon as it appears. (Under the lock, like the calls.)
+void keepApplicationConnectionsOurs()
+{
+    static std::vector<DBusConnection*> ours;
+    if (!desktopKnown)
+        return;
+    Ref desktop(atspi_get_desktop(0));
+    if (!desktop.object || !desktop.object->children)
+        return;
+    for (guint i = 0; i < desktop.object->children->len; ++i) {
+        const auto* app = static_cast<AtspiAccessible*>(g_ptr_array_index(desktop.object->children, i));
+        DBusConnection* connection = app && app->parent.app ? app->parent.app->bus : nullptr;
+        if (!connection || connection == accessibilityBus
+            || std::find(ours.begin(), ours.end(), connection) != ours.end())
+            continue;
+        if (!onGuiThread([connection] { atspi_dbus_connection_setup_with_g_main(connection, atspiContext); }))
+            return;
+        // Held, so that a later connection is never taken for this one.
+        ours.push_back(dbus_connection_ref(connection));
+    }
+}
 
 bool ok(GError*& error)
 {
@@ -152,7 +256,7 @@ public:
 
     std::optional<QString> stringAttribute(QStringView name) override
     {
-        std::lock_guard lock(atspiMutex);
+        const AtspiLock lock;
         callTimedOut = false;
         std::optional<QString> value = read(name);
         timedOut_ = !value && callTimedOut;
@@ -161,7 +265,7 @@ public:
 
     std::unique_ptr<AccessibilityElement> parent() override
     {
-        std::lock_guard lock(atspiMutex);
+        const AtspiLock lock;
         callTimedOut = false;
         std::unique_ptr<AccessibilityElement> up = readParent();
         timedOut_ = !up && callTimedOut;
@@ -378,6 +482,7 @@ Ref applicationOf(qint32 pid, Clock::time_point deadline)
     Ref desktop(atspi_get_desktop(0));
     if (!desktop.object)
         return Ref();
+    desktopKnown = true;
     GError* error = nullptr;
     const gint count = atspi_accessible_get_child_count(desktop.object, &error);
     for (gint i = 0; ok(error) && i < count && allowCallsUntil(deadline); ++i) {
@@ -450,8 +555,9 @@ Ref focusedBySearch(AtspiAccessible* root, Clock::time_point deadline)
 // through all that arrived since the last capture; a browser's can take a second.
 void handleAnnouncements()
 {
-    std::lock_guard lock(atspiMutex);
+    const AtspiLock lock;
     for (int handled = 0; handled < 100000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {}
+    keepApplicationConnectionsOurs();
 }
 
 } // namespace
@@ -463,6 +569,12 @@ AtspiAccessibility::AtspiAccessibility()
 
 AtspiAccessibility::~AtspiAccessibility()
 {
+    // The dispatching thread may be waiting for this (the GUI) thread, with its mutex held.
+    {
+        std::lock_guard lock(guiWorkMutex);
+        guiWaitsAbandoned = true;
+    }
+    guiWorkDone.notify_all();
     {
         std::lock_guard lock(dispatchMutex_);
         stopping_ = true;
@@ -470,6 +582,8 @@ AtspiAccessibility::~AtspiAccessibility()
     stop_.notify_all();
     if (dispatcher_.joinable())
         dispatcher_.join();
+    std::lock_guard lock(guiWorkMutex);
+    guiWaitsAbandoned = false;
 }
 
 void AtspiAccessibility::startDispatching()
@@ -492,7 +606,7 @@ std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 
 {
     if (pid <= 0)
         return nullptr;
-    std::lock_guard lock(atspiMutex);
+    const AtspiLock lock;
     if (!atspiAvailable())
         return nullptr;
     // Once connected, announcements are read as they come; here only those since the last turn.

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -349,6 +350,63 @@ TEST_F(CaptureEndToEndX11Test, AccessibilityInQtApplications)
             EXPECT_EQ(std::get<CaptureError>(outcome).kind, CaptureError::Kind::noSelection);
         EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
     }
+}
+
+// GTK (like Firefox) answers accessibility over a connection of its own, which libatspi hands to
+// GLib's default context: the GUI thread's event loop, which runs all through a capture.
+TEST_F(CaptureEndToEndX11Test, AccessibilityReadsOfAGtkApplicationWhileTheEventLoopRuns)
+{
+    const QString gtkBuilderTool = QStandardPaths::findExecutable(QStringLiteral("gtk-builder-tool"));
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || gtkBuilderTool.isEmpty())
+        GTEST_SKIP() << "needs a D-Bus session bus and GTK's gtk-builder-tool";
+    const QString text = QStringLiteral("selected in a GTK entry");
+    QTemporaryDir folder;
+    QFile ui(folder.filePath(QStringLiteral("entry.ui")));
+    ASSERT_TRUE(ui.open(QIODevice::WriteOnly));
+    // An entry that gets the focus selects its whole text.
+    ui.write("<interface><object class=\"GtkWindow\"><child><object class=\"GtkEntry\"><property name=\"text\">"
+             + text.toUtf8()
+             + "</property><property name=\"has-focus\">True</property></object></child></object>"
+               "</interface>");
+    ui.close();
+    QProcess gtk;
+    gtk.start(gtkBuilderTool, {QStringLiteral("preview"), ui.fileName()});
+    ASSERT_TRUE(gtk.waitForStarted(5000));
+    const auto pid = qint32(gtk.processId());
+    // With no window manager to activate it, the window gets the focus from us.
+    const QString window
+        = QString::fromUtf8(runClient(QStringLiteral("xdotool"),
+                                      {QStringLiteral("search"), QStringLiteral("--sync"),
+                                       QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(pid)})
+                                .trimmed());
+    runClient(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+
+    AtspiAccessibility accessibility;
+    std::optional<QString> told;
+    QElapsedTimer timer;
+    timer.start();
+    while (told != text && timer.elapsed() < 10000) {
+        if (const std::unique_ptr<AccessibilityElement> focused
+            = accessibility.focusedElement(pid, std::chrono::steady_clock::now() + 1s))
+            told = focused->stringAttribute(u"AXSelectedText");
+        QThread::msleep(50);
+    }
+    ASSERT_EQ(told, text);
+
+    // The main thread turns its event loop as often as it can meanwhile.
+    const int reads = 200;
+    const int answered = onWorker(
+        [&] {
+            int selections = 0;
+            for (int i = 0; i < reads; ++i) {
+                const std::unique_ptr<AccessibilityElement> focused
+                    = accessibility.focusedElement(pid, std::chrono::steady_clock::now() + 2s);
+                selections += focused && focused->stringAttribute(u"AXSelectedText") == text;
+            }
+            return selections;
+        },
+        0);
+    EXPECT_EQ(answered, reads);
 }
 
 TEST_F(CaptureEndToEndX11Test, ClearedSelectionInAQtApplicationIsNoSelection)
