@@ -210,11 +210,16 @@ void keepApplicationConnectionsOurs()
     }
 }
 
+bool grantRanOut()
+{
+    return Clock::now() - grantedAt >= granted;
+}
+
 bool ok(GError*& error)
 {
     if (!error)
         return true;
-    callTimedOut = callTimedOut || Clock::now() - grantedAt >= granted;
+    callTimedOut = callTimedOut || grantRanOut();
     g_clear_error(&error);
     return false;
 }
@@ -234,6 +239,15 @@ QString takeString(gchar* text)
     QString result = QString::fromUtf8(text ? text : "");
     g_free(text);
     return result;
+}
+
+// One of an element's interfaces; null when it has none, or when libatspi could not ask which it has,
+// which it tells only by taking the whole time granted.
+template<typename Interface> Interface* interfaceOf(AtspiAccessible* object, Interface* (*get)(AtspiAccessible*))
+{
+    Interface* found = get(object);
+    callTimedOut = callTimedOut || (!found && grantRanOut());
+    return found;
 }
 
 // Whether the element is a password field; nullopt when it did not say.
@@ -332,18 +346,20 @@ private:
             ++passwordsLeftOut_;
             return QString();
         }
-        AtspiText* text = atspi_accessible_get_text_iface(object);
+        AtspiText* text = interfaceOf(object, atspi_accessible_get_text_iface);
         if (!text)
             return std::nullopt;
         const int passwordsBefore = passwordsLeftOut_;
         GError* error = nullptr;
         const gint count = atspi_text_get_n_selections(text, &error);
         bool answered = ok(error);
+        bool spansText = false;
         QStringList parts;
         for (gint i = 0; answered && i < count; ++i) {
             AtspiRange* range = allowCallsUntil(deadline_) ? atspi_text_get_selection(text, i, &error) : nullptr;
             answered = ok(error) && range;
             if (answered && range->end_offset > range->start_offset) {
+                spansText = true;
                 QString part = takeString(atspi_text_get_text(text, range->start_offset, range->end_offset, &error));
                 answered = ok(error);
                 if (answered)
@@ -358,7 +374,10 @@ private:
             return QString();
         if (!answered)
             return parts.isEmpty() ? std::nullopt : std::optional<QString>(selected);
-        // A text that tells it has no selection has nothing selected: an empty value, not none.
+        // A text that tells it has no selection has nothing selected: an empty value, not none. One
+        // that tells of a selected range of which nothing could be read has not told what is selected.
+        if (depth == 0 && spansText && selected.isEmpty())
+            return std::nullopt;
         return selected;
     }
 
@@ -413,10 +432,10 @@ private:
         Ref child(atspi_accessible_get_child_at_index(object, index, &error));
         if (!ok(error) || !child.object)
             return std::nullopt;
-        // An image, say: nothing of it is text.
-        AtspiText* text = atspi_accessible_get_text_iface(child.object);
+        // An image, say: nothing of it is text; unless libatspi could not ask.
+        AtspiText* text = interfaceOf(child.object, atspi_accessible_get_text_iface);
         if (!text)
-            return QString();
+            return grantRanOut() ? std::nullopt : std::optional<QString>(QString());
         g_object_unref(text);
         return selectionOf(child.object, depth + 1);
     }
@@ -424,7 +443,7 @@ private:
     // The accessible name of a document: a web page's title.
     std::optional<QString> documentName()
     {
-        AtspiDocument* document = atspi_accessible_get_document_iface(object_.object);
+        AtspiDocument* document = interfaceOf(object_.object, atspi_accessible_get_document_iface);
         if (!document)
             return std::nullopt;
         g_object_unref(document);
@@ -449,7 +468,7 @@ private:
 
     std::optional<QString> readDocumentAddress()
     {
-        AtspiDocument* document = atspi_accessible_get_document_iface(object_.object);
+        AtspiDocument* document = interfaceOf(object_.object, atspi_accessible_get_document_iface);
         if (!document)
             return std::nullopt;
         std::optional<QString> result;

@@ -3,7 +3,7 @@
 // the focus.
 //
 //   AccessibleEditor TEXT SELECTION_START SELECTION_LENGTH [--cleared | --password]
-//   AccessibleEditor - 0 3 --page
+//   AccessibleEditor - 0 3 --page | --page-untold
 //   AccessibleEditor - 0 3 --login
 //   AccessibleEditor - 1 1 --login-field
 //
@@ -13,6 +13,8 @@
 // --page     the line edit stands for a page as a browser exposes one: its text, all selected, is
 //            an object replacement character for each of the three paragraphs inside it, which
 //            select "paragraph." to "Third". It copies nothing.
+// --page-untold  the same page before its paragraphs tell their selections (a browser still busy
+//            with the click): they tell none, while PRIMARY already holds the selected text
 // --login    a page as --page whose paragraphs are "User alice", "Password " with a password field
 //            inside it holding "hunter2secret", and "Plain text.", all selected, as Control-A on the
 //            page selects them. The field tells its mask as its text, as browsers and GTK do (Qt's
@@ -107,12 +109,16 @@ int main(int argc, char** argv)
         return line;
     };
     const QChar placeholder = QChar::ObjectReplacementCharacter;
-    if (option == u"--page") {
+    if (option.startsWith(u"--page")) {
+        const bool untold = option == u"--page-untold";
         edit.setText(QString(3, placeholder));
         edit.copies = false;
         for (const auto& [text, start, length] :
              {std::tuple{"First paragraph.", 6, 10}, {"Second paragraph.", 0, 17}, {"Third paragraph.", 0, 5}})
-            paragraph(&edit, QString::fromLatin1(text), start, length);
+            paragraph(&edit, QString::fromLatin1(text), start, untold ? 0 : length);
+        if (untold)
+            QGuiApplication::clipboard()->setText(QStringLiteral("paragraph.\nSecond paragraph.\nThird"),
+                                                  QClipboard::Selection);
     } else if (option.startsWith(u"--login")) {
         edit.setText(QString(3, placeholder));
         edit.copies = false;
