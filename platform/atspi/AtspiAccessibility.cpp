@@ -8,10 +8,18 @@
 #include <QStringList>
 #include <QThread>
 
+#include <algorithm>
+#include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include <atspi/atspi.h>
+
+// After atspi.h, which brings the GLib and D-Bus types it uses.
+#include <atspi/atspi-gmain.h>
 
 namespace vellicord {
 
@@ -28,12 +36,81 @@ constexpr int maxEmbeddingDepth = 8;
 std::recursive_mutex atspiMutex;
 
 GMainContext* atspiContext = nullptr;
+DBusConnection* accessibilityBus = nullptr;
+
+bool isGuiThread()
+{
+    const QCoreApplication* application = QCoreApplication::instance();
+    return !application || QThread::currentThread() == application->thread();
+}
+
+// Work that a thread holding the lock waits for the GUI thread to do. A wait is given up when the
+// object goes: the GUI thread may be the one waiting for us then.
+struct GuiWork {
+    std::function<void()> work;
+    bool done = false;
+};
+std::mutex guiWorkMutex;
+std::condition_variable guiWorkDone;
+std::vector<std::shared_ptr<GuiWork>> guiWork;
+bool guiWaitsAbandoned = false;
+
+void doGuiWork()
+{
+    std::lock_guard lock(guiWorkMutex);
+    for (const std::shared_ptr<GuiWork>& call : guiWork) {
+        call->work();
+        call->done = true;
+    }
+    guiWork.clear();
+    guiWorkDone.notify_all();
+}
+
+// Runs the work on the GUI thread and waits for it; false when the wait was given up. libatspi first
+// hands its connections to GLib's default context, which the GUI thread's event loop dispatches;
+// moving one to our context from another thread while that loop handles it crashes, so the set-up
+// and the moves run there, between two turns of its loop.
+bool onGuiThread(std::function<void()> work)
+{
+    if (isGuiThread()) {
+        work();
+        return true;
+    }
+    const auto call = std::make_shared<GuiWork>(GuiWork{std::move(work)});
+    std::unique_lock lock(guiWorkMutex);
+    guiWork.push_back(call);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), doGuiWork, Qt::QueuedConnection);
+    guiWorkDone.wait(lock, [&] { return call->done || guiWaitsAbandoned; });
+    std::erase(guiWork, call);
+    return call->done;
+}
+
+// The lock of every libatspi call. A reader on the GUI thread (a test's) may wait for it while the
+// thread that holds it waits for the GUI thread: it does that work meanwhile.
+class AtspiLock {
+public:
+    AtspiLock()
+    {
+        if (!isGuiThread()) {
+            atspiMutex.lock();
+            return;
+        }
+        while (!atspiMutex.try_lock()) {
+            doGuiWork();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ~AtspiLock() { atspiMutex.unlock(); }
+    AtspiLock(const AtspiLock&) = delete;
+    AtspiLock& operator=(const AtspiLock&) = delete;
+};
 
 bool setUpAtspi()
 {
     if (atspi_init() > 1)
         return false;
-    if (!atspi_get_a11y_bus())
+    accessibilityBus = atspi_get_a11y_bus();
+    if (!accessibilityBus)
         return false;
     // AT-SPI's messages are handled on a context of our own, under the lock (by the capture's
     // thread and the dispatching one), never by the GUI thread's GLib loop while a capture reads
@@ -45,6 +122,8 @@ bool setUpAtspi()
     return true;
 }
 
+void keepApplicationConnectionsOurs();
+
 // The time the calls since the last grant may wait; one that fails after all of it did not get its
 // answer in time. (Under the lock, like the calls.)
 Clock::time_point grantedAt;
@@ -55,6 +134,7 @@ bool callTimedOut = false;
 // but each no longer than the longest call; false when the deadline has passed.
 bool allowCallsUntil(Clock::time_point deadline)
 {
+    keepApplicationConnectionsOurs();
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     if (left <= std::chrono::milliseconds::zero()) {
         callTimedOut = true;
@@ -69,15 +149,8 @@ bool allowCallsUntil(Clock::time_point deadline)
 bool atspiAvailable()
 {
     static const bool available = [] {
-        // libatspi first attaches its bus to GLib's default context, which the GUI thread's event
-        // loop dispatches; moving the bus to our context from another thread while that loop
-        // handles it crashes. So the set-up runs on the GUI thread, between two turns of its loop.
-        QCoreApplication* application = QCoreApplication::instance();
-        if (!application || QThread::currentThread() == application->thread())
-            return setUpAtspi();
         bool result = false;
-        QMetaObject::invokeMethod(
-            application, [&result] { result = setUpAtspi(); }, Qt::BlockingQueuedConnection);
+        onGuiThread([&result] { result = setUpAtspi(); });
         return result;
     }();
     return available;
@@ -106,11 +179,47 @@ struct Ref {
     }
 };
 
+// Whether the desktop's list of applications was asked for, by the look-up of an application and
+// within its time.
+bool desktopKnown = false;
+
+// Applications whose toolkit offers a connection of its own (GTK's, Firefox's) are asked over it,
+// and libatspi hands each such connection to GLib's default context, that is to the GUI thread's
+// event loop. That loop would then read and dispatch the answers while a capture's call waits for
+// them on the same connection: the call waits out its whole time and fails, though the answer came
+// in a few milliseconds, and libatspi's caches change on two threads at once. So each of them is
+// moved to our context as soon as it appears. (Under the lock, like the calls.)
+void keepApplicationConnectionsOurs()
+{
+    static std::vector<DBusConnection*> ours;
+    if (!desktopKnown)
+        return;
+    Ref desktop(atspi_get_desktop(0));
+    if (!desktop.object || !desktop.object->children)
+        return;
+    for (guint i = 0; i < desktop.object->children->len; ++i) {
+        const auto* app = static_cast<AtspiAccessible*>(g_ptr_array_index(desktop.object->children, i));
+        DBusConnection* connection = app && app->parent.app ? app->parent.app->bus : nullptr;
+        if (!connection || connection == accessibilityBus
+            || std::find(ours.begin(), ours.end(), connection) != ours.end())
+            continue;
+        if (!onGuiThread([connection] { atspi_dbus_connection_setup_with_g_main(connection, atspiContext); }))
+            return;
+        // Held, so that a later connection is never taken for this one.
+        ours.push_back(dbus_connection_ref(connection));
+    }
+}
+
+bool grantRanOut()
+{
+    return Clock::now() - grantedAt >= granted;
+}
+
 bool ok(GError*& error)
 {
     if (!error)
         return true;
-    callTimedOut = callTimedOut || Clock::now() - grantedAt >= granted;
+    callTimedOut = callTimedOut || grantRanOut();
     g_clear_error(&error);
     return false;
 }
@@ -132,6 +241,25 @@ QString takeString(gchar* text)
     return result;
 }
 
+// One of an element's interfaces; null when it has none, or when libatspi could not ask which it has,
+// which it tells only by taking the whole time granted.
+template<typename Interface> Interface* interfaceOf(AtspiAccessible* object, Interface* (*get)(AtspiAccessible*))
+{
+    Interface* found = get(object);
+    callTimedOut = callTimedOut || (!found && grantRanOut());
+    return found;
+}
+
+// Whether the element is a password field; nullopt when it did not say.
+std::optional<bool> isPasswordText(AtspiAccessible* object)
+{
+    GError* error = nullptr;
+    const AtspiRole role = atspi_accessible_get_role(object, &error);
+    if (!ok(error))
+        return std::nullopt;
+    return role == ATSPI_ROLE_PASSWORD_TEXT;
+}
+
 class AtspiElement final : public AccessibilityElement {
 public:
     AtspiElement(Ref object, Clock::time_point deadline)
@@ -142,7 +270,7 @@ public:
 
     std::optional<QString> stringAttribute(QStringView name) override
     {
-        std::lock_guard lock(atspiMutex);
+        const AtspiLock lock;
         callTimedOut = false;
         std::optional<QString> value = read(name);
         timedOut_ = !value && callTimedOut;
@@ -151,7 +279,7 @@ public:
 
     std::unique_ptr<AccessibilityElement> parent() override
     {
-        std::lock_guard lock(atspiMutex);
+        const AtspiLock lock;
         callTimedOut = false;
         std::unique_ptr<AccessibilityElement> up = readParent();
         timedOut_ = !up && callTimedOut;
@@ -170,7 +298,8 @@ private:
             return selectionOf(object_.object, 0);
         }
         if (name == u"AXSubrole")
-            return isPasswordField() ? std::optional<QString>(QStringLiteral("AXSecureTextField")) : std::nullopt;
+            return isPasswordText(object_.object) == true ? std::optional<QString>(QStringLiteral("AXSecureTextField"))
+                                                          : std::nullopt;
         if (name == u"AXTitle")
             return documentName();
         const std::optional<QString> address = documentAddress();
@@ -206,20 +335,31 @@ private:
     }
 
     // What is selected in an element's text: empty when it tells that nothing is, nullopt when it
-    // has no text or did not answer.
+    // has no text or did not answer. Nothing of a password field is read, not even its mask: it has
+    // nothing selected; nor of an element that does not tell whether it is one: it did not answer.
     std::optional<QString> selectionOf(AtspiAccessible* object, int depth)
     {
-        AtspiText* text = atspi_accessible_get_text_iface(object);
+        const std::optional<bool> secret = isPasswordText(object);
+        if (!secret)
+            return std::nullopt;
+        if (*secret) {
+            ++passwordsLeftOut_;
+            return QString();
+        }
+        AtspiText* text = interfaceOf(object, atspi_accessible_get_text_iface);
         if (!text)
             return std::nullopt;
+        const int passwordsBefore = passwordsLeftOut_;
         GError* error = nullptr;
         const gint count = atspi_text_get_n_selections(text, &error);
         bool answered = ok(error);
+        bool spansText = false;
         QStringList parts;
         for (gint i = 0; answered && i < count; ++i) {
             AtspiRange* range = allowCallsUntil(deadline_) ? atspi_text_get_selection(text, i, &error) : nullptr;
             answered = ok(error) && range;
             if (answered && range->end_offset > range->start_offset) {
+                spansText = true;
                 QString part = takeString(atspi_text_get_text(text, range->start_offset, range->end_offset, &error));
                 answered = ok(error);
                 if (answered)
@@ -228,12 +368,17 @@ private:
             g_free(range);
         }
         g_object_unref(text);
-        // A text that tells it has no selection has nothing selected: an empty value, not none.
-        if (!answered)
-            return parts.isEmpty() ? std::nullopt : std::optional<QString>(parts.join(u'\n'));
-        if (parts.isEmpty())
+        const QString selected = parts.join(u'\n');
+        // A selection of a password field and the space around it is no selection.
+        if (passwordsLeftOut_ > passwordsBefore && Text::isBlank(selected))
             return QString();
-        return parts.join(u'\n');
+        if (!answered)
+            return parts.isEmpty() ? std::nullopt : std::optional<QString>(selected);
+        // A text that tells it has no selection has nothing selected: an empty value, not none. One
+        // that tells of a selected range of which nothing could be read has not told what is selected.
+        if (depth == 0 && spansText && selected.isEmpty())
+            return std::nullopt;
+        return selected;
     }
 
     // Each element inside a text (a paragraph of a page, a link in a paragraph) stands in it as one
@@ -287,25 +432,18 @@ private:
         Ref child(atspi_accessible_get_child_at_index(object, index, &error));
         if (!ok(error) || !child.object)
             return std::nullopt;
-        // An image, say: nothing of it is text.
-        AtspiText* text = atspi_accessible_get_text_iface(child.object);
+        // An image, say: nothing of it is text; unless libatspi could not ask.
+        AtspiText* text = interfaceOf(child.object, atspi_accessible_get_text_iface);
         if (!text)
-            return QString();
+            return grantRanOut() ? std::nullopt : std::optional<QString>(QString());
         g_object_unref(text);
         return selectionOf(child.object, depth + 1);
-    }
-
-    bool isPasswordField()
-    {
-        GError* error = nullptr;
-        const AtspiRole role = atspi_accessible_get_role(object_.object, &error);
-        return ok(error) && role == ATSPI_ROLE_PASSWORD_TEXT;
     }
 
     // The accessible name of a document: a web page's title.
     std::optional<QString> documentName()
     {
-        AtspiDocument* document = atspi_accessible_get_document_iface(object_.object);
+        AtspiDocument* document = interfaceOf(object_.object, atspi_accessible_get_document_iface);
         if (!document)
             return std::nullopt;
         g_object_unref(document);
@@ -330,7 +468,7 @@ private:
 
     std::optional<QString> readDocumentAddress()
     {
-        AtspiDocument* document = atspi_accessible_get_document_iface(object_.object);
+        AtspiDocument* document = interfaceOf(object_.object, atspi_accessible_get_document_iface);
         if (!document)
             return std::nullopt;
         std::optional<QString> result;
@@ -354,6 +492,7 @@ private:
     Clock::time_point deadline_;
     std::optional<std::optional<QString>> address_;
     int embeddedRead_ = 0;
+    int passwordsLeftOut_ = 0;
     bool timedOut_ = false;
 };
 
@@ -362,6 +501,7 @@ Ref applicationOf(qint32 pid, Clock::time_point deadline)
     Ref desktop(atspi_get_desktop(0));
     if (!desktop.object)
         return Ref();
+    desktopKnown = true;
     GError* error = nullptr;
     const gint count = atspi_accessible_get_child_count(desktop.object, &error);
     for (gint i = 0; ok(error) && i < count && allowCallsUntil(deadline); ++i) {
@@ -434,8 +574,9 @@ Ref focusedBySearch(AtspiAccessible* root, Clock::time_point deadline)
 // through all that arrived since the last capture; a browser's can take a second.
 void handleAnnouncements()
 {
-    std::lock_guard lock(atspiMutex);
+    const AtspiLock lock;
     for (int handled = 0; handled < 100000 && g_main_context_iteration(atspiContext, FALSE); ++handled) {}
+    keepApplicationConnectionsOurs();
 }
 
 } // namespace
@@ -447,6 +588,12 @@ AtspiAccessibility::AtspiAccessibility()
 
 AtspiAccessibility::~AtspiAccessibility()
 {
+    // The dispatching thread may be waiting for this (the GUI) thread, with its mutex held.
+    {
+        std::lock_guard lock(guiWorkMutex);
+        guiWaitsAbandoned = true;
+    }
+    guiWorkDone.notify_all();
     {
         std::lock_guard lock(dispatchMutex_);
         stopping_ = true;
@@ -454,6 +601,8 @@ AtspiAccessibility::~AtspiAccessibility()
     stop_.notify_all();
     if (dispatcher_.joinable())
         dispatcher_.join();
+    std::lock_guard lock(guiWorkMutex);
+    guiWaitsAbandoned = false;
 }
 
 void AtspiAccessibility::startDispatching()
@@ -476,7 +625,7 @@ std::unique_ptr<AccessibilityElement> AtspiAccessibility::focusedElement(qint32 
 {
     if (pid <= 0)
         return nullptr;
-    std::lock_guard lock(atspiMutex);
+    const AtspiLock lock;
     if (!atspiAvailable())
         return nullptr;
     // Once connected, announcements are read as they come; here only those since the last turn.

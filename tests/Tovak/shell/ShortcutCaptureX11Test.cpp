@@ -1,7 +1,9 @@
 // The whole application on an X server: its shortcut pressed over another client's selection ends
-// in exactly one capture in the library file, with NumLock off and on; the launch capture reads the
-// client that was in front; the clipboard put back after a capture outlives the application.
+// in exactly one capture in the library file, with NumLock off and on; nothing of a password field
+// inside a page's selection is saved; the launch capture reads the client that was in front; the
+// clipboard put back after a capture outlives the application.
 #include "core/library/StorePersistence.h"
+#include "platform/atspi/AtspiAccessibility.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Pasteboard.h"
 
@@ -17,10 +19,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <optional>
 
 using namespace vellicord;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -39,9 +43,10 @@ public:
         : SelectionWindow(QStringList{QStringLiteral("--text"), text})
     {
     }
-    explicit SelectionWindow(const QStringList& arguments)
+    explicit SelectionWindow(const QStringList& arguments,
+                             const QString& program = QStringLiteral(SELECTION_WINDOW_PATH))
     {
-        process.start(QStringLiteral(SELECTION_WINDOW_PATH), arguments);
+        process.start(program, arguments);
         QByteArray output;
         QElapsedTimer timer;
         timer.start();
@@ -170,6 +175,61 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
     ASSERT_TRUE(app.waitForFinished(10000));
     EXPECT_EQ(app.exitCode(), 0);
     EXPECT_EQ(library(libraryPath).size(), 2);
+}
+
+TEST(ShortcutCapture, NothingOfAPasswordFieldInsideASelectionIsSaved)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        GTEST_SKIP() << "needs an X server and a D-Bus session bus";
+    struct Case {
+        const char* name;
+        const char* arguments; // of the accessible editor, split at "|"
+        const char16_t* saved; // null: nothing
+    };
+    const Case cases[] = {
+        {"Control-A on a page holding a login form", "-|0|3|--login", u"User alice\nPassword \nPlain text."},
+        {"Control-A in the page's password field", "-|1|1|--login-field", nullptr},
+    };
+    QTemporaryDir home;
+    QProcess app;
+    QByteArray output;
+    startApplication(app, home, {}, output);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
+    xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+             QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
+    const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
+    qsizetype saved = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SelectionWindow editor(QString::fromUtf8(c.arguments).split(u'|'), QStringLiteral(ACCESSIBLE_EDITOR_PATH));
+        ASSERT_TRUE(editor.ready);
+        // A new application joins the accessibility bus a moment after its window shows.
+        AtspiAccessibility accessibility;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                const std::unique_ptr<AccessibilityElement> focused
+                    = accessibility.focusedElement(qint32(editor.pid()), std::chrono::steady_clock::now() + 1s);
+                return focused && focused->stringAttribute(u"AXSubrole") != u"AXSecureTextField"
+                    && focused->stringAttribute(u"AXSelectedText");
+            },
+            5000));
+        const qsizetype failures = output.count("Capture failed in");
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), editor.id});
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
+        if (c.saved) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return library(libraryPath).size() == saved + 1; }, 10000))
+                << output.toStdString();
+            EXPECT_EQ(library(libraryPath).first().text.toString().toStdString(),
+                      QString::fromUtf16(c.saved).toStdString());
+            ++saved;
+        } else {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return output.count("Capture failed in") > failures; }, 10000))
+                << output.toStdString();
+            EXPECT_EQ(library(libraryPath).size(), saved);
+        }
+    }
+    ::kill(pid_t(app.processId()), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(10000));
 }
 
 TEST(ShortcutCapture, LaunchCaptureWithoutATrayReadsTheApplicationInFront)
