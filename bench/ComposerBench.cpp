@@ -4,8 +4,11 @@
 // composer in the main window over a larger library, whose sidebar and title follow the prompt.
 // The whole composer over 2 MB of sources: a keystroke in its edited preview and in its task,
 // Reduce to Fit and Copy Split with the view brought up to date. Importing 1 MB of pasted text
-// until its rows are shown; Remove Duplicates over 500 sources of 5 KB. Every figure has the
-// machine's load beside it. Needs an X server: without DISPLAY it runs itself under xvfb-run.
+// until its rows are shown; Remove Duplicates over 500 sources of 5 KB. Over a prompt of 3,000 short
+// sources, the longest the window does not answer while a command removes many of them at once
+// (Remove Duplicates, Remove Excluded Sources, Reduce to Fit, their captures deleted), with
+// --accessibility_listener while an accessibility client listens to its events. Every figure has
+// the machine's load beside it. Needs an X server: without DISPLAY it runs itself under xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
 #include "Tovak/composer/ComposePreviewPane.h"
@@ -32,12 +35,21 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include <atspi/atspi.h>
+#include <fcntl.h>
+#include <glib-unix.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -538,11 +550,321 @@ void RemoveDuplicates(benchmark::State& state)
 }
 BENCHMARK(RemoveDuplicates)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// A prompt of 3,000 short sources (about 100 characters, the length of a quoted sentence), 2,769
+// of them included, of which about two in three nearly repeat an earlier one: a word changed or
+// one more. The model's budget is 16k tokens, a quarter of the prompt.
+struct BulkPrompt {
+    static constexpr int entryCount = 3000;
+    ViewFakes fakes;
+    ContextDraft draft;
+    QList<Selection> captures;
+
+    BulkPrompt()
+    {
+        QRandomGenerator random(29);
+        draft = *fakes.store->newDraft(QStringLiteral("Quotes"));
+        draft.modelProfileID = QStringLiteral("local-16k");
+        QStringList texts;
+        for (int i = 0; i < entryCount; ++i) {
+            QString text;
+            if (i > 0 && random.bounded(100) < 66) {
+                QStringList words = texts[int(random.bounded(texts.size()))].split(u' ');
+                const QString word = prose(random, 1).trimmed();
+                if (random.bounded(2) == 0)
+                    words[int(random.bounded(words.size()))] = word;
+                else
+                    words.insert(int(random.bounded(words.size() + 1)), word);
+                text = words.join(u' ');
+            } else {
+                text = prose(random, 100).simplified();
+            }
+            texts.append(text);
+            const Selection s(QUuid::createUuid(), text, std::nullopt, QStringLiteral("Firefox"), std::nullopt,
+                              QStringLiteral("https://site%1.example/quotes/%2").arg(i % 41).arg(i), std::nullopt,
+                              std::nullopt, {}, QDateTime::fromSecsSinceEpoch(1'700'000'000 + i, Qt::UTC));
+            fakes.store->add(s);
+            captures.append(s);
+            draft.entries.append({QUuid::createUuid(), s.id, i % 13 != 0, i % 97 == 0, false, std::nullopt,
+                                  std::nullopt});
+        }
+        fakes.store->updateDraft(draft);
+    }
+};
+
+// The longest the main thread kept the window from answering, and how long after the command it
+// answered steadily again, seen by a timer that asks for a turn of the event loop every 2 ms: the
+// gap between two of its turns is the wait an input event or a screen reader's question had.
+struct Responsiveness {
+    double stallMs = 0;
+    double settledMs = 0;
+};
+
+Responsiveness measureResponsiveness(const std::function<void()>& command)
+{
+    constexpr double steadyGapMs = 50; // answering within this counts as answering steadily
+    constexpr qint64 quietMs = 1000; // steady for this long after the last longer gap: settled
+    QEventLoop loop;
+    QElapsedTimer clock;
+    Responsiveness seen;
+    double last = 0;
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    heartbeat.setInterval(2);
+    QObject::connect(&heartbeat, &QTimer::timeout, &loop, [&] {
+        const double now = elapsed(clock);
+        const double gap = now - last;
+        last = now;
+        seen.stallMs = std::max(seen.stallMs, gap);
+        if (gap > steadyGapMs)
+            seen.settledMs = now;
+        if (now - seen.settledMs > quietMs || now > 60000)
+            loop.quit();
+    });
+    // The command runs in a turn of its own, as a menu item's does.
+    QTimer::singleShot(0, &loop, [&] {
+        clock.start();
+        command();
+        const double now = elapsed(clock);
+        seen.stallMs = now;
+        seen.settledMs = now;
+        last = now;
+        heartbeat.start();
+    });
+    loop.exec();
+    return seen;
+}
+
+// The accessibility listener's reports that it heard more events (a byte each tenth of a second
+// in which it did), or -1 without a listener.
+int listenerActivity = -1;
+
+bool listenerHeardMore()
+{
+    char reports[64];
+    bool heard = false;
+    while (listenerActivity >= 0 && read(listenerActivity, reports, sizeof reports) > 0)
+        heard = true;
+    return heard;
+}
+
+// The composer over the prompt, in its window as users see it, opened on the prompt and its
+// captures as they were made.
+struct BulkComposer {
+    BulkPrompt& prompt = bench::sharedFixture<BulkPrompt>();
+    std::unique_ptr<ComposeView> view;
+
+    BulkComposer()
+    {
+        for (const Selection& s : prompt.captures) {
+            if (!prompt.fakes.store->find(s.id))
+                prompt.fakes.store->add(s);
+        }
+        prompt.fakes.store->updateDraft(prompt.draft);
+        settle();
+        view = std::make_unique<ComposeView>(prompt.fakes.services(), prompt.draft.id);
+        view->resize(1100, 760);
+        view->show();
+        settle();
+    }
+
+    ~BulkComposer()
+    {
+        view.reset();
+        settle();
+    }
+
+    // Until the event loop has had nothing long to do for a second, and an accessibility client
+    // listening has heard nothing for as long: what the window left for later, and the events the
+    // last command and the opening sent, are done before anything is measured.
+    static void settle()
+    {
+        QElapsedTimer quiet;
+        quiet.start();
+        while (quiet.elapsed() < 1000) {
+            QElapsedTimer turn;
+            turn.start();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            if (turn.elapsed() > 20 || listenerHeardMore())
+                quiet.restart();
+        }
+    }
+
+    // The sources shown as rows.
+    qsizetype rows() const
+    {
+        const QList<ComposeEntryRow*> all = view->draftPane()->findChildren<ComposeEntryRow*>();
+        return std::count_if(all.cbegin(), all.cend(), [](const ComposeEntryRow* row) { return !row->isHidden(); });
+    }
+};
+
+void reportResponsiveness(benchmark::State& state, const std::vector<Responsiveness>& runs, qsizetype removed)
+{
+    std::vector<double> stalls, settled;
+    for (const Responsiveness& run : runs) {
+        stalls.push_back(run.stallMs);
+        settled.push_back(run.settledMs);
+    }
+    report(state, stalls);
+    std::sort(settled.begin(), settled.end());
+    state.counters["settled_median_ms"] = settled[settled.size() / 2];
+    state.counters["settled_max_ms"] = settled.back();
+    state.counters["removed"] = double(removed);
+    state.counters["a11y_listener"] = qEnvironmentVariableIsEmpty("VELLICORD_BENCH_ATSPI_LISTENER") ? 0 : 1;
+}
+
+// A command that removes many sources at once, from its turn of the event loop until the window
+// answers steadily again, each time in a composer opened anew on the whole prompt.
+void bulkRemoval(benchmark::State& state, const std::function<void(BulkComposer&)>& command)
+{
+    std::vector<Responsiveness> runs;
+    qsizetype removed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto composer = std::make_unique<BulkComposer>();
+        const qsizetype before = composer->rows();
+        state.ResumeTiming();
+        runs.push_back(measureResponsiveness([&] { command(*composer); }));
+        state.PauseTiming();
+        removed = before - composer->rows();
+        composer.reset();
+        state.ResumeTiming();
+    }
+    reportResponsiveness(state, runs, removed);
+}
+
+void BulkRemoveDuplicates(benchmark::State& state)
+{
+    bulkRemoval(state, [](BulkComposer& c) { c.view->session().removeDuplicates(); });
+    state.SetLabel("Remove Duplicates over 3,000 sources of 100 characters: the longest the window did not answer");
+}
+BENCHMARK(BulkRemoveDuplicates)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BulkRemoveExcluded(benchmark::State& state)
+{
+    bulkRemoval(state, [](BulkComposer& c) { c.view->session().removeExcludedSources(); });
+    state.SetLabel("Remove Excluded Sources over 3,000 sources: the longest the window did not answer");
+}
+BENCHMARK(BulkRemoveExcluded)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BulkReduceToFit(benchmark::State& state)
+{
+    bulkRemoval(state, [](BulkComposer& c) { c.view->previewPane()->meter()->reduceButton()->click(); });
+    state.SetLabel("Reduce to Fit of 3,000 sources into 16k tokens: the longest the window did not answer");
+}
+BENCHMARK(BulkReduceToFit)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Half the prompt's captures deleted from the library at once: their sources leave the composer.
+void BulkDeleteCaptures(benchmark::State& state)
+{
+    bulkRemoval(state, [](BulkComposer& c) {
+        QSet<QUuid> ids;
+        for (qsizetype i = 0; i < c.prompt.captures.size(); i += 2)
+            ids.insert(c.prompt.captures[i].id);
+        c.prompt.fakes.store->remove(ids);
+    });
+    state.SetLabel("1,500 of the prompt's captures deleted from the library: the longest the window did not answer");
+}
+BENCHMARK(BulkDeleteCaptures)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// An accessibility client such as a screen reader: it listens to every object event of every
+// application on the accessibility bus. Runs in a process of its own until it is told to stop,
+// then prints how many events it heard.
+int listenToAccessibilityEvents()
+{
+    if (atspi_init() > 1)
+        return 1;
+    static long heard = 0;
+    AtspiEventListener* listener = atspi_event_listener_new(
+        [](AtspiEvent* event, void*) {
+            ++heard;
+            g_boxed_free(ATSPI_TYPE_EVENT, event);
+        },
+        nullptr, nullptr);
+    for (const char* kind : {"object:", "window:", "focus:"})
+        atspi_event_listener_register(listener, kind, nullptr);
+    g_unix_signal_add(SIGTERM, [](gpointer) -> gboolean {
+        atspi_event_quit();
+        return G_SOURCE_REMOVE;
+    }, nullptr);
+    static long reported = 0;
+    g_timeout_add(100, [](gpointer) -> gboolean {
+        if (heard != reported) {
+            reported = heard;
+            std::printf(".");
+            std::fflush(stdout);
+        }
+        return G_SOURCE_CONTINUE;
+    }, nullptr);
+    std::printf("listening\n");
+    std::fflush(stdout);
+    atspi_event_main();
+    std::fprintf(stderr, "The accessibility listener heard %ld events.\n", heard);
+    return 0;
+}
+
+// Starts the listener (this program again) and waits until it listens; its process id. What it
+// reports afterwards is read from listenerActivity.
+pid_t startAccessibilityListener(const char* program)
+{
+    int ready[2];
+    if (pipe(ready) != 0)
+        return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(ready[1], STDOUT_FILENO);
+        close(ready[0]);
+        close(ready[1]);
+        execl(program, program, "--atspi_listener_process", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ready[1]);
+    char line[16] = {};
+    if (read(ready[0], line, 10) != 10 || std::strncmp(line, "listening\n", 10) != 0) {
+        close(ready[0]);
+        return -1;
+    }
+    fcntl(ready[0], F_SETFL, O_NONBLOCK);
+    listenerActivity = ready[0];
+    return child;
+}
+
 } // namespace
 
+// --accessibility_listener: the figures with an accessibility client listening to the program's
+// events, as a screen reader does (on a D-Bus session of its own when there is none).
 int main(int argc, char** argv)
 {
-    // The composer as users see it: the application's style, palette and fonts.
-    return vellicord::bench::runOnX11(argc, argv, vellicord::bench::Application::widgets,
-                                      [] { vellicord::Theme::apply(*qApp, vellicord::Appearance::light); });
+    const auto flag = [&](const char* name) {
+        return std::any_of(argv + 1, argv + argc, [&](const char* argument) { return std::strcmp(argument, name) == 0; });
+    };
+    if (flag("--atspi_listener_process"))
+        return listenToAccessibilityEvents();
+    pid_t listener = -1;
+    if (flag("--accessibility_listener")) {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+            std::vector<char*> command{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
+            command.insert(command.end(), argv, argv + argc);
+            command.push_back(nullptr);
+            execvp("dbus-run-session", command.data());
+            return 1;
+        }
+        if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+            qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+            qputenv("VELLICORD_BENCH_ATSPI_LISTENER", "1");
+            listener = startAccessibilityListener(argv[0]);
+            if (listener < 0) {
+                std::fprintf(stderr, "The accessibility listener did not start.\n");
+                return 1;
+            }
+        }
+    }
+    // The composer as users see it: the application's style, palette and fonts. Without a display
+    // this runs again under xvfb-run, where the listener starts.
+    const int status = vellicord::bench::runOnX11(argc, argv, vellicord::bench::Application::widgets,
+                                                  [] { vellicord::Theme::apply(*qApp, vellicord::Appearance::light); });
+    if (listener > 0) {
+        kill(listener, SIGTERM);
+        waitpid(listener, nullptr, 0);
+    }
+    return status;
 }

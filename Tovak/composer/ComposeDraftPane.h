@@ -96,8 +96,8 @@ private:
     void showEntries(const ContextDraft& draft);
     bool showChangedEntries(const ContextDraft& draft);
     void showSourceCount(const ContextDraft& draft);
-    void placeRows(const QList<ComposeEntryRow*>& order);
-    void discardRow(ComposeEntryRow* row);
+    void placeRows(const QList<ComposeEntryRow*>& order, const QList<ComposeEntryRow*>& gone);
+    void discardRows(const QList<ComposeEntryRow*>& rows);
     void showNotice();
     // The drag starts from the event loop, not inside the grip's mouse handling; the dragged row
     // lives until the drag has ended, and the drag state is cleared then, however it ended.

@@ -267,15 +267,17 @@ void ComposeEntryRow::setEntry(const ContextDraftEntry& entry, const Selection& 
                                qsizetype index, qsizetype entryCount)
 {
     const bool newSelection = !hasEntry_ || selection_.id != selection.id || !sameText(selection_.text, selection.text);
-    if (hasEntry_ && !newSelection && entry == entry_ && profile.id == profileID_ && index == index_
-        && entryCount == entryCount_ && sameText(selection_.markdown, selection.markdown))
+    // The place is read only by the menus as they open: a row that only moved shows nothing anew,
+    // and tells an accessibility client nothing, however many rows before it went.
+    index_ = index;
+    entryCount_ = entryCount;
+    if (hasEntry_ && !newSelection && entry == entry_ && profile.id == profileID_
+        && sameText(selection_.markdown, selection.markdown))
         return;
     const bool firstTime = !hasEntry_;
     entry_ = entry;
     selection_ = selection;
     profileID_ = profile.id;
-    index_ = index;
-    entryCount_ = entryCount;
     hasEntry_ = true;
     if (newSelection) {
         headline_ = selection.headline(headlineLimit);

@@ -66,6 +66,8 @@ PasteboardData FakePasteboard::dataForType(PasteboardType type)
 bool FakePasteboard::write(const QList<PasteboardItem>& newItems)
 {
     ++writes;
+    if (duringWrite)
+        duringWrite();
     if (!writesSucceed)
         return false;
     set(newItems);

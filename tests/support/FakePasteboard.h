@@ -25,6 +25,8 @@ public:
     // Runs before each content read (a slow owner moves the test's clock there); reads past the
     // limit on that clock go unanswered.
     std::function<void()> beforeRead;
+    // Runs inside each write, as the real clipboard may turn the event loop while it is written.
+    std::function<void()> duringWrite;
     const Clock* clock = nullptr;
     std::optional<Clock::TimePoint> readLimit;
 

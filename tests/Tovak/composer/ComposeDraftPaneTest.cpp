@@ -370,6 +370,25 @@ TEST(ComposeDraftPane, CapturesCollectedWhileOpenAppearAsRowsAndRowsAreMovedNotM
     EXPECT_TRUE(removed.isNull());
 }
 
+// Copy Plain from e2's own menu, and while the clipboard is written (which turns the event loop)
+// e2 leaves the prompt: its row goes out of sight at once and is deleted once the action is over.
+TEST(ComposeDraftPane, RowLeavingWhileItsMenuActionTurnsTheEventLoopOutlivesTheAction)
+{
+    Pane pane(sources(3));
+    pane.view->show();
+    const QPointer<ComposeEntryRow> second = &pane.row(2);
+    pane.pasteboard.duringWrite = [&] {
+        pane.session->remove(pane.entries[1]);
+        Pane::turn();
+        EXPECT_EQ(pane.shown(), QStringLiteral("2 included · 1 source | e1 e3"));
+        EXPECT_FALSE(second.isNull());
+    };
+    trigger(pane.row(2).makeContextMenu(), QStringLiteral("Copy Plain"));
+    EXPECT_EQ(pane.pasteboard.writes, 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(second.isNull());
+}
+
 // A drag of e1 from its grip, stepped through by hand: it enters e2, then e3, and is dropped.
 TEST(ComposeDraftPane, DragMovesTheEntryOnEnteringEachRowAndEndsWithTheDrag)
 {

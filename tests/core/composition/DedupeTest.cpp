@@ -225,6 +225,42 @@ TEST(DedupeTest, RandomTextsMatchTheLiteralReading)
                 << "round " << round;
         }
     }
+
+    // Prompts of many short quotes over a large vocabulary, most of them near copies of an earlier
+    // one (a word changed or one more), with blank and empty ones among them: here only texts that
+    // share a rare trigram are compared.
+    QStringList vocabulary;
+    while (vocabulary.size() < 400) {
+        QString word;
+        for (int letters = pick(2, 8); letters > 0; --letters)
+            word += QChar(u'a' + pick(0, 25));
+        vocabulary << word;
+    }
+    const auto word = [&] { return vocabulary[pick(0, int(vocabulary.size()) - 1)]; };
+    for (int round = 0; round < 2; ++round) {
+        QList<IdText> pairs;
+        for (int i = 0; i < 60; ++i) {
+            QString text;
+            if (i % 30 == 7) {
+                text = i % 60 == 7 ? QStringLiteral("-- !") : QString();
+            } else if (i > 0 && pick(0, 2) > 0) {
+                QStringList quote = pairs[pick(0, i - 1)].text.split(u' ');
+                if (pick(0, 1))
+                    quote[pick(0, int(quote.size()) - 1)] = word();
+                else
+                    quote.insert(pick(0, int(quote.size())), word());
+                text = quote.join(u' ');
+            } else {
+                for (int w = pick(1, 14); w > 0; --w)
+                    text += word() + u' ';
+            }
+            pairs.push_back({QUuid::createUuid(), text});
+        }
+        for (double threshold : {0.85, 0.95}) {
+            ASSERT_EQ(Dedupe::duplicateGroups(pairs, threshold), groupsReference(pairs, threshold))
+                << "quotes, round " << round << " threshold " << threshold;
+        }
+    }
 }
 
 // A prompt's sources as the composer hands them over: the included entries with a capture, each
