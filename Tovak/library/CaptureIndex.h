@@ -56,8 +56,9 @@ public:
     void apply(const Store::SelectionsChange& change);
 
     // The captures the scope and the query let through, in the mode's order. The query is already
-    // trimmed and lower-cased; an empty one lets everything through. A query canFilter() refuses
-    // waits for the search index.
+    // trimmed, lower-cased and in NFC, the form the texts are matched in: only there does a query
+    // that holds an earlier one match nothing but the earlier one's hits, among which it is searched.
+    // An empty one lets everything through. A query canFilter() refuses waits for the search index.
     std::vector<Slot> visible(const SidebarItem& scope, const QString& query, SortMode mode);
     // Whether visible() answers the query without waiting: it is empty or the last one, or the
     // search index is made (and is then taken). Starts making the index when nothing has.

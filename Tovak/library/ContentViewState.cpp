@@ -46,7 +46,7 @@ void ContentViewState::setSortMode(SortMode mode)
 
 QString ContentViewState::query() const
 {
-    return Text::lowercased(Text::trimmed(searchText_));
+    return Text::canonical(Text::lowercased(Text::trimmed(searchText_)));
 }
 
 bool ContentViewState::isFiltering() const

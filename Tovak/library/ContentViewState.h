@@ -48,7 +48,8 @@ public:
     // Sets both, kept within what is shown.
     void setSelection(const QSet<QUuid>& ids, const std::optional<QUuid>& detail);
 
-    // The trimmed, lower-cased search; empty when there is nothing to search for.
+    // The trimmed, lower-cased search in NFC, as the search texts are; empty when there is nothing
+    // to search for.
     QString query() const;
     // A search is typed, or a group or a source is shown.
     bool isFiltering() const;

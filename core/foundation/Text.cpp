@@ -1,23 +1,159 @@
 #include "core/foundation/Text.h"
 
 #include <QHash>
+#include <QList>
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <type_traits>
+#include <vector>
 
 namespace vellicord::Text {
 
 namespace {
 
-// Below U+0300 nothing combines and nothing decomposes to a different NFC form, so such
-// text is already in NFC and two of them are equivalent only when identical.
-bool isTriviallyNormalized(QStringView text)
+// The characters NFC may change or move, or join to the character before them: combining marks,
+// characters NFC replaces, and the second characters of compositions (a combining class other than
+// 0, or NFC_Quick_Check other than Yes); and surrogate units, for which their pair's character
+// answers. Taken once from Qt's own normalisation, so that the two agree. Below U+0300 there are
+// none.
+class NormalizationTable {
+public:
+    static const NormalizationTable& instance()
+    {
+        static const NormalizationTable table;
+        return table;
+    }
+
+    bool marks(char32_t c) const
+    {
+        if (c < tableEnd)
+            return bits_[c >> 6] >> (c & 63) & 1;
+        return QChar::combiningClass(c) != 0 || QChar::decompositionTag(c) == QChar::Canonical;
+    }
+
+    // Whether it marks one of the units, which need not be whole characters; without a branch per
+    // unit, which the processor could not predict.
+    template<typename Count> bool marksAny(const char16_t* units, Count count) const
+    {
+        uint64_t marked = 0;
+        for (qsizetype k = 0; k < count; ++k)
+            marked |= bits_[units[k] >> 6] >> (units[k] & 63);
+        return marked & 1;
+    }
+
+private:
+    // Planes 0 to 2, which hold every character that has a decomposition or is part of one; any
+    // beyond is looked up.
+    static constexpr char32_t tableEnd = 0x30000;
+
+    NormalizationTable()
+    {
+        std::vector<char32_t> decomposable;
+        for (char32_t c = 0x0300; c < tableEnd; ++c) {
+            if (QChar::isSurrogate(c))
+                set(c);
+            else if (QChar::combiningClass(c) != 0)
+                set(c);
+            else if (QChar::decompositionTag(c) == QChar::Canonical && !isHangulSyllable(c))
+                decomposable.push_back(c);
+        }
+        // Those NFC replaces (singletons, exclusions), told by normalising all of them at once,
+        // each on a line of its own: a line feed neither combines nor moves.
+        QString all;
+        all.reserve(qsizetype(decomposable.size()) * 3);
+        for (const char32_t c : decomposable)
+            all.append(QChar::fromUcs4(c)).append(u'\n');
+        const QString normal = all.normalized(QString::NormalizationForm_C);
+        qsizetype at = 0;
+        for (const char32_t c : decomposable) {
+            const qsizetype end = normal.indexOf(u'\n', at);
+            if (QStringView(normal).sliced(at, end - at) != QStringView(QChar::fromUcs4(c)))
+                set(c);
+            at = end + 1;
+        }
+        // The second of two characters a character decomposes into may join the first.
+        for (const char32_t c : decomposable) {
+            const QList<uint> parts = QChar::decomposition(c).toUcs4();
+            if (parts.size() == 2)
+                set(parts[1]);
+        }
+        // Hangul syllables compose by rule: a vowel joins a leading consonant, a trailing
+        // consonant joins a syllable.
+        for (char32_t c = 0x1161; c <= 0x1175; ++c)
+            set(c);
+        for (char32_t c = 0x11A8; c <= 0x11C2; ++c)
+            set(c);
+    }
+
+    static bool isHangulSyllable(char32_t c) { return c >= 0xAC00 && c <= 0xD7A3; }
+    void set(char32_t c)
+    {
+        if (c < tableEnd)
+            bits_[c >> 6] |= uint64_t(1) << (c & 63);
+    }
+
+    std::array<uint64_t, tableEnd / 64> bits_{};
+};
+
+// Calls look(count) with the count a constant when it is a whole stretch or block, so that the
+// compiler compares that many units at once.
+constexpr qsizetype stretch = 64, block = 16;
+template<typename Look> bool withCount(qsizetype count, Look look)
 {
-    for (QChar c : text) {
-        if (c.unicode() >= 0x0300)
-            return false;
+    if (count == stretch)
+        return look(std::integral_constant<qsizetype, stretch>());
+    if (count == block)
+        return look(std::integral_constant<qsizetype, block>());
+    return look(count);
+}
+
+// Whether the text is in NFC as it stands, told by a look at each unit: nearly every text is, and
+// only text with a combining mark, or a character NFC replaces or joins, needs the normalisation
+// itself to say.
+bool isPlainlyNormalized(QStringView text)
+{
+    const char16_t* p = text.utf16();
+    const qsizetype n = text.size();
+    const auto latin1 = [p](qsizetype at, auto count) {
+        char16_t any = 0;
+        for (qsizetype k = 0; k < count; ++k)
+            any |= p[at + k];
+        return any < 0x100;
+    };
+    // Most text has few units from U+0300 on, or none: a stretch of Latin-1 is passed over at once,
+    // and a block of other units after a look at each in the table.
+    const NormalizationTable* table = nullptr;
+    qsizetype i = 0;
+    while (i < n) {
+        const qsizetype end = std::min(i + stretch, n);
+        if (withCount(end - i, [&](auto count) { return latin1(i, count); })) {
+            i = end;
+            continue;
+        }
+        if (!table)
+            table = &NormalizationTable::instance();
+        while (i < end) {
+            const qsizetype blockEnd = std::min(i + block, end);
+            if (withCount(blockEnd - i,
+                          [&](auto count) { return latin1(i, count) || !table->marksAny(p + i, count); })) {
+                i = blockEnd;
+                continue;
+            }
+            for (; i < blockEnd; ++i) {
+                const char16_t u = p[i];
+                if (!table->marks(u))
+                    continue;
+                if (!QChar::isHighSurrogate(u) || i + 1 == n || !QChar::isLowSurrogate(p[i + 1])
+                    || table->marks(QChar::surrogateToUcs4(u, p[i + 1])))
+                    return false;
+                ++i; // past its pair, which may begin the next block
+            }
+        }
     }
     return true;
 }
@@ -234,7 +370,7 @@ QString trimmedHorizontally(const QString& text)
 
 QString canonical(const QString& text)
 {
-    return isTriviallyNormalized(text) ? text : text.normalized(QString::NormalizationForm_C);
+    return isPlainlyNormalized(text) ? text : text.normalized(QString::NormalizationForm_C);
 }
 
 namespace {
@@ -302,9 +438,14 @@ bool equal(QStringView x, QStringView y, qsizetype prefix, qsizetype suffix)
     const QStringView right = y.sliced(start, y.size() - shared - start);
     if (left == right)
         return true;
-    if (isTriviallyNormalized(left) && isTriviallyNormalized(right))
+    if (isPlainlyNormalized(left) && isPlainlyNormalized(right))
         return false;
     return canonical(left.toString()) == canonical(right.toString());
+}
+
+bool keepsCanonicalForm(char32_t c)
+{
+    return c < 0x0300 || !NormalizationTable::instance().marks(c);
 }
 
 size_t hash(const QString& text, size_t seed)

@@ -66,6 +66,10 @@ bool equal(const QString& a, const QString& b);
 bool equal(QStringView a, QStringView b, qsizetype prefix, qsizetype suffix);
 // The canonical (NFC) form, under which equal() texts are identical: a key for hash tables.
 QString canonical(const QString& text);
+// Whether NFC leaves the character as it is and never joins it to the one before nor moves it past
+// that one: no combining mark, no character NFC replaces, none that may be the second of a
+// composition. A text of such characters alone is in NFC; every character below U+0300 is one.
+bool keepsCanonicalForm(char32_t c);
 // A hash consistent with equal().
 size_t hash(const QString& text, size_t seed = 0);
 

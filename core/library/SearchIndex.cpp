@@ -136,6 +136,11 @@ public:
     // UTF-8 of such units is compared in place byte for byte where its characters begin.
     bool regularInUtf8(char16_t unit) const { return !(irregularInUtf8_[unit >> 6] >> (unit & 63) & 1); }
 
+    // Whether the unit is regular() (or regularInUtf8()) and NFC leaves its lower case as it is in
+    // any text: a field of such units alone, lower-cased, is in NFC as the search text is.
+    bool plain(char16_t unit) const { return !(unplain_[unit >> 6] >> (unit & 63) & 1); }
+    bool plainInUtf8(char16_t unit) const { return !(unplainInUtf8_[unit >> 6] >> (unit & 63) & 1); }
+
     // The units that lower-case to the unit in a text that may be compared in place.
     std::vector<char16_t> unitsLoweringTo(char16_t unit) const
     {
@@ -181,6 +186,11 @@ private:
         for (uint32_t u = 0; u < 0x10000; ++u) {
             if (!regular(char16_t(u)) || utf8Length(lower_[u]) != utf8Length(u))
                 irregularInUtf8_[u >> 6] |= uint64_t(1) << (u & 63);
+            const bool unsettled = !Text::keepsCanonicalForm(lower_[u]);
+            if (unsettled || !regular(char16_t(u)))
+                unplain_[u >> 6] |= uint64_t(1) << (u & 63);
+            if (unsettled || !regularInUtf8(char16_t(u)))
+                unplainInUtf8_[u >> 6] |= uint64_t(1) << (u & 63);
         }
     }
 
@@ -196,6 +206,8 @@ private:
     std::array<char16_t, 0x10000> lower_{};
     std::array<uint64_t, 0x10000 / 64> irregular_{};
     std::array<uint64_t, 0x10000 / 64> irregularInUtf8_{};
+    std::array<uint64_t, 0x10000 / 64> unplain_{};
+    std::array<uint64_t, 0x10000 / 64> unplainInUtf8_{};
     std::vector<std::pair<char16_t, char16_t>> raised_; // (lower case, unit) for regular units that change
 };
 
@@ -279,14 +291,21 @@ private:
 };
 
 // Adds the field's lower-cased units to the fingerprint. False when one of them does not
-// lower-case unit for unit: the capture's search text must then be lower-cased as a whole.
-bool addInPlace(QStringView field, const UnitCase& cases, FingerprintWriter& writer)
+// lower-case unit for unit: the capture's search text must then be lower-cased as a whole. Sets
+// `unsettled` when NFC may change the lower-cased field (it holds a combining mark or the like):
+// whether it does is then told by the field itself.
+bool addInPlace(QStringView field, const UnitCase& cases, FingerprintWriter& writer, bool& unsettled)
 {
     const char16_t* p = field.utf16();
     const qsizetype n = field.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t u = p[i];
+        if (cases.plain(u)) {
+            writer.add(cases.lower(u));
+            continue;
+        }
         if (cases.regular(u)) {
+            unsettled = true;
             writer.add(cases.lower(u));
             continue;
         }
@@ -296,6 +315,7 @@ bool addInPlace(QStringView field, const UnitCase& cases, FingerprintWriter& wri
         const QStringView pair = field.mid(i, 2);
         if (QString::fromRawData(reinterpret_cast<const QChar*>(pair.utf16()), 2).toLower() != pair)
             return false;
+        unsettled |= !Text::keepsCanonicalForm(QChar::surrogateToUcs4(u, p[i + 1]));
         writer.add(u);
         writer.add(p[++i]);
     }
@@ -304,7 +324,7 @@ bool addInPlace(QStringView field, const UnitCase& cases, FingerprintWriter& wri
 
 // The same for a field in UTF-8: false when one of its characters does not lower-case into one of
 // as many bytes, so that it cannot be compared in place.
-bool addInPlace(std::string_view field, const UnitCase& cases, FingerprintWriter& writer)
+bool addInPlace(std::string_view field, const UnitCase& cases, FingerprintWriter& writer, bool& unsettled)
 {
     const char* const end = field.data() + field.size();
     for (const char* p = field.data(); p < end;) {
@@ -312,12 +332,27 @@ bool addInPlace(std::string_view field, const UnitCase& cases, FingerprintWriter
         if (c >= 0x10000) {
             if (!keepsCase(c))
                 return false;
-        } else if (!cases.regularInUtf8(char16_t(c))) {
-            return false;
+            unsettled |= !Text::keepsCanonicalForm(c);
+        } else if (!cases.plainInUtf8(char16_t(c))) {
+            if (!cases.regularInUtf8(char16_t(c)))
+                return false;
+            unsettled = true;
         }
         FingerprintWriter::forEachUnitOf(c, cases, [&writer](char16_t unit) { writer.add(unit); });
     }
     return true;
+}
+
+// Whether each of the capture's fields, lower-cased, is in NFC: then it is compared in place as its
+// search text has it.
+bool lowerCaseIsNormalized(const Selection& s)
+{
+    const std::array<QString, 5> fields{s.text, s.markdown, s.appName, s.sourceURL.value_or(QString()),
+                                        s.filePath.value_or(QString())};
+    return std::all_of(fields.begin(), fields.end(), [](const QString& field) {
+        const QString lower = Text::lowercased(field);
+        return Text::canonical(lower) == lower;
+    });
 }
 
 bool hasAvx2()
@@ -718,25 +753,30 @@ SearchIndex::Entry SearchIndex::entryFor(const Selection& s, uint64_t* fingerpri
     const UnitCase& cases = UnitCase::instance();
     const std::array<QStringView, 3> shortFields{s.appName, optionalView(s.sourceURL), optionalView(s.filePath)};
     FingerprintWriter writer(fingerprint);
-    bool inPlace = s.text.isUtf8() && s.markdown.isUtf8() && addInPlace(s.text.utf8(), cases, writer);
+    bool unsettled = false;
+    bool inPlace = s.text.isUtf8() && s.markdown.isUtf8() && addInPlace(s.text.utf8(), cases, writer, unsettled);
     if (inPlace) {
         writer.add(u'\n');
         const std::string_view markdown = s.markdown.utf8();
         if (e.textInMarkdown >= 0) {
             const size_t textEnd = size_t(e.textInMarkdown + s.text.byteSize());
-            inPlace = addInPlace(markdown.substr(0, size_t(e.textInMarkdown)), cases, writer);
+            inPlace = addInPlace(markdown.substr(0, size_t(e.textInMarkdown)), cases, writer, unsettled);
             if (inPlace) {
                 writer.addAgain(s.text.utf8(), cases);
-                inPlace = addInPlace(markdown.substr(textEnd), cases, writer);
+                inPlace = addInPlace(markdown.substr(textEnd), cases, writer, unsettled);
             }
         } else {
-            inPlace = addInPlace(markdown, cases, writer);
+            inPlace = addInPlace(markdown, cases, writer, unsettled);
         }
     }
     for (size_t i = 0; inPlace && i < shortFields.size(); ++i) {
         writer.add(u'\n');
-        inPlace = addInPlace(shortFields[i], cases, writer);
+        inPlace = addInPlace(shortFields[i], cases, writer, unsettled);
     }
+    // Most captures with a combining mark are in NFC all the same (the marks of scripts without
+    // composed letters), and are compared in place; the others keep their search text.
+    if (inPlace && unsettled)
+        inPlace = lowerCaseIsNormalized(s);
     if (!inPlace) {
         e.lowered = SortModes::searchText(s);
         std::fill(fingerprint, fingerprint + fingerprintWords, 0);
@@ -937,7 +977,8 @@ QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizety
         }
         return result;
     }
-    const Query needle(query);
+    // In NFC, as the search texts are compared.
+    const Query needle(Text::canonical(query));
     // How much the scan may read decides how many threads it is worth; it is shared out in more
     // pieces than threads, so that a thread the machine keeps waiting holds up little of it.
     const size_t live = entries_.size() - size_t(erased_);

@@ -25,8 +25,9 @@ namespace vellicord {
 // of them reads no text at all.
 // The rest are scanned in place (text and Markdown in their UTF-8, the other fields in UTF-16),
 // each character compared as it lower-cases, on several threads when there is much to read; a
-// capture whose text does not lower-case character for character keeps its lower-cased search
-// text instead. The results are exactly those of SortModes::matches.
+// capture whose text does not lower-case character for character, or whose lower case is not in
+// NFC, keeps its lower-cased search text (in NFC) instead. The query is put in NFC once. The
+// results are exactly those of SortModes::matches.
 class SearchIndex {
 public:
     // Indexes the captures in order; captures whose fields are the same (shared) strings as at the
@@ -59,7 +60,8 @@ private:
         Utf8Text text; // scanned in its UTF-8, as the Markdown
         // The lower-cased search text, only for a capture whose fields do not lower-case character
         // for character into as many bytes (İ, the Kelvin sign, ẞ, cased letters outside the first
-        // plane, unpaired surrogates): those cannot be compared in place.
+        // plane, unpaired surrogates), or whose lower case NFC changes (an accent stored as a mark
+        // of its own): those cannot be compared in place.
         QString lowered;
         // Where the Markdown's bytes hold the text's as they are (at 0 when they are equal), or
         // -1: a match in that copy is one in the text.

@@ -172,12 +172,12 @@ QString searchText(const Selection& s)
     joined.append(lineFeed);
     if (s.filePath)
         joined.append(*s.filePath);
-    return Text::lowercased(joined);
+    return Text::canonical(Text::lowercased(joined));
 }
 
 bool matchesSearchText(const QString& query, const QString& text)
 {
-    return query.isEmpty() || text.contains(query, Qt::CaseSensitive);
+    return query.isEmpty() || text.contains(Text::canonical(query), Qt::CaseSensitive);
 }
 
 bool matches(const QString& query, const Selection& selection)

@@ -32,10 +32,12 @@ std::vector<uint32_t> order(SortMode mode, const SelectionList& selections);
 QList<Selection> sort(SortMode mode, const QList<Selection>& selections);
 QList<Selection> sort(SortMode mode, const SelectionList& selections);
 
-// Whether a capture matches a query: an empty query matches everything; otherwise the query
-// must occur, unchanged, in the capture's search text.
+// Whether a capture matches a query: an empty query matches everything; otherwise the query must
+// occur in the capture's search text, both in NFC (so that an accent typed as a letter of its own
+// finds the accented letter, and the reverse), otherwise unchanged.
 bool matches(const QString& query, const Selection& selection);
-// The lower-cased text, Markdown, application name, address and file path, joined by line feeds.
+// The lower-cased text, Markdown, application name, address and file path, joined by line feeds,
+// in NFC.
 QString searchText(const Selection& selection);
 // matches() against a search text made earlier (the library list keeps them).
 bool matchesSearchText(const QString& query, const QString& searchText);

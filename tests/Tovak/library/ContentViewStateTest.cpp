@@ -32,7 +32,8 @@ struct Library : TemporaryLibrary {
         const QString page = QStringLiteral("https://a.example/page");
         a = add(QStringLiteral("Alpha word"), QStringLiteral("Firefox"), page, std::nullopt, 1);
         b = add(QStringLiteral("beta WORD"), QStringLiteral("Chromium"), page, std::nullopt, 5);
-        c = add(QStringLiteral("gamma"), QStringLiteral("Writer"), std::nullopt, QStringLiteral("/home/u/x.odt"), 3);
+        c = add(QStringLiteral("gamma"), QStringLiteral("Writer"), std::nullopt,
+                QStringLiteral("/home/u/caf\u00E9.odt"), 3);
         d = add(QStringLiteral("delta word"), QStringLiteral("Terminal"), std::nullopt, std::nullopt, 2);
         e = add(QStringLiteral("epsilon"), QStringLiteral("Notes"), std::nullopt, std::nullopt, 4);
         group = store->createGroup(QStringLiteral("G"), QStringLiteral("#000000"), {c, e})->id;
@@ -81,6 +82,12 @@ TEST(ContentViewState, ScopeThenQueryThenOrder)
          QStringLiteral("  WoRd \n"),
          SortMode::oldestFirst,
          {lib.a, lib.d, lib.b}},
+        {"a letter", SidebarItem::allSelections(), QStringLiteral("cafe"), SortMode::newestFirst, {}},
+        {"then its accent as a mark of its own finds the accented letter",
+         SidebarItem::allSelections(),
+         QStringLiteral("Cafe\u0301"),
+         SortMode::newestFirst,
+         {lib.c}},
         {"a group", SidebarItem::group(lib.group), {}, SortMode::newestFirst, {lib.e, lib.c}},
         {"a source is its identifier, whatever the application",
          SidebarItem::source(pageFromFirefox),

@@ -93,6 +93,11 @@ TEST(TextTest, CanonicalEquivalence)
          QStringLiteral("word ").repeated(300) + QStringLiteral("cafe\u0301 ")
              + QStringLiteral("caf\u00E9 ").repeated(79),
          true},
+        {"a vowel sign that joins the one before it", QStringLiteral("\u09CB"), QStringLiteral("\u09C7\u09BE"), true},
+        {"a letter NFC leaves decomposed", QStringLiteral("\u0958"), QStringLiteral("\u0915\u093C"), true},
+        {"a character NFC replaces, outside the first plane and across a block of units",
+         QStringLiteral("x").repeated(15) + QStringLiteral("\U0001D15E"),
+         QStringLiteral("x").repeated(15) + QStringLiteral("\U0001D157\U0001D165"), true},
         {"one letter apart in long texts",
          QStringLiteral("x").repeated(1000) + u'a' + QStringLiteral("y").repeated(1000),
          QStringLiteral("x").repeated(1000) + u'b' + QStringLiteral("y").repeated(1000), false},

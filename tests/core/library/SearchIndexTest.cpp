@@ -27,11 +27,12 @@ QList<qsizetype> reference(const QList<Selection>& selections, const QString& qu
 // Mostly units that lower-case unit for unit (é and É, Ω and the Ohm sign, an emoji, a letter of
 // three bytes), now and then one that makes a capture's lower case differ from a unit-by-unit one
 // or take other bytes: İ, the Kelvin sign, a cased letter outside the first plane, unpaired
-// surrogates, ẞ, Ⱥ, the Ångström sign.
+// surrogates, ẞ, Ⱥ, the Ångström sign. Accents as marks of their own compose with what stands
+// before them, or are reordered.
 QString randomText(QRandomGenerator& random, int maxLength)
 {
-    static const QStringList pieces{"a", "b", "ab", "ba",     " ",      "\n", "\u00E9",     "\u00C9",
-                                    "E", "K", "k",  "\u03A9", "\u2126", "x",  "\U0001F600", "\u4E2D"};
+    static const QStringList pieces{"a", "b", "ab",     "ba",     " ", "\n",         "\u00E9", "\u00C9", "E",
+                                    "K", "k", "\u03A9", "\u2126", "x", "\U0001F600", "\u4E2D", "\u0301", "\u0323"};
     static const QStringList rare{"\u0130", "\u212A", "\U00010400", QString(QChar(0xD800)), QString(QChar(0xDC00)),
                                   "\u1E9E", "\u023A", "\u212B"};
     QString text;
@@ -98,15 +99,18 @@ TEST(SearchIndexTest, AppendAndEraseAgreeWithMatches)
         }
         if (step % 20 != 19)
             continue;
-        const QString shorter = Text::lowercased(randomText(random, 2));
-        const QString longer = shorter + Text::lowercased(randomText(random, 2));
+        // In NFC, as the list has them: only a query that holds another there is matched among the
+        // other's hits (an accent typed after "e" holds no "e").
+        const QString shorter = Text::canonical(Text::lowercased(randomText(random, 2)));
+        const QString longer = Text::canonical(shorter + Text::lowercased(randomText(random, 2)));
         QList<qsizetype> expected;
         for (qsizetype i = 0; i < byPosition.size(); ++i) {
             if (alive[i] && SortModes::matches(longer, byPosition[i]))
                 expected.append(i);
         }
         const QList<qsizetype> hits = index.matching(shorter);
-        EXPECT_EQ(index.matching(longer, &hits), expected) << "step " << step;
+        if (longer.contains(shorter))
+            EXPECT_EQ(index.matching(longer, &hits), expected) << "step " << step;
         EXPECT_EQ(index.matching(longer), expected) << "step " << step;
         for (qsizetype i : expected)
             EXPECT_TRUE(index.matches(i, longer));
@@ -180,6 +184,19 @@ TEST(SearchIndexTest, MatchesAsTheLowerCasedSearchText)
         {"not across fields without a line feed", "ab", "cd", "App", {}, {}, "bc", false},
         {"İ, then across fields", "\u0130", "Z", "App", {}, {}, "\u0307\nz", true},
         {"the Kelvin sign, then across fields", "\u212A", {}, "App", {}, "/P", "k\nk\napp\n\n/p", true},
+        // Accents stored as marks of their own (NFD) and typed composed (NFC), and the reverse.
+        {"decomposed text", "Cre\u0300me bru\u0302le\u0301e", {}, "App", {}, {}, "cr\u00E8me br\u00FBl\u00E9e", true},
+        {"decomposed capital", "E\u0301TE\u0301", {}, "App", {}, {}, "\u00E9t\u00E9", true},
+        {"decomposed Markdown", "x", "A\u030Angstro\u0308m", "App", {}, {}, "\u00E5ngstr\u00F6m", true},
+        {"decomposed app name", "x", {}, "Cafe\u0301", {}, {}, "caf\u00E9", true},
+        {"decomposed address", "x", {}, "App", "https://a.example/cafe\u0301", {}, "caf\u00E9", true},
+        {"decomposed path", "x", {}, "App", {}, "/Re\u0301sume\u0301.txt", "r\u00E9sum\u00E9", true},
+        {"decomposed Hangul", "\u1112\u1161\u11AB", {}, "App", {}, {}, "\uD55C", true},
+        {"a decomposed query", "Cr\u00E8me", {}, "App", {}, {}, "cre\u0300me", true},
+        {"marks in either order", "x\u0301\u0323", {}, "App", {}, {}, "x\u0323\u0301", true},
+        {"a letter is not its accented form", "Cafe\u0301", {}, "App", {}, {}, "cafe", false},
+        {"beyond the first plane, a character NFC replaces", "\U0001D15E", {}, "App", {}, {}, "\U0001D15E", true},
+        {"the same in the app name", "x", {}, "\U0001D15E", {}, {}, "\U0001D15E", true},
     };
     for (const auto& c : cases) {
         const Selection s(test::uuid(1), c.text, c.markdown, c.appName, std::nullopt, c.sourceURL, std::nullopt,
