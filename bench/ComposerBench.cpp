@@ -6,7 +6,8 @@
 // Reduce to Fit and Copy Split with the view brought up to date. Importing 1 MB of pasted text
 // until its rows are shown; Remove Duplicates over 500 sources of 5 KB. Over a prompt of 3,000 short
 // sources, the longest the window does not answer while a command removes many of them at once
-// (Remove Duplicates, Remove Excluded Sources, Reduce to Fit, their captures deleted), with
+// (Remove Duplicates, Remove Excluded Sources, Reduce to Fit, their captures deleted) or 1,700 are
+// added to 1,300 of them (captures added from the library, pasted text imported), with
 // --accessibility_listener while an accessibility client listens to its events. Every figure has
 // the machine's load beside it. Needs an X server: without DISPLAY it runs itself under xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
@@ -647,19 +648,19 @@ bool listenerHeardMore()
     return heard;
 }
 
-// The composer over the prompt, in its window as users see it, opened on the prompt and its
-// captures as they were made.
+// The composer over the prompt, in its window as users see it, opened on the prompt's captures as
+// they were made and on the prompt, or on the part of it given.
 struct BulkComposer {
     BulkPrompt& prompt = bench::sharedFixture<BulkPrompt>();
     std::unique_ptr<ComposeView> view;
 
-    BulkComposer()
+    explicit BulkComposer(const std::optional<ContextDraft>& opened = std::nullopt)
     {
         for (const Selection& s : prompt.captures) {
             if (!prompt.fakes.store->find(s.id))
                 prompt.fakes.store->add(s);
         }
-        prompt.fakes.store->updateDraft(prompt.draft);
+        prompt.fakes.store->updateDraft(opened.value_or(prompt.draft));
         settle();
         view = std::make_unique<ComposeView>(prompt.fakes.services(), prompt.draft.id);
         view->resize(1100, 760);
@@ -697,7 +698,8 @@ struct BulkComposer {
     }
 };
 
-void reportResponsiveness(benchmark::State& state, const std::vector<Responsiveness>& runs, qsizetype removed)
+void reportResponsiveness(benchmark::State& state, const std::vector<Responsiveness>& runs, const char* rowsCounter,
+                          qsizetype rows)
 {
     std::vector<double> stalls, settled;
     for (const Responsiveness& run : runs) {
@@ -708,28 +710,37 @@ void reportResponsiveness(benchmark::State& state, const std::vector<Responsiven
     std::sort(settled.begin(), settled.end());
     state.counters["settled_median_ms"] = settled[settled.size() / 2];
     state.counters["settled_max_ms"] = settled.back();
-    state.counters["removed"] = double(removed);
+    state.counters[rowsCounter] = double(rows);
     state.counters["a11y_listener"] = qEnvironmentVariableIsEmpty("VELLICORD_BENCH_ATSPI_LISTENER") ? 0 : 1;
 }
 
-// A command that removes many sources at once, from its turn of the event loop until the window
-// answers steadily again, each time in a composer opened anew on the whole prompt.
-void bulkRemoval(benchmark::State& state, const std::function<void(BulkComposer&)>& command)
+// A command that removes or adds many sources at once, from its turn of the event loop until the
+// window answers steadily again, each time in a composer opened anew on the prompt (or the part of
+// it given); once each has closed, `after` (outside the time measured).
+void bulkChange(benchmark::State& state, const std::function<void(BulkComposer&)>& command,
+                const std::optional<ContextDraft>& opened = std::nullopt, const std::function<void()>& after = {})
 {
     std::vector<Responsiveness> runs;
-    qsizetype removed = 0;
+    qsizetype changed = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto composer = std::make_unique<BulkComposer>();
+        auto composer = std::make_unique<BulkComposer>(opened);
         const qsizetype before = composer->rows();
         state.ResumeTiming();
         runs.push_back(measureResponsiveness([&] { command(*composer); }));
         state.PauseTiming();
-        removed = before - composer->rows();
+        changed = composer->rows() - before;
         composer.reset();
+        if (after)
+            after();
         state.ResumeTiming();
     }
-    reportResponsiveness(state, runs, removed);
+    reportResponsiveness(state, runs, changed < 0 ? "removed" : "added", std::abs(changed));
+}
+
+void bulkRemoval(benchmark::State& state, const std::function<void(BulkComposer&)>& command)
+{
+    bulkChange(state, command);
 }
 
 void BulkRemoveDuplicates(benchmark::State& state)
@@ -765,6 +776,69 @@ void BulkDeleteCaptures(benchmark::State& state)
     state.SetLabel("1,500 of the prompt's captures deleted from the library: the longest the window did not answer");
 }
 BENCHMARK(BulkDeleteCaptures)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The prompt cut to 1,300 of its sources (13 in every 30); the captures of the other 1,700 are
+// what is added to it.
+ContextDraft partOfPrompt(const BulkPrompt& prompt)
+{
+    ContextDraft part = prompt.draft;
+    part.entries.clear();
+    for (qsizetype i = 0; i < prompt.draft.entries.size(); ++i) {
+        if (i % 30 < 13)
+            part.entries.append(prompt.draft.entries[i]);
+    }
+    return part;
+}
+
+QList<Selection> capturesLeftOut(const BulkPrompt& prompt)
+{
+    QList<Selection> left;
+    for (qsizetype i = 0; i < prompt.captures.size(); ++i) {
+        if (i % 30 >= 13)
+            left.append(prompt.captures[i]);
+    }
+    return left;
+}
+
+// 1,700 captures added at once to the open 1,300-source prompt, as "Add to Prompt" does for the
+// captures selected in the library, a group's "Add to prompt" or a drop on the prompt in the
+// sidebar.
+void BulkAddCaptures(benchmark::State& state)
+{
+    const BulkPrompt& prompt = bench::sharedFixture<BulkPrompt>();
+    QSet<QUuid> ids;
+    for (const Selection& s : capturesLeftOut(prompt))
+        ids.insert(s.id);
+    bulkChange(
+        state, [&](BulkComposer& c) { c.prompt.fakes.store->addSelectionsToActiveDraft(ids); }, partOfPrompt(prompt));
+    state.SetLabel("1,700 captures added to an open prompt of 1,300 sources: the longest the window did not answer");
+}
+BENCHMARK(BulkAddCaptures)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// 1,700 paragraphs of pasted text imported into the open 1,300-source prompt with Split & Add;
+// the captures it made are deleted again between runs.
+void BulkImportText(benchmark::State& state)
+{
+    const BulkPrompt& prompt = bench::sharedFixture<BulkPrompt>();
+    QStringList paragraphs;
+    for (const Selection& s : capturesLeftOut(prompt))
+        paragraphs.append(s.text.toString());
+    const QString text = paragraphs.join(QStringLiteral("\n\n"));
+    bulkChange(
+        state, [&](BulkComposer& c) { c.view->session().addImported(text); }, partOfPrompt(prompt),
+        [&] {
+            Store& store = *prompt.fakes.store;
+            QSet<QUuid> imported;
+            for (const Selection& s : store.selections()) {
+                if (s.appName == QLatin1String(DraftSession::importAppName))
+                    imported.insert(s.id);
+            }
+            store.remove(imported);
+        });
+    state.SetLabel("1,700 paragraphs imported into an open prompt of 1,300 sources: the longest the window did not "
+                   "answer");
+}
+BENCHMARK(BulkImportText)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // An accessibility client such as a screen reader: it listens to every object event of every
 // application on the accessibility bus. Runs in a process of its own until it is told to stop,

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QUuid>
 #include <QWidget>
 
@@ -98,6 +99,9 @@ private:
     void showSourceCount(const ContextDraft& draft);
     void placeRows(const QList<ComposeEntryRow*>& order, const QList<ComposeEntryRow*>& gone);
     void discardRows(const QList<ComposeEntryRow*>& rows);
+    void deleteLeavingRows();
+    void deleteRow(ComposeEntryRow* row);
+    static bool mayBeBusy(const ComposeEntryRow& row);
     void showNotice();
     // The drag starts from the event loop, not inside the grip's mouse handling; the dragged row
     // lives until the drag has ended, and the drag state is cleared then, however it ended.
@@ -115,6 +119,8 @@ private:
     QPointer<SaveTemplateSheet> templateSheet_;
     ComposeEntryRow* draggedRow_ = nullptr;
     QList<ComposeEntryRow*> discarded_; // rows whose entries went while they were being dragged
+    QList<ComposeEntryRow*> leaving_; // rows out of sight, deleted a slice at each turn of the event loop
+    QTimer leavingTimer_;
     DragRunner runDrag_;
 
     std::optional<ContextDraft> shown_;

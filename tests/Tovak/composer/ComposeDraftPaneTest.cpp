@@ -12,6 +12,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QDrag>
@@ -368,6 +369,33 @@ TEST(ComposeDraftPane, CapturesCollectedWhileOpenAppearAsRowsAndRowsAreMovedNotM
     EXPECT_EQ(&pane.row(1), before[0]);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(removed.isNull());
+}
+
+// Sources leaving the prompt, a few or very many at once (as Remove Excluded Sources takes them),
+// one of them holding the keyboard focus: the list shows the rest at once, the focus leaves the
+// row that went, and every row that went is deleted once the event loop has turned a while.
+TEST(ComposeDraftPane, SourcesLeavingFewOrManyAtOnceLeaveTheListAtOnceAndAreDeleted)
+{
+    for (const int count : {12, 400}) {
+        SCOPED_TRACE(count);
+        // Every fourth stays; e2 goes.
+        Pane pane(sources(count), [](ContextDraftEntry& entry, int i) { entry.include = i % 4 == 0; });
+        pane.view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(pane.view.get()));
+        const QPointer<ComposeEntryRow> second = &pane.row(2);
+        second->includeBox()->setFocus();
+        QStringList kept;
+        for (int i = 1; i <= count; i += 4)
+            kept.append(QStringLiteral("e%1").arg(i));
+        pane.session->removeExcludedSources();
+        Pane::turn();
+        EXPECT_EQ(pane.shown(), QStringLiteral("%1 included · 1 source | ").arg(kept.size()) + kept.join(u' '));
+        EXPECT_TRUE(second.isNull() || !second->isAncestorOf(QApplication::focusWidget()));
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return pane.view->findChildren<ComposeEntryRow*>().size() == kept.size();
+        }));
+    }
 }
 
 // Copy Plain from e2's own menu, and while the clipboard is written (which turns the event loop)

@@ -78,6 +78,7 @@ struct Pane : ViewFakes {
         return names.join(u' ');
     }
     // The pane as it reads, top to bottom: the count line, then the rows on screen in their places
+    // (a row on its way out may be moved out of sight before it is deleted)
     // (an excluded source marked "-"), or the empty state's text: "2 included · 1 source | e1 e2-".
     QString shown() const
     {
@@ -90,7 +91,7 @@ struct Pane : ViewFakes {
             layout->activate();
         QList<ComposeEntryRow*> rows;
         for (ComposeEntryRow* row : view->findChildren<ComposeEntryRow*>()) {
-            if (row->isVisibleTo(view.get()))
+            if (row->isVisibleTo(view.get()) && row->geometry().intersects(row->parentWidget()->rect()))
                 rows.append(row);
         }
         std::sort(rows.begin(), rows.end(), [&](ComposeEntryRow* a, ComposeEntryRow* b) {
