@@ -738,28 +738,23 @@ void bulkChange(benchmark::State& state, const std::function<void(BulkComposer&)
     reportResponsiveness(state, runs, changed < 0 ? "removed" : "added", std::abs(changed));
 }
 
-void bulkRemoval(benchmark::State& state, const std::function<void(BulkComposer&)>& command)
-{
-    bulkChange(state, command);
-}
-
 void BulkRemoveDuplicates(benchmark::State& state)
 {
-    bulkRemoval(state, [](BulkComposer& c) { c.view->session().removeDuplicates(); });
+    bulkChange(state, [](BulkComposer& c) { c.view->session().removeDuplicates(); });
     state.SetLabel("Remove Duplicates over 3,000 sources of 100 characters: the longest the window did not answer");
 }
 BENCHMARK(BulkRemoveDuplicates)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BulkRemoveExcluded(benchmark::State& state)
 {
-    bulkRemoval(state, [](BulkComposer& c) { c.view->session().removeExcludedSources(); });
+    bulkChange(state, [](BulkComposer& c) { c.view->session().removeExcludedSources(); });
     state.SetLabel("Remove Excluded Sources over 3,000 sources: the longest the window did not answer");
 }
 BENCHMARK(BulkRemoveExcluded)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BulkReduceToFit(benchmark::State& state)
 {
-    bulkRemoval(state, [](BulkComposer& c) { c.view->previewPane()->meter()->reduceButton()->click(); });
+    bulkChange(state, [](BulkComposer& c) { c.view->previewPane()->meter()->reduceButton()->click(); });
     state.SetLabel("Reduce to Fit of 3,000 sources into 16k tokens: the longest the window did not answer");
 }
 BENCHMARK(BulkReduceToFit)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -767,7 +762,7 @@ BENCHMARK(BulkReduceToFit)->Unit(benchmark::kMillisecond)->Iterations(5);
 // Half the prompt's captures deleted from the library at once: their sources leave the composer.
 void BulkDeleteCaptures(benchmark::State& state)
 {
-    bulkRemoval(state, [](BulkComposer& c) {
+    bulkChange(state, [](BulkComposer& c) {
         QSet<QUuid> ids;
         for (qsizetype i = 0; i < c.prompt.captures.size(); i += 2)
             ids.insert(c.prompt.captures[i].id);

@@ -94,19 +94,10 @@ void CappedLabel::setSelectable()
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     // The label takes the keys when clicked, for Control-C to reach it.
     setFocusPolicy(Qt::ClickFocus);
-    using Command = EditTarget::Command;
-    const auto can = [this](Command command) {
-        if (command == Command::copy)
-            return hasSelectedText();
-        return command == Command::selectAll && !text().isEmpty();
-    };
-    const auto perform = [this](Command command) {
-        if (command == Command::copy)
-            copy();
-        else
-            selectWhole();
-    };
-    edit_ = &EditTarget::attach(*this, {.can = can, .perform = perform});
+    edit_ = &EditTarget::attach(*this, EditTarget::copyAndSelectAll([this] { return hasSelectedText(); },
+                                                                    [this] { copy(); },
+                                                                    [this] { return !text().isEmpty(); },
+                                                                    [this] { selectWhole(); }));
 }
 
 bool CappedLabel::selectsWhole() const

@@ -124,6 +124,22 @@ EditTarget& EditTarget::attach(QWidget& view, Commands commands)
     return *target;
 }
 
+EditTarget::Commands EditTarget::copyAndSelectAll(std::function<bool()> canCopy, std::function<void()> copy,
+                                                  std::function<bool()> canSelectAll, std::function<void()> selectAll)
+{
+    return {
+        .can = [canCopy = std::move(canCopy), canSelectAll = std::move(canSelectAll)](Command command) {
+            return command == Command::copy ? canCopy() : command == Command::selectAll && canSelectAll();
+        },
+        .perform = [copy = std::move(copy), selectAll = std::move(selectAll)](Command command) {
+            if (command == Command::copy)
+                copy();
+            else if (command == Command::selectAll)
+                selectAll();
+        },
+    };
+}
+
 EditTarget* EditTarget::of(QWidget* view)
 {
     if (!view)

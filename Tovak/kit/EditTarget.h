@@ -28,6 +28,9 @@ public:
     // does: Control-C in it copies what it says it copies or nothing, never what the toolkit's
     // view would copy on its own (a list row's display text, an elided label's drawn text).
     static EditTarget& attach(QWidget& view, Commands commands);
+    // The commands of a view that only copies what is selected in it and selects all of it.
+    static Commands copyAndSelectAll(std::function<bool()> canCopy, std::function<void()> copy,
+                                     std::function<bool()> canSelectAll, std::function<void()> selectAll);
     // The view's commands: those attached to it, Qt's own for its line and text editors (made the
     // first time they are asked for), or none.
     static EditTarget* of(QWidget* view);

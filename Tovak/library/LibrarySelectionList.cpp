@@ -64,19 +64,10 @@ LibrarySelectionList::LibrarySelectionList(ContentViewState& state, IconCache& i
             takeSelection();
     });
     // Of the Edit menu, the list copies its selected rows and selects all of them.
-    using Command = EditTarget::Command;
-    const auto can = [this](Command command) {
-        if (command == Command::copy)
-            return selectionModel()->hasSelection();
-        return command == Command::selectAll && model()->rowCount() > 0;
-    };
-    const auto perform = [this](Command command) {
-        if (command == Command::copy)
-            Q_EMIT copyRequested();
-        else
-            selectAll();
-    };
-    EditTarget& edit = EditTarget::attach(*this, {.can = can, .perform = perform});
+    EditTarget& edit = EditTarget::attach(
+        *this, EditTarget::copyAndSelectAll([this] { return selectionModel()->hasSelection(); },
+                                            [this] { Q_EMIT copyRequested(); },
+                                            [this] { return model()->rowCount() > 0; }, [this] { selectAll(); }));
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, &edit, &EditTarget::changed);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(model(), signal, &edit, &EditTarget::changed);

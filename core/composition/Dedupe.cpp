@@ -393,15 +393,13 @@ QList<DuplicateGroup> duplicateGroups(const QList<IdText>& pairs, double thresho
     c.trigramCount = dictionary.size();
     if (!compareByRareTrigrams(c))
         compareEveryPair(c);
-    const std::vector<double>& best = c.best;
-    const std::vector<std::optional<size_t>>& anchor = c.anchor;
 
     std::vector<QList<QUuid>> members(n);
     std::vector<double> scores(n, 0.0);
     for (size_t j = 0; j < n; ++j) {
-        if (best[j] > 0.0) {
-            members[*anchor[j]].push_back(pairs[qsizetype(j)].id);
-            scores[*anchor[j]] = std::max(scores[*anchor[j]], best[j]);
+        if (c.best[j] > 0.0) {
+            members[*c.anchor[j]].push_back(pairs[qsizetype(j)].id);
+            scores[*c.anchor[j]] = std::max(scores[*c.anchor[j]], c.best[j]);
         }
     }
     QList<DuplicateGroup> groups;
