@@ -1,0 +1,337 @@
+// A capture or a pasted text that is one long paragraph or one unbroken run, in each view that lays
+// such a text out whole: the inspector's passage when the capture is selected, the composer opened
+// on a prompt holding it (its preview), the trim sheet of its source, the import sheet given it,
+// and the task and a source's note with it pasted in. The figure is the longest the main thread
+// does not answer, from the action until the view has nothing left to do, with the time until
+// then and the machine's load beside it. The kinds: ordinary paragraphs (the control), varied
+// words, a JSON array on one line, hexadecimal digits, one short word repeated, one letter
+// repeated; of 1,000,000 characters (the letter also of 200,000) and of 5,000,000 (filter on "5M").
+// Needs an X server: without DISPLAY it runs itself under xvfb-run.
+#include "Tovak/composer/ComposeDraftPane.h"
+#include "Tovak/composer/ComposeEntryRow.h"
+#include "Tovak/composer/ComposePreviewPane.h"
+#include "Tovak/composer/ComposeView.h"
+#include "Tovak/composer/EntryTrimSheet.h"
+#include "Tovak/composer/ImportSheet.h"
+#include "Tovak/library/ContentView.h"
+#include "Tovak/library/ContentViewState.h"
+#include "Tovak/library/IconCache.h"
+#include "Tovak/library/SelectionDetailView.h"
+#include "bench/MachineLoad.h"
+#include "bench/X11BenchMain.h"
+#include "core/library/ModelProfile.h"
+#include "core/library/Store.h"
+#include "support/ViewFakes.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+
+#include <benchmark/benchmark.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using namespace vellicord;
+
+enum class Kind { paragraphs, words, json, hex, repeated, letter };
+
+const char* nameOf(Kind kind)
+{
+    switch (kind) {
+    case Kind::paragraphs: return "paragraphs";
+    case Kind::words: return "words";
+    case Kind::json: return "json";
+    case Kind::hex: return "hex";
+    case Kind::repeated: return "repeated";
+    case Kind::letter: return "letter";
+    }
+    return "";
+}
+
+QString word(QRandomGenerator& random)
+{
+    QString made;
+    const int length = 2 + int(random.bounded(9));
+    for (int i = 0; i < length; ++i)
+        made.append(QChar(u'a' + char16_t(random.bounded(26))));
+    return made;
+}
+
+// The text of the kind, exactly `length` characters long; only the paragraphs have a line break.
+QString textOf(Kind kind, qsizetype length)
+{
+    QRandomGenerator random(11);
+    QString text;
+    text.reserve(length + 64);
+    switch (kind) {
+    case Kind::paragraphs:
+        while (text.size() < length) {
+            for (int w = 0; w < 120; ++w)
+                text.append(word(random)).append(u' ');
+            text.append(QStringLiteral("\n\n"));
+        }
+        break;
+    case Kind::words:
+        while (text.size() < length)
+            text.append(word(random)).append(u' ');
+        break;
+    case Kind::json:
+        text.append(u'[');
+        for (int i = 0; text.size() < length; ++i)
+            text.append(QStringLiteral("{\"id\":%1,\"name\":\"%2\",\"tags\":[\"%3\",\"%4\"],\"done\":false},")
+                            .arg(i)
+                            .arg(word(random), word(random), word(random)));
+        break;
+    case Kind::hex:
+        while (text.size() < length)
+            text.append(QChar(u"0123456789abcdef"[random.bounded(16)]));
+        break;
+    case Kind::repeated:
+        while (text.size() < length)
+            text.append(QStringLiteral("abcdefghij "));
+        break;
+    case Kind::letter:
+        text.fill(u'Z', length);
+        break;
+    }
+    text.truncate(length);
+    return text;
+}
+
+// The longest single turn of the main thread, from the action on until the event loop has found
+// nothing to do for a while (a turn shorter than a millisecond), and when that began.
+struct Blocking {
+    double longestMs = 0;
+    double settledMs = 0;
+};
+
+Blocking measure(const std::function<void()>& action)
+{
+    QElapsedTimer total;
+    total.start();
+    QElapsedTimer turn;
+    turn.start();
+    action();
+    Blocking blocking{double(turn.nsecsElapsed()) / 1e6, double(total.nsecsElapsed()) / 1e6};
+    QElapsedTimer quiet;
+    quiet.start();
+    while (quiet.elapsed() < 300 && total.elapsed() < 120'000) {
+        turn.restart();
+        QApplication::processEvents();
+        const double ms = double(turn.nsecsElapsed()) / 1e6;
+        blocking.longestMs = std::max(blocking.longestMs, ms);
+        if (ms > 1) {
+            blocking.settledMs = double(total.nsecsElapsed()) / 1e6;
+            quiet.restart();
+        }
+    }
+    return blocking;
+}
+
+void report(benchmark::State& state, const std::vector<Blocking>& runs, qsizetype length)
+{
+    double longest = 0;
+    double settled = 0;
+    for (const Blocking& run : runs) {
+        longest = std::max(longest, run.longestMs);
+        settled = std::max(settled, run.settledMs);
+    }
+    state.counters["longest_block_ms"] = longest;
+    state.counters["settled_ms"] = settled;
+    state.counters["chars"] = double(length);
+    bench::reportLoad(state);
+}
+
+// A library holding the text as one capture of plain text, and a prompt of it alone.
+struct Library : ViewFakes {
+    Selection capture;
+    QUuid draftID;
+    QUuid small;
+
+    explicit Library(const QString& text)
+        : capture(QUuid::createUuid(), text, std::nullopt, QStringLiteral("Terminal"), std::nullopt, std::nullopt,
+                  QStringLiteral("A long line"), std::nullopt, {}, time.now())
+    {
+        store->add(capture);
+        const Selection other(QUuid::createUuid(), QStringLiteral("A short capture."), std::nullopt,
+                              QStringLiteral("Terminal"), std::nullopt, std::nullopt, std::nullopt, std::nullopt, {},
+                              time.now());
+        store->add(other);
+        small = other.id;
+        ContextDraft draft = *store->newDraft(QStringLiteral("Long line"));
+        draft.entries.append({QUuid::createUuid(), capture.id, true, false, false, std::nullopt, std::nullopt});
+        store->updateDraft(draft);
+        draftID = draft.id;
+    }
+};
+
+void settle()
+{
+    measure([] {});
+}
+
+void inspector(benchmark::State& state, const QString& text)
+{
+    Library library(text);
+    IconCache icons(library.desktop);
+    SelectionDetailView view(SelectionDetailView::Services{.store = *library.store,
+                                                           .pasteboard = library.pasteboard,
+                                                           .scheduler = library.time,
+                                                           .desktop = library.desktop,
+                                                           .icons = icons},
+                             QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone::utc());
+    view.resize(420, 660);
+    view.show();
+    std::vector<Blocking> runs;
+    for (auto _ : state) {
+        view.setSelectionID(library.small);
+        settle();
+        runs.push_back(measure([&] { view.setSelectionID(library.capture.id); }));
+    }
+    report(state, runs, text.size());
+}
+
+// The main window's content over the library, the capture selected in its list.
+void window(benchmark::State& state, const QString& text)
+{
+    Library library(text);
+    ContentView content(library.services());
+    content.resize(1120, 660);
+    content.show();
+    std::vector<Blocking> runs;
+    for (auto _ : state) {
+        content.state().selectInList({library.small});
+        settle();
+        runs.push_back(measure([&] { content.state().selectInList({library.capture.id}); }));
+    }
+    report(state, runs, text.size());
+}
+
+void preview(benchmark::State& state, const QString& text)
+{
+    Library library(text);
+    std::vector<Blocking> runs;
+    for (auto _ : state) {
+        std::unique_ptr<ComposeView> view;
+        runs.push_back(measure([&] {
+            view = std::make_unique<ComposeView>(library.services(), library.draftID);
+            view->resize(1100, 760);
+            view->show();
+        }));
+        state.counters["preview_chars"] = double(view->previewPane()->editor()->document()->characterCount());
+        view.reset();
+        settle();
+    }
+    report(state, runs, text.size());
+}
+
+void trimSheet(benchmark::State& state, const QString& text)
+{
+    QWidget parent;
+    parent.resize(800, 600);
+    parent.show();
+    std::vector<Blocking> runs;
+    for (auto _ : state) {
+        std::unique_ptr<EntryTrimSheet> sheet;
+        runs.push_back(measure([&] {
+            sheet = std::make_unique<EntryTrimSheet>(ModelProfile::profile(QStringLiteral("gpt-4o")), text, &parent);
+            sheet->show();
+        }));
+        sheet.reset();
+        settle();
+    }
+    report(state, runs, text.size());
+}
+
+void importSheet(benchmark::State& state, const QString& text)
+{
+    QWidget parent;
+    parent.resize(800, 600);
+    parent.show();
+    std::vector<Blocking> runs;
+    for (auto _ : state) {
+        std::unique_ptr<ImportSheet> sheet;
+        runs.push_back(measure([&] {
+            sheet = std::make_unique<ImportSheet>(text, &parent);
+            sheet->show();
+        }));
+        sheet.reset();
+        settle();
+    }
+    report(state, runs, text.size());
+}
+
+// The draft pane of an empty prompt, the text pasted into its task or into its one source's note.
+void pasted(benchmark::State& state, const QString& text, bool intoNote)
+{
+    Library library(QStringLiteral("A short source."));
+    std::vector<Blocking> runs;
+    for (auto _ : state) {
+        ContextDraft draft = *library.store->findDraft(library.draftID);
+        draft.task.clear();
+        // A note of one letter, so that the source shows its note field.
+        draft.entries[0].note = QStringLiteral("n");
+        library.store->updateDraft(draft);
+        DraftSession session(library.services(), library.draftID);
+        ComposeDraftPane pane(library.services(), session);
+        pane.resize(420, 760);
+        pane.show();
+        settle();
+        ComposeEntryRow* row = pane.findChild<ComposeEntryRow*>();
+        runs.push_back(measure([&] {
+            if (intoNote)
+                row->noteField()->insert(text);
+            else
+                pane.taskField()->insertPlainText(text);
+        }));
+    }
+    report(state, runs, text.size());
+}
+
+void task(benchmark::State& state, const QString& text)
+{
+    pasted(state, text, false);
+}
+
+void note(benchmark::State& state, const QString& text)
+{
+    pasted(state, text, true);
+}
+
+void registerAll()
+{
+    using View = void (*)(benchmark::State&, const QString&);
+    const std::pair<const char*, View> views[] = {{"Inspector", &inspector}, {"Window", &window}, {"Preview", &preview},
+                                                  {"TrimSheet", &trimSheet}, {"ImportSheet", &importSheet},
+                                                  {"Task", &task},           {"Note", &note}};
+    const Kind kinds[] = {Kind::paragraphs, Kind::words, Kind::json, Kind::hex, Kind::repeated, Kind::letter};
+    for (const auto& [viewName, view] : views) {
+        for (const Kind kind : kinds) {
+            std::vector<qsizetype> lengths{1'000'000, 5'000'000};
+            if (kind == Kind::letter)
+                lengths.insert(lengths.begin(), 200'000);
+            for (const qsizetype length : lengths) {
+                const std::string name = std::string(viewName) + "/" + nameOf(kind) + "/"
+                    + (length >= 1'000'000 ? std::to_string(length / 1'000'000) + "M" : std::to_string(length / 1000) + "k");
+                benchmark::RegisterBenchmark(name.c_str(),
+                                             [view, kind, length](benchmark::State& state) {
+                                                 view(state, textOf(kind, length));
+                                             })
+                    ->Unit(benchmark::kMillisecond)
+                    ->Iterations(1);
+            }
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return vellicord::bench::runOnX11(argc, argv, vellicord::bench::Application::widgets, registerAll);
+}
