@@ -13,6 +13,7 @@
 #include "Tovak/kit/TextBinding.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
+#include "Tovak/kit/WrappingTextLayout.h"
 #include "core/foundation/UuidText.h"
 #include "core/library/PromptTemplates.h"
 
@@ -59,6 +60,7 @@ public:
     explicit TaskEditor(QWidget* parent)
         : QPlainTextEdit(parent)
     {
+        WrappingTextLayout::install(*this);
         // A pasted address or identifier longer than the field wraps too, rather than scrolling
         // sideways out of sight.
         setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -83,25 +85,39 @@ protected:
 
 private:
     // The lines the text takes wrapped in a viewport of this width, as the editor wraps them,
-    // counted up to the limit: a long task costs no more than its first lines.
+    // counted up to the limit: a long task costs no more than its first lines. Of a long paragraph
+    // only the start is laid out, as long as those lines could be: lines found there are lines of
+    // the paragraph too, but for the last, which the rest of the paragraph at least continues.
     int lines(int viewportWidth, int limit) const
     {
+        constexpr qsizetype start = 16 * 1024;
         const qreal width = viewportWidth - 2 * document()->documentMargin();
-        int count = 0;
-        for (QTextBlock block = document()->begin(); block.isValid() && count < limit; block = block.next()) {
-            QTextLayout layout(block.text(), document()->defaultFont());
+        const auto count = [&](const QString& text, int most) {
+            QTextLayout layout(text, document()->defaultFont());
             layout.setTextOption(document()->defaultTextOption());
             layout.beginLayout();
-            while (count < limit) {
-                QTextLine line = layout.createLine();
-                if (!line.isValid())
-                    break;
-                line.setLineWidth(width);
-                ++count;
+            int made = 0;
+            {
+                WrappingTextLayout::Lines lines(layout, text);
+                for (; made < most; ++made) {
+                    QTextLine line = layout.createLine();
+                    if (!line.isValid())
+                        break;
+                    lines.fill(line, width);
+                }
             }
             layout.endLayout();
+            return made;
+        };
+        int total = 0;
+        for (QTextBlock block = document()->begin(); block.isValid() && total < limit; block = block.next()) {
+            const QString text = block.text();
+            int made = count(text.left(start), limit - total);
+            if (made < limit - total && text.size() > start)
+                made = count(text, limit - total);
+            total += made;
         }
-        return count;
+        return total;
     }
 
     void fit()

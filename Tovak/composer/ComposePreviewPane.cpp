@@ -10,6 +10,7 @@
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
 #include "Tovak/kit/ToggleSwitch.h"
+#include "Tovak/kit/WrappingTextLayout.h"
 #include "core/library/ComposerTemplate.h"
 #include "core/library/ModelProfile.h"
 
@@ -228,6 +229,7 @@ QWidget* ComposePreviewPane::buildControls(QWidget* parent)
 QWidget* ComposePreviewPane::buildPreview(QWidget* parent)
 {
     editor_ = new QPlainTextEdit(parent);
+    WrappingTextLayout::install(*editor_);
     editor_->setObjectName(QStringLiteral("PromptPreview"));
     editor_->setFont(TextStyles::monospaced(12));
     editor_->document()->setDocumentMargin(5);

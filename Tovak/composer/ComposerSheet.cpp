@@ -4,6 +4,7 @@
 #include "Tovak/kit/EditorFrame.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
+#include "Tovak/kit/WrappingTextLayout.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -60,6 +61,7 @@ void ComposerSheet::addHelp(const QString& text)
 QPlainTextEdit* ComposerSheet::addEditor(int minimumHeight)
 {
     auto* editor = new QPlainTextEdit(this);
+    WrappingTextLayout::install(*editor);
     editor->setFont(TextStyles::monospaced(12));
     auto* frame = new EditorFrame(editor, this);
     frame->setMinimumHeight(minimumHeight);

@@ -1,11 +1,14 @@
 #include "Tovak/library/RichMarkdownView.h"
 
 #include "Tovak/kit/AttributedDocument.h"
+#include "Tovak/kit/WrappingTextLayout.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <cmath>
@@ -27,7 +30,7 @@ protected:
 } // namespace
 
 RichMarkdownView::RichMarkdownView(QWidget* parent)
-    : QTextEdit(parent)
+    : QPlainTextEdit(parent)
 {
     setDocument(newDocument());
     setReadOnly(true);
@@ -39,7 +42,7 @@ RichMarkdownView::RichMarkdownView(QWidget* parent)
     viewport()->setAutoFillBackground(false);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setLineWrapMode(QTextEdit::WidgetWidth);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     // The width is the box's to give: a long line wraps rather than widening the inspector.
     // Never squeezed below its text: the scroll area around it scrolls instead.
@@ -52,20 +55,24 @@ void RichMarkdownView::setAttributedText(const AttributedText& text)
         return;
     shown_ = text;
     ++replacements_;
-    // Filled before the view has it, the document is laid out once the view takes it, and then
-    // only as far as is seen while the view scrolls itself; filled in place, all of it would be
-    // laid out again when the filling ends.
+    // The scroll bar first: the text is laid out once, at the width it leaves.
+    setScrolls(shown_.length() > scrollingLength);
     QTextDocument* next = newDocument();
     next->setDefaultFont(document()->defaultFont());
     next->setDefaultTextOption(document()->defaultTextOption());
-    AttributedDocument::fill(*next, shown_, palette().color(QPalette::Link));
     QTextDocument* previous = document();
     setDocument(next);
     // Taking a long document apart takes a while: not while the selection waits for it.
     previous->deleteLater();
-    setScrolls(shown_.length() > scrollingLength);
-    // Taking the document, the view scrolled to its cursor at whatever height it had then; a new
-    // text is read from its start.
+    {
+        // Filled once the view has it, the text is laid out once, at the view's width (a document
+        // the view takes is laid out where its cursor is before the view gives it a width), and
+        // then only as far as is seen. The view hears nothing of the filling: it shows a new text.
+        const QSignalBlocker quiet(next);
+        AttributedDocument::fill(*next, shown_, palette().color(QPalette::Link));
+    }
+    // A new text is read from its start, wherever the last one was scrolled to.
+    setTextCursor(QTextCursor(next));
     verticalScrollBar()->setValue(0);
     fitHeight();
 }
@@ -73,6 +80,7 @@ void RichMarkdownView::setAttributedText(const AttributedText& text)
 QTextDocument* RichMarkdownView::newDocument()
 {
     auto* made = new ClosedDocument(this);
+    made->setDocumentLayout(new WrappingTextLayout(made, this));
     made->setDocumentMargin(0);
     // The undo history of a read-only view would only hold a second copy of the text.
     made->setUndoRedoEnabled(false);
@@ -110,22 +118,19 @@ void RichMarkdownView::fitHeight()
     // Measuring the whole text is what the scrolling view is there to avoid.
     if (scrolls_)
         return;
-    const int height = heightForWidth(std::max(viewport()->width(), 1));
+    const int height = textHeight();
     if (height != minimumHeight())
         setMinimumHeight(height);
 }
 
-int RichMarkdownView::heightForWidth(int width) const
+int RichMarkdownView::textHeight() const
 {
-    if (width <= 0)
-        return -1;
     if (scrolls_)
         return scrollingHeight_;
-    QTextDocument* text = document();
-    // At the view's own width the text is laid out already.
-    if (text->textWidth() != width)
-        text->setTextWidth(width);
-    return int(std::ceil(text->size().height()));
+    // A plain-text view scrolls by lines, and takes its last line for out of sight unless a pixel
+    // is left below it: without that pixel, a wheel turned over the passage would scroll the
+    // passage by a line rather than the inspector.
+    return int(std::ceil(static_cast<const WrappingTextLayout*>(document()->documentLayout())->textHeight())) + 1;
 }
 
 QSize RichMarkdownView::sizeHint() const
@@ -140,7 +145,7 @@ QSize RichMarkdownView::minimumSizeHint() const
 
 void RichMarkdownView::resizeEvent(QResizeEvent* event)
 {
-    QTextEdit::resizeEvent(event);
+    QPlainTextEdit::resizeEvent(event);
     fitHeight();
 }
 
@@ -148,14 +153,14 @@ void RichMarkdownView::mousePressEvent(QMouseEvent* event)
 {
     pressedLink_ = event->button() == Qt::LeftButton ? anchorAt(event->position().toPoint()) : QString();
     pressedAt_ = event->position().toPoint();
-    QTextEdit::mousePressEvent(event);
+    QPlainTextEdit::mousePressEvent(event);
 }
 
 // A click on a link: pressed and released on it without moving as far as a drag, so that a
 // selection begun or ended on a link does not open it.
 void RichMarkdownView::mouseReleaseEvent(QMouseEvent* event)
 {
-    QTextEdit::mouseReleaseEvent(event);
+    QPlainTextEdit::mouseReleaseEvent(event);
     const QString link = std::exchange(pressedLink_, QString());
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton && !link.isEmpty() && anchorAt(at) == link
@@ -165,7 +170,7 @@ void RichMarkdownView::mouseReleaseEvent(QMouseEvent* event)
 
 void RichMarkdownView::changeEvent(QEvent* event)
 {
-    QTextEdit::changeEvent(event);
+    QPlainTextEdit::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         AttributedDocument::recolorLinks(*document(), palette().color(QPalette::Link));
 }

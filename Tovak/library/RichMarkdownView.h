@@ -2,7 +2,7 @@
 
 #include "core/richtext/AttributedText.h"
 
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 namespace vellicord {
 
@@ -10,10 +10,11 @@ namespace vellicord {
 // no frame, no margins, no scroll bars of its own, and as tall as its text at the width it gets.
 // A text longer than scrollingLength is the exception: laying all of it out takes longer than a
 // selection may, so the view then takes the scrolling height its host gives and scrolls itself,
-// and only what is seen is laid out at once (the rest follows while the event loop is idle).
+// and only what is seen is laid out. Lines wrap as WrappingTextLayout wraps them: a paragraph of a
+// megabyte, or a run of it without a space, is laid out in a fraction of a second.
 // A link is not followed here: a click on one is handed on (linkActivated) with its address exactly
 // as written, for the desktop's allow-list to judge. The document never loads a resource.
-class RichMarkdownView final : public QTextEdit {
+class RichMarkdownView final : public QPlainTextEdit {
     Q_OBJECT
 public:
     // In characters of display text: about 60 ms of layout on the machines we measure.
@@ -32,11 +33,10 @@ public:
     // The height the view takes while it scrolls itself.
     void setScrollingHeight(int height);
 
-    // The height the text needs at the width, rounded up to a whole pixel; -1 for no width. Layouts
-    // are not asked to call it: a passage of a megabyte takes a good part of a second to lay out at
-    // each width they try. The view keeps its least height at the height its text takes at its
-    // own width instead.
-    int heightForWidth(int width) const override;
+    // The height the view needs to show its whole text at its width, in whole pixels. Layouts are not
+    // asked for a height at other widths: a passage of a megabyte takes a good part of a second to
+    // lay out at each width they try. The view keeps its least height at this height instead.
+    int textHeight() const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

@@ -9,7 +9,9 @@
 #include "core/composition/ContextComposer.h"
 #include "support/ViewFakes.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -85,6 +87,7 @@ TEST(ComposePreviewPane, OpeningAPromptNeverMarksItsPreviewEdited)
     const struct {
         const char* name;
         QString text;
+        bool long_ = false; // copied whole, as typed: the editor's copy writes no-break spaces as spaces
     } cases[] = {
         {"line feeds after carriage returns", QStringLiteral("one\r\ntwo\rthree")},
         {"no-break spaces", QStringLiteral("10\u00a0km and 5\u202fkg")},
@@ -92,6 +95,8 @@ TEST(ComposePreviewPane, OpeningAPromptNeverMarksItsPreviewEdited)
         {"decomposed accents", QStringLiteral("Cafe\u0301 and re\u0301sume\u0301")},
         {"a lone surrogate", QStringLiteral("broken ") + QChar(0xD800) + QStringLiteral(" pair")},
         {"tabs and trailing blanks", QStringLiteral("\tcode\t \n  ")},
+        {"a paragraph of one word repeated", QStringLiteral("abcdefghij ").repeated(6000), true},
+        {"an unbroken run", QStringLiteral("3f9a0c7e").repeated(8000), true},
     };
     for (const auto& c : cases) {
         Composer composer({c.text});
@@ -105,10 +110,17 @@ TEST(ComposePreviewPane, OpeningAPromptNeverMarksItsPreviewEdited)
         EXPECT_EQ(writes.count(), 1) << c.name << ": only the change made elsewhere";
         EXPECT_EQ(composer.pane().caption()->text(), generatedCaption) << c.name;
 
-        composer.pane().editor()->moveCursor(QTextCursor::End);
-        QTest::keyClicks(composer.pane().editor(), QStringLiteral("!"));
+        QPlainTextEdit* editor = composer.pane().editor();
+        editor->moveCursor(QTextCursor::End);
+        EXPECT_TRUE(editor->viewport()->rect().contains(editor->cursorRect().center())) << c.name << ": its end in sight";
+        QTest::keyClicks(editor, QStringLiteral("!"));
         EXPECT_EQ(composer.draft().previewText, composer.pane().shownText()) << c.name;
         EXPECT_TRUE(composer.draft().previewText->endsWith(u'!')) << c.name;
+        if (c.long_) {
+            editor->selectAll();
+            QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+            EXPECT_EQ(QGuiApplication::clipboard()->text(), composer.draft().previewText) << c.name << ": copied whole";
+        }
     }
 }
 

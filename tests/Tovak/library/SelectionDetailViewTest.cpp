@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
@@ -499,27 +500,33 @@ TEST(SelectionDetailView, PassageReplacedOnlyWhenItsMarkdownChanges)
 
 // A passage is as tall as its text, inside the body that scrolls; one too long to lay out at once
 // scrolls itself instead, most of the body's height, with the boxes below it still in sight.
-// Both rendered for whoever looks at them (VELLICORD_RENDER_DIR).
+// Either way the whole text is there to read to its end, a long run of it broken into lines, and
+// copied whole. Rendered for whoever looks at them (VELLICORD_RENDER_DIR).
 TEST(SelectionDetailView, LongPassageScrollsItself)
 {
     const QString folder = qEnvironmentVariable("VELLICORD_RENDER_DIR");
     const QString section = QStringLiteral(
         "## A section heading\n\nA paragraph with **strong** and *emphasised* words, a [link](https://example.com) "
         "and `code`.\n\n- an item\n  - a nested item\n- another item\n\n");
+    QString hex;
+    for (int i = 0; hex.size() < 200'000; ++i)
+        hex += QString::number(i * 2654435761u % 4294967291u, 16);
     struct Case {
         const char* name;
-        int sections;
+        Capture capture;
         bool scrolls;
     };
     const Case cases[] = {
-        {"small", 3, false},
-        {"just under the threshold", 400, false},
-        {"one megabyte", 6500, true},
+        {"small", {u"long"_qs, {}, {}, {}, section.repeated(3)}, false},
+        {"just under the threshold", {u"long"_qs, {}, {}, {}, section.repeated(400)}, false},
+        {"one megabyte", {u"long"_qs, {}, {}, {}, section.repeated(6500)}, true},
+        {"a paragraph of one word repeated", {QStringLiteral("abcdefghij ").repeated(10'000)}, true},
+        {"an unbroken run", {hex}, true},
+        {"a short unbroken run", {hex.left(6000)}, false},
     };
     for (const Case& c : cases) {
         Inspector inspector;
-        inspector.inspect(
-            {QStringLiteral("long"), std::nullopt, std::nullopt, std::nullopt, section.repeated(c.sections)});
+        inspector.inspect(c.capture);
         for (int i = 0; i < 8; ++i)
             QApplication::processEvents();
         RichMarkdownView& passage = inspector.view->passage();
@@ -530,12 +537,21 @@ TEST(SelectionDetailView, LongPassageScrollsItself)
             EXPECT_GE(passage.height(), body->viewport()->height() / 2) << c.name;
             EXPECT_LT(passage.height(), body->viewport()->height()) << c.name << ": the boxes below stay in sight";
         } else {
-            EXPECT_EQ(passage.height(), int(std::ceil(passage.document()->size().height()))) << c.name;
+            EXPECT_EQ(passage.height(), passage.textHeight()) << c.name;
+            EXPECT_EQ(passage.verticalScrollBar()->maximum(), 0) << c.name << ": none of it out of sight";
+        }
+        passage.moveCursor(QTextCursor::End);
+        EXPECT_TRUE(passage.viewport()->rect().contains(passage.cursorRect().center())) << c.name << ": its end in sight";
+        if (!c.capture.markdown) {
+            EXPECT_EQ(passage.toPlainText(), c.capture.text) << c.name;
+            passage.selectAll();
+            QTest::keyClick(&passage, Qt::Key_C, Qt::ControlModifier);
+            EXPECT_EQ(QGuiApplication::clipboard()->text(), c.capture.text) << c.name;
         }
         if (!folder.isEmpty()) {
             QDir().mkpath(folder);
             const QImage image = OffscreenRenderer::render(*inspector.view, QSize(420, 660), 2.0);
-            image.save(QStringLiteral("%1/inspector-passage-%2.png").arg(folder, QString::number(c.sections)));
+            image.save(QStringLiteral("%1/inspector-passage-%2.png").arg(folder, QString::fromUtf8(c.name)));
         }
     }
 }
