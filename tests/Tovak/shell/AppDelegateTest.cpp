@@ -674,6 +674,11 @@ TEST(AppDelegate, EditItemsFollowWhatTheViewWithTheKeysCanDo)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), address);
     select({ids[1]});
     content->list()->setFocus();
+    // The Edit menu opened and closed with Escape leaves the keys with the menu bar.
+    QTest::mouseClick(window->menuBar(), Qt::LeftButton, {},
+                      window->menuBar()->actionGeometry(edit->menuAction()).center());
+    QTest::keyClick(edit, Qt::Key_Escape);
+    ASSERT_EQ(window->focusWidget(), window->menuBar());
     control(Qt::Key_C);
     EXPECT_EQ(Clipboard::plainText(h.pasteboard).value_or(QString()), u"second passage"_qs);
 }
