@@ -21,5 +21,9 @@ QString forLines(const QString& text, int width, int lines, Qt::TextElideMode mo
 // Qt::ElideMiddle); only what the line can show is measured.
 QString elided(const QString& text, const QFont& font, int width, Qt::TextElideMode mode = Qt::ElideRight);
 
+// The widest a line of a menu item or a tooltip is made: a whole address of thousands of
+// characters would make either as wide as the screen, or put it out of sight.
+constexpr int popupLineWidth = 400;
+
 } // namespace BoundedText
 } // namespace vellicord
