@@ -1,5 +1,7 @@
 #include "Tovak/kit/BoundedText.h"
 
+#include <QFontMetrics>
+
 #include <algorithm>
 
 namespace vellicord::BoundedText {
@@ -38,6 +40,11 @@ QString forLines(const QString& text, int width, int lines, Qt::TextElideMode mo
     if (mode == Qt::ElideMiddle)
         return text.size() <= 2 * most ? text : head(text, most) + ellipsis + tail(text, most);
     return text.size() <= most ? text : head(text, most) + ellipsis;
+}
+
+QString elided(const QString& text, const QFont& font, int width, Qt::TextElideMode mode)
+{
+    return QFontMetrics(font).elidedText(forLines(text, width, 1, mode), mode, width);
 }
 
 } // namespace vellicord::BoundedText

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 
 namespace vellicord {
@@ -16,6 +17,13 @@ qsizetype limit(int width, int lines);
 // start and its end around "…" (Qt::ElideMiddle), each part within the limit. A surrogate pair is
 // never split.
 QString forLines(const QString& text, int width, int lines, Qt::TextElideMode mode = Qt::ElideRight);
+// The text as one line of the width shows it in the font, elided (Qt::ElideRight or
+// Qt::ElideMiddle); only what the line can show is measured.
+QString elided(const QString& text, const QFont& font, int width, Qt::TextElideMode mode = Qt::ElideRight);
+
+// The widest a line of a menu item or a tooltip is made: a whole address of thousands of
+// characters would make either as wide as the screen, or put it out of sight.
+constexpr int popupLineWidth = 400;
 
 } // namespace BoundedText
 } // namespace vellicord

@@ -1,5 +1,6 @@
 #include "Tovak/library/CaptureActions.h"
 
+#include "Tovak/kit/BoundedText.h"
 #include "core/capture/Clipboard.h"
 #include "core/composition/SelectionsMarkdown.h"
 #include "core/foundation/Text.h"
@@ -7,6 +8,7 @@
 #include "core/library/Store.h"
 #include "platform/Desktop.h"
 
+#include <QApplication>
 #include <QMenu>
 
 namespace vellicord::CaptureActions {
@@ -32,8 +34,9 @@ bool copyAllFromSource(const Store& store, const Selection& selection, Pasteboar
 
 QString menuText(const QString& text)
 {
-    QString escaped = text;
-    return escaped.replace(u'&', QStringLiteral("&&"));
+    QString shown
+        = BoundedText::elided(text, QApplication::font("QMenu"), BoundedText::popupLineWidth, Qt::ElideMiddle);
+    return shown.replace(u'&', QStringLiteral("&&"));
 }
 
 void addGroupItems(QMenu& menu, Store& store, const Selection& selection)

@@ -85,12 +85,12 @@ void drawSource(QPainter& painter, const Selection& selection, const QRect& rect
     const QFont caption = TextStyles::caption();
     const QRect text = rect.adjusted(symbol + 5, 0, 0, 0);
     const int width = std::max(0, text.width());
-    // An address may run to megabytes: only what one line can show is measured.
-    const QString shown = BoundedText::forLines(SelectionListModel::sourceText(selection), width, 1, Qt::ElideMiddle);
+    // An address may run to megabytes.
+    const QString shown
+        = BoundedText::elided(SelectionListModel::sourceText(selection), caption, width, Qt::ElideMiddle);
     painter.setFont(caption);
     painter.setPen(ink.secondary);
-    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-                     QFontMetrics(caption).elidedText(shown, Qt::ElideMiddle, width));
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, shown);
 }
 
 // The first two groups as chips, and how many more: the count always shows, the names give way.
@@ -114,8 +114,7 @@ void drawChips(QPainter& painter, const QList<SelectionGroup>& groups, const QRe
         painter.setBrush(QColor::fromRgbF(float(c.red), float(c.green), float(c.blue), float(c.alpha)));
         painter.drawEllipse(ink.selected ? dot.adjusted(-0.5, -0.5, 0.5, 0.5) : dot);
         x += chipDot + 4;
-        const QString name
-            = metrics.elidedText(BoundedText::forLines(groups[i].name, nameWidth, 1), Qt::ElideRight, nameWidth);
+        const QString name = BoundedText::elided(groups[i].name, caption2, nameWidth);
         const int width = metrics.horizontalAdvance(name);
         painter.setPen(ink.secondary);
         painter.drawText(QRect(x, rect.top(), width, rect.height()), Qt::AlignLeft | Qt::AlignVCenter, name);

@@ -1,10 +1,12 @@
 #include "Tovak/library/SidebarModel.h"
 
+#include "Tovak/kit/BoundedText.h"
 #include "core/foundation/Parallel.h"
 #include "core/library/SelectionDragIDs.h"
 
 #include <QColor>
 #include <QHash>
+#include <QToolTip>
 
 namespace vellicord {
 
@@ -138,9 +140,13 @@ QVariant SidebarModel::data(const QModelIndex& index, int role) const
         }
         return {};
     case SubtitleRole:
-    case Qt::ToolTipRole:
         if (row.kind == Kind::source)
             return tally_->identity(row.source).display();
+        return {};
+    case Qt::ToolTipRole:
+        if (row.kind == Kind::source)
+            return BoundedText::elided(tally_->identity(row.source).display(), QToolTip::font(),
+                                       BoundedText::popupLineWidth, Qt::ElideMiddle);
         return {};
     case Qt::AccessibleDescriptionRole:
         if (row.kind == Kind::source)

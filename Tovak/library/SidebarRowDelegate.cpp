@@ -71,9 +71,8 @@ void drawText(QPainter& painter, const QFont& font, const QColor& color, const Q
 {
     painter.setFont(font);
     painter.setPen(color);
-    // A name or an address may run to megabytes: only what the line can show is measured.
-    const QString shown = BoundedText::forLines(text, rect.width(), 1, elide);
-    painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, QFontMetrics(font).elidedText(shown, elide, rect.width()));
+    // A name or an address may run to megabytes.
+    painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, BoundedText::elided(text, font, rect.width(), elide));
 }
 
 } // namespace

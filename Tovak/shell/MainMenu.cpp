@@ -17,9 +17,9 @@ namespace {
 
 using Command = EditTarget::Command;
 
-// The Edit items act on the view that has the window's keys, each enabled exactly when that view
-// can perform it: followed as the keys move from view to view, as what the view can do changes,
-// and once more as the menu opens.
+// The Edit items act on the view that has the window's keys (the menu bar aside), each enabled
+// exactly when that view can perform it: followed as the keys move from view to view, as what the
+// view can do changes, and once more as the menu opens.
 class EditItems final : public QObject {
 public:
     EditItems(QMenu& menu, QWidget& window)
@@ -52,7 +52,12 @@ private:
 
     void followKeys()
     {
-        EditTarget* target = EditTarget::of(window_.focusWidget());
+        QWidget* focus = window_.focusWidget();
+        // A menu closed with Escape leaves the keys with the menu bar until a second Escape or a
+        // click: the items still act on the view the user was working in.
+        if (qobject_cast<QMenuBar*>(focus))
+            return;
+        EditTarget* target = EditTarget::of(focus);
         if (target != target_) {
             disconnect(watch_);
             target_ = target;

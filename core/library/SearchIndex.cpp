@@ -115,8 +115,9 @@ bool keepsCase(char32_t c)
     return text.toLower() == text;
 }
 
-// How each UTF-16 unit lower-cases on its own, taken once from QString::toLower() itself so that
-// a text compared unit by unit through this table agrees with the text lower-cased as a whole.
+// How each UTF-16 unit lower-cases on its own (folded as search compares it), taken once from
+// QString::toLower() itself so that a text compared unit by unit through this table agrees with
+// the text lower-cased as a whole.
 class UnitCase {
 public:
     static const UnitCase& instance()
@@ -171,14 +172,14 @@ private:
             QString block(qsizetype(blockSize), Qt::Uninitialized);
             for (uint32_t i = 0; i < blockSize; ++i)
                 block[qsizetype(i)] = QChar(char16_t(start + i));
-            const QString lowered = block.toLower();
+            const QString lowered = SortModes::searchFolded(block.toLower());
             for (uint32_t i = 0; i < blockSize; ++i) {
                 const char16_t u = char16_t(start + i);
                 if (lowered.size() == block.size()) {
                     set(u, lowered[qsizetype(i)].unicode());
                     continue;
                 }
-                const QString one = QString(QChar(u)).toLower();
+                const QString one = SortModes::searchFolded(QString(QChar(u)).toLower());
                 set(u, one.size() == 1 ? std::optional(one[0].unicode()) : std::nullopt);
             }
         }
@@ -977,8 +978,8 @@ QList<qsizetype> SearchIndex::matching(const QString& query, const QList<qsizety
         }
         return result;
     }
-    // In NFC, as the search texts are compared.
-    const Query needle(Text::canonical(query));
+    // In NFC and folded, as the search texts are compared.
+    const Query needle(Text::canonical(SortModes::searchFolded(query)));
     // How much the scan may read decides how many threads it is worth; it is shared out in more
     // pieces than threads, so that a thread the machine keeps waiting holds up little of it.
     const size_t live = entries_.size() - size_t(erased_);

@@ -26,7 +26,7 @@ namespace vellicord {
 // The rest are scanned in place (text and Markdown in their UTF-8, the other fields in UTF-16),
 // each character compared as it lower-cases, on several threads when there is much to read; a
 // capture whose text does not lower-case character for character, or whose lower case is not in
-// NFC, keeps its lower-cased search text (in NFC) instead. The query is put in NFC once. The
+// NFC, keeps its lower-cased search text (in NFC) instead. The query is put in NFC and folded once. The
 // results are exactly those of SortModes::matches.
 class SearchIndex {
 public:

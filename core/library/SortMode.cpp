@@ -172,12 +172,17 @@ QString searchText(const Selection& s)
     joined.append(lineFeed);
     if (s.filePath)
         joined.append(*s.filePath);
-    return Text::canonical(Text::lowercased(joined));
+    return Text::canonical(searchFolded(Text::lowercased(joined)));
 }
 
 bool matchesSearchText(const QString& query, const QString& text)
 {
-    return query.isEmpty() || text.contains(Text::canonical(query), Qt::CaseSensitive);
+    return query.isEmpty() || text.contains(Text::canonical(searchFolded(query)), Qt::CaseSensitive);
+}
+
+QString searchFolded(QString lowered)
+{
+    return lowered.replace(QChar(0x03C2), QChar(0x03C3));
 }
 
 bool matches(const QString& query, const Selection& selection)

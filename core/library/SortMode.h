@@ -41,6 +41,10 @@ bool matches(const QString& query, const Selection& selection);
 QString searchText(const Selection& selection);
 // matches() against a search text made earlier (the library list keeps them).
 bool matchesSearchText(const QString& query, const QString& searchText);
+// A lower-cased text as search compares it: the final sigma ς as σ, in captures and query alike. A
+// word in capitals lower-cases with σ at its end ("ΟΔΟΣ" is "οδοσ"), where the same word written in
+// lower case ends in ς ("οδος"); either finds the other.
+QString searchFolded(QString lowered);
 
 } // namespace SortModes
 } // namespace vellicord

@@ -3,7 +3,7 @@
 // the focus.
 //
 //   AccessibleEditor TEXT SELECTION_START SELECTION_LENGTH [--cleared | --password]
-//   AccessibleEditor - 0 3 --page | --page-untold
+//   AccessibleEditor - 0 3 --page | --page-untold [--slow-role | --slow-paragraph]
 //   AccessibleEditor - 0 3 --login
 //   AccessibleEditor - 1 1 --login-field
 //
@@ -15,6 +15,9 @@
 //            select "paragraph." to "Third". It copies nothing.
 // --page-untold  the same page before its paragraphs tell their selections (a browser still busy
 //            with the click): they tell none, while PRIMARY already holds the selected text
+// --slow-role  (after --page) the page answers the first question for its role 1.2 s late, after a
+//            reader gave up waiting for it; PRIMARY holds the selected text
+// --slow-paragraph  the same for the first question which interfaces the second paragraph has
 // --login    a page as --page whose paragraphs are "User alice", "Password " with a password field
 //            inside it holding "hunter2secret", and "Plain text.", all selected, as Control-A on the
 //            page selects them. The field tells its mask as its text, as browsers and GTK do (Qt's
@@ -24,13 +27,30 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QClipboard>
+#include <QDBusMessage>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
 
+// QtDBus's hook on each call the application receives, run on the main thread before the call is
+// answered; exported, though in no public header.
+void qDBusAddSpyHook(void (*)(const QDBusMessage&));
+
 namespace {
+
+// The question answered late: its name, and the path of the element asked.
+std::pair<QString, QString> slowCall;
+
+void answerLate(const QDBusMessage& call)
+{
+    if (std::pair(call.member(), call.path()) != slowCall)
+        return;
+    slowCall = {};
+    QThread::msleep(1200);
+}
 
 class Editor final : public QLineEdit {
 public:
@@ -109,6 +129,7 @@ int main(int argc, char** argv)
         return line;
     };
     const QChar placeholder = QChar::ObjectReplacementCharacter;
+    const QString slow = argc > 5 ? QString::fromUtf8(argv[5]) : QString();
     if (option.startsWith(u"--page")) {
         const bool untold = option == u"--page-untold";
         edit.setText(QString(3, placeholder));
@@ -116,9 +137,17 @@ int main(int argc, char** argv)
         for (const auto& [text, start, length] :
              {std::tuple{"First paragraph.", 6, 10}, {"Second paragraph.", 0, 17}, {"Third paragraph.", 0, 5}})
             paragraph(&edit, QString::fromLatin1(text), start, untold ? 0 : length);
-        if (untold)
+        if (untold || !slow.isEmpty())
             QGuiApplication::clipboard()->setText(QStringLiteral("paragraph.\nSecond paragraph.\nThird"),
                                                   QClipboard::Selection);
+        if (!slow.isEmpty()) {
+            QWidget* asked = slow == u"--slow-role" ? &edit : edit.findChildren<QLineEdit*>().value(1);
+            // The element's path on the bus, as the bridge names it.
+            slowCall = {slow == u"--slow-role" ? u"GetRole"_qs : u"GetInterfaces"_qs,
+                        u"/org/a11y/atspi/accessible/"_qs
+                            + QString::number(QAccessible::uniqueId(QAccessible::queryAccessibleInterface(asked)))};
+            qDBusAddSpyHook(answerLate);
+        }
     } else if (option.startsWith(u"--login")) {
         edit.setText(QString(3, placeholder));
         edit.copies = false;

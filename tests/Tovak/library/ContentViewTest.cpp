@@ -5,6 +5,7 @@
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/AddToPromptBanner.h"
+#include "Tovak/library/LibrarySelectionList.h"
 #include "Tovak/library/NameSheet.h"
 #include "Tovak/library/SelectionDetailView.h"
 #include "Tovak/library/SidebarModel.h"
@@ -22,9 +23,11 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -373,6 +376,31 @@ TEST(ContentView, OneSourceForCanonicallyEqualNames)
         EXPECT_TRUE(copied.contains(u"composed"_qs) && copied.contains(u"decomposed"_qs)) << "from row " << row;
         EXPECT_FALSE(copied.contains(u"elsewhere"_qs));
     }
+}
+
+// An address of 200,000 characters: its source's tooltip in the sidebar and its row's menu show it
+// cut short in the middle, well within the screen.
+TEST(ContentView, AVeryLongAddressKeepsTooltipAndMenuOnScreen)
+{
+    ViewFakes fakes;
+    const QString address = u"https://example.com/"_qs + QString(200'000, u'a') + u"/end"_qs;
+    const Selection capture(QUuid::createUuid(), u"text"_qs, std::nullopt, u"Firefox"_qs, std::nullopt, address,
+                            std::nullopt, std::nullopt, {}, fakes.time.now());
+    fakes.store->add(capture);
+    QWidget window;
+    auto* content = new ContentView(fakes.services(), &window);
+    window.show();
+    const int screen = window.screen()->availableGeometry().width();
+    SidebarView& sidebar = *content->sidebar();
+    const SidebarModel& model = sidebar.sidebarModel();
+    const QPoint row
+        = sidebar.visualRect(model.index(model.rowOf(SidebarItem::source(capture.sourceIdentity())))).center();
+    QHelpEvent rest(QEvent::ToolTip, row, sidebar.viewport()->mapToGlobal(row));
+    QApplication::sendEvent(sidebar.viewport(), &rest);
+    EXPECT_TRUE(QToolTip::text().startsWith(u"https://example.com/aaa") && QToolTip::text().endsWith(u"aa/end"));
+    EXPECT_LT(QFontMetrics(QToolTip::font()).horizontalAdvance(QToolTip::text()), screen * 3 / 4);
+    std::unique_ptr<QMenu> menu(content->list()->contextMenu(0));
+    EXPECT_LT(menu->sizeHint().width(), screen * 3 / 4);
 }
 
 // The orders by name ignore case whatever the locale, a machine set to no language included: the

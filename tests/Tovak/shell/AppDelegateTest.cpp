@@ -657,7 +657,9 @@ TEST(AppDelegate, EditItemsFollowWhatTheViewWithTheKeysCanDo)
         {"the search field", [&] { field->setFocus(); }, u"Paste"_qs},
         {"typed into", [&] { QTest::keyClicks(field, QStringLiteral("pa")); }, u"Undo, Paste, Select All"_qs},
         {"Control-A", [&] { control(Qt::Key_A); }, u"Undo, Cut, Copy, Paste"_qs},
-        {"Control-Z", [&] { control(Qt::Key_Z); }, u"Redo, Paste"_qs},
+        {"a password", [&] { field->setEchoMode(QLineEdit::Password), field->deselect(), control(Qt::Key_A); },
+         u"Undo, Paste"_qs},
+        {"shown, Control-Z", [&] { field->setEchoMode(QLineEdit::Normal), control(Qt::Key_Z); }, u"Redo, Paste"_qs},
         {"no text to paste", [] { QGuiApplication::clipboard()->clear(); }, u"Redo"_qs},
         {"the passage", [&] { content->inspector()->passage().setFocus(); }, u"Select All"_qs},
         {"Control-A", [&] { control(Qt::Key_A); }, u"Copy, Select All"_qs},
@@ -674,6 +676,11 @@ TEST(AppDelegate, EditItemsFollowWhatTheViewWithTheKeysCanDo)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), address);
     select({ids[1]});
     content->list()->setFocus();
+    // The Edit menu opened and closed with Escape leaves the keys with the menu bar.
+    QTest::mouseClick(window->menuBar(), Qt::LeftButton, {},
+                      window->menuBar()->actionGeometry(edit->menuAction()).center());
+    QTest::keyClick(edit, Qt::Key_Escape);
+    ASSERT_EQ(window->focusWidget(), window->menuBar());
     control(Qt::Key_C);
     EXPECT_EQ(Clipboard::plainText(h.pasteboard).value_or(QString()), u"second passage"_qs);
 }

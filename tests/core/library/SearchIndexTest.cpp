@@ -32,7 +32,8 @@ QList<qsizetype> reference(const QList<Selection>& selections, const QString& qu
 QString randomText(QRandomGenerator& random, int maxLength)
 {
     static const QStringList pieces{"a", "b", "ab",     "ba",     " ", "\n",         "\u00E9", "\u00C9", "E",
-                                    "K", "k", "\u03A9", "\u2126", "x", "\U0001F600", "\u4E2D", "\u0301", "\u0323"};
+                                    "K", "k", "\u03A9", "\u2126", "x", "\U0001F600", "\u4E2D", "\u0301", "\u0323",
+                                    "\u03A3", "\u03C2"};
     static const QStringList rare{"\u0130", "\u212A", "\U00010400", QString(QChar(0xD800)), QString(QChar(0xDC00)),
                                   "\u1E9E", "\u023A", "\u212B"};
     QString text;
@@ -147,6 +148,8 @@ TEST(SearchIndexTest, MatchesAsTheLowerCasedSearchText)
         {"one unit: in the path", "x", {}, "App", {}, "/q", "q", true},
         {"an emoji stays", "A\U0001F600B", {}, "App", {}, {}, "a\U0001F600b", true},
         {"a final sigma stays σ", "\u039F\u0394\u039F\u03A3", {}, "App", {}, {}, "\u03BF\u03B4\u03BF\u03C3", true},
+        {"a final sigma is ς typed", "\u039F\u0394\u039F\u03A3", {}, "App", {}, {}, "\u03BF\u03B4\u03BF\u03C2", true},
+        {"ς is σ typed", "\u03B7 \u03BF\u03B4\u03BF\u03C2", {}, "App", {}, {}, "\u03BF\u03B4\u03BF\u03C3", true},
         {"ẞ is ß, a byte shorter", "STRA\u1E9EE", {}, "App", {}, {}, "stra\u00DFe", true},
         {"Ⱥ is ⱥ, a byte longer", "\u023A!", {}, "App", {}, {}, "\u2C65!", true},
         {"the Ångström sign is å", "\u212B", "x", "App", {}, {}, "\u00E5", true},

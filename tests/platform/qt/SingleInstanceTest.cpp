@@ -114,6 +114,21 @@ TEST(SingleInstance, RunningProgramAnswersTheSecondAndEndsOnSignal)
     EXPECT_EQ(lines.filter(u"Vellicord launched").size(), 2);
 }
 
+// Whoever finds the program running may end it: a signal the moment its socket appears ends it the
+// normal way too, and leaves no socket behind.
+TEST(SingleInstance, ASignalAsTheSocketAppearsEndsTheProgramNormally)
+{
+    QTemporaryDir runtime;
+    const QByteArray socket = QFile::encodeName(runtime.filePath(QStringLiteral("vellicord.socket")));
+    auto program = startProgram(runtime.path());
+    ASSERT_TRUE(program->waitForStarted(10000));
+    QElapsedTimer waited;
+    waited.start();
+    while (::access(socket.constData(), F_OK) != 0 && waited.elapsed() < 60000) {}
+    EXPECT_TRUE(endsNormally(*program));
+    EXPECT_NE(::access(socket.constData(), F_OK), 0);
+}
+
 TEST(SingleInstance, OnlyTheExactRequestIsAccepted)
 {
     QTemporaryDir runtime;
