@@ -1,7 +1,7 @@
 // A capture or a pasted text that is one long paragraph or one unbroken run, in each view that lays
-// such a text out whole: the inspector's passage when the capture is selected, the composer opened
-// on a prompt holding it (its preview), the trim sheet of its source, the import sheet given it,
-// and the task and a source's note with it pasted in. The figure is the longest the main thread
+// such a text out whole: the inspector's passage when the capture is selected (and when another is
+// selected after it), the composer opened on a prompt holding it (its preview), the trim sheet of
+// its source, the import sheet given it, and the task and a source's note with it pasted in. The figure is the longest the main thread
 // does not answer, from the action until the view has nothing left to do, with the time until
 // then and the machine's load beside it. The kinds: ordinary paragraphs (the control), varied
 // words, a JSON array on one line, hexadecimal digits, one short word repeated, one letter
@@ -192,6 +192,7 @@ void inspector(benchmark::State& state, const QString& text)
         view.setSelectionID(library.small);
         settle();
         runs.push_back(measure([&] { view.setSelectionID(library.capture.id); }));
+        runs.push_back(measure([&] { view.setSelectionID(library.small); }));
     }
     report(state, runs, text.size());
 }
@@ -208,6 +209,7 @@ void window(benchmark::State& state, const QString& text)
         content.state().selectInList({library.small});
         settle();
         runs.push_back(measure([&] { content.state().selectInList({library.capture.id}); }));
+        runs.push_back(measure([&] { content.state().selectInList({library.small}); }));
     }
     report(state, runs, text.size());
 }

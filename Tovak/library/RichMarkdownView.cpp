@@ -55,8 +55,6 @@ void RichMarkdownView::setAttributedText(const AttributedText& text)
         return;
     shown_ = text;
     ++replacements_;
-    // The scroll bar first: the text is laid out once, at the width it leaves.
-    setScrolls(shown_.length() > scrollingLength);
     QTextDocument* next = newDocument();
     next->setDefaultFont(document()->defaultFont());
     next->setDefaultTextOption(document()->defaultTextOption());
@@ -64,6 +62,9 @@ void RichMarkdownView::setAttributedText(const AttributedText& text)
     setDocument(next);
     // Taking a long document apart takes a while: not while the selection waits for it.
     previous->deleteLater();
+    // The scroll bar as the text needs it, once the last text is gone (the width it leaves would
+    // have the last text laid out again), and before this one is laid out at that width.
+    setScrolls(shown_.length() > scrollingLength);
     {
         // Filled once the view has it, the text is laid out once, at the view's width (a document
         // the view takes is laid out where its cursor is before the view gives it a width), and
