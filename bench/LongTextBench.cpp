@@ -1,12 +1,11 @@
 // A capture or a pasted text that is one long paragraph or one unbroken run, in each view that lays
 // such a text out whole: the inspector's passage when the capture is selected (and when another is
 // selected after it), the composer opened on a prompt holding it (its preview), the trim sheet of
-// its source, the import sheet given it, and the task and a source's note with it pasted in. The figure is the longest the main thread
-// does not answer, from the action until the view has nothing left to do, with the time until
-// then and the machine's load beside it. The kinds: ordinary paragraphs (the control), varied
-// words, a JSON array on one line, hexadecimal digits, one short word repeated, one letter
-// repeated; of 1,000,000 characters (the letter also of 200,000) and of 5,000,000 (filter on "5M").
-// Needs an X server: without DISPLAY it runs itself under xvfb-run.
+// its source, the import sheet given it, and the task and a source's note with it pasted in. The figure is the longest
+// the main thread does not answer, from the action until the view has nothing left to do, with the time until then and
+// the machine's load beside it. The kinds: ordinary paragraphs (the control), varied words, a JSON array on one line,
+// hexadecimal digits, one short word repeated, one letter repeated; of 1,000,000 characters (the letter also of
+// 200,000) and of 5,000,000 (filter on "5M"). Needs an X server: without DISPLAY it runs itself under xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
 #include "Tovak/composer/ComposePreviewPane.h"
@@ -95,9 +94,7 @@ QString textOf(Kind kind, qsizetype length)
         while (text.size() < length)
             text.append(QStringLiteral("abcdefghij "));
         break;
-    case Kind::letter:
-        text.fill(u'Z', length);
-        break;
+    case Kind::letter: text.fill(u'Z', length); break;
     }
     text.truncate(length);
     return text;
@@ -232,40 +229,36 @@ void preview(benchmark::State& state, const QString& text)
     report(state, runs, text.size());
 }
 
-void trimSheet(benchmark::State& state, const QString& text)
+// A sheet made over a window and shown.
+void sheet(benchmark::State& state, const QString& text,
+           const std::function<std::unique_ptr<QDialog>(QWidget& parent)>& make)
 {
     QWidget parent;
     parent.resize(800, 600);
     parent.show();
     std::vector<Blocking> runs;
     for (auto _ : state) {
-        std::unique_ptr<EntryTrimSheet> sheet;
+        std::unique_ptr<QDialog> shown;
         runs.push_back(measure([&] {
-            sheet = std::make_unique<EntryTrimSheet>(ModelProfile::profile(QStringLiteral("gpt-4o")), text, &parent);
-            sheet->show();
+            shown = make(parent);
+            shown->show();
         }));
-        sheet.reset();
+        shown.reset();
         settle();
     }
     report(state, runs, text.size());
 }
 
+void trimSheet(benchmark::State& state, const QString& text)
+{
+    sheet(state, text, [&](QWidget& parent) {
+        return std::make_unique<EntryTrimSheet>(ModelProfile::profile(QStringLiteral("gpt-4o")), text, &parent);
+    });
+}
+
 void importSheet(benchmark::State& state, const QString& text)
 {
-    QWidget parent;
-    parent.resize(800, 600);
-    parent.show();
-    std::vector<Blocking> runs;
-    for (auto _ : state) {
-        std::unique_ptr<ImportSheet> sheet;
-        runs.push_back(measure([&] {
-            sheet = std::make_unique<ImportSheet>(text, &parent);
-            sheet->show();
-        }));
-        sheet.reset();
-        settle();
-    }
-    report(state, runs, text.size());
+    sheet(state, text, [&](QWidget& parent) { return std::make_unique<ImportSheet>(text, &parent); });
 }
 
 // The draft pane of an empty prompt, the text pasted into its task or into its one source's note.
@@ -308,9 +301,9 @@ void note(benchmark::State& state, const QString& text)
 void registerAll()
 {
     using View = void (*)(benchmark::State&, const QString&);
-    const std::pair<const char*, View> views[] = {{"Inspector", &inspector}, {"Window", &window}, {"Preview", &preview},
-                                                  {"TrimSheet", &trimSheet}, {"ImportSheet", &importSheet},
-                                                  {"Task", &task},           {"Note", &note}};
+    const std::pair<const char*, View> views[]
+        = {{"Inspector", &inspector},     {"Window", &window}, {"Preview", &preview}, {"TrimSheet", &trimSheet},
+           {"ImportSheet", &importSheet}, {"Task", &task},     {"Note", &note}};
     const Kind kinds[] = {Kind::paragraphs, Kind::words, Kind::json, Kind::hex, Kind::repeated, Kind::letter};
     for (const auto& [viewName, view] : views) {
         for (const Kind kind : kinds) {
@@ -319,11 +312,10 @@ void registerAll()
                 lengths.insert(lengths.begin(), 200'000);
             for (const qsizetype length : lengths) {
                 const std::string name = std::string(viewName) + "/" + nameOf(kind) + "/"
-                    + (length >= 1'000'000 ? std::to_string(length / 1'000'000) + "M" : std::to_string(length / 1000) + "k");
-                benchmark::RegisterBenchmark(name.c_str(),
-                                             [view, kind, length](benchmark::State& state) {
-                                                 view(state, textOf(kind, length));
-                                             })
+                    + (length >= 1'000'000 ? std::to_string(length / 1'000'000) + "M"
+                                           : std::to_string(length / 1000) + "k");
+                benchmark::RegisterBenchmark(
+                    name.c_str(), [view, kind, length](benchmark::State& state) { view(state, textOf(kind, length)); })
                     ->Unit(benchmark::kMillisecond)
                     ->Iterations(1);
             }

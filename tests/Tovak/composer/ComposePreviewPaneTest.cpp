@@ -20,7 +20,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace vellicord;
 using namespace std::chrono_literals;
 
@@ -112,7 +111,8 @@ TEST(ComposePreviewPane, OpeningAPromptNeverMarksItsPreviewEdited)
 
         QPlainTextEdit* editor = composer.pane().editor();
         editor->moveCursor(QTextCursor::End);
-        EXPECT_TRUE(editor->viewport()->rect().contains(editor->cursorRect().center())) << c.name << ": its end in sight";
+        EXPECT_TRUE(editor->viewport()->rect().contains(editor->cursorRect().center()))
+            << c.name << ": its end in sight";
         QTest::keyClicks(editor, QStringLiteral("!"));
         EXPECT_EQ(composer.draft().previewText, composer.pane().shownText()) << c.name;
         EXPECT_TRUE(composer.draft().previewText->endsWith(u'!')) << c.name;

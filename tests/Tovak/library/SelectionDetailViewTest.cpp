@@ -541,7 +541,8 @@ TEST(SelectionDetailView, LongPassageScrollsItself)
             EXPECT_EQ(passage.verticalScrollBar()->maximum(), 0) << c.name << ": none of it out of sight";
         }
         passage.moveCursor(QTextCursor::End);
-        EXPECT_TRUE(passage.viewport()->rect().contains(passage.cursorRect().center())) << c.name << ": its end in sight";
+        EXPECT_TRUE(passage.viewport()->rect().contains(passage.cursorRect().center()))
+            << c.name << ": its end in sight";
         if (!c.capture.markdown) {
             EXPECT_EQ(passage.toPlainText(), c.capture.text) << c.name;
             passage.selectAll();
