@@ -126,8 +126,6 @@ void RichMarkdownView::fitHeight()
 
 int RichMarkdownView::textHeight() const
 {
-    if (scrolls_)
-        return scrollingHeight_;
     // A plain-text view scrolls by lines, and takes its last line for out of sight unless a pixel
     // is left below it: without that pixel, a wheel turned over the passage would scroll the
     // passage by a line rather than the inspector.

@@ -86,7 +86,7 @@ TEST(ComposePreviewPane, OpeningAPromptNeverMarksItsPreviewEdited)
     const struct {
         const char* name;
         QString text;
-        bool long_ = false; // copied whole, as typed: the editor's copy writes no-break spaces as spaces
+        bool copiedAsTyped = false; // the editor's copy writes no-break spaces as spaces
     } cases[] = {
         {"line feeds after carriage returns", QStringLiteral("one\r\ntwo\rthree")},
         {"no-break spaces", QStringLiteral("10\u00a0km and 5\u202fkg")},
@@ -116,7 +116,7 @@ TEST(ComposePreviewPane, OpeningAPromptNeverMarksItsPreviewEdited)
         QTest::keyClicks(editor, QStringLiteral("!"));
         EXPECT_EQ(composer.draft().previewText, composer.pane().shownText()) << c.name;
         EXPECT_TRUE(composer.draft().previewText->endsWith(u'!')) << c.name;
-        if (c.long_) {
+        if (c.copiedAsTyped) {
             editor->selectAll();
             QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
             EXPECT_EQ(QGuiApplication::clipboard()->text(), composer.draft().previewText) << c.name << ": copied whole";
