@@ -113,6 +113,28 @@ private:
     std::vector<std::pair<AttributedText::Font, QFont>> faces_;
 };
 
+// A paragraph that reads right to left starts at the right edge, and so do its indents and tab
+// stops: a list item's later lines are indented from there, and its marker, drawn where the first
+// line's negative indent puts it, stays in sight with its text a tab stop beyond it. Qt keeps a
+// left margin on the left whatever the direction, and takes a tab stop's kind as seen on screen:
+// the text after a stop in such a paragraph begins at it on its right, a right tab. The first
+// line's indent Qt already takes from where the line starts.
+void startIndentsWhereParagraphsStart(QTextDocument& document)
+{
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QTextBlockFormat format = block.blockFormat();
+        QList<QTextOption::Tab> tabs = format.tabPositions();
+        if ((format.leftMargin() == 0 && tabs.isEmpty()) || block.textDirection() != Qt::RightToLeft)
+            continue;
+        format.setRightMargin(format.leftMargin());
+        format.setLeftMargin(0);
+        for (QTextOption::Tab& tab : tabs)
+            tab.type = QTextOption::RightTab;
+        format.setTabPositions(tabs);
+        QTextCursor(block).setBlockFormat(format);
+    }
+}
+
 } // namespace
 
 QFont font(const AttributedText::Font& description)
@@ -167,6 +189,7 @@ void fill(QTextDocument& document, const AttributedText& text, const QColor& lin
     // A text that ends with a line break ends with an empty paragraph of no style.
     if (!string.isEmpty() && string.back() == u'\n')
         cursor.insertBlock(QTextBlockFormat(), lineBreak);
+    startIndentsWhereParagraphsStart(document);
     cursor.endEditBlock();
 }
 

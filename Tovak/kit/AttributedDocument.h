@@ -19,9 +19,10 @@ namespace AttributedDocument {
 QFont font(const AttributedText::Font& font);
 
 // Replaces the document's content. Paragraph styles become block formats (indents, the first
-// line's indent, the space after, left tab stops at the same places on screen); fonts, links and strike-through become
-// character formats. Text in the label colour takes no colour of its own, so it follows the palette;
-// links are drawn underlined in the link colour given.
+// line's indent, the space after, tab stops at the same places on screen; a right-to-left
+// paragraph's from the right edge); fonts, links and strike-through become character formats.
+// Text in the label colour takes no colour of its own, so it follows the palette; links are drawn
+// underlined in the link colour given.
 void fill(QTextDocument& document, const AttributedText& text, const QColor& linkColor);
 
 // Gives every link of the document the colour, leaving everything else (and any selection) as it is.

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -124,12 +125,19 @@ void WrappingTextLayout::layoutBlock(const QTextBlock& block)
     QTextDocument* document = this->document();
     QTextLayout* layout = block.layout();
     const QTextBlockFormat format = block.blockFormat();
+    const qreal margin = document->documentMargin();
+    const qreal width = viewWidth();
+    // A paragraph that starts right to left reads from the right edge: aligned there, its first
+    // line indented there, as text is set by its natural direction. Without a width to align to,
+    // no line is aligned anywhere but the left.
+    const Qt::LayoutDirection direction = block.textDirection();
     QTextOption option = document->defaultTextOption();
+    option.setTextDirection(direction);
+    if (width > 0)
+        option.setAlignment(QStyle::visualAlignment(direction, option.alignment()));
     if (!format.tabPositions().isEmpty())
         option.setTabs(format.tabPositions());
     layout->setTextOption(option);
-    const qreal margin = document->documentMargin();
-    const qreal width = viewWidth();
     // Before the view has a width, no line wraps.
     const qreal available
         = (width > 0 ? width : qreal(INT_MAX)) - 2 * margin - format.leftMargin() - format.rightMargin();
@@ -150,7 +158,7 @@ void WrappingTextLayout::layoutBlock(const QTextBlock& block)
             const qreal indent = first ? format.textIndent() : 0;
             line.setLeadingIncluded(true);
             lines.fill(line, available - indent);
-            line.setPosition(QPointF(margin + format.leftMargin() + indent, y));
+            line.setPosition(QPointF(margin + format.leftMargin() + (direction == Qt::LeftToRight ? indent : 0), y));
             y += line.height();
             if (line.leading() < 0)
                 y += std::ceil(line.leading());

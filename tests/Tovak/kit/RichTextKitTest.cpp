@@ -50,6 +50,9 @@ struct Block {
     double leftMargin = 0;
     double textIndent = 0;
     QList<double> tabs;
+    // A right-to-left paragraph's indent, and its tab stops, from the right edge.
+    double rightMargin = 0;
+    QTextOption::TabType tabType = QTextOption::LeftTab;
 };
 
 // The display text of Markdown as the passage's document holds it: blocks with their indents and
@@ -77,6 +80,12 @@ TEST(AttributedDocument, DisplayTextBecomesBlocksAndFormats)
           {QStringLiteral("\u2022\ttwo"), 52, -28, at(28)}, // from where the line starts, 24 in
           {QStringLiteral("\u2022\tthree"), 28, -28, at(28)}},
          QStringLiteral("two"),
+         [](const QTextCharFormat& f) { return !f.font().bold(); }},
+        {"a right-to-left list",
+         QStringLiteral("- \u05e9\u05dc\u05d5\u05dd\n  - \u05e2\u05d5\u05dc\u05dd"),
+         {{QStringLiteral("\u2022\t\u05e9\u05dc\u05d5\u05dd"), 0, -28, at(28), 28, QTextOption::RightTab},
+          {QStringLiteral("\u2022\t\u05e2\u05d5\u05dc\u05dd"), 0, -28, at(28), 52, QTextOption::RightTab}},
+         QStringLiteral("\u05e2"),
          [](const QTextCharFormat& f) { return !f.font().bold(); }},
         {"inline code",
          QStringLiteral("run `make`"),
@@ -110,9 +119,14 @@ TEST(AttributedDocument, DisplayTextBecomesBlocksAndFormats)
         QList<Block> blocks;
         for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
             QList<double> tabs;
-            for (const QTextOption::Tab& tab : block.blockFormat().tabPositions())
+            QTextOption::TabType tabType = QTextOption::LeftTab;
+            for (const QTextOption::Tab& tab : block.blockFormat().tabPositions()) {
                 tabs.append(tab.position);
-            blocks.append({block.text(), block.blockFormat().leftMargin(), block.blockFormat().textIndent(), tabs});
+                tabType = tab.type;
+            }
+            const QTextBlockFormat format = block.blockFormat();
+            blocks.append(
+                {block.text(), format.leftMargin(), format.textIndent(), tabs, format.rightMargin(), tabType});
             EXPECT_EQ(block.blockFormat().bottomMargin(), 4) << qPrintable(block.text());
         }
         ASSERT_EQ(blocks.size(), c.blocks.size());
@@ -121,6 +135,8 @@ TEST(AttributedDocument, DisplayTextBecomesBlocksAndFormats)
             EXPECT_EQ(blocks[i].leftMargin, c.blocks[i].leftMargin) << qPrintable(blocks[i].text);
             EXPECT_EQ(blocks[i].textIndent, c.blocks[i].textIndent) << qPrintable(blocks[i].text);
             EXPECT_EQ(blocks[i].tabs, c.blocks[i].tabs) << qPrintable(blocks[i].text);
+            EXPECT_EQ(blocks[i].rightMargin, c.blocks[i].rightMargin) << qPrintable(blocks[i].text);
+            EXPECT_EQ(blocks[i].tabType, c.blocks[i].tabType) << qPrintable(blocks[i].text);
         }
         const int position = int(document.toPlainText().indexOf(c.probe));
         ASSERT_GE(position, 0);

@@ -1,11 +1,22 @@
 #include "Tovak/kit/WrappingTextLayout.h"
-#include "Tovak/kit/TextStyles.h"
 
+#include "Tovak/kit/DisplayTextMeasurer.h"
+#include "Tovak/kit/TextStyles.h"
+#include "Tovak/library/RichMarkdownView.h"
+#include "core/richtext/MarkdownDisplay.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextLayout>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
+#include <ostream>
 
 namespace {
 
@@ -59,10 +70,157 @@ TEST(WrappingTextLayout, BreaksLongParagraphsWhereQtBreaksThem)
         {"words joined by no-break spaces", QStringLiteral("abc\u00a0de\u00a0").repeated(750)},
         {"ideographs, a break between each", QStringLiteral("\u4e2d\u6587\u6587\u672c").repeated(1500)},
         {"hyphenated parts", QStringLiteral("well-known-long-part-").repeated(290)},
+        {"a word just as long as a word reaches, then a run", QString(64, u'w') + QLatin1Char(' ') + hex},
+        {"one ideograph before a run", QStringLiteral("\u4e2d") + hex},
     };
     for (const auto& c : cases) {
         for (const qreal width : {40.0, 300.0, 1400.0}) {
             EXPECT_EQ(lineStarts(c.text, width, true), lineStarts(c.text, width, false)) << c.name << " at " << width;
+        }
+    }
+}
+
+// A long paragraph is laid out once its view is shown, at the view's width, and again after the
+// user types in it: every character is on a line, the typed ones too.
+TEST(WrappingTextLayout, LaysALongParagraphOutWhenShownAndWhenTypedIn)
+{
+    const QString hex = QStringLiteral("0123456789abcdef").repeated(375);
+    for (const QString& text : {hex, QStringLiteral("the quick brown fox ").repeated(300)}) {
+        QPlainTextEdit editor;
+        WrappingTextLayout::install(editor);
+        editor.resize(300, 200);
+        editor.setPlainText(text);
+        editor.show();
+        QApplication::processEvents();
+        const auto laidOut = [&] {
+            const QTextLayout* layout = editor.document()->firstBlock().layout();
+            const int count = layout->lineCount();
+            return count < 2 ? -1 : layout->lineAt(count - 1).textStart() + layout->lineAt(count - 1).textLength();
+        };
+        EXPECT_EQ(laidOut(), text.size()) << "shown";
+        editor.moveCursor(QTextCursor::End);
+        QTest::keyClicks(&editor, QStringLiteral("xyz"));
+        editor.viewport()->repaint();
+        EXPECT_EQ(laidOut(), text.size() + 3) << "typed at the end";
+    }
+}
+
+// In an editor, a line typed right to left starts at the right edge: Home puts the caret there,
+// End at the line's other end, and Shift+Home selects the line back from there.
+TEST(WrappingTextLayout, EditsARightToLeftLineFromTheRight)
+{
+    QPlainTextEdit editor;
+    WrappingTextLayout::install(editor);
+    editor.resize(300, 200);
+    editor.show();
+    const QString typed = QStringLiteral("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd");
+    editor.insertPlainText(typed);
+    QTest::keyClick(&editor, Qt::Key_Home);
+    const int home = editor.cursorRect().x();
+    EXPECT_GE(home, editor.viewport()->width() - 8);
+    QTest::keyClick(&editor, Qt::Key_End);
+    const int end = editor.cursorRect().x();
+    EXPECT_LT(end, home - 40) << "left of where it starts";
+    QTest::keyClick(&editor, Qt::Key_Right);
+    EXPECT_EQ(editor.textCursor().position(), typed.size() - 1) << "to the right is back";
+    EXPECT_GT(editor.cursorRect().x(), end);
+    QTest::keyClick(&editor, Qt::Key_Home, Qt::ShiftModifier);
+    EXPECT_EQ(editor.textCursor().selectedText(), typed.left(typed.size() - 1));
+}
+
+// A line as the passage draws it: the text it holds, and where that text stands in the document.
+struct DrawnLine {
+    int start;
+    int length;
+    QRectF text;
+    bool operator==(const DrawnLine&) const = default;
+};
+
+void PrintTo(const DrawnLine& line, std::ostream* out)
+{
+    *out << "[" << line.start << "+" << line.length << " at " << line.text.x() << "," << line.text.y() << " width "
+         << line.text.width() << "]";
+}
+
+// The lines of every paragraph. Qt's document layout places each paragraph's layout itself; a
+// plain-text view stacks the paragraphs by their bounding rectangles, from the top margin.
+QList<DrawnLine> drawnLines(const QTextDocument& document)
+{
+    const bool stacked = qobject_cast<const QPlainTextDocumentLayout*>(document.documentLayout());
+    QList<DrawnLine> lines;
+    qreal top = document.documentMargin();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        const QPointF at = stacked ? QPointF(0, top) : layout->position();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            lines.append(
+                {block.position() + line.textStart(), line.textLength(), line.naturalTextRect().translated(at)});
+        }
+        top += document.documentLayout()->blockBoundingRect(block).height();
+    }
+    return lines;
+}
+
+// The captured passage lays the display text of rich captures out line for line where Qt's own
+// document layout lays it out: indents and the first line's indent, tab stops, the space between
+// paragraphs and none after the last, and a paragraph that starts right to left aligned to the
+// right with its indents there. Every line stays within the passage's width.
+TEST(WrappingTextLayout, LaysThePassageOutAsQtsDocumentLayoutDoes)
+{
+    const QString hebrew = QStringLiteral(
+        "\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd, \u05d6\u05d5\u05d4\u05d9 \u05e4\u05e1\u05e7\u05d4 "
+        "\u05d0\u05e8\u05d5\u05db\u05d4 \u05d1\u05e2\u05d1\u05e8\u05d9\u05ea \u05e9\u05e0\u05e9\u05d1\u05e8\u05ea "
+        "\u05dc\u05db\u05de\u05d4 \u05e9\u05d5\u05e8\u05d5\u05ea \u05d1\u05e8\u05d5\u05d7\u05d1 \u05e6\u05e8. ");
+    const QString arabic = QStringLiteral(
+        "\u0645\u0631\u062d\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645\u060c \u0647\u0630\u0647 "
+        "\u0641\u0642\u0631\u0629 \u0637\u0648\u064a\u0644\u0629 \u0628\u0627\u0644\u0644\u063a\u0629 "
+        "\u0627\u0644\u0639\u0631\u0628\u064a\u0629 \u062a\u0644\u062a\u0641 \u0639\u0644\u0649 "
+        "\u0623\u0633\u0637\u0631 \u0643\u062b\u064a\u0631\u0629. ");
+    const QString english
+        = QStringLiteral("A paragraph in English that wraps onto more than one line of the passage. ");
+    const struct {
+        const char* name;
+        QString markdown;
+    } cases[] = {
+        {"headings, paragraphs and a quote",
+         u"# Heading\n\n"_qs + english + u"\n\n> "_qs + english + english + u"\n\n## Second\n\n"_qs + english},
+        {"nested lists that wrap",
+         u"- "_qs + english + u"\n  - "_qs + english + u"\n    - deep\n- last\n\n1. one "_qs + english
+             + u"\n2. two"_qs},
+        {"code with tabs", QStringLiteral("```\nint main()\n{\n\treturn 0;\t// done\n\t\tx\ty\n}\n```\n\nafter")},
+        {"right-to-left paragraphs", hebrew + hebrew + u"\n\n"_qs + arabic + arabic + u"\n\n"_qs + english},
+        {"one short Hebrew line", hebrew.left(4)},
+        {"a right-to-left list", u"- "_qs + hebrew + u"\n  - "_qs + hebrew + u"\n- "_qs + hebrew.left(4)},
+        {"mixed directions",
+         u"Hello "_qs + hebrew + u"\n\n"_qs + hebrew.left(5) + english + u"\n\n> "_qs + hebrew + u"\n\n"_qs
+             + english.left(9) + u"`"_qs + hebrew.left(4) + u"`"_qs},
+        {"an Arabic paragraph longer than a short one", arabic.repeated(50)},
+    };
+    const DisplayTextMeasurer measurer;
+    for (const auto& c : cases) {
+        const std::optional<AttributedText> display = MarkdownDisplay::render(c.markdown, measurer);
+        ASSERT_TRUE(display) << c.name;
+        for (const int width : {120, 300, 700}) {
+            RichMarkdownView passage;
+            passage.resize(width, 400);
+            passage.show();
+            passage.setAttributedText(*display);
+            QApplication::processEvents();
+            const QTextDocument& shown = *passage.document();
+            const std::unique_ptr<QTextDocument> qts(shown.clone());
+            qts->setDocumentMargin(shown.documentMargin());
+            qts->setDefaultTextOption(shown.defaultTextOption());
+            qts->setTextWidth(passage.viewport()->width());
+            const QList<DrawnLine> lines = drawnLines(shown);
+            EXPECT_EQ(lines, drawnLines(*qts)) << c.name << " at " << width;
+            const auto* layout = static_cast<const WrappingTextLayout*>(shown.documentLayout());
+            EXPECT_EQ(layout->textHeight(), qts->size().height()) << c.name << " at " << width;
+            for (const DrawnLine& line : lines) {
+                EXPECT_GE(line.text.left(), 0) << c.name << " at " << width << ": " << line.start;
+                EXPECT_LE(line.text.right(), passage.viewport()->width())
+                    << c.name << " at " << width << ": " << line.start;
+            }
         }
     }
 }

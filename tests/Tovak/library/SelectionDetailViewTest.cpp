@@ -540,6 +540,12 @@ TEST(SelectionDetailView, LongPassageScrollsItself)
             EXPECT_EQ(passage.height(), passage.textHeight()) << c.name;
             EXPECT_EQ(passage.verticalScrollBar()->maximum(), 0) << c.name << ": none of it out of sight";
         }
+        // Read from its start: the keys select from there.
+        QTest::keyClick(&passage, Qt::Key_End, Qt::ShiftModifier);
+        QTest::keyClick(&passage, Qt::Key_C, Qt::ControlModifier);
+        const QString firstLine = QGuiApplication::clipboard()->text();
+        EXPECT_TRUE(!firstLine.isEmpty() && passage.toPlainText().startsWith(firstLine))
+            << c.name << ": from its start";
         passage.moveCursor(QTextCursor::End);
         EXPECT_TRUE(passage.viewport()->rect().contains(passage.cursorRect().center()))
             << c.name << ": its end in sight";
