@@ -5,7 +5,8 @@
 // the main thread does not answer, from the action until the view has nothing left to do, with the time until then and
 // the machine's load beside it. The kinds: ordinary paragraphs (the control), varied words, a JSON array on one line,
 // hexadecimal digits, one short word repeated, one letter repeated; of 1,000,000 characters (the letter also of
-// 200,000) and of 5,000,000 (filter on "5M"). Needs an X server: without DISPLAY it runs itself under xvfb-run.
+// 200,000) and of 5,000,000 (filter on "5M"); and Thai words without spaces, of 300,000 and 1,000,000. Needs an X
+// server: without DISPLAY it runs itself under xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
 #include "Tovak/composer/ComposePreviewPane.h"
@@ -37,7 +38,7 @@ namespace {
 
 using namespace vellicord;
 
-enum class Kind { paragraphs, words, json, hex, repeated, letter };
+enum class Kind { paragraphs, words, json, hex, repeated, letter, thai };
 
 const char* nameOf(Kind kind)
 {
@@ -48,6 +49,7 @@ const char* nameOf(Kind kind)
     case Kind::hex: return "hex";
     case Kind::repeated: return "repeated";
     case Kind::letter: return "letter";
+    case Kind::thai: return "thai";
     }
     return "";
 }
@@ -95,6 +97,22 @@ QString textOf(Kind kind, qsizetype length)
             text.append(QStringLiteral("abcdefghij "));
         break;
     case Kind::letter: text.fill(u'Z', length); break;
+    case Kind::thai: {
+        // Thai is written without spaces: where its lines may break, a dictionary finds.
+        const QString words[] = {u"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35"_qs,
+                                 u"\u0e20\u0e32\u0e29\u0e32"_qs,
+                                 u"\u0e44\u0e17\u0e22"_qs,
+                                 u"\u0e1b\u0e23\u0e30\u0e40\u0e17\u0e28"_qs,
+                                 u"\u0e01\u0e32\u0e23"_qs,
+                                 u"\u0e40\u0e02\u0e35\u0e22\u0e19"_qs,
+                                 u"\u0e02\u0e49\u0e2d\u0e04\u0e27\u0e32\u0e21"_qs,
+                                 u"\u0e27\u0e31\u0e19\u0e19\u0e35\u0e49"_qs,
+                                 u"\u0e2d\u0e32\u0e01\u0e32\u0e28"_qs,
+                                 u"\u0e14\u0e35\u0e21\u0e32\u0e01"_qs};
+        while (text.size() < length)
+            text.append(words[random.bounded(int(std::size(words)))]);
+        break;
+    }
     }
     text.truncate(length);
     return text;
@@ -304,12 +322,16 @@ void registerAll()
     const std::pair<const char*, View> views[]
         = {{"Inspector", &inspector},     {"Window", &window}, {"Preview", &preview}, {"TrimSheet", &trimSheet},
            {"ImportSheet", &importSheet}, {"Task", &task},     {"Note", &note}};
-    const Kind kinds[] = {Kind::paragraphs, Kind::words, Kind::json, Kind::hex, Kind::repeated, Kind::letter};
+    const Kind kinds[]
+        = {Kind::paragraphs, Kind::words, Kind::json, Kind::hex, Kind::repeated, Kind::letter, Kind::thai};
     for (const auto& [viewName, view] : views) {
         for (const Kind kind : kinds) {
             std::vector<qsizetype> lengths{1'000'000, 5'000'000};
             if (kind == Kind::letter)
                 lengths.insert(lengths.begin(), 200'000);
+            // A dictionary over a megabyte already takes seconds.
+            if (kind == Kind::thai)
+                lengths = {300'000, 1'000'000};
             for (const qsizetype length : lengths) {
                 const std::string name = std::string(viewName) + "/" + nameOf(kind) + "/"
                     + (length >= 1'000'000 ? std::to_string(length / 1'000'000) + "M"

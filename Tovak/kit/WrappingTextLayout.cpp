@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QStyle>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -21,6 +22,16 @@ constexpr qsizetype wordReach = 64;
 // A paragraph this short is laid out by Qt's own rule alone: even a run of its whole length costs
 // that rule no more than a few milliseconds.
 constexpr qsizetype shortParagraph = 4096;
+// Where a line may break depends on the characters around the place, seldom on more than a few:
+// this many on either side of what a line looks at are read with it.
+constexpr qsizetype breakContext = 32;
+
+// Where Thai may break, a dictionary finds, which takes a good part of the time Qt spends laying a
+// paragraph of Thai out; asked here as well, it would take that time again.
+bool isThai(QChar c)
+{
+    return c.unicode() >= 0x0e00 && c.unicode() <= 0x0e7f;
+}
 
 } // namespace
 
@@ -30,11 +41,10 @@ WrappingTextLayout::Lines::Lines(QTextLayout& layout, const QString& text)
     , own_(layout.textOption())
     , anywhere_(own_)
     , using_(&own_)
+    // Qt's other modes cost a line no more than the text it holds.
+    , byRuns_(own_.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere && text_.size() > shortParagraph)
 {
     anywhere_.setWrapMode(QTextOption::WrapAnywhere);
-    // Qt's other modes cost a line no more than the text it holds.
-    if (own_.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere && text_.size() > shortParagraph)
-        breaks_.emplace(QTextBoundaryFinder::Line, text_);
 }
 
 WrappingTextLayout::Lines::~Lines()
@@ -50,14 +60,25 @@ void WrappingTextLayout::Lines::use(const QTextOption& option)
     using_ = &option;
 }
 
+// Only the text the line looks at is read, with a little around it, so that the whole paragraph is
+// read about once however it wraps. Near Thai, the line is left to Qt's own rule, which is quick
+// where a dictionary finds words.
 bool WrappingTextLayout::Lines::breaksWithin(qsizetype from, qsizetype to)
 {
     to = std::min(to, text_.size());
+    if (from >= to)
+        return false;
+    if (to == text_.size())
+        return true;
+    const qsizetype first = std::max<qsizetype>(0, from - breakContext);
+    const QStringView read = QStringView(text_).sliced(first, std::min(text_.size(), to + breakContext) - first);
+    if (std::any_of(read.begin(), read.end(), isThai))
+        return true;
+    finderBuffer_.resize(std::size_t(read.size()) + 1);
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, read, finderBuffer_.data(), qsizetype(finderBuffer_.size()));
     for (qsizetype at = from + 1; at <= to; ++at) {
-        if (at == text_.size())
-            return true;
-        breaks_->setPosition(at);
-        if (breaks_->isAtBoundary())
+        breaks.setPosition(at - first);
+        if (breaks.isAtBoundary())
             return true;
     }
     return false;
@@ -71,7 +92,7 @@ bool WrappingTextLayout::Lines::breaksWithin(qsizetype from, qsizetype to)
 // the line before it.
 void WrappingTextLayout::Lines::fill(QTextLine& line, qreal width)
 {
-    if (!breaks_) {
+    if (!byRuns_) {
         line.setLineWidth(width);
         return;
     }

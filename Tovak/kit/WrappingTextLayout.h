@@ -2,10 +2,9 @@
 
 #include <QPlainTextDocumentLayout>
 #include <QPointer>
-#include <QTextBoundaryFinder>
 #include <QTextOption>
 
-#include <optional>
+#include <vector>
 
 class QPlainTextEdit;
 class QTextLayout;
@@ -49,7 +48,8 @@ public:
 
     private:
         // Whether a line may break at a position of (from, to] (after the spaces that end a word,
-        // never at a no-break space), or the text ends there.
+        // never at a no-break space), or the text ends there; true too where only Qt's own rule
+        // can tell.
         bool breaksWithin(qsizetype from, qsizetype to);
         void use(const QTextOption& option);
 
@@ -58,7 +58,9 @@ public:
         QTextOption own_;
         QTextOption anywhere_;
         const QTextOption* using_;
-        std::optional<QTextBoundaryFinder> breaks_;
+        // Whether lines are laid out by words where they can be, and by runs where they cannot.
+        bool byRuns_;
+        std::vector<unsigned char> finderBuffer_;
     };
 
 protected:

@@ -72,6 +72,9 @@ TEST(WrappingTextLayout, BreaksLongParagraphsWhereQtBreaksThem)
         {"hyphenated parts", QStringLiteral("well-known-long-part-").repeated(290)},
         {"a word just as long as a word reaches, then a run", QString(64, u'w') + QLatin1Char(' ') + hex},
         {"one ideograph before a run", QStringLiteral("\u4e2d") + hex},
+        {"Thai words without spaces, then a run",
+         QStringLiteral("\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35\u0e20\u0e32\u0e29\u0e32\u0e44\u0e17\u0e22").repeated(300)
+             + hex},
     };
     for (const auto& c : cases) {
         for (const qreal width : {40.0, 300.0, 1400.0}) {
