@@ -8,6 +8,7 @@
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/Divider.h"
 #include "Tovak/kit/FirstFitLayout.h"
+#include "Tovak/kit/MenuItemText.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextBinding.h"
@@ -638,10 +639,8 @@ QMenu* ComposeDraftPane::makeTemplateMenu()
 {
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    // A menu reads "&" as the mark of a mnemonic; a template's name is shown as it is.
     const auto addTemplate = [&](const PromptTemplate& t) {
-        QAction* item = menu->addAction(QString(t.name).replace(u'&', QStringLiteral("&&")), this,
-                                        [this, t] { session_.applyTemplate(t); });
+        QAction* item = menu->addAction(MenuItemText::of(t.name), this, [this, t] { session_.applyTemplate(t); });
         item->setData(t.id);
     };
     for (const PromptTemplate& t : PromptTemplates::builtins())

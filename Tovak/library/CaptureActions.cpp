@@ -1,6 +1,6 @@
 #include "Tovak/library/CaptureActions.h"
 
-#include "Tovak/kit/BoundedText.h"
+#include "Tovak/kit/MenuItemText.h"
 #include "core/capture/Clipboard.h"
 #include "core/composition/SelectionsMarkdown.h"
 #include "core/foundation/Text.h"
@@ -8,7 +8,6 @@
 #include "core/library/Store.h"
 #include "platform/Desktop.h"
 
-#include <QApplication>
 #include <QMenu>
 
 namespace vellicord::CaptureActions {
@@ -32,13 +31,6 @@ bool copyAllFromSource(const Store& store, const Selection& selection, Pasteboar
         SelectionsMarkdown::fromSource(sameSource(store, selection), SourceIdentity::from(selection)), pasteboard);
 }
 
-QString menuText(const QString& text)
-{
-    QString shown
-        = BoundedText::elided(text, QApplication::font("QMenu"), BoundedText::popupLineWidth, Qt::ElideMiddle);
-    return shown.replace(u'&', QStringLiteral("&&"));
-}
-
 void addGroupItems(QMenu& menu, Store& store, const Selection& selection)
 {
     if (store.groups().isEmpty()) {
@@ -47,7 +39,7 @@ void addGroupItems(QMenu& menu, Store& store, const Selection& selection)
     }
     const QUuid id = selection.id;
     for (const SelectionGroup& group : store.groups()) {
-        QAction* item = menu.addAction(menuText(group.name));
+        QAction* item = menu.addAction(MenuItemText::of(group.name));
         item->setCheckable(true);
         item->setChecked(selection.groupIDs.contains(group.id));
         // A library that cannot be changed shows where the capture belongs, and takes no change.

@@ -22,10 +22,6 @@ QList<Selection> sameSource(const Store& store, const Selection& selection);
 // Copies them as one Markdown document under the source's heading; true when the clipboard took it.
 bool copyAllFromSource(const Store& store, const Selection& selection, Pasteboard& pasteboard);
 
-// Menus read "&" as the mark of a shortcut letter: a name or an address shown in one is escaped so
-// that it reads as typed, and elided in the middle to a line a menu can show.
-QString menuText(const QString& text);
-
 // The group items: "No groups yet" when there are none, else one item per group in the library's
 // order, checked when the capture is in it, that adds the capture to it (never takes it out);
 // disabled while the library cannot be changed.

@@ -4,6 +4,7 @@
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/EditTarget.h"
 #include "Tovak/kit/GripDrag.h"
+#include "Tovak/kit/MenuItemText.h"
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/CaptureActions.h"
 #include "Tovak/library/ContentViewState.h"
@@ -244,7 +245,7 @@ QMenu* LibrarySelectionList::contextMenu(int row, QWidget* parent)
     menu->addSeparator();
     const std::optional<QString> detail = selection.sourceDetail();
     const QString source = detail ? u'"' + *detail + u'"' : selection.appName;
-    item(QStringLiteral("Copy All from ") + CaptureActions::menuText(source), [&store, &model, &pasteboard, selection] {
+    item(QStringLiteral("Copy All from ") + MenuItemText::of(source), [&store, &model, &pasteboard, selection] {
         if (CaptureActions::copyAllFromSource(store, selection, pasteboard))
             model.flashCopied(selection.id);
     });

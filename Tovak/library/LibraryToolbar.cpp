@@ -1,6 +1,7 @@
 #include "Tovak/library/LibraryToolbar.h"
 
 #include "Tovak/kit/ChoiceMenuStyle.h"
+#include "Tovak/kit/MenuItemText.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/Theme.h"
 #include "Tovak/library/ContentViewState.h"
@@ -36,13 +37,6 @@ QString sortSymbol(SortMode mode)
 QString toolTipOf(const QString& help)
 {
     return Qt::mightBeRichText(help) ? Qt::convertFromPlainText(help, Qt::WhiteSpaceNoWrap) : help;
-}
-
-// A menu entry's title marks its shortcut letter with "&" and its shortcut text after a tab; a
-// name shows as typed.
-QString menuTitleOf(QString name)
-{
-    return name.replace(u'&', QStringLiteral("&&")).replace(u'\t', u' ');
 }
 
 } // namespace
@@ -226,7 +220,7 @@ void LibraryToolbar::fillGroupMenu()
         groupMenu_->addAction(QStringLiteral("No groups yet"))->setEnabled(false);
     for (const SelectionGroup& group : groups) {
         const QUuid id = group.id;
-        connect(groupMenu_->addAction(menuTitleOf(group.name)), &QAction::triggered, this,
+        connect(groupMenu_->addAction(MenuItemText::of(group.name)), &QAction::triggered, this,
                 [this, id] { actions_.addSelectedToGroup(id); });
     }
     groupMenu_->addSeparator();

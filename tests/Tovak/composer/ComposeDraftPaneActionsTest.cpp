@@ -266,10 +266,10 @@ TEST(ComposeDraftPaneActions, TemplateMenuIsReadAtEachOpeningAppliesAndSavesOnce
     }
 
     // Saved again under a name of the same id, by another composer: replaced, moved to the end,
-    // and in the menu at its next opening.
+    // and in the menu at its next opening, its tab a space.
     ContextDraft other = pane.draft();
     other.task = QStringLiteral("Newer task");
-    PromptTemplates::saveCustom(PromptTemplates::fromDraft(QStringLiteral("weekly report"), other), pane.defaults);
+    PromptTemplates::saveCustom(PromptTemplates::fromDraft(QStringLiteral("weekly\treport"), other), pane.defaults);
     EXPECT_EQ(menuText(pane.view->makeTemplateMenu()), builtins + "|-|!!!|!!!|weekly report|-|" + save);
     trigger(pane.view->makeTemplateMenu(), QStringLiteral("weekly report"));
     EXPECT_EQ(pane.draft().task, QStringLiteral("Newer task"));

@@ -401,6 +401,11 @@ TEST(ContentView, AVeryLongAddressKeepsTooltipAndMenuOnScreen)
     EXPECT_LT(QFontMetrics(QToolTip::font()).horizontalAdvance(QToolTip::text()), screen * 3 / 4);
     std::unique_ptr<QMenu> menu(content->list()->contextMenu(0));
     EXPECT_LT(menu->sizeHint().width(), screen * 3 / 4);
+    const QList<QAction*> items = menu->actions();
+    EXPECT_TRUE(std::any_of(items.cbegin(), items.cend(), [](QAction* item) {
+        return item->text().startsWith(u"Copy All from \"https://example.com/aaa")
+            && item->text().endsWith(u"aa/end\"");
+    })) << "the start and the end of the address show";
 }
 
 // The orders by name ignore case whatever the locale, a machine set to no language included: the

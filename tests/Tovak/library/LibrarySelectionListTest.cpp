@@ -280,7 +280,7 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
         std::optional<QString> url;
         std::optional<QString> file;
         QString app;
-        bool grouped; // the library has groups "R&D" and "Later", the capture is in "R&D"
+        bool grouped; // the library has groups "R&D" and "Read\tlater", the capture is in "R&D"
         QStringList middle; // between the head and the groups
         QString groups;
         QStringList opened;
@@ -321,7 +321,7 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
          QStringLiteral("Notes & Co"),
          true,
          {"-", "Copy All from Notes && Co", "-"},
-         QStringLiteral("Add to Group… [R&&D, Later, -, New Group…]"),
+         QStringLiteral("Add to Group… [R&&D, Read later, -, New Group…]"),
          {},
          {}},
     };
@@ -332,7 +332,7 @@ TEST(LibrarySelectionList, RowMenuPerKindOfCapture)
         QList<QUuid> groups;
         if (c.grouped) {
             groups.append(store.addGroup(QStringLiteral("R&D"), QStringLiteral("#FF0000"))->id);
-            store.addGroup(QStringLiteral("Later"), QStringLiteral("#00FF00"));
+            store.addGroup(QStringLiteral("Read\tlater"), QStringLiteral("#00FF00"));
         }
         const Selection capture(QUuid::createUuid(), QStringLiteral("plain"), QStringLiteral("**rich**"), c.app,
                                 std::nullopt, c.url, std::nullopt, c.file, groups, list.time.now());

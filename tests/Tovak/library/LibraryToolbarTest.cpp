@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTextDocument>
 #include <QToolButton>
 
@@ -148,7 +149,8 @@ TEST(LibraryToolbar, ItemsInEachState)
 }
 
 // Group names show as typed: in a tooltip (not read as markup) and in the "Add to Group" menu (no
-// shortcut letter taken from "&"), whose entries fill the group or ask for a new one.
+// shortcut letter taken from "&", no shortcut column from a tab, one line, well within the screen),
+// whose entries fill the group or ask for a new one.
 TEST(LibraryToolbar, NamesShowAsTyped)
 {
     const QString name = QStringLiteral("Work & <i>notes</i>");
@@ -168,6 +170,12 @@ TEST(LibraryToolbar, NamesShowAsTyped)
         {"two groups",
          {name, QStringLiteral("Later")},
          {QStringLiteral("Work && <i>notes</i>"), QStringLiteral("Later"), QString(), QStringLiteral("New Group…")}},
+        {"a tab, line and paragraph breaks",
+         {QStringLiteral("Later"), QStringLiteral("Read\tthis\nweek\u2028and\u2029next")},
+         {QStringLiteral("Later"), QStringLiteral("Read this week and next"), QString(), QStringLiteral("New Group…")}},
+        {"a name of 5,000 characters",
+         {QStringLiteral("Later"), u"From here "_qs + QString(4980, u'a') + u" to there"_qs},
+         {QStringLiteral("Later"), QStringLiteral("From here … to there"), QString(), QStringLiteral("New Group…")}},
     };
     for (const Case& c : cases) {
         Window g;
@@ -178,9 +186,12 @@ TEST(LibraryToolbar, NamesShowAsTyped)
         QMenu* menu = g.toolbar().groupMenu();
         Q_EMIT menu->aboutToShow();
         QStringList entries;
+        // A name's run of "a" cut short in the middle reads "…".
         for (QAction* action : menu->actions())
-            entries.append(action->text() + (action->isEnabled() || action->isSeparator() ? "" : "!"));
+            entries.append(action->text().replace(QRegularExpression(u"a+…a+"_qs), u"…"_qs)
+                           + (action->isEnabled() || action->isSeparator() ? "" : "!"));
         EXPECT_EQ(entries, c.entries) << c.name;
+        EXPECT_LT(menu->sizeHint().width(), 500) << c.name;
         if (!c.groups.isEmpty()) {
             menu->actions().at(1)->trigger();
             EXPECT_EQ(g.store->selections(g.store->groups().last().id).size(), 1) << c.name;
