@@ -1,5 +1,6 @@
 #include "Tovak/library/LibraryToolbar.h"
 
+#include "Tovak/kit/BoundedText.h"
 #include "Tovak/kit/ChoiceMenuStyle.h"
 #include "Tovak/kit/MenuItemText.h"
 #include "Tovak/kit/Symbols.h"
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
 
 namespace vellicord {
 
@@ -173,7 +175,10 @@ void LibraryToolbar::refresh()
     const qsizetype n = composing ? 0 : state_.selectedIDs().size();
     const bool changes = services_.store.canModifyLibrary();
     const QString count = QString::number(n);
-    const QString name = group ? group->name : QString();
+    // A name of thousands of characters would make a tooltip wider than the screen.
+    const QString name = group
+        ? BoundedText::elided(group->name, QToolTip::font(), BoundedText::popupLineWidth, Qt::ElideMiddle)
+        : QString();
 
     struct Shown {
         Item item;

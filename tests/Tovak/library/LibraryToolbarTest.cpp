@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -202,6 +203,12 @@ TEST(LibraryToolbar, NamesShowAsTyped)
         }
         menu->actions().last()->trigger();
         EXPECT_EQ(g.state().groupPendingSelectionIDs(), QSet<QUuid>{g.first}) << c.name << ": New Group… for it";
+        if (!c.groups.isEmpty()) {
+            g.state().setSidebarSelection(SidebarItem::group(g.store->groups().last().id));
+            const QString help = g.toolbar().button(Item::selectAll)->toolTip();
+            EXPECT_TRUE(help.startsWith(u"Select every "_qs) && help.endsWith(u" row"_qs)) << c.name;
+            EXPECT_LT(QFontMetrics(QToolTip::font()).horizontalAdvance(help), 700) << c.name;
+        }
     }
 }
 
