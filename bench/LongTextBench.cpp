@@ -3,9 +3,12 @@
 // selected after it), the composer opened on a prompt holding it (its preview), the trim sheet of
 // its source, the import sheet given it, and the task and a source's note with it pasted in. The figure is the longest
 // the main thread does not answer, from the action until the view has nothing left to do, with the time until then and
-// the machine's load beside it. The kinds: ordinary paragraphs (the control), varied words, a JSON array on one line,
-// hexadecimal digits, one short word repeated, one letter repeated; of 1,000,000 characters (the letter also of
-// 200,000) and of 5,000,000 (filter on "5M"); and Thai words without spaces, of 300,000 and 1,000,000. Needs an X
+// the machine's load beside it. With the caret left in a source's note holding the text (NoteCaret), or inside the
+// preview's paragraph of it (PreviewCaret): the share of a processor the main thread takes over 5 seconds in which
+// nothing else happens; NoteTyped: a character typed at the note's end and taken away again. The kinds: ordinary
+// paragraphs (the control), varied words, a JSON array on one line, hexadecimal digits, one short word repeated, one
+// letter repeated; of 1,000,000 characters (the letter also of 200,000) and of 5,000,000 (filter on "5M"); and Thai
+// words without spaces, of 300,000 and 1,000,000. Needs an X
 // server: without DISPLAY it runs itself under xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
@@ -25,14 +28,19 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
 #include <functional>
 #include <memory>
+
+#include <time.h>
 
 namespace {
 
@@ -316,12 +324,117 @@ void note(benchmark::State& state, const QString& text)
     pasted(state, text, true);
 }
 
+double threadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// The composer over a prompt whose one source has the text as its note, or the text as its source,
+// the caret put in the note field or inside the preview's text. Waits for the window to be active,
+// so that the caret blinks as it does for the user.
+struct CaretIn {
+    Library library;
+    std::unique_ptr<ComposeView> view;
+    QWidget* field = nullptr;
+
+    CaretIn(const QString& text, bool inNote)
+        : library(inNote ? QStringLiteral("A short source.") : text)
+    {
+        if (inNote) {
+            ContextDraft draft = *library.store->findDraft(library.draftID);
+            draft.entries[0].note = text;
+            library.store->updateDraft(draft);
+        }
+        view = std::make_unique<ComposeView>(library.services(), library.draftID);
+        view->resize(1100, 760);
+        view->show();
+        view->activateWindow();
+        QElapsedTimer waited;
+        waited.start();
+        while (!view->isActiveWindow() && waited.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (inNote) {
+            QLineEdit* note = view->findChild<ComposeEntryRow*>()->noteField();
+            note->setFocus();
+            note->end(false);
+            field = note;
+        } else {
+            QPlainTextEdit* editor = view->previewPane()->editor();
+            editor->setFocus();
+            QTextCursor cursor(editor->document());
+            cursor.setPosition(editor->document()->characterCount() / 2);
+            editor->setTextCursor(cursor);
+            field = editor;
+        }
+        settle();
+    }
+};
+
+// The main thread's share of a processor over 5 seconds in which nothing happens but the caret.
+void caret(benchmark::State& state, const QString& text, bool inNote)
+{
+    CaretIn composer(text, inNote);
+    for (auto _ : state) {
+        const double processor = threadSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        QEventLoop idle;
+        QTimer::singleShot(5000, &idle, &QEventLoop::quit);
+        idle.exec();
+        state.counters["main_thread_percent"]
+            = 100 * (threadSeconds() - processor) / (double(wall.nsecsElapsed()) / 1e9);
+    }
+    state.counters["focused"] = QApplication::focusWidget() == composer.field ? 1 : 0;
+    state.counters["chars"] = double(text.size());
+    bench::reportLoad(state);
+}
+
+void noteCaret(benchmark::State& state, const QString& text)
+{
+    caret(state, text, true);
+}
+
+void previewCaret(benchmark::State& state, const QString& text)
+{
+    caret(state, text, false);
+}
+
+// A character typed at the end of the note, and one taken away again.
+void noteTyped(benchmark::State& state, const QString& text)
+{
+    CaretIn composer(text, true);
+    std::vector<Blocking> runs;
+    for (auto _ : state) {
+        for (const auto& [key, typed] :
+             {std::pair{Qt::Key_X, QStringLiteral("x")}, std::pair{Qt::Key_Backspace, QString()}}) {
+            runs.push_back(measure([&] {
+                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, typed);
+                QApplication::sendEvent(composer.field, &press);
+                QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, typed);
+                QApplication::sendEvent(composer.field, &release);
+            }));
+        }
+    }
+    state.counters["stored_chars"]
+        = double(composer.library.store->findDraft(composer.library.draftID)->entries[0].note->size());
+    report(state, runs, text.size());
+}
+
 void registerAll()
 {
     using View = void (*)(benchmark::State&, const QString&);
-    const std::pair<const char*, View> views[]
-        = {{"Inspector", &inspector},     {"Window", &window}, {"Preview", &preview}, {"TrimSheet", &trimSheet},
-           {"ImportSheet", &importSheet}, {"Task", &task},     {"Note", &note}};
+    const std::pair<const char*, View> views[] = {{"Inspector", &inspector},
+                                                  {"Window", &window},
+                                                  {"Preview", &preview},
+                                                  {"TrimSheet", &trimSheet},
+                                                  {"ImportSheet", &importSheet},
+                                                  {"Task", &task},
+                                                  {"Note", &note},
+                                                  {"NoteCaret", &noteCaret},
+                                                  {"NoteTyped", &noteTyped},
+                                                  {"PreviewCaret", &previewCaret}};
     const Kind kinds[]
         = {Kind::paragraphs, Kind::words, Kind::json, Kind::hex, Kind::repeated, Kind::letter, Kind::thai};
     for (const auto& [viewName, view] : views) {

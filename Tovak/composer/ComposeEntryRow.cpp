@@ -1,6 +1,7 @@
 #include "Tovak/composer/ComposeEntryRow.h"
 
 #include "Tovak/composer/DraftSession.h"
+#include "Tovak/kit/SteadyCaret.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextBinding.h"
 #include "Tovak/kit/TextStyles.h"
@@ -334,6 +335,7 @@ void ComposeEntryRow::showNote()
         noteField_->setAccessibleName(QStringLiteral("Note included in the prompt"));
         noteField_->setFont(TextStyles::caption());
         noteField_->installEventFilter(this);
+        new SteadyCaret(*noteField_);
         // Typing goes to the library at once; a blank note is stored as none and read back as "".
         noteBinding_ = new TextBinding(
             *noteField_, [this](const QString& text) { session_.setNote(entryID_, text); },

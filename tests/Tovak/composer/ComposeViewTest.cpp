@@ -2,12 +2,14 @@
 
 #include "QtPrinters.h"
 #include "Tovak/composer/ComposeDraftPane.h"
+#include "Tovak/composer/ComposeEntryRow.h"
 #include "Tovak/composer/ComposePreviewPane.h"
 #include "Tovak/composer/TokenBudgetMeter.h"
 #include "Tovak/kit/OffscreenRenderer.h"
 #include "Tovak/kit/Theme.h"
 #include "support/ViewFakes.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,6 +130,51 @@ TEST(ComposeView, NeitherPaneCanBeDraggedShut)
         EXPECT_EQ(split.sizes()[c.draftWidth ? 0 : 1], c.draftWidth ? c.draftWidth : c.previewWidth)
             << c.name << ": dragged as far as it goes";
     }
+}
+
+// A note or a paragraph too long to draw again at each blink keeps the caret lit while the caret is
+// in it; anywhere else the caret blinks at the desktop's pace. A megabyte pasted into the note is
+// held, stored and copied whole.
+TEST(ComposeView, CaretStaysLitInANoteOrParagraphTooLongToDrawAtEachBlink)
+{
+    const QString dump = QStringLiteral("3f9a0c7e ").repeated(111'112);
+    Library library(true, [](ContextDraft& d) { d.entries[1].note = QStringLiteral("see §2"); });
+    ComposeView view(library.services(), library.draftID);
+    view.show();
+    QApplication::setActiveWindow(&view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    const int pace = QApplication::cursorFlashTime() + 100; // whatever the desktop's is
+    QApplication::setCursorFlashTime(pace);
+    QLineEdit* note = view.draftPane()->row(library.store->findDraft(library.draftID)->entries[1].id)->noteField();
+    const auto keys = [&](QWidget* field, const QString& clipboard, Qt::Key key) {
+        field->setFocus();
+        QGuiApplication::clipboard()->setText(clipboard);
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(field, key, Qt::ControlModifier);
+    };
+    QPlainTextEdit* preview = view.previewPane()->editor();
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"a megabyte pasted into the note: steady", [&] { keys(note, dump, Qt::Key_V); }},
+        {"the task takes the focus", [&] { view.draftPane()->taskField()->setFocus(); }},
+        {"back in the note: steady", [&] { note->setFocus(); }},
+        {"inside the preview's paragraph of it: steady",
+         [&] {
+             preview->setFocus();
+             preview->setTextCursor(preview->document()->find(QStringLiteral("3f9a0c7e 3f9a0c7e")));
+         }},
+        {"to the preview's first paragraph", [&] { QTest::keyClick(preview, Qt::Key_Home, Qt::ControlModifier); }},
+        {"the note cut to one letter", [&] { keys(note, QStringLiteral("x"), Qt::Key_V); }},
+        {"a megabyte pasted again: steady", [&] { keys(note, dump, Qt::Key_V); }},
+    };
+    for (const auto& [name, act] : steps) {
+        act();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QApplication::cursorFlashTime(), std::string_view(name).ends_with("steady") ? 0 : pace) << name;
+    }
+    keys(note, QString(), Qt::Key_C);
+    EXPECT_EQ(note->text(), dump);
+    EXPECT_EQ(library.store->findDraft(library.draftID)->entries[1].note, dump);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), dump);
 }
 
 // The composer wide and compact, generated and edited, over budget with its remedies; for whoever
