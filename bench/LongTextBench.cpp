@@ -8,8 +8,7 @@
 // nothing else happens; NoteTyped: a character typed at the note's end and taken away again. The kinds: ordinary
 // paragraphs (the control), varied words, a JSON array on one line, hexadecimal digits, one short word repeated, one
 // letter repeated; of 1,000,000 characters (the letter also of 200,000) and of 5,000,000 (filter on "5M"); and Thai
-// words without spaces, of 300,000 and 1,000,000. Needs an X
-// server: without DISPLAY it runs itself under xvfb-run.
+// words without spaces, of 300,000 and 1,000,000. Needs an X server: without DISPLAY it runs itself under xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
 #include "Tovak/composer/ComposePreviewPane.h"

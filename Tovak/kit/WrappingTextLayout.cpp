@@ -4,7 +4,6 @@
 #include <QPlainTextEdit>
 #include <QStyle>
 #include <QTextBlock>
-#include <QTextBoundaryFinder>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -25,6 +24,8 @@ constexpr qsizetype shortParagraph = 4096;
 // Where a line may break depends on the characters around the place, seldom on more than a few:
 // this many on either side of what a line looks at are read with it.
 constexpr qsizetype breakContext = 32;
+// How far ahead of a line its paragraph's breaks are found at once, for the lines after it.
+constexpr qsizetype readAhead = 8192;
 
 // Where Thai may break, a dictionary finds, which takes a good part of the time Qt spends laying a
 // paragraph of Thai out; asked here as well, it would take that time again.
@@ -60,9 +61,9 @@ void WrappingTextLayout::Lines::use(const QTextOption& option)
     using_ = &option;
 }
 
-// Only the text the line looks at is read, with a little around it, so that the whole paragraph is
-// read about once however it wraps. Near Thai, the line is left to Qt's own rule, which is quick
-// where a dictionary finds words.
+// Only the text the lines look at is read, with a little around it, a stretch at a time, so that
+// the paragraph is read about once however it wraps. Near Thai, the line is left to Qt's own rule,
+// which is quick where a dictionary finds words.
 bool WrappingTextLayout::Lines::breaksWithin(qsizetype from, qsizetype to)
 {
     to = std::min(to, text_.size());
@@ -71,17 +72,31 @@ bool WrappingTextLayout::Lines::breaksWithin(qsizetype from, qsizetype to)
     if (to == text_.size())
         return true;
     const qsizetype first = std::max<qsizetype>(0, from - breakContext);
-    const QStringView read = QStringView(text_).sliced(first, std::min(text_.size(), to + breakContext) - first);
-    if (std::any_of(read.begin(), read.end(), isThai))
+    const qsizetype last = std::min(text_.size(), to + breakContext);
+    if ((!breaks_ || first < readFrom_ || last > readTo_) && !read(first, last))
         return true;
-    finderBuffer_.resize(std::size_t(read.size()) + 1);
-    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, read, finderBuffer_.data(), qsizetype(finderBuffer_.size()));
     for (qsizetype at = from + 1; at <= to; ++at) {
-        breaks.setPosition(at - first);
-        if (breaks.isAtBoundary())
+        breaks_->setPosition(at - readFrom_);
+        if (breaks_->isAtBoundary())
             return true;
     }
     return false;
+}
+
+bool WrappingTextLayout::Lines::read(qsizetype first, qsizetype last)
+{
+    const QStringView ahead
+        = QStringView(text_).sliced(first, std::min(text_.size(), std::max(last, first + readAhead)) - first);
+    const qsizetype beforeThai = std::find_if(ahead.begin(), ahead.end(), isThai) - ahead.begin();
+    if (first + beforeThai < last)
+        return false;
+    breaks_.reset();
+    finderBuffer_.resize(std::size_t(beforeThai) + 1);
+    breaks_.emplace(QTextBoundaryFinder::Line, ahead.first(beforeThai), finderBuffer_.data(),
+                    qsizetype(finderBuffer_.size()));
+    readFrom_ = first;
+    readTo_ = first + beforeThai;
+    return true;
 }
 
 // Qt's rule takes the words that fit, and when the first word alone is too wide for the line,

@@ -2,8 +2,10 @@
 
 #include <QPlainTextDocumentLayout>
 #include <QPointer>
+#include <QTextBoundaryFinder>
 #include <QTextOption>
 
+#include <optional>
 #include <vector>
 
 class QPlainTextEdit;
@@ -51,6 +53,9 @@ public:
         // never at a no-break space), or the text ends there; true too where only Qt's own rule
         // can tell.
         bool breaksWithin(qsizetype from, qsizetype to);
+        // Finds the breaks of the text from `first` on, at least up to `last`; false, finding
+        // none, when Thai comes before `last`.
+        bool read(qsizetype first, qsizetype last);
         void use(const QTextOption& option);
 
         QTextLayout& layout_;
@@ -60,6 +65,10 @@ public:
         const QTextOption* using_;
         // Whether lines are laid out by words where they can be, and by runs where they cannot.
         bool byRuns_;
+        // The breaks of the text from readFrom_ up to readTo_.
+        std::optional<QTextBoundaryFinder> breaks_;
+        qsizetype readFrom_ = 0;
+        qsizetype readTo_ = 0;
         std::vector<unsigned char> finderBuffer_;
     };
 

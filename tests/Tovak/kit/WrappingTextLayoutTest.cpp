@@ -63,6 +63,7 @@ TEST(WrappingTextLayout, BreaksLongParagraphsWhereQtBreaksThem)
         {"a word repeated", QStringLiteral("abcdefghij ").repeated(550)},
         {"one unbroken run", hex + hex},
         {"a run between words", words + hex + QLatin1Char(' ') + words},
+        {"words, then a run, far into the paragraph", words.repeated(4) + hex + QLatin1Char(' ') + words},
         {"a run after one space", QLatin1Char(' ') + hex},
         {"a run ending a little way into a line",
          words + QStringLiteral(" ") + hex.left(1003) + QStringLiteral(" ") + words},
