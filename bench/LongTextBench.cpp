@@ -4,11 +4,12 @@
 // its source, the import sheet given it, and the task and a source's note with it pasted in. The figure is the longest
 // the main thread does not answer, from the action until the view has nothing left to do, with the time until then and
 // the machine's load beside it. With the caret left in a source's note holding the text (NoteCaret), or inside the
-// preview's paragraph of it (PreviewCaret): the share of a processor the main thread takes over 5 seconds in which
-// nothing else happens; NoteTyped: a character typed at the note's end and taken away again. The kinds: ordinary
-// paragraphs (the control), varied words, a JSON array on one line, hexadecimal digits, one short word repeated, one
-// letter repeated; of 1,000,000 characters (the letter also of 200,000) and of 5,000,000 (filter on "5M"); and Thai
-// words without spaces, of 300,000 and 1,000,000. Needs an X server: without DISPLAY it runs itself under xvfb-run.
+// preview's paragraph of it (PreviewCaret), or inside the inspector's passage of it (PassageCaret): the share of a
+// processor the main thread takes over 5 seconds in which nothing else happens; NoteTyped: a character typed at the
+// note's end and taken away again. The kinds: ordinary paragraphs (the control), varied words, a JSON array on one
+// line, hexadecimal digits, one short word repeated, one letter repeated; of 1,000,000 characters (the letter also of
+// 200,000) and of 5,000,000 (filter on "5M"); and Thai words without spaces, of 300,000 and 1,000,000. Needs an X
+// server: without DISPLAY it runs itself under xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
 #include "Tovak/composer/ComposePreviewPane.h"
@@ -18,6 +19,7 @@
 #include "Tovak/library/ContentView.h"
 #include "Tovak/library/ContentViewState.h"
 #include "Tovak/library/IconCache.h"
+#include "Tovak/library/RichMarkdownView.h"
 #include "Tovak/library/SelectionDetailView.h"
 #include "bench/MachineLoad.h"
 #include "bench/X11BenchMain.h"
@@ -330,6 +332,17 @@ double threadSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
+// Shown and the active window, so that a caret in it blinks as it does for the user.
+void showActive(QWidget& window)
+{
+    window.show();
+    window.activateWindow();
+    QElapsedTimer waited;
+    waited.start();
+    while (!window.isActiveWindow() && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
 // The composer over a prompt whose one source has the text as its note, or the text as its source,
 // the caret put in the note field or inside the preview's text. Waits for the window to be active,
 // so that the caret blinks as it does for the user.
@@ -348,12 +361,7 @@ struct CaretIn {
         }
         view = std::make_unique<ComposeView>(library.services(), library.draftID);
         view->resize(1100, 760);
-        view->show();
-        view->activateWindow();
-        QElapsedTimer waited;
-        waited.start();
-        while (!view->isActiveWindow() && waited.elapsed() < 5000)
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        showActive(*view);
         if (inNote) {
             QLineEdit* note = view->findChild<ComposeEntryRow*>()->noteField();
             note->setFocus();
@@ -371,10 +379,10 @@ struct CaretIn {
     }
 };
 
-// The main thread's share of a processor over 5 seconds in which nothing happens but the caret.
-void caret(benchmark::State& state, const QString& text, bool inNote)
+// The main thread's share of a processor over 5 seconds in which nothing happens but the caret in
+// the field.
+void idleShare(benchmark::State& state, QWidget* field, qsizetype chars)
 {
-    CaretIn composer(text, inNote);
     for (auto _ : state) {
         const double processor = threadSeconds();
         QElapsedTimer wall;
@@ -385,9 +393,39 @@ void caret(benchmark::State& state, const QString& text, bool inNote)
         state.counters["main_thread_percent"]
             = 100 * (threadSeconds() - processor) / (double(wall.nsecsElapsed()) / 1e9);
     }
-    state.counters["focused"] = QApplication::focusWidget() == composer.field ? 1 : 0;
-    state.counters["chars"] = double(text.size());
+    state.counters["focused"] = QApplication::focusWidget() == field ? 1 : 0;
+    state.counters["chars"] = double(chars);
     bench::reportLoad(state);
+}
+
+void caret(benchmark::State& state, const QString& text, bool inNote)
+{
+    CaretIn composer(text, inNote);
+    idleShare(state, composer.field, text.size());
+}
+
+// The inspector showing the capture, the caret put inside its passage.
+void passageCaret(benchmark::State& state, const QString& text)
+{
+    Library library(text);
+    IconCache icons(library.desktop);
+    SelectionDetailView view(SelectionDetailView::Services{.store = *library.store,
+                                                           .pasteboard = library.pasteboard,
+                                                           .scheduler = library.time,
+                                                           .desktop = library.desktop,
+                                                           .icons = icons},
+                             QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone::utc());
+    view.resize(420, 660);
+    showActive(view);
+    view.setSelectionID(library.capture.id);
+    settle();
+    RichMarkdownView& passage = view.passage();
+    passage.setFocus();
+    QTextCursor cursor(passage.document());
+    cursor.setPosition(passage.document()->characterCount() / 2);
+    passage.setTextCursor(cursor);
+    settle();
+    idleShare(state, &passage, text.size());
 }
 
 void noteCaret(benchmark::State& state, const QString& text)
@@ -433,7 +471,8 @@ void registerAll()
                                                   {"Note", &note},
                                                   {"NoteCaret", &noteCaret},
                                                   {"NoteTyped", &noteTyped},
-                                                  {"PreviewCaret", &previewCaret}};
+                                                  {"PreviewCaret", &previewCaret},
+                                                  {"PassageCaret", &passageCaret}};
     const Kind kinds[]
         = {Kind::paragraphs, Kind::words, Kind::json, Kind::hex, Kind::repeated, Kind::letter, Kind::thai};
     for (const auto& [viewName, view] : views) {

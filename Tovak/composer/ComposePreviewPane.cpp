@@ -4,7 +4,6 @@
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/Divider.h"
 #include "Tovak/kit/EditorFrame.h"
-#include "Tovak/kit/SteadyCaret.h"
 #include "Tovak/kit/SymbolLabel.h"
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextBinding.h"
@@ -235,7 +234,6 @@ QWidget* ComposePreviewPane::buildPreview(QWidget* parent)
     editor_->setFont(TextStyles::monospaced(12));
     editor_->document()->setDocumentMargin(5);
     editor_->setTabChangesFocus(true);
-    new SteadyCaret(*editor_);
     auto* frame = new EditorFrame(editor_, parent);
     binding_ = new TextBinding(*editor_, [this](const QString& text) {
         session_.change([&](ContextDraft& draft) { draft.previewText = text; });

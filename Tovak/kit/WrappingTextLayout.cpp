@@ -1,5 +1,7 @@
 #include "Tovak/kit/WrappingTextLayout.h"
 
+#include "Tovak/kit/SteadyCaret.h"
+
 #include <QFontMetricsF>
 #include <QPlainTextEdit>
 #include <QStyle>
@@ -138,6 +140,7 @@ void WrappingTextLayout::install(QPlainTextEdit& editor)
     document->setDocumentLayout(new WrappingTextLayout(document, &editor));
     document->setDefaultFont(editor.font());
     editor.setDocument(document);
+    new SteadyCaret(editor);
 }
 
 qreal WrappingTextLayout::viewWidth() const

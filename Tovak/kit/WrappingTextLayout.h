@@ -28,7 +28,8 @@ public:
     // The view is the one that shows the document.
     WrappingTextLayout(QTextDocument* document, QWidget* view);
 
-    // Gives the editor an empty document of its own laid out this way, with the editor's font.
+    // Gives the editor an empty document of its own laid out this way, with the editor's font, and
+    // a caret that stays lit in a paragraph too long to draw at each blink.
     static void install(QPlainTextEdit& editor);
 
     QRectF blockBoundingRect(const QTextBlock& block) const override;
