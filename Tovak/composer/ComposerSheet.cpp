@@ -11,11 +11,19 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace vellicord {
+
+namespace {
+
+// A text this long fills the editor many times over at any size a sheet opens at.
+constexpr int overflowingLength = 64 * 1024;
+
+} // namespace
 
 ComposerSheet::ComposerSheet(const QString& title, const QString& mainTitle, QSize minimum, QSize ideal, int spacing,
                              QWidget* parent)
@@ -48,6 +56,21 @@ QSize ComposerSheet::sizeHint() const
     return {std::max(natural.width(), ideal_.width()), std::max(natural.height(), ideal_.height())};
 }
 
+// The editor lays a long text out whole when the sheet opens, at the width it has then; a scroll
+// bar that came only after that layout, when the editor has measured the text, would narrow the
+// text and have it laid out again. A text that surely overflows has the bar from the start, and
+// once the first layout has set the bar's range, the bar comes and goes as the text needs.
+void ComposerSheet::setVisible(bool visible)
+{
+    const bool overflows
+        = visible && !isVisible() && editor_ && editor_->document()->characterCount() > overflowingLength;
+    if (overflows)
+        editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QDialog::setVisible(visible);
+    if (overflows)
+        editor_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
 void ComposerSheet::addHelp(const QString& text)
 {
     help_ = new QLabel(text, this);
@@ -60,13 +83,13 @@ void ComposerSheet::addHelp(const QString& text)
 
 QPlainTextEdit* ComposerSheet::addEditor(int minimumHeight)
 {
-    auto* editor = new QPlainTextEdit(this);
-    WrappingTextLayout::install(*editor);
-    editor->setFont(TextStyles::monospaced(12));
-    auto* frame = new EditorFrame(editor, this);
+    editor_ = new QPlainTextEdit(this);
+    WrappingTextLayout::install(*editor_);
+    editor_->setFont(TextStyles::monospaced(12));
+    auto* frame = new EditorFrame(editor_, this);
     frame->setMinimumHeight(minimumHeight);
     column_->addWidget(frame, 1);
-    return editor;
+    return editor_;
 }
 
 void ComposerSheet::addField(QWidget* field)

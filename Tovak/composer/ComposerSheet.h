@@ -25,6 +25,8 @@ public:
 
     // Never below its ideal size while the screen has room.
     QSize sizeHint() const override;
+    // Opens with the editor's scroll bar already there when its text surely overflows it.
+    void setVisible(bool visible) override;
 
 Q_SIGNALS:
     void mainClicked();
@@ -47,6 +49,7 @@ private:
 
     QVBoxLayout* column_;
     QSize ideal_;
+    QPlainTextEdit* editor_ = nullptr;
     QLabel* help_ = nullptr;
     QLabel* countLine_ = nullptr;
     QPushButton* cancel_ = nullptr;

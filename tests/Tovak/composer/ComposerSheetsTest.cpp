@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -33,7 +34,7 @@ struct Kind {
     const char* name;
     const char* title;
     const char* main;
-    std::function<ComposerSheet*(QWidget*)> make;
+    std::function<ComposerSheet*(QWidget*, const QString&)> make; // given its text
     std::function<QWidget*(ComposerSheet&)> input; // where the keyboard goes on opening
     bool enabled; // the main button, as opened
     QSize minimum; // a height of 0: whatever the content takes
@@ -44,7 +45,7 @@ const Kind kinds[] = {
     {"trim",
      "Trim this source",
      "Apply Trim",
-     [](QWidget* parent) { return new EntryTrimSheet(ModelProfile::gpt4o(), QString(), parent); },
+     [](QWidget* parent, const QString& text) { return new EntryTrimSheet(ModelProfile::gpt4o(), text, parent); },
      [](ComposerSheet& s) -> QWidget* { return static_cast<EntryTrimSheet&>(s).editor(); },
      true,
      {440, 320},
@@ -52,7 +53,7 @@ const Kind kinds[] = {
     {"import",
      "Import text",
      "Split & Add",
-     [](QWidget* parent) { return new ImportSheet(QString(), parent); },
+     [](QWidget* parent, const QString& text) { return new ImportSheet(text, parent); },
      [](ComposerSheet& s) -> QWidget* { return static_cast<ImportSheet&>(s).editor(); },
      false,
      {460, 360},
@@ -60,7 +61,7 @@ const Kind kinds[] = {
     {"template",
      "Save Task Template",
      "Save",
-     [](QWidget* parent) { return new SaveTemplateSheet(QString(), parent); },
+     [](QWidget* parent, const QString& text) { return new SaveTemplateSheet(text, parent); },
      [](ComposerSheet& s) -> QWidget* { return static_cast<SaveTemplateSheet&>(s).nameField(); },
      false,
      {320, 0},
@@ -75,7 +76,7 @@ TEST(ComposerSheets, OpenWithTheFocusInTheirInputAndEscapeClosesWithoutActing)
     for (const Kind& kind : kinds) {
         QWidget window;
         window.show();
-        std::unique_ptr<ComposerSheet> sheet(kind.make(&window));
+        std::unique_ptr<ComposerSheet> sheet(kind.make(&window, QString()));
         QSignalSpy acted(sheet.get(), &ComposerSheet::mainClicked);
         QSignalSpy finished(sheet.get(), &QDialog::finished);
         sheet->open();
@@ -99,6 +100,44 @@ TEST(ComposerSheets, OpenWithTheFocusInTheirInputAndEscapeClosesWithoutActing)
         EXPECT_EQ(finished.count(), 1) << kind.name;
         EXPECT_EQ(finished.value(0).value(0), QVariant(int(QDialog::Rejected))) << kind.name;
         EXPECT_EQ(acted.count(), 0) << kind.name;
+    }
+}
+
+// The editor's scroll bar comes and goes as its text needs, whatever text the sheet opened with:
+// none for a passage, a long text scrolls to its end, and none once that text is deleted.
+TEST(ComposerSheets, EditorsScrollAsTheirTextNeeds)
+{
+    const QString passage = QStringLiteral("One short paragraph.\n\nAnother.");
+    const QString longText = QStringLiteral("word ").repeated(20000);
+    const struct {
+        const char* name;
+        QString text;
+        bool deleted; // all of it selected and deleted, once the sheet is open
+        bool scrolls;
+    } cases[] = {
+        {"a passage", passage, false, false},
+        {"a long text", longText, false, true},
+        {"a long text, deleted", longText, true, false},
+    };
+    for (const Kind& kind : kinds) {
+        for (const auto& c : cases) {
+            QWidget window;
+            window.show();
+            std::unique_ptr<ComposerSheet> sheet(kind.make(&window, c.text));
+            auto* editor = qobject_cast<QPlainTextEdit*>(kind.input(*sheet));
+            if (!editor)
+                continue;
+            sheet->open();
+            if (c.deleted) {
+                QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClick(editor, Qt::Key_Delete);
+            }
+            QTest::keyClick(editor, Qt::Key_End, Qt::ControlModifier);
+            QCoreApplication::sendPostedEvents();
+            EXPECT_EQ(editor->verticalScrollBar()->isVisible(), c.scrolls) << kind.name << ", " << c.name;
+            EXPECT_TRUE(editor->viewport()->rect().contains(editor->cursorRect()))
+                << kind.name << ", " << c.name << ": its end is in sight";
+        }
     }
 }
 
