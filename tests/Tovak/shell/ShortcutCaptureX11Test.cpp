@@ -1,7 +1,9 @@
 // The whole application on an X server: its shortcut pressed over another client's selection ends
-// in exactly one capture in the library file, with NumLock off and on; nothing of a password field
+// in exactly one capture in the library file, with NumLock off and on, and after the user left a
+// busy Vellicord for the client, which keeps the keyboard; nothing of a password field
 // inside a page's selection is saved; the launch capture reads the client that was in front; the
 // clipboard put back after a capture outlives the application.
+#include "QtPrinters.h"
 #include "core/library/StorePersistence.h"
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/x11/X11Connection.h"
@@ -34,6 +36,15 @@ void xdotool(const QStringList& arguments)
     tool.start(QStringLiteral("xdotool"), arguments);
     ASSERT_TRUE(tool.waitForFinished(5000));
     ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+}
+
+// The window with the keyboard, by its id as xdotool writes it.
+QString keyboardWindow()
+{
+    X11Connection x11;
+    std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> focus(
+        xcb_get_input_focus_reply(x11.get(), xcb_get_input_focus(x11.get()), nullptr), &std::free);
+    return focus ? QString::number(focus->focus) : QString();
 }
 
 // A client whose window has the focus and a selection; it copies on Control-C.
@@ -148,13 +159,26 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
              QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
 
     const QStringList texts
-        = {QStringLiteral("first passage from a real client"), QStringLiteral("second passage, NumLock on")};
+        = {QStringLiteral("first passage from a real client"), QStringLiteral("second passage, NumLock on"),
+           QStringLiteral("third passage, after leaving a busy Vellicord")};
     for (int i = 0; i < texts.size(); ++i) {
-        SelectionWindow window(texts[i]);
-        ASSERT_TRUE(window.ready);
-        QThread::msleep(200);
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
         const bool numLock = i == 1;
+        // The user clicks Vellicord's window and moves on to the client while Vellicord is too busy
+        // to read that its window had the keyboard for a moment.
+        const bool busy = i == 2;
+        if (busy) {
+            ::kill(pid_t(app.processId()), SIGSTOP);
+            xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                     QStringLiteral("^Vellicord$"), QStringLiteral("windowfocus"), QStringLiteral("--sync")});
+        }
+        SelectionWindow window(texts[i]);
+        if (busy)
+            ::kill(pid_t(app.processId()), SIGCONT);
+        ASSERT_TRUE(window.ready);
+        if (!busy) {
+            QThread::msleep(200);
+            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
+        }
         if (numLock)
             xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")});
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
@@ -169,12 +193,13 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
         const QList<Selection> selections = library(libraryPath);
         ASSERT_EQ(selections.size(), i + 1);
         EXPECT_EQ(selections.first().text, texts[i]);
+        EXPECT_EQ(keyboardWindow(), window.id) << "the client keeps the keyboard: " << texts[i].toStdString();
     }
 
     ::kill(pid_t(app.processId()), SIGTERM);
     ASSERT_TRUE(app.waitForFinished(10000));
     EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_EQ(library(libraryPath).size(), 2);
+    EXPECT_EQ(library(libraryPath).size(), texts.size());
 }
 
 TEST(ShortcutCapture, NothingOfAPasswordFieldInsideASelectionIsSaved)
