@@ -30,12 +30,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void xdotool(const QStringList& arguments)
+QString xdotool(const QStringList& arguments)
 {
     QProcess tool;
     tool.start(QStringLiteral("xdotool"), arguments);
-    ASSERT_TRUE(tool.waitForFinished(5000));
-    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    EXPECT_TRUE(tool.waitForFinished(5000) && tool.exitCode() == 0)
+        << arguments.join(u' ').toStdString() << ": " << tool.readAllStandardError().toStdString();
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
 }
 
 // The window with the keyboard, by its id as xdotool writes it.
@@ -45,6 +46,17 @@ QString keyboardWindow()
     std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> focus(
         xcb_get_input_focus_reply(x11.get(), xcb_get_input_focus(x11.get()), nullptr), &std::free);
     return focus ? QString::number(focus->focus) : QString();
+}
+
+// Xvfb has no tray, so the program opens its window at launch, with the welcome sheet over an
+// empty library; the launch is over once the sheet has the keyboard. A client focused before that
+// would lose the keyboard to it, and the shortcut would capture from Vellicord.
+void awaitLaunch(const QByteArray& output)
+{
+    ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
+    const QString sheet = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                   QStringLiteral("--name"), QStringLiteral("^Welcome to Vellicord$")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return keyboardWindow() == sheet; }, 10000)) << output.toStdString();
 }
 
 // A client whose window has the focus and a selection; it copies on Control-C.
@@ -150,13 +162,8 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
     QProcess app;
     QByteArray output;
     startApplication(app, home, {}, output);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
+    ASSERT_NO_FATAL_FAILURE(awaitLaunch(output));
     const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
-
-    // Xvfb has no tray, so the main window opens at launch (with the welcome sheet over an empty
-    // library); each may take the focus, and a press with Vellicord in front captures nothing.
-    xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-             QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
 
     const QStringList texts
         = {QStringLiteral("first passage from a real client"), QStringLiteral("second passage, NumLock on"),
@@ -175,10 +182,7 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
         if (busy)
             ::kill(pid_t(app.processId()), SIGCONT);
         ASSERT_TRUE(window.ready);
-        if (!busy) {
-            QThread::msleep(200);
-            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
-        }
+        ASSERT_EQ(keyboardWindow(), window.id);
         if (numLock)
             xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")});
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
@@ -219,9 +223,7 @@ TEST(ShortcutCapture, NothingOfAPasswordFieldInsideASelectionIsSaved)
     QProcess app;
     QByteArray output;
     startApplication(app, home, {}, output);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
-    xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-             QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
+    ASSERT_NO_FATAL_FAILURE(awaitLaunch(output));
     const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
     qsizetype saved = 0;
     for (const Case& c : cases) {
@@ -311,15 +313,11 @@ TEST(ShortcutCapture, RestoredClipboardOutlivesTheApplication)
         QProcess app;
         QByteArray output;
         startApplication(app, home, {}, output);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000))
-            << output.toStdString();
-        xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                 QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
+        ASSERT_NO_FATAL_FAILURE(awaitLaunch(output));
         {
             SelectionWindow window(QStringLiteral("a passage copied on Control-C"));
             ASSERT_TRUE(window.ready);
-            QThread::msleep(200);
-            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
+            ASSERT_EQ(keyboardWindow(), window.id);
             xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
             const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
             // The test serves its clipboard to the capture's snapshot while it waits.
