@@ -37,6 +37,10 @@ public:
     // Opens the desktop's own accessibility settings, where it has a settings tool we know;
     // otherwise nothing happens.
     virtual void openAccessibilitySettings() = 0;
+    // The native window that has the keyboard now, as the window system has it; 0 when none has.
+    // The application learns of a change only when it reads the event, and a busy one reads it
+    // late. Nothing where the window system does not say (offscreen, and desktops that never do).
+    virtual std::optional<quintptr> keyboardFocusWindow() const { return std::nullopt; }
 
     // The address rule, shared by the backend and the fake so both refuse alike: true for http, https and
     // mailto addresses that parse (QUrl in StrictMode) and, for http(s), have a host.

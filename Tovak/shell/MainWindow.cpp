@@ -4,6 +4,7 @@
 #include "Tovak/kit/ViewServices.h"
 #include "Tovak/library/ContentView.h"
 #include "Tovak/shell/MainMenu.h"
+#include "platform/Desktop.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -15,6 +16,7 @@ namespace vellicord {
 
 MainWindow::MainWindow(const ViewServices& services, AppActions& actions, QWidget* parent)
     : QMainWindow(parent)
+    , desktop_(services.desktop)
     , content_(new ContentView(services, this))
 {
     setObjectName(QStringLiteral("VellicordMainWindow"));
@@ -68,11 +70,16 @@ void MainWindow::showEvent(QShowEvent* event)
 
 // The window manager activates the window when it maps it, after a sheet opened as it was being
 // shown, and when the user clicks it while a sheet blocks it; either way it goes above the sheet.
+// Not when the window has lost the keyboard again by the time we read that it got it: the user has
+// moved to another application while we were busy, and the sheet would take the keyboard from it.
 void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        raiseSheets();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        const std::optional<quintptr> keyboard = desktop_.keyboardFocusWindow();
+        if (!keyboard || *keyboard == winId())
+            raiseSheets();
+    }
 }
 
 void MainWindow::holdTyping()

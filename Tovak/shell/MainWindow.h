@@ -11,6 +11,7 @@ namespace vellicord {
 
 class AppActions;
 class ContentView;
+class Desktop;
 struct ViewServices;
 
 // The main window: its frame (title, sizes, the frame kept under "VellicordMainWindow", centred
@@ -42,6 +43,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    Desktop& desktop_;
     ContentView* content_;
     int typingHolds_ = 0;
     std::vector<std::unique_ptr<QKeyEvent>> heldKeys_;

@@ -2,6 +2,7 @@
 
 #include "core/library/AppLog.h"
 #include "platform/x11/X11Compositing.h"
+#include "platform/x11/X11InputFocus.h"
 #include "platform/xdg/DesktopEntries.h"
 #include "platform/xdg/XdgAppearance.h"
 
@@ -138,6 +139,11 @@ Appearance XdgDesktop::appearance() const
 bool XdgDesktop::isCompositing() const
 {
     return X11Compositing::isActive();
+}
+
+std::optional<quintptr> XdgDesktop::keyboardFocusWindow() const
+{
+    return X11InputFocus::window();
 }
 
 bool XdgDesktop::openURL(const QString& address)

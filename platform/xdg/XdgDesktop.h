@@ -34,6 +34,7 @@ public:
     bool revealFile(const QString& path) override;
     QIcon applicationIcon(const std::optional<QString>& bundleID, const QString& appName) override;
     void openAccessibilitySettings() override;
+    std::optional<quintptr> keyboardFocusWindow() const override;
 
 private Q_SLOTS:
     void portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);

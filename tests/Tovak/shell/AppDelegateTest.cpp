@@ -561,6 +561,22 @@ TEST(AppDelegate, CaptureOnLaunchAsksAfterItsDelay)
     EXPECT_TRUE(refused.delegate->mainWindow()->isVisible());
 }
 
+// A click on the window while its sheet is up brings the sheet forward with the keys, also where
+// the desktop cannot say which window has the keyboard (here, offscreen).
+TEST(AppDelegate, ActivatingTheWindowHandsTheKeysToItsSheet)
+{
+    Harness h;
+    h.delegate->showMainWindow();
+    MainWindow* window = h.delegate->mainWindow();
+    WelcomeView* sheet = window->contentView()->welcomeSheet();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    QSignalSpy activations(qApp, &QGuiApplication::focusWindowChanged);
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return activations.size() >= 2; }));
+    EXPECT_EQ(QApplication::activeWindow(), sheet);
+}
+
 // The window starts with the keys in the list, or in the search field while the list shows
 // nothing, never on the toolbar's capture button (where the space bar would capture).
 TEST(AppDelegate, KeysStartInTheListOrInTheSearchField)

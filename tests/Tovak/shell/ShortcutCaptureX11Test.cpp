@@ -1,7 +1,9 @@
 // The whole application on an X server: its shortcut pressed over another client's selection ends
-// in exactly one capture in the library file, with NumLock off and on; nothing of a password field
+// in exactly one capture in the library file, with NumLock off and on, and after the user left a
+// busy Vellicord for the client, which keeps the keyboard; nothing of a password field
 // inside a page's selection is saved; the launch capture reads the client that was in front; the
 // clipboard put back after a capture outlives the application.
+#include "QtPrinters.h"
 #include "core/library/StorePersistence.h"
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/x11/X11Connection.h"
@@ -28,12 +30,33 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void xdotool(const QStringList& arguments)
+QString xdotool(const QStringList& arguments)
 {
     QProcess tool;
     tool.start(QStringLiteral("xdotool"), arguments);
-    ASSERT_TRUE(tool.waitForFinished(5000));
-    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    EXPECT_TRUE(tool.waitForFinished(5000) && tool.exitCode() == 0)
+        << arguments.join(u' ').toStdString() << ": " << tool.readAllStandardError().toStdString();
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+}
+
+// The window with the keyboard, by its id as xdotool writes it.
+QString keyboardWindow()
+{
+    X11Connection x11;
+    std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> focus(
+        xcb_get_input_focus_reply(x11.get(), xcb_get_input_focus(x11.get()), nullptr), &std::free);
+    return focus ? QString::number(focus->focus) : QString();
+}
+
+// Xvfb has no tray, so the program opens its window at launch, with the welcome sheet over an
+// empty library; the launch is over once the sheet has the keyboard. A client focused before that
+// would lose the keyboard to it, and the shortcut would capture from Vellicord.
+void awaitLaunch(const QByteArray& output)
+{
+    ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
+    const QString sheet = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                   QStringLiteral("--name"), QStringLiteral("^Welcome to Vellicord$")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return keyboardWindow() == sheet; }, 10000)) << output.toStdString();
 }
 
 // A client whose window has the focus and a selection; it copies on Control-C.
@@ -139,22 +162,27 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
     QProcess app;
     QByteArray output;
     startApplication(app, home, {}, output);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
+    ASSERT_NO_FATAL_FAILURE(awaitLaunch(output));
     const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
 
-    // Xvfb has no tray, so the main window opens at launch (with the welcome sheet over an empty
-    // library); each may take the focus, and a press with Vellicord in front captures nothing.
-    xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-             QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
-
     const QStringList texts
-        = {QStringLiteral("first passage from a real client"), QStringLiteral("second passage, NumLock on")};
+        = {QStringLiteral("first passage from a real client"), QStringLiteral("second passage, NumLock on"),
+           QStringLiteral("third passage, after leaving a busy Vellicord")};
     for (int i = 0; i < texts.size(); ++i) {
-        SelectionWindow window(texts[i]);
-        ASSERT_TRUE(window.ready);
-        QThread::msleep(200);
-        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
         const bool numLock = i == 1;
+        // The user clicks Vellicord's window and moves on to the client while Vellicord is too busy
+        // to read that its window had the keyboard for a moment.
+        const bool busy = i == 2;
+        if (busy) {
+            ::kill(pid_t(app.processId()), SIGSTOP);
+            xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                     QStringLiteral("^Vellicord$"), QStringLiteral("windowfocus"), QStringLiteral("--sync")});
+        }
+        SelectionWindow window(texts[i]);
+        if (busy)
+            ::kill(pid_t(app.processId()), SIGCONT);
+        ASSERT_TRUE(window.ready);
+        ASSERT_EQ(keyboardWindow(), window.id);
         if (numLock)
             xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")});
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
@@ -169,12 +197,13 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
         const QList<Selection> selections = library(libraryPath);
         ASSERT_EQ(selections.size(), i + 1);
         EXPECT_EQ(selections.first().text, texts[i]);
+        EXPECT_EQ(keyboardWindow(), window.id) << "the client keeps the keyboard: " << texts[i].toStdString();
     }
 
     ::kill(pid_t(app.processId()), SIGTERM);
     ASSERT_TRUE(app.waitForFinished(10000));
     EXPECT_EQ(app.exitCode(), 0);
-    EXPECT_EQ(library(libraryPath).size(), 2);
+    EXPECT_EQ(library(libraryPath).size(), texts.size());
 }
 
 TEST(ShortcutCapture, NothingOfAPasswordFieldInsideASelectionIsSaved)
@@ -194,9 +223,7 @@ TEST(ShortcutCapture, NothingOfAPasswordFieldInsideASelectionIsSaved)
     QProcess app;
     QByteArray output;
     startApplication(app, home, {}, output);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
-    xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-             QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
+    ASSERT_NO_FATAL_FAILURE(awaitLaunch(output));
     const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
     qsizetype saved = 0;
     for (const Case& c : cases) {
@@ -286,15 +313,11 @@ TEST(ShortcutCapture, RestoredClipboardOutlivesTheApplication)
         QProcess app;
         QByteArray output;
         startApplication(app, home, {}, output);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000))
-            << output.toStdString();
-        xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                 QStringLiteral("--name"), QStringLiteral("^Vellicord$")});
+        ASSERT_NO_FATAL_FAILURE(awaitLaunch(output));
         {
             SelectionWindow window(QStringLiteral("a passage copied on Control-C"));
             ASSERT_TRUE(window.ready);
-            QThread::msleep(200);
-            xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window.id});
+            ASSERT_EQ(keyboardWindow(), window.id);
             xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
             const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
             // The test serves its clipboard to the capture's snapshot while it waits.
