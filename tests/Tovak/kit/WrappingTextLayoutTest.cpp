@@ -16,7 +16,6 @@
 
 #include <memory>
 #include <optional>
-#include <ostream>
 
 namespace {
 
@@ -123,43 +122,28 @@ TEST(WrappingTextLayout, EditsARightToLeftLineFromTheRight)
     const int home = editor.cursorRect().x();
     EXPECT_GE(home, editor.viewport()->width() - 8);
     QTest::keyClick(&editor, Qt::Key_End);
-    const int end = editor.cursorRect().x();
-    EXPECT_LT(end, home - 40) << "left of where it starts";
-    QTest::keyClick(&editor, Qt::Key_Right);
-    EXPECT_EQ(editor.textCursor().position(), typed.size() - 1) << "to the right is back";
-    EXPECT_GT(editor.cursorRect().x(), end);
+    EXPECT_LT(editor.cursorRect().x(), home - 40) << "left of where it starts";
     QTest::keyClick(&editor, Qt::Key_Home, Qt::ShiftModifier);
-    EXPECT_EQ(editor.textCursor().selectedText(), typed.left(typed.size() - 1));
+    EXPECT_EQ(editor.textCursor().selectedText(), typed);
 }
 
-// A line as the passage draws it: the text it holds, and where that text stands in the document.
-struct DrawnLine {
-    int start;
-    int length;
-    QRectF text;
-    bool operator==(const DrawnLine&) const = default;
-};
-
-void PrintTo(const DrawnLine& line, std::ostream* out)
-{
-    *out << "[" << line.start << "+" << line.length << " at " << line.text.x() << "," << line.text.y() << " width "
-         << line.text.width() << "]";
-}
-
-// The lines of every paragraph. Qt's document layout places each paragraph's layout itself; a
-// plain-text view stacks the paragraphs by their bounding rectangles, from the top margin.
-QList<DrawnLine> drawnLines(const QTextDocument& document)
+// Each line of every paragraph as the passage draws it: the text it holds and where that text
+// stands, "outside" when it leaves the width. Qt's document layout places each paragraph's layout
+// itself; a plain-text view stacks the paragraphs by their bounding rectangles, from the top margin.
+QStringList drawnLines(const QTextDocument& document, qreal width)
 {
     const bool stacked = qobject_cast<const QPlainTextDocumentLayout*>(document.documentLayout());
-    QList<DrawnLine> lines;
+    QStringList lines;
     qreal top = document.documentMargin();
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         const QTextLayout* layout = block.layout();
         const QPointF at = stacked ? QPointF(0, top) : layout->position();
         for (int i = 0; i < layout->lineCount(); ++i) {
             const QTextLine line = layout->lineAt(i);
-            lines.append(
-                {block.position() + line.textStart(), line.textLength(), line.naturalTextRect().translated(at)});
+            const QRectF text = line.naturalTextRect().translated(at);
+            lines.append(QString::asprintf("%d+%d at %.2f,%.2f width %.2f%s", block.position() + line.textStart(),
+                                           line.textLength(), text.x(), text.y(), text.width(),
+                                           text.left() < 0 || text.right() > width ? " outside" : ""));
         }
         top += document.documentLayout()->blockBoundingRect(block).height();
     }
@@ -216,15 +200,11 @@ TEST(WrappingTextLayout, LaysThePassageOutAsQtsDocumentLayoutDoes)
             qts->setDocumentMargin(shown.documentMargin());
             qts->setDefaultTextOption(shown.defaultTextOption());
             qts->setTextWidth(passage.viewport()->width());
-            const QList<DrawnLine> lines = drawnLines(shown);
-            EXPECT_EQ(lines, drawnLines(*qts)) << c.name << " at " << width;
+            const QStringList lines = drawnLines(shown, qts->textWidth());
+            EXPECT_EQ(lines, drawnLines(*qts, qts->textWidth())) << c.name << " at " << width;
+            EXPECT_FALSE(lines.join(u'\n').contains(u"outside"_qs)) << c.name << " at " << width;
             const auto* layout = static_cast<const WrappingTextLayout*>(shown.documentLayout());
             EXPECT_EQ(layout->textHeight(), qts->size().height()) << c.name << " at " << width;
-            for (const DrawnLine& line : lines) {
-                EXPECT_GE(line.text.left(), 0) << c.name << " at " << width << ": " << line.start;
-                EXPECT_LE(line.text.right(), passage.viewport()->width())
-                    << c.name << " at " << width << ": " << line.start;
-            }
         }
     }
 }
