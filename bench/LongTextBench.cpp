@@ -199,17 +199,30 @@ void settle()
     measure([] {});
 }
 
+// The inspector over a library holding the text, at the width of the window's inspector.
+struct Inspected {
+    Library library;
+    IconCache icons{library.desktop};
+    SelectionDetailView view;
+
+    explicit Inspected(const QString& text)
+        : library(text)
+        , view(SelectionDetailView::Services{.store = *library.store,
+                                             .pasteboard = library.pasteboard,
+                                             .scheduler = library.time,
+                                             .desktop = library.desktop,
+                                             .icons = icons},
+               QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone::utc())
+    {
+        view.resize(420, 660);
+    }
+};
+
 void inspector(benchmark::State& state, const QString& text)
 {
-    Library library(text);
-    IconCache icons(library.desktop);
-    SelectionDetailView view(SelectionDetailView::Services{.store = *library.store,
-                                                           .pasteboard = library.pasteboard,
-                                                           .scheduler = library.time,
-                                                           .desktop = library.desktop,
-                                                           .icons = icons},
-                             QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone::utc());
-    view.resize(420, 660);
+    Inspected inspected(text);
+    Library& library = inspected.library;
+    SelectionDetailView& view = inspected.view;
     view.show();
     std::vector<Blocking> runs;
     for (auto _ : state) {
@@ -407,15 +420,9 @@ void caret(benchmark::State& state, const QString& text, bool inNote)
 // The inspector showing the capture, the caret put inside its passage.
 void passageCaret(benchmark::State& state, const QString& text)
 {
-    Library library(text);
-    IconCache icons(library.desktop);
-    SelectionDetailView view(SelectionDetailView::Services{.store = *library.store,
-                                                           .pasteboard = library.pasteboard,
-                                                           .scheduler = library.time,
-                                                           .desktop = library.desktop,
-                                                           .icons = icons},
-                             QLocale(QLocale::English, QLocale::UnitedStates), QTimeZone::utc());
-    view.resize(420, 660);
+    Inspected inspected(text);
+    Library& library = inspected.library;
+    SelectionDetailView& view = inspected.view;
     showActive(view);
     view.setSelectionID(library.capture.id);
     settle();
