@@ -539,9 +539,8 @@ void ComposeDraftPane::deleteLeavingRows()
 }
 
 // A row that may be in the middle of something is hidden (which hands the keyboard focus on) and
-// deleted once that has ended: a row whose menu is open or running its action (which may run the
-// event loop while the clipboard is written), the row holding the focus, and every row while an
-// event loop runs inside another.
+// deleted once that has ended: a row whose menu is open or running its action, the row holding
+// the focus, and every row while an event loop runs inside another.
 bool ComposeDraftPane::mayBeBusy(const ComposeEntryRow& row)
 {
     return QThread::currentThread()->loopLevel() > 1 || row.findChild<QMenu*>(QString(), Qt::FindDirectChildrenOnly)

@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdlib>
 #include <future>
@@ -24,6 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int claimAttempts = 5;
+constexpr std::chrono::milliseconds claimRetryDelay{10};
 
 // How a saved item is handed to Qt, which offers each format again under the same target name.
 // Qt offers its "text/plain" as UTF8_STRING, STRING, TEXT and text/plain, so those four travel as
@@ -153,10 +155,25 @@ bool X11Pasteboard::write(const QList<PasteboardItem>& items)
     auto done = std::make_shared<std::promise<bool>>();
     std::future<bool> written = done->get_future();
     QMetaObject::invokeMethod(
-        app, [this, done, items] { done->set_value(writeOnMainThread(items)); }, Qt::QueuedConnection);
+        app, [this, done, items] { writeAtTurnsOfTheLoop(items, done, claimAttempts); }, Qt::QueuedConnection);
     if (written.wait_for(mainThreadTimeout) != std::future_status::ready)
         return false;
     return written.get();
+}
+
+// Another thread's write comes right after another client took the clipboard (the capture puts
+// back what the copy it sent replaced), when Qt may not have read that owner's events yet. Each
+// try is a turn of the event loop of its own, so Qt reads them in between as it always does.
+void X11Pasteboard::writeAtTurnsOfTheLoop(const QList<PasteboardItem>& items,
+                                          const std::shared_ptr<std::promise<bool>>& done, int attempts)
+{
+    const bool written = writeOnMainThread(items);
+    if (written || attempts <= 1) {
+        done->set_value(written);
+        return;
+    }
+    QTimer::singleShot(claimRetryDelay, QCoreApplication::instance(),
+                       [this, done, items, attempts] { writeAtTurnsOfTheLoop(items, done, attempts - 1); });
 }
 
 bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)
@@ -169,27 +186,21 @@ bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)
         return reader_->owner() == XCB_NONE;
     }
     // Qt claims the clipboard with the time of the last event it handled; the server refuses a
-    // claim older than the current owner's. So Qt first catches up with the events that announced
-    // that owner (the round trip makes sure they have arrived), and tries again if it was still behind.
+    // claim older than the current owner's. Nothing here runs the event loop to catch Qt up: a
+    // write on the main thread is made inside the handler of a click or a key (a menu's item, whose
+    // menu is deleted once it has closed), right after Qt handled that input, so Qt's time is the
+    // user's; an owner that took the clipboard after it is newer than this copy, which fails.
     auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    for (int attempt = 0; attempt < claimAttempts; ++attempt) {
-        if (native && native->connection()) {
-            xcb_connection_t* qtConnection = native->connection();
-            std::free(xcb_get_input_focus_reply(qtConnection, xcb_get_input_focus(qtConnection), nullptr));
-        }
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        QMimeData* mime = mimeDataFor(items.first());
-        QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
-        // Qt only warns when the server refused it the ownership; the owner tells. Qt's clipboard
-        // window is one of its connection's resources; a display reached over TCP cannot name
-        // the process behind a window, so the process id serves only as a second check.
-        const xcb_window_t owner = reader_->owner();
-        if (owner != XCB_NONE && (ownedByQt(native, owner) || x11.windowPid(owner) == qint32(::getpid()))) {
-            lastWritten_ = items.first();
-            lastMime_ = mime;
-            return true;
-        }
-        QThread::msleep(10);
+    QMimeData* mime = mimeDataFor(items.first());
+    QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
+    // Qt only warns when the server refused it the ownership; the owner tells. Qt's clipboard
+    // window is one of its connection's resources; a display reached over TCP cannot name
+    // the process behind a window, so the process id serves only as a second check.
+    const xcb_window_t owner = reader_->owner();
+    if (owner != XCB_NONE && (ownedByQt(native, owner) || x11.windowPid(owner) == qint32(::getpid()))) {
+        lastWritten_ = items.first();
+        lastMime_ = mime;
+        return true;
     }
     return false;
 }

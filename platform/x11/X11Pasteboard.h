@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include <chrono>
+#include <future>
 #include <memory>
 
 class QMimeData;
@@ -51,6 +52,8 @@ public:
 
 private:
     bool writeOnMainThread(const QList<PasteboardItem>& items);
+    void writeAtTurnsOfTheLoop(const QList<PasteboardItem>& items, const std::shared_ptr<std::promise<bool>>& done,
+                               int attempts);
     std::chrono::steady_clock::time_point deadline() const;
 
     std::unique_ptr<X11SelectionReader> reader_;

@@ -32,7 +32,7 @@ struct ViewFakes : TemporaryLibrary {
     {
         return ViewServices{
             .store = *store,
-            .pasteboard = pasteboard,
+            .pasteboard = clipboard ? *clipboard : pasteboard,
             .scheduler = time,
             .clock = time,
             .defaults = defaults,
@@ -56,6 +56,7 @@ struct ViewFakes : TemporaryLibrary {
 
     std::unique_ptr<Store> store;
     FakePasteboard pasteboard;
+    Pasteboard* clipboard = nullptr; // the X server's, say, in place of the fake
     FakeDesktop desktop;
     FakeAccessibility accessibility;
     FakeSaveDialog saveDialog;

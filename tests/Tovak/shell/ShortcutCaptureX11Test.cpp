@@ -8,6 +8,7 @@
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "support/OnWorker.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,6 +28,7 @@
 
 using namespace vellicord;
 using namespace std::chrono_literals;
+using test::onWorker;
 
 namespace {
 
@@ -306,8 +308,12 @@ TEST(ShortcutCapture, RestoredClipboardOutlivesTheApplication)
         X11Pasteboard pasteboard;
         const QByteArray text("what the user copied earlier");
         const QByteArray binary("\0\x01\xfe binary \0\xff", 13);
-        ASSERT_TRUE(pasteboard.write(
-            {{{QStringLiteral("UTF8_STRING"), text}, {QStringLiteral("application/x-vellicord-test"), binary}}}));
+        // Written as the capture's thread writes: at the turns of the event loop Qt needs to read of
+        // the clipboard's last owner, which this test's main thread gives it only there.
+        ASSERT_TRUE(onWorker([&] {
+            return pasteboard.write(
+                {{{QStringLiteral("UTF8_STRING"), text}, {QStringLiteral("application/x-vellicord-test"), binary}}});
+        }));
 
         QTemporaryDir home;
         QProcess app;
@@ -342,7 +348,9 @@ TEST(ShortcutCapture, RestoredClipboardOutlivesTheApplication)
         } else {
             // The keeper ends as soon as another client owns the clipboard.
             EXPECT_TRUE(processRuns(server));
-            ASSERT_TRUE(pasteboard.write({{{QStringLiteral("UTF8_STRING"), QByteArray("copied later")}}}));
+            ASSERT_TRUE(onWorker([&] {
+                return pasteboard.write({{{QStringLiteral("UTF8_STRING"), QByteArray("copied later")}}});
+            }));
             EXPECT_TRUE(QTest::qWaitFor([&] { return !processRuns(server); }, 5000));
             EXPECT_EQ(clipboardOwnerPid(), QCoreApplication::applicationPid());
         }

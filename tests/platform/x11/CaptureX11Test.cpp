@@ -19,6 +19,7 @@
 #include <QThread>
 
 #include "support/OnWorker.h"
+#include "support/OtherClipboardOwner.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,7 @@ namespace vellicord {
 namespace {
 
 using test::onWorker;
+using test::setClipboardWithXclip;
 using namespace std::chrono_literals;
 
 // Runs an X client to its end while serving the clipboard; its standard output.
@@ -57,22 +59,6 @@ QByteArray clipboardTarget(const QString& target)
     return runClient(QStringLiteral("xclip"),
                      {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
                       QStringLiteral("-t"), target});
-}
-
-// Another application (xclip) takes the clipboard with this content.
-void setClipboardWithXclip(X11Pasteboard& pasteboard, const QString& target, const QByteArray& bytes)
-{
-    const qint64 before = pasteboard.changeCount();
-    // xclip stays in the background serving the content until another owner takes over.
-    QProcess::startDetached(
-        QStringLiteral("sh"),
-        {QStringLiteral("-c"),
-         QStringLiteral("printf '%s' \"$1\" | xclip -selection clipboard -t \"$2\" -i >/dev/null 2>&1"),
-         QStringLiteral("sh"), QString::fromUtf8(bytes), target});
-    QElapsedTimer timer;
-    timer.start();
-    while (pasteboard.changeCount() == before && timer.elapsed() < 5000)
-        QThread::msleep(10);
 }
 
 // A test client, running until the test ends; ready when it has printed "ready".
@@ -141,7 +127,8 @@ TEST_F(CaptureX11Test, SnapshotAndRestoreRoundTrips)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(pasteboard.write({c.item}));
+        // Written as the capture's thread writes, however late Qt is with the last owner's events.
+        ASSERT_TRUE(onWorker([&] { return pasteboard.write({c.item}); }));
         const Clipboard::PasteboardSnapshot snapshot = onWorker([&] { return Clipboard::snapshot(pasteboard); });
         ASSERT_TRUE(snapshot.complete);
         ASSERT_EQ(snapshot.items.size(), 1);
@@ -191,11 +178,54 @@ TEST_F(CaptureX11Test, ChangeCountFollowsNewOwners)
 {
     X11Pasteboard pasteboard;
     const qint64 before = pasteboard.changeCount();
-    setClipboardWithXclip(pasteboard, QStringLiteral("UTF8_STRING"), "one");
+    setClipboardWithXclip(pasteboard, QStringLiteral("UTF8_STRING"), "one", true);
     const qint64 afterOne = pasteboard.changeCount();
     EXPECT_GT(afterOne, before);
     ASSERT_TRUE(pasteboard.write({{{QStringLiteral("UTF8_STRING"), QByteArray("two")}}}));
     EXPECT_GT(pasteboard.changeCount(), afterOne);
+}
+
+// Qt claims the clipboard with the time of the last event it read, and the server refuses a claim
+// older than its owner's. A write on the main thread never runs the event loop to catch up: after
+// another client's claim that Qt has not read yet it fails, and says so. The capture thread's
+// write is tried again at later turns of the loop, once Qt has read it.
+TEST_F(CaptureX11Test, WritesAfterAnotherClientTookTheClipboard)
+{
+    struct Case {
+        const char* name;
+        bool loopTurned;
+        bool fromCaptureThread;
+        bool written;
+    };
+    const Case cases[] = {
+        {"main thread, the loop turned since", true, false, true},
+        {"main thread, Qt behind", false, false, false},
+        {"capture thread, Qt behind", false, true, true},
+    };
+    X11Pasteboard pasteboard;
+    const QByteArray ours = QStringLiteral("ของเรา हमारा שלנו 📋 ours").toUtf8();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setClipboardWithXclip(pasteboard, QStringLiteral("UTF8_STRING"), "theirs", c.loopTurned);
+        const QList<PasteboardItem> item{{{QStringLiteral("UTF8_STRING"), ours}}};
+        bool written = false;
+        if (c.fromCaptureThread) {
+            std::atomic<bool> done{false};
+            std::thread capture([&] {
+                written = pasteboard.write(item);
+                done = true;
+            });
+            // Its first try is made before Qt reads of the new owner: the loop runs again only now.
+            QThread::msleep(100);
+            while (!done)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            capture.join();
+        } else {
+            written = pasteboard.write(item);
+        }
+        EXPECT_EQ(written, c.written);
+        EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), c.written ? ours : QByteArray("theirs"));
+    }
 }
 
 TEST_F(CaptureX11Test, FrontmostApplicationIsTheActiveWindowsElseTheFocused)
