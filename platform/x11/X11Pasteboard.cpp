@@ -131,14 +131,8 @@ PasteboardData X11Pasteboard::dataForType(PasteboardType type)
     const std::optional<QStringList> offered = reader_->targets(deadline(), readLimit_);
     if (!offered)
         return {};
-    for (const QString& target : PasteboardTypes::targets(type)) {
-        if (!offered->contains(target))
-            continue;
-        const PasteboardData read = reader_->convert(target, deadline(), readLimit_);
-        if (read.status == PasteboardData::Status::ok || read.status == PasteboardData::Status::partial)
-            return {read.status, PasteboardTypes::asUtf8(type, read.bytes)};
-    }
-    return {};
+    return PasteboardTypes::read(
+        type, *offered, [this](const QString& target) { return reader_->convert(target, deadline(), readLimit_); });
 }
 
 bool X11Pasteboard::write(const QList<PasteboardItem>& items)
