@@ -60,6 +60,11 @@ QByteArray clipboardTarget(const QString& target)
                       QStringLiteral("-t"), target});
 }
 
+QByteArray utf16(const QString& text)
+{
+    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
 // Another application (xclip) takes the clipboard with this content.
 void setClipboardWithXclip(X11Pasteboard& pasteboard, const QString& target, const QByteArray& bytes)
 {
@@ -139,6 +144,19 @@ TEST_F(CaptureX11Test, SnapshotAndRestoreRoundTrips)
           {QStringLiteral("application/x-vellicord-test"), QByteArray("custom")}}},
         {"binary data with NUL bytes", {{QStringLiteral("application/octet-stream"), QByteArray("a\0b\0\0c", 6)}}},
         {"over 256 KiB, sent in increments", {{QStringLiteral("image/png"), large}}},
+        {"a link copied in a browser",
+         {{QStringLiteral("text/x-moz-url"), utf16("https://example.org/\u05e9\nExample \u05e9\u05dc\u05d5\u05dd")},
+          {QStringLiteral("UTF8_STRING"), QByteArray("https://example.org/\xd7\xa9")},
+          {QStringLiteral("text/html"), QByteArray("<a href=\"https://example.org/\">Example</a>")}}},
+        {"UTF8_STRING and text/plain that differ",
+         {{QStringLiteral("UTF8_STRING"), QByteArray("\xd0\x96")}, {QStringLiteral("text/plain"), QByteArray("?")}}},
+        {"STRING alone, holding UTF-8", {{QStringLiteral("STRING"), QByteArray("\xd0\x96 \xe6\x97\xa5\xe6\x9c\xac")}}},
+        {"each text target in its own encoding, as toolkits offer them",
+         {{QStringLiteral("UTF8_STRING"), QByteArray("\xd0\x96 \xe0\xb8\xaa \xf0\x9f\x98\x80")},
+          {QStringLiteral("COMPOUND_TEXT"), QByteArray("\x1b-L\xb6 \x1b%G\xe0\xb8\xaa \xf0\x9f\x98\x80\x1b%@")},
+          {QStringLiteral("TEXT"), QByteArray("\x1b-L\xb6 \x1b%G\xe0\xb8\xaa \xf0\x9f\x98\x80\x1b%@")},
+          {QStringLiteral("STRING"), QByteArray("\\u0416 \\u0e2a \\U0001f600")},
+          {QStringLiteral("text/plain"), QByteArray("? ? ?")}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
