@@ -1,5 +1,6 @@
 // Clipboard content from other applications: the page title of copied HTML (also sent as
-// UTF-16), and the formatted text read from HTML or RTF.
+// UTF-16, or in the charset its meta element names), the formatted text read from HTML or RTF,
+// and plain text in COMPOUND_TEXT or in no declared encoding.
 #include "core/capture/Clipboard.h"
 #include "core/foundation/Text.h"
 #include "support/FakePasteboard.h"
@@ -34,19 +35,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    // The first byte picks how the bytes arrive: as UTF-8 HTML, UTF-16 HTML, or RTF.
+    // The first byte picks how the bytes arrive: as HTML, UTF-16 HTML, RTF, COMPOUND_TEXT or
+    // text/plain.
     const QByteArray bytes(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
     FakePasteboard pasteboard;
-    switch (data[0] % 3) {
+    switch (data[0] % 5) {
     case 0:
         pasteboard.set({{{QStringLiteral("text/html"), bytes}}});
         break;
     case 1:
         pasteboard.set({{{QStringLiteral("text/html"), QByteArray("\xff\xfe", 2) + bytes}}});
         break;
-    default:
+    case 2:
         pasteboard.set({{{QStringLiteral("text/rtf"), bytes}}});
         break;
+    case 3:
+        pasteboard.set({{{QStringLiteral("COMPOUND_TEXT"), bytes}}});
+        break;
+    default:
+        pasteboard.set({{{QStringLiteral("text/plain"), bytes}}});
+        break;
+    }
+    if (const std::optional<QString> text = Clipboard::plainText(pasteboard)) {
+        if (Text::hasLoneSurrogate(*text))
+            std::abort();
     }
     checkTitle(Clipboard::htmlTitle(pasteboard));
     checkTitle(Clipboard::parsePageTitle(QString::fromUtf8(bytes)));

@@ -19,9 +19,10 @@ using PasteboardItem = QList<std::pair<QString, QByteArray>>;
 // What reading one target gave: its bytes; the bytes that arrived of a transfer cut short (the
 // owner stopped sending, or the read's time ran out); nothing because the owner refused that
 // target; or nothing because the owner did not answer in time (the clipboard is then unreadable,
-// not empty).
+// not empty). Reading a kind of content may also give nothing because what arrived is in an
+// encoding that cannot be read.
 struct PasteboardData {
-    enum class Status { ok, partial, refused, noAnswer };
+    enum class Status { ok, partial, refused, noAnswer, unreadable };
     Status status = Status::refused;
     QByteArray bytes;
 };
@@ -40,8 +41,9 @@ public:
     virtual std::optional<QList<QStringList>> itemTargets() = 0;
     virtual PasteboardData data(int item, const QString& target) = 0;
 
-    // The first item's content of a known kind, decoded to UTF-8 for text kinds (HTML sent as
-    // UTF-16 is transcoded): ok, or partial with what arrived; refused when the clipboard has none.
+    // The first item's content of a known kind, decoded to UTF-8 for text kinds (see
+    // PasteboardTypes::read): ok, or partial with what arrived; refused when the clipboard has
+    // none; unreadable when it has some only in encodings that cannot be read.
     virtual PasteboardData dataForType(PasteboardType type) = 0;
 
     // Replaces the clipboard's content by these items; an empty list clears it. True when the

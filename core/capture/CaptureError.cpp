@@ -17,6 +17,8 @@ QString CaptureError::errorDescription() const
     case Kind::clipboardRestoreFailed:
         return QStringLiteral("Capture was not saved because Vellicord could not restore your clipboard. Copy the "
                               "original content again.");
+    case Kind::unreadableFormat:
+        return QStringLiteral("The frontmost application copied its selection in a format that could not be read.");
     }
     return {};
 }

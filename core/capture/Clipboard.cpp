@@ -54,7 +54,8 @@ PasteboardSnapshot snapshot(Pasteboard& pasteboard)
             const PasteboardData data = pasteboard.data(int(index), target);
             switch (data.status) {
             case PasteboardData::Status::ok: setData(item, target, data.bytes); break;
-            case PasteboardData::Status::refused: break;
+            case PasteboardData::Status::refused:
+            case PasteboardData::Status::unreadable: break;
             case PasteboardData::Status::partial:
             case PasteboardData::Status::noAnswer: result.complete = false; break;
             }
@@ -104,6 +105,12 @@ std::optional<QString> plainText(Pasteboard& pasteboard, bool* complete)
     if (std::optional<QString> text = string(pasteboard, PasteboardType::string, complete))
         return text;
     return string(pasteboard, PasteboardType::tabularText, complete);
+}
+
+bool hasUnreadableText(Pasteboard& pasteboard)
+{
+    return pasteboard.dataForType(PasteboardType::string).status == PasteboardData::Status::unreadable
+        || pasteboard.dataForType(PasteboardType::html).status == PasteboardData::Status::unreadable;
 }
 
 std::optional<AttributedText> attributedString(const QByteArray& html)

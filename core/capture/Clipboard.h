@@ -43,6 +43,9 @@ QStringList availableTypes(Pasteboard& pasteboard);
 std::optional<QString> plainText(Pasteboard& pasteboard, bool* complete = nullptr);
 std::optional<QString> string(Pasteboard& pasteboard, PasteboardType type, bool* complete = nullptr);
 
+// Whether the clipboard's plain text or its HTML arrived only in encodings that cannot be read.
+bool hasUnreadableText(Pasteboard& pasteboard);
+
 // Formatted text from HTML, else RTF (RTFD has no X11 form).
 std::optional<AttributedText> richAttributedString(Pasteboard& pasteboard, bool* complete = nullptr);
 std::optional<AttributedText> attributedString(const QByteArray& html);

@@ -202,6 +202,12 @@ SelectionCapture::Outcome SelectionCapture::chooseText(const Findings& found)
             return result(formatted, markdownFrom(reading.formatted));
         if (hasText(found.ax.selectedText))
             return result(Text::trimmed(*found.ax.selectedText), markdownFrom(reading.formatted));
+        if (reading.unreadable) {
+            CaptureLog::app(QStringLiteral("Capture: pasteboard changed but its text is in a format that could not "
+                                           "be read: ")
+                            + detail);
+            return CaptureError::unreadableFormat(detail);
+        }
         CaptureLog::app(QStringLiteral("Capture: pasteboard changed but nothing readable on it: ") + detail);
         return CaptureError::noSelection(detail);
     }
@@ -282,6 +288,8 @@ SelectionCapture::CopyReading SelectionCapture::readCopy(Clock::TimePoint end)
     }
     if (inTime())
         reading.htmlTitle = Clipboard::htmlTitle(services_.pasteboard);
+    if (reading.isEmpty() && inTime())
+        reading.unreadable = Clipboard::hasUnreadableText(services_.pasteboard);
     return reading;
 }
 

@@ -78,12 +78,14 @@ public:
 
 private:
     // What the copy put on the clipboard; not complete when some of it had not arrived when the
-    // reads stopped.
+    // reads stopped. unreadable: nothing could be read, but there was text in an encoding that
+    // cannot be read.
     struct CopyReading {
         std::optional<QString> plainText;
         std::optional<AttributedText> formatted;
         std::optional<QString> htmlTitle;
         bool complete = true;
+        bool unreadable = false;
 
         bool isEmpty() const;
     };

@@ -2,6 +2,7 @@
 
 #include "platform/x11/ClipboardKeeper.h"
 #include "platform/x11/X11SelectionReader.h"
+#include "platform/x11/X11SelectionServer.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -27,29 +28,34 @@ using Clock = std::chrono::steady_clock;
 constexpr int claimAttempts = 5;
 constexpr std::chrono::milliseconds claimRetryDelay{10};
 
-// How a saved item is handed to Qt, which offers each format again under the same target name.
-// Qt offers its "text/plain" as UTF8_STRING, STRING, TEXT and text/plain, so those four travel as
-// one "text/plain" in UTF-8, taken from the best of them the item had.
-QMimeData* mimeDataFor(const PasteboardItem& item)
+// Whether Qt offers each of the item's targets again with exactly its bytes. Qt makes STRING and
+// TEXT in Latin-1 from its text, which it also gives for both UTF8_STRING and text/plain;
+// text/x-moz-url from the first line of text/uri-list; application/x-color from a colour; PIXMAP
+// and BITMAP from an image.
+bool qtOffersExactly(const PasteboardItem& item)
 {
-    static const QStringList plainTargets{QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain"),
-                                          QStringLiteral("STRING"), QStringLiteral("TEXT")};
-    auto* mime = new QMimeData;
-    QByteArray plain;
-    qsizetype plainRank = plainTargets.size();
+    static const QStringList remade{QStringLiteral("STRING"),         QStringLiteral("TEXT"),
+                                    QStringLiteral("text/x-moz-url"), QStringLiteral("application/x-color"),
+                                    QStringLiteral("PIXMAP"),         QStringLiteral("BITMAP")};
+    const QByteArray* plain = nullptr;
     for (const auto& [target, bytes] : item) {
-        const qsizetype rank = plainTargets.indexOf(target);
-        if (rank < 0) {
-            mime->setData(target, bytes);
-        } else if (rank < plainRank) {
-            plainRank = rank;
-            // STRING and TEXT are Latin-1 where they are not UTF-8 already.
-            plain
-                = rank >= 2 && QString::fromUtf8(bytes).toUtf8() != bytes ? QString::fromLatin1(bytes).toUtf8() : bytes;
+        if (remade.contains(target))
+            return false;
+        if (target == u"UTF8_STRING" || target == u"text/plain") {
+            if (plain && *plain != bytes)
+                return false;
+            plain = &bytes;
         }
     }
-    if (plainRank < plainTargets.size())
-        mime->setData(QStringLiteral("text/plain"), plain);
+    return true;
+}
+
+// How an item Qt offers exactly is handed to it: UTF8_STRING travels as Qt's text, "text/plain".
+QMimeData* mimeDataFor(const PasteboardItem& item)
+{
+    auto* mime = new QMimeData;
+    for (const auto& [target, bytes] : item)
+        mime->setData(target == u"UTF8_STRING" ? QStringLiteral("text/plain") : target, bytes);
     return mime;
 }
 
@@ -81,6 +87,16 @@ bool ownedByQt(QNativeInterface::QX11Application* native, xcb_window_t window)
     return (window & ~setup->resource_id_mask) == setup->resource_id_base;
 }
 
+// Asks the clipboard manager to save the clipboard's content now, as Qt does for what it owns as it
+// closes its connection; whether it answered. Our own server answers it meanwhile.
+bool askManagerToSave()
+{
+    const PasteboardData answer
+        = X11SelectionReader("CLIPBOARD_MANAGER")
+              .convert(QStringLiteral("SAVE_TARGETS"), Clock::now() + X11Pasteboard::managerWait);
+    return answer.status != PasteboardData::Status::noAnswer;
+}
+
 } // namespace
 
 X11Pasteboard::X11Pasteboard()
@@ -88,7 +104,11 @@ X11Pasteboard::X11Pasteboard()
 {
 }
 
-X11Pasteboard::~X11Pasteboard() = default;
+X11Pasteboard::~X11Pasteboard()
+{
+    std::lock_guard lock(servingMutex_);
+    stopServing();
+}
 
 Clock::time_point X11Pasteboard::deadline() const
 {
@@ -133,14 +153,8 @@ PasteboardData X11Pasteboard::dataForType(PasteboardType type)
     const std::optional<QStringList> offered = reader_->targets(deadline(), readLimit_);
     if (!offered)
         return {};
-    for (const QString& target : PasteboardTypes::targets(type)) {
-        if (!offered->contains(target))
-            continue;
-        const PasteboardData read = reader_->convert(target, deadline(), readLimit_);
-        if (read.status == PasteboardData::Status::ok || read.status == PasteboardData::Status::partial)
-            return {read.status, PasteboardTypes::asUtf8(type, read.bytes)};
-    }
-    return {};
+    return PasteboardTypes::read(
+        type, *offered, [this](const QString& target) { return reader_->convert(target, deadline(), readLimit_); });
 }
 
 bool X11Pasteboard::write(const QList<PasteboardItem>& items)
@@ -148,6 +162,13 @@ bool X11Pasteboard::write(const QList<PasteboardItem>& items)
     QCoreApplication* app = QCoreApplication::instance();
     if (!reader_->isValid() || !qobject_cast<QGuiApplication*>(app))
         return false;
+    if (!items.isEmpty() && !qtOffersExactly(items.first()))
+        return serveExactly(items.first());
+    {
+        // Our own server's window would pass for Qt's where Qt's claim is checked.
+        std::lock_guard lock(servingMutex_);
+        stopServing();
+    }
     if (QThread::currentThread() == app->thread())
         return writeOnMainThread(items);
     // Waits for the main thread a bounded time: a main thread that is blocked (or already gone)
@@ -205,21 +226,44 @@ bool X11Pasteboard::writeOnMainThread(const QList<PasteboardItem>& items)
     return false;
 }
 
+bool X11Pasteboard::serveExactly(const PasteboardItem& item)
+{
+    std::lock_guard lock(servingMutex_);
+    auto server = std::make_unique<X11SelectionServer>("CLIPBOARD");
+    if (!server->take(item, reader_->owner()))
+        return false;
+    stopServing();
+    X11SelectionServer* serving = server.get();
+    serving_ = std::make_unique<Serving>(std::move(server), std::thread([serving] { serving->serve(); }), item);
+    return true;
+}
+
+void X11Pasteboard::stopServing()
+{
+    if (!serving_)
+        return;
+    serving_->server->stop();
+    serving_->thread.join();
+    serving_.reset();
+}
+
 X11Pasteboard::Handover X11Pasteboard::keepAfterExit(const QString& keeperProgram)
 {
     auto* native = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     const xcb_window_t owner = reader_->owner();
-    if (owner == XCB_NONE || !ownedByQt(native, owner))
+    std::lock_guard lock(servingMutex_);
+    const bool served = serving_ && owner == serving_->server->window();
+    if (owner == XCB_NONE || (!served && !ownedByQt(native, owner)))
         return Handover::notOurs;
     X11Connection& x11 = reader_->connection();
     std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> manager(
         xcb_get_selection_owner_reply(x11.get(), xcb_get_selection_owner(x11.get(), x11.atom("CLIPBOARD_MANAGER")),
                                       nullptr),
         &std::free);
-    if (manager && manager->owner != XCB_NONE)
+    if (manager && manager->owner != XCB_NONE && (!served || askManagerToSave()))
         return Handover::manager;
-    const QMimeData* held = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    const PasteboardItem item = held && held == lastMime_ ? lastWritten_ : itemFrom(held);
+    const QMimeData* held = served ? nullptr : QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    const PasteboardItem item = served ? serving_->item : held && held == lastMime_ ? lastWritten_ : itemFrom(held);
     if (item.isEmpty())
         return Handover::notOurs;
     if (!ClipboardKeeper::start(keeperProgram, item, owner))

@@ -112,13 +112,27 @@ void X11SelectionServer::serve()
             default: break;
             }
         }
-        if (xcb_connection_has_error(c))
+        if (xcb_connection_has_error(c) || stopping_)
             return;
         dropStaleTransfers();
         xcb_flush(c);
         pollfd descriptor{xcb_get_file_descriptor(c), POLLIN, 0};
         ::poll(&descriptor, 1, transfers_.isEmpty() ? -1 : 500);
     }
+}
+
+void X11SelectionServer::stop()
+{
+    // Set before the event is sent: serve() looks at it after it has read the events it was woken by.
+    stopping_ = true;
+    if (!isValid())
+        return;
+    xcb_client_message_event_t wake{};
+    wake.response_type = XCB_CLIENT_MESSAGE;
+    wake.format = 32;
+    wake.window = window_;
+    xcb_send_event(x11_.get(), 0, window_, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&wake));
+    xcb_flush(x11_.get());
 }
 
 void X11SelectionServer::answer(const xcb_selection_request_event_t& request)

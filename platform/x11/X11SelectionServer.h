@@ -3,6 +3,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/x11/X11Connection.h"
 
+#include <atomic>
 #include <chrono>
 
 namespace vellicord {
@@ -31,8 +32,11 @@ public:
     // Takes the selection for this content while it still belongs to previousOwner, or to no one
     // (the previous owner has gone). False when another client owns it now or the server refused.
     bool take(const PasteboardItem& item, xcb_window_t previousOwner);
-    // Answers requests until the selection has another owner or the connection ends.
+    // Answers requests until the selection has another owner, the connection ends or stop().
     void serve();
+    // From another thread: makes serve() return soon. The selection stays ours until the server
+    // is destroyed.
+    void stop();
 
 private:
     struct Transfer {
@@ -56,6 +60,7 @@ private:
     xcb_timestamp_t time_ = XCB_CURRENT_TIME;
     QList<std::pair<xcb_atom_t, QByteArray>> content_;
     QList<Transfer> transfers_;
+    std::atomic<bool> stopping_ = false;
 };
 
 } // namespace vellicord

@@ -55,12 +55,10 @@ PasteboardData FakePasteboard::dataForType(PasteboardType type)
 {
     if (items.isEmpty())
         return {};
-    for (const QString& target : PasteboardTypes::targets(type)) {
-        const PasteboardData read = data(0, target);
-        if (read.status == PasteboardData::Status::ok || read.status == PasteboardData::Status::partial)
-            return {read.status, PasteboardTypes::asUtf8(type, read.bytes)};
-    }
-    return {};
+    QStringList offered;
+    for (const auto& [target, bytes] : items.first())
+        offered.append(target);
+    return PasteboardTypes::read(type, offered, [this](const QString& target) { return data(0, target); });
 }
 
 bool FakePasteboard::write(const QList<PasteboardItem>& newItems)

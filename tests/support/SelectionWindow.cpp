@@ -3,9 +3,11 @@
 //
 //   SelectionWindow [--text T] [--html H] [--no-copy] [--silent-clipboard] [--refuse-targets] [--class C]
 //                   [--copy-needs-shift] [--slow-increments] [--slow-primary] [--clipboard-manager]
+//                   [--offer TARGET HEX]...
 //
 // --text      the selected text (PRIMARY, and UTF8_STRING on the clipboard after a copy)
 // --html      the copy also (or, without --text, only) offers text/html
+// --offer     the copy also offers TARGET, with the bytes written in hexadecimal
 // --no-copy   ignores Control-C, like a terminal that copies by selection
 // --silent-clipboard  takes the clipboard at once and never answers a request for it
 // --refuse-targets    takes the clipboard at once, serves its text but refuses to list its formats
@@ -20,10 +22,12 @@
 // Prints "ready" and the window's id when the window has the focus.
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <time.h>
@@ -114,6 +118,7 @@ int main(int argc, char** argv)
     bool slowPrimary = false;
     bool manager = false;
     std::string windowClass;
+    std::vector<std::pair<std::string, std::string>> offers; // target name, bytes
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--text" && i + 1 < argc) {
@@ -137,6 +142,12 @@ int main(int argc, char** argv)
             slowPrimary = true;
         } else if (arg == "--clipboard-manager") {
             manager = true;
+        } else if (arg == "--offer" && i + 2 < argc) {
+            std::string bytes;
+            for (const char* hex = argv[i + 2]; hex[0] && hex[1]; hex += 2)
+                bytes += char(std::stoi(std::string(hex, 2), nullptr, 16));
+            offers.emplace_back(argv[i + 1], bytes);
+            i += 2;
         }
     }
 
@@ -168,6 +179,9 @@ int main(int argc, char** argv)
     const xcb_atom_t saveTargets = atom("SAVE_TARGETS");
     const xcb_atom_t incr = atom("INCR");
     const std::vector<xcb_atom_t> meta{targets, atom("MULTIPLE"), atom("TIMESTAMP"), saveTargets};
+    std::vector<xcb_atom_t> offerAtoms;
+    for (const auto& offer : offers)
+        offerAtoms.push_back(atom(offer.first.c_str()));
     std::vector<Saved> saved;
     bool servesSaved = false;
     // The increments under way: the requestor's window and property, and what each increment holds.
@@ -294,6 +308,9 @@ int main(int argc, char** argv)
                 offered.push_back(utf8);
             if (forClipboard && !html.empty())
                 offered.push_back(htmlAtom);
+            if (forClipboard)
+                offered.insert(offered.end(), offerAtoms.begin(), offerAtoms.end());
+            const auto offer = std::find(offerAtoms.begin(), offerAtoms.end(), request->target);
             if (request->target == targets && refuseTargets) {
                 notify.property = XCB_NONE;
             } else if (request->target == targets) {
@@ -314,6 +331,10 @@ int main(int argc, char** argv)
             } else if (request->target == htmlAtom && forClipboard && !html.empty()) {
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, htmlAtom, 8,
                                     uint32_t(html.size()), html.data());
+            } else if (forClipboard && offer != offerAtoms.end()) {
+                const std::string& bytes = offers[size_t(offer - offerAtoms.begin())].second;
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, *offer, 8,
+                                    uint32_t(bytes.size()), bytes.data());
             } else {
                 notify.property = XCB_NONE;
             }

@@ -865,7 +865,7 @@ TEST(AppDelegate, TextsNameThisDesktopAndTheChosenShortcut)
         QStringList failures;
         for (const CaptureError& error :
              {CaptureError::noSelection(QString()), CaptureError::notTrusted(), CaptureError::noFrontmostApp(),
-              CaptureError::chromePDF(), CaptureError::clipboardRestoreFailed()})
+              CaptureError::chromePDF(), CaptureError::clipboardRestoreFailed(), CaptureError::unreadableFormat({})})
             failures.append(error.errorDescription());
         const QString hotkey = combination.shown;
         // The canvases the exported images are drawn from.

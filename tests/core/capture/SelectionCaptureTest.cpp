@@ -431,6 +431,8 @@ TEST(CaptureErrorTest, EveryMessage)
          u"use right-click \u2192 Copy inside Chrome), then capture again."},
         {CaptureError::clipboardRestoreFailed(),
          u"Capture was not saved because Vellicord could not restore your clipboard. Copy the original content again."},
+        {CaptureError::unreadableFormat(QStringLiteral("detail")),
+         u"The frontmost application copied its selection in a format that could not be read."},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.error.errorDescription(), QString::fromUtf16(c.message));

@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -59,6 +60,11 @@ QByteArray clipboardTarget(const QString& target)
     return runClient(QStringLiteral("xclip"),
                      {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o"),
                       QStringLiteral("-t"), target});
+}
+
+QByteArray utf16(const QString& text)
+{
+    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
 }
 
 // A test client, running until the test ends; ready when it has printed "ready".
@@ -124,6 +130,19 @@ TEST_F(CaptureX11Test, SnapshotAndRestoreRoundTrips)
           {QStringLiteral("application/x-vellicord-test"), QByteArray("custom")}}},
         {"binary data with NUL bytes", {{QStringLiteral("application/octet-stream"), QByteArray("a\0b\0\0c", 6)}}},
         {"over 256 KiB, sent in increments", {{QStringLiteral("image/png"), large}}},
+        {"a link copied in a browser",
+         {{QStringLiteral("text/x-moz-url"), utf16("https://example.org/\u05e9\nExample \u05e9\u05dc\u05d5\u05dd")},
+          {QStringLiteral("UTF8_STRING"), QByteArray("https://example.org/\xd7\xa9")},
+          {QStringLiteral("text/html"), QByteArray("<a href=\"https://example.org/\">Example</a>")}}},
+        {"UTF8_STRING and text/plain that differ",
+         {{QStringLiteral("UTF8_STRING"), QByteArray("\xd0\x96")}, {QStringLiteral("text/plain"), QByteArray("?")}}},
+        {"STRING alone, holding UTF-8", {{QStringLiteral("STRING"), QByteArray("\xd0\x96 \xe6\x97\xa5\xe6\x9c\xac")}}},
+        {"each text target in its own encoding, as toolkits offer them",
+         {{QStringLiteral("UTF8_STRING"), QByteArray("\xd0\x96 \xe0\xb8\xaa \xf0\x9f\x98\x80")},
+          {QStringLiteral("COMPOUND_TEXT"), QByteArray("\x1b-L\xb6 \x1b%G\xe0\xb8\xaa \xf0\x9f\x98\x80\x1b%@")},
+          {QStringLiteral("TEXT"), QByteArray("\x1b-L\xb6 \x1b%G\xe0\xb8\xaa \xf0\x9f\x98\x80\x1b%@")},
+          {QStringLiteral("STRING"), QByteArray("\\u0416 \\u0e2a \\U0001f600")},
+          {QStringLiteral("text/plain"), QByteArray("? ? ?")}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -322,6 +341,84 @@ TEST_F(CaptureEndToEndX11Test, HtmlOnlyCopyGivesMarkdown)
     EXPECT_EQ(result.sourceTitle, u"A page");
     EXPECT_EQ(result.markdown, u"**Bold** words");
     EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
+}
+
+TEST_F(CaptureEndToEndX11Test, CopiesInEachEncodingAreRead)
+{
+    const auto encoded = [](const char* encoding, const QString& text) {
+        QStringEncoder encoder(encoding, QStringEncoder::Flag::WriteBom);
+        return QByteArray(encoder(text));
+    };
+    const QByteArray cyrillicPage = encoded("windows-1251",
+                                            u"<html><head><meta charset=\"windows-1251\"><title>"
+                                            u"\u0422</title></head><p><b>\u0416\u0438\u0432</b> "
+                                            u"\u0442\u0435\u043a\u0441\u0442</p></html>"_qs);
+    struct Case {
+        const char* name;
+        PasteboardItem copy;
+        const char16_t* text; // null: the capture fails, saying so
+        const char16_t* markdown;
+    };
+    const Case cases[] = {
+        {"COMPOUND_TEXT alone, as Xlib writes it",
+         {{QStringLiteral("COMPOUND_TEXT"),
+           QByteArray("\x1b-L\xb6 \x1b$(BF|K\\\x1b(B \x1b-A\xe9 \x1b%G\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d\x1b%@")}},
+         u"\u0416 \u65e5\u672c \u00e9 \u05e9\u05dc\u05d5\u05dd",
+         nullptr},
+        {"UTF-16 with its byte-order mark",
+         {{QStringLiteral("text/plain;charset=utf-16"),
+           encoded("UTF-16", u"\u0928\u092e\u0938\u094d\u0924\u0947 \U0001f44b\U0001f3fd"_qs)}},
+         u"\u0928\u092e\u0938\u094d\u0924\u0947 \U0001f44b\U0001f3fd",
+         nullptr},
+        {"text/plain naming no charset",
+         {{QStringLiteral("text/plain"),
+           QByteArray("\xe0\xb8\xaa\xe0\xb8\xa7\xe0\xb8\xb1\xe0\xb8\xaa\xe0\xb8\x94\xe0\xb8\xb5")}},
+         u"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35",
+         nullptr},
+        {"HTML in windows-1251 alone",
+         {{QStringLiteral("text/html"), cyrillicPage}},
+         u"\u0416\u0438\u0432 \u0442\u0435\u043a\u0441\u0442",
+         u"**\u0416\u0438\u0432** \u0442\u0435\u043a\u0441\u0442"},
+        {"HTML in Shift_JIS alone",
+         {{QStringLiteral("text/html"),
+           encoded("Shift_JIS",
+                   u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+                   u"<p><i>\u65e5\u672c</i>\u8a9e</p>"_qs)}},
+         u"\u65e5\u672c\u8a9e",
+         u"*\u65e5\u672c*\u8a9e"},
+        {"HTML in windows-1251 beside UTF-8 text",
+         {{QStringLiteral("UTF8_STRING"),
+           QByteArray("\xd0\x96\xd0\xb8\xd0\xb2 \xd1\x82\xd0\xb5\xd0\xba\xd1\x81\xd1\x82")},
+          {QStringLiteral("text/html"), cyrillicPage}},
+         u"\u0416\u0438\u0432 \u0442\u0435\u043a\u0441\u0442",
+         u"**\u0416\u0438\u0432** \u0442\u0435\u043a\u0441\u0442"},
+        {"a charset nobody knows",
+         {{QStringLiteral("text/plain;charset=x-vellicord-unknown"), QByteArray("abc")}},
+         nullptr,
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setClipboardWithXclip(desktop.pasteboard(), QStringLiteral("UTF8_STRING"), "kept");
+        QStringList arguments;
+        for (const auto& [target, bytes] : c.copy)
+            arguments += {QStringLiteral("--offer"), target, QString::fromLatin1(bytes.toHex())};
+        SelectionWindow window(arguments);
+
+        const SelectionCapture::Outcome outcome = capture();
+        if (c.text) {
+            ASSERT_TRUE(std::holds_alternative<CaptureResult>(outcome))
+                << std::get<CaptureError>(outcome).errorDescription().toStdString();
+            EXPECT_EQ(std::get<CaptureResult>(outcome).text, QString::fromUtf16(c.text));
+            EXPECT_EQ(std::get<CaptureResult>(outcome).markdown,
+                      c.markdown ? std::optional(QString::fromUtf16(c.markdown)) : std::nullopt);
+        } else {
+            ASSERT_TRUE(std::holds_alternative<CaptureError>(outcome));
+            EXPECT_EQ(std::get<CaptureError>(outcome).errorDescription(),
+                      u"The frontmost application copied its selection in a format that could not be read.");
+        }
+        EXPECT_EQ(clipboardTarget(QStringLiteral("UTF8_STRING")), "kept");
+    }
 }
 
 TEST_F(CaptureEndToEndX11Test, SelectionOfAnApplicationWithoutCopyComesFromPrimary)
