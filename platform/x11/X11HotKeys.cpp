@@ -165,6 +165,11 @@ bool X11HotKeys::isAvailable() const
     return grab_->connection != nullptr;
 }
 
+const KeyboardLayout* X11HotKeys::layout() const
+{
+    return layout_.get();
+}
+
 int X11HotKeys::grab(uint32_t carbonKeyCode, uint32_t carbonModifiers)
 {
     release();

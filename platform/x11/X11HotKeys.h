@@ -8,6 +8,7 @@
 
 namespace vellicord {
 
+class KeyboardLayout;
 class X11KeyboardLayout;
 
 // The global shortcut on X11: a checked key grab on the root window through Qt's own X11
@@ -23,6 +24,9 @@ public:
     bool isAvailable() const override;
     int grab(uint32_t carbonKeyCode, uint32_t carbonModifiers) override;
     void release() override;
+    // The keyboard the grabs are made on, for reading key events and naming keys; null when
+    // unavailable.
+    const KeyboardLayout* layout() const;
 
 private:
     int grabKey(uint32_t carbonKeyCode, uint32_t carbonModifiers);

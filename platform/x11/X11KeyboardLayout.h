@@ -1,13 +1,12 @@
 #pragma once
 
-#include <cstdint>
+#include "platform/KeyboardLayout.h"
+
 #include <memory>
-#include <optional>
 
 #include <xcb/xcb.h>
 
 struct xkb_context;
-struct xkb_keymap;
 
 namespace vellicord {
 
@@ -15,17 +14,21 @@ namespace vellicord {
 // which names the same place whatever the server numbers its keys by (evdev, or the XFree86
 // numbers of older servers) and whatever layout or group is in use. The keyboard map is asked of
 // the server each time: a copy kept would go stale when the user changes the layout.
-class X11KeyboardLayout {
+class X11KeyboardLayout final : public KeyboardLayout {
 public:
     // On Qt's connection, used on the main thread only.
     explicit X11KeyboardLayout(xcb_connection_t* connection);
-    ~X11KeyboardLayout();
+    ~X11KeyboardLayout() override;
 
     // The X key code of the key's place; none when the keyboard has no such key or no XKB.
     std::optional<xcb_keycode_t> xKeycode(uint32_t carbonKeyCode) const;
 
+    std::optional<uint32_t> keyCode(uint32_t nativeScanCode) const override;
+    QString text(uint32_t carbonKeyCode) const override;
+
 private:
-    std::unique_ptr<xkb_keymap, void (*)(xkb_keymap*)> read() const;
+    struct Keymap;
+    Keymap read() const;
 
     xcb_connection_t* connection_;
     int32_t device_ = -1;

@@ -1,5 +1,6 @@
 #include "Tovak/shell/HotKeyManager.h"
 #include "platform/CarbonKeys.h"
+#include "platform/KeyboardLayout.h"
 #include "platform/x11/X11HotKeys.h"
 #include "support/MemoryDefaults.h"
 
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 // After gtest: Xlib's macros (None, Bool, ...) would break its templates.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -54,6 +56,7 @@ public:
         XSync(display_, False);
     }
     bool connected() const { return display_ != nullptr; }
+    Display* display() const { return display_; }
 
 private:
     Display* display_;
@@ -177,7 +180,8 @@ TEST(X11HotKeys, CombinationHeldByAnotherClientIsRefusedAndThePreviousStays)
     manager.release();
 }
 
-// A shortcut is a place on the keyboard, grabbed there again at every keymap change (a German
+// A shortcut is a place on the keyboard: recorded from the key pressed, shown by what that key
+// types in the layout and group in use, and grabbed there again at every keymap change (a German
 // layout swaps Y and Z; a Russian one has no Latin letters; a server may number its keys anew),
 // also when another client held the key during one change.
 TEST(X11HotKeys, ShortcutStaysOnItsKeyThroughKeymapChanges)
@@ -186,6 +190,8 @@ TEST(X11HotKeys, ShortcutStaysOnItsKeyThroughKeymapChanges)
         QStringList keymap;
         unsigned keycode; // the key pressed, as the server numbers it
         bool fires;
+        const char16_t* shown = nullptr; // and the key pressed is the shortcut's
+        unsigned group = 0;
         bool heldByOtherClient = false;
     };
     struct Case {
@@ -195,15 +201,27 @@ TEST(X11HotKeys, ShortcutStaysOnItsKeyThroughKeymapChanges)
     };
     const auto keymap = [](const char* arguments) { return QString::fromLatin1(arguments).split(u' '); };
     const Case cases[] = {
-        {"through ru and back", {8, 0x1900}, {{keymap("ru"), 54, true}, {keymap("us"), 54, true}}},
-        {"German Y", {0x10, 0x100}, {{keymap("de"), 29, true}, {keymap("de"), 52, false}}},
-        {"keys numbered anew", {0x7E, 0x1800}, {{keymap("us -keycodes xfree86"), 98, true}, {keymap("us"), 111, true}}},
+        {"through ru and back", {8, 0x1900}, {{keymap("ru"), 54, true}, {keymap("us"), 54, true, u"Ctrl+Alt+Super+C"}}},
+        {"German Y", {0x10, 0x100}, {{keymap("de"), 29, true, u"Super+Z"}, {keymap("de"), 52, false}}},
+        {"AZERTY &/1", {0x12, 0x1900}, {{keymap("fr"), 10, true, u"Ctrl+Alt+Super+&"}}},
+        {"AZERTY é", {0x13, 0x1900}, {{keymap("fr"), 11, true, u"Ctrl+Alt+Super+É"}}},
+        {"Russian К", {0x0F, 0x900}, {{keymap("ru"), 27, true, u"Alt+Super+К"}}},
+        {"Russian group of us,ru", {0x0F, 0x900}, {{keymap("us,ru"), 27, true, u"Alt+Super+К", 1}}},
+        {"Latin group of ru,us", {0x0F, 0x900}, {{keymap("ru,us"), 27, true, u"Alt+Super+R", 1}}},
+        {"Hebrew", {8, 0x1900}, {{keymap("il"), 54, true, u"Ctrl+Alt+Super+ב"}}},
+        {"Thai", {8, 0x1900}, {{keymap("th"), 54, true, u"Ctrl+Alt+Super+แ"}}},
+        {"Devanagari", {8, 0x1900}, {{keymap("in"), 54, true, u"Ctrl+Alt+Super+म"}}},
+        {"no character", {0x24, 0x1000}, {{keymap("us"), 36, true, u"Ctrl+Return"}}},
+        {"keys numbered anew",
+         {0x7E, 0x1800},
+         {{keymap("us -keycodes xfree86"), 98, true, u"Ctrl+Alt+Up"}, {keymap("us"), 111, true}}},
         {"held by another client once",
          {0x7E, 0x1800},
-         {{keymap("-keycodes xfree86"), 98, false, true}, {keymap("-keycodes xfree86"), 98, true}}},
+         {{keymap("-keycodes xfree86"), 98, false, nullptr, 0, true}, {keymap("-keycodes xfree86"), 98, true}}},
     };
     const KeymapRestorer restorer;
     X11HotKeys keys;
+    const CarbonKeys::LayoutInUse layoutInUse(keys.layout());
     int presses = 0;
     keys.setPressedHandler([&] { ++presses; });
     for (const Case& c : cases) {
@@ -216,6 +234,14 @@ TEST(X11HotKeys, ShortcutStaysOnItsKeyThroughKeymapChanges)
             if (step.heldByOtherClient)
                 other.grabKeycode(step.keycode, ControlMask | Mod1Mask);
             ASSERT_TRUE(setxkbmap(step.keymap));
+            if (step.group != 0) {
+                XkbLockGroup(other.display(), XkbUseCoreKbd, step.group);
+                XSync(other.display(), False);
+            }
+            if (step.shown) {
+                EXPECT_EQ(keys.layout()->keyCode(step.keycode), c.combo.keyCode);
+                EXPECT_EQ(c.combo.display().toStdString(), QString::fromUtf16(step.shown).toStdString());
+            }
             EXPECT_EQ(firesOnce(presses, c.combo.modsCarbon, step.keycode), step.fires);
         }
         keys.release();
