@@ -11,6 +11,7 @@
 #include "core/library/AppLog.h"
 #include "core/library/FileLogger.h"
 #include "core/library/Store.h"
+#include "platform/CarbonKeys.h"
 #include "platform/NativePath.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "platform/posix/ThreadSerialQueue.h"
@@ -282,6 +283,8 @@ int main(int argc, char** argv)
     TimerScheduler scheduler(&application);
     X11CaptureServices captureServices(clock);
     X11HotKeys hotKeys;
+    // Shortcuts are shown by what their keys type in the layout in use, and recorded by place.
+    const CarbonKeys::LayoutInUse layoutInUse(hotKeys.layout());
     HotKeyManager hotKeyManager(hotKeys, defaults);
     XdgAutostart autostart(QString(), QCoreApplication::applicationFilePath());
     SystemSound sound;

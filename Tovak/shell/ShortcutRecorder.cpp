@@ -43,12 +43,13 @@ QString ShortcutRecorder::inUseMessage(const HotKeyCombo& combo)
     return u'“' + combo.display() + QStringLiteral("” is already in use by another app.");
 }
 
-void ShortcutRecorder::handleKey(int qtKey, Qt::KeyboardModifiers modifiers)
+void ShortcutRecorder::handleKey(int qtKey, Qt::KeyboardModifiers modifiers, uint32_t nativeScanCode)
 {
     if (!recording_)
         return;
-    const std::optional<uint32_t> keyCode = CarbonKeys::fromQtKey(qtKey);
-    if (keyCode == CarbonKeys::escapeKeyCode) {
+    const std::optional<uint32_t> keyCode = CarbonKeys::fromKeyEvent(nativeScanCode, qtKey);
+    // The key that types Escape cancels too where the layout put it elsewhere.
+    if (keyCode == CarbonKeys::escapeKeyCode || qtKey == Qt::Key_Escape) {
         stop();
         return;
     }
@@ -76,7 +77,7 @@ bool ShortcutRecorder::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyPress: {
         // Taken at its first receiver (the window), so it never reaches a widget as well.
         auto* key = static_cast<QKeyEvent*>(event);
-        handleKey(key->key(), key->modifiers());
+        handleKey(key->key(), key->modifiers(), key->nativeScanCode());
         return true;
     }
     case QEvent::KeyRelease:

@@ -21,8 +21,9 @@ public:
     void start();
     void stop();
 
-    // One key press while recording; the event filter calls it.
-    void handleKey(int qtKey, Qt::KeyboardModifiers modifiers);
+    // One key press while recording; the event filter calls it. The key is the one at the place
+    // pressed (its native scan code), shown by what it types.
+    void handleKey(int qtKey, Qt::KeyboardModifiers modifiers, uint32_t nativeScanCode = 0);
 
     static QString inUseMessage(const HotKeyCombo& combo);
 

@@ -1,6 +1,7 @@
 #include "platform/x11/X11HotKeys.h"
 
 #include "platform/CarbonKeys.h"
+#include "platform/x11/X11KeyboardLayout.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
@@ -28,6 +29,7 @@ struct X11HotKeys::Grab {
     uint8_t xkbFirstEvent = 0; // 0: no XKB extension
     uint32_t carbonKeyCode = 0;
     uint32_t carbonModifiers = 0;
+    bool wanted = false; // from a successful grab() until release(), whatever the keymap does
     bool regrabPending = false;
     xcb_keycode_t keycode = 0;
     uint16_t modifiers = 0;
@@ -74,32 +76,6 @@ uint16_t numLockMask(Display* display)
     return mask != 0 ? mask : uint16_t(XCB_MOD_MASK_2);
 }
 
-// The first key code that types the keysym, asked of the server each time: a cached copy of
-// the keyboard map would go stale when the user changes the layout.
-xcb_keycode_t keycodeFor(xcb_connection_t* connection, uint32_t keysym)
-{
-    const xcb_setup_t* setup = xcb_get_setup(connection);
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    xcb_get_keyboard_mapping_reply_t* reply = xcb_get_keyboard_mapping_reply(
-        connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, uint8_t(count)), nullptr);
-    if (!reply)
-        return 0;
-    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(reply);
-    const int perKeycode = reply->keysyms_per_keycode;
-    xcb_keycode_t found = 0;
-    // The unshifted column first, as a key's own symbol; then any column.
-    for (int column = 0; column < perKeycode && found == 0; ++column) {
-        for (int index = 0; index < count; ++index) {
-            if (keysyms[index * perKeycode + column] == keysym) {
-                found = xcb_keycode_t(setup->min_keycode + index);
-                break;
-            }
-        }
-    }
-    std::free(reply);
-    return found;
-}
-
 std::vector<uint16_t> variants(uint16_t numLock)
 {
     return {0, XCB_MOD_MASK_LOCK, numLock, uint16_t(XCB_MOD_MASK_LOCK | numLock)};
@@ -116,15 +92,13 @@ public:
         if (type != "xcb_generic_event_t")
             return false;
         Grab& grab = *owner_.grab_;
-        if (!grab.active)
-            return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
         const uint8_t kind = event->response_type & 0x7f;
-        if (isKeymapChange(grab, event)) {
+        if (grab.wanted && isKeymapChange(grab, event)) {
             owner_.scheduleRegrab();
             return false; // Qt follows keymap changes too
         }
-        if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE)
+        if (!grab.active || (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE))
             return false;
         const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
         if (key->event != grab.root || key->detail != grab.keycode)
@@ -174,6 +148,7 @@ X11HotKeys::X11HotKeys()
     if (const xcb_query_extension_reply_t* xkb = xcb_get_extension_data(grab_->connection, &xcb_xkb_id);
         xkb && xkb->present)
         grab_->xkbFirstEvent = xkb->first_event;
+    layout_ = std::make_unique<X11KeyboardLayout>(grab_->connection);
     filter_ = std::make_unique<Filter>(*this);
     QCoreApplication::instance()->installNativeEventFilter(filter_.get());
 }
@@ -190,14 +165,27 @@ bool X11HotKeys::isAvailable() const
     return grab_->connection != nullptr;
 }
 
+const KeyboardLayout* X11HotKeys::layout() const
+{
+    return layout_.get();
+}
+
 int X11HotKeys::grab(uint32_t carbonKeyCode, uint32_t carbonModifiers)
 {
     release();
     if (!isAvailable())
         return unavailable;
-    const std::optional<uint32_t> keysym = CarbonKeys::keysym(carbonKeyCode);
-    const xcb_keycode_t keycode = keysym ? keycodeFor(grab_->connection, *keysym) : 0;
-    if (keycode == 0)
+    const int status = grabKey(carbonKeyCode, carbonModifiers);
+    grab_->wanted = status == noError;
+    return status;
+}
+
+int X11HotKeys::grabKey(uint32_t carbonKeyCode, uint32_t carbonModifiers)
+{
+    // The key's place, not the key that types its letter now: the shortcut stays on the key the
+    // user chose in every layout, also in one without Latin letters.
+    const std::optional<xcb_keycode_t> keycode = layout_->xKeycode(carbonKeyCode);
+    if (!keycode)
         return keyInvalid;
 
     const uint16_t modifiers = xModifiers(carbonModifiers);
@@ -205,7 +193,7 @@ int X11HotKeys::grab(uint32_t carbonKeyCode, uint32_t carbonModifiers)
     std::vector<xcb_void_cookie_t> cookies;
     for (uint16_t variant : variants(numLock)) {
         cookies.push_back(xcb_grab_key_checked(grab_->connection, 0, grab_->root,
-                                               uint16_t(modifiers | variant), keycode,
+                                               uint16_t(modifiers | variant), *keycode,
                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
     // Every variant must be ours: a combination that another client holds in any lock state
@@ -219,11 +207,11 @@ int X11HotKeys::grab(uint32_t carbonKeyCode, uint32_t carbonModifiers)
     }
     if (taken) {
         for (uint16_t variant : variants(numLock))
-            xcb_ungrab_key(grab_->connection, keycode, grab_->root, uint16_t(modifiers | variant));
+            xcb_ungrab_key(grab_->connection, *keycode, grab_->root, uint16_t(modifiers | variant));
         xcb_flush(grab_->connection);
         return keyTaken;
     }
-    grab_->keycode = keycode;
+    grab_->keycode = *keycode;
     grab_->carbonKeyCode = carbonKeyCode;
     grab_->carbonModifiers = carbonModifiers;
     grab_->modifiers = modifiers;
@@ -236,18 +224,27 @@ int X11HotKeys::grab(uint32_t carbonKeyCode, uint32_t carbonModifiers)
 
 void X11HotKeys::scheduleRegrab()
 {
-    if (!grab_->active || grab_->regrabPending)
+    if (grab_->regrabPending)
         return;
-    // A layout change comes as several events; grab once, after the last of them.
+    // A layout change comes as several events; grab once, after the last of them. A grab refused
+    // now (another client held the key for a moment) is tried again at the next change.
     grab_->regrabPending = true;
     QTimer::singleShot(0, filterContext_.get(), [this] {
         grab_->regrabPending = false;
-        if (grab_->active)
-            grab(grab_->carbonKeyCode, grab_->carbonModifiers);
+        if (!grab_->wanted)
+            return;
+        ungrabKey();
+        grabKey(grab_->carbonKeyCode, grab_->carbonModifiers);
     });
 }
 
 void X11HotKeys::release()
+{
+    grab_->wanted = false;
+    ungrabKey();
+}
+
+void X11HotKeys::ungrabKey()
 {
     if (!grab_->active)
         return;

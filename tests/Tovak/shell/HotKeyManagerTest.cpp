@@ -1,23 +1,44 @@
 #include "Tovak/shell/HotKeyManager.h"
 
 #include "Tovak/shell/ShortcutRecorder.h"
+#include "platform/CarbonKeys.h"
+#include "platform/KeyboardLayout.h"
 #include "support/FakeHotKeys.h"
 #include "support/MemoryDefaults.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QKeyEvent>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace vellicord;
 
 namespace {
+
+// AZERTY's 1 and 2 keys and the R key of a Russian group, by their evdev scan codes.
+class FakeLayout final : public KeyboardLayout {
+public:
+    std::optional<uint32_t> keyCode(uint32_t scanCode) const override
+    {
+        return places.contains(scanCode) ? std::optional(places.at(scanCode)) : std::nullopt;
+    }
+    QString text(uint32_t keyCode) const override { return typed.value(keyCode); }
+
+    std::map<uint32_t, uint32_t> places{{10, 0x12}, {11, 0x13}, {27, 0x0F}};
+    QHash<uint32_t, QString> typed{
+        {0x12, QStringLiteral("&")}, {0x13, QStringLiteral("é")}, {0x0F, QStringLiteral("к")}};
+};
 
 class HotKeyManagerTest : public ::testing::Test {
 protected:
     MemoryDefaults defaults;
     FakeHotKeys keys;
+    FakeLayout layout;
+    CarbonKeys::LayoutInUse layoutInUse{&layout};
 
     std::optional<HotKeyCombo> stored() { return HotKeyManager::loadCombo(defaults); }
 };
@@ -111,7 +132,10 @@ TEST_F(HotKeyManagerTest, RecorderHandlesEscapeModifiersAloneAndKeys)
         Qt::KeyboardModifiers modifiers;
         bool stillRecording;
         std::optional<HotKeyCombo> recorded;
+        uint32_t scanCode = 0; // 0: the event carries none
+        const char16_t* shown = nullptr;
     };
+    const auto ctrlAltSuper = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const Step steps[] = {
         {"Escape cancels", Qt::Key_Escape, Qt::NoModifier, false, std::nullopt},
         {"Escape with a modifier cancels too", Qt::Key_Escape, Qt::ControlModifier, false, std::nullopt},
@@ -120,19 +144,30 @@ TEST_F(HotKeyManagerTest, RecorderHandlesEscapeModifiersAloneAndKeys)
         {"K alone is ignored", Qt::Key_K, Qt::NoModifier, true, std::nullopt},
         {"a key outside the table is ignored", Qt::Key_MediaPlay, Qt::ControlModifier, true, std::nullopt},
         {"shift K is accepted", Qt::Key_K, Qt::ShiftModifier, false, shiftK},
-        {"shifted symbol maps to its key", Qt::Key_Exclam, Qt::ShiftModifier | Qt::MetaModifier, false,
-         HotKeyCombo{0x12, 0x300}},
+        {"without a scan code AZERTY's & is not the 7 key", Qt::Key_Ampersand, ctrlAltSuper, true, std::nullopt},
+        {"shifted symbol is the key pressed", Qt::Key_Exclam, Qt::ShiftModifier | Qt::MetaModifier, false,
+         HotKeyCombo{0x12, 0x300}, 10, u"Shift+Super+&"},
+        {"keypad 1 is not the 1 key", Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier, true, std::nullopt, 87},
+        {"AZERTY &/1 key is the 1 key, shown as &", Qt::Key_Ampersand, ctrlAltSuper, false, HotKeyCombo{0x12, 0x1900},
+         10, u"Ctrl+Alt+Super+&"},
+        {"AZERTY é key is the 2 key", Qt::Key_Eacute, ctrlAltSuper, false, HotKeyCombo{0x13, 0x1900}, 11,
+         u"Ctrl+Alt+Super+É"},
+        {"Russian К is the R key", 0x41a, Qt::AltModifier | Qt::MetaModifier, false, HotKeyCombo{0x0F, 0x900}, 27,
+         u"Alt+Super+К"},
     };
     for (const Step& step : steps) {
         recorded.reset();
         recorder.start();
-        recorder.handleKey(step.key, step.modifiers);
+        recorder.handleKey(step.key, step.modifiers, step.scanCode);
         EXPECT_EQ(recorder.isRecording(), step.stillRecording) << step.name;
         EXPECT_EQ(recorded, step.recorded) << step.name;
+        if (step.shown && recorded) {
+            EXPECT_EQ(recorded->display(), QString::fromUtf16(step.shown)) << step.name;
+        }
         recorder.stop();
     }
     EXPECT_FALSE(failure);
-    EXPECT_EQ(stored(), (HotKeyCombo{0x12, 0x300}));
+    EXPECT_EQ(stored(), (HotKeyCombo{0x0F, 0x900}));
 }
 
 TEST_F(HotKeyManagerTest, RecorderReportsATakenCombinationAndKeepsThePreviousOne)
@@ -176,10 +211,11 @@ TEST_F(HotKeyManagerTest, RecorderTakesKeyPressesSentToTheApplication)
     QKeyEvent control(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
     QCoreApplication::sendEvent(&window, &control);
     EXPECT_TRUE(recorder.isRecording());
-    QKeyEvent key(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    // AZERTY's &/1 key, as the X server reports it: the key is its place.
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Ampersand, Qt::ControlModifier | Qt::AltModifier, 10, 0, 0);
     QCoreApplication::sendEvent(&window, &key);
     EXPECT_FALSE(recorder.isRecording());
-    EXPECT_EQ(manager.currentCombo(), (HotKeyCombo{40, 0x1800}));
+    EXPECT_EQ(manager.currentCombo(), (HotKeyCombo{0x12, 0x1800}));
     EXPECT_EQ(seenByWindow, 0);
 
     QKeyEvent after(QEvent::KeyPress, Qt::Key_K, Qt::NoModifier);
