@@ -6,12 +6,15 @@
 #include "Tovak/kit/Symbols.h"
 #include "Tovak/kit/TextStyles.h"
 #include "Tovak/kit/Theme.h"
+#include "core/foundation/Text.h"
 
 #include <QEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <vector>
 
 namespace vellicord {
 namespace {
@@ -47,12 +50,12 @@ QString boundedQuery(QStringView query)
 {
     if (query.size() <= shownQueryLength)
         return query.toString();
-    // Whether the limit is a grapheme boundary depends on the characters around it only, so the
-    // finder gets the head of the text rather than all of it.
+    // Whether the limit is a grapheme boundary depends on the characters around it only, so only
+    // the head of the text is segmented rather than all of it.
     const QStringView head = query.first(shownQueryLength + 1);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, head);
-    finder.setPosition(shownQueryLength);
-    qsizetype cut = finder.isAtBoundary() ? shownQueryLength : finder.toPreviousBoundary();
+    const std::vector<qsizetype> ends = Text::graphemeEnds(head);
+    const auto after = std::upper_bound(ends.begin(), ends.end(), shownQueryLength);
+    qsizetype cut = after == ends.begin() ? 0 : *std::prev(after);
     if (cut <= 0) {
         // One grapheme longer than the limit (a letter under hundreds of combining marks): cut
         // between code points instead.

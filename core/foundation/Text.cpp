@@ -188,53 +188,25 @@ bool certainBoundaryBetween(char16_t before, char16_t after)
     return isSimple(before) && isSimple(after) && !(before == u'\r' && after == u'\n');
 }
 
-// Qt adjusts cluster boundaries in the Brahmic scripts (Tibetan, Myanmar, Khmer...) over whole runs
-// of the script, which take in neighbouring spaces, marks and line feeds, so that the same
-// characters can segment differently depending on what comes before them. Such text is segmented
-// line by line (a line feed always stands alone), which keeps counts additive across lines.
-bool hasScriptTailoring(QStringView text)
+// Whether the unit begins a character of a script whose clusters Qt finds by rules of the script's
+// own (Thai, Khmer, Myanmar, the Indic scripts...). Generously: Devanagari to Myanmar, Tagalog to
+// Lepcha, Syloti Nagri to Meetei Mayek, and U+11000 to U+11FFF (high surrogates D804 to D807).
+bool beginsTailoredScript(char16_t u)
 {
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x900)
-            continue;
-        // Generously: Devanagari to Myanmar, Tagalog to Lepcha, Syloti Nagri to Meetei Mayek, and
-        // U+11000 to U+11FFF (high surrogates D804 to D807).
-        if (u <= 0x109F || (u >= 0x1700 && u <= 0x1C4F) || (u >= 0xA800 && u <= 0xABFF) || (u >= 0xD804 && u <= 0xD807))
-            return true;
-    }
-    return false;
+    return (u >= 0x900 && u <= 0x109F) || (u >= 0x1700 && u <= 0x1C4F) || (u >= 0xA800 && u <= 0xABFF)
+        || (u >= 0xD804 && u <= 0xD807);
 }
 
-// Calls onEnd with the offset past each cluster, in order.
-template<typename OnEnd> void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
+bool hasScriptTailoring(QStringView text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return beginsTailoredScript(c.unicode()); });
+}
+
+// Calls onEnd with the offset past each cluster, in order, for text with no script Qt tailors.
+template<typename OnEnd> void forEachPlainGraphemeEnd(QStringView text, OnEnd&& onEnd)
 {
     const qsizetype n = text.size();
     const char16_t* data = reinterpret_cast<const char16_t*>(text.data());
-    if (hasScriptTailoring(text)) {
-        qsizetype lineStart = 0;
-        while (lineStart < n) {
-            qsizetype lineEnd = lineStart;
-            while (lineEnd < n && data[lineEnd] != u'\n')
-                ++lineEnd;
-            // A carriage return before the line feed forms one character with it.
-            const qsizetype contentEnd
-                = lineEnd < n && lineEnd > lineStart && data[lineEnd - 1] == u'\r' ? lineEnd - 1 : lineEnd;
-            if (contentEnd > lineStart) {
-                QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + lineStart,
-                                           contentEnd - lineStart);
-                qsizetype boundary;
-                while ((boundary = finder.toNextBoundary()) != -1) {
-                    if (boundary > 0)
-                        onEnd(lineStart + boundary);
-                }
-            }
-            if (lineEnd < n)
-                onEnd(lineEnd + 1);
-            lineStart = lineEnd + 1;
-        }
-        return;
-    }
     qsizetype i = 0;
     while (i < n) {
         if (i + 1 == n && isSimple(data[i])) {
@@ -262,6 +234,137 @@ template<typename OnEnd> void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd
         }
         i = end;
     }
+}
+
+// The end of a stretch of script that starts at `i`: its letters, with the spaces, digits and
+// punctuation between them and the joiners after a virama (which ask for a letter's half form),
+// up to its last letter. A line break ends it.
+qsizetype scriptStretchEnd(const char16_t* data, qsizetype n, qsizetype i)
+{
+    constexpr int viramaClass = 9;
+    qsizetype end = i;
+    for (qsizetype k = i; k < n;) {
+        const char16_t u = data[k];
+        if (beginsTailoredScript(u)) {
+            k += QChar::isHighSurrogate(u) && k + 1 < n && QChar::isLowSurrogate(data[k + 1]) ? 2 : 1;
+            end = k;
+        } else if ((isSimple(u) && u != u'\r' && u != u'\n')
+                   || ((u == 0x200C || u == 0x200D) && QChar::combiningClass(data[k - 1]) == viramaClass)) {
+            ++k;
+        } else {
+            break;
+        }
+    }
+    return end;
+}
+
+char32_t codePointAt(const char16_t* data, qsizetype n, qsizetype i)
+{
+    if (QChar::isHighSurrogate(data[i]) && i + 1 < n && QChar::isLowSurrogate(data[i + 1]))
+        return QChar::surrogateToUcs4(data[i], data[i + 1]);
+    return data[i];
+}
+
+char32_t codePointBefore(const char16_t* data, qsizetype i)
+{
+    if (QChar::isLowSurrogate(data[i - 1]) && i >= 2 && QChar::isHighSurrogate(data[i - 2]))
+        return QChar::surrogateToUcs4(data[i - 2], data[i - 1]);
+    return data[i - 1];
+}
+
+// Whether the character at `at` joins the one before it, where a piece of text begins (below): a
+// stretch of script, or a run of regional indicators. There no rule that looks further back applies
+// (an emoji joined by ZWJ to one before, a regional indicator paired with one before), and the
+// common rules decide by the two characters alone; Qt answers them without its script rules when a
+// letter of the script stands in as a Latin letter, and a mark of it as a combining accent.
+bool joinsAcross(const char16_t* data, qsizetype n, qsizetype at)
+{
+    const auto standIn = [](char32_t c) -> char32_t {
+        if (c > 0xFFFF ? !beginsTailoredScript(QChar::highSurrogate(c)) : !beginsTailoredScript(char16_t(c)))
+            return c;
+        const QChar::Category category = QChar::category(c);
+        const bool mark = category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
+            || category == QChar::Mark_Enclosing || c == 0x0E33 || c == 0x0EB3;
+        return mark ? U'\u0301' : U'a';
+    };
+    const char32_t pair[] = {standIn(codePointBefore(data, at)), standIn(codePointAt(data, n, at))};
+    // The same few pairs meet again and again (a letter and an emoji), and asking Qt costs a
+    // finder: the answers are kept, a pair in each slot of a small table.
+    struct Answer {
+        char32_t left = 0, right = 0;
+        bool joins = false;
+    };
+    thread_local std::array<Answer, 256> answers;
+    Answer& answer = answers[(pair[0] * 31 + pair[1]) % answers.size()];
+    if (answer.left != pair[0] || answer.right != pair[1]) {
+        const QString text = QString::fromUcs4(pair, 2);
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+        finder.setPosition(pair[0] > 0xFFFF ? 2 : 1);
+        answer = {pair[0], pair[1], !finder.isAtBoundary()};
+    }
+    return answer.joins;
+}
+
+bool isRegionalIndicator(const char16_t* data, qsizetype n, qsizetype i)
+{
+    return i >= 0 && i + 1 < n && data[i] == 0xD83C && data[i + 1] >= 0xDDE6 && data[i + 1] <= 0xDDFF;
+}
+
+// Where the piece of text that starts at `i` ends: a stretch of a script Qt tailors, or other text
+// up to the next such stretch or the next run of regional indicators.
+qsizetype pieceEnd(const char16_t* data, qsizetype n, qsizetype i)
+{
+    if (beginsTailoredScript(data[i]))
+        return scriptStretchEnd(data, n, i);
+    qsizetype end = i + 1;
+    for (; end < n; ++end) {
+        const char16_t u = data[end];
+        if (u >= 0x900
+            && (beginsTailoredScript(u)
+                || (isRegionalIndicator(data, n, end) && !isRegionalIndicator(data, n, end - 2))))
+            break;
+    }
+    return end;
+}
+
+// Calls onEnd with the offset past each cluster, in order. Qt finds clusters in a script it tailors
+// by the script's rules over a whole run of it, and the run takes in the characters of no script
+// next to it (emoji and their modifiers, joiners and selectors, flags, symbols), which those rules
+// then cut after every code unit, a surrogate pair in two. And after an emoji, Qt pairs the
+// regional indicators of a flag wrongly. So the text is segmented in pieces: Qt's script rules see
+// only the stretches of the script itself, a run of regional indicators is paired from its start,
+// and the common rules say whether a piece's first character joins the piece before.
+template<typename OnEnd> void forEachGraphemeEnd(QStringView text, OnEnd&& onEnd)
+{
+    const qsizetype n = text.size();
+    const char16_t* data = reinterpret_cast<const char16_t*>(text.data());
+    // The last end found is held back until it is known whether a character joins across it.
+    qsizetype held = 0;
+    const auto found = [&](qsizetype end) {
+        if (held > 0)
+            onEnd(held);
+        held = end;
+    };
+    for (qsizetype i = 0, end = 0; i < n; i = end) {
+        end = pieceEnd(data, n, i);
+        if (i == 0 && end == n && !beginsTailoredScript(data[0])) {
+            forEachPlainGraphemeEnd(text, onEnd);
+            return;
+        }
+        if (i > 0 && joinsAcross(data, n, i))
+            held = 0;
+        if (beginsTailoredScript(data[i])) {
+            QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + i, end - i);
+            for (qsizetype boundary; (boundary = finder.toNextBoundary()) != -1;) {
+                if (boundary > 0)
+                    found(i + boundary);
+            }
+        } else {
+            forEachPlainGraphemeEnd(text.sliced(i, end - i), [&](qsizetype e) { found(i + e); });
+        }
+    }
+    if (held > 0)
+        onEnd(held);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "core/composition/ContextComposer.h"
 #include "core/library/LibrarySamples.h"
 #include "core/library/StorePersistence.h"
+#include "support/KeyboardFocus.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -142,6 +143,7 @@ TEST(ComposeViewX11, TypeATaskAndCopyThePromptWithControlShiftC)
         },
         30000));
     run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    ASSERT_TRUE(test::awaitKeyboard(window));
     run(QStringLiteral("xdotool"),
         {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+shift+p")});
     QRect task;
@@ -158,6 +160,7 @@ TEST(ComposeViewX11, TypeATaskAndCopyThePromptWithControlShiftC)
         {QStringLiteral("mousemove"), QString::number(task.center().x()), QString::number(task.center().y()),
          QStringLiteral("click"), QStringLiteral("1")});
     QThread::msleep(300);
+    ASSERT_TRUE(test::awaitKeyboard(window));
     run(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), typed});
     std::optional<StoreSnapshot> saved;
     ASSERT_TRUE(waitFor(
@@ -175,6 +178,7 @@ TEST(ComposeViewX11, TypeATaskAndCopyThePromptWithControlShiftC)
         10000))
         << "the task in the library file";
 
+    ASSERT_TRUE(test::awaitKeyboard(window));
     run(QStringLiteral("xdotool"),
         {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+shift+c")});
     const ContextDraft& stored = saved->drafts->first();

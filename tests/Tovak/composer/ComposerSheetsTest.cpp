@@ -153,6 +153,10 @@ TEST(ComposerSheets, TrimCountsTokensAndCharactersOfTheTextAsEdited)
         {QStringLiteral("abcdefgh"), "2 tokens · 8 chars"},
         {QStringLiteral("e\u0301\U0001F44D\U0001F3FD\r\n"), "1 tokens · 3 chars"},
         {QString(5000, u'x'), "1,250 tokens · 5,000 chars"},
+        {QStringLiteral(
+             "\u0939\u093F\u0928\u094D\u0926\u0940 \u092D\u093E\u0937\u093E "
+             "\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466 \u200F\u05E9\u05DC\u05D5\u05DD\u200F"),
+         "4 tokens · 14 chars"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(EntryTrimSheet::countText(c.text, ModelProfile::gpt4o()), QString::fromUtf8(c.line)) << c.line;

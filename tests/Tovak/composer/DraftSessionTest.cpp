@@ -347,6 +347,7 @@ TEST(DraftSession, SafeFileNameKeepsLettersDigitsAndInnerBlanks)
         {"\tleading tab", "-leading tab"},
         {"keep_under-score  double", "keep_under-score  double"},
         {"emoji 👍🏽 and e\u0301", "emoji - and e\u0301"},
+        {"สรุป😀ผล", "สรุป-ผล"},
         {"line\nbreak", "line-break"},
     };
     for (const auto& c : cases)

@@ -70,6 +70,9 @@ TEST(EmptyStateView, SymbolTitleAndSubtitleByWhatIsShown)
          "magnifyingglass", "No Search Results", noMatch(a199 + u'…')},
         {"an emoji is not cut in half", true, false, a199 + QStringLiteral("👍🏽 and more"), all, "magnifyingglass",
          "No Search Results", noMatch(a199 + u'…')},
+        {"an emoji after Thai letters is not cut in half", true, false,
+         QString(199, QChar(0x0E01)) + QStringLiteral("😀 and more"), all, "magnifyingglass", "No Search Results",
+         noMatch(QString(199, QChar(0x0E01)) + u'…')},
         {"one grapheme longer than the limit is cut anyway", true, false, u'e' + QString(400, QChar(0x0301)), all,
          "magnifyingglass", "No Search Results", noMatch(u'e' + QString(199, QChar(0x0301)) + u'…')},
     };

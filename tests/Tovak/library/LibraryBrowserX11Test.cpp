@@ -3,6 +3,7 @@
 #include "core/library/LibrarySamples.h"
 #include "core/library/StorePersistence.h"
 #include "support/FakeDesktop.h"
+#include "support/KeyboardFocus.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -332,6 +333,7 @@ TEST(LibraryBrowserX11, SearchTheLibraryAndCopyARowByDoubleClick)
               .section(u'\n', 0, 0);
     ASSERT_FALSE(window.isEmpty());
     run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    ASSERT_TRUE(test::awaitKeyboard(window));
     // The letters typed right after Control-F are the query.
     run(QStringLiteral("xdotool"),
         {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+f")});
@@ -418,6 +420,7 @@ TEST(LibraryBrowserX11, NewPromptFromTheKeyboardIsShownAndSaved)
               .section(u'\n', 0, 0);
     ASSERT_FALSE(window.isEmpty());
     run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    ASSERT_TRUE(test::awaitKeyboard(window));
     run(QStringLiteral("xdotool"),
         {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+n")});
     EXPECT_TRUE(waitFor(
@@ -487,6 +490,7 @@ TEST(LibraryBrowserX11, ControlAThenDeleteFromTheToolbar)
               .section(u'\n', 0, 0);
     ASSERT_FALSE(window.isEmpty());
     run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    ASSERT_TRUE(test::awaitKeyboard(window));
     run(QStringLiteral("xdotool"),
         {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+f")});
     run(QStringLiteral("xdotool"),
@@ -511,7 +515,8 @@ TEST(LibraryBrowserX11, ControlAThenDeleteFromTheToolbar)
     };
     // A click on a row puts the keys in the list; Control-A there selects every row shown.
     ASSERT_TRUE(clickOn(list.child(0)));
-    QThread::msleep(300);
+    ASSERT_TRUE(waitFor([&] { return hasState(list, ATSPI_STATE_FOCUSED); }, 5000));
+    ASSERT_TRUE(test::awaitKeyboard(window));
     run(QStringLiteral("xdotool"),
         {QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("ctrl+a")});
     const auto showing = [](const Accessible& element) {
@@ -684,12 +689,14 @@ TEST(LibraryBrowserX11, RowsByHandAndByScreenReader)
                 == longAddress;
         },
         5000));
+    ASSERT_TRUE(test::awaitKeyboard(window));
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")});
     EXPECT_TRUE(waitFor([&] { return clipboard() == longAddress; }, 5000));
     clickRow(2, QStringLiteral("1"));
     clickRow(1, QStringLiteral("1"), {QStringLiteral("ctrl")});
     ASSERT_TRUE(waitFor([&] { return selectedNames(list) == QStringList{passage(2), passage(1)}; }, 5000));
     // Control-C copies their text, in the order shown.
+    ASSERT_TRUE(test::awaitKeyboard(window));
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")});
     EXPECT_TRUE(waitFor(
         [&] {
@@ -697,8 +704,11 @@ TEST(LibraryBrowserX11, RowsByHandAndByScreenReader)
                 == library.selections[2].text + QStringLiteral("\n\n---\n\n") + library.selections[1].text;
         },
         5000));
-    clickRow(0, QStringLiteral("3"));
-    QThread::msleep(400); // the row's menu is up; Escape closes it
+    {
+        test::KeyboardGrabWatch menu(window);
+        clickRow(0, QStringLiteral("3"));
+        ASSERT_TRUE(menu.awaitGrab()) << "the row's menu has the keyboard; Escape closes it";
+    }
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     EXPECT_EQ(selectedNames(list), (QStringList{passage(2), passage(1)}));
 
@@ -732,8 +742,11 @@ TEST(LibraryBrowserX11, RowsByHandAndByScreenReader)
     const Accessible inspected = find(app, ATSPI_ROLE_TEXT, QStringLiteral("Captured Passage"));
     const QString thirdPassage = passages[1].second;
     ASSERT_TRUE(waitFor([&] { return textOf(inspected) == thirdPassage; }, 5000)) << qPrintable(textOf(inspected));
-    clickRow(1, QStringLiteral("3"));
-    QThread::msleep(400); // the row's menu is up; its last item is Delete
+    {
+        test::KeyboardGrabWatch menu(window);
+        clickRow(1, QStringLiteral("3"));
+        ASSERT_TRUE(menu.awaitGrab()) << "the row's menu has the keyboard; its last item is Delete";
+    }
     xdotool({QStringLiteral("key"), QStringLiteral("Up"), QStringLiteral("Return")});
     ASSERT_TRUE(waitFor([&] { return list.childCount() == 4; }, 5000));
     QThread::msleep(300);
@@ -750,6 +763,7 @@ TEST(LibraryBrowserX11, RowsByHandAndByScreenReader)
     xdotool({QStringLiteral("mousemove"), QString::number(all.x()), QString::number(all.y()), QStringLiteral("click"),
              QStringLiteral("1")});
     ASSERT_TRUE(waitFor([&] { return list.childCount() == 4; }, 5000));
+    ASSERT_TRUE(test::awaitKeyboard(window));
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+f"), QStringLiteral("type"), QStringLiteral("--delay"),
              QStringLiteral("15"), QStringLiteral("rain")});
     EXPECT_TRUE(waitFor([&] { return textOf(search) == QStringLiteral("rain"); }, 5000)) << qPrintable(textOf(search));
@@ -855,6 +869,7 @@ TEST(LibraryBrowserX11, WelcomeSheetStaysAboveTheWindowOnASecondLaunch)
     EXPECT_GT(stacked.indexOf(sheet), stacked.indexOf(window)) << qPrintable(stacked.join(u','));
     EXPECT_EQ(xdotool({QStringLiteral("getactivewindow")}), sheet);
 
+    ASSERT_TRUE(test::awaitKeyboard(sheet));
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
     ASSERT_TRUE(waitFor([&] { return launchWindow(first, QStringLiteral("^Welcome to Vellicord$")).isEmpty(); }, 5000))
         << "Return dismisses the sheet";
@@ -862,6 +877,7 @@ TEST(LibraryBrowserX11, WelcomeSheetStaysAboveTheWindowOnASecondLaunch)
     ASSERT_TRUE(waitFor(
         [&] { return bool(search = shown(first, app, ATSPI_ROLE_TEXT, QStringLiteral("Search all selections"))); },
         10000));
+    ASSERT_TRUE(test::awaitKeyboard(window));
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), QStringLiteral("abc")});
     EXPECT_TRUE(waitFor([&] { return textOf(search) == QStringLiteral("abc"); }, 5000))
         << "the keys start in the search field of an empty list: " << qPrintable(textOf(search));
@@ -915,14 +931,16 @@ TEST(ShellX11, ShortcutTakenElsewhereIsReportedAndHideLeavesTheTrayIcon)
         30000))
         << "the window and the tray icon";
 
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("key"),
-             QStringLiteral("ctrl+comma")});
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    ASSERT_TRUE(test::awaitKeyboard(window));
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+comma")});
     Accessible app, button;
     ASSERT_TRUE(waitFor(
         [&] { return bool(button = shown(program, app, ATSPI_ROLE_PUSH_BUTTON, QStringLiteral("Ctrl+Alt+Super+C"))); },
         10000));
     ASSERT_TRUE(doAction(button, QStringLiteral("Press")));
     ASSERT_TRUE(waitFor([&] { return !hasState(button, ATSPI_STATE_SHOWING); }, 5000)) << "recording";
+    ASSERT_TRUE(test::awaitKeyboard(launchWindow(program, QStringLiteral("^Settings$"))));
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+j")});
     EXPECT_TRUE(waitFor(
         [&] {
@@ -930,8 +948,9 @@ TEST(ShellX11, ShortcutTakenElsewhereIsReportedAndHideLeavesTheTrayIcon)
         },
         5000));
 
-    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window, QStringLiteral("key"),
-             QStringLiteral("ctrl+h")});
+    xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+    ASSERT_TRUE(test::awaitKeyboard(window));
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+h")});
     EXPECT_TRUE(waitFor([&] { return windowsShown(program) == trayIcon; }, 5000))
         << qPrintable(windowsShown(program).join(u','));
 
@@ -971,21 +990,24 @@ TEST(LibraryBrowserX11, QuitWithChangesTheDiskCannotTakeAsksFirst)
         20000));
     // Not sent to the window by its id: it is gone before the keys are let go of.
     const auto quit = [&] {
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window, QStringLiteral("key"),
-                 QStringLiteral("ctrl+q")});
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
+        const bool held = test::awaitKeyboard(window);
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")});
+        return held;
     };
-    quit();
+    ASSERT_TRUE(quit());
     Accessible app;
     const QString text
         = QStringLiteral("Vellicord could not write 6 changes to the library file. If you quit now, they "
                          "will be lost.\n\nMake room on the disk that holds the library, then quit again.");
     ASSERT_TRUE(waitFor([&] { return bool(shown(program, app, ATSPI_ROLE_LABEL, text)); }, 10000));
     EXPECT_TRUE(shown(program, app, ATSPI_ROLE_PUSH_BUTTON, QStringLiteral("Quit Anyway")));
+    ASSERT_TRUE(test::awaitKeyboard(launchWindow(program, QStringLiteral("^Your latest changes are not saved$"))));
     xdotool({QStringLiteral("key"), QStringLiteral("Return")});
     EXPECT_TRUE(waitFor([&] { return !shown(program, app, ATSPI_ROLE_LABEL, text); }, 5000));
     EXPECT_FALSE(program.waitForFinished(1000)) << "Return keeps Vellicord open";
     QFile::remove(data + QStringLiteral("/filler"));
-    quit();
+    ASSERT_TRUE(quit());
     ASSERT_TRUE(program.waitForFinished(20000));
     EXPECT_EQ(storedLibrary(data + QStringLiteral("/Vellicord/Vellicord.json")).selections.size(), 6);
 }

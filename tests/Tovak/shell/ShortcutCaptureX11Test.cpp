@@ -8,6 +8,7 @@
 #include "platform/atspi/AtspiAccessibility.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "support/KeyboardFocus.h"
 #include "support/OnWorker.h"
 
 #include <QCoreApplication>
@@ -41,15 +42,6 @@ QString xdotool(const QStringList& arguments)
     return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
 }
 
-// The window with the keyboard, by its id as xdotool writes it.
-QString keyboardWindow()
-{
-    X11Connection x11;
-    std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&std::free)> focus(
-        xcb_get_input_focus_reply(x11.get(), xcb_get_input_focus(x11.get()), nullptr), &std::free);
-    return focus ? QString::number(focus->focus) : QString();
-}
-
 // Xvfb has no tray, so the program opens its window at launch, with the welcome sheet over an
 // empty library; the launch is over once the sheet has the keyboard. A client focused before that
 // would lose the keyboard to it, and the shortcut would capture from Vellicord.
@@ -58,7 +50,7 @@ void awaitLaunch(const QByteArray& output)
     ASSERT_TRUE(QTest::qWaitFor([&] { return output.contains("Registered hotkey"); }, 20000)) << output.toStdString();
     const QString sheet = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
                                    QStringLiteral("--name"), QStringLiteral("^Welcome to Vellicord$")});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return keyboardWindow() == sheet; }, 10000)) << output.toStdString();
+    ASSERT_TRUE(test::awaitKeyboard(sheet)) << output.toStdString();
 }
 
 // A client whose window has the focus and a selection; it copies on Control-C.
@@ -184,7 +176,7 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
         if (busy)
             ::kill(pid_t(app.processId()), SIGCONT);
         ASSERT_TRUE(window.ready);
-        ASSERT_EQ(keyboardWindow(), window.id);
+        ASSERT_TRUE(test::awaitKeyboard(window.id));
         if (numLock)
             xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")});
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
@@ -199,7 +191,7 @@ TEST(ShortcutCapture, EachPressSavesOneCaptureAlsoWithNumLock)
         const QList<Selection> selections = library(libraryPath);
         ASSERT_EQ(selections.size(), i + 1);
         EXPECT_EQ(selections.first().text, texts[i]);
-        EXPECT_EQ(keyboardWindow(), window.id) << "the client keeps the keyboard: " << texts[i].toStdString();
+        EXPECT_EQ(test::keyboardWindow(), window.id) << "the client keeps the keyboard: " << texts[i].toStdString();
     }
 
     ::kill(pid_t(app.processId()), SIGTERM);
@@ -244,6 +236,7 @@ TEST(ShortcutCapture, NothingOfAPasswordFieldInsideASelectionIsSaved)
             5000));
         const qsizetype failures = output.count("Capture failed in");
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), editor.id});
+        ASSERT_TRUE(test::awaitKeyboard(editor.id));
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
         if (c.saved) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return library(libraryPath).size() == saved + 1; }, 10000))
@@ -323,7 +316,7 @@ TEST(ShortcutCapture, RestoredClipboardOutlivesTheApplication)
         {
             SelectionWindow window(QStringLiteral("a passage copied on Control-C"));
             ASSERT_TRUE(window.ready);
-            ASSERT_EQ(keyboardWindow(), window.id);
+            ASSERT_TRUE(test::awaitKeyboard(window.id));
             xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+super+c")});
             const QString libraryPath = home.filePath(QStringLiteral("XDG_DATA_HOME/Vellicord/Vellicord.json"));
             // The test serves its clipboard to the capture's snapshot while it waits.

@@ -2,9 +2,11 @@
 
 #include "CompositionFixtures.h"
 #include "core/foundation/Text.h"
+#include "support/ReferenceGraphemes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace vellicord {
@@ -55,6 +57,37 @@ TEST(TextImportTest, LongLinesAtTheComposerLimit)
     ASSERT_EQ(emoji.size(), 2);
     EXPECT_EQ(Text::graphemeCount(emoji[0]), 4000);
     EXPECT_EQ(Text::graphemeCount(emoji[1]), 1);
+}
+
+// Lines without a space in a script Qt segments by its own rules, with emoji among the words: cut
+// only where Unicode's rules end a character (Qt's rules for a script join more, never less), the
+// chunks join back to exactly the text.
+TEST(TextImportTest, LinesOfTailoredScriptsAndEmojiAreCutBetweenCharacters)
+{
+    QStringList lines{
+        QStringLiteral(
+            "\u0E2A\u0E27\u0E31\u0E2A\u0E14\u0E35\u0E04\u0E23\u0E31\u0E1A\u0E27\u0E31\u0E19\u0E19\u0E35\u0E49"
+            "\u0E2D\u0E32\u0E01\u0E32\u0E28\u0E14\u0E35\u0E21\u0E32\u0E01\U0001F600")
+            .repeated(600),
+        QStringLiteral("\u0939\u093F\u0928\u094D\u0926\u0940\U0001F44D\U0001F3FD\U0001F1EF\U0001F1F5\U0001F44D"
+                       "\U0001F3FD\U0001F1EF\U0001F1F5")
+            .repeated(700)};
+    for (const test::CountedWord& word : test::tailoredScriptWords()) {
+        for (const QString& emoji : test::emojiOfEachKind())
+            lines << (word.text + emoji).repeated(7);
+    }
+    for (const QString& line : lines) {
+        const std::vector<qsizetype> ends = test::referenceGraphemeEnds(line);
+        for (const qsizetype limit : {1, 2, 3, 5, 4000}) {
+            const QStringList chunks = TextImport::chunks(line, limit);
+            ASSERT_EQ(chunks.join(QString()), line) << limit;
+            qsizetype cut = 0;
+            for (const QString& chunk : chunks) {
+                cut += chunk.size();
+                EXPECT_TRUE(std::binary_search(ends.begin(), ends.end(), cut)) << limit << " " << chunk.toStdString();
+            }
+        }
+    }
 }
 
 QString withoutWhiteSpace(const QString& text)

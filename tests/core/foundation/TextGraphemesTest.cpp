@@ -1,7 +1,7 @@
 #include "core/foundation/Text.h"
+#include "support/ReferenceGraphemes.h"
 
 #include <QStringList>
-#include <QTextBoundaryFinder>
 
 #include <gtest/gtest.h>
 
@@ -11,40 +11,10 @@
 namespace vellicord {
 namespace {
 
-std::vector<qsizetype> finderEnds(const QString& text, qsizetype from, qsizetype to)
-{
-    std::vector<qsizetype> ends;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData() + from, to - from);
-    qsizetype boundary;
-    while ((boundary = finder.toNextBoundary()) != -1) {
-        if (boundary > 0)
-            ends.push_back(from + boundary);
-    }
-    return ends;
-}
-
-// The platform's segmentation of the whole text; for text in the Brahmic scripts, whose
-// segmentation in Qt depends on the text before it, of each line on its own.
-std::vector<qsizetype> referenceEnds(const QString& text, bool byLine = false)
-{
-    if (!byLine)
-        return finderEnds(text, 0, text.size());
-    std::vector<qsizetype> ends;
-    qsizetype start = 0;
-    for (const QString& line : text.split(u'\n')) {
-        const bool returnBeforeBreak = line.endsWith(u'\r') && start + line.size() < text.size();
-        const qsizetype contentEnd = start + line.size() - (returnBeforeBreak ? 1 : 0);
-        for (qsizetype end : finderEnds(text, start, contentEnd))
-            ends.push_back(end);
-        start += line.size() + 1;
-        if (start <= text.size())
-            ends.push_back(start);
-    }
-    return ends;
-}
-
-// Counting takes a short cut around characters that always stand alone; random mixtures of
-// those with joining characters must segment exactly as the full rules do.
+// Counting takes a short cut around characters that always stand alone, and Qt's rules for the
+// scripts it tailors see only the stretches of those scripts: random mixtures of such characters
+// with joining ones, emoji of every kind and syllables of those scripts must segment exactly as
+// Unicode's rules do.
 TEST(TextGraphemesTest, MatchesFullSegmentationOnRandomText)
 {
     const QStringList alphabet{
@@ -54,19 +24,26 @@ TEST(TextGraphemesTest, MatchesFullSegmentationOnRandomText)
         QStringLiteral("\u1100"), QStringLiteral("\u1161"), QStringLiteral("\u0600"), QStringLiteral("\u4E00"),
         QStringLiteral("\u00AD"), QStringLiteral("\u0085"),
         QStringLiteral("\U0001F3FD"), QStringLiteral("\u0430"), QStringLiteral("\u02FF"), QStringLiteral("\u0300")};
-    // Devanagari, which Qt segments with its script's own adjustments, and a few more line feeds.
-    const QStringList indic{QStringLiteral("\u0915"), QStringLiteral("\u093F"), QStringLiteral("\u094D")};
+    // Syllables of the scripts Qt segments with rules of their own (a Devanagari conjunct among
+    // them), emoji of each kind, and a few more line feeds.
+    const QStringList tailored = QStringList{
+        QStringLiteral("\u0915"), QStringLiteral("\u0915\u093F"), QStringLiteral("\u0915\u094D\u0937"),
+        QStringLiteral("\u0928\u094D\u0926\u0940"), QStringLiteral("\u0E14\u0E35"), QStringLiteral("\u0E19\u0E49\u0E33"),
+        QStringLiteral("\u09AC\u09BE\u0982"), QStringLiteral("\u0BAE\u0BBF"), QStringLiteral("\u1798\u17C2"),
+        QStringLiteral("\n"), QStringLiteral("\r\n")}
+        + test::emojiOfEachKind();
     std::mt19937 random(42);
     std::uniform_int_distribution<int> length(0, 24);
     for (int round = 0; round < 8000; ++round) {
-        const QStringList letters = round % 4 == 0 ? alphabet + indic + QStringList{QStringLiteral("\n"), QStringLiteral("\r\n")} : alphabet;
+        const QStringList letters = round % 4 == 0 ? alphabet + tailored : alphabet;
         std::uniform_int_distribution<int> letter(0, int(letters.size()) - 1);
         QString text;
         for (int n = length(random); n > 0; --n)
             text += letters[letter(random)];
-        const bool byLine = round % 4 == 0;
-        ASSERT_EQ(Text::graphemeEnds(text), referenceEnds(text, byLine)) << "round " << round << " " << QString::fromLatin1(text.toUtf8().toHex(' ')).toStdString();
-        ASSERT_EQ(Text::graphemeCount(text), qsizetype(referenceEnds(text, byLine).size())) << "round " << round;
+        const std::vector<qsizetype> expected = test::referenceGraphemeEnds(text);
+        ASSERT_EQ(Text::graphemeEnds(text), expected)
+            << "round " << round << " " << QString::fromLatin1(text.toUtf8().toHex(' ')).toStdString();
+        ASSERT_EQ(Text::graphemeCount(text), qsizetype(expected.size())) << "round " << round;
     }
 }
 
@@ -102,7 +79,7 @@ TEST(TextGraphemesTest, EveryCharacterBelowCombiningMarksStandsAlone)
 {
     for (char16_t c = 0; c < 0x300; ++c) {
         const QString text = QString(QChar(u'x')) + QChar(c) + QChar(c) + QChar(u'.');
-        const std::vector<qsizetype> expected = referenceEnds(text);
+        const std::vector<qsizetype> expected = test::referenceGraphemeEnds(text);
         EXPECT_EQ(Text::graphemeEnds(text), expected) << "U+" << std::hex << int(c);
     }
 }

@@ -1,4 +1,5 @@
 #include "core/foundation/Text.h"
+#include "support/ReferenceGraphemes.h"
 
 #include <gtest/gtest.h>
 
@@ -26,9 +27,36 @@ TEST(TextTest, GraphemeCount)
         {"emoji with skin tone", QStringLiteral("\U0001F44D\U0001F3FD!"), 2},
         {"hangul jamo", QStringLiteral("\u1100\u1161\u11A8"), 1},
         {"tab and newline", QStringLiteral("\t\n"), 2},
+        {"emoji after thai", QStringLiteral("\u0E14\u0E35\U0001F600"), 2},
+        {"zwj family after thai",
+         QStringLiteral("\u0E44\u0E17\u0E22\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466"), 4},
+        {"hindi, a family and hebrew between marks",
+         QStringLiteral(
+             "\u0939\u093F\u0928\u094D\u0926\u0940 \u092D\u093E\u0937\u093E "
+             "\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466 \u200F\u05E9\u05DC\u05D5\u05DD\u200F"),
+         14},
+        {"flag after an emoji", QStringLiteral("\U0001F600\U0001F1EF\U0001F1F5"), 2},
+        {"vowel sign after an emoji", QStringLiteral("\U0001F600\u093F\u0915"), 2},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Text::graphemeCount(c.text), c.characters) << c.name;
+}
+
+// A word of each script Qt segments by its own rules, counted in its syllables, and an emoji of
+// each kind between two of them: one character, cut from neither word.
+TEST(TextTest, EmojiBetweenLettersOfTailoredScripts)
+{
+    for (const test::CountedWord& word : test::tailoredScriptWords()) {
+        EXPECT_EQ(Text::graphemeCount(word.text), word.characters) << word.script;
+        const std::vector<qsizetype> wordEnds = Text::graphemeEnds(word.text);
+        for (const QString& e : test::emojiOfEachKind()) {
+            std::vector<qsizetype> expected = wordEnds;
+            for (const qsizetype end : wordEnds)
+                expected.push_back(word.text.size() + e.size() + end);
+            expected.insert(expected.begin() + qsizetype(wordEnds.size()), word.text.size() + e.size());
+            EXPECT_EQ(Text::graphemeEnds(word.text + e + word.text), expected) << word.script << " " << e.toStdString();
+        }
+    }
 }
 
 TEST(TextTest, Trimming)
