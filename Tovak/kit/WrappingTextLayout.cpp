@@ -1,5 +1,6 @@
 #include "Tovak/kit/WrappingTextLayout.h"
 
+#include "Tovak/kit/AccessibleTextView.h"
 #include "Tovak/kit/SteadyCaret.h"
 
 #include <QFontMetricsF>
@@ -141,6 +142,7 @@ void WrappingTextLayout::install(QPlainTextEdit& editor)
     document->setDefaultFont(editor.font());
     editor.setDocument(document);
     new SteadyCaret(editor);
+    AccessibleTextView::attach(editor);
 }
 
 qreal WrappingTextLayout::viewWidth() const

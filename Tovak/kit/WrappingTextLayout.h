@@ -28,8 +28,9 @@ public:
     // The view is the one that shows the document.
     WrappingTextLayout(QTextDocument* document, QWidget* view);
 
-    // Gives the editor an empty document of its own laid out this way, with the editor's font, and
-    // a caret that stays lit in a paragraph too long to draw at each blink.
+    // Gives the editor an empty document of its own laid out this way, with the editor's font, a
+    // caret that stays lit in a paragraph too long to draw at each blink, and its characters placed
+    // for assistive technology where they are drawn.
     static void install(QPlainTextEdit& editor);
 
     QRectF blockBoundingRect(const QTextBlock& block) const override;

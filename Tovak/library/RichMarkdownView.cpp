@@ -1,5 +1,6 @@
 #include "Tovak/library/RichMarkdownView.h"
 
+#include "Tovak/kit/AccessibleTextView.h"
 #include "Tovak/kit/AttributedDocument.h"
 #include "Tovak/kit/WrappingTextLayout.h"
 
@@ -47,6 +48,7 @@ RichMarkdownView::RichMarkdownView(QWidget* parent)
     // The width is the box's to give: a long line wraps rather than widening the inspector.
     // Never squeezed below its text: the scroll area around it scrolls instead.
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
+    AccessibleTextView::attach(*this);
 }
 
 void RichMarkdownView::setAttributedText(const AttributedText& text)
