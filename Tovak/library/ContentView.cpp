@@ -152,6 +152,7 @@ void ContentView::buildToolBar()
                                               if (!sheetUp())
                                                   bulkActions_->newGroupWithSelection();
                                           },
+                                      .deleteSelected = [this] { deleteSelected(); },
                                   },
                                   this);
     searchField_ = new QLineEdit(toolBar_);
@@ -397,6 +398,19 @@ void ContentView::focusFirst()
         list_->setFocus(Qt::OtherFocusReason);
     else if (searchField_->isVisible())
         searchField_->setFocus(Qt::OtherFocusReason);
+}
+
+// The toolbar's Delete item goes with what it deletes, and would hand the keyboard to the item
+// after it: the list takes the keyboard first, and goes on at the row after the deleted ones.
+void ContentView::deleteSelected()
+{
+    if (body_->currentWidget() == list_)
+        list_->setFocus(Qt::OtherFocusReason);
+    const std::optional<int> row = bulkActions_->deleteSelected();
+    if (row && body_->currentWidget() == list_)
+        list_->takeKeyboardAt(*row);
+    else
+        focusFirst();
 }
 
 void ContentView::changeEvent(QEvent* event)

@@ -170,6 +170,19 @@ void LibrarySelectionList::keyPressEvent(QKeyEvent* event)
     QListView::keyPressEvent(event);
 }
 
+// Past the toolkit's list, which would tell a screen reader of the row wherever the keyboard is.
+void LibrarySelectionList::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QAbstractItemView::currentChanged(current, previous);
+    AccessibleList::currentChanged(*this);
+}
+
+void LibrarySelectionList::takeKeyboardAt(int row)
+{
+    setFocus(Qt::OtherFocusReason);
+    selectionModel()->setCurrentIndex(model()->index(row, 0), QItemSelectionModel::NoUpdate);
+}
+
 void LibrarySelectionList::copyPlainText(int row)
 {
     SelectionListModel& model = state_.model();
