@@ -76,6 +76,7 @@ LibrarySelectionList::LibrarySelectionList(ContentViewState& state, IconCache& i
     connect(&state_, &ContentViewState::selectionChanged, this, &LibrarySelectionList::showSelection);
     // A new list loses the view's selection; the state still knows it.
     connect(&state_.model(), &QAbstractItemModel::modelReset, this, &LibrarySelectionList::showSelection);
+    connect(&state_.model(), &QAbstractItemModel::modelReset, this, &LibrarySelectionList::keepKeyboardRow);
     showSelection();
 }
 
@@ -175,6 +176,15 @@ void LibrarySelectionList::currentChanged(const QModelIndex& current, const QMod
 {
     QAbstractItemView::currentChanged(current, previous);
     AccessibleList::currentChanged(*this);
+}
+
+// While the list holds the keyboard, the keyboard is on a row, which shows it: a new list (another
+// order, chosen from the toolbar's menu) starts it at the first row when no other was chosen, as
+// the toolkit does when the list gets the keyboard.
+void LibrarySelectionList::keepKeyboardRow()
+{
+    if (hasFocus() && !currentIndex().isValid() && model()->rowCount() > 0)
+        selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::NoUpdate);
 }
 
 void LibrarySelectionList::takeKeyboardAt(int row)

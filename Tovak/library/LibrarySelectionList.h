@@ -53,6 +53,7 @@ protected:
 private:
     void showSelection();
     void takeSelection();
+    void keepKeyboardRow();
     QStringList accessibleActions(int row) const;
     void runAccessibleAction(int row, const QString& name);
 
