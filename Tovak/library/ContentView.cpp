@@ -28,6 +28,7 @@
 #include "platform/Accessibility.h"
 #include "platform/Desktop.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHideEvent>
@@ -160,9 +161,13 @@ void ContentView::buildToolBar()
     searchField_->setPlaceholderText(QStringLiteral("Search all selections"));
     searchField_->setAccessibleName(QStringLiteral("Search all selections"));
     searchField_->setClearButtonEnabled(true);
-    searchField_->addAction(
-        Symbols::icon(QStringLiteral("magnifyingglass"), palette().color(QPalette::PlaceholderText)),
-        QLineEdit::LeadingPosition);
+    // The field's two buttons are read by their actions' texts, which the toolkit leaves empty.
+    if (auto* clear = searchField_->findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction")))
+        clear->setText(QStringLiteral("Clear"));
+    searchField_
+        ->addAction(Symbols::icon(QStringLiteral("magnifyingglass"), palette().color(QPalette::PlaceholderText)),
+                    QLineEdit::LeadingPosition)
+        ->setText(QStringLiteral("Search"));
     searchField_->setMinimumWidth(200);
     searchField_->setMaximumWidth(280);
     connect(searchField_, &QLineEdit::textChanged, this, [this](const QString& text) { state_->setSearchText(text); });
