@@ -175,6 +175,8 @@ ComposeDraftPane::ComposeDraftPane(ViewServices services, DraftSession& session,
     scroll_->setObjectName(QStringLiteral("Sources"));
     scroll_->setAccessibleName(QStringLiteral("Sources"));
     scroll_->setFrameShape(QFrame::NoFrame);
+    // The keyboard goes to the rows' controls, which scroll into sight; the area shows no focus.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_ = new QWidget(scroll_);

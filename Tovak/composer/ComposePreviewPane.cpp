@@ -166,6 +166,8 @@ ComposePreviewPane::Form ComposePreviewPane::buildWideForm(QWidget* parent)
         secondaryLabels_.append(label);
         stack->addWidget(label);
         control->setParent(box);
+        // A screen reader names a picker by its label: the toolkit tells its choice as its name.
+        label->setBuddy(control);
         stack->addWidget(control);
         row->addWidget(box, 0, Qt::AlignBottom);
         return box;
@@ -192,12 +194,6 @@ ComposePreviewPane::Form ComposePreviewPane::buildNarrowForm(QWidget* parent)
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(8);
-    const QString titles[] = {QStringLiteral("Template"), QStringLiteral("Model"), QStringLiteral("Preamble")};
-    for (int row = 0; row < 3; ++row) {
-        QLabel* label = Controls::plainLabel(titles[row], TextStyles::callout(), form.container);
-        secondaryLabels_.append(label);
-        grid->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
-    }
     form.templatePicker = makeTemplatePicker(form.container);
     form.templateField = form.templatePicker;
     grid->addWidget(form.templatePicker, 0, 1);
@@ -208,6 +204,14 @@ ComposePreviewPane::Form ComposePreviewPane::buildNarrowForm(QWidget* parent)
     preamble->setToolTip(QStringLiteral("Prepend the grounding instruction"));
     form.preamble = preamble;
     grid->addWidget(preamble, 2, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    const QString titles[] = {QStringLiteral("Template"), QStringLiteral("Model"), QStringLiteral("Preamble")};
+    QWidget* const controls[] = {form.templatePicker, form.modelPicker, preamble};
+    for (int row = 0; row < 3; ++row) {
+        QLabel* label = Controls::plainLabel(titles[row], TextStyles::callout(), form.container);
+        secondaryLabels_.append(label);
+        label->setBuddy(controls[row]);
+        grid->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    }
     grid->setColumnStretch(1, 1);
     return form;
 }

@@ -12,30 +12,35 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
 
 namespace vellicord {
 
-// A thin rounded track filled to the share of the budget the prompt takes.
-class TokenBudgetMeter::Bar final : public QWidget {
+// A thin rounded track filled to the share of the budget the prompt takes. A progress bar, so
+// that a screen reader reads it as one, with its value and total.
+class TokenBudgetMeter::Bar final : public QProgressBar {
 public:
     explicit Bar(QWidget* parent)
-        : QWidget(parent)
+        : QProgressBar(parent)
     {
+        setTextVisible(false);
         setFixedHeight(4);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     }
 
-    void set(double fraction, QColor tint)
+    void set(int64_t value, int64_t total, QColor tint)
     {
-        fraction_ = std::clamp(fraction, 0.0, 1.0);
+        // The toolkit's bar counts in int, which every model's budget fits in.
+        setRange(0, int(std::clamp<int64_t>(total, 1, INT_MAX)));
+        setValue(int(std::clamp<int64_t>(value, 0, maximum())));
         tint_ = tint;
         update();
     }
-    double fraction() const { return fraction_; }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -47,17 +52,17 @@ protected:
         QPainterPath whole;
         whole.addRoundedRect(track, radius, radius);
         painter.fillPath(whole, Theme::colors(palette()).separator);
-        if (fraction_ <= 0)
+        const double fraction = double(value()) / double(maximum());
+        if (fraction <= 0)
             return;
         QRectF filled = track;
-        filled.setWidth(std::max(track.height(), track.width() * fraction_));
+        filled.setWidth(std::max(track.height(), track.width() * fraction));
         QPainterPath part;
         part.addRoundedRect(filled, radius, radius);
         painter.fillPath(part, tint_);
     }
 
 private:
-    double fraction_ = 0;
     QColor tint_;
 };
 
@@ -134,6 +139,7 @@ void TokenBudgetMeter::setMeasure(int64_t tokens, int64_t budget, bool offersRem
     budget_ = budget;
     over_ = tokens > budget;
     count_->setText(countText(tokens, budget));
+    bar_->setAccessibleName(count_->text());
     overBudget_->setVisible(over_);
     remedies_->setVisible(over_ && offersRemedies);
     reduce_->setEnabled(canReduce);
@@ -147,8 +153,12 @@ void TokenBudgetMeter::applyColors()
     Controls::tint(*count_, tint);
     overBudget_->setColor(colors.red);
     Controls::tint(*estimate_, colors.tertiaryLabel);
-    // The bar's value is the estimate up to the budget, so it stands full once the prompt is over.
-    bar_->set(budget_ > 0 ? double(std::min(tokens_, budget_)) / double(budget_) : (tokens_ > 0 ? 1.0 : 0.0), tint);
+    // The bar's value is the estimate up to the budget, so it stands full once the prompt is over
+    // (and with no budget, full for any estimate).
+    if (budget_ > 0)
+        bar_->set(tokens_, budget_, tint);
+    else
+        bar_->set(tokens_ > 0 ? 1 : 0, 1, tint);
 }
 
 void TokenBudgetMeter::changeEvent(QEvent* event)

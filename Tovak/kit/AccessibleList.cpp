@@ -11,15 +11,41 @@ namespace vellicord {
 
 namespace {
 
-// The view's actions, kept as a child of the view, where the factory finds them.
+// The view's actions, kept as a child of the view, where the factory finds them, and whether a
+// change of its current row waits to be told.
 class RowActions final : public QObject {
 public:
     RowActions(QAbstractItemView& view, AccessibleList::Actions actions)
         : QObject(&view)
         , actions(std::move(actions))
+        , view_(view)
     {
     }
+
+    void currentChanged()
+    {
+        if (focusToTell_ || !QAccessible::isActive())
+            return;
+        focusToTell_ = true;
+        QMetaObject::invokeMethod(this, &RowActions::tellFocus, Qt::QueuedConnection);
+    }
+
     AccessibleList::Actions actions;
+
+private:
+    void tellFocus()
+    {
+        focusToTell_ = false;
+        const QModelIndex current = view_.currentIndex();
+        if (!view_.hasFocus() || !current.isValid() || !QAccessible::isActive())
+            return;
+        QAccessibleEvent event(&view_, QAccessible::Focus);
+        event.setChild(current.row());
+        QAccessible::updateAccessibility(&event);
+    }
+
+    QAbstractItemView& view_;
+    bool focusToTell_ = false;
 };
 
 RowActions* actionsOf(const QObject& view)
@@ -88,7 +114,7 @@ public:
         const QRect viewport(view_->viewport()->mapToGlobal(QPoint()), view_->viewport()->size());
         state.invisible = !view_->isVisible() || !viewport.intersects(rect());
         state.selected = view_->selectionModel() && view_->selectionModel()->isSelected(at);
-        state.focused = view_->currentIndex() == at;
+        state.focused = view_->hasFocus() && view_->currentIndex() == at;
         const Qt::ItemFlags flags = at.flags();
         if (flags & Qt::ItemIsSelectable) {
             state.selectable = true;
@@ -217,6 +243,12 @@ void AccessibleList::attach(QAbstractItemView& view, Actions actions)
     QAccessibleInterface* made = QAccessible::queryAccessibleInterface(&view);
     if (made && !dynamic_cast<ListInterface*>(made))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+}
+
+void AccessibleList::currentChanged(QAbstractItemView& view)
+{
+    if (RowActions* actions = actionsOf(view))
+        actions->currentChanged();
 }
 
 } // namespace vellicord

@@ -23,6 +23,12 @@ struct Actions {
 // Call once the view has its model, which it keeps for its life.
 void attach(QAbstractItemView& view, Actions actions);
 
+// The view's current row changed. A view calls this in place of the toolkit's list, which tells
+// a screen reader that the new row is focused wherever the keyboard is. It is told once the change
+// is over (a row made current while rows are removed may be one that is about to go), and only
+// while the view holds the keyboard.
+void currentChanged(QAbstractItemView& view);
+
 } // namespace AccessibleList
 
 } // namespace vellicord

@@ -28,6 +28,7 @@
 #include "platform/Accessibility.h"
 #include "platform/Desktop.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHideEvent>
@@ -152,6 +153,7 @@ void ContentView::buildToolBar()
                                               if (!sheetUp())
                                                   bulkActions_->newGroupWithSelection();
                                           },
+                                      .deleteSelected = [this] { deleteSelected(); },
                                   },
                                   this);
     searchField_ = new QLineEdit(toolBar_);
@@ -159,9 +161,13 @@ void ContentView::buildToolBar()
     searchField_->setPlaceholderText(QStringLiteral("Search all selections"));
     searchField_->setAccessibleName(QStringLiteral("Search all selections"));
     searchField_->setClearButtonEnabled(true);
-    searchField_->addAction(
-        Symbols::icon(QStringLiteral("magnifyingglass"), palette().color(QPalette::PlaceholderText)),
-        QLineEdit::LeadingPosition);
+    // The field's two buttons are read by their actions' texts, which the toolkit leaves empty.
+    if (auto* clear = searchField_->findChild<QAction*>(QStringLiteral("_q_qlineeditclearaction")))
+        clear->setText(QStringLiteral("Clear"));
+    searchField_
+        ->addAction(Symbols::icon(QStringLiteral("magnifyingglass"), palette().color(QPalette::PlaceholderText)),
+                    QLineEdit::LeadingPosition)
+        ->setText(QStringLiteral("Search"));
     searchField_->setMinimumWidth(200);
     searchField_->setMaximumWidth(280);
     connect(searchField_, &QLineEdit::textChanged, this, [this](const QString& text) { state_->setSearchText(text); });
@@ -397,6 +403,19 @@ void ContentView::focusFirst()
         list_->setFocus(Qt::OtherFocusReason);
     else if (searchField_->isVisible())
         searchField_->setFocus(Qt::OtherFocusReason);
+}
+
+// The toolbar's Delete item goes with what it deletes, and would hand the keyboard to the item
+// after it: the list takes the keyboard first, and goes on at the row after the deleted ones.
+void ContentView::deleteSelected()
+{
+    if (body_->currentWidget() == list_)
+        list_->setFocus(Qt::OtherFocusReason);
+    const std::optional<int> row = bulkActions_->deleteSelected();
+    if (row && body_->currentWidget() == list_)
+        list_->takeKeyboardAt(*row);
+    else
+        focusFirst();
 }
 
 void ContentView::changeEvent(QEvent* event)

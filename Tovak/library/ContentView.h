@@ -94,6 +94,7 @@ private:
     void presentGroupSheet();
     QDialog* makeGroupSheet(ContentViewState::Presentation presentation);
     void groupSheetFinished(QDialog* sheet, ContentViewState::Presentation presentation);
+    void deleteSelected();
     void revealLibrary();
     void answer(const QString& notification, const QVariant& object);
 

@@ -174,15 +174,20 @@ void LibraryBulkActions::copySelectedPlain()
         Clipboard::writePlain(SelectionsMarkdown::plainText(selections), pasteboard_);
 }
 
-void LibraryBulkActions::deleteSelected()
+std::optional<int> LibraryBulkActions::deleteSelected()
 {
     if (!store_.canModifyLibrary() || state_.selectedIDs().isEmpty())
-        return;
+        return std::nullopt;
     const QSet<QUuid> ids = state_.selectedIDs();
+    const SelectionListModel& model = state_.model();
+    const std::vector<int> rows = model.rowsOf(ids);
     log_(QStringLiteral("Batch delete %1 selection(s)").arg(ids.size()));
     store_.remove(ids);
-    const SelectionListModel& model = state_.model();
-    state_.setSelection({}, model.rowCount() > 0 ? std::optional(model.idAt(0)) : std::nullopt);
+    const int left = model.rowCount();
+    state_.setSelection({}, left > 0 ? std::optional(model.idAt(0)) : std::nullopt);
+    if (left == 0)
+        return std::nullopt;
+    return std::min(rows.empty() ? 0 : rows.front(), left - 1);
 }
 
 } // namespace vellicord

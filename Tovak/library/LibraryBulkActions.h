@@ -51,7 +51,9 @@ public:
     void copySelectedMarkdown();
     void copySelectedPlain();
     // Deletes the selected captures at once; the inspector moves to the first capture still shown.
-    void deleteSelected();
+    // Returns the row the keyboard goes on from: the one now where the first deleted row was (the
+    // last row, when they were the last), none when nothing was deleted or nothing is left.
+    std::optional<int> deleteSelected();
 
 Q_SIGNALS:
     // Captures were offered to the active prompt: `added` of the `total` were not in it yet.

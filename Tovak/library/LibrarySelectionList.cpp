@@ -76,6 +76,7 @@ LibrarySelectionList::LibrarySelectionList(ContentViewState& state, IconCache& i
     connect(&state_, &ContentViewState::selectionChanged, this, &LibrarySelectionList::showSelection);
     // A new list loses the view's selection; the state still knows it.
     connect(&state_.model(), &QAbstractItemModel::modelReset, this, &LibrarySelectionList::showSelection);
+    connect(&state_.model(), &QAbstractItemModel::modelReset, this, &LibrarySelectionList::keepKeyboardRow);
     showSelection();
 }
 
@@ -168,6 +169,28 @@ void LibrarySelectionList::keyPressEvent(QKeyEvent* event)
         return;
     }
     QListView::keyPressEvent(event);
+}
+
+// Past the toolkit's list, which would tell a screen reader of the row wherever the keyboard is.
+void LibrarySelectionList::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QAbstractItemView::currentChanged(current, previous);
+    AccessibleList::currentChanged(*this);
+}
+
+// While the list holds the keyboard, the keyboard is on a row, which shows it: a new list (another
+// order, chosen from the toolbar's menu) starts it at the first row when no other was chosen, as
+// the toolkit does when the list gets the keyboard.
+void LibrarySelectionList::keepKeyboardRow()
+{
+    if (hasFocus() && !currentIndex().isValid() && model()->rowCount() > 0)
+        selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::NoUpdate);
+}
+
+void LibrarySelectionList::takeKeyboardAt(int row)
+{
+    setFocus(Qt::OtherFocusReason);
+    selectionModel()->setCurrentIndex(model()->index(row, 0), QItemSelectionModel::NoUpdate);
 }
 
 void LibrarySelectionList::copyPlainText(int row)

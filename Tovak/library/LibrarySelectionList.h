@@ -34,12 +34,15 @@ public:
     // The row's menu, made as it opens: what it offers depends on the capture (a page, a file, its
     // groups) and on the library's groups. The caller owns it.
     QMenu* contextMenu(int row, QWidget* parent = nullptr);
+    // The keyboard goes on in the list, at the row, choosing nothing.
+    void takeKeyboardAt(int row);
 
 Q_SIGNALS:
     // Edit ▸ Copy while the list has the keys and rows are selected: the window copies their text.
     void copyRequested();
 
 protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -50,6 +53,7 @@ protected:
 private:
     void showSelection();
     void takeSelection();
+    void keepKeyboardRow();
     QStringList accessibleActions(int row) const;
     void runAccessibleAction(int row, const QString& name);
 

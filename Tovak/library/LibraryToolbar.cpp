@@ -87,7 +87,10 @@ LibraryToolbar::LibraryToolbar(ContentViewState& state, LibraryBulkActions& acti
             {{QStringLiteral("Copy as Markdown"), [this] { actions_.copySelectedMarkdown(); }},
              {QStringLiteral("Copy Plain Text"), [this] { actions_.copySelectedPlain(); }}});
     connect(addItem(Item::remove, QStringLiteral("Delete"), QStringLiteral("trash")), &QToolButton::clicked, this,
-            [this] { actions_.deleteSelected(); });
+            [this] {
+                if (services_.deleteSelected)
+                    services_.deleteSelected();
+            });
 
     addItem(Item::sort, QStringLiteral("Sort"), QStringLiteral("arrow.up.arrow.down"));
     QMenu* sortMenu = addMenu(Item::sort, {});

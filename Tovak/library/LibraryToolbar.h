@@ -44,6 +44,9 @@ public:
         std::function<void()> requestCapture;
         // The window's new-group sheet for the selected captures, unless another sheet is up.
         std::function<void()> requestNewGroup;
+        // The window deletes the selected captures, and moves the keyboard on from the Delete item,
+        // which goes with them.
+        std::function<void()> deleteSelected;
     };
 
     LibraryToolbar(ContentViewState& state, LibraryBulkActions& actions, Services services, QWidget* parent = nullptr);

@@ -189,6 +189,8 @@ QWidget* SelectionDetailView::buildBody()
     auto* scroll = new QScrollArea(this);
     body_ = scroll;
     scroll->setFrameShape(QFrame::NoFrame);
+    // The keyboard goes to what it holds, which scrolls into sight; the area itself shows no focus.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Always there, so that the body's width never changes with its height: a scroll bar that came

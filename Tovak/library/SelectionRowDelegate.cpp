@@ -265,6 +265,12 @@ void SelectionRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         drawChips(*painter, groups, g.chips, ink);
     if (showsSeparator(option, index))
         painter->fillRect(g.separator, colors.separator);
+    // The row the keyboard is on while the list holds it, chosen or not: a ring inside its edge.
+    if (option.state & QStyle::State_HasFocus) {
+        painter->setPen(QPen(selected ? onSelection : colors.accent, 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(row).adjusted(2, 2, -2, -2), 4, 4);
+    }
     painter->restore();
 }
 

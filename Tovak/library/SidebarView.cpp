@@ -139,6 +139,14 @@ QItemSelectionModel::SelectionFlags SidebarView::selectionCommand(const QModelIn
     return QListView::selectionCommand(index, event);
 }
 
+// Past the toolkit's list: both layouts' sidebars follow the window's target, and only the one
+// with the keyboard tells a screen reader of its row.
+void SidebarView::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QAbstractItemView::currentChanged(current, previous);
+    AccessibleList::currentChanged(*this);
+}
+
 void SidebarView::act(const QModelIndex& index)
 {
     if (!index.isValid() || !services_.store.canModifyLibrary())

@@ -67,6 +67,7 @@ public:
     void copySourcePlain(const SourceIdentity& identity);
 
 protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -32,6 +32,7 @@ AppActions::AppActions(QObject* parent)
     , openPrompt(action(this, QStringLiteral("Open Prompt…"), Qt::CTRL | Qt::Key_3))
     , collectIntoPrompt(action(this, QStringLiteral("Collect into Prompt")))
     , focusSearch(action(this, QStringLiteral("Focus Search"), Qt::CTRL | Qt::Key_F))
+    , closeWindow(action(this, QStringLiteral("Close Window"), Qt::CTRL | Qt::Key_W))
 {
     collectIntoPrompt->setCheckable(true);
 }

@@ -9,8 +9,9 @@ namespace vellicord {
 
 // The application's commands as one set of actions, shown by both the window's menu bar and the
 // tray icon's menu: a title, a key, an enabled state and a check mark are decided here once. The
-// delegate connects each action's triggered signal to its operation. Commands that act on the
-// focused widget (Edit) or the active window (Close Window) are the menu bar's own.
+// delegate connects each action's triggered signal to its operation, and gives the keys of Quit
+// and Close Window to the windows the menu bar is not in. Commands that act on the focused widget
+// (Edit) are the menu bar's own.
 class AppActions final : public QObject {
     Q_OBJECT
 public:
@@ -38,6 +39,7 @@ public:
     QAction* const openPrompt; // the tray menu's way to the same prompt
     QAction* const collectIntoPrompt;
     QAction* const focusSearch;
+    QAction* const closeWindow; // the menu bar's and the settings window's
 };
 
 } // namespace vellicord

@@ -2,6 +2,7 @@
 
 #include "Tovak/export/SampleData.h"
 #include "Tovak/kit/AppNotification.h"
+#include "Tovak/kit/ContextMenuKey.h"
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/kit/SaveFileDialog.h"
 #include "Tovak/kit/VellicordMark.h"
@@ -25,6 +26,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QWindow>
 
 namespace vellicord {
 
@@ -52,6 +54,7 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     });
     connectActions();
     refreshActions();
+    new ContextMenuKey(this);
     // The library's state decides what the actions offer; it can only lose the right to change.
     connect(&services_.store, &Store::persistenceStatusChanged, this, &AppDelegate::refreshActions);
 }
@@ -253,6 +256,17 @@ void AppDelegate::connectActions()
     on(actions_->openPrompt, &AppDelegate::openPromptAction);
     on(actions_->collectIntoPrompt, &AppDelegate::toggleCollectingAction);
     on(actions_->focusSearch, &AppDelegate::menuFocusSearch);
+    on(actions_->closeWindow, [] {
+        if (QWidget* window = QApplication::activeWindow())
+            window->close();
+    });
+    // The menu bar's keys reach its own window only, and not while a sheet holds the keyboard there:
+    // Quit's key is given to whichever window comes in front (the settings window, a sheet, an alert).
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] {
+        QWidget* window = QApplication::activeWindow();
+        if (window && !window->actions().contains(actions_->quit))
+            window->addAction(actions_->quit);
+    });
 }
 
 void AppDelegate::refreshActions()
@@ -375,6 +389,7 @@ void AppDelegate::showSettings()
                                                                           .version = services_.bundle.versionString(),
                                                                           .log = services_.log},
                                                    services_.defaults);
+        settingsWindow_->addAction(actions_->closeWindow);
     }
     bringForward(*settingsWindow_);
 }

@@ -95,12 +95,7 @@ void MainMenu::build(QMenuBar& bar, AppActions& actions)
     QMenu* file = bar.addMenu(QStringLiteral("File"));
     file->addActions({actions.newPrompt, actions.goToPrompt});
     file->addSeparator();
-    QAction* close = file->addAction(QStringLiteral("Close Window"));
-    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
-    QObject::connect(close, &QAction::triggered, close, [] {
-        if (QWidget* window = QApplication::activeWindow())
-            window->close();
-    });
+    file->addAction(actions.closeWindow);
 
     QMenu* view = bar.addMenu(QStringLiteral("View"));
     view->addAction(actions.focusSearch);

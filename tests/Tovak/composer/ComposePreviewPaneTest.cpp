@@ -9,11 +9,13 @@
 #include "core/composition/ContextComposer.h"
 #include "support/ViewFakes.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -64,6 +66,15 @@ struct Composer : ViewFakes {
     }
     static void turn() { QCoreApplication::processEvents(); }
 };
+
+// What a screen reader says a control is, on this desktop: the label it is tied to, else its own
+// name (a picker's own name is its choice).
+QString heardAs(QWidget* control)
+{
+    QAccessibleInterface* read = QAccessible::queryAccessibleInterface(control);
+    const auto labels = read->relations(QAccessible::Label);
+    return labels.isEmpty() ? read->text(QAccessible::Name) : labels.first().first->text(QAccessible::Name);
+}
 
 void choose(QComboBox* picker, const QString& text)
 {
@@ -171,6 +182,8 @@ TEST(ComposePreviewPane, PreambleSwitchInEitherFormChangesOnlyTheGeneratedText)
         composer.view->show();
         Composer::turn();
         EXPECT_EQ(pane.showsWideControls(), width == 960) << width;
+        EXPECT_EQ(heardAs(pane.templatePicker()), QStringLiteral("Template")) << width;
+        EXPECT_EQ(heardAs(pane.modelPicker()), QStringLiteral("Model")) << width;
         pane.preambleToggle()->click();
         EXPECT_FALSE(pane.preambleToggle()->isChecked()) << width;
         EXPECT_EQ(pane.shownText(), composer.generated(false)) << width;
@@ -243,11 +256,13 @@ TEST(ComposePreviewPane, MeterFitsAtTheBudgetAndIsOverOneTokenAbove)
         bool over;
         bool remedies;
         bool canReduce;
+        const char* bar; // its value and total, as a screen reader reads them
     } cases[] = {
-        {"at the budget", 65536, false, true, "16,384 / 16,384 tokens", false, false, true},
-        {"one over", 65537, false, true, "16,385 / 16,384 tokens", true, true, true},
-        {"one over, edited", 65537, true, true, "16,385 / 16,384 tokens", true, false, true},
-        {"one over, read only", 65537, false, false, "16,385 / 16,384 tokens", true, true, false},
+        {"at the budget", 65536, false, true, "16,384 / 16,384 tokens", false, false, true, "16384 of 16384"},
+        {"one over", 65537, false, true, "16,385 / 16,384 tokens", true, true, true, "16384 of 16384"},
+        {"one over, edited", 65537, true, true, "16,385 / 16,384 tokens", true, false, true, "16384 of 16384"},
+        {"one over, read only", 65537, false, false, "16,385 / 16,384 tokens", true, true, false, "16384 of 16384"},
+        {"a quarter", 16384, false, true, "4,096 / 16,384 tokens", false, false, true, "4096 of 16384"},
     };
     for (const auto& c : cases) {
         Composer composer({QStringLiteral("A source")},
@@ -275,6 +290,14 @@ TEST(ComposePreviewPane, MeterFitsAtTheBudgetAndIsOverOneTokenAbove)
         EXPECT_EQ(meter.showsRemedies(), c.remedies) << c.name;
         EXPECT_EQ(meter.reduceButton()->isEnabled(), c.canReduce) << c.name;
         EXPECT_TRUE(meter.splitButton()->isEnabled()) << c.name << ": copying writes only the clipboard";
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(meter.findChild<QProgressBar*>());
+        ASSERT_TRUE(bar && bar->valueInterface()) << c.name;
+        EXPECT_EQ(bar->role(), QAccessible::ProgressBar) << c.name;
+        EXPECT_EQ(bar->text(QAccessible::Name), QString::fromUtf8(c.count)) << c.name;
+        EXPECT_EQ(bar->valueInterface()->currentValue().toString() + u" of "_qs
+                      + bar->valueInterface()->maximumValue().toString(),
+                  QString::fromUtf8(c.bar))
+            << c.name;
     }
 }
 

@@ -16,6 +16,7 @@
 #include "core/library/Store.h"
 #include "support/ViewFakes.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
@@ -24,11 +25,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 #include <QToolTip>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -539,4 +541,75 @@ TEST(ContentView, DetailPaneInspectsAndFallsBackAfterADelete)
     }
     EXPECT_FALSE(fakes.store->findByID(ids[0]));
     EXPECT_TRUE(fakes.store->findByID(ids[1]));
+}
+
+// Every stop of the Tab key shows that it holds the keyboard: the list marks the row the keyboard
+// is on (and tells it focused) while it holds the keyboard, also when a new list left it none;
+// areas that only scroll what they hold are no stops, their controls are. Both layouts.
+TEST(ContentView, EveryTabStopShowsItsFocus)
+{
+    ViewFakes fakes;
+    for (const char* text : {"First passage", "Second passage", "Third passage"})
+        fakes.store->add(Selection(QUuid::createUuid(), QString::fromUtf8(text), std::nullopt, u"App"_qs,
+                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, fakes.time.now()));
+    const QUuid first = fakes.store->selections().first().id;
+    fakes.store->addSelectionToActiveDraft(first);
+    AppActions actions;
+    MainWindow window(fakes.services(), actions);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
+    ContentView& content = *window.contentView();
+    LibrarySelectionList& list = *content.list();
+    // The rows drawn otherwise with the keyboard in the list than elsewhere, and those told focused.
+    const auto rowsMarked = [&](const std::function<void()>& act) {
+        QAccessibleInterface* rows = QAccessible::queryAccessibleInterface(&list);
+        list.setFocus(Qt::TabFocusReason);
+        act();
+        const QImage focused = list.viewport()->grab().toImage();
+        QStringList marked;
+        for (int row = 0; row < list.model()->rowCount(); ++row)
+            marked.append(rows->child(row)->state().focused ? u" told"_qs : QString());
+        content.searchField()->setFocus(Qt::TabFocusReason);
+        const QImage elsewhere = list.viewport()->grab().toImage();
+        for (int row = 0; row < list.model()->rowCount(); ++row) {
+            const QRect band = list.visualRect(list.model()->index(row, 0));
+            marked[row].prepend(focused.copy(band) != elsewhere.copy(band) ? u" drawn"_qs : QString());
+            marked[row] = marked[row].isEmpty() ? QString() : QString::number(row) + marked[row];
+            EXPECT_FALSE(rows->child(row)->state().focused) << row << " told focused with the keyboard elsewhere";
+        }
+        marked.removeAll(QString());
+        return marked.join(u", ");
+    };
+    const auto scrollAreasTabbedTo = [](QWidget* from) {
+        from->setFocus(Qt::TabFocusReason);
+        QStringList areas;
+        for (QWidget* at = from; areas.size() < 60; at = QApplication::focusWidget()) {
+            if (qobject_cast<QScrollArea*>(at))
+                areas.append(at->objectName());
+            QTest::keyClick(at, Qt::Key_Tab);
+            if (QApplication::focusWidget() == from)
+                break;
+        }
+        return areas;
+    };
+    const QUuid second = fakes.store->selections()[1].id;
+    const struct {
+        const char* name;
+        std::function<void()> act; // while the list holds the keyboard
+        const char* marked;
+    } cases[] = {
+        {"at first", [] {}, "0 drawn told"},
+        {"the inspected row, chosen", [&] { content.state().setSelection({second}, second); }, "1 drawn told"},
+        {"nothing chosen, a new order",
+         [&] { content.state().setSelection({}, std::nullopt), content.state().setSortMode(SortMode::oldestFirst); },
+         "0 drawn told"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(rowsMarked(c.act), QString::fromUtf8(c.marked)) << c.name;
+    content.state().setSelection({second}, second);
+    EXPECT_EQ(scrollAreasTabbedTo(&list), QStringList()) << "the library, a capture inspected";
+    content.state().setSidebarSelection(SidebarItem::prompt());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(scrollAreasTabbedTo(content.sidebar()), QStringList()) << "the composer";
 }

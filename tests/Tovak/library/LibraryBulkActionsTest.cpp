@@ -120,7 +120,7 @@ TEST(LibraryBulkActions, SelectAllThenDeleteActOnWhatIsShown)
 // Copies take the selected captures shown, in the list's order: plain text joined by the rule,
 // Markdown as one document that logs its count. A capture a search hid left the selection, so
 // the Delete after the copies removes the same captures; the inspector then shows the first
-// capture still listed, or nothing.
+// capture still listed, or nothing, and the keyboard goes on at the row after the first deleted.
 TEST(LibraryBulkActions, CopiesTakeTheSelectionInVisibleOrder)
 {
     struct Case {
@@ -130,13 +130,16 @@ TEST(LibraryBulkActions, CopiesTakeTheSelectionInVisibleOrder)
         QString search;
         QList<int> copied; // in the order copied
         std::optional<int> inspectedAfter;
+        std::optional<int> goesOnAt; // the row
     };
     const Case cases[] = {
-        {"newest first", {0, 1, 2}, SortMode::newestFirst, {}, {2, 1, 0}, 3},
-        {"oldest first", {0, 2}, SortMode::oldestFirst, {}, {0, 2}, 1},
-        {"one alone is its text", {1}, SortMode::newestFirst, {}, {1}, 3},
-        {"one of three hidden by a search", {0, 1, 2}, SortMode::newestFirst, QStringLiteral("alpha"), {1, 0}, 3},
-        {"nothing selected copies nothing", {}, SortMode::newestFirst, {}, {}, std::nullopt},
+        {"newest first", {0, 1, 2}, SortMode::newestFirst, {}, {2, 1, 0}, 3, 0},
+        {"oldest first", {0, 2}, SortMode::oldestFirst, {}, {0, 2}, 1, 0},
+        {"one alone is its text", {1}, SortMode::newestFirst, {}, {1}, 3, 2},
+        {"the last row", {0}, SortMode::newestFirst, {}, {0}, 3, 2},
+        {"one of three hidden by a search", {0, 1, 2}, SortMode::newestFirst, QStringLiteral("alpha"), {1, 0}, 3, 0},
+        {"nothing selected copies nothing", {}, SortMode::newestFirst, {}, {}, std::nullopt, std::nullopt},
+        {"all of them", {0, 1, 2, 3}, SortMode::newestFirst, {}, {3, 2, 1, 0}, std::nullopt, std::nullopt},
     };
     for (const Case& c : cases) {
         Bulk w;
@@ -159,7 +162,7 @@ TEST(LibraryBulkActions, CopiesTakeTheSelectionInVisibleOrder)
                   copied.isEmpty() ? QStringLiteral("before") : SelectionsMarkdown::document(copied).markdown)
             << c.name;
         EXPECT_EQ(bool(Clipboard::htmlData(w.pasteboard)), !copied.isEmpty()) << c.name << ": formatted for editors";
-        w.actions->deleteSelected();
+        EXPECT_EQ(w.actions->deleteSelected(), c.goesOnAt) << c.name;
         EXPECT_EQ(w.state->detailSelectionID(), w.id(c.inspectedAfter)) << c.name;
         const QString n = QString::number(copied.size());
         const QStringList log{QStringLiteral("Copy Markdown for %1 selection(s)").arg(n),

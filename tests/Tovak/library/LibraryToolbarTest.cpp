@@ -8,6 +8,7 @@
 #include "Tovak/library/LibrarySelectionList.h"
 #include "support/ViewFakes.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -143,10 +144,16 @@ TEST(LibraryToolbar, ItemsInEachState)
         for (QAction* action : w.toolbar().actions())
             search |= w.toolbar().widgetForAction(action) == w.content->searchField() && action->isVisible();
         EXPECT_EQ(search, c.shows != Shows::prompt) << c.name << ": the search field goes with the library";
-
         w.toolbar().button(Item::capture)->click();
         EXPECT_EQ(w.captureRequests, QString::fromUtf8(c.items).contains(u'!') ? 0 : 1) << c.name;
     }
+    // The search field's buttons, as a screen reader names them.
+    Window w;
+    QAccessibleInterface* field = QAccessible::queryAccessibleInterface(w.content->searchField());
+    QStringList buttons;
+    for (int i = 0; i < field->childCount(); ++i)
+        buttons.append(field->child(i)->text(QAccessible::Name));
+    EXPECT_EQ(buttons, (QStringList{u"Clear"_qs, u"Search"_qs}));
 }
 
 // Group names show as typed: in a tooltip (not read as markup) and in the "Add to Group" menu (no

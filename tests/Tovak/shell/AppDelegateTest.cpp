@@ -49,6 +49,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -623,6 +624,68 @@ TEST(AppDelegate, FocusSearchTakesTheKeysTypedRightAfterIt)
     EXPECT_EQ(posted.size(), 2) << "at once";
     QTest::keyClicks(window->focusWidget(), QStringLiteral("c"));
     EXPECT_EQ(field->text(), QStringLiteral("c"));
+}
+
+// The application's keys reach every window, as Linux desktops have them: Close Window closes the
+// window in front, the settings window as the main one; Quit quits from any window, also while a
+// sheet holds the keyboard; Shift+F10 opens the menu of what holds the keyboard, as the Menu key.
+TEST(AppDelegate, KeysReachEveryWindow)
+{
+    Harness h;
+    h.store->add(Selection(QUuid::createUuid(), u"A passage"_qs, std::nullopt, u"App"_qs, std::nullopt, std::nullopt,
+                           std::nullopt, std::nullopt, {}, h.time.now()));
+    const QUuid reading = h.store->addGroup(u"Reading"_qs, u"#FF9500"_qs)->id;
+    QAction* quit = h.delegate->actions().quit;
+    QObject::disconnect(quit, &QAction::triggered, h.delegate.get(), nullptr); // it would end the test's loops
+    h.delegate->showMainWindow();
+    ContentView& content = *h.delegate->mainWindow()->contentView();
+    // The key pressed in `keys` in its window, brought forward; what came of it: a quit, the window
+    // closed, or a menu (its first item).
+    const auto press = [&](QWidget* keys, QKeyCombination key) {
+        keys->window()->show();
+        keys->window()->activateWindow();
+        keys->setFocus();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == keys->window(); }));
+        QSignalSpy quits(quit, &QAction::triggered);
+        QString came;
+        QTimer::singleShot(0, [&came] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+                came = u"menu "_qs + menu->actions().value(0)->text(), menu->close();
+        });
+        QTest::keyClick(keys, key.key(), key.keyboardModifiers());
+        QCoreApplication::processEvents();
+        if (!quits.isEmpty())
+            came = u"quit"_qs;
+        if (!keys->window()->isVisible())
+            came = u"closed "_qs + keys->window()->windowTitle();
+        return came;
+    };
+    const auto settings = [&] { return h.delegate->showSettings(), h.delegate->settingsWindow(); };
+    const auto sheet = [&] { return content.state().requestNewGroup(), content.groupSheet()->focusWidget(); };
+    const auto list = [&] { return content.state().setSidebarSelection(SidebarItem::allSelections()), content.list(); };
+    const auto sidebar = [&] {
+        return content.state().setSidebarSelection(SidebarItem::group(reading)), content.sidebar();
+    };
+    const struct {
+        const char* name;
+        std::function<QWidget*()> keys;
+        QKeyCombination key;
+        const char* came;
+    } cases[] = {
+        {"the settings window, Control-W", settings, Qt::CTRL | Qt::Key_W, "closed Settings"},
+        {"the settings window, Control-Q", settings, Qt::CTRL | Qt::Key_Q, "quit"},
+        {"a sheet, Control-Q", sheet, Qt::CTRL | Qt::Key_Q, "quit"},
+        {"a sheet, Control-W", sheet, Qt::CTRL | Qt::Key_W, ""},
+        {"the list, Control-Q", list, Qt::CTRL | Qt::Key_Q, "quit"},
+        {"the list, Shift+F10", list, Qt::SHIFT | Qt::Key_F10, "menu Copy as Markdown"},
+        {"the sidebar, Shift+F10", sidebar, Qt::SHIFT | Qt::Key_F10, "menu Add to Prompt"},
+        {"the main window, Control-W", list, Qt::CTRL | Qt::Key_W, "closed Vellicord"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(press(c.keys(), c.key), QString::fromUtf8(c.came)) << c.name;
+        if (QDialog* up = content.groupSheet())
+            up->reject();
+    }
 }
 
 // Each Edit item is enabled exactly when the view with the window's keys can perform it, as the
