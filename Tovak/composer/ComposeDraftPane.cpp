@@ -8,6 +8,7 @@
 #include "Tovak/kit/Controls.h"
 #include "Tovak/kit/Divider.h"
 #include "Tovak/kit/FirstFitLayout.h"
+#include "Tovak/kit/IdDrag.h"
 #include "Tovak/kit/MenuItemText.h"
 #include "Tovak/kit/SymbolView.h"
 #include "Tovak/kit/Symbols.h"
@@ -28,7 +29,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QResizeEvent>
@@ -737,10 +737,8 @@ void ComposeDraftPane::runDrag(const QUuid& entryID)
     ComposeEntryRow* row = rows_.value(entryID);
     if (session_.draggedEntryID() || !row)
         return;
-    auto* data = new QMimeData;
-    data->setText(UuidText::format(entryID));
     auto* drag = new QDrag(this);
-    drag->setMimeData(data);
+    drag->setMimeData(IdDrag::mimeData(UuidText::format(entryID)));
     drag->setPixmap(row->grab());
     drag->setHotSpot(row->grip()->geometry().center());
     session_.setDraggedEntryID(entryID);

@@ -334,7 +334,6 @@ void ComposeEntryRow::showNote()
         noteField_->setPlaceholderText(QStringLiteral("Note included in the prompt"));
         noteField_->setAccessibleName(QStringLiteral("Note included in the prompt"));
         noteField_->setFont(TextStyles::caption());
-        noteField_->installEventFilter(this);
         new SteadyCaret(*noteField_);
         // Typing goes to the library at once; a blank note is stored as none and read back as "".
         noteBinding_ = new TextBinding(
@@ -492,36 +491,6 @@ void ComposeEntryRow::dropEvent(QDropEvent* event)
     }
     event->setDropAction(Qt::MoveAction);
     event->accept();
-}
-
-bool ComposeEntryRow::eventFilter(QObject* watched, QEvent* event)
-{
-    // The note field would take a dragged source's id as text; over the field the row is the
-    // target, as everywhere else on it.
-    if (watched == noteField_) {
-        switch (event->type()) {
-        case QEvent::DragEnter:
-            if (carriesEntryDrag(*static_cast<QDropEvent*>(event))) {
-                dragEnterEvent(static_cast<QDragEnterEvent*>(event));
-                return true;
-            }
-            break;
-        case QEvent::DragMove:
-            if (carriesEntryDrag(*static_cast<QDropEvent*>(event))) {
-                dragMoveEvent(static_cast<QDragMoveEvent*>(event));
-                return true;
-            }
-            break;
-        case QEvent::Drop:
-            if (carriesEntryDrag(*static_cast<QDropEvent*>(event))) {
-                dropEvent(static_cast<QDropEvent*>(event));
-                return true;
-            }
-            break;
-        default: break;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void ComposeEntryRow::showEvent(QShowEvent* event)

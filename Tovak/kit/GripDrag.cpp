@@ -1,10 +1,11 @@
 #include "Tovak/kit/GripDrag.h"
 
+#include "Tovak/kit/IdDrag.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDrag>
 #include <QHelpEvent>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QToolTip>
 
@@ -71,10 +72,8 @@ bool GripDrag::eventFilter(QObject* watched, QEvent* event)
 
 void GripDrag::startDrag(const QModelIndex& index)
 {
-    auto* data = new QMimeData;
-    data->setText(row_.payload(index));
     auto* drag = new QDrag(&view_);
-    drag->setMimeData(data);
+    drag->setMimeData(IdDrag::mimeData(row_.payload(index)));
     drag->exec(Qt::CopyAction);
 }
 

@@ -44,11 +44,7 @@ TextBinding::TextBinding(QLineEdit& field, Write write, Kept kept)
     // A line edit cuts its text at 32,767 characters unless told otherwise; a longer stored text
     // would lose its end at the next keystroke.
     field.setMaxLength(std::numeric_limits<int>::max());
-    // textEdited also comes from insert(), which show() uses: hence the guard here too.
-    connect(&field, &QLineEdit::textEdited, this, [this] {
-        if (!showing_)
-            userEdited();
-    });
+    connect(&field, &QLineEdit::textEdited, this, &TextBinding::userEdited);
 }
 
 QString TextBinding::text() const
@@ -167,29 +163,34 @@ void TextBinding::show(const QString& stored)
 
 void TextBinding::replace(const Change& change)
 {
+    // Not the user's edit, so no step of the user's to undo: the editor's history starts again
+    // from the new text, as a new document's would. Undoing the user's earlier steps over a text
+    // that changed under them would write a text nobody wrote.
     if (editor_) {
-        // A cursor of its own: the user's cursor moves with the text around it, and the change is
-        // one step in the editor's undo history.
+        // A cursor of its own: the user's cursor moves with the text around it.
         QTextCursor cursor(editor_->document());
         cursor.beginEditBlock();
         cursor.setPosition(int(change.start));
         cursor.setPosition(int(change.start + change.removed), QTextCursor::KeepAnchor);
         cursor.insertText(change.inserted);
         cursor.endEditBlock();
+        editor_->document()->clearUndoRedoStacks();
         return;
     }
     if (!field_)
         return;
     const int before = field_->cursorPosition();
-    field_->setCursorPosition(int(change.start));
-    if (change.removed > 0)
-        field_->setSelection(int(change.start), int(change.removed));
-    field_->insert(change.inserted);
     const qsizetype end = change.start + change.removed;
+    QString text = field_->text();
+    text.replace(change.start, change.removed, change.inserted);
+    // setText() is the line edit's way to a new history.
+    field_->setText(text);
     if (before <= change.start)
         field_->setCursorPosition(before);
     else if (before >= end)
         field_->setCursorPosition(int(before + change.inserted.size() - change.removed));
+    else
+        field_->setCursorPosition(int(change.start + change.inserted.size()));
 }
 
 // A change the user made (typing, pasting, undoing) applied to the text kept, as the document

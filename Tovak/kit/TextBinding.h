@@ -15,7 +15,9 @@ namespace vellicord {
 
 // Keeps a text editor and a stored text in step. What the user types is handed on as it is typed;
 // a stored text that changed elsewhere is shown by replacing only the part that differs, so the
-// cursor and the editor's undo history survive. Showing a text never hands it back.
+// cursor stays where the user left it. Such a change is not the user's: it is no undo step, and
+// the editor's undo history starts again from it. Showing a text never hands it back, and the
+// user's own typing, shown back, leaves the history as it is.
 class TextBinding final : public QObject {
 public:
     using Write = std::function<void(const QString&)>;

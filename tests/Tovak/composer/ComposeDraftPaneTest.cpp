@@ -417,14 +417,21 @@ TEST(ComposeDraftPane, RowLeavingWhileItsMenuActionTurnsTheEventLoopOutlivesTheA
     EXPECT_TRUE(second.isNull());
 }
 
-// A drag of e1 from its grip, stepped through by hand: it enters e2, then e3, and is dropped.
+// A drag of e1 from its grip, stepped through by hand: it enters e2, then e3 over its note, and is
+// dropped on the note, which keeps its text.
 TEST(ComposeDraftPane, DragMovesTheEntryOnEnteringEachRowAndEndsWithTheDrag)
 {
-    Pane pane(sources(4));
+    Pane pane(sources(4), [](ContextDraftEntry& entry, int i) {
+        if (i == 2)
+            entry.note = QStringLiteral("Cite it");
+    });
     pane.view->show();
+    const auto at = [&](int row) -> QWidget* {
+        return row == 3 ? static_cast<QWidget*>(pane.row(3).noteField()) : &pane.row(row);
+    };
     const auto enter = [&](int row, QMimeData* data) {
         QDragEnterEvent event(QPoint(5, 5), Qt::MoveAction | Qt::CopyAction, data, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(&pane.row(row), &event);
+        QCoreApplication::sendEvent(at(row), &event);
         return event.isAccepted() && event.dropAction() == Qt::MoveAction;
     };
     QStringList steps;
@@ -437,8 +444,9 @@ TEST(ComposeDraftPane, DragMovesTheEntryOnEnteringEachRowAndEndsWithTheDrag)
             Pane::turnInsideDrag();
         }
         QDropEvent drop(QPointF(5, 5), Qt::MoveAction, drag.mimeData(), Qt::LeftButton, {});
-        QCoreApplication::sendEvent(&pane.row(3), &drop);
+        QCoreApplication::sendEvent(at(3), &drop);
         EXPECT_TRUE(drop.isAccepted());
+        EXPECT_EQ(pane.row(3).noteField()->text(), QStringLiteral("Cite it"));
         // Its entry goes while it is dragged: the row stays until the drag ends.
         pane.session->remove(pane.entries[0]);
         Pane::turnInsideDrag();

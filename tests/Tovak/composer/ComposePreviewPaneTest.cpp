@@ -1,7 +1,10 @@
 #include "Tovak/composer/ComposePreviewPane.h"
 
 #include "QtPrinters.h"
+#include "Tovak/composer/ComposeDraftPane.h"
+#include "Tovak/composer/ComposeEntryRow.h"
 #include "Tovak/composer/ComposeView.h"
+#include "Tovak/composer/DraftPaneFixture.h"
 #include "Tovak/composer/PromptFixture.h"
 #include "Tovak/composer/TokenBudgetMeter.h"
 #include "Tovak/kit/SymbolLabel.h"
@@ -13,7 +16,9 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -243,6 +248,96 @@ TEST(ComposePreviewPane, FirstKeystrokeEditsThePreviewAndOnlyResetReturnsToGener
     }
     EXPECT_EQ(pane.shownText(), composer.generated());
     EXPECT_TRUE(pane.shownText().contains(QStringLiteral("A new task")));
+}
+
+// Control-Z in the preview, the task, the name or a note undoes what the user typed there and
+// nothing else: a text the library changed under the field (the prompt made again, a template's
+// task, a name or a note changed elsewhere) is no step to undo; the user's own typing after it is
+// undone and redone as typed.
+TEST(ComposePreviewPane, UndoStepsOnlyThroughWhatTheUserTypedThere)
+{
+    // Typed as an input method hands a word over, whatever its script.
+    const auto type = [](QWidget* field, const QString& text) {
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QCoreApplication::sendEvent(field, &commit);
+        Composer::turn();
+    };
+    const auto preview = [](Composer& c) { return c.pane().editor(); };
+    const auto task = [](Composer& c) { return c.view->draftPane()->taskField(); };
+    const auto name = [](Composer& c) { return c.view->draftPane()->nameField(); };
+    const auto note = [](Composer& c) { return c.view->draftPane()->row(c.draft().entries[0].id)->noteField(); };
+    const auto typeTask = [&](Composer& c) { type(task(c), QStringLiteral("Write a haiku สวัสดี")); };
+    const auto chooseTemplate = [&](Composer& c) {
+        typeTask(c);
+        test::trigger(c.view->draftPane()->makeTemplateMenu(), QStringLiteral("Review code"));
+    };
+    const auto addSource = [](Composer& c) {
+        const Selection added(QUuid::createUuid(), QStringLiteral("नमस्ते, שלום 👩🏽‍💻"), {},
+                              QStringLiteral("Notes"), {}, {}, {}, {}, {}, c.time.now());
+        c.store->add(added);
+        c.update([&](ContextDraft& d) {
+            d.entries.append({QUuid::createUuid(), added.id, true, false, false, {}, {}});
+        });
+    };
+    const struct {
+        const char* name;
+        std::function<void(Composer&)> change;
+        std::function<QWidget*(Composer&)> field; // where Control-Z is pressed
+        bool undoesTheChange = false; // the change was the user's typing there
+    } cases[] = {
+        {"a task typed, in the preview", typeTask, preview},
+        {"a task typed, in the task", typeTask, task, true},
+        {"a source added, in the preview", addSource, preview},
+        {"a template chosen after typing, in the task", chooseTemplate, task},
+        {"renamed elsewhere after typing, in the name",
+         [&](Composer& c) {
+             type(name(c), QStringLiteral(" v2"));
+             c.update([](ContextDraft& d) { d.name = QStringLiteral("שלום 👩🏽‍💻"); });
+         },
+         name},
+        {"a note changed elsewhere after typing, in the note",
+         [&](Composer& c) {
+             type(note(c), QStringLiteral(" p. 4"));
+             c.update([](ContextDraft& d) { d.entries[0].note = QStringLiteral("देखें"); });
+         },
+         note},
+    };
+    const auto textOf = [](QWidget* field) {
+        auto* line = qobject_cast<QLineEdit*>(field);
+        return line ? line->text() : qobject_cast<QPlainTextEdit*>(field)->toPlainText();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Composer composer({QStringLiteral("First source")},
+                          [](ContextDraft& d) { d.entries[0].note = QStringLiteral("Cite it"); });
+        composer.view->show();
+        Composer::turn();
+        QWidget* field = c.field(composer);
+        const auto key = [&](Qt::KeyboardModifiers modifiers) {
+            QTest::keyClick(field, Qt::Key_Z, modifiers);
+            Composer::turn();
+        };
+        const QString before = textOf(field);
+        c.change(composer);
+        Composer::turn();
+        const QString changed = textOf(field);
+        ASSERT_NE(changed, before);
+        const ContextDraft stored = composer.draft();
+        key(Qt::ControlModifier);
+        EXPECT_EQ(textOf(field), c.undoesTheChange ? before : changed);
+        if (!c.undoesTheChange)
+            EXPECT_EQ(composer.draft(), stored) << "the library keeps what it had";
+
+        // The user's own typing, undone and redone.
+        const QString start = textOf(field);
+        QTest::keyClick(field, Qt::Key_End, Qt::ControlModifier);
+        type(field, QStringLiteral(" ของฉัน mine"));
+        key(Qt::ControlModifier);
+        EXPECT_EQ(textOf(field), start);
+        key(Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_EQ(textOf(field), start + QStringLiteral(" ของฉัน mine"));
+    }
 }
 
 TEST(ComposePreviewPane, MeterFitsAtTheBudgetAndIsOverOneTokenAbove)

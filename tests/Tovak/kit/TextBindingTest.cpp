@@ -40,7 +40,8 @@ TEST(TextBinding, DifferenceIsTheChangedMiddleWithSurrogatePairsWhole)
 }
 
 // What the user types is written as typed; what is shown from the store is never written back,
-// keeps the user's cursor and undo history, and is not shown again when the editor holds it.
+// keeps the user's cursor, is no step of the user's to undo, and is not shown again when the
+// editor holds it.
 TEST(TextBinding, EditorAndStoredTextStayInStep)
 {
     QStringList written;
@@ -68,8 +69,10 @@ TEST(TextBinding, EditorAndStoredTextStayInStep)
     EXPECT_EQ(binding.text(), QStringLiteral("Keep X\u00A0this\nparagraph and more"));
     EXPECT_EQ(editor.textCursor().position(), 6) << "the cursor stays where the user left it";
     EXPECT_TRUE(written.isEmpty());
+    EXPECT_FALSE(editor.document()->isUndoAvailable()) << "the editor's history starts again from it";
+    QTest::keyClicks(&editor, QStringLiteral("Y"));
     editor.undo();
-    EXPECT_EQ(written.size(), 1) << "undoing is the user's edit";
+    EXPECT_EQ(written.size(), 2) << "typing and undoing it are the user's edits";
 
     // A blank note is kept as none and read back as "": what the user typed stays.
     QLineEdit field;
@@ -83,6 +86,15 @@ TEST(TextBinding, EditorAndStoredTextStayInStep)
     note.show(QStringLiteral("Cite it"));
     EXPECT_EQ(field.text(), QStringLiteral("Cite it"));
     EXPECT_EQ(written.last(), QStringLiteral(" "));
+    EXPECT_FALSE(field.isUndoAvailable());
+    field.setCursorPosition(4);
+    note.show(QStringLiteral("Cite it, p. 4"));
+    EXPECT_EQ(field.cursorPosition(), 4) << "a change after the cursor";
+    note.show(QStringLiteral("See: Cite it, p. 4"));
+    EXPECT_EQ(field.cursorPosition(), 9) << "a change before the cursor";
+    field.setCursorPosition(7);
+    note.show(QStringLiteral("See: Quote, p. 4"));
+    EXPECT_EQ(field.cursorPosition(), 10) << "a change around the cursor: after what replaced it";
     EXPECT_EQ(field.maxLength(), std::numeric_limits<int>::max());
 }
 

@@ -1,28 +1,40 @@
 #include "Tovak/library/ContentView.h"
 
 #include "Tovak/composer/ComposeDraftPane.h"
+#include "Tovak/composer/ComposeEntryRow.h"
+#include "Tovak/composer/ComposePreviewPane.h"
 #include "Tovak/composer/ComposeView.h"
+#include "Tovak/composer/EntryTrimSheet.h"
+#include "Tovak/composer/ImportSheet.h"
+#include "Tovak/composer/SaveTemplateSheet.h"
 #include "Tovak/kit/AppNotification.h"
 #include "Tovak/kit/NotificationCenter.h"
 #include "Tovak/library/AddToPromptBanner.h"
 #include "Tovak/library/LibrarySelectionList.h"
 #include "Tovak/library/NameSheet.h"
 #include "Tovak/library/SelectionDetailView.h"
+#include "Tovak/library/SelectionRowDelegate.h"
 #include "Tovak/library/SidebarModel.h"
 #include "Tovak/library/SidebarView.h"
 #include "Tovak/library/WelcomeView.h"
 #include "core/capture/Clipboard.h"
 #include "core/foundation/Text.h"
+#include "core/foundation/UuidText.h"
+#include "core/library/SelectionDragIDs.h"
 #include "core/library/Store.h"
 #include "support/ViewFakes.h"
 
 #include <QAccessible>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDrag>
+#include <QDragEnterEvent>
 #include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -612,4 +624,111 @@ TEST(ContentView, EveryTabStopShowsItsFocus)
     content.state().setSidebarSelection(SidebarItem::prompt());
     QCoreApplication::processEvents();
     EXPECT_EQ(scrollAreasTabbedTo(content.sidebar()), QStringList()) << "the composer";
+
+// Every text field of the window, the composer's and its sheets' included, refuses the data of a
+// drag of ours (the library's rows, a source's grip: ids as text) and keeps its text; text from
+// another application still drops into each.
+TEST(ContentView, TextFieldsRefuseTheIdsOurDragsCarryAndTakeOtherText)
+{
+    ViewFakes w;
+    const Selection capture(QUuid::createUuid(), QStringLiteral("text"), std::nullopt, QStringLiteral("App"),
+                            std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, w.time.now());
+    w.store->add(capture);
+    ContextDraft draft = *w.store->newDraft(QStringLiteral("Reading list"));
+    draft.entries.append({QUuid::createUuid(), capture.id, true, false, false, QStringLiteral("Cite it"), {}});
+    w.store->updateDraft(draft);
+    const QUuid entry = draft.entries[0].id;
+    AppActions actions;
+    MainWindow window(w.services(), actions);
+    window.resize(1120, 660);
+    window.show();
+    ContentView& content = *window.contentView();
+
+    // What each grip drags, kept as a copy: a drag's data goes with the drag.
+    std::vector<std::pair<const char*, std::unique_ptr<QMimeData>>> ours;
+    const auto keep = [&](const char* name, const QMimeData& data) {
+        QMimeData& copy = *ours.emplace_back(name, std::make_unique<QMimeData>()).second;
+        for (const QString& format : data.formats())
+            copy.setData(format, data.data(format));
+    };
+    const auto dragFrom = [](QWidget* widget, QPoint at) {
+        QTest::mousePress(widget, Qt::LeftButton, {}, at);
+        QTest::mouseMove(widget, at + QPoint(0, 30));
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, at + QPoint(0, 30));
+    };
+    LibrarySelectionList& list = *content.list();
+    dragFrom(list.viewport(), list.rowDelegate().gripRect(list.visualRect(list.model()->index(0, 0))).center());
+    ASSERT_TRUE(list.findChild<QDrag*>());
+    keep("the library's rows", *list.findChild<QDrag*>()->mimeData());
+    content.state().setSidebarSelection(SidebarItem::draft(draft.id));
+    const auto pane = [&] { return content.composer()->draftPane(); };
+    pane()->setDragRunner([&](QDrag& drag) {
+        keep("a source's grip", *drag.mimeData());
+        return Qt::IgnoreAction;
+    });
+    dragFrom(pane()->row(entry)->grip(), pane()->row(entry)->grip()->rect().center());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(ours.size(), 2u);
+    EXPECT_EQ(ours[0].second->text(), SelectionDragIDs::encode({capture.id}));
+    EXPECT_EQ(ours[1].second->text(), UuidText::format(entry)) << "dropped elsewhere, the id as plain text";
+
+    // Each field as its user reaches it; the widget a drop lands on (an editor's viewport).
+    const std::pair<const char*, std::function<QWidget*()>> fields[] = {
+        {"search",
+         [&] {
+             content.state().setSidebarSelection(SidebarItem::allSelections());
+             QCoreApplication::processEvents();
+             return content.searchField();
+         }},
+        {"group name sheet",
+         [&] {
+             content.state().requestNewGroup();
+             auto* sheet = qobject_cast<NameSheet*>(content.groupSheet());
+             return sheet ? sheet->nameField() : nullptr;
+         }},
+        {"prompt name",
+         [&] {
+             content.state().setSidebarSelection(SidebarItem::draft(draft.id));
+             return pane()->nameField();
+         }},
+        {"task", [&] { return pane()->taskField()->viewport(); }},
+        {"source note", [&] { return pane()->row(entry)->noteField(); }},
+        {"preview", [&] { return content.composer()->previewPane()->editor()->viewport(); }},
+        {"trim sheet", [&] { return pane()->beginTrim(entry), pane()->trimSheet()->editor()->viewport(); }},
+        {"import sheet", [&] { return pane()->showImportSheet(), pane()->importSheet()->editor()->viewport(); }},
+        {"template sheet", [&] { return pane()->showSaveTemplateSheet(), pane()->saveTemplateSheet()->nameField(); }},
+    };
+    const auto textOf = [](QWidget* target) {
+        auto* field = qobject_cast<QLineEdit*>(target);
+        return field ? field->text() : qobject_cast<QPlainTextEdit*>(target->parentWidget())->toPlainText();
+    };
+    // Enters the field, moves over it and lets go, as a drag does.
+    const auto drop = [](QWidget* target, QMimeData* data) {
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+        QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+        QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+        for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &dropped})
+            QCoreApplication::sendEvent(target, event);
+    };
+    QMimeData other;
+    other.setText(QStringLiteral("Mix สวัสดี नमस्ते שלום 👩🏽‍💻"));
+    for (const auto& [name, open] : fields) {
+        SCOPED_TRACE(name);
+        QWidget* target = open();
+        ASSERT_TRUE(target && target->isVisible());
+        const QString before = textOf(target);
+        for (const auto& [drag, data] : ours) {
+            drop(target, data.get());
+            EXPECT_EQ(textOf(target), before) << "refused: " << drag;
+        }
+        drop(target, &other);
+        EXPECT_TRUE(textOf(target).size() == before.size() + other.text().size()
+                    && textOf(target).contains(other.text()))
+            << "taken: " << qPrintable(textOf(target));
+        for (const QPointer<QDialog>& sheet : std::as_const(w.sheets)) {
+            if (sheet && sheet->isVisible())
+                sheet->reject();
+        }
+    }
 }
