@@ -326,8 +326,9 @@ TEST(ComposePreviewPane, UndoStepsOnlyThroughWhatTheUserTypedThere)
         const ContextDraft stored = composer.draft();
         key(Qt::ControlModifier);
         EXPECT_EQ(textOf(field), c.undoesTheChange ? before : changed);
-        if (!c.undoesTheChange)
+        if (!c.undoesTheChange) {
             EXPECT_EQ(composer.draft(), stored) << "the library keeps what it had";
+        }
 
         // The user's own typing, undone and redone.
         const QString start = textOf(field);

@@ -624,6 +624,7 @@ TEST(ContentView, EveryTabStopShowsItsFocus)
     content.state().setSidebarSelection(SidebarItem::prompt());
     QCoreApplication::processEvents();
     EXPECT_EQ(scrollAreasTabbedTo(content.sidebar()), QStringList()) << "the composer";
+}
 
 // Every text field of the window, the composer's and its sheets' included, refuses the data of a
 // drag of ours (the library's rows, a source's grip: ids as text) and keeps its text; text from
