@@ -8,8 +8,9 @@
 // processor the main thread takes over 5 seconds in which nothing else happens; NoteTyped: a character typed at the
 // note's end and taken away again. The kinds: ordinary paragraphs (the control), varied words, a JSON array on one
 // line, hexadecimal digits, one short word repeated, one letter repeated; of 1,000,000 characters (the letter also of
-// 200,000) and of 5,000,000 (filter on "5M"); and Thai words without spaces, of 300,000 and 1,000,000. Needs an X
-// server: without DISPLAY it runs itself under xvfb-run.
+// 200,000) and of 5,000,000 (filter on "5M"); Thai words without spaces, of 300,000 and 1,000,000; and runs with Thai
+// inside them (hexThai, letterThai, jsonThai), of 1,000,000. Needs an X server: without DISPLAY it runs itself under
+// xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
 #include "Tovak/composer/ComposePreviewPane.h"
@@ -47,7 +48,7 @@ namespace {
 
 using namespace vellicord;
 
-enum class Kind { paragraphs, words, json, hex, repeated, letter, thai };
+enum class Kind { paragraphs, words, json, hex, repeated, letter, thai, hexThai, letterThai, jsonThai };
 
 const char* nameOf(Kind kind)
 {
@@ -59,9 +60,24 @@ const char* nameOf(Kind kind)
     case Kind::repeated: return "repeated";
     case Kind::letter: return "letter";
     case Kind::thai: return "thai";
+    case Kind::hexThai: return "hexThai";
+    case Kind::letterThai: return "letterThai";
+    case Kind::jsonThai: return "jsonThai";
     }
     return "";
 }
+
+// Thai is written without spaces: where its lines may break, a dictionary finds.
+const QString thaiWords[] = {u"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35"_qs,
+                             u"\u0e20\u0e32\u0e29\u0e32"_qs,
+                             u"\u0e44\u0e17\u0e22"_qs,
+                             u"\u0e1b\u0e23\u0e30\u0e40\u0e17\u0e28"_qs,
+                             u"\u0e01\u0e32\u0e23"_qs,
+                             u"\u0e40\u0e02\u0e35\u0e22\u0e19"_qs,
+                             u"\u0e02\u0e49\u0e2d\u0e04\u0e27\u0e32\u0e21"_qs,
+                             u"\u0e27\u0e31\u0e19\u0e19\u0e35\u0e49"_qs,
+                             u"\u0e2d\u0e32\u0e01\u0e32\u0e28"_qs,
+                             u"\u0e14\u0e35\u0e21\u0e32\u0e01"_qs};
 
 QString word(QRandomGenerator& random)
 {
@@ -106,22 +122,28 @@ QString textOf(Kind kind, qsizetype length)
             text.append(QStringLiteral("abcdefghij "));
         break;
     case Kind::letter: text.fill(u'Z', length); break;
-    case Kind::thai: {
-        // Thai is written without spaces: where its lines may break, a dictionary finds.
-        const QString words[] = {u"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35"_qs,
-                                 u"\u0e20\u0e32\u0e29\u0e32"_qs,
-                                 u"\u0e44\u0e17\u0e22"_qs,
-                                 u"\u0e1b\u0e23\u0e30\u0e40\u0e17\u0e28"_qs,
-                                 u"\u0e01\u0e32\u0e23"_qs,
-                                 u"\u0e40\u0e02\u0e35\u0e22\u0e19"_qs,
-                                 u"\u0e02\u0e49\u0e2d\u0e04\u0e27\u0e32\u0e21"_qs,
-                                 u"\u0e27\u0e31\u0e19\u0e19\u0e35\u0e49"_qs,
-                                 u"\u0e2d\u0e32\u0e01\u0e32\u0e28"_qs,
-                                 u"\u0e14\u0e35\u0e21\u0e32\u0e01"_qs};
+    case Kind::thai:
         while (text.size() < length)
-            text.append(words[random.bounded(int(std::size(words)))]);
+            text.append(thaiWords[random.bounded(int(std::size(thaiWords)))]);
         break;
-    }
+    // Runs with Thai inside them: hexadecimal digits with a Thai word after each 996, a letter
+    // repeated with one Thai letter after each 99, and a JSON array whose strings are Thai words.
+    case Kind::hexThai:
+        while (text.size() < length) {
+            for (int i = 0; i < 996; ++i)
+                text.append(QChar(u"0123456789abcdef"[random.bounded(16)]));
+            text.append(u"\u0e20\u0e32\u0e29\u0e32"_qs);
+        }
+        break;
+    case Kind::letterThai:
+        while (text.size() < length)
+            text.append(QString(99, u'Z')).append(u'\u0e01');
+        break;
+    case Kind::jsonThai:
+        text.append(u'[');
+        while (text.size() < length)
+            text.append(u'"').append(thaiWords[random.bounded(int(std::size(thaiWords)))]).append(u"\","_qs);
+        break;
     }
     text.truncate(length);
     return text;
@@ -480,8 +502,8 @@ void registerAll()
                                                   {"NoteTyped", &noteTyped},
                                                   {"PreviewCaret", &previewCaret},
                                                   {"PassageCaret", &passageCaret}};
-    const Kind kinds[]
-        = {Kind::paragraphs, Kind::words, Kind::json, Kind::hex, Kind::repeated, Kind::letter, Kind::thai};
+    const Kind kinds[] = {Kind::paragraphs, Kind::words, Kind::json,    Kind::hex,        Kind::repeated,
+                          Kind::letter,     Kind::thai,  Kind::hexThai, Kind::letterThai, Kind::jsonThai};
     for (const auto& [viewName, view] : views) {
         for (const Kind kind : kinds) {
             std::vector<qsizetype> lengths{1'000'000, 5'000'000};
@@ -490,6 +512,8 @@ void registerAll()
             // A dictionary over a megabyte already takes seconds.
             if (kind == Kind::thai)
                 lengths = {300'000, 1'000'000};
+            if (kind == Kind::hexThai || kind == Kind::letterThai || kind == Kind::jsonThai)
+                lengths = {1'000'000};
             for (const qsizetype length : lengths) {
                 const std::string name = std::string(viewName) + "/" + nameOf(kind) + "/"
                     + (length >= 1'000'000 ? std::to_string(length / 1'000'000) + "M"
