@@ -61,30 +61,6 @@ bool goesOnWithThai(const QString& text, qsizetype at)
     return script == QChar::Script_Thai || script <= QChar::Script_Common || isMark(value);
 }
 
-// Qt lays text of both directions out in pieces of one direction each, which can cut a run of Thai
-// where this does not: in a paragraph that reads from the right, or where a mark or an embedding of
-// direction comes.
-bool bothWays(const QString& text, const QTextOption& option)
-{
-    if (option.textDirection() != Qt::LeftToRight) {
-        for (qsizetype i = 0; i < text.size();) {
-            const CodePoint c = codePointAt(text, i);
-            const QChar::Direction direction = QChar::direction(c.value);
-            if (direction == QChar::DirL)
-                break;
-            if (direction == QChar::DirR || direction == QChar::DirAL)
-                return true;
-            i += c.size;
-        }
-        if (option.textDirection() == Qt::RightToLeft)
-            return true;
-    }
-    return std::any_of(text.begin(), text.end(), [](QChar c) {
-        const char16_t u = c.unicode();
-        return u == 0x061c || u == 0x200f || (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069);
-    });
-}
-
 // A character the layout takes as a word's end: a space one may break at, or an embedded object.
 bool endsWord(QChar c)
 {
@@ -111,17 +87,17 @@ QChar undictionaried(QChar c)
 
 } // namespace
 
-ParagraphBreaks::ParagraphBreaks(const QString& text, const QTextOption& option, std::vector<qsizetype> formatEdges)
+ParagraphBreaks::ParagraphBreaks(const QString& text, const QTextOption& option)
     : text_(text)
 {
-    findThai(option, std::move(formatEdges));
+    findThai(option);
     cursor_ = pieces_.begin();
 }
 
 // The runs of Thai are found as Qt finds the runs of each script: a run takes in the common
 // characters before it at the paragraph's start, and the common characters and marks after it up to
 // a letter of another script; a Thai mark over another script's letter is that script's.
-void ParagraphBreaks::findThai(const QTextOption& option, std::vector<qsizetype> formatEdges)
+void ParagraphBreaks::findThai(const QTextOption& option)
 {
     const qsizetype size = text_.size();
     qsizetype at = findThaiBlock(text_, 0);
@@ -130,8 +106,6 @@ void ParagraphBreaks::findThai(const QTextOption& option, std::vector<qsizetype>
     qsizetype firstScripted = 0;
     while (firstScripted < size && QChar::script(codePointAt(text_, firstScripted).value) <= QChar::Script_Common)
         firstScripted += codePointAt(text_, firstScripted).size;
-    const bool untold = bothWays(text_, option);
-    std::sort(formatEdges.begin(), formatEdges.end());
     while (at < size) {
         const CodePoint c = codePointAt(text_, at);
         if (QChar::script(c.value) != QChar::Script_Thai || (at > firstScripted && isMark(c.value))) {
@@ -142,21 +116,22 @@ void ParagraphBreaks::findThai(const QTextOption& option, std::vector<qsizetype>
         qsizetype end = at + c.size;
         while (end < size && goesOnWithThai(text_, end))
             end += codePointAt(text_, end).size;
-        addPieces(start, end, option, formatEdges, untold);
+        addPieces(start, end, option);
         at = findThaiBlock(text_, end);
     }
 }
 
-// Qt cuts a run into pieces at a format's edge, every so many characters, and around a tab, a line
-// separator or an object, which it lays out on their own.
-void ParagraphBreaks::addPieces(qsizetype start, qsizetype end, const QTextOption& option,
-                                const std::vector<qsizetype>& formatEdges, bool untold)
+// Qt cuts a run into pieces every so many characters, and around a tab, a line separator or an
+// object, which it lays out on their own. It also cuts a run where the direction of the text
+// changes, which is never between two Thai letters, and where the character format changes: only a
+// Thai word bold or linked from its middle on comes out otherwise, and a line that ends in it right
+// after a run too long for a line may then break a few letters from where Qt breaks it.
+void ParagraphBreaks::addPieces(qsizetype start, qsizetype end, const QTextOption& option)
 {
     const bool spacesApart = option.flags() & QTextOption::ShowTabsAndSpaces;
-    auto edge = std::upper_bound(formatEdges.begin(), formatEdges.end(), start);
     const auto close = [&](qsizetype from, qsizetype to) {
         if (to > from)
-            pieces_.push_back({from, to, untold ? Piece::State::untold : Piece::State::unasked});
+            pieces_.push_back({from, to, Piece::State::unasked});
     };
     qsizetype from = start;
     for (qsizetype at = start; at < end; ++at) {
@@ -165,12 +140,7 @@ void ParagraphBreaks::addPieces(qsizetype start, qsizetype end, const QTextOptio
             || (spacesApart && (c == u' ' || c == QChar::Nbsp))) {
             close(from, at);
             from = at + 1;
-            continue;
-        }
-        const bool atEdge = edge != formatEdges.end() && *edge == at;
-        if (atEdge)
-            ++edge;
-        if (atEdge || at - from >= pieceLength) {
+        } else if (at - from >= pieceLength) {
             close(from, at);
             from = at;
         }

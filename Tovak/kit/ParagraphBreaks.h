@@ -19,9 +19,8 @@ class ParagraphBreaks {
 public:
     enum class Found { none, some, unknown };
 
-    // The text as its layout lays it out, with the layout's option; `formatEdges` are where its
-    // character format changes, at which Qt ends a piece of Thai too.
-    ParagraphBreaks(const QString& text, const QTextOption& option, std::vector<qsizetype> formatEdges = {});
+    // The text as its layout lays it out, with the layout's option.
+    ParagraphBreaks(const QString& text, const QTextOption& option);
     ParagraphBreaks(const ParagraphBreaks&) = delete;
     ParagraphBreaks& operator=(const ParagraphBreaks&) = delete;
 
@@ -46,9 +45,8 @@ private:
     };
 
     Found within(qsizetype from, qsizetype to, bool askAll);
-    void findThai(const QTextOption& option, std::vector<qsizetype> formatEdges);
-    void addPieces(qsizetype start, qsizetype end, const QTextOption& option, const std::vector<qsizetype>& formatEdges,
-                   bool untold);
+    void findThai(const QTextOption& option);
+    void addPieces(qsizetype start, qsizetype end, const QTextOption& option);
     // The piece holding the position, or the first after it.
     std::vector<Piece>::iterator pieceFrom(qsizetype at);
     void ask(Piece& piece);

@@ -31,7 +31,7 @@ constexpr qint64 readFarNsPerCharacter = 1'000;
 
 } // namespace
 
-WrappingTextLayout::Lines::Lines(QTextLayout& layout, const QString& text, std::vector<qsizetype> formatEdges)
+WrappingTextLayout::Lines::Lines(QTextLayout& layout, const QString& text)
     : layout_(layout)
     , text_(text)
     , own_(layout.textOption())
@@ -41,7 +41,7 @@ WrappingTextLayout::Lines::Lines(QTextLayout& layout, const QString& text, std::
     anywhere_.setWrapMode(QTextOption::WrapAnywhere);
     // Qt's other modes cost a line no more than the text it holds.
     if (own_.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere && text_.size() > shortParagraph)
-        breaks_.emplace(text_, own_, std::move(formatEdges));
+        breaks_.emplace(text_, own_);
 }
 
 WrappingTextLayout::Lines::~Lines()
@@ -148,24 +148,11 @@ void WrappingTextLayout::layoutBlock(const QTextBlock& block)
     // A paragraph's layout reads its text from the document, with what an input method is
     // composing put in.
     QString text = block.text();
-    const qsizetype composing = layout->preeditAreaText().size();
-    if (composing > 0)
+    if (!layout->preeditAreaText().isEmpty())
         text.insert(layout->preeditAreaPosition(), layout->preeditAreaText());
-    // Qt lays out each run of one format apart, and apart from what the layout's own formats mark.
-    std::vector<qsizetype> formatEdges;
-    if (text.size() > shortParagraph) {
-        for (const QTextLayout::FormatRange& range : block.textFormats()) {
-            if (range.start > 0)
-                formatEdges.push_back(range.start + (range.start >= layout->preeditAreaPosition() ? composing : 0));
-        }
-        for (const QTextLayout::FormatRange& range : layout->formats()) {
-            formatEdges.push_back(range.start);
-            formatEdges.push_back(range.start + range.length);
-        }
-    }
     layout->beginLayout();
     {
-        Lines lines(*layout, text, std::move(formatEdges));
+        Lines lines(*layout, text);
         qreal y = format.topMargin();
         for (bool first = true;; first = false) {
             QTextLine line = layout->createLine();

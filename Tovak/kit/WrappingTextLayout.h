@@ -38,11 +38,11 @@ public:
     qreal textHeight() const;
 
     // Fills the lines of one paragraph's text layout, between its beginLayout() and endLayout():
-    // made before the first line, given the text the layout lays out and where its format changes,
-    // it reads the layout's text option, and the layout has its own option back when it goes.
+    // made before the first line, given the text the layout lays out, it reads the layout's text
+    // option, and the layout has its own option back when it goes.
     class Lines {
     public:
-        Lines(QTextLayout& layout, const QString& text, std::vector<qsizetype> formatEdges = {});
+        Lines(QTextLayout& layout, const QString& text);
         ~Lines();
         Lines(const Lines&) = delete;
         Lines& operator=(const Lines&) = delete;

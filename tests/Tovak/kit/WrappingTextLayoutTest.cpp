@@ -140,7 +140,9 @@ TEST(WrappingTextLayout, BreaksRandomRunsWhereQtBreaksThem)
 TEST(WrappingTextLayout, LaysALongParagraphOutWhenShownAndWhenTypedIn)
 {
     const QString hex = QStringLiteral("0123456789abcdef").repeated(375);
-    for (const QString& text : {hex, QStringLiteral("the quick brown fox ").repeated(300)}) {
+    for (const QString& text : {hex, QStringLiteral("the quick brown fox ").repeated(300),
+                                (hex.left(996) + QStringLiteral("\u0e20\u0e32\u0e29\u0e32")).repeated(6),
+                                (QString(99, u'Z') + QChar(0x0e01)).repeated(60)}) {
         QPlainTextEdit editor;
         WrappingTextLayout::install(editor);
         editor.resize(300, 200);
@@ -236,6 +238,10 @@ TEST(WrappingTextLayout, LaysThePassageOutAsQtsDocumentLayoutDoes)
          u"Hello "_qs + hebrew + u"\n\n"_qs + hebrew.left(5) + english + u"\n\n> "_qs + hebrew + u"\n\n"_qs
              + english.left(9) + u"`"_qs + hebrew.left(4) + u"`"_qs},
         {"an Arabic paragraph longer than a short one", arabic.repeated(50)},
+        {"long runs with a Thai word bold from its middle on",
+         (u"0123456789abcdef"_qs.repeated(6).left(91)
+          + u"\u0e2a\u0e27\u0e31**\u0e2a\u0e14\u0e35\u0e20\u0e32\u0e29\u0e32**"_qs)
+             .repeated(50)},
     };
     const DisplayTextMeasurer measurer;
     for (const auto& c : cases) {
