@@ -78,7 +78,8 @@ void WrappingTextLayout::Lines::fill(QTextLine& line, qreal width)
     use(anywhere_);
     line.setLineWidth(width);
     const qsizetype end = start + line.textLength();
-    if (end < text_.size() && breaks_->within(start, end) != ParagraphBreaks::Found::none)
+    if (end < text_.size() && end > start + wordReach
+        && breaks_->within(start + wordReach, end) != ParagraphBreaks::Found::none)
         byWords(line, width);
 }
 
