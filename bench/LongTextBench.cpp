@@ -2,13 +2,14 @@
 // such a text out whole: the inspector's passage when the capture is selected (and when another is
 // selected after it), the composer opened on a prompt holding it (its preview), the trim sheet of
 // its source, the import sheet given it, and the task and a source's note with it pasted in. The figure is the longest
-// the main thread does not answer, from the action until the view has nothing left to do, with the time until then and
-// the machine's load beside it. With the caret left in a source's note holding the text (NoteCaret), or inside the
-// preview's paragraph of it (PreviewCaret), or inside the inspector's passage of it (PassageCaret): the share of a
-// processor the main thread takes over 5 seconds in which nothing else happens; NoteTyped: a character typed at the
-// note's end and taken away again. The kinds: ordinary paragraphs (the control), varied words, a JSON array on one
-// line, hexadecimal digits, one short word repeated, one letter repeated; of 1,000,000 characters (the letter also of
-// 200,000) and of 5,000,000 (filter on "5M"); and Thai words without spaces, of 300,000 and 1,000,000. Needs an X
+// the main thread does not answer, from the action until the view has nothing left to do, with the time until then, the
+// main thread's processor time until then, and the machine's load beside it. With the caret left in a source's note
+// holding the text (NoteCaret), or inside the preview's paragraph of it (PreviewCaret), or inside the inspector's
+// passage of it (PassageCaret): the share of a processor the main thread takes over 5 seconds in which nothing else
+// happens; NoteTyped: a character typed at the note's end and taken away again. The kinds: ordinary paragraphs (the
+// control), varied words, a JSON array on one line, hexadecimal digits, one short word repeated, one letter repeated;
+// of 1,000,000 characters (the letter also of 200,000) and of 5,000,000 (filter on "5M"); Thai words without spaces, of
+// 300,000 and 1,000,000; and runs with Thai inside them (hexThai, letterThai, jsonThai), of 1,000,000. Needs an X
 // server: without DISPLAY it runs itself under xvfb-run.
 #include "Tovak/composer/ComposeDraftPane.h"
 #include "Tovak/composer/ComposeEntryRow.h"
@@ -47,7 +48,7 @@ namespace {
 
 using namespace vellicord;
 
-enum class Kind { paragraphs, words, json, hex, repeated, letter, thai };
+enum class Kind { paragraphs, words, json, hex, repeated, letter, thai, hexThai, letterThai, jsonThai };
 
 const char* nameOf(Kind kind)
 {
@@ -59,9 +60,24 @@ const char* nameOf(Kind kind)
     case Kind::repeated: return "repeated";
     case Kind::letter: return "letter";
     case Kind::thai: return "thai";
+    case Kind::hexThai: return "hexThai";
+    case Kind::letterThai: return "letterThai";
+    case Kind::jsonThai: return "jsonThai";
     }
     return "";
 }
+
+// Thai is written without spaces: where its lines may break, a dictionary finds.
+const QString thaiWords[] = {u"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35"_qs,
+                             u"\u0e20\u0e32\u0e29\u0e32"_qs,
+                             u"\u0e44\u0e17\u0e22"_qs,
+                             u"\u0e1b\u0e23\u0e30\u0e40\u0e17\u0e28"_qs,
+                             u"\u0e01\u0e32\u0e23"_qs,
+                             u"\u0e40\u0e02\u0e35\u0e22\u0e19"_qs,
+                             u"\u0e02\u0e49\u0e2d\u0e04\u0e27\u0e32\u0e21"_qs,
+                             u"\u0e27\u0e31\u0e19\u0e19\u0e35\u0e49"_qs,
+                             u"\u0e2d\u0e32\u0e01\u0e32\u0e28"_qs,
+                             u"\u0e14\u0e35\u0e21\u0e32\u0e01"_qs};
 
 QString word(QRandomGenerator& random)
 {
@@ -106,32 +122,47 @@ QString textOf(Kind kind, qsizetype length)
             text.append(QStringLiteral("abcdefghij "));
         break;
     case Kind::letter: text.fill(u'Z', length); break;
-    case Kind::thai: {
-        // Thai is written without spaces: where its lines may break, a dictionary finds.
-        const QString words[] = {u"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35"_qs,
-                                 u"\u0e20\u0e32\u0e29\u0e32"_qs,
-                                 u"\u0e44\u0e17\u0e22"_qs,
-                                 u"\u0e1b\u0e23\u0e30\u0e40\u0e17\u0e28"_qs,
-                                 u"\u0e01\u0e32\u0e23"_qs,
-                                 u"\u0e40\u0e02\u0e35\u0e22\u0e19"_qs,
-                                 u"\u0e02\u0e49\u0e2d\u0e04\u0e27\u0e32\u0e21"_qs,
-                                 u"\u0e27\u0e31\u0e19\u0e19\u0e35\u0e49"_qs,
-                                 u"\u0e2d\u0e32\u0e01\u0e32\u0e28"_qs,
-                                 u"\u0e14\u0e35\u0e21\u0e32\u0e01"_qs};
+    case Kind::thai:
         while (text.size() < length)
-            text.append(words[random.bounded(int(std::size(words)))]);
+            text.append(thaiWords[random.bounded(int(std::size(thaiWords)))]);
         break;
-    }
+    // Runs with Thai inside them: hexadecimal digits with a Thai word after each 996, a letter
+    // repeated with one Thai letter after each 99, and a JSON array whose strings are Thai words.
+    case Kind::hexThai:
+        while (text.size() < length) {
+            for (int i = 0; i < 996; ++i)
+                text.append(QChar(u"0123456789abcdef"[random.bounded(16)]));
+            text.append(u"\u0e20\u0e32\u0e29\u0e32"_qs);
+        }
+        break;
+    case Kind::letterThai:
+        while (text.size() < length)
+            text.append(QString(99, u'Z')).append(u'\u0e01');
+        break;
+    case Kind::jsonThai:
+        text.append(u'[');
+        while (text.size() < length)
+            text.append(u'"').append(thaiWords[random.bounded(int(std::size(thaiWords)))]).append(u"\","_qs);
+        break;
     }
     text.truncate(length);
     return text;
 }
 
+double threadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
 // The longest single turn of the main thread, from the action on until the event loop has found
-// nothing to do for a while (a turn shorter than a millisecond), and when that began.
+// nothing to do for a while (a turn shorter than a millisecond), and when that began; and the
+// processor time the main thread took until then, which other work on the machine changes less.
 struct Blocking {
     double longestMs = 0;
     double settledMs = 0;
+    double processorMs = 0;
 };
 
 Blocking measure(const std::function<void()>& action)
@@ -140,8 +171,10 @@ Blocking measure(const std::function<void()>& action)
     total.start();
     QElapsedTimer turn;
     turn.start();
+    const double processor = threadSeconds();
     action();
-    Blocking blocking{double(turn.nsecsElapsed()) / 1e6, double(total.nsecsElapsed()) / 1e6};
+    Blocking blocking{double(turn.nsecsElapsed()) / 1e6, double(total.nsecsElapsed()) / 1e6,
+                      (threadSeconds() - processor) * 1e3};
     QElapsedTimer quiet;
     quiet.start();
     while (quiet.elapsed() < 300 && total.elapsed() < 120'000) {
@@ -151,6 +184,7 @@ Blocking measure(const std::function<void()>& action)
         blocking.longestMs = std::max(blocking.longestMs, ms);
         if (ms > 1) {
             blocking.settledMs = double(total.nsecsElapsed()) / 1e6;
+            blocking.processorMs = (threadSeconds() - processor) * 1e3;
             quiet.restart();
         }
     }
@@ -161,12 +195,15 @@ void report(benchmark::State& state, const std::vector<Blocking>& runs, qsizetyp
 {
     double longest = 0;
     double settled = 0;
+    double processor = 0;
     for (const Blocking& run : runs) {
         longest = std::max(longest, run.longestMs);
         settled = std::max(settled, run.settledMs);
+        processor = std::max(processor, run.processorMs);
     }
     state.counters["longest_block_ms"] = longest;
     state.counters["settled_ms"] = settled;
+    state.counters["main_thread_ms"] = processor;
     state.counters["chars"] = double(length);
     bench::reportLoad(state);
 }
@@ -338,13 +375,6 @@ void note(benchmark::State& state, const QString& text)
     pasted(state, text, true);
 }
 
-double threadSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
 // Shown and the active window, so that a caret in it blinks as it does for the user.
 void showActive(QWidget& window)
 {
@@ -480,8 +510,8 @@ void registerAll()
                                                   {"NoteTyped", &noteTyped},
                                                   {"PreviewCaret", &previewCaret},
                                                   {"PassageCaret", &passageCaret}};
-    const Kind kinds[]
-        = {Kind::paragraphs, Kind::words, Kind::json, Kind::hex, Kind::repeated, Kind::letter, Kind::thai};
+    const Kind kinds[] = {Kind::paragraphs, Kind::words, Kind::json,    Kind::hex,        Kind::repeated,
+                          Kind::letter,     Kind::thai,  Kind::hexThai, Kind::letterThai, Kind::jsonThai};
     for (const auto& [viewName, view] : views) {
         for (const Kind kind : kinds) {
             std::vector<qsizetype> lengths{1'000'000, 5'000'000};
@@ -490,6 +520,8 @@ void registerAll()
             // A dictionary over a megabyte already takes seconds.
             if (kind == Kind::thai)
                 lengths = {300'000, 1'000'000};
+            if (kind == Kind::hexThai || kind == Kind::letterThai || kind == Kind::jsonThai)
+                lengths = {1'000'000};
             for (const qsizetype length : lengths) {
                 const std::string name = std::string(viewName) + "/" + nameOf(kind) + "/"
                     + (length >= 1'000'000 ? std::to_string(length / 1'000'000) + "M"

@@ -3,6 +3,7 @@
 #include "Tovak/kit/AccessibleTextView.h"
 #include "Tovak/kit/SteadyCaret.h"
 
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QPlainTextEdit>
 #include <QStyle>
@@ -24,18 +25,10 @@ constexpr qsizetype wordReach = 64;
 // A paragraph this short is laid out by Qt's own rule alone: even a run of its whole length costs
 // that rule no more than a few milliseconds.
 constexpr qsizetype shortParagraph = 4096;
-// Where a line may break depends on the characters around the place, seldom on more than a few:
-// this many on either side of what a line looks at are read with it.
-constexpr qsizetype breakContext = 32;
-// How far ahead of a line its paragraph's breaks are found at once, for the lines after it.
-constexpr qsizetype readAhead = 8192;
-
-// Where Thai may break, a dictionary finds, which takes a good part of the time Qt spends laying a
-// paragraph of Thai out; asked here as well, it would take that time again.
-bool isThai(QChar c)
-{
-    return c.unicode() >= 0x0e00 && c.unicode() <= 0x0e7f;
-}
+// Qt's rule has read far ahead of a line when it took longer than this, and this for each
+// character of the line: many times what a line takes, while a thousand characters or so are read.
+constexpr qint64 readFarNs = 50'000;
+constexpr qint64 readFarNsPerCharacter = 1'000;
 
 } // namespace
 
@@ -45,10 +38,11 @@ WrappingTextLayout::Lines::Lines(QTextLayout& layout, const QString& text)
     , own_(layout.textOption())
     , anywhere_(own_)
     , using_(&own_)
-    // Qt's other modes cost a line no more than the text it holds.
-    , byRuns_(own_.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere && text_.size() > shortParagraph)
 {
     anywhere_.setWrapMode(QTextOption::WrapAnywhere);
+    // Qt's other modes cost a line no more than the text it holds.
+    if (own_.wrapMode() == QTextOption::WrapAtWordBoundaryOrAnywhere && text_.size() > shortParagraph)
+        breaks_.emplace(text_, own_);
 }
 
 WrappingTextLayout::Lines::~Lines()
@@ -64,69 +58,40 @@ void WrappingTextLayout::Lines::use(const QTextOption& option)
     using_ = &option;
 }
 
-// Only the text the lines look at is read, with a little around it, a stretch at a time, so that
-// the paragraph is read about once however it wraps. Near Thai, the line is left to Qt's own rule,
-// which is quick where a dictionary finds words.
-bool WrappingTextLayout::Lines::breaksWithin(qsizetype from, qsizetype to)
-{
-    to = std::min(to, text_.size());
-    if (from >= to)
-        return false;
-    if (to == text_.size())
-        return true;
-    const qsizetype first = std::max<qsizetype>(0, from - breakContext);
-    const qsizetype last = std::min(text_.size(), to + breakContext);
-    if ((!breaks_ || first < readFrom_ || last > readTo_) && !read(first, last))
-        return true;
-    for (qsizetype at = from + 1; at <= to; ++at) {
-        breaks_->setPosition(at - readFrom_);
-        if (breaks_->isAtBoundary())
-            return true;
-    }
-    return false;
-}
-
-bool WrappingTextLayout::Lines::read(qsizetype first, qsizetype last)
-{
-    const QStringView ahead
-        = QStringView(text_).sliced(first, std::min(text_.size(), std::max(last, first + readAhead)) - first);
-    const qsizetype beforeThai = std::find_if(ahead.begin(), ahead.end(), isThai) - ahead.begin();
-    if (first + beforeThai < last)
-        return false;
-    breaks_.reset();
-    finderBuffer_.resize(std::size_t(beforeThai) + 1);
-    breaks_.emplace(QTextBoundaryFinder::Line, ahead.first(beforeThai), finderBuffer_.data(),
-                    qsizetype(finderBuffer_.size()));
-    readFrom_ = first;
-    readTo_ = first + beforeThai;
-    return true;
-}
-
 // Qt's rule takes the words that fit, and when the first word alone is too wide for the line,
-// as much of it as fits. A first word that ends soon is measured as Qt measures it. Otherwise the
-// line starts a run (or goes on with one): it takes as much as fits at once, and only when the run
-// ends within what it took after all is the line laid out again by words. Qt's rule then measures
-// the words up to the first that does not fit, so each long run is measured whole only once, by
-// the line before it.
+// as much of it as fits. A first word that ends soon, or may, is measured as Qt measures it.
+// Otherwise the line starts a run (or goes on with one): it takes as much as fits at once, and only
+// when a word ends within what it took after all, or may end there, is the line laid out again by
+// words. Qt's rule then measures the words up to the first that does not fit, so each long run is
+// measured whole only once, by the line before it; a run where nobody knew a word could not end, a
+// few times more, until its breaks are found.
 void WrappingTextLayout::Lines::fill(QTextLine& line, qreal width)
 {
-    if (!byRuns_) {
+    if (!breaks_) {
         line.setLineWidth(width);
         return;
     }
     const qsizetype start = line.textStart();
-    if (breaksWithin(start, start + wordReach)) {
-        use(own_);
-        line.setLineWidth(width);
+    if (breaks_->within(start, start + wordReach) != ParagraphBreaks::Found::none) {
+        byWords(line, width);
         return;
     }
     use(anywhere_);
     line.setLineWidth(width);
     const qsizetype end = start + line.textLength();
-    if (end < text_.size() && end > start + wordReach && breaksWithin(start + wordReach, end)) {
-        use(own_);
-        line.setLineWidth(width);
-    }
+    if (end < text_.size() && end > start + wordReach
+        && breaks_->within(start + wordReach, end) != ParagraphBreaks::Found::none)
+        byWords(line, width);
+}
+
+void WrappingTextLayout::Lines::byWords(QTextLine& line, qreal width)
+{
+    use(own_);
+    QElapsedTimer measuring;
+    measuring.start();
+    line.setLineWidth(width);
+    if (measuring.nsecsElapsed() > readFarNs + readFarNsPerCharacter * line.textLength())
+        breaks_->readFar(line.textStart(), line.textStart() + line.textLength());
 }
 
 WrappingTextLayout::WrappingTextLayout(QTextDocument* document, QWidget* view)

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "Tovak/kit/ParagraphBreaks.h"
+
 #include <QPlainTextDocumentLayout>
 #include <QPointer>
-#include <QTextBoundaryFinder>
 #include <QTextOption>
 
 #include <optional>
@@ -51,13 +52,8 @@ public:
         void fill(QTextLine& line, qreal width);
 
     private:
-        // Whether a line may break at a position of (from, to] (after the spaces that end a word,
-        // never at a no-break space), or the text ends there; true too where only Qt's own rule
-        // can tell.
-        bool breaksWithin(qsizetype from, qsizetype to);
-        // Finds the breaks of the text from `first` on, at least up to `last`; false, finding
-        // none, when Thai comes before `last`.
-        bool read(qsizetype first, qsizetype last);
+        // Lays the line out by Qt's rule.
+        void byWords(QTextLine& line, qreal width);
         void use(const QTextOption& option);
 
         QTextLayout& layout_;
@@ -65,13 +61,9 @@ public:
         QTextOption own_;
         QTextOption anywhere_;
         const QTextOption* using_;
-        // Whether lines are laid out by words where they can be, and by runs where they cannot.
-        bool byRuns_;
-        // The breaks of the text from readFrom_ up to readTo_.
-        std::optional<QTextBoundaryFinder> breaks_;
-        qsizetype readFrom_ = 0;
-        qsizetype readTo_ = 0;
-        std::vector<unsigned char> finderBuffer_;
+        // Where the lines of a paragraph laid out by words where they can be, and by runs where they
+        // cannot, may break.
+        std::optional<ParagraphBreaks> breaks_;
     };
 
 protected:

@@ -102,6 +102,7 @@ TEST(ComposeDraftPane, TaskFieldGrowsToFiveLinesThenScrollsWithEveryLetterInView
                                  .repeated(5),
          5, true},
         {"a long address", QStringLiteral("https://example.org/") + QString(400, u'a'), 5, true},
+        {"a run with a Thai letter in each hundred", (QString(99, u'Z') + QChar(0x0e01)).repeated(60), 5, true},
     };
     for (const auto& c : cases) {
         const auto pane = opened(c.text);

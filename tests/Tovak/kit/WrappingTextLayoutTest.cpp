@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -54,6 +55,9 @@ TEST(WrappingTextLayout, BreaksLongParagraphsWhereQtBreaksThem)
     // Just long enough to be laid out the fast way; Qt's rule takes long enough over them as it is.
     const QString words = QStringLiteral("the quick brown fox jumps over a lazy dog ").repeated(70);
     const QString hex = QStringLiteral("0123456789abcdef").repeated(300);
+    const QString thaiWord = QStringLiteral("\u0e20\u0e32\u0e29\u0e32");
+    const QString thai
+        = QStringLiteral("\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35\u0e20\u0e32\u0e29\u0e32\u0e44\u0e17\u0e22");
     const struct {
         const char* name;
         QString text;
@@ -72,13 +76,61 @@ TEST(WrappingTextLayout, BreaksLongParagraphsWhereQtBreaksThem)
         {"hyphenated parts", QStringLiteral("well-known-long-part-").repeated(290)},
         {"a word just as long as a word reaches, then a run", QString(64, u'w') + QLatin1Char(' ') + hex},
         {"one ideograph before a run", QStringLiteral("\u4e2d") + hex},
-        {"Thai words without spaces, then a run",
-         QStringLiteral("\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35\u0e20\u0e32\u0e29\u0e32\u0e44\u0e17\u0e22").repeated(300)
-             + hex},
+        {"Thai words without spaces, then a run", thai.repeated(300) + hex},
+        {"hex digits with a Thai word", (hex.left(996) + thaiWord).repeated(6)},
+        {"Z runs with one Thai letter", (QString(99, u'Z') + QChar(0x0e01)).repeated(50)},
+        {"a Thai word where the text is read in stretches", hex + hex.left(3390) + thaiWord + hex.left(1000)},
+        {"Thai between ordinary words",
+         (QStringLiteral("the quick brown ") + thai + QStringLiteral(" fox ")).repeated(150)},
+        {"Thai without spaces past the pieces Qt shapes it in", thai.repeated(330) + hex.left(600)},
+        {"one Thai letter, then digits", QChar(0x0e01) + QStringLiteral("0123456789").repeated(500)},
+        {"one Thai letter, then digits for pages", QChar(0x0e01) + QStringLiteral("0123456789").repeated(2000)},
+        {"signs and digits before Thai at the paragraph's start",
+         QStringLiteral("1-2/").repeated(40) + thai.repeated(30) + hex},
+        {"runs with Thai words after them", (hex.left(100) + thai.repeated(30)).repeated(12)},
+        {"Thai in a paragraph read from the right",
+         QStringLiteral("\u05e9\u05dc\u05d5\u05dd ") + (hex.left(90) + thai.repeated(3)).repeated(45)},
+        {"Thai digits and signs in a run",
+         (hex.left(200) + QStringLiteral("\u0e51\u0e52\u0e53\u0e5a\u0e4f\u0e46")).repeated(25)},
     };
     for (const auto& c : cases) {
         for (const qreal width : {40.0, 300.0, 1400.0}) {
             EXPECT_EQ(lineStarts(c.text, width, true), lineStarts(c.text, width, false)) << c.name << " at " << width;
+        }
+    }
+}
+
+// Paragraphs made of random runs break where Qt's own rule breaks them, whatever script is mixed
+// into their runs: words and spaces, numbers and signs, runs too long for a line, Thai words and
+// single Thai letters, Thai digits and signs, marks, tabs, emoji, ideographs and Hangul, and in
+// every fourth paragraph words of both directions.
+TEST(WrappingTextLayout, BreaksRandomRunsWhereQtBreaksThem)
+{
+    // clang-format off
+    const QString parts[] = {
+        u"the "_qs, u"quick "_qs, u"(brown) "_qs, u"fox, "_qs, u"well-known"_qs, u" )"_qs, u"ok!\t"_qs, u"\u00a0"_qs,
+        u"1.5 "_qs, u"3,000"_qs, u"$40 "_qs, u"0123456789abcdef"_qs, u"Z"_qs,
+        u"\u0e20\u0e32\u0e29\u0e32"_qs, u"\u0e01"_qs, u"\u0e2a\u0e27\u0e31\u0e2a\u0e14\u0e35"_qs, u"\u0e51\u0e52"_qs,
+        u"\u0e2f\u0e46\u0e5a"_qs, u"a\u0e48"_qs, u"\u0e3f"_qs, u"\u0e01\t12"_qs,
+        u"\U0001f600"_qs, u"\U0001f44d\U0001f3fd"_qs, u"\u4e2d\u6587"_qs, u"\ud55c\uad6d\uc5b4 "_qs,
+        u"\u0928\u092e\u0938\u094d\u0924\u0947"_qs,
+    };
+    // clang-format on
+    const QString bothWays[] = {u"\u05e9\u05dc\u05d5\u05dd "_qs, u"\u0645\u0631\u062d\u0628\u0627"_qs, u"\u0663"_qs};
+    QRandomGenerator random(55);
+    for (int round = 0; round < 24; ++round) {
+        QString text;
+        while (text.size() < 5000) {
+            const qsizetype kinds = std::size(parts) + (round % 4 == 3 ? std::size(bothWays) : 0);
+            const int kind = int(random.bounded(int(kinds)));
+            const QString& part = kind < int(std::size(parts)) ? parts[kind] : bothWays[kind - std::size(parts)];
+            // A part repeated makes a run: as often as not longer than a line, now and then for pages.
+            text += part.repeated(random.bounded(4) == 0 ? 1 + int(random.bounded(random.bounded(8) == 0 ? 600 : 40))
+                                                         : 1);
+        }
+        for (const qreal width : {40.0, 300.0}) {
+            EXPECT_EQ(lineStarts(text, width, true), lineStarts(text, width, false))
+                << "round " << round << " at " << width << ": " << text.left(200).toStdString();
         }
     }
 }
@@ -88,7 +140,9 @@ TEST(WrappingTextLayout, BreaksLongParagraphsWhereQtBreaksThem)
 TEST(WrappingTextLayout, LaysALongParagraphOutWhenShownAndWhenTypedIn)
 {
     const QString hex = QStringLiteral("0123456789abcdef").repeated(375);
-    for (const QString& text : {hex, QStringLiteral("the quick brown fox ").repeated(300)}) {
+    for (const QString& text : {hex, QStringLiteral("the quick brown fox ").repeated(300),
+                                (hex.left(996) + QStringLiteral("\u0e20\u0e32\u0e29\u0e32")).repeated(6),
+                                (QString(99, u'Z') + QChar(0x0e01)).repeated(60)}) {
         QPlainTextEdit editor;
         WrappingTextLayout::install(editor);
         editor.resize(300, 200);
@@ -184,6 +238,10 @@ TEST(WrappingTextLayout, LaysThePassageOutAsQtsDocumentLayoutDoes)
          u"Hello "_qs + hebrew + u"\n\n"_qs + hebrew.left(5) + english + u"\n\n> "_qs + hebrew + u"\n\n"_qs
              + english.left(9) + u"`"_qs + hebrew.left(4) + u"`"_qs},
         {"an Arabic paragraph longer than a short one", arabic.repeated(50)},
+        {"long runs with a Thai word bold from its middle on",
+         (u"0123456789abcdef"_qs.repeated(6).left(91)
+          + u"\u0e2a\u0e27\u0e31**\u0e2a\u0e14\u0e35\u0e20\u0e32\u0e29\u0e32**"_qs)
+             .repeated(50)},
     };
     const DisplayTextMeasurer measurer;
     for (const auto& c : cases) {
